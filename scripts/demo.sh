@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Demonstration run on a built tree: generates a weather grid and shows it as XML.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+bin=${HALYX_BUILD_DIR:-$root/build}/bin
+out=${HALYX_DEMO_DIR:-$(mktemp -d)}
+"$bin/halyx-scenario" weather --season 0 --seed 1 -o "$out/demo.hwd"
+"$bin/halyx-scenario" dump "$out/demo.hwd" | head -n 20
+echo "Weather grid written to $out/demo.hwd"

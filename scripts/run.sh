@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# The main job: installs what is missing, builds, then runs the demonstration.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+export HALYX_BUILD_DIR=${HALYX_BUILD_DIR:-$root/build}
+bash "$root/scripts/build.sh"
+exec bash "$root/scripts/demo.sh" "$@"

@@ -1,0 +1,29 @@
+#include "common/format.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+
+using halyx::AppendFormat;
+using halyx::Format;
+
+TEST(Format, FollowsPrintfTemplates) {
+    EXPECT_EQ(Format("%03d", 7), "007");
+    EXPECT_EQ(Format("%0.3f", 12.34567), "12.346");
+    EXPECT_EQ(Format("%f", 1.5), "1.500000");
+    EXPECT_EQ(Format("%" PRId64, int64_t{1700000000123}), "1700000000123");
+    EXPECT_EQ(Format("T-%d hours, %d mins", 15, 59), "T-15 hours, 59 mins");
+}
+
+TEST(Format, LongTextsAreNotCut) {
+    const std::string big(10000, 'x');
+    const std::string out = Format("<%s>", big.c_str());
+    ASSERT_EQ(out.size(), big.size() + 2);
+    EXPECT_EQ(out.front(), '<');
+    EXPECT_EQ(out.back(), '>');
+
+    std::string acc = "a";
+    AppendFormat(acc, "%s|%d", big.c_str(), 5);
+    EXPECT_EQ(acc.size(), 1 + big.size() + 2);
+    EXPECT_EQ(acc.substr(acc.size() - 2), "|5");
+}
