@@ -1,0 +1,40 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace halyx {
+
+// The narrow set of calls the command agent makes into the pages: the simulation control page
+// (station rows, playback readiness, clock) and the human communication page (chat).
+class StationConsole {
+public:
+    virtual ~StationConsole() = default;
+
+    // Sets the status cell of every station row whose name equals name exactly.
+    virtual void SetStationStatus(std::string_view name, std::string_view status) = 0;
+    // Appends a station row (used when a recorded team is read from an experiment log).
+    virtual void AddStationRow(std::string_view name, std::string_view status,
+                               std::string_view host, std::string_view port) = 0;
+    // After a station confirmed playback: lets the experimenter play once every row is ready.
+    virtual void PlaybackReadinessCheck() = 0;
+    // Shows the clock count of the tick that just ran.
+    virtual void ShowClock(int minutes) = 0;
+    virtual bool IsPlaybackMode() const = 0;
+    virtual void AddChatEntry(std::string_view to, std::string_view from,
+                              std::string_view message) = 0;
+};
+
+// Does nothing: for an agent that runs without pages (benchmarks, tools).
+class CNullStationConsole final : public StationConsole {
+public:
+    void SetStationStatus(std::string_view, std::string_view) override {}
+    void AddStationRow(std::string_view, std::string_view, std::string_view,
+                       std::string_view) override {}
+    void PlaybackReadinessCheck() override {}
+    void ShowClock(int) override {}
+    bool IsPlaybackMode() const override { return false; }
+    void AddChatEntry(std::string_view, std::string_view, std::string_view) override {}
+};
+
+} // namespace halyx

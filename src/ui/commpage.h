@@ -1,0 +1,72 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace halyx {
+
+// How the human communication page reaches the user: a message box in the desktop program, a
+// printed line in the console, a recorded call in tests.
+class ICommPageView {
+public:
+    virtual ~ICommPageView() = default;
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The fields changed; a widget copies them into its controls.
+    virtual void Refresh() {}
+};
+
+// Logic of the "Human Communications" page: the running chat transcript of the subjects, the
+// experimenter's notes, and the communication log file (.hcl) that saves and restores them.
+class CCommPage {
+public:
+    static constexpr const char* kFillNameMessage =
+        "Please fill the name and save location for this experiment";
+    static constexpr const char* kSavedMessage = "Communication Log Saved";
+    static constexpr const char* kIncompleteMessage =
+        "The communication log file is incomplete and was not loaded.";
+    static constexpr const char* kTooLargeMessage =
+        "The communication log file is too large and was not loaded.";
+
+    // A transcript larger than this loses its oldest entries, so that a station that floods
+    // the console with chat cannot exhaust memory. The experiment log keeps every chat message.
+    static constexpr std::size_t kMaxLogText = 64u * 1024u * 1024u;
+    static constexpr std::size_t kMaxFileSize = 256u * 1024u * 1024u;
+
+    explicit CCommPage(ICommPageView* view = nullptr);
+
+    void SetView(ICommPageView* view) { m_view = view; }
+
+    void AddChatEntry(std::string_view to, std::string_view from, std::string_view message);
+
+    const std::string& LogText() const { return m_logText; }
+    const std::string& Location() const { return m_location; }
+    const std::string& ExperimentName() const { return m_experimentName; }
+    const std::string& Notes() const { return m_notes; }
+
+    void SetNotes(std::string_view notes) { m_notes = notes; }
+    // The experiment-name box was edited: the location follows the name's own folder.
+    void SetExperimentName(std::string_view name);
+    // A folder was picked (or typed) for the location.
+    void SetLocation(std::string_view folder);
+
+    // "Save Log": true when the file was written.
+    bool SaveLog();
+    // "Load Log" with the chosen file: true when the transcript and notes were replaced.
+    bool LoadLog(const std::string& path);
+
+    // The page's header line and a chat line use the local date and time in the user's locale.
+    static std::string LocalDateTimeText();
+
+private:
+    void TrimLogText();
+
+    ICommPageView* m_view = nullptr;
+    std::string m_logText;
+    std::string m_location;
+    std::string m_experimentName;
+    std::string m_notes;
+    std::size_t m_headerSize = 0;
+};
+
+} // namespace halyx
