@@ -1,0 +1,157 @@
+#pragma once
+
+// The experiment log: one XML file per experiment holding the header, the experimenter's notes,
+// the scenario sent to the stations, one event line per event of the run and the team.
+//
+// Usage, over one experiment:
+//     CExperimentLog log;
+//     CSaveLocation where;                       // the experimenter names and places the log
+//     if (!log.Open(where.GetLocation(), where.GetName(), where.GetNotes(), scenarioXml))
+//         view.ShowMessage(log.LastError());
+//     log.LogInitSim();
+//     log.LogTeamMode("Multiplayer");
+//     log.LogDeployResource(clock, sender, ...);  // one Log... call per event, as it happens
+//     log.EndSimEvents(TeamMembersXml(team));    // mission end or reset; written once per file
+//     log.Close();                               // reset, or the program ends
+//
+// Every write returns true when the text reached the file and false when no file is open (or
+// the write failed); callers may ignore the result. Values are escaped for XML; every other
+// byte is the event template's. Each event line reaches the operating system when it is
+// written, so a crash loses at most the line being written.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halyx {
+
+// Shown when the log file cannot be created; the simulation is then not initialized.
+inline constexpr const char* kLogCreateFailedText =
+    "Unable to create logfile because the path specified was invalid. The simulation has not "
+    "been initialized";
+
+// The TeamMembers section for a team in team order, names escaped:
+// "<TeamMembers>\n", one "<TeamMember Name=\"...\"/>\n" per member, "</TeamMembers>".
+std::string TeamMembersXml(const std::vector<std::string>& team);
+
+class CExperimentLog {
+public:
+    // Milliseconds since 1970-01-01 UTC. Every stamp of one event (TimeStamp text and TSID), and
+    // the header's date and time, come from a single call.
+    using Clock = std::function<int64_t()>;
+
+    CExperimentLog();
+    // For tests and replays of a known time line.
+    explicit CExperimentLog(Clock clock);
+    // Closes a file that is still open (see Close).
+    ~CExperimentLog();
+
+    CExperimentLog(const CExperimentLog&) = delete;
+    CExperimentLog& operator=(const CExperimentLog&) = delete;
+
+    // Creates folder (every missing folder along it) and the file folder + name + ".xml",
+    // truncating an old one, and writes the declaration, root, header, notes, the scenario and
+    // the opening of the events section. A log that is still open is closed first. On failure
+    // LastError() holds kLogCreateFailedText and nothing stays open.
+    bool Open(const std::string& folder, const std::string& name, const std::string& notes,
+              std::string_view scenarioXml);
+    // Ends the file with "</HalyxSimLog>" and closes it. If the events section was never
+    // closed (the program ends during a run), it is closed first and an empty TeamMembers
+    // section is added, so that the file stays well-formed and loads again.
+    bool Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // The path of the open (or last opened) file.
+    const std::string& FilePath() const { return m_path; }
+    // The message to show for the last failed Open; empty after a successful one.
+    const std::string& LastError() const { return m_lastError; }
+
+    // Writes text unchanged.
+    bool WriteText(std::string_view text);
+    // "<SimEvents>\n" when opening, "</SimEvents>\n" when not.
+    bool WriteSimEventsTag(bool opening);
+    // The scenario XML, written once per file: a second call on the same file writes nothing.
+    bool WriteScenario(std::string_view scenarioXml);
+    // Ends the run's section: "</SimEvents>\n" and the team section, once per file. Later calls
+    // (a reset after the mission end) write nothing and return false.
+    bool EndSimEvents(std::string_view teamMembersXml);
+    // True once the events section of the open file has been closed.
+    bool SimEventsClosed() const { return m_simEventsClosed; }
+
+    // One operation per event; clock is the simulation clock count where the event has one.
+    bool LogInitSim();
+    bool LogTeamMode(std::string_view mode);
+    bool LogInitSimConf(std::string_view sender);
+    bool LogStartSim();
+    bool LogPauseSim(int clock);
+    bool LogResumeSim(int clock);
+    bool LogSimulationComplete(bool launched);
+    bool LogChatMsg(int clock, std::string_view from, std::string_view message);
+    bool LogIncEnterRadar(int clock, std::string_view from, std::string_view incID,
+                          std::string_view radarID);
+    bool LogIncExitRadar(int clock, std::string_view from, std::string_view incID,
+                         std::string_view radarID);
+    bool LogLaunchStatusChange(int clock, std::string_view status, std::string_view from);
+    bool LogDeployResource(int clock, std::string_view from, std::string_view resType,
+                           std::string_view resID, std::string_view initLat,
+                           std::string_view initLng, std::string_view initGridCol,
+                           std::string_view initGridRow, std::string_view destLat,
+                           std::string_view destLng, std::string_view destGridCol,
+                           std::string_view destGridRow);
+    bool LogInterceptInc(int clock, std::string_view from, std::string_view resType,
+                         std::string_view intID, std::string_view intLat, std::string_view intLng,
+                         std::string_view intGridCol, std::string_view intGridRow,
+                         std::string_view incID, std::string_view incLat, std::string_view incLng,
+                         std::string_view incGridCol, std::string_view incGridRow);
+    bool LogDeployBalloon(int clock, std::string_view from, std::string_view destLat,
+                          std::string_view destLng, std::string_view gridCol,
+                          std::string_view gridRow);
+    bool LogWeatherQuery(int clock, std::string_view from, std::string_view lat,
+                         std::string_view lng);
+    // The cell's five values are written with "%f".
+    bool LogWeatherResponse(int clock, std::string_view to, std::string_view lat,
+                            std::string_view lng, double temperature, double pressure,
+                            double humidity, double windSpeed, double windDir);
+    bool LogWeatherNoData(int clock, std::string_view to, std::string_view lat,
+                          std::string_view lng);
+    bool LogResourceActivate(int clock, std::string_view from, std::string_view resType,
+                             std::string_view resID, std::string_view lat, std::string_view lng,
+                             std::string_view gridCol, std::string_view gridRow);
+    bool LogResourceDeActivate(int clock, std::string_view from, std::string_view resType,
+                               std::string_view resID, std::string_view lat, std::string_view lng,
+                               std::string_view gridCol, std::string_view gridRow);
+    bool LogAbort(int clock, std::string_view from, std::string_view resType,
+                  std::string_view resID, std::string_view lat, std::string_view lng,
+                  std::string_view gridCol, std::string_view gridRow);
+    bool LogResourceRequest(int clock, std::string_view from, std::string_view requestFrom,
+                            std::string_view resType, std::string_view resID, std::string_view lat,
+                            std::string_view lng, std::string_view gridCol,
+                            std::string_view gridRow);
+    bool LogUpdateInc(int clock, std::string_view from, std::string_view incID,
+                      std::string_view heading, std::string_view lat, std::string_view lng);
+    // content is the station command's KQML content text ("tell :command log_unit_display
+    // :unitType Radar ..."); the unit keywords are read from it. A :unitType other than
+    // Radar, Interceptor or Incursion writes nothing and returns false.
+    bool LogUnitDisplay(int clock, std::string_view from, std::string_view content);
+    // The mission statistics report of one station (missionstats.h), written as one block.
+    // An empty content writes nothing and returns false.
+    bool LogMissionStats(std::string_view teamMember, std::string_view content);
+
+private:
+    // Takes one clock reading and appends "<Event TimeStamp=\"...\" TSID=\"...\" Name=\"" + name
+    // + "\"" to line.
+    void BeginEvent(std::string& line, const char* name);
+
+    Clock m_clock;
+    int m_fd = -1;
+    std::string m_path;
+    std::string m_lastError;
+    bool m_scenarioWritten = false;
+    bool m_simEventsOpened = false;
+    bool m_simEventsClosed = false;
+    std::string m_line; // reused for every event line
+};
+
+} // namespace halyx

@@ -1,0 +1,89 @@
+#pragma once
+
+// Reads a recorded experiment log back for playback and hands its parts to their owners: the
+// scenario element to the scenario reader, the team's names to the agent and the stations list,
+// the recorded events to the playback store.
+//
+// Usage:
+//     CLogLoader loader({.readScenario = [&](const pugi::xml_node& s, std::string& error) {
+//                            return ReadScenarioXml(s, scenario, error); },
+//                        .loadTeam = [&](const std::vector<std::string>& names) {
+//                            agent.LoadTeam(names); },
+//                        .events = &agent.Events()});
+//     LogLoadResult r = loader.Load(path);
+//     if (!r && !r.message.empty()) view.ShowMessage(r.message);
+//
+// A log that breaks off (the program died during a run) is not well-formed and is refused;
+// logrepair.h makes a closed copy of it that loads.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pugi {
+class xml_node;
+}
+
+namespace halyx {
+
+class CSimEventStore;
+
+inline constexpr const char* kLogLoadErrorText =
+    "There was an error loading the experiment log file.";
+inline constexpr const char* kLogIncompleteText =
+    "ERROR:Unable to load the Experiment Log because it is incomplete or corrupted.";
+
+// Files larger than this are refused as unreadable rather than read into memory.
+inline constexpr size_t kMaxLogFileBytes = size_t{4} << 30;
+
+enum class LogLoadStatus {
+    Ok,
+    CannotOpen, // the file cannot be opened (no message is shown)
+    NotXml,     // not well-formed, empty, too large, or a part could not be read
+    Incomplete, // one of the five sections is missing under the root
+};
+
+struct LogLoadResult {
+    LogLoadStatus status = LogLoadStatus::Ok;
+    // The exact text to show the experimenter; empty when nothing is to be shown.
+    std::string message;
+    // What went wrong and where, for diagnostics: the parser's description, a missing section.
+    std::string detail;
+    // Byte offset into the text where the parser stopped, when it did.
+    size_t offset = 0;
+
+    explicit operator bool() const { return status == LogLoadStatus::Ok; }
+};
+
+struct LogLoadTargets {
+    // Loads the scenario from the log's Scenario element; false with error set when it cannot.
+    std::function<bool(const pugi::xml_node& scenario, std::string& error)> readScenario;
+    // Replaces the team with these station names, in file order, and lists them as
+    // "Not Initialized".
+    std::function<void(const std::vector<std::string>& names)> loadTeam;
+    // Receives the recorded events; may be null.
+    CSimEventStore* events = nullptr;
+};
+
+class CLogLoader {
+public:
+    explicit CLogLoader(LogLoadTargets targets);
+
+    // Reads the file and loads it as LoadText does.
+    LogLoadResult Load(const std::string& path);
+    // Parses the text and hands on, in this order, the scenario, the team and the events.
+    // Parts handed on before a failure keep their new state.
+    LogLoadResult LoadText(std::string_view text);
+
+    // The names of a TeamMembers element's children, in order (attribute Name, "" when absent).
+    static std::vector<std::string> TeamNames(const pugi::xml_node& teamMembers);
+
+private:
+    LogLoadResult LoadBuffer(std::string& buffer);
+
+    LogLoadTargets m_targets;
+};
+
+} // namespace halyx
