@@ -63,7 +63,8 @@ public:
     void FolderPicked(const std::string& folder);
 
     // OK pressed: false with message kNoNameMessage when the name is empty (the dialog stays
-    // open); otherwise a separator is appended to the location when it lacks one.
+    // open); false with no message when the location is empty (OK is disabled then); otherwise
+    // a separator is appended to the location when it lacks one.
     bool Accept(std::string& message);
 
     std::string GetLocation() const { return NormaliseLocation(m_location); }

@@ -1,0 +1,569 @@
+#include "record/experimentlog.h"
+
+#include "common/format.h"
+#include "common/paths.h"
+#include "common/timestamp.h"
+#include "common/xmlescape.h"
+#include "record/keywordlist.h"
+#include "record/missionstats.h"
+
+#include <cerrno>
+#include <cinttypes>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
+
+namespace halyx {
+
+namespace {
+
+constexpr const char* kDeclaration = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+constexpr const char* kRootOpen = "<HalyxSimLog>\n";
+constexpr const char* kRootClose = "</HalyxSimLog>";
+constexpr const char* kSimEventsOpen = "<SimEvents>\n";
+constexpr const char* kSimEventsClose = "</SimEvents>\n";
+
+// Appends name="value" with a blank before it, the value escaped.
+void AddAttribute(std::string& line, const char* name, std::string_view value) {
+    line += ' ';
+    line += name;
+    line += "=\"";
+    AppendXmlEscaped(line, value);
+    line += '"';
+}
+
+void AddClock(std::string& line, int clock) {
+    AppendFormat(line, " ClockTime=\"%d\"", clock);
+}
+
+// The local date and the local time of an instant, each in the locale's own form.
+void LocalDateAndTime(int64_t tsid, std::string& date, std::string& time) {
+    const std::time_t t = static_cast<std::time_t>(tsid >= 0 ? tsid / 1000 : (tsid - 999) / 1000);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char buf[128];
+    date.assign(buf, std::strftime(buf, sizeof buf, "%x", &local));
+    time.assign(buf, std::strftime(buf, sizeof buf, "%X", &local));
+}
+
+bool WriteAll(int fd, std::string_view text) {
+    const char* p = text.data();
+    size_t left = text.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool IsAllBlank(std::string_view text) {
+    return text.find_first_not_of(" \t\r\n") == std::string_view::npos;
+}
+
+} // namespace
+
+std::string TeamMembersXml(const std::vector<std::string>& team) {
+    std::string out = "<TeamMembers>\n";
+    for (const std::string& name : team) {
+        out += "<TeamMember Name=\"";
+        AppendXmlEscaped(out, name);
+        out += "\"/>\n";
+    }
+    out += "</TeamMembers>";
+    return out;
+}
+
+CExperimentLog::CExperimentLog() : CExperimentLog(&CurrentTsid) {}
+
+CExperimentLog::CExperimentLog(Clock clock) : m_clock(std::move(clock)) {}
+
+CExperimentLog::~CExperimentLog() {
+    Close();
+}
+
+bool CExperimentLog::Open(const std::string& folder, const std::string& name,
+                          const std::string& notes, std::string_view scenarioXml) {
+    // The page allows a new experiment only after a reset, but a log left open here would
+    // never get its closing tags; finish it properly before starting the next.
+    Close();
+    m_lastError.clear();
+    // A folder that cannot be made shows when the file cannot be created.
+    CreatePath(folder);
+    m_path = folder + name + ".xml";
+    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (m_fd < 0) {
+        m_lastError = kLogCreateFailedText;
+        return false;
+    }
+    std::string date;
+    std::string time;
+    LocalDateAndTime(m_clock(), date, time);
+    std::string head;
+    head.reserve(256 + notes.size());
+    head += kDeclaration;
+    head += kRootOpen;
+    head += "<LogHeader CreationDate=\"";
+    AppendXmlEscaped(head, date);
+    head += "\" CreationTime=\"";
+    AppendXmlEscaped(head, time);
+    head += "\"/>\n<Notes>\n";
+    AppendXmlEscaped(head, notes);
+    head += "\n</Notes>\n";
+    if (!WriteText(head) || !WriteScenario(scenarioXml) || !WriteSimEventsTag(true)) {
+        // A disk that refuses the first lines will refuse the events too: report it now.
+        ::close(m_fd);
+        m_fd = -1;
+        m_scenarioWritten = false;
+        m_simEventsOpened = false;
+        m_lastError = kLogCreateFailedText;
+        return false;
+    }
+    return true;
+}
+
+bool CExperimentLog::Close() {
+    if (m_fd < 0) {
+        return false;
+    }
+    std::string tail;
+    if (m_simEventsOpened && !m_simEventsClosed) {
+        tail += kSimEventsClose;
+        tail += TeamMembersXml({});
+    }
+    tail += kRootClose;
+    const bool written = WriteAll(m_fd, tail);
+    const bool closed = ::close(m_fd) == 0;
+    m_fd = -1;
+    m_scenarioWritten = false;
+    m_simEventsOpened = false;
+    m_simEventsClosed = false;
+    return written && closed;
+}
+
+bool CExperimentLog::WriteText(std::string_view text) {
+    if (m_fd < 0) {
+        return false;
+    }
+    return WriteAll(m_fd, text);
+}
+
+bool CExperimentLog::WriteSimEventsTag(bool opening) {
+    if (!WriteText(opening ? kSimEventsOpen : kSimEventsClose)) {
+        return false;
+    }
+    m_simEventsOpened = opening || m_simEventsOpened;
+    m_simEventsClosed = !opening;
+    return true;
+}
+
+bool CExperimentLog::WriteScenario(std::string_view scenarioXml) {
+    if (m_fd < 0 || m_scenarioWritten) {
+        return false;
+    }
+    m_scenarioWritten = true;
+    return WriteText(scenarioXml);
+}
+
+bool CExperimentLog::EndSimEvents(std::string_view teamMembersXml) {
+    if (m_fd < 0 || m_simEventsClosed) {
+        return false;
+    }
+    std::string text = kSimEventsClose;
+    text += teamMembersXml;
+    m_simEventsOpened = true;
+    m_simEventsClosed = true;
+    return WriteText(text);
+}
+
+void CExperimentLog::BeginEvent(std::string& line, const char* name) {
+    const int64_t tsid = m_clock();
+    line.clear();
+    line += "<Event TimeStamp=\"";
+    line += TimeStampText(tsid);
+    AppendFormat(line, "\" TSID=\"%" PRId64 "\" Name=\"%s\"", tsid, name);
+}
+
+bool CExperimentLog::LogInitSim() {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "InitSim");
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogTeamMode(std::string_view mode) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "TeamMode");
+    AddAttribute(m_line, "Mode", mode);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogInitSimConf(std::string_view sender) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "InitSimConf");
+    AddAttribute(m_line, "Sender", sender);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogStartSim() {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "StartSim");
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogPauseSim(int clock) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "PauseSim");
+    AddClock(m_line, clock);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogResumeSim(int clock) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "ResumeSim");
+    AddClock(m_line, clock);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogSimulationComplete(bool launched) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "SimulationComplete");
+    AddAttribute(m_line, "LaunchStatus", launched ? "Launch" : "NoLaunch");
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogChatMsg(int clock, std::string_view from, std::string_view message) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "ChatMsg");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    m_line += ">\n";
+    AppendXmlEscaped(m_line, message);
+    m_line += "\n</Event>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogIncEnterRadar(int clock, std::string_view from, std::string_view incID,
+                                      std::string_view radarID) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "IncEnterRadar");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "IncID", incID);
+    AddAttribute(m_line, "RadarID", radarID);
+    AddAttribute(m_line, "From", from);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogIncExitRadar(int clock, std::string_view from, std::string_view incID,
+                                     std::string_view radarID) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "IncExitRadar");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "IncID", incID);
+    AddAttribute(m_line, "RadarID", radarID);
+    AddAttribute(m_line, "From", from);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogLaunchStatusChange(int clock, std::string_view status,
+                                           std::string_view from) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "LaunchStatusChange");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "Status", status);
+    AddAttribute(m_line, "From", from);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogDeployResource(int clock, std::string_view from, std::string_view resType,
+                                       std::string_view resID, std::string_view initLat,
+                                       std::string_view initLng, std::string_view initGridCol,
+                                       std::string_view initGridRow, std::string_view destLat,
+                                       std::string_view destLng, std::string_view destGridCol,
+                                       std::string_view destGridRow) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "DeployResource");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    AddAttribute(m_line, "ResType", resType);
+    AddAttribute(m_line, "ResID", resID);
+    AddAttribute(m_line, "InitLat", initLat);
+    AddAttribute(m_line, "InitLng", initLng);
+    AddAttribute(m_line, "InitGridCol", initGridCol);
+    AddAttribute(m_line, "InitGridRow", initGridRow);
+    AddAttribute(m_line, "DestLat", destLat);
+    AddAttribute(m_line, "DestLng", destLng);
+    AddAttribute(m_line, "DestGridCol", destGridCol);
+    AddAttribute(m_line, "DestGridRow", destGridRow);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogInterceptInc(int clock, std::string_view from, std::string_view resType,
+                                     std::string_view intID, std::string_view intLat,
+                                     std::string_view intLng, std::string_view intGridCol,
+                                     std::string_view intGridRow, std::string_view incID,
+                                     std::string_view incLat, std::string_view incLng,
+                                     std::string_view incGridCol, std::string_view incGridRow) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "InterceptInc");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    AddAttribute(m_line, "ResType", resType);
+    AddAttribute(m_line, "IntID", intID);
+    AddAttribute(m_line, "IntLat", intLat);
+    AddAttribute(m_line, "IntLng", intLng);
+    AddAttribute(m_line, "IntGridCol", intGridCol);
+    AddAttribute(m_line, "IntGridRow", intGridRow);
+    AddAttribute(m_line, "IncID", incID);
+    AddAttribute(m_line, "IncLat", incLat);
+    AddAttribute(m_line, "IncLng", incLng);
+    AddAttribute(m_line, "IncGridCol", incGridCol);
+    AddAttribute(m_line, "IncGridRow", incGridRow);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogDeployBalloon(int clock, std::string_view from, std::string_view destLat,
+                                      std::string_view destLng, std::string_view gridCol,
+                                      std::string_view gridRow) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "DeployBalloon");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    AddAttribute(m_line, "DestLat", destLat);
+    AddAttribute(m_line, "DestLng", destLng);
+    AddAttribute(m_line, "GridCol", gridCol);
+    AddAttribute(m_line, "GridRow", gridRow);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogWeatherQuery(int clock, std::string_view from, std::string_view lat,
+                                     std::string_view lng) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "WeatherQuery");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    AddAttribute(m_line, "Lat", lat);
+    AddAttribute(m_line, "Lng", lng);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogWeatherResponse(int clock, std::string_view to, std::string_view lat,
+                                        std::string_view lng, double temperature, double pressure,
+                                        double humidity, double windSpeed, double windDir) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "WeatherResponse");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "To", to);
+    AddAttribute(m_line, "Lat", lat);
+    AddAttribute(m_line, "Lng", lng);
+    AppendFormat(m_line,
+                 " Temperature=\"%f\" Pressure=\"%f\" Humidity=\"%f\" WindSpeed=\"%f\" "
+                 "WindDir=\"%f\"/>\n",
+                 temperature, pressure, humidity, windSpeed, windDir);
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogWeatherNoData(int clock, std::string_view to, std::string_view lat,
+                                      std::string_view lng) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "WeatherResponse");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "To", to);
+    AddAttribute(m_line, "Lat", lat);
+    AddAttribute(m_line, "Lng", lng);
+    m_line += " WeatherData=\"NoData\"/>\n";
+    return WriteText(m_line);
+}
+
+namespace {
+
+// ResourceActivate, ResourceDeActivate and Abort share one shape.
+void AddResourceAttributes(std::string& line, int clock, std::string_view from,
+                           std::string_view resType, std::string_view resID, std::string_view lat,
+                           std::string_view lng, std::string_view gridCol,
+                           std::string_view gridRow) {
+    AddClock(line, clock);
+    AddAttribute(line, "From", from);
+    AddAttribute(line, "ResType", resType);
+    AddAttribute(line, "ResID", resID);
+    AddAttribute(line, "Lat", lat);
+    AddAttribute(line, "Lng", lng);
+    AddAttribute(line, "GridCol", gridCol);
+    AddAttribute(line, "GridRow", gridRow);
+    line += "/>\n";
+}
+
+} // namespace
+
+bool CExperimentLog::LogResourceActivate(int clock, std::string_view from, std::string_view resType,
+                                         std::string_view resID, std::string_view lat,
+                                         std::string_view lng, std::string_view gridCol,
+                                         std::string_view gridRow) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "ResourceActivate");
+    AddResourceAttributes(m_line, clock, from, resType, resID, lat, lng, gridCol, gridRow);
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogResourceDeActivate(int clock, std::string_view from,
+                                           std::string_view resType, std::string_view resID,
+                                           std::string_view lat, std::string_view lng,
+                                           std::string_view gridCol, std::string_view gridRow) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "ResourceDeActivate");
+    AddResourceAttributes(m_line, clock, from, resType, resID, lat, lng, gridCol, gridRow);
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogAbort(int clock, std::string_view from, std::string_view resType,
+                              std::string_view resID, std::string_view lat, std::string_view lng,
+                              std::string_view gridCol, std::string_view gridRow) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "Abort");
+    AddResourceAttributes(m_line, clock, from, resType, resID, lat, lng, gridCol, gridRow);
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogResourceRequest(int clock, std::string_view from,
+                                        std::string_view requestFrom, std::string_view resType,
+                                        std::string_view resID, std::string_view lat,
+                                        std::string_view lng, std::string_view gridCol,
+                                        std::string_view gridRow) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "ResourceRequest");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    AddAttribute(m_line, "RequestFrom", requestFrom);
+    AddAttribute(m_line, "ResType", resType);
+    AddAttribute(m_line, "ResID", resID);
+    AddAttribute(m_line, "Lat", lat);
+    AddAttribute(m_line, "Lng", lng);
+    AddAttribute(m_line, "GridCol", gridCol);
+    AddAttribute(m_line, "GridRow", gridRow);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogUpdateInc(int clock, std::string_view from, std::string_view incID,
+                                  std::string_view heading, std::string_view lat,
+                                  std::string_view lng) {
+    if (m_fd < 0) {
+        return false;
+    }
+    BeginEvent(m_line, "UpdateInc");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    AddAttribute(m_line, "IncID", incID);
+    AddAttribute(m_line, "Heading", heading);
+    AddAttribute(m_line, "Lat", lat);
+    AddAttribute(m_line, "Lng", lng);
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogUnitDisplay(int clock, std::string_view from, std::string_view content) {
+    if (m_fd < 0) {
+        return false;
+    }
+    const CKeywordList keys(content);
+    const std::string_view unitType = keys.Get("unitType");
+    const bool radar = unitType == "Radar";
+    const bool interceptor = unitType == "Interceptor";
+    const bool incursion = unitType == "Incursion";
+    if (!radar && !interceptor && !incursion) {
+        return false;
+    }
+    BeginEvent(m_line, "UnitDisplay");
+    AddClock(m_line, clock);
+    AddAttribute(m_line, "From", from);
+    AddAttribute(m_line, "UnitName", keys.Get("name"));
+    AddAttribute(m_line, "ResType", unitType);
+    AddAttribute(m_line, "ResID", keys.Get("id"));
+    AddAttribute(m_line, "Lat", keys.Get("lat"));
+    AddAttribute(m_line, "Lng", keys.Get("lng"));
+    if (radar) {
+        AddAttribute(m_line, "Range", keys.Get("range"));
+        m_line += "/>\n";
+    } else if (interceptor) {
+        AddAttribute(m_line, "Speed", keys.Get("speed"));
+        m_line += "/>\n";
+    } else {
+        AddAttribute(m_line, "Speed", keys.Get("speed"));
+        AddAttribute(m_line, "Heading", keys.Get("heading"));
+        // The incursion form has always ended without a line break; the next event follows on
+        // the same line, which is still well-formed.
+        m_line += "/>";
+    }
+    return WriteText(m_line);
+}
+
+bool CExperimentLog::LogMissionStats(std::string_view teamMember, std::string_view content) {
+    if (m_fd < 0 || IsAllBlank(content)) {
+        return false;
+    }
+    return WriteText(MissionStatsXml(teamMember, content));
+}
+
+} // namespace halyx

@@ -1,0 +1,77 @@
+#include "record/fileio.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace halyx {
+
+ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_t maxBytes) {
+    buffer.clear();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return ReadFileStatus::CannotOpen;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return ReadFileStatus::NotAFile;
+    }
+    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+        ::close(fd);
+        return ReadFileStatus::TooLarge;
+    }
+    buffer.resize(static_cast<size_t>(info.st_size));
+    size_t got = 0;
+    while (got < buffer.size()) {
+        const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ::close(fd);
+            buffer.clear();
+            return ReadFileStatus::ReadError;
+        }
+        if (n == 0) {
+            break; // the file shrank while being read
+        }
+        got += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    buffer.resize(got);
+    return ReadFileStatus::Ok;
+}
+
+bool WriteWholeFile(const std::string& path, std::string_view text) {
+    const std::string temp = path + ".part";
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    const char* p = text.data();
+    size_t left = text.size();
+    bool ok = true;
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    ok = ::close(fd) == 0 && ok;
+    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::remove(temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace halyx
