@@ -1,0 +1,120 @@
+#include "scenario/unitfiles.h"
+
+#include "common/archive.h"
+#include "common/format.h"
+#include "common/xmlescape.h"
+#include "scenario/incursion.h"
+#include "scenario/interceptor.h"
+#include "scenario/radar.h"
+
+#include <algorithm>
+
+namespace halyx {
+
+namespace {
+
+// The fewest bytes one record can take: seven empty strings, or six doubles and three empty
+// strings. Used to size the list before reading, never to trust the count.
+template <class T> constexpr size_t kMinRecordSize = 7;
+template <> constexpr size_t kMinRecordSize<CInterceptor> = 6 * 8 + 3;
+
+} // namespace
+
+template <class T> void WriteUnits(CArchiveWriter& archive, const CUnitList<T>& list) {
+    archive.WriteI32(list.Count());
+    for (const T& unit : list) {
+        unit.Serialize(archive);
+    }
+}
+
+template <class T> void ReadUnits(CArchiveReader& archive, CUnitList<T>& list) {
+    list.ClearQuietly();
+    // Observers hear of the new contents however the read ends.
+    struct ResetOnExit {
+        CUnitList<T>& list;
+        ~ResetOnExit() { list.NotifyReset(); }
+    } reset{list};
+
+    const size_t countOffset = archive.Offset();
+    const int32_t count = archive.ReadI32("a unit count");
+    if (count < 0) {
+        archive.Fail(countOffset, Format("a unit count of 0 or more, found %d", count));
+    }
+    // Reserve only what the remaining bytes can hold: a hostile count allocates nothing extra.
+    list.Reserve(
+        std::min<size_t>(static_cast<size_t>(count), archive.Remaining() / kMinRecordSize<T>));
+    const std::string className(T::kClassName);
+    for (int32_t i = 0; i < count; ++i) {
+        auto unit = std::make_unique<T>();
+        try {
+            unit->Serialize(archive);
+        } catch (const ArchiveError& error) {
+            throw ArchiveError(error.File(), error.Offset(),
+                               Format("%s (record %d of %d, a %s)", error.Expected().c_str(), i + 1,
+                                      count, className.c_str()));
+        }
+        list.AddQuietly(std::move(unit));
+    }
+}
+
+template <class T> std::vector<uint8_t> UnitFileBytes(const CUnitList<T>& list) {
+    CArchiveWriter archive;
+    archive.Reserve(4096);
+    WriteUnits(archive, list);
+    return archive.TakeBytes();
+}
+
+template <class T>
+void ReadUnitFileBytes(std::span<const uint8_t> bytes, CUnitList<T>& list,
+                       const std::string& fileName) {
+    CArchiveReader archive(bytes, fileName);
+    ReadUnits(archive, list);
+}
+
+template <class T> int WriteUnitFile(const std::string& path, const CUnitList<T>& list) {
+    const std::vector<uint8_t> bytes = UnitFileBytes(list);
+    return WriteFileBytes(path, bytes);
+}
+
+template <class T> int ReadUnitFile(const std::string& path, CUnitList<T>& list) {
+    std::vector<uint8_t> bytes;
+    if (const int code = ReadFileBytes(path, bytes); code != 0) {
+        return code;
+    }
+    ReadUnitFileBytes<T>(bytes, list, path);
+    return 0;
+}
+
+#define HALYX_UNIT_FILE_FUNCTIONS(T)                                                               \
+    template void WriteUnits<T>(CArchiveWriter&, const CUnitList<T>&);                             \
+    template void ReadUnits<T>(CArchiveReader&, CUnitList<T>&);                                    \
+    template std::vector<uint8_t> UnitFileBytes<T>(const CUnitList<T>&);                           \
+    template void ReadUnitFileBytes<T>(std::span<const uint8_t>, CUnitList<T>&,                    \
+                                       const std::string&);                                        \
+    template int WriteUnitFile<T>(const std::string&, const CUnitList<T>&);                        \
+    template int ReadUnitFile<T>(const std::string&, CUnitList<T>&);
+
+HALYX_UNIT_FILE_FUNCTIONS(CIncursion)
+HALYX_UNIT_FILE_FUNCTIONS(CRadar)
+HALYX_UNIT_FILE_FUNCTIONS(CInterceptor)
+
+#undef HALYX_UNIT_FILE_FUNCTIONS
+
+void AppendXmlAttribute(std::string& out, const char* name, std::string_view value) {
+    out += ' ';
+    out += name;
+    out += "=\"";
+    AppendXmlEscaped(out, value);
+    out += '"';
+}
+
+std::string CUnitXmlFields::Text(const char* name) {
+    const pugi::xml_attribute attribute = m_element.attribute(name);
+    if (!attribute) {
+        m_complete = false;
+        return {};
+    }
+    return attribute.value();
+}
+
+} // namespace halyx

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "scenario/unitlist.h"
+
+#include <pugixml.hpp>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halyx {
+
+class CArchiveReader;
+class CArchiveWriter;
+class CIncursion;
+class CInterceptor;
+class CRadar;
+
+// Unit files (.hid incursions, .hrd radars, .hii interceptors): a signed 32-bit count, then that
+// many records as each class's Serialize writes them, back to back, with no class tags.
+//
+// The file functions answer 0, or the errno code when the file cannot be created or opened (the
+// list is then untouched). A file that breaks off, or a failed write, throws ArchiveError; after a
+// failed read the list holds the units read completely so far.
+//
+// T is CIncursion, CRadar or CInterceptor.
+template <class T> int WriteUnitFile(const std::string& path, const CUnitList<T>& list);
+template <class T> int ReadUnitFile(const std::string& path, CUnitList<T>& list);
+
+// The same layout in memory, for tests, fuzzers and the scenario files that embed it.
+template <class T> void WriteUnits(CArchiveWriter& archive, const CUnitList<T>& list);
+template <class T> void ReadUnits(CArchiveReader& archive, CUnitList<T>& list);
+template <class T> std::vector<uint8_t> UnitFileBytes(const CUnitList<T>& list);
+template <class T>
+void ReadUnitFileBytes(std::span<const uint8_t> bytes, CUnitList<T>& list,
+                       const std::string& fileName = {});
+
+// Helpers the three unit classes share for their XML forms.
+
+// Appends ` Name="value"` with value XML-escaped (bytes without markup are kept as they are).
+void AppendXmlAttribute(std::string& out, const char* name, std::string_view value);
+
+// Reads a unit element's attributes by name, noting whether any was missing.
+class CUnitXmlFields {
+public:
+    explicit CUnitXmlFields(const pugi::xml_node& element) : m_element(element) {}
+    std::string Text(const char* name);
+    bool Complete() const { return m_complete; }
+
+private:
+    pugi::xml_node m_element;
+    bool m_complete = true;
+};
+
+} // namespace halyx
