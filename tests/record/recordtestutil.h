@@ -1,0 +1,64 @@
+#pragma once
+
+#include "common/paths.h"
+#include "record/simeventstore.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace halyx::test {
+
+// A clean folder under the test's own HALYX_HOME, ending with '/'.
+inline std::string FreshFolder(const std::string& name) {
+    const std::string folder = HalyxHome() + name + "/";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+inline void WriteAll(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// A clock that starts at a known instant and moves one millisecond per reading, so every log
+// is the same byte for byte.
+struct SteppingClock {
+    int64_t next;
+    int64_t operator()() { return next++; }
+};
+
+// 5 December 2026 14:03:09.047 UTC (the tests run with TZ=UTC).
+inline constexpr int64_t kAfternoonTsid = 1796479389047;
+
+// Records what the playback store sends, one line per message.
+class RecordingSender : public EventSender {
+public:
+    void SendKqml(const std::string& performative, const std::string& receiver,
+                  const std::string& content) override {
+        sent.push_back(performative + " to " + receiver + ": " + content);
+    }
+    void SendKqmlAs(const std::string& performative, const std::string& receiver,
+                    const std::string& sender, const std::string& content) override {
+        sent.push_back(performative + " to " + receiver + " as " + sender + ": " + content);
+    }
+    void BroadcastKqml(const std::string& content) override {
+        sent.push_back("tell to team: " + content);
+    }
+    void BroadcastKqmlAs(const std::string& sender, const std::string& content) override {
+        sent.push_back("tell to team as " + sender + ": " + content);
+    }
+    std::vector<std::string> sent;
+};
+
+} // namespace halyx::test

@@ -1,0 +1,123 @@
+// Every event line of the experiment log, byte for byte, against a reference log.
+//
+// The reference is data/all_events.xml. When a template is changed on purpose, regenerate it
+// with
+//     HALYX_REGENERATE_GOLDEN=1 ctest --test-dir build-NAME -R record_test_event_lines
+// and review the difference before committing it.
+
+#include "record/experimentlog.h"
+#include "recordtestutil.h"
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+namespace halyx {
+namespace {
+
+using test::FreshFolder;
+using test::ReadAll;
+
+// One line per event operation, each with recognisable values.
+void WriteEveryEvent(CExperimentLog& log) {
+    log.LogInitSim();
+    log.LogTeamMode("Multiplayer");
+    log.LogInitSimConf("ALPHA");
+    log.LogStartSim();
+    log.LogPauseSim(7);
+    log.LogResumeSim(8);
+    log.LogChatMsg(9, "ALPHA", "hello team");
+    log.LogIncEnterRadar(10, "BRAVO", "I1", "R2");
+    log.LogIncExitRadar(11, "BRAVO", "I1", "R2");
+    log.LogLaunchStatusChange(12, "go", "CHARLIE");
+    log.LogDeployResource(13, "ALPHA", "Interceptor", "N3", "100", "200", "4", "5", "300", "400",
+                          "12", "20");
+    log.LogInterceptInc(14, "ALPHA", "Interceptor", "N3", "301", "401", "12", "21", "I1", "302",
+                        "402", "13", "22");
+    log.LogDeployBalloon(15, "CHARLIE", "500", "600", "21", "3");
+    log.LogWeatherQuery(16, "CHARLIE", "100", "95");
+    log.LogWeatherResponse(16, "CHARLIE", "100", "95", 21.5, 1013.25, 40, 12.125, 270);
+    log.LogWeatherNoData(17, "CHARLIE", "-5", "2000");
+    log.LogResourceActivate(18, "BRAVO", "Radar", "R2", "10", "20", "1", "2");
+    log.LogResourceDeActivate(19, "BRAVO", "Radar", "R2", "10", "20", "1", "2");
+    log.LogAbort(20, "ALPHA", "Interceptor", "N3", "30", "40", "3", "4");
+    log.LogResourceRequest(21, "BRAVO", "ALPHA", "Interceptor", "N4", "50", "60", "5", "6");
+    log.LogUpdateInc(22, "BRAVO", "I1", "90", "110", "210");
+    log.LogUnitDisplay(23, "ALPHA",
+                       "tell :command log_unit_display :unitType Radar :name North :id R2 "
+                       ":lat 10 :lng 20 :range 80");
+    log.LogUnitDisplay(24, "ALPHA",
+                       "tell :command log_unit_display :unitType Interceptor :name \"Jet 1\" "
+                       ":id N3 :lat 11 :lng 21 :speed 600");
+    log.LogUnitDisplay(25, "ALPHA",
+                       "tell :command log_unit_display :unitType Incursion :name Boat :id I1 "
+                       ":lat 12 :lng 22 :speed 15 :heading 45");
+    log.LogSimulationComplete(false);
+}
+
+TEST(EventLines, EveryTemplateMatchesTheReferenceLog) {
+    const std::string folder = FreshFolder("golden");
+    {
+        CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
+        ASSERT_TRUE(log.Open(folder, "all_events", "Notes of the run",
+                             "<Scenario>\n<Incursions/>\n</Scenario>\n"));
+        WriteEveryEvent(log);
+        log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO", "CHARLIE"}));
+        log.Close();
+    }
+    const std::string written = ReadAll(folder + "all_events.xml");
+    const std::string reference = std::string(HALYX_TEST_DATA_DIR) + "/all_events.xml";
+    if (std::getenv("HALYX_REGENERATE_GOLDEN")) {
+        test::WriteAll(reference, written);
+    }
+    EXPECT_EQ(written, ReadAll(reference));
+}
+
+TEST(EventLines, TimeStampAndTsidComeFromOneReading) {
+    const std::string folder = FreshFolder("stamp");
+    CExperimentLog log([] { return test::kAfternoonTsid; });
+    ASSERT_TRUE(log.Open(folder, "stamp", "", ""));
+    log.LogStartSim();
+    EXPECT_NE(ReadAll(folder + "stamp.xml")
+                  .find("<Event TimeStamp=\"12/5/2026 2:3:9:47 PM\" TSID=\"1796479389047\" "
+                        "Name=\"StartSim\"/>\n"),
+              std::string::npos);
+}
+
+TEST(EventLines, TwelveHourDialAroundNoonAndMidnight) {
+    // 5 December 2026 at 12:30:00.000, 13:05:00.000 and 00:10:00.000 UTC.
+    const int64_t midnight = 1796428800000;
+    const std::string folder = FreshFolder("dial");
+    int64_t next = 0;
+    CExperimentLog log([&] { return next; });
+    ASSERT_TRUE(log.Open(folder, "dial", "", ""));
+    for (int64_t minutes : {12 * 60 + 30, 13 * 60 + 5, 10}) {
+        next = midnight + minutes * 60000;
+        log.LogStartSim();
+    }
+    const std::string text = ReadAll(folder + "dial.xml");
+    EXPECT_NE(text.find("\"12/5/2026 12:30:0:0 PM\""), std::string::npos);
+    EXPECT_NE(text.find("\"12/5/2026 1:5:0:0 PM\""), std::string::npos);
+    EXPECT_NE(text.find("\"12/5/2026 12:10:0:0 AM\""), std::string::npos);
+}
+
+TEST(EventLines, UnitDisplayOfAnUnknownKindWritesNothing) {
+    const std::string folder = FreshFolder("unit");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "unit", "", ""));
+    const std::string before = ReadAll(folder + "unit.xml");
+    EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display :unitType Ship"));
+    EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display"));
+    EXPECT_EQ(ReadAll(folder + "unit.xml"), before);
+}
+
+TEST(EventLines, WritesWithoutAnOpenFileReportFalse) {
+    CExperimentLog log;
+    EXPECT_FALSE(log.LogInitSim());
+    EXPECT_FALSE(log.LogChatMsg(1, "A", "hi"));
+    EXPECT_FALSE(log.WriteText("x"));
+    EXPECT_FALSE(log.LogMissionStats("A", "tell :totalCost 1"));
+    EXPECT_FALSE(log.Close());
+}
+
+} // namespace
+} // namespace halyx

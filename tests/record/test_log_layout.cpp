@@ -1,0 +1,188 @@
+// The shape of a whole experiment log over the ways an experiment ends, and what a crash or a
+// hostile value can do to it.
+
+#include "record/experimentlog.h"
+#include "record/logloader.h"
+#include "record/simeventstore.h"
+#include "recordtestutil.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+#include <sys/stat.h>
+
+namespace halyx {
+namespace {
+
+using test::FreshFolder;
+using test::ReadAll;
+
+constexpr const char* kScenario = "<Scenario>\n</Scenario>\n";
+
+size_t CountOf(const std::string& text, const std::string& what) {
+    size_t n = 0;
+    for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+LogLoadResult LoadFile(const std::string& path, std::vector<std::string>* team = nullptr,
+                       CSimEventStore* events = nullptr) {
+    CLogLoader loader({.readScenario = nullptr,
+                       .loadTeam =
+                           [team](const std::vector<std::string>& names) {
+                               if (team) {
+                                   *team = names;
+                               }
+                           },
+                       .events = events});
+    return loader.Load(path);
+}
+
+TEST(LogLayout, ResetBeforeStartStillGivesACompleteLog) {
+    const std::string folder = FreshFolder("reset");
+    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    log.LogInitSim();
+    log.LogTeamMode("SinglePlayer");
+    log.LogInitSimConf("ALPHA");
+    EXPECT_TRUE(log.EndSimEvents(TeamMembersXml({"ALPHA"})));
+    EXPECT_TRUE(log.Close());
+
+    const std::string text = ReadAll(folder + "run.xml");
+    EXPECT_NE(text.find("<Notes>\n\n</Notes>\n<Scenario>\n</Scenario>\n<SimEvents>\n<Event"),
+              std::string::npos);
+    EXPECT_NE(text.find("Name=\"InitSimConf\" Sender=\"ALPHA\"/>\n</SimEvents>\n<TeamMembers>\n"
+                        "<TeamMember Name=\"ALPHA\"/>\n</TeamMembers></HalyxSimLog>"),
+              std::string::npos);
+    std::vector<std::string> team;
+    EXPECT_TRUE(LoadFile(folder + "run.xml", &team));
+    EXPECT_EQ(team, std::vector<std::string>{"ALPHA"});
+}
+
+TEST(LogLayout, MissionEndThenResetWritesTheEndOfEventsOnce) {
+    const std::string folder = FreshFolder("end");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "n", kScenario));
+    log.LogSimulationComplete(true);
+    EXPECT_TRUE(log.EndSimEvents(TeamMembersXml({"A", "B"})));
+    EXPECT_TRUE(log.SimEventsClosed());
+    // The reset that follows asks again; nothing more is written.
+    EXPECT_FALSE(log.EndSimEvents(TeamMembersXml({"A", "B"})));
+    log.Close();
+    const std::string text = ReadAll(folder + "run.xml");
+    EXPECT_EQ(CountOf(text, "</SimEvents>"), 1u);
+    EXPECT_EQ(CountOf(text, "<TeamMembers>"), 1u);
+    EXPECT_TRUE(LoadFile(folder + "run.xml"));
+}
+
+TEST(LogLayout, TwoExperimentsInOneRunEachHaveTheirScenario) {
+    const std::string folder = FreshFolder("two");
+    CExperimentLog log;
+    for (const char* name : {"first", "second"}) {
+        ASSERT_TRUE(log.Open(folder, name, "", kScenario));
+        EXPECT_FALSE(log.WriteScenario(kScenario)); // once per file
+        log.EndSimEvents(TeamMembersXml({}));
+        log.Close();
+    }
+    for (const char* name : {"first", "second"}) {
+        const std::string text = ReadAll(folder + name + ".xml");
+        EXPECT_EQ(CountOf(text, "<Scenario>"), 1u) << name;
+        EXPECT_TRUE(LoadFile(folder + name + ".xml")) << name;
+    }
+}
+
+TEST(LogLayout, ReportsAfterTheMissionEndLandUnderTheRootAndStillLoad) {
+    const std::string folder = FreshFolder("late");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    log.EndSimEvents(TeamMembersXml({"A"}));
+    log.LogMissionStats("A", "tell :command mission_stats :totalCost 5");
+    log.LogChatMsg(961, "A", "late");
+    log.Close();
+    EXPECT_TRUE(LoadFile(folder + "run.xml"));
+}
+
+TEST(LogLayout, MarkupInValuesIsEscapedAndReadsBackUnchanged) {
+    const std::string folder = FreshFolder("markup");
+    const std::string hostile = "<b>\"fish\" & 'chips'</b>";
+    {
+        CExperimentLog log;
+        ASSERT_TRUE(log.Open(folder, "run", "notes </Notes> & more", kScenario));
+        log.LogChatMsg(3, hostile, hostile);
+        log.LogDeployResource(4, hostile, hostile, "1", "2", "3", "4", "5", "6", "7", "8", "9");
+        log.EndSimEvents(TeamMembersXml({hostile}));
+    }
+    std::vector<std::string> team;
+    CSimEventStore events;
+    ASSERT_TRUE(LoadFile(folder + "run.xml", &team, &events));
+    EXPECT_EQ(team, std::vector<std::string>{hostile});
+    ASSERT_EQ(events.Count(), 2u);
+    EXPECT_EQ(events.At(0).content, "tell :command subject_communication :from " + hostile +
+                                        " :message (" + hostile + ")");
+    EXPECT_EQ(events.At(1).sender, hostile);
+}
+
+TEST(LogLayout, EachEventLineIsInTheFileWhileTheLogIsStillOpen) {
+    const std::string folder = FreshFolder("flush");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    log.LogStartSim();
+    EXPECT_NE(ReadAll(folder + "run.xml").find("Name=\"StartSim\"/>\n"), std::string::npos);
+    log.LogPauseSim(12);
+    EXPECT_NE(ReadAll(folder + "run.xml").find("Name=\"PauseSim\" ClockTime=\"12\"/>\n"),
+              std::string::npos);
+}
+
+TEST(LogLayout, ClosingDuringARunLeavesALogThatLoads) {
+    const std::string folder = FreshFolder("shutdown");
+    {
+        CExperimentLog log;
+        ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+        log.LogStartSim();
+        log.LogAbort(5, "A", "Radar", "R1", "1", "2", "3", "4");
+    } // the program ends during the run
+    CSimEventStore events;
+    EXPECT_TRUE(LoadFile(folder + "run.xml", nullptr, &events));
+    EXPECT_EQ(events.Count(), 1u);
+}
+
+TEST(LogLayout, OpeningAgainFinishesTheLogThatWasOpen) {
+    const std::string folder = FreshFolder("reopen");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "a", "", kScenario));
+    ASSERT_TRUE(log.Open(folder, "b", "", kScenario));
+    EXPECT_TRUE(LoadFile(folder + "a.xml"));
+}
+
+TEST(LogLayout, MissingFoldersAreCreated) {
+    const std::string folder = FreshFolder("deep") + "x/y/z/";
+    CExperimentLog log;
+    EXPECT_TRUE(log.Open(folder, "run", "", kScenario));
+    EXPECT_EQ(log.FilePath(), folder + "run.xml");
+    EXPECT_TRUE(log.LastError().empty());
+}
+
+TEST(LogLayout, AnUncreatableFileIsReportedAndNothingStaysOpen) {
+    const std::string folder = FreshFolder("blocked");
+    test::WriteAll(folder + "file", "a file where a folder should be");
+    CExperimentLog log;
+    EXPECT_FALSE(log.Open(folder + "file/", "run", "", kScenario));
+    EXPECT_EQ(log.LastError(),
+              "Unable to create logfile because the path specified was invalid. The simulation "
+              "has not been initialized");
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_FALSE(log.LogStartSim());
+}
+
+TEST(LogLayout, AnExistingLogOfTheSameNameIsReplaced) {
+    const std::string folder = FreshFolder("truncate");
+    test::WriteAll(folder + "run.xml", std::string(10000, '#'));
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    log.Close();
+    EXPECT_EQ(ReadAll(folder + "run.xml").find('#'), std::string::npos);
+}
+
+} // namespace
+} // namespace halyx
