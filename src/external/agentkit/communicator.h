@@ -1,0 +1,85 @@
+#pragma once
+
+// How an agent talks: sends KQML messages to other agents by name and hands it the messages
+// that arrive. Implemented over TCP (net/tcpcommunicator.h) and in memory for tests
+// (memorycommunicator.h).
+//
+//   CCommunicator* comm = agent.get_communicator();
+//   comm->comm_sendmessage("tell", "Station1", "default-language", "default-ontology",
+//                          "", "", "", "tell :command clock_sync :clock 5");
+//   comm->comm_sendmessage_sender("tell", "Station1", "Station2", "default-language",
+//                                 "default-ontology", "", "", "", content);   // replay as S2
+//
+// A content without outer parentheses is sent as a list: the receiver reads
+// :content (tell :command clock_sync :clock 5). Sending never waits: an accepted message is
+// delivered later or dropped with a diagnostic on the agent's debug output (unknown receiver,
+// unreachable receiver after the send time-out). A message that would break the receiver's
+// framing (unbalanced content, over 16 MiB) is refused at once: the send answers false.
+
+#include "external/kqml/message.h"
+
+#include <functional>
+#include <string>
+
+namespace halyx {
+
+class CANSClient;
+class CBasicAgent;
+class CBeliefDB;
+
+enum class KqmlTraffic { Incoming, Outgoing };
+
+class CCommunicator {
+public:
+    // Sees every message text received (before the agent) and every one accepted for sending.
+    using TrafficObserver = std::function<void(KqmlTraffic, const std::string& text)>;
+
+    explicit CCommunicator(CBasicAgent& agent);
+    CCommunicator(const CCommunicator&) = delete;
+    CCommunicator& operator=(const CCommunicator&) = delete;
+    virtual ~CCommunicator();
+
+    // replyWith, inReplyTo and protocol are written as :reply-with, :in-reply-to, :protocol
+    // when not empty.
+    bool comm_sendmessage(const std::string& performative, const std::string& receiver,
+                          const std::string& language, const std::string& ontology,
+                          const std::string& replyWith, const std::string& inReplyTo,
+                          const std::string& protocol, const std::string& content);
+    bool comm_sendmessage_sender(const std::string& performative, const std::string& receiver,
+                                 const std::string& sender, const std::string& language,
+                                 const std::string& ontology, const std::string& replyWith,
+                                 const std::string& inReplyTo, const std::string& protocol,
+                                 const std::string& content);
+    // The same for a built message; an empty sender becomes get_name().
+    bool send_message(CKqmlMessage message);
+
+    // The port this agent listens on.
+    virtual int get_port() const = 0;
+    // The name-server client, or nullptr when there is none.
+    virtual CANSClient* retrieve_ans_object() = 0;
+    CBeliefDB* get_beliefdb();
+
+    // The name messages are sent under: the "name" belief, else the agent's name.
+    std::string get_name() const;
+    void set_name(const std::string& name);
+    void set_port(int port);
+    void set_ansname(const std::string& host);
+    void set_ansport(int port);
+
+    void set_traffic_observer(TrafficObserver observer) { m_observer = std::move(observer); }
+    CBasicAgent& get_agent() { return m_agent; }
+
+protected:
+    // Queues one checked message for delivery; wireText is its text without the newline.
+    virtual void transmit(const CKqmlMessage& message, const std::string& wireText) = 0;
+    // Implementations hand every received message text here, on the event-loop thread.
+    void deliver(const std::string& text);
+    // To the agent's debug output.
+    void diagnostic(const std::string& text);
+
+private:
+    CBasicAgent& m_agent;
+    TrafficObserver m_observer;
+};
+
+} // namespace halyx

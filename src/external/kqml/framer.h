@@ -1,0 +1,58 @@
+#pragma once
+
+// Cuts a byte stream into KQML messages: each message is one balanced parenthesised list;
+// parentheses inside "..." strings and #N" strings do not count. White space and the byte 0x04
+// between messages are skipped. A message over the size limit is dropped (its structure is still
+// followed, so the message after it arrives); bytes that cannot start a message, and a #N"
+// length beyond the limit, make the framer skip to the next '(' between messages. Every drop
+// gives one diagnostic. One framer per connection.
+//
+//   CKqmlFramer framer;
+//   std::vector<std::string> messages, diagnostics;
+//   framer.Feed(bytes, messages, diagnostics);   // complete messages only, in order
+
+#include "external/kqml/limits.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halyx {
+
+class CKqmlFramer {
+public:
+    explicit CKqmlFramer(std::size_t maxMessageBytes = kKqmlMaxMessageBytes);
+
+    void Feed(std::string_view bytes, std::vector<std::string>& messages,
+              std::vector<std::string>& diagnostics);
+
+    // True while a message has begun and not ended (a peer that disconnects now loses it).
+    bool InMessage() const { return m_depth > 0; }
+    // Bytes of the message in progress (including any being discarded).
+    std::uint64_t PendingBytes() const { return m_messageBytes; }
+    // Forgets any partial message, as after a reconnection.
+    void Reset();
+
+private:
+    enum class State : std::uint8_t { Normal, String, StringEscape, HashDigits, LengthString };
+
+    void BeginMessage();
+    void Overflow(std::vector<std::string>& diagnostics);
+
+    std::size_t m_max;
+    std::string m_buffer;
+    std::uint64_t m_messageBytes = 0;
+    std::uint64_t m_streamOffset = 0;
+    std::uint64_t m_remaining = 0; // bytes left of a #N" string
+    std::uint64_t m_hashValue = 0;
+    std::size_t m_depth = 0;
+    State m_state = State::Normal;
+    bool m_wordStart = true;
+    bool m_hashDigits = false;
+    bool m_discarding = false; // over the limit: following the structure, keeping nothing
+    bool m_skipping = false;   // between messages, looking for the next '('
+};
+
+} // namespace halyx
