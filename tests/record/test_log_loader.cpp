@@ -1,0 +1,137 @@
+// Loading a recorded experiment for playback: what loads, what is refused and with which
+// message, and what reaches the scenario, the team and the playback store.
+
+#include "record/logloader.h"
+#include "record/simeventstore.h"
+#include "recordtestutil.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+namespace halyx {
+namespace {
+
+constexpr const char* kHead = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<HalyxSimLog>\n"
+                              "<LogHeader CreationDate=\"d\" CreationTime=\"t\"/>\n"
+                              "<Notes>\n\n</Notes>\n<Scenario Name=\"S1\">\n</Scenario>\n";
+constexpr const char* kEvents = "<SimEvents>\n<Event Name=\"Abort\" ClockTime=\"4\" TSID=\"1\" "
+                                "From=\"ALPHA\" ResType=\"Radar\" ResID=\"R1\"/>\n</SimEvents>\n";
+constexpr const char* kTeam = "<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n<TeamMember "
+                              "Name=\"BRAVO\"/>\n<TeamMember Name=\"CHARLIE\"/>\n</TeamMembers>";
+
+struct Targets {
+    std::string scenarioName;
+    bool scenarioOk = true;
+    std::vector<std::string> team;
+    CSimEventStore events;
+
+    CLogLoader Loader() {
+        return CLogLoader({.readScenario =
+                               [this](const pugi::xml_node& s, std::string& error) {
+                                   scenarioName = s.attribute("Name").as_string();
+                                   error = "bad unit list";
+                                   return scenarioOk;
+                               },
+                           .loadTeam = [this](const std::vector<std::string>& n) { team = n; },
+                           .events = &events});
+    }
+};
+
+TEST(LogLoader, ACompleteLogReachesScenarioTeamAndStore) {
+    Targets t;
+    const LogLoadResult r =
+        t.Loader().LoadText(std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>");
+    ASSERT_TRUE(r) << r.detail;
+    EXPECT_EQ(t.scenarioName, "S1");
+    EXPECT_EQ(t.team, (std::vector<std::string>{"ALPHA", "BRAVO", "CHARLIE"}));
+    ASSERT_EQ(t.events.Count(), 1u);
+    EXPECT_EQ(t.events.At(0).clockTime, 4);
+}
+
+TEST(LogLoader, ALogCutOffDuringARunIsRefusedAsAnError) {
+    Targets t;
+    const LogLoadResult r = t.Loader().LoadText(std::string(kHead) + "<SimEvents>\n<Event Name=");
+    EXPECT_EQ(r.status, LogLoadStatus::NotXml);
+    EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
+    EXPECT_GT(r.offset, 0u);
+    EXPECT_TRUE(t.team.empty());
+}
+
+TEST(LogLoader, AMissingSectionIsRefusedAsIncomplete) {
+    Targets t;
+    const LogLoadResult r = t.Loader().LoadText(std::string(kHead) + kEvents + "</HalyxSimLog>");
+    EXPECT_EQ(r.status, LogLoadStatus::Incomplete);
+    EXPECT_EQ(r.message,
+              "ERROR:Unable to load the Experiment Log because it is incomplete or corrupted.");
+    EXPECT_NE(r.detail.find("TeamMembers"), std::string::npos);
+    EXPECT_TRUE(t.scenarioName.empty());
+}
+
+TEST(LogLoader, ExtraChildrenAnotherRootNameAndPrefixesAreAccepted) {
+    Targets t;
+    const std::string text = "<Other xmlns:h=\"urn:x\"><h:LogHeader/><Notes/>"
+                             "<Scenario Name=\"S2\"/><SimEvents/><TeamMembers/>"
+                             "<MissionStats TeamMember=\"A\"/><Event Name=\"ChatMsg\"/></Other>";
+    EXPECT_TRUE(t.Loader().LoadText(text));
+    EXPECT_EQ(t.scenarioName, "S2");
+}
+
+TEST(LogLoader, TheLastSectionOfANameWins) {
+    Targets t;
+    ASSERT_TRUE(t.Loader().LoadText(std::string(kHead) + kEvents + kTeam +
+                                    "<TeamMembers><TeamMember Name=\"ZULU\"/><TeamMember/>"
+                                    "</TeamMembers></HalyxSimLog>"));
+    EXPECT_EQ(t.team, (std::vector<std::string>{"ZULU", ""}));
+}
+
+TEST(LogLoader, AScenarioThatCannotBeReadStopsTheLoad) {
+    Targets t;
+    t.scenarioOk = false;
+    const LogLoadResult r =
+        t.Loader().LoadText(std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>");
+    EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
+    EXPECT_EQ(r.detail, "bad unit list");
+    EXPECT_TRUE(t.team.empty());
+}
+
+TEST(LogLoader, EmptyOrGarbageTextIsAnError) {
+    Targets t;
+    for (const char* text : {"", "   \n", "not xml at all", "<a><b></a>", "<a></a><b>"}) {
+        EXPECT_EQ(t.Loader().LoadText(text).status, LogLoadStatus::NotXml) << text;
+    }
+}
+
+TEST(LogLoader, DeepNestingDoesNotCrash) {
+    Targets t;
+    std::string text = std::string(kHead);
+    for (int i = 0; i < 200000; ++i) {
+        text += "<n>";
+    }
+    EXPECT_EQ(t.Loader().LoadText(text).status, LogLoadStatus::NotXml);
+}
+
+TEST(LogLoader, FilesThatCannotBeOpenedShowNothing) {
+    Targets t;
+    const std::string folder = test::FreshFolder("loader");
+    LogLoadResult r = t.Loader().Load(folder + "absent.xml");
+    EXPECT_EQ(r.status, LogLoadStatus::CannotOpen);
+    EXPECT_TRUE(r.message.empty());
+    r = t.Loader().Load(folder); // a folder is not a log
+    EXPECT_EQ(r.status, LogLoadStatus::CannotOpen);
+}
+
+TEST(LogLoader, AFileWithoutAFinalLineBreakOrWithCrLfLoads) {
+    Targets t;
+    const std::string folder = test::FreshFolder("loaderfile");
+    std::string text = std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>";
+    std::string crlf;
+    for (char c : text) {
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    }
+    test::WriteAll(folder + "crlf.xml", crlf);
+    EXPECT_TRUE(t.Loader().Load(folder + "crlf.xml"));
+    EXPECT_EQ(t.events.Count(), 1u);
+}
+
+} // namespace
+} // namespace halyx

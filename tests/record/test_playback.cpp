@@ -1,0 +1,165 @@
+// Replaying a recorded experiment: which recorded commands become messages, in what order they
+// leave, at which clock count, and to whom.
+
+#include "record/simeventstore.h"
+#include "recordtestutil.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+namespace halyx {
+namespace {
+
+using test::RecordingSender;
+
+struct Loaded {
+    pugi::xml_document doc;
+    CSimEventStore store;
+};
+
+void Load(Loaded& loaded, const std::string& events) {
+    const std::string text = "<SimEvents>\n" + events + "</SimEvents>\n";
+    ASSERT_TRUE(loaded.doc.load_string(text.c_str()));
+    loaded.store.LoadEvents(loaded.doc.child("SimEvents"));
+}
+
+std::string Abort(int clock, int tsid, const std::string& id) {
+    return "<Event TSID=\"" + std::to_string(tsid) + "\" Name=\"Abort\" ClockTime=\"" +
+           std::to_string(clock) + "\" From=\"A\" ResType=\"Radar\" ResID=\"" + id + "\"/>\n";
+}
+
+TEST(Playback, EachReplayedCommandHasItsRecordedContentSenderAndReceiver) {
+    Loaded l;
+    Load(l, "<Event Name=\"ResourceActivate\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
+            "ResType=\"Radar\" ResID=\"R1\"/>\n"
+            "<Event Name=\"ResourceDeActivate\" ClockTime=\"1\" TSID=\"2\" From=\"A\" "
+            "ResType=\"Radar\" ResID=\"R1\"/>\n"
+            "<Event Name=\"Abort\" ClockTime=\"1\" TSID=\"3\" From=\"A\" ResType=\"Jet\" "
+            "ResID=\"N1\"/>\n"
+            "<Event Name=\"InterceptInc\" ClockTime=\"1\" TSID=\"4\" From=\"B\" ResType=\"Jet\" "
+            "IntID=\"N1\" IncID=\"I9\"/>\n"
+            "<Event Name=\"DeployResource\" ClockTime=\"1\" TSID=\"5\" From=\"B\" ResType=\"Jet\" "
+            "ResID=\"N1\" DestLat=\"10\" DestLng=\"20\"/>\n"
+            "<Event Name=\"ChatMsg\" ClockTime=\"1\" TSID=\"6\" From=\"A\">\nsee you\n</Event>\n"
+            "<Event Name=\"LaunchStatusChange\" ClockTime=\"1\" TSID=\"7\" Status=\"go\" "
+            "From=\"C\"/>\n"
+            "<Event Name=\"DeployBalloon\" ClockTime=\"1\" TSID=\"8\" From=\"C\" DestLat=\"5\" "
+            "DestLng=\"6\"/>\n");
+    RecordingSender sent;
+    l.store.Release(1, sent);
+    EXPECT_EQ(sent.sent,
+              (std::vector<std::string>{
+                  "tell to team as A: tell :command activate :resource Radar :id R1",
+                  "tell to team as A: tell :command deactivate :resource Radar :id R1",
+                  "tell to team as A: tell :command abort :resource Jet :id N1",
+                  "tell to team as B: tell :command intercept :resource Jet :id N1 :incID I9",
+                  "tell to team as B: tell :command deploy :resource Jet :id N1 :destLat 10 "
+                  ":destLng 20",
+                  "tell to team as A: tell :command subject_communication :from A :message (see "
+                  "you)",
+                  "tell to team as C: tell :command update_go_nogo_status :status go",
+                  "tell to C: tell :command playback_deploy_balloon :lat 5 :lng 6",
+              }));
+}
+
+TEST(Playback, EventsThatAreNotStationCommandsAreNotReplayed) {
+    Loaded l;
+    Load(l, "<Event Name=\"InitSim\"/>\n<Event Name=\"StartSim\"/>\n"
+            "<Event Name=\"WeatherQuery\" ClockTime=\"3\" From=\"A\"/>\n"
+            "<Event Name=\"UnitDisplay\" ClockTime=\"3\" From=\"A\"/>\n"
+            "<Event ClockTime=\"3\" From=\"A\"/>\n<Other/>\n" +
+                Abort(3, 1, "R1"));
+    EXPECT_EQ(l.store.Count(), 1u);
+}
+
+TEST(Playback, SameMinuteLeavesInStampOrderAndTiesInFileOrder) {
+    Loaded l;
+    Load(l, Abort(5, 100, "late") + Abort(5, 90, "early") + Abort(2, 500, "first") +
+                Abort(5, 100, "late2"));
+    RecordingSender sent;
+    for (int clock = 0; clock <= 5; ++clock) {
+        l.store.Release(clock, sent);
+    }
+    ASSERT_EQ(sent.sent.size(), 4u);
+    EXPECT_NE(sent.sent[0].find(":id first"), std::string::npos);
+    EXPECT_NE(sent.sent[1].find(":id early"), std::string::npos);
+    EXPECT_NE(sent.sent[2].find(":id late"), std::string::npos);
+    EXPECT_NE(sent.sent[3].find(":id late2"), std::string::npos);
+    EXPECT_TRUE(l.store.Exhausted());
+}
+
+TEST(Playback, NothingLeavesBeforeTheRecordedMinute) {
+    Loaded l;
+    Load(l, Abort(12, 1, "R1"));
+    RecordingSender sent;
+    for (int clock = 0; clock < 12; ++clock) {
+        l.store.Release(clock, sent);
+    }
+    EXPECT_TRUE(sent.sent.empty());
+    l.store.Release(12, sent);
+    EXPECT_EQ(sent.sent.size(), 1u);
+}
+
+TEST(Playback, AMissedMinuteHoldsBackEverythingBehindIt) {
+    Loaded l;
+    Load(l, Abort(3, 1, "R1") + Abort(8, 2, "R2"));
+    RecordingSender sent;
+    // Playback started late: the clock is already past the first record.
+    for (int clock = 5; clock <= 10; ++clock) {
+        l.store.Release(clock, sent);
+    }
+    EXPECT_TRUE(sent.sent.empty());
+    EXPECT_EQ(l.store.CursorIndex(), 0u);
+}
+
+TEST(Playback, StopAndStartAgainReplaysFromTheFirstRecord) {
+    Loaded l;
+    Load(l, Abort(0, 1, "R1"));
+    RecordingSender sent;
+    l.store.Release(0, sent);
+    l.store.Release(0, sent); // exhausted: nothing more
+    l.store.Rewind();
+    l.store.Release(0, sent);
+    EXPECT_EQ(sent.sent.size(), 2u);
+}
+
+TEST(Playback, BadNumbersReadAsTheirLeadingDigitsOrZero) {
+    Loaded l;
+    Load(l, "<Event Name=\"Abort\" ClockTime=\"7abc\" TSID=\"x\" From=\"A\"/>\n"
+            "<Event Name=\"Abort\" ClockTime=\"\" TSID=\"99999999999999999999999\"/>\n");
+    ASSERT_EQ(l.store.Count(), 2u);
+    EXPECT_EQ(l.store.At(0).clockTime, 0);
+    EXPECT_EQ(l.store.At(0).tsid, INT64_MAX);
+    EXPECT_EQ(l.store.At(0).content, "tell :command abort :resource  :id ");
+    EXPECT_EQ(l.store.At(1).clockTime, 7);
+    EXPECT_EQ(l.store.At(1).tsid, 0);
+}
+
+TEST(Playback, InsertKeepsOrderAndTheCursorOnItsRecord) {
+    CSimEventStore store;
+    store.Insert({.clockTime = 5, .sender = "A", .receiver = "", .tsid = 1, .content = "five"});
+    store.Insert({.clockTime = 9, .sender = "", .receiver = "", .tsid = 1, .content = "nine"});
+    store.Rewind();
+    RecordingSender sent;
+    store.Release(5, sent);
+    store.Insert({.clockTime = 1, .sender = "", .receiver = "B", .tsid = 1, .content = "one"});
+    store.Insert({.clockTime = 9, .sender = "A", .receiver = "B", .tsid = 1, .content = "nine2"});
+    store.Release(9, sent);
+    EXPECT_EQ(sent.sent, (std::vector<std::string>{"tell to team as A: five", "tell to team: nine",
+                                                   "tell to B as A: nine2"}));
+    store.Rewind();
+    store.Release(1, sent);
+    EXPECT_EQ(sent.sent.back(), "tell to B: one");
+}
+
+TEST(Playback, AnEmptyStoreSendsNothing) {
+    CSimEventStore store;
+    RecordingSender sent;
+    store.Release(0, sent);
+    store.Rewind();
+    store.Release(0, sent);
+    EXPECT_TRUE(sent.sent.empty());
+}
+
+} // namespace
+} // namespace halyx

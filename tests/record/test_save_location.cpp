@@ -1,0 +1,82 @@
+// Naming and placing a new experiment log before it is created.
+
+#include "record/savelocation.h"
+#include "recordtestutil.h"
+
+#include <gtest/gtest.h>
+
+namespace halyx {
+namespace {
+
+TEST(SaveLocation, ProposesTheFirstFreeDefaultName) {
+    const std::string folder = test::FreshFolder("names");
+    EXPECT_EQ(CSaveLocation(folder).Name(), "HalyxSimLog_0001");
+    test::WriteAll(folder + "HalyxSimLog_0001.xml", "");
+    test::WriteAll(folder + "HalyxSimLog_0002.xml", "");
+    test::WriteAll(folder + "HalyxSimLog_0004.xml", "");
+    const CSaveLocation where(folder);
+    EXPECT_EQ(where.Name(), "HalyxSimLog_0003");
+    EXPECT_EQ(where.Location(), folder);
+    EXPECT_EQ(where.Preview(), folder + "HalyxSimLog_0003.xml");
+}
+
+TEST(SaveLocation, GrowsAFifthDigitAfter9999) {
+    const std::string folder = test::FreshFolder("names5");
+    for (int n = 1; n <= 9999; ++n) {
+        char name[32];
+        std::snprintf(name, sizeof name, "HalyxSimLog_%04d.xml", n);
+        test::WriteAll(folder + name, "");
+    }
+    EXPECT_EQ(CSaveLocation::FirstFreeName(folder), "HalyxSimLog_10000");
+}
+
+TEST(SaveLocation, DefaultsToTheExperimentLogFolder) {
+    const CSaveLocation where;
+    EXPECT_EQ(where.Location(), DefaultExpLogFolder());
+}
+
+TEST(SaveLocation, PreviewNormalisesSeparators) {
+    CSaveLocation where(test::FreshFolder("preview"));
+    where.SetLocation("D:\\\\Logs\\\\");
+    where.SetName("Run1");
+    EXPECT_EQ(where.Preview(), "D:/Logs/Run1.xml");
+    where.SetLocation("/data//logs///");
+    where.SetName("\\Run2/");
+    EXPECT_EQ(where.Preview(), "/data/logs/Run2.xml");
+    EXPECT_EQ(where.GetLocation(), "/data/logs/");
+    EXPECT_EQ(where.GetName(), "Run2");
+}
+
+TEST(SaveLocation, OkNeedsANameAndALocation) {
+    CSaveLocation where(test::FreshFolder("ok"));
+    std::string message;
+    where.SetName("");
+    EXPECT_FALSE(where.OkEnabled());
+    EXPECT_EQ(where.Preview(), "");
+    EXPECT_FALSE(where.Accept(message));
+    EXPECT_EQ(message, "You must enter a unique name for this experiment");
+    where.SetName("//");
+    EXPECT_FALSE(where.Accept(message));
+    where.SetName("Run");
+    where.SetLocation("");
+    EXPECT_FALSE(where.OkEnabled());
+    EXPECT_FALSE(where.Accept(message));
+    where.SetLocation("/tmp/logs");
+    EXPECT_TRUE(where.Accept(message));
+    EXPECT_EQ(where.Location(), "/tmp/logs/");
+    EXPECT_TRUE(message.empty());
+}
+
+TEST(SaveLocation, PickingAFolderCreatesTheDefaultAndTakesThePick) {
+    const std::string folder = test::FreshFolder("pick") + "ExpLogs/";
+    CSaveLocation where(folder);
+    EXPECT_EQ(where.BeginPickFolder(), folder);
+    EXPECT_TRUE(FolderExists(folder));
+    where.FolderPicked("/srv/runs");
+    EXPECT_EQ(where.Location(), "/srv/runs/");
+    where.SetNotes("subject 12\nsecond line");
+    EXPECT_EQ(where.GetNotes(), "subject 12\nsecond line");
+}
+
+} // namespace
+} // namespace halyx
