@@ -60,17 +60,11 @@ struct CutPoint {
     size_t events = 0;                  // events completed inside SimEvents
 };
 
-struct Scan {
-    CutPoint cut;
-    bool reachedEnd = false; // the whole text was read as markup without a stop
-    bool rootClosed = false; // the root's own end tag was met
-};
-
 // Reads the text as the log writer writes it, element by element, until it ends, breaks off or
 // stops making sense (a mismatched end tag, a second root), remembering the last place where it
 // could be cut and closed. One pass, no recursion: bounded on any input.
-Scan ScanLog(std::string_view text) {
-    Scan scan;
+CutPoint ScanLog(std::string_view text) {
+    CutPoint cut;
     std::vector<std::string_view> stack;
     unsigned complete = 0;
     size_t events = 0;
@@ -81,10 +75,10 @@ Scan ScanLog(std::string_view text) {
         const bool listOpen = stack.size() == 2 && (SectionBitOf(stack[1]) == kSimEventsBit ||
                                                     SectionBitOf(stack[1]) == kTeamMembersBit);
         if (stack.size() <= 1 || listOpen) {
-            scan.cut.end = end;
-            scan.cut.open = stack;
-            scan.cut.complete = complete;
-            scan.cut.events = events;
+            cut.end = end;
+            cut.open = stack;
+            cut.complete = complete;
+            cut.events = events;
         }
     };
     const auto inSimEvents = [&] {
@@ -102,30 +96,29 @@ Scan ScanLog(std::string_view text) {
     while (true) {
         const size_t lt = text.find('<', pos);
         if (lt == std::string_view::npos) {
-            scan.reachedEnd = true;
-            return scan;
+            return cut;
         }
         const std::string_view rest = text.substr(lt);
         if (rest.starts_with("<?")) {
             if (!skipTo(lt + 2, "?>")) {
-                return scan;
+                return cut;
             }
         } else if (rest.starts_with("<!--")) {
             if (!skipTo(lt + 4, "-->")) {
-                return scan;
+                return cut;
             }
         } else if (rest.starts_with("<![CDATA[")) {
             if (!skipTo(lt + 9, "]]>")) {
-                return scan;
+                return cut;
             }
         } else if (rest.starts_with("<!")) {
             if (!skipTo(lt + 2, ">")) {
-                return scan;
+                return cut;
             }
         } else if (rest.starts_with("</")) {
             const size_t gt = text.find('>', lt);
             if (gt == std::string_view::npos) {
-                return scan;
+                return cut;
             }
             std::string_view name = text.substr(lt + 2, gt - lt - 2);
             while (!name.empty() && (name.back() == ' ' || name.back() == '\t' ||
@@ -133,12 +126,11 @@ Scan ScanLog(std::string_view text) {
                 name.remove_suffix(1);
             }
             if (stack.empty() || stack.back() != name) {
-                return scan; // not a log's structure from here on
+                return cut; // not a log's structure from here on
             }
             if (stack.size() == 1) {
                 // The root's end: the ending is rebuilt, so the kept part stops before it.
-                scan.rootClosed = true;
-                return scan;
+                return cut;
             }
             stack.pop_back();
             pos = gt + 1;
@@ -155,7 +147,7 @@ Scan ScanLog(std::string_view text) {
             }
             const std::string_view name = text.substr(lt + 1, i - lt - 1);
             if (name.empty() || i >= text.size()) {
-                return scan;
+                return cut;
             }
             char quote = 0;
             for (; i < text.size(); ++i) {
@@ -169,10 +161,10 @@ Scan ScanLog(std::string_view text) {
                 }
             }
             if (i >= text.size() || text[i] != '>') {
-                return scan;
+                return cut;
             }
             if (stack.empty() && rootSeen) {
-                return scan; // a second root
+                return cut; // a second root
             }
             rootSeen = true;
             pos = i + 1;
@@ -211,22 +203,18 @@ LogRepairResult Result(LogRepairStatus status, std::string message) {
 
 LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repaired) {
     repaired.clear();
-    const Scan scan = ScanLog(text);
-
     // A log that loads as it is needs nothing.
-    if (scan.reachedEnd) {
-        CLogLoader checker({});
-        if (checker.LoadText(text)) {
-            LogRepairResult result = Result(LogRepairStatus::AlreadyComplete,
-                                            "The experiment log is complete and loads as it is.");
-            result.keptBytes = text.size();
-            result.eventsKept = scan.cut.events;
-            repaired.assign(text);
-            return result;
-        }
+    CLogLoader checker({});
+    if (checker.LoadText(text)) {
+        LogRepairResult result = Result(LogRepairStatus::AlreadyComplete,
+                                        "The experiment log is complete and loads as it is.");
+        result.keptBytes = text.size();
+        result.eventsKept = ScanLog(text).events;
+        repaired.assign(text);
+        return result;
     }
 
-    const CutPoint& cut = scan.cut;
+    const CutPoint cut = ScanLog(text);
     if (cut.open.empty()) {
         return Result(LogRepairStatus::NotRepairable,
                       "This is not an experiment log: no log element was found.");
@@ -262,7 +250,6 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
     repaired += cut.open[0];
     repaired += '>';
 
-    CLogLoader checker({});
     const LogLoadResult check = checker.LoadText(repaired);
     if (!check) {
         repaired.clear();

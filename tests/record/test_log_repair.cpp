@@ -1,0 +1,146 @@
+// Making a closed, loadable copy of a log whose program died during the run.
+
+#include "record/experimentlog.h"
+#include "record/logloader.h"
+#include "record/logrepair.h"
+#include "record/simeventstore.h"
+#include "recordtestutil.h"
+
+#include <gtest/gtest.h>
+
+namespace halyx {
+namespace {
+
+using test::ReadAll;
+
+// A log as the writer leaves it in the middle of a run: four complete events.
+std::string RunningLog() {
+    const std::string folder = test::FreshFolder("running");
+    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
+    log.Open(folder, "run", "notes", "<Scenario>\n<Radars/>\n</Scenario>\n");
+    log.LogInitSim();
+    log.LogChatMsg(2, "ALPHA", "first");
+    log.LogAbort(3, "ALPHA", "Radar", "R1", "1", "2", "3", "4");
+    log.LogUnitDisplay(4, "ALPHA", "tell :unitType Incursion :id I1");
+    return ReadAll(folder + "run.xml"); // read while the log is still open
+}
+
+struct Replayed {
+    std::vector<std::string> team;
+    CSimEventStore events;
+    LogLoadResult result;
+};
+
+Replayed Load(const std::string& text) {
+    Replayed r;
+    CLogLoader loader({.readScenario = nullptr,
+                       .loadTeam = [&r](const std::vector<std::string>& n) { r.team = n; },
+                       .events = &r.events});
+    r.result = loader.LoadText(text);
+    return r;
+}
+
+TEST(LogRepair, ALogCutAtAnyByteOfItsEventsBecomesALoadableCopy) {
+    const std::string full = RunningLog();
+    const size_t eventsStart = full.find("<SimEvents>\n") + 12;
+    // Every cut from the start of the events section to the end of the file.
+    for (size_t cut = eventsStart; cut <= full.size(); ++cut) {
+        std::string repaired;
+        const LogRepairResult r = RepairExperimentLogText(full.substr(0, cut), repaired);
+        ASSERT_EQ(r.status, LogRepairStatus::Repaired) << "cut at " << cut << ": " << r.message;
+        const Replayed loaded = Load(repaired);
+        ASSERT_TRUE(loaded.result) << "cut at " << cut << ": " << loaded.result.detail;
+        EXPECT_TRUE(loaded.team.empty());
+        EXPECT_EQ(r.keptBytes + r.droppedBytes, cut);
+        EXPECT_EQ(repaired.compare(0, r.keptBytes, full, 0, r.keptBytes), 0);
+    }
+}
+
+TEST(LogRepair, KeepsEveryCompleteEventAndDropsTheOneBeingWritten) {
+    const std::string full = RunningLog();
+    const std::string cutInChat = full.substr(0, full.find("first") + 3);
+    std::string repaired;
+    LogRepairResult r = RepairExperimentLogText(cutInChat, repaired);
+    EXPECT_EQ(r.eventsKept, 1u);
+    EXPECT_EQ(repaired.find("first"), std::string::npos);
+    EXPECT_TRUE(repaired.ends_with(
+        "Name=\"InitSim\"/>\n</SimEvents>\n<TeamMembers>\n</TeamMembers></HalyxSimLog>"));
+
+    r = RepairExperimentLogText(full, repaired);
+    EXPECT_EQ(r.eventsKept, 4u);
+    EXPECT_EQ(r.droppedBytes, 0u);
+    EXPECT_EQ(Load(repaired).events.Count(), 2u); // the chat and the abort are replayable
+}
+
+TEST(LogRepair, ATeamSectionBrokenOffKeepsItsCompleteNames) {
+    std::string text = RunningLog();
+    text += "</SimEvents>\n<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n<TeamMember Na";
+    std::string repaired;
+    ASSERT_TRUE(RepairExperimentLogText(text, repaired));
+    EXPECT_EQ(Load(repaired).team, std::vector<std::string>{"ALPHA"});
+}
+
+TEST(LogRepair, AnEndedMissionWithoutTheClosingTagAndALateReport) {
+    std::string text = RunningLog();
+    text += "</SimEvents>\n" + TeamMembersXml({"ALPHA", "BRAVO"}) +
+            "<MissionStats TeamMember=\"ALPHA\">\n<TotalCost>5</TotalCost>\n<Rada";
+    std::string repaired;
+    const LogRepairResult r = RepairExperimentLogText(text, repaired);
+    ASSERT_EQ(r.status, LogRepairStatus::Repaired);
+    EXPECT_EQ(Load(repaired).team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_EQ(repaired.find("MissionStats"), std::string::npos);
+}
+
+TEST(LogRepair, AnOlderLogClosedWithoutItsEventsEndIsRepaired) {
+    const std::string text = RunningLog() + "</HalyxSimLog>";
+    std::string repaired;
+    ASSERT_EQ(RepairExperimentLogText(text, repaired).status, LogRepairStatus::Repaired);
+    EXPECT_TRUE(Load(repaired).result);
+}
+
+TEST(LogRepair, ACompleteLogIsCopiedUnchanged) {
+    const std::string text =
+        RunningLog() + "</SimEvents>\n" + TeamMembersXml({"A"}) + "</HalyxSimLog>";
+    std::string repaired;
+    EXPECT_EQ(RepairExperimentLogText(text, repaired).status, LogRepairStatus::AlreadyComplete);
+    EXPECT_EQ(repaired, text);
+}
+
+TEST(LogRepair, ALogWithoutItsWholeScenarioCannotBeReplayed) {
+    const std::string full = RunningLog();
+    std::string repaired;
+    for (const char* marker : {"<Radars/>", "<Notes>", "<HalyxSimLog>"}) {
+        const LogRepairResult r =
+            RepairExperimentLogText(full.substr(0, full.find(marker)), repaired);
+        EXPECT_EQ(r.status, LogRepairStatus::NotRepairable) << marker;
+        EXPECT_FALSE(r.message.empty());
+        EXPECT_TRUE(repaired.empty());
+    }
+    EXPECT_EQ(RepairExperimentLogText("", repaired).status, LogRepairStatus::NotRepairable);
+    EXPECT_EQ(RepairExperimentLogText("\x01\x02 binary <<<", repaired).status,
+              LogRepairStatus::NotRepairable);
+}
+
+TEST(LogRepair, WritesABesideCopyAndNeverOverTheOriginal) {
+    const std::string folder = test::FreshFolder("repairfile");
+    const std::string in = folder + "HalyxSimLog_0007.xml";
+    const std::string cut = RunningLog();
+    test::WriteAll(in, cut);
+    EXPECT_EQ(RepairedLogPath(in), folder + "HalyxSimLog_0007_repaired.xml");
+
+    const LogRepairResult r = RepairExperimentLog(in, RepairedLogPath(in));
+    ASSERT_TRUE(r) << r.message;
+    EXPECT_NE(r.message.find(RepairedLogPath(in)), std::string::npos);
+    EXPECT_TRUE(Load(ReadAll(RepairedLogPath(in))).result);
+    EXPECT_EQ(ReadAll(in), cut);
+
+    EXPECT_EQ(RepairExperimentLog(in, in).status, LogRepairStatus::CannotWrite);
+    EXPECT_EQ(RepairExperimentLog(folder + "absent.xml", folder + "x.xml").status,
+              LogRepairStatus::CannotRead);
+    EXPECT_EQ(RepairExperimentLog(in, folder + "no/such/dir/x.xml").status,
+              LogRepairStatus::CannotWrite);
+    EXPECT_EQ(ReadAll(in), cut);
+}
+
+} // namespace
+} // namespace halyx
