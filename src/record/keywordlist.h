@@ -9,12 +9,12 @@
 namespace halyx {
 
 // The keywords of one KQML list text, such as a station command's content
-// "tell :command deploy :id 4 :name \"North Radar\" :stats (tell :count 2)", in text order.
-// A value is the token after its keyword: a word, a quoted text (without its quotes) or a
-// parenthesised list (with its parentheses, ready to be read again as a list). A keyword
-// followed directly by another keyword has an empty value. Reading is one linear pass with no
-// recursion, so any text, however nested or unbalanced, is read in bounded time. The entries
-// point into the text, which must outlive the list.
+// "tell :command deploy :id 4 :name \"North Radar\" :stats (tell :count 2)", read by the
+// framework's parser so that the log sees every value exactly as the agent does: a word as
+// written, a quoted text without its quotes, a nested list with its parentheses (ready to be
+// read again as a list). Keywords match without regard to case and the first occurrence wins.
+// A keyword followed directly by another keyword, and every keyword of a text that is not a
+// KQML list, reads as absent.
 class CKeywordList {
 public:
     CKeywordList() = default;
@@ -25,12 +25,16 @@ public:
     // The value, or "" when the keyword is absent.
     std::string_view Get(std::string_view key) const;
 
-    const std::vector<std::pair<std::string_view, std::string_view>>& Entries() const {
-        return m_entries;
-    }
+    // Every keyword in text order, without its colon; the value is absent when the keyword is
+    // followed by another keyword or ends the list.
+    using Entry = std::pair<std::string, std::optional<std::string>>;
+    const std::vector<Entry>& Entries() const { return m_entries; }
+
+    // Keyword comparison as the parser makes it: equal but for the case of ASCII letters.
+    static bool SameKeyword(std::string_view a, std::string_view b);
 
 private:
-    std::vector<std::pair<std::string_view, std::string_view>> m_entries;
+    std::vector<Entry> m_entries;
 };
 
 } // namespace halyx

@@ -18,7 +18,8 @@ namespace {
 // The index of an item key such as "radar12" for prefix "radar": the key must be the prefix
 // followed by a whole number exactly as "%d" writes it (so "radar01" is not item 1).
 std::optional<int> ItemIndex(std::string_view key, std::string_view prefix) {
-    if (key.size() <= prefix.size() || key.substr(0, prefix.size()) != prefix) {
+    if (key.size() <= prefix.size() ||
+        !CKeywordList::SameKeyword(key.substr(0, prefix.size()), prefix)) {
         return std::nullopt;
     }
     const std::string_view digits = key.substr(prefix.size());
@@ -43,20 +44,21 @@ std::optional<int> ItemIndex(std::string_view key, std::string_view prefix) {
 // 2000000000) from turning one message into billions of look-ups.
 std::vector<std::string_view> Items(const CKeywordList& stats, std::string_view prefix) {
     const int count = ReadInt(stats.Get("count"));
-    std::vector<std::pair<int, std::string_view>> found;
+    // (index, value or none), in text order.
+    std::vector<std::pair<int, const std::optional<std::string>*>> found;
     for (const auto& [key, value] : stats.Entries()) {
         const std::optional<int> index = ItemIndex(key, prefix);
         if (index && *index < count) {
-            found.emplace_back(*index, value);
+            found.emplace_back(*index, &value);
         }
     }
-    // A key given twice counts once, with its first value, as a look-up would find it.
+    // A key given twice answers with its first occurrence, as a look-up would find it.
     std::stable_sort(found.begin(), found.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string_view> items;
     for (size_t i = 0; i < found.size(); ++i) {
-        if (i == 0 || found[i].first != found[i - 1].first) {
-            items.push_back(found[i].second);
+        if ((i == 0 || found[i].first != found[i - 1].first) && found[i].second->has_value()) {
+            items.push_back(**found[i].second);
         }
     }
     return items;
