@@ -1,0 +1,124 @@
+// Runs the halyx-scenario program as a researcher would. The unit files under data/units/ were
+// written byte by byte from the unit file layout (count, then each record's fields in file
+// order); truncated.hii announces two interceptors and breaks off inside the second one's Name.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out; // stdout and stderr together
+};
+
+const std::string kTool = std::string(HALYX_BINARY_DIR) + "/bin/halyx-scenario";
+const std::string kUnits = std::string(HALYX_TEST_DATA_DIR) + "/units/";
+
+ToolRun Tool(const std::string& args) {
+    ToolRun run;
+    FILE* pipe = ::popen((kTool + " " + args + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> buffer{};
+    size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        run.out.append(buffer.data(), n);
+    }
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+std::string Home() {
+    const char* home = std::getenv("HALYX_HOME");
+    return std::string(home != nullptr ? home : "/tmp") + "_tool_";
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class ScenarioTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::access(kTool.c_str(), X_OK), 0)
+            << kTool << " is not built; build the halyx-scenario target first";
+    }
+};
+
+} // namespace
+
+TEST_F(ScenarioTool, DumpsUnitFilesAsTheirXmlLists) {
+    ToolRun run = Tool(kUnits + "two_incursions.hid");
+    EXPECT_EQ(run.status, 2); // no command given
+
+    run = Tool("dump " + kUnits + "two_incursions.hid");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out, "<Incursions><Incursion Name=\"Incursion 0\" ID=\"1230450123\" "
+                       "Lat=\"100.50\" Lng=\"200.25\" Speed=\"150\" Heading=\"90.00\" "
+                       "Time=\"-\"/>\n"
+                       "<Incursion Name=\"Fishing boat &lt;B&amp;B&gt;\" ID=\"1230450999\" "
+                       "Lat=\"940\" Lng=\"645\" Speed=\"50\" Heading=\"270\" Time=\"17\"/>\n"
+                       "</Incursions>\n");
+
+    run = Tool("dump " + kUnits + "one_radar.hrd");
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_EQ(run.out, "<Radars><Radar Name=\"Radar 0\" ID=\"0815001\" Lat=\"500\" Lng=\"300\" "
+                       "Range=\"120.00\"/>\n</Radars>\n");
+}
+
+TEST_F(ScenarioTool, BrokenFileIsReportedWithItsOffset) {
+    const std::string path = kUnits + "truncated.hii";
+    const ToolRun run = Tool("dump " + path);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "halyx-scenario: " + path +
+                           ": at offset 120: expected an interceptor's Name (record 2 of 2, a "
+                           "CInterceptor)\n");
+
+    const ToolRun missing = Tool("dump " + Home() + "missing.hrd");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.out.find("No such file or directory"), std::string::npos);
+}
+
+TEST_F(ScenarioTool, WeatherWithASeedIsRepeatableAndDumpable) {
+    const std::string a = Home() + "a.hwd";
+    const std::string b = Home() + "b.hwd";
+    ToolRun run = Tool("weather --season 1 --space 0.5 --time 2 --seed 9 -o " + a);
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("Summer"), std::string::npos);
+    ASSERT_EQ(Tool("weather --season 1 --space 0.5 --time 2 --seed 9 -o " + b).status, 0);
+    EXPECT_EQ(ReadAll(a), ReadAll(b));
+    EXPECT_FALSE(ReadAll(a).empty());
+
+    run = Tool("dump " + a);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out.rfind("<WeatherMap>\n<T16>\n<WeatherData GridRow=\"9\" GridCol=\"5\"", 0),
+              0u);
+    EXPECT_EQ(run.out.substr(run.out.size() - 20), "</T1>\n</WeatherMap>\n");
+}
+
+TEST_F(ScenarioTool, WrongUsageExitsWithTwo) {
+    for (const char* args :
+         {"", "frob", "dump", "dump a.hid b.hid", "dump notes.txt", "weather",
+          "weather --season 4 -o x.hwd", "weather --space -1 -o x", "weather --seed twelve -o x",
+          "weather --colour red -o x", "weather -o"}) {
+        EXPECT_EQ(Tool(args).status, 2) << args;
+    }
+    const ToolRun help = Tool("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: halyx-scenario COMMAND"), std::string::npos);
+    EXPECT_EQ(Tool("weather --help").status, 0);
+}
