@@ -1,0 +1,265 @@
+// Fetching a map by its address (a path, a file address or a web address) and what the user is
+// told when that fails; the map loaded before must survive every failure.
+#include "common/paths.h"
+#include "scenario/geography.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+namespace halyx {
+namespace {
+
+const std::string kData = std::string(HALYX_TEST_DATA_DIR) + "/geography/";
+
+struct RecordingView : IGeographyView {
+    std::vector<std::string> messages;
+    void ShowMessage(const std::string& text, bool) override { messages.push_back(text); }
+};
+
+// Serves one canned answer per connection on a loopback port, or, when silent, accepts and never
+// answers, as a hung map server would.
+class LoopbackServer {
+public:
+    LoopbackServer(std::string answer, bool silent)
+        : m_answer(std::move(answer)), m_silent(silent) {
+        m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        socklen_t length = sizeof address;
+        ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
+        m_port = ntohs(address.sin_port);
+        ::listen(m_socket, 4);
+        m_thread = std::thread([this] { Serve(); });
+    }
+    ~LoopbackServer() {
+        m_stop = true;
+        ::shutdown(m_socket, SHUT_RDWR);
+        ::close(m_socket);
+        m_thread.join();
+    }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(m_port) + path;
+    }
+
+private:
+    void Serve() {
+        while (!m_stop) {
+            const int client = ::accept(m_socket, nullptr, nullptr);
+            if (client < 0) {
+                return;
+            }
+            char request[4096];
+            (void)::recv(client, request, sizeof request, 0);
+            if (m_silent) {
+                while (!m_stop) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+            } else {
+                (void)::send(client, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
+            }
+            ::close(client);
+        }
+    }
+
+    std::string m_answer;
+    bool m_silent;
+    int m_socket = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop{false};
+    std::thread m_thread;
+};
+
+std::string HttpAnswer(const std::string& status, const std::string& body) {
+    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
+           "\r\nConnection: close\r\n\r\n" + body;
+}
+
+std::string WriteTemp(const std::string& name, const std::string& text) {
+    const std::string path = HalyxHome() + name;
+    CreatePath(path);
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+class MapFetch : public testing::Test {
+protected:
+    void SetUp() override {
+        geography.SetTerrain(CTerrain("Land", "Solid", 35, MakeRgb(0, 0, 0)));
+        ASSERT_TRUE(geography.GetMapFromURL(kData + "small12.txt", view));
+        view.messages.clear();
+    }
+    // The 4 by 3 map of small12.txt is still the one loaded.
+    void ExpectPreviousMap() {
+        const CWorldMap& map = geography.GetWorldMap();
+        EXPECT_EQ(map.getWidth(), 4);
+        EXPECT_EQ(map.getHeight(), 3);
+        EXPECT_EQ(map.TerrainAt(3, 0), '#');
+        EXPECT_EQ(map.getScalefactor(), 3);
+        EXPECT_TRUE(map.GetGridlines());
+        EXPECT_EQ(map.GetGridLatStep(), 40);
+    }
+
+    CGeography geography;
+    RecordingView view;
+};
+
+TEST_F(MapFetch, Version12FileGivesItsBoundsAndNoMessage) {
+    const CWorldMap& map = geography.GetWorldMap();
+    EXPECT_EQ(map.GetMinLat(), 100);
+    EXPECT_EQ(map.GetMaxLng(), 230);
+    EXPECT_EQ(map.TerrainColour('#'), MakeRgb(0, 0, 0));
+    EXPECT_TRUE(view.messages.empty());
+}
+
+TEST_F(MapFetch, Version11ReportsItsSize) {
+    ASSERT_TRUE(geography.GetMapFromURL("file://" + kData + "small11.txt", view));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0], "Map is 5 pixels wide by 3 pixels high");
+}
+
+TEST_F(MapFetch, MissingFileCannotBeRetrieved) {
+    const std::string address = kData + "no-such-map.txt";
+    EXPECT_FALSE(geography.GetMapFromURL(address, view));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0], "Error in retriving " + address);
+    EXPECT_NE(geography.LastMapError().find("no such file"), std::string::npos);
+    ExpectPreviousMap();
+}
+
+TEST_F(MapFetch, TextWithoutMarkerIsAnInvalidFormat) {
+    const std::string path = WriteTemp("plain.txt", "just some text\n4#/\n");
+    EXPECT_FALSE(geography.GetMapFromURL(path, view));
+    ASSERT_EQ(view.messages.size(), 2u);
+    EXPECT_EQ(view.messages[0], "Invalid File Format " + path);
+    EXPECT_EQ(view.messages[1], "Internal Error: CHalyxStationView::GetMapFromURL()");
+    ExpectPreviousMap();
+}
+
+TEST_F(MapFetch, BrokenHeadersShowOnlyTheInternalError) {
+    for (const std::string& text :
+         {std::string("#Brisal MapData(1.2) -"),
+          std::string("#Brisal MapData(1.2) -\n0\n0:4\n3\n0:3\n0:0\n"),
+          std::string("#Brisal MapData(1.2) -\n4\n0;4\n3\n0:3\n0:0\n4-/4-/4-/\n")}) {
+        view.messages.clear();
+        const std::string path = WriteTemp("header.txt", text);
+        EXPECT_FALSE(geography.GetMapFromURL(path, view)) << text;
+        EXPECT_EQ(view.messages,
+                  std::vector<std::string>{"Internal Error: CHalyxStationView::GetMapFromURL()"});
+        ExpectPreviousMap();
+    }
+}
+
+TEST_F(MapFetch, BrokenRowsSayWhere) {
+    const std::string path =
+        WriteTemp("rows.txt", "#Brisal MapData(1.2) -\n4\n0:4\n2\n0:2\n0:0\n4-/\n3-");
+    EXPECT_FALSE(geography.GetMapFromURL(path, view));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("Invalid File Format " + path + "\n", 0), 0u);
+    EXPECT_NE(view.messages[0].find("row 2"), std::string::npos) << view.messages[0];
+    ExpectPreviousMap();
+}
+
+TEST_F(MapFetch, WebAddressReadsLikeAFile) {
+    std::ifstream in(kData + "small11.txt");
+    const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    LoopbackServer server(HttpAnswer("200 OK", body), false);
+    ASSERT_TRUE(geography.GetMapFromURL(server.Url("/maps/world.txt"), view));
+    EXPECT_EQ(geography.GetWorldMap().getWidth(), 5);
+}
+
+TEST_F(MapFetch, WebErrorAnswerCannotBeRetrieved) {
+    LoopbackServer server(HttpAnswer("404 Not Found", "gone"), false);
+    const std::string url = server.Url("/maps/none.txt");
+    EXPECT_FALSE(geography.GetMapFromURL(url, view));
+    EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + url});
+    EXPECT_NE(geography.LastMapError().find("404"), std::string::npos) << geography.LastMapError();
+    ExpectPreviousMap();
+}
+
+TEST_F(MapFetch, SilentServerTimesOutInsteadOfHanging) {
+    LoopbackServer server("", true);
+    CMapSourceOptions options;
+    options.totalTimeoutMs = 300;
+    geography.SetMapSourceOptions(options);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(geography.GetMapFromURL(server.Url("/world.txt"), view));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    ExpectPreviousMap();
+}
+
+TEST(MapAddresses, FileAddressesAndOtherPlatformPathsNameLocalFiles) {
+    EXPECT_EQ(MapAddressToPath("file:///srv/maps/world.txt"), "/srv/maps/world.txt");
+    EXPECT_EQ(MapAddressToPath("file://localhost/srv/my%20maps/a.txt"), "/srv/my maps/a.txt");
+    EXPECT_EQ(MapAddressToPath("FILE:///C:/Halyx/world.txt"), "C:/Halyx/world.txt");
+    EXPECT_EQ(MapAddressToPath("maps\\world.txt"), "maps/world.txt");
+    EXPECT_EQ(ClassifyMapAddress("HTTPS://maps.example/world.txt"), MapAddressKind::Http);
+    EXPECT_EQ(ClassifyMapAddress("/srv/http/world.txt"), MapAddressKind::File);
+    EXPECT_EQ(MapAddressToPath(PathToFileAddress("/srv/my maps/50%.txt")), "/srv/my maps/50%.txt");
+}
+
+TEST(MapBounds, CornersComeFromTheHeaderAndAreRememberedPerAddress) {
+    CGeography geography;
+    RecordingView view;
+    geography.SetMapURL(0, kData + "small12.txt");
+    geography.SetMapURL(1, kData + "small11.txt");
+    CLatLng one, two;
+    ASSERT_TRUE(geography.GetCachedMapBounds(0, one, two, view));
+    EXPECT_EQ(one, (CLatLng{100, 200}));
+    EXPECT_EQ(two, (CLatLng{140, 230}));
+    EXPECT_FALSE(geography.GetCachedMapBounds(1, one, two, view)); // 1.1 has no bounds
+    EXPECT_TRUE(view.messages.empty());
+
+    geography.SetMapURL(2, kData + "gone.txt");
+    EXPECT_FALSE(geography.GetCachedMapBounds(2, one, two, view));
+    EXPECT_FALSE(geography.GetCachedMapBounds(2, one, two, view));
+    // A dead address is tried once, not on every redraw.
+    EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + kData + "gone.txt"});
+}
+
+TEST(ShippedMaps, WorldMapPutsLandAndSeaWhereTheyBelong) {
+    CGeography geography;
+    RecordingView view;
+    const std::string maps = std::string(HALYX_SOURCE_DIR) + "/data/maps/";
+    ASSERT_TRUE(geography.GetMapFromURL(maps + "world.txt", view)) << geography.LastMapError();
+    const CWorldMap& map = geography.GetWorldMap();
+    EXPECT_EQ(map.getWidth(), 1000);
+    EXPECT_EQ(map.getHeight(), 700);
+    // Map latitude = 8.42 (longitude + 101.5), map longitude = 9.36 (latitude + 23.6).
+    auto terrain = [&](double lonDeg, double latDeg) {
+        const CMapPixel p = map.pixelloc(8.42 * (lonDeg + 101.5), 9.36 * (latDeg + 23.6));
+        return map.TerrainAt(p.x, p.y);
+    };
+    EXPECT_EQ(terrain(-50, -10), '#');  // Brazil
+    EXPECT_EQ(terrain(0, 20), '#');     // Sahara
+    EXPECT_EQ(terrain(-81.5, 28), '#'); // Florida
+    EXPECT_EQ(terrain(-40, 30), '-');   // mid-Atlantic
+    EXPECT_EQ(terrain(-90, 25), '-');   // Gulf of Mexico
+    EXPECT_EQ(terrain(-20, 5), '-');    // Gulf of Guinea's west
+
+    for (const char* name : {"atlantic.txt", "bahamas.txt", "florida.txt"}) {
+        ASSERT_TRUE(geography.GetMapFromURL(maps + name, view)) << name;
+    }
+    // The station maps are windows around their stations.
+    for (int i = 0; i < 3; ++i) {
+        const std::string name = i == 0 ? "atlantic.txt" : i == 1 ? "bahamas.txt" : "florida.txt";
+        CLatLng one, two;
+        ASSERT_TRUE(geography.GetMapBounds(maps + name, one, two, view));
+        const CLatLng station = CGeography::StationPosition(i);
+        EXPECT_TRUE(one.lat < station.lat && station.lat < two.lat) << name;
+        EXPECT_TRUE(one.lng < station.lng && station.lng < two.lng) << name;
+    }
+}
+
+} // namespace
+} // namespace halyx
