@@ -61,11 +61,11 @@ void CANSClient::registration_lost(const std::string& why) {
     m_registeredName.clear();
 }
 
-std::optional<std::string> CANSClient::Ask(const std::string& text) {
+std::optional<std::string> CANSClient::Ask(const std::string& text, bool onRegistration) {
     const std::string host = m_beliefs.get_string("ans");
     const int port = m_beliefs.get_int("ansport", kDefaultAnsPort);
     std::string error;
-    std::optional<std::string> reply = request(host, port, text, error);
+    std::optional<std::string> reply = request(host, port, text, onRegistration, error);
     if (!reply) {
         m_lastError = "no answer from the name server at " + host + ":" + std::to_string(port) +
                       (error.empty() ? "" : ": " + error);
@@ -78,7 +78,7 @@ bool CANSClient::enable(int on) {
     m_lastError.clear();
     if (on == 0) {
         if (m_registered) {
-            Ask(Request("unregister", m_registeredName));
+            Ask(Request("unregister", m_registeredName), true);
         }
         close_registration();
         m_registered = false;
@@ -116,7 +116,7 @@ bool CANSClient::enable(int on) {
     text += " :host ";
     AppendKqmlValue(text, ownHost);
     text += " :port " + std::to_string(ownPort) + ")";
-    const std::optional<std::string> reply = Ask(text);
+    const std::optional<std::string> reply = Ask(text, true);
     if (!reply) {
         close_registration();
         return false;
@@ -146,7 +146,7 @@ void CANSClient::StoreLookup(const std::vector<CAgentInfo>& agents) {
 
 CAgentInfo CANSClient::LookupAgent(const std::string& name) {
     m_lastError.clear();
-    const std::optional<std::string> reply = Ask(Request("lookup", name));
+    const std::optional<std::string> reply = Ask(Request("lookup", name), false);
     if (!reply) {
         StoreLookup({});
         return CAgentInfo();
@@ -169,7 +169,7 @@ CAgentInfo CANSClient::LookupAgent(const std::string& name) {
 bool CANSClient::listall(std::vector<CAgentInfo>& agents) {
     m_lastError.clear();
     agents.clear();
-    const std::optional<std::string> reply = Ask("(listall)");
+    const std::optional<std::string> reply = Ask("(listall)", false);
     CParser parser;
     if (!reply || !parser.parse_message(*reply) || parser.find_performative() != "tell") {
         if (reply) {

@@ -72,10 +72,12 @@ protected:
     // Opens the connection that carries the registration and stays open while it lives.
     virtual bool open_registration(const std::string& host, int port, std::string& error) = 0;
     virtual void close_registration() = 0;
-    // One request, one reply. On the registration connection when one is open, else on a
-    // connection of its own to host:port. nullopt (and error) when no reply came.
+    // One request, one reply: on the registration connection (register, unregister), or on a
+    // connection of its own to host:port (lookups, so that a late answer can never be taken for
+    // the answer to a later question). nullopt (and error) when no reply came.
     virtual std::optional<std::string> request(const std::string& host, int port,
-                                               const std::string& text, std::string& error) = 0;
+                                               const std::string& text, bool onRegistration,
+                                               std::string& error) = 0;
     // The address by which the name server sees this host (the registration's default host).
     virtual std::string registration_local_host() const = 0;
     // The port this agent listens on (the registration's default port).
@@ -88,7 +90,7 @@ protected:
     CBeliefDB& beliefs() { return m_beliefs; }
 
 private:
-    std::optional<std::string> Ask(const std::string& text);
+    std::optional<std::string> Ask(const std::string& text, bool onRegistration);
     void StoreLookup(const std::vector<CAgentInfo>& agents);
 
     CBeliefDB& m_beliefs;

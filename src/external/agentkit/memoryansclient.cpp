@@ -35,12 +35,13 @@ void CMemoryAnsClient::close_registration() {
 }
 
 std::optional<std::string> CMemoryAnsClient::request(const std::string& /*host*/, int /*port*/,
-                                                     const std::string& text, std::string& error) {
+                                                     const std::string& text, bool onRegistration,
+                                                     std::string& error) {
     if (!m_reachable) {
         error = "connection refused";
         return std::nullopt;
     }
-    if (m_connection) {
+    if (onRegistration && m_connection) {
         return m_registry.handle_request(text, *m_connection);
     }
     const CNameRegistry::ConnectionId once = m_registry.open_connection(m_localHost);

@@ -25,7 +25,7 @@ protected:
     bool open_registration(const std::string& host, int port, std::string& error) override;
     void close_registration() override;
     std::optional<std::string> request(const std::string& host, int port, const std::string& text,
-                                       std::string& error) override;
+                                       bool onRegistration, std::string& error) override;
     std::string registration_local_host() const override { return m_localHost; }
     int listening_port() const override { return m_port; }
 

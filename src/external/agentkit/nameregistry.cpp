@@ -26,6 +26,29 @@ bool ValidName(std::string_view text) {
     return text.size() <= kMaxAgentNameLength && IsKqmlWord(text);
 }
 
+// Host names and addresses; an IPv6 address starts with ':' and so is written as a string.
+bool ValidHost(std::string_view text) {
+    if (text.empty() || text.size() > kMaxAgentNameLength) {
+        return false;
+    }
+    for (const char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u <= ' ' || c == '(' || c == ')' || c == '"' || c == '\\') {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string AgentRecord(const std::string& name, const CNameRegistry::Entry& entry) {
+    std::string out = "(tell :name ";
+    AppendKqmlValue(out, name);
+    out += " :host ";
+    AppendKqmlValue(out, entry.host);
+    out += " :port " + std::to_string(entry.port) + ")";
+    return out;
+}
+
 // A port is a decimal number in 1..65535, nothing else.
 int ReadPort(std::string_view text) {
     if (text.empty() || text.size() > 5) {
@@ -109,8 +132,7 @@ std::string CNameRegistry::handle_request(std::string_view request, ConnectionId
         std::string out = "(tell :number " + std::to_string(m_entries.size());
         std::size_t index = 0;
         for (const auto& [agent, entry] : m_entries) {
-            out += " :" + std::to_string(index++) + " (tell :name " + agent + " :host " +
-                   entry.host + " :port " + std::to_string(entry.port) + ")";
+            out += " :" + std::to_string(index++) + " " + AgentRecord(agent, entry);
         }
         out.push_back(')');
         return out;
@@ -123,7 +145,7 @@ std::string CNameRegistry::Register(std::string_view name, std::string host,
     if (!ValidName(name)) {
         return Sorry("invalid agent name");
     }
-    if (!ValidName(host)) {
+    if (!ValidHost(host)) {
         return Sorry("invalid host");
     }
     const int port = ReadPort(portText);

@@ -1,0 +1,96 @@
+#include "external/agentkit/net/nameserver.h"
+
+#include "external/agentkit/net/framedsocket.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
+
+namespace halyx {
+
+namespace {
+
+std::vector<CNameServer*>& InProcessServers() {
+    static std::vector<CNameServer*> servers;
+    return servers;
+}
+
+} // namespace
+
+CNameServer::CNameServer() {
+    InProcessServers().push_back(this);
+    QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { Accept(); });
+    m_registry.set_change_observer([this](const std::string& line) { Log(line); });
+}
+
+CNameServer::~CNameServer() {
+    auto& servers = InProcessServers();
+    servers.erase(std::remove(servers.begin(), servers.end(), this), servers.end());
+    m_connections.clear();
+}
+
+bool CNameServer::listen(const QHostAddress& address, quint16 port, std::string& error) {
+    if (!m_server.listen(address, port)) {
+        error = m_server.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+void CNameServer::set_log(std::function<void(const std::string&)> log) {
+    m_log = std::move(log);
+}
+
+void CNameServer::Log(const std::string& line) {
+    if (m_log) {
+        m_log(line);
+    }
+}
+
+CNameServer* CNameServer::find_in_process(const QHostAddress& address, quint16 port) {
+    for (CNameServer* server : InProcessServers()) {
+        if (!server->m_server.isListening() || server->port() != port) {
+            continue;
+        }
+        const QHostAddress bound = server->address();
+        if (bound == QHostAddress::Any || bound == QHostAddress::AnyIPv4 ||
+            bound == QHostAddress::AnyIPv6 ||
+            bound.isEqual(address, QHostAddress::TolerantConversion)) {
+            return server;
+        }
+    }
+    return nullptr;
+}
+
+void CNameServer::Accept() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        QHostAddress peerAddress = socket->peerAddress();
+        bool isV4 = false;
+        const quint32 v4 = peerAddress.toIPv4Address(&isV4);
+        if (isV4) {
+            peerAddress = QHostAddress(v4);
+        }
+        const CNameRegistry::ConnectionId id =
+            m_registry.open_connection(peerAddress.toString().toStdString());
+        auto link = std::make_unique<CFramedSocket>(socket);
+        CFramedSocket* raw = link.get();
+        raw->on_message = [this, id, raw](const std::string& text) {
+            const std::string reply = m_registry.handle_request(text, id);
+            if (reply.rfind("(sorry", 0) == 0) {
+                Log("refused from " + raw->peer() + ": " + reply);
+            }
+            raw->send(reply);
+        };
+        raw->on_diagnostic = [this](const std::string& line) { Log(line); };
+        raw->on_closed = [this, id](const std::string& /*why*/) {
+            m_registry.close_connection(id);
+            // Not destroyed here: this runs inside the connection's own handler.
+            QTimer::singleShot(0, &m_server, [this, id] { m_connections.erase(id); });
+        };
+        m_connections.emplace(id, std::move(link));
+    }
+}
+
+} // namespace halyx

@@ -1,0 +1,193 @@
+#include "external/agentkit/net/tcpansclient.h"
+
+#include "external/agentkit/net/nameserver.h"
+
+#include <QElapsedTimer>
+#include <QHostInfo>
+#include <QNetworkInterface>
+
+#include <vector>
+
+namespace halyx {
+
+CTcpAnsClient::CTcpAnsClient(CBeliefDB& beliefs, std::function<int()> listeningPort)
+    : CANSClient(beliefs), m_listeningPort(std::move(listeningPort)) {}
+
+CTcpAnsClient::~CTcpAnsClient() {
+    close_registration();
+}
+
+void CTcpAnsClient::set_timeouts(int connectMs, int replyMs) {
+    m_connectMs = connectMs;
+    m_replyMs = replyMs;
+}
+
+CNameServer* CTcpAnsClient::FindInProcess(const std::string& host, int port,
+                                          QHostAddress* address) const {
+    if (port <= 0 || port > 65535) {
+        return nullptr;
+    }
+    const QString name = QString::fromStdString(host);
+    QHostAddress parsed;
+    if (!parsed.setAddress(name)) {
+        if (name.compare("localhost", Qt::CaseInsensitive) == 0) {
+            parsed = QHostAddress(QHostAddress::LocalHost);
+        } else if (CNameServer::find_in_process(QHostAddress::Any, static_cast<quint16>(port)) ==
+                   nullptr) {
+            return nullptr; // no server of ours on that port: no need to resolve the name
+        } else {
+            const QHostInfo info = QHostInfo::fromName(name);
+            if (info.addresses().isEmpty()) {
+                return nullptr;
+            }
+            parsed = info.addresses().front();
+        }
+    }
+    const bool local = parsed.isLoopback() || [&parsed] {
+        for (const QHostAddress& own : QNetworkInterface::allAddresses()) {
+            if (own.isEqual(parsed, QHostAddress::TolerantConversion)) {
+                return true;
+            }
+        }
+        return false;
+    }();
+    if (!local) {
+        return nullptr;
+    }
+    *address = parsed;
+    return CNameServer::find_in_process(parsed, static_cast<quint16>(port));
+}
+
+bool CTcpAnsClient::InProcessAlive() const {
+    return m_inProcess && CNameServer::find_in_process(m_inProcess->address, m_inProcess->port) ==
+                              m_inProcess->server;
+}
+
+std::unique_ptr<QTcpSocket> CTcpAnsClient::Connect(const std::string& host, int port,
+                                                   std::string& error) const {
+    auto socket = std::make_unique<QTcpSocket>();
+    socket->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
+    if (!socket->waitForConnected(m_connectMs)) {
+        error = socket->error() == QAbstractSocket::SocketTimeoutError
+                    ? "no connection within " + std::to_string(m_connectMs) + " ms"
+                    : socket->errorString().toStdString();
+        return nullptr;
+    }
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    return socket;
+}
+
+std::optional<std::string> CTcpAnsClient::Exchange(QTcpSocket& socket, const std::string& text,
+                                                   std::string& error) const {
+    socket.write(text.data(), static_cast<qint64>(text.size()));
+    socket.write("\n", 1);
+    socket.flush();
+    CKqmlFramer framer;
+    std::vector<std::string> messages;
+    std::vector<std::string> diagnostics;
+    QElapsedTimer clock;
+    clock.start();
+    while (messages.empty()) {
+        const qint64 left = m_replyMs - clock.elapsed();
+        if (left <= 0) {
+            error = "no answer within " + std::to_string(m_replyMs) + " ms";
+            return std::nullopt;
+        }
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(static_cast<int>(left))) {
+            error = socket.error() == QAbstractSocket::SocketTimeoutError
+                        ? "no answer within " + std::to_string(m_replyMs) + " ms"
+                        : socket.errorString().toStdString();
+            return std::nullopt;
+        }
+        const QByteArray bytes = socket.readAll();
+        framer.Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                    messages, diagnostics);
+    }
+    return messages.front();
+}
+
+bool CTcpAnsClient::open_registration(const std::string& host, int port, std::string& error) {
+    close_registration();
+    QHostAddress address;
+    if (CNameServer* server = FindInProcess(host, port, &address)) {
+        InProcess link;
+        link.server = server;
+        link.port = static_cast<quint16>(port);
+        link.address = address;
+        link.connection = server->registry().open_connection(address.toString().toStdString());
+        m_inProcess = link;
+        return true;
+    }
+    m_registration = Connect(host, port, error);
+    if (!m_registration) {
+        return false;
+    }
+    // The server going away ends the registration; this is noticed whenever the event loop
+    // runs.
+    QTcpSocket* socket = m_registration.get();
+    QObject::connect(socket, &QTcpSocket::disconnected, socket,
+                     [this] { registration_lost("the name server closed the connection"); });
+    return true;
+}
+
+void CTcpAnsClient::close_registration() {
+    if (m_inProcess) {
+        if (InProcessAlive()) {
+            m_inProcess->server->registry().close_connection(m_inProcess->connection);
+        }
+        m_inProcess.reset();
+    }
+    if (m_registration) {
+        QObject::disconnect(m_registration.get(), nullptr, nullptr, nullptr);
+        m_registration->abort();
+        m_registration.reset();
+    }
+}
+
+std::optional<std::string> CTcpAnsClient::request(const std::string& host, int port,
+                                                  const std::string& text, bool onRegistration,
+                                                  std::string& error) {
+    if (onRegistration && m_inProcess) {
+        if (!InProcessAlive()) {
+            error = "the name server has stopped";
+            return std::nullopt;
+        }
+        return m_inProcess->server->registry().handle_request(text, m_inProcess->connection);
+    }
+    if (onRegistration && m_registration) {
+        return Exchange(*m_registration, text, error);
+    }
+    QHostAddress address;
+    if (CNameServer* server = FindInProcess(host, port, &address)) {
+        CNameRegistry& registry = server->registry();
+        const CNameRegistry::ConnectionId once =
+            registry.open_connection(address.toString().toStdString());
+        std::string reply = registry.handle_request(text, once);
+        registry.close_connection(once);
+        return reply;
+    }
+    std::unique_ptr<QTcpSocket> socket = Connect(host, port, error);
+    if (!socket) {
+        return std::nullopt;
+    }
+    std::optional<std::string> reply = Exchange(*socket, text, error);
+    socket->abort();
+    return reply;
+}
+
+std::string CTcpAnsClient::registration_local_host() const {
+    QHostAddress address;
+    if (m_inProcess) {
+        address = m_inProcess->address;
+    } else if (m_registration) {
+        address = m_registration->localAddress();
+    }
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    if (isV4) {
+        address = QHostAddress(v4);
+    }
+    return address.isNull() ? std::string("127.0.0.1") : address.toString().toStdString();
+}
+
+} // namespace halyx

@@ -1,0 +1,63 @@
+#pragma once
+
+// The name-server client over TCP. Registration keeps one connection open for as long as it
+// lives; lookups and listings each use a short connection of their own. Every call waits for its
+// answer with a time-out (connect 3 s, answer 5 s by default) and does not run the event loop
+// meanwhile, so no message or tick reaches the agent in the middle of "Register".
+//
+// A name server embedded in the same process (CNameServer) cannot answer while its own thread
+// waits, so the client talks to such a server's registry directly; the registration still ends
+// when the client closes it or is destroyed.
+
+#include "external/agentkit/ansclient.h"
+#include "external/agentkit/nameregistry.h"
+#include "external/kqml/framer.h"
+
+#include <QTcpSocket>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace halyx {
+
+class CNameServer;
+
+class CTcpAnsClient : public CANSClient {
+public:
+    CTcpAnsClient(CBeliefDB& beliefs, std::function<int()> listeningPort);
+    ~CTcpAnsClient() override;
+
+    void set_timeouts(int connectMs, int replyMs);
+
+protected:
+    bool open_registration(const std::string& host, int port, std::string& error) override;
+    void close_registration() override;
+    std::optional<std::string> request(const std::string& host, int port, const std::string& text,
+                                       bool onRegistration, std::string& error) override;
+    std::string registration_local_host() const override;
+    int listening_port() const override { return m_listeningPort ? m_listeningPort() : 0; }
+
+private:
+    struct InProcess {
+        CNameServer* server = nullptr;
+        quint16 port = 0;
+        QHostAddress address;
+        CNameRegistry::ConnectionId connection = 0;
+    };
+
+    CNameServer* FindInProcess(const std::string& host, int port, QHostAddress* address) const;
+    bool InProcessAlive() const;
+    std::unique_ptr<QTcpSocket> Connect(const std::string& host, int port,
+                                        std::string& error) const;
+    std::optional<std::string> Exchange(QTcpSocket& socket, const std::string& text,
+                                        std::string& error) const;
+
+    std::function<int()> m_listeningPort;
+    int m_connectMs = 3000;
+    int m_replyMs = 5000;
+    std::unique_ptr<QTcpSocket> m_registration;
+    std::optional<InProcess> m_inProcess;
+};
+
+} // namespace halyx

@@ -1,0 +1,206 @@
+#include "external/agentkit/net/tcpcommunicator.h"
+
+#include "external/agentkit/basicagent.h"
+#include "external/agentkit/net/framedsocket.h"
+
+#include <QTcpSocket>
+
+namespace halyx {
+
+CTcpCommunicator::CTcpCommunicator(CBasicAgent& agent)
+    : CCommunicator(agent), m_ans(*agent.get_belief_db(), [this] { return get_port(); }),
+      m_resolver(*agent.get_belief_db()) {
+    agent.attach_communicator(this);
+    m_ans.set_diagnostic_sink([this](const std::string& line) { diagnostic(line); });
+    m_clock.start();
+    m_sweep.setInterval(100);
+    QObject::connect(&m_sweep, &QTimer::timeout, &m_sweep, [this] { Sweep(); });
+    QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { Accept(); });
+}
+
+CTcpCommunicator::~CTcpCommunicator() {
+    m_links.clear();
+    m_inbound.clear();
+}
+
+bool CTcpCommunicator::listen(const QHostAddress& address, quint16 port, std::string& error) {
+    if (!m_server.listen(address, port)) {
+        error = "cannot listen on " + address.toString().toStdString() + ":" +
+                std::to_string(port) + ": " + m_server.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+std::size_t CTcpCommunicator::pending_count() const {
+    std::size_t count = 0;
+    for (const auto& [receiver, link] : m_links) {
+        count += link.pending.size();
+    }
+    return count;
+}
+
+void CTcpCommunicator::Accept() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        const std::uint64_t id = m_nextInbound++;
+        auto link = std::make_unique<CFramedSocket>(socket);
+        link->on_message = [this](const std::string& text) { deliver(text); };
+        link->on_diagnostic = [this](const std::string& line) { diagnostic(line); };
+        link->on_closed = [this, id](const std::string& why) {
+            if (why.find("message in progress") != std::string::npos) {
+                diagnostic("incoming connection closed: " + why);
+            }
+            m_inbound.erase(id);
+        };
+        m_inbound.emplace(id, std::move(link));
+    }
+}
+
+void CTcpCommunicator::transmit(const CKqmlMessage& message, const std::string& wireText) {
+    Link& link = m_links[message.receiver];
+    const std::size_t waiting =
+        link.pendingBytes +
+        (link.socket ? static_cast<std::size_t>(link.socket->bytes_to_write()) : 0);
+    if (waiting + wireText.size() > kMaxPendingBytesPerReceiver) {
+        diagnostic("message to " + message.receiver + " dropped: " + std::to_string(waiting) +
+                   " bytes are already waiting for that receiver");
+        return;
+    }
+    if (link.state == State::Connected && link.pending.empty()) {
+        link.socket->send(wireText);
+        return;
+    }
+    link.pending.push_back({wireText, m_clock.elapsed() + m_sendTimeoutMs});
+    link.pendingBytes += wireText.size();
+    if (!m_sweep.isActive()) {
+        m_sweep.start();
+    }
+    Advance(message.receiver);
+}
+
+void CTcpCommunicator::Advance(const std::string& receiver) {
+    Link& link = m_links[receiver];
+    switch (link.state) {
+    case State::Connected:
+        Flush(link);
+        return;
+    case State::LookingUp:
+    case State::Connecting:
+        return;
+    case State::Idle:
+        break;
+    }
+    if (link.pending.empty()) {
+        return;
+    }
+    if (link.port > 0) {
+        Connect(receiver, link);
+        return;
+    }
+    link.state = State::LookingUp;
+    const std::uint64_t generation = ++m_nextGeneration;
+    link.generation = generation;
+    m_resolver.lookup(receiver, [this, generation](const std::string& name, const CAgentInfo& info,
+                                                   const std::string& error) {
+        Resolved(name, generation, info, error);
+    });
+}
+
+void CTcpCommunicator::Resolved(const std::string& receiver, std::uint64_t generation,
+                                const CAgentInfo& info, const std::string& error) {
+    auto it = m_links.find(receiver);
+    if (it == m_links.end() || it->second.state != State::LookingUp ||
+        it->second.generation != generation) {
+        return;
+    }
+    Link& link = it->second;
+    link.state = State::Idle;
+    if (!info.IsValid()) {
+        Drop(receiver, link, "cannot find " + receiver + " at the name server: " + error);
+        return;
+    }
+    link.host = info.GetAgentHost();
+    link.port = info.GetAgentPort();
+    Connect(receiver, link);
+}
+
+void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
+    link.state = State::Connecting;
+    auto* socket = new QTcpSocket();
+    link.socket = std::make_unique<CFramedSocket>(socket);
+    CFramedSocket* raw = link.socket.get();
+    raw->on_connected = [this, receiver] {
+        Link& l = m_links[receiver];
+        l.state = State::Connected;
+        Flush(l);
+    };
+    // An agent may answer on the connection we opened; it is a message like any other.
+    raw->on_message = [this](const std::string& text) { deliver(text); };
+    raw->on_diagnostic = [this](const std::string& line) { diagnostic(line); };
+    raw->on_closed = [this, receiver](const std::string& why) {
+        Link& l = m_links[receiver];
+        const bool wasConnecting = l.state == State::Connecting;
+        const std::string where = l.host + ":" + std::to_string(l.port);
+        // The address may be stale next time (the agent restarted elsewhere): ask again.
+        l.port = 0;
+        l.host.clear();
+        l.state = State::Idle;
+        std::unique_ptr<CFramedSocket> old = std::move(l.socket);
+        if (wasConnecting) {
+            Drop(receiver, l, "cannot reach " + receiver + " at " + where + ": " + why);
+        } else {
+            diagnostic("connection to " + receiver + " at " + where + " closed: " + why);
+            Advance(receiver);
+        }
+    };
+    socket->connectToHost(QString::fromStdString(link.host), static_cast<quint16>(link.port));
+}
+
+void CTcpCommunicator::Flush(Link& link) {
+    while (!link.pending.empty()) {
+        link.socket->send(link.pending.front().text);
+        link.pendingBytes -= link.pending.front().text.size();
+        link.pending.pop_front();
+    }
+}
+
+void CTcpCommunicator::Drop(const std::string& receiver, Link& link, const std::string& why) {
+    if (link.pending.empty()) {
+        diagnostic(why);
+        return;
+    }
+    diagnostic(std::to_string(link.pending.size()) + " message(s) to " + receiver +
+               " dropped: " + why);
+    link.pending.clear();
+    link.pendingBytes = 0;
+}
+
+void CTcpCommunicator::Sweep() {
+    const qint64 now = m_clock.elapsed();
+    bool waiting = false;
+    for (auto& [receiver, link] : m_links) {
+        std::size_t expired = 0;
+        while (!link.pending.empty() && link.pending.front().deadline <= now) {
+            link.pendingBytes -= link.pending.front().text.size();
+            link.pending.pop_front();
+            ++expired;
+        }
+        if (expired > 0) {
+            diagnostic(std::to_string(expired) + " message(s) to " + receiver +
+                       " dropped: not delivered within " + std::to_string(m_sendTimeoutMs) + " ms");
+            if (link.state == State::Connecting && link.pending.empty()) {
+                // A connection attempt that hangs (a host that never answers) is given up.
+                link.socket.reset();
+                link.state = State::Idle;
+                link.port = 0;
+                link.host.clear();
+            }
+        }
+        waiting = waiting || !link.pending.empty();
+    }
+    if (!waiting) {
+        m_sweep.stop();
+    }
+}
+
+} // namespace halyx
