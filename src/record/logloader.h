@@ -36,7 +36,7 @@ inline constexpr const char* kLogIncompleteText =
     "ERROR:Unable to load the Experiment Log because it is incomplete or corrupted.";
 
 // Files larger than this are refused as unreadable rather than read into memory.
-inline constexpr size_t kMaxLogFileBytes = size_t{4} << 30;
+inline constexpr size_t kMaxLogFileBytes = size_t{1} << 30;
 
 enum class LogLoadStatus {
     Ok,
