@@ -65,15 +65,17 @@ void CArchiveWriter::WriteU16(uint16_t value) {
 }
 
 void CArchiveWriter::WriteU32(uint32_t value) {
-    for (int i = 0; i < 4; ++i) {
-        m_bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-    }
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    m_bytes.insert(m_bytes.end(), bytes, bytes + 4);
 }
 
 void CArchiveWriter::WriteU64(uint64_t value) {
+    uint8_t bytes[8];
     for (int i = 0; i < 8; ++i) {
-        m_bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
+        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
     }
+    m_bytes.insert(m_bytes.end(), bytes, bytes + 8);
 }
 
 void CArchiveWriter::WriteDouble(double value) {

@@ -18,6 +18,26 @@ namespace {
 template <class T> constexpr size_t kMinRecordSize = 7;
 template <> constexpr size_t kMinRecordSize<CInterceptor> = 6 * 8 + 3;
 
+size_t StringSize(const std::string& text) {
+    const size_t n = text.size();
+    return n + (n < 0xFF ? 1 : n < 0xFFFE ? 3 : 7);
+}
+
+// Exact record sizes, so that a large list is written into one buffer without regrowing it.
+size_t RecordSize(const CIncursion& u) {
+    return StringSize(u.GetHeading()) + StringSize(u.GetId()) + StringSize(u.GetLat()) +
+           StringSize(u.GetLng()) + StringSize(u.GetName()) + StringSize(u.GetSpeed()) +
+           StringSize(u.GetTime());
+}
+size_t RecordSize(const CRadar& u) {
+    return StringSize(u.GetId()) + StringSize(u.GetLat()) + StringSize(u.GetLng()) +
+           StringSize(u.GetLife()) + StringSize(u.GetName()) + StringSize(u.GetOwner()) +
+           StringSize(u.GetRange());
+}
+size_t RecordSize(const CInterceptor& u) {
+    return 6 * 8 + StringSize(u.GetId()) + StringSize(u.GetName()) + StringSize(u.GetScope());
+}
+
 } // namespace
 
 template <class T> void WriteUnits(CArchiveWriter& archive, const CUnitList<T>& list) {
@@ -58,8 +78,12 @@ template <class T> void ReadUnits(CArchiveReader& archive, CUnitList<T>& list) {
 }
 
 template <class T> std::vector<uint8_t> UnitFileBytes(const CUnitList<T>& list) {
+    size_t size = 4;
+    for (const T& unit : list) {
+        size += RecordSize(unit);
+    }
     CArchiveWriter archive;
-    archive.Reserve(4096);
+    archive.Reserve(size);
     WriteUnits(archive, list);
     return archive.TakeBytes();
 }
