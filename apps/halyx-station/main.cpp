@@ -1,0 +1,171 @@
+// halyx-station: a synthetic station for tests, demonstrations and pilot runs.
+//
+//   halyx-station --name NAME [--ans HOST:PORT] [--seed N] [--behaviour quiet|active]
+//                 [--flood N] [--to NAME] [--no-echo] [--register-timeout-ms N]
+//                 [framework options: --port, --bind, --host, --send-timeout-ms]
+//
+// Output, one line each, flushed:
+//   READY <name> <port>        registered at the name server, listening on port
+//   RECV <message>             a message received, as it arrived
+//   SEND <message>             a message sent, as written on the wire
+//   FLOOD <n> commands to <r>  a flood was handed to the communicator
+//   DIAG <text>                a diagnostic of the framework
+//   ERROR <text>               a fault; the program ends with status 1 when it cannot go on
+// Line breaks inside a message are shown as \n (and \r), so that each message stays one line.
+
+#include "stationagent.h"
+
+#include "external/agentkit/ansclient.h"
+#include "external/agentkit/net/netcontainer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void Print(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::string OneLine(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            out.push_back(c);
+        }
+    }
+    return out;
+}
+
+int Usage(const std::string& why) {
+    std::fprintf(stderr,
+                 "halyx-station: %s\nusage: halyx-station --name NAME [--ans HOST:PORT] "
+                 "[--seed N] [--behaviour quiet|active] [--flood N] [--to NAME] [--no-echo]\n",
+                 why.c_str());
+    return 2;
+}
+
+bool ReadCount(const std::string& text, long long high, long long& value) {
+    if (text.empty() || text.size() > 18 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    value = std::stoll(text);
+    return value <= high;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    std::string name;
+    std::string target;
+    long long seed = 1;
+    long long flood = 0;
+    long long registerTimeoutMs = 10000;
+    bool echo = true;
+    halyx::StationBehaviour behaviour = halyx::StationBehaviour::Quiet;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool takesValue = arg == "--name" || arg == "--seed" || arg == "--behaviour" ||
+                                arg == "--flood" || arg == "--to" || arg == "--register-timeout-ms";
+        if (takesValue && i + 1 >= argc) {
+            return Usage(arg + " needs a value");
+        }
+        if (arg == "--name") {
+            name = argv[++i];
+        } else if (arg == "--to") {
+            target = argv[++i];
+        } else if (arg == "--seed") {
+            if (!ReadCount(argv[++i], 1LL << 62, seed)) {
+                return Usage(std::string("bad seed: ") + argv[i]);
+            }
+        } else if (arg == "--flood") {
+            if (!ReadCount(argv[++i], 100000000, flood)) {
+                return Usage(std::string("bad flood count: ") + argv[i]);
+            }
+        } else if (arg == "--register-timeout-ms") {
+            if (!ReadCount(argv[++i], 3600000, registerTimeoutMs)) {
+                return Usage(std::string("bad time-out: ") + argv[i]);
+            }
+        } else if (arg == "--behaviour") {
+            const std::string value = argv[++i];
+            if (value == "quiet") {
+                behaviour = halyx::StationBehaviour::Quiet;
+            } else if (value == "active") {
+                behaviour = halyx::StationBehaviour::Active;
+            } else {
+                return Usage("unknown behaviour " + value);
+            }
+        } else if (arg == "--no-echo") {
+            echo = false;
+        } else if (arg == "--help" || arg == "-h") {
+            Usage("a synthetic station");
+            return 0;
+        }
+        // Anything else belongs to the framework (see agentcontainer.h), which checks it.
+    }
+    if (name.empty()) {
+        return Usage("--name is required");
+    }
+
+    halyx::CStationAgent agent(name, behaviour, static_cast<std::uint64_t>(seed), Print);
+    agent.set_debug_sink([](const std::string& line) { Print("DIAG " + OneLine(line)); });
+    halyx::CNetContainer container(agent);
+    if (container.CreateContainer(argc, argv, 0) == 0) {
+        Print("ERROR unable to start the agent");
+        return 1;
+    }
+    halyx::CCommunicator* comm = container.get_communicator();
+    if (echo) {
+        comm->set_traffic_observer([](halyx::KqmlTraffic direction, const std::string& text) {
+            Print((direction == halyx::KqmlTraffic::Incoming ? "RECV " : "SEND ") + OneLine(text));
+        });
+    }
+    comm->set_name(name);
+
+    // The name server may still be starting: registration is tried again for a while.
+    QElapsedTimer since;
+    since.start();
+    QTimer retry;
+    retry.setInterval(250);
+    bool ready = false;
+    const auto tryRegister = [&] {
+        halyx::CANSClient* ans = comm->retrieve_ans_object();
+        if (ans->enable(1)) {
+            retry.stop();
+            ready = true;
+            Print("READY " + name + " " + std::to_string(comm->get_port()));
+            if (flood > 0 && !target.empty()) {
+                agent.Flood(target, static_cast<int>(flood));
+                Print("FLOOD " + std::to_string(flood) + " commands to " + target);
+            } else if (flood > 0) {
+                agent.set_pending_flood(static_cast<int>(flood));
+            }
+            return;
+        }
+        if (since.elapsed() > registerTimeoutMs) {
+            Print("ERROR cannot register " + name + ": " + ans->last_error());
+            QCoreApplication::exit(1);
+        }
+    };
+    QObject::connect(&retry, &QTimer::timeout, &retry, tryRegister);
+    QTimer::singleShot(0, &retry, [&] {
+        tryRegister();
+        if (!ready) {
+            retry.start();
+        }
+    });
+    return app.exec();
+}
