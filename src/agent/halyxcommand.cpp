@@ -1,0 +1,477 @@
+#include "agent/halyxcommand.h"
+
+#include "agent/scenarioencoding.h"
+#include "common/format.h"
+#include "common/numtext.h"
+#include "external/agentkit/agentcontainer.h"
+#include "external/agentkit/ansclient.h"
+#include "external/agentkit/beliefs.h"
+#include "external/agentkit/communicator.h"
+#include "external/kqml/parser.h"
+#include "external/kqml/utils.h"
+#include "record/experimentlog.h"
+#include "record/logloader.h"
+#include "scenario/geography.h"
+#include "scenario/incursion.h"
+#include "scenario/interceptor.h"
+#include "scenario/radar.h"
+#include "scenario/weathermap.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace halyx {
+
+namespace {
+
+constexpr const char* kEnableDebug = "<CHalyxCommand::EnableANS()> ENABLING THE ANS MODULE";
+constexpr const char* kEnableSucceeded = "ANS MODULE STARTUP SUCCEEDED";
+constexpr const char* kEnableFailed = "ANS MODULE STARTUP FAILED";
+constexpr const char* kDisableDebug = "<CHalyxCommand::DisableANS()> DISABLING THE ANS MODULE";
+
+constexpr const char* kInitSimTemplate =
+    "ask :command init_sim :scenario (tell :map %s :terrain (%s) :radar (%s) :interceptors (%s) "
+    ":incursions (%s) :impactlines (%s) :trajectory (%s))";
+constexpr const char* kInitPlaybackTemplate =
+    "ask :command init_playback :scenario (tell :map %s :terrain (%s) :radar (%s) :interceptors "
+    "(%s) :incursions (%s) :impactlines (%s) :trajectory (%s))";
+constexpr const char* kStartSimTemplate = "%s :stationlocation (%s)";
+constexpr const char* kResetSimContent = "tell :command reset_sim";
+constexpr const char* kStopPlaybackContent = "tell :command stop_playback";
+constexpr const char* kMissionCompleteTemplate = "tell :command mission_complete :msg \"%s\"";
+constexpr const char* kClockSyncTemplate = "tell :command clock_sync :clock %d";
+constexpr const char* kWeatherDataTemplate =
+    "tell :command weather_data :balloonID %s :lat %s :lng %s :temperature %f :pressure %f "
+    ":humidity %f :windspeed %f :winddir %f";
+constexpr const char* kWeatherNoDataTemplate =
+    "tell :command weather_data :error (no data) :balloonID %s";
+
+constexpr const char* kMultiplayerMode = "Multiplayer";
+constexpr const char* kSinglePlayerMode = "SinglePlayer";
+constexpr const char* kInitializedStatus = "Initialized";
+constexpr const char* kNotInitializedStatus = "Not Initialized";
+
+} // namespace
+
+CHalyxCommand::CHalyxCommand(AgentScenario scenario, CExperimentLog& log)
+    : CBasicAgent(kAgentName), m_scenario(scenario), m_log(log) {
+    CAgentContainer::set_lookup_config(2);
+}
+
+CHalyxCommand::~CHalyxCommand() = default;
+
+// ---------------------------------------------------------------------------------------------
+// Registration
+
+bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& agentPort,
+                              const std::string& ansHost, const std::string& ansPort) {
+    debug(kEnableDebug);
+    CCommunicator* comm = get_communicator();
+    CANSClient* ans = comm ? comm->retrieve_ans_object() : nullptr;
+    if (!ans) {
+        debug(kEnableFailed);
+        return false;
+    }
+    ans->enable(0);
+    m_agentName = agentName;
+    m_ansHost = ansHost;
+    m_agentPortText = agentPort;
+    m_agentPort = ReadInt(agentPort);
+    m_ansPortText = ansPort;
+    m_ansPort = ReadInt(ansPort);
+
+    CBeliefDB* beliefs = get_belief_db();
+    beliefs->set_string("ans", m_ansHost);
+    beliefs->set_int("ansport", m_ansPort);
+    beliefs->set_string("name", m_agentName);
+    beliefs->set_int("port", m_agentPort);
+    ans->enable(1);
+
+    bool registered = false;
+    if (const CLList* found = ans->check_registration(m_agentName)) {
+        (void)found;
+        if (const CListBelief* lookup = beliefs->find_list("lookup")) {
+            for (CListElement* e = lookup->get_value()->get_first_element(); e; e = e->get_next()) {
+                if (e->get_name() == m_agentName) {
+                    registered = true;
+                    break;
+                }
+            }
+        }
+    }
+    debug(registered ? kEnableSucceeded : kEnableFailed);
+    return registered;
+}
+
+void CHalyxCommand::DisableANS() {
+    debug(kDisableDebug);
+    CCommunicator* comm = get_communicator();
+    if (CANSClient* ans = comm ? comm->retrieve_ans_object() : nullptr) {
+        ans->enable(0);
+    }
+}
+
+std::vector<std::string> CHalyxCommand::ListAgents() {
+    std::vector<std::string> names;
+    CCommunicator* comm = get_communicator();
+    if (CANSClient* ans = comm ? comm->retrieve_ans_object() : nullptr) {
+        ans->listall_listbox(names);
+    }
+    return names;
+}
+
+bool CHalyxCommand::LookupStation(const std::string& name, std::string& host, std::string& port) {
+    CCommunicator* comm = get_communicator();
+    CANSClient* ans = comm ? comm->retrieve_ans_object() : nullptr;
+    if (!ans) {
+        return false;
+    }
+    CAgentInfo info = ans->LookupAgent(name);
+    if (!info.IsValid()) {
+        return false;
+    }
+    host = info.GetAgentHost();
+    port = info.GetAgentPortStr();
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Team
+
+void CHalyxCommand::AddTeamMember(const std::string& name) {
+    m_team.push_back(name);
+}
+
+void CHalyxCommand::RemoveTeamMember(const std::string& name) {
+    auto it = std::find(m_team.begin(), m_team.end(), name);
+    if (it != m_team.end()) {
+        m_team.erase(it);
+    }
+}
+
+bool CHalyxCommand::IsTeamMember(const std::string& name) const {
+    return std::find(m_team.begin(), m_team.end(), name) != m_team.end();
+}
+
+void CHalyxCommand::LoadTeamFromXml(const pugi::xml_node& teamMembers) {
+    LoadTeam(CLogLoader::TeamNames(teamMembers));
+}
+
+void CHalyxCommand::LoadTeam(const std::vector<std::string>& names) {
+    m_team.clear();
+    for (const std::string& name : names) {
+        m_team.push_back(name);
+        m_console->AddStationRow(name, kNotInitializedStatus, "", "");
+    }
+}
+
+std::string CHalyxCommand::TeamMembersXml() const {
+    return halyx::TeamMembersXml(m_team);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Sending
+
+void CHalyxCommand::SendKqml(const std::string& performative, const std::string& receiver,
+                             const std::string& content) {
+    if (CCommunicator* comm = get_communicator()) {
+        comm->comm_sendmessage(performative, receiver, kLanguage, kOntology, "", "", "", content);
+    }
+    m_commStore.AddOutgoing(performative, receiver, content);
+}
+
+void CHalyxCommand::SendKqmlAs(const std::string& performative, const std::string& receiver,
+                               const std::string& sender, const std::string& content) {
+    if (CCommunicator* comm = get_communicator()) {
+        comm->comm_sendmessage_sender(performative, receiver, sender, kLanguage, kOntology, "", "",
+                                      "", content);
+    }
+    m_commStore.AddOutgoing(performative, receiver, content);
+}
+
+void CHalyxCommand::BroadcastKqml(const std::string& content) {
+    for (const std::string& member : std::vector<std::string>(m_team)) {
+        SendKqml("tell", member, content);
+    }
+}
+
+void CHalyxCommand::BroadcastKqmlAs(const std::string& sender, const std::string& content) {
+    for (const std::string& member : std::vector<std::string>(m_team)) {
+        SendKqmlAs("tell", member, sender, content);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dispatch
+
+bool CHalyxCommand::process_message_text(const std::string& text) {
+    CParser message;
+    CKqmlParseResult parsed = message.parse_message(text);
+    m_commStore.AddIncoming(text);
+    if (!parsed) {
+        dprintf("<CHalyxCommand::process_message_text()> unreadable message (%s at byte %zu)",
+                parsed.description(), parsed.offset);
+        return true;
+    }
+    std::string sender = message.find_text("sender");
+    std::optional<std::string> contentText = message.find_content();
+    if (!contentText) {
+        return true;
+    }
+    CParser content;
+    if (!content.parse_message(*contentText)) {
+        return true;
+    }
+    std::optional<std::string> command = content.find_token("command");
+    if (!command) {
+        return true;
+    }
+    Dispatch(*command, sender, *contentText, content);
+    return true;
+}
+
+void CHalyxCommand::Dispatch(const std::string& command, const std::string& sender,
+                             const std::string& contentText, const CParser& content) {
+    auto key = [&](const char* name) { return content.find_text(name); };
+    const int clock = m_clock;
+
+    if (command == "init_sim") {
+        m_console->SetStationStatus(sender, kInitializedStatus);
+        m_log.LogInitSimConf(sender);
+    } else if (command == "inc_enter_radar") {
+        m_log.LogIncEnterRadar(clock, sender, key("incID"), key("radarID"));
+    } else if (command == "inc_exit_radar") {
+        m_log.LogIncExitRadar(clock, sender, key("incID"), key("radarID"));
+    } else if (command == "init_playback_confirm") {
+        m_console->SetStationStatus(sender, kInitializedStatus);
+        m_console->PlaybackReadinessCheck();
+    } else if (command == "get_weather") {
+        AnswerWeather(sender, content);
+    } else if (command == "subject_communication") {
+        std::string to = key("to");
+        std::string message = CUtils::remove_parenthesis(key("message"));
+        std::string from = key("from");
+        m_console->AddChatEntry(to, from, message);
+        m_log.LogChatMsg(clock, sender, message);
+    } else if (command == "update_inc_heading") {
+        m_log.LogUpdateInc(clock, sender, key("id"), key("heading"), key("lat"), key("lng"));
+    } else if (command == "update_go_nogo_status") {
+        UpdateGoNoGo(sender, key("status"));
+    } else if (command == "activate") {
+        m_log.LogResourceActivate(clock, sender, key("resource"), key("id"), key("lat"), key("lng"),
+                                  key("gridCol"), key("gridRow"));
+    } else if (command == "deactivate") {
+        m_log.LogResourceDeActivate(clock, sender, key("resource"), key("id"), key("lat"),
+                                    key("lng"), key("gridCol"), key("gridRow"));
+    } else if (command == "deploy") {
+        m_log.LogDeployResource(clock, sender, key("resource"), key("id"), key("initLat"),
+                                key("initLng"), key("initGridCol"), key("initGridRow"),
+                                key("destLat"), key("destLng"), key("destGridCol"),
+                                key("destGridRow"));
+    } else if (command == "intercept") {
+        m_log.LogInterceptInc(clock, sender, key("resource"), key("id"), key("intLat"),
+                              key("intLng"), key("intGridCol"), key("intGridRow"), key("incID"),
+                              key("incLat"), key("incLng"), key("incGridCol"), key("incGridRow"));
+    } else if (command == "abort") {
+        m_log.LogAbort(clock, sender, key("resource"), key("id"), key("lat"), key("lng"),
+                       key("gridCol"), key("gridRow"));
+    } else if (command == "deploy_balloon") {
+        m_log.LogDeployBalloon(clock, sender, key("destLat"), key("destLng"), key("gridCol"),
+                               key("gridRow"));
+    } else if (command == "mission_stats") {
+        m_log.LogMissionStats(sender, contentText);
+    } else if (command == "log_unit_display") {
+        m_log.LogUnitDisplay(clock, sender, contentText);
+    } else if (command == "request") {
+        m_log.LogResourceRequest(clock, sender, key("requestFrom"), key("resource"), key("id"),
+                                 key("lat"), key("lng"), key("gridCol"), key("gridRow"));
+    } else {
+        return;
+    }
+    ++m_dispatched;
+}
+
+void CHalyxCommand::AnswerWeather(const std::string& sender, const CParser& content) {
+    const std::string lat = content.find_text("lat");
+    const std::string lng = content.find_text("lng");
+    const std::string balloon = content.find_text("balloonID");
+    m_log.LogWeatherQuery(m_clock, sender, lat, lng);
+
+    // Whole map coordinates, as atoi reads them: a fraction is dropped.
+    const CWeatherData* cell =
+        m_scenario.weather ? m_scenario.weather->WeatherAt(ReadInt(lat), ReadInt(lng)) : nullptr;
+    std::string reply;
+    if (cell) {
+        reply = Format(kWeatherDataTemplate, KqmlValue(balloon).c_str(), KqmlValue(lat).c_str(),
+                       KqmlValue(lng).c_str(), cell->GetTemperature(), cell->GetPressure(),
+                       cell->GetHumidity(), cell->GetWindSpeed(), cell->GetWindDir());
+        m_log.LogWeatherResponse(m_clock, sender, lat, lng, cell->GetTemperature(),
+                                 cell->GetPressure(), cell->GetHumidity(), cell->GetWindSpeed(),
+                                 cell->GetWindDir());
+    } else {
+        m_log.LogWeatherNoData(m_clock, sender, lat, lng);
+        reply = Format(kWeatherNoDataTemplate, KqmlValue(balloon).c_str());
+    }
+    SendKqml("tell", sender, reply);
+}
+
+void CHalyxCommand::UpdateGoNoGo(const std::string& sender, const std::string& status) {
+    const int go = status == "go" ? 1 : 0;
+    // Only the first three team positions carry a flag; a report from a later member is
+    // logged but does not take part in the launch decision.
+    const size_t positions = std::min(m_team.size(), m_goNoGo.size());
+    for (size_t i = 0; i < positions; ++i) {
+        if (m_team[i] == sender) {
+            m_goNoGo[i] = go;
+        }
+    }
+    m_log.LogLaunchStatusChange(m_clock, status, sender);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Scenario and team messages
+
+std::string CHalyxCommand::MapAddress(int index) const {
+    return m_scenario.geography ? m_scenario.geography->GetMapURL(index) : std::string();
+}
+
+CHalyxCommand::ScenarioTexts CHalyxCommand::BuildScenarioTexts() const {
+    ScenarioTexts texts;
+    if (m_scenario.geography) {
+        texts.terrain = m_scenario.geography->TerrainKQML();
+    }
+    static const CUnitList<CRadar> kNoRadars;
+    static const CUnitList<CInterceptor> kNoInterceptors;
+    static const CUnitList<CIncursion> kNoIncursions;
+    texts.radar = RadarListKqml(m_scenario.radars ? *m_scenario.radars : kNoRadars);
+    texts.interceptors =
+        InterceptorListKqml(m_scenario.interceptors ? *m_scenario.interceptors : kNoInterceptors);
+    texts.incursions =
+        IncursionListKqml(m_scenario.incursions ? *m_scenario.incursions : kNoIncursions, m_clock);
+    if (m_scenario.geography) {
+        texts.impactLines = m_scenario.geography->GetImpactLines().ToKQML();
+        texts.trajectory = m_scenario.geography->GetTrajectory().ToKQML();
+    }
+    return texts;
+}
+
+void CHalyxCommand::InitSim() {
+    m_log.LogInitSim();
+    m_log.LogTeamMode(m_multiplayer ? kMultiplayerMode : kSinglePlayerMode);
+    const ScenarioTexts texts = BuildScenarioTexts();
+    const std::vector<int> maps = InitSimMapIndices(m_team);
+    const std::vector<std::string> team = m_team;
+    for (size_t i = 0; i < team.size(); ++i) {
+        std::string content =
+            Format(kInitSimTemplate, KqmlValue(MapAddress(maps[i])).c_str(), texts.terrain.c_str(),
+                   texts.radar.c_str(), texts.interceptors.c_str(), texts.incursions.c_str(),
+                   texts.impactLines.c_str(), texts.trajectory.c_str());
+        SendKqml("ask", team[i], content);
+    }
+}
+
+void CHalyxCommand::InitPlayback(const std::string& station) {
+    const ScenarioTexts texts = BuildScenarioTexts();
+    const TeamPosition position = PositionOf(station);
+    std::string map;
+    if (position != TeamPosition::None) {
+        map = KqmlValue(MapAddress(static_cast<int>(position)));
+    }
+    std::string content =
+        Format(kInitPlaybackTemplate, map.c_str(), texts.terrain.c_str(), texts.radar.c_str(),
+               texts.interceptors.c_str(), texts.incursions.c_str(), texts.impactLines.c_str(),
+               texts.trajectory.c_str());
+    SendKqml("ask", station, content);
+}
+
+void CHalyxCommand::StartSim() {
+    m_log.LogStartSim();
+    const std::string teamText = StartSimTeamText(m_team);
+    const std::vector<std::string> team = m_team;
+    for (const std::string& member : team) {
+        SendKqml("tell", member,
+                 Format(kStartSimTemplate, teamText.c_str(), StationLocationText(member).c_str()));
+    }
+    m_started = 1;
+    m_paused = 0;
+}
+
+void CHalyxCommand::ResetSim() {
+    const std::vector<std::string> team = m_team;
+    for (const std::string& member : team) {
+        SendKqml("tell", member, kResetSimContent);
+    }
+    EndSim();
+    m_log.Close();
+    m_started = 0;
+    m_paused = 1;
+}
+
+void CHalyxCommand::StopPlayback() {
+    ResetClock();
+    m_started = 0;
+    m_paused = 1;
+    m_events.Rewind();
+    BroadcastKqml(kStopPlaybackContent);
+}
+
+void CHalyxCommand::MissionComplete(const std::string& text, bool launched) {
+    const std::string content = Format(kMissionCompleteTemplate, text.c_str());
+    m_log.LogSimulationComplete(launched);
+    const std::vector<std::string> team = m_team;
+    for (const std::string& member : team) {
+        SendKqml("tell", member, content);
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clock
+
+void CHalyxCommand::PauseSim() {
+    m_log.LogPauseSim(m_clock);
+    m_paused = 1;
+}
+
+void CHalyxCommand::ResumeSim() {
+    m_log.LogResumeSim(m_clock);
+    m_paused = 0;
+}
+
+void CHalyxCommand::EndSim() {
+    m_started = 0;
+    // The log writes the end of the events section and the team once per file; a reset after
+    // the mission end adds neither again.
+    m_log.EndSimEvents(TeamMembersXml());
+}
+
+bool CHalyxCommand::LaunchDecision() const {
+    if (m_multiplayer) {
+        return m_goNoGo[0] == 1 && m_goNoGo[1] == 1 && m_goNoGo[2] == 1;
+    }
+    return m_goNoGo[0] == 1 || m_goNoGo[1] == 1 || m_goNoGo[2] == 1;
+}
+
+void CHalyxCommand::process_clock_tick() {
+    if (m_started != 1 || m_paused != 0) {
+        return;
+    }
+    const int c = m_clock;
+    const std::string sync = Format(kClockSyncTemplate, c);
+    const std::vector<std::string> team = m_team;
+    for (const std::string& member : team) {
+        SendKqml("tell", member, sync);
+    }
+    if (m_console->IsPlaybackMode()) {
+        m_events.Release(c, *this);
+    }
+    if (c >= kLaunchWindow) {
+        const bool launched = LaunchDecision();
+        m_lastOutcome = launched ? "Launch" : "NoLaunch";
+        MissionComplete(launched ? kLaunchText : kExpiryText, launched);
+        EndSim();
+    }
+    m_console->ShowClock(c);
+    m_clock = c + 1;
+}
+
+} // namespace halyx

@@ -1,0 +1,160 @@
+#pragma once
+
+#include "agent/agentcommstore.h"
+#include "agent/stationconsole.h"
+#include "external/agentkit/basicagent.h"
+#include "record/simeventstore.h"
+#include "scenario/unitlist.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pugi {
+class xml_node;
+}
+
+namespace halyx {
+
+class CExperimentLog;
+class CGeography;
+class CIncursion;
+class CInterceptor;
+class CRadar;
+class CWeatherMap;
+
+// The parts of the scenario that the agent sends to the stations or answers from. They belong
+// to the pages (or to the scenario aggregate); the agent only reads them.
+struct AgentScenario {
+    const CUnitList<CIncursion>* incursions = nullptr;
+    const CUnitList<CRadar>* radars = nullptr;
+    const CUnitList<CInterceptor>* interceptors = nullptr;
+    const CWeatherMap* weather = nullptr;
+    const CGeography* geography = nullptr;
+};
+
+// The command station's agent: registration with the name server, the team, the simulation
+// flags and clock, the dispatch of every station command, and every message sent to stations.
+class CHalyxCommand : public CBasicAgent, public EventSender {
+public:
+    static constexpr const char* kAgentName = "HalyxCommand";
+    static constexpr int kLaunchWindow = 960;
+    static constexpr const char* kLaunchText =
+        "The Launch has been initiated and the mission is complete";
+    static constexpr const char* kExpiryText =
+        "The Launch window has expired. The mission is now terminated. The Space Vehicle has "
+        "not been Launched!";
+    static constexpr const char* kLanguage = "default-language";
+    static constexpr const char* kOntology = "default-ontology";
+
+    CHalyxCommand(AgentScenario scenario, CExperimentLog& log);
+    ~CHalyxCommand() override;
+
+    // The pages the agent reports to (station statuses, clock, chat); may be none.
+    void SetMainWindow(StationConsole* console) { m_console = console ? console : &m_noConsole; }
+
+    // Registration with the agent name server.
+    bool EnableANS(const std::string& agentName, const std::string& agentPort,
+                   const std::string& ansHost, const std::string& ansPort);
+    void DisableANS();
+    // Names of every agent the name server knows (empty when it cannot be asked).
+    std::vector<std::string> ListAgents();
+    // Where a station can be reached; false when the name server does not know it.
+    bool LookupStation(const std::string& name, std::string& host, std::string& port);
+
+    // The team, in the order the stations were added.
+    void AddTeamMember(const std::string& name);
+    void RemoveTeamMember(const std::string& name);
+    bool IsTeamMember(const std::string& name) const;
+    const std::vector<std::string>& Team() const { return m_team; }
+    // A recorded team (the TeamMembers element of a log): replaces the team and lists each
+    // station as "Not Initialized".
+    void LoadTeamFromXml(const pugi::xml_node& teamMembers);
+    void LoadTeam(const std::vector<std::string>& names);
+
+    // Sending; every message is also recorded in the message history.
+    void SendKqml(const std::string& performative, const std::string& receiver,
+                  const std::string& content) override;
+    void SendKqmlAs(const std::string& performative, const std::string& receiver,
+                    const std::string& sender, const std::string& content) override;
+    void BroadcastKqml(const std::string& content) override;
+    void BroadcastKqmlAs(const std::string& sender, const std::string& content) override;
+
+    // Dispatch of one received message.
+    bool process_message_text(const std::string& text) override;
+    // One simulated minute.
+    void process_clock_tick() override;
+
+    // Scenario and team messages.
+    void InitSim();
+    void InitPlayback(const std::string& station);
+    void StartSim();
+    void ResetSim();
+    void StopPlayback();
+    void MissionComplete(const std::string& text, bool launched);
+    std::string TeamMembersXml() const;
+
+    // The clock.
+    void ResetClock() { m_clock = 0; }
+    void PauseSim();
+    void ResumeSim();
+    void EndSim();
+
+    // State.
+    bool Started() const { return m_started != 0; }
+    bool Paused() const { return m_paused != 0; }
+    bool Multiplayer() const { return m_multiplayer != 0; }
+    void SetMultiplayer(bool multiplayer) { m_multiplayer = multiplayer ? 1 : 0; }
+    int Clock() const { return m_clock; }
+    // Go/no-go flag of team position 0, 1 or 2 (1 = "go").
+    int GoNoGo(int position) const { return m_goNoGo.at(static_cast<size_t>(position)); }
+    // Whether the launch would go ahead if the window closed now.
+    bool LaunchDecision() const;
+    // How the mission ended: "" while none has, else "Launch" or "NoLaunch".
+    const std::string& LastOutcome() const { return m_lastOutcome; }
+
+    CAgentCommStore& CommStore() { return m_commStore; }
+    CSimEventStore& Events() { return m_events; }
+    // How many received messages were dispatched to a known command (for status displays).
+    long long DispatchedCount() const { return m_dispatched; }
+
+private:
+    struct ScenarioTexts {
+        std::string terrain;
+        std::string radar;
+        std::string interceptors;
+        std::string incursions;
+        std::string impactLines;
+        std::string trajectory;
+    };
+    ScenarioTexts BuildScenarioTexts() const;
+    std::string MapAddress(int index) const;
+    void Dispatch(const std::string& command, const std::string& sender,
+                  const std::string& contentText, const CParser& content);
+    void AnswerWeather(const std::string& sender, const CParser& content);
+    void UpdateGoNoGo(const std::string& sender, const std::string& status);
+
+    CAgentCommStore m_commStore;
+    CSimEventStore m_events;
+    std::array<int, 3> m_goNoGo{0, 0, 0};
+    int m_started = 0;
+    int m_paused = 1;
+    int m_multiplayer = 1;
+    CNullStationConsole m_noConsole;
+    StationConsole* m_console = &m_noConsole;
+    AgentScenario m_scenario;
+    CExperimentLog& m_log;
+    int m_clock = 0;
+    std::vector<std::string> m_team;
+    std::string m_agentName;
+    std::string m_ansHost;
+    std::string m_agentPortText;
+    int m_agentPort = 0;
+    std::string m_ansPortText;
+    int m_ansPort = 0;
+    std::string m_lastOutcome;
+    long long m_dispatched = 0;
+};
+
+} // namespace halyx

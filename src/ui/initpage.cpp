@@ -1,0 +1,427 @@
+#include "ui/initpage.h"
+
+#include "agent/halyxcommand.h"
+#include "common/format.h"
+#include "record/experimentlog.h"
+#include "record/savelocation.h"
+#include "ui/commpage.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace halyx {
+
+namespace {
+
+bool StartsWithNoCase(std::string_view name, std::string_view prefix) {
+    if (prefix.size() > name.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(name[i])) !=
+            std::tolower(static_cast<unsigned char>(prefix[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+CInitPage::CInitPage(IInitPageView& view, CHalyxCommand& agent, CExperimentLog& log,
+                     InitPageScenario scenario)
+    : m_view(view), m_agent(agent), m_log(log), m_scenario(std::move(scenario)) {
+    m_enabled.fill(true);
+    EnableAll({InitControl::AgentList, InitControl::StationsList, InitControl::AddClient,
+               InitControl::RemoveClient, InitControl::StartSimulation,
+               InitControl::ResetSimulation, InitControl::InitializeSimulation,
+               InitControl::ShowAllAgents, InitControl::FilterBy, InitControl::RefreshList,
+               InitControl::FilterText, InitControl::InitializePlayback, InitControl::PlaybackMode,
+               InitControl::LoadExperiment, InitControl::Stop, InitControl::PlayPause,
+               InitControl::HiddenButton1, InitControl::HiddenButton2, InitControl::AgentPort},
+              false);
+}
+
+void CInitPage::EnableAll(std::initializer_list<InitControl> controls, bool enabled) {
+    for (InitControl control : controls) {
+        Enable(control, enabled);
+    }
+}
+
+void CInitPage::Changed() {
+    m_view.PageChanged();
+}
+
+void CInitPage::FillRegistrationFields(const std::string& agentName, int agentPort,
+                                       const std::string& server, int ansPort) {
+    m_agentName = agentName;
+    m_agentPort = Format("%d", agentPort);
+    m_server = server;
+    m_ansPort = Format("%d", ansPort);
+    Changed();
+}
+
+void CInitPage::Register() {
+    if (!m_agent.EnableANS(m_agentName, m_agentPort, m_server, m_ansPort)) {
+        m_view.ShowMessage(kRegisterFailed);
+        return;
+    }
+    EnableAll({InitControl::UnRegister, InitControl::AgentList, InitControl::StationsList,
+               InitControl::RefreshList, InitControl::AddClient, InitControl::ShowAllAgents,
+               InitControl::FilterBy, InitControl::PlaybackMode},
+              true);
+    EnableAll({InitControl::Register, InitControl::Server, InitControl::AnsPort, InitControl::Agent,
+               InitControl::AgentPort},
+              false);
+    m_showAll = true;
+    BuildFullAgentList();
+    Changed();
+}
+
+void CInitPage::UnRegister() {
+    m_enabled.fill(false);
+    EnableAll(
+        {InitControl::Register, InitControl::Server, InitControl::AnsPort, InitControl::Agent},
+        true);
+    m_playbackMode = false;
+    m_agent.DisableANS();
+    Changed();
+}
+
+void CInitPage::BuildFullAgentList() {
+    m_agentList = m_agent.ListAgents();
+    std::erase(m_agentList, m_agentName);
+    std::sort(m_agentList.begin(), m_agentList.end());
+    m_selectedAgent.clear();
+}
+
+void CInitPage::ChooseShowAllAgents() {
+    m_showAll = true;
+    Enable(InitControl::FilterText, false);
+    BuildFullAgentList();
+    Changed();
+}
+
+void CInitPage::ChooseFilterBy() {
+    m_showAll = false;
+    Enable(InitControl::FilterText, true);
+    BuildFullAgentList();
+    Changed();
+}
+
+void CInitPage::RefreshList() {
+    m_agentList.clear();
+    m_selectedAgent.clear();
+    if (m_showAll) {
+        BuildFullAgentList();
+    } else {
+        for (const std::string& name : m_agent.ListAgents()) {
+            if (name != m_agentName && StartsWithNoCase(name, m_filterText)) {
+                m_agentList.push_back(name);
+            }
+        }
+        std::sort(m_agentList.begin(), m_agentList.end());
+    }
+    Changed();
+}
+
+bool CInitPage::SelectAgent(std::string_view name) {
+    if (std::find(m_agentList.begin(), m_agentList.end(), name) == m_agentList.end()) {
+        return false;
+    }
+    m_selectedAgent = name;
+    return true;
+}
+
+void CInitPage::AddClient() {
+    if (m_selectedAgent.empty()) {
+        return;
+    }
+    const std::string name = m_selectedAgent;
+    if (m_agent.IsTeamMember(name)) {
+        m_view.ShowMessage(kAlreadyAdded);
+        return;
+    }
+    std::string host;
+    std::string port;
+    if (!m_agent.LookupStation(name, host, port)) {
+        m_view.ShowMessage(kNotFoundStart + name + kNotFoundEnd);
+        return;
+    }
+    m_stations.push_back({name, kNotInitialized, host, port});
+    m_agent.AddTeamMember(name);
+    EnableAll({InitControl::InitializeSimulation, InitControl::RemoveClient}, true);
+    Changed();
+}
+
+bool CInitPage::SelectStation(std::string_view name) {
+    auto it = std::find_if(m_stations.begin(), m_stations.end(),
+                           [&](const StationRow& row) { return row.name == name; });
+    if (it == m_stations.end()) {
+        return false;
+    }
+    m_selectedStation = name;
+    return true;
+}
+
+void CInitPage::RemoveStationAt(size_t index) {
+    m_agent.RemoveTeamMember(m_stations[index].name);
+    m_stations.erase(m_stations.begin() + static_cast<std::ptrdiff_t>(index));
+    m_selectedStation.clear();
+    if (m_stations.empty()) {
+        EnableAll({InitControl::InitializeSimulation, InitControl::RemoveClient}, false);
+    }
+}
+
+void CInitPage::RemoveClient() {
+    if (m_selectedStation.empty()) {
+        return;
+    }
+    for (size_t i = 0; i < m_stations.size(); ++i) {
+        if (m_stations[i].name == m_selectedStation) {
+            RemoveStationAt(i);
+            break;
+        }
+    }
+    Changed();
+}
+
+void CInitPage::InitializeSimulation() {
+    std::string missing = m_scenario.missingComponents ? m_scenario.missingComponents() : "";
+    if (!missing.empty() && !m_view.Ask(kMissingComponentsStart + missing)) {
+        return;
+    }
+    CSaveLocation where;
+    if (!m_view.ChooseLogLocation(where)) {
+        return;
+    }
+    std::string xml = m_scenario.scenarioXml ? m_scenario.scenarioXml() : "";
+    if (!m_log.Open(where.GetLocation(), where.GetName(), where.GetNotes(), xml)) {
+        m_view.ShowMessage(m_log.LastError());
+        return;
+    }
+    EnableAll({InitControl::AgentList, InitControl::AddClient, InitControl::RemoveClient,
+               InitControl::InitializeSimulation},
+              false);
+    Enable(InitControl::ResetSimulation, true);
+    m_agent.InitSim();
+    Enable(InitControl::StartSimulation, true);
+    Enable(InitControl::StationsList, false);
+    Changed();
+}
+
+bool CInitPage::AnyStatusOtherThan(std::string_view status) const {
+    return std::any_of(m_stations.begin(), m_stations.end(),
+                       [&](const StationRow& row) { return row.status != status; });
+}
+
+void CInitPage::SetAllStatuses(std::string_view status) {
+    for (StationRow& row : m_stations) {
+        row.status = status;
+    }
+}
+
+void CInitPage::StartSimulation() {
+    if (!m_agent.Started()) {
+        if (AnyStatusOtherThan(kInitialized)) {
+            if (!m_view.Ask(kNotInitializedQuestion)) {
+                return;
+            }
+            for (size_t i = 0; i < m_stations.size();) {
+                if (m_stations[i].status != kInitialized) {
+                    RemoveStationAt(i);
+                } else {
+                    ++i;
+                }
+            }
+        }
+        SetAllStatuses(kRunning);
+        m_agent.StartSim();
+        m_startCaption = kPauseCaption;
+    } else if (m_agent.Paused()) {
+        SetAllStatuses(kRunning);
+        m_agent.ResumeSim();
+        m_startCaption = kPauseCaption;
+    } else {
+        SetAllStatuses(kPaused);
+        m_agent.PauseSim();
+        m_startCaption = kResumeCaption;
+    }
+    Enable(InitControl::ResetSimulation, true);
+    Changed();
+}
+
+void CInitPage::ResetSimulation() {
+    if (!m_view.Ask(kResetQuestion)) {
+        return;
+    }
+    EnableAll({InitControl::AgentList, InitControl::AddClient}, true);
+    m_startCaption = kStartCaption;
+    EnableAll({InitControl::StartSimulation, InitControl::ResetSimulation}, false);
+    EnableAll({InitControl::StationsList, InitControl::InitializeSimulation}, true);
+    m_agent.ResetClock();
+    m_clockCount = kInitialClockCount;
+    m_clockDigits = ClockDigitsText(0);
+    m_agent.ResetSim();
+    SetAllStatuses(kNotInitialized);
+    Changed();
+}
+
+void CInitPage::SetSinglePersonGame(bool checked) {
+    m_singlePerson = checked;
+    m_agent.SetMultiplayer(!checked);
+    Changed();
+}
+
+void CInitPage::SetPlaybackMode(bool checked) {
+    if (checked == m_playbackMode) {
+        return;
+    }
+    m_playbackMode = checked;
+    static constexpr std::initializer_list<InitControl> kTeamControls = {
+        InitControl::FilterText,      InitControl::AgentList,
+        InitControl::StationsList,    InitControl::AddClient,
+        InitControl::RemoveClient,    InitControl::StartSimulation,
+        InitControl::ResetSimulation, InitControl::InitializeSimulation,
+        InitControl::ShowAllAgents,   InitControl::FilterBy,
+        InitControl::RefreshList};
+    m_stations.clear();
+    m_selectedStation.clear();
+    if (checked) {
+        m_agentList.clear();
+        m_selectedAgent.clear();
+        EnableAll(kTeamControls, false);
+        // The display reads 0, so the count must too: a playback started from a count left over
+        // by an ended mission would release nothing and end again at its first tick.
+        if (!m_agent.Started()) {
+            m_agent.ResetClock();
+        }
+        ShowClock(0);
+        Enable(InitControl::LoadExperiment, true);
+        Changed();
+        return;
+    }
+    RefreshList();
+    EnableAll(kTeamControls, true);
+    ShowClock(0);
+    EnableAll({InitControl::InitializePlayback, InitControl::LoadExperiment, InitControl::Stop,
+               InitControl::PlayPause, InitControl::HiddenButton1, InitControl::HiddenButton2},
+              false);
+    Stop();
+    ResetSimulation();
+    // The stations list is now empty; the team must not keep recorded stations that nobody
+    // can see on the page (they would be sent the next init_sim).
+    for (const std::string& member : std::vector<std::string>(m_agent.Team())) {
+        m_agent.RemoveTeamMember(member);
+    }
+    Changed();
+}
+
+void CInitPage::LoadExperiment() {
+    std::optional<std::string> path =
+        m_view.ChooseOpenFile(kExperimentFilter, kExperimentExtension);
+    if (!path) {
+        return;
+    }
+    std::string message;
+    bool loaded = m_scenario.loadExperiment && m_scenario.loadExperiment(*path, message);
+    if (!message.empty()) {
+        m_view.ShowMessage(message);
+    }
+    if (loaded) {
+        Enable(InitControl::InitializePlayback, true);
+        Enable(InitControl::LoadExperiment, false);
+    }
+    Changed();
+}
+
+void CInitPage::InitializePlayback() {
+    std::vector<std::string> names;
+    for (const StationRow& row : m_stations) {
+        if (row.status == kNotInitialized) {
+            names.push_back(row.name);
+        }
+    }
+    for (const std::string& name : names) {
+        m_agent.InitPlayback(name);
+    }
+    Changed();
+}
+
+void CInitPage::PlayPause() {
+    if (!m_agent.Started()) {
+        m_agent.StartSim();
+        SetAllStatuses(kPlayback);
+        m_playPauseBitmap = kPlayingBitmap;
+    } else if (!m_agent.Paused()) {
+        SetAllStatuses(kPaused);
+        m_agent.PauseSim();
+        m_playPauseBitmap = kPlayBitmap;
+    } else {
+        SetAllStatuses(kPlayback);
+        m_agent.ResumeSim();
+        m_playPauseBitmap = kPlayingBitmap;
+    }
+    Enable(InitControl::Stop, true);
+    Changed();
+}
+
+void CInitPage::Stop() {
+    ShowClock(0);
+    m_agent.StopPlayback();
+    m_playPauseBitmap = kPlayBitmap;
+    Changed();
+}
+
+void CInitPage::SetStationStatus(std::string_view name, std::string_view status) {
+    for (StationRow& row : m_stations) {
+        if (row.name == name) {
+            row.status = status;
+        }
+    }
+    Changed();
+}
+
+void CInitPage::AddStationRow(std::string_view name, std::string_view status, std::string_view host,
+                              std::string_view port) {
+    m_stations.push_back(
+        {std::string(name), std::string(status), std::string(host), std::string(port)});
+    Changed();
+}
+
+void CInitPage::PlaybackReadinessCheck() {
+    if (std::none_of(m_stations.begin(), m_stations.end(),
+                     [](const StationRow& row) { return row.status == kNotInitialized; })) {
+        Enable(InitControl::PlayPause, true);
+        Changed();
+    }
+}
+
+std::string CInitPage::ClockDigitsText(int minutes) {
+    return Format(kClockDigitsTemplate, minutes);
+}
+
+std::string CInitPage::CountdownText(int minutes) {
+    // Past the close of the window (a mission started again without a clock reset) the
+    // countdown stays at zero instead of going negative.
+    if (minutes >= 960) {
+        return Format(kCountdownTemplate, 0, 0);
+    }
+    int hours = 16 - minutes / 60 - (minutes % 60 != 0 ? 1 : 0);
+    int mins = minutes % 60 != 0 ? 60 - minutes % 60 : 0;
+    return Format(kCountdownTemplate, hours, mins);
+}
+
+void CInitPage::ShowClock(int minutes) {
+    m_clockDigits = ClockDigitsText(minutes);
+    m_clockCount = CountdownText(minutes);
+    Changed();
+}
+
+void CInitPage::AddChatEntry(std::string_view to, std::string_view from, std::string_view message) {
+    if (m_commPage) {
+        m_commPage->AddChatEntry(to, from, message);
+    }
+}
+
+} // namespace halyx

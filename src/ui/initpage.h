@@ -1,0 +1,187 @@
+#pragma once
+
+#include "agent/stationconsole.h"
+#include "ui/initpageview.h"
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halyx {
+
+class CHalyxCommand;
+class CExperimentLog;
+class CCommPage;
+
+// One row of the "Halyx Stations" list.
+struct StationRow {
+    std::string name;
+    std::string status;
+    std::string host;
+    std::string port;
+};
+
+// What the page needs of the scenario, the log loader and the scenario XML, so that the page
+// does not depend on how the scenario pages are put together.
+struct InitPageScenario {
+    // The readiness message lines for the missing components, "" when nothing is missing.
+    std::function<std::string()> missingComponents;
+    // The scenario XML written into a new experiment log.
+    std::function<std::string()> scenarioXml;
+    // Loads a recorded experiment (scenario, team, events); false with the message to show.
+    std::function<bool(const std::string& path, std::string& message)> loadExperiment;
+};
+
+// Logic of the "Initialization/Registration" page: registration, team building, the simulation
+// and playback controls and the clock display. It holds the page's controls' states; a view
+// shows them.
+class CInitPage final : public StationConsole {
+public:
+    static constexpr const char* kCaption = "Initialization/Registration";
+
+    // Station statuses.
+    static constexpr const char* kNotInitialized = "Not Initialized";
+    static constexpr const char* kInitialized = "Initialized";
+    static constexpr const char* kRunning = "Running";
+    static constexpr const char* kPaused = "Paused";
+    static constexpr const char* kPlayback = "Playback";
+
+    // Captions of the start button.
+    static constexpr const char* kStartCaption = "Start Simulation";
+    static constexpr const char* kPauseCaption = "Pause Simulation";
+    static constexpr const char* kResumeCaption = "Resume Simulation";
+
+    // Bitmaps of the playback buttons.
+    static constexpr int kPlayBitmap = 171;
+    static constexpr int kStopBitmap = 172;
+    static constexpr int kPlayingBitmap = 174;
+    static constexpr int kHiddenBitmap1 = 176;
+    static constexpr int kHiddenBitmap2 = 175;
+
+    static constexpr const char* kRegisterFailed =
+        "Unable to register with the ANS. Please check the details and try again";
+    static constexpr const char* kAlreadyAdded = "The Halyx Client has already been added";
+    static constexpr const char* kNotFoundStart = "Could not find the HalyxStation ";
+    static constexpr const char* kNotFoundEnd =
+        " on the netork. Please ensure that it is registered with the ANS and try again";
+    static constexpr const char* kMissingComponentsStart =
+        "The following scenario components have not been loaded. Are you sure you want to "
+        "initialize the simulation?\n\n";
+    static constexpr const char* kNotInitializedQuestion =
+        "Some Halyx Clients have not initialized yet. Do you want to start the simulation "
+        "anyway?";
+    static constexpr const char* kResetQuestion =
+        "The Simulation is about to be reset and all Experiment data will be lost. Are you sure "
+        "you want to reset the simulation?";
+    static constexpr const char* kExperimentFilter = "Halyx Experiment File (*.xml)|*.xml||";
+    static constexpr const char* kExperimentExtension = "*.xml";
+    static constexpr const char* kClockDigitsTemplate = "%03d";
+    static constexpr const char* kCountdownTemplate = "T-%d hours, %d mins";
+    static constexpr const char* kInitialClockCount = "Clock Count: 0";
+
+    CInitPage(IInitPageView& view, CHalyxCommand& agent, CExperimentLog& log,
+              InitPageScenario scenario);
+
+    // The human communication page that chat entries go to (may be none).
+    void SetCommPage(CCommPage* commPage) { m_commPage = commPage; }
+
+    // Registration fields, filled at start-up and editable while unregistered.
+    void FillRegistrationFields(const std::string& agentName, int agentPort,
+                                const std::string& server, int ansPort);
+    void SetServer(std::string text) { m_server = std::move(text); }
+    void SetAnsPort(std::string text) { m_ansPort = std::move(text); }
+    void SetAgentName(std::string text) { m_agentName = std::move(text); }
+    const std::string& Server() const { return m_server; }
+    const std::string& AnsPort() const { return m_ansPort; }
+    const std::string& AgentName() const { return m_agentName; }
+    const std::string& AgentPort() const { return m_agentPort; }
+
+    // Buttons and boxes.
+    void Register();
+    void UnRegister();
+    void ChooseShowAllAgents();
+    void ChooseFilterBy();
+    void SetFilterText(std::string text) { m_filterText = std::move(text); }
+    void RefreshList();
+    // Selects an entry of the agent list; false when there is no such entry.
+    bool SelectAgent(std::string_view name);
+    void AddClient();
+    bool SelectStation(std::string_view name);
+    void RemoveClient();
+    void InitializeSimulation();
+    void StartSimulation();
+    void ResetSimulation();
+    void SetSinglePersonGame(bool checked);
+    void SetPlaybackMode(bool checked);
+    void LoadExperiment();
+    void InitializePlayback();
+    void PlayPause();
+    void Stop();
+
+    // StationConsole: what the agent calls.
+    void SetStationStatus(std::string_view name, std::string_view status) override;
+    void AddStationRow(std::string_view name, std::string_view status, std::string_view host,
+                       std::string_view port) override;
+    void PlaybackReadinessCheck() override;
+    void ShowClock(int minutes) override;
+    bool IsPlaybackMode() const override { return m_playbackMode; }
+    void AddChatEntry(std::string_view to, std::string_view from,
+                      std::string_view message) override;
+
+    // What a view shows.
+    bool IsEnabled(InitControl control) const { return m_enabled[static_cast<size_t>(control)]; }
+    bool ShowAllAgentsChecked() const { return m_showAll; }
+    bool SinglePersonGameChecked() const { return m_singlePerson; }
+    const std::string& FilterText() const { return m_filterText; }
+    const std::vector<std::string>& AgentList() const { return m_agentList; }
+    const std::string& SelectedAgent() const { return m_selectedAgent; }
+    const std::vector<StationRow>& Stations() const { return m_stations; }
+    const std::string& SelectedStation() const { return m_selectedStation; }
+    const std::string& StartCaption() const { return m_startCaption; }
+    int PlayPauseBitmap() const { return m_playPauseBitmap; }
+    const std::string& ClockDigits() const { return m_clockDigits; }
+    const std::string& ClockCount() const { return m_clockCount; }
+
+    // The clock display texts for a clock count.
+    static std::string ClockDigitsText(int minutes);
+    static std::string CountdownText(int minutes);
+
+private:
+    void Enable(InitControl control, bool enabled) {
+        m_enabled[static_cast<size_t>(control)] = enabled;
+    }
+    void EnableAll(std::initializer_list<InitControl> controls, bool enabled);
+    void BuildFullAgentList();
+    void SetAllStatuses(std::string_view status);
+    bool AnyStatusOtherThan(std::string_view status) const;
+    void RemoveStationAt(size_t index);
+    void Changed();
+
+    IInitPageView& m_view;
+    CHalyxCommand& m_agent;
+    CExperimentLog& m_log;
+    InitPageScenario m_scenario;
+    CCommPage* m_commPage = nullptr;
+
+    std::string m_server;
+    std::string m_ansPort;
+    std::string m_agentName;
+    std::string m_agentPort;
+    std::string m_filterText;
+    std::array<bool, kInitControlCount> m_enabled{};
+    bool m_showAll = true;
+    bool m_playbackMode = false;
+    bool m_singlePerson = false;
+    std::vector<std::string> m_agentList;
+    std::string m_selectedAgent;
+    std::vector<StationRow> m_stations;
+    std::string m_selectedStation;
+    std::string m_startCaption = kStartCaption;
+    int m_playPauseBitmap = kPlayBitmap;
+    std::string m_clockDigits = "000";
+    std::string m_clockCount = kInitialClockCount;
+};
+
+} // namespace halyx

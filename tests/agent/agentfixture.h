@@ -1,0 +1,130 @@
+#pragma once
+
+// A command agent wired to an in-memory communicator and name server, a small scenario, an
+// experiment log with a fixed clock, and a console that records what the pages are told.
+
+#include "agent/halyxcommand.h"
+#include "common/paths.h"
+#include "common/timestamp.h"
+#include "external/agentkit/memorycommunicator.h"
+#include "external/agentkit/nameregistry.h"
+#include "record/experimentlog.h"
+#include "scenario/geography.h"
+#include "scenario/incursion.h"
+#include "scenario/interceptor.h"
+#include "scenario/radar.h"
+#include "scenario/weatherdata.h"
+#include "scenario/weathermap.h"
+
+#include <gtest/gtest.h>
+
+#include <cinttypes>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace halyx::test {
+
+// 5 December 2026 14:03:09.047 UTC (the tests run with TZ=UTC).
+inline constexpr int64_t kTsid = 1796479389047;
+
+struct RecordingConsole : StationConsole {
+    std::vector<std::string> calls;
+    bool playback = false;
+    void SetStationStatus(std::string_view name, std::string_view status) override {
+        calls.push_back("status " + std::string(name) + " " + std::string(status));
+    }
+    void AddStationRow(std::string_view name, std::string_view status, std::string_view host,
+                       std::string_view port) override {
+        calls.push_back("row " + std::string(name) + "|" + std::string(status) + "|" +
+                        std::string(host) + "|" + std::string(port));
+    }
+    void PlaybackReadinessCheck() override { calls.push_back("readiness"); }
+    void ShowClock(int minutes) override { calls.push_back("clock " + std::to_string(minutes)); }
+    bool IsPlaybackMode() const override { return playback; }
+    void AddChatEntry(std::string_view to, std::string_view from,
+                      std::string_view message) override {
+        calls.push_back("chat " + std::string(to) + "|" + std::string(from) + "|" +
+                        std::string(message));
+    }
+};
+
+class AgentTest : public ::testing::Test {
+protected:
+    AgentTest() : log([] { return kTsid; }), agent(Parts(), log), comm(agent, &registry) {
+        agent.SetMainWindow(&console);
+        agent.set_debug_sink([this](const std::string& line) { debugLines.push_back(line); });
+    }
+
+    AgentScenario Parts() { return {&incursions, &radars, &interceptors, &weather, &geography}; }
+
+    // Opens a fresh log file under the test's home folder.
+    void OpenLog(const std::string& name = "run") {
+        folder = HalyxHome() + "agent_" + name + "/";
+        std::filesystem::remove_all(folder);
+        ASSERT_TRUE(log.Open(folder, name, "", "<Scenario>\n</Scenario>\n"));
+        path = folder + name + ".xml";
+    }
+
+    std::string LogText() const {
+        std::ifstream in(path, std::ios::binary);
+        std::ostringstream out;
+        out << in.rdbuf();
+        return out.str();
+    }
+
+    // The start of every event line of this log's fixed clock.
+    static std::string EventStart(const std::string& name) {
+        char tsid[32];
+        std::snprintf(tsid, sizeof tsid, "%" PRId64, kTsid);
+        return "<Event TimeStamp=\"" + TimeStampText(kTsid) + "\" TSID=\"" + tsid + "\" Name=\"" +
+               name + "\"";
+    }
+
+    void Team(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            agent.AddTeamMember(name);
+        }
+    }
+
+    void Deliver(const std::string& sender, const std::string& content) {
+        comm.deliver_from(sender, "tell", content);
+    }
+
+    // Contents sent, as "receiver: content" lines.
+    std::vector<std::string> Sent() const {
+        std::vector<std::string> lines;
+        for (const CSentMessage& m : comm.sent()) {
+            lines.push_back(m.receiver + ": " + m.content);
+        }
+        return lines;
+    }
+
+    // Puts one cell with known values at a slot of a 40 x 40 grid of 16 layers.
+    void PutWeatherCell(int64_t slot, double base) {
+        if (weather.GetCount() == 0) {
+            weather.Generate(CWeatherMap::kCellsPerLayer, 0.0, 0.0);
+        }
+        weather.ReplaceCell(
+            slot, std::make_unique<CWeatherData>(base, base + 1, base + 2, base + 3, base + 4));
+    }
+
+    CUnitList<CIncursion> incursions;
+    CUnitList<CRadar> radars;
+    CUnitList<CInterceptor> interceptors;
+    CWeatherMap weather{40, 40};
+    CGeography geography;
+    CExperimentLog log;
+    CNameRegistry registry;
+    CHalyxCommand agent;
+    CMemoryCommunicator comm;
+    RecordingConsole console;
+    std::vector<std::string> debugLines;
+    std::string folder;
+    std::string path;
+};
+
+} // namespace halyx::test
