@@ -83,21 +83,6 @@ TEST(UnitFileLayout, EmptyListIsFourZeroBytes) {
     EXPECT_EQ(list.Count(), 0);
 }
 
-TEST(UnitFileLayout, LongNameUsesTheSixteenBitPrefix) {
-    CUnitList<CIncursion> list;
-    CIncursion unit;
-    unit.SetName(std::string(300, 'N'));
-    list.Add(unit);
-    const std::vector<uint8_t> bytes = UnitFileBytes(list);
-    // Heading, ID, Lat, Lng are empty: the name's prefix starts at offset 4 + 4.
-    EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 8, bytes.begin() + 11),
-              Bytes({0xFF, 0x2C, 0x01}));
-    CUnitList<CIncursion> back;
-    ReadUnitFileBytes<CIncursion>(bytes, back);
-    ASSERT_EQ(back.Count(), 1);
-    EXPECT_EQ(back.At(0).GetName(), std::string(300, 'N'));
-}
-
 TEST(UnitFileRoundTrip, EveryKindComesBackUnchanged) {
     CUnitList<CIncursion> incursions;
     incursions.Add(CIncursion("Incursion 0", "1", "10.25", "645.00", "400", "359.99", "17"));

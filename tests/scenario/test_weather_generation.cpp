@@ -72,28 +72,6 @@ TEST(WeatherGeneration, ValuesMoveTogetherInBoundedSteps) {
     }
 }
 
-TEST(WeatherGeneration, SameSeedSameGrid) {
-    CWeatherMap a(40, 40);
-    CWeatherMap b(40, 40);
-    SeedRandom(99);
-    a.Generate(1600, 0.3, 4.0);
-    SeedRandom(99);
-    b.Generate(1600, 0.3, 4.0);
-    for (int slot = 0; slot < a.GetCount(); slot += 37) {
-        const CWeatherData* x = a.GetCell(slot);
-        const CWeatherData* y = b.GetCell(slot);
-        ASSERT_EQ(x == nullptr, y == nullptr);
-        if (x != nullptr) {
-            EXPECT_EQ(*x, *y);
-        }
-    }
-    // A single cell per layer still makes 16 slots; cell (0, 0) lies outside the band.
-    CWeatherMap c(40, 40);
-    c.Generate(1, 0.3, 4.0);
-    EXPECT_EQ(c.GetCount(), 16);
-    EXPECT_EQ(c.GetCell(0), nullptr);
-}
-
 TEST(WeatherGeneration, CellCountIsHeldToTheMask) {
     CWeatherMap map(40, 40);
     map.Generate(0, 0.3, 4.0);
@@ -108,13 +86,9 @@ TEST(WeatherSeasons, PresetsAndReferenceTexts) {
     CWeatherMap map(40, 40);
     EXPECT_EQ(map.GetReferenceValue(kTemperature), 70.0); // season 0 on creation
     EXPECT_TRUE(map.SetSeason(1));
+    EXPECT_FALSE(map.SetSeason(4));
     EXPECT_EQ(map.GetReferenceValue(kHumidity), 94.0);
     EXPECT_EQ(map.GetReferenceValue(kWindSpeed), 96.0);
-    EXPECT_EQ(map.GetReferenceValue(kWindDir), 98.0);
-    EXPECT_FALSE(map.SetSeason(4));
-    EXPECT_EQ(map.GetReferenceValue(kPressure), 92.0);
-    EXPECT_STREQ(CWeatherMap::SeasonName(2), "Autumn");
-    EXPECT_EQ(CWeatherMap::SeasonName(-1), nullptr);
     map.SetReferenceValue(kPressure, 1013.256);
     EXPECT_EQ(map.GetReferenceText(kPressure), "1013.26");
     EXPECT_EQ(map.GetReferenceText(5), "0.00");

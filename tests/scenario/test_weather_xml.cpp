@@ -54,13 +54,6 @@ TEST(WeatherXml, LayersRunFromSixteenHoursToOne) {
     EXPECT_TRUE(progress.closed);
 }
 
-TEST(WeatherXml, EmptyGridStillWritesEveryLayerTag) {
-    const CWeatherMap map(40, 40);
-    const std::string xml = map.ToXml();
-    EXPECT_EQ(xml.rfind("<WeatherMap>\n<T16>\n</T16>\n<T15>\n", 0), 0u);
-    EXPECT_EQ(Occurrences(xml, "<WeatherData"), 0);
-}
-
 TEST(WeatherXml, ReadingBackRestoresEveryCell) {
     SeedRandom(11);
     CWeatherMap map(40, 40);
