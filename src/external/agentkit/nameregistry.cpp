@@ -22,22 +22,30 @@ std::string Sorry(std::string_view reason) {
 
 const std::string kOk = "(tell :status ok)";
 
-bool ValidName(std::string_view text) {
-    return text.size() <= kMaxAgentNameLength && IsKqmlWord(text);
+// Characters that no agent name or host may hold: they would have to be escaped in every
+// message and every log line that carries the name, and a name is no place for markup.
+bool Forbidden(unsigned char c) {
+    return c < 0x20 || c == 0x7f || c == '"' || c == '\\' || c == '(' || c == ')' || c == '<' ||
+           c == '>' || c == '&';
 }
 
-// Host names and addresses; an IPv6 address starts with ':' and so is written as a string.
-bool ValidHost(std::string_view text) {
-    if (text.empty() || text.size() > kMaxAgentNameLength) {
+// Names may hold inner blanks ("Alpha Station"); such a name travels as a "..." string.
+bool ValidName(std::string_view text) {
+    if (text.empty() || text.size() > kMaxAgentNameLength || text.front() == ' ' ||
+        text.back() == ' ') {
         return false;
     }
     for (const char c : text) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u <= ' ' || c == '(' || c == ')' || c == '"' || c == '\\') {
+        if (Forbidden(static_cast<unsigned char>(c))) {
             return false;
         }
     }
     return true;
+}
+
+// Host names and addresses; an IPv6 address starts with ':' and so travels as a string.
+bool ValidHost(std::string_view text) {
+    return ValidName(text) && text.find(' ') == std::string_view::npos;
 }
 
 std::string AgentRecord(const std::string& name, const CNameRegistry::Entry& entry) {
@@ -124,9 +132,7 @@ std::string CNameRegistry::handle_request(std::string_view request, ConnectionId
         if (it == m_entries.end()) {
             return Sorry("unknown agent");
         }
-        std::string out = "(tell :name " + it->first + " :host " + it->second.host + " :port " +
-                          std::to_string(it->second.port) + ")";
-        return out;
+        return AgentRecord(it->first, it->second);
     }
     if (verb == "listall") {
         std::string out = "(tell :number " + std::to_string(m_entries.size());

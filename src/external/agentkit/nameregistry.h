@@ -15,7 +15,10 @@
 //   (lookup :name N)                    -> (tell :name N :host H :port P)
 //                                        | (sorry :reason "unknown agent")
 //   (listall)                           -> (tell :number K :0 (tell :name N :host H :port P) ...)
-// A missing :host means the address the connection comes from.
+// A missing :host means the address the connection comes from. Names are 1 to 255 bytes
+// without control bytes, without the characters " \ ( ) < > & and without blanks at either
+// end; inner blanks are allowed (the name then travels as a "..." string). One name per agent:
+// a name held by a live connection is refused to every other connection.
 
 #include <cstdint>
 #include <functional>
