@@ -29,6 +29,7 @@ class xml_node;
 namespace halyx {
 
 class CSimEventStore;
+struct CSimEvent;
 
 inline constexpr const char* kLogLoadErrorText =
     "There was an error loading the experiment log file.";
@@ -82,6 +83,10 @@ public:
 
 private:
     LogLoadResult LoadBuffer(std::string& buffer);
+    LogLoadResult LoadWhole(std::string& buffer);
+    // Finds the sections under the root and hands them on; records, when given, are the events
+    // of the last SimEvents section, already read.
+    LogLoadResult Distribute(const pugi::xml_node& root, std::vector<CSimEvent>* records);
 
     LogLoadTargets m_targets;
 };

@@ -3,6 +3,7 @@
 #include "common/format.h"
 #include "record/fileio.h"
 #include "record/logloader.h"
+#include "record/xmllexer.h"
 
 #include <filesystem>
 #include <system_error>
@@ -21,13 +22,8 @@ enum SectionBit : unsigned {
     kTeamMembersBit = 16,
 };
 
-std::string_view LocalName(std::string_view name) {
-    const size_t colon = name.rfind(':');
-    return colon == std::string_view::npos ? name : name.substr(colon + 1);
-}
-
 unsigned SectionBitOf(std::string_view name) {
-    const std::string_view local = LocalName(name);
+    const std::string_view local = LocalNameOf(name);
     if (local == "LogHeader") {
         return kLogHeaderBit;
     }
@@ -44,10 +40,6 @@ unsigned SectionBitOf(std::string_view name) {
         return kTeamMembersBit;
     }
     return 0;
-}
-
-bool IsNameEnd(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '/' || c == '>';
 }
 
 // Where the kept part of the log may end: after a complete piece of markup, with at most the
@@ -84,100 +76,48 @@ CutPoint ScanLog(std::string_view text) {
     const auto inSimEvents = [&] {
         return stack.size() == 2 && SectionBitOf(stack[1]) == kSimEventsBit;
     };
-    const auto skipTo = [&](size_t from, std::string_view closing) -> bool {
-        const size_t at = text.find(closing, from);
-        if (at == std::string_view::npos) {
-            return false;
-        }
-        pos = at + closing.size();
-        return true;
-    };
 
     while (true) {
-        const size_t lt = text.find('<', pos);
-        if (lt == std::string_view::npos) {
+        const Markup m = NextMarkup(text, pos);
+        switch (m.kind) {
+        case MarkupKind::None:
+        case MarkupKind::Broken:
             return cut;
-        }
-        const std::string_view rest = text.substr(lt);
-        if (rest.starts_with("<?")) {
-            if (!skipTo(lt + 2, "?>")) {
-                return cut;
-            }
-        } else if (rest.starts_with("<!--")) {
-            if (!skipTo(lt + 4, "-->")) {
-                return cut;
-            }
-        } else if (rest.starts_with("<![CDATA[")) {
-            if (!skipTo(lt + 9, "]]>")) {
-                return cut;
-            }
-        } else if (rest.starts_with("<!")) {
-            if (!skipTo(lt + 2, ">")) {
-                return cut;
-            }
-        } else if (rest.starts_with("</")) {
-            const size_t gt = text.find('>', lt);
-            if (gt == std::string_view::npos) {
-                return cut;
-            }
-            std::string_view name = text.substr(lt + 2, gt - lt - 2);
-            while (!name.empty() && (name.back() == ' ' || name.back() == '\t' ||
-                                     name.back() == '\r' || name.back() == '\n')) {
-                name.remove_suffix(1);
-            }
-            if (stack.empty() || stack.back() != name) {
+        case MarkupKind::Other:
+            break;
+        case MarkupKind::End:
+            if (stack.empty() || stack.back() != m.name) {
                 return cut; // not a log's structure from here on
             }
             if (stack.size() == 1) {
-                // The root's end: the ending is rebuilt, so the kept part stops before it.
-                return cut;
+                return cut; // the root's end: the ending is rebuilt, so the kept part stops here
             }
             stack.pop_back();
-            pos = gt + 1;
             if (stack.size() == 1) {
-                complete |= SectionBitOf(name);
+                complete |= SectionBitOf(m.name);
             } else if (inSimEvents()) {
                 ++events;
             }
-        } else {
-            // A start tag: its name, then attributes whose quoted values may hold '>'.
-            size_t i = lt + 1;
-            while (i < text.size() && !IsNameEnd(text[i])) {
-                ++i;
-            }
-            const std::string_view name = text.substr(lt + 1, i - lt - 1);
-            if (name.empty() || i >= text.size()) {
-                return cut;
-            }
-            char quote = 0;
-            for (; i < text.size(); ++i) {
-                const char c = text[i];
-                if (quote) {
-                    quote = c == quote ? 0 : quote;
-                } else if (c == '"' || c == '\'') {
-                    quote = c;
-                } else if (c == '>' || c == '<') {
-                    break;
-                }
-            }
-            if (i >= text.size() || text[i] != '>') {
-                return cut;
-            }
+            break;
+        case MarkupKind::Start:
+        case MarkupKind::Empty:
             if (stack.empty() && rootSeen) {
                 return cut; // a second root
             }
             rootSeen = true;
-            pos = i + 1;
-            if (text[i - 1] == '/') {
-                if (stack.size() == 1) {
-                    complete |= SectionBitOf(name);
-                } else if (inSimEvents()) {
-                    ++events;
+            if (m.kind == MarkupKind::Start) {
+                if (stack.size() >= kMaxXmlDepth) {
+                    return cut;
                 }
-            } else {
-                stack.push_back(name);
+                stack.push_back(m.name);
+            } else if (stack.size() == 1) {
+                complete |= SectionBitOf(m.name);
+            } else if (inSimEvents()) {
+                ++events;
             }
+            break;
         }
+        pos = m.end;
         remember(pos);
     }
 }

@@ -126,14 +126,19 @@ bool CSimEventStore::ConvertEvent(const pugi::xml_node& event, CSimEvent& record
 }
 
 void CSimEventStore::LoadEvents(const pugi::xml_node& simEvents) {
-    m_events.clear();
+    std::vector<CSimEvent> records;
     CSimEvent record;
     for (pugi::xml_node event = simEvents.first_child(); event; event = event.next_sibling()) {
         if (event.type() == pugi::node_element && ConvertEvent(event, record)) {
-            m_events.push_back(std::move(record));
+            records.push_back(std::move(record));
             record = CSimEvent();
         }
     }
+    LoadRecords(std::move(records));
+}
+
+void CSimEventStore::LoadRecords(std::vector<CSimEvent> records) {
+    m_events = std::move(records);
     // Same order as inserting one by one after every record with a lower or equal key, but
     // n log n even for a log whose events arrive in reverse.
     std::stable_sort(m_events.begin(), m_events.end(), KeyLess);

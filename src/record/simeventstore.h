@@ -46,6 +46,9 @@ public:
     // Replaces every record with the replayable events of a log's SimEvents element (events of
     // other names are skipped) and puts the cursor on the first record.
     void LoadEvents(const pugi::xml_node& simEvents);
+    // Replaces every record with these (converted with ConvertEvent, in file order), sorts them
+    // and puts the cursor on the first. For logs read piece by piece.
+    void LoadRecords(std::vector<CSimEvent> records);
     // Adds one record after every record with a lower or equal (clockTime, tsid).
     void Insert(const CSimEvent& record);
     // Sends, in order, every record at the cursor whose clockTime equals clock.

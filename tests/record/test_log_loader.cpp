@@ -133,5 +133,48 @@ TEST(LogLoader, AFileWithoutAFinalLineBreakOrWithCrLfLoads) {
     EXPECT_EQ(t.events.Count(), 1u);
 }
 
+// Long logs are read a piece at a time; what comes out must not depend on where pieces end.
+std::string LongEvents(int count) {
+    std::string events = "<SimEvents>\n";
+    for (int i = 0; i < count; ++i) {
+        events += "<Event Name=\"ChatMsg\" ClockTime=\"" + std::to_string(count - i) +
+                  "\" TSID=\"" + std::to_string(i) + "\" From=\"A\">\nline &amp; " +
+                  std::to_string(i) + "\n</Event>\n<!-- > --><Event Name=\"InitSim\"/>\n";
+    }
+    return events + "</SimEvents>\n";
+}
+
+TEST(LogLoader, ALongLogLoadsTheSameEventsAsAShortOne) {
+    const std::string events = LongEvents(30000); // several pieces
+    ASSERT_GT(events.size(), 3u << 20);
+    Targets t;
+    ASSERT_TRUE(
+        t.Loader().LoadText(std::string(kHead) + kEvents + events + kTeam + "</HalyxSimLog>"));
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(events.c_str()));
+    CSimEventStore whole;
+    whole.LoadEvents(doc.child("SimEvents"));
+    ASSERT_EQ(t.events.Count(), 30000u); // the last SimEvents section wins
+    for (size_t i = 0; i < whole.Count(); ++i) {
+        ASSERT_EQ(t.events.At(i), whole.At(i)) << i;
+    }
+    EXPECT_EQ(t.events.At(0).content,
+              "tell :command subject_communication :from A :message (line & 29999)");
+}
+
+TEST(LogLoader, ABrokenEventDeepInALongLogIsFoundWithItsOffset) {
+    std::string text = std::string(kHead) + LongEvents(30000) + kTeam + "</HalyxSimLog>";
+    const size_t bad = text.find("TSID=\"25000\"");
+    text.replace(bad, 4, "TSID"); // same text, then break an attribute of that event
+    text.insert(bad + 4, "=\"x");
+    Targets t;
+    const LogLoadResult r = t.Loader().LoadText(text);
+    EXPECT_EQ(r.status, LogLoadStatus::NotXml);
+    EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
+    EXPECT_GT(r.offset, bad);
+    EXPECT_LT(r.offset, bad + 40);
+    EXPECT_TRUE(t.team.empty());
+}
+
 } // namespace
 } // namespace halyx
