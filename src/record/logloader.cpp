@@ -84,7 +84,7 @@ bool OutlineEvents(std::string_view text, EventsOutline& outline) {
         if (m.kind == MarkupKind::Broken) {
             return false;
         }
-        const bool inEvents = stack.size() == 2 && LocalNameOf(stack[1]) == "SimEvents";
+        const bool inEvents = stack.size() == 2 && MarkupLocalName(stack[1]) == "SimEvents";
         if (m.kind == MarkupKind::Start || m.kind == MarkupKind::Empty) {
             if (rootClosed || (rootSeen && stack.empty()) || stack.size() >= kMaxXmlDepth) {
                 return false;
@@ -92,12 +92,12 @@ bool OutlineEvents(std::string_view text, EventsOutline& outline) {
             rootSeen = true;
             if (m.kind == MarkupKind::Start) {
                 stack.push_back(m.name);
-                if (stack.size() == 2 && LocalNameOf(m.name) == "SimEvents") {
+                if (stack.size() == 2 && MarkupLocalName(m.name) == "SimEvents") {
                     current = EventsOutline();
                     current.innerBegin = m.end;
                     pieceStart = m.end;
                 }
-            } else if (stack.size() == 1 && LocalNameOf(m.name) == "SimEvents") {
+            } else if (stack.size() == 1 && MarkupLocalName(m.name) == "SimEvents") {
                 outline = EventsOutline(); // an empty section, the last so far
             }
         } else if (m.kind == MarkupKind::End) {
@@ -216,7 +216,7 @@ LogLoadResult CLogLoader::Distribute(const pugi::xml_node& root, std::vector<CSi
         if (child.type() != pugi::node_element) {
             continue;
         }
-        const std::string_view local = LocalNameOf(child.name());
+        const std::string_view local = MarkupLocalName(child.name());
         for (size_t i = 0; i < kSectionCount; ++i) {
             if (local == kSectionNames[i]) {
                 sections[i] = child; // a later section of the same name wins

@@ -23,7 +23,7 @@ enum SectionBit : unsigned {
 };
 
 unsigned SectionBitOf(std::string_view name) {
-    const std::string_view local = LocalNameOf(name);
+    const std::string_view local = MarkupLocalName(name);
     if (local == "LogHeader") {
         return kLogHeaderBit;
     }

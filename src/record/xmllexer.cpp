@@ -22,7 +22,7 @@ Markup Skip(std::string_view text, size_t begin, size_t from, std::string_view c
 
 } // namespace
 
-std::string_view LocalNameOf(std::string_view name) {
+std::string_view MarkupLocalName(std::string_view name) {
     const size_t colon = name.rfind(':');
     return colon == std::string_view::npos ? name : name.substr(colon + 1);
 }

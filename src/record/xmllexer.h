@@ -31,6 +31,6 @@ inline constexpr size_t kMaxXmlDepth = 4096;
 Markup NextMarkup(std::string_view text, size_t pos);
 
 // The part of a name after its prefix ("h:Notes" -> "Notes").
-std::string_view LocalNameOf(std::string_view name);
+std::string_view MarkupLocalName(std::string_view name);
 
 } // namespace halyx
