@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scenario/unitid.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <functional>
@@ -75,6 +77,11 @@ public:
     bool NameExists(std::string_view name) const {
         return std::any_of(m_units.begin(), m_units.end(),
                            [&](const std::unique_ptr<T>& unit) { return unit->GetName() == name; });
+    }
+
+    // A fresh ID by the unit ID rule that no unit of this list holds yet.
+    std::string NewId() const {
+        return MakeUnitId([this](std::string_view id) { return IdExists(id); });
     }
 
     int Count() const { return static_cast<int>(m_units.size()); }

@@ -74,6 +74,16 @@ TEST(UnitIds, ListNeverHandsOutAnIdItHolds) {
     EXPECT_NE(id, clash);
     EXPECT_EQ(clash.substr(7), std::to_string(first));
 
+    CUnitList<CRadar> radars;
+    for (int i = 0; i < 300; ++i) {
+        radars.Add(CRadar("r", radars.NewId(), "", "", "", "", ""));
+    }
+    std::set<std::string> ids;
+    for (const CRadar& radar : radars) {
+        ids.insert(radar.GetId());
+    }
+    EXPECT_EQ(ids.size(), 300u);
+
     std::set<std::string> taken;
     for (int i = 0; i < 2000; ++i) {
         taken.insert(MakeUnitId([&](std::string_view c) { return taken.count(std::string(c)); }));
