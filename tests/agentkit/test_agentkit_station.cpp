@@ -1,0 +1,232 @@
+// The name server and the synthetic station as separate programs, with a console agent in this
+// process: registration over TCP, the station's answers, its seeded commands, and that every
+// line it prints matches what the console saw on the wire.
+#include "looptest.h"
+
+#include "external/agentkit/ansclient.h"
+#include "external/kqml/parser.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace halyx {
+namespace {
+
+using looptest::CRunningAgent;
+using looptest::WaitFor;
+
+// A program of the build, with its output collected line by line.
+class CProgram {
+public:
+    explicit CProgram(const QStringList& args, const char* name) {
+        m_process.setProgram(QString(HALYX_BINARY_DIR) + "/bin/" + name);
+        m_process.setArguments(args);
+        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, &m_process, [this] {
+            while (m_process.canReadLine()) {
+                lines.push_back(m_process.readLine().trimmed().toStdString());
+            }
+        });
+        m_process.start();
+    }
+    ~CProgram() {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(10000);
+        }
+    }
+    // The first line starting with prefix, once it came.
+    std::string WaitLine(const std::string& prefix) {
+        std::string found;
+        WaitFor([&] {
+            for (const std::string& line : lines) {
+                if (line.rfind(prefix, 0) == 0) {
+                    found = line;
+                    return true;
+                }
+            }
+            return m_process.state() == QProcess::NotRunning;
+        });
+        return found;
+    }
+    std::vector<std::string> With(const std::string& prefix) const {
+        std::vector<std::string> out;
+        for (const std::string& line : lines) {
+            if (line.rfind(prefix, 0) == 0) {
+                out.push_back(line.substr(prefix.size()));
+            }
+        }
+        return out;
+    }
+    void Kill() {
+        m_process.kill();
+        m_process.waitForFinished(10000);
+    }
+
+    std::vector<std::string> lines;
+
+private:
+    QProcess m_process;
+};
+
+std::string Command(const std::string& message) {
+    CParser outer;
+    CParser inner;
+    outer.parse_message(message);
+    inner.parse_message(outer.find_text("content"));
+    return inner.find_text("command");
+}
+
+const char* const kScenario =
+    "ask :command init_sim :scenario (tell :map http://maps/a.txt :terrain (tell :number 0) "
+    ":radar (tell :number 1 :0 (tell :name \"R 1\" :lat 1 :lon 2 :id R7 :range 9 :life 1 :owner "
+    "x)) :interceptors (tell :number 1 :0 (tell :name \"I 1\" :lat 1 :lon 2 :id I3 :maxspeed 1 "
+    ":range 1 :scope 1 :minrange 0)) :incursions (tell :number 1  :0 (tell :id B5 :lat 1.0 :lon "
+    "2.0 :heading 9 :speed 3 :name \"Boat\")) :impactlines (x) :trajectory (y))";
+
+class Station : public ::testing::Test {
+protected:
+    void SetUp() override {
+        looptest::EnsureApp();
+        ans = std::make_unique<CProgram>(QStringList{"--port", "0", "--bind", "127.0.0.1"},
+                                         "halyx-ans");
+        const std::string listening = ans->WaitLine("listening on ");
+        ASSERT_FALSE(listening.empty()) << "halyx-ans did not start";
+        ansPort = std::stoi(listening.substr(listening.rfind(':') + 1));
+    }
+
+    std::unique_ptr<CProgram> StartStation(const std::string& name, const char* behaviour,
+                                           const char* seed) {
+        auto station = std::make_unique<CProgram>(
+            QStringList{"--name", QString::fromStdString(name), "--ans",
+                        "127.0.0.1:" + QString::number(ansPort), "--bind", "127.0.0.1",
+                        "--behaviour", behaviour, "--seed", seed},
+            "halyx-station");
+        EXPECT_FALSE(station->WaitLine("READY ").empty()) << "halyx-station did not start";
+        return station;
+    }
+
+    std::unique_ptr<CProgram> ans;
+    int ansPort = 0;
+};
+
+TEST_F(Station, AnswersTheConsoleAndPrintsExactlyWhatWentOverTheWire) {
+    auto station = StartStation("Alpha Station", "quiet", "1");
+    CRunningAgent console("HalyxCommand", ansPort);
+    ASSERT_TRUE(console.ok);
+    std::vector<std::string> consoleSent;
+    console.comm().set_traffic_observer([&](KqmlTraffic direction, const std::string& text) {
+        if (direction == KqmlTraffic::Outgoing) {
+            consoleSent.push_back(text);
+        }
+    });
+    ASSERT_TRUE(console.Register()) << console.comm().retrieve_ans_object()->last_error();
+
+    CANSClient* ans = console.comm().retrieve_ans_object();
+    const CAgentInfo info = ans->LookupAgent("Alpha Station");
+    ASSERT_TRUE(info.IsValid());
+    EXPECT_EQ(info.GetAgentHost(), "127.0.0.1");
+    std::vector<std::string> names;
+    ASSERT_TRUE(ans->listall_listbox(names));
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha Station", "HalyxCommand"}));
+
+    ASSERT_TRUE(console.comm().comm_sendmessage("ask", "Alpha Station", "default-language",
+                                                "default-ontology", "", "", "", kScenario));
+    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 1; }));
+    EXPECT_EQ(Command(console.agent->received[0]), "init_sim");
+
+    std::string playback = kScenario;
+    playback.replace(playback.find("init_sim"), 8, "init_playback");
+    console.Send("Alpha Station", playback);
+    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 2; }));
+    EXPECT_EQ(Command(console.agent->received[1]), "init_playback_confirm");
+
+    console.Send("Alpha Station", "tell :command start_sim :clock 1 :scenario (none) :team (tell "
+                                  ":number 1 :client0 Alpha Station)  :stationlocation (tell "
+                                  ":lat 564 :lon 325)");
+    for (int clock = 0; clock < 5; ++clock) {
+        console.Send("Alpha Station", "tell :command clock_sync :clock " + std::to_string(clock));
+    }
+    console.Send("Alpha Station", "tell :command mission_complete :msg \"The Launch window has "
+                                  "expired.\"");
+    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 3; }));
+    const std::string stats = console.agent->received[2];
+    EXPECT_EQ(Command(stats), "mission_stats");
+    CParser outer;
+    CParser content;
+    ASSERT_TRUE(outer.parse_message(stats));
+    ASSERT_TRUE(content.parse_message(outer.find_text("content")));
+    CParser radars;
+    ASSERT_TRUE(radars.parse_message(content.find_text("radarStats")));
+    EXPECT_EQ(radars.find_text("count"), "1");
+    CParser radar0;
+    ASSERT_TRUE(radar0.parse_message(radars.find_text("radar0")));
+    EXPECT_EQ(radar0.find_text("id"), "R7");
+
+    ASSERT_TRUE(WaitFor([&] { return station->With("RECV ").size() == consoleSent.size(); }));
+    EXPECT_EQ(station->With("RECV "), consoleSent);
+    EXPECT_EQ(station->With("SEND "), console.agent->received);
+    EXPECT_TRUE(station->With("ERROR ").empty());
+}
+
+TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
+    auto first = StartStation("Alpha Station", "active", "42");
+    auto second = StartStation("Bravo Station", "active", "42");
+    auto other = StartStation("Charlie Station", "active", "43");
+    CRunningAgent console("HalyxCommand", ansPort);
+    ASSERT_TRUE(console.ok && console.Register());
+    const std::vector<std::string> team = {"Alpha Station", "Bravo Station", "Charlie Station"};
+    for (const std::string& member : team) {
+        console.Send(member, kScenario);
+    }
+    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 3; }));
+    for (int clock = 0; clock <= 960; ++clock) {
+        for (const std::string& member : team) {
+            console.Send(member, "tell :command clock_sync :clock " + std::to_string(clock));
+        }
+    }
+    for (const std::string& member : team) {
+        console.Send(member, "tell :command mission_complete :msg \"done\"");
+    }
+    ASSERT_TRUE(WaitFor([&] {
+        return first->With("SEND ").size() > 1 &&
+               Command(first->With("SEND ").back()) == "mission_stats" &&
+               Command(second->With("SEND ").back()) == "mission_stats" &&
+               Command(other->With("SEND ").back()) == "mission_stats";
+    }));
+    std::vector<std::string> a;
+    std::vector<std::string> b;
+    std::vector<std::string> c;
+    for (const std::string& line : first->With("SEND ")) {
+        a.push_back(Command(line));
+    }
+    for (const std::string& line : second->With("SEND ")) {
+        b.push_back(Command(line));
+    }
+    for (const std::string& line : other->With("SEND ")) {
+        c.push_back(Command(line));
+    }
+    EXPECT_GT(a.size(), 40u);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+    // Every command a station sent reached the console.
+    ASSERT_TRUE(
+        WaitFor([&] { return console.agent->received.size() == a.size() + b.size() + c.size(); }));
+}
+
+TEST_F(Station, RegistrationEndsWhenTheStationDies) {
+    auto station = StartStation("Alpha Station", "quiet", "1");
+    CRunningAgent console("HalyxCommand", ansPort);
+    ASSERT_TRUE(console.ok && console.Register());
+    CANSClient* ans = console.comm().retrieve_ans_object();
+    ASSERT_TRUE(ans->LookupAgent("Alpha Station").IsValid());
+    station->Kill();
+    ASSERT_TRUE(WaitFor([&] { return !ans->LookupAgent("Alpha Station").IsValid(); }));
+    EXPECT_EQ(ans->last_error(), "Alpha Station: unknown agent");
+    EXPECT_FALSE(ans->LookupAgent("Alpha Station").IsValid());
+    // The console's own registration is untouched.
+    EXPECT_NE(ans->check_registration("HalyxCommand"), nullptr);
+}
+
+} // namespace
+} // namespace halyx
