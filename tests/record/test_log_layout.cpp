@@ -155,14 +155,6 @@ TEST(LogLayout, OpeningAgainFinishesTheLogThatWasOpen) {
     EXPECT_TRUE(LoadFile(folder + "a.xml"));
 }
 
-TEST(LogLayout, MissingFoldersAreCreated) {
-    const std::string folder = FreshFolder("deep") + "x/y/z/";
-    CExperimentLog log;
-    EXPECT_TRUE(log.Open(folder, "run", "", kScenario));
-    EXPECT_EQ(log.FilePath(), folder + "run.xml");
-    EXPECT_TRUE(log.LastError().empty());
-}
-
 TEST(LogLayout, AnUncreatableFileIsReportedAndNothingStaysOpen) {
     const std::string folder = FreshFolder("blocked");
     test::WriteAll(folder + "file", "a file where a folder should be");

@@ -176,5 +176,37 @@ TEST(LogLoader, ABrokenEventDeepInALongLogIsFoundWithItsOffset) {
     EXPECT_TRUE(t.team.empty());
 }
 
+TEST(LogLoader, DamagedLogsAreRefusedOrLoadedButNeverCrash) {
+    const std::string good = std::string(kHead) + LongEvents(40) + kTeam + "</HalyxSimLog>";
+    unsigned seed = 12345;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const std::string alphabet = "<>/\"=' \n&;!-?[]xA";
+    for (int round = 0; round < 3000; ++round) {
+        std::string text = good;
+        for (int k = 0; k < 1 + static_cast<int>(next() % 4); ++k) {
+            const size_t at = next() % text.size();
+            switch (next() % 3) {
+            case 0:
+                text[at] = alphabet[next() % alphabet.size()];
+                break;
+            case 1:
+                text.erase(at, 1 + next() % 30);
+                break;
+            default:
+                text.resize(at);
+                break;
+            }
+            if (text.empty()) {
+                break;
+            }
+        }
+        Targets t;
+        const LogLoadResult r = t.Loader().LoadText(text);
+        if (!r) {
+            EXPECT_FALSE(r.message.empty());
+        }
+    }
+}
+
 } // namespace
 } // namespace halyx

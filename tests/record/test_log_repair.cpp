@@ -121,6 +121,25 @@ TEST(LogRepair, ALogWithoutItsWholeScenarioCannotBeReplayed) {
               LogRepairStatus::NotRepairable);
 }
 
+TEST(LogRepair, WhateverTheDamageARepairedCopyAlwaysLoads) {
+    const std::string good = RunningLog() + "</SimEvents>\n" + TeamMembersXml({"A"});
+    unsigned seed = 777;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const std::string alphabet = "<>/\"=' \n&;!-?";
+    for (int round = 0; round < 2000; ++round) {
+        std::string text = good;
+        text[next() % text.size()] = alphabet[next() % alphabet.size()];
+        text.resize(text.size() - next() % (text.size() / 2));
+        std::string repaired;
+        const LogRepairResult r = RepairExperimentLogText(text, repaired);
+        if (r) {
+            EXPECT_TRUE(Load(repaired).result) << text;
+        } else {
+            EXPECT_TRUE(repaired.empty());
+        }
+    }
+}
+
 TEST(LogRepair, WritesABesideCopyAndNeverOverTheOriginal) {
     const std::string folder = test::FreshFolder("repairfile");
     const std::string in = folder + "HalyxSimLog_0007.xml";

@@ -152,14 +152,5 @@ TEST(Playback, InsertKeepsOrderAndTheCursorOnItsRecord) {
     EXPECT_EQ(sent.sent.back(), "tell to B: one");
 }
 
-TEST(Playback, AnEmptyStoreSendsNothing) {
-    CSimEventStore store;
-    RecordingSender sent;
-    store.Release(0, sent);
-    store.Rewind();
-    store.Release(0, sent);
-    EXPECT_TRUE(sent.sent.empty());
-}
-
 } // namespace
 } // namespace halyx

@@ -30,11 +30,6 @@ TEST(SaveLocation, GrowsAFifthDigitAfter9999) {
     EXPECT_EQ(CSaveLocation::FirstFreeName(folder), "HalyxSimLog_10000");
 }
 
-TEST(SaveLocation, DefaultsToTheExperimentLogFolder) {
-    const CSaveLocation where;
-    EXPECT_EQ(where.Location(), DefaultExpLogFolder());
-}
-
 TEST(SaveLocation, PreviewNormalisesSeparators) {
     CSaveLocation where(test::FreshFolder("preview"));
     where.SetLocation("D:\\\\Logs\\\\");
