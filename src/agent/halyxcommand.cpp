@@ -15,6 +15,7 @@
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"
 #include "scenario/radar.h"
+#include "scenario/scenario.h"
 #include "scenario/weathermap.h"
 
 #include <algorithm>
@@ -52,6 +53,11 @@ constexpr const char* kInitializedStatus = "Initialized";
 constexpr const char* kNotInitializedStatus = "Not Initialized";
 
 } // namespace
+
+AgentScenario AgentScenario::Of(const CScenario& scenario) {
+    return {&scenario.Incursions(), &scenario.Radars(), &scenario.Interceptors(),
+            &scenario.Weather(), &scenario.Geography()};
+}
 
 CHalyxCommand::CHalyxCommand(AgentScenario scenario, CExperimentLog& log)
     : CBasicAgent(kAgentName), m_scenario(scenario), m_log(log) {

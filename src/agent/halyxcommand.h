@@ -22,6 +22,7 @@ class CGeography;
 class CIncursion;
 class CInterceptor;
 class CRadar;
+class CScenario;
 class CWeatherMap;
 
 // The parts of the scenario that the agent sends to the stations or answers from. They belong
@@ -32,6 +33,8 @@ struct AgentScenario {
     const CUnitList<CInterceptor>* interceptors = nullptr;
     const CWeatherMap* weather = nullptr;
     const CGeography* geography = nullptr;
+
+    static AgentScenario Of(const CScenario& scenario);
 };
 
 // The command station's agent: registration with the name server, the team, the simulation

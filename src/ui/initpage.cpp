@@ -4,6 +4,7 @@
 #include "common/format.h"
 #include "record/experimentlog.h"
 #include "record/savelocation.h"
+#include "scenario/scenario.h"
 #include "ui/commpage.h"
 
 #include <algorithm>
@@ -395,6 +396,31 @@ void CInitPage::PlaybackReadinessCheck() {
         Enable(InitControl::PlayPause, true);
         Changed();
     }
+}
+
+std::string CInitPage::MissingComponents(const CScenario& scenario) {
+    const CGeography& geography = scenario.Geography();
+    std::string missing;
+    if (!geography.HasTrajectory()) {
+        missing += "- Trajectory Information\n  (Check the Geography tab)\n";
+    }
+    if (!geography.HasImpactLines()) {
+        missing += "- Impact Line Information\n  (Check the geography tab)\n";
+    }
+    if (!geography.HasMapURLs()) {
+        missing += "- Map Information\n  (Map URLs not specified or invalid. Check the geography "
+                   "tab)\n";
+    }
+    if (scenario.Incursions().Empty()) {
+        missing += "- Incursion Information\n  (Check the Incursions tab)\n";
+    }
+    if (scenario.Interceptors().Empty()) {
+        missing += "- Interceptor Information\n  (Check the Interceptors tab)\n";
+    }
+    if (scenario.Radars().Empty()) {
+        missing += "- Radar Information\n  (Check the Incursions tab)\n";
+    }
+    return missing;
 }
 
 std::string CInitPage::ClockDigitsText(int minutes) {

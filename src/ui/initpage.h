@@ -14,6 +14,7 @@ namespace halyx {
 class CHalyxCommand;
 class CExperimentLog;
 class CCommPage;
+class CScenario;
 
 // One row of the "Halyx Stations" list.
 struct StationRow {
@@ -143,6 +144,9 @@ public:
     int PlayPauseBitmap() const { return m_playPauseBitmap; }
     const std::string& ClockDigits() const { return m_clockDigits; }
     const std::string& ClockCount() const { return m_clockCount; }
+
+    // The readiness check's lines for the components a scenario lacks ("" when none).
+    static std::string MissingComponents(const CScenario& scenario);
 
     // The clock display texts for a clock count.
     static std::string ClockDigitsText(int minutes);

@@ -1,0 +1,811 @@
+#include "headlessconsole.h"
+
+#include "common/format.h"
+#include "common/numtext.h"
+#include "external/agentkit/agentcontainer.h"
+#include "record/logloader.h"
+#include "record/savelocation.h"
+#include "scenario/generation.h"
+#include "scenario/scenariofileset.h"
+#include "scenario/scenarioxml.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace halyx {
+
+namespace {
+
+// A script line longer than this is refused rather than read into memory.
+constexpr size_t kMaxLineBytes = 64 * 1024;
+constexpr int kDefaultWaitSeconds = 600;
+
+bool IsAnswer(const std::string& word) {
+    return word == "yes" || word == "no";
+}
+
+// key=value words; plain words are left in place.
+std::map<std::string, std::string> Options(const std::vector<std::string>& words,
+                                           std::vector<std::string>& plain) {
+    std::map<std::string, std::string> options;
+    for (size_t i = 1; i < words.size(); ++i) {
+        size_t eq = words[i].find('=');
+        if (eq != std::string::npos && eq > 0) {
+            options[words[i].substr(0, eq)] = words[i].substr(eq + 1);
+        } else {
+            plain.push_back(words[i]);
+        }
+    }
+    return options;
+}
+
+int TimeoutOf(const std::map<std::string, std::string>& options) {
+    auto it = options.find("timeout");
+    int seconds = it == options.end() ? kDefaultWaitSeconds : ReadInt(it->second);
+    return seconds > 0 ? seconds : kDefaultWaitSeconds;
+}
+
+std::string Join(const std::vector<std::string>& words, const char* separator) {
+    std::string out;
+    for (size_t i = 0; i < words.size(); ++i) {
+        if (i > 0) {
+            out += separator;
+        }
+        out += words[i];
+    }
+    return out;
+}
+
+} // namespace
+
+CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHalyxCommand& agent,
+                                   CAgentContainer& container)
+    : m_scenario(scenario), m_log(log), m_agent(agent), m_container(container), m_commPage(this),
+      m_page(
+          *this, agent, log,
+          InitPageScenario{
+              .missingComponents = [&scenario] { return CInitPage::MissingComponents(scenario); },
+              .scenarioXml = [&scenario] { return ScenarioXml(scenario); },
+              .loadExperiment =
+                  [this](const std::string& path, std::string& message) {
+                      CLogLoader loader({.readScenario =
+                                             [this](const pugi::xml_node& node, std::string&) {
+                                                 CScenarioXmlResult read{};
+                                                 m_scenario.ReplaceAll([&] {
+                                                     read = ReadScenarioXml(node, m_scenario);
+                                                 });
+                                                 for (const std::string& problem : read.problems) {
+                                                     Print("SCENARIO " + problem);
+                                                 }
+                                                 return true;
+                                             },
+                                         .loadTeam =
+                                             [this](const std::vector<std::string>& names) {
+                                                 m_agent.LoadTeam(names);
+                                             },
+                                         .events = &m_agent.Events()});
+                      LogLoadResult result = loader.Load(path);
+                      message = result.message;
+                      if (!result && !result.detail.empty()) {
+                          Print("DETAIL " + result.detail);
+                      }
+                      if (result) {
+                          Print(Format("LOADED %s: %d stations, %d recorded commands", path.c_str(),
+                                       static_cast<int>(m_agent.Team().size()),
+                                       static_cast<int>(m_agent.Events().Count())));
+                      }
+                      return static_cast<bool>(result);
+                  },
+          }) {
+    m_page.SetCommPage(&m_commPage);
+    m_chatPrinted = m_commPage.LogText().size();
+    AddCommands();
+}
+
+void CHeadlessConsole::Print(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+std::vector<std::string> CHeadlessConsole::SplitWords(const std::string& line) {
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false;
+    bool quoted = false;
+    for (size_t i = 0; i < line.size(); ++i) {
+        char c = line[i];
+        if (quoted) {
+            if (c == '\\' && i + 1 < line.size()) {
+                word += line[++i];
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                word += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+            inWord = true;
+        } else if (c == ' ' || c == '\t' || c == '\r') {
+            if (inWord) {
+                words.push_back(word);
+                word.clear();
+                inWord = false;
+            }
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+bool CHeadlessConsole::Fail(const std::string& why) {
+    Print("ERROR: " + why);
+    m_status = kCommandFailed;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The page's view
+
+void CHeadlessConsole::ShowMessage(const std::string& text) {
+    Print("MESSAGE: " + text);
+}
+
+bool CHeadlessConsole::Ask(const std::string& text) {
+    bool yes = m_defaultAnswer;
+    if (!m_answers.empty()) {
+        yes = m_answers.front();
+        m_answers.pop_front();
+    }
+    Print("QUESTION: " + text);
+    Print(std::string("ANSWER: ") + (yes ? "yes" : "no"));
+    return yes;
+}
+
+bool CHeadlessConsole::ChooseLogLocation(CSaveLocation& where) {
+    auto option = [&](const char* key) -> const std::string* {
+        auto it = m_logChoice.find(key);
+        return it == m_logChoice.end() ? nullptr : &it->second;
+    };
+    if (const std::string* name = option("name")) {
+        where.SetName(*name);
+    }
+    if (const std::string* folder = option("folder")) {
+        where.SetLocation(*folder);
+    }
+    if (const std::string* notes = option("notes")) {
+        where.SetNotes(*notes);
+    }
+    std::string message;
+    if (!where.Accept(message)) {
+        Print("MESSAGE: " + message);
+        return false;
+    }
+    Print("LOG FILE: " + where.Preview());
+    return true;
+}
+
+std::optional<std::string> CHeadlessConsole::ChooseOpenFile(const std::string&,
+                                                            const std::string&) {
+    std::optional<std::string> file = m_openFile;
+    m_openFile.reset();
+    return file;
+}
+
+void CHeadlessConsole::PageChanged() {
+    const std::vector<StationRow>& rows = m_page.Stations();
+    for (const StationRow& row : rows) {
+        bool known = false;
+        for (const StationRow& old : m_lastStations) {
+            if (old.name == row.name) {
+                known = true;
+                if (old.status != row.status) {
+                    Print("STATION " + row.name + " " + row.status);
+                }
+                break;
+            }
+        }
+        if (!known) {
+            Print("STATION " + row.name + " " + row.status);
+        }
+    }
+    m_lastStations = rows;
+
+    if (m_page.ClockDigits() != m_lastClock) {
+        m_lastClock = m_page.ClockDigits();
+        const int minute = ReadInt(m_lastClock);
+        if (m_clockEvery > 0 && (minute % m_clockEvery == 0 || minute >= 960)) {
+            Print("CLOCK " + m_page.ClockDigits() + " " + m_page.ClockCount());
+        }
+    }
+}
+
+void CHeadlessConsole::Refresh() {
+    const std::string& text = m_commPage.LogText();
+    if (text.size() < m_chatPrinted) {
+        m_chatPrinted = text.size();
+        return;
+    }
+    std::string added = text.substr(m_chatPrinted);
+    m_chatPrinted = text.size();
+    std::istringstream lines(added);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (!line.empty()) {
+            Print("CHAT " + line);
+        }
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Running
+
+bool CHeadlessConsole::WaitUntil(const std::function<bool()>& done, int timeoutSeconds,
+                                 const std::string& what) {
+    if (done()) {
+        return true;
+    }
+    QEventLoop loop;
+    bool met = false;
+    QTimer poll;
+    poll.setInterval(10);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            met = true;
+            loop.quit();
+        }
+    });
+    QTimer deadline;
+    deadline.setSingleShot(true);
+    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] { loop.quit(); });
+    poll.start();
+    deadline.start(timeoutSeconds * 1000);
+    loop.exec();
+    if (!met) {
+        Print(Format("TIMEOUT: %s not reached in %d s", what.c_str(), timeoutSeconds));
+        m_status = kTimedOut;
+        return false;
+    }
+    return true;
+}
+
+bool CHeadlessConsole::Execute(const std::string& line) {
+    std::vector<std::string> words = SplitWords(line);
+    if (words.empty() || words[0].front() == '#') {
+        return true;
+    }
+    Print("> " + line);
+    auto it = m_commands.find(words[0]);
+    if (it == m_commands.end()) {
+        return Fail("unknown command " + words[0] + " (try help)");
+    }
+    return it->second(words);
+}
+
+void CHeadlessConsole::Finish() {
+    if (m_finished) {
+        return;
+    }
+    m_finished = true;
+    m_stdin.reset();
+    QCoreApplication::exit(m_status);
+}
+
+void CHeadlessConsole::RunScript(std::vector<std::string> lines) {
+    QTimer::singleShot(0, [this, lines = std::move(lines)] {
+        for (const std::string& line : lines) {
+            if (m_finished || !Execute(line)) {
+                break;
+            }
+        }
+        Finish();
+    });
+}
+
+void CHeadlessConsole::RunStdin() {
+    m_stdin = std::make_unique<QSocketNotifier>(STDIN_FILENO, QSocketNotifier::Read);
+    QObject::connect(m_stdin.get(), &QSocketNotifier::activated, [this] { OnStdinReadable(); });
+}
+
+void CHeadlessConsole::OnStdinReadable() {
+    m_stdin->setEnabled(false);
+    char buffer[4096];
+    ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+        m_stdin->setEnabled(true);
+        return;
+    }
+    bool endOfInput = n <= 0;
+    if (n > 0) {
+        m_stdinBuffer.append(buffer, static_cast<size_t>(n));
+    }
+    size_t newline;
+    while ((newline = m_stdinBuffer.find('\n')) != std::string::npos) {
+        std::string line = m_stdinBuffer.substr(0, newline);
+        m_stdinBuffer.erase(0, newline + 1);
+        if (!Execute(line)) {
+            Finish();
+            return;
+        }
+        if (m_finished) {
+            return;
+        }
+    }
+    if (m_stdinBuffer.size() > kMaxLineBytes) {
+        Fail("input line too long; dropped");
+        m_stdinBuffer.clear();
+    }
+    if (endOfInput) {
+        if (!m_stdinBuffer.empty()) {
+            std::string line = std::move(m_stdinBuffer);
+            m_stdinBuffer.clear();
+            Execute(line);
+        }
+        Finish();
+        return;
+    }
+    m_stdin->setEnabled(true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reports
+
+void CHeadlessConsole::PrintStatus() {
+    Print(Format(
+        "STATUS registered=%s playback=%s started=%d paused=%d clock=%d display=%s \"%s\"",
+        m_page.IsEnabled(InitControl::UnRegister) && !m_page.IsEnabled(InitControl::Register)
+            ? "yes"
+            : "no",
+        m_page.IsPlaybackMode() ? "on" : "off", m_agent.Started() ? 1 : 0, m_agent.Paused() ? 1 : 0,
+        m_agent.Clock(), m_page.ClockDigits().c_str(), m_page.ClockCount().c_str()));
+    Print(Format("STATUS start-button=\"%s\" gonogo=%d,%d,%d mode=%s outcome=%s",
+                 m_page.StartCaption().c_str(), m_agent.GoNoGo(0), m_agent.GoNoGo(1),
+                 m_agent.GoNoGo(2), m_agent.Multiplayer() ? "Multiplayer" : "SinglePlayer",
+                 m_agent.LastOutcome().empty() ? "none" : m_agent.LastOutcome().c_str()));
+    for (const StationRow& row : m_page.Stations()) {
+        Print("STATUS station " + row.name + " \"" + row.status + "\" " + row.host + " " +
+              row.port);
+    }
+    Print("STATUS team " + Join(m_agent.Team(), ","));
+    Print(Format("STATUS log=%s messages-in=%d messages-out=%d dispatched=%lld",
+                 m_log.IsOpen() ? m_log.FilePath().c_str() : "closed",
+                 static_cast<int>(m_agent.CommStore().Incoming().size()),
+                 static_cast<int>(m_agent.CommStore().Outgoing().size()),
+                 m_agent.DispatchedCount()));
+}
+
+void CHeadlessConsole::PrintSummary() {
+    if (m_lastLogPath.empty()) {
+        Print("SUMMARY no experiment log was written in this run");
+        return;
+    }
+    std::ifstream in(m_lastLogPath, std::ios::binary);
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    const std::string text = buffer.str();
+    std::map<std::string, int> counts;
+    int events = 0;
+    const std::string marker = "<Event ";
+    for (size_t pos = text.find(marker); pos != std::string::npos;
+         pos = text.find(marker, pos + 1)) {
+        size_t name = text.find(" Name=\"", pos);
+        size_t end = name == std::string::npos ? name : text.find('"', name + 7);
+        if (end == std::string::npos) {
+            break;
+        }
+        ++counts[text.substr(name + 7, end - name - 7)];
+        ++events;
+    }
+    int stats = 0;
+    for (size_t pos = text.find("<MissionStats "); pos != std::string::npos;
+         pos = text.find("<MissionStats ", pos + 1)) {
+        ++stats;
+    }
+    Print("SUMMARY log " + m_lastLogPath + Format(" (%zu bytes)", text.size()));
+    Print("SUMMARY outcome " +
+          (m_agent.LastOutcome().empty() ? std::string("none") : m_agent.LastOutcome()) +
+          Format(", clock %d, team %s", m_agent.Clock(), Join(m_agent.Team(), ",").c_str()));
+    std::string line = Format("SUMMARY %d events:", events);
+    for (const auto& [name, count] : counts) {
+        line += Format(" %s=%d", name.c_str(), count);
+    }
+    Print(line);
+    Print(Format("SUMMARY %d mission statistics reports", stats));
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void CHeadlessConsole::AddCommands() {
+    auto answerFrom = [this](std::vector<std::string>& plain) {
+        for (auto it = plain.begin(); it != plain.end();) {
+            if (IsAnswer(*it)) {
+                m_answers.push_back(*it == "yes");
+                it = plain.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    };
+
+    m_commands["help"] = [](const std::vector<std::string>&) {
+        Print("commands: register [server=H] [port=N] [agent=NAME] | unregister | agents [PREFIX] "
+              "| add NAME... | remove NAME... | single-person on|off | init [name=N] [folder=F] "
+              "[notes=TEXT] [yes|no] | start [yes|no] | pause | resume | reset [yes|no] | "
+              "playback on|off [yes|no] | load-experiment FILE | init-playback | play | stop | "
+              "wait clock N|end|initialized|replayed|agents N|agent NAME|ms N [timeout=S] | "
+              "answer yes|no | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "
+              "load-scenario FILE.hsf | save-scenario FOLDER NAME | status | summary | "
+              "echo TEXT | quit");
+        return true;
+    };
+    m_commands["echo"] = [](const std::vector<std::string>& words) {
+        Print(Join(std::vector<std::string>(words.begin() + 1, words.end()), " "));
+        return true;
+    };
+    m_commands["quit"] = [this](const std::vector<std::string>&) {
+        Finish();
+        return false;
+    };
+    m_commands["answer"] = [this](const std::vector<std::string>& words) {
+        if (words.size() != 2 || !IsAnswer(words[1])) {
+            return Fail("answer takes yes or no");
+        }
+        m_answers.push_back(words[1] == "yes");
+        return true;
+    };
+    m_commands["register"] = [this](const std::vector<std::string>& words) {
+        std::vector<std::string> plain;
+        auto options = Options(words, plain);
+        if (!m_page.IsEnabled(InitControl::Register)) {
+            return Fail("already registered");
+        }
+        if (options.count("server")) {
+            m_page.SetServer(options["server"]);
+        }
+        if (options.count("port")) {
+            m_page.SetAnsPort(options["port"]);
+        }
+        if (options.count("agent")) {
+            m_page.SetAgentName(options["agent"]);
+        }
+        m_page.Register();
+        if (!m_page.IsEnabled(InitControl::Register)) {
+            Print("REGISTERED " + m_page.AgentName() + " port " + m_page.AgentPort() + " at " +
+                  m_page.Server() + ":" + m_page.AnsPort());
+        }
+        return true;
+    };
+    m_commands["unregister"] = [this](const std::vector<std::string>&) {
+        m_page.UnRegister();
+        return true;
+    };
+    m_commands["agents"] = [this](const std::vector<std::string>& words) {
+        if (words.size() > 1) {
+            m_page.ChooseFilterBy();
+            m_page.SetFilterText(words[1]);
+            m_page.RefreshList();
+        } else {
+            m_page.ChooseShowAllAgents();
+        }
+        Print("AGENTS " + Join(m_page.AgentList(), " "));
+        return true;
+    };
+    m_commands["add"] = [this](const std::vector<std::string>& words) {
+        for (size_t i = 1; i < words.size(); ++i) {
+            if (!m_page.IsEnabled(InitControl::AddClient)) {
+                return Fail("Add Client is not available now");
+            }
+            if (!m_page.SelectAgent(words[i])) {
+                // Not in the list (yet): refresh it once, as the experimenter would.
+                m_page.RefreshList();
+                if (!m_page.SelectAgent(words[i])) {
+                    Fail(words[i] + " is not in the agent list");
+                    continue;
+                }
+            }
+            m_page.AddClient();
+        }
+        return true;
+    };
+    m_commands["remove"] = [this](const std::vector<std::string>& words) {
+        for (size_t i = 1; i < words.size(); ++i) {
+            if (!m_page.SelectStation(words[i])) {
+                Fail(words[i] + " is not in the stations list");
+                continue;
+            }
+            m_page.RemoveClient();
+        }
+        return true;
+    };
+    m_commands["single-person"] = [this](const std::vector<std::string>& words) {
+        if (words.size() != 2 || (words[1] != "on" && words[1] != "off")) {
+            return Fail("single-person takes on or off");
+        }
+        m_page.SetSinglePersonGame(words[1] == "on");
+        return true;
+    };
+    m_commands["init"] = [this, answerFrom](const std::vector<std::string>& words) {
+        std::vector<std::string> plain;
+        m_logChoice = Options(words, plain);
+        answerFrom(plain);
+        if (!m_page.IsEnabled(InitControl::InitializeSimulation)) {
+            m_answers.clear();
+            return Fail("Initialize Simulation is not available now");
+        }
+        m_page.InitializeSimulation();
+        m_logChoice.clear();
+        if (m_log.IsOpen()) {
+            m_lastLogPath = m_log.FilePath();
+            Print("LOG OPEN " + m_lastLogPath);
+        }
+        return true;
+    };
+    auto startButton = [this, answerFrom](const std::vector<std::string>& words, int wanted) {
+        std::vector<std::string> plain;
+        Options(words, plain);
+        answerFrom(plain);
+        // 0: start, 1: pause, 2: resume; the page's one button does whichever is due.
+        int due = !m_agent.Started() ? 0 : (m_agent.Paused() ? 2 : 1);
+        if (!m_page.IsEnabled(InitControl::StartSimulation) || due != wanted) {
+            m_answers.clear();
+            return Fail("the start button does not read \"" + words[0] + "\" now (it reads \"" +
+                        m_page.StartCaption() + "\")");
+        }
+        m_page.StartSimulation();
+        return true;
+    };
+    m_commands["start"] = [startButton](const std::vector<std::string>& w) {
+        return startButton(w, 0);
+    };
+    m_commands["pause"] = [startButton](const std::vector<std::string>& w) {
+        return startButton(w, 1);
+    };
+    m_commands["resume"] = [startButton](const std::vector<std::string>& w) {
+        return startButton(w, 2);
+    };
+    m_commands["reset"] = [this, answerFrom](const std::vector<std::string>& words) {
+        std::vector<std::string> plain;
+        Options(words, plain);
+        answerFrom(plain);
+        if (!m_page.IsEnabled(InitControl::ResetSimulation)) {
+            m_answers.clear();
+            return Fail("Reset Simulation is not available now");
+        }
+        m_page.ResetSimulation();
+        return true;
+    };
+    m_commands["playback"] = [this, answerFrom](const std::vector<std::string>& words) {
+        std::vector<std::string> plain;
+        Options(words, plain);
+        answerFrom(plain);
+        if (plain.size() != 1 || (plain[0] != "on" && plain[0] != "off")) {
+            return Fail("playback takes on or off");
+        }
+        if (!m_page.IsEnabled(InitControl::PlaybackMode)) {
+            m_answers.clear();
+            return Fail("Playback Mode is not available now (register first)");
+        }
+        m_page.SetPlaybackMode(plain[0] == "on");
+        return true;
+    };
+    m_commands["load-experiment"] = [this](const std::vector<std::string>& words) {
+        if (words.size() != 2) {
+            return Fail("load-experiment takes one file");
+        }
+        if (!m_page.IsEnabled(InitControl::LoadExperiment)) {
+            return Fail("Load Experiment is not available now (playback on first)");
+        }
+        m_openFile = words[1];
+        m_page.LoadExperiment();
+        return true;
+    };
+    m_commands["init-playback"] = [this](const std::vector<std::string>&) {
+        if (!m_page.IsEnabled(InitControl::InitializePlayback)) {
+            return Fail("Initialize Playback is not available now");
+        }
+        m_page.InitializePlayback();
+        return true;
+    };
+    m_commands["play"] = [this](const std::vector<std::string>&) {
+        if (!m_page.IsEnabled(InitControl::PlayPause)) {
+            return Fail("the play button is not available now");
+        }
+        m_page.PlayPause();
+        return true;
+    };
+    m_commands["stop"] = [this](const std::vector<std::string>&) {
+        if (!m_page.IsEnabled(InitControl::Stop)) {
+            return Fail("the stop button is not available now");
+        }
+        m_page.Stop();
+        return true;
+    };
+    m_commands["status"] = [this](const std::vector<std::string>&) {
+        PrintStatus();
+        return true;
+    };
+    m_commands["summary"] = [this](const std::vector<std::string>&) {
+        PrintSummary();
+        return true;
+    };
+    m_commands["wait"] = [this](const std::vector<std::string>& words) {
+        std::vector<std::string> plain;
+        auto options = Options(words, plain);
+        const int timeout = TimeoutOf(options);
+        const std::string what = Join(plain, " ");
+        if (plain.empty()) {
+            return Fail("wait needs a condition");
+        }
+        const std::string& kind = plain[0];
+        if (kind == "ms" && plain.size() == 2) {
+            const int ms = ReadInt(plain[1]);
+            QEventLoop loop;
+            QTimer::singleShot(ms > 0 ? ms : 0, &loop, &QEventLoop::quit);
+            loop.exec();
+            return true;
+        }
+        if (kind == "clock" && plain.size() == 2) {
+            // Until the tick of that minute has run.
+            const int minute = ReadInt(plain[1]);
+            return WaitUntil([this, minute] { return m_agent.Clock() > minute; }, timeout, what);
+        }
+        if (kind == "end") {
+            return WaitUntil(
+                [this] {
+                    return !m_agent.Started() && m_agent.Clock() > CHalyxCommand::kLaunchWindow;
+                },
+                timeout, what);
+        }
+        if (kind == "initialized") {
+            return WaitUntil(
+                [this] {
+                    const auto& rows = m_page.Stations();
+                    return !rows.empty() &&
+                           std::all_of(rows.begin(), rows.end(), [](const StationRow& r) {
+                               return r.status == CInitPage::kInitialized;
+                           });
+                },
+                timeout, what);
+        }
+        if (kind == "replayed") {
+            return WaitUntil([this] { return m_agent.Events().Exhausted(); }, timeout, what);
+        }
+        if (kind == "agents" && plain.size() == 2) {
+            const size_t count = static_cast<size_t>(std::max(0, ReadInt(plain[1])));
+            int polls = 0;
+            return WaitUntil(
+                [this, count, &polls] {
+                    // The name server is asked about every 200 ms, not on every poll.
+                    if (polls++ % 20 != 0) {
+                        return false;
+                    }
+                    std::vector<std::string> names = m_agent.ListAgents();
+                    std::erase(names, m_page.AgentName());
+                    return names.size() >= count;
+                },
+                timeout, what);
+        }
+        if (kind == "agent" && plain.size() == 2) {
+            const std::string name = plain[1];
+            int polls = 0;
+            return WaitUntil(
+                [this, name, &polls] {
+                    if (polls++ % 20 != 0) {
+                        return false;
+                    }
+                    std::string host;
+                    std::string port;
+                    return m_agent.LookupStation(name, host, port);
+                },
+                timeout, what);
+        }
+        return Fail("unknown wait condition: " + what);
+    };
+    m_commands["load-scenario"] = [this](const std::vector<std::string>& words) {
+        if (words.size() != 2) {
+            return Fail("load-scenario takes one .hsf file");
+        }
+        if (m_agent.Started()) {
+            return Fail("the scenario cannot change while a simulation runs");
+        }
+        CScenarioFields fields;
+        CScenarioLoadResult result = LoadScenarioSet(words[1], fields, m_scenario);
+        for (const std::string& problem : result.problems) {
+            Print("SCENARIO " + problem);
+        }
+        if (!result) {
+            return Fail("scenario not loaded: " + result.error);
+        }
+        Print(Format("SCENARIO loaded %s: %d incursions, %d radars, %d interceptors",
+                     words[1].c_str(), m_scenario.Incursions().Count(), m_scenario.Radars().Count(),
+                     m_scenario.Interceptors().Count()));
+        return true;
+    };
+    m_commands["save-scenario"] = [this](const std::vector<std::string>& words) {
+        if (words.size() != 3) {
+            return Fail("save-scenario takes a folder and a name");
+        }
+        std::string folder = words[1];
+        if (folder.back() != '/') {
+            folder += '/';
+        }
+        CScenarioSaveResult result = SaveScenarioAs(words[2], folder, m_scenario);
+        for (const std::string& skipped : result.skipped) {
+            Print("SCENARIO skipped " + skipped);
+        }
+        if (!result) {
+            return Fail("scenario not saved: " + result.error);
+        }
+        Print("SCENARIO saved " + result.scenarioFile);
+        return true;
+    };
+    m_commands["generate"] = [this](const std::vector<std::string>& words) {
+        std::vector<std::string> plain;
+        auto options = Options(words, plain);
+        if (plain.size() != 2) {
+            return Fail("generate N FOLDER [radars=R] [interceptors=I] [incursions=C]");
+        }
+        if (m_agent.Started()) {
+            return Fail("the scenario cannot change while a simulation runs");
+        }
+        CBatchOptions batch;
+        batch.scenarios = ReadInt(plain[0]);
+        batch.folder = plain[1];
+        if (options.count("radars")) {
+            batch.radars = ReadInt(options["radars"]);
+        }
+        if (options.count("interceptors")) {
+            batch.interceptors = ReadInt(options["interceptors"]);
+        }
+        if (options.count("incursions")) {
+            batch.incursions = ReadInt(options["incursions"]);
+        }
+        CBatchResult result = GenerateScenarioBatch(m_scenario, batch);
+        for (const std::string& file : result.scenarioFiles) {
+            Print("SCENARIO generated " + file);
+        }
+        if (!result.Complete()) {
+            return Fail("generation stopped: " + result.error);
+        }
+        return true;
+    };
+    m_commands["comm-log"] = [this](const std::vector<std::string>& words) {
+        std::vector<std::string> plain;
+        auto options = Options(words, plain);
+        if (plain.size() == 3 && plain[0] == "save") {
+            m_commPage.SetLocation(plain[1]);
+            m_commPage.SetExperimentName(plain[2]);
+            if (options.count("notes")) {
+                m_commPage.SetNotes(options["notes"]);
+            }
+            if (!m_commPage.SaveLog()) {
+                return Fail("the communication log was not saved");
+            }
+            return true;
+        }
+        if (plain.size() == 2 && plain[0] == "load") {
+            if (!m_commPage.LoadLog(plain[1])) {
+                return Fail("the communication log was not loaded");
+            }
+            m_chatPrinted = m_commPage.LogText().size();
+            Print("COMMLOG loaded " + plain[1]);
+            return true;
+        }
+        return Fail("comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE");
+    };
+}
+
+} // namespace halyx

@@ -1,0 +1,106 @@
+#pragma once
+
+// The scripted console: drives the simulation control page, one command a line, from a script
+// file or standard input, and prints every message box text, every question with the answer it
+// gave, the clock each simulated hour, station status changes and chat lines.
+
+#include "agent/halyxcommand.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
+#include "ui/commpage.h"
+#include "ui/initpage.h"
+
+#include <QSocketNotifier>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace halyx {
+
+class CAgentContainer;
+
+class CHeadlessConsole final : public IInitPageView, public ICommPageView {
+public:
+    // Exit statuses of the console program.
+    static constexpr int kOk = 0;
+    static constexpr int kCommandFailed = 1;
+    static constexpr int kTimedOut = 3;
+
+    CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHalyxCommand& agent,
+                     CAgentContainer& container);
+
+    CInitPage& Page() { return m_page; }
+    CCommPage& CommPage() { return m_commPage; }
+
+    void SetDefaultAnswer(bool yes) { m_defaultAnswer = yes; }
+    void SetClockEvery(int minutes) { m_clockEvery = minutes; }
+
+    // Runs the lines one after the other (waits run the event loop), then ends the event loop
+    // with the console's exit status, unless a quit came first.
+    void RunScript(std::vector<std::string> lines);
+    // Reads commands from standard input as they come, keeping the event loop running between
+    // them; ends the event loop at the end of input or at quit.
+    void RunStdin();
+
+    // One command; false when the script must stop (quit, or a wait that timed out).
+    bool Execute(const std::string& line);
+    int ExitStatus() const { return m_status; }
+
+    // IInitPageView
+    void ShowMessage(const std::string& text) override;
+    bool Ask(const std::string& text) override;
+    bool ChooseLogLocation(CSaveLocation& where) override;
+    std::optional<std::string> ChooseOpenFile(const std::string& filter,
+                                              const std::string& defaultExtension) override;
+    void PageChanged() override;
+    // ICommPageView
+    void Refresh() override;
+
+    static void Print(const std::string& line);
+    // Splits a command line into words; "..." keeps blanks inside a word.
+    static std::vector<std::string> SplitWords(const std::string& line);
+
+private:
+    using Handler = std::function<bool(const std::vector<std::string>& words)>;
+    void AddCommands();
+    bool Fail(const std::string& why);
+    bool WaitUntil(const std::function<bool()>& done, int timeoutSeconds, const std::string& what);
+    void PrintStatus();
+    void PrintSummary();
+    void OnStdinReadable();
+    void Finish();
+
+    CScenario& m_scenario;
+    CExperimentLog& m_log;
+    CHalyxCommand& m_agent;
+    CAgentContainer& m_container;
+    CCommPage m_commPage;
+    CInitPage m_page;
+
+    std::map<std::string, Handler> m_commands;
+    std::deque<bool> m_answers;
+    bool m_defaultAnswer = true;
+    int m_clockEvery = 60;
+    int m_status = kOk;
+    bool m_finished = false;
+
+    // What the next "dialog" answers.
+    std::map<std::string, std::string> m_logChoice;
+    std::optional<std::string> m_openFile;
+
+    // What was printed last, to print only changes.
+    std::string m_lastClock = "000";
+    std::vector<StationRow> m_lastStations;
+    size_t m_chatPrinted = 0;
+    std::string m_lastLogPath;
+
+    std::unique_ptr<QSocketNotifier> m_stdin;
+    std::string m_stdinBuffer;
+};
+
+} // namespace halyx

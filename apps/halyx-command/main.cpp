@@ -1,0 +1,204 @@
+// halyx-command: the experimenter's console of the command station.
+//
+//   halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT] [--no-embedded-ans]
+//                 [--agent NAME] [--answer yes|no] [--clock-every N]
+//                 [framework options: --port, --bind, --host, --send-timeout-ms]
+//   halyx-command --repair-log FILE [--repair-out FILE]
+//
+// Without --headless it says that the desktop window is not built yet. See docs/console.md.
+
+#include "headlessconsole.h"
+
+#include "common/numtext.h"
+#include "common/random.h"
+#include "external/agentkit/communicator.h"
+#include "external/agentkit/containeroptions.h"
+#include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/netcontainer.h"
+#include "record/logrepair.h"
+#include "scenario/defaultscenario.h"
+
+#include <QCoreApplication>
+#include <QTcpSocket>
+
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The registration defaults: a sponsor word, "-" and the agent's own name, and a name server on
+// this machine.
+constexpr const char* kDefaultAgentName = "Lab-HalyxCommand";
+constexpr const char* kDefaultAnsHost = "127.0.0.1";
+constexpr size_t kMaxScriptBytes = 16u * 1024u * 1024u;
+
+int Usage(const std::string& why) {
+    std::fprintf(stderr,
+                 "halyx-command: %s\n"
+                 "usage: halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT]\n"
+                 "                     [--no-embedded-ans] [--agent NAME] [--answer yes|no]\n"
+                 "                     [--clock-every N] [--port N]\n"
+                 "       halyx-command --repair-log FILE [--repair-out FILE]\n",
+                 why.c_str());
+    return 2;
+}
+
+bool NameServerAnswers(const std::string& host, int port) {
+    if (port <= 0) {
+        return false;
+    }
+    QTcpSocket probe;
+    probe.connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
+    const bool answered = probe.waitForConnected(1500);
+    probe.abort();
+    return answered;
+}
+
+bool ReadScript(const std::string& path, std::vector<std::string>& lines, std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot open the script " + path;
+        return false;
+    }
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0 || static_cast<unsigned long long>(size) > kMaxScriptBytes) {
+        error = "the script " + path + " is too large";
+        return false;
+    }
+    std::string line;
+    while (std::getline(in, line)) {
+        lines.push_back(line);
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+
+    bool headless = false;
+    bool embeddedAns = true;
+    std::string script = "-";
+    std::string repairLog;
+    std::string repairOut;
+    std::string agentName = kDefaultAgentName;
+    bool defaultAnswer = true;
+    int clockEvery = 60;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool takesValue = arg == "--repair-log" || arg == "--repair-out" ||
+                                arg == "--agent" || arg == "--answer" || arg == "--clock-every";
+        if (takesValue && i + 1 >= argc) {
+            return Usage(arg + " needs a value");
+        }
+        if (arg == "--headless") {
+            headless = true;
+        } else if (arg == "--no-embedded-ans") {
+            embeddedAns = false;
+        } else if (arg == "--repair-log") {
+            repairLog = argv[++i];
+        } else if (arg == "--repair-out") {
+            repairOut = argv[++i];
+        } else if (arg == "--agent") {
+            agentName = argv[++i];
+        } else if (arg == "--answer") {
+            const std::string value = argv[++i];
+            if (value != "yes" && value != "no") {
+                return Usage("--answer takes yes or no");
+            }
+            defaultAnswer = value == "yes";
+        } else if (arg == "--clock-every") {
+            clockEvery = halyx::ReadInt(argv[++i]);
+        } else if (arg == "--help" || arg == "-h") {
+            Usage("the command station console");
+            return 0;
+        } else if (arg.rfind("--", 0) == 0) {
+            // A framework option (checked by the container); skip its value.
+            if (arg.find('=') == std::string::npos && i + 1 < argc &&
+                std::string(argv[i + 1]).rfind("--", 0) != 0) {
+                ++i;
+            }
+        } else {
+            script = arg;
+        }
+    }
+
+    if (!repairLog.empty()) {
+        const std::string out = repairOut.empty() ? halyx::RepairedLogPath(repairLog) : repairOut;
+        const halyx::LogRepairResult result = halyx::RepairExperimentLog(repairLog, out);
+        std::puts(result.message.c_str());
+        return result ? 0 : 1;
+    }
+    if (!headless) {
+        std::fprintf(stderr, "halyx-command: the desktop window is not built yet; run it with "
+                             "--headless (see docs/console.md)\n");
+        return 2;
+    }
+
+    halyx::CContainerOptions options;
+    std::string error;
+    if (!halyx::ParseContainerOptions(argc, argv, options, error)) {
+        return Usage(error);
+    }
+    std::string ansHost = options.ansHost.value_or(kDefaultAnsHost);
+    int ansPort = options.ansPort.value_or(halyx::kDefaultAnsPort);
+
+    std::vector<std::string> lines;
+    if (script != "-" && !ReadScript(script, lines, error)) {
+        return Usage(error);
+    }
+
+    halyx::SeedRandomFromClock();
+
+    // The name server comes first so that it outlives every client of this process.
+    halyx::CNameServer nameServer;
+    if (embeddedAns && !NameServerAnswers(ansHost, ansPort)) {
+        if (!nameServer.listen(QHostAddress::LocalHost, static_cast<quint16>(ansPort), error)) {
+            std::fprintf(stderr, "halyx-command: cannot start the embedded name server: %s\n",
+                         error.c_str());
+            return 1;
+        }
+        ansHost = kDefaultAnsHost;
+        ansPort = nameServer.port();
+        halyx::CHeadlessConsole::Print("NAMESERVER embedded, listening on 127.0.0.1:" +
+                                       std::to_string(ansPort));
+    }
+
+    halyx::CScenario scenario;
+    scenario.Weather().SetSeason(0);
+    scenario.Weather().Generate(halyx::CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+    halyx::LoadDefaultScenario(scenario);
+
+    halyx::CExperimentLog log;
+    halyx::CHalyxCommand agent(halyx::AgentScenario::Of(scenario), log);
+    agent.set_debug_sink(
+        [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+    halyx::CNetContainer container(agent);
+    if (container.CreateContainer(argc, argv, 1) == 0) {
+        halyx::CHeadlessConsole::Print("MESSAGE: Unable to start agent!");
+        return 1;
+    }
+
+    halyx::CHeadlessConsole console(scenario, log, agent, container);
+    console.SetDefaultAnswer(defaultAnswer);
+    console.SetClockEvery(clockEvery);
+    agent.SetMainWindow(&console.Page());
+    console.Page().FillRegistrationFields(agentName, container.get_communicator()->get_port(),
+                                          ansHost, ansPort);
+    halyx::CHeadlessConsole::Print(
+        "READY " + agentName + " port " + std::to_string(container.get_communicator()->get_port()) +
+        " tick " + std::to_string(container.get_tick_interval()) + " ms");
+
+    if (script == "-") {
+        console.RunStdin();
+    } else {
+        console.RunScript(std::move(lines));
+    }
+    return app.exec();
+}
