@@ -45,11 +45,15 @@ bool IsHelp(const std::string& arg);
 // Commands (one source file each).
 int RunDump(Args args, std::ostream& out, std::ostream& err);
 int RunWeather(Args args, std::ostream& out, std::ostream& err);
+int RunSaveDefault(Args args, std::ostream& out, std::ostream& err);
+int RunGenerate(Args args, std::ostream& out, std::ostream& err);
+int RunMap(Args args, std::ostream& out, std::ostream& err);
 
 // Dump formats.
 int DumpIncursionFile(const std::string& path, std::ostream& out, std::ostream& err);
 int DumpRadarFile(const std::string& path, std::ostream& out, std::ostream& err);
 int DumpInterceptorFile(const std::string& path, std::ostream& out, std::ostream& err);
 int DumpWeatherFile(const std::string& path, std::ostream& out, std::ostream& err);
+int DumpScenarioFile(const std::string& path, std::ostream& out, std::ostream& err);
 
 } // namespace halyx::tool

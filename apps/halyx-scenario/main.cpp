@@ -19,6 +19,12 @@ const ToolCommand kCommands[] = {
     {"dump", "FILE", "print a scenario file as text (see the file kinds below)", RunDump},
     {"weather", "[--season N] [--space V] [--time V] [--seed S] -o FILE.hwd",
      "generate a weather grid and write it to a weather file", RunWeather},
+    {"save-default", "DIR NAME [--seed S]", "write the default scenario as the set DIR/NAME/",
+     RunSaveDefault},
+    {"generate", "N [--radars R] [--interceptors I] [--incursions C] [--seed S] [--quiet] DIR",
+     "write N random scenarios into numbered folders Scenario_NNNN of DIR", RunGenerate},
+    {"map", "FILE-or-URL --png OUT.png [--zoom Z] [--scenario FILE.hsf]",
+     "draw a map with the scenario's impact lines, trajectory, stations and radars", RunMap},
 };
 
 // The file kinds that `dump` reads, by extension.
@@ -27,6 +33,7 @@ const DumpFormat kDumpFormats[] = {
     {".hrd", "radars file: its <Radars> XML list", DumpRadarFile},
     {".hii", "interceptors file: its <Interceptors> XML list", DumpInterceptorFile},
     {".hwd", "weather file: its <WeatherMap> XML grid", DumpWeatherFile},
+    {".hsf", "scenario file: the whole set as its <Scenario> XML", DumpScenarioFile},
 };
 
 void PrintUsage(std::ostream& out) {

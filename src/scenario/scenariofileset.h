@@ -1,0 +1,71 @@
+#pragma once
+
+#include "scenario/scenariopagemodel.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halyx {
+
+class CScenario;
+class IProgress;
+
+// How a save of a scenario set ended.
+struct CScenarioSaveResult {
+    bool saved = false;       // the scenario file was written (some components may be skipped)
+    std::string scenarioFile; // its path: scenario location + name + ".hsf"
+    std::string error;        // why the save stopped, when it did
+    std::vector<std::string> skipped; // components whose file could not be created, one line each
+
+    explicit operator bool() const { return saved; }
+};
+
+// How a load of a scenario set ended.
+struct CScenarioLoadResult {
+    // Success is the weather component's: a set whose weather file reads is loaded, whatever
+    // became of the other components (those are listed in problems).
+    bool ok = false;
+    std::string error; // why the load stopped before reading its components, when it did
+    std::vector<std::string> problems;
+
+    explicit operator bool() const { return ok; }
+};
+
+// Writes the scenario file and the component files named by fields: creates every folder along
+// the scenario location and the component locations, writes the ".hsf" text, then the components
+// in the order maps, incursions, interceptors, radars, impact lines, (plume lines: folder only),
+// weather, terrain codes. Does nothing when a path field is empty. A component file that cannot
+// be created is skipped; a scenario file that cannot be written, or a write that breaks off,
+// stops the save. progress (optional) runs from 0 to 17.
+CScenarioSaveResult SaveScenarioSet(const CScenarioFields& fields, const CScenario& scenario,
+                                    IProgress* progress = nullptr);
+
+// The fields of a set named name in folder (which ends with a separator): every component in its
+// sub-folder of folder, file names from the name, empty notes.
+CScenarioFields ScenarioFieldsFor(const std::string& name, const std::string& folder);
+
+// Saves with ScenarioFieldsFor(name, folder).
+CScenarioSaveResult SaveScenarioAs(const std::string& name, const std::string& folder,
+                                   const CScenario& scenario, IProgress* progress = nullptr);
+
+// Reads the scenario file at path into fields and its components into scenario. A component path
+// that does not exist here (a set written on the other platform, or moved) is looked for beside
+// the scenario file in the component's sub-folder, and the fields then name the place it was
+// found. A component file that cannot be opened leaves that part of the scenario as it was; a
+// scenario file that cannot be read or ends early, or a component file that breaks off, leaves
+// fields and scenario entirely unchanged. progress (optional) runs from 0 to 9.
+CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fields,
+                                    CScenario& scenario, IProgress* progress = nullptr);
+
+// The ".hsf" text: the scenario file's path, the notes between their marker lines, and the eight
+// component paths in component order; every line ends with "\n".
+std::string ScenarioFileText(const CScenarioFields& fields);
+// Reads that text (either line end, either separator). False with a reason when it ends before
+// its last component line; fields is then unchanged.
+bool ReadScenarioFileText(std::string_view text, CScenarioFields& fields, std::string& error);
+
+inline constexpr const char* kNotesBegin = "----BEGIN NOTES----";
+inline constexpr const char* kNotesEnd = "----END NOTES----";
+
+} // namespace halyx

@@ -1,0 +1,263 @@
+// Saving and loading a whole scenario set: the scenario file's text, the folder layout, the
+// progress shown, sets written on the other platform, and damaged sets that must change nothing.
+#include "common/archive.h"
+#include "common/paths.h"
+#include "common/progress.h"
+#include "common/random.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+#include "scenario/scenariofileset.h"
+#include "scenario/scenarioxml.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace halyx {
+namespace {
+
+namespace fs = std::filesystem;
+using C = ScenarioComponent;
+
+struct RecordingProgress : IProgress {
+    std::vector<std::string> texts;
+    int high = -1, pos = 0;
+    bool closed = false;
+    void SetRange(int, int h) override { high = h; }
+    void SetPos(int p) override { pos = p; }
+    void SetText(const std::string& t) override { texts.push_back(t); }
+    void Close() override { closed = true; }
+};
+
+std::string Folder(const std::string& name) {
+    const std::string folder = HalyxHome() + "sets/" + name + "/";
+    fs::remove_all(folder);
+    CreatePath(folder);
+    return folder;
+}
+
+void FillScenario(CScenario& scenario) {
+    SeedRandom(7);
+    LoadDefaultScenario(scenario, "/maps/");
+    scenario.Weather().Generate(1600, 0.3, 4.0);
+}
+
+TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTrip) {
+    for (const std::string& notes : {std::string(), std::string("one line"),
+                                     std::string("first\n\nthird, after an empty line")}) {
+        CScenarioFields fields = ScenarioFieldsFor("Alpha", "/sets/Alpha/");
+        fields.notes = notes;
+        const std::string text = ScenarioFileText(fields);
+        CScenarioFields read;
+        std::string error;
+        ASSERT_TRUE(ReadScenarioFileText(text, read, error)) << error;
+        EXPECT_EQ(read, fields);
+    }
+    CScenarioFields fields = ScenarioFieldsFor("Alpha", "/sets/Alpha/");
+    EXPECT_EQ(ScenarioFileText(fields), "/sets/Alpha/Alpha.hsf\n"
+                                        "----BEGIN NOTES----\n"
+                                        "----END NOTES----\n"
+                                        "/sets/Alpha/Maps/Alpha_Maps.hmi\n"
+                                        "/sets/Alpha/Incursions/Alpha_Incursions.hid\n"
+                                        "/sets/Alpha/Interceptors/Alpha_Interceptors.hii\n"
+                                        "/sets/Alpha/Radars/Alpha_Radars.hrd\n"
+                                        "/sets/Alpha/Impact Lines/Alpha_ImpactLines.hil\n"
+                                        "/sets/Alpha/Plume Lines/Alpha_PlumeLines.hpi\n"
+                                        "/sets/Alpha/Weather Data/Alpha_Weather.hwd\n"
+                                        "/sets/Alpha/Terrain Codes/Alpha_Terrain.htd\n");
+    fields.notes = "a\nb\nc";
+    EXPECT_NE(ScenarioFileText(fields).find("----BEGIN NOTES----\na\nb\nc\n----END NOTES----\n"),
+              std::string::npos);
+}
+
+TEST(ScenarioFileText, OtherPlatformFileReads) {
+    const std::string text = "C:\\Halyx\\Scenarios\\Alpha\\Alpha.hsf\r\n----BEGIN NOTES----\r\n"
+                             "note\r\n----END NOTES----\r\n"
+                             "C:\\Halyx\\Scenarios\\Alpha\\Maps\\Alpha_Maps.hmi\r\n"
+                             "a\\b.hid\r\nc\\d.hii\r\ne\\f.hrd\r\ng\\h.hil\r\ni\\j.hpi\r\n"
+                             "k\\l.hwd\r\nm\\n.htd\r\n";
+    CScenarioFields read;
+    std::string error;
+    ASSERT_TRUE(ReadScenarioFileText(text, read, error)) << error;
+    EXPECT_EQ(read.name, "Alpha");
+    EXPECT_EQ(read.location, "C:\\Halyx\\Scenarios\\Alpha\\");
+    EXPECT_EQ(read.notes, "note");
+    EXPECT_EQ(read.Location(C::Maps), "C:\\Halyx\\Scenarios\\Alpha\\Maps\\");
+    EXPECT_EQ(read.FileName(C::TerrainCodes), "n.htd");
+}
+
+TEST(ScenarioFileText, FileThatEndsEarlyIsRefused) {
+    CScenarioFields fields = ScenarioFieldsFor("Keep", "/keep/");
+    const CScenarioFields before = fields;
+    std::string error;
+    EXPECT_FALSE(ReadScenarioFileText("/a/A.hsf\n----BEGIN NOTES----\nnotes\n", fields, error));
+    EXPECT_NE(error.find("END NOTES"), std::string::npos) << error;
+    std::string cut = ScenarioFileText(ScenarioFieldsFor("A", "/a/"));
+    cut.resize(cut.rfind("/a/Weather"));
+    EXPECT_FALSE(ReadScenarioFileText(cut, fields, error));
+    EXPECT_NE(error.find("Weather Data"), std::string::npos) << error;
+    EXPECT_EQ(fields, before);
+}
+
+TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolder) {
+    CScenario scenario;
+    FillScenario(scenario);
+    const std::string parent = Folder("layout");
+    RecordingProgress progress;
+    const CScenarioSaveResult saved =
+        SaveScenarioAs("Alpha", parent + "Alpha/", scenario, &progress);
+    ASSERT_TRUE(saved) << saved.error;
+    EXPECT_TRUE(saved.skipped.empty());
+    EXPECT_EQ(saved.scenarioFile, parent + "Alpha/Alpha.hsf");
+    for (const char* file :
+         {"Alpha.hsf", "Maps/Alpha_Maps.hmi", "Terrain Codes/Alpha_Terrain.htd",
+          "Incursions/Alpha_Incursions.hid", "Interceptors/Alpha_Interceptors.hii",
+          "Radars/Alpha_Radars.hrd", "Impact Lines/Alpha_ImpactLines.hil",
+          "Weather Data/Alpha_Weather.hwd"}) {
+        EXPECT_TRUE(fs::is_regular_file(parent + "Alpha/" + file)) << file;
+    }
+    EXPECT_TRUE(fs::is_directory(parent + "Alpha/Plume Lines"));
+    EXPECT_TRUE(fs::is_empty(parent + "Alpha/Plume Lines"));
+
+    EXPECT_EQ(progress.high, 17);
+    EXPECT_EQ(progress.pos, 17);
+    EXPECT_TRUE(progress.closed);
+    EXPECT_EQ(progress.texts.front(), "HALYX\n\nSaving Scenario");
+    EXPECT_EQ(progress.texts[1], "Verifying path\n\n" + parent + "Alpha/");
+    EXPECT_EQ(progress.texts[10], "Saving Scenario File\n\n" + parent + "Alpha/Alpha.hsf");
+    EXPECT_EQ(progress.texts[11], "Saving Maps\n\n" + parent + "Alpha/Alpha_Maps.hmi");
+    EXPECT_EQ(progress.texts.back(),
+              "Saving Terrain Data\n\n" + parent + "Alpha/Alpha_Terrain.htd");
+}
+
+TEST(ScenarioSetSave, EmptyPathFieldSavesNothing) {
+    CScenario scenario;
+    CScenarioFields fields = ScenarioFieldsFor("Alpha", Folder("incomplete") + "Alpha/");
+    fields.FileName(C::Weather).clear();
+    const CScenarioSaveResult saved = SaveScenarioSet(fields, scenario);
+    EXPECT_FALSE(saved);
+    EXPECT_FALSE(fs::exists(fields.ScenarioFilePath()));
+}
+
+TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
+    CScenario original;
+    FillScenario(original);
+    const std::string folder = Folder("roundtrip") + "Alpha/";
+    CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
+    fields.notes = "first\nsecond\nthird";
+    ASSERT_TRUE(SaveScenarioSet(fields, original));
+
+    CScenario loaded;
+    int replaced = 0;
+    loaded.Subscribe(
+        [&](ScenarioChange change, int) { replaced += change == ScenarioChange::Replaced; });
+    CScenarioFields read;
+    RecordingProgress progress;
+    const CScenarioLoadResult result =
+        LoadScenarioSet(fields.ScenarioFilePath(), read, loaded, &progress);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_TRUE(result.problems.empty());
+    EXPECT_EQ(read, fields);
+    EXPECT_EQ(replaced, 1);
+    EXPECT_EQ(progress.high, 9);
+    EXPECT_EQ(progress.pos, 9);
+    EXPECT_EQ(progress.texts[1], "Loading Scenario File\n" + fields.ScenarioFilePath());
+    EXPECT_EQ(progress.texts[2], "Loading Maps\n\n" + folder + "Maps/Alpha_Maps.hmi");
+    // The trajectory is not part of a set; everything else is.
+    loaded.Geography().SetTrajectory(original.Geography().GetTrajectory());
+    EXPECT_EQ(ScenarioXml(loaded), ScenarioXml(original));
+    EXPECT_EQ(loaded.Geography().GetMapURLs(), original.Geography().GetMapURLs());
+    EXPECT_EQ(loaded.Geography().GetTerrain(), original.Geography().GetTerrain());
+    EXPECT_EQ(loaded.Interceptors().At(0), original.Interceptors().At(0)); // ranges and scope too
+}
+
+TEST(ScenarioSetLoad, SetWrittenOnTheOtherPlatformIsFoundBesideItsScenarioFile) {
+    CScenario original;
+    FillScenario(original);
+    const std::string folder = Folder("windows") + "Alpha/";
+    ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
+    // The scenario file as the other platform writes it: drive letters and backslashes.
+    std::string text = "C:\\Halyx\\Scenarios\\Alpha\\Alpha.hsf\r\n----BEGIN NOTES----\r\n"
+                       "----END NOTES----\r\n";
+    for (const C component : kAllScenarioComponents) {
+        text += std::string("C:\\Halyx\\Scenarios\\Alpha\\") + ComponentFolder(component) +
+                "\\Alpha" + ComponentSuffix(component) + "\r\n";
+    }
+    std::ofstream(folder + "Alpha.hsf", std::ios::binary) << text;
+
+    CScenario loaded;
+    CScenarioFields read;
+    const CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_TRUE(result.problems.empty()) << result.problems.front();
+    EXPECT_EQ(loaded.Radars().Count(), 12);
+    EXPECT_EQ(loaded.Geography().GetImpactLines().GetSLineCt(), 21);
+    // The fields name where the files really are, so a later save stays on this machine.
+    EXPECT_EQ(read.location, folder);
+    EXPECT_EQ(read.Location(C::Radars), folder + "Radars/");
+    EXPECT_EQ(read.Location(C::PlumeLines), folder + "Plume Lines/");
+}
+
+TEST(ScenarioSetLoad, MissingComponentsAreListedAndTheWeatherDecidesSuccess) {
+    CScenario original;
+    FillScenario(original);
+    const std::string folder = Folder("missing") + "Alpha/";
+    ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
+    fs::remove(folder + "Radars/Alpha_Radars.hrd");
+
+    CScenario loaded;
+    loaded.Radars().Add(CRadar("Kept", "1", "1", "2", "3", "-", "-"));
+    CScenarioFields read;
+    CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
+    EXPECT_TRUE(result);
+    ASSERT_EQ(result.problems.size(), 1u);
+    EXPECT_NE(result.problems[0].find("Alpha_Radars.hrd"), std::string::npos);
+    EXPECT_EQ(loaded.Radars().Count(), 1);
+    EXPECT_EQ(loaded.Incursions().Count(), 9);
+
+    fs::remove(folder + "Weather Data/Alpha_Weather.hwd");
+    result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
+    EXPECT_FALSE(result);
+    EXPECT_EQ(result.problems.size(), 2u);
+    EXPECT_FALSE(LoadScenarioSet("", read, loaded));
+}
+
+TEST(ScenarioSetLoad, ComponentThatBreaksOffChangesNothing) {
+    CScenario original;
+    FillScenario(original);
+    const std::string folder = Folder("broken") + "Alpha/";
+    ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
+    const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";
+    fs::resize_file(weather, fs::file_size(weather) / 2);
+
+    CScenario loaded;
+    loaded.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
+    CScenarioFields read = ScenarioFieldsFor("Before", "/before/");
+    const CScenarioFields before = read;
+    const CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.error.find("Alpha_Weather.hwd"), std::string::npos) << result.error;
+    EXPECT_EQ(read, before);
+    EXPECT_EQ(loaded.Incursions().Count(), 1);
+    EXPECT_EQ(loaded.Geography().GetMapURL(0), "");
+}
+
+TEST(ScenarioSetLoad, ShippedSetFromTheOtherPlatformLoads) {
+    // data/scenarioset/Delta is a set whose scenario file names C:\ paths, as saved by the
+    // desktop program on the other platform. To remake it, save the default scenario (weather
+    // left empty) with SaveScenarioAs("Delta", ...), then write Delta.hsf with C:\ paths.
+    const std::string path = std::string(HALYX_TEST_DATA_DIR) + "/scenarioset/Delta/Delta.hsf";
+    CScenario loaded;
+    CScenarioFields read;
+    const CScenarioLoadResult result = LoadScenarioSet(path, read, loaded);
+    ASSERT_TRUE(result) << result.error;
+    EXPECT_TRUE(result.problems.empty());
+    EXPECT_EQ(read.name, "Delta");
+    EXPECT_EQ(read.notes, "Shipped test set\nwritten with C:\\ paths");
+    EXPECT_EQ(loaded.Incursions().Count(), 9);
+    EXPECT_EQ(loaded.Interceptors().Count(), 14);
+}
+
+} // namespace
+} // namespace halyx
