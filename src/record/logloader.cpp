@@ -67,6 +67,10 @@ struct EventsOutline {
 // events in memory at once.
 constexpr size_t kPieceBytes = size_t{1} << 20;
 
+// A chat message of blanks alone is still the message: keep a text node that is an element's only
+// child even when it is all white space.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
+
 // False when the text does not have the plain shape of a log (it breaks off, an end tag does not
 // match, there is a second root, it nests too deep): the whole parser then decides and explains.
 bool OutlineEvents(std::string_view text, EventsOutline& outline) {
@@ -164,7 +168,7 @@ LogLoadResult CLogLoader::LoadBuffer(std::string& buffer) {
     skeleton.append(buffer, outline.innerEnd);
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
-        skeleton.data(), skeleton.size(), pugi::parse_default, pugi::encoding_utf8);
+        skeleton.data(), skeleton.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
         size_t offset = static_cast<size_t>(parsed.offset);
         offset += offset >= outline.innerBegin ? cutSize : 0;
@@ -176,9 +180,9 @@ LogLoadResult CLogLoader::LoadBuffer(std::string& buffer) {
     size_t pieceBegin = outline.innerBegin;
     for (const size_t pieceEnd : outline.pieceEnds) {
         pugi::xml_document piece;
-        const pugi::xml_parse_result r = piece.load_buffer_inplace(
-            buffer.data() + pieceBegin, pieceEnd - pieceBegin,
-            pugi::parse_default | pugi::parse_fragment, pugi::encoding_utf8);
+        const pugi::xml_parse_result r =
+            piece.load_buffer_inplace(buffer.data() + pieceBegin, pieceEnd - pieceBegin,
+                                      kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
         if (!r) {
             return Failure(LogLoadStatus::NotXml, r.description(),
                            pieceBegin + static_cast<size_t>(r.offset));
@@ -198,8 +202,8 @@ LogLoadResult CLogLoader::LoadWhole(std::string& buffer) {
     // Parsed in place: the document's texts point into the buffer, which saves a second copy
     // of what can be a very large file.
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
-        buffer.data(), buffer.size(), pugi::parse_default, pugi::encoding_utf8);
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer_inplace(buffer.data(), buffer.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
         return Failure(LogLoadStatus::NotXml, parsed.description(),
                        static_cast<size_t>(parsed.offset));

@@ -110,6 +110,7 @@ TEST(LogLayout, MarkupInValuesIsEscapedAndReadsBackUnchanged) {
         CExperimentLog log;
         ASSERT_TRUE(log.Open(folder, "run", "notes </Notes> & more", kScenario));
         log.LogChatMsg(3, hostile, hostile);
+        log.LogChatMsg(3, "A", "   ");
         log.LogDeployResource(4, hostile, hostile, "1", "2", "3", "4", "5", "6", "7", "8", "9");
         log.EndSimEvents(TeamMembersXml({hostile}));
     }
@@ -117,10 +118,11 @@ TEST(LogLayout, MarkupInValuesIsEscapedAndReadsBackUnchanged) {
     CSimEventStore events;
     ASSERT_TRUE(LoadFile(folder + "run.xml", &team, &events));
     EXPECT_EQ(team, std::vector<std::string>{hostile});
-    ASSERT_EQ(events.Count(), 2u);
+    ASSERT_EQ(events.Count(), 3u);
     EXPECT_EQ(events.At(0).content, "tell :command subject_communication :from " + hostile +
                                         " :message (" + hostile + ")");
-    EXPECT_EQ(events.At(1).sender, hostile);
+    EXPECT_EQ(events.At(1).content, "tell :command subject_communication :from A :message (   )");
+    EXPECT_EQ(events.At(2).sender, hostile);
 }
 
 TEST(LogLayout, EachEventLineIsInTheFileWhileTheLogIsStillOpen) {
