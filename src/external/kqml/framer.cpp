@@ -15,6 +15,18 @@ bool IsSpace(unsigned char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
 
+// Bytes that change the framer's state inside a message; runs of other bytes are skipped whole.
+struct CSpecialBytes {
+    bool normal[256] = {};
+    CSpecialBytes() {
+        for (const unsigned char c : {'(', ')', '"', '#', ' ', '\t', '\n', '\r', '\f', '\v'}) {
+            normal[c] = true;
+        }
+    }
+};
+
+const CSpecialBytes kSpecial;
+
 std::string Describe(const char* what, std::uint64_t a, std::uint64_t b) {
     char text[160];
     std::snprintf(text, sizeof text, what, a, b);
@@ -94,7 +106,14 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         std::size_t step = 1;
         switch (m_state) {
         case State::Normal:
-            if (c == '(') {
+            if (!kSpecial.normal[c]) {
+                std::size_t j = i + 1;
+                while (j < n && !kSpecial.normal[static_cast<unsigned char>(bytes[j])]) {
+                    ++j;
+                }
+                step = j - i;
+                m_wordStart = false;
+            } else if (c == '(') {
                 ++m_depth;
                 m_wordStart = true;
             } else if (c == ')') {
@@ -114,7 +133,13 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
             }
             break;
         case State::String:
-            if (c == '\\') {
+            if (c != '\\' && c != '"') {
+                std::size_t j = i + 1;
+                while (j < n && bytes[j] != '"' && bytes[j] != '\\') {
+                    ++j;
+                }
+                step = j - i;
+            } else if (c == '\\') {
                 m_state = State::StringEscape;
             } else if (c == '"') {
                 m_state = State::Normal;

@@ -66,6 +66,13 @@ CNameServer* CNameServer::find_in_process(const QHostAddress& address, quint16 p
 
 void CNameServer::Accept() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (m_connections.size() >= kMaxNameServerConnections) {
+            Log("connection from " + socket->peerAddress().toString().toStdString() +
+                " refused: too many connections");
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         QHostAddress peerAddress = socket->peerAddress();
         bool isV4 = false;
         const quint32 v4 = peerAddress.toIPv4Address(&isV4);

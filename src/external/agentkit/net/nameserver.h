@@ -25,6 +25,9 @@ namespace halyx {
 
 class CFramedSocket;
 
+// Every registered agent holds one connection; lookups hold one briefly.
+inline constexpr std::size_t kMaxNameServerConnections = 1024;
+
 class CNameServer {
 public:
     CNameServer();

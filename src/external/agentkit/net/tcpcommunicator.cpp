@@ -42,6 +42,14 @@ std::size_t CTcpCommunicator::pending_count() const {
 
 void CTcpCommunicator::Accept() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (m_inbound.size() >= kMaxInboundConnections) {
+            diagnostic("connection from " + socket->peerAddress().toString().toStdString() +
+                       " refused: " + std::to_string(m_inbound.size()) +
+                       " connections are open already");
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         const std::uint64_t id = m_nextInbound++;
         auto link = std::make_unique<CFramedSocket>(socket);
         link->on_message = [this](const std::string& text) { deliver(text); };

@@ -94,5 +94,8 @@ private:
 // Largest amount of text that may wait for one receiver (queued or unwritten) before further
 // messages to it are dropped: a receiver that stops reading must not grow the sender without end.
 inline constexpr std::size_t kMaxPendingBytesPerReceiver = 64u * 1024u * 1024u;
+// Each open connection may buffer up to one message of 16 MiB; a team is a handful of stations,
+// so a few hundred connections is far more than any experiment opens.
+inline constexpr std::size_t kMaxInboundConnections = 256;
 
 } // namespace halyx
