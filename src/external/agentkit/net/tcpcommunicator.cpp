@@ -74,8 +74,7 @@ void CTcpCommunicator::transmit(const CKqmlMessage& message, const std::string& 
                    " bytes are already waiting for that receiver");
         return;
     }
-    if (link.state == State::Connected && link.pending.empty()) {
-        link.socket->send(wireText);
+    if (link.state == State::Connected && link.pending.empty() && link.socket->send(wireText)) {
         return;
     }
     link.pending.push_back({wireText, m_clock.elapsed() + m_sendTimeoutMs});
@@ -166,7 +165,10 @@ void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
 
 void CTcpCommunicator::Flush(Link& link) {
     while (!link.pending.empty()) {
-        link.socket->send(link.pending.front().text);
+        // A connection that is closing keeps the rest; its close looks the receiver up again.
+        if (!link.socket->send(link.pending.front().text)) {
+            return;
+        }
         link.pendingBytes -= link.pending.front().text.size();
         link.pending.pop_front();
     }
