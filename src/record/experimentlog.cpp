@@ -95,9 +95,14 @@ bool CExperimentLog::Open(const std::string& folder, const std::string& name,
     // never get its closing tags; finish it properly before starting the next.
     Close();
     m_lastError.clear();
+    // A folder typed without its final separator still means that folder, not a name prefix.
+    std::string where = folder;
+    if (!where.empty() && !EndsWithSeparator(where)) {
+        where += '/';
+    }
     // A folder that cannot be made shows when the file cannot be created.
-    CreatePath(folder);
-    m_path = folder + name + ".xml";
+    CreatePath(where);
+    m_path = where + name + ".xml";
     m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_fd < 0) {
         m_lastError = kLogCreateFailedText;

@@ -51,10 +51,10 @@ public:
     CExperimentLog(const CExperimentLog&) = delete;
     CExperimentLog& operator=(const CExperimentLog&) = delete;
 
-    // Creates folder (every missing folder along it) and the file folder + name + ".xml",
-    // truncating an old one, and writes the declaration, root, header, notes, the scenario and
-    // the opening of the events section. A log that is still open is closed first. On failure
-    // LastError() holds kLogCreateFailedText and nothing stays open.
+    // Creates folder (every missing folder along it; a missing final separator is added) and
+    // the file folder + name + ".xml", truncating an old one, and writes the declaration, root,
+    // header, notes, the scenario and the opening of the events section. A log that is still open
+    // is closed first. On failure LastError() holds kLogCreateFailedText and nothing stays open.
     bool Open(const std::string& folder, const std::string& name, const std::string& notes,
               std::string_view scenarioXml);
     // Ends the file with "</HalyxSimLog>" and closes it. If the events section was never

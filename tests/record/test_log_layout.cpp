@@ -157,6 +157,13 @@ TEST(LogLayout, OpeningAgainFinishesTheLogThatWasOpen) {
     EXPECT_TRUE(LoadFile(folder + "a.xml"));
 }
 
+TEST(LogLayout, AFolderWithoutItsFinalSeparatorStillHoldsTheLog) {
+    const std::string folder = FreshFolder("nosep") + "runs";
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    EXPECT_EQ(log.FilePath(), folder + "/run.xml");
+}
+
 TEST(LogLayout, AnUncreatableFileIsReportedAndNothingStaysOpen) {
     const std::string folder = FreshFolder("blocked");
     test::WriteAll(folder + "file", "a file where a folder should be");
