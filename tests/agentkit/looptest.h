@@ -65,12 +65,13 @@ struct CRunningAgent {
     std::unique_ptr<CRecordingAgent> agent;
     std::unique_ptr<CNetContainer> container;
 
-    CRunningAgent(const std::string& name, int ansPort) {
+    CRunningAgent(const std::string& name, int ansPort, std::vector<std::string> extra = {}) {
         agent = std::make_unique<CRecordingAgent>(name);
         container = std::make_unique<CNetContainer>(*agent);
         const std::string ans = "127.0.0.1:" + std::to_string(ansPort);
         std::vector<std::string> args = {"looptest", "--bind", "127.0.0.1",         "--ans", ans,
                                          "--port",   "0",      "--send-timeout-ms", "20000"};
+        args.insert(args.end(), extra.begin(), extra.end());
         std::vector<char*> argv;
         for (std::string& arg : args) {
             argv.push_back(arg.data());

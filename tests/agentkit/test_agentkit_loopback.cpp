@@ -136,6 +136,27 @@ TEST_F(Loopback, UnreachableReceiverGivesADiagnostic) {
     ASSERT_TRUE(WaitFor([&] { return a.agent->HasDebug("cannot reach Ghost"); }));
 }
 
+TEST_F(Loopback, MessageWaitingOnASilentNameServerIsDroppedAfterTheTimeOut) {
+    // A name server that accepts connections and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    CRunningAgent a("A", silent.serverPort(), {"--send-timeout-ms", "300"});
+    ASSERT_TRUE(a.ok);
+    ASSERT_TRUE(a.Send("B", "tell :command x"));
+    ASSERT_TRUE(WaitFor([&] { return a.agent->HasDebug("not delivered within 300 ms"); }));
+    EXPECT_EQ(a.agent->debugLines.size(), 1u);
+    EXPECT_EQ(static_cast<CTcpCommunicator&>(a.comm()).pending_count(), 0u);
+}
+
+TEST_F(Loopback, AgentThatCannotListenDoesNotStart) {
+    CRunningAgent first("A", server.port());
+    ASSERT_TRUE(first.ok);
+    CRunningAgent second("B", server.port(), {"--port", std::to_string(first.comm().get_port())});
+    EXPECT_FALSE(second.ok);
+    EXPECT_TRUE(second.agent->HasDebug("cannot listen on"));
+    EXPECT_EQ(second.agent->get_communicator(), nullptr);
+}
+
 TEST_F(Loopback, ReceiverThatRestartsElsewhereIsFoundAgain) {
     CRunningAgent a("A", server.port());
     ASSERT_TRUE(a.ok);

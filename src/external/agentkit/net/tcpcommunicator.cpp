@@ -176,8 +176,7 @@ void CTcpCommunicator::Flush(Link& link) {
 
 void CTcpCommunicator::Drop(const std::string& receiver, Link& link, const std::string& why) {
     if (link.pending.empty()) {
-        diagnostic(why);
-        return;
+        return; // the time-out has already reported these messages
     }
     diagnostic(std::to_string(link.pending.size()) + " message(s) to " + receiver +
                " dropped: " + why);
