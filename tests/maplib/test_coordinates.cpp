@@ -122,14 +122,5 @@ TEST(MapCoordinates, NonsenseInputsGiveOffMapAnswersNotCrashes) {
     EXPECT_EQ(none.pixradius(10), 0);
 }
 
-TEST(MapRaster, CreateRefusesSizesBeyondTheLimits) {
-    CWorldMap map;
-    EXPECT_FALSE(map.create(0, 10, '-'));
-    EXPECT_FALSE(map.create(kMaxMapSide + 1, 1, '-'));
-    EXPECT_FALSE(map.create(kMaxMapSide, kMaxMapSide, '-'));
-    EXPECT_FALSE(map.exists());
-    EXPECT_TRUE(map.create(4096, 4096, '-'));
-}
-
 } // namespace
 } // namespace halyx

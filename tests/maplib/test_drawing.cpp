@@ -29,6 +29,14 @@ CWorldMap SmallMap(int zoom) {
     return map;
 }
 
+std::string Rows(int count, const std::string& row) {
+    std::string rows;
+    for (int i = 0; i < count; ++i) {
+        rows += row;
+    }
+    return rows;
+}
+
 QImage Draw(const CWorldMap& map, CMapImageCache* cache = nullptr) {
     QImage image(map.getWidth() * map.getScalefactor(), map.getHeight() * map.getScalefactor(),
                  QImage::Format_RGB32);
@@ -86,15 +94,7 @@ TEST(MapDrawing, CacheFollowsTerrainChanges) {
 TEST(MapDrawing, GridLinesEveryStepOfMapUnits) {
     CWorldMap map;
     ASSERT_TRUE(LoadMapText(
-        "#Brisal MapData(1.2) -\n100\n0:100\n80\n0:80\n0:0\n" +
-            [] {
-                std::string rows;
-                for (int i = 0; i < 80; ++i) {
-                    rows += "100-/";
-                }
-                return rows;
-            }(),
-        map));
+        "#Brisal MapData(1.2) -\n100\n0:100\n80\n0:80\n0:0\n" + Rows(80, "100-/"), map));
     map.setTerrainSettings(DefaultTerrain());
     map.setDefaultZoom(2);
     map.setGridlines(true, 40);
@@ -109,16 +109,7 @@ TEST(MapDrawing, GridLinesEveryStepOfMapUnits) {
 
 TEST(MapDrawing, LinesAndTrajectoryLieOverTheirPoints) {
     CWorldMap map;
-    ASSERT_TRUE(LoadMapText(
-        "#Brisal MapData(1.1) -\n" + std::string(50, '-') + "/" +
-            [] {
-                std::string rows;
-                for (int i = 0; i < 49; ++i) {
-                    rows += "50-/";
-                }
-                return rows;
-            }(),
-        map));
+    ASSERT_TRUE(LoadMapText("#Brisal MapData(1.1) -\n" + Rows(50, "50-/"), map));
     map.setTerrainSettings(DefaultTerrain());
     map.setDefaultZoom(2);
     CImpactLines lines;

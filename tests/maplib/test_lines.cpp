@@ -2,7 +2,6 @@
 // reader), KQML (sent to the stations) and the archive files.
 #include "common/archive.h"
 #include "external/maplib/impactlines.h"
-#include "external/maplib/terrain.h"
 #include "external/maplib/trajectory.h"
 #include "fakexml.h"
 
@@ -119,19 +118,6 @@ TEST(LineArchives, TruncatedOrHostileFilesThrowAndKeepTheLines) {
         EXPECT_EQ(error.File(), "hostile.hti");
         EXPECT_EQ(error.Offset(), 4u);
     }
-}
-
-TEST(TerrainRecords, ArchiveRoundTripAndTexts) {
-    const CTerrain sea("Sea", "Solid", 45, MakeRgb(0, 99, 99));
-    EXPECT_EQ(sea.GetCodeStr(), "45");
-    EXPECT_EQ(sea.GetStyleStr(), "Solid");
-    EXPECT_EQ(sea.colour(), 0x636300u);
-    CArchiveWriter out;
-    sea.Serialize(out);
-    CArchiveReader in(out.Bytes());
-    CTerrain read;
-    read.Serialize(in);
-    EXPECT_EQ(read, sea);
 }
 
 } // namespace

@@ -62,17 +62,6 @@ TEST(GeographyFiles, AllFourRoundTrip) {
     EXPECT_EQ(loaded.GetTrajectory(), saved.GetTrajectory());
 }
 
-TEST(GeographyFiles, MapInfoIsFourLengthPrefixedStrings) {
-    const std::vector<uint8_t> bytes = MapInfoBytes({"ab", "", std::string(300, 'x'), "c"});
-    ASSERT_EQ(bytes.size(), 3u + 1u + 3u + 300u + 2u);
-    EXPECT_EQ(bytes[0], 2);
-    EXPECT_EQ(bytes[3], 0);
-    // 300 characters: 0xFF, then 300 as 16 bits.
-    EXPECT_EQ(bytes[4], 0xFF);
-    EXPECT_EQ(bytes[5], 300 & 0xFF);
-    EXPECT_EQ(bytes[6], 300 >> 8);
-}
-
 TEST(GeographyFiles, TerrainTableIsCountedAndTagged) {
     CTerrainTable table;
     table[35] = CTerrain("Land", "Solid", 35, 0);
