@@ -23,6 +23,9 @@ ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_
         ::close(fd);
         return ReadFileStatus::TooLarge;
     }
+    // One byte to spare: the loader ends the text with a line break, and a full buffer would
+    // be copied whole to make room for it.
+    buffer.reserve(static_cast<size_t>(info.st_size) + 1);
     buffer.resize(static_cast<size_t>(info.st_size));
     size_t got = 0;
     while (got < buffer.size()) {
