@@ -10,6 +10,7 @@
 #include "scenario/scenarioxml.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 
@@ -441,14 +442,15 @@ void CHeadlessConsole::AddCommands() {
     };
 
     m_commands["help"] = [](const std::vector<std::string>&) {
-        Print("commands: register [server=H] [port=N] [agent=NAME] | unregister | agents [PREFIX] "
-              "| add NAME... | remove NAME... | single-person on|off | init [name=N] [folder=F] "
-              "[notes=TEXT] [yes|no] | start [yes|no] | pause | resume | reset [yes|no] | "
-              "playback on|off [yes|no] | load-experiment FILE | init-playback | play | stop | "
-              "wait clock N|end|initialized|replayed|agents N|agent NAME|ms N [timeout=S] | "
-              "answer yes|no | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "
-              "load-scenario FILE.hsf | save-scenario FOLDER NAME | status | summary | "
-              "echo TEXT | quit");
+        Print(
+            "commands: register [server=H] [port=N] [agent=NAME] | unregister | agents [PREFIX] "
+            "| add NAME... | remove NAME... | single-person on|off | init [name=N] [folder=F] "
+            "[notes=TEXT] [yes|no] | start [yes|no] | pause | resume | reset [yes|no] | "
+            "playback on|off [yes|no] | load-experiment FILE | init-playback | play | stop | "
+            "wait clock N|end|initialized|replayed|quiet MS|agents N|agent NAME|ms N [timeout=S] | "
+            "answer yes|no | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "
+            "load-scenario FILE.hsf | save-scenario FOLDER NAME | status | summary | "
+            "echo TEXT | quit");
         return true;
     };
     m_commands["echo"] = [](const std::vector<std::string>& words) {
@@ -677,6 +679,26 @@ void CHeadlessConsole::AddCommands() {
                            std::all_of(rows.begin(), rows.end(), [](const StationRow& r) {
                                return r.status == CInitPage::kInitialized;
                            });
+                },
+                timeout, what);
+        }
+        if (kind == "quiet" && plain.size() == 2) {
+            // Until no message has arrived for that many milliseconds: the stations' last
+            // reports (mission statistics after the mission end) are in.
+            const qint64 quietMs = std::max(1, ReadInt(plain[1]));
+            QElapsedTimer since;
+            since.start();
+            size_t seen =
+                m_agent.CommStore().Incoming().size() + m_agent.CommStore().DroppedIncoming();
+            return WaitUntil(
+                [&] {
+                    size_t now = m_agent.CommStore().Incoming().size() +
+                                 m_agent.CommStore().DroppedIncoming();
+                    if (now != seen) {
+                        seen = now;
+                        since.restart();
+                    }
+                    return since.elapsed() >= quietMs;
                 },
                 timeout, what);
         }
