@@ -1,0 +1,136 @@
+#pragma once
+
+// The simulation control page's logic over a real agent, an in-memory name server and
+// communicator, a scenario and an experiment log, with a view whose answers the test scripts.
+
+#include "agent/halyxcommand.h"
+#include "common/paths.h"
+#include "external/agentkit/memorycommunicator.h"
+#include "external/agentkit/nameregistry.h"
+#include "record/experimentlog.h"
+#include "record/logloader.h"
+#include "record/savelocation.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+#include "scenario/scenarioxml.h"
+#include "ui/initpage.h"
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace halyx::test {
+
+struct ScriptedView : IInitPageView {
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::deque<bool> answers;
+    bool cancelLocation = false;
+    std::string folder;
+    std::string name = "Run";
+    std::optional<std::string> openFile;
+
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool Ask(const std::string& text) override {
+        questions.push_back(text);
+        bool yes = answers.empty() ? true : answers.front();
+        if (!answers.empty()) {
+            answers.pop_front();
+        }
+        return yes;
+    }
+    bool ChooseLogLocation(CSaveLocation& where) override {
+        if (cancelLocation) {
+            return false;
+        }
+        where.SetLocation(folder);
+        where.SetName(name);
+        std::string message;
+        return where.Accept(message);
+    }
+    std::optional<std::string> ChooseOpenFile(const std::string&, const std::string&) override {
+        return openFile;
+    }
+};
+
+class PageTest : public ::testing::Test {
+protected:
+    PageTest()
+        : agent(AgentScenario::Of(scenario), log), comm(agent, &registry),
+          page(view, agent, log,
+               InitPageScenario{
+                   .missingComponents = [this] { return CInitPage::MissingComponents(scenario); },
+                   .scenarioXml = [] { return std::string("<Scenario>\n</Scenario>\n"); },
+                   .loadExperiment =
+                       [this](const std::string& path, std::string& message) {
+                           CLogLoader loader({.readScenario = nullptr,
+                                              .loadTeam =
+                                                  [this](const std::vector<std::string>& names) {
+                                                      agent.LoadTeam(names);
+                                                  },
+                                              .events = &agent.Events()});
+                           LogLoadResult result = loader.Load(path);
+                           message = result.message;
+                           return static_cast<bool>(result);
+                       }}) {
+        agent.SetMainWindow(&page);
+        agent.set_debug_sink([](const std::string&) {});
+        LoadDefaultScenario(scenario);
+        view.folder = HalyxHome() + "pagelogs/";
+        std::filesystem::remove_all(view.folder);
+        page.FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
+    }
+
+    // Stations registered at the name server from another "machine".
+    void RegisterStations(std::initializer_list<const char*> names) {
+        auto connection = registry.open_connection("10.1.1.1");
+        int port = 7100;
+        for (const char* name : names) {
+            registry.handle_request(std::string("(register :name ") + name + " :port " +
+                                        std::to_string(port++) + ")",
+                                    connection);
+        }
+    }
+
+    void RegisterAndAdd(std::initializer_list<const char*> names) {
+        RegisterStations(names);
+        page.Register();
+        for (const char* name : names) {
+            ASSERT_TRUE(page.SelectAgent(name)) << name;
+            page.AddClient();
+        }
+    }
+
+    std::vector<std::string> Statuses() const {
+        std::vector<std::string> out;
+        for (const StationRow& row : page.Stations()) {
+            out.push_back(row.name + ":" + row.status);
+        }
+        return out;
+    }
+
+    std::vector<std::string> CommandsSent(const std::string& command) const {
+        std::vector<std::string> receivers;
+        for (const CSentMessage& m : comm.sent()) {
+            if (m.content.find(":command " + command) != std::string::npos) {
+                receivers.push_back(m.receiver);
+            }
+        }
+        return receivers;
+    }
+
+    CScenario scenario;
+    CExperimentLog log;
+    CNameRegistry registry;
+    CHalyxCommand agent;
+    CMemoryCommunicator comm;
+    ScriptedView view;
+    CInitPage page;
+};
+
+} // namespace halyx::test

@@ -1,0 +1,131 @@
+// Playing a recorded experiment back from the simulation control page.
+#include "pagefixture.h"
+
+namespace halyx::test {
+namespace {
+
+class PlaybackControls : public PageTest {
+protected:
+    // Records a short experiment with ALPHA and BRAVO and resets, leaving a complete log.
+    std::string RecordExperiment() {
+        RegisterAndAdd({"ALPHA", "BRAVO"});
+        page.InitializeSimulation();
+        comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
+        comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
+        page.StartSimulation();
+        agent.process_clock_tick();
+        agent.process_clock_tick();
+        comm.deliver_from("BRAVO", "tell", "tell :command activate :resource radar :id R1");
+        agent.process_clock_tick();
+        std::string path = log.FilePath();
+        page.ResetSimulation();
+        comm.clear_sent();
+        return path;
+    }
+};
+
+TEST_F(PlaybackControls, PlaybackModeEmptiesTheListsAndZeroesTheClock) {
+    RegisterAndAdd({"ALPHA"});
+    page.InitializeSimulation();
+    page.StartSimulation();
+    for (int i = 0; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    ASSERT_EQ(agent.Clock(), 961);
+    page.SetPlaybackMode(true);
+    EXPECT_TRUE(page.Stations().empty());
+    EXPECT_TRUE(page.AgentList().empty());
+    EXPECT_EQ(page.ClockDigits(), "000");
+    // The count agrees with the display, so a playback starts from minute 0.
+    EXPECT_EQ(agent.Clock(), 0);
+    EXPECT_TRUE(page.IsEnabled(InitControl::LoadExperiment));
+    EXPECT_FALSE(page.IsEnabled(InitControl::InitializeSimulation));
+    EXPECT_FALSE(page.IsEnabled(InitControl::AddClient));
+    EXPECT_FALSE(page.IsEnabled(InitControl::InitializePlayback));
+}
+
+TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
+    std::string path = RecordExperiment();
+    page.SetPlaybackMode(true);
+    view.openFile = path;
+    page.LoadExperiment();
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(Statuses(),
+              (std::vector<std::string>{"ALPHA:Not Initialized", "BRAVO:Not Initialized"}));
+    EXPECT_TRUE(page.IsEnabled(InitControl::InitializePlayback));
+    EXPECT_FALSE(page.IsEnabled(InitControl::LoadExperiment));
+
+    comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
+    page.InitializePlayback();
+    // Only the row that is still "Not Initialized" is asked.
+    EXPECT_EQ(CommandsSent("init_playback"), std::vector<std::string>{"BRAVO"});
+    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
+    comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
+    EXPECT_TRUE(page.IsEnabled(InitControl::PlayPause));
+
+    page.PlayPause();
+    EXPECT_EQ(page.PlayPauseBitmap(), 174);
+    EXPECT_TRUE(page.IsEnabled(InitControl::Stop));
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Playback", "BRAVO:Playback"}));
+    comm.clear_sent();
+    for (int i = 0; i < 3; ++i) {
+        agent.process_clock_tick();
+    }
+    // The recorded activate of minute 2 reaches both stations in BRAVO's name.
+    std::vector<std::string> replayed;
+    for (const CSentMessage& m : comm.sent()) {
+        if (m.content == "tell :command activate :resource radar :id R1") {
+            replayed.push_back(m.receiver + " as " + m.sender);
+        }
+    }
+    EXPECT_EQ(replayed, (std::vector<std::string>{"ALPHA as BRAVO", "BRAVO as BRAVO"}));
+
+    page.PlayPause();
+    EXPECT_EQ(page.PlayPauseBitmap(), 171);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Paused", "BRAVO:Paused"}));
+    page.PlayPause();
+    EXPECT_EQ(page.PlayPauseBitmap(), 174);
+
+    page.Stop();
+    EXPECT_EQ(page.PlayPauseBitmap(), 171);
+    EXPECT_EQ(agent.Clock(), 0);
+    EXPECT_EQ(CommandsSent("stop_playback"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+}
+
+TEST_F(PlaybackControls, RefusedLogShowsItsMessage) {
+    RegisterStations({"ALPHA"});
+    page.Register();
+    page.SetPlaybackMode(true);
+    std::string broken = HalyxHome() + "broken.xml";
+    std::ofstream(broken) << "<HalyxSimLog><LogHeader/><Notes/></HalyxSimLog>";
+    view.openFile = broken;
+    page.LoadExperiment();
+    EXPECT_EQ(view.messages,
+              std::vector<std::string>{"ERROR:Unable to load the Experiment Log because it is "
+                                       "incomplete or corrupted."});
+    EXPECT_FALSE(page.IsEnabled(InitControl::InitializePlayback));
+    EXPECT_TRUE(page.IsEnabled(InitControl::LoadExperiment));
+}
+
+TEST_F(PlaybackControls, LeavingPlaybackStopsResetsAndForgetsTheRecordedTeam) {
+    std::string path = RecordExperiment();
+    page.SetPlaybackMode(true);
+    view.openFile = path;
+    page.LoadExperiment();
+    ASSERT_EQ(agent.Team().size(), 2u);
+    view.questions.clear();
+    page.SetPlaybackMode(false);
+    EXPECT_EQ(CommandsSent("stop_playback"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_EQ(CommandsSent("reset_sim"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_TRUE(page.Stations().empty());
+    // No station that the page no longer lists stays in the team.
+    EXPECT_TRUE(agent.Team().empty());
+    EXPECT_FALSE(page.IsEnabled(InitControl::LoadExperiment));
+    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
+    EXPECT_TRUE(page.IsEnabled(InitControl::AddClient));
+    EXPECT_EQ(page.AgentList(), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+}
+
+} // namespace
+} // namespace halyx::test

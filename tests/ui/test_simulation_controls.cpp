@@ -1,0 +1,149 @@
+// Initialize, start, pause, resume and reset from the simulation control page.
+#include "pagefixture.h"
+
+namespace halyx::test {
+namespace {
+
+class SimulationControls : public PageTest {};
+
+TEST_F(SimulationControls, MissingComponentsAreListedInOrderAndNoStopsInitialization) {
+    CScenario empty;
+    EXPECT_EQ(CInitPage::MissingComponents(empty),
+              "- Trajectory Information\n  (Check the Geography tab)\n"
+              "- Impact Line Information\n  (Check the geography tab)\n"
+              "- Map Information\n  (Map URLs not specified or invalid. Check the geography tab)\n"
+              "- Incursion Information\n  (Check the Incursions tab)\n"
+              "- Interceptor Information\n  (Check the Interceptors tab)\n"
+              "- Radar Information\n  (Check the Incursions tab)\n");
+    EXPECT_EQ(CInitPage::MissingComponents(scenario), "");
+
+    RegisterAndAdd({"ALPHA"});
+    scenario.Radars().RemoveAll();
+    view.answers = {false};
+    page.InitializeSimulation();
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_EQ(view.questions[0],
+              "The following scenario components have not been loaded. Are you sure you want to "
+              "initialize the simulation?\n\n- Radar Information\n  (Check the Incursions tab)\n");
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_TRUE(comm.sent().empty());
+    EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
+}
+
+TEST_F(SimulationControls, DefaultScenarioInitializesWithoutAQuestion) {
+    RegisterAndAdd({"ALPHA", "BRAVO"});
+    page.InitializeSimulation();
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(log.IsOpen());
+    EXPECT_EQ(CommandsSent("init_sim"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_FALSE(page.IsEnabled(InitControl::InitializeSimulation));
+    EXPECT_FALSE(page.IsEnabled(InitControl::AddClient));
+    EXPECT_FALSE(page.IsEnabled(InitControl::StationsList));
+    EXPECT_TRUE(page.IsEnabled(InitControl::StartSimulation));
+    EXPECT_TRUE(page.IsEnabled(InitControl::ResetSimulation));
+}
+
+TEST_F(SimulationControls, CancelledLogLocationInitializesNothing) {
+    RegisterAndAdd({"ALPHA"});
+    view.cancelLocation = true;
+    page.InitializeSimulation();
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_TRUE(comm.sent().empty());
+    EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
+}
+
+TEST_F(SimulationControls, UncreatableLogShowsTheLogsMessageAndStops) {
+    RegisterAndAdd({"ALPHA"});
+    view.folder = "/proc/no-such-place/";
+    page.InitializeSimulation();
+    EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to create logfile because the path "
+                                                      "specified was invalid. The simulation has "
+                                                      "not been initialized"});
+    EXPECT_TRUE(comm.sent().empty());
+    EXPECT_FALSE(page.IsEnabled(InitControl::StartSimulation));
+}
+
+TEST_F(SimulationControls, StartingDropsTheStationsThatDidNotAnswer) {
+    RegisterAndAdd({"ALPHA", "BRAVO", "CHARLIE"});
+    page.InitializeSimulation();
+    comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Not Initialized", "BRAVO:Initialized",
+                                                    "CHARLIE:Not Initialized"}));
+
+    view.answers = {false};
+    page.StartSimulation();
+    EXPECT_EQ(page.Stations().size(), 3u);
+    EXPECT_FALSE(agent.Started());
+
+    page.StartSimulation();
+    ASSERT_EQ(view.questions.size(), 2u);
+    EXPECT_EQ(view.questions[1],
+              "Some Halyx Clients have not initialized yet. Do you want to start "
+              "the simulation anyway?");
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"BRAVO:Running"});
+    EXPECT_EQ(agent.Team(), std::vector<std::string>{"BRAVO"});
+    EXPECT_EQ(CommandsSent("start_sim"), std::vector<std::string>{"BRAVO"});
+    EXPECT_EQ(page.StartCaption(), "Pause Simulation");
+}
+
+TEST_F(SimulationControls, TheStartButtonPausesAndResumes) {
+    RegisterAndAdd({"ALPHA"});
+    page.InitializeSimulation();
+    comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
+    page.StartSimulation();
+    EXPECT_TRUE(view.questions.empty());
+    agent.process_clock_tick();
+    EXPECT_EQ(page.ClockDigits(), "000");
+    EXPECT_EQ(page.ClockCount(), "T-16 hours, 0 mins");
+
+    page.StartSimulation();
+    EXPECT_EQ(page.StartCaption(), "Resume Simulation");
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"ALPHA:Paused"});
+    EXPECT_TRUE(agent.Paused());
+    page.StartSimulation();
+    EXPECT_EQ(page.StartCaption(), "Pause Simulation");
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"ALPHA:Running"});
+    EXPECT_FALSE(agent.Paused());
+}
+
+TEST_F(SimulationControls, ResetAsksAndKeepsTheRowsNotInitialized) {
+    RegisterAndAdd({"ALPHA"});
+    page.InitializeSimulation();
+    comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
+    page.StartSimulation();
+    for (int i = 0; i < 61; ++i) {
+        agent.process_clock_tick();
+    }
+    EXPECT_EQ(page.ClockCount(), "T-15 hours, 0 mins");
+
+    view.answers = {false};
+    page.ResetSimulation();
+    EXPECT_TRUE(agent.Started());
+    EXPECT_TRUE(log.IsOpen());
+
+    page.ResetSimulation();
+    EXPECT_EQ(view.questions.back(),
+              "The Simulation is about to be reset and all Experiment data "
+              "will be lost. Are you sure you want to reset the simulation?");
+    EXPECT_FALSE(agent.Started());
+    EXPECT_EQ(agent.Clock(), 0);
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_EQ(page.ClockDigits(), "000");
+    EXPECT_EQ(page.ClockCount(), "Clock Count: 0");
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"ALPHA:Not Initialized"});
+    EXPECT_EQ(page.StartCaption(), "Start Simulation");
+    EXPECT_FALSE(page.IsEnabled(InitControl::StartSimulation));
+    EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
+    EXPECT_EQ(CommandsSent("reset_sim"), std::vector<std::string>{"ALPHA"});
+}
+
+TEST_F(SimulationControls, SinglePersonGameIsWhatTheLogRecords) {
+    RegisterAndAdd({"ALPHA"});
+    page.SetSinglePersonGame(true);
+    EXPECT_FALSE(agent.Multiplayer());
+    page.SetSinglePersonGame(false);
+    EXPECT_TRUE(agent.Multiplayer());
+}
+
+} // namespace
+} // namespace halyx::test
