@@ -1,0 +1,196 @@
+// How many station messages the command agent handles per second, each one recorded in the
+// message history, dispatched, and written to the experiment log (flushed per event).
+//
+//   BM_DispatchInProcess: wire texts handed straight to the agent (in-memory communicator).
+//   BM_DispatchOverTcp:   a halyx-station process floods the agent over loopback TCP; the time is
+//                         from the first message's arrival to the last one's.
+
+#include "agent/halyxcommand.h"
+#include "common/paths.h"
+#include "external/agentkit/ansclient.h"
+#include "external/agentkit/communicator.h"
+#include "external/agentkit/memorycommunicator.h"
+#include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/netcontainer.h"
+#include "external/kqml/message.h"
+#include "record/experimentlog.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QTimer>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halyx {
+namespace {
+
+const std::string kFolder = std::filesystem::temp_directory_path().string() + "/halyx_bench_agent/";
+
+// A mission's typical traffic: one of each station command with realistic values.
+std::vector<std::string> TypicalMessages() {
+    const char* contents[] = {
+        "tell :command deploy :resource interceptor :id I12 :destLat 412 :destLng 388 :initLat "
+        "416 :initLng 267 :destGridCol 17 :destGridRow 18 :initGridCol 17 :initGridRow 27",
+        "tell :command activate :resource radar :id R3 :lat 538 :lng 269 :gridCol 22 :gridRow 27",
+        "tell :command get_weather :lat 480 :lng 575 :balloonID B4",
+        "tell :command subject_communication :to BRAVO :from ALPHA :message (radar 3 is up, "
+        "sending the frigate north)",
+        "tell :command intercept :resource interceptor :id I4 :incID C7 :intLat 500 :intLng 300 "
+        ":intGridCol 21 :intGridRow 24 :incLat 501 :incLng 302 :incGridCol 21 :incGridRow 24",
+        "tell :command update_inc_heading :id C7 :heading 95 :lat 501 :lng 302",
+        "tell :command inc_enter_radar :incID C7 :radarID R3",
+        "tell :command deploy_balloon :destLat 300 :destLng 400 :gridCol 12 :gridRow 18",
+        "tell :command log_unit_display :unitType Incursion :name Boat :id C7 :lat 501 :lng 302 "
+        ":speed 60 :heading 95",
+        "tell :command update_go_nogo_status :status go",
+    };
+    std::vector<std::string> wire;
+    for (const char* content : contents) {
+        CKqmlMessage m;
+        m.performative = "tell";
+        m.sender = "ALPHA";
+        m.receiver = "HalyxCommand";
+        m.language = "default-language";
+        m.ontology = "default-ontology";
+        m.content = content;
+        wire.push_back(m.ToText());
+    }
+    return wire;
+}
+
+CScenario& BenchScenario() {
+    static CScenario scenario;
+    static bool filled = false;
+    if (!filled) {
+        scenario.Weather().SetSeason(0);
+        scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+        LoadDefaultScenario(scenario);
+        filled = true;
+    }
+    return scenario;
+}
+
+void BM_DispatchInProcess(benchmark::State& state) {
+    std::filesystem::create_directories(kFolder);
+    CExperimentLog log;
+    CHalyxCommand agent(AgentScenario::Of(BenchScenario()), log);
+    agent.set_debug_sink([](const std::string&) {});
+    CMemoryCommunicator comm(agent);
+    agent.AddTeamMember("ALPHA");
+    log.Open(kFolder, "inprocess", "", "<Scenario>\n</Scenario>\n");
+    const std::vector<std::string> messages = TypicalMessages();
+    size_t i = 0;
+    for (auto _ : state) {
+        comm.deliver_text(messages[i % messages.size()]);
+        if (++i % 4096 == 0) {
+            comm.clear_sent();
+        }
+    }
+    log.Close();
+    state.SetItemsProcessed(static_cast<int64_t>(i));
+    state.counters["log_bytes_per_msg"] =
+        static_cast<double>(std::filesystem::file_size(kFolder + "inprocess.xml")) /
+        static_cast<double>(i);
+    std::filesystem::remove(kFolder + "inprocess.xml");
+}
+BENCHMARK(BM_DispatchInProcess)->Iterations(200000)->Unit(benchmark::kMicrosecond);
+
+// Counts the messages as they arrive, to time the flood from its first to its last message.
+class CountingAgent : public CHalyxCommand {
+public:
+    using CHalyxCommand::CHalyxCommand;
+    bool process_message_text(const std::string& text) override {
+        if (m_received == 0) {
+            m_timer.start();
+        }
+        ++m_received;
+        bool result = CHalyxCommand::process_message_text(text);
+        m_elapsedNs = m_timer.nsecsElapsed();
+        return result;
+    }
+    long long m_received = 0;
+    qint64 m_elapsedNs = 0;
+    QElapsedTimer m_timer;
+};
+
+void BM_DispatchOverTcp(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "bench_agent_messages";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                : new QCoreApplication(argc, argv);
+    (void)app;
+    const int flood = static_cast<int>(state.range(0));
+    std::filesystem::create_directories(kFolder);
+
+    for (auto _ : state) {
+        CNameServer server;
+        std::string error;
+        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
+        CExperimentLog log;
+        CountingAgent agent(AgentScenario::Of(BenchScenario()), log);
+        agent.set_debug_sink([](const std::string&) {});
+        CNetContainer container(agent);
+        std::string ansArg = "--ans=" + ans;
+        char* containerArgv[] = {name, ansArg.data(), nullptr};
+        if (container.CreateContainer(2, containerArgv, 0) == 0) {
+            state.SkipWithError("the agent did not start");
+            return;
+        }
+        container.get_communicator()->set_name("HalyxCommand");
+        container.get_communicator()->retrieve_ans_object()->enable(1);
+        agent.AddTeamMember("FLOOD");
+        log.Open(kFolder, "tcp", "", "<Scenario>\n</Scenario>\n");
+
+        QProcess station;
+        station.setProgram(
+            QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
+        station.setArguments({"--name", "FLOOD", "--ans", QString::fromStdString(ans), "--flood",
+                              QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
+        station.setStandardOutputFile(QProcess::nullDevice());
+        station.start();
+
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (agent.m_received >= flood) {
+                loop.quit();
+            }
+        });
+        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+        poll.start(5);
+        loop.exec();
+        station.kill();
+        station.waitForFinished(5000);
+        if (agent.m_received < flood) {
+            state.SkipWithError("the flood did not arrive in time");
+            return;
+        }
+        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
+        state.counters["dispatched"] = static_cast<double>(agent.DispatchedCount());
+        log.Close();
+        std::filesystem::remove(kFolder + "tcp.xml");
+    }
+    state.SetItemsProcessed(state.iterations() * flood);
+}
+BENCHMARK(BM_DispatchOverTcp)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace halyx
