@@ -703,7 +703,11 @@ void CHeadlessConsole::AddCommands() {
                 timeout, what);
         }
         if (kind == "replayed") {
-            return WaitUntil([this] { return m_agent.Events().Exhausted(); }, timeout, what);
+            if (!WaitUntil([this] { return m_agent.Events().Exhausted(); }, timeout, what)) {
+                return false;
+            }
+            Print(Format("REPLAYED all %zu recorded commands", m_agent.Events().Count()));
+            return true;
         }
         if (kind == "agents" && plain.size() == 2) {
             const size_t count = static_cast<size_t>(std::max(0, ReadInt(plain[1])));

@@ -1,7 +1,7 @@
 // halyx-command: the experimenter's console of the command station.
 //
 //   halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT] [--no-embedded-ans]
-//                 [--agent NAME] [--answer yes|no] [--clock-every N]
+//                 [--embedded-ans-port N] [--agent NAME] [--answer yes|no] [--clock-every N]
 //                 [framework options: --port, --bind, --host, --send-timeout-ms]
 //   halyx-command --repair-log FILE [--repair-out FILE]
 //
@@ -39,7 +39,8 @@ int Usage(const std::string& why) {
     std::fprintf(stderr,
                  "halyx-command: %s\n"
                  "usage: halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT]\n"
-                 "                     [--no-embedded-ans] [--agent NAME] [--answer yes|no]\n"
+                 "                     [--no-embedded-ans] [--embedded-ans-port N] [--agent NAME]\n"
+                 "                     [--answer yes|no]\n"
                  "                     [--clock-every N] [--port N]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
@@ -90,10 +91,12 @@ int main(int argc, char** argv) {
     std::string agentName = kDefaultAgentName;
     bool defaultAnswer = true;
     int clockEvery = 60;
+    int embeddedPort = -1;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--repair-log" || arg == "--repair-out" ||
-                                arg == "--agent" || arg == "--answer" || arg == "--clock-every";
+                                arg == "--agent" || arg == "--answer" || arg == "--clock-every" ||
+                                arg == "--embedded-ans-port";
         if (takesValue && i + 1 >= argc) {
             return Usage(arg + " needs a value");
         }
@@ -113,6 +116,11 @@ int main(int argc, char** argv) {
                 return Usage("--answer takes yes or no");
             }
             defaultAnswer = value == "yes";
+        } else if (arg == "--embedded-ans-port") {
+            embeddedPort = halyx::ReadInt(argv[++i]);
+            if (embeddedPort < 0 || embeddedPort > 65535) {
+                return Usage("--embedded-ans-port takes a port number (0: any free port)");
+            }
         } else if (arg == "--clock-every") {
             clockEvery = halyx::ReadInt(argv[++i]);
         } else if (arg == "--help" || arg == "-h") {
@@ -158,8 +166,13 @@ int main(int argc, char** argv) {
 
     // The name server comes first so that it outlives every client of this process.
     halyx::CNameServer nameServer;
-    if (embeddedAns && !NameServerAnswers(ansHost, ansPort)) {
-        if (!nameServer.listen(QHostAddress::LocalHost, static_cast<quint16>(ansPort), error)) {
+    // --embedded-ans-port starts the embedded server without asking whether one answers: port 0
+    // takes any free port, so that a demonstration never meets another name server.
+    const bool startEmbedded =
+        embeddedAns && (embeddedPort >= 0 || !NameServerAnswers(ansHost, ansPort));
+    if (startEmbedded) {
+        const int listenPort = embeddedPort >= 0 ? embeddedPort : ansPort;
+        if (!nameServer.listen(QHostAddress::LocalHost, static_cast<quint16>(listenPort), error)) {
             std::fprintf(stderr, "halyx-command: cannot start the embedded name server: %s\n",
                          error.c_str());
             return 1;
