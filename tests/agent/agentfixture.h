@@ -56,14 +56,14 @@ class AgentTest : public ::testing::Test {
 protected:
     AgentTest() : log([] { return kTsid; }), agent(Parts(), log), comm(agent, &registry) {
         agent.SetMainWindow(&console);
-        agent.set_debug_sink([this](const std::string& line) { debugLines.push_back(line); });
+        agent.set_debug_sink([](const std::string&) {});
     }
 
     AgentScenario Parts() { return {&incursions, &radars, &interceptors, &weather, &geography}; }
 
     // Opens a fresh log file under the test's home folder.
     void OpenLog(const std::string& name = "run") {
-        folder = HalyxHome() + "agent_" + name + "/";
+        const std::string folder = HalyxHome() + "agent_" + name + "/";
         std::filesystem::remove_all(folder);
         ASSERT_TRUE(log.Open(folder, name, "", "<Scenario>\n</Scenario>\n"));
         path = folder + name + ".xml";
@@ -94,15 +94,6 @@ protected:
         comm.deliver_from(sender, "tell", content);
     }
 
-    // Contents sent, as "receiver: content" lines.
-    std::vector<std::string> Sent() const {
-        std::vector<std::string> lines;
-        for (const CSentMessage& m : comm.sent()) {
-            lines.push_back(m.receiver + ": " + m.content);
-        }
-        return lines;
-    }
-
     // Puts one cell with known values at a slot of a 40 x 40 grid of 16 layers.
     void PutWeatherCell(int64_t slot, double base) {
         if (weather.GetCount() == 0) {
@@ -122,8 +113,6 @@ protected:
     CHalyxCommand agent;
     CMemoryCommunicator comm;
     RecordingConsole console;
-    std::vector<std::string> debugLines;
-    std::string folder;
     std::string path;
 };
 

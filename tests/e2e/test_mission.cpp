@@ -1,7 +1,7 @@
 // A whole experiment over loopback with real processes: the name server, the headless console
 // and three synthetic stations run a mission of 960 minutes at a fast clock; the log must hold
 // every command the stations sent, in order, and end properly; playing it back must bring each
-// station the recorded commands at their recorded minute.
+// station the recorded commands at their recorded minute, in the recorded station's name.
 #include "common/numtext.h"
 #include "external/kqml/parser.h"
 #include "record/simeventstore.h"
@@ -10,7 +10,6 @@
 #include <pugixml.hpp>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QThread>
 
@@ -19,17 +18,11 @@
 #include <map>
 #include <memory>
 #include <sstream>
-#include <string>
-#include <vector>
 
 namespace halyx {
 namespace {
 
-namespace fs = std::filesystem;
-
-const std::string kBin = std::string(HALYX_BINARY_DIR) + "/bin/";
 const char* const kStations[] = {"ALPHA", "BRAVO", "CHARLIE"};
-constexpr int kTimeoutMs = 400000;
 
 // The event (or report) each station command leaves in the log.
 const std::map<std::string, std::string> kEventOf = {
@@ -51,102 +44,27 @@ const std::map<std::string, std::string> kEventOf = {
     {"mission_stats", "MissionStats"},
 };
 
-struct Message {
-    std::string sender;
-    std::string command;
-    std::string content;
-    std::string unitType;
+struct Wire {
+    std::string sender, command, content, unitType;
     int clock = -1;
 };
 
-std::optional<Message> ReadWire(const std::string& wire) {
-    CParser parser;
-    if (!parser.parse_message(wire)) {
-        return std::nullopt;
-    }
-    Message m;
-    m.sender = parser.find_text("sender");
-    m.content = parser.find_text("content");
+// One RECV or SEND line of a station: its sender, command and content (without the list
+// parentheses the wire adds).
+Wire ReadWire(const std::string& text) {
+    Wire w;
+    CParser message;
     CParser content;
-    if (!content.parse_message(m.content)) {
-        return m;
+    if (message.parse_message(text) && content.parse_message(message.find_text("content"))) {
+        w.sender = message.find_text("sender");
+        w.content = message.find_text("content");
+        w.content = w.content.substr(1, w.content.size() - 2);
+        w.command = content.find_text("command");
+        w.unitType = content.find_text("unitType");
+        w.clock = ReadInt(content.find_text("clock"));
     }
-    m.command = content.find_text("command");
-    m.unitType = content.find_text("unitType");
-    if (m.command == "clock_sync") {
-        m.clock = ReadInt(content.find_text("clock"));
-    }
-    // The content as it was built, without the list parentheses the wire adds.
-    if (m.content.size() >= 2 && m.content.front() == '(' && m.content.back() == ')') {
-        m.content = m.content.substr(1, m.content.size() - 2);
-    }
-    return m;
+    return w;
 }
-
-std::vector<std::string> Lines(const QByteArray& bytes) {
-    std::vector<std::string> lines;
-    std::istringstream in(bytes.toStdString());
-    std::string line;
-    while (std::getline(in, line)) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::string ReadFile(const std::string& path);
-
-// A program whose output goes to a file, so that a chatty station never blocks on a full pipe
-// while the test waits for something else.
-class Process {
-public:
-    Process(const std::string& program, const QStringList& args, std::string outputFile)
-        : m_outputFile(std::move(outputFile)) {
-        m_process.setProgram(QString::fromStdString(kBin + program));
-        m_process.setArguments(args);
-        m_process.setStandardOutputFile(QString::fromStdString(m_outputFile));
-        m_process.setStandardErrorFile(QString::fromStdString(m_outputFile + ".err"));
-        m_process.start();
-    }
-    ~Process() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-    bool Started() { return m_process.waitForStarted(10000); }
-    // Waits until a line of the output starts with prefix; answers that line.
-    std::string WaitForLine(const std::string& prefix, int timeoutMs) {
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < timeoutMs) {
-            for (const std::string& line : Output()) {
-                if (line.rfind(prefix, 0) == 0) {
-                    return line;
-                }
-            }
-            QThread::msleep(50);
-        }
-        return {};
-    }
-    bool WaitFinished(int timeoutMs) { return m_process.waitForFinished(timeoutMs); }
-    int ExitCode() const { return m_process.exitCode(); }
-    std::vector<std::string> Stop() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-        return Output();
-    }
-    std::vector<std::string> Output() const {
-        return Lines(QByteArray::fromStdString(ReadFile(m_outputFile)));
-    }
-    std::string Errors() const { return ReadFile(m_outputFile + ".err"); }
-
-private:
-    QProcess m_process;
-    std::string m_outputFile;
-};
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -155,192 +73,165 @@ std::string ReadFile(const std::string& path) {
     return out.str();
 }
 
-class MissionOverLoopback : public ::testing::Test {
-protected:
-    void SetUp() override {
-        int argc = 1;
-        static char name[] = "test_e2e_mission";
-        static char* argv[] = {name, nullptr};
-        if (!QCoreApplication::instance()) {
-            m_app = std::make_unique<QCoreApplication>(argc, argv);
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(path));
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Output goes to a file, so that a chatty station never blocks on a full pipe.
+std::unique_ptr<QProcess> Start(const std::string& program, const QStringList& args,
+                                const std::string& output) {
+    auto process = std::make_unique<QProcess>();
+    process->setStandardOutputFile(QString::fromStdString(output));
+    process->setStandardErrorFile(QString::fromStdString(output + ".err"));
+    process->start(QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/" + program), args);
+    EXPECT_TRUE(process->waitForStarted(10000)) << program;
+    return process;
+}
+
+std::string WaitForLine(const std::string& path, const std::string& prefix) {
+    for (int i = 0; i < 600; ++i) {
+        for (const std::string& line : Lines(path)) {
+            if (line.rfind(prefix, 0) == 0) {
+                return line;
+            }
         }
-        m_home =
-            std::string(std::getenv("HALYX_HOME") ? std::getenv("HALYX_HOME") : "/tmp") + "/e2e/";
-        fs::remove_all(m_home);
-        fs::create_directories(m_home);
+        QThread::msleep(50);
     }
-    std::unique_ptr<QCoreApplication> m_app;
-    std::string m_home;
-};
+    return {};
+}
 
-TEST_F(MissionOverLoopback, LogHoldsEveryStationCommandAndPlaysBackOnTheClock) {
-    Process ans("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, m_home + "ans.out");
-    ASSERT_TRUE(ans.Started());
-    const std::string listening = ans.WaitForLine("listening on", 20000);
-    ASSERT_FALSE(listening.empty()) << ans.Errors();
-    const std::string port = listening.substr(listening.rfind(':') + 1);
-    const QString ansAddress = QString::fromStdString("127.0.0.1:" + port);
+TEST(MissionOverLoopback, LogHoldsEveryStationCommandAndPlaysBackOnTheClock) {
+    int argc = 1;
+    char name[] = "test_e2e_mission";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const std::string home = std::string(std::getenv("HALYX_HOME")) + "/e2e/";
+    std::filesystem::remove_all(home);
+    std::filesystem::create_directories(home);
 
-    std::vector<std::unique_ptr<Process>> stations;
-    int seed = 11;
-    for (const char* name : kStations) {
-        stations.push_back(std::make_unique<Process>(
-            "halyx-station",
-            QStringList{"--name", name, "--ans", ansAddress, "--behaviour", "active", "--seed",
-                        QString::number(seed++)},
-            m_home + name + ".out"));
-        ASSERT_TRUE(stations.back()->Started());
-    }
-    for (auto& station : stations) {
-        ASSERT_FALSE(station->WaitForLine("READY", 30000).empty());
+    auto ans = Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
+    const std::string listening = WaitForLine(home + "ans.out", "listening on");
+    ASSERT_FALSE(listening.empty());
+    const QString address =
+        QString::fromStdString("127.0.0.1" + listening.substr(listening.rfind(':')));
+    std::vector<std::unique_ptr<QProcess>> stations;
+    for (int s = 0; s < 3; ++s) {
+        stations.push_back(Start("halyx-station",
+                                 {"--name", kStations[s], "--ans", address, "--behaviour", "active",
+                                  "--seed", QString::number(11 + s)},
+                                 home + kStations[s] + ".out"));
+        ASSERT_FALSE(WaitForLine(home + kStations[s] + ".out", "READY").empty());
     }
 
-    const std::string log = m_home + "logs/E2E.xml";
-    const std::string script = m_home + "mission.txt";
-    std::ofstream(script) << "register\n"
-                             "wait agents 3 timeout=60\n"
-                             "add ALPHA BRAVO CHARLIE\n"
-                          << "init name=E2E folder=" << m_home
-                          << "logs notes=\"end to end\"\n"
-                             "wait initialized timeout=60\n"
-                             "start\n"
-                             "wait end timeout=300\n"
-                             "wait quiet 1500 timeout=60\n"
-                             "reset yes\n"
-                             "playback on\n"
-                             "load-experiment "
-                          << log
-                          << "\n"
-                             "init-playback\n"
-                             "wait initialized timeout=60\n"
-                             "play\n"
-                             "wait end timeout=300\n"
-                             "wait quiet 1500 timeout=60\n"
-                             "stop\n"
-                             "quit\n";
-    Process console("halyx-command",
-                    {"--headless", QString::fromStdString(script), "--ans", ansAddress, "--tick-ms",
-                     "10", "--no-embedded-ans"},
-                    m_home + "console.out");
-    ASSERT_TRUE(console.Started());
-    ASSERT_TRUE(console.WaitFinished(kTimeoutMs));
-    const std::vector<std::string> consoleOut = console.Output();
-    std::string transcript;
-    for (const std::string& line : consoleOut) {
-        transcript += line + "\n";
-    }
-    ASSERT_EQ(console.ExitCode(), 0) << transcript << console.Errors();
-    EXPECT_EQ(transcript.find("ERROR"), std::string::npos) << transcript;
+    const std::string log = home + "logs/E2E.xml";
+    std::ofstream(home + "mission.txt")
+        << "register\nwait agents 3 timeout=60\nadd ALPHA BRAVO CHARLIE\n"
+        << "init name=E2E folder=" << home << "logs notes=\"end to end\"\n"
+        << "wait initialized timeout=60\nstart\nwait end timeout=300\n"
+        << "wait quiet 1500 timeout=60\nreset yes\nplayback on\nload-experiment " << log << "\n"
+        << "init-playback\nwait initialized timeout=60\nplay\nwait end timeout=300\n"
+        << "wait quiet 1500 timeout=60\nstop\nquit\n";
+    auto console = Start("halyx-command",
+                         {"--headless", QString::fromStdString(home + "mission.txt"), "--ans",
+                          address, "--tick-ms", "10", "--no-embedded-ans"},
+                         home + "console.out");
+    ASSERT_TRUE(console->waitForFinished(500000));
+    const std::string transcript = ReadFile(home + "console.out");
+    ASSERT_EQ(console->exitCode(), 0) << transcript << ReadFile(home + "console.out.err");
     EXPECT_NE(transcript.find("LOADED " + log), std::string::npos) << transcript;
+    for (auto& process : stations) {
+        process->terminate();
+        process->waitForFinished(5000);
+    }
 
-    // The log: well-formed, five sections, the team in order, the end written once.
+    // The log: well-formed, the five sections, the team in order, the end after the outcome.
     const std::string text = ReadFile(log);
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(text.c_str())) << "log is not well-formed";
+    ASSERT_TRUE(doc.load_string(text.c_str())) << "the log is not well-formed";
     pugi::xml_node root = doc.child("HalyxSimLog");
-    ASSERT_TRUE(root);
     for (const char* section : {"LogHeader", "Notes", "Scenario", "SimEvents", "TeamMembers"}) {
         EXPECT_TRUE(root.child(section)) << section;
     }
     EXPECT_EQ(text.substr(text.size() - 14), "</HalyxSimLog>");
-    std::vector<std::string> team;
-    for (pugi::xml_node member : root.child("TeamMembers").children("TeamMember")) {
-        team.push_back(member.attribute("Name").value());
+    std::string team;
+    for (pugi::xml_node member : root.child("TeamMembers").children()) {
+        team += member.attribute("Name").value() + std::string(" ");
     }
-    EXPECT_EQ(team, (std::vector<std::string>{"ALPHA", "BRAVO", "CHARLIE"}));
-    pugi::xml_node last = root.child("SimEvents").last_child();
-    EXPECT_STREQ(last.attribute("Name").value(), "SimulationComplete");
+    EXPECT_EQ(team, "ALPHA BRAVO CHARLIE ");
+    EXPECT_STREQ(root.child("SimEvents").last_child().attribute("Name").value(),
+                 "SimulationComplete");
 
     // What the log holds from each station, in file order.
     std::map<std::string, std::vector<std::string>> logged;
     for (pugi::xml_node event : root.child("SimEvents").children("Event")) {
         std::string from = event.attribute("From").value();
-        if (from.empty()) {
-            from = event.attribute("Sender").value();
-        }
-        if (!from.empty()) {
-            logged[from].push_back(event.attribute("Name").value());
-        }
+        logged[from.empty() ? event.attribute("Sender").value() : from].push_back(
+            event.attribute("Name").value());
     }
     for (pugi::xml_node stats : root.children("MissionStats")) {
         logged[stats.attribute("TeamMember").value()].push_back("MissionStats");
     }
+    CSimEventStore store;
+    store.LoadEvents(root.child("SimEvents"));
 
-    std::vector<std::vector<std::string>> outputs;
-    for (auto& station : stations) {
-        outputs.push_back(station->Stop());
-    }
-    ans.Stop();
-
-    for (size_t s = 0; s < std::size(kStations); ++s) {
-        const std::string name = kStations[s];
-        const std::vector<std::string>& lines = outputs[s];
-        // The recorded run: everything the station sent before it was told to reset.
+    for (const char* station : kStations) {
+        const std::vector<std::string> lines = Lines(home + station + ".out");
+        // The recorded run: what the station sent before it was told to reset.
         std::vector<std::string> sent;
         size_t i = 0;
         for (; i < lines.size(); ++i) {
-            const std::string& line = lines[i];
-            if (line.rfind("RECV ", 0) == 0) {
-                auto m = ReadWire(line.substr(5));
-                if (m && m->command == "reset_sim") {
-                    break;
-                }
-            } else if (line.rfind("SEND ", 0) == 0) {
-                auto m = ReadWire(line.substr(5));
-                ASSERT_TRUE(m) << line;
-                auto event = kEventOf.find(m->command);
-                if (event == kEventOf.end()) {
-                    continue;
-                }
-                // Unit displays of kinds the log does not know leave nothing.
-                if (m->command == "log_unit_display" && m->unitType != "Radar" &&
-                    m->unitType != "Interceptor" && m->unitType != "Incursion") {
-                    continue;
-                }
+            const Wire w = ReadWire(lines[i].size() > 5 ? lines[i].substr(5) : "");
+            if (lines[i].rfind("RECV ", 0) == 0 && w.command == "reset_sim") {
+                break;
+            }
+            auto event = kEventOf.find(w.command);
+            // Unit displays of kinds the log does not know leave nothing.
+            const bool knownUnit = w.command != "log_unit_display" || w.unitType == "Radar" ||
+                                   w.unitType == "Interceptor" || w.unitType == "Incursion";
+            if (lines[i].rfind("SEND ", 0) == 0 && event != kEventOf.end() && knownUnit) {
                 sent.push_back(event->second);
             }
         }
-        ASSERT_GT(sent.size(), 20u) << name << " sent too little to test anything";
-        EXPECT_EQ(logged[name], sent) << name;
+        ASSERT_GT(sent.size(), 20u) << station << " sent too little to test anything";
+        EXPECT_EQ(logged[station], sent) << station;
 
-        // The playback: the recorded commands arrive at their recorded minute, in the
-        // recorded station's name.
-        CSimEventStore store;
-        store.LoadEvents(root.child("SimEvents"));
+        // The playback: "minute sender content" of each recorded command meant for the station.
         std::vector<std::string> expected;
         for (size_t e = 0; e < store.Count(); ++e) {
             const CSimEvent& event = store.At(e);
-            if (!event.receiver.empty() && event.receiver != name) {
-                continue;
+            if (event.receiver.empty() || event.receiver == station) {
+                expected.push_back(std::to_string(event.clockTime) + " " +
+                                   (event.sender.empty() ? "Lab-HalyxCommand" : event.sender) +
+                                   " " + event.content);
             }
-            std::string from = event.receiver.empty() ? event.sender : "Lab-HalyxCommand";
-            expected.push_back(std::to_string(event.clockTime) + " " + from + " " + event.content);
         }
         std::vector<std::string> received;
         int clock = -1;
         bool playing = false;
-        for (; i < lines.size(); ++i) {
+        for (; i < lines.size() && lines[i].find(":command stop_playback") == std::string::npos;
+             ++i) {
+            const Wire w = ReadWire(lines[i].size() > 5 ? lines[i].substr(5) : "");
             if (lines[i].rfind("RECV ", 0) != 0) {
                 continue;
             }
-            auto m = ReadWire(lines[i].substr(5));
-            if (!m) {
-                continue;
-            }
-            if (m->command == "init_playback") {
-                playing = true;
-            } else if (m->command == "clock_sync") {
-                clock = m->clock;
-            } else if (m->command == "stop_playback") {
-                break;
-            } else if (playing && m->command != "start_sim" && m->command != "mission_complete" &&
-                       m->command != "weather_data") {
-                received.push_back(std::to_string(clock) + " " + m->sender + " " + m->content);
+            playing = playing || w.command == "init_playback";
+            if (w.command == "clock_sync") {
+                clock = w.clock;
+            } else if (playing && w.command != "init_playback" && w.command != "start_sim" &&
+                       w.command != "mission_complete" && w.command != "weather_data") {
+                received.push_back(std::to_string(clock) + " " + w.sender + " " + w.content);
             }
         }
-        ASSERT_FALSE(expected.empty()) << name;
-        EXPECT_EQ(received, expected) << name;
+        ASSERT_FALSE(expected.empty()) << station;
+        EXPECT_EQ(received, expected) << station;
     }
+    ans->terminate();
+    ans->waitForFinished(5000);
 }
 
 } // namespace

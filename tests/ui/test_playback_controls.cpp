@@ -92,21 +92,6 @@ TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
     EXPECT_EQ(CommandsSent("stop_playback"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
 }
 
-TEST_F(PlaybackControls, RefusedLogShowsItsMessage) {
-    RegisterStations({"ALPHA"});
-    page.Register();
-    page.SetPlaybackMode(true);
-    std::string broken = HalyxHome() + "broken.xml";
-    std::ofstream(broken) << "<HalyxSimLog><LogHeader/><Notes/></HalyxSimLog>";
-    view.openFile = broken;
-    page.LoadExperiment();
-    EXPECT_EQ(view.messages,
-              std::vector<std::string>{"ERROR:Unable to load the Experiment Log because it is "
-                                       "incomplete or corrupted."});
-    EXPECT_FALSE(page.IsEnabled(InitControl::InitializePlayback));
-    EXPECT_TRUE(page.IsEnabled(InitControl::LoadExperiment));
-}
-
 TEST_F(PlaybackControls, LeavingPlaybackStopsResetsAndForgetsTheRecordedTeam) {
     std::string path = RecordExperiment();
     page.SetPlaybackMode(true);

@@ -30,28 +30,6 @@ TEST_F(SimulationControls, MissingComponentsAreListedInOrderAndNoStopsInitializa
     EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
 }
 
-TEST_F(SimulationControls, DefaultScenarioInitializesWithoutAQuestion) {
-    RegisterAndAdd({"ALPHA", "BRAVO"});
-    page.InitializeSimulation();
-    EXPECT_TRUE(view.questions.empty());
-    EXPECT_TRUE(log.IsOpen());
-    EXPECT_EQ(CommandsSent("init_sim"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
-    EXPECT_FALSE(page.IsEnabled(InitControl::InitializeSimulation));
-    EXPECT_FALSE(page.IsEnabled(InitControl::AddClient));
-    EXPECT_FALSE(page.IsEnabled(InitControl::StationsList));
-    EXPECT_TRUE(page.IsEnabled(InitControl::StartSimulation));
-    EXPECT_TRUE(page.IsEnabled(InitControl::ResetSimulation));
-}
-
-TEST_F(SimulationControls, CancelledLogLocationInitializesNothing) {
-    RegisterAndAdd({"ALPHA"});
-    view.cancelLocation = true;
-    page.InitializeSimulation();
-    EXPECT_FALSE(log.IsOpen());
-    EXPECT_TRUE(comm.sent().empty());
-    EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
-}
-
 TEST_F(SimulationControls, UncreatableLogShowsTheLogsMessageAndStops) {
     RegisterAndAdd({"ALPHA"});
     view.folder = "/proc/no-such-place/";
@@ -66,6 +44,12 @@ TEST_F(SimulationControls, UncreatableLogShowsTheLogsMessageAndStops) {
 TEST_F(SimulationControls, StartingDropsTheStationsThatDidNotAnswer) {
     RegisterAndAdd({"ALPHA", "BRAVO", "CHARLIE"});
     page.InitializeSimulation();
+    // The default scenario lacks nothing: no question, the log opens, every member is asked.
+    EXPECT_TRUE(view.questions.empty());
+    EXPECT_TRUE(log.IsOpen());
+    EXPECT_EQ(CommandsSent("init_sim"), (std::vector<std::string>{"ALPHA", "BRAVO", "CHARLIE"}));
+    EXPECT_FALSE(page.IsEnabled(InitControl::AddClient));
+    EXPECT_TRUE(page.IsEnabled(InitControl::StartSimulation));
     comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Not Initialized", "BRAVO:Initialized",
                                                     "CHARLIE:Not Initialized"}));
@@ -135,14 +119,6 @@ TEST_F(SimulationControls, ResetAsksAndKeepsTheRowsNotInitialized) {
     EXPECT_FALSE(page.IsEnabled(InitControl::StartSimulation));
     EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
     EXPECT_EQ(CommandsSent("reset_sim"), std::vector<std::string>{"ALPHA"});
-}
-
-TEST_F(SimulationControls, SinglePersonGameIsWhatTheLogRecords) {
-    RegisterAndAdd({"ALPHA"});
-    page.SetSinglePersonGame(true);
-    EXPECT_FALSE(agent.Multiplayer());
-    page.SetSinglePersonGame(false);
-    EXPECT_TRUE(agent.Multiplayer());
 }
 
 } // namespace
