@@ -274,6 +274,9 @@ bool CHeadlessConsole::WaitUntil(const std::function<bool()>& done, int timeoutS
     poll.start();
     deadline.start(timeoutSeconds * 1000);
     loop.exec();
+    if (m_finished) {
+        return false;
+    }
     if (!met) {
         Print(Format("TIMEOUT: %s not reached in %d s", what.c_str(), timeoutSeconds));
         m_status = kTimedOut;
@@ -302,6 +305,16 @@ void CHeadlessConsole::Finish() {
     m_finished = true;
     m_stdin.reset();
     QCoreApplication::exit(m_status);
+}
+
+void CHeadlessConsole::Interrupt(int status) {
+    Print("INTERRUPTED: closing the experiment log and leaving");
+    // The team is known, so the log ends with it rather than with an empty team section.
+    if (m_log.IsOpen()) {
+        m_agent.EndSim();
+    }
+    m_status = status;
+    Finish();
 }
 
 void CHeadlessConsole::RunScript(std::vector<std::string> lines) {

@@ -47,6 +47,10 @@ public:
     // them; ends the event loop at the end of input or at quit.
     void RunStdin();
 
+    // Ctrl-C or a termination request: stops the script and ends the event loop, so that the
+    // experiment log is closed properly on the way out.
+    void Interrupt(int status);
+
     // One command; false when the script must stop (quit, or a wait that timed out).
     bool Execute(const std::string& line);
     int ExitStatus() const { return m_status; }

@@ -19,7 +19,11 @@
 #include "scenario/defaultscenario.h"
 
 #include <QCoreApplication>
+#include <QSocketNotifier>
 #include <QTcpSocket>
+
+#include <csignal>
+#include <unistd.h>
 
 #include <cstdio>
 #include <fstream>
@@ -45,6 +49,14 @@ int Usage(const std::string& why) {
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
+}
+
+// The signal handler only writes to this pipe; the event loop reads it and stops the console.
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int signal) {
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] ssize_t written = ::write(g_signalPipe[1], &byte, 1);
 }
 
 bool NameServerAnswers(const std::string& host, int port) {
@@ -207,6 +219,18 @@ int main(int argc, char** argv) {
     halyx::CHeadlessConsole::Print(
         "READY " + agentName + " port " + std::to_string(container.get_communicator()->get_port()) +
         " tick " + std::to_string(container.get_tick_interval()) + " ms");
+
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::pipe(g_signalPipe) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [&] {
+            char byte = 0;
+            [[maybe_unused]] ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+            console.Interrupt(128 + byte);
+        });
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
+    }
 
     if (script == "-") {
         console.RunStdin();
