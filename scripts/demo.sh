@@ -23,7 +23,7 @@ trap cleanup EXIT
 
 log="$out/logs/DemoMission.xml"
 cat > "$out/demo-script.txt" <<SCRIPT
-# Part 1: a whole mission
+# First a whole mission
 register
 wait agents 3 timeout=60
 agents
@@ -40,7 +40,7 @@ wait quiet 1000 timeout=60
 summary
 reset yes
 comm-log save $out/comm DemoMission notes="chat of the demonstration mission"
-echo ==== Part 2: playback of the recorded mission ====
+echo ==== Now the playback of the recorded mission ====
 playback on
 load-experiment $log
 init-playback
