@@ -462,7 +462,8 @@ void CHeadlessConsole::AddCommands() {
             "playback on|off [yes|no] | load-experiment FILE | init-playback | play | stop | "
             "wait clock N|end|initialized|replayed|quiet MS|agents N|agent NAME|ms N [timeout=S] | "
             "answer yes|no | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "
-            "load-scenario FILE.hsf | save-scenario FOLDER NAME | status | summary | "
+            "load-scenario FILE.hsf | save-scenario FOLDER NAME | generate N FOLDER [radars=R] "
+            "[interceptors=I] [incursions=C] | status | summary | "
             "echo TEXT | quit");
         return true;
     };
