@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <span>
 #include <string>
 #include <vector>
@@ -88,6 +89,12 @@ void FuzzWeather(Bytes bytes) {
     }
     map.WeatherAt(100.0, 250.0);
     map.WeatherAt(-1e300, 1e300);
+    // A station may ask about any point; the last 16 bytes of the input give one.
+    if (bytes.size() >= 16) {
+        double point[2];
+        std::memcpy(point, bytes.data() + bytes.size() - 16, sizeof point);
+        map.WeatherAt(point[0], point[1]);
+    }
     for (int64_t slot = 0; slot < map.GetCount() && slot < 64; ++slot) {
         if (const CWeatherData* cell = map.GetCell(slot)) {
             cell->DumpText();

@@ -192,7 +192,14 @@ int64_t CWeatherMap::SlotOfPoint(double lat, double lng) const {
     if (!(std::fabs(col) < kFarOff) || !(row < kFarOff)) {
         return -1; // also catches NaN
     }
-    return static_cast<int64_t>(row) * m_cols + static_cast<int64_t>(col);
+    // Cols comes from the weather file as it stands: with an absurd one, a far point's slot
+    // would overflow and wrap round onto a real cell. No grid holds a slot beyond 64 bits.
+    int64_t slot = 0;
+    if (__builtin_mul_overflow(static_cast<int64_t>(row), int64_t{m_cols}, &slot) ||
+        __builtin_add_overflow(slot, static_cast<int64_t>(col), &slot)) {
+        return -1;
+    }
+    return slot;
 }
 
 const CWeatherData* CWeatherMap::WeatherAt(double lat, double lng) const {

@@ -1,9 +1,11 @@
+#include "common/archive.h"
 #include "common/random.h"
 #include "scenario/weathermap.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 using namespace halyx;
@@ -67,4 +69,29 @@ TEST_F(WeatherLookup, NegativeSlotHasNoData) {
     EXPECT_EQ(map.WeatherAt(std::numeric_limits<double>::quiet_NaN(), 500), nullptr);
     // Small negative lat truncates toward zero: still column 0.
     EXPECT_EQ(map.SlotOfPoint(-23, 650), 0);
+}
+
+TEST(WeatherLookupInAFileGrid, FarPointIsNotWrappedOntoACellByAnAbsurdColumnCount) {
+    // A weather file may give any Cols. With Cols -2^31, row 2^33 times Cols is -2^64, which
+    // wraps to 0 in 64 bits and would answer the far point from slot 5 of the base layer.
+    CArchiveWriter out;
+    out.WriteI32(INT32_MIN);
+    out.WriteI32(40);
+    out.WriteI32(8);
+    out.WriteObjectTag(CWeatherData::kClassName, CWeatherData::kSchema);
+    CWeatherMap::SeasonReference(0).Serialize(out);
+    out.WriteCount(8);
+    for (int slot = 0; slot < 8; ++slot) {
+        out.WriteObjectTag(CWeatherData::kClassName, CWeatherData::kSchema);
+        CWeatherData(20.0 + slot, 1013.0, 10.0, 90.0, 50.0).Serialize(out);
+    }
+    CWeatherMap map;
+    ReadWeatherFileBytes(out.Bytes(), map);
+    ASSERT_EQ(map.GetCount(), 8);
+
+    const double farLng = 95 + 14.0 * ((int64_t{1} << 33) + 39); // row 2^33
+    EXPECT_EQ(map.SlotOfPoint(140, farLng), -1);
+    EXPECT_EQ(map.WeatherAt(140, farLng), nullptr);
+    // Near points still take the file's Cols: row 0 is slot 0 + col whatever Cols is.
+    EXPECT_EQ(map.WeatherAt(140, 650), map.GetCell(5));
 }
