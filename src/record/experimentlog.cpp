@@ -11,6 +11,7 @@
 #include <cinttypes>
 #include <ctime>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 #include <utility>
 
@@ -196,72 +197,64 @@ void CExperimentLog::BeginEvent(std::string& line, const char* name) {
     AppendFormat(line, "\" TSID=\"%" PRId64 "\" Name=\"%s\"", tsid, name);
 }
 
-bool CExperimentLog::LogInitSim() {
+bool CExperimentLog::WriteEvent(const char* name, std::optional<int> clock,
+                                std::initializer_list<EventAttribute> attributes) {
     if (m_fd < 0) {
         return false;
     }
-    BeginEvent(m_line, "InitSim");
+    BeginEvent(m_line, name);
+    if (clock) {
+        AddClock(m_line, *clock);
+    }
+    for (const auto& [attribute, value] : attributes) {
+        AddAttribute(m_line, attribute, value);
+    }
     m_line += "/>\n";
     return WriteText(m_line);
+}
+
+// ResourceActivate, ResourceDeActivate and Abort share one shape.
+bool CExperimentLog::WriteResourceEvent(const char* name, int clock, std::string_view from,
+                                        std::string_view resType, std::string_view resID,
+                                        std::string_view lat, std::string_view lng,
+                                        std::string_view gridCol, std::string_view gridRow) {
+    return WriteEvent(name, clock,
+                      {{"From", from},
+                       {"ResType", resType},
+                       {"ResID", resID},
+                       {"Lat", lat},
+                       {"Lng", lng},
+                       {"GridCol", gridCol},
+                       {"GridRow", gridRow}});
+}
+
+bool CExperimentLog::LogInitSim() {
+    return WriteEvent("InitSim", std::nullopt, {});
 }
 
 bool CExperimentLog::LogTeamMode(std::string_view mode) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "TeamMode");
-    AddAttribute(m_line, "Mode", mode);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("TeamMode", std::nullopt, {{"Mode", mode}});
 }
 
 bool CExperimentLog::LogInitSimConf(std::string_view sender) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "InitSimConf");
-    AddAttribute(m_line, "Sender", sender);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("InitSimConf", std::nullopt, {{"Sender", sender}});
 }
 
 bool CExperimentLog::LogStartSim() {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "StartSim");
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("StartSim", std::nullopt, {});
 }
 
 bool CExperimentLog::LogPauseSim(int clock) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "PauseSim");
-    AddClock(m_line, clock);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("PauseSim", clock, {});
 }
 
 bool CExperimentLog::LogResumeSim(int clock) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "ResumeSim");
-    AddClock(m_line, clock);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("ResumeSim", clock, {});
 }
 
 bool CExperimentLog::LogSimulationComplete(bool launched) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "SimulationComplete");
-    AddAttribute(m_line, "LaunchStatus", launched ? "Launch" : "NoLaunch");
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("SimulationComplete", std::nullopt,
+                      {{"LaunchStatus", launched ? "Launch" : "NoLaunch"}});
 }
 
 bool CExperimentLog::LogChatMsg(int clock, std::string_view from, std::string_view message) {
@@ -279,43 +272,19 @@ bool CExperimentLog::LogChatMsg(int clock, std::string_view from, std::string_vi
 
 bool CExperimentLog::LogIncEnterRadar(int clock, std::string_view from, std::string_view incID,
                                       std::string_view radarID) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "IncEnterRadar");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "IncID", incID);
-    AddAttribute(m_line, "RadarID", radarID);
-    AddAttribute(m_line, "From", from);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("IncEnterRadar", clock,
+                      {{"IncID", incID}, {"RadarID", radarID}, {"From", from}});
 }
 
 bool CExperimentLog::LogIncExitRadar(int clock, std::string_view from, std::string_view incID,
                                      std::string_view radarID) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "IncExitRadar");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "IncID", incID);
-    AddAttribute(m_line, "RadarID", radarID);
-    AddAttribute(m_line, "From", from);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("IncExitRadar", clock,
+                      {{"IncID", incID}, {"RadarID", radarID}, {"From", from}});
 }
 
 bool CExperimentLog::LogLaunchStatusChange(int clock, std::string_view status,
                                            std::string_view from) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "LaunchStatusChange");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "Status", status);
-    AddAttribute(m_line, "From", from);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("LaunchStatusChange", clock, {{"Status", status}, {"From", from}});
 }
 
 bool CExperimentLog::LogDeployResource(int clock, std::string_view from, std::string_view resType,
@@ -324,24 +293,18 @@ bool CExperimentLog::LogDeployResource(int clock, std::string_view from, std::st
                                        std::string_view initGridRow, std::string_view destLat,
                                        std::string_view destLng, std::string_view destGridCol,
                                        std::string_view destGridRow) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "DeployResource");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "From", from);
-    AddAttribute(m_line, "ResType", resType);
-    AddAttribute(m_line, "ResID", resID);
-    AddAttribute(m_line, "InitLat", initLat);
-    AddAttribute(m_line, "InitLng", initLng);
-    AddAttribute(m_line, "InitGridCol", initGridCol);
-    AddAttribute(m_line, "InitGridRow", initGridRow);
-    AddAttribute(m_line, "DestLat", destLat);
-    AddAttribute(m_line, "DestLng", destLng);
-    AddAttribute(m_line, "DestGridCol", destGridCol);
-    AddAttribute(m_line, "DestGridRow", destGridRow);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("DeployResource", clock,
+                      {{"From", from},
+                       {"ResType", resType},
+                       {"ResID", resID},
+                       {"InitLat", initLat},
+                       {"InitLng", initLng},
+                       {"InitGridCol", initGridCol},
+                       {"InitGridRow", initGridRow},
+                       {"DestLat", destLat},
+                       {"DestLng", destLng},
+                       {"DestGridCol", destGridCol},
+                       {"DestGridRow", destGridRow}});
 }
 
 bool CExperimentLog::LogInterceptInc(int clock, std::string_view from, std::string_view resType,
@@ -350,56 +313,35 @@ bool CExperimentLog::LogInterceptInc(int clock, std::string_view from, std::stri
                                      std::string_view intGridRow, std::string_view incID,
                                      std::string_view incLat, std::string_view incLng,
                                      std::string_view incGridCol, std::string_view incGridRow) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "InterceptInc");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "From", from);
-    AddAttribute(m_line, "ResType", resType);
-    AddAttribute(m_line, "IntID", intID);
-    AddAttribute(m_line, "IntLat", intLat);
-    AddAttribute(m_line, "IntLng", intLng);
-    AddAttribute(m_line, "IntGridCol", intGridCol);
-    AddAttribute(m_line, "IntGridRow", intGridRow);
-    AddAttribute(m_line, "IncID", incID);
-    AddAttribute(m_line, "IncLat", incLat);
-    AddAttribute(m_line, "IncLng", incLng);
-    AddAttribute(m_line, "IncGridCol", incGridCol);
-    AddAttribute(m_line, "IncGridRow", incGridRow);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("InterceptInc", clock,
+                      {{"From", from},
+                       {"ResType", resType},
+                       {"IntID", intID},
+                       {"IntLat", intLat},
+                       {"IntLng", intLng},
+                       {"IntGridCol", intGridCol},
+                       {"IntGridRow", intGridRow},
+                       {"IncID", incID},
+                       {"IncLat", incLat},
+                       {"IncLng", incLng},
+                       {"IncGridCol", incGridCol},
+                       {"IncGridRow", incGridRow}});
 }
 
 bool CExperimentLog::LogDeployBalloon(int clock, std::string_view from, std::string_view destLat,
                                       std::string_view destLng, std::string_view gridCol,
                                       std::string_view gridRow) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "DeployBalloon");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "From", from);
-    AddAttribute(m_line, "DestLat", destLat);
-    AddAttribute(m_line, "DestLng", destLng);
-    AddAttribute(m_line, "GridCol", gridCol);
-    AddAttribute(m_line, "GridRow", gridRow);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("DeployBalloon", clock,
+                      {{"From", from},
+                       {"DestLat", destLat},
+                       {"DestLng", destLng},
+                       {"GridCol", gridCol},
+                       {"GridRow", gridRow}});
 }
 
 bool CExperimentLog::LogWeatherQuery(int clock, std::string_view from, std::string_view lat,
                                      std::string_view lng) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "WeatherQuery");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "From", from);
-    AddAttribute(m_line, "Lat", lat);
-    AddAttribute(m_line, "Lng", lng);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("WeatherQuery", clock, {{"From", from}, {"Lat", lat}, {"Lng", lng}});
 }
 
 bool CExperimentLog::LogWeatherResponse(int clock, std::string_view to, std::string_view lat,
@@ -434,59 +376,26 @@ bool CExperimentLog::LogWeatherNoData(int clock, std::string_view to, std::strin
     return WriteText(m_line);
 }
 
-namespace {
-
-// ResourceActivate, ResourceDeActivate and Abort share one shape.
-void AddResourceAttributes(std::string& line, int clock, std::string_view from,
-                           std::string_view resType, std::string_view resID, std::string_view lat,
-                           std::string_view lng, std::string_view gridCol,
-                           std::string_view gridRow) {
-    AddClock(line, clock);
-    AddAttribute(line, "From", from);
-    AddAttribute(line, "ResType", resType);
-    AddAttribute(line, "ResID", resID);
-    AddAttribute(line, "Lat", lat);
-    AddAttribute(line, "Lng", lng);
-    AddAttribute(line, "GridCol", gridCol);
-    AddAttribute(line, "GridRow", gridRow);
-    line += "/>\n";
-}
-
-} // namespace
-
 bool CExperimentLog::LogResourceActivate(int clock, std::string_view from, std::string_view resType,
                                          std::string_view resID, std::string_view lat,
                                          std::string_view lng, std::string_view gridCol,
                                          std::string_view gridRow) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "ResourceActivate");
-    AddResourceAttributes(m_line, clock, from, resType, resID, lat, lng, gridCol, gridRow);
-    return WriteText(m_line);
+    return WriteResourceEvent("ResourceActivate", clock, from, resType, resID, lat, lng, gridCol,
+                              gridRow);
 }
 
 bool CExperimentLog::LogResourceDeActivate(int clock, std::string_view from,
                                            std::string_view resType, std::string_view resID,
                                            std::string_view lat, std::string_view lng,
                                            std::string_view gridCol, std::string_view gridRow) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "ResourceDeActivate");
-    AddResourceAttributes(m_line, clock, from, resType, resID, lat, lng, gridCol, gridRow);
-    return WriteText(m_line);
+    return WriteResourceEvent("ResourceDeActivate", clock, from, resType, resID, lat, lng, gridCol,
+                              gridRow);
 }
 
 bool CExperimentLog::LogAbort(int clock, std::string_view from, std::string_view resType,
                               std::string_view resID, std::string_view lat, std::string_view lng,
                               std::string_view gridCol, std::string_view gridRow) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "Abort");
-    AddResourceAttributes(m_line, clock, from, resType, resID, lat, lng, gridCol, gridRow);
-    return WriteText(m_line);
+    return WriteResourceEvent("Abort", clock, from, resType, resID, lat, lng, gridCol, gridRow);
 }
 
 bool CExperimentLog::LogResourceRequest(int clock, std::string_view from,
@@ -494,38 +403,23 @@ bool CExperimentLog::LogResourceRequest(int clock, std::string_view from,
                                         std::string_view resID, std::string_view lat,
                                         std::string_view lng, std::string_view gridCol,
                                         std::string_view gridRow) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "ResourceRequest");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "From", from);
-    AddAttribute(m_line, "RequestFrom", requestFrom);
-    AddAttribute(m_line, "ResType", resType);
-    AddAttribute(m_line, "ResID", resID);
-    AddAttribute(m_line, "Lat", lat);
-    AddAttribute(m_line, "Lng", lng);
-    AddAttribute(m_line, "GridCol", gridCol);
-    AddAttribute(m_line, "GridRow", gridRow);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent("ResourceRequest", clock,
+                      {{"From", from},
+                       {"RequestFrom", requestFrom},
+                       {"ResType", resType},
+                       {"ResID", resID},
+                       {"Lat", lat},
+                       {"Lng", lng},
+                       {"GridCol", gridCol},
+                       {"GridRow", gridRow}});
 }
 
 bool CExperimentLog::LogUpdateInc(int clock, std::string_view from, std::string_view incID,
                                   std::string_view heading, std::string_view lat,
                                   std::string_view lng) {
-    if (m_fd < 0) {
-        return false;
-    }
-    BeginEvent(m_line, "UpdateInc");
-    AddClock(m_line, clock);
-    AddAttribute(m_line, "From", from);
-    AddAttribute(m_line, "IncID", incID);
-    AddAttribute(m_line, "Heading", heading);
-    AddAttribute(m_line, "Lat", lat);
-    AddAttribute(m_line, "Lng", lng);
-    m_line += "/>\n";
-    return WriteText(m_line);
+    return WriteEvent(
+        "UpdateInc", clock,
+        {{"From", from}, {"IncID", incID}, {"Heading", heading}, {"Lat", lat}, {"Lng", lng}});
 }
 
 bool CExperimentLog::LogUnitDisplay(int clock, std::string_view from, std::string_view content) {

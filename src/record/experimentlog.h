@@ -21,8 +21,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace halyx {
@@ -142,7 +145,17 @@ public:
 private:
     // Takes one clock reading and appends "<Event TimeStamp=\"...\" TSID=\"...\" Name=\"" + name
     // + "\"" to line.
+    using EventAttribute = std::pair<const char*, std::string_view>;
+
     void BeginEvent(std::string& line, const char* name);
+    // One event line of the common shape: stamp, name, the clock when given, the attributes
+    // in order (escaped), then "/>".
+    bool WriteEvent(const char* name, std::optional<int> clock,
+                    std::initializer_list<EventAttribute> attributes);
+    bool WriteResourceEvent(const char* name, int clock, std::string_view from,
+                            std::string_view resType, std::string_view resID, std::string_view lat,
+                            std::string_view lng, std::string_view gridCol,
+                            std::string_view gridRow);
 
     Clock m_clock;
     int m_fd = -1;
