@@ -20,10 +20,6 @@ constexpr const char* kEndNotes = "----END NOTES----";
 constexpr const char* kNotesFileExtension = ".hef";
 constexpr const char* kLogFileExtension = ".hcl";
 
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
-}
-
 std::size_t LastSeparator(std::string_view text) {
     return text.find_last_of("/\\");
 }
@@ -85,7 +81,7 @@ void CCommPage::TrimLogText() {
 
 void CCommPage::SetExperimentName(std::string_view name) {
     m_experimentName = name;
-    if (!m_location.empty() && IsSeparator(m_location.back())) {
+    if (EndsWithSeparator(m_location)) {
         m_location.pop_back();
         // Drops the folder that the previous name added. A location with no separator left
         // (a drive root such as "D:") is kept as it is, so the new folder lands under it.
@@ -106,7 +102,7 @@ void CCommPage::SetExperimentName(std::string_view name) {
 
 void CCommPage::SetLocation(std::string_view folder) {
     // A folder picker answers without a trailing separator; a typed one may have it.
-    while (!folder.empty() && IsSeparator(folder.back())) {
+    while (EndsWithSeparator(folder)) {
         folder.remove_suffix(1);
     }
     m_location = folder;
@@ -124,7 +120,7 @@ bool CCommPage::SaveLog() {
         return false;
     }
     std::string folder = m_location;
-    if (!IsSeparator(folder.back())) {
+    if (!EndsWithSeparator(folder)) {
         folder += '/';
     }
     CreatePath(folder);
