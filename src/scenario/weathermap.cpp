@@ -14,6 +14,9 @@ namespace halyx {
 
 namespace {
 
+// Far above the 25,600 slots of a generated grid; see the weather file reader.
+constexpr uint64_t kMaxWeatherSlots = 1u << 20;
+
 struct MaskRow {
     int row;
     int firstCol;
@@ -287,6 +290,15 @@ void CWeatherMap::Serialize(CArchiveReader& archive) {
     if (slots > archive.Remaining() / 2) {
         archive.Fail(countOffset, Format("%llu weather slots, more than the file can hold",
                                          static_cast<unsigned long long>(slots)));
+    }
+    // An empty slot costs 2 bytes in the file but a pointer in memory; a grid of 16 layers of
+    // 40 x 40 holds 25,600, so a bound far above that keeps a hostile file from costing
+    // several times its size.
+    if (slots > kMaxWeatherSlots) {
+        archive.Fail(countOffset, Format("%llu weather slots, more than a weather grid holds (at "
+                                         "most %llu)",
+                                         static_cast<unsigned long long>(slots),
+                                         static_cast<unsigned long long>(kMaxWeatherSlots)));
     }
     std::vector<std::unique_ptr<CWeatherData>> cells(static_cast<size_t>(slots));
     for (auto& cell : cells) {

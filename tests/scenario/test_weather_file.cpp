@@ -129,6 +129,25 @@ TEST(CorruptWeatherFiles, HugeSlotCountIsRefusedBeforeAllocating) {
     }
 }
 
+TEST(CorruptWeatherFiles, SlotCountBeyondAnyGridIsRefusedEvenWhenTheFileHoldsIt) {
+    // Two million empty slots fit in 4 MB of file but would cost 16 MB of pointers.
+    std::vector<uint8_t> bytes = HandWrittenFile();
+    bytes.resize(12 + 6 + 12 + 40);
+    constexpr uint32_t kSlots = 2'000'000;
+    Add16(bytes, 0xFFFF);
+    Add32(bytes, kSlots);
+    bytes.resize(bytes.size() + 2 * kSlots, 0);
+    CWeatherMap map;
+    try {
+        ReadWeatherFileBytes(bytes, map, "wide.hwd");
+        FAIL() << "no error";
+    } catch (const ArchiveError& error) {
+        EXPECT_EQ(error.Offset(), 70u);
+        EXPECT_EQ(error.Expected(),
+                  "2000000 weather slots, more than a weather grid holds (at most 1048576)");
+    }
+}
+
 TEST(CorruptWeatherFiles, ObjectOfAnotherClassIsNamed) {
     std::vector<uint8_t> bytes = HandWrittenFile();
     std::memcpy(bytes.data() + 18, "CWeatherDaTa", 12);
