@@ -89,32 +89,15 @@ void CIncursion::Serialize(CArchiveReader& archive) {
 }
 
 std::string IncursionsToXml(const CUnitList<CIncursion>& list) {
-    std::string out = "<Incursions>";
-    for (const CIncursion& unit : list) {
-        out += unit.ToXml();
-        out += '\n';
-    }
-    out += "</Incursions>";
-    return out;
+    return UnitListToXml(list, "<Incursions>", "</Incursions>");
 }
 
 UnitXmlResult ReadIncursionsXml(const pugi::xml_node& node, CUnitList<CIncursion>& list) {
-    list.ClearQuietly();
-    UnitXmlResult result;
-    for (const pugi::xml_node& element : node.children()) {
-        if (element.type() != pugi::node_element) {
-            continue;
-        }
-        CUnitXmlFields fields(element);
-        auto unit = std::make_unique<CIncursion>(
+    return ReadUnitListXml(node, list, [](CUnitXmlFields& fields) {
+        return std::make_unique<CIncursion>(
             fields.Text("Name"), fields.Text("ID"), fields.Text("Lat"), fields.Text("Lng"),
             fields.Text("Speed"), fields.Text("Heading"), fields.Text("Time"));
-        list.AddQuietly(std::move(unit));
-        ++result.units;
-        result.incomplete += fields.Complete() ? 0 : 1;
-    }
-    list.NotifyReset();
-    return result;
+    });
 }
 
 } // namespace halyx

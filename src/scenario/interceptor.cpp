@@ -85,31 +85,15 @@ void CInterceptor::Serialize(CArchiveReader& archive) {
 }
 
 std::string InterceptorsToXml(const CUnitList<CInterceptor>& list) {
-    std::string out = "<Interceptors>\n";
-    for (const CInterceptor& unit : list) {
-        out += unit.ToXml();
-        out += '\n';
-    }
-    out += "</Interceptors>";
-    return out;
+    return UnitListToXml(list, "<Interceptors>\n", "</Interceptors>");
 }
 
 UnitXmlResult ReadInterceptorsXml(const pugi::xml_node& node, CUnitList<CInterceptor>& list) {
-    list.ClearQuietly();
-    UnitXmlResult result;
-    for (const pugi::xml_node& element : node.children()) {
-        if (element.type() != pugi::node_element) {
-            continue;
-        }
-        CUnitXmlFields fields(element);
-        list.AddQuietly(std::make_unique<CInterceptor>(
+    return ReadUnitListXml(node, list, [](CUnitXmlFields& fields) {
+        return std::make_unique<CInterceptor>(
             fields.Text("Name"), fields.Text("ID"), fields.Text("Lat"), fields.Text("Lng"),
-            fields.Text("Speed"), fields.Text("Heading"), "0", "0", ""));
-        ++result.units;
-        result.incomplete += fields.Complete() ? 0 : 1;
-    }
-    list.NotifyReset();
-    return result;
+            fields.Text("Speed"), fields.Text("Heading"), "0", "0", "");
+    });
 }
 
 } // namespace halyx

@@ -77,31 +77,14 @@ void CRadar::Serialize(CArchiveReader& archive) {
 }
 
 std::string RadarsToXml(const CUnitList<CRadar>& list) {
-    std::string out = "<Radars>";
-    for (const CRadar& unit : list) {
-        out += unit.ToXml();
-        out += '\n';
-    }
-    out += "</Radars>";
-    return out;
+    return UnitListToXml(list, "<Radars>", "</Radars>");
 }
 
 UnitXmlResult ReadRadarsXml(const pugi::xml_node& node, CUnitList<CRadar>& list) {
-    list.ClearQuietly();
-    UnitXmlResult result;
-    for (const pugi::xml_node& element : node.children()) {
-        if (element.type() != pugi::node_element) {
-            continue;
-        }
-        CUnitXmlFields fields(element);
-        list.AddQuietly(std::make_unique<CRadar>(fields.Text("Name"), fields.Text("ID"),
-                                                 fields.Text("Lat"), fields.Text("Lng"),
-                                                 fields.Text("Range"), "", ""));
-        ++result.units;
-        result.incomplete += fields.Complete() ? 0 : 1;
-    }
-    list.NotifyReset();
-    return result;
+    return ReadUnitListXml(node, list, [](CUnitXmlFields& fields) {
+        return std::make_unique<CRadar>(fields.Text("Name"), fields.Text("ID"), fields.Text("Lat"),
+                                        fields.Text("Lng"), fields.Text("Range"), "", "");
+    });
 }
 
 } // namespace halyx

@@ -5,6 +5,7 @@
 #include <pugixml.hpp>
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -53,5 +54,38 @@ private:
     pugi::xml_node m_element;
     bool m_complete = true;
 };
+
+// The XML list form of a unit list: the opening tag, each unit's element followed by "\n", the
+// closing tag.
+template <class T>
+std::string UnitListToXml(const CUnitList<T>& list, std::string_view openTag,
+                          std::string_view closeTag) {
+    std::string out(openTag);
+    for (const T& unit : list) {
+        out += unit.ToXml();
+        out += '\n';
+    }
+    out += closeTag;
+    return out;
+}
+
+// Empties the list, then adds one unit per child element, built by make(fields); observers hear
+// one reset at the end.
+template <class T, class Make>
+UnitXmlResult ReadUnitListXml(const pugi::xml_node& node, CUnitList<T>& list, Make make) {
+    list.ClearQuietly();
+    UnitXmlResult result;
+    for (const pugi::xml_node& element : node.children()) {
+        if (element.type() != pugi::node_element) {
+            continue;
+        }
+        CUnitXmlFields fields(element);
+        list.AddQuietly(make(fields));
+        ++result.units;
+        result.incomplete += fields.Complete() ? 0 : 1;
+    }
+    list.NotifyReset();
+    return result;
+}
 
 } // namespace halyx
