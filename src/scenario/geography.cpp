@@ -391,22 +391,18 @@ int CGeography::LoadTrajectory(const std::string& path) {
 }
 
 int CGeography::Subscribe(Observer observer) {
-    m_observers.emplace_back(m_nextToken, std::move(observer));
-    return m_nextToken++;
+    return m_notifier.Subscribe(std::move(observer));
 }
 
 void CGeography::Unsubscribe(int token) {
-    std::erase_if(m_observers, [token](const auto& entry) { return entry.first == token; });
+    m_notifier.Unsubscribe(token);
 }
 
 void CGeography::Notify(GeographyChange change) {
     if (change == GeographyChange::MapAddresses) {
         m_boundsCache.clear();
     }
-    const auto observers = m_observers;
-    for (const auto& entry : observers) {
-        entry.second(change);
-    }
+    m_notifier.Notify(change);
 }
 
 } // namespace halyx

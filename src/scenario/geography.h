@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/notifier.h"
 #include "external/maplib/impactlines.h"
 #include "external/maplib/latlng.h"
 #include "external/maplib/terrain.h"
@@ -62,7 +63,7 @@ public:
     // Station positions 0 (564, 325), 1 (267, 384), 2 (184, 472); (0, 0) for other indices.
     static CLatLng StationPosition(int index);
 
-    using Observer = std::function<void(GeographyChange change)>;
+    using Observer = CNotifier<GeographyChange>::Observer;
 
     CGeography();
     CGeography(const CGeography&) = delete;
@@ -164,8 +165,7 @@ private:
         CLatLng corner2;
     };
     std::map<std::string, CachedBounds, std::less<>> m_boundsCache;
-    std::vector<std::pair<int, Observer>> m_observers;
-    int m_nextToken = 1;
+    CNotifier<GeographyChange> m_notifier;
 };
 
 // The archive bytes of the four geography files, for tests, fuzzers and the scenario set.

@@ -30,22 +30,18 @@ void CScenario::ReplaceAll(const std::function<void()>& work) {
 }
 
 int CScenario::Subscribe(Observer observer) {
-    m_observers.emplace_back(m_nextToken, std::move(observer));
-    return m_nextToken++;
+    return m_notifier.Subscribe(std::move(observer));
 }
 
 void CScenario::Unsubscribe(int token) {
-    std::erase_if(m_observers, [token](const auto& entry) { return entry.first == token; });
+    m_notifier.Unsubscribe(token);
 }
 
 void CScenario::Notify(ScenarioChange change, int index) {
     if (m_holdDepth > 0) {
         return;
     }
-    const auto observers = m_observers;
-    for (const auto& entry : observers) {
-        entry.second(change, index);
-    }
+    m_notifier.Notify(change, index);
 }
 
 } // namespace halyx

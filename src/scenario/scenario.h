@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/notifier.h"
 #include "scenario/geography.h"
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"
@@ -30,7 +31,7 @@ enum class ScenarioChange {
 // the map view and the editor can subscribe in one place.
 class CScenario {
 public:
-    using Observer = std::function<void(ScenarioChange change, int index)>;
+    using Observer = CNotifier<ScenarioChange, int>::Observer;
 
     CScenario();
     CScenario(const CScenario&) = delete;
@@ -62,8 +63,7 @@ private:
     CUnitList<CInterceptor> m_interceptors;
     CWeatherMap m_weather;
     CGeography m_geography;
-    std::vector<std::pair<int, Observer>> m_observers;
-    int m_nextToken = 1;
+    CNotifier<ScenarioChange, int> m_notifier;
     int m_holdDepth = 0;
 };
 

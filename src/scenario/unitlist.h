@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/notifier.h"
 #include "scenario/unitid.h"
 
 #include <algorithm>
@@ -27,7 +28,7 @@ enum class UnitListChange {
 // number of units held.
 template <class T> class CUnitList {
 public:
-    using Observer = std::function<void(UnitListChange change, int index)>;
+    using Observer = CNotifier<UnitListChange, int>::Observer;
 
     CUnitList() = default;
     CUnitList(const CUnitList&) = delete;
@@ -125,13 +126,8 @@ public:
     const_iterator end() const { return const_iterator(m_units.end()); }
 
     // Observers are called after every change; the answer identifies the subscription.
-    int Subscribe(Observer observer) {
-        m_observers.emplace_back(m_nextToken, std::move(observer));
-        return m_nextToken++;
-    }
-    void Unsubscribe(int token) {
-        std::erase_if(m_observers, [token](const auto& entry) { return entry.first == token; });
-    }
+    int Subscribe(Observer observer) { return m_notifier.Subscribe(std::move(observer)); }
+    void Unsubscribe(int token) { m_notifier.Unsubscribe(token); }
     // Editors that change a unit's fields in place report it here.
     void NotifyChanged(int index) { Notify(UnitListChange::Changed, index); }
     // Bulk loaders tell observers once, at the end, instead of once per unit.
@@ -142,17 +138,10 @@ public:
     void ClearQuietly() { m_units.clear(); }
 
 private:
-    void Notify(UnitListChange change, int index) {
-        // A copy, so that an observer may unsubscribe itself while being called.
-        const auto observers = m_observers;
-        for (const auto& entry : observers) {
-            entry.second(change, index);
-        }
-    }
+    void Notify(UnitListChange change, int index) { m_notifier.Notify(change, index); }
 
     std::vector<std::unique_ptr<T>> m_units;
-    std::vector<std::pair<int, Observer>> m_observers;
-    int m_nextToken = 1;
+    CNotifier<UnitListChange, int> m_notifier;
 };
 
 // What a list reader met: units read, and elements among them that lacked an attribute (the

@@ -315,20 +315,15 @@ void CWeatherMap::Serialize(CArchiveReader& archive) {
 }
 
 int CWeatherMap::Subscribe(Observer observer) {
-    m_observers.emplace_back(m_nextToken, std::move(observer));
-    return m_nextToken++;
+    return m_notifier.Subscribe(std::move(observer));
 }
 
 void CWeatherMap::Unsubscribe(int token) {
-    std::erase_if(m_observers, [token](const auto& entry) { return entry.first == token; });
+    m_notifier.Unsubscribe(token);
 }
 
 void CWeatherMap::Notify(WeatherMapChange change, int slot) {
-    // A copy, so that an observer may unsubscribe itself while being called.
-    const auto observers = m_observers;
-    for (const auto& entry : observers) {
-        entry.second(change, slot);
-    }
+    m_notifier.Notify(change, slot);
 }
 
 std::vector<uint8_t> WeatherFileBytes(const CWeatherMap& map) {

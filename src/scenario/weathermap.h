@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/notifier.h"
 #include "scenario/weatherdata.h"
 
 #include <pugixml.hpp>
@@ -39,7 +40,7 @@ public:
     static constexpr int kCellsPerLayer = kGridRows * kGridCols;
     static constexpr int kSeasons = 4;
 
-    using Observer = std::function<void(WeatherMapChange change, int slot)>;
+    using Observer = CNotifier<WeatherMapChange, int>::Observer;
 
     // Rows and Cols 0; the Reference takes season 0.
     CWeatherMap();
@@ -117,8 +118,7 @@ private:
     int m_cols = 0;
     std::vector<std::unique_ptr<CWeatherData>> m_cells;
     CWeatherData m_reference;
-    std::vector<std::pair<int, Observer>> m_observers;
-    int m_nextToken = 1;
+    CNotifier<WeatherMapChange, int> m_notifier;
 };
 
 // Weather files (.hwd): the archive form of the map. The file functions answer 0, or the errno
