@@ -1,0 +1,89 @@
+#include "controls/settings.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QHeaderView>
+#include <QSettings>
+#include <QSplitter>
+#include <QWidget>
+
+namespace halyx {
+
+namespace {
+
+QString WindowKey(const QString& name, const char* what) {
+    return QStringLiteral("Windows/%1/%2").arg(name, QLatin1String(what));
+}
+
+// Saves a window's geometry when it is hidden or closed; a window never shown saves nothing, so
+// a test or a window built and thrown away cannot overwrite what the user had.
+class GeometryKeeper final : public QObject {
+public:
+    GeometryKeeper(QWidget* window, QString name) : QObject(window), m_name(std::move(name)) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* window = qobject_cast<QWidget*>(watched);
+        if (window && (event->type() == QEvent::Hide || event->type() == QEvent::Close)) {
+            QSettings().setValue(WindowKey(m_name, "geometry"), window->saveGeometry());
+        }
+        return false;
+    }
+
+private:
+    QString m_name;
+};
+
+} // namespace
+
+QString CSettings::LastFolder(const QString& dialog, const QString& fallback) {
+    const QString stored = QSettings().value(QStringLiteral("Folders/") + dialog).toString();
+    if (!stored.isEmpty() && QDir(stored).exists()) {
+        return stored;
+    }
+    return fallback;
+}
+
+void CSettings::SetLastFolder(const QString& dialog, const QString& folder) {
+    if (!folder.isEmpty()) {
+        QSettings().setValue(QStringLiteral("Folders/") + dialog, folder);
+    }
+}
+
+QString CSettings::Text(const QString& key, const QString& fallback) {
+    return QSettings().value(key, fallback).toString();
+}
+
+void CSettings::SetText(const QString& key, const QString& value) {
+    QSettings().setValue(key, value);
+}
+
+void CSettings::TrackHeader(QHeaderView* header, const QString& name) {
+    const QString key = WindowKey(name, "header");
+    const QByteArray stored = QSettings().value(key).toByteArray();
+    if (!stored.isEmpty()) {
+        header->restoreState(stored);
+    }
+    const auto save = [header, key] { QSettings().setValue(key, header->saveState()); };
+    QObject::connect(header, &QHeaderView::sectionResized, header, save);
+    QObject::connect(header, &QHeaderView::sectionMoved, header, save);
+}
+
+void CSettings::TrackSplitter(QSplitter* splitter, const QString& name) {
+    const QString key = WindowKey(name, "splitter");
+    const QByteArray stored = QSettings().value(key).toByteArray();
+    if (!stored.isEmpty()) {
+        splitter->restoreState(stored);
+    }
+    QObject::connect(splitter, &QSplitter::splitterMoved, splitter,
+                     [splitter, key] { QSettings().setValue(key, splitter->saveState()); });
+}
+
+void CSettings::TrackGeometry(QWidget* window, const QString& name) {
+    const QByteArray stored = QSettings().value(WindowKey(name, "geometry")).toByteArray();
+    if (!stored.isEmpty()) {
+        window->restoreGeometry(stored);
+    }
+    window->installEventFilter(new GeometryKeeper(window, name));
+}
+
+} // namespace halyx
