@@ -1,0 +1,188 @@
+// The map server over a real socket: maps come back whole with their type and length, HEAD
+// answers the length without the body, and nothing but the handed-over files can be reached
+// (parent folders, encoded dots, absolute paths, links out of the folder, other methods).
+#include "mapserver/mapserver.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTcpSocket>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+namespace halyx {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Reply {
+    int status = 0;
+    std::map<std::string, std::string> headers; // names in lower case
+    std::string body;
+    bool complete = false;
+};
+
+// Sends one raw request (so that paths reach the server exactly as written) and reads one
+// answer, running the event loop meanwhile: the server lives on this thread.
+Reply Send(quint16 port, const std::string& request, bool head = false) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    std::string in;
+    Reply reply;
+    QElapsedTimer timer;
+    timer.start();
+    bool sent = false;
+    while (timer.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        if (!sent && socket.state() == QAbstractSocket::ConnectedState) {
+            socket.write(request.data(), static_cast<qint64>(request.size()));
+            sent = true;
+        }
+        in += socket.readAll().toStdString();
+        const size_t end = in.find("\r\n\r\n");
+        if (end == std::string::npos) {
+            continue;
+        }
+        reply.status = std::stoi(in.substr(in.find(' ') + 1, 3));
+        size_t line = in.find("\r\n") + 2;
+        while (line < end) {
+            const size_t next = in.find("\r\n", line);
+            const std::string header = in.substr(line, next - line);
+            const size_t colon = header.find(':');
+            std::string name = header.substr(0, colon);
+            for (char& c : name) {
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
+            reply.headers[name] = header.substr(header.find_first_not_of(' ', colon + 1));
+            line = next + 2;
+        }
+        const size_t length = std::stoul(reply.headers["content-length"]);
+        reply.body = in.substr(end + 4);
+        if (head || reply.body.size() >= length) {
+            if (head) {
+                // Give a wrongly sent body the chance to arrive.
+                for (int i = 0; i < 5; ++i) {
+                    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+                }
+                reply.body = in.substr(end + 4) + socket.readAll().toStdString();
+            }
+            reply.complete = true;
+            break;
+        }
+    }
+    return reply;
+}
+
+Reply Get(quint16 port, const std::string& target) {
+    return Send(port, "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+}
+
+class MapServing : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test_mapserver";
+        static char* argv[] = {name, nullptr};
+        static QCoreApplication app(argc, argv);
+    }
+
+    void SetUp() override {
+        m_root = fs::path(std::getenv("HALYX_HOME")) /
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        fs::remove_all(m_root);
+        fs::create_directories(m_root / "maps" / "sub");
+        Write(m_root / "maps" / "world.txt", m_world);
+        Write(m_root / "maps" / "atlantic.txt", "#Brisal MapData(1.1) - atlantic\n1 2 3\n");
+        Write(m_root / "maps" / "make-maps.sh", "#!/bin/sh\n");
+        Write(m_root / "maps" / "sub" / "inner.txt", "inner\n");
+        Write(m_root / "secret.txt", "secret\n");
+        fs::create_symlink(m_root / "secret.txt", m_root / "maps" / "link.txt");
+        EXPECT_EQ(m_server.ServeFolder((m_root / "maps").string()), 2u);
+        std::string error;
+        ASSERT_TRUE(m_server.Listen(QHostAddress::LocalHost, 0, error)) << error;
+        m_port = m_server.Port();
+    }
+
+    static void Write(const fs::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+
+    fs::path m_root;
+    std::string m_world = "#Brisal MapData(1.2) - world\n" + std::string(5000, 'w') + "\n";
+    CMapServer m_server;
+    quint16 m_port = 0;
+};
+
+TEST_F(MapServing, GetAnswersTheWholeFileWithItsTypeAndLength) {
+    const Reply reply = Get(m_port, "/maps/world.txt");
+    ASSERT_TRUE(reply.complete);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.body, m_world);
+    EXPECT_EQ(reply.headers.at("content-length"), std::to_string(m_world.size()));
+    EXPECT_EQ(reply.headers.at("content-type"), "text/plain; charset=utf-8");
+    EXPECT_EQ(m_server.AddressOf("world.txt", "127.0.0.2"),
+              "http://127.0.0.2:" + std::to_string(m_port) + "/maps/world.txt");
+    EXPECT_EQ(m_server.AddressOf("world.txt", "::1"),
+              "http://[::1]:" + std::to_string(m_port) + "/maps/world.txt");
+}
+
+TEST_F(MapServing, HeadAnswersTheLengthWithoutTheBody) {
+    const Reply reply =
+        Send(m_port, "HEAD /maps/world.txt HTTP/1.1\r\nHost: localhost\r\n\r\n", true);
+    ASSERT_TRUE(reply.complete);
+    EXPECT_EQ(reply.status, 200);
+    EXPECT_EQ(reply.headers.at("content-length"), std::to_string(m_world.size()));
+    EXPECT_EQ(reply.body, "");
+}
+
+TEST_F(MapServing, NothingButTheHandedOverFilesIsReachable) {
+    for (const char* target :
+         {"/maps/../secret.txt", "/maps/%2e%2e/secret.txt", "/maps/%2E%2E%2Fsecret.txt",
+          "/maps/..%2fsecret.txt", "/maps/sub/../../secret.txt", "/secret.txt",
+          (m_root / "secret.txt").c_str(), "//etc/passwd", "/etc/passwd", "/maps/%2fetc%2fpasswd",
+          "/maps/link.txt", "/maps/make-maps.sh", "/maps/sub/inner.txt", "/maps/", "/maps", "/",
+          "http://localhost/etc/passwd"}) {
+        const Reply reply = Get(m_port, target);
+        ASSERT_TRUE(reply.complete) << target;
+        EXPECT_TRUE(reply.status == 404 || reply.status == 403) << target << " " << reply.status;
+        EXPECT_EQ(reply.body.find("secret"), std::string::npos) << target;
+    }
+}
+
+TEST_F(MapServing, OnlyGetAndHeadAreAnswered) {
+    for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH"}) {
+        const Reply reply =
+            Send(m_port, std::string(method) + " /maps/world.txt HTTP/1.1\r\nHost: localhost\r\n"
+                                               "Content-Length: 0\r\n\r\n");
+        ASSERT_TRUE(reply.complete) << method;
+        EXPECT_EQ(reply.status, 405) << method;
+    }
+    EXPECT_EQ(m_server.Served(), 0u);
+}
+
+TEST_F(MapServing, AFileTurnedIntoALinkOutOfTheFolderIsNoLongerServed) {
+    ASSERT_EQ(Get(m_port, "/maps/atlantic.txt").status, 200);
+    fs::remove(m_root / "maps" / "atlantic.txt");
+    fs::create_symlink(m_root / "secret.txt", m_root / "maps" / "atlantic.txt");
+    const Reply reply = Get(m_port, "/maps/atlantic.txt");
+    EXPECT_EQ(reply.status, 404);
+    EXPECT_EQ(reply.body.find("secret"), std::string::npos);
+}
+
+TEST_F(MapServing, ScenarioFilesGetNamesOfTheirOwn) {
+    fs::create_directories(m_root / "other");
+    Write(m_root / "other" / "world.txt", "another world\n");
+    const std::string name = m_server.ServeFile((m_root / "other" / "world.txt").string());
+    EXPECT_EQ(name, "world-2.txt");
+    EXPECT_EQ(m_server.ServeFile((m_root / "other" / "world.txt").string()), "world-2.txt");
+    EXPECT_EQ(m_server.ServeFile((m_root / "maps" / "world.txt").string()), "world.txt");
+    EXPECT_EQ(m_server.ServeFile((m_root / "missing.txt").string()), "");
+    EXPECT_EQ(m_server.ServeFile(m_root.string()), "");
+    EXPECT_EQ(Get(m_port, "/maps/world-2.txt").body, "another world\n");
+}
+
+} // namespace
+} // namespace halyx
