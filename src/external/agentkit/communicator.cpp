@@ -101,6 +101,13 @@ void CCommunicator::deliver(const std::string& text) {
     m_agent.process_message_text(text);
 }
 
+void CCommunicator::link_event(CLinkEvent::Kind kind, const std::string& receiver,
+                               std::size_t messages, const std::string& why) {
+    if (m_linkObserver) {
+        m_linkObserver(CLinkEvent{kind, receiver, messages, why});
+    }
+}
+
 void CCommunicator::diagnostic(const std::string& text) {
     m_agent.debug(text);
 }

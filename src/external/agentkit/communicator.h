@@ -18,6 +18,7 @@
 
 #include "external/kqml/message.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 
@@ -29,10 +30,24 @@ class CBeliefDB;
 
 enum class KqmlTraffic { Incoming, Outgoing };
 
+// What a transport learns about the way to one receiver: it broke (the connection closed and
+// could not be made again, the name server does not know the receiver, or messages waited past
+// the send time-out), it works again (a connection was made), or messages to it were given up.
+struct CLinkEvent {
+    enum class Kind { Lost, Back, Dropped };
+    Kind kind = Kind::Lost;
+    std::string receiver;
+    std::size_t messages = 0; // Dropped: how many
+    std::string why;
+};
+
 class CCommunicator {
 public:
     // Sees every message text received (before the agent) and every one accepted for sending.
     using TrafficObserver = std::function<void(KqmlTraffic, const std::string& text)>;
+    // Hears about broken and mended links; a transport may report Lost or Back more than once
+    // in a row, listeners keep their own state.
+    using LinkObserver = std::function<void(const CLinkEvent&)>;
 
     explicit CCommunicator(CBasicAgent& agent);
     CCommunicator(const CCommunicator&) = delete;
@@ -67,6 +82,7 @@ public:
     void set_ansport(int port);
 
     void set_traffic_observer(TrafficObserver observer) { m_observer = std::move(observer); }
+    void set_link_observer(LinkObserver observer) { m_linkObserver = std::move(observer); }
     CBasicAgent& get_agent() { return m_agent; }
 
 protected:
@@ -76,10 +92,14 @@ protected:
     void deliver(const std::string& text);
     // To the agent's debug output.
     void diagnostic(const std::string& text);
+    // To the link observer, when there is one.
+    void link_event(CLinkEvent::Kind kind, const std::string& receiver, std::size_t messages,
+                    const std::string& why);
 
 private:
     CBasicAgent& m_agent;
     TrafficObserver m_observer;
+    LinkObserver m_linkObserver;
 };
 
 } // namespace halyx

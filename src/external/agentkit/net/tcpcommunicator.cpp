@@ -5,6 +5,10 @@
 
 #include <QTcpSocket>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 namespace halyx {
 
 CTcpCommunicator::CTcpCommunicator(CBasicAgent& agent)
@@ -72,9 +76,11 @@ void CTcpCommunicator::transmit(const CKqmlMessage& message, const std::string& 
     if (waiting + wireText.size() > kMaxPendingBytesPerReceiver) {
         diagnostic("message to " + message.receiver + " dropped: " + std::to_string(waiting) +
                    " bytes are already waiting for that receiver");
+        link_event(CLinkEvent::Kind::Dropped, message.receiver, 1, "too much text waiting");
         return;
     }
     if (link.state == State::Connected && link.pending.empty() && link.socket->send(wireText)) {
+        link.fromProbe = false;
         return;
     }
     link.pending.push_back({wireText, m_clock.elapsed() + m_sendTimeoutMs});
@@ -97,7 +103,7 @@ void CTcpCommunicator::Advance(const std::string& receiver) {
     case State::Idle:
         break;
     }
-    if (link.pending.empty()) {
+    if (link.pending.empty() && !link.probe) {
         return;
     }
     if (link.port > 0) {
@@ -123,7 +129,9 @@ void CTcpCommunicator::Resolved(const std::string& receiver, std::uint64_t gener
     Link& link = it->second;
     link.state = State::Idle;
     if (!info.IsValid()) {
-        Drop(receiver, link, "cannot find " + receiver + " at the name server: " + error);
+        const std::string why = "cannot find " + receiver + " at the name server: " + error;
+        LinkLost(receiver, link, why);
+        Drop(receiver, link, why);
         return;
     }
     link.host = info.GetAgentHost();
@@ -133,12 +141,20 @@ void CTcpCommunicator::Resolved(const std::string& receiver, std::uint64_t gener
 
 void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
     link.state = State::Connecting;
+    link.fromProbe = link.probe && link.pending.empty();
+    link.connectDeadline = m_clock.elapsed() + m_sendTimeoutMs;
+    if (!m_sweep.isActive()) {
+        m_sweep.start();
+    }
     auto* socket = new QTcpSocket();
     link.socket = std::make_unique<CFramedSocket>(socket);
     CFramedSocket* raw = link.socket.get();
     raw->on_connected = [this, receiver] {
         Link& l = m_links[receiver];
         l.state = State::Connected;
+        l.probe = false;
+        LimitUnacknowledged(*l.socket);
+        link_event(CLinkEvent::Kind::Back, receiver, 0, "connected");
         Flush(l);
     };
     // An agent may answer on the connection we opened; it is a message like any other.
@@ -154,9 +170,16 @@ void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
         l.state = State::Idle;
         std::unique_ptr<CFramedSocket> old = std::move(l.socket);
         if (wasConnecting) {
-            Drop(receiver, l, "cannot reach " + receiver + " at " + where + ": " + why);
+            const std::string reason = "cannot reach " + receiver + " at " + where + ": " + why;
+            LinkLost(receiver, l, reason);
+            Drop(receiver, l, reason);
         } else {
             diagnostic("connection to " + receiver + " at " + where + " closed: " + why);
+            // Connect again at once, messages or not, so that a receiver that has gone is
+            // noticed now rather than at the next message. Not after a connection that only
+            // checked and carried nothing: a peer that accepts and closes at once would
+            // otherwise keep us connecting in a loop.
+            l.probe = !l.fromProbe;
             Advance(receiver);
         }
     };
@@ -171,6 +194,7 @@ void CTcpCommunicator::Flush(Link& link) {
         }
         link.pendingBytes -= link.pending.front().text.size();
         link.pending.pop_front();
+        link.fromProbe = false;
     }
 }
 
@@ -180,8 +204,10 @@ void CTcpCommunicator::Drop(const std::string& receiver, Link& link, const std::
     }
     diagnostic(std::to_string(link.pending.size()) + " message(s) to " + receiver +
                " dropped: " + why);
+    const std::size_t dropped = link.pending.size();
     link.pending.clear();
     link.pendingBytes = 0;
+    link_event(CLinkEvent::Kind::Dropped, receiver, dropped, why);
 }
 
 void CTcpCommunicator::Sweep() {
@@ -195,21 +221,51 @@ void CTcpCommunicator::Sweep() {
             ++expired;
         }
         if (expired > 0) {
-            diagnostic(std::to_string(expired) + " message(s) to " + receiver +
-                       " dropped: not delivered within " + std::to_string(m_sendTimeoutMs) + " ms");
-            if (link.state == State::Connecting && link.pending.empty()) {
-                // A connection attempt that hangs (a host that never answers) is given up.
-                link.socket.reset();
-                link.state = State::Idle;
-                link.port = 0;
-                link.host.clear();
+            const std::string why =
+                "not delivered within " + std::to_string(m_sendTimeoutMs) + " ms";
+            diagnostic(std::to_string(expired) + " message(s) to " + receiver + " dropped: " + why);
+            LinkLost(receiver, link, why);
+            link_event(CLinkEvent::Kind::Dropped, receiver, expired, why);
+        }
+        const bool hung = link.state == State::Connecting &&
+                          (link.pending.empty() || link.connectDeadline <= now);
+        if (hung && (expired > 0 || link.connectDeadline <= now)) {
+            // A connection attempt that hangs (a host that never answers) is given up.
+            link.socket.reset();
+            link.state = State::Idle;
+            link.port = 0;
+            link.host.clear();
+            if (expired == 0) {
+                LinkLost(receiver, link,
+                         "no connection within " + std::to_string(m_sendTimeoutMs) + " ms");
             }
         }
-        waiting = waiting || !link.pending.empty();
+        waiting = waiting || !link.pending.empty() || link.state == State::Connecting;
     }
     if (!waiting) {
         m_sweep.stop();
     }
+}
+
+void CTcpCommunicator::LinkLost(const std::string& receiver, Link& link, const std::string& why) {
+    link.probe = false;
+    link_event(CLinkEvent::Kind::Lost, receiver, 0, why);
+}
+
+void CTcpCommunicator::LimitUnacknowledged(CFramedSocket& socket) const {
+#ifdef TCP_USER_TIMEOUT
+    // A peer that vanishes without closing (a machine switched off, a cable pulled) would keep
+    // the connection open for many minutes while the kernel retransmits; with this, data left
+    // unacknowledged for the send time-out breaks the connection, and the close is reported.
+    const qintptr fd = socket.socket()->socketDescriptor();
+    const unsigned int timeout =
+        static_cast<unsigned int>(m_sendTimeoutMs > 0 ? m_sendTimeoutMs : 0);
+    if (fd >= 0) {
+        ::setsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_USER_TIMEOUT, &timeout, sizeof timeout);
+    }
+#else
+    (void)socket;
+#endif
 }
 
 } // namespace halyx

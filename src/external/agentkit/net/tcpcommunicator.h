@@ -6,7 +6,9 @@
 // that connection breaks, the next message looks the receiver up again. Messages to one
 // receiver keep their order. A message that cannot be delivered within the send time-out, or
 // whose receiver the name server does not know, is dropped with a diagnostic on the agent's
-// debug output.
+// debug output. The link observer (communicator.h) hears when a receiver becomes unreachable
+// (lookup or connection failed, messages expired, a connection broke and could not be made
+// again at once) and when a connection to it is made again.
 //
 //   CTcpCommunicator comm(agent);                 // attaches itself to the agent
 //   std::string error;
@@ -68,6 +70,12 @@ private:
         std::deque<Pending> pending;
         std::size_t pendingBytes = 0;
         std::uint64_t generation = 0;
+        // Connecting although nothing waits: the connection broke and we check at once whether
+        // the receiver can still be reached.
+        bool probe = false;
+        bool fromProbe = false; // the connection was made by such a check, and carried nothing
+
+        qint64 connectDeadline = 0;
     };
 
     void Advance(const std::string& receiver);
@@ -77,6 +85,8 @@ private:
                   const std::string& error);
     void Connect(const std::string& receiver, Link& link);
     void Sweep();
+    void LinkLost(const std::string& receiver, Link& link, const std::string& why);
+    void LimitUnacknowledged(CFramedSocket& socket) const;
     void Accept();
 
     QTcpServer m_server;
