@@ -465,4 +465,20 @@ bool CExperimentLog::LogMissionStats(std::string_view teamMember, std::string_vi
     return WriteText(MissionStatsXml(teamMember, content));
 }
 
+bool CExperimentLog::LogComment(std::string_view text) {
+    std::string line = "<!-- ";
+    for (const char c : text) {
+        const char put = (c == '\n' || c == '\r') ? ' ' : c;
+        if (put == '-' && line.back() == '-') {
+            line += ' ';
+        }
+        line += put;
+    }
+    if (line.back() == '-') {
+        line += ' ';
+    }
+    line += " -->\n";
+    return WriteText(line);
+}
+
 } // namespace halyx

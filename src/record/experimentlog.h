@@ -142,6 +142,11 @@ public:
     // An empty content writes nothing and returns false.
     bool LogMissionStats(std::string_view teamMember, std::string_view content);
 
+    // A note for people reading the file, as one XML comment line "<!-- text -->": readers of
+    // the log skip it. Line breaks become blanks and "--" (which would end or break the
+    // comment) becomes "- -", as does a final '-'.
+    bool LogComment(std::string_view text);
+
 private:
     // Takes one clock reading and appends "<Event TimeStamp=\"...\" TSID=\"...\" Name=\"" + name
     // + "\"" to line.

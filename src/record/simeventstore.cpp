@@ -171,6 +171,14 @@ void CSimEventStore::Rewind() {
     m_cursor = 0;
 }
 
+size_t CSimEventStore::SeekTo(int minute) {
+    Rewind();
+    while (m_cursor < m_events.size() && m_events[m_cursor].clockTime < minute) {
+        ++m_cursor;
+    }
+    return m_cursor;
+}
+
 void CSimEventStore::Clear() {
     m_events.clear();
     m_cursor = 0;

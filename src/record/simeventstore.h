@@ -55,6 +55,9 @@ public:
     void Release(int clock, EventSender& sender);
     // Puts the cursor back on the first record.
     void Rewind();
+    // Rewinds, then moves the cursor over every record before minute: the next Release(minute)
+    // sends that minute's records, and nothing earlier is sent. Answers the cursor index.
+    size_t SeekTo(int minute);
     // Sends one record: "tell" to its receiver or to the whole team, in its sender's name or the
     // command station's.
     static void SendEvent(const CSimEvent& record, EventSender& sender);
