@@ -51,6 +51,8 @@ constexpr const char* kMultiplayerMode = "Multiplayer";
 constexpr const char* kSinglePlayerMode = "SinglePlayer";
 constexpr const char* kInitializedStatus = "Initialized";
 constexpr const char* kNotInitializedStatus = "Not Initialized";
+constexpr const char* kUnreachableComment = "station %s unreachable at clock %d";
+constexpr const char* kBackComment = "station %s back at clock %d";
 
 } // namespace
 
@@ -92,6 +94,10 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
     beliefs->set_string("name", m_agentName);
     beliefs->set_int("port", m_agentPort);
     ans->enable(1);
+    if (!m_watchingLinks) {
+        m_watchingLinks = true;
+        comm->set_link_observer([this](const CLinkEvent& event) { OnLinkEvent(event); });
+    }
 
     bool registered = false;
     if (const CLList* found = ans->check_registration(m_agentName)) {
@@ -232,6 +238,15 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     if (!command) {
         return true;
     }
+    if (!IsTeamMember(sender)) {
+        ++m_strays;
+        m_console->StrayCommand(sender, *command, m_teamOnly);
+        if (m_teamOnly) {
+            dprintf("<CHalyxCommand::process_message_text()> %s from %s refused: not in the team",
+                    command->c_str(), sender.c_str());
+            return true;
+        }
+    }
     Dispatch(*command, sender, *contentText, content);
     return true;
 }
@@ -338,7 +353,12 @@ void CHalyxCommand::UpdateGoNoGo(const std::string& sender, const std::string& s
 // Scenario and team messages
 
 std::string CHalyxCommand::MapAddress(int index) const {
-    return m_scenario.geography ? m_scenario.geography->GetMapURL(index) : std::string();
+    std::string address =
+        m_scenario.geography ? m_scenario.geography->GetMapURL(index) : std::string();
+    if (m_resolveMap && !address.empty()) {
+        address = m_resolveMap(address);
+    }
+    return address;
 }
 
 CHalyxCommand::ScenarioTexts CHalyxCommand::BuildScenarioTexts() const {
@@ -368,26 +388,52 @@ void CHalyxCommand::InitSim() {
     const std::vector<int> maps = InitSimMapIndices(m_team);
     const std::vector<std::string> team = m_team;
     for (size_t i = 0; i < team.size(); ++i) {
-        std::string content =
-            Format(kInitSimTemplate, KqmlValue(MapAddress(maps[i])).c_str(), texts.terrain.c_str(),
-                   texts.radar.c_str(), texts.interceptors.c_str(), texts.incursions.c_str(),
-                   texts.impactLines.c_str(), texts.trajectory.c_str());
-        SendKqml("ask", team[i], content);
+        SendKqml("ask", team[i], InitSimContent(texts, maps[i]));
     }
 }
 
-void CHalyxCommand::InitPlayback(const std::string& station) {
-    const ScenarioTexts texts = BuildScenarioTexts();
+std::string CHalyxCommand::InitSimContent(const ScenarioTexts& texts, int mapIndex) const {
+    return Format(kInitSimTemplate, KqmlValue(MapAddress(mapIndex)).c_str(), texts.terrain.c_str(),
+                  texts.radar.c_str(), texts.interceptors.c_str(), texts.incursions.c_str(),
+                  texts.impactLines.c_str(), texts.trajectory.c_str());
+}
+
+std::string CHalyxCommand::InitPlaybackContent(const ScenarioTexts& texts,
+                                               const std::string& station) const {
     const TeamPosition position = PositionOf(station);
     std::string map;
     if (position != TeamPosition::None) {
         map = KqmlValue(MapAddress(static_cast<int>(position)));
     }
-    std::string content =
-        Format(kInitPlaybackTemplate, map.c_str(), texts.terrain.c_str(), texts.radar.c_str(),
-               texts.interceptors.c_str(), texts.incursions.c_str(), texts.impactLines.c_str(),
-               texts.trajectory.c_str());
-    SendKqml("ask", station, content);
+    return Format(kInitPlaybackTemplate, map.c_str(), texts.terrain.c_str(), texts.radar.c_str(),
+                  texts.interceptors.c_str(), texts.incursions.c_str(), texts.impactLines.c_str(),
+                  texts.trajectory.c_str());
+}
+
+void CHalyxCommand::InitPlayback(const std::string& station) {
+    SendKqml("ask", station, InitPlaybackContent(BuildScenarioTexts(), station));
+}
+
+bool CHalyxCommand::ReInitStation(const std::string& name) {
+    const auto it = std::find(m_team.begin(), m_team.end(), name);
+    if (it == m_team.end()) {
+        return false;
+    }
+    const ScenarioTexts texts = BuildScenarioTexts();
+    if (m_console->IsPlaybackMode()) {
+        SendKqml("ask", name, InitPlaybackContent(texts, name));
+    } else {
+        // The map it had: the same position rule as the whole team's init_sim.
+        const std::vector<int> maps = InitSimMapIndices(m_team);
+        SendKqml("ask", name,
+                 InitSimContent(texts, maps[static_cast<size_t>(it - m_team.begin())]));
+    }
+    if (m_started) {
+        SendKqml("tell", name,
+                 Format(kStartSimTemplate, StartSimTeamText(m_team).c_str(),
+                        StationLocationText(name).c_str()));
+    }
+    return true;
 }
 
 void CHalyxCommand::StartSim() {
@@ -411,6 +457,20 @@ void CHalyxCommand::ResetSim() {
     m_log.Close();
     m_started = 0;
     m_paused = 1;
+}
+
+void CHalyxCommand::SeekPlayback(int minute) {
+    minute = std::clamp(minute, 0, kLaunchWindow);
+    m_events.SeekTo(minute);
+    m_clock = minute;
+    if (m_started) {
+        const std::string sync = Format(kClockSyncTemplate, minute);
+        const std::vector<std::string> team = m_team;
+        for (const std::string& member : team) {
+            SendKqml("tell", member, sync);
+        }
+    }
+    m_console->ShowClock(minute);
 }
 
 void CHalyxCommand::StopPlayback() {
@@ -478,6 +538,59 @@ void CHalyxCommand::process_clock_tick() {
     }
     m_console->ShowClock(c);
     m_clock = c + 1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Station health
+
+void CHalyxCommand::OnLinkEvent(const CLinkEvent& event) {
+    if (!IsTeamMember(event.receiver)) {
+        return;
+    }
+    switch (event.kind) {
+    case CLinkEvent::Kind::Dropped:
+        m_lost[event.receiver] += event.messages;
+        NoteHealth(event.receiver, false);
+        break;
+    case CLinkEvent::Kind::Lost:
+        NoteHealth(event.receiver, false);
+        break;
+    case CLinkEvent::Kind::Back:
+        NoteHealth(event.receiver, true);
+        break;
+    }
+}
+
+void CHalyxCommand::NoteHealth(const std::string& name, bool reachable) {
+    const bool known = IsReachable(name);
+    if (known == reachable) {
+        return;
+    }
+    if (reachable) {
+        m_unreachable.erase(name);
+    } else {
+        m_unreachable.insert(name);
+    }
+    // Readers of the log format skip comments, so the note stays out of their way; it belongs
+    // between the events, so nothing is written once the events section is closed.
+    if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
+        m_log.LogComment(
+            Format(reachable ? kBackComment : kUnreachableComment, name.c_str(), m_clock));
+    }
+    m_console->SetStationReachable(name, reachable);
+}
+
+std::size_t CHalyxCommand::LostMessages(const std::string& name) const {
+    const auto it = m_lost.find(name);
+    return it == m_lost.end() ? 0 : it->second;
+}
+
+std::size_t CHalyxCommand::LostMessagesTotal() const {
+    std::size_t total = 0;
+    for (const auto& [name, count] : m_lost) {
+        total += count;
+    }
+    return total;
 }
 
 } // namespace halyx

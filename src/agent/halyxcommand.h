@@ -7,6 +7,10 @@
 #include "scenario/unitlist.h"
 
 #include <array>
+#include <cstddef>
+#include <functional>
+#include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +22,7 @@ class xml_node;
 namespace halyx {
 
 class CExperimentLog;
+struct CLinkEvent;
 class CGeography;
 class CIncursion;
 class CInterceptor;
@@ -122,6 +127,37 @@ public:
     // How many received messages were dispatched to a known command (for status displays).
     long long DispatchedCount() const { return m_dispatched; }
 
+    // Map addresses as the stations are sent them: the resolver may turn an address that only
+    // this machine can read (a file) into one a station elsewhere can fetch. The scenario keeps
+    // the address as it was given.
+    using MapAddressResolver = std::function<std::string(const std::string& address)>;
+    void SetMapAddressResolver(MapAddressResolver resolver) { m_resolveMap = std::move(resolver); }
+
+    // Station health, from what the transport reports (OnLinkEvent; EnableANS installs it on
+    // the communicator). An unreachable team member is shown on the page and noted in the
+    // experiment log as a comment line; messages to it that were given up are counted.
+    void OnLinkEvent(const CLinkEvent& event);
+    bool IsReachable(const std::string& name) const { return m_unreachable.count(name) == 0; }
+    std::size_t LostMessages(const std::string& name) const;
+    std::size_t LostMessagesTotal() const;
+    const std::map<std::string, std::size_t>& LostMessagesByStation() const { return m_lost; }
+
+    // Brings back a station that restarted mid-mission: init_sim (init_playback in playback
+    // mode) and, while a simulation runs, start_sim with the team; the next clock_sync carries
+    // it on. False when the name is not a team member.
+    bool ReInitStation(const std::string& name);
+
+    // Commands from agents outside the team are handled and logged, and reported to the page;
+    // in team-only mode they are refused instead (kept in the message history only).
+    void SetTeamOnly(bool on) { m_teamOnly = on; }
+    bool TeamOnly() const { return m_teamOnly; }
+    long long StrayCount() const { return m_strays; }
+
+    // Playback navigation: clock := minute, the store's cursor on the first record at or after
+    // it (rewinding first when going back), and, while playing, clock_sync minute to the team
+    // at once. The tick of that minute then releases its records as usual.
+    void SeekPlayback(int minute);
+
 private:
     struct ScenarioTexts {
         std::string terrain;
@@ -137,6 +173,9 @@ private:
                   const std::string& contentText, const CParser& content);
     void AnswerWeather(const std::string& sender, const CParser& content);
     void UpdateGoNoGo(const std::string& sender, const std::string& status);
+    std::string InitSimContent(const ScenarioTexts& texts, int mapIndex) const;
+    std::string InitPlaybackContent(const ScenarioTexts& texts, const std::string& station) const;
+    void NoteHealth(const std::string& name, bool reachable);
 
     CAgentCommStore m_commStore;
     CSimEventStore m_events;
@@ -158,6 +197,12 @@ private:
     int m_ansPort = 0;
     std::string m_lastOutcome;
     long long m_dispatched = 0;
+    MapAddressResolver m_resolveMap;
+    std::set<std::string> m_unreachable;
+    std::map<std::string, std::size_t> m_lost;
+    bool m_teamOnly = false;
+    long long m_strays = 0;
+    bool m_watchingLinks = false;
 };
 
 } // namespace halyx

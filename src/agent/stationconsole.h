@@ -23,6 +23,12 @@ public:
     virtual bool IsPlaybackMode() const = 0;
     virtual void AddChatEntry(std::string_view to, std::string_view from,
                               std::string_view message) = 0;
+    // A team member became unreachable (false) or reachable again (true).
+    virtual void SetStationReachable(std::string_view /*name*/, bool /*reachable*/) {}
+    // A station command came from an agent that is not in the team; refused when it was not
+    // dispatched (team-only mode), else it was handled and logged as usual.
+    virtual void StrayCommand(std::string_view /*sender*/, std::string_view /*command*/,
+                              bool /*refused*/) {}
 };
 
 // Does nothing: for an agent that runs without pages (benchmarks, tools).
