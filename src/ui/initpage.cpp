@@ -304,6 +304,7 @@ void CInitPage::SetPlaybackMode(bool checked) {
     }
     RefreshList();
     EnableAll(kTeamControls, true);
+    SetPlaybackSpeed(1);
     ShowClock(0);
     EnableAll({InitControl::InitializePlayback, InitControl::LoadExperiment, InitControl::Stop,
                InitControl::PlayPause, InitControl::HiddenButton1, InitControl::HiddenButton2},
@@ -375,6 +376,15 @@ void CInitPage::Stop() {
 }
 
 void CInitPage::SetStationStatus(std::string_view name, std::string_view status) {
+    // A station brought back mid-run joins the others' state once it has answered.
+    if (status == kInitialized) {
+        if (const auto it = m_reinitPending.find(name); it != m_reinitPending.end()) {
+            m_reinitPending.erase(it);
+            if (m_agent.Started()) {
+                status = m_agent.Paused() ? kPaused : (m_playbackMode ? kPlayback : kRunning);
+            }
+        }
+    }
     for (StationRow& row : m_stations) {
         if (row.name == name) {
             row.status = status;
@@ -448,6 +458,103 @@ void CInitPage::AddChatEntry(std::string_view to, std::string_view from, std::st
     if (m_commPage) {
         m_commPage->AddChatEntry(to, from, message);
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Station health, re-initialization, strays, playback speed and seek
+
+void CInitPage::SetStationReachable(std::string_view name, bool reachable) {
+    if (reachable) {
+        if (const auto it = m_unreachable.find(name); it != m_unreachable.end()) {
+            m_unreachable.erase(it);
+        }
+    } else {
+        m_unreachable.emplace(name);
+    }
+    Changed();
+}
+
+bool CInitPage::IsStationResponding(std::string_view name) const {
+    return m_unreachable.find(name) == m_unreachable.end();
+}
+
+std::string CInitPage::StationHealthText(std::string_view name) const {
+    return IsStationResponding(name) ? std::string() : std::string(kNotResponding);
+}
+
+std::size_t CInitPage::LostMessages(std::string_view name) const {
+    return m_agent.LostMessages(std::string(name));
+}
+
+bool CInitPage::CanReinitialize(std::string_view name) const {
+    const bool listed = std::any_of(m_stations.begin(), m_stations.end(),
+                                    [name](const StationRow& row) { return row.name == name; });
+    if (!listed || !m_agent.IsTeamMember(std::string(name))) {
+        return false;
+    }
+    // Initialized: the reset button is live after "Initialize Simulation"; in playback mode an
+    // experiment must be loaded.
+    return m_playbackMode ? !IsEnabled(InitControl::LoadExperiment)
+                          : IsEnabled(InitControl::ResetSimulation);
+}
+
+bool CInitPage::ReinitializeStation(std::string_view name) {
+    if (!CanReinitialize(name)) {
+        return false;
+    }
+    m_reinitPending.emplace(name);
+    for (StationRow& row : m_stations) {
+        if (row.name == name) {
+            row.status = kNotInitialized;
+        }
+    }
+    m_agent.ReInitStation(std::string(name));
+    Changed();
+    return true;
+}
+
+void CInitPage::SetTeamOnly(bool checked) {
+    m_teamOnly = checked;
+    m_agent.SetTeamOnly(checked);
+    Changed();
+}
+
+void CInitPage::StrayCommand(std::string_view sender, std::string_view command, bool refused) {
+    ++m_strayCount;
+    m_strayCommands.push_back({std::string(sender), std::string(command), refused});
+    if (m_strayCommands.size() > kStrayCommandsKept) {
+        m_strayCommands.pop_front();
+    }
+    Changed();
+}
+
+bool CInitPage::SetPlaybackSpeed(int factor) {
+    if (std::find(kPlaybackSpeeds.begin(), kPlaybackSpeeds.end(), factor) ==
+        kPlaybackSpeeds.end()) {
+        return false;
+    }
+    if (factor != 1 && !m_playbackMode) {
+        return false;
+    }
+    m_speed = factor;
+    if (m_speedHandler) {
+        m_speedHandler(factor);
+    }
+    Changed();
+    return true;
+}
+
+bool CInitPage::CanSeek() const {
+    return m_playbackMode && !IsEnabled(InitControl::LoadExperiment) && !m_agent.Events().Empty();
+}
+
+bool CInitPage::SeekPlayback(int minute) {
+    if (!CanSeek() || minute < 0 || minute > kSeekMaximum) {
+        return false;
+    }
+    m_agent.SeekPlayback(minute);
+    Changed();
+    return true;
 }
 
 } // namespace halyx

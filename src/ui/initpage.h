@@ -4,7 +4,10 @@
 #include "ui/initpageview.h"
 
 #include <array>
+#include <cstddef>
+#include <deque>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,6 +85,22 @@ public:
     static constexpr const char* kCountdownTemplate = "T-%d hours, %d mins";
     static constexpr const char* kInitialClockCount = "Clock Count: 0";
 
+    // Shown beside the status of a station that cannot be reached.
+    static constexpr const char* kNotResponding = "Not Responding";
+    // Marks a command from an agent that is not in the team.
+    static constexpr const char* kNotInTeam = "not in the team";
+    // Playback speeds, as multiples of the tick rate; the seek slider's range in minutes.
+    static constexpr std::array<int, 5> kPlaybackSpeeds = {1, 2, 4, 8, 16};
+    static constexpr int kSeekMaximum = 960;
+    // Commands from outside the team that the page keeps for display (the count goes on).
+    static constexpr std::size_t kStrayCommandsKept = 100;
+
+    struct StrayCommandEntry {
+        std::string sender;
+        std::string command;
+        bool refused = false;
+    };
+
     CInitPage(IInitPageView& view, CHalyxCommand& agent, CExperimentLog& log,
               InitPageScenario scenario);
 
@@ -130,6 +149,39 @@ public:
     bool IsPlaybackMode() const override { return m_playbackMode; }
     void AddChatEntry(std::string_view to, std::string_view from,
                       std::string_view message) override;
+    void SetStationReachable(std::string_view name, bool reachable) override;
+    void StrayCommand(std::string_view sender, std::string_view command, bool refused) override;
+
+    // Station health: "Not Responding" beside the status of a station that cannot be reached.
+    bool IsStationResponding(std::string_view name) const;
+    std::string StationHealthText(std::string_view name) const;
+    // Messages to the station that were given up while it could not be reached.
+    std::size_t LostMessages(std::string_view name) const;
+
+    // "Re-initialize" for one station that restarted: possible once the simulation (or the
+    // playback) has been initialized, for a station in the list. The row reads "Not
+    // Initialized" until the station answers, then the status of the others.
+    bool CanReinitialize(std::string_view name) const;
+    bool ReinitializeStation(std::string_view name);
+
+    // Commands from agents outside the team: marked, or refused while this box is checked.
+    void SetTeamOnly(bool checked);
+    bool TeamOnlyChecked() const { return m_teamOnly; }
+    const std::deque<StrayCommandEntry>& StrayCommands() const { return m_strayCommands; }
+    long long StrayCount() const { return m_strayCount; }
+
+    // Playback speed (one of kPlaybackSpeeds); the handler changes the tick period. Leaving
+    // playback mode goes back to 1. False for any other factor.
+    void SetSpeedHandler(std::function<void(int factor)> handler) {
+        m_speedHandler = std::move(handler);
+    }
+    bool SetPlaybackSpeed(int factor);
+    int PlaybackSpeed() const { return m_speed; }
+
+    // Seek: playback continues from minute (0..kSeekMaximum). Possible in playback mode once an
+    // experiment is loaded.
+    bool CanSeek() const;
+    bool SeekPlayback(int minute);
 
     // What a view shows.
     bool IsEnabled(InitControl control) const { return m_enabled[static_cast<size_t>(control)]; }
@@ -186,6 +238,13 @@ private:
     int m_playPauseBitmap = kPlayBitmap;
     std::string m_clockDigits = "000";
     std::string m_clockCount = kInitialClockCount;
+    std::set<std::string, std::less<>> m_unreachable;
+    std::set<std::string, std::less<>> m_reinitPending;
+    bool m_teamOnly = false;
+    std::deque<StrayCommandEntry> m_strayCommands;
+    long long m_strayCount = 0;
+    std::function<void(int)> m_speedHandler;
+    int m_speed = 1;
 };
 
 } // namespace halyx
