@@ -6,6 +6,8 @@
 //
 // Output, one line each, flushed:
 //   READY <name> <port>        registered at the name server, listening on port
+//   MAP <address> <n> bytes    the map address of init_sim was read (MAP <address> ERROR <why>
+//                              when it could not be; --no-fetch-maps leaves maps alone)
 //   RECV <message>             a message received, as it arrived
 //   SEND <message>             a message sent, as written on the wire
 //   FLOOD <n> commands to <r>  a flood was handed to the communicator
@@ -51,7 +53,8 @@ std::string OneLine(const std::string& text) {
 int Usage(const std::string& why) {
     std::fprintf(stderr,
                  "halyx-station: %s\nusage: halyx-station --name NAME [--ans HOST:PORT] "
-                 "[--seed N] [--behaviour quiet|active] [--flood N] [--to NAME] [--no-echo]\n",
+                 "[--seed N] [--behaviour quiet|active] [--flood N] [--to NAME] [--no-echo]\n"
+                 "       [--no-fetch-maps]\n",
                  why.c_str());
     return 2;
 }
@@ -75,6 +78,7 @@ int main(int argc, char** argv) {
     long long flood = 0;
     long long registerTimeoutMs = 10000;
     bool echo = true;
+    bool fetchMaps = true;
     halyx::StationBehaviour behaviour = halyx::StationBehaviour::Quiet;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -110,6 +114,8 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--no-echo") {
             echo = false;
+        } else if (arg == "--no-fetch-maps") {
+            fetchMaps = false;
         } else if (arg == "--help" || arg == "-h") {
             Usage("a synthetic station");
             return 0;
@@ -122,6 +128,7 @@ int main(int argc, char** argv) {
 
     halyx::CStationAgent agent(name, behaviour, static_cast<std::uint64_t>(seed), Print);
     agent.set_debug_sink([](const std::string& line) { Print("DIAG " + OneLine(line)); });
+    agent.set_fetch_maps(fetchMaps);
     halyx::CNetContainer container(agent);
     if (container.CreateContainer(argc, argv, 0) == 0) {
         Print("ERROR unable to start the agent");

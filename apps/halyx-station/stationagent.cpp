@@ -4,6 +4,7 @@
 #include "external/agentkit/communicator.h"
 #include "external/kqml/message.h"
 #include "external/kqml/parser.h"
+#include "scenario/mapsource.h"
 
 #include <cstdarg>
 #include <cstdio>
@@ -174,9 +175,29 @@ void CStationAgent::ReadScenario(const std::string& scenario) {
     if (!parser.parse_message(scenario)) {
         return;
     }
+    FetchMap(parser.find_text("map"));
     m_radarIds = UnitIds(parser.find_text("radar"));
     m_interceptorIds = UnitIds(parser.find_text("interceptors"));
     m_incursionIds = UnitIds(parser.find_text("incursions"));
+}
+
+void CStationAgent::FetchMap(const std::string& address) {
+    if (address.empty() || !m_fetchMaps) {
+        return;
+    }
+    // A player's station would draw the map; this one proves that the address can be read
+    // from here, and how much came back.
+    CMapSourceOptions options;
+    options.connectTimeoutMs = 5000;
+    options.totalTimeoutMs = 10000;
+    const CMapSourceResult map = ReadMapSource(address, options);
+    if (!map.ok) {
+        m_out("MAP " + address + " ERROR " + map.error);
+        return;
+    }
+    const bool mapData = map.text.rfind("#Brisal MapData(", 0) == 0;
+    m_out(Text("MAP %s %zu bytes%s", address.c_str(), map.text.size(),
+               mapData ? "" : " (not map data)"));
 }
 
 void CStationAgent::ReadTeam(const std::string& team) {

@@ -32,12 +32,15 @@ public:
     bool SendCommand(const std::string& receiver, int index, int clock);
 
     const std::string& console() const { return m_console; }
+    // Whether the map address of init_sim is fetched (and a MAP line printed).
+    void set_fetch_maps(bool on) { m_fetchMaps = on; }
     static int CommandCount();
 
 private:
     void Send(const std::string& receiver, const std::string& performative,
               const std::string& content);
     void ReadScenario(const std::string& scenario);
+    void FetchMap(const std::string& address);
     void ReadTeam(const std::string& team);
     void OnClock(int clock);
     std::string MissionStats() const;
@@ -59,6 +62,7 @@ private:
     int m_balloons = 0;
     int m_pendingFlood = 0;
     bool m_statsSent = false;
+    bool m_fetchMaps = true;
 };
 
 } // namespace halyx

@@ -100,7 +100,7 @@ protected:
         auto station = std::make_unique<CProgram>(
             QStringList{"--name", QString::fromStdString(name), "--ans",
                         "127.0.0.1:" + QString::number(ansPort), "--bind", "127.0.0.1",
-                        "--behaviour", behaviour, "--seed", seed},
+                        "--behaviour", behaviour, "--seed", seed, "--no-fetch-maps"},
             "halyx-station");
         EXPECT_FALSE(station->WaitLine("READY ").empty()) << "halyx-station did not start";
         return station;
