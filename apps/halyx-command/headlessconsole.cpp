@@ -108,6 +108,7 @@ CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHa
     m_page.SetCommPage(&m_commPage);
     m_chatPrinted = m_commPage.LogText().size();
     AddCommands();
+    AddSessionCommands();
 }
 
 void CHeadlessConsole::Print(const std::string& line) {
@@ -231,6 +232,7 @@ void CHeadlessConsole::PageChanged() {
             Print("CLOCK " + m_page.ClockDigits() + " " + m_page.ClockCount());
         }
     }
+    PrintSessionChanges();
 }
 
 void CHeadlessConsole::Refresh() {

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,10 @@ public:
 private:
     using Handler = std::function<bool(const std::vector<std::string>& words)>;
     void AddCommands();
+    // Running a session across machines (sessioncommands.cpp): reinit, team-only, speed,
+    // seek, health; station health and stray commands as they happen.
+    void AddSessionCommands();
+    void PrintSessionChanges();
     bool Fail(const std::string& why);
     bool WaitUntil(const std::function<bool()>& done, int timeoutSeconds, const std::string& what);
     void PrintStatus();
@@ -102,6 +107,9 @@ private:
     std::vector<StationRow> m_lastStations;
     size_t m_chatPrinted = 0;
     std::string m_lastLogPath;
+
+    std::set<std::string> m_lastUnreachable;
+    long long m_straysPrinted = 0;
 
     std::unique_ptr<QSocketNotifier> m_stdin;
     std::string m_stdinBuffer;

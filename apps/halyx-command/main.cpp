@@ -2,6 +2,7 @@
 //
 //   halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT] [--no-embedded-ans]
 //                 [--embedded-ans-port N] [--agent NAME] [--answer yes|no] [--clock-every N]
+//                 [--map-server URL | --no-map-server] [--team-only]
 //                 [framework options: --port, --bind, --host, --send-timeout-ms]
 //   halyx-command --repair-log FILE [--repair-out FILE]
 //
@@ -15,6 +16,8 @@
 #include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/nameserver.h"
 #include "external/agentkit/net/netcontainer.h"
+#include "mapserver/mapaddresses.h"
+#include "mapserver/mapserver.h"
 #include "record/logrepair.h"
 #include "scenario/defaultscenario.h"
 
@@ -22,6 +25,7 @@
 #include <QSocketNotifier>
 #include <QTcpSocket>
 
+#include <algorithm>
 #include <csignal>
 #include <unistd.h>
 
@@ -45,7 +49,8 @@ int Usage(const std::string& why) {
                  "usage: halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT]\n"
                  "                     [--no-embedded-ans] [--embedded-ans-port N] [--agent NAME]\n"
                  "                     [--answer yes|no]\n"
-                 "                     [--clock-every N] [--port N]\n"
+                 "                     [--clock-every N] [--port N] [--bind ADDRESS]\n"
+                 "                     [--map-server URL | --no-map-server] [--team-only]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -104,16 +109,28 @@ int main(int argc, char** argv) {
     bool defaultAnswer = true;
     int clockEvery = 60;
     int embeddedPort = -1;
+    bool serveMaps = true;
+    bool teamOnly = false;
+    std::string mapServerUrl;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--repair-log" || arg == "--repair-out" ||
                                 arg == "--agent" || arg == "--answer" || arg == "--clock-every" ||
-                                arg == "--embedded-ans-port";
+                                arg == "--embedded-ans-port" || arg == "--map-server";
         if (takesValue && i + 1 >= argc) {
             return Usage(arg + " needs a value");
         }
         if (arg == "--headless") {
             headless = true;
+        } else if (arg == "--no-map-server") {
+            serveMaps = false;
+        } else if (arg == "--map-server") {
+            mapServerUrl = argv[++i];
+            if (!halyx::IsMapServerUrl(mapServerUrl)) {
+                return Usage("--map-server takes an http:// or https:// address");
+            }
+        } else if (arg == "--team-only") {
+            teamOnly = true;
         } else if (arg == "--no-embedded-ans") {
             embeddedAns = false;
         } else if (arg == "--repair-log") {
@@ -214,6 +231,41 @@ int main(int argc, char** argv) {
     console.SetDefaultAnswer(defaultAnswer);
     console.SetClockEvery(clockEvery);
     agent.SetMainWindow(&console.Page());
+    if (teamOnly) {
+        console.Page().SetTeamOnly(true);
+    }
+    const int baseTickMs = container.get_tick_interval();
+    console.Page().SetSpeedHandler([&container, baseTickMs](int factor) {
+        container.set_tick_interval(std::max(1, baseTickMs / std::max(1, factor)));
+    });
+
+    // Maps the stations can fetch from their own machines (see docs/across-machines.md).
+    halyx::CMapServer mapServer;
+    halyx::CMapAddresses mapAddresses(mapServer);
+    if (!mapServerUrl.empty()) {
+        mapAddresses.UseServer(mapServerUrl);
+        halyx::CHeadlessConsole::Print("MAPSERVER elsewhere: " + mapServerUrl);
+    } else if (serveMaps) {
+        const int agentPort = container.get_communicator()->get_port();
+        if (!mapAddresses.Serve(halyx::DefaultMapFolder(), options.bind, agentPort, error)) {
+            std::fprintf(stderr, "halyx-command: cannot start the map server: %s\n", error.c_str());
+            return 1;
+        }
+        halyx::CHeadlessConsole::Print("MAPSERVER listening on " +
+                                       (options.bind.empty() ? std::string("*") : options.bind) +
+                                       ":" + std::to_string(mapServer.Port()) + ", " +
+                                       std::to_string(mapServer.FileCount()) + " maps");
+    }
+    if (mapAddresses.Active()) {
+        agent.SetMapAddressResolver([&](const std::string& address) {
+            return mapAddresses.Resolve(address, [&] {
+                std::string host;
+                std::string port;
+                return agent.LookupStation(console.Page().AgentName(), host, port) ? host
+                                                                                   : std::string();
+            });
+        });
+    }
     console.Page().FillRegistrationFields(agentName, container.get_communicator()->get_port(),
                                           ansHost, ansPort);
     halyx::CHeadlessConsole::Print(
