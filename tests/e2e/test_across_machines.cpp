@@ -1,0 +1,336 @@
+// A session as a laboratory runs it across machines, on loopback addresses: the console on
+// 127.0.0.3 serves its maps and a station on 127.0.0.2 fetches its map by the served address;
+// nothing else on the map server is reachable. A station killed mid-mission is reported lost
+// and back, re-initialized, carried on by the clock, and its later commands are logged; the log
+// with its health notes plays back as the recording says, and a seek to minute 500 at x8
+// releases exactly the recorded commands from 500 on, each at its minute.
+#include "common/numtext.h"
+#include "external/kqml/parser.h"
+#include "record/simeventstore.h"
+
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <sstream>
+
+namespace halyx {
+namespace {
+
+struct Wire {
+    std::string sender, command, content;
+    int clock = -1;
+};
+
+Wire ReadWire(const std::string& text) {
+    Wire w;
+    CParser message;
+    CParser content;
+    if (message.parse_message(text) && content.parse_message(message.find_text("content"))) {
+        w.sender = message.find_text("sender");
+        w.content = message.find_text("content");
+        w.content = w.content.substr(1, w.content.size() - 2);
+        w.command = content.find_text("command");
+        w.clock = ReadInt(content.find_text("clock"));
+    }
+    return w;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(path));
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::unique_ptr<QProcess> Start(const std::string& program, const QStringList& args,
+                                const std::string& output) {
+    auto process = std::make_unique<QProcess>();
+    process->setStandardOutputFile(QString::fromStdString(output));
+    process->setStandardErrorFile(QString::fromStdString(output + ".err"));
+    process->start(QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/" + program), args);
+    EXPECT_TRUE(process->waitForStarted(10000)) << program;
+    return process;
+}
+
+// The first line of the file that starts with prefix; "" when none came within the time.
+std::string WaitForLine(const std::string& path, const std::string& prefix, int ms = 60000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        for (const std::string& line : Lines(path)) {
+            if (line.rfind(prefix, 0) == 0) {
+                return line;
+            }
+        }
+        QThread::msleep(10);
+    }
+    return {};
+}
+
+// One raw request to the map server; the status code of the answer (0: no answer).
+int StatusOf(const QString& host, int port, const std::string& request) {
+    QTcpSocket socket;
+    socket.connectToHost(host, static_cast<quint16>(port));
+    if (!socket.waitForConnected(3000)) {
+        return 0;
+    }
+    socket.write(request.data(), static_cast<qint64>(request.size()));
+    std::string answer;
+    while (answer.find("\r\n") == std::string::npos && socket.waitForReadyRead(3000)) {
+        answer += socket.readAll().toStdString();
+    }
+    return answer.size() > 12 ? ReadInt(answer.substr(9, 3)) : 0;
+}
+
+// "minute sender content" of the replayed station commands a station received in one
+// playback section of its output, [begin, end).
+std::vector<std::string> Replayed(const std::vector<std::string>& lines, size_t begin, size_t end) {
+    std::vector<std::string> received;
+    int clock = -1;
+    for (size_t i = begin; i < end; ++i) {
+        if (lines[i].rfind("RECV ", 0) != 0) {
+            continue;
+        }
+        const Wire w = ReadWire(lines[i].substr(5));
+        if (w.command == "clock_sync") {
+            clock = w.clock;
+        } else if (w.command != "init_playback" && w.command != "start_sim" &&
+                   w.command != "mission_complete" && w.command != "weather_data" &&
+                   w.command != "stop_playback" && w.command != "reset_sim") {
+            received.push_back(std::to_string(clock) + " " + w.sender + " " + w.content);
+        }
+    }
+    return received;
+}
+
+std::vector<std::string> Expected(const CSimEventStore& store, const std::string& station,
+                                  int fromMinute) {
+    std::vector<std::string> expected;
+    for (size_t e = 0; e < store.Count(); ++e) {
+        const CSimEvent& event = store.At(e);
+        if (event.clockTime >= fromMinute &&
+            (event.receiver.empty() || event.receiver == station)) {
+            expected.push_back(std::to_string(event.clockTime) + " " +
+                               (event.sender.empty() ? "Lab-HalyxCommand" : event.sender) + " " +
+                               event.content);
+        }
+    }
+    return expected;
+}
+
+size_t FindRecv(const std::vector<std::string>& lines, size_t from, const std::string& command) {
+    for (size_t i = from; i < lines.size(); ++i) {
+        if (lines[i].rfind("RECV ", 0) == 0 && ReadWire(lines[i].substr(5)).command == command) {
+            return i;
+        }
+    }
+    return lines.size();
+}
+
+TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
+    int argc = 1;
+    char name[] = "test_e2e_across";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const std::string home = std::string(std::getenv("HALYX_HOME")) + "/across/";
+    std::filesystem::remove_all(home);
+    std::filesystem::create_directories(home);
+
+    auto ans = Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
+    const std::string listening = WaitForLine(home + "ans.out", "listening on");
+    ASSERT_FALSE(listening.empty());
+    const QString ansAddress =
+        QString::fromStdString("127.0.0.1" + listening.substr(listening.rfind(':')));
+    auto alpha = Start("halyx-station",
+                       {"--name", "ALPHA", "--ans", ansAddress, "--bind", "127.0.0.2", "--host",
+                        "127.0.0.2", "--behaviour", "active", "--seed", "21"},
+                       home + "ALPHA.out");
+    auto bravo = Start("halyx-station",
+                       {"--name", "BRAVO", "--ans", ansAddress, "--bind", "127.0.0.1",
+                        "--behaviour", "active", "--seed", "22"},
+                       home + "BRAVO.out");
+    ASSERT_FALSE(WaitForLine(home + "ALPHA.out", "READY").empty());
+    ASSERT_FALSE(WaitForLine(home + "BRAVO.out", "READY").empty());
+
+    const std::string log = home + "logs/Across.xml";
+    std::ofstream(home + "session.txt")
+        << "register\nwait agents 2 timeout=60\nadd ALPHA BRAVO\n"
+        << "init name=Across folder=" << home << "logs\n"
+        << "wait initialized timeout=60\nstart\n"
+        << "wait lost BRAVO timeout=120\nwait back BRAVO timeout=120\nreinit BRAVO\n"
+        << "wait status BRAVO Running timeout=60\nwait end timeout=300\n"
+        << "wait quiet 1000 timeout=60\nsummary\nreset yes\n"
+        << "playback on\nload-experiment " << log << "\ninit-playback\n"
+        << "wait initialized timeout=60\nspeed 16\nplay\nwait end timeout=300\n"
+        << "wait quiet 500 timeout=60\nstop\n"
+        << "seek 500\nspeed 8\nplay\nwait end timeout=300\nwait quiet 500 timeout=60\nstop\n"
+        << "wait ms 300\nquit\n";
+    auto console = Start("halyx-command",
+                         {"--headless", QString::fromStdString(home + "session.txt"), "--ans",
+                          ansAddress, "--no-embedded-ans", "--tick-ms", "25", "--clock-every", "10",
+                          "--bind", "127.0.0.3", "--host", "127.0.0.3"},
+                         home + "console.out");
+
+    // The map server listens where the agent does, and only there.
+    const std::string served = WaitForLine(home + "console.out", "MAPSERVER listening on");
+    ASSERT_FALSE(served.empty()) << ReadFile(home + "console.out.err");
+    const int mapPort = ReadInt(served.substr(served.rfind(':') + 1));
+    const std::string host = "Host: 127.0.0.3\r\n\r\n";
+    EXPECT_EQ(StatusOf("127.0.0.3", mapPort, "GET /maps/world.txt HTTP/1.1\r\n" + host), 200);
+    EXPECT_EQ(StatusOf("127.0.0.1", mapPort, "GET /maps/world.txt HTTP/1.1\r\n" + host), 0);
+    for (const char* target : {"/maps/../../../etc/passwd", "/maps/%2e%2e/%2e%2e/etc/passwd",
+                               "/maps/%2e%2e%2fCMakeCache.txt", "/etc/passwd", "//etc/passwd"}) {
+        const int status =
+            StatusOf("127.0.0.3", mapPort, std::string("GET ") + target + " HTTP/1.1\r\n" + host);
+        EXPECT_TRUE(status == 404 || status == 403) << target << " answered " << status;
+    }
+
+    // The station on the other address fetched its map from the console by the served address.
+    const std::string mapLine = WaitForLine(home + "ALPHA.out", "MAP ");
+    const std::string atlantic =
+        ReadFile(std::string(HALYX_SOURCE_DIR) + "/data/maps/atlantic.txt");
+    EXPECT_EQ(mapLine, "MAP http://127.0.0.3:" + std::to_string(mapPort) + "/maps/atlantic.txt " +
+                           std::to_string(atlantic.size()) + " bytes");
+
+    // BRAVO dies at minute 300 and comes back at 310.
+    ASSERT_FALSE(WaitForLine(home + "console.out", "CLOCK 300", 120000).empty());
+    bravo->kill();
+    QElapsedTimer sinceDeath;
+    sinceDeath.start();
+    bravo->waitForFinished(5000);
+    const std::string lost = WaitForLine(home + "console.out", "STATION BRAVO lost", 10000);
+    const qint64 noticedMs = sinceDeath.elapsed();
+    ASSERT_FALSE(lost.empty());
+    EXPECT_LT(noticedMs, 2000) << "a killed station must be reported within 2 s";
+    std::printf("station death reported after %lld ms\n", static_cast<long long>(noticedMs));
+    ASSERT_FALSE(WaitForLine(home + "console.out", "CLOCK 310", 60000).empty());
+    auto bravo2 = Start("halyx-station",
+                        {"--name", "BRAVO", "--ans", ansAddress, "--bind", "127.0.0.1",
+                         "--behaviour", "active", "--seed", "23"},
+                        home + "BRAVO2.out");
+
+    ASSERT_TRUE(console->waitForFinished(400000));
+    const std::string transcript = ReadFile(home + "console.out");
+    ASSERT_EQ(console->exitCode(), 0) << transcript << ReadFile(home + "console.out.err");
+    const size_t lostAt = transcript.find("STATION BRAVO lost");
+    const size_t backAt = transcript.find("STATION BRAVO back");
+    ASSERT_NE(backAt, std::string::npos) << transcript;
+    EXPECT_LT(lostAt, backAt);
+    EXPECT_NE(transcript.find("REINIT BRAVO"), std::string::npos);
+    EXPECT_TRUE(
+        std::regex_search(transcript, std::regex("SUMMARY [1-9][0-9]* messages lost to unreachable "
+                                                 "stations BRAVO=[1-9]")))
+        << transcript;
+    for (auto* process : {alpha.get(), bravo2.get()}) {
+        process->terminate();
+        process->waitForFinished(5000);
+    }
+    ans->terminate();
+    ans->waitForFinished(5000);
+
+    // The log: the notes inside the events, lost before back, at the minutes of the outage.
+    const std::string text = ReadFile(log);
+    std::smatch notes;
+    ASSERT_TRUE(std::regex_search(text, notes,
+                                  std::regex("<!-- station BRAVO unreachable at clock ([0-9]+) "
+                                             "-->\n(?:.*\n)*?<!-- station BRAVO back at clock "
+                                             "([0-9]+) -->\n")))
+        << text;
+    const int lostMinute = std::stoi(notes[1]);
+    const int backMinute = std::stoi(notes[2]);
+    EXPECT_GE(lostMinute, 300);
+    EXPECT_LT(lostMinute, 320);
+    EXPECT_GE(backMinute, 310);
+    EXPECT_LT(text.find("<SimEvents>"), static_cast<size_t>(notes.position(0)));
+    EXPECT_LT(static_cast<size_t>(notes.position(0)), text.find("</SimEvents>"));
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(text.c_str()));
+    CSimEventStore store;
+    store.LoadEvents(doc.child("HalyxSimLog").child("SimEvents"));
+    // Without the notes the log loads into the same records.
+    const std::string plain = std::regex_replace(text, std::regex("<!--[^\n]*-->\n"), "");
+    pugi::xml_document plainDoc;
+    ASSERT_TRUE(plainDoc.load_string(plain.c_str()));
+    CSimEventStore plainStore;
+    plainStore.LoadEvents(plainDoc.child("HalyxSimLog").child("SimEvents"));
+    ASSERT_EQ(store.Count(), plainStore.Count());
+    for (size_t i = 0; i < store.Count(); ++i) {
+        EXPECT_EQ(store.At(i), plainStore.At(i)) << i;
+    }
+
+    // The restarted BRAVO: init_sim, start_sim and the clock again, and what it sent from then
+    // on is in the log.
+    const std::vector<std::string> b2 = Lines(home + "BRAVO2.out");
+    const size_t init = FindRecv(b2, 0, "init_sim");
+    const size_t start = FindRecv(b2, init, "start_sim");
+    const size_t sync = FindRecv(b2, start, "clock_sync");
+    ASSERT_LT(sync, b2.size()) << "the restarted station was not carried on";
+    EXPECT_GE(ReadWire(b2[sync].substr(5)).clock, 310);
+    std::vector<std::string> sentAfter;
+    const size_t reset = FindRecv(b2, sync, "reset_sim");
+    for (size_t i = sync; i < reset; ++i) {
+        const Wire w = ReadWire(b2[i].size() > 5 ? b2[i].substr(5) : "");
+        if (b2[i].rfind("SEND ", 0) == 0 && (w.command == "activate" || w.command == "deploy" ||
+                                             w.command == "abort" || w.command == "intercept")) {
+            sentAfter.push_back(w.command);
+        }
+    }
+    ASSERT_FALSE(sentAfter.empty()) << "the restarted station sent no command to check";
+    std::vector<std::string> loggedAfter;
+    const std::map<std::string, std::string> commandOf = {{"ResourceActivate", "activate"},
+                                                          {"DeployResource", "deploy"},
+                                                          {"Abort", "abort"},
+                                                          {"InterceptInc", "intercept"}};
+    for (pugi::xml_node event : doc.child("HalyxSimLog").child("SimEvents").children("Event")) {
+        const auto command = commandOf.find(event.attribute("Name").value());
+        if (std::string(event.attribute("From").value()) == "BRAVO" &&
+            event.attribute("ClockTime").as_int() >= backMinute && command != commandOf.end()) {
+            loggedAfter.push_back(command->second);
+        }
+    }
+    EXPECT_EQ(loggedAfter, sentAfter);
+
+    // Playback at x16 brings each station the recorded commands at their minutes; then a seek
+    // to 500 at x8 brings exactly those from 500 on.
+    const std::map<std::string, std::string> outputs = {{"ALPHA", "ALPHA.out"},
+                                                        {"BRAVO", "BRAVO2.out"}};
+    for (const auto& [station, file] : outputs) {
+        const std::vector<std::string> lines = Lines(home + file);
+        const size_t playback = FindRecv(lines, FindRecv(lines, 0, "reset_sim"), "init_playback");
+        const size_t firstStop = FindRecv(lines, playback, "stop_playback");
+        // The console may leave before the last stop_playback is out: the section ends there.
+        const size_t secondStop = FindRecv(lines, firstStop + 1, "stop_playback");
+        ASSERT_LT(firstStop, lines.size()) << station;
+        ASSERT_LT(FindRecv(lines, firstStop, "mission_complete"), secondStop) << station;
+        const std::vector<std::string> whole = Replayed(lines, playback, firstStop);
+        EXPECT_EQ(whole, Expected(store, station, 0)) << station;
+        const std::vector<std::string> fromSeek = Replayed(lines, firstStop + 1, secondStop);
+        const std::vector<std::string> expected = Expected(store, station, 500);
+        ASSERT_FALSE(expected.empty()) << station;
+        EXPECT_EQ(fromSeek, expected) << station;
+    }
+}
+
+} // namespace
+} // namespace halyx
