@@ -463,12 +463,10 @@ void CHalyxCommand::SeekPlayback(int minute) {
     minute = std::clamp(minute, 0, kLaunchWindow);
     m_events.SeekTo(minute);
     m_clock = minute;
-    if (m_started) {
-        const std::string sync = Format(kClockSyncTemplate, minute);
-        const std::vector<std::string> team = m_team;
-        for (const std::string& member : team) {
-            SendKqml("tell", member, sync);
-        }
+    const std::string sync = Format(kClockSyncTemplate, minute);
+    const std::vector<std::string> team = m_team;
+    for (const std::string& member : team) {
+        SendKqml("tell", member, sync);
     }
     m_console->ShowClock(minute);
 }

@@ -154,8 +154,8 @@ public:
     long long StrayCount() const { return m_strays; }
 
     // Playback navigation: clock := minute, the store's cursor on the first record at or after
-    // it (rewinding first when going back), and, while playing, clock_sync minute to the team
-    // at once. The tick of that minute then releases its records as usual.
+    // it (rewinding first when going back), and clock_sync minute to the team at once. The tick
+    // of that minute (when playing) then releases its records as usual.
     void SeekPlayback(int minute);
 
 private:

@@ -3,6 +3,8 @@
 // (parent folders, encoded dots, absolute paths, links out of the folder, other methods).
 #include "mapserver/mapserver.h"
 
+#include "testapp.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -82,12 +84,7 @@ Reply Get(quint16 port, const std::string& target) {
 
 class MapServing : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_mapserver";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication app(argc, argv);
-    }
+    static void SetUpTestSuite() { test::TestApp(); }
 
     void SetUp() override {
         m_root = fs::path(std::getenv("HALYX_HOME")) /
