@@ -79,6 +79,19 @@ TEST_F(StationHealth, StationsAreSentTheResolvedMapButTheScenarioKeepsItsOwn) {
     EXPECT_NE(comm.sent()[0].content.find("http://console:7001/maps/atlantic.txt"),
               std::string::npos);
     EXPECT_FALSE(agent.ReInitStation("CHARLIE"));
+
+    // In playback a restarted station is asked to play back, and joins a running playback.
+    console.playback = true;
+    agent.StartSim();
+    comm.clear_sent();
+    EXPECT_TRUE(agent.ReInitStation("BRAVO"));
+    ASSERT_EQ(comm.sent().size(), 2u);
+    EXPECT_EQ(comm.sent()[0].content.rfind("ask :command init_playback :scenario (tell :map ", 0),
+              0u);
+    EXPECT_EQ(comm.sent()[1].content.rfind("tell :command start_sim :clock 1 :scenario (none) "
+                                           ":team (tell :number 2 :client0 ALPHA :client1 BRAVO",
+                                           0),
+              0u);
 }
 
 } // namespace
