@@ -450,4 +450,21 @@ void CInitPage::AddChatEntry(std::string_view to, std::string_view from, std::st
     }
 }
 
+void CInitPage::ReportLogTrouble(const std::string& reason) {
+    m_view.ShowMessage(Format(kLogTroubleFormat, reason.c_str()));
+}
+
+bool CInitPage::CanMoveLog() const {
+    return m_log.IsOpen();
+}
+
+bool CInitPage::MoveLog(const std::string& folder) {
+    std::string error;
+    if (!m_log.Move(folder, error)) {
+        m_view.ShowMessage(Format(kLogMoveFailedFormat, error.c_str()));
+        return false;
+    }
+    return true;
+}
+
 } // namespace halyx
