@@ -38,9 +38,9 @@ std::string Program(const std::string& name) {
 
 // A program whose output is read through pipes (never a file, which the file-size limit of the
 // disk-full case would cut short).
-class Run {
+class Piped {
 public:
-    Run(const std::string& program, const QStringList& args, rlim_t fileSizeLimit = 0) {
+    Piped(const std::string& program, const QStringList& args, rlim_t fileSizeLimit = 0) {
         if (fileSizeLimit > 0) {
             m_process.setChildProcessModifier([fileSizeLimit] {
                 rlimit limit{};
@@ -52,7 +52,7 @@ public:
         m_process.start(QString::fromStdString(Program(program)), args);
         EXPECT_TRUE(m_process.waitForStarted(10000)) << program;
     }
-    ~Run() {
+    ~Piped() {
         if (m_process.state() != QProcess::NotRunning) {
             m_process.kill();
             m_process.waitForFinished(5000);
@@ -209,9 +209,9 @@ const std::vector<std::string> kTeam = {"ALPHA", "BRAVO", "CHARLIE"};
 TEST_F(LogFaults, QuitOrTheEndOfTheScriptDuringARunClosesTheLogWithTheTeam) {
     for (const std::string ending : {"quit\n", ""}) {
         const std::string name = ending.empty() ? "ScriptEnds" : "Quit";
-        Run console("halyx-command",
-                    ConsoleArgs(Script(name, InitLines(name, s_home + "logs") +
-                                                 "start\nwait clock 40 timeout=60\n" + ending)));
+        Piped console("halyx-command",
+                      ConsoleArgs(Script(name, InitLines(name, s_home + "logs") +
+                                                   "start\nwait clock 40 timeout=60\n" + ending)));
         EXPECT_EQ(console.Finish(120), 0) << console.All();
         EXPECT_EQ(TeamOf(s_home + "logs/" + name + ".xml"), kTeam) << name;
     }
@@ -234,7 +234,7 @@ TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
         const std::string name = moment.name;
         const std::string log = s_home + "killed/" + name + ".xml";
         {
-            Run console(
+            Piped console(
                 "halyx-command",
                 ConsoleArgs(Script(name, "register\nwait agents 3 timeout=60\nadd ALPHA "
                                          "BRAVO CHARLIE\ninit name=" +
@@ -243,7 +243,7 @@ TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
             ASSERT_TRUE(console.WaitFor("KILL ME", 200)) << console.All();
             console.KillNine();
         }
-        Run repair("halyx-command", {"--repair-log", QString::fromStdString(log)});
+        Piped repair("halyx-command", {"--repair-log", QString::fromStdString(log)});
         ASSERT_EQ(repair.Finish(60), 0) << repair.All();
         EXPECT_NE(
             repair.Out().find("The team (ALPHA, BRAVO, CHARLIE) was taken from the team line"),
@@ -252,11 +252,11 @@ TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
         const std::string repaired = s_home + "killed/" + name + "_repaired.xml";
         EXPECT_EQ(TeamOf(repaired), kTeam);
 
-        Run playback("halyx-command",
-                     ConsoleArgs(Script(name + "Playback",
-                                        "register\nplayback on\nload-experiment " + repaired +
-                                            "\ninit-playback\nwait initialized timeout=60\nplay\n"
-                                            "wait replayed timeout=120\nstop\nquit\n")));
+        Piped playback("halyx-command",
+                       ConsoleArgs(Script(name + "Playback",
+                                          "register\nplayback on\nload-experiment " + repaired +
+                                              "\ninit-playback\nwait initialized timeout=60\nplay\n"
+                                              "wait replayed timeout=120\nstop\nquit\n")));
         EXPECT_EQ(playback.Finish(200), 0) << playback.All();
         EXPECT_NE(playback.Out().find("LOADED " + repaired + ": 3 stations"), std::string::npos)
             << playback.All();
@@ -339,7 +339,7 @@ TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
         for (const char* station : kStations) {
             offsets[station] = ReadFile(s_home + station + ".out").size();
         }
-        Run console("halyx-command", ConsoleArgs("-"), limit);
+        Piped console("halyx-command", ConsoleArgs("-"), limit);
         console.Send(InitLines(name, s_home + "full") + "start\n");
         ASSERT_TRUE(console.WaitFor("ERROR: experiment log: cannot write " + s_home + "full/" +
                                         name + ".xml: File too large (disk full?)",
