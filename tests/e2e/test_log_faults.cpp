@@ -245,10 +245,13 @@ TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
         }
         Piped repair("halyx-command", {"--repair-log", QString::fromStdString(log)});
         ASSERT_EQ(repair.Finish(60), 0) << repair.All();
-        EXPECT_NE(
-            repair.Out().find("The team (ALPHA, BRAVO, CHARLIE) was taken from the team line"),
-            std::string::npos)
-            << repair.All();
+        // After the mission end the log has its team section; before, the team line gives it.
+        if (name != "AfterEnd") {
+            EXPECT_NE(
+                repair.Out().find("The team (ALPHA, BRAVO, CHARLIE) was taken from the team line"),
+                std::string::npos)
+                << repair.All();
+        }
         const std::string repaired = s_home + "killed/" + name + "_repaired.xml";
         EXPECT_EQ(TeamOf(repaired), kTeam);
 
@@ -330,7 +333,7 @@ std::map<std::string, std::vector<std::string>> LoggedEvents(const std::string& 
 
 TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
     // Room for the log's head and some minutes of the run.
-    const rlim_t limit = 400 * 1024;
+    const rlim_t limit = 500 * 1024; // the default scenario alone takes 450 KB
     for (const bool move : {true, false}) {
         SCOPED_TRACE(move ? "moved" : "not moved");
         const std::string name = move ? "Moved" : "Stuck";
