@@ -119,6 +119,10 @@ CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHa
     AddCommands();
 }
 
+CHeadlessConsole::~CHeadlessConsole() {
+    m_log.SetWriteTroubleHandler(nullptr);
+}
+
 void CHeadlessConsole::Print(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
     std::fputc('\n', stdout);

@@ -35,6 +35,8 @@ public:
 
     CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHalyxCommand& agent,
                      CAgentContainer& container);
+    // The log outlives the console: it must not call back into it.
+    ~CHeadlessConsole() override;
 
     CInitPage& Page() { return m_page; }
     CCommPage& CommPage() { return m_commPage; }

@@ -82,32 +82,30 @@ std::string ErrorText(int error) {
     return std::strerror(error);
 }
 
-// Copies the first size bytes of the file at from to the open file to. 0 or the error.
-int CopyPrefix(const std::string& from, size_t size, int to, std::string& what) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        what = "cannot read " + from;
-        return errno;
-    }
+// Copies the first size bytes of the open file from to the open file to. 0 or the error; what
+// says which side failed.
+int CopyPrefix(int from, const std::string& fromPath, size_t size, int to, std::string& what) {
     std::vector<char> buffer(size_t{1} << 20);
     size_t copied = 0;
-    int error = 0;
-    while (copied < size && error == 0) {
-        const ssize_t n = ::read(in, buffer.data(), std::min(buffer.size(), size - copied));
+    while (copied < size) {
+        const ssize_t n = ::pread(from, buffer.data(), std::min(buffer.size(), size - copied),
+                                  static_cast<off_t>(copied));
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n <= 0) {
-            what = "cannot read " + from;
-            error = n < 0 ? errno : EIO; // the file shrank under the log
-            break;
+            what = "cannot read " + fromPath;
+            return n < 0 ? errno : EIO; // the file shrank under the log
         }
         size_t written = 0;
-        error = WriteSome(to, std::string_view(buffer.data(), static_cast<size_t>(n)), written);
+        if (const int error =
+                WriteSome(to, std::string_view(buffer.data(), static_cast<size_t>(n)), written);
+            error != 0) {
+            return error;
+        }
         copied += written;
     }
-    ::close(in);
-    return error;
+    return 0;
 }
 
 bool IsAllBlank(std::string_view text) {
@@ -149,7 +147,9 @@ bool CExperimentLog::Open(const std::string& folder, const std::string& name,
     // A folder that cannot be made shows when the file cannot be created.
     CreatePath(where);
     m_path = where + name + ".xml";
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Read access too: a move copies what is written from this very file, even if someone
+    // renamed or removed it meanwhile.
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_fd < 0) {
         m_lastError = Format(kLogCreateFailedFormat, m_path.c_str(), ErrorText(errno).c_str());
         return false;
@@ -246,13 +246,13 @@ bool CExperimentLog::Move(const std::string& folder, std::string& error) {
         error = "the log is already in " + where;
         return false;
     }
-    const int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         error = "cannot create " + target + ": " + ErrorText(errno);
         return false;
     }
     std::string what = "cannot write " + target;
-    int failure = CopyPrefix(m_path, m_written, fd, what);
+    int failure = CopyPrefix(m_fd, m_path, m_written, fd, what);
     size_t keptWritten = 0;
     if (failure == 0) {
         failure = WriteSome(fd, std::string_view(m_kept).substr(m_keptHead), keptWritten);

@@ -172,6 +172,21 @@ TEST(LogDiskFull, AMoveThatCannotBeDoneKeepsEverythingWhereItWas) {
     ExpectChatsInOrder(loaded->events, 10);
 }
 
+TEST(LogDiskFull, AMoveBringsTheWrittenPartEvenWhenItsFileWasRemoved) {
+    const std::string folder = FreshFolder("removed");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    Chat(log, 0, 10);
+    std::filesystem::remove(folder + "run.xml");
+    std::string error;
+    ASSERT_TRUE(log.Move(folder + "safe", error)) << error;
+    Chat(log, 10, 12);
+    EXPECT_TRUE(log.Close());
+    const auto loaded = LoadFile(folder + "safe/run.xml");
+    ASSERT_TRUE(loaded->result) << loaded->result.detail;
+    ExpectChatsInOrder(loaded->events, 12);
+}
+
 TEST(LogDiskFull, ALogThatCannotBeCreatedSaysWhy) {
     const std::string folder = FreshFolder("toosmall");
     CExperimentLog log;
