@@ -6,7 +6,6 @@
 #include "common/xmlescape.h"
 #include "record/keywordlist.h"
 #include "record/missionstats.h"
-
 #include "record/teamline.h"
 
 #include <algorithm>

@@ -10,6 +10,7 @@
 //         view.ShowMessage(log.LastError());
 //     log.LogInitSim();
 //     log.LogTeamMode("Multiplayer");
+//     log.LogTeam(team);                         // the team line, and the team for Close
 //     log.LogDeployResource(clock, sender, ...);  // one Log... call per event, as it happens
 //     log.EndSimEvents(TeamMembersXml(team));    // mission end or reset; written once per file
 //     log.Close();                               // reset, or the program ends
