@@ -477,9 +477,8 @@ void CHeadlessConsole::AddCommands() {
             "wait clock N|end|initialized|replayed|quiet MS|agents N|agent NAME|ms N [timeout=S] | "
             "answer yes|no | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "
             "log move FOLDER | load-scenario FILE.hsf | save-scenario FOLDER NAME | generate N "
-            "FOLDER [radars=R] "
-            "[interceptors=I] [incursions=C] | status | summary | "
-            "echo TEXT | quit");
+            "FOLDER [radars=R] [interceptors=I] [incursions=C] | status | summary | echo TEXT | "
+            "quit");
         return true;
     };
     m_commands["echo"] = [](const std::vector<std::string>& words) {

@@ -177,9 +177,9 @@ const char* MissingSectionName(unsigned complete) {
 
 std::string JoinNames(const std::vector<std::string>& names) {
     std::string out;
-    for (const std::string& name : names) {
-        out += out.empty() ? "" : ", ";
-        out += name;
+    for (size_t i = 0; i < names.size(); ++i) {
+        out += i == 0 ? "" : ", ";
+        out += names[i];
     }
     return out;
 }
