@@ -107,8 +107,21 @@ CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHa
           }) {
     m_page.SetCommPage(&m_commPage);
     m_chatPrinted = m_commPage.LogText().size();
+    m_log.SetWriteTroubleHandler([this](const std::string& reason) {
+        if (m_log.KeptBytes() > 0 && m_log.IsOpen()) {
+            Print("ERROR: experiment log: " + reason +
+                  "; the events that follow are kept in memory: log move FOLDER continues the "
+                  "log there");
+        } else {
+            Print("ERROR: experiment log: " + reason);
+        }
+    });
     AddCommands();
     AddSessionCommands();
+}
+
+CHeadlessConsole::~CHeadlessConsole() {
+    m_log.SetWriteTroubleHandler(nullptr);
 }
 
 void CHeadlessConsole::Print(const std::string& line) {
@@ -305,16 +318,17 @@ void CHeadlessConsole::Finish() {
         return;
     }
     m_finished = true;
+    // However the console ends, a log still open ends with the team, as at a reset.
+    m_agent.CloseExperimentLog();
+    if (m_log.LostData() && m_status == kOk) {
+        m_status = kLogLost;
+    }
     m_stdin.reset();
     QCoreApplication::exit(m_status);
 }
 
 void CHeadlessConsole::Interrupt(int status) {
     Print("INTERRUPTED: closing the experiment log and leaving");
-    // The team is known, so the log ends with it rather than with an empty team section.
-    if (m_log.IsOpen()) {
-        m_agent.EndSim();
-    }
     m_status = status;
     Finish();
 }
@@ -464,9 +478,9 @@ void CHeadlessConsole::AddCommands() {
             "playback on|off [yes|no] | load-experiment FILE | init-playback | play | stop | "
             "wait clock N|end|initialized|replayed|quiet MS|agents N|agent NAME|ms N [timeout=S] | "
             "answer yes|no | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "
-            "load-scenario FILE.hsf | save-scenario FOLDER NAME | generate N FOLDER [radars=R] "
-            "[interceptors=I] [incursions=C] | status | summary | "
-            "echo TEXT | quit");
+            "log move FOLDER | load-scenario FILE.hsf | save-scenario FOLDER NAME | generate N "
+            "FOLDER [radars=R] [interceptors=I] [incursions=C] | status | summary | echo TEXT | "
+            "quit");
         return true;
     };
     m_commands["echo"] = [](const std::vector<std::string>& words) {
@@ -822,6 +836,20 @@ void CHeadlessConsole::AddCommands() {
         if (!result.Complete()) {
             return Fail("generation stopped: " + result.error);
         }
+        return true;
+    };
+    m_commands["log"] = [this](const std::vector<std::string>& words) {
+        if (words.size() != 3 || words[1] != "move") {
+            return Fail("log move FOLDER");
+        }
+        if (!m_page.CanMoveLog()) {
+            return Fail("no experiment log is open");
+        }
+        if (!m_page.MoveLog(words[2])) {
+            return Fail("the experiment log was not moved");
+        }
+        m_lastLogPath = m_log.FilePath();
+        Print("LOG MOVED " + m_lastLogPath);
         return true;
     };
     m_commands["comm-log"] = [this](const std::vector<std::string>& words) {

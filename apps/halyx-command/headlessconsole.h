@@ -31,9 +31,13 @@ public:
     static constexpr int kOk = 0;
     static constexpr int kCommandFailed = 1;
     static constexpr int kTimedOut = 3;
+    // An experiment log lost events (they could not be written and the log was not moved).
+    static constexpr int kLogLost = 4;
 
     CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHalyxCommand& agent,
                      CAgentContainer& container);
+    // The log outlives the console: it must not call back into it.
+    ~CHeadlessConsole() override;
 
     CInitPage& Page() { return m_page; }
     CCommPage& CommPage() { return m_commPage; }
@@ -48,8 +52,8 @@ public:
     // them; ends the event loop at the end of input or at quit.
     void RunStdin();
 
-    // Ctrl-C or a termination request: stops the script and ends the event loop, so that the
-    // experiment log is closed properly on the way out.
+    // Ctrl-C or a termination request: stops the script and ends the event loop. Like quit and
+    // the end of the script, it closes the experiment log with the team on the way out.
     void Interrupt(int status);
 
     // One command; false when the script must stop (quit, or a wait that timed out).

@@ -283,6 +283,9 @@ int main(int argc, char** argv) {
         std::signal(SIGINT, OnSignal);
         std::signal(SIGTERM, OnSignal);
     }
+    // A log that reaches the file-size limit must fail its write, be reported and keep its
+    // events, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     if (script == "-") {
         console.RunStdin();

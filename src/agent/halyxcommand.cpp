@@ -384,6 +384,9 @@ CHalyxCommand::ScenarioTexts CHalyxCommand::BuildScenarioTexts() const {
 void CHalyxCommand::InitSim() {
     m_log.LogInitSim();
     m_log.LogTeamMode(m_multiplayer ? kMultiplayerMode : kSinglePlayerMode);
+    // The team goes into the log now, not only at the end, so that a log cut off by a crash
+    // still says who took part.
+    m_log.LogTeam(m_team);
     const ScenarioTexts texts = BuildScenarioTexts();
     const std::vector<int> maps = InitSimMapIndices(m_team);
     const std::vector<std::string> team = m_team;
@@ -506,6 +509,14 @@ void CHalyxCommand::EndSim() {
     // The log writes the end of the events section and the team once per file; a reset after
     // the mission end adds neither again.
     m_log.EndSimEvents(TeamMembersXml());
+}
+
+void CHalyxCommand::CloseExperimentLog() {
+    if (!m_log.IsOpen()) {
+        return;
+    }
+    EndSim();
+    m_log.Close();
 }
 
 bool CHalyxCommand::LaunchDecision() const {

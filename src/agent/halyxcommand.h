@@ -108,6 +108,10 @@ public:
     void PauseSim();
     void ResumeSim();
     void EndSim();
+    // The program is ending: the log's events section is closed with the current team and the
+    // file is closed, whichever way the program ends (quit, end of a script, a signal, the
+    // window closing). Nothing when no log is open.
+    void CloseExperimentLog();
 
     // State.
     bool Started() const { return m_started != 0; }

@@ -12,6 +12,14 @@ namespace halyx {
 std::string XmlEscape(std::string_view text);
 void AppendXmlEscaped(std::string& out, std::string_view text);
 
+// For attribute values: as XmlEscape, and tab, line feed and carriage return become character
+// references (&#9; &#10; &#13;). A reader normalises those three to blanks when they stand in an
+// attribute as themselves, so only the references bring the value back unchanged.
+void AppendXmlAttributeEscaped(std::string& out, std::string_view text);
+// For text between tags: as XmlEscape, and carriage return becomes &#13; (a reader turns a raw
+// one into a line feed). Tab and line feed stay as they are.
+void AppendXmlTextEscaped(std::string& out, std::string_view text);
+
 // True when text holds nothing XmlEscape would change.
 bool IsXmlSafe(std::string_view text);
 

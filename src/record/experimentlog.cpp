@@ -6,14 +6,19 @@
 #include "common/xmlescape.h"
 #include "record/keywordlist.h"
 #include "record/missionstats.h"
+#include "record/teamline.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cinttypes>
+#include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace halyx {
 
@@ -30,7 +35,7 @@ void AddAttribute(std::string& line, const char* name, std::string_view value) {
     line += ' ';
     line += name;
     line += "=\"";
-    AppendXmlEscaped(line, value);
+    AppendXmlAttributeEscaped(line, value);
     line += '"';
 }
 
@@ -48,21 +53,58 @@ void LocalDateAndTime(int64_t tsid, std::string& date, std::string& time) {
     time.assign(buf, std::strftime(buf, sizeof buf, "%X", &local));
 }
 
-bool WriteAll(int fd, std::string_view text) {
-    const char* p = text.data();
-    size_t left = text.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
+// Writes as much of text as the file takes. Returns 0, or the error that stopped the write;
+// written receives the number of bytes the file took either way.
+int WriteSome(int fd, std::string_view text, size_t& written) {
+    written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return errno;
         }
-        p += n;
-        left -= static_cast<size_t>(n);
+        if (n == 0) {
+            return ENOSPC;
+        }
+        written += static_cast<size_t>(n);
     }
-    return true;
+    return 0;
+}
+
+bool IsSpaceError(int error) {
+    return error == ENOSPC || error == EFBIG || error == EDQUOT;
+}
+
+std::string ErrorText(int error) {
+    return std::strerror(error);
+}
+
+// Copies the first size bytes of the open file from to the open file to. 0 or the error; what
+// says which side failed.
+int CopyPrefix(int from, const std::string& fromPath, size_t size, int to, std::string& what) {
+    std::vector<char> buffer(size_t{1} << 20);
+    size_t copied = 0;
+    while (copied < size) {
+        const ssize_t n = ::pread(from, buffer.data(), std::min(buffer.size(), size - copied),
+                                  static_cast<off_t>(copied));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            what = "cannot read " + fromPath;
+            return n < 0 ? errno : EIO; // the file shrank under the log
+        }
+        size_t written = 0;
+        if (const int error =
+                WriteSome(to, std::string_view(buffer.data(), static_cast<size_t>(n)), written);
+            error != 0) {
+            return error;
+        }
+        copied += written;
+    }
+    return 0;
 }
 
 bool IsAllBlank(std::string_view text) {
@@ -75,7 +117,7 @@ std::string TeamMembersXml(const std::vector<std::string>& team) {
     std::string out = "<TeamMembers>\n";
     for (const std::string& name : team) {
         out += "<TeamMember Name=\"";
-        AppendXmlEscaped(out, name);
+        AppendXmlAttributeEscaped(out, name);
         out += "\"/>\n";
     }
     out += "</TeamMembers>";
@@ -104,34 +146,46 @@ bool CExperimentLog::Open(const std::string& folder, const std::string& name,
     // A folder that cannot be made shows when the file cannot be created.
     CreatePath(where);
     m_path = where + name + ".xml";
-    m_fd = ::open(m_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Read access too: a move copies what is written from this very file, even if someone
+    // renamed or removed it meanwhile.
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_fd < 0) {
-        m_lastError = kLogCreateFailedText;
+        m_lastError = Format(kLogCreateFailedFormat, m_path.c_str(), ErrorText(errno).c_str());
         return false;
     }
+    m_written = 0;
+    m_writeError.clear();
+    m_lostWritesAtOpen = m_lostWrites;
+    m_team.clear();
     std::string date;
     std::string time;
     LocalDateAndTime(m_clock(), date, time);
     std::string head;
-    head.reserve(256 + notes.size());
+    head.reserve(256 + notes.size() + scenarioXml.size());
     head += kDeclaration;
     head += kRootOpen;
     head += "<LogHeader CreationDate=\"";
-    AppendXmlEscaped(head, date);
+    AppendXmlAttributeEscaped(head, date);
     head += "\" CreationTime=\"";
-    AppendXmlEscaped(head, time);
+    AppendXmlAttributeEscaped(head, time);
     head += "\"/>\n<Notes>\n";
-    AppendXmlEscaped(head, notes);
+    AppendXmlTextEscaped(head, notes);
     head += "\n</Notes>\n";
-    if (!WriteText(head) || !WriteScenario(scenarioXml) || !WriteSimEventsTag(true)) {
-        // A disk that refuses the first lines will refuse the events too: report it now.
+    head += scenarioXml;
+    head += kSimEventsOpen;
+    // A disk that refuses the first lines will refuse the events too: report it now, with the
+    // system's reason, rather than start an experiment whose log is already short.
+    size_t written = 0;
+    if (const int error = WriteSome(m_fd, head, written); error != 0) {
         ::close(m_fd);
         m_fd = -1;
-        m_scenarioWritten = false;
-        m_simEventsOpened = false;
-        m_lastError = kLogCreateFailedText;
+        m_lastError = Format(kLogCreateFailedFormat, m_path.c_str(), ErrorText(error).c_str());
         return false;
     }
+    m_written = written;
+    m_scenarioWritten = true;
+    m_simEventsOpened = true;
+    m_simEventsClosed = false;
     return true;
 }
 
@@ -142,23 +196,148 @@ bool CExperimentLog::Close() {
     std::string tail;
     if (m_simEventsOpened && !m_simEventsClosed) {
         tail += kSimEventsClose;
-        tail += TeamMembersXml({});
+        tail += TeamMembersXml(m_team);
     }
     tail += kRootClose;
-    const bool written = WriteAll(m_fd, tail);
+    bool written = WriteText(tail);
+    if (KeptBytes() > 0 || m_lostWrites > m_lostWritesAtOpen) {
+        m_lostWrites += m_keptWrites;
+        const size_t lost = m_lostWrites - m_lostWritesAtOpen;
+        const std::string text =
+            Format("%zu event%s (%zu bytes kept in memory) were never written to %s", lost,
+                   lost == 1 ? "" : "s", KeptBytes(), m_path.c_str());
+        m_kept.clear();
+        m_keptHead = 0;
+        m_keptWrites = 0;
+        written = false;
+        if (m_onTrouble) {
+            m_onTrouble(text);
+        }
+    }
     const bool closed = ::close(m_fd) == 0;
     m_fd = -1;
     m_scenarioWritten = false;
     m_simEventsOpened = false;
     m_simEventsClosed = false;
+    m_team.clear();
     return written && closed;
+}
+
+bool CExperimentLog::Move(const std::string& folder, std::string& error) {
+    if (m_fd < 0) {
+        error = "no experiment log is open";
+        return false;
+    }
+    std::string where = folder;
+    if (where.empty()) {
+        error = "no folder was given";
+        return false;
+    }
+    if (!EndsWithSeparator(where)) {
+        where += '/';
+    }
+    CreatePath(where);
+    const size_t slash = m_path.find_last_of('/');
+    const std::string target =
+        where + (slash == std::string::npos ? m_path : m_path.substr(slash + 1));
+    std::error_code ec;
+    if (std::filesystem::equivalent(m_path, target, ec)) {
+        error = "the log is already in " + where;
+        return false;
+    }
+    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        error = "cannot create " + target + ": " + ErrorText(errno);
+        return false;
+    }
+    std::string what = "cannot write " + target;
+    int failure = CopyPrefix(m_fd, m_path, m_written, fd, what);
+    size_t keptWritten = 0;
+    if (failure == 0) {
+        failure = WriteSome(fd, std::string_view(m_kept).substr(m_keptHead), keptWritten);
+    }
+    // The old file goes only once the new one is safely on its disk.
+    if (failure == 0 && ::fsync(fd) != 0) {
+        failure = errno;
+    }
+    if (failure != 0) {
+        ::close(fd);
+        ::unlink(target.c_str());
+        error = what + ": " + ErrorText(failure) + (IsSpaceError(failure) ? " (disk full?)" : "");
+        return false;
+    }
+    ::close(m_fd);
+    ::unlink(m_path.c_str());
+    m_fd = fd;
+    m_path = target;
+    m_written += keptWritten;
+    m_kept.clear();
+    m_keptHead = 0;
+    m_keptWrites = 0;
+    // A failure on the new disk is news again.
+    m_writeError.clear();
+    return true;
+}
+
+void CExperimentLog::Keep(std::string_view text) {
+    if (KeptBytes() + text.size() > kMaxKeptLogBytes) {
+        ++m_lostWrites;
+        return;
+    }
+    if (m_keptHead > 0 && m_keptHead >= m_kept.size() / 2) {
+        m_kept.erase(0, m_keptHead);
+        m_keptHead = 0;
+    }
+    m_kept.append(text);
+    ++m_keptWrites;
+}
+
+bool CExperimentLog::FlushKept() {
+    size_t written = 0;
+    const int error = WriteSome(m_fd, std::string_view(m_kept).substr(m_keptHead), written);
+    m_written += written;
+    m_keptHead += written;
+    if (error == 0) {
+        m_kept.clear();
+        m_keptHead = 0;
+        m_keptWrites = 0;
+        return true;
+    }
+    NoteWriteFailure(error);
+    return false;
+}
+
+void CExperimentLog::NoteWriteFailure(int error) {
+    if (!m_writeError.empty()) {
+        return; // reported already
+    }
+    m_writeError = "cannot write " + m_path + ": " + ErrorText(error);
+    if (IsSpaceError(error)) {
+        m_writeError += " (disk full?)";
+    }
+    if (m_onTrouble) {
+        m_onTrouble(m_writeError);
+    }
 }
 
 bool CExperimentLog::WriteText(std::string_view text) {
     if (m_fd < 0) {
         return false;
     }
-    return WriteAll(m_fd, text);
+    // Kept text goes first, so that the file never gets lines out of order.
+    if (KeptBytes() > 0 && !FlushKept()) {
+        Keep(text);
+        return false;
+    }
+    size_t written = 0;
+    const int error = WriteSome(m_fd, text, written);
+    m_written += written;
+    if (error == 0) {
+        return true;
+    }
+    Keep(text.substr(written));
+    NoteWriteFailure(error);
+    return false;
 }
 
 bool CExperimentLog::WriteSimEventsTag(bool opening) {
@@ -236,6 +415,14 @@ bool CExperimentLog::LogTeamMode(std::string_view mode) {
     return WriteEvent("TeamMode", std::nullopt, {{"Mode", mode}});
 }
 
+bool CExperimentLog::LogTeam(const std::vector<std::string>& team) {
+    if (m_fd < 0) {
+        return false;
+    }
+    m_team = team;
+    return WriteText(TeamCommentLine(team));
+}
+
 bool CExperimentLog::LogInitSimConf(std::string_view sender) {
     return WriteEvent("InitSimConf", std::nullopt, {{"Sender", sender}});
 }
@@ -265,7 +452,7 @@ bool CExperimentLog::LogChatMsg(int clock, std::string_view from, std::string_vi
     AddClock(m_line, clock);
     AddAttribute(m_line, "From", from);
     m_line += ">\n";
-    AppendXmlEscaped(m_line, message);
+    AppendXmlTextEscaped(m_line, message);
     m_line += "\n</Event>\n";
     return WriteText(m_line);
 }

@@ -10,6 +10,7 @@
 //         view.ShowMessage(log.LastError());
 //     log.LogInitSim();
 //     log.LogTeamMode("Multiplayer");
+//     log.LogTeam(team);                         // the team line, and the team for Close
 //     log.LogDeployResource(clock, sender, ...);  // one Log... call per event, as it happens
 //     log.EndSimEvents(TeamMembersXml(team));    // mission end or reset; written once per file
 //     log.Close();                               // reset, or the program ends
@@ -18,7 +19,15 @@
 // the write failed); callers may ignore the result. Values are escaped for XML; every other
 // byte is the event template's. Each event line reaches the operating system when it is
 // written, so a crash loses at most the line being written.
+//
+// A write that fails (a full disk) loses nothing: what the file did not take is kept in memory,
+// in order, and every later line joins it. The first failure is reported at once through the
+// handler given to SetWriteTroubleHandler; Move() takes the part already written and the kept
+// text to another folder and the log continues there. Each later write tries the kept text
+// again first, so a disk that gets room again catches up by itself. What is still kept when
+// the log is closed is lost: LostData() then stays true.
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -30,10 +39,15 @@
 
 namespace halyx {
 
-// Shown when the log file cannot be created; the simulation is then not initialized.
-inline constexpr const char* kLogCreateFailedText =
-    "Unable to create logfile because the path specified was invalid. The simulation has not "
-    "been initialized";
+// Shown when the log file cannot be created; the simulation is then not initialized. The
+// first %s is the file, the second the system's reason ("Permission denied", "No space left on
+// device").
+inline constexpr const char* kLogCreateFailedFormat =
+    "Unable to create logfile %s: %s. The simulation has not been initialized";
+
+// More text than this kept in memory (about a million event lines) is dropped and counted as
+// lost, rather than let a log on a dead disk take all memory.
+inline constexpr size_t kMaxKeptLogBytes = size_t{256} << 20;
 
 // The TeamMembers section for a team in team order, names escaped:
 // "<TeamMembers>\n", one "<TeamMember Name=\"...\"/>\n" per member, "</TeamMembers>".
@@ -57,13 +71,37 @@ public:
     // Creates folder (every missing folder along it; a missing final separator is added) and
     // the file folder + name + ".xml", truncating an old one, and writes the declaration, root,
     // header, notes, the scenario and the opening of the events section. A log that is still open
-    // is closed first. On failure LastError() holds kLogCreateFailedText and nothing stays open.
+    // is closed first. On failure LastError() says which file and why (kLogCreateFailedFormat)
+    // and nothing stays open.
     bool Open(const std::string& folder, const std::string& name, const std::string& notes,
               std::string_view scenarioXml);
     // Ends the file with "</HalyxSimLog>" and closes it. If the events section was never
-    // closed (the program ends during a run), it is closed first and an empty TeamMembers
-    // section is added, so that the file stays well-formed and loads again.
+    // closed (the program ends during a run), it is closed first and the TeamMembers section of
+    // the team last given to LogTeam (empty when none was) is added, so that the file stays
+    // well-formed and loads again. False when anything could not be written (see LostData).
     bool Close();
+
+    // Moves the log to folder (created when missing; the file keeps its name): the part already
+    // written and the text kept in memory go to the new file, which is synced, the old file is
+    // removed and the log continues in the new one. On failure error says why, and the log stays
+    // where it was with nothing dropped.
+    bool Move(const std::string& folder, std::string& error);
+
+    // Called once, at the first write that fails after an Open or a Move, with the reason
+    // ("cannot write PATH: No space left on device (disk full?)"), and once when a Close loses
+    // kept text ("N events ... were never written to PATH"). The log's state is up to date when
+    // it is called; it must not write to this log.
+    using WriteTroubleHandler = std::function<void(const std::string& reason)>;
+    void SetWriteTroubleHandler(WriteTroubleHandler handler) { m_onTrouble = std::move(handler); }
+    // Text that the file has not taken yet, and how many writes (event lines, mostly) it holds.
+    size_t KeptBytes() const { return m_kept.size() - m_keptHead; }
+    size_t KeptWrites() const { return m_keptWrites; }
+    // The reason of the last failed write; empty when none failed since the Open or Move.
+    const std::string& WriteError() const { return m_writeError; }
+    // True once some text of this object's logs never reached a file (sticky: for the program's
+    // exit status).
+    bool LostData() const { return m_lostWrites > 0; }
+    size_t LostWrites() const { return m_lostWrites; }
 
     bool IsOpen() const { return m_fd >= 0; }
     // The path of the open (or last opened) file.
@@ -86,6 +124,8 @@ public:
     // One operation per event; clock is the simulation clock count where the event has one.
     bool LogInitSim();
     bool LogTeamMode(std::string_view mode);
+    // The team line (teamline.h), written right after TeamMode; the team is also kept for Close.
+    bool LogTeam(const std::vector<std::string>& team);
     bool LogInitSimConf(std::string_view sender);
     bool LogStartSim();
     bool LogPauseSim(int clock);
@@ -162,8 +202,22 @@ private:
                             std::string_view lng, std::string_view gridCol,
                             std::string_view gridRow);
 
+    // Keeps text the file did not take, tries the kept text again, reports the first failure.
+    void Keep(std::string_view text);
+    bool FlushKept();
+    void NoteWriteFailure(int error);
+
     Clock m_clock;
     int m_fd = -1;
+    size_t m_written = 0; // bytes the open file holds
+    std::string m_kept;   // text not written yet, from m_keptHead on
+    size_t m_keptHead = 0;
+    size_t m_keptWrites = 0;
+    size_t m_lostWrites = 0;
+    size_t m_lostWritesAtOpen = 0;
+    std::string m_writeError;
+    WriteTroubleHandler m_onTrouble;
+    std::vector<std::string> m_team;
     std::string m_path;
     std::string m_lastError;
     bool m_scenarioWritten = false;

@@ -195,6 +195,9 @@ LogLoadResult CLogLoader::LoadBuffer(std::string& buffer) {
         }
         pieceBegin = pieceEnd;
     }
+    // The records and the skeleton hold copies of all that is still needed: the file's text
+    // goes before the records are sorted, which needs memory of its own.
+    std::string().swap(buffer);
     return Distribute(doc.document_element(), &records);
 }
 

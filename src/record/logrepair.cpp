@@ -1,9 +1,14 @@
 #include "record/logrepair.h"
 
 #include "common/format.h"
+#include "record/experimentlog.h"
 #include "record/fileio.h"
 #include "record/logloader.h"
+#include "record/teamline.h"
 #include "record/xmllexer.h"
+
+#include <algorithm>
+#include <pugixml.hpp>
 
 #include <filesystem>
 #include <system_error>
@@ -52,10 +57,35 @@ struct CutPoint {
     size_t events = 0;                  // events completed inside SimEvents
 };
 
+// Who took part, as far as the kept part of a log tells.
+struct TeamClues {
+    bool teamLineFound = false;
+    std::vector<std::string> teamLine;  // the last team line of the events section
+    std::vector<std::string> confirmed; // InitSimConf senders, first confirmation of each
+};
+
+// The Sender of an InitSimConf event line; false for any other markup.
+bool ReadInitSimConfSender(std::string_view markup, std::string& sender) {
+    if (markup.find("InitSimConf") == std::string_view::npos) {
+        return false;
+    }
+    pugi::xml_document doc;
+    if (!doc.load_buffer(markup.data(), markup.size(), pugi::parse_default | pugi::parse_fragment,
+                         pugi::encoding_utf8)) {
+        return false;
+    }
+    const pugi::xml_node event = doc.first_child();
+    if (std::string_view(event.attribute("Name").as_string()) != "InitSimConf") {
+        return false;
+    }
+    sender = event.attribute("Sender").as_string();
+    return true;
+}
+
 // Reads the text as the log writer writes it, element by element, until it ends, breaks off or
 // stops making sense (a mismatched end tag, a second root), remembering the last place where it
 // could be cut and closed. One pass, no recursion: bounded on any input.
-CutPoint ScanLog(std::string_view text) {
+CutPoint ScanLog(std::string_view text, TeamClues* clues = nullptr) {
     CutPoint cut;
     std::vector<std::string_view> stack;
     unsigned complete = 0;
@@ -84,6 +114,13 @@ CutPoint ScanLog(std::string_view text) {
         case MarkupKind::Broken:
             return cut;
         case MarkupKind::Other:
+            if (clues && inSimEvents()) {
+                std::vector<std::string> team;
+                if (ReadTeamComment(text.substr(m.begin, m.end - m.begin), team)) {
+                    clues->teamLineFound = true;
+                    clues->teamLine = std::move(team);
+                }
+            }
             break;
         case MarkupKind::End:
             if (stack.empty() || stack.back() != m.name) {
@@ -114,6 +151,12 @@ CutPoint ScanLog(std::string_view text) {
                 complete |= SectionBitOf(m.name);
             } else if (inSimEvents()) {
                 ++events;
+                std::string sender;
+                if (clues && ReadInitSimConfSender(text.substr(m.begin, m.end - m.begin), sender) &&
+                    std::find(clues->confirmed.begin(), clues->confirmed.end(), sender) ==
+                        clues->confirmed.end()) {
+                    clues->confirmed.push_back(std::move(sender));
+                }
             }
             break;
         }
@@ -130,6 +173,15 @@ const char* MissingSectionName(unsigned complete) {
         return "Notes";
     }
     return "Scenario";
+}
+
+std::string JoinNames(const std::vector<std::string>& names) {
+    std::string out;
+    for (size_t i = 0; i < names.size(); ++i) {
+        out += i == 0 ? "" : ", ";
+        out += names[i];
+    }
+    return out;
 }
 
 LogRepairResult Result(LogRepairStatus status, std::string message) {
@@ -154,7 +206,8 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
         return result;
     }
 
-    const CutPoint cut = ScanLog(text);
+    TeamClues clues;
+    const CutPoint cut = ScanLog(text, &clues);
     if (cut.open.empty()) {
         return Result(LogRepairStatus::NotRepairable,
                       "This is not an experiment log: no log element was found.");
@@ -183,8 +236,22 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
     if (!(complete & kSimEventsBit)) {
         repaired += "<SimEvents>\n</SimEvents>\n";
     }
+    // The team section is written only at the end of a run; a log cut off before has the team
+    // line written at initialisation, and an older log at least the stations that confirmed.
+    std::string teamNote;
     if (!(complete & kTeamMembersBit)) {
-        repaired += "<TeamMembers>\n</TeamMembers>";
+        const std::vector<std::string>& team =
+            clues.teamLineFound ? clues.teamLine : clues.confirmed;
+        repaired += TeamMembersXml(team);
+        if (clues.teamLineFound) {
+            teamNote = " The team (" + JoinNames(team) +
+                       ") was taken from the team line written at initialization.";
+        } else if (!team.empty()) {
+            teamNote = " The log has no team line (an older log): the team (" + JoinNames(team) +
+                       ") was taken from the stations that confirmed initialization, in order.";
+        } else {
+            teamNote = " No team was found in the log: the TeamMembers section is empty.";
+        }
     }
     repaired += "</";
     repaired += cut.open[0];
@@ -203,7 +270,8 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
     result.eventsKept = cut.events;
     result.message = Format("Repaired the experiment log: %zu events kept, %zu bytes of a "
                             "broken-off end left out.",
-                            result.eventsKept, result.droppedBytes);
+                            result.eventsKept, result.droppedBytes) +
+                     teamNote;
     return result;
 }
 

@@ -66,7 +66,7 @@ std::vector<std::string_view> Items(const CKeywordList& stats, std::string_view 
 
 void AddElementText(std::string& out, const char* open, std::string_view value, const char* close) {
     out += open;
-    AppendXmlEscaped(out, value);
+    AppendXmlAttributeEscaped(out, value);
     out += close;
 }
 
@@ -80,7 +80,7 @@ void AddItem(std::string& out, const char* tag, std::string_view itemText,
         out += ' ';
         out += attribute;
         out += "=\"";
-        AppendXmlEscaped(out, item.Get(keyword));
+        AppendXmlAttributeEscaped(out, item.Get(keyword));
         out += '"';
     }
     out += "/>";

@@ -557,4 +557,21 @@ bool CInitPage::SeekPlayback(int minute) {
     return true;
 }
 
+void CInitPage::ReportLogTrouble(const std::string& reason) {
+    m_view.ShowMessage(Format(kLogTroubleFormat, reason.c_str()));
+}
+
+bool CInitPage::CanMoveLog() const {
+    return m_log.IsOpen();
+}
+
+bool CInitPage::MoveLog(const std::string& folder) {
+    std::string error;
+    if (!m_log.Move(folder, error)) {
+        m_view.ShowMessage(Format(kLogMoveFailedFormat, error.c_str()));
+        return false;
+    }
+    return true;
+}
+
 } // namespace halyx

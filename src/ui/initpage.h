@@ -140,6 +140,21 @@ public:
     void PlayPause();
     void Stop();
 
+    // The experiment log's troubles. The view shows the message of a failed log write (the
+    // first one of a log, as soon as it happens; hook ReportLogTrouble to the log's write
+    // trouble handler, queued so that no dialog opens inside a write); MoveLog is the "Move
+    // Log..." action: the log, what was written and what was kept in memory, continues in the
+    // chosen folder. False, with the reason shown, when it cannot.
+    static constexpr const char* kLogTroubleFormat =
+        "The experiment log cannot be written: %s. The events that follow are kept in memory; "
+        "use Move Log... to continue the log in another folder.";
+    static constexpr const char* kLogMoveFailedFormat =
+        "The experiment log could not be moved: %s. It stays where it was and nothing has been "
+        "lost.";
+    void ReportLogTrouble(const std::string& reason);
+    bool CanMoveLog() const;
+    bool MoveLog(const std::string& folder);
+
     // StationConsole: what the agent calls.
     void SetStationStatus(std::string_view name, std::string_view status) override;
     void AddStationRow(std::string_view name, std::string_view status, std::string_view host,

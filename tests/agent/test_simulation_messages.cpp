@@ -113,9 +113,22 @@ TEST_F(SimulationMessages, ResetTellsEveryMemberAndClosesTheLog) {
     EXPECT_FALSE(log.IsOpen());
     // Reset before start still gives a complete log.
     const std::string text = LogText();
-    EXPECT_NE(text.find(" Mode=\"Multiplayer\"/>\n</SimEvents>\n<TeamMembers>\n"),
+    EXPECT_NE(text.find(" Mode=\"Multiplayer\"/>\n<!-- team: A | B -->\n</SimEvents>\n"
+                        "<TeamMembers>\n"),
               std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 14), "</HalyxSimLog>");
+}
+
+TEST_F(SimulationMessages, TheProgramEndingDuringARunClosesTheLogWithTheTeam) {
+    Team({"A", "B"});
+    OpenLog();
+    agent.InitSim();
+    agent.StartSim();
+    agent.CloseExperimentLog();
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_TRUE(LogText().ends_with("</SimEvents>\n<TeamMembers>\n<TeamMember Name=\"A\"/>\n"
+                                    "<TeamMember Name=\"B\"/>\n</TeamMembers></HalyxSimLog>"));
+    agent.CloseExperimentLog(); // nothing open: nothing happens
 }
 
 TEST_F(SimulationMessages, NamesThatWouldBreakTheMessageArriveIntact) {

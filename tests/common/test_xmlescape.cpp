@@ -19,3 +19,12 @@ TEST(XmlEscape, ForbiddenControlCharactersAreReplaced) {
     EXPECT_FALSE(IsXmlSafe("x&y"));
     EXPECT_TRUE(IsXmlSafe("xy z"));
 }
+
+TEST(XmlEscape, AttributeValuesKeepTheirWhiteSpaceAsReferences) {
+    std::string attribute;
+    halyx::AppendXmlAttributeEscaped(attribute, "a\tb\nc\rd <&> \x01");
+    EXPECT_EQ(attribute, "a&#9;b&#10;c&#13;d &lt;&amp;&gt; ?");
+    std::string text;
+    halyx::AppendXmlTextEscaped(text, "a\tb\nc\r\nd<");
+    EXPECT_EQ(text, "a\tb\nc&#13;\nd&lt;");
+}

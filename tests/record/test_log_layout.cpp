@@ -125,6 +125,57 @@ TEST(LogLayout, MarkupInValuesIsEscapedAndReadsBackUnchanged) {
     EXPECT_EQ(events.At(2).sender, hostile);
 }
 
+TEST(LogLayout, TabsLineBreaksAndCarriageReturnsReadBackUnchanged) {
+    const std::string folder = FreshFolder("whitespace");
+    const std::string odd = "a\tb\nc\rd\r\ne  f";
+    {
+        CExperimentLog log;
+        ASSERT_TRUE(log.Open(folder, "run", "line one\r\nline two", kScenario));
+        log.LogChatMsg(3, odd, odd);
+        log.LogDeployResource(4, "A", "Radar", odd, "1", "2", "3", "4", "5", "6", "7", "8");
+        log.EndSimEvents(TeamMembersXml({odd}));
+    }
+    const std::string text = ReadAll(folder + "run.xml");
+    EXPECT_NE(text.find("From=\"a&#9;b&#10;c&#13;d&#13;&#10;e  f\">\na\tb\nc&#13;d&#13;\ne  f\n"),
+              std::string::npos);
+    EXPECT_NE(text.find("line one&#13;\nline two"), std::string::npos);
+
+    std::vector<std::string> team;
+    CSimEventStore events;
+    ASSERT_TRUE(LoadFile(folder + "run.xml", &team, &events));
+    EXPECT_EQ(team, std::vector<std::string>{odd});
+    ASSERT_EQ(events.Count(), 2u);
+    test::RecordingSender sender;
+    events.Release(3, sender);
+    events.Release(4, sender);
+    ASSERT_EQ(sender.sent.size(), 2u);
+    EXPECT_EQ(sender.sent[0], "tell to team as " + odd +
+                                  ": tell :command subject_communication :from " + odd +
+                                  " :message (" + odd + ")");
+    EXPECT_NE(sender.sent[1].find(":id " + odd + " "), std::string::npos) << sender.sent[1];
+}
+
+TEST(LogLayout, TheTeamLineFollowsTeamModeAndEndsEveryRunThatIsNotEnded) {
+    const std::string folder = FreshFolder("teamline");
+    {
+        CExperimentLog log;
+        ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+        log.LogInitSim();
+        log.LogTeamMode("Multiplayer");
+        log.LogTeam({"ALPHA", "BRA--VO", "C|D"});
+        log.LogStartSim();
+    } // the program ends during the run, without a reset
+    const std::string text = ReadAll(folder + "run.xml");
+    EXPECT_NE(text.find("Mode=\"Multiplayer\"/>\n<!-- team: ALPHA | BRA%2D%2DVO | C%7CD -->\n"
+                        "<Event"),
+              std::string::npos)
+        << text;
+    std::vector<std::string> team;
+    CSimEventStore events;
+    ASSERT_TRUE(LoadFile(folder + "run.xml", &team, &events));
+    EXPECT_EQ(team, (std::vector<std::string>{"ALPHA", "BRA--VO", "C|D"}));
+}
+
 TEST(LogLayout, EachEventLineIsInTheFileWhileTheLogIsStillOpen) {
     const std::string folder = FreshFolder("flush");
     CExperimentLog log;
@@ -169,9 +220,9 @@ TEST(LogLayout, AnUncreatableFileIsReportedAndNothingStaysOpen) {
     test::WriteAll(folder + "file", "a file where a folder should be");
     CExperimentLog log;
     EXPECT_FALSE(log.Open(folder + "file/", "run", "", kScenario));
-    EXPECT_EQ(log.LastError(),
-              "Unable to create logfile because the path specified was invalid. The simulation "
-              "has not been initialized");
+    EXPECT_EQ(log.LastError(), "Unable to create logfile " + folder +
+                                   "file/run.xml: Not a directory. The simulation has not been "
+                                   "initialized");
     EXPECT_FALSE(log.IsOpen());
     EXPECT_FALSE(log.LogStartSim());
 }

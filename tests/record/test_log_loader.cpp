@@ -48,6 +48,24 @@ TEST(LogLoader, ACompleteLogReachesScenarioTeamAndStore) {
     EXPECT_EQ(t.events.At(0).clockTime, 4);
 }
 
+TEST(LogLoader, CommentsAmongTheEventsAreSkippedByTheLoaderAndPlayback) {
+    const std::string events =
+        "<SimEvents>\n<!-- team: ALPHA | BRAVO -->\n<Event Name=\"Abort\" ClockTime=\"4\" "
+        "TSID=\"1\" From=\"ALPHA\" ResType=\"Radar\" ResID=\"R1\"/>\n"
+        "<!-- station BRAVO unreachable at clock 4 -->\n<Event Name=\"ChatMsg\" "
+        "ClockTime=\"4\" TSID=\"2\" From=\"BRAVO\">\nhi\n</Event><!-- x -->\n</SimEvents>\n";
+    Targets t;
+    const LogLoadResult r =
+        t.Loader().LoadText(std::string(kHead) + events + kTeam + "<!-- end -->\n</HalyxSimLog>");
+    ASSERT_TRUE(r) << r.detail;
+    ASSERT_EQ(t.events.Count(), 2u);
+    test::RecordingSender sender;
+    t.events.Release(4, sender);
+    ASSERT_EQ(sender.sent.size(), 2u);
+    EXPECT_EQ(sender.sent[1], "tell to team as BRAVO: tell :command subject_communication :from "
+                              "BRAVO :message (hi)");
+}
+
 TEST(LogLoader, ALogCutOffDuringARunIsRefusedAsAnError) {
     Targets t;
     const LogLoadResult r = t.Loader().LoadText(std::string(kHead) + "<SimEvents>\n<Event Name=");

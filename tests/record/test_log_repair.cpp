@@ -72,6 +72,55 @@ TEST(LogRepair, KeepsEveryCompleteEventAndDropsTheOneBeingWritten) {
     EXPECT_EQ(Load(repaired).events.Count(), 2u); // the chat and the abort are replayable
 }
 
+// A run cut off after initialisation: the team line, confirmations in another order, a
+// station-unreachable note among the events.
+std::string CutRun(bool withTeamLine, std::vector<std::string> team = {"ALPHA", "BRAVO"}) {
+    const std::string folder = test::FreshFolder("cutrun");
+    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
+    log.Open(folder, "run", "", "<Scenario>\n</Scenario>\n");
+    log.LogInitSim();
+    log.LogTeamMode("Multiplayer");
+    if (withTeamLine) {
+        log.LogTeam(team);
+    }
+    log.LogInitSimConf("BRAVO");
+    log.LogInitSimConf("ALPHA");
+    log.LogInitSimConf("BRAVO");
+    log.WriteText("<!-- station BRAVO unreachable at clock 3 -->\n");
+    log.LogChatMsg(4, "ALPHA", "hello");
+    return ReadAll(folder + "run.xml") + "<Event TimeStamp=\"12/5/20";
+}
+
+TEST(LogRepair, TheTeamComesBackFromTheTeamLineOrFromTheConfirmations) {
+    std::string repaired;
+    LogRepairResult r = RepairExperimentLogText(CutRun(true), repaired);
+    ASSERT_EQ(r.status, LogRepairStatus::Repaired) << r.message;
+    EXPECT_NE(r.message.find("The team (ALPHA, BRAVO) was taken from the team line"),
+              std::string::npos)
+        << r.message;
+    Replayed loaded = Load(repaired);
+    ASSERT_TRUE(loaded.result) << loaded.result.detail;
+    EXPECT_EQ(loaded.team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_EQ(loaded.events.Count(), 1u);
+
+    // An older log, written before the team line: the stations in the order they confirmed.
+    r = RepairExperimentLogText(CutRun(false), repaired);
+    ASSERT_EQ(r.status, LogRepairStatus::Repaired) << r.message;
+    EXPECT_NE(r.message.find("no team line (an older log): the team (BRAVO, ALPHA) was taken "
+                             "from the stations that confirmed"),
+              std::string::npos)
+        << r.message;
+    EXPECT_EQ(Load(repaired).team, (std::vector<std::string>{"BRAVO", "ALPHA"}));
+
+    // Names that could end a comment or the list.
+    const std::vector<std::string> odd = {"A--B", "C | D", "-E-", "50%", "<F&G>", "", "tab\there"};
+    r = RepairExperimentLogText(CutRun(true, odd), repaired);
+    ASSERT_EQ(r.status, LogRepairStatus::Repaired) << r.message;
+    loaded = Load(repaired);
+    ASSERT_TRUE(loaded.result) << loaded.result.detail;
+    EXPECT_EQ(loaded.team, odd);
+}
+
 TEST(LogRepair, ATeamSectionBrokenOffKeepsItsCompleteNames) {
     std::string text = RunningLog();
     text += "</SimEvents>\n<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n<TeamMember Na";

@@ -34,9 +34,13 @@ TEST_F(SimulationControls, UncreatableLogShowsTheLogsMessageAndStops) {
     RegisterAndAdd({"ALPHA"});
     view.folder = "/proc/no-such-place/";
     page.InitializeSimulation();
-    EXPECT_EQ(view.messages, std::vector<std::string>{"Unable to create logfile because the path "
-                                                      "specified was invalid. The simulation has "
-                                                      "not been initialized"});
+    // The message says which file and why.
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_TRUE(view.messages[0].starts_with("Unable to create logfile /proc/no-such-place/"))
+        << view.messages[0];
+    EXPECT_TRUE(view.messages[0].ends_with(
+        ".xml: No such file or directory. The simulation has not been initialized"))
+        << view.messages[0];
     EXPECT_TRUE(comm.sent().empty());
     EXPECT_FALSE(page.IsEnabled(InitControl::StartSimulation));
 }

@@ -1,0 +1,204 @@
+// A log whose disk fills during the run: the first failed write is reported at once, nothing
+// written afterwards is lost, and moving the log to another folder brings everything across.
+// The disk is made "full" with the file-size limit of this process (lowered and raised again
+// within the soft limit, which needs no privilege); SIGXFSZ is ignored so that the write fails
+// with EFBIG instead of ending the test.
+
+#include "record/experimentlog.h"
+#include "record/logloader.h"
+#include "record/simeventstore.h"
+#include "recordtestutil.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+namespace halyx {
+namespace {
+
+using test::FreshFolder;
+using test::ReadAll;
+
+constexpr const char* kScenario = "<Scenario>\n</Scenario>\n";
+
+// Lowers the file-size limit for the life of the object.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        Set(bytes);
+    }
+    ~FileSizeLimit() { Lift(); }
+    void Set(rlim_t bytes) {
+        rlimit limit = m_old;
+        limit.rlim_cur = std::min(bytes, m_old.rlim_max);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    void Lift() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+struct Loaded {
+    LogLoadResult result;
+    std::vector<std::string> team;
+    CSimEventStore events;
+};
+
+std::unique_ptr<Loaded> LoadFile(const std::string& path) {
+    auto loaded = std::make_unique<Loaded>();
+    CLogLoader loader(
+        {.readScenario = nullptr,
+         .loadTeam = [&](const std::vector<std::string>& names) { loaded->team = names; },
+         .events = &loaded->events});
+    loaded->result = loader.Load(path);
+    return loaded;
+}
+
+// Writes chat lines numbered from..to-1 at clock = number.
+void Chat(CExperimentLog& log, int from, int to) {
+    for (int i = from; i < to; ++i) {
+        log.LogChatMsg(i, "ALPHA", "message " + std::to_string(i));
+    }
+}
+
+void ExpectChatsInOrder(const CSimEventStore& events, int count) {
+    ASSERT_EQ(events.Count(), static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        EXPECT_EQ(events.At(static_cast<size_t>(i)).clockTime, i);
+        EXPECT_NE(
+            events.At(static_cast<size_t>(i)).content.find("(message " + std::to_string(i) + ")"),
+            std::string::npos);
+    }
+}
+
+TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrder) {
+    const std::string full = FreshFolder("diskfull");
+    const std::string spare = FreshFolder("spare");
+    std::vector<std::string> reports;
+    CExperimentLog log;
+    log.SetWriteTroubleHandler([&](const std::string& why) { reports.push_back(why); });
+    ASSERT_TRUE(log.Open(full, "run", "", kScenario));
+    log.LogTeam({"ALPHA", "BRAVO"});
+    {
+        FileSizeLimit limit(std::filesystem::file_size(full + "run.xml") + 1000);
+        Chat(log, 0, 100); // the limit falls in the middle of a line
+        ASSERT_EQ(reports.size(), 1u);
+        EXPECT_EQ(reports[0], "cannot write " + full + "run.xml: File too large (disk full?)");
+        EXPECT_GT(log.KeptBytes(), 0u);
+    }
+    // The other disk has room.
+    std::string error;
+    ASSERT_TRUE(log.Move(spare, error)) << error;
+    EXPECT_EQ(log.FilePath(), spare + "run.xml");
+    EXPECT_FALSE(std::filesystem::exists(full + "run.xml"));
+    EXPECT_EQ(log.KeptBytes(), 0u);
+    Chat(log, 100, 120);
+    EXPECT_TRUE(log.Close());
+    EXPECT_FALSE(log.LostData());
+    EXPECT_EQ(reports.size(), 1u);
+
+    const auto loaded = LoadFile(spare + "run.xml");
+    ASSERT_TRUE(loaded->result) << loaded->result.detail;
+    ExpectChatsInOrder(loaded->events, 120);
+    EXPECT_EQ(loaded->team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
+}
+
+TEST(LogDiskFull, ADiskThatGetsRoomAgainCatchesUp) {
+    const std::string folder = FreshFolder("roomagain");
+    int reports = 0;
+    CExperimentLog log;
+    log.SetWriteTroubleHandler([&](const std::string&) { ++reports; });
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    {
+        FileSizeLimit limit(std::filesystem::file_size(folder + "run.xml") + 500);
+        Chat(log, 0, 50);
+    }
+    EXPECT_EQ(reports, 1);
+    Chat(log, 50, 60);
+    EXPECT_EQ(log.KeptBytes(), 0u);
+    EXPECT_TRUE(log.Close());
+    EXPECT_FALSE(log.LostData());
+    const auto loaded = LoadFile(folder + "run.xml");
+    ASSERT_TRUE(loaded->result) << loaded->result.detail;
+    ExpectChatsInOrder(loaded->events, 60);
+}
+
+TEST(LogDiskFull, ClosingWithEventsStillKeptCountsThemLost) {
+    const std::string folder = FreshFolder("lost");
+    std::vector<std::string> reports;
+    CExperimentLog log;
+    log.SetWriteTroubleHandler([&](const std::string& why) { reports.push_back(why); });
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    FileSizeLimit limit(std::filesystem::file_size(folder + "run.xml") + 100);
+    Chat(log, 0, 10);
+    EXPECT_FALSE(log.Close());
+    EXPECT_TRUE(log.LostData());
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_NE(reports[1].find("were never written to " + folder + "run.xml"), std::string::npos)
+        << reports[1];
+}
+
+TEST(LogDiskFull, AMoveThatCannotBeDoneKeepsEverythingWhereItWas) {
+    const std::string folder = FreshFolder("nomove");
+    test::WriteAll(folder + "file", "a file where a folder should be");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    std::string error;
+    {
+        FileSizeLimit limit(std::filesystem::file_size(folder + "run.xml") + 100);
+        Chat(log, 0, 10);
+        const size_t kept = log.KeptBytes();
+        // The new place is on the same full disk: the copy fails and is removed.
+        EXPECT_FALSE(log.Move(folder + "elsewhere", error));
+        EXPECT_NE(error.find("File too large (disk full?)"), std::string::npos) << error;
+        EXPECT_FALSE(std::filesystem::exists(folder + "elsewhere/run.xml"));
+        EXPECT_EQ(log.KeptBytes(), kept);
+    }
+    EXPECT_FALSE(log.Move(folder + "file", error));
+    EXPECT_NE(error.find("cannot create " + folder + "file/run.xml: Not a directory"),
+              std::string::npos)
+        << error;
+    EXPECT_FALSE(log.Move(folder, error));
+    EXPECT_EQ(log.FilePath(), folder + "run.xml");
+    EXPECT_TRUE(log.Close());
+    EXPECT_FALSE(log.LostData());
+    const auto loaded = LoadFile(folder + "run.xml");
+    ASSERT_TRUE(loaded->result) << loaded->result.detail;
+    ExpectChatsInOrder(loaded->events, 10);
+}
+
+TEST(LogDiskFull, AMoveBringsTheWrittenPartEvenWhenItsFileWasRemoved) {
+    const std::string folder = FreshFolder("removed");
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
+    Chat(log, 0, 10);
+    std::filesystem::remove(folder + "run.xml");
+    std::string error;
+    ASSERT_TRUE(log.Move(folder + "safe", error)) << error;
+    Chat(log, 10, 12);
+    EXPECT_TRUE(log.Close());
+    const auto loaded = LoadFile(folder + "safe/run.xml");
+    ASSERT_TRUE(loaded->result) << loaded->result.detail;
+    ExpectChatsInOrder(loaded->events, 12);
+}
+
+TEST(LogDiskFull, ALogThatCannotBeCreatedSaysWhy) {
+    const std::string folder = FreshFolder("toosmall");
+    CExperimentLog log;
+    {
+        FileSizeLimit limit(64); // smaller than the header and scenario
+        EXPECT_FALSE(log.Open(folder, "run", "", kScenario));
+    }
+    EXPECT_EQ(log.LastError(), "Unable to create logfile " + folder +
+                                   "run.xml: File too large. The simulation has not been "
+                                   "initialized");
+    EXPECT_FALSE(log.IsOpen());
+}
+
+} // namespace
+} // namespace halyx
