@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build
+    build-essential cmake ninja-build locales
     qt6-base-dev libpugixml-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
 )

@@ -9,6 +9,7 @@
 
 #include "headlessconsole.h"
 
+#include "common/numericlocale.h"
 #include "common/numtext.h"
 #include "common/random.h"
 #include "external/agentkit/communicator.h"
@@ -94,6 +95,7 @@ bool ReadScript(const std::string& path, std::vector<std::string>& lines, std::s
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    halyx::KeepNumbersInCLocale();
 
     bool headless = false;
     bool embeddedAns = true;

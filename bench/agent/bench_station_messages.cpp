@@ -4,6 +4,9 @@
 //   BM_DispatchInProcess: wire texts handed straight to the agent (in-memory communicator).
 //   BM_DispatchOverTcp:   a halyx-station process floods the agent over loopback TCP; the time is
 //                         from the first message's arrival to the last one's.
+//   BM_TickLatenessUnderFlood: three halyx-station processes flood the agent at once while its
+//                         clock ticks every 10 ms; reports the worst lateness of a tick (how much
+//                         longer than 10 ms the gap between two ticks was) and the throughput.
 
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
@@ -25,6 +28,7 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -187,6 +191,116 @@ void BM_DispatchOverTcp(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * flood);
 }
 BENCHMARK(BM_DispatchOverTcp)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+// Also records the gaps between clock ticks while messages arrive.
+class TickingAgent : public CountingAgent {
+public:
+    using CountingAgent::CountingAgent;
+    void process_clock_tick() override {
+        const qint64 now = m_ticks.nsecsElapsed();
+        // Only the ticks while the flood is coming in count.
+        if (m_lastTick >= 0 && m_received > 0 && !m_floodDone) {
+            m_worstGapNs = std::max(m_worstGapNs, now - m_lastTick);
+            ++m_tickCount;
+        }
+        m_lastTick = now;
+        CountingAgent::process_clock_tick();
+    }
+    QElapsedTimer m_ticks;
+    qint64 m_lastTick = -1;
+    qint64 m_worstGapNs = 0;
+    long long m_tickCount = 0;
+    bool m_floodDone = false;
+};
+
+void BM_TickLatenessUnderFlood(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "bench_agent_messages";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                : new QCoreApplication(argc, argv);
+    (void)app;
+    const int flood = static_cast<int>(state.range(0));
+    constexpr int kStations = 3;
+    constexpr int kTickMs = 10;
+    std::filesystem::create_directories(kFolder);
+    double worstLateMs = 0;
+
+    for (auto _ : state) {
+        CNameServer server;
+        std::string error;
+        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
+        CExperimentLog log;
+        TickingAgent agent(AgentScenario::Of(BenchScenario()), log);
+        agent.set_debug_sink([](const std::string&) {});
+        CNetContainer container(agent);
+        std::string ansArg = "--ans=" + ans;
+        std::string tickArg = "--tick-ms=" + std::to_string(kTickMs);
+        char* containerArgv[] = {name, ansArg.data(), tickArg.data(), nullptr};
+        agent.m_ticks.start();
+        if (container.CreateContainer(3, containerArgv, 1) == 0) {
+            state.SkipWithError("the agent did not start");
+            return;
+        }
+        container.get_communicator()->set_name("HalyxCommand");
+        container.get_communicator()->retrieve_ans_object()->enable(1);
+        for (int i = 0; i < kStations; ++i) {
+            agent.AddTeamMember("FLOOD" + std::to_string(i));
+        }
+        log.Open(kFolder, "tick", "", "<Scenario>\n</Scenario>\n");
+
+        std::vector<std::unique_ptr<QProcess>> stations;
+        for (int i = 0; i < kStations; ++i) {
+            auto station = std::make_unique<QProcess>();
+            station->setProgram(
+                QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
+            station->setArguments({"--name", QString::fromStdString("FLOOD" + std::to_string(i)),
+                                   "--ans", QString::fromStdString(ans), "--flood",
+                                   QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
+            station->setStandardOutputFile(QProcess::nullDevice());
+            station->start();
+            stations.push_back(std::move(station));
+        }
+
+        const long long total = static_cast<long long>(flood) * kStations;
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (agent.m_received >= total) {
+                agent.m_floodDone = true;
+                loop.quit();
+            }
+        });
+        QTimer::singleShot(180000, &loop, &QEventLoop::quit);
+        poll.start(5);
+        loop.exec();
+        for (auto& station : stations) {
+            station->kill();
+            station->waitForFinished(5000);
+        }
+        if (agent.m_received < total) {
+            state.SkipWithError("the flood did not arrive in time");
+            return;
+        }
+        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
+        worstLateMs =
+            std::max(worstLateMs, static_cast<double>(agent.m_worstGapNs) / 1e6 - kTickMs);
+        state.counters["ticks_during_flood"] = static_cast<double>(agent.m_tickCount);
+        log.Close();
+        std::filesystem::remove(kFolder + "tick.xml");
+    }
+    state.counters["worst_tick_late_ms"] = worstLateMs;
+    state.SetItemsProcessed(state.iterations() * flood * kStations);
+}
+BENCHMARK(BM_TickLatenessUnderFlood)
     ->Arg(100000)
     ->UseManualTime()
     ->Iterations(3)

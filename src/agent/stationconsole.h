@@ -23,6 +23,12 @@ public:
     virtual bool IsPlaybackMode() const = 0;
     virtual void AddChatEntry(std::string_view to, std::string_view from,
                               std::string_view message) = 0;
+    // A station's message whose content could not be read, so that the experimenter learns of
+    // the command that was not carried out.
+    virtual void ReportUnreadable(std::string_view /*why*/) {}
+    // The name-server registration was lost and is being taken again (registered false, detail
+    // says why), or was taken again (registered true).
+    virtual void RegistrationChanged(bool /*registered*/, std::string_view /*detail*/) {}
 };
 
 // Does nothing: for an agent that runs without pages (benchmarks, tools).

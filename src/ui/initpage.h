@@ -61,6 +61,10 @@ public:
     static constexpr int kHiddenBitmap1 = 176;
     static constexpr int kHiddenBitmap2 = 175;
 
+    // The registration state shown beside the registration fields.
+    static constexpr const char* kRegisteredStatus = "registered";
+    static constexpr const char* kRegistrationLostStatus = "registration lost, retrying";
+
     static constexpr const char* kRegisterFailed =
         "Unable to register with the ANS. Please check the details and try again";
     static constexpr const char* kAlreadyAdded = "The Halyx Client has already been added";
@@ -130,6 +134,10 @@ public:
     bool IsPlaybackMode() const override { return m_playbackMode; }
     void AddChatEntry(std::string_view to, std::string_view from,
                       std::string_view message) override;
+    void ReportUnreadable(std::string_view why) override {
+        m_view.ShowDiagnostic(std::string(why));
+    }
+    void RegistrationChanged(bool registered, std::string_view detail) override;
 
     // What a view shows.
     bool IsEnabled(InitControl control) const { return m_enabled[static_cast<size_t>(control)]; }
@@ -144,6 +152,10 @@ public:
     int PlayPauseBitmap() const { return m_playPauseBitmap; }
     const std::string& ClockDigits() const { return m_clockDigits; }
     const std::string& ClockCount() const { return m_clockCount; }
+    // kRegisteredStatus, kRegistrationLostStatus, or "" when not registered.
+    const std::string& RegistrationStatus() const { return m_registrationStatus; }
+    // Why the registration was last lost ("" when it never was or is held again).
+    const std::string& RegistrationDetail() const { return m_registrationDetail; }
 
     // The readiness check's lines for the components a scenario lacks ("" when none).
     static std::string MissingComponents(const CScenario& scenario);
@@ -161,6 +173,8 @@ private:
     void SetAllStatuses(std::string_view status);
     bool AnyStatusOtherThan(std::string_view status) const;
     void RemoveStationAt(size_t index);
+    // The reset question, then the reset when the answer is yes; false for no.
+    bool ResetAfterQuestion();
     void Changed();
 
     IInitPageView& m_view;
@@ -186,6 +200,8 @@ private:
     int m_playPauseBitmap = kPlayBitmap;
     std::string m_clockDigits = "000";
     std::string m_clockCount = kInitialClockCount;
+    std::string m_registrationStatus;
+    std::string m_registrationDetail;
 };
 
 } // namespace halyx
