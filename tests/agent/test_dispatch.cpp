@@ -101,7 +101,9 @@ TEST_F(StationCommands, MarkupInValuesKeepsTheLogWellFormed) {
 TEST_F(StationCommands, KeywordListsWithoutAPerformativeAreReadLikeTellLists) {
     comm.deliver_text("(tell :sender ALPHA :receiver HalyxCommand :content (:command activate "
                       ":resource radar :id R1 :lat 5 :lng 6 :gridCol 1 :gridRow 2))");
-    EXPECT_TRUE(Logged("ResourceActivate", " ClockTime=\"7\" Sender=\"ALPHA\""));
+    EXPECT_TRUE(Logged("ResourceActivate", " ClockTime=\"7\" From=\"ALPHA\" ResType=\"radar\" "
+                                           "ResID=\"R1\" Lat=\"5\""))
+        << LogText();
     const std::string before = LogText();
     const std::string radar = ":radar0 (:id R1 :name \"North\" :activationCt 2 "
                               ":totalActiveTime 30 :cost 1000)";
@@ -128,6 +130,7 @@ TEST_F(StationCommands, KeywordListsWithoutAPerformativeAreReadLikeTellLists) {
 TEST_F(StationCommands, AnUnreadableContentIsReportedNotDropped) {
     std::vector<std::string> diagnostics;
     agent.set_debug_sink([&](const std::string& line) { diagnostics.push_back(line); });
+    console.calls.clear();
     comm.deliver_text("(tell :sender ALPHA :content (tell :command deploy \"unclosed))");
     comm.deliver_text("(tell :sender ALPHA :content (\"deploy\" :id 4))");
     ASSERT_EQ(console.calls.size(), 2u);
