@@ -81,6 +81,8 @@ TEST(DefaultScenario, MapAddressesFindTheShippedMaps) {
     // Without the variable, the maps are found where the build copies them, share/halyx/maps
     // beside bin/ (as when installed), whatever folder the build was configured in.
     EXPECT_TRUE(std::filesystem::exists(DefaultMapFolder() + "world.txt")) << DefaultMapFolder();
+    EXPECT_TRUE(
+        std::filesystem::exists(std::string(HALYX_BINARY_DIR) + "/share/halyx/maps/world.txt"));
 }
 
 } // namespace
