@@ -43,11 +43,6 @@ void CTcpAnsClient::set_timeouts(int connectMs, int replyMs) {
     m_replyMs = replyMs;
 }
 
-void CTcpAnsClient::set_retry_delays(int firstMs, int capMs) {
-    m_retryFirstMs = std::max(1, firstMs);
-    m_retryCapMs = std::max(m_retryFirstMs, capMs);
-}
-
 void CTcpAnsClient::HookRegistration() {
     // The server going away ends the registration; this is noticed whenever the event loop
     // runs.
@@ -66,7 +61,7 @@ bool CTcpAnsClient::start_reregistration() {
         m_registration->abort();
         m_registration.release()->deleteLater();
     }
-    m_retryDelayMs = m_retryFirstMs;
+    m_retryDelayMs = kRetryFirstMs;
     m_lastAttemptError.clear();
     ScheduleAttempt();
     return true;
@@ -84,7 +79,7 @@ void CTcpAnsClient::StopRetrying() {
 
 void CTcpAnsClient::ScheduleAttempt() {
     m_retryTimer.start(m_retryDelayMs);
-    m_retryDelayMs = std::min(m_retryDelayMs * 2, m_retryCapMs);
+    m_retryDelayMs = std::min(m_retryDelayMs * 2, kRetryCapMs);
 }
 
 void CTcpAnsClient::StartAttempt() {

@@ -34,9 +34,11 @@ public:
     CTcpAnsClient(CBeliefDB& beliefs, std::function<int()> listeningPort);
     ~CTcpAnsClient() override;
 
-    void set_timeouts(int connectMs, int replyMs);
     // The first and the longest wait between two background registration attempts.
-    void set_retry_delays(int firstMs, int capMs);
+    static constexpr int kRetryFirstMs = 250;
+    static constexpr int kRetryCapMs = 5000;
+
+    void set_timeouts(int connectMs, int replyMs);
 
 protected:
     bool open_registration(const std::string& host, int port, std::string& error) override;
@@ -76,9 +78,7 @@ private:
     std::optional<InProcess> m_inProcess;
 
     // The background registration after a loss.
-    int m_retryFirstMs = 250;
-    int m_retryCapMs = 5000;
-    int m_retryDelayMs = 250;
+    int m_retryDelayMs = kRetryFirstMs;
     QTimer m_retryTimer;
     QTimer m_attemptTimer;
     std::unique_ptr<QTcpSocket> m_attempt;
