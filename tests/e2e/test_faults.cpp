@@ -227,13 +227,12 @@ TEST_F(Faults, SaveScenarioMakesTheScenarioFolderAsThePageDoes) {
 // What a station sends reaches the transcript one line per chat, control bytes escaped; plain
 // keyword lists are read; an unreadable content is said; the counts are told apart.
 TEST_F(Faults, HostileStationTrafficIsShownTruthfully) {
-    std::ofstream(home + "session.txt") << "register\nwait ms 4000\nstatus\nquit\n";
-    QProcess* console = Start("halyx-command",
-                              {"--headless", QString::fromStdString(home + "session.txt"),
-                               "--embedded-ans-port", "0", "--tick-ms", "10"},
-                              home + "console.out");
+    QProcess* console =
+        Start("halyx-command", {"--headless", "-", "--embedded-ans-port", "0", "--tick-ms", "10"},
+              home + "console.out");
     const std::string ready = WaitForLine(home + "console.out", "READY");
     ASSERT_FALSE(ready.empty()) << ReadFile(home + "console.out.err");
+    Send(console, "register\n");
     // READY NAME port N tick T ms
     const size_t at = ready.find(" port ");
     const int port = std::stoi(ready.substr(at + 6));
@@ -250,6 +249,10 @@ TEST_F(Faults, HostileStationTrafficIsShownTruthfully) {
         "(tell :sender X1 :content (\"deploy\" :id 4))\n";
     station.write(traffic.data(), static_cast<qint64>(traffic.size()));
     ASSERT_TRUE(station.waitForBytesWritten(5000));
+    // The messages of one connection are handled in order: the third one's warning comes last.
+    ASSERT_FALSE(WaitForLine(home + "console.out", "WARNING: unreadable content from X1").empty())
+        << ReadFile(home + "console.out");
+    Send(console, "status\nquit\n");
     ASSERT_TRUE(console->waitForFinished(60000));
     const std::string transcript = ReadFile(home + "console.out");
     EXPECT_TRUE(std::regex_search(
