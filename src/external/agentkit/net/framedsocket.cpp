@@ -51,7 +51,8 @@ bool CFramedSocket::send(const std::string& text) {
 }
 
 void CFramedSocket::ReadAvailable() {
-    if (m_closeReported) {
+    // New bytes while a batch waits for its turn: that turn reads them too, one batch per turn.
+    if (m_closeReported || m_continuing) {
         return;
     }
     if (m_framed.empty() && m_socket->bytesAvailable() > 0) {

@@ -30,7 +30,7 @@ namespace halyx {
 class CFramedSocket {
 public:
     static constexpr qint64 kReadBytesPerTurn = 64 * 1024;
-    static constexpr std::size_t kMessagesPerTurn = 256;
+    static constexpr std::size_t kMessagesPerTurn = 128;
     static constexpr qint64 kReadBufferBytes = 1024 * 1024;
 
     // Takes ownership of socket.
