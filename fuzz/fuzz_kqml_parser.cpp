@@ -1,6 +1,6 @@
 // Any bytes given to the parser: no crash, no sanitizer report, and the answers agree with each
 // other (every value of a good message can be looked up, lists parse again, values written
-// back as words or strings read back the same).
+// back as words or strings read back the same, list reading agrees with message reading).
 #include "external/kqml/message.h"
 #include "external/kqml/parser.h"
 #include "external/kqml/parsertree.h"
@@ -22,6 +22,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CUtils::remove_parenthesis(text);
     IsSingleKqmlList(text);
+    // The list reading accepts everything the message reading does, and keyword lists besides.
+    CParser list;
+    const CKqmlParseResult listResult = list.parse_list(text);
+    if ((result && !listResult) || (listResult && !list.is_keyword_list() && !result) ||
+        (list.is_keyword_list() && list.find_performative())) {
+        std::abort();
+    }
+    for (const std::string_view key : {"count", "command"}) {
+        list.find_token(key);
+    }
     if (!result) {
         if (parser.find_performative() || !parser.elements().empty()) {
             std::abort();

@@ -6,6 +6,7 @@
 // Prints "listening on ADDRESS:PORT" once ready (with --port 0 the port is the one the system
 // chose), then one line per registration change, flushed.
 
+#include "common/numericlocale.h"
 #include "external/agentkit/nameregistry.h"
 #include "external/agentkit/net/nameserver.h"
 
@@ -33,6 +34,7 @@ int Usage(const char* why) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    halyx::KeepNumbersInCLocale();
     int port = halyx::kDefaultAnsPort;
     QHostAddress bind(QHostAddress::Any);
     for (int i = 1; i < argc; ++i) {

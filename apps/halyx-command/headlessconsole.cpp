@@ -220,6 +220,19 @@ std::optional<std::string> CHeadlessConsole::ChooseOpenFile(const std::string&,
 }
 
 void CHeadlessConsole::PageChanged() {
+    const std::string& registration = m_page.RegistrationStatus();
+    if (registration != m_lastRegistration) {
+        // Register and UnRegister say so themselves; a loss and its repair happen on their own.
+        if (registration == CInitPage::kRegistrationLostStatus) {
+            Print("REGISTRATION " + registration + ": " +
+                  EscapeControlBytes(m_page.RegistrationDetail()));
+        } else if (registration == CInitPage::kRegisteredStatus &&
+                   m_lastRegistration == CInitPage::kRegistrationLostStatus) {
+            Print("REGISTERED " + m_page.AgentName() + " again at " + m_page.Server() + ":" +
+                  m_page.AnsPort());
+        }
+        m_lastRegistration = registration;
+    }
     const std::vector<StationRow>& rows = m_page.Stations();
     for (const StationRow& row : rows) {
         bool known = false;
@@ -248,9 +261,17 @@ void CHeadlessConsole::PageChanged() {
     PrintSessionChanges();
 }
 
+// A station's chat may hold any bytes: one entry is one printed line, control bytes escaped, so
+// that a carriage return or a NUL cannot garble or split the transcript.
+void CHeadlessConsole::ChatEntryAdded(std::string_view line) {
+    Print("CHAT " + EscapeControlBytes(line));
+    m_chatPrinted = std::string::npos;
+}
+
 void CHeadlessConsole::Refresh() {
     const std::string& text = m_commPage.LogText();
-    if (text.size() < m_chatPrinted) {
+    if (m_chatPrinted == std::string::npos || text.size() < m_chatPrinted) {
+        // The entry just added was printed whole (or the transcript was cut or replaced).
         m_chatPrinted = text.size();
         return;
     }
@@ -260,9 +281,13 @@ void CHeadlessConsole::Refresh() {
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty()) {
-            Print("CHAT " + line);
+            Print("CHAT " + EscapeControlBytes(line));
         }
     }
+}
+
+void CHeadlessConsole::ShowDiagnostic(const std::string& text) {
+    Print("WARNING: " + EscapeControlBytes(text));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -393,13 +418,14 @@ void CHeadlessConsole::OnStdinReadable() {
 // Reports
 
 void CHeadlessConsole::PrintStatus() {
-    Print(Format(
-        "STATUS registered=%s playback=%s started=%d paused=%d clock=%d display=%s \"%s\"",
-        m_page.IsEnabled(InitControl::UnRegister) && !m_page.IsEnabled(InitControl::Register)
-            ? "yes"
-            : "no",
-        m_page.IsPlaybackMode() ? "on" : "off", m_agent.Started() ? 1 : 0, m_agent.Paused() ? 1 : 0,
-        m_agent.Clock(), m_page.ClockDigits().c_str(), m_page.ClockCount().c_str()));
+    const std::string& registration = m_page.RegistrationStatus();
+    Print(Format("STATUS registered=%s playback=%s started=%d paused=%d clock=%d display=%s \"%s\"",
+                 registration == CInitPage::kRegisteredStatus         ? "yes"
+                 : registration == CInitPage::kRegistrationLostStatus ? "lost-retrying"
+                                                                      : "no",
+                 m_page.IsPlaybackMode() ? "on" : "off", m_agent.Started() ? 1 : 0,
+                 m_agent.Paused() ? 1 : 0, m_agent.Clock(), m_page.ClockDigits().c_str(),
+                 m_page.ClockCount().c_str()));
     Print(Format("STATUS start-button=\"%s\" gonogo=%d,%d,%d mode=%s outcome=%s",
                  m_page.StartCaption().c_str(), m_agent.GoNoGo(0), m_agent.GoNoGo(1),
                  m_agent.GoNoGo(2), m_agent.Multiplayer() ? "Multiplayer" : "SinglePlayer",
@@ -409,11 +435,15 @@ void CHeadlessConsole::PrintStatus() {
               row.port);
     }
     Print("STATUS team " + Join(m_agent.Team(), ","));
-    Print(Format("STATUS log=%s messages-in=%d messages-out=%d dispatched=%lld",
-                 m_log.IsOpen() ? m_log.FilePath().c_str() : "closed",
-                 static_cast<int>(m_agent.CommStore().Incoming().size()),
-                 static_cast<int>(m_agent.CommStore().Outgoing().size()),
-                 m_agent.DispatchedCount()));
+    // The history keeps only the newest messages; what arrived, what was carried out and what
+    // the history still holds are separate figures.
+    const CAgentCommStore& history = m_agent.CommStore();
+    Print(Format("STATUS log=%s received=%zu dispatched=%lld sent=%zu",
+                 m_log.IsOpen() ? m_log.FilePath().c_str() : "closed", history.ReceivedCount(),
+                 m_agent.DispatchedCount(), history.SentCount()));
+    Print(Format("STATUS history in-kept=%zu in-dropped=%zu out-kept=%zu out-dropped=%zu",
+                 history.Incoming().size(), history.DroppedIncoming(), history.Outgoing().size(),
+                 history.DroppedOutgoing()));
 }
 
 void CHeadlessConsole::PrintSummary() {
@@ -795,10 +825,15 @@ void CHeadlessConsole::AddCommands() {
             return Fail("save-scenario takes a folder and a name");
         }
         std::string folder = words[1];
+        const std::string& name = words[2];
+        if (folder.empty() || name.empty() || name.find_first_of("/\\") != std::string::npos) {
+            return Fail("save-scenario takes a folder and a name without a folder separator");
+        }
         if (folder.back() != '/') {
             folder += '/';
         }
-        CScenarioSaveResult result = SaveScenarioAs(words[2], folder, m_scenario);
+        // FOLDER/NAME/NAME.hsf, the layout of the scenario page and of halyx-scenario.
+        CScenarioSaveResult result = SaveScenarioAs(name, folder + name + "/", m_scenario);
         for (const std::string& skipped : result.skipped) {
             Print("SCENARIO skipped " + skipped);
         }

@@ -67,8 +67,10 @@ public:
     std::optional<std::string> ChooseOpenFile(const std::string& filter,
                                               const std::string& defaultExtension) override;
     void PageChanged() override;
+    void ShowDiagnostic(const std::string& text) override;
     // ICommPageView
     void Refresh() override;
+    void ChatEntryAdded(std::string_view line) override;
 
     static void Print(const std::string& line);
     // Splits a command line into words; "..." keeps blanks inside a word.
@@ -108,6 +110,7 @@ private:
 
     // What was printed last, to print only changes.
     std::string m_lastClock = "000";
+    std::string m_lastRegistration;
     std::vector<StationRow> m_lastStations;
     size_t m_chatPrinted = 0;
     std::string m_lastLogPath;

@@ -10,6 +10,7 @@
 
 #include "headlessconsole.h"
 
+#include "common/numericlocale.h"
 #include "common/numtext.h"
 #include "common/random.h"
 #include "external/agentkit/communicator.h"
@@ -99,6 +100,7 @@ bool ReadScript(const std::string& path, std::vector<std::string>& lines, std::s
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    halyx::KeepNumbersInCLocale();
 
     bool headless = false;
     bool embeddedAns = true;

@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include "common/format.h"
+#include "common/numericlocale.h"
 #include "external/maplib/draw/mapdraw.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
@@ -128,6 +129,7 @@ int RunMap(Args args, std::ostream& out, std::ostream& err) {
     char name[] = "halyx-scenario";
     char* argv[] = {name, nullptr};
     QGuiApplication application(argc, argv);
+    halyx::KeepNumbersInCLocale();
 
     const int s = map.getScalefactor();
     QImage image(map.getWidth() * s, map.getHeight() * s, QImage::Format_RGB32);

@@ -17,6 +17,7 @@
 
 #include "stationagent.h"
 
+#include "common/numericlocale.h"
 #include "external/agentkit/ansclient.h"
 #include "external/agentkit/net/netcontainer.h"
 
@@ -72,6 +73,7 @@ bool ReadCount(const std::string& text, long long high, long long& value) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    halyx::KeepNumbersInCLocale();
     std::string name;
     std::string target;
     long long seed = 1;
@@ -141,6 +143,15 @@ int main(int argc, char** argv) {
         });
     }
     comm->set_name(name);
+    // A restarted name server starts empty: the client registers again by itself and says so.
+    comm->retrieve_ans_object()->set_state_observer(
+        [&name](halyx::RegistrationState state, const std::string& detail) {
+            if (state == halyx::RegistrationState::Registered) {
+                Print("REGISTERED " + name + " again");
+            } else {
+                Print("REGISTRATION lost, retrying: " + OneLine(detail));
+            }
+        });
 
     // The name server may still be starting: registration is tried again for a while.
     QElapsedTimer since;

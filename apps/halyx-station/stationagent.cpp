@@ -9,6 +9,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <iterator>
+#include <optional>
 
 namespace halyx {
 
@@ -134,8 +135,14 @@ bool CStationAgent::process_message_text(const std::string& text) {
         return true;
     }
     const std::string sender = message.find_text("sender");
+    const std::optional<std::string> contentText = message.find_content();
+    if (!contentText) {
+        return true;
+    }
     CParser content;
-    if (!content.parse_message(message.find_text("content"))) {
+    if (const CKqmlParseResult read = content.parse_list(*contentText); !read) {
+        m_out(Text("ERROR unreadable content from %s: %s at byte %zu", sender.c_str(),
+                   read.description(), read.offset));
         return true;
     }
     const std::string command = content.find_text("command");

@@ -4,6 +4,12 @@
 //   BM_DispatchInProcess: wire texts handed straight to the agent (in-memory communicator).
 //   BM_DispatchOverTcp:   a halyx-station process floods the agent over loopback TCP; the time is
 //                         from the first message's arrival to the last one's.
+//   BM_TickLatenessUnderFlood: three halyx-station processes flood the agent at once while its
+//                         clock ticks every 10 ms; reports the worst lateness of a tick (how much
+//                         longer than 10 ms the gap between two ticks was), how many ticks were
+//                         more than 20 ms late, the most CPU time the event-loop thread spent
+//                         between two ticks (the work done per turn, apart from the machine's
+//                         other load), and the throughput.
 
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
@@ -25,6 +31,9 @@
 #include <QProcess>
 #include <QTimer>
 
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -187,6 +196,140 @@ void BM_DispatchOverTcp(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * flood);
 }
 BENCHMARK(BM_DispatchOverTcp)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
+
+std::int64_t ThreadCpuNs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
+
+// Also records the gaps between clock ticks while messages arrive: in real time (what the
+// experimenter sees, the machine's other load included) and in this thread's CPU time (the work
+// the event loop did between two ticks, whatever else the machine runs).
+class TickingAgent : public CountingAgent {
+public:
+    using CountingAgent::CountingAgent;
+    void process_clock_tick() override {
+        const qint64 now = m_ticks.nsecsElapsed();
+        const std::int64_t cpu = ThreadCpuNs();
+        // Only the ticks while the flood is coming in count.
+        if (m_lastTick >= 0 && m_received > 0 && !m_floodDone) {
+            m_worstGapNs = std::max(m_worstGapNs, now - m_lastTick);
+            m_worstCpuNs = std::max(m_worstCpuNs, cpu - m_lastCpu);
+            // A gap over 30 ms is a tick more than 20 ms late.
+            m_lateOver20 += now - m_lastTick > 30000000 ? 1 : 0;
+            ++m_tickCount;
+        }
+        m_lastTick = now;
+        m_lastCpu = cpu;
+        CountingAgent::process_clock_tick();
+    }
+    QElapsedTimer m_ticks;
+    qint64 m_lastTick = -1;
+    qint64 m_worstGapNs = 0;
+    std::int64_t m_lastCpu = 0;
+    std::int64_t m_worstCpuNs = 0;
+    long long m_tickCount = 0;
+    long long m_lateOver20 = 0;
+    bool m_floodDone = false;
+};
+
+void BM_TickLatenessUnderFlood(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "bench_agent_messages";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                : new QCoreApplication(argc, argv);
+    (void)app;
+    const int flood = static_cast<int>(state.range(0));
+    constexpr int kStations = 3;
+    constexpr int kTickMs = 10;
+    std::filesystem::create_directories(kFolder);
+    double worstLateMs = 0;
+    double worstCpuMs = 0;
+    long long lateOver20 = 0;
+    long long ticks = 0;
+
+    for (auto _ : state) {
+        CNameServer server;
+        std::string error;
+        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
+        CExperimentLog log;
+        TickingAgent agent(AgentScenario::Of(BenchScenario()), log);
+        agent.set_debug_sink([](const std::string&) {});
+        CNetContainer container(agent);
+        std::string ansArg = "--ans=" + ans;
+        std::string tickArg = "--tick-ms=" + std::to_string(kTickMs);
+        char* containerArgv[] = {name, ansArg.data(), tickArg.data(), nullptr};
+        agent.m_ticks.start();
+        if (container.CreateContainer(3, containerArgv, 1) == 0) {
+            state.SkipWithError("the agent did not start");
+            return;
+        }
+        container.get_communicator()->set_name("HalyxCommand");
+        container.get_communicator()->retrieve_ans_object()->enable(1);
+        for (int i = 0; i < kStations; ++i) {
+            agent.AddTeamMember("FLOOD" + std::to_string(i));
+        }
+        log.Open(kFolder, "tick", "", "<Scenario>\n</Scenario>\n");
+
+        std::vector<std::unique_ptr<QProcess>> stations;
+        for (int i = 0; i < kStations; ++i) {
+            auto station = std::make_unique<QProcess>();
+            station->setProgram(
+                QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
+            station->setArguments({"--name", QString::fromStdString("FLOOD" + std::to_string(i)),
+                                   "--ans", QString::fromStdString(ans), "--flood",
+                                   QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
+            station->setStandardOutputFile(QProcess::nullDevice());
+            station->start();
+            stations.push_back(std::move(station));
+        }
+
+        const long long total = static_cast<long long>(flood) * kStations;
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (agent.m_received >= total) {
+                agent.m_floodDone = true;
+                loop.quit();
+            }
+        });
+        QTimer::singleShot(180000, &loop, &QEventLoop::quit);
+        poll.start(5);
+        loop.exec();
+        for (auto& station : stations) {
+            station->kill();
+            station->waitForFinished(5000);
+        }
+        if (agent.m_received < total) {
+            state.SkipWithError("the flood did not arrive in time");
+            return;
+        }
+        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
+        worstLateMs =
+            std::max(worstLateMs, static_cast<double>(agent.m_worstGapNs) / 1e6 - kTickMs);
+        worstCpuMs = std::max(worstCpuMs, static_cast<double>(agent.m_worstCpuNs) / 1e6);
+        lateOver20 += agent.m_lateOver20;
+        ticks += agent.m_tickCount;
+        log.Close();
+        std::filesystem::remove(kFolder + "tick.xml");
+    }
+    state.counters["worst_tick_late_ms"] = worstLateMs;
+    state.counters["worst_cpu_between_ticks_ms"] = worstCpuMs;
+    state.counters["ticks_during_flood"] = static_cast<double>(ticks);
+    state.counters["ticks_late_over_20ms"] = static_cast<double>(lateOver20);
+    state.SetItemsProcessed(state.iterations() * flood * kStations);
+}
+BENCHMARK(BM_TickLatenessUnderFlood)
     ->Arg(100000)
     ->UseManualTime()
     ->Iterations(3)

@@ -41,6 +41,9 @@ public:
     // How many of the oldest entries were dropped to stay within the limits.
     std::size_t DroppedIncoming() const { return m_incoming.dropped; }
     std::size_t DroppedOutgoing() const { return m_outgoing.dropped; }
+    // How many were added in all: those kept plus those dropped.
+    std::size_t ReceivedCount() const { return m_incoming.texts.size() + m_incoming.dropped; }
+    std::size_t SentCount() const { return m_outgoing.texts.size() + m_outgoing.dropped; }
 
     void SetLimits(std::size_t maxEntries, std::size_t maxBytes);
 

@@ -39,6 +39,10 @@ constexpr const char* kInitPlaybackTemplate =
 constexpr const char* kStartSimTemplate = "%s :stationlocation (%s)";
 constexpr const char* kResetSimContent = "tell :command reset_sim";
 constexpr const char* kStopPlaybackContent = "tell :command stop_playback";
+constexpr const char* kUnreadableMessageTemplate =
+    "unreadable message (%s at byte %zu); it is kept in the message history only";
+constexpr const char* kUnreadableContentTemplate =
+    "unreadable content from %s (%s at byte %zu); the command is not carried out";
 constexpr const char* kMissionCompleteTemplate = "tell :command mission_complete :msg \"%s\"";
 constexpr const char* kClockSyncTemplate = "tell :command clock_sync :clock %d";
 constexpr const char* kWeatherDataTemplate =
@@ -93,6 +97,11 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
     beliefs->set_int("ansport", m_ansPort);
     beliefs->set_string("name", m_agentName);
     beliefs->set_int("port", m_agentPort);
+    // A registration lost to a stopped or restarted name server is taken again in the
+    // background; the page says so, so that it never claims a registration that is gone.
+    ans->set_state_observer([this](RegistrationState state, const std::string& detail) {
+        m_console->RegistrationChanged(state == RegistrationState::Registered, detail);
+    });
     ans->enable(1);
     if (!m_watchingLinks) {
         m_watchingLinks = true;
@@ -221,8 +230,10 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     CKqmlParseResult parsed = message.parse_message(text);
     m_commStore.AddIncoming(text);
     if (!parsed) {
-        dprintf("<CHalyxCommand::process_message_text()> unreadable message (%s at byte %zu)",
-                parsed.description(), parsed.offset);
+        const std::string why =
+            Format(kUnreadableMessageTemplate, parsed.description(), parsed.offset);
+        debug("<CHalyxCommand::process_message_text()> " + why);
+        m_console->ReportUnreadable(why);
         return true;
     }
     std::string sender = message.find_text("sender");
@@ -230,8 +241,14 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     if (!contentText) {
         return true;
     }
+    // A content may be a performative list, (tell :command ...), or a plain keyword list,
+    // (:command ...). One that is neither is said out loud: its command would be lost unseen.
     CParser content;
-    if (!content.parse_message(*contentText)) {
+    if (const CKqmlParseResult read = content.parse_list(*contentText); !read) {
+        const std::string why =
+            Format(kUnreadableContentTemplate, sender.c_str(), read.description(), read.offset);
+        debug("<CHalyxCommand::process_message_text()> " + why);
+        m_console->ReportUnreadable(why);
         return true;
     }
     std::optional<std::string> command = content.find_token("command");

@@ -29,6 +29,12 @@ public:
     // dispatched (team-only mode), else it was handled and logged as usual.
     virtual void StrayCommand(std::string_view /*sender*/, std::string_view /*command*/,
                               bool /*refused*/) {}
+    // A station's message whose content could not be read, so that the experimenter learns of
+    // the command that was not carried out.
+    virtual void ReportUnreadable(std::string_view /*why*/) {}
+    // The name-server registration was lost and is being taken again (registered false, detail
+    // says why), or was taken again (registered true).
+    virtual void RegistrationChanged(bool /*registered*/, std::string_view /*detail*/) {}
 };
 
 // Does nothing: for an agent that runs without pages (benchmarks, tools).

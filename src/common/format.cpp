@@ -48,4 +48,27 @@ void AppendFormat(std::string& out, const char* fmt, ...) {
     va_end(args);
 }
 
+std::string EscapeControlBytes(std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7f) {
+            out.push_back(c);
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            out += "\\x";
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0xf]);
+        }
+    }
+    return out;
+}
+
 } // namespace halyx

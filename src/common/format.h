@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <string>
+#include <string_view>
 
 namespace halyx {
 
@@ -13,5 +14,9 @@ std::string FormatV(const char* fmt, va_list args) __attribute__((format(printf,
 
 // Appends a formatted text to out (no temporary string for hot paths such as log lines).
 void AppendFormat(std::string& out, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+
+// text on one printable line for a transcript: tab, line feed and carriage return as \t \n \r,
+// every other control byte (and DEL) as \xHH; all else, UTF-8 included, as it stands.
+std::string EscapeControlBytes(std::string_view text);
 
 } // namespace halyx

@@ -28,12 +28,13 @@ bool CKeywordList::SameKeyword(std::string_view a, std::string_view b) {
 
 CKeywordList::CKeywordList(std::string_view text) {
     CParser parser;
-    if (!parser.parse_message(text)) {
+    if (!parser.parse_list(text)) {
         return;
     }
     const auto& elements = parser.elements();
-    // The first element is the performative; then keyword and value pairs.
-    for (size_t i = 1; i < elements.size(); ++i) {
+    // The first element is the performative, unless the list begins with a keyword; then
+    // keyword and value pairs.
+    for (size_t i = parser.is_keyword_list() ? 0 : 1; i < elements.size(); ++i) {
         if (!parser.is_keyword(elements[i])) {
             continue;
         }

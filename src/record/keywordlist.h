@@ -12,9 +12,10 @@ namespace halyx {
 // "tell :command deploy :id 4 :name \"North Radar\" :stats (tell :count 2)", read by the
 // framework's parser so that the log sees every value exactly as the agent does: a word as
 // written, a quoted text without its quotes, a nested list with its parentheses (ready to be
-// read again as a list). Keywords match without regard to case and the first occurrence wins.
-// A keyword followed directly by another keyword, and every keyword of a text that is not a
-// KQML list, reads as absent.
+// read again as a list). A list may begin with its performative ("(tell :count 2 ...)") or
+// directly with a keyword ("(:count 2 ...)"), as stations send nested values. Keywords match
+// without regard to case and the first occurrence wins. A keyword followed directly by another
+// keyword, and every keyword of a text that is not a KQML list, reads as absent.
 class CKeywordList {
 public:
     CKeywordList() = default;

@@ -52,6 +52,7 @@ CCommPage::CCommPage(ICommPageView* view) : m_view(view) {
 }
 
 void CCommPage::AddChatEntry(std::string_view to, std::string_view from, std::string_view message) {
+    const std::size_t start = m_logText.size();
     m_logText += "[";
     m_logText += LocalDateTimeText();
     m_logText += "] [";
@@ -60,7 +61,12 @@ void CCommPage::AddChatEntry(std::string_view to, std::string_view from, std::st
     m_logText += to;
     m_logText += "]: ";
     m_logText += message;
+    const std::size_t lineSize = m_logText.size() - start;
     m_logText += "\n";
+    if (m_view) {
+        // Before the trim, which may drop this very entry when the transcript is full.
+        m_view->ChatEntryAdded(std::string_view(m_logText).substr(start, lineSize));
+    }
     TrimLogText();
     if (m_view) {
         m_view->Refresh();

@@ -14,6 +14,9 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // The fields changed; a widget copies them into its controls.
     virtual void Refresh() {}
+    // One chat entry was added, as its transcript line without the line end (called before
+    // Refresh). A message may hold any bytes a station sent, line breaks included.
+    virtual void ChatEntryAdded(std::string_view /*line*/) {}
 };
 
 // Logic of the "Human Communications" page: the running chat transcript of the subjects, the

@@ -64,9 +64,13 @@ void CInitPage::FillRegistrationFields(const std::string& agentName, int agentPo
 
 void CInitPage::Register() {
     if (!m_agent.EnableANS(m_agentName, m_agentPort, m_server, m_ansPort)) {
+        m_registrationStatus.clear();
+        m_registrationDetail.clear();
         m_view.ShowMessage(kRegisterFailed);
         return;
     }
+    m_registrationStatus = kRegisteredStatus;
+    m_registrationDetail.clear();
     EnableAll({InitControl::UnRegister, InitControl::AgentList, InitControl::StationsList,
                InitControl::RefreshList, InitControl::AddClient, InitControl::ShowAllAgents,
                InitControl::FilterBy, InitControl::PlaybackMode},
@@ -79,7 +83,20 @@ void CInitPage::Register() {
     Changed();
 }
 
+void CInitPage::RegistrationChanged(bool registered, std::string_view detail) {
+    // Only a registration the experimenter asked for can be lost or taken again; the controls
+    // stay as they are (UnRegister still ends it), only the state shown changes.
+    if (m_registrationStatus.empty()) {
+        return;
+    }
+    m_registrationStatus = registered ? kRegisteredStatus : kRegistrationLostStatus;
+    m_registrationDetail = registered ? std::string() : std::string(detail);
+    Changed();
+}
+
 void CInitPage::UnRegister() {
+    m_registrationStatus.clear();
+    m_registrationDetail.clear();
     m_enabled.fill(false);
     EnableAll(
         {InitControl::Register, InitControl::Server, InitControl::AnsPort, InitControl::Agent},
@@ -253,8 +270,12 @@ void CInitPage::StartSimulation() {
 }
 
 void CInitPage::ResetSimulation() {
+    ResetAfterQuestion();
+}
+
+bool CInitPage::ResetAfterQuestion() {
     if (!m_view.Ask(kResetQuestion)) {
-        return;
+        return false;
     }
     EnableAll({InitControl::AgentList, InitControl::AddClient}, true);
     m_startCaption = kStartCaption;
@@ -266,6 +287,7 @@ void CInitPage::ResetSimulation() {
     m_agent.ResetSim();
     SetAllStatuses(kNotInitialized);
     Changed();
+    return true;
 }
 
 void CInitPage::SetSinglePersonGame(bool checked) {
@@ -286,9 +308,9 @@ void CInitPage::SetPlaybackMode(bool checked) {
         InitControl::ResetSimulation, InitControl::InitializeSimulation,
         InitControl::ShowAllAgents,   InitControl::FilterBy,
         InitControl::RefreshList};
-    m_stations.clear();
-    m_selectedStation.clear();
     if (checked) {
+        m_stations.clear();
+        m_selectedStation.clear();
         m_agentList.clear();
         m_selectedAgent.clear();
         EnableAll(kTeamControls, false);
@@ -310,11 +332,16 @@ void CInitPage::SetPlaybackMode(bool checked) {
                InitControl::PlayPause, InitControl::HiddenButton1, InitControl::HiddenButton2},
               false);
     Stop();
-    ResetSimulation();
-    // The stations list is now empty; the team must not keep recorded stations that nobody
-    // can see on the page (they would be sent the next init_sim).
-    for (const std::string& member : std::vector<std::string>(m_agent.Team())) {
-        m_agent.RemoveTeamMember(member);
+    // "No" to the reset question resets nothing: the recorded team stays on the page and in
+    // the agent, as the experimenter chose.
+    if (ResetAfterQuestion()) {
+        // The stations list is emptied; the team must not keep recorded stations that nobody
+        // can see on the page (they would be sent the next init_sim).
+        m_stations.clear();
+        m_selectedStation.clear();
+        for (const std::string& member : std::vector<std::string>(m_agent.Team())) {
+            m_agent.RemoveTeamMember(member);
+        }
     }
     Changed();
 }

@@ -64,6 +64,10 @@ public:
     static constexpr int kHiddenBitmap1 = 176;
     static constexpr int kHiddenBitmap2 = 175;
 
+    // The registration state shown beside the registration fields.
+    static constexpr const char* kRegisteredStatus = "registered";
+    static constexpr const char* kRegistrationLostStatus = "registration lost, retrying";
+
     static constexpr const char* kRegisterFailed =
         "Unable to register with the ANS. Please check the details and try again";
     static constexpr const char* kAlreadyAdded = "The Halyx Client has already been added";
@@ -197,6 +201,10 @@ public:
     // experiment is loaded.
     bool CanSeek() const;
     bool SeekPlayback(int minute);
+    void ReportUnreadable(std::string_view why) override {
+        m_view.ShowDiagnostic(std::string(why));
+    }
+    void RegistrationChanged(bool registered, std::string_view detail) override;
 
     // What a view shows.
     bool IsEnabled(InitControl control) const { return m_enabled[static_cast<size_t>(control)]; }
@@ -211,6 +219,10 @@ public:
     int PlayPauseBitmap() const { return m_playPauseBitmap; }
     const std::string& ClockDigits() const { return m_clockDigits; }
     const std::string& ClockCount() const { return m_clockCount; }
+    // kRegisteredStatus, kRegistrationLostStatus, or "" when not registered.
+    const std::string& RegistrationStatus() const { return m_registrationStatus; }
+    // Why the registration was last lost ("" when it never was or is held again).
+    const std::string& RegistrationDetail() const { return m_registrationDetail; }
 
     // The readiness check's lines for the components a scenario lacks ("" when none).
     static std::string MissingComponents(const CScenario& scenario);
@@ -228,6 +240,8 @@ private:
     void SetAllStatuses(std::string_view status);
     bool AnyStatusOtherThan(std::string_view status) const;
     void RemoveStationAt(size_t index);
+    // The reset question, then the reset when the answer is yes; false for no.
+    bool ResetAfterQuestion();
     void Changed();
 
     IInitPageView& m_view;
@@ -260,6 +274,8 @@ private:
     long long m_strayCount = 0;
     std::function<void(int)> m_speedHandler;
     int m_speed = 1;
+    std::string m_registrationStatus;
+    std::string m_registrationDetail;
 };
 
 } // namespace halyx

@@ -50,6 +50,9 @@ public:
     // An open-file dialog; nothing when the experimenter cancels.
     virtual std::optional<std::string> ChooseOpenFile(const std::string& filter,
                                                       const std::string& defaultExtension) = 0;
+    // A line for the experimenter that needs no answer, such as a station message that could
+    // not be read.
+    virtual void ShowDiagnostic(const std::string& /*text*/) {}
     // Something on the page changed (enabled states, captions, lists, clock): refresh.
     virtual void PageChanged() {}
 };

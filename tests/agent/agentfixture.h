@@ -50,6 +50,9 @@ struct RecordingConsole : StationConsole {
         calls.push_back("chat " + std::string(to) + "|" + std::string(from) + "|" +
                         std::string(message));
     }
+    void ReportUnreadable(std::string_view why) override {
+        calls.push_back("unreadable " + std::string(why));
+    }
 };
 
 class AgentTest : public ::testing::Test {

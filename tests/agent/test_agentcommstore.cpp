@@ -35,6 +35,9 @@ TEST(MessageHistory, FloodingDropsOnlyTheOldestEntries) {
     }
     EXPECT_EQ(store.Incoming(), (std::deque<std::string>{"2", "3", "4"}));
     EXPECT_EQ(store.DroppedIncoming(), 2u);
+    // What arrived is told apart from what the history still holds.
+    EXPECT_EQ(store.ReceivedCount(), 5u);
+    EXPECT_EQ(store.SentCount(), 0u);
     // Over the byte limit the newest message still stays.
     store.SetLimits(100, 10);
     store.AddIncoming(std::string(50, 'x'));

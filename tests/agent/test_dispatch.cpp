@@ -96,6 +96,54 @@ TEST_F(StationCommands, MarkupInValuesKeepsTheLogWellFormed) {
     EXPECT_NE(LogText().find("ResType=\"x&lt;y\" ResID=\"&amp;\""), std::string::npos);
 }
 
+// Stations written elsewhere send nested values, and sometimes the content itself, as plain
+// keyword lists without a performative word; both forms must reach the log alike.
+TEST_F(StationCommands, KeywordListsWithoutAPerformativeAreReadLikeTellLists) {
+    comm.deliver_text("(tell :sender ALPHA :receiver HalyxCommand :content (:command activate "
+                      ":resource radar :id R1 :lat 5 :lng 6 :gridCol 1 :gridRow 2))");
+    EXPECT_TRUE(Logged("ResourceActivate", " ClockTime=\"7\" From=\"ALPHA\" ResType=\"radar\" "
+                                           "ResID=\"R1\" Lat=\"5\""))
+        << LogText();
+    const std::string before = LogText();
+    const std::string radar = ":radar0 (:id R1 :name \"North\" :activationCt 2 "
+                              ":totalActiveTime 30 :cost 1000)";
+    Deliver("ALPHA", "tell :command mission_stats :totalCost 7 :radarStats (:count 1 " + radar +
+                         ") :intStats (:count 1 :int0 (:id I1 :name Ship :deployCt 3)) "
+                         ":balloonStats (:count 1 :balloon0 (:deployTime 12 :cost 100))");
+    Deliver("BRAVO",
+            "tell :command mission_stats :totalCost 7 :radarStats (tell :count 1 " + radar + ")");
+    const std::string added = LogText().substr(before.size());
+    const std::string radarLine = "<Radar ID=\"R1\" Name=\"North\" ActivationCount=\"2\" "
+                                  "ActiveTime=\"30\" Cost=\"1000\"/>";
+    const size_t bravo = added.find("TeamMember=\"BRAVO\"");
+    ASSERT_NE(bravo, std::string::npos) << added;
+    EXPECT_NE(added.substr(0, bravo).find(radarLine), std::string::npos) << added;
+    EXPECT_NE(added.substr(bravo).find(radarLine), std::string::npos) << added;
+    EXPECT_NE(added.find("<Interceptor ID=\"I1\" Name=\"Ship\" ActivationCount=\"\" "
+                         "DeployCount=\"3\""),
+              std::string::npos)
+        << added;
+    EXPECT_NE(added.find("<Balloon DeployTime=\"12\""), std::string::npos) << added;
+    EXPECT_EQ(agent.DispatchedCount(), 3);
+}
+
+TEST_F(StationCommands, AnUnreadableContentIsReportedNotDropped) {
+    std::vector<std::string> diagnostics;
+    agent.set_debug_sink([&](const std::string& line) { diagnostics.push_back(line); });
+    console.calls.clear();
+    comm.deliver_text("(tell :sender ALPHA :content (tell :command deploy \"unclosed))");
+    comm.deliver_text("(tell :sender ALPHA :content (\"deploy\" :id 4))");
+    ASSERT_EQ(console.calls.size(), 2u);
+    EXPECT_NE(console.calls[0].find("unreadable message (a string is not closed"),
+              std::string::npos)
+        << console.calls[0];
+    EXPECT_NE(console.calls[1].find("unreadable content from ALPHA"), std::string::npos)
+        << console.calls[1];
+    ASSERT_EQ(diagnostics.size(), 2u);
+    EXPECT_NE(diagnostics[1].find("unreadable content from ALPHA"), std::string::npos);
+    EXPECT_EQ(agent.DispatchedCount(), 0);
+}
+
 TEST_F(StationCommands, UnknownOrBrokenMessagesAreOnlyRecorded) {
     const std::string before = LogText();
     const size_t incoming = agent.CommStore().Incoming().size();

@@ -4,11 +4,15 @@
 #include "looptest.h"
 
 #include "external/agentkit/ansclient.h"
+#include "external/agentkit/net/framedsocket.h"
 #include "external/agentkit/net/nameserver.h"
 #include "external/kqml/limits.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
+
+#include <algorithm>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +54,36 @@ TEST_F(Loopback, TwoMessagesInOneWriteArriveAsTwo) {
     ASSERT_TRUE(WaitFor([&] { return b.agent->received.size() == 2; }));
     EXPECT_EQ(b.agent->received[0], "(tell :a 1)");
     EXPECT_EQ(b.agent->received[1], "(tell :b \"x)\")");
+}
+
+// A flood is handed on in bounded batches: a timer due meanwhile runs between them (the clock
+// keeps time), and every message still arrives, in order.
+TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
+    CRunningAgent b("B", server.port());
+    ASSERT_TRUE(b.ok);
+    auto socket = Connect(b);
+    constexpr size_t kCount = 30000;
+    std::string flood;
+    for (size_t i = 0; i < kCount; ++i) {
+        flood += "(tell :n " + std::to_string(i) + ")\n";
+    }
+    size_t mostBetweenTicks = 0;
+    size_t atLastTick = 0;
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const size_t now = b.agent->received.size();
+        mostBetweenTicks = std::max(mostBetweenTicks, now - atLastTick);
+        atLastTick = now;
+    });
+    tick.start(0);
+    Write(*socket, flood);
+    ASSERT_TRUE(WaitFor([&] { return b.agent->received.size() == kCount; }, 120000));
+    tick.stop();
+    EXPECT_EQ(b.agent->received.back(), "(tell :n " + std::to_string(kCount - 1) + ")");
+    // At most a batch or two (a continuation and a fresh read) between two turns of the timer.
+    EXPECT_LE(mostBetweenTicks, 2 * CFramedSocket::kMessagesPerTurn);
+    EXPECT_GT(mostBetweenTicks, 0u);
 }
 
 TEST_F(Loopback, MessageSplitOverManyWritesArrivesWhole) {

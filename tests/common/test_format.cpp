@@ -5,6 +5,7 @@
 #include <cinttypes>
 
 using halyx::AppendFormat;
+using halyx::EscapeControlBytes;
 using halyx::Format;
 
 TEST(Format, FollowsPrintfTemplates) {
@@ -26,4 +27,12 @@ TEST(Format, LongTextsAreNotCut) {
     AppendFormat(acc, "%s|%d", big.c_str(), 5);
     EXPECT_EQ(acc.size(), 1 + big.size() + 2);
     EXPECT_EQ(acc.substr(acc.size() - 2), "|5");
+}
+
+TEST(Format, ControlBytesAreEscapedForATranscriptLine) {
+    using namespace std::string_literals;
+    EXPECT_EQ(EscapeControlBytes("one\rtwo\0three\nfour\tfive\x7f\x1b"s),
+              "one\\rtwo\\x00three\\nfour\\tfive\\x7f\\x1b");
+    // Ordinary text, UTF-8 included, stays as it is.
+    EXPECT_EQ(EscapeControlBytes("Zo\xc3\xab \\ \"ok\""), "Zo\xc3\xab \\ \"ok\"");
 }

@@ -64,5 +64,27 @@ TEST(KqmlLookup, AFailedParseAnswersNothingAndForgetsTheLastMessage) {
     EXPECT_FALSE(parser.find_token("id").has_value());
 }
 
+// Nested values may be plain keyword lists; a message still needs its performative.
+TEST(KqmlLookup, KeywordListsReadFromTheirFirstElement) {
+    CParser parser;
+    ASSERT_TRUE(parser.parse_list("(:count 2 :radar1 (:id R1 :name \"North\") :flag :x 1)"));
+    EXPECT_TRUE(parser.is_keyword_list());
+    EXPECT_FALSE(parser.find_performative().has_value());
+    EXPECT_EQ(parser.find_token("count"), "2");
+    EXPECT_EQ(parser.find_token("radar1"), "(:id R1 :name \"North\")");
+    EXPECT_FALSE(parser.find_token("flag").has_value());
+    EXPECT_EQ(parser.find_token("x"), "1");
+
+    ASSERT_TRUE(parser.parse_list("(tell :count 2)"));
+    EXPECT_FALSE(parser.is_keyword_list());
+    EXPECT_EQ(parser.find_performative(), "tell");
+    EXPECT_EQ(parser.find_token("count"), "2");
+
+    EXPECT_FALSE(parser.parse_list("(\"tell\" :count 2)"));
+    EXPECT_FALSE(parser.parse_list("(:count (2)"));
+    EXPECT_FALSE(parser.is_keyword_list());
+    EXPECT_EQ(parser.parse_message("(:count 2)").status, KqmlStatus::NoPerformative);
+}
+
 } // namespace
 } // namespace halyx

@@ -54,6 +54,24 @@ TEST(KqmlMessageText, HostileNamesArriveIntact) {
     EXPECT_EQ(parser.find_content(), "(tell :x 1)");
 }
 
+// Other KQML readers take ' ` # and , as quotation or read macros and refuse the message: such
+// values travel as strings, while ordinary words (colons, dots, slashes inside) stay bare.
+TEST(KqmlMessageText, ReadMacroCharactersAreQuotedAndWordsStayBare) {
+    for (const std::string value : {"O'Brien", "a`b", "R#1", "#x", "1,5", "x,"}) {
+        std::string out;
+        AppendKqmlValue(out, value);
+        EXPECT_EQ(out, "\"" + value + "\"") << value;
+        CParser parser;
+        ASSERT_TRUE(parser.parse_message("(tell :v " + out + ")"));
+        EXPECT_EQ(parser.find_token("v"), value);
+    }
+    for (const std::string value : {"R1", "-12.5", "http://host:80/a/b.png", "a:b", "x-y_z"}) {
+        std::string out;
+        AppendKqmlValue(out, value);
+        EXPECT_EQ(out, value);
+    }
+}
+
 TEST(KqmlFraming, TwoMessagesInOneWriteAndGapsBetween) {
     CKqmlFramer framer;
     const Framed f = FeedAll(framer, {"(tell :a 1)\n\x04 \r\n(ask :b (2))\n"});

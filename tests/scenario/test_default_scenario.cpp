@@ -78,8 +78,11 @@ TEST(DefaultScenario, MapAddressesFindTheShippedMaps) {
     }
     EXPECT_EQ(scenario.Geography().GetWorldMap().getWidth(), 1000);
     unsetenv("HALYX_MAP_DIR");
-    // Without the variable, the maps are found beside or above the program's folder.
+    // Without the variable, the maps are found where the build copies them, share/halyx/maps
+    // beside bin/ (as when installed), whatever folder the build was configured in.
     EXPECT_TRUE(std::filesystem::exists(DefaultMapFolder() + "world.txt")) << DefaultMapFolder();
+    EXPECT_TRUE(
+        std::filesystem::exists(std::string(HALYX_BINARY_DIR) + "/share/halyx/maps/world.txt"));
 }
 
 } // namespace

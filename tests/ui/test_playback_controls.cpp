@@ -112,5 +112,24 @@ TEST_F(PlaybackControls, LeavingPlaybackStopsResetsAndForgetsTheRecordedTeam) {
     EXPECT_EQ(page.AgentList(), (std::vector<std::string>{"ALPHA", "BRAVO"}));
 }
 
+TEST_F(PlaybackControls, LeavingPlaybackAndAnsweringNoKeepsTheTeamAndTheStations) {
+    std::string path = RecordExperiment();
+    page.SetPlaybackMode(true);
+    view.openFile = path;
+    page.LoadExperiment();
+    const std::vector<StationRow> before = page.Stations();
+    ASSERT_EQ(before.size(), 2u);
+    view.questions.clear();
+    view.answers = {false};
+    page.SetPlaybackMode(false);
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_TRUE(CommandsSent("reset_sim").empty());
+    ASSERT_EQ(page.Stations().size(), 2u);
+    EXPECT_EQ(page.Stations()[0].name, "ALPHA");
+    EXPECT_EQ(page.Stations()[1].name, "BRAVO");
+    EXPECT_EQ(agent.Team(), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_FALSE(page.IsPlaybackMode());
+}
+
 } // namespace
 } // namespace halyx::test

@@ -36,6 +36,25 @@ TEST_F(RegistrationPage, RegisteringListsTheOtherAgentsSorted) {
     EXPECT_FALSE(page.IsEnabled(InitControl::AddClient));
 }
 
+// The page shows the registration as it stands: lost to a stopped name server, then taken
+// again; the controls stay as the experimenter left them.
+TEST_F(RegistrationPage, ALostRegistrationIsShownUntilItIsTakenAgain) {
+    EXPECT_EQ(page.RegistrationStatus(), "");
+    page.RegistrationChanged(false, "ignored while unregistered");
+    EXPECT_EQ(page.RegistrationStatus(), "");
+    page.Register();
+    EXPECT_EQ(page.RegistrationStatus(), "registered");
+    page.RegistrationChanged(false, "the name server closed the connection");
+    EXPECT_EQ(page.RegistrationStatus(), "registration lost, retrying");
+    EXPECT_EQ(page.RegistrationDetail(), "the name server closed the connection");
+    EXPECT_TRUE(page.IsEnabled(InitControl::UnRegister));
+    page.RegistrationChanged(true, "");
+    EXPECT_EQ(page.RegistrationStatus(), "registered");
+    EXPECT_EQ(page.RegistrationDetail(), "");
+    page.UnRegister();
+    EXPECT_EQ(page.RegistrationStatus(), "");
+}
+
 TEST_F(RegistrationPage, FilterMatchesTheStartOfNamesWithoutCase) {
     RegisterStations({"Alpha-1", "ALPHA-2", "Bravo", "Al"});
     page.Register();

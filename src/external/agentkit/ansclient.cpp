@@ -53,12 +53,68 @@ void CANSClient::diagnostic(const std::string& text) const {
     }
 }
 
-void CANSClient::registration_lost(const std::string& why) {
-    if (m_registered) {
-        diagnostic("name-server registration of " + m_registeredName + " lost: " + why);
+void CANSClient::Notify(RegistrationState state, const std::string& detail) const {
+    if (m_stateObserver) {
+        m_stateObserver(state, detail);
     }
+}
+
+RegistrationState CANSClient::registration_state() const {
+    if (m_registered) {
+        return RegistrationState::Registered;
+    }
+    return m_retrying ? RegistrationState::Retrying : RegistrationState::Unregistered;
+}
+
+void CANSClient::registration_lost(const std::string& why) {
+    if (!m_registered) {
+        return;
+    }
+    diagnostic("name-server registration of " + m_registeredName + " lost: " + why);
+    m_wantedName = m_registeredName;
     m_registered = false;
     m_registeredName.clear();
+    // The experimenter asked to be registered and never asked otherwise: a name server that
+    // restarts (empty) must learn of this agent again, or no station could find it.
+    m_retrying = start_reregistration();
+    Notify(registration_state(), why);
+}
+
+std::string CANSClient::registration_request(const std::string& ownHost) const {
+    std::string host = m_beliefs.get_string("host");
+    if (host.empty()) {
+        host = ownHost;
+    }
+    int ownPort = m_beliefs.get_int("port", 0);
+    if (ownPort <= 0) {
+        ownPort = listening_port();
+    }
+    std::string text = "(register :name ";
+    AppendKqmlValue(text, m_wantedName);
+    text += " :host ";
+    AppendKqmlValue(text, host);
+    text += " :port " + std::to_string(ownPort) + ")";
+    return text;
+}
+
+bool CANSClient::registration_accepted(const std::string& reply, std::string& why) const {
+    CParser parser;
+    if (parser.parse_message(reply) && parser.find_performative() == "tell" &&
+        parser.find_text("status") == "ok") {
+        return true;
+    }
+    const std::string reason = parser.find_text("reason");
+    why = "the name server refused " + m_wantedName + ": " +
+          (reason.empty() ? std::string("no reason given") : reason);
+    return false;
+}
+
+void CANSClient::registration_restored() {
+    m_registered = true;
+    m_retrying = false;
+    m_registeredName = m_wantedName;
+    diagnostic("name-server registration of " + m_registeredName + " taken again");
+    Notify(RegistrationState::Registered, "");
 }
 
 std::optional<std::string> CANSClient::Ask(const std::string& text, bool onRegistration) {
@@ -76,6 +132,8 @@ std::optional<std::string> CANSClient::Ask(const std::string& text, bool onRegis
 
 bool CANSClient::enable(int on) {
     m_lastError.clear();
+    // An explicit enable ends any background registration (close_registration stops it).
+    m_retrying = false;
     if (on == 0) {
         if (m_registered) {
             Ask(Request("unregister", m_registeredName), true);
@@ -103,34 +161,20 @@ bool CANSClient::enable(int on) {
         diagnostic(m_lastError);
         return false;
     }
-    std::string ownHost = m_beliefs.get_string("host");
-    if (ownHost.empty()) {
-        ownHost = registration_local_host();
-    }
-    int ownPort = m_beliefs.get_int("port", 0);
-    if (ownPort <= 0) {
-        ownPort = listening_port();
-    }
-    std::string text = "(register :name ";
-    AppendKqmlValue(text, name);
-    text += " :host ";
-    AppendKqmlValue(text, ownHost);
-    text += " :port " + std::to_string(ownPort) + ")";
-    const std::optional<std::string> reply = Ask(text, true);
+    m_wantedName = name;
+    const std::optional<std::string> reply =
+        Ask(registration_request(registration_local_host()), true);
     if (!reply) {
         close_registration();
         return false;
     }
-    CParser parser;
-    parser.parse_message(*reply);
-    if (parser.find_performative() == "tell" && parser.find_text("status") == "ok") {
+    std::string why;
+    if (registration_accepted(*reply, why)) {
         m_registered = true;
         m_registeredName = name;
         return true;
     }
-    const std::string reason = parser.find_text("reason");
-    m_lastError = "the name server refused " + name + ": " +
-                  (reason.empty() ? std::string("no reason given") : reason);
+    m_lastError = why;
     diagnostic(m_lastError);
     close_registration();
     return false;

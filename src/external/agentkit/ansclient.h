@@ -37,6 +37,10 @@ public:
     virtual bool is_enabled() const = 0;
 };
 
+// Where a registration stands. A registration whose connection broke while it was wanted is
+// Retrying until the name server takes it again (a restarted server starts empty).
+enum class RegistrationState { Unregistered, Registered, Retrying };
+
 class CANSClient : public CLookupModule {
 public:
     explicit CANSClient(CBeliefDB& beliefs);
@@ -44,6 +48,11 @@ public:
 
     bool enable(int on) override;
     bool is_enabled() const override { return m_registered; }
+    RegistrationState registration_state() const;
+    // Told, on the event-loop thread, when the state changes by itself: the registration was
+    // lost (detail says why) or was taken again after a loss. Not told of enable's own changes.
+    using StateObserver = std::function<void(RegistrationState state, const std::string& detail)>;
+    void set_state_observer(StateObserver observer) { m_stateObserver = std::move(observer); }
     // The name of the live registration ("" when there is none).
     const std::string& registered_name() const { return m_registeredName; }
 
@@ -85,6 +94,15 @@ protected:
 
     // The transport calls this when the registration connection breaks.
     void registration_lost(const std::string& why);
+    // Starts taking the lost registration again in the background (never waiting); false when
+    // the transport cannot, and the registration stays lost.
+    virtual bool start_reregistration() { return false; }
+    // For the transport's background registration: the request for the name being taken again,
+    // whether a reply accepts it, and the news that it did.
+    const std::string& wanted_name() const { return m_wantedName; }
+    std::string registration_request(const std::string& ownHost) const;
+    bool registration_accepted(const std::string& reply, std::string& why) const;
+    void registration_restored();
     void diagnostic(const std::string& text) const;
 
     CBeliefDB& beliefs() { return m_beliefs; }
@@ -94,8 +112,13 @@ private:
     void StoreLookup(const std::vector<CAgentInfo>& agents);
 
     CBeliefDB& m_beliefs;
+    void Notify(RegistrationState state, const std::string& detail) const;
+
     bool m_registered = false;
+    bool m_retrying = false;
     std::string m_registeredName;
+    std::string m_wantedName;
+    StateObserver m_stateObserver;
     std::string m_lastError;
     std::function<void(const std::string&)> m_diagnostics;
 };

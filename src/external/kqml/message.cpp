@@ -11,13 +11,14 @@ bool IsKqmlWord(std::string_view text) {
         return false;
     }
     for (const char c : text) {
-        if (EndsWord(static_cast<unsigned char>(c))) {
+        // Common KQML readers take a quote, a backquote, '#' or ',' as quotation or read-macro
+        // syntax and refuse the whole message; such a value goes out as a string.
+        if (EndsWord(static_cast<unsigned char>(c)) || c == '\'' || c == '`' || c == '#' ||
+            c == ',') {
             return false;
         }
     }
-    std::size_t begin = 0;
-    std::size_t length = 0;
-    return !(text.front() == '#' && LengthPrefix(text, 0, &begin, &length));
+    return true;
 }
 
 void AppendKqmlValue(std::string& out, std::string_view text) {

@@ -3,10 +3,10 @@
 // Builds the wire text of one message:
 //   (performative :sender S :receiver R :language L :ontology O [:reply-with X]
 //    [:in-reply-to Y] [:protocol P] :content (C))
-// A field that is not a plain word (it holds white space, parentheses, quotes or control
-// bytes, or is empty) is written as a "..." string, so that any name arrives intact. The content
-// is written as a list: "tell :command x" becomes (tell :command x); a content that already is
-// one list is written as it stands. An empty content is left out.
+// A field that is not a plain word (it holds white space, parentheses, quotes, ' ` # or , or
+// control bytes, or is empty) is written as a "..." string, so that any name arrives intact. The
+// content is written as a list: "tell :command x" becomes (tell :command x); a content that already
+// is one list is written as it stands. An empty content is left out.
 //
 //   CKqmlMessage m;
 //   m.performative = "tell"; m.sender = "S1"; m.receiver = "HalyxCommand";
@@ -33,7 +33,7 @@ struct CKqmlMessage {
 };
 
 // True when text can stand in a message as a word: not empty, no white space, parentheses,
-// double quotes or control bytes, and not starting with ':' or a #N" prefix.
+// quotes, backquotes, '#', ',' or control bytes, and not starting with ':'.
 bool IsKqmlWord(std::string_view text);
 
 // Appends text as a word when it is one, else as a "..." string with '"' and '\' escaped.

@@ -45,7 +45,8 @@ CKqmlParseResult Fail(KqmlStatus status, std::size_t offset) {
 CKqmlParseResult CParser::parse_message(std::string_view text) {
     m_elements.clear();
     m_text.clear();
-    m_result = Parse(text);
+    m_keywordList = false;
+    m_result = Parse(text, false);
     if (!m_result) {
         m_elements.clear();
         m_text.clear();
@@ -53,7 +54,20 @@ CKqmlParseResult CParser::parse_message(std::string_view text) {
     return m_result;
 }
 
-CKqmlParseResult CParser::Parse(std::string_view source) {
+CKqmlParseResult CParser::parse_list(std::string_view text) {
+    m_elements.clear();
+    m_text.clear();
+    m_keywordList = false;
+    m_result = Parse(text, true);
+    if (!m_result) {
+        m_elements.clear();
+        m_text.clear();
+        m_keywordList = false;
+    }
+    return m_result;
+}
+
+CKqmlParseResult CParser::Parse(std::string_view source, bool keywordListAllowed) {
     if (source.size() > kKqmlMaxMessageBytes) {
         return Fail(KqmlStatus::TooLarge, kKqmlMaxMessageBytes);
     }
@@ -144,6 +158,10 @@ CKqmlParseResult CParser::Parse(std::string_view source) {
             return Fail(IsStray(c) ? KqmlStatus::StrayByte : KqmlStatus::TrailingText, i);
         }
     }
+    if (keywordListAllowed && !m_elements.empty() && is_keyword(m_elements.front())) {
+        m_keywordList = true;
+        return {KqmlStatus::Ok, n};
+    }
     if (m_elements.empty() || m_elements.front().kind != KqmlElementKind::Word ||
         is_keyword(m_elements.front())) {
         return Fail(KqmlStatus::NoPerformative,
@@ -192,7 +210,7 @@ bool CParser::is_keyword(const CKqmlElement& element) const {
 }
 
 std::optional<std::string> CParser::find_performative() const {
-    if (!m_result || m_elements.empty()) {
+    if (!m_result || m_elements.empty() || m_keywordList) {
         return std::nullopt;
     }
     return element_value(m_elements.front());
@@ -206,7 +224,7 @@ std::optional<std::string> CParser::find_token(std::string_view key) const {
         key.remove_prefix(1);
     }
     const std::size_t count = m_elements.size();
-    std::size_t i = 1;
+    std::size_t i = m_keywordList ? 0 : 1;
     while (i < count) {
         const CKqmlElement& element = m_elements[i];
         if (!is_keyword(element)) {

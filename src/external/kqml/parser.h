@@ -16,6 +16,10 @@
 // case, the first occurrence wins, and only the keywords of the outermost list are seen. A
 // keyword that is absent, or that is followed by another keyword or by the end of the list,
 // answers std::nullopt. The text may be given with or without its outer parentheses.
+//
+// A nested value is not always a message: stations send plain keyword lists such as
+// (:count 2 :radar1 (:id R1 ...)). parse_list reads those too: when the first element is a
+// keyword the list has no performative and every element is a keyword or a value.
 
 #include "external/kqml/parseresult.h"
 
@@ -41,6 +45,10 @@ struct CKqmlElement {
 class CParser {
 public:
     CKqmlParseResult parse_message(std::string_view text);
+    // Like parse_message, but a list that begins with a keyword is read as a keyword list.
+    CKqmlParseResult parse_list(std::string_view text);
+    // True after parse_list read a list without a performative.
+    bool is_keyword_list() const { return m_keywordList; }
     const CKqmlParseResult& result() const { return m_result; }
 
     std::optional<std::string> find_performative() const;
@@ -53,7 +61,8 @@ public:
     // The same lookup, absent read as empty text.
     std::string find_text(std::string_view key) const { return find_token(key).value_or(""); }
 
-    // The outermost list's elements, performative first (empty after a failed parse).
+    // The outermost list's elements, performative first unless it is a keyword list (empty after
+    // a failed parse).
     const std::vector<CKqmlElement>& elements() const { return m_elements; }
     // An element's value as find_token answers it.
     std::string element_value(const CKqmlElement& element) const;
@@ -62,11 +71,12 @@ public:
     bool is_keyword(const CKqmlElement& element) const;
 
 private:
-    CKqmlParseResult Parse(std::string_view source);
+    CKqmlParseResult Parse(std::string_view source, bool keywordListAllowed);
 
     std::string m_text;
     std::vector<CKqmlElement> m_elements;
     CKqmlParseResult m_result;
+    bool m_keywordList = false;
 };
 
 } // namespace halyx

@@ -1,6 +1,7 @@
 #include "external/agentkit/net/framedsocket.h"
 
 #include <QHostAddress>
+#include <QMetaObject>
 
 #include <vector>
 
@@ -8,6 +9,7 @@ namespace halyx {
 
 CFramedSocket::CFramedSocket(QTcpSocket* socket) : m_socket(socket) {
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_socket->setReadBufferSize(kReadBufferBytes);
     QObject::connect(m_socket, &QTcpSocket::readyRead, m_socket, [this] { ReadAvailable(); });
     QObject::connect(m_socket, &QTcpSocket::connected, m_socket, [this] {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -49,31 +51,68 @@ bool CFramedSocket::send(const std::string& text) {
 }
 
 void CFramedSocket::ReadAvailable() {
-    std::vector<std::string> messages;
-    std::vector<std::string> diagnostics;
-    const QByteArray bytes = m_socket->readAll();
-    m_framer.Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                  messages, diagnostics);
-    // A handler may destroy this object; nothing of it is touched once that happened.
-    const std::shared_ptr<bool> alive = m_alive;
-    for (const std::string& line : diagnostics) {
-        if (!*alive) {
-            return;
+    // New bytes while a batch waits for its turn: that turn reads them too, one batch per turn.
+    if (m_closeReported || m_continuing) {
+        return;
+    }
+    if (m_framed.empty() && m_socket->bytesAvailable() > 0) {
+        std::vector<std::string> messages;
+        std::vector<std::string> diagnostics;
+        const QByteArray bytes = m_socket->read(kReadBytesPerTurn);
+        m_framer.Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+                      messages, diagnostics);
+        for (std::string& text : messages) {
+            m_framed.push_back(std::move(text));
         }
-        if (on_diagnostic) {
-            auto handler = on_diagnostic;
-            handler(peer() + ": " + line);
+        // A handler may destroy this object; nothing of it is touched once that happened.
+        const std::shared_ptr<bool> alive = m_alive;
+        for (const std::string& line : diagnostics) {
+            if (on_diagnostic) {
+                auto handler = on_diagnostic;
+                handler(peer() + ": " + line);
+            }
+            if (!*alive) {
+                return;
+            }
         }
     }
-    for (const std::string& text : messages) {
-        if (!*alive) {
-            return;
-        }
+    const std::shared_ptr<bool> alive = m_alive;
+    for (std::size_t handed = 0; handed < kMessagesPerTurn && !m_framed.empty(); ++handed) {
+        const std::string text = std::move(m_framed.front());
+        m_framed.pop_front();
         if (on_message) {
             auto handler = on_message;
             handler(text);
         }
+        if (!*alive) {
+            return;
+        }
     }
+    if (!m_framed.empty() || m_socket->bytesAvailable() > 0) {
+        ContinueLater();
+    } else if (m_closed) {
+        FinishClose();
+    }
+}
+
+void CFramedSocket::ContinueLater() {
+    if (m_continuing) {
+        return;
+    }
+    m_continuing = true;
+    // A queued call runs after the timers and sockets that are due: the next batch waits its
+    // turn.
+    const std::shared_ptr<bool> alive = m_alive;
+    QMetaObject::invokeMethod(
+        m_socket,
+        [this, alive] {
+            if (!*alive) {
+                return;
+            }
+            m_continuing = false;
+            ReadAvailable();
+        },
+        Qt::QueuedConnection);
 }
 
 void CFramedSocket::Closed(const std::string& why) {
@@ -81,15 +120,21 @@ void CFramedSocket::Closed(const std::string& why) {
         return;
     }
     m_closed = true;
-    // Bytes that arrived with the close are still messages.
-    if (m_socket->bytesAvailable() > 0) {
-        const std::shared_ptr<bool> alive = m_alive;
-        ReadAvailable();
-        if (!*alive) {
-            return;
-        }
+    m_closeReason = why;
+    // Bytes that arrived with the close are still messages: the close is reported after them.
+    if (!m_framed.empty() || m_socket->bytesAvailable() > 0) {
+        ContinueLater();
+        return;
     }
-    std::string reason = why;
+    FinishClose();
+}
+
+void CFramedSocket::FinishClose() {
+    if (m_closeReported) {
+        return;
+    }
+    m_closeReported = true;
+    std::string reason = m_closeReason;
     if (m_framer.InMessage()) {
         reason += "; a message in progress was lost (" + std::to_string(m_framer.PendingBytes()) +
                   " bytes)";

@@ -4,6 +4,12 @@
 // messages out are written with their newline. Owners may destroy it from inside any of its
 // callbacks; the socket itself is then deleted by the event loop.
 //
+// Incoming work is done in bounded batches: at most kReadBytesPerTurn bytes are read and at most
+// kMessagesPerTurn messages handed on per turn of the event loop; the rest waits for the next
+// turn, so that the clock's timer and the other connections run in between however fast a peer
+// sends. The socket buffers at most kReadBufferBytes; past that TCP holds the sender back. A
+// close is reported once every message that arrived before it was handed on.
+//
 //   auto link = std::make_unique<CFramedSocket>(socket);
 //   link->on_message = [](const std::string& text) { ... };
 //   link->on_closed = [](const std::string& why) { ... };
@@ -13,6 +19,8 @@
 
 #include <QTcpSocket>
 
+#include <cstddef>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +29,10 @@ namespace halyx {
 
 class CFramedSocket {
 public:
+    static constexpr qint64 kReadBytesPerTurn = 64 * 1024;
+    static constexpr std::size_t kMessagesPerTurn = 128;
+    static constexpr qint64 kReadBufferBytes = 1024 * 1024;
+
     // Takes ownership of socket.
     explicit CFramedSocket(QTcpSocket* socket);
     CFramedSocket(const CFramedSocket&) = delete;
@@ -41,13 +53,21 @@ public:
     std::string peer() const;
 
 private:
+    // One batch: frames what is waiting (up to the byte budget), hands on up to the message
+    // budget, and asks for another turn while anything is left.
     void ReadAvailable();
+    void ContinueLater();
     void Closed(const std::string& why);
+    void FinishClose();
 
     QTcpSocket* m_socket;
     CKqmlFramer m_framer;
+    std::deque<std::string> m_framed;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_closed = false;
+    bool m_closeReported = false;
+    bool m_continuing = false;
+    std::string m_closeReason;
 };
 
 } // namespace halyx

@@ -9,6 +9,8 @@
 namespace halyx {
 
 CNetContainer::CNetContainer(CBasicAgent& agent) : CAgentContainer(agent) {
+    // The simulation clock keeps time to the millisecond, not within a coarse timer's slack.
+    m_clock.setTimerType(Qt::PreciseTimer);
     m_clock.setInterval(1000);
     QObject::connect(&m_clock, &QTimer::timeout, &m_clock,
                      [this] { get_agent().process_clock_tick(); });

@@ -1,17 +1,38 @@
 #include "external/agentkit/net/tcpansclient.h"
 
+#include "external/agentkit/beliefdb.h"
 #include "external/agentkit/net/nameserver.h"
 
 #include <QElapsedTimer>
 #include <QHostInfo>
 #include <QNetworkInterface>
 
+#include <algorithm>
 #include <vector>
 
 namespace halyx {
 
+namespace {
+
+std::string HostText(QHostAddress address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    if (isV4) {
+        address = QHostAddress(v4);
+    }
+    return address.isNull() ? std::string("127.0.0.1") : address.toString().toStdString();
+}
+
+} // namespace
+
 CTcpAnsClient::CTcpAnsClient(CBeliefDB& beliefs, std::function<int()> listeningPort)
-    : CANSClient(beliefs), m_listeningPort(std::move(listeningPort)) {}
+    : CANSClient(beliefs), m_listeningPort(std::move(listeningPort)) {
+    m_retryTimer.setSingleShot(true);
+    m_attemptTimer.setSingleShot(true);
+    QObject::connect(&m_retryTimer, &QTimer::timeout, [this] { StartAttempt(); });
+    QObject::connect(&m_attemptTimer, &QTimer::timeout,
+                     [this] { AttemptFailed("no answer in time"); });
+}
 
 CTcpAnsClient::~CTcpAnsClient() {
     close_registration();
@@ -20,6 +41,106 @@ CTcpAnsClient::~CTcpAnsClient() {
 void CTcpAnsClient::set_timeouts(int connectMs, int replyMs) {
     m_connectMs = connectMs;
     m_replyMs = replyMs;
+}
+
+void CTcpAnsClient::HookRegistration() {
+    // The server going away ends the registration; this is noticed whenever the event loop
+    // runs.
+    QTcpSocket* socket = m_registration.get();
+    QObject::connect(socket, &QTcpSocket::disconnected, socket,
+                     [this] { registration_lost("the name server closed the connection"); });
+}
+
+bool CTcpAnsClient::start_reregistration() {
+    if (m_inProcess) {
+        return false; // a server inside this process lives and dies with it
+    }
+    if (m_registration) {
+        // Called from this socket's own signal: it goes once the event loop is back.
+        QObject::disconnect(m_registration.get(), nullptr, nullptr, nullptr);
+        m_registration->abort();
+        m_registration.release()->deleteLater();
+    }
+    m_retryDelayMs = kRetryFirstMs;
+    m_lastAttemptError.clear();
+    ScheduleAttempt();
+    return true;
+}
+
+void CTcpAnsClient::StopRetrying() {
+    m_retryTimer.stop();
+    m_attemptTimer.stop();
+    if (m_attempt) {
+        QObject::disconnect(m_attempt.get(), nullptr, nullptr, nullptr);
+        m_attempt->abort();
+        m_attempt.release()->deleteLater();
+    }
+}
+
+void CTcpAnsClient::ScheduleAttempt() {
+    m_retryTimer.start(m_retryDelayMs);
+    m_retryDelayMs = std::min(m_retryDelayMs * 2, kRetryCapMs);
+}
+
+void CTcpAnsClient::StartAttempt() {
+    const std::string host = beliefs().get_string("ans");
+    const int port = beliefs().get_int("ansport", kDefaultAnsPort);
+    if (host.empty() || port <= 0 || port > 65535) {
+        AttemptFailed("no name server address");
+        return;
+    }
+    m_attempt = std::make_unique<QTcpSocket>();
+    m_attemptFramer.Reset();
+    QTcpSocket* socket = m_attempt.get();
+    QObject::connect(socket, &QTcpSocket::connected, socket, [this] { AttemptConnected(); });
+    QObject::connect(socket, &QTcpSocket::readyRead, socket, [this] { AttemptReadable(); });
+    QObject::connect(socket, &QAbstractSocket::errorOccurred, socket,
+                     [this, socket] { AttemptFailed(socket->errorString().toStdString()); });
+    m_attemptTimer.start(m_connectMs + m_replyMs);
+    socket->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
+}
+
+void CTcpAnsClient::AttemptConnected() {
+    m_attempt->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    const std::string text = registration_request(HostText(m_attempt->localAddress())) + "\n";
+    m_attempt->write(text.data(), static_cast<qint64>(text.size()));
+}
+
+void CTcpAnsClient::AttemptReadable() {
+    const QByteArray bytes = m_attempt->readAll();
+    std::vector<std::string> messages;
+    std::vector<std::string> diagnostics;
+    m_attemptFramer.Feed(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), messages,
+        diagnostics);
+    if (messages.empty()) {
+        return;
+    }
+    std::string why;
+    if (!registration_accepted(messages.front(), why)) {
+        AttemptFailed(why);
+        return;
+    }
+    m_attemptTimer.stop();
+    QObject::disconnect(m_attempt.get(), nullptr, nullptr, nullptr);
+    m_registration = std::move(m_attempt);
+    HookRegistration();
+    registration_restored();
+}
+
+void CTcpAnsClient::AttemptFailed(const std::string& why) {
+    m_attemptTimer.stop();
+    if (m_attempt) {
+        QObject::disconnect(m_attempt.get(), nullptr, nullptr, nullptr);
+        m_attempt->abort();
+        m_attempt.release()->deleteLater();
+    }
+    // Said once per kind of failure, not at every attempt.
+    if (why != m_lastAttemptError) {
+        m_lastAttemptError = why;
+        diagnostic("registering with the name server again failed (" + why + "); retrying");
+    }
+    ScheduleAttempt();
 }
 
 CNameServer* CTcpAnsClient::FindInProcess(const std::string& host, int port,
@@ -122,15 +243,12 @@ bool CTcpAnsClient::open_registration(const std::string& host, int port, std::st
     if (!m_registration) {
         return false;
     }
-    // The server going away ends the registration; this is noticed whenever the event loop
-    // runs.
-    QTcpSocket* socket = m_registration.get();
-    QObject::connect(socket, &QTcpSocket::disconnected, socket,
-                     [this] { registration_lost("the name server closed the connection"); });
+    HookRegistration();
     return true;
 }
 
 void CTcpAnsClient::close_registration() {
+    StopRetrying();
     if (m_inProcess) {
         if (InProcessAlive()) {
             m_inProcess->server->registry().close_connection(m_inProcess->connection);
@@ -182,12 +300,7 @@ std::string CTcpAnsClient::registration_local_host() const {
     } else if (m_registration) {
         address = m_registration->localAddress();
     }
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    if (isV4) {
-        address = QHostAddress(v4);
-    }
-    return address.isNull() ? std::string("127.0.0.1") : address.toString().toStdString();
+    return HostText(address);
 }
 
 } // namespace halyx

@@ -8,12 +8,18 @@
 // A name server embedded in the same process (CNameServer) cannot answer while its own thread
 // waits, so the client talks to such a server's registry directly; the registration still ends
 // when the client closes it or is destroyed.
+//
+// When the registration connection breaks (the name server stopped or restarted) the client
+// registers again in the background, without waiting in the event loop: a connection attempt,
+// then the register request, retried after 250 ms, 500 ms, ... up to every 5 s until the server
+// takes it or the agent registers or unregisters on its own.
 
 #include "external/agentkit/ansclient.h"
 #include "external/agentkit/nameregistry.h"
 #include "external/kqml/framer.h"
 
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -28,6 +34,10 @@ public:
     CTcpAnsClient(CBeliefDB& beliefs, std::function<int()> listeningPort);
     ~CTcpAnsClient() override;
 
+    // The first and the longest wait between two background registration attempts.
+    static constexpr int kRetryFirstMs = 250;
+    static constexpr int kRetryCapMs = 5000;
+
     void set_timeouts(int connectMs, int replyMs);
 
 protected:
@@ -37,6 +47,7 @@ protected:
                                        bool onRegistration, std::string& error) override;
     std::string registration_local_host() const override;
     int listening_port() const override { return m_listeningPort ? m_listeningPort() : 0; }
+    bool start_reregistration() override;
 
 private:
     struct InProcess {
@@ -52,12 +63,27 @@ private:
                                         std::string& error) const;
     std::optional<std::string> Exchange(QTcpSocket& socket, const std::string& text,
                                         std::string& error) const;
+    void HookRegistration();
+    void StopRetrying();
+    void ScheduleAttempt();
+    void StartAttempt();
+    void AttemptConnected();
+    void AttemptReadable();
+    void AttemptFailed(const std::string& why);
 
     std::function<int()> m_listeningPort;
     int m_connectMs = 3000;
     int m_replyMs = 5000;
     std::unique_ptr<QTcpSocket> m_registration;
     std::optional<InProcess> m_inProcess;
+
+    // The background registration after a loss.
+    int m_retryDelayMs = kRetryFirstMs;
+    QTimer m_retryTimer;
+    QTimer m_attemptTimer;
+    std::unique_ptr<QTcpSocket> m_attempt;
+    CKqmlFramer m_attemptFramer;
+    std::string m_lastAttemptError;
 };
 
 } // namespace halyx

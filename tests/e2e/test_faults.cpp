@@ -1,0 +1,274 @@
+// The console among faults a laboratory meets, with the real programs on loopback: a name server
+// killed and restarted, a user whose locale writes decimal commas, a station that sends control
+// bytes, plain keyword lists and unreadable content.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <clocale>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace halyx {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::istringstream in(ReadFile(path));
+    for (std::string line; std::getline(in, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// Waits (up to seconds) for a line of the file that starts with prefix.
+std::string WaitForLine(const std::string& path, const std::string& prefix, int seconds = 30) {
+    for (int i = 0; i < seconds * 20; ++i) {
+        for (const std::string& line : Lines(path)) {
+            if (line.rfind(prefix, 0) == 0) {
+                return line;
+            }
+        }
+        QCoreApplication::processEvents();
+        QThread::msleep(50);
+    }
+    return {};
+}
+
+class Faults : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        static int argc = 1;
+        static char name[] = "test_e2e_faults";
+        static char* argv[] = {name, nullptr};
+        if (QCoreApplication::instance() == nullptr) {
+            new QCoreApplication(argc, argv);
+        }
+        // The test's own process keeps the C locale whatever Qt chose.
+        std::setlocale(LC_ALL, "C");
+        MakeCommaLocale();
+    }
+
+    // A German locale, which writes 1,5 for one and a half, compiled into a folder of the test's
+    // own (no root needed); empty when this machine cannot make it.
+    static void MakeCommaLocale() {
+        const std::string folder = std::string(std::getenv("HALYX_HOME")) + "/locales";
+        s_localePath.clear();
+        if (std::filesystem::exists(folder + "/de_DE.UTF-8/LC_NUMERIC")) {
+            s_localePath = folder;
+            return;
+        }
+        std::filesystem::create_directories(folder);
+        QProcess localedef;
+        localedef.start("localedef", {"-i", "de_DE", "-f", "UTF-8",
+                                      QString::fromStdString(folder + "/de_DE.UTF-8")});
+        if (localedef.waitForFinished(120000) && localedef.exitStatus() == QProcess::NormalExit &&
+            std::filesystem::exists(folder + "/de_DE.UTF-8/LC_NUMERIC")) {
+            s_localePath = folder;
+        }
+    }
+
+    void SetUp() override {
+        home = std::string(std::getenv("HALYX_HOME")) + "/" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home);
+    }
+
+    void TearDown() override {
+        for (auto& process : processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    // Output goes to a file, so that a chatty program never blocks on a full pipe.
+    QProcess* Start(const std::string& program, const QStringList& args, const std::string& output,
+                    bool commaLocale = false) {
+        auto process = std::make_unique<QProcess>();
+        process->setStandardOutputFile(QString::fromStdString(output));
+        process->setStandardErrorFile(QString::fromStdString(output + ".err"));
+        if (commaLocale && !s_localePath.empty()) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("LOCPATH", QString::fromStdString(s_localePath));
+            env.insert("LC_ALL", "de_DE.UTF-8");
+            env.insert("LANG", "de_DE.UTF-8");
+            process->setProcessEnvironment(env);
+        }
+        process->start(QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/" + program),
+                       args);
+        EXPECT_TRUE(process->waitForStarted(10000)) << program;
+        processes.push_back(std::move(process));
+        return processes.back().get();
+    }
+
+    QProcess* StartNameServer(int port, const std::string& output) {
+        QProcess* ans = Start("halyx-ans", {"--port", QString::number(port), "--bind", "127.0.0.1"},
+                              output, true);
+        const std::string listening = WaitForLine(output, "listening on");
+        EXPECT_FALSE(listening.empty()) << ReadFile(output + ".err");
+        ansPort = listening.empty() ? 0 : std::stoi(listening.substr(listening.rfind(':') + 1));
+        return ans;
+    }
+
+    static void Send(QProcess* console, const std::string& commands) {
+        console->write(commands.data(), static_cast<qint64>(commands.size()));
+        console->waitForBytesWritten(5000);
+    }
+
+    static std::string s_localePath;
+    std::string home;
+    int ansPort = 0;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+std::string Faults::s_localePath;
+
+// A restarted name server starts empty: the console and a running station register again by
+// themselves, so that a station started after the restart finds the console and the next
+// mission initializes.
+TEST_F(Faults, ARestartedNameServerLearnsOfTheConsoleAndTheStationsAgain) {
+    StartNameServer(0, home + "ans1.out");
+    ASSERT_GT(ansPort, 0);
+    const QString ans = QString::fromStdString("127.0.0.1:" + std::to_string(ansPort));
+    Start("halyx-station", {"--name", "BRAVO", "--ans", ans, "--behaviour", "quiet"},
+          home + "BRAVO.out", true);
+    ASSERT_FALSE(WaitForLine(home + "BRAVO.out", "READY").empty());
+    QProcess* console = Start(
+        "halyx-command", {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "10"},
+        home + "console.out", true);
+    Send(console, "register\n");
+    ASSERT_FALSE(WaitForLine(home + "console.out", "REGISTERED").empty())
+        << ReadFile(home + "console.out");
+
+    processes.front()->kill();
+    processes.front()->waitForFinished(5000);
+    EXPECT_FALSE(
+        WaitForLine(home + "console.out", "REGISTRATION registration lost, retrying").empty())
+        << ReadFile(home + "console.out");
+    Send(console, "status\n");
+    EXPECT_FALSE(WaitForLine(home + "console.out", "STATUS registered=lost-retrying").empty());
+
+    StartNameServer(ansPort, home + "ans2.out");
+    EXPECT_FALSE(WaitForLine(home + "console.out", "REGISTERED Lab-HalyxCommand again").empty())
+        << ReadFile(home + "console.out");
+    EXPECT_FALSE(WaitForLine(home + "BRAVO.out", "REGISTERED BRAVO again").empty())
+        << ReadFile(home + "BRAVO.out");
+
+    // A station started after the restart: it can only answer init_sim if it finds the console.
+    Start("halyx-station", {"--name", "ALPHA", "--ans", ans, "--behaviour", "quiet"},
+          home + "ALPHA.out", true);
+    ASSERT_FALSE(WaitForLine(home + "ALPHA.out", "READY").empty());
+    Send(console, "wait agent ALPHA timeout=30\nwait agent BRAVO timeout=30\nadd ALPHA BRAVO\n"
+                  "init name=Restart folder=" +
+                      home + "logs\nwait initialized timeout=30\nstatus\nquit\n");
+    ASSERT_TRUE(console->waitForFinished(120000));
+    const std::string transcript = ReadFile(home + "console.out");
+    EXPECT_EQ(console->exitCode(), 0) << transcript << ReadFile(home + "console.out.err");
+    EXPECT_NE(transcript.find("STATION ALPHA Initialized"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("STATION BRAVO Initialized"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("STATUS registered=yes"), std::string::npos) << transcript;
+
+    // Under a comma locale, the numbers sent to the stations and written to the log keep '.'.
+    if (s_localePath.empty()) {
+        GTEST_SKIP() << "localedef could not make de_DE.UTF-8 here (package locales missing?): "
+                        "the numbers were not checked under a comma locale";
+    }
+    {
+        // The locale writes commas indeed, or the check would prove nothing.
+        setenv("LOCPATH", s_localePath.c_str(), 1);
+        ASSERT_NE(std::setlocale(LC_NUMERIC, "de_DE.UTF-8"), nullptr);
+        char text[16];
+        std::snprintf(text, sizeof text, "%.1f", 1.5);
+        std::setlocale(LC_NUMERIC, "C");
+        unsetenv("LOCPATH");
+        ASSERT_STREQ(text, "1,5");
+        const std::string log = ReadFile(home + "logs/Restart.xml");
+        EXPECT_FALSE(std::regex_search(log, std::regex("=\"-?[0-9]+,[0-9]+\""))) << log;
+        EXPECT_TRUE(std::regex_search(log, std::regex("=\"-?[0-9]+\\.[0-9]+\"")));
+    }
+}
+
+// save-scenario makes FOLDER/NAME/NAME.hsf, as the scenario page and halyx-scenario do.
+TEST_F(Faults, SaveScenarioMakesTheScenarioFolderAsThePageDoes) {
+    std::ofstream(home + "save.txt") << "save-scenario " << home << "out Lab1\nquit\n";
+    QProcess* console =
+        Start("halyx-command",
+              {"--headless", QString::fromStdString(home + "save.txt"), "--no-embedded-ans"},
+              home + "console.out", true);
+    ASSERT_TRUE(console->waitForFinished(60000));
+    const std::string transcript = ReadFile(home + "console.out");
+    EXPECT_EQ(console->exitCode(), 0) << transcript << ReadFile(home + "console.out.err");
+    const std::string folder = home + "out/Lab1/";
+    ASSERT_TRUE(std::filesystem::exists(folder + "Lab1.hsf")) << transcript;
+    EXPECT_NE(transcript.find("SCENARIO saved " + folder + "Lab1.hsf"), std::string::npos)
+        << transcript;
+}
+
+// What a station sends reaches the transcript one line per chat, control bytes escaped; plain
+// keyword lists are read; an unreadable content is said; the counts are told apart.
+TEST_F(Faults, HostileStationTrafficIsShownTruthfully) {
+    QProcess* console =
+        Start("halyx-command", {"--headless", "-", "--embedded-ans-port", "0", "--tick-ms", "10"},
+              home + "console.out");
+    const std::string ready = WaitForLine(home + "console.out", "READY");
+    ASSERT_FALSE(ready.empty()) << ReadFile(home + "console.out.err");
+    Send(console, "register\n");
+    // READY NAME port N tick T ms
+    const size_t at = ready.find(" port ");
+    const int port = std::stoi(ready.substr(at + 6));
+    QTcpSocket station;
+    station.connectToHost("127.0.0.1", static_cast<quint16>(port));
+    ASSERT_TRUE(station.waitForConnected(10000));
+    using namespace std::string_literals;
+    // A chat holding a carriage return, a NUL and a line feed.
+    const std::string traffic =
+        "(tell :sender X1 :receiver Lab-HalyxCommand :content (tell :command "
+        "subject_communication :to B :from X1 :message \"one\rtwo\0three\nfour\"))\n"s +
+        "(tell :sender X1 :content (:command subject_communication :to B :from X1 :message "
+        "plain))\n"
+        "(tell :sender X1 :content (\"deploy\" :id 4))\n";
+    station.write(traffic.data(), static_cast<qint64>(traffic.size()));
+    ASSERT_TRUE(station.waitForBytesWritten(5000));
+    // The messages of one connection are handled in order: the third one's warning comes last.
+    ASSERT_FALSE(WaitForLine(home + "console.out", "WARNING: unreadable content from X1").empty())
+        << ReadFile(home + "console.out");
+    Send(console, "status\nquit\n");
+    ASSERT_TRUE(console->waitForFinished(60000));
+    const std::string transcript = ReadFile(home + "console.out");
+    EXPECT_TRUE(std::regex_search(
+        transcript, std::regex(R"(\nCHAT [^\n]*\[X1\] -> \[B\]: one\\rtwo\\x00three\\nfour\n)")))
+        << transcript;
+    EXPECT_TRUE(
+        std::regex_search(transcript, std::regex(R"(\nCHAT [^\n]*\[X1\] -> \[B\]: plain\n)")))
+        << transcript;
+    EXPECT_NE(transcript.find("WARNING: unreadable content from X1"), std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("STATUS log=closed received=3 dispatched=2 sent=0"),
+              std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("STATUS history in-kept=3 in-dropped=0"), std::string::npos)
+        << transcript;
+}
+
+} // namespace
+} // namespace halyx
