@@ -1,0 +1,301 @@
+#include "record/logcsvexport.h"
+
+#include "record/csvwriter.h"
+#include "record/logreader.h"
+#include "record/logsummary.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <set>
+
+namespace halyx {
+
+namespace {
+
+// Attributes that have columns of their own at the front of events.csv.
+bool IsFixedAttribute(std::string_view name) {
+    return name == "TimeStamp" || name == "TSID" || name == "Name" || name == "ClockTime";
+}
+
+// Columns in the order they were first met, found again by name.
+class CColumnSet {
+public:
+    void Add(std::string_view name) {
+        if (m_index.find(name) == m_index.end()) {
+            m_index.emplace(std::string(name), m_names.size());
+            m_names.emplace_back(name);
+        }
+    }
+    // The column of name, or the column count when it has none.
+    size_t Find(std::string_view name) const {
+        const auto found = m_index.find(name);
+        return found == m_index.end() ? m_names.size() : found->second;
+    }
+    const std::vector<std::string>& Names() const { return m_names; }
+
+private:
+    std::vector<std::string> m_names;
+    std::map<std::string, size_t, std::less<>> m_index;
+};
+
+constexpr std::array<const char*, 12> kStatsFields = {
+    "ID",       "Name",       "ActivationCount", "DeployCount", "InterceptCount", "ActiveTime",
+    "TaskTime", "DeployTime", "ReportTime",      "DeployLat",   "DeployLng",      "Cost"};
+
+constexpr std::array<const char*, 4> kCostFields = {"TotalCost", "BalloonCost", "InterceptorCost",
+                                                    "RadarCost"};
+
+bool ParseInt64(std::string_view text, int64_t& value) {
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return ec == std::errc() && end == text.data() + text.size();
+}
+
+struct LogEntry {
+    std::string path;
+    std::string experiment;
+};
+
+} // namespace
+
+std::string CLogCsvExport::ExperimentName(const std::string& path) {
+    std::string name = std::filesystem::path(path).filename().string();
+    if (name.size() > 4 && name.ends_with(".xml")) {
+        name.resize(name.size() - 4);
+    }
+    return name;
+}
+
+std::string CLogCsvExport::IsoTime(int64_t tsid) {
+    int64_t seconds = tsid / 1000;
+    int64_t millis = tsid % 1000;
+    if (millis < 0) {
+        millis += 1000;
+        --seconds;
+    }
+    const std::time_t t = static_cast<std::time_t>(seconds);
+    std::tm utc{};
+    if (gmtime_r(&t, &utc) == nullptr || utc.tm_year + 1900 < 0 || utc.tm_year + 1900 > 9999) {
+        return {};
+    }
+    char text[40];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(millis));
+    return text;
+}
+
+LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
+                                   const std::string& folder) {
+    LogCsvReport report;
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        report.problems.push_back("cannot create the folder " + folder + ": " + ec.message());
+        return report;
+    }
+
+    // First pass: which logs can be read, and which attribute and statistics columns they need.
+    std::vector<LogEntry> readable;
+    std::map<std::string, int> names;
+    CColumnSet attributes;
+    CColumnSet statsFields;
+    for (const char* field : kStatsFields) {
+        statsFields.Add(field);
+    }
+    CColumnSet costFields;
+    for (const char* field : kCostFields) {
+        costFields.Add(field);
+    }
+    for (const std::string& path : logs) {
+        CLogReader reader;
+        LogLoadResult r = reader.Open(path);
+        if (r) {
+            r = reader.ForEachEvent([&](const CLogEventView& e) {
+                for (const auto& [name, value] : e.attributes) {
+                    if (!IsFixedAttribute(name)) {
+                        attributes.Add(name);
+                    }
+                }
+            });
+        }
+        if (!r) {
+            std::string why = r.message.empty() ? r.detail : r.message + " (" + r.detail + ")";
+            report.problems.push_back(path + ": " + why);
+            continue;
+        }
+        for (const CLogStationStats& s : reader.Info().stats) {
+            for (const CLogField& c : s.costs) {
+                costFields.Add(c.name);
+            }
+            for (const CLogStatsItem& item : s.items) {
+                for (const CLogField& f : item.fields) {
+                    statsFields.Add(f.name);
+                }
+            }
+        }
+        // Two logs of one name (from different folders) must still be told apart.
+        std::string experiment = ExperimentName(path);
+        const int seen = ++names[experiment];
+        if (seen > 1) {
+            experiment += " (" + std::to_string(seen) + ")";
+        }
+        readable.push_back({path, experiment});
+    }
+
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    CCsvWriter events;
+    CCsvWriter chat;
+    CCsvWriter stats;
+    CCsvWriter team;
+    CCsvWriter outcome;
+    std::array<std::pair<CCsvWriter*, const char*>, 5> files = {
+        std::pair{&events, kEventsFile}, std::pair{&chat, kChatFile}, std::pair{&stats, kStatsFile},
+        std::pair{&team, kTeamFile}, std::pair{&outcome, kOutcomeFile}};
+    for (auto& [writer, name] : files) {
+        if (!writer->Open(base + name)) {
+            report.problems.push_back(writer->Error());
+            return report;
+        }
+    }
+    for (std::string_view h : {"experiment", "time", "tsid", "minute", "event", "station"}) {
+        events.Field(h);
+    }
+    for (const std::string& name : attributes.Names()) {
+        events.Field(name);
+    }
+    events.Field("text");
+    events.EndRow();
+    chat.Row({"experiment", "minute", "from", "text"});
+    for (std::string_view h : {"experiment", "station", "kind"}) {
+        stats.Field(h);
+    }
+    for (const std::string& name : statsFields.Names()) {
+        stats.Field(name);
+    }
+    stats.EndRow();
+    for (std::string_view h : {"experiment", "position", "station"}) {
+        team.Field(h);
+    }
+    for (const std::string& name : costFields.Names()) {
+        team.Field(name);
+    }
+    team.EndRow();
+    outcome.Row({"experiment", "created", "notes", "team_size", "mode", "launch_decision",
+                 "minutes_run", "state"});
+
+    // Second pass: the rows.
+    std::vector<std::string_view> cells(attributes.Names().size());
+    for (const LogEntry& entry : readable) {
+        CLogReader reader;
+        LogLoadResult r = reader.Open(entry.path);
+        if (!r) {
+            report.problems.push_back(entry.path + ": " + r.message + " (" + r.detail + ")");
+            continue;
+        }
+        const std::string& experiment = entry.experiment;
+        CLogSummary summary(reader.Info());
+        r = reader.ForEachEvent([&](const CLogEventView& e) {
+            summary.Add(e);
+            ++report.events;
+            events.Field(experiment);
+            const std::string_view tsidText = e.Attribute("TSID");
+            int64_t tsid = 0;
+            events.Field(ParseInt64(tsidText, tsid) ? IsoTime(tsid) : std::string());
+            events.Field(tsidText);
+            events.Field(e.Attribute("ClockTime"));
+            events.Field(e.name);
+            std::string_view station = CLogSummary::StationOf(e);
+            events.Field(station.empty() ? e.Attribute("To") : station);
+            std::fill(cells.begin(), cells.end(), std::string_view());
+            for (const auto& [name, value] : e.attributes) {
+                const size_t column = attributes.Find(name);
+                if (column < cells.size()) {
+                    cells[column] = value;
+                }
+            }
+            for (const std::string_view cell : cells) {
+                events.Field(cell);
+            }
+            events.Field(e.text);
+            events.EndRow();
+            if (e.name == "ChatMsg") {
+                chat.Row({experiment, e.Attribute("ClockTime"), e.Attribute("From"), e.text});
+            }
+        });
+        if (!r) {
+            // The rows written so far stay; the outcome row says the log broke off.
+            report.problems.push_back(entry.path + ": " + r.message + " (" + r.detail + ")");
+        }
+        const CLogInfo& info = reader.Info();
+        for (const CLogStationStats& s : info.stats) {
+            for (const CLogStatsItem& item : s.items) {
+                stats.Field(experiment);
+                stats.Field(s.station);
+                stats.Field(item.kind);
+                for (const std::string& name : statsFields.Names()) {
+                    std::string_view value;
+                    for (const CLogField& f : item.fields) {
+                        if (f.name == name) {
+                            value = f.value;
+                            break;
+                        }
+                    }
+                    stats.Field(value);
+                }
+                stats.EndRow();
+            }
+        }
+        // A member's costs come from its last statistics block; stations that reported
+        // statistics without being in the recorded team follow, without a position.
+        std::vector<std::string> rows = info.team;
+        for (const CLogStationStats& s : info.stats) {
+            if (std::find(rows.begin(), rows.end(), s.station) == rows.end()) {
+                rows.push_back(s.station);
+            }
+        }
+        for (size_t i = 0; i < rows.size(); ++i) {
+            team.Field(experiment);
+            team.Field(i < info.team.size() ? std::to_string(i + 1) : std::string());
+            team.Field(rows[i]);
+            const CLogStationStats* last = nullptr;
+            for (const CLogStationStats& s : info.stats) {
+                last = s.station == rows[i] ? &s : last;
+            }
+            for (const std::string& name : costFields.Names()) {
+                std::string_view value;
+                if (last != nullptr) {
+                    for (const CLogField& c : last->costs) {
+                        value = c.name == name ? std::string_view(c.value) : value;
+                    }
+                }
+                team.Field(value);
+            }
+            team.EndRow();
+        }
+        outcome.Field(experiment);
+        outcome.Field(info.creationDate + " " + info.creationTime);
+        outcome.Field(info.notes);
+        outcome.Field(static_cast<long long>(info.team.size()));
+        outcome.Field(summary.Mode());
+        outcome.Field(summary.LaunchDecision());
+        outcome.Field(summary.MinutesRun() < 0 ? std::string()
+                                               : std::to_string(summary.MinutesRun()));
+        outcome.Field(!r ? "unreadable events" : info.repaired ? "repaired" : "complete");
+        outcome.EndRow();
+        ++report.logsWritten;
+    }
+    report.filesWritten = true;
+    for (auto& [writer, name] : files) {
+        if (!writer->Close()) {
+            report.problems.push_back(writer->Error());
+            report.filesWritten = false;
+        }
+    }
+    return report;
+}
+
+} // namespace halyx
