@@ -248,10 +248,10 @@ void CTimelinePainter::Paint(QPainter& p, const QRectF& area, const CLogTimeline
             m = end;
         }
         // Chat ticks.
-        p.setPen(QPen(QColor(0x30, 0x3f, 0x9f), 1.5));
+        p.setPen(QPen(QColor(0x28, 0x35, 0x93), 2));
         for (int m = 0; m <= CLogTimeline::kMinutes; ++m) {
             if (lane.chat.test(static_cast<size_t>(m))) {
-                p.drawLine(QPointF(x(m + 0.5), top + 3), QPointF(x(m + 0.5), top + 11));
+                p.drawLine(QPointF(x(m + 0.5), top + 2), QPointF(x(m + 0.5), top + 12));
             }
         }
         // Command marks; a mark that would land on the one before it is not drawn again.
@@ -330,7 +330,7 @@ void CTimelinePainter::Paint(QPainter& p, const QRectF& area, const CLogTimeline
     const auto swatch = [&](const QColor& color, const QString& text, bool tick) {
         const QPointF at = slotPoint(slot++);
         if (tick) {
-            p.setPen(QPen(QColor(0x30, 0x3f, 0x9f), 1.5));
+            p.setPen(QPen(QColor(0x28, 0x35, 0x93), 2));
             p.drawLine(at + QPointF(0, -5), at + QPointF(0, 5));
         } else {
             p.fillRect(QRectF(at.x() - 5, at.y() - 5, 10, 10), color);

@@ -61,7 +61,8 @@ CStationSummary& CLogSummary::Station(std::string_view name) {
         return m_stations[found->second];
     }
     m_index.emplace(std::string(name), m_stations.size());
-    m_stations.push_back(CStationSummary{.station = std::string(name)});
+    m_stations.emplace_back();
+    m_stations.back().station = std::string(name);
     return m_stations.back();
 }
 

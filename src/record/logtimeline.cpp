@@ -87,12 +87,14 @@ CLogTimeline::Lane& CLogTimeline::LaneOf(std::string_view station) {
     }
     if (m_lanes.size() + 1 >= kMaxLanes) {
         if (m_lanes.size() + 1 == kMaxLanes) {
-            m_lanes.push_back(Lane{.station = kOthersLane});
+            m_lanes.emplace_back();
+            m_lanes.back().station = kOthersLane;
         }
         return m_lanes.back();
     }
     m_index.emplace(std::string(station), m_lanes.size());
-    m_lanes.push_back(Lane{.station = std::string(station)});
+    m_lanes.emplace_back();
+    m_lanes.back().station = std::string(station);
     return m_lanes.back();
 }
 

@@ -1,11 +1,13 @@
 // The CSV files of the reference logs are compared with expected files in data/golden. When a
 // change of the files is intended, regenerate them from a built tree with
-//     build/bin/halyx-log csv tests/record/data/all_events.xml \
+//     build/bin/halyx-log csv tests/record/data/all_events.xml
 //         tests/log/data/stats_and_comments.xml -o tests/log/data/golden
+// (one command line)
 // and review the difference before committing it.
 #include "logtestutil.h"
 
 #include "record/logcsvexport.h"
+#include "record/logloader.h"
 
 #include <gtest/gtest.h>
 
@@ -44,7 +46,7 @@ TEST(LogCsv, TwoLogsInOneFolderMatchTheExpectedFiles) {
 
 TEST(LogCsv, CommasQuotesLineBreaksAndMarkupReadBackExactly) {
     const std::string folder = FreshFolder("quoting");
-    const std::string chat = "he said \"go, now\"\nthen <b>stop</b> & 'left',\r\n";
+    const std::string chat = "he said \"go, now\"\nthen <b>stop</b> & 'left',\n";
     const std::string station = "BRAVO, \"the second\"";
     {
         CExperimentLog log(SteppingClock{});

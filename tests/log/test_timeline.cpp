@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace halyx;
