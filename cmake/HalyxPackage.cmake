@@ -19,6 +19,11 @@ install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/packaging/co
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/halyx)
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/docs/ DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/halyx
         FILES_MATCHING PATTERN "*.md" PATTERN "*.png")
+# Debian wants the package's history beside its copyright, compressed without a time stamp.
+execute_process(COMMAND gzip -9nc ${PROJECT_SOURCE_DIR}/packaging/changelog
+                OUTPUT_FILE ${PROJECT_BINARY_DIR}/changelog.gz)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/changelog)
+install(FILES ${PROJECT_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/halyx)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/halyx-command.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/halyx.svg
@@ -34,17 +39,19 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME halyx)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "Halyx developers")
-set(CPACK_PACKAGE_CONTACT "Halyx developers <halyx@localhost>")
+set(HALYX_PACKAGE_MAINTAINER "Halyx developers <halyx@example.org>"
+    CACHE STRING "The Maintainer field of the Debian package: the lab that builds it")
+set(CPACK_PACKAGE_CONTACT "${HALYX_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "experimenter's console of a multi-agent range-safety team simulation")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Experimenter's console of a multi-agent team simulation\n"
-    " The command station of a human-factors study of range-safety operations around a\n"
-    " space launch: it authors scenarios, forms the team of station programs, drives the\n"
-    " shared clock, records every station command in an experiment log and plays a log\n"
-    " back. Included: the console, the agent name server, a synthetic station, the\n"
-    " scenario tool and halyx-log, which turns logs into CSV files, summaries and\n"
-    " timeline pictures.")
+    " The command station of a human-factors study of range-safety operations\n"
+    " around a space launch: it authors scenarios, forms the team of station\n"
+    " programs, drives the shared clock, records every station command in an\n"
+    " experiment log and plays a log back. Included: the console, the agent\n"
+    " name server, a synthetic station, the scenario tool and halyx-log, which\n"
+    " turns logs into CSV files, summaries and timeline pictures.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)

@@ -112,13 +112,22 @@ int RunSummary(const std::vector<std::string>& inputs) {
     return status;
 }
 
-int RunTimeline(const std::vector<std::string>& inputs, const std::string& output) {
+int RunTimeline(int argc, char** argv, const std::vector<std::string>& inputs,
+                const std::string& output) {
     if (inputs.size() != 1 || output.empty()) {
         return UsageError("timeline takes one log and -o FILE.png or FILE.svg");
     }
     if (!IsTimelineFileName(output)) {
         return UsageError("the picture's name must end in .png or .svg");
     }
+    // Only the picture needs Qt: its text is laid out with the system's fonts. Pictures go into
+    // files and no window is ever shown, so no display is needed.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QGuiApplication app(argc, argv);
+    halyx::KeepNumbersInCLocale();
+
     CLogReader reader;
     LogLoadResult r = reader.Open(inputs.front());
     CLogTimeline timeline(reader.Info(), CLogCsvExport::ExperimentName(inputs.front()));
@@ -142,13 +151,6 @@ int RunTimeline(const std::vector<std::string>& inputs, const std::string& outpu
 } // namespace
 
 int main(int argc, char** argv) {
-    // Pictures are drawn into files: no window is ever shown, so no display is needed.
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    }
-    QGuiApplication app(argc, argv);
-    halyx::KeepNumbersInCLocale();
-
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) {
         PrintUsage(std::cerr);
@@ -176,7 +178,7 @@ int main(int argc, char** argv) {
         return RunSummary(inputs);
     }
     if (command == "timeline") {
-        return RunTimeline(inputs, output);
+        return RunTimeline(argc, argv, inputs, output);
     }
     return UsageError("unknown command \"" + command + "\"");
 }

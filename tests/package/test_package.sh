@@ -102,7 +102,7 @@ echo "ran from the unpacked package: mission recorded, scenario saved, log analy
 
 if command -v lintian >/dev/null 2>&1; then
     echo "lintian (reported, not failing):"
-    lintian --no-tag-display-limit "$deb" 2>&1 | sed 's/^/  /' || true
+    lintian --tag-display-limit 0 "$deb" 2>&1 | sed 's/^/  /' || true
 else
     echo "lintian not installed: skipped"
 fi
