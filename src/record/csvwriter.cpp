@@ -67,6 +67,19 @@ bool CCsvWriter::Open(const std::string& path) {
 }
 
 void CCsvWriter::AppendField(std::string& out, std::string_view value) {
+    // Most fields are plain ASCII without separators: copied in one piece.
+    size_t plain = 0;
+    while (plain < value.size()) {
+        const unsigned char c = static_cast<unsigned char>(value[plain]);
+        if (c == '"' || c == ',' || c == '\n' || c == '\r' || c >= 0x80) {
+            break;
+        }
+        ++plain;
+    }
+    if (plain == value.size()) {
+        out.append(value);
+        return;
+    }
     const bool quote = value.find_first_of(",\"\r\n") != std::string_view::npos;
     if (quote) {
         out += '"';

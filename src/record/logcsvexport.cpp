@@ -11,7 +11,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
-#include <set>
+#include <unordered_map>
 
 namespace halyx {
 
@@ -58,6 +58,60 @@ bool ParseInt64(std::string_view text, int64_t& value) {
 struct LogEntry {
     std::string path;
     std::string experiment;
+};
+
+// The columns of an event's attributes, remembered per event name: events of one name carry the
+// same attributes in the same order, so a name compare replaces most lookups.
+class CColumnCache {
+public:
+    explicit CColumnCache(const CColumnSet& columns) : m_columns(columns) {}
+
+    void Fill(const CLogEventView& event, std::vector<std::string_view>& cells) {
+        std::vector<std::pair<std::string, size_t>>& cache = m_byEvent[std::string(event.name)];
+        for (size_t i = 0; i < event.attributes.size(); ++i) {
+            const auto& [name, value] = event.attributes[i];
+            if (i >= cache.size()) {
+                cache.emplace_back(std::string(name), m_columns.Find(name));
+            } else if (cache[i].first != name) {
+                cache[i] = {std::string(name), m_columns.Find(name)};
+            }
+            if (cache[i].second < cells.size()) {
+                cells[cache[i].second] = value;
+            }
+        }
+    }
+
+private:
+    const CColumnSet& m_columns;
+    std::unordered_map<std::string, std::vector<std::pair<std::string, size_t>>> m_byEvent;
+};
+
+// ISO 8601 texts of TSIDs; the date and time of day are made once per second.
+class CIsoTimeText {
+public:
+    std::string_view Of(int64_t tsid) {
+        int64_t seconds = tsid / 1000;
+        int64_t millis = tsid % 1000;
+        if (millis < 0) {
+            millis += 1000;
+            --seconds;
+        }
+        if (seconds != m_seconds || m_text.empty()) {
+            m_seconds = seconds;
+            m_text = CLogCsvExport::IsoTime(seconds * 1000);
+        }
+        if (m_text.size() < 5) {
+            return {};
+        }
+        m_text[m_text.size() - 4] = static_cast<char>('0' + millis / 100);
+        m_text[m_text.size() - 3] = static_cast<char>('0' + millis / 10 % 10);
+        m_text[m_text.size() - 2] = static_cast<char>('0' + millis % 10);
+        return m_text;
+    }
+
+private:
+    int64_t m_seconds = 0;
+    std::string m_text;
 };
 
 } // namespace
@@ -111,22 +165,20 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     for (const char* field : kCostFields) {
         costFields.Add(field);
     }
+    // The last log read stays open, so that one log alone is read only once.
+    CLogReader lastReader;
     for (const std::string& path : logs) {
         CLogReader reader;
-        LogLoadResult r = reader.Open(path);
-        if (r) {
-            r = reader.ForEachEvent([&](const CLogEventView& e) {
-                for (const auto& [name, value] : e.attributes) {
-                    if (!IsFixedAttribute(name)) {
-                        attributes.Add(name);
-                    }
-                }
-            });
-        }
+        const LogLoadResult r = reader.Open(path);
         if (!r) {
             std::string why = r.message.empty() ? r.detail : r.message + " (" + r.detail + ")";
             report.problems.push_back(path + ": " + why);
             continue;
+        }
+        for (const std::string& name : reader.EventAttributeNames()) {
+            if (!IsFixedAttribute(name)) {
+                attributes.Add(name);
+            }
         }
         for (const CLogStationStats& s : reader.Info().stats) {
             for (const CLogField& c : s.costs) {
@@ -145,6 +197,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             experiment += " (" + std::to_string(seen) + ")";
         }
         readable.push_back({path, experiment});
+        lastReader = std::move(reader);
     }
 
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
@@ -190,9 +243,16 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
 
     // Second pass: the rows.
     std::vector<std::string_view> cells(attributes.Names().size());
+    CColumnCache columns(attributes);
+    CIsoTimeText isoTime;
     for (const LogEntry& entry : readable) {
         CLogReader reader;
-        LogLoadResult r = reader.Open(entry.path);
+        LogLoadResult r;
+        if (readable.size() == 1) {
+            reader = std::move(lastReader);
+        } else {
+            r = reader.Open(entry.path);
+        }
         if (!r) {
             report.problems.push_back(entry.path + ": " + r.message + " (" + r.detail + ")");
             continue;
@@ -205,19 +265,14 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             events.Field(experiment);
             const std::string_view tsidText = e.Attribute("TSID");
             int64_t tsid = 0;
-            events.Field(ParseInt64(tsidText, tsid) ? IsoTime(tsid) : std::string());
+            events.Field(ParseInt64(tsidText, tsid) ? isoTime.Of(tsid) : std::string_view());
             events.Field(tsidText);
             events.Field(e.Attribute("ClockTime"));
             events.Field(e.name);
             std::string_view station = CLogSummary::StationOf(e);
             events.Field(station.empty() ? e.Attribute("To") : station);
             std::fill(cells.begin(), cells.end(), std::string_view());
-            for (const auto& [name, value] : e.attributes) {
-                const size_t column = attributes.Find(name);
-                if (column < cells.size()) {
-                    cells[column] = value;
-                }
-            }
+            columns.Fill(e, cells);
             for (const std::string_view cell : cells) {
                 events.Field(cell);
             }

@@ -6,6 +6,7 @@
 #include <array>
 #include <pugixml.hpp>
 #include <sstream>
+#include <unordered_set>
 
 namespace halyx {
 
@@ -32,6 +33,14 @@ struct Mark {
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
+
+// The characters that end a stretch of a tag's names and blanks: quotes open values, '>' ends
+// the tag, '<' means the tag is broken. One table look-up per byte in the hottest loop.
+constexpr std::array<bool, 256> kTagStop = [] {
+    std::array<bool, 256> stop{};
+    stop['"'] = stop['\''] = stop['<'] = stop['>'] = true;
+    return stop;
+}();
 
 // The first piece of markup at or after pos, found without a document. Comments, processing
 // instructions, CDATA and declarations are Other, so a comment line never looks like an event.
@@ -65,8 +74,8 @@ Mark NextMark(std::string_view t, size_t pos) {
     if (rest.starts_with("<!")) {
         // A declaration; one with an internal subset is left to the parser.
         const size_t gt = t.find('>', lt);
-        const size_t bracket = t.find('[', lt);
-        if (bracket < gt) {
+        const std::string_view inside = t.substr(lt, gt == std::string_view::npos ? gt : gt - lt);
+        if (inside.find('[') != std::string_view::npos) {
             m.kind = MarkKind::Broken;
             return m;
         }
@@ -83,13 +92,18 @@ Mark NextMark(std::string_view t, size_t pos) {
         m.kind = MarkKind::Broken;
         return m;
     }
-    char quote = 0;
     for (; i < t.size(); ++i) {
         const char c = t[i];
-        if (quote != 0) {
-            quote = c == quote ? 0 : quote;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
+        if (!kTagStop[static_cast<unsigned char>(c)]) {
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            // Values are most of a log's bytes: jump over them to the closing quote.
+            const size_t close = t.find(c, i + 1);
+            if (close == std::string_view::npos) {
+                break;
+            }
+            i = close;
         } else if (c == '<') {
             break;
         } else if (c == '>') {
@@ -116,6 +130,76 @@ struct Outline {
     std::vector<size_t> pieceEnds;
     std::vector<std::pair<size_t, size_t>> statsBlocks;
 };
+
+// Adds the names of the attributes of a start tag ("<Event A=\"1\" B='2'>") that are not yet
+// in seen. Values are skipped by their quotes, so a value holding "=" or ">" is no name.
+// Names already known, remembered per position in the tag, so that the million tags of a long
+// log cost a few short compares each instead of a hash lookup per attribute.
+struct KnownNames {
+    static constexpr size_t kPositions = 32;
+    static constexpr size_t kPerPosition = 16;
+    std::array<std::array<std::string_view, kPerPosition>, kPositions> recent{};
+    std::array<size_t, kPositions> next{};
+    std::unordered_set<std::string_view> seen;
+
+    bool IsRecent(size_t position, std::string_view name) const {
+        if (position >= kPositions) {
+            return false;
+        }
+        for (const std::string_view known : recent[position]) {
+            if (known == name) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void Remember(size_t position, std::string_view name) {
+        if (position < kPositions) {
+            recent[position][next[position]++ % kPerPosition] = name;
+        }
+    }
+};
+
+void AddAttributeNames(std::string_view tag, KnownNames& known,
+                       std::vector<std::string_view>& names) {
+    size_t position = 0;
+    size_t i = 1;
+    while (i < tag.size() && !IsBlank(tag[i]) && tag[i] != '>' && tag[i] != '/') {
+        ++i; // the element's name
+    }
+    while (i < tag.size()) {
+        while (i < tag.size() && IsBlank(tag[i])) {
+            ++i;
+        }
+        const size_t begin = i;
+        while (i < tag.size() && tag[i] != '=' && !IsBlank(tag[i]) && tag[i] != '>' &&
+               tag[i] != '/') {
+            ++i;
+        }
+        if (i == begin) {
+            return; // the end of the tag
+        }
+        const std::string_view name = tag.substr(begin, i - begin);
+        while (i < tag.size() && tag[i] != '"' && tag[i] != '\'') {
+            ++i;
+        }
+        if (i >= tag.size()) {
+            return;
+        }
+        const size_t close = tag.find(tag[i], i + 1);
+        if (close == std::string_view::npos) {
+            return;
+        }
+        i = close + 1;
+        if (!known.IsRecent(position, name)) {
+            known.Remember(position, name);
+            if (known.seen.insert(name).second) {
+                names.push_back(name);
+            }
+        }
+        ++position;
+    }
+}
 
 // False when the text does not have the plain shape of a log; the parser then decides.
 bool OutlineLog(std::string_view text, Outline& outline) {
@@ -377,15 +461,42 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     return {};
 }
 
+std::vector<std::string> CLogReader::EventAttributeNames() const {
+    KnownNames known;
+    std::vector<std::string_view> names;
+    const std::string_view events = m_pieceEnds.empty()
+                                        ? std::string_view()
+                                        : std::string_view(m_text).substr(0, m_pieceEnds.back());
+    size_t depth = 0;
+    for (size_t pos = m_eventsBegin;;) {
+        const Mark m = NextMark(events, pos);
+        if (m.kind == MarkKind::None || m.kind == MarkKind::Broken) {
+            break;
+        }
+        if ((m.kind == MarkKind::Start || m.kind == MarkKind::Empty) && depth == 0 &&
+            LocalName(m.name) == "Event") {
+            AddAttributeNames(events.substr(m.begin, m.end - m.begin), known, names);
+        }
+        depth += m.kind == MarkKind::Start ? 1 : 0;
+        depth -= m.kind == MarkKind::End && depth > 0 ? 1 : 0;
+        pos = m.end;
+    }
+    return {names.begin(), names.end()};
+}
+
 LogLoadResult
 CLogReader::ForEachEvent(const std::function<void(const CLogEventView&)>& visit) const {
     CLogEventView view;
+    // Each piece is copied into one reused buffer and parsed there in place: a fresh buffer per
+    // piece would cost the system a megabyte of new pages every time.
+    std::string scratch;
     size_t pieceBegin = m_eventsBegin;
     for (const size_t pieceEnd : m_pieceEnds) {
+        scratch.assign(m_text, pieceBegin, pieceEnd - pieceBegin);
         pugi::xml_document piece;
         const pugi::xml_parse_result r =
-            piece.load_buffer(m_text.data() + pieceBegin, pieceEnd - pieceBegin,
-                              kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
+            piece.load_buffer_inplace(scratch.data(), scratch.size(),
+                                      kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
         if (!r) {
             return Failure(LogLoadStatus::NotXml, r.description(),
                            pieceBegin + static_cast<size_t>(r.offset));
@@ -397,9 +508,9 @@ CLogReader::ForEachEvent(const std::function<void(const CLogEventView&)>& visit)
             view.attributes.clear();
             view.name = {};
             for (const pugi::xml_attribute& a : event.attributes()) {
-                view.attributes.emplace_back(a.name(), a.value());
-                if (view.name.empty() && std::string_view(a.name()) == "Name") {
-                    view.name = a.value();
+                const auto& [name, value] = view.attributes.emplace_back(a.name(), a.value());
+                if (view.name.empty() && name == "Name") {
+                    view.name = value;
                 }
             }
             if (view.name.empty()) {

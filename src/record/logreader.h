@@ -76,6 +76,10 @@ public:
 
     const CLogInfo& Info() const { return m_info; }
 
+    // The attribute names met on the events, in the order first met: the columns a table of the
+    // events needs, found by a quick look over the events' tags without parsing them.
+    std::vector<std::string> EventAttributeNames() const;
+
     // Hands each event of the log's last SimEvents section to visit, in file order. May be
     // called again for a second pass.
     LogLoadResult ForEachEvent(const std::function<void(const CLogEventView&)>& visit) const;

@@ -1,9 +1,8 @@
 #include "record/logtimeline.h"
 
-#include "record/logsummary.h"
-
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 
 namespace halyx {
 
@@ -99,7 +98,25 @@ CLogTimeline::Lane& CLogTimeline::LaneOf(std::string_view station) {
 }
 
 void CLogTimeline::Add(const CLogEventView& event) {
-    const int raw = CLogSummary::MinuteOf(event);
+    // One look at the attributes for all the timeline reads: a long log has millions of events.
+    std::string_view clock;
+    std::string_view from;
+    std::string_view sender;
+    for (const auto& [name, value] : event.attributes) {
+        if (name == "ClockTime") {
+            clock = value;
+        } else if (name == "From") {
+            from = from.empty() ? value : from;
+        } else if (name == "Sender") {
+            sender = sender.empty() ? value : sender;
+        }
+    }
+    int raw = -1;
+    while (!clock.empty() && clock.front() == ' ') {
+        clock.remove_prefix(1);
+    }
+    const auto [end, ec] = std::from_chars(clock.data(), clock.data() + clock.size(), raw);
+    raw = ec == std::errc() && raw >= 0 ? raw : -1;
     const int minute = std::min(raw, kMinutes);
     m_minutesRun = std::max(m_minutesRun, minute);
     if (event.name == "TeamMode") {
@@ -111,14 +128,9 @@ void CLogTimeline::Add(const CLogEventView& event) {
             m_pausedSince = std::max(minute, 0);
         }
     } else if (event.name == "ResumeSim") {
-        if (m_pausedSince >= 0) {
-            for (int m = m_pausedSince; m < std::max(minute, m_pausedSince + 1); ++m) {
-                m_paused.set(static_cast<size_t>(m));
-            }
-            m_pausedSince = -1;
-        }
+        Resume(minute);
     }
-    const std::string_view station = CLogSummary::StationOf(event);
+    const std::string_view station = from.empty() ? sender : from;
     if (station.empty() || minute < 0) {
         return;
     }
@@ -133,6 +145,15 @@ void CLogTimeline::Add(const CLogEventView& event) {
         lane.status[at] = status == "go" ? kGo : kNoGo;
     } else {
         lane.marks[static_cast<size_t>(MarkOf(event.name))].set(at);
+    }
+}
+
+void CLogTimeline::Resume(int minute) {
+    if (m_pausedSince >= 0) {
+        for (int m = m_pausedSince; m < std::max(minute, m_pausedSince + 1); ++m) {
+            m_paused.set(static_cast<size_t>(m));
+        }
+        m_pausedSince = -1;
     }
 }
 

@@ -80,6 +80,8 @@ public:
 
 private:
     Lane& LaneOf(std::string_view station);
+    // Shades the pause in force up to minute and ends it.
+    void Resume(int minute);
 
     std::string m_experiment;
     std::vector<Lane> m_lanes;
