@@ -165,7 +165,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     for (const char* field : kCostFields) {
         costFields.Add(field);
     }
-    // The last log read stays open, so that one log alone is read only once.
+    // One log alone stays open and is read only once; of many, only one is in memory at a time.
     CLogReader lastReader;
     for (const std::string& path : logs) {
         CLogReader reader;
@@ -197,7 +197,9 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             experiment += " (" + std::to_string(seen) + ")";
         }
         readable.push_back({path, experiment});
-        lastReader = std::move(reader);
+        if (logs.size() == 1) {
+            lastReader = std::move(reader);
+        }
     }
 
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
@@ -248,7 +250,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     for (const LogEntry& entry : readable) {
         CLogReader reader;
         LogLoadResult r;
-        if (readable.size() == 1) {
+        if (logs.size() == 1) {
             reader = std::move(lastReader);
         } else {
             r = reader.Open(entry.path);

@@ -132,3 +132,13 @@ TEST(LogCsv, AFolderThatCannotBeMadeIsReported) {
     ASSERT_EQ(report.problems.size(), 1u);
     EXPECT_NE(report.problems[0].find("cannot create"), std::string::npos);
 }
+
+TEST(LogCsv, OneGoodLogBesideARefusedOneKeepsAllItsEvents) {
+    const std::string folder = FreshFolder("one-good");
+    WriteAll(folder + "Junk.xml", "");
+    const LogCsvReport report =
+        CLogCsvExport().Export({folder + "Junk.xml", kReferenceLog}, folder + "csv/");
+    EXPECT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.events, 24);
+    EXPECT_EQ(Csv(folder + "csv/", CLogCsvExport::kEventsFile).size(), 25u);
+}
