@@ -139,6 +139,6 @@ TEST(LogCsv, OneGoodLogBesideARefusedOneKeepsAllItsEvents) {
     const LogCsvReport report =
         CLogCsvExport().Export({folder + "Junk.xml", kReferenceLog}, folder + "csv/");
     EXPECT_EQ(report.problems.size(), 1u);
-    EXPECT_EQ(report.events, 24);
-    EXPECT_EQ(Csv(folder + "csv/", CLogCsvExport::kEventsFile).size(), 25u);
+    EXPECT_EQ(report.events, 25); // two events share the last line
+    EXPECT_EQ(Csv(folder + "csv/", CLogCsvExport::kEventsFile).size(), 26u);
 }
