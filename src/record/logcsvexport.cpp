@@ -1,5 +1,6 @@
 #include "record/logcsvexport.h"
 
+#include "common/xmlescape.h"
 #include "record/csvwriter.h"
 #include "record/logreader.h"
 #include "record/logsummary.h"
@@ -25,12 +26,22 @@ bool IsFixedAttribute(std::string_view name) {
 // Columns in the order they were first met, found again by name.
 class CColumnSet {
 public:
+    // A log may name any number of attributes; beyond this many the rest share one column of
+    // name="value" pairs, so that a hostile log cannot make every row millions of fields long.
+    static constexpr size_t kMaxColumns = 256;
+
     void Add(std::string_view name) {
         if (m_index.find(name) == m_index.end()) {
+            if (m_names.size() >= kMaxColumns) {
+                m_overflowed = true;
+                return;
+            }
             m_index.emplace(std::string(name), m_names.size());
             m_names.emplace_back(name);
         }
     }
+    // Some names had no column of their own and go into the shared one.
+    bool Overflowed() const { return m_overflowed; }
     // The column of name, or the column count when it has none.
     size_t Find(std::string_view name) const {
         const auto found = m_index.find(name);
@@ -41,7 +52,36 @@ public:
 private:
     std::vector<std::string> m_names;
     std::map<std::string, size_t, std::less<>> m_index;
+    bool m_overflowed = false;
 };
+
+// Appends name="value" to the shared column of the names without a column of their own.
+void AppendOther(std::string& other, std::string_view name, std::string_view value) {
+    if (!other.empty()) {
+        other += ' ';
+    }
+    other += name;
+    other += "=\"";
+    AppendXmlEscaped(other, value);
+    other += '"';
+}
+
+// The fields of a statistics item or block as cells of columns, the rest into other.
+void FillFields(const std::vector<CLogField>& fields, const CColumnSet& columns,
+                std::vector<std::string_view>& cells, std::string& other) {
+    cells.assign(columns.Names().size(), std::string_view());
+    other.clear();
+    for (const CLogField& f : fields) {
+        const size_t column = columns.Find(f.name);
+        if (column < cells.size()) {
+            if (cells[column].empty()) {
+                cells[column] = f.value;
+            }
+        } else {
+            AppendOther(other, f.name, f.value);
+        }
+    }
+}
 
 constexpr std::array<const char*, 12> kStatsFields = {
     "ID",       "Name",       "ActivationCount", "DeployCount", "InterceptCount", "ActiveTime",
@@ -66,7 +106,8 @@ class CColumnCache {
 public:
     explicit CColumnCache(const CColumnSet& columns) : m_columns(columns) {}
 
-    void Fill(const CLogEventView& event, std::vector<std::string_view>& cells) {
+    void Fill(const CLogEventView& event, std::vector<std::string_view>& cells,
+              std::string& other) {
         std::vector<std::pair<std::string, size_t>>& cache = m_byEvent[std::string(event.name)];
         for (size_t i = 0; i < event.attributes.size(); ++i) {
             const auto& [name, value] = event.attributes[i];
@@ -77,6 +118,8 @@ public:
             }
             if (cache[i].second < cells.size()) {
                 cells[cache[i].second] = value;
+            } else if (!IsFixedAttribute(name)) {
+                AppendOther(other, name, value);
             }
         }
     }
@@ -223,6 +266,9 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     for (const std::string& name : attributes.Names()) {
         events.Field(name);
     }
+    if (attributes.Overflowed()) {
+        events.Field("other_attributes");
+    }
     events.Field("text");
     events.EndRow();
     chat.Row({"experiment", "minute", "from", "text"});
@@ -232,6 +278,9 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     for (const std::string& name : statsFields.Names()) {
         stats.Field(name);
     }
+    if (statsFields.Overflowed()) {
+        stats.Field("other_fields");
+    }
     stats.EndRow();
     for (std::string_view h : {"experiment", "position", "station"}) {
         team.Field(h);
@@ -239,12 +288,17 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     for (const std::string& name : costFields.Names()) {
         team.Field(name);
     }
+    if (costFields.Overflowed()) {
+        team.Field("other_fields");
+    }
     team.EndRow();
     outcome.Row({"experiment", "created", "notes", "team_size", "mode", "launch_decision",
                  "minutes_run", "state"});
 
     // Second pass: the rows.
     std::vector<std::string_view> cells(attributes.Names().size());
+    std::vector<std::string_view> fieldCells;
+    std::string other;
     CColumnCache columns(attributes);
     CIsoTimeText isoTime;
     for (const LogEntry& entry : readable) {
@@ -274,9 +328,13 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             std::string_view station = CLogSummary::StationOf(e);
             events.Field(station.empty() ? e.Attribute("To") : station);
             std::fill(cells.begin(), cells.end(), std::string_view());
-            columns.Fill(e, cells);
+            other.clear();
+            columns.Fill(e, cells, other);
             for (const std::string_view cell : cells) {
                 events.Field(cell);
+            }
+            if (attributes.Overflowed()) {
+                events.Field(other);
             }
             events.Field(e.text);
             events.EndRow();
@@ -294,24 +352,26 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
                 stats.Field(experiment);
                 stats.Field(s.station);
                 stats.Field(item.kind);
-                for (const std::string& name : statsFields.Names()) {
-                    std::string_view value;
-                    for (const CLogField& f : item.fields) {
-                        if (f.name == name) {
-                            value = f.value;
-                            break;
-                        }
-                    }
-                    stats.Field(value);
+                FillFields(item.fields, statsFields, fieldCells, other);
+                for (const std::string_view cell : fieldCells) {
+                    stats.Field(cell);
+                }
+                if (statsFields.Overflowed()) {
+                    stats.Field(other);
                 }
                 stats.EndRow();
             }
         }
         // A member's costs come from its last statistics block; stations that reported
         // statistics without being in the recorded team follow, without a position.
-        std::vector<std::string> rows = info.team;
+        std::map<std::string_view, const CLogStationStats*> lastStats;
+        std::vector<std::string_view> rows(info.team.begin(), info.team.end());
+        for (const std::string& name : info.team) {
+            lastStats.emplace(name, nullptr);
+        }
         for (const CLogStationStats& s : info.stats) {
-            if (std::find(rows.begin(), rows.end(), s.station) == rows.end()) {
+            const auto [at, added] = lastStats.insert_or_assign(s.station, &s);
+            if (added) {
                 rows.push_back(s.station);
             }
         }
@@ -319,18 +379,14 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             team.Field(experiment);
             team.Field(i < info.team.size() ? std::to_string(i + 1) : std::string());
             team.Field(rows[i]);
-            const CLogStationStats* last = nullptr;
-            for (const CLogStationStats& s : info.stats) {
-                last = s.station == rows[i] ? &s : last;
+            const CLogStationStats* last = lastStats[rows[i]];
+            static const std::vector<CLogField> kNoCosts;
+            FillFields(last != nullptr ? last->costs : kNoCosts, costFields, fieldCells, other);
+            for (const std::string_view cell : fieldCells) {
+                team.Field(cell);
             }
-            for (const std::string& name : costFields.Names()) {
-                std::string_view value;
-                if (last != nullptr) {
-                    for (const CLogField& c : last->costs) {
-                        value = c.name == name ? std::string_view(c.value) : value;
-                    }
-                }
-                team.Field(value);
+            if (costFields.Overflowed()) {
+                team.Field(other);
             }
             team.EndRow();
         }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <set>
+#include <span>
 
 namespace halyx {
 
@@ -113,8 +114,8 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
     };
     std::string state = "complete";
     if (m_info.repaired) {
-        state = "cut off, read through a repair (" + std::to_string(m_info.droppedBytes) +
-                " bytes left out)";
+        state = "cut off; read through a repair, " + std::to_string(m_info.droppedBytes) +
+                " bytes left out";
     }
     line("Experiment", std::string(experiment) + " (" + state + ")");
     line("Created", m_info.creationDate + " " + m_info.creationTime);
@@ -133,24 +134,47 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
     if (m_stations.empty()) {
         return out;
     }
+    // A table for a terminal: a log naming hundreds of stations or command kinds shows the
+    // first ones and says how many more there are (the CSV files hold them all).
+    const std::span<const CStationSummary> shown(m_stations.data(),
+                                                 std::min(m_stations.size(), kMaxTableStations));
     std::set<std::string> kinds;
-    for (const CStationSummary& s : m_stations) {
+    for (const CStationSummary& s : shown) {
         for (const auto& [kind, count] : s.commands) {
             kinds.insert(kind);
         }
     }
     std::vector<std::pair<std::string, std::vector<std::string>>> rows;
+    size_t kindRows = 0;
     for (const std::string& kind : kinds) {
+        if (++kindRows > kMaxTableKinds) {
+            break;
+        }
         std::vector<std::string> cells;
-        for (const CStationSummary& s : m_stations) {
+        for (const CStationSummary& s : shown) {
             const auto found = s.commands.find(kind);
             cells.push_back(found == s.commands.end() ? "0" : std::to_string(found->second));
         }
         rows.emplace_back(kind, std::move(cells));
     }
+    if (kinds.size() > kMaxTableKinds) {
+        std::vector<std::string> cells;
+        for (const CStationSummary& s : shown) {
+            int64_t count = 0;
+            for (const auto& [kind, n] : s.commands) {
+                count += rows.end() == std::find_if(rows.begin(), rows.end(),
+                                                    [&](const auto& r) { return r.first == kind; })
+                             ? n
+                             : 0;
+            }
+            cells.push_back(std::to_string(count));
+        }
+        rows.emplace_back("(" + std::to_string(kinds.size() - kMaxTableKinds) + " other kinds)",
+                          std::move(cells));
+    }
     auto addRow = [&](std::string label, auto cell) {
         std::vector<std::string> cells;
-        for (const CStationSummary& s : m_stations) {
+        for (const CStationSummary& s : shown) {
             cells.push_back(cell(s));
         }
         rows.emplace_back(std::move(label), std::move(cells));
@@ -164,8 +188,8 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
         labelWidth = std::max(labelWidth, label.size());
     }
     std::vector<size_t> widths;
-    for (size_t i = 0; i < m_stations.size(); ++i) {
-        size_t w = m_stations[i].station.size() + (m_stations[i].inTeam ? 0 : 1);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        size_t w = shown[i].station.size() + (shown[i].inTeam ? 0 : 1);
         for (const auto& [label, cells] : rows) {
             w = std::max(w, cells[i].size());
         }
@@ -173,9 +197,9 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
     }
     out += '\n';
     Pad(out, "", labelWidth, false);
-    for (size_t i = 0; i < m_stations.size(); ++i) {
+    for (size_t i = 0; i < shown.size(); ++i) {
         out += "  ";
-        Pad(out, m_stations[i].station + (m_stations[i].inTeam ? "" : "*"), widths[i], true);
+        Pad(out, shown[i].station + (shown[i].inTeam ? "" : "*"), widths[i], true);
     }
     out += '\n';
     for (const auto& [label, cells] : rows) {
@@ -187,19 +211,23 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
         out += '\n';
     }
     bool outsiders = false;
-    for (const CStationSummary& s : m_stations) {
+    for (const CStationSummary& s : shown) {
         outsiders = outsiders || !s.inTeam;
     }
     if (outsiders) {
         out += "* not a member of the recorded team\n";
     }
+    if (shown.size() < m_stations.size()) {
+        out +=
+            "(" + std::to_string(m_stations.size() - shown.size()) + " more stations not shown)\n";
+    }
 
     out += "\nGo/no-go history (minute status)\n";
     size_t nameWidth = 0;
-    for (const CStationSummary& s : m_stations) {
+    for (const CStationSummary& s : shown) {
         nameWidth = std::max(nameWidth, s.station.size());
     }
-    for (const CStationSummary& s : m_stations) {
+    for (const CStationSummary& s : shown) {
         Pad(out, s.station, nameWidth, false);
         out += " ";
         if (s.goNoGo.empty()) {

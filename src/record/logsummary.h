@@ -36,6 +36,9 @@ class CLogSummary {
 public:
     // Only this many go/no-go reports per station are kept; the rest are counted.
     static constexpr size_t kMaxHistory = 200;
+    // The printed table shows at most this many stations and command kinds.
+    static constexpr size_t kMaxTableStations = 24;
+    static constexpr size_t kMaxTableKinds = 40;
 
     explicit CLogSummary(const CLogInfo& info);
 

@@ -142,3 +142,22 @@ TEST(LogCsv, OneGoodLogBesideARefusedOneKeepsAllItsEvents) {
     EXPECT_EQ(report.events, 25); // two events share the last line
     EXPECT_EQ(Csv(folder + "csv/", CLogCsvExport::kEventsFile).size(), 26u);
 }
+
+TEST(LogCsv, AttributesBeyondTheColumnLimitShareOneColumnAndAreKept) {
+    const std::string folder = FreshFolder("many-attributes");
+    std::string text = "<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n";
+    for (int i = 0; i < 300; ++i) {
+        text += "<Event TSID=\"1\" Name=\"E\" A" + std::to_string(i) + "=\"v&quot;" +
+                std::to_string(i) + "\"/>\n";
+    }
+    text += "</SimEvents><TeamMembers/></HalyxSimLog>";
+    WriteAll(folder + "Wide.xml", text);
+    ASSERT_TRUE(CLogCsvExport().Export({folder + "Wide.xml"}, folder + "csv/"));
+    const auto rows = Csv(folder + "csv/", CLogCsvExport::kEventsFile);
+    ASSERT_EQ(rows.size(), 301u);
+    const int other = Column(rows[0], "other_attributes");
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(rows[0].size(), 6 + 256 + 2u);
+    EXPECT_EQ(rows[1][static_cast<size_t>(Column(rows[0], "A0"))], "v\"0");
+    EXPECT_EQ(rows[300][static_cast<size_t>(other)], "A299=\"v&quot;299\"");
+}
