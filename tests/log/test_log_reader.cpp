@@ -117,3 +117,16 @@ TEST(LogReader, ACutOffLogIsReadThroughTheRepairAndWhatIsNotALogIsRefused) {
 
     EXPECT_EQ(reader.Open(HalyxHome() + "no-such-log.xml").status, LogLoadStatus::CannotOpen);
 }
+
+TEST(LogReader, MarkupInsideACommentIsNeitherAnEventNorAColumn) {
+    CLogReader reader;
+    ASSERT_TRUE(
+        reader.OpenText("<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n"
+                        "<Event Name=\"Real\" A=\"1\"/>\n"
+                        "<!-- station <Event Name=\"Fake\" B=\"2\"/> unreachable at clock 3 -->\n"
+                        "<!-- team: A | B -->\n"
+                        "<Event Name=\"Real\" A=\"2\"/>\n"
+                        "</SimEvents><TeamMembers/></HalyxSimLog>"));
+    EXPECT_EQ(EventNames(reader), (std::vector<std::string>{"Real", "Real"}));
+    EXPECT_EQ(reader.EventAttributeNames(), (std::vector<std::string>{"Name", "A"}));
+}
