@@ -361,28 +361,28 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     m_pieceEnds.clear();
     Outline outline;
     if (!OutlineLog(m_text, outline)) {
-        // An unusual but well-formed text is written out plainly and read again; a text that
-        // breaks off goes through the repair.
+        // A text that breaks off (a crashed run) goes through the repair first: it follows the
+        // text element by element, where a whole document of a long log would cost several
+        // times its size.
+        if (mayRepair) {
+            std::string repaired;
+            const LogRepairResult r = RepairExperimentLogText(m_text, repaired);
+            if (r.status == LogRepairStatus::Repaired) {
+                m_text = std::move(repaired);
+                LogLoadResult again = Read(false);
+                m_info.repaired = true;
+                m_info.droppedBytes = r.droppedBytes;
+                return again;
+            }
+        }
+        // An unusual but well-formed text is written out plainly and read again; anything else
+        // is refused with the parser's description of what is wrong and where.
         pugi::xml_document whole;
         const pugi::xml_parse_result parsed =
             whole.load_buffer(m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
         if (!parsed) {
-            if (!mayRepair) {
-                return Failure(LogLoadStatus::NotXml, parsed.description(),
-                               static_cast<size_t>(parsed.offset));
-            }
-            std::string repaired;
-            const LogRepairResult r = RepairExperimentLogText(m_text, repaired);
-            if (r.status != LogRepairStatus::Repaired) {
-                return Failure(LogLoadStatus::NotXml,
-                               std::string(parsed.description()) + "; " + r.message,
-                               static_cast<size_t>(parsed.offset));
-            }
-            m_text = std::move(repaired);
-            LogLoadResult again = Read(false);
-            m_info.repaired = true;
-            m_info.droppedBytes = r.droppedBytes;
-            return again;
+            return Failure(LogLoadStatus::NotXml, parsed.description(),
+                           static_cast<size_t>(parsed.offset));
         }
         std::ostringstream plain;
         whole.save(plain, "", pugi::format_raw | pugi::format_no_declaration);
