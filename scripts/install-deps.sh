@@ -9,6 +9,8 @@ packages=(
     # the map server; its CMake package needs the WebSockets one, which it does not pull in
     qt6-httpserver-dev qt6-websockets-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-svg-dev
+    dpkg-dev file
 )
 
 missing=()

@@ -1,0 +1,184 @@
+// halyx-log: recorded experiment logs as CSV files, printed summaries and timeline pictures.
+#include "timelinefile.h"
+
+#include "common/numericlocale.h"
+#include "record/logcsvexport.h"
+#include "record/logreader.h"
+#include "record/logsummary.h"
+#include "record/logtimeline.h"
+
+#include <QGuiApplication>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace halyx;
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+void PrintUsage(std::ostream& out) {
+    out << "Usage: halyx-log csv LOG... -o DIR\n"
+           "       halyx-log summary LOG...\n"
+           "       halyx-log timeline LOG -o FILE.png|FILE.svg\n\n"
+           "Turns recorded experiment logs into data and pictures.\n\n"
+           "  csv       writes events.csv, chat.csv, stats.csv, team.csv and outcome.csv into "
+           "DIR,\n"
+           "            one row set per log, each row naming its experiment\n"
+           "  summary   prints per station the commands of each kind, first and last minute,\n"
+           "            go/no-go history and chat lines, and the launch decision\n"
+           "  timeline  draws minutes 0-960 with one lane per station: commands, go/no-go band,\n"
+           "            chat, pauses and the launch decision\n\n"
+           "A log cut off by a crash is read through a repair (the file is not changed) and is\n"
+           "marked as such.\n\n"
+           "Exit status: 0 done, 1 a log could not be read or a file not written, 2 wrong usage.\n";
+}
+
+int UsageError(const std::string& message) {
+    std::cerr << "halyx-log: " << message << "\n\n";
+    PrintUsage(std::cerr);
+    return kExitUsage;
+}
+
+std::string Problem(const std::string& path, const LogLoadResult& r) {
+    std::string text = "halyx-log: " + path + ": ";
+    text += r.message.empty() ? r.detail : r.message + " (" + r.detail + ")";
+    return text;
+}
+
+// Positional arguments and the value of -o/--output.
+bool SplitArguments(const std::vector<std::string>& args, std::vector<std::string>& inputs,
+                    std::string& output, std::string& error) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" || args[i] == "--output") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                error = args[i] + " needs a value";
+                return false;
+            }
+            output = args[++i];
+        } else if (args[i].size() > 1 && args[i][0] == '-') {
+            error = "unknown option \"" + args[i] + "\"";
+            return false;
+        } else {
+            inputs.push_back(args[i]);
+        }
+    }
+    return true;
+}
+
+int RunCsv(const std::vector<std::string>& inputs, const std::string& output) {
+    if (inputs.empty() || output.empty()) {
+        return UsageError("csv takes one or more logs and -o DIR");
+    }
+    CLogCsvExport exporter;
+    const LogCsvReport report = exporter.Export(inputs, output);
+    for (const std::string& problem : report.problems) {
+        std::cerr << "halyx-log: " << problem << "\n";
+    }
+    if (report.filesWritten) {
+        std::cout << report.logsWritten << " log(s), " << report.events << " events written to "
+                  << output << "\n";
+    }
+    return report ? kExitOk : kExitFailure;
+}
+
+int RunSummary(const std::vector<std::string>& inputs) {
+    if (inputs.empty()) {
+        return UsageError("summary takes one or more logs");
+    }
+    int status = kExitOk;
+    bool first = true;
+    for (const std::string& path : inputs) {
+        CLogReader reader;
+        LogLoadResult r = reader.Open(path);
+        CLogSummary summary(reader.Info());
+        if (r) {
+            r = reader.ForEachEvent([&](const CLogEventView& e) { summary.Add(e); });
+        }
+        if (!r) {
+            std::cerr << Problem(path, r) << "\n";
+            status = kExitFailure;
+            continue;
+        }
+        std::cout << (first ? "" : "\n")
+                  << summary.FormatTable(CLogCsvExport::ExperimentName(path));
+        first = false;
+    }
+    return status;
+}
+
+int RunTimeline(int argc, char** argv, const std::vector<std::string>& inputs,
+                const std::string& output) {
+    if (inputs.size() != 1 || output.empty()) {
+        return UsageError("timeline takes one log and -o FILE.png or FILE.svg");
+    }
+    if (!IsTimelineFileName(output)) {
+        return UsageError("the picture's name must end in .png or .svg");
+    }
+    // Only the picture needs Qt: its text is laid out with the system's fonts. Pictures go into
+    // files and no window is ever shown, so no display is needed.
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    }
+    QGuiApplication app(argc, argv);
+    halyx::KeepNumbersInCLocale();
+
+    CLogReader reader;
+    LogLoadResult r = reader.Open(inputs.front());
+    CLogTimeline timeline(reader.Info(), CLogCsvExport::ExperimentName(inputs.front()));
+    if (r) {
+        r = reader.ForEachEvent([&](const CLogEventView& e) { timeline.Add(e); });
+    }
+    if (!r) {
+        std::cerr << Problem(inputs.front(), r) << "\n";
+        return kExitFailure;
+    }
+    timeline.Finish();
+    std::string error;
+    if (!WriteTimelineFile(timeline, output, error)) {
+        std::cerr << "halyx-log: " << error << "\n";
+        return kExitFailure;
+    }
+    std::cout << output << "\n";
+    return kExitOk;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        PrintUsage(std::cerr);
+        return kExitUsage;
+    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintUsage(std::cout);
+        return kExitOk;
+    }
+    const std::string command = args[0];
+    args.erase(args.begin());
+    std::vector<std::string> inputs;
+    std::string output;
+    std::string error;
+    if (!SplitArguments(args, inputs, output, error)) {
+        return UsageError(error);
+    }
+    if (command == "csv") {
+        return RunCsv(inputs, output);
+    }
+    if (command == "summary") {
+        if (!output.empty()) {
+            return UsageError("summary prints to standard output and takes no -o");
+        }
+        return RunSummary(inputs);
+    }
+    if (command == "timeline") {
+        return RunTimeline(argc, argv, inputs, output);
+    }
+    return UsageError("unknown command \"" + command + "\"");
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// Paints a mission's timeline (record/logtimeline.h) into any QPaintDevice: a QImage for PNG, a
+// QSvgGenerator for SVG, a widget for the playback page. Minutes 0 to 960 run across; each
+// station has a lane with chat ticks at its top, its commands as marks (shape and colour by kind)
+// in the middle and its go/no-go status as a band at its bottom; paused minutes are shaded across
+// all lanes and the launch decision stands at minute 960.
+//
+// Usage:
+//     QImage image(CTimelinePainter::PreferredSize(timeline), QImage::Format_ARGB32);
+//     QPainter painter(&image);
+//     CTimelinePainter::Paint(painter, image.rect(), timeline);
+
+#include "record/logtimeline.h"
+
+#include <QColor>
+#include <QRectF>
+#include <QSize>
+
+class QPainter;
+
+namespace halyx {
+
+struct TimelineStyle {
+    // Golden-image tests leave text out: fonts differ from machine to machine.
+    bool drawText = true;
+};
+
+class CTimelinePainter {
+public:
+    // The size at which the picture reads best: 1600 pixels wide, as tall as its lanes need.
+    static QSize PreferredSize(const CLogTimeline& timeline);
+
+    static void Paint(QPainter& painter, const QRectF& area, const CLogTimeline& timeline,
+                      const TimelineStyle& style = {});
+
+    static QColor MarkColor(TimelineMark mark);
+    static QColor GoColor();
+    static QColor NoGoColor();
+};
+
+} // namespace halyx

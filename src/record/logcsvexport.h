@@ -1,0 +1,52 @@
+#pragma once
+
+// Experiment logs as tidy CSV files for R, pandas or a spreadsheet. Many logs go into one set of
+// files, each row carrying its experiment's name, so that the files of several runs concatenate:
+//   events.csv   experiment, time (ISO 8601 UTC with milliseconds), tsid, minute, event,
+//                station, then one column per attribute found in any of the logs, then text
+//   chat.csv     experiment, minute, from, text
+//   stats.csv    experiment, station, kind (radar, interceptor, balloon), then the items' fields
+//   team.csv     experiment, position, station, then the station's mission costs
+//   outcome.csv  experiment, created, notes, team_size, mode, launch_decision, minutes_run, state
+// A log cut off by a crash is read through the repair and its outcome row says "repaired".
+//
+// Usage:
+//     CLogCsvExport exporter;
+//     LogCsvReport r = exporter.Export({"Run1.xml", "Run2.xml"}, "out");
+//     for (auto& p : r.problems) std::cerr << p << '\n';
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace halyx {
+
+struct LogCsvReport {
+    std::vector<std::string> problems; // one line per log that was left out or file not written
+    size_t logsWritten = 0;
+    int64_t events = 0;
+    bool filesWritten = false; // the five files are in the folder
+
+    explicit operator bool() const { return filesWritten && problems.empty(); }
+};
+
+class CLogCsvExport {
+public:
+    static constexpr const char* kEventsFile = "events.csv";
+    static constexpr const char* kChatFile = "chat.csv";
+    static constexpr const char* kStatsFile = "stats.csv";
+    static constexpr const char* kTeamFile = "team.csv";
+    static constexpr const char* kOutcomeFile = "outcome.csv";
+
+    // Reads every log twice (the first pass finds the attribute columns) and writes the five
+    // files into folder, which is created when missing. A log that cannot be read is reported
+    // and left out; the others are still written.
+    LogCsvReport Export(const std::vector<std::string>& logs, const std::string& folder);
+
+    // "folder/Run1.xml" -> "Run1".
+    static std::string ExperimentName(const std::string& path);
+    // A TSID (milliseconds since 1970 UTC) as "2026-12-05T14:03:09.048Z".
+    static std::string IsoTime(int64_t tsid);
+};
+
+} // namespace halyx

@@ -1,0 +1,528 @@
+#include "record/logreader.h"
+
+#include "record/fileio.h"
+#include "record/logrepair.h"
+
+#include <array>
+#include <pugixml.hpp>
+#include <sstream>
+#include <unordered_set>
+
+namespace halyx {
+
+namespace {
+
+// A chat message of blanks alone is still the message.
+constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
+
+// About this much event text is parsed at a time, so that no document ever holds all events.
+constexpr size_t kPieceBytes = size_t{1} << 20;
+
+// No log nests anywhere near this deep; a hostile text does not get a stack to match.
+constexpr size_t kMaxDepth = 4096;
+
+enum class MarkKind { None, Start, End, Empty, Other, Broken };
+
+struct Mark {
+    MarkKind kind = MarkKind::None;
+    std::string_view name;
+    size_t begin = 0;
+    size_t end = 0;
+};
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The characters that end a stretch of a tag's names and blanks: quotes open values, '>' ends
+// the tag, '<' means the tag is broken. One table look-up per byte in the hottest loop.
+constexpr std::array<bool, 256> kTagStop = [] {
+    std::array<bool, 256> stop{};
+    stop['"'] = stop['\''] = stop['<'] = stop['>'] = true;
+    return stop;
+}();
+
+// The first piece of markup at or after pos, found without a document. Comments, processing
+// instructions, CDATA and declarations are Other, so a comment line never looks like an event.
+Mark NextMark(std::string_view t, size_t pos) {
+    Mark m;
+    const size_t lt = t.find('<', pos);
+    if (lt == std::string_view::npos) {
+        return m;
+    }
+    m.begin = lt;
+    const std::string_view rest = t.substr(lt);
+    auto skipTo = [&](std::string_view close, size_t from) {
+        const size_t e = t.find(close, from);
+        if (e == std::string_view::npos) {
+            m.kind = MarkKind::Broken;
+        } else {
+            m.kind = MarkKind::Other;
+            m.end = e + close.size();
+        }
+        return m;
+    };
+    if (rest.starts_with("<!--")) {
+        return skipTo("-->", lt + 4);
+    }
+    if (rest.starts_with("<![CDATA[")) {
+        return skipTo("]]>", lt + 9);
+    }
+    if (rest.starts_with("<?")) {
+        return skipTo("?>", lt + 2);
+    }
+    if (rest.starts_with("<!")) {
+        // A declaration; one with an internal subset is left to the parser.
+        const size_t gt = t.find('>', lt);
+        const std::string_view inside = t.substr(lt, gt == std::string_view::npos ? gt : gt - lt);
+        if (inside.find('[') != std::string_view::npos) {
+            m.kind = MarkKind::Broken;
+            return m;
+        }
+        return skipTo(">", lt + 2);
+    }
+    const bool closing = rest.starts_with("</");
+    size_t i = lt + (closing ? 2 : 1);
+    const size_t nameBegin = i;
+    while (i < t.size() && !IsBlank(t[i]) && t[i] != '/' && t[i] != '>' && t[i] != '<') {
+        ++i;
+    }
+    m.name = t.substr(nameBegin, i - nameBegin);
+    if (m.name.empty()) {
+        m.kind = MarkKind::Broken;
+        return m;
+    }
+    for (; i < t.size(); ++i) {
+        const char c = t[i];
+        if (!kTagStop[static_cast<unsigned char>(c)]) {
+            continue;
+        }
+        if (c == '"' || c == '\'') {
+            // Values are most of a log's bytes: jump over them to the closing quote.
+            const size_t close = t.find(c, i + 1);
+            if (close == std::string_view::npos) {
+                break;
+            }
+            i = close;
+        } else if (c == '<') {
+            break;
+        } else if (c == '>') {
+            m.end = i + 1;
+            m.kind = closing ? MarkKind::End : t[i - 1] == '/' ? MarkKind::Empty : MarkKind::Start;
+            return m;
+        }
+    }
+    m.kind = MarkKind::Broken;
+    return m;
+}
+
+std::string_view LocalName(std::string_view name) {
+    const size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+// Where the events lie: the inside of the root's last SimEvents section cut into pieces of whole
+// events, and the MissionStats blocks written inside it.
+struct Outline {
+    bool found = false;
+    size_t innerBegin = 0;
+    size_t innerEnd = 0;
+    std::vector<size_t> pieceEnds;
+    std::vector<std::pair<size_t, size_t>> statsBlocks;
+};
+
+// Adds the names of the attributes of a start tag ("<Event A=\"1\" B='2'>") that are not yet
+// in seen. Values are skipped by their quotes, so a value holding "=" or ">" is no name.
+// Names already known, remembered per position in the tag, so that the million tags of a long
+// log cost a few short compares each instead of a hash lookup per attribute.
+struct KnownNames {
+    static constexpr size_t kPositions = 32;
+    static constexpr size_t kPerPosition = 16;
+    std::array<std::array<std::string_view, kPerPosition>, kPositions> recent{};
+    std::array<size_t, kPositions> next{};
+    std::unordered_set<std::string_view> seen;
+
+    bool IsRecent(size_t position, std::string_view name) const {
+        if (position >= kPositions) {
+            return false;
+        }
+        for (const std::string_view known : recent[position]) {
+            if (known == name) {
+                return true;
+            }
+        }
+        return false;
+    }
+    void Remember(size_t position, std::string_view name) {
+        if (position < kPositions) {
+            recent[position][next[position]++ % kPerPosition] = name;
+        }
+    }
+};
+
+void AddAttributeNames(std::string_view tag, KnownNames& known,
+                       std::vector<std::string_view>& names) {
+    size_t position = 0;
+    size_t i = 1;
+    while (i < tag.size() && !IsBlank(tag[i]) && tag[i] != '>' && tag[i] != '/') {
+        ++i; // the element's name
+    }
+    while (i < tag.size()) {
+        while (i < tag.size() && IsBlank(tag[i])) {
+            ++i;
+        }
+        const size_t begin = i;
+        while (i < tag.size() && tag[i] != '=' && !IsBlank(tag[i]) && tag[i] != '>' &&
+               tag[i] != '/') {
+            ++i;
+        }
+        if (i == begin) {
+            return; // the end of the tag
+        }
+        const std::string_view name = tag.substr(begin, i - begin);
+        while (i < tag.size() && tag[i] != '"' && tag[i] != '\'') {
+            ++i;
+        }
+        if (i >= tag.size()) {
+            return;
+        }
+        const size_t close = tag.find(tag[i], i + 1);
+        if (close == std::string_view::npos) {
+            return;
+        }
+        i = close + 1;
+        if (!known.IsRecent(position, name)) {
+            known.Remember(position, name);
+            if (known.seen.insert(name).second) {
+                names.push_back(name);
+            }
+        }
+        ++position;
+    }
+}
+
+// False when the text does not have the plain shape of a log; the parser then decides.
+bool OutlineLog(std::string_view text, Outline& outline) {
+    std::vector<std::string_view> stack;
+    bool rootSeen = false;
+    Outline current;
+    size_t pieceStart = 0;
+    size_t statsBegin = 0;
+    size_t pos = 0;
+    while (true) {
+        const Mark m = NextMark(text, pos);
+        if (m.kind == MarkKind::None) {
+            return rootSeen && stack.empty();
+        }
+        if (m.kind == MarkKind::Broken) {
+            return false;
+        }
+        const bool inEvents = stack.size() >= 2 && LocalName(stack[1]) == "SimEvents";
+        if (m.kind == MarkKind::Start || m.kind == MarkKind::Empty) {
+            if ((rootSeen && stack.empty()) || stack.size() >= kMaxDepth) {
+                return false;
+            }
+            rootSeen = true;
+            if (m.kind == MarkKind::Start) {
+                if (stack.size() == 1 && LocalName(m.name) == "SimEvents") {
+                    current = Outline();
+                    current.innerBegin = m.end;
+                    pieceStart = m.end;
+                }
+                if (stack.size() == 2 && inEvents && LocalName(m.name) == "MissionStats") {
+                    statsBegin = m.begin;
+                }
+                stack.push_back(m.name);
+            } else if (stack.size() == 1 && LocalName(m.name) == "SimEvents") {
+                outline = Outline(); // an empty section, the last so far
+                outline.found = true;
+                outline.innerBegin = outline.innerEnd = m.end;
+                outline.pieceEnds.push_back(m.end);
+            }
+        } else if (m.kind == MarkKind::End) {
+            if (stack.empty() || stack.back() != m.name) {
+                return false;
+            }
+            stack.pop_back();
+            if (stack.size() == 1 && inEvents) {
+                current.found = true;
+                current.innerEnd = m.begin;
+                current.pieceEnds.push_back(m.begin);
+                outline = std::move(current);
+                current = Outline();
+            } else if (stack.size() == 2 && inEvents && LocalName(m.name) == "MissionStats") {
+                current.statsBlocks.emplace_back(statsBegin, m.end);
+            }
+        }
+        pos = m.end;
+        if (stack.size() == 2 && LocalName(stack[1]) == "SimEvents" &&
+            pos - pieceStart >= kPieceBytes) {
+            current.pieceEnds.push_back(pos);
+            pieceStart = pos;
+        }
+    }
+}
+
+LogLoadResult Failure(LogLoadStatus status, std::string detail, size_t offset = 0) {
+    LogLoadResult result;
+    result.status = status;
+    if (status == LogLoadStatus::NotXml) {
+        result.message = kLogLoadErrorText;
+    } else if (status == LogLoadStatus::Incomplete) {
+        result.message = kLogIncompleteText;
+    }
+    result.detail = std::move(detail);
+    result.offset = offset;
+    return result;
+}
+
+std::string_view TrimLineBreaks(std::string_view text) {
+    if (text.starts_with("\r\n")) {
+        text.remove_prefix(2);
+    } else if (text.starts_with('\n')) {
+        text.remove_prefix(1);
+    }
+    if (text.ends_with("\r\n")) {
+        text.remove_suffix(2);
+    } else if (text.ends_with('\n')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::vector<CLogField> Fields(const pugi::xml_node& node) {
+    std::vector<CLogField> fields;
+    for (const pugi::xml_attribute& a : node.attributes()) {
+        fields.push_back({a.name(), a.value()});
+    }
+    return fields;
+}
+
+CLogStationStats ReadStats(const pugi::xml_node& block) {
+    CLogStationStats stats;
+    stats.station = block.attribute("TeamMember").as_string();
+    for (const pugi::xml_node& child : block.children()) {
+        if (child.type() != pugi::node_element) {
+            continue;
+        }
+        const std::string_view name = LocalName(child.name());
+        const char* kind = name == "RadarStats"         ? "radar"
+                           : name == "InterceptorStats" ? "interceptor"
+                           : name == "BalloonStats"     ? "balloon"
+                                                        : nullptr;
+        if (kind == nullptr) {
+            stats.costs.push_back({std::string(name), child.child_value()});
+            continue;
+        }
+        for (const pugi::xml_node& item : child.children()) {
+            if (item.type() == pugi::node_element) {
+                stats.items.push_back({kind, Fields(item)});
+            }
+        }
+    }
+    return stats;
+}
+
+} // namespace
+
+std::string_view CLogEventView::Attribute(std::string_view key) const {
+    for (const auto& [name, value] : attributes) {
+        if (name == key) {
+            return value;
+        }
+    }
+    return {};
+}
+
+LogLoadResult CLogReader::Open(const std::string& path) {
+    m_text.clear();
+    switch (ReadWholeFile(path, m_text, kMaxLogFileBytes)) {
+    case ReadFileStatus::Ok:
+        break;
+    case ReadFileStatus::CannotOpen:
+        return Failure(LogLoadStatus::CannotOpen, "cannot open " + path);
+    case ReadFileStatus::NotAFile:
+        return Failure(LogLoadStatus::CannotOpen, path + " is not a file");
+    case ReadFileStatus::TooLarge:
+        return Failure(LogLoadStatus::NotXml, path + " is too large to be an experiment log");
+    case ReadFileStatus::ReadError:
+        return Failure(LogLoadStatus::NotXml, "read error in " + path);
+    }
+    return Read(true);
+}
+
+LogLoadResult CLogReader::OpenText(std::string text) {
+    m_text = std::move(text);
+    return Read(true);
+}
+
+LogLoadResult CLogReader::Read(bool mayRepair) {
+    m_info = CLogInfo();
+    m_pieceEnds.clear();
+    Outline outline;
+    if (!OutlineLog(m_text, outline)) {
+        // A text that breaks off (a crashed run) goes through the repair first: it follows the
+        // text element by element, where a whole document of a long log would cost several
+        // times its size.
+        if (mayRepair) {
+            std::string repaired;
+            const LogRepairResult r = RepairExperimentLogText(m_text, repaired);
+            if (r.status == LogRepairStatus::Repaired) {
+                m_text = std::move(repaired);
+                LogLoadResult again = Read(false);
+                m_info.repaired = true;
+                m_info.droppedBytes = r.droppedBytes;
+                return again;
+            }
+        }
+        // An unusual but well-formed text is written out plainly and read again; anything else
+        // is refused with the parser's description of what is wrong and where.
+        pugi::xml_document whole;
+        const pugi::xml_parse_result parsed =
+            whole.load_buffer(m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
+        if (!parsed) {
+            return Failure(LogLoadStatus::NotXml, parsed.description(),
+                           static_cast<size_t>(parsed.offset));
+        }
+        std::ostringstream plain;
+        whole.save(plain, "", pugi::format_raw | pugi::format_no_declaration);
+        m_text = plain.str();
+        if (!OutlineLog(m_text, outline)) {
+            return Failure(LogLoadStatus::NotXml, "the log's layout cannot be followed");
+        }
+    }
+    if (!outline.found) {
+        return Failure(LogLoadStatus::Incomplete, "missing section SimEvents");
+    }
+
+    // Everything but the events, parsed as one document.
+    std::string skeleton;
+    skeleton.reserve(m_text.size() - (outline.innerEnd - outline.innerBegin));
+    skeleton.append(m_text, 0, outline.innerBegin);
+    skeleton.append(m_text, outline.innerEnd);
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
+        skeleton.data(), skeleton.size(), kParseOptions, pugi::encoding_utf8);
+    if (!parsed) {
+        size_t offset = static_cast<size_t>(parsed.offset);
+        offset += offset >= outline.innerBegin ? outline.innerEnd - outline.innerBegin : 0;
+        return Failure(LogLoadStatus::NotXml, parsed.description(), offset);
+    }
+    enum { kHeader, kNotes, kScenario, kEvents, kTeam, kCount };
+    constexpr std::array<const char*, kCount> kNames = {"LogHeader", "Notes", "Scenario",
+                                                        "SimEvents", "TeamMembers"};
+    std::array<pugi::xml_node, kCount> sections{};
+    std::vector<CLogStationStats> lateStats;
+    for (const pugi::xml_node& child : doc.document_element().children()) {
+        if (child.type() != pugi::node_element) {
+            continue;
+        }
+        const std::string_view local = LocalName(child.name());
+        for (size_t i = 0; i < kCount; ++i) {
+            if (local == kNames[i]) {
+                sections[i] = child;
+            }
+        }
+        if (local == "MissionStats") {
+            lateStats.push_back(ReadStats(child));
+        }
+    }
+    std::string missing;
+    for (size_t i = 0; i < kCount; ++i) {
+        if (!sections[i]) {
+            missing += missing.empty() ? "missing section " : ", ";
+            missing += kNames[i];
+        }
+    }
+    if (!missing.empty()) {
+        return Failure(LogLoadStatus::Incomplete, missing);
+    }
+    m_info.creationDate = sections[kHeader].attribute("CreationDate").as_string();
+    m_info.creationTime = sections[kHeader].attribute("CreationTime").as_string();
+    m_info.notes = TrimLineBreaks(sections[kNotes].child_value());
+    for (const pugi::xml_node& member : sections[kTeam].children()) {
+        if (member.type() == pugi::node_element) {
+            m_info.team.emplace_back(member.attribute("Name").as_string());
+        }
+    }
+    // Statistics that arrived before the events section was closed stand inside it.
+    for (const auto& [begin, end] : outline.statsBlocks) {
+        pugi::xml_document block;
+        if (block.load_buffer(m_text.data() + begin, end - begin, kParseOptions,
+                              pugi::encoding_utf8)) {
+            m_info.stats.push_back(ReadStats(block.document_element()));
+        }
+    }
+    for (CLogStationStats& stats : lateStats) {
+        m_info.stats.push_back(std::move(stats));
+    }
+    m_eventsBegin = outline.innerBegin;
+    m_pieceEnds = std::move(outline.pieceEnds);
+    return {};
+}
+
+std::vector<std::string> CLogReader::EventAttributeNames() const {
+    KnownNames known;
+    std::vector<std::string_view> names;
+    const std::string_view events = m_pieceEnds.empty()
+                                        ? std::string_view()
+                                        : std::string_view(m_text).substr(0, m_pieceEnds.back());
+    size_t depth = 0;
+    for (size_t pos = m_eventsBegin;;) {
+        const Mark m = NextMark(events, pos);
+        if (m.kind == MarkKind::None || m.kind == MarkKind::Broken) {
+            break;
+        }
+        if ((m.kind == MarkKind::Start || m.kind == MarkKind::Empty) && depth == 0 &&
+            LocalName(m.name) == "Event") {
+            AddAttributeNames(events.substr(m.begin, m.end - m.begin), known, names);
+        }
+        depth += m.kind == MarkKind::Start ? 1 : 0;
+        depth -= m.kind == MarkKind::End && depth > 0 ? 1 : 0;
+        pos = m.end;
+    }
+    return {names.begin(), names.end()};
+}
+
+LogLoadResult
+CLogReader::ForEachEvent(const std::function<void(const CLogEventView&)>& visit) const {
+    CLogEventView view;
+    // Each piece is copied into one reused buffer and parsed there in place: a fresh buffer per
+    // piece would cost the system a megabyte of new pages every time.
+    std::string scratch;
+    size_t pieceBegin = m_eventsBegin;
+    for (const size_t pieceEnd : m_pieceEnds) {
+        scratch.assign(m_text, pieceBegin, pieceEnd - pieceBegin);
+        pugi::xml_document piece;
+        const pugi::xml_parse_result r =
+            piece.load_buffer_inplace(scratch.data(), scratch.size(),
+                                      kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
+        if (!r) {
+            return Failure(LogLoadStatus::NotXml, r.description(),
+                           pieceBegin + static_cast<size_t>(r.offset));
+        }
+        for (const pugi::xml_node& event : piece.children()) {
+            if (event.type() != pugi::node_element || LocalName(event.name()) != "Event") {
+                continue;
+            }
+            view.attributes.clear();
+            view.name = {};
+            for (const pugi::xml_attribute& a : event.attributes()) {
+                const auto& [name, value] = view.attributes.emplace_back(a.name(), a.value());
+                if (view.name.empty() && name == "Name") {
+                    view.name = value;
+                }
+            }
+            if (view.name.empty()) {
+                continue;
+            }
+            view.text = TrimLineBreaks(
+                event.first_child().type() == pugi::node_pcdata ? event.first_child().value() : "");
+            visit(view);
+        }
+        pieceBegin = pieceEnd;
+    }
+    return {};
+}
+
+} // namespace halyx

@@ -1,0 +1,98 @@
+#pragma once
+
+// The data of one mission's timeline picture: minutes 0 to 960 across, one lane per station, a
+// mark for each kind of command a station sent in a minute, its go/no-go status minute by
+// minute, its chat, the minutes the clock stood paused, and the launch decision. Everything is
+// kept per minute, so a log of any length makes a model of bounded size.
+//
+// Usage:
+//     CLogTimeline timeline(reader.Info(), "Run1");
+//     reader.ForEachEvent([&](const CLogEventView& e) { timeline.Add(e); });
+//     timeline.Finish();
+//     CTimelinePainter::Paint(painter, rect, timeline);   // controls/timelinepainter.h
+
+#include "record/logreader.h"
+
+#include <array>
+#include <bitset>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halyx {
+
+enum class TimelineMark : uint8_t {
+    Deploy,     // DeployResource
+    Intercept,  // InterceptInc
+    Balloon,    // DeployBalloon
+    Activate,   // ResourceActivate
+    Deactivate, // ResourceDeActivate
+    Abort,      // Abort
+    Request,    // ResourceRequest
+    Weather,    // WeatherQuery
+    Radar,      // IncEnterRadar, IncExitRadar, UpdateInc
+    Display,    // UnitDisplay
+    Other,      // anything else a station sent
+    Count
+};
+
+// The legend's text for a kind of mark.
+const char* TimelineMarkLabel(TimelineMark mark);
+
+class CLogTimeline {
+public:
+    static constexpr int kMinutes = 960; // the launch window closes at this minute
+    // Stations beyond this many share the last lane, so a hostile log cannot make the picture
+    // (or its memory) grow without bound.
+    static constexpr size_t kMaxLanes = 24;
+    static constexpr const char* kOthersLane = "(others)";
+
+    enum Status : int8_t { kNoReport = -1, kNoGo = 0, kGo = 1 };
+
+    struct Lane {
+        std::string station;
+        bool inTeam = false;
+        std::array<std::bitset<kMinutes + 1>, static_cast<size_t>(TimelineMark::Count)> marks;
+        std::bitset<kMinutes + 1> chat;
+        // The status in force at the end of each minute, after Finish.
+        std::vector<int8_t> status = std::vector<int8_t>(kMinutes + 1, kNoReport);
+    };
+
+    CLogTimeline(const CLogInfo& info, std::string experiment);
+
+    void Add(const CLogEventView& event);
+    // Carries each station's status forward over the minutes without reports and closes an
+    // open pause at the last minute run.
+    void Finish();
+
+    const std::string& Experiment() const { return m_experiment; }
+    const std::vector<Lane>& Lanes() const { return m_lanes; }
+    const std::bitset<kMinutes + 1>& Paused() const { return m_paused; }
+    const std::string& LaunchDecision() const { return m_decision; }
+    const std::string& Mode() const { return m_mode; }
+    int MinutesRun() const { return m_minutesRun; }
+    bool Repaired() const { return m_repaired; }
+
+    // Which mark an event of this name gets, Count for none (chat and status have their own).
+    static TimelineMark MarkOf(std::string_view eventName);
+
+private:
+    Lane& LaneOf(std::string_view station);
+    // Shades the pause in force up to minute and ends it.
+    void Resume(int minute);
+
+    std::string m_experiment;
+    std::vector<Lane> m_lanes;
+    std::map<std::string, size_t, std::less<>> m_index;
+    std::bitset<kMinutes + 1> m_paused;
+    int m_pausedSince = -1; // the minute of the pause in force, -1 while the clock runs
+    std::string m_decision;
+    std::string m_mode;
+    int m_minutesRun = -1;
+    bool m_repaired = false;
+    bool m_finished = false;
+};
+
+} // namespace halyx

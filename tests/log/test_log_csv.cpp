@@ -1,0 +1,163 @@
+// The CSV files of the reference logs are compared with expected files in data/golden. When a
+// change of the files is intended, regenerate them from a built tree with
+//     build/bin/halyx-log csv tests/record/data/all_events.xml
+//         tests/log/data/stats_and_comments.xml -o tests/log/data/golden
+// (one command line)
+// and review the difference before committing it.
+#include "logtestutil.h"
+
+#include "record/logcsvexport.h"
+#include "record/logloader.h"
+
+#include <gtest/gtest.h>
+
+using namespace halyx;
+using namespace halyx::test;
+
+namespace {
+
+constexpr const char* kFiles[] = {CLogCsvExport::kEventsFile, CLogCsvExport::kChatFile,
+                                  CLogCsvExport::kStatsFile, CLogCsvExport::kTeamFile,
+                                  CLogCsvExport::kOutcomeFile};
+
+std::vector<std::vector<std::string>> Csv(const std::string& folder, const char* file) {
+    return ParseCsv(ReadAll(folder + file));
+}
+
+} // namespace
+
+TEST(LogCsv, TwoLogsInOneFolderMatchTheExpectedFiles) {
+    const std::string folder = FreshFolder("golden");
+    const LogCsvReport report = CLogCsvExport().Export({kReferenceLog, kStatsLog}, folder);
+    ASSERT_TRUE(report) << (report.problems.empty() ? "" : report.problems.front());
+    EXPECT_EQ(report.logsWritten, 2u);
+    for (const char* file : kFiles) {
+        EXPECT_EQ(ReadAll(folder + file),
+                  ReadAll(std::string(HALYX_TEST_DATA_DIR "/golden/") + file))
+            << file;
+        // Every row has the header's number of fields, whatever the log held.
+        const auto rows = Csv(folder, file);
+        for (const auto& row : rows) {
+            EXPECT_EQ(row.size(), rows.front().size()) << file;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "events.csv.part"));
+}
+
+TEST(LogCsv, CommasQuotesLineBreaksAndMarkupReadBackExactly) {
+    const std::string folder = FreshFolder("quoting");
+    const std::string chat = "he said \"go, now\"\nthen <b>stop</b> & 'left',\n";
+    const std::string station = "BRAVO, \"the second\"";
+    {
+        CExperimentLog log(SteppingClock{});
+        ASSERT_TRUE(
+            log.Open(folder, "Quoting", "notes, with \"quotes\"\n<and markup>", "<Scenario/>\n"));
+        log.LogTeamMode("Multi,player");
+        log.LogChatMsg(3, station, chat);
+        log.LogChatMsg(4, "ALPHA", "caf\xe9 in Latin-1, caf\xc3\xa9 in UTF-8");
+        log.LogLaunchStatusChange(5, "go", station);
+        log.EndSimEvents(TeamMembersXml({"ALPHA", station}));
+        log.Close();
+    }
+    const std::string out = folder + "csv/";
+    ASSERT_TRUE(CLogCsvExport().Export({folder + "Quoting.xml"}, out));
+    const auto chatRows = Csv(out, CLogCsvExport::kChatFile);
+    ASSERT_EQ(chatRows.size(), 3u);
+    EXPECT_EQ(chatRows[1], (std::vector<std::string>{"Quoting", "3", station, chat}));
+    EXPECT_EQ(chatRows[2][3], "caf\xc3\xa9 in Latin-1, caf\xc3\xa9 in UTF-8");
+
+    const auto events = Csv(out, CLogCsvExport::kEventsFile);
+    const int stationColumn = Column(events[0], "station");
+    const int modeColumn = Column(events[0], "Mode");
+    ASSERT_GE(stationColumn, 0);
+    ASSERT_GE(modeColumn, 0);
+    ASSERT_EQ(events.size(), 5u);
+    EXPECT_EQ(events[1][static_cast<size_t>(modeColumn)], "Multi,player");
+    EXPECT_EQ(events[2][static_cast<size_t>(stationColumn)], station);
+    EXPECT_EQ(events[2].back(), chat);
+    EXPECT_EQ(events[2][1], "2026-12-05T14:03:09.049Z");
+
+    const auto team = Csv(out, CLogCsvExport::kTeamFile);
+    EXPECT_EQ(team[2][2], station);
+    const auto outcome = Csv(out, CLogCsvExport::kOutcomeFile);
+    EXPECT_EQ(outcome[1][2], "notes, with \"quotes\"\n<and markup>");
+    EXPECT_EQ(outcome[1][4], "Multi,player");
+}
+
+TEST(LogCsv, ACutOffLogIsRepairedAndMarkedAndABrokenOneIsReportedWithoutStoppingTheRest) {
+    const std::string folder = FreshFolder("repair");
+    std::filesystem::create_directories(folder + "a");
+    std::filesystem::create_directories(folder + "b");
+    // The same reference log twice under one name, from two folders, plus a crash and junk.
+    const std::string reference = ReadAll(kReferenceLog);
+    WriteAll(folder + "a/Run.xml", reference);
+    WriteAll(folder + "b/Run.xml", reference);
+    const std::string crashed = reference.substr(0, reference.find("Name=\"UnitDisplay\"") + 5);
+    WriteAll(folder + "Crashed.xml", crashed);
+    WriteAll(folder + "Junk.xml", "<<<not a log");
+
+    const std::string out = folder + "csv/";
+    const LogCsvReport report = CLogCsvExport().Export(
+        {folder + "a/Run.xml", folder + "Crashed.xml", folder + "Junk.xml", folder + "b/Run.xml"},
+        out);
+    EXPECT_TRUE(report.filesWritten);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_NE(report.problems[0].find("Junk.xml"), std::string::npos);
+    EXPECT_NE(report.problems[0].find(kLogLoadErrorText), std::string::npos);
+    EXPECT_FALSE(report);
+
+    const auto outcome = Csv(out, CLogCsvExport::kOutcomeFile);
+    ASSERT_EQ(outcome.size(), 4u);
+    const int state = Column(outcome[0], "state");
+    EXPECT_EQ(outcome[1][0], "Run");
+    EXPECT_EQ(outcome[1][static_cast<size_t>(state)], "complete");
+    EXPECT_EQ(outcome[2][0], "Crashed");
+    EXPECT_EQ(outcome[2][static_cast<size_t>(state)], "repaired");
+    EXPECT_EQ(outcome[2][3], "0"); // the team of a crashed run is unknown
+    EXPECT_EQ(outcome[3][0], "Run (2)");
+
+    // The crashed log keeps every event line written before the one cut off.
+    size_t crashedRows = 0;
+    for (const auto& row : Csv(out, CLogCsvExport::kEventsFile)) {
+        crashedRows += row[0] == "Crashed" ? 1 : 0;
+    }
+    EXPECT_EQ(crashedRows, 21u);
+}
+
+TEST(LogCsv, AFolderThatCannotBeMadeIsReported) {
+    const std::string folder = FreshFolder("blocked");
+    WriteAll(folder + "file", "x");
+    const LogCsvReport report = CLogCsvExport().Export({kReferenceLog}, folder + "file/out");
+    EXPECT_FALSE(report.filesWritten);
+    ASSERT_EQ(report.problems.size(), 1u);
+    EXPECT_NE(report.problems[0].find("cannot create"), std::string::npos);
+}
+
+TEST(LogCsv, OneGoodLogBesideARefusedOneKeepsAllItsEvents) {
+    const std::string folder = FreshFolder("one-good");
+    WriteAll(folder + "Junk.xml", "");
+    const LogCsvReport report =
+        CLogCsvExport().Export({folder + "Junk.xml", kReferenceLog}, folder + "csv/");
+    EXPECT_EQ(report.problems.size(), 1u);
+    EXPECT_EQ(report.events, 25); // two events share the last line
+    EXPECT_EQ(Csv(folder + "csv/", CLogCsvExport::kEventsFile).size(), 26u);
+}
+
+TEST(LogCsv, AttributesBeyondTheColumnLimitShareOneColumnAndAreKept) {
+    const std::string folder = FreshFolder("many-attributes");
+    std::string text = "<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n";
+    for (int i = 0; i < 300; ++i) {
+        text += "<Event TSID=\"1\" Name=\"E\" A" + std::to_string(i) + "=\"v&quot;" +
+                std::to_string(i) + "\"/>\n";
+    }
+    text += "</SimEvents><TeamMembers/></HalyxSimLog>";
+    WriteAll(folder + "Wide.xml", text);
+    ASSERT_TRUE(CLogCsvExport().Export({folder + "Wide.xml"}, folder + "csv/"));
+    const auto rows = Csv(folder + "csv/", CLogCsvExport::kEventsFile);
+    ASSERT_EQ(rows.size(), 301u);
+    const int other = Column(rows[0], "other_attributes");
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(rows[0].size(), 6 + 256 + 2u);
+    EXPECT_EQ(rows[1][static_cast<size_t>(Column(rows[0], "A0"))], "v\"0");
+    EXPECT_EQ(rows[300][static_cast<size_t>(other)], "A299=\"v&quot;299\"");
+}

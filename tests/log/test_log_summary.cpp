@@ -1,0 +1,66 @@
+#include "logtestutil.h"
+
+#include "record/logsummary.h"
+
+#include <gtest/gtest.h>
+
+using namespace halyx;
+using namespace halyx::test;
+
+namespace {
+
+std::string SummaryOf(const std::string& text) {
+    CLogReader reader;
+    EXPECT_TRUE(reader.OpenText(text));
+    CLogSummary summary(reader.Info());
+    EXPECT_TRUE(reader.ForEachEvent([&](const CLogEventView& e) { summary.Add(e); }));
+    return summary.FormatTable("Run");
+}
+
+bool HasLine(const std::string& text, const std::string& line) {
+    return ("\n" + text).find("\n" + line + "\n") != std::string::npos;
+}
+
+} // namespace
+
+TEST(LogSummary, TheReferenceLogReadsAsOneAlignedTable) {
+    const std::string table = SummaryOf(ReadAll(kReferenceLog));
+    EXPECT_TRUE(HasLine(table, "Experiment       Run (complete)")) << table;
+    EXPECT_TRUE(HasLine(table, "Team             ALPHA, BRAVO, CHARLIE (Multiplayer)")) << table;
+    EXPECT_TRUE(HasLine(table, "Minutes run      25")) << table;
+    EXPECT_TRUE(HasLine(table, "Launch decision  NoLaunch")) << table;
+    EXPECT_TRUE(HasLine(table, "                    ALPHA  BRAVO  CHARLIE")) << table;
+    EXPECT_TRUE(HasLine(table, "DeployResource          1      0        0")) << table;
+    EXPECT_TRUE(HasLine(table, "UnitDisplay             3      0        0")) << table;
+    EXPECT_TRUE(HasLine(table, "chat lines              1      0        0")) << table;
+    EXPECT_TRUE(HasLine(table, "first minute            9     10       12")) << table;
+    EXPECT_TRUE(HasLine(table, "CHARLIE  12 go")) << table;
+    EXPECT_TRUE(HasLine(table, "ALPHA    (no report)")) << table;
+    // The console's own events and the weather answers it sent are nobody's commands.
+    EXPECT_EQ(table.find("WeatherResponse"), std::string::npos);
+    EXPECT_EQ(table.find("StartSim"), std::string::npos);
+}
+
+TEST(LogSummary, ACutOffLogSaysSoAndHasNoDecision) {
+    const std::string text = ReadAll(kReferenceLog);
+    const std::string table = SummaryOf(text.substr(0, text.find("Name=\"UnitDisplay\"")));
+    EXPECT_NE(table.find("cut off; read through a repair"), std::string::npos) << table;
+    EXPECT_TRUE(HasLine(table, "Launch decision  (none: the mission did not end)")) << table;
+    EXPECT_TRUE(HasLine(table, "Team             (none recorded) (Multiplayer)")) << table;
+}
+
+TEST(LogSummary, HundredsOfStationsAndKindsAreCutToAReadableTable) {
+    std::string text = "<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n";
+    for (int station = 0; station < 30; ++station) {
+        for (int kind = 0; kind < 50; ++kind) {
+            text += "<Event Name=\"K" + std::to_string(100 + kind) + "\" ClockTime=\"1\" From=\"S" +
+                    std::to_string(station) + "\"/>\n";
+        }
+    }
+    text += "</SimEvents><TeamMembers/></HalyxSimLog>";
+    const std::string table = SummaryOf(text);
+    EXPECT_NE(table.find("(6 more stations not shown)"), std::string::npos) << table;
+    EXPECT_NE(table.find("(10 other kinds)"), std::string::npos) << table;
+    EXPECT_EQ(table.find("S24*"), std::string::npos);
+    EXPECT_EQ(table.find("K140 "), std::string::npos);
+}

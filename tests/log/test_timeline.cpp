@@ -1,0 +1,188 @@
+// The timeline is drawn offscreen and compared with data/timeline_golden.png, without text (fonts
+// differ between machines). When a change of the picture is intended, regenerate the image with
+//     HALYX_UPDATE_GOLDEN=1 build/tests/log/log_test_timeline
+// look at it, and commit it. A mismatch writes the picture drawn and a difference image next to
+// the test's output (its HALYX_HOME folder) and names them in the failure.
+#include "logtestutil.h"
+
+#include "controls/timelinepainter.h"
+#include "record/logtimeline.h"
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <cstdlib>
+#include <gtest/gtest.h>
+
+using namespace halyx;
+using namespace halyx::test;
+
+namespace {
+
+const std::string kGolden = HALYX_TEST_DATA_DIR "/timeline_golden.png";
+
+// A mission with every kind of mark, two pauses and go/no-go changes.
+std::string WriteMission(const std::string& folder) {
+    CExperimentLog log(SteppingClock{});
+    EXPECT_TRUE(log.Open(folder, "Mission", "timeline test", "<Scenario/>\n"));
+    log.LogInitSim();
+    log.LogTeamMode("Multiplayer");
+    log.LogStartSim();
+    log.LogLaunchStatusChange(5, "nogo", "CHARLIE");
+    log.LogResourceActivate(10, "BRAVO", "Radar", "R1", "1", "2", "3", "4");
+    log.LogLaunchStatusChange(30, "go", "ALPHA");
+    log.LogChatMsg(50, "ALPHA", "hello");
+    for (int m = 60; m < 64; ++m) {
+        log.LogWeatherQuery(m, "CHARLIE", "28", "-80");
+    }
+    log.LogDeployBalloon(90, "CHARLIE", "28", "-80", "1", "2");
+    log.LogDeployResource(100, "ALPHA", "Interceptor", "N1", "1", "2", "3", "4", "5", "6", "7",
+                          "8");
+    log.LogLaunchStatusChange(120, "go", "BRAVO");
+    log.LogIncEnterRadar(200, "BRAVO", "I1", "R1");
+    log.LogUpdateInc(230, "BRAVO", "I1", "90", "1", "2");
+    log.LogPauseSim(240);
+    log.LogResumeSim(300);
+    log.LogIncExitRadar(260, "BRAVO", "I1", "R1");
+    log.LogChatMsg(300, "ALPHA", "paused a while");
+    log.LogLaunchStatusChange(400, "nogo", "ALPHA");
+    log.LogResourceRequest(450, "BRAVO", "ALPHA", "Interceptor", "N2", "1", "2", "3", "4");
+    log.LogDeployResource(500, "ALPHA", "Interceptor", "N1", "1", "2", "3", "4", "5", "6", "7",
+                          "8");
+    log.LogInterceptInc(520, "ALPHA", "Interceptor", "N1", "1", "2", "3", "4", "I1", "1", "2", "3",
+                        "4");
+    log.LogAbort(530, "ALPHA", "Interceptor", "N1", "1", "2", "3", "4");
+    log.LogResourceDeActivate(600, "BRAVO", "Radar", "R1", "1", "2", "3", "4");
+    log.LogUnitDisplay(700, "CHARLIE",
+                       "tell :command log_unit_display :unitType Radar :unitName North :id R1 "
+                       ":lat 1 :lng 2 :range 80");
+    log.LogLaunchStatusChange(700, "go", "ALPHA");
+    log.LogPauseSim(800);
+    log.LogChatMsg(800, "ALPHA", "last words");
+    log.LogResumeSim(820);
+    log.WriteText("<!-- station CHARLIE unreachable at clock 900 -->\n");
+    log.LogSimulationComplete(false);
+    log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO", "CHARLIE"}));
+    log.Close();
+    return folder + "Mission.xml";
+}
+
+CLogTimeline TimelineOf(const std::string& path) {
+    CLogReader reader;
+    EXPECT_TRUE(reader.Open(path));
+    CLogTimeline timeline(reader.Info(), "Mission");
+    EXPECT_TRUE(reader.ForEachEvent([&](const CLogEventView& e) { timeline.Add(e); }));
+    timeline.Finish();
+    return timeline;
+}
+
+QImage Draw(const CLogTimeline& timeline, bool text) {
+    QImage image(CTimelinePainter::PreferredSize(timeline), QImage::Format_ARGB32);
+    QPainter painter(&image);
+    CTimelinePainter::Paint(painter, image.rect(), timeline, TimelineStyle{.drawText = text});
+    painter.end();
+    return image;
+}
+
+QGuiApplication& App() {
+    static int argc = 1;
+    static char name[] = "log_test_timeline";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication app(argc, argv);
+    return app;
+}
+
+} // namespace
+
+TEST(Timeline, TheModelKeepsStatusPausesAndMarksPerMinute) {
+    const CLogTimeline t = TimelineOf(WriteMission(FreshFolder("model")));
+    ASSERT_EQ(t.Lanes().size(), 3u);
+    const CLogTimeline::Lane& alpha = t.Lanes()[0];
+    EXPECT_EQ(alpha.station, "ALPHA");
+    EXPECT_EQ(alpha.status[29], CLogTimeline::kNoReport);
+    EXPECT_EQ(alpha.status[30], CLogTimeline::kGo);
+    EXPECT_EQ(alpha.status[399], CLogTimeline::kGo);
+    EXPECT_EQ(alpha.status[400], CLogTimeline::kNoGo);
+    EXPECT_EQ(alpha.status[960], CLogTimeline::kGo);
+    EXPECT_TRUE(alpha.chat.test(50));
+    EXPECT_TRUE(alpha.marks[static_cast<size_t>(TimelineMark::Intercept)].test(520));
+    EXPECT_TRUE(t.Paused().test(240) && t.Paused().test(299) && !t.Paused().test(300));
+    EXPECT_TRUE(t.Paused().test(819) && !t.Paused().test(820));
+    EXPECT_EQ(t.LaunchDecision(), "NoLaunch");
+    EXPECT_EQ(t.MinutesRun(), 820);
+}
+
+TEST(Timeline, AHostileNumberOfStationsSharesTheLastLane) {
+    CLogInfo info;
+    CLogTimeline t(info, "Many");
+    CLogEventView e;
+    e.name = "WeatherQuery";
+    std::vector<std::string> names;
+    for (int i = 0; i < 100; ++i) {
+        names.push_back("S" + std::to_string(i));
+    }
+    for (const std::string& name : names) {
+        e.attributes = {{"Name", "WeatherQuery"}, {"ClockTime", "99999"}, {"From", name}};
+        t.Add(e);
+    }
+    t.Finish();
+    ASSERT_EQ(t.Lanes().size(), CLogTimeline::kMaxLanes);
+    EXPECT_EQ(t.Lanes().back().station, CLogTimeline::kOthersLane);
+    // A minute past the window is drawn at its close.
+    EXPECT_TRUE(t.Lanes().back().marks[static_cast<size_t>(TimelineMark::Weather)].test(960));
+}
+
+TEST(Timeline, TheDrawingMatchesTheGoldenImage) {
+    App();
+    const QImage image = Draw(TimelineOf(WriteMission(FreshFolder("golden"))), false);
+    if (std::getenv("HALYX_UPDATE_GOLDEN") != nullptr) {
+        ASSERT_TRUE(image.save(QString::fromStdString(kGolden)));
+        GTEST_SKIP() << "wrote " << kGolden;
+    }
+    QImage golden(QString::fromStdString(kGolden));
+    ASSERT_FALSE(golden.isNull()) << kGolden;
+    golden = golden.convertToFormat(QImage::Format_ARGB32);
+    ASSERT_EQ(image.size(), golden.size());
+    // Anti-aliasing may differ by a few levels between Qt builds; a colour off by more, or more
+    // than a few hundred such pixels, is a real change.
+    constexpr int kTolerance = 24;
+    constexpr long kBudget = 400;
+    QImage diff(image.size(), QImage::Format_ARGB32);
+    diff.fill(Qt::white);
+    long mismatches = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb a = image.pixel(x, y);
+            const QRgb b = golden.pixel(x, y);
+            if (std::abs(qRed(a) - qRed(b)) > kTolerance ||
+                std::abs(qGreen(a) - qGreen(b)) > kTolerance ||
+                std::abs(qBlue(a) - qBlue(b)) > kTolerance) {
+                ++mismatches;
+                diff.setPixel(x, y, qRgb(255, 0, 0));
+            }
+        }
+    }
+    if (mismatches > kBudget) {
+        const std::string drawn = HalyxHome() + "timeline_drawn.png";
+        const std::string difference = HalyxHome() + "timeline_diff.png";
+        image.save(QString::fromStdString(drawn));
+        diff.save(QString::fromStdString(difference));
+        FAIL() << mismatches << " pixels differ; see " << drawn << " and " << difference;
+    }
+}
+
+TEST(Timeline, TextIsDrawnWhenAskedFor) {
+    App();
+    const CLogTimeline t = TimelineOf(WriteMission(FreshFolder("text")));
+    const QImage plain = Draw(t, false);
+    const QImage labelled = Draw(t, true);
+    // The station names stand left of the lanes, where nothing else is drawn.
+    long differing = 0;
+    for (int y = 64; y < 64 + 3 * 64; ++y) {
+        for (int x = 0; x < 120; ++x) {
+            differing += plain.pixel(x, y) != labelled.pixel(x, y) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(differing, 50);
+}
