@@ -7,6 +7,7 @@
 
 #include <QLinearGradient>
 #include <QPainter>
+#include <QStyle>
 
 #include <algorithm>
 #include <array>
@@ -166,6 +167,23 @@ QColor CWeatherGridModel::HeatColour(double value, double low, double high) {
     t = std::clamp(t, 0.0, 1.0) * (kRamp.size() - 1);
     const size_t band = std::min(static_cast<size_t>(t), kRamp.size() - 2);
     return Mix(kRamp[band], kRamp[band + 1], t - static_cast<double>(band));
+}
+
+void CHeatCellDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                              const QModelIndex& index) const {
+    const bool selected = option.state & QStyle::State_Selected;
+    const QVariant background = index.data(Qt::BackgroundRole);
+    if (selected) {
+        painter->fillRect(option.rect, option.palette.highlight());
+    } else if (background.isValid()) {
+        painter->fillRect(option.rect, background.value<QColor>());
+    }
+    const QVariant foreground = index.data(Qt::ForegroundRole);
+    painter->setPen(selected               ? option.palette.color(QPalette::HighlightedText)
+                    : foreground.isValid() ? foreground.value<QColor>()
+                                           : option.palette.color(QPalette::Text));
+    painter->drawText(option.rect.adjusted(2, 0, -3, 0), Qt::AlignRight | Qt::AlignVCenter,
+                      index.data(Qt::DisplayRole).toString());
 }
 
 CHeatLegend::CHeatLegend(QWidget* parent) : QWidget(parent) {

@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <QStyledItemDelegate>
 #include <QWidget>
 
 class QUndoStack;
@@ -57,6 +58,15 @@ private:
     int m_layer = 0;
     double m_low = 0.0;
     double m_high = 0.0;
+};
+
+// Paints a grid cell as a plain coloured box with its text: the style's full item painting costs
+// more than a frame for a screen of 40 columns.
+class CHeatCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override;
 };
 
 // The colour scale of the heat map with its lowest and highest value.

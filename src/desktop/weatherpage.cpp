@@ -60,6 +60,7 @@ CWeatherPage::CWeatherPage(CPageContext& context, QWidget* parent)
     }
     m_table = new QTableView(this);
     m_table->setModel(m_model);
+    m_table->setItemDelegate(new CHeatCellDelegate(m_table));
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
     m_table->horizontalHeader()->setDefaultSectionSize(64);
