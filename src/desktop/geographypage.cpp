@@ -328,6 +328,9 @@ CGeographyPage::~CGeographyPage() {
 void CGeographyPage::Refresh() {
     ShowAddresses();
     ShowTerrain({});
+    if (!m_codes->currentIndex().isValid() && m_codeModel->rowCount() > 0) {
+        m_codes->setCurrentIndex(m_codeModel->index(0));
+    }
     ShowLines();
     FetchPreview();
 }

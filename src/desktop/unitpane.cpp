@@ -195,10 +195,16 @@ CUnitPane::CUnitPane(CPageContext& context, UnitKind kind, QWidget* parent)
     m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
     m_table->setAlternatingRowColors(true);
     const auto& columns = m_ops->Model()->Columns();
+    const QFontMetrics metrics = m_table->fontMetrics();
     for (size_t i = 0; i < columns.size(); ++i) {
-        // The widths are given for a narrow dialog font; scale them to the font in use.
-        const int width = columns[i].width * m_table->fontMetrics().averageCharWidth() / 5;
-        m_table->horizontalHeader()->resizeSection(static_cast<int>(i), std::max(width, 40));
+        // The widths are given for a narrow dialog font: scaled to the font in use, and never
+        // narrower than the heading, or than a "%f" number where the column shows one.
+        int width = columns[i].width * metrics.averageCharWidth() / 5;
+        width = std::max(width, metrics.horizontalAdvance(columns[i].heading) + 20);
+        if (kind == UnitKind::Interceptor && i >= 2 && i <= 7) {
+            width = std::max(width, metrics.horizontalAdvance(QStringLiteral("0000.000000")) + 12);
+        }
+        m_table->horizontalHeader()->resizeSection(static_cast<int>(i), width);
     }
     m_table->horizontalHeader()->setStretchLastSection(true);
     CSettings::TrackHeader(m_table->horizontalHeader(),
