@@ -117,15 +117,28 @@ QString CUnitTableModelBase::IdAt(int row) const {
     return QString::fromStdString(CellText(row, 1));
 }
 
+void CUnitTableModelBase::OnListPending(UnitListPending pending, int index) {
+    switch (pending) {
+    case UnitListPending::Insert:
+        beginInsertRows({}, index, index);
+        break;
+    case UnitListPending::Remove:
+        beginRemoveRows({}, index, index);
+        break;
+    case UnitListPending::Reset:
+        beginResetModel();
+        m_resetBegun = true;
+        break;
+    }
+}
+
 void CUnitTableModelBase::OnListChange(UnitListChange change, int index) {
     switch (change) {
     case UnitListChange::Added:
-        beginInsertRows({}, index, index);
         ++m_rows;
         endInsertRows();
         break;
     case UnitListChange::Removed:
-        beginRemoveRows({}, index, index);
         --m_rows;
         endRemoveRows();
         break;
@@ -133,7 +146,11 @@ void CUnitTableModelBase::OnListChange(UnitListChange change, int index) {
         emit dataChanged(this->index(index, 0), this->index(index, columnCount() - 1));
         break;
     case UnitListChange::Reset:
-        beginResetModel();
+        // A bulk load announces nothing before; its reset is begun here.
+        if (!m_resetBegun) {
+            beginResetModel();
+        }
+        m_resetBegun = false;
         m_rows = ListCount();
         endResetModel();
         break;
@@ -149,6 +166,9 @@ bool CUnitSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right)
     const double y = b.toDouble(&bNumber);
     if (aNumber && bNumber) {
         return x < y;
+    }
+    if (aNumber != bNumber) {
+        return aNumber; // numbers before texts such as "-"
     }
     // Not the locale's collation: it costs ten times as much, and names and IDs are plain ASCII.
     return a.compare(b, Qt::CaseInsensitive) < 0;

@@ -36,9 +36,9 @@ std::string UnitCellText(const CIncursion& unit, int column);
 std::string UnitCellText(const CRadar& unit, int column);
 std::string UnitCellText(const CInterceptor& unit, int column);
 
-// What the three unit tables share: the columns, and a row count of its own. The lists tell
-// their observers after a change, while Qt wants to be told before; the model therefore keeps
-// the count the view last heard of and moves it inside each begin/end pair, so that a view never
+// What the three unit tables share: the columns, and a row count of its own. The list tells the
+// model before each insertion or removal (begin...) and after it (end...); a bulk load comes as
+// one reset afterwards. The model keeps the count the view last heard of, so that a view never
 // asks for a row the model has not announced.
 class CUnitTableModelBase : public QAbstractTableModel {
 public:
@@ -57,8 +57,10 @@ protected:
     virtual int ListCount() const = 0;
     virtual std::string CellText(int row, int column) const = 0;
     void OnListChange(UnitListChange change, int index);
+    void OnListPending(UnitListPending pending, int index);
 
 private:
+    bool m_resetBegun = false;
     std::vector<CColumnSpec> m_columns;
     int m_rows = 0;
 };
@@ -69,11 +71,16 @@ template <class T> class CUnitTableModel : public CUnitTableModelBase {
 public:
     CUnitTableModel(CUnitList<T>& list, const QString& columnSpec, QObject* parent = nullptr)
         : CUnitTableModelBase(columnSpec, parent), m_list(list) {
+        m_beforeToken = m_list.SubscribeBefore(
+            [this](UnitListPending pending, int index) { OnListPending(pending, index); });
         m_token = m_list.Subscribe(
             [this](UnitListChange change, int index) { OnListChange(change, index); });
         OnListChange(UnitListChange::Reset, -1);
     }
-    ~CUnitTableModel() override { m_list.Unsubscribe(m_token); }
+    ~CUnitTableModel() override {
+        m_list.Unsubscribe(m_token);
+        m_list.UnsubscribeBefore(m_beforeToken);
+    }
 
     CUnitList<T>& List() { return m_list; }
 
@@ -86,6 +93,7 @@ protected:
 private:
     CUnitList<T>& m_list;
     int m_token = 0;
+    int m_beforeToken = 0;
 };
 
 // Sorting by a column click without touching the list's order. Texts that both read as numbers

@@ -21,7 +21,8 @@ CIncursionsPage::CIncursionsPage(CPageContext& context, QWidget* parent)
     layout->addWidget(splitter);
     // The editor draws these units: whoever changed them, it is redrawn.
     m_token = context.scenario.Subscribe([this](ScenarioChange change, int) {
-        if (change == ScenarioChange::Incursions || change == ScenarioChange::Radars) {
+        if (change == ScenarioChange::Incursions || change == ScenarioChange::Radars ||
+            change == ScenarioChange::Replaced) {
             m_context.refreshEditor();
         }
     });
@@ -37,7 +38,7 @@ CInterceptorsPage::CInterceptorsPage(CPageContext& context, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_interceptors);
     m_token = context.scenario.Subscribe([this](ScenarioChange change, int) {
-        if (change == ScenarioChange::Interceptors) {
+        if (change == ScenarioChange::Interceptors || change == ScenarioChange::Replaced) {
             m_context.refreshEditor();
         }
     });
