@@ -16,6 +16,7 @@
 #include <QStringListModel>
 #include <QTableView>
 #include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 #include <filesystem>
@@ -97,8 +98,8 @@ TEST_F(GeographyPage, AServerThatNeverAnswersKeepsTheWindowResponsiveAndCanBeCan
     EXPECT_EQ(page->MapStatus()->text(), "Cancelled");
     // Closing the connection lets the abandoned read end at once.
     silent.close();
-    for (QTcpServer* child : silent.findChildren<QTcpServer*>()) {
-        delete child;
+    for (QTcpSocket* connection : silent.findChildren<QTcpSocket*>()) {
+        connection->abort();
     }
 }
 
