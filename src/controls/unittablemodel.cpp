@@ -157,21 +157,51 @@ void CUnitTableModelBase::OnListChange(UnitListChange change, int index) {
     }
 }
 
-bool CUnitSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
-    const QString a = left.data().toString();
-    const QString b = right.data().toString();
-    bool aNumber = false;
-    bool bNumber = false;
-    const double x = a.toDouble(&aNumber);
-    const double y = b.toDouble(&bNumber);
-    if (aNumber && bNumber) {
-        return x < y;
+CUnitSortProxy::Key CUnitSortProxy::KeyOf(const QString& text) {
+    Key key;
+    key.value = text.toDouble(&key.number);
+    key.text = text;
+    return key;
+}
+
+bool CUnitSortProxy::Less(const Key& a, const Key& b) {
+    if (a.number && b.number) {
+        return a.value < b.value;
     }
-    if (aNumber != bNumber) {
-        return aNumber; // numbers before texts such as "-"
+    if (a.number != b.number) {
+        return a.number; // numbers before texts such as "-"
     }
     // Not the locale's collation: it costs ten times as much, and names and IDs are plain ASCII.
-    return a.compare(b, Qt::CaseInsensitive) < 0;
+    return a.text.compare(b.text, Qt::CaseInsensitive) < 0;
+}
+
+void CUnitSortProxy::sort(int column, Qt::SortOrder order) {
+    QAbstractItemModel* source = sourceModel();
+    if (source != nullptr && column >= 0 && column < source->columnCount()) {
+        const int rows = source->rowCount();
+        m_keys.clear();
+        m_keys.reserve(static_cast<size_t>(rows));
+        for (int row = 0; row < rows; ++row) {
+            m_keys.push_back(KeyOf(source->index(row, column).data().toString()));
+        }
+        m_keyColumn = column;
+    }
+    QSortFilterProxyModel::sort(column, order);
+    // Later re-sorts (a row added or changed) compare the few rows concerned directly.
+    m_keys.clear();
+    m_keyColumn = -1;
+}
+
+bool CUnitSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    const auto cached = [this](const QModelIndex& index) {
+        return index.column() == m_keyColumn && index.row() >= 0 &&
+               static_cast<size_t>(index.row()) < m_keys.size();
+    };
+    if (cached(left) && cached(right)) {
+        return Less(m_keys[static_cast<size_t>(left.row())],
+                    m_keys[static_cast<size_t>(right.row())]);
+    }
+    return Less(KeyOf(left.data().toString()), KeyOf(right.data().toString()));
 }
 
 } // namespace halyx

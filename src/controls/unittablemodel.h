@@ -102,8 +102,24 @@ class CUnitSortProxy : public QSortFilterProxyModel {
 public:
     using QSortFilterProxyModel::QSortFilterProxyModel;
 
+    // Reads each row's text of the column once for the whole sort, instead of twice per
+    // comparison: ten thousand rows then sort without a noticeable pause.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
 protected:
     bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+
+private:
+    struct Key {
+        bool number = false;
+        double value = 0.0;
+        QString text;
+    };
+    static Key KeyOf(const QString& text);
+    static bool Less(const Key& a, const Key& b);
+
+    std::vector<Key> m_keys;
+    int m_keyColumn = -1;
 };
 
 } // namespace halyx
