@@ -18,10 +18,18 @@ namespace halyx {
 
 // What happened to a unit list, for the tables, the map view and the editor that show it.
 enum class UnitListChange {
-    Added,   // index: the new unit's position (always the last one)
+    Added,   // index: the new unit's position (the last one, unless an undo put it back)
     Removed, // index: the position the unit had
     Changed, // index: the unit whose fields an editor changed (reported by that editor)
     Reset,   // the whole list was emptied or refilled; index is -1
+};
+
+// What is about to happen to a unit list, for views that must announce a change before it is
+// made (Qt's item models). Each is followed by the matching UnitListChange once it is done.
+enum class UnitListPending {
+    Insert, // index: the position the new unit will take
+    Remove, // index: the position of the unit going
+    Reset,  // the list is about to be emptied; index is -1
 };
 
 // Units of one kind, owned, in insertion order. Units are matched by ID. The count is always the
@@ -36,11 +44,21 @@ public:
 
     // Takes ownership of unit and appends it; answers the stored unit.
     T& Add(std::unique_ptr<T> unit) {
+        m_before.Notify(UnitListPending::Insert, Count());
         m_units.push_back(std::move(unit));
         Notify(UnitListChange::Added, Count() - 1);
         return *m_units.back();
     }
     T& Add(T unit) { return Add(std::make_unique<T>(std::move(unit))); }
+
+    // Puts unit back at index (clamped to 0-Count), as undoing a removal does; answers it.
+    T& Insert(int index, std::unique_ptr<T> unit) {
+        index = std::clamp(index, 0, Count());
+        m_before.Notify(UnitListPending::Insert, index);
+        T& stored = **m_units.insert(m_units.begin() + index, std::move(unit));
+        Notify(UnitListChange::Added, index);
+        return stored;
+    }
 
     // Removes (and destroys) the first unit with this ID. False when there is none.
     bool RemoveById(std::string_view id) {
@@ -48,12 +66,14 @@ public:
         if (index < 0) {
             return false;
         }
+        m_before.Notify(UnitListPending::Remove, index);
         m_units.erase(m_units.begin() + index);
         Notify(UnitListChange::Removed, index);
         return true;
     }
 
     void RemoveAll() {
+        m_before.Notify(UnitListPending::Reset, -1);
         m_units.clear();
         Notify(UnitListChange::Reset, -1);
     }
@@ -128,6 +148,12 @@ public:
     // Observers are called after every change; the answer identifies the subscription.
     int Subscribe(Observer observer) { return m_notifier.Subscribe(std::move(observer)); }
     void Unsubscribe(int token) { m_notifier.Unsubscribe(token); }
+    // Told before each insertion, removal and RemoveAll (the quiet bulk changes below are not
+    // announced: their NotifyReset comes alone).
+    int SubscribeBefore(CNotifier<UnitListPending, int>::Observer observer) {
+        return m_before.Subscribe(std::move(observer));
+    }
+    void UnsubscribeBefore(int token) { m_before.Unsubscribe(token); }
     // Editors that change a unit's fields in place report it here.
     void NotifyChanged(int index) { Notify(UnitListChange::Changed, index); }
     // Bulk loaders tell observers once, at the end, instead of once per unit.
@@ -142,6 +168,7 @@ private:
 
     std::vector<std::unique_ptr<T>> m_units;
     CNotifier<UnitListChange, int> m_notifier;
+    CNotifier<UnitListPending, int> m_before;
 };
 
 // What a list reader met: units read, and elements among them that lacked an attribute (the

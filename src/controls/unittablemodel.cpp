@@ -1,0 +1,207 @@
+#include "controls/unittablemodel.h"
+
+namespace halyx {
+
+std::vector<CColumnSpec> ParseColumnSpec(const QString& spec) {
+    std::vector<CColumnSpec> columns;
+    for (const QString& pair : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+        const qsizetype comma = pair.lastIndexOf(QLatin1Char(','));
+        CColumnSpec column;
+        column.heading = comma < 0 ? pair : pair.left(comma);
+        column.width = comma < 0 ? 0 : pair.mid(comma + 1).toInt();
+        columns.push_back(column);
+    }
+    return columns;
+}
+
+std::string UnitCellText(const CIncursion& unit, int column) {
+    switch (column) {
+    case 0:
+        return unit.GetName();
+    case 1:
+        return unit.GetId();
+    case 2:
+        return unit.GetLat();
+    case 3:
+        return unit.GetLng();
+    case 4:
+        return unit.GetSpeed();
+    case 5:
+        return unit.GetHeading();
+    case 6:
+        return unit.GetTime();
+    default:
+        return {};
+    }
+}
+
+std::string UnitCellText(const CRadar& unit, int column) {
+    switch (column) {
+    case 0:
+        return unit.GetName();
+    case 1:
+        return unit.GetId();
+    case 2:
+        return unit.GetLat();
+    case 3:
+        return unit.GetLng();
+    case 4:
+        return unit.GetRange();
+    case 5:
+        return unit.GetLife();
+    case 6:
+        return unit.GetOwner();
+    default:
+        return {};
+    }
+}
+
+std::string UnitCellText(const CInterceptor& unit, int column) {
+    switch (column) {
+    case 0:
+        return unit.GetName();
+    case 1:
+        return unit.GetId();
+    case 2:
+        return unit.GetLatText();
+    case 3:
+        return unit.GetLngText();
+    case 4:
+        return unit.GetSpeedText();
+    case 5:
+        return unit.GetHeadingText();
+    case 6:
+        return unit.GetRangeText();
+    case 7:
+        return unit.GetMinRangeText();
+    case 8:
+        return unit.GetScope();
+    default:
+        return {};
+    }
+}
+
+CUnitTableModelBase::CUnitTableModelBase(const QString& columnSpec, QObject* parent)
+    : QAbstractTableModel(parent), m_columns(ParseColumnSpec(columnSpec)) {}
+
+int CUnitTableModelBase::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : m_rows;
+}
+
+int CUnitTableModelBase::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_columns.size());
+}
+
+QVariant CUnitTableModelBase::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 ||
+        section >= static_cast<int>(m_columns.size())) {
+        return QAbstractTableModel::headerData(section, orientation, role);
+    }
+    if (role == Qt::DisplayRole) {
+        return m_columns[static_cast<size_t>(section)].heading;
+    }
+    return {};
+}
+
+QVariant CUnitTableModelBase::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= ListCount() || role != Qt::DisplayRole) {
+        return {};
+    }
+    return QString::fromStdString(CellText(index.row(), index.column()));
+}
+
+QString CUnitTableModelBase::IdAt(int row) const {
+    if (row < 0 || row >= ListCount() || row >= m_rows) {
+        return {};
+    }
+    return QString::fromStdString(CellText(row, 1));
+}
+
+void CUnitTableModelBase::OnListPending(UnitListPending pending, int index) {
+    switch (pending) {
+    case UnitListPending::Insert:
+        beginInsertRows({}, index, index);
+        break;
+    case UnitListPending::Remove:
+        beginRemoveRows({}, index, index);
+        break;
+    case UnitListPending::Reset:
+        beginResetModel();
+        m_resetBegun = true;
+        break;
+    }
+}
+
+void CUnitTableModelBase::OnListChange(UnitListChange change, int index) {
+    switch (change) {
+    case UnitListChange::Added:
+        ++m_rows;
+        endInsertRows();
+        break;
+    case UnitListChange::Removed:
+        --m_rows;
+        endRemoveRows();
+        break;
+    case UnitListChange::Changed:
+        emit dataChanged(this->index(index, 0), this->index(index, columnCount() - 1));
+        break;
+    case UnitListChange::Reset:
+        // A bulk load announces nothing before; its reset is begun here.
+        if (!m_resetBegun) {
+            beginResetModel();
+        }
+        m_resetBegun = false;
+        m_rows = ListCount();
+        endResetModel();
+        break;
+    }
+}
+
+CUnitSortProxy::Key CUnitSortProxy::KeyOf(const QString& text) {
+    Key key;
+    key.value = text.toDouble(&key.number);
+    key.text = text;
+    return key;
+}
+
+bool CUnitSortProxy::Less(const Key& a, const Key& b) {
+    if (a.number && b.number) {
+        return a.value < b.value;
+    }
+    if (a.number != b.number) {
+        return a.number; // numbers before texts such as "-"
+    }
+    // Not the locale's collation: it costs ten times as much, and names and IDs are plain ASCII.
+    return a.text.compare(b.text, Qt::CaseInsensitive) < 0;
+}
+
+void CUnitSortProxy::sort(int column, Qt::SortOrder order) {
+    QAbstractItemModel* source = sourceModel();
+    if (source != nullptr && column >= 0 && column < source->columnCount()) {
+        const int rows = source->rowCount();
+        m_keys.clear();
+        m_keys.reserve(static_cast<size_t>(rows));
+        for (int row = 0; row < rows; ++row) {
+            m_keys.push_back(KeyOf(source->index(row, column).data().toString()));
+        }
+        m_keyColumn = column;
+    }
+    QSortFilterProxyModel::sort(column, order);
+    // Later re-sorts (a row added or changed) compare the few rows concerned directly.
+    m_keys.clear();
+    m_keyColumn = -1;
+}
+
+bool CUnitSortProxy::lessThan(const QModelIndex& left, const QModelIndex& right) const {
+    const auto cached = [this](const QModelIndex& index) {
+        return index.column() == m_keyColumn && index.row() >= 0 &&
+               static_cast<size_t>(index.row()) < m_keys.size();
+    };
+    if (cached(left) && cached(right)) {
+        return Less(m_keys[static_cast<size_t>(left.row())],
+                    m_keys[static_cast<size_t>(right.row())]);
+    }
+    return Less(KeyOf(left.data().toString()), KeyOf(right.data().toString()));
+}
+
+} // namespace halyx

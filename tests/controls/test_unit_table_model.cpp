@@ -1,0 +1,89 @@
+// The unit table model follows its list whoever changes it, and passes Qt's own model checks
+// through every kind of change, with and without the sorting proxy.
+#include "controls/filedialogs.h"
+#include "controls/scenariocommands.h"
+#include "controls/unittablemodel.h"
+#include "scenario/scenario.h"
+
+#include <QAbstractItemModelTester>
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+namespace halyx {
+namespace {
+
+TEST(UnitTableModel, FollowsEveryChangeOfItsListAndPassesTheModelChecks) {
+    CScenario scenario;
+    CUnitTableModel<CRadar> model(scenario.Radars(), kRadarColumns);
+    CUnitSortProxy proxy;
+    proxy.setSourceModel(&model);
+    proxy.sort(0, Qt::DescendingOrder);
+    QAbstractItemModelTester modelCheck(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester proxyCheck(&proxy,
+                                        QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QUndoStack stack;
+
+    ASSERT_EQ(model.columnCount(), 7);
+    EXPECT_EQ(model.headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), "Owner");
+    EXPECT_EQ(model.Columns()[0].width, 100);
+
+    for (int i = 0; i < 5; ++i) {
+        PushAddUnit(stack, scenario,
+                    CRadar("R" + std::to_string(i), "id" + std::to_string(i), "1", "2",
+                           std::to_string(10 - i), "-", "-"));
+    }
+    EXPECT_EQ(model.rowCount(), 5);
+    EXPECT_EQ(model.IdAt(4), "id4");
+    EXPECT_EQ(proxy.index(0, 0).data().toString(), "R4");
+
+    PushRemoveUnits(stack, scenario, UnitKind::Radar, {"id1", "id3"});
+    EXPECT_EQ(model.rowCount(), 3);
+    EXPECT_EQ(model.IdAt(1), "id2");
+    stack.undo();
+    EXPECT_EQ(model.IdAt(3), "id3");
+
+    CRadar changed = scenario.Radars().At(2);
+    changed.SetName("Changed");
+    PushEditUnit(stack, scenario, changed);
+    EXPECT_EQ(model.index(2, 0).data().toString(), "Changed");
+
+    PushGenerateUnits(stack, scenario, UnitKind::Radar, 80); // a batch: one reset
+    EXPECT_EQ(model.rowCount(), 85);
+    stack.undo();
+    EXPECT_EQ(model.rowCount(), 5);
+    PushRemoveAllUnits(stack, scenario, UnitKind::Radar);
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.IdAt(0), "");
+    stack.undo();
+    EXPECT_EQ(proxy.rowCount(), 5);
+}
+
+TEST(UnitTableModel, NumbersSortAsNumbers) {
+    CScenario scenario;
+    CUnitTableModel<CIncursion> model(scenario.Incursions(), kIncursionColumns);
+    CUnitSortProxy proxy;
+    proxy.setSourceModel(&model);
+    for (const char* speed : {"100", "9", "25.5", "-"}) {
+        scenario.Incursions().Add(CIncursion("I", speed, "1", "2", speed, "0", "0"));
+    }
+    proxy.sort(4, Qt::AscendingOrder);
+    QStringList order;
+    for (int row = 0; row < proxy.rowCount(); ++row) {
+        order << proxy.index(row, 4).data().toString();
+    }
+    EXPECT_EQ(order, (QStringList{"9", "25.5", "100", "-"}));
+    // The list keeps its order.
+    EXPECT_EQ(scenario.Incursions().At(0).GetSpeed(), "100");
+}
+
+TEST(FileFilters, PairsBecomeQtFilters) {
+    EXPECT_EQ(QtFileFilter("Halyx Scenario File (*.hsf)|*.hsf||"), "Halyx Scenario File (*.hsf)");
+    EXPECT_EQ(QtFileFilter("Text|*.txt;*.log|All Files (*.*)|*.*||"),
+              "Text (*.txt *.log);;All Files (*.*)");
+    EXPECT_EQ(QtFileFilter(""), "");
+}
+
+} // namespace
+} // namespace halyx

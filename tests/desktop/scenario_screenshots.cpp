@@ -1,0 +1,100 @@
+// Writes a picture of each scenario page, filled with the default scenario, into a folder:
+//   QT_QPA_PLATFORM=offscreen build/bin/scenario_page_screenshots docs/images
+// The pictures in docs/ are made this way; run it again after a change to a page's look.
+#include "agent/halyxcommand.h"
+#include "common/random.h"
+#include "desktop/geographypage.h"
+#include "desktop/scenariopage.h"
+#include "desktop/unitpages.h"
+#include "desktop/weatherpage.h"
+#include "external/agentkit/memorycommunicator.h"
+#include "external/agentkit/nameregistry.h"
+#include "record/experimentlog.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QStyleFactory>
+#include <QUndoStack>
+
+#include <clocale>
+#include <cstdio>
+
+using namespace halyx;
+
+namespace {
+
+bool Grab(CPage& page, const QString& folder, const QString& name) {
+    page.resize(1100, 720);
+    page.show();
+    QApplication::processEvents();
+    const QString path = QDir(folder).filePath(name);
+    const bool ok = page.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("halyx-screenshots"));
+    // Pictures of the pages as a first start shows them: no column widths from an earlier run.
+    const QString settings = QDir::temp().filePath(QStringLiteral("halyx-screenshots-settings"));
+    QDir(settings).removeRecursively();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    std::setlocale(LC_NUMERIC, "C");
+    const QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
+    QDir().mkpath(folder);
+
+    SeedRandom(7);
+    CScenario scenario;
+    LoadDefaultScenario(scenario, HALYX_SOURCE_DIR "/data/maps/");
+    scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+    CExperimentLog log;
+    CHalyxCommand agent(AgentScenario::Of(scenario), log);
+    CNameRegistry registry;
+    CMemoryCommunicator comm(agent, &registry);
+    QUndoStack stack;
+    CPageContext context{scenario, agent, log, stack, [] {}};
+
+    bool ok = true;
+    {
+        CScenarioPage page(context);
+        page.Model().SetName("Alpha");
+        page.Model().SetNotes("Default scenario: 12 radars, 9 incursions, 14 interceptors.");
+        page.Refresh();
+        ok = Grab(page, folder, QStringLiteral("page-scenarios.png")) && ok;
+    }
+    {
+        CIncursionsPage page(context);
+        ok = Grab(page, folder, QStringLiteral("page-incursions.png")) && ok;
+    }
+    {
+        CInterceptorsPage page(context);
+        ok = Grab(page, folder, QStringLiteral("page-interceptors.png")) && ok;
+    }
+    {
+        CWeatherPage page(context);
+        page.ShowList()->setCurrentIndex(kTemperature);
+        ok = Grab(page, folder, QStringLiteral("page-weather.png")) && ok;
+    }
+    {
+        CGeographyPage page(context);
+        QSignalSpy fetched(&page, &CGeographyPage::PreviewUpdated);
+        if (page.Fetching()) {
+            fetched.wait(20000);
+        }
+        ok = Grab(page, folder, QStringLiteral("page-geography.png")) && ok;
+    }
+    return ok ? 0 : 1;
+}
