@@ -18,7 +18,7 @@ namespace halyx {
 
 // What happened to a unit list, for the tables, the map view and the editor that show it.
 enum class UnitListChange {
-    Added,   // index: the new unit's position (always the last one)
+    Added,   // index: the new unit's position (the last one, unless an undo put it back)
     Removed, // index: the position the unit had
     Changed, // index: the unit whose fields an editor changed (reported by that editor)
     Reset,   // the whole list was emptied or refilled; index is -1
@@ -41,6 +41,14 @@ public:
         return *m_units.back();
     }
     T& Add(T unit) { return Add(std::make_unique<T>(std::move(unit))); }
+
+    // Puts unit back at index (clamped to 0-Count), as undoing a removal does; answers it.
+    T& Insert(int index, std::unique_ptr<T> unit) {
+        index = std::clamp(index, 0, Count());
+        T& stored = **m_units.insert(m_units.begin() + index, std::move(unit));
+        Notify(UnitListChange::Added, index);
+        return stored;
+    }
 
     // Removes (and destroys) the first unit with this ID. False when there is none.
     bool RemoveById(std::string_view id) {

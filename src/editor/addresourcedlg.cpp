@@ -1,0 +1,211 @@
+#include "editor/addresourcedlg.h"
+
+#include "scenario/incursion.h"
+#include "scenario/interceptor.h"
+#include "scenario/radar.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+#include <QVBoxLayout>
+
+namespace halyx {
+namespace {
+
+std::string Std(const QString& text) {
+    return text.toStdString();
+}
+
+QString Qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// Hides a field with its label and keeps it out of the tab order.
+void ShowField(QLineEdit* edit, QLabel* label, bool shown) {
+    edit->setVisible(shown);
+    edit->setEnabled(shown);
+    label->setVisible(shown);
+    label->setEnabled(shown);
+}
+
+} // namespace
+
+CAddResourceDlg::CAddResourceDlg(UnitKind kind, const CUnitTexts& texts, QWidget* parent)
+    : QDialog(parent), m_kind(kind) {
+    m_name = new QLineEdit(texts.name, this);
+    m_lat = new QLineEdit(texts.latitude, this);
+    m_lng = new QLineEdit(texts.longitude, this);
+    m_range = new QLineEdit(texts.range, this);
+    m_speed = new QLineEdit(texts.speed, this);
+    m_heading = new QLineEdit(texts.heading, this);
+    // An edited incursion keeps its start time; only a new one (no time yet) starts at 0.
+    m_time = new QLineEdit(texts.time.isEmpty() ? QStringLiteral("0") : texts.time, this);
+    m_time->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_time));
+    m_name->setObjectName(QStringLiteral("name"));
+    m_lat->setObjectName(QStringLiteral("lat"));
+    m_lng->setObjectName(QStringLiteral("lng"));
+    m_range->setObjectName(QStringLiteral("range"));
+    m_speed->setObjectName(QStringLiteral("speed"));
+    m_heading->setObjectName(QStringLiteral("heading"));
+    m_time->setObjectName(QStringLiteral("time"));
+
+    auto* nameLabel = new QLabel(QStringLiteral("Name:"), this);
+    auto* latLabel = new QLabel(QStringLiteral("Lat:"), this);
+    auto* lngLabel = new QLabel(QStringLiteral("Lng:"), this);
+    auto* rangeLabel = new QLabel(QStringLiteral("Range:"), this);
+    auto* speedLabel = new QLabel(QStringLiteral("Speed:"), this);
+    auto* headingLabel = new QLabel(QStringLiteral("Heading:"), this);
+    auto* timeLabel = new QLabel(QStringLiteral("Time:"), this);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(nameLabel, 0, 0);
+    grid->addWidget(m_name, 0, 1, 1, 3);
+    grid->addWidget(latLabel, 1, 0);
+    grid->addWidget(m_lat, 1, 1);
+    grid->addWidget(lngLabel, 1, 2);
+    grid->addWidget(m_lng, 1, 3);
+    // Range and Speed share one place: no kind shows both.
+    grid->addWidget(rangeLabel, 2, 0);
+    grid->addWidget(m_range, 2, 1);
+    grid->addWidget(speedLabel, 2, 0);
+    grid->addWidget(m_speed, 2, 1);
+    grid->addWidget(headingLabel, 2, 2);
+    grid->addWidget(m_heading, 2, 3);
+    grid->addWidget(timeLabel, 3, 0);
+    grid->addWidget(m_time, 3, 1);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Cancel"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &CAddResourceDlg::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &CAddResourceDlg::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(grid);
+    layout->addWidget(buttons);
+
+    const bool radar = kind == UnitKind::Radar;
+    const bool incursion = kind == UnitKind::Incursion;
+    ShowField(m_range, rangeLabel, radar);
+    ShowField(m_speed, speedLabel, !radar);
+    ShowField(m_heading, headingLabel, incursion);
+    ShowField(m_time, timeLabel, incursion);
+    switch (kind) {
+    case UnitKind::Radar:
+        setWindowTitle(QStringLiteral("Add/Edit Radar"));
+        break;
+    case UnitKind::Interceptor:
+        setWindowTitle(QStringLiteral("Add/Edit Interceptor"));
+        break;
+    case UnitKind::Incursion:
+        setWindowTitle(QStringLiteral("Add/Edit Incursion"));
+        break;
+    }
+}
+
+CUnitTexts CAddResourceDlg::Texts() const {
+    return CUnitTexts{m_name->text(),    m_lat->text(),   m_lng->text(), m_range->text(),
+                      m_heading->text(), m_speed->text(), m_time->text()};
+}
+
+QString CAddResourceDlg::Check(UnitKind kind, const CUnitTexts& texts) {
+    if (texts.name.isEmpty()) {
+        return QStringLiteral("Please specify a name for this unit");
+    }
+    if (texts.latitude.isEmpty() || texts.longitude.isEmpty()) {
+        return QStringLiteral("Please specify a Lat/Lng for this unit");
+    }
+    if (kind == UnitKind::Radar && texts.range.isEmpty()) {
+        return QStringLiteral("Please specify a Range for this Radar");
+    }
+    if (kind == UnitKind::Interceptor && texts.speed.isEmpty()) {
+        return QStringLiteral("Please specify a Speed for this Interceptor");
+    }
+    if (kind == UnitKind::Incursion && (texts.speed.isEmpty() || texts.heading.isEmpty())) {
+        return QStringLiteral("Please specify a Speed and Heading for this Incursion");
+    }
+    return {};
+}
+
+void CAddResourceDlg::accept() {
+    const QString problem = Check(m_kind, Texts());
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, windowTitle(), problem);
+        return;
+    }
+    QDialog::accept();
+}
+
+CUnitTexts TextsOf(const CIncursion& unit) {
+    CUnitTexts texts;
+    texts.name = Qt(unit.GetName());
+    texts.latitude = Qt(unit.GetLat());
+    texts.longitude = Qt(unit.GetLng());
+    texts.speed = Qt(unit.GetSpeed());
+    texts.heading = Qt(unit.GetHeading());
+    texts.time = Qt(unit.GetTime());
+    return texts;
+}
+
+CUnitTexts TextsOf(const CRadar& unit) {
+    CUnitTexts texts;
+    texts.name = Qt(unit.GetName());
+    texts.latitude = Qt(unit.GetLat());
+    texts.longitude = Qt(unit.GetLng());
+    texts.range = Qt(unit.GetRange());
+    return texts;
+}
+
+CUnitTexts TextsOf(const CInterceptor& unit) {
+    CUnitTexts texts;
+    texts.name = Qt(unit.GetName());
+    texts.latitude = Qt(unit.GetLatText());
+    texts.longitude = Qt(unit.GetLngText());
+    texts.speed = Qt(unit.GetSpeedText());
+    return texts;
+}
+
+CIncursion MakeIncursion(const CUnitTexts& texts, const std::string& id) {
+    return CIncursion(Std(texts.name), id, Std(texts.latitude), Std(texts.longitude),
+                      Std(texts.speed), Std(texts.heading), Std(texts.time));
+}
+
+CRadar MakeRadar(const CUnitTexts& texts, const std::string& id) {
+    return CRadar(Std(texts.name), id, Std(texts.latitude), Std(texts.longitude), Std(texts.range),
+                  "-", "-");
+}
+
+CInterceptor MakeInterceptor(const CUnitTexts& texts, const std::string& id) {
+    return CInterceptor(Std(texts.name), id, Std(texts.latitude), Std(texts.longitude),
+                        Std(texts.speed), "0", "-", "-", "-");
+}
+
+void ApplyTexts(const CUnitTexts& texts, CIncursion& unit) {
+    unit.SetName(Std(texts.name));
+    unit.SetLat(Std(texts.latitude));
+    unit.SetLng(Std(texts.longitude));
+    unit.SetSpeed(Std(texts.speed));
+    unit.SetHeading(Std(texts.heading));
+    unit.SetTime(Std(texts.time));
+}
+
+void ApplyTexts(const CUnitTexts& texts, CRadar& unit) {
+    unit.SetName(Std(texts.name));
+    unit.SetLat(Std(texts.latitude));
+    unit.SetLng(Std(texts.longitude));
+    unit.SetRange(Std(texts.range));
+}
+
+void ApplyTexts(const CUnitTexts& texts, CInterceptor& unit) {
+    unit.SetName(Std(texts.name));
+    unit.SetLatText(Std(texts.latitude));
+    unit.SetLngText(Std(texts.longitude));
+    unit.SetSpeedText(Std(texts.speed));
+}
+
+} // namespace halyx
