@@ -215,7 +215,8 @@ void CGSEFrame::LoadGlobalMap() {
     connect(watcher, &QFutureWatcher<CMapFetch>::finished, this, [this, watcher, address] {
         const CMapFetch fetched = watcher->result();
         watcher->deleteLater();
-        CBoxGeographyView view([this](const QString& text, bool error) { ShowMessage(text, error); });
+        CBoxGeographyView view(
+            [this](const QString& text, bool error) { ShowMessage(text, error); });
         const bool ok = m_scenario.Geography().GetMapFromSource(address, fetched.source, view);
         m_view->SetMapLimits(fetched.limits);
         if (ok) {
@@ -264,8 +265,8 @@ void CGSEFrame::LoadScenario() {
         return;
     }
     const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Load Scenario"), QString(),
-        QStringLiteral("Halyx Scenario (*.hsf)"), nullptr, QFileDialog::ReadOnly);
+        this, QStringLiteral("Load Scenario"), QString(), QStringLiteral("Halyx Scenario (*.hsf)"),
+        nullptr, QFileDialog::ReadOnly);
     if (!path.isEmpty()) {
         LoadScenarioFile(path.toStdString());
     }
@@ -339,7 +340,8 @@ void CGSEFrame::GenerateScenarios() {
         };
         QSpinBox* scenarios = spin("Scenarios:", kMaxBatchScenarios, defaults.scenarios);
         QSpinBox* radars = spin("Radars:", kMaxBatchRadars, defaults.radars);
-        QSpinBox* interceptors = spin("Interceptors:", kMaxBatchInterceptors, defaults.interceptors);
+        QSpinBox* interceptors =
+            spin("Interceptors:", kMaxBatchInterceptors, defaults.interceptors);
         QSpinBox* incursions = spin("Incursions:", kMaxBatchIncursions, defaults.incursions);
         auto* folder = new QLineEdit;
         form->addRow(QStringLiteral("Folder:"), folder);

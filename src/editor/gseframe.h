@@ -63,7 +63,9 @@ public:
         m_showMessage = std::move(show);
     }
     // Picks the file to save to; answers an empty text on cancel. Default: a save dialog.
-    void SetSaveFileChooser(std::function<QString()> choose) { m_chooseSaveFile = std::move(choose); }
+    void SetSaveFileChooser(std::function<QString()> choose) {
+        m_chooseSaveFile = std::move(choose);
+    }
 
     // Reads the Global Map address (and the bounds of maps Alpha, Bravo and Charlie) on a worker
     // thread, then loads the map and shows it; on failure says "Map load Failed". The window

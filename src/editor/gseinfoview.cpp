@@ -45,14 +45,13 @@ QStringList CGSEInfoView::Lines() const {
     QStringList lines;
     if (const CRadar* radar = SelectedRadar(m_scenario, m_selection)) {
         lines << QStringLiteral("Radar") << Line(Format("Name: %s", radar->GetName().c_str()))
-              << Line(Format("Location: %0.0f, %0.0f", radar->GetLatValue(),
-                             radar->GetLngValue()))
+              << Line(Format("Location: %0.0f, %0.0f", radar->GetLatValue(), radar->GetLngValue()))
               << Line(Format("Range: %s", radar->GetRange().c_str()));
     } else if (const CInterceptor* interceptor = SelectedInterceptor(m_scenario, m_selection)) {
         lines << QStringLiteral("Interceptor")
               << Line(Format("Name: %s", interceptor->GetName().c_str()))
-              << Line(Format("Location: %0.0f, %0.0f", interceptor->GetLat(),
-                             interceptor->GetLng()))
+              << Line(
+                     Format("Location: %0.0f, %0.0f", interceptor->GetLat(), interceptor->GetLng()))
               << Line(Format("Speed: %0.0f", interceptor->GetSpeed()));
     } else if (const CIncursion* incursion = SelectedIncursion(m_scenario, m_selection)) {
         lines << QStringLiteral("Incursion")

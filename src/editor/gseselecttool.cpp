@@ -79,8 +79,8 @@ void CGSESelectTool::ApplyStep(const QPoint& at) {
     if (CRadar* radar = SelectedRadar(m_scenario, selection)) {
         m_host.UnitMoving(selection, false);
         if (m_handleGrabbed) {
-            radar->SetRangeValue(std::hypot(pointer.lat - radar->GetLatValue(),
-                                            pointer.lng - radar->GetLngValue()));
+            radar->SetRangeValue(
+                std::hypot(pointer.lat - radar->GetLatValue(), pointer.lng - radar->GetLngValue()));
         } else {
             radar->SetLat(lat);
             radar->SetLng(lng);

@@ -50,10 +50,10 @@ void CGSETreeView::LoadEntry(int row) {
     }
     const QString caption = QStringLiteral("Load Scenario");
     const QString question = QString::fromUtf8(kLoadScenarioQuestion);
-    const bool yes = m_ask ? m_ask(caption, question)
-                           : QMessageBox::question(this, caption, question,
-                                                   QMessageBox::Yes | QMessageBox::No) ==
-                                 QMessageBox::Yes;
+    const bool yes =
+        m_ask ? m_ask(caption, question)
+              : QMessageBox::question(this, caption, question,
+                                      QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
     if (!yes) {
         return;
     }
@@ -74,7 +74,8 @@ void CGSETreeView::contextMenuEvent(QContextMenuEvent* event) {
     setCurrentIndex(index);
     QMenu menu(this);
     QAction* load = menu.addAction(QStringLiteral("Load Scenario"));
-    QAction* chosen = m_runMenu ? m_runMenu(menu, event->globalPos()) : menu.exec(event->globalPos());
+    QAction* chosen =
+        m_runMenu ? m_runMenu(menu, event->globalPos()) : menu.exec(event->globalPos());
     if (chosen == load) {
         LoadEntry(index.row());
     }

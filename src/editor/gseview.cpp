@@ -247,7 +247,7 @@ void CGSEView::mousePressEvent(QMouseEvent* event) {
 
 void CGSEView::mouseMoveEvent(QMouseEvent* event) {
     const QPoint content = ContentPoint(event->position().toPoint());
-    SetPointerText(QString::fromStdString(PointerText(Map(), content.x(), content.y())));
+    SetPointerText(QString::fromStdString(halyx::PointerText(Map(), content.x(), content.y())));
     if ((event->buttons() & Qt::LeftButton) && m_selectTool.Dragging()) {
         m_selectTool.Move(content);
     }
@@ -321,8 +321,8 @@ void CGSEView::SetPointerText(const QString& text) {
 void CGSEView::OpenMenu(const QPoint& viewportPoint) {
     m_menuPoint = ContentPoint(viewportPoint);
     // The selection is redone at the menu point, handle first, as a left click would.
-    const bool grabbed = !m_selection.Empty() &&
-                         HandleHit(m_scenario, Map(), m_selection, m_menuPoint.x(), m_menuPoint.y());
+    const bool grabbed = !m_selection.Empty() && HandleHit(m_scenario, Map(), m_selection,
+                                                           m_menuPoint.x(), m_menuPoint.y());
     SetSelection(grabbed ? m_selection
                          : UnitAt(m_scenario, Map(), m_menuPoint.x(), m_menuPoint.y()),
                  grabbed);

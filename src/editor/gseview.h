@@ -40,7 +40,9 @@ public:
     // Questions ("Are you sure ...") go through this; tests answer them. Default: a yes/no box.
     void SetAsk(std::function<bool(const QString&)> ask) { m_ask = std::move(ask); }
     // Runs the unit dialog and answers whether it closed with OK. Default: exec().
-    void SetDialogRunner(std::function<bool(CAddResourceDlg&)> run) { m_runDialog = std::move(run); }
+    void SetDialogRunner(std::function<bool(CAddResourceDlg&)> run) {
+        m_runDialog = std::move(run);
+    }
     // Shows the pop-up menu at a global point and answers the chosen item. Default: exec().
     void SetMenuRunner(std::function<QAction*(QMenu&, const QPoint&)> run) {
         m_runMenu = std::move(run);
