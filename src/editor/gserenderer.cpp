@@ -24,10 +24,9 @@ QRect Around(const CWindowPoint& at, int reach) {
 
 QRect RadarRect(const CWorldMap& map, const CRadar& radar) {
     const CWindowPoint at = map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue());
-    const int scale = map.getScalefactor();
-    const int reach = map.pixradius(radar.GetRangeValue()) * scale;
-    const QRect circle(at.x - reach, at.y - scale - reach, scale + 2 * reach, scale + 2 * reach);
-    return circle.adjusted(-2, -2, 2, 2).united(Around(at, kRadarCrossHalf + 2));
+    return RadarCircleRect(map, radar)
+        .adjusted(-2, -2, 2, 2)
+        .united(Around(at, kRadarCrossHalf + 2));
 }
 
 // The selection's box around a glyph: wide enough for a fast unit's tip.
@@ -128,29 +127,52 @@ void CGSERenderer::DrawUnits(QPainter& painter, const QRect& area) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     // Only symbols that reach into the area are drawn: a drag repaints a small rectangle.
-    if (m_options.radars) {
+    if (m_options.radars && !m_scenario.Radars().Empty()) {
+        // The range circles go into a layer of their own, drawn once under the crosses.
+        if (m_dotLayer.size() != area.size()) {
+            m_dotLayer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
+        }
+        m_dotLayer.fill(Qt::transparent);
+        bool anyDots = false;
+        m_crosses.clear();
         for (const CRadar& radar : m_scenario.Radars()) {
-            if (RadarRect(map, radar).intersects(area)) {
-                DrawRadar(painter, map, radar);
+            const QRect circle = RadarCircleRect(map, radar);
+            if (circle.adjusted(-1, -1, 1, 1).intersects(area)) {
+                PlotDottedCircle(m_dotLayer, area.topLeft(), circle);
+                anyDots = true;
             }
+            const CWindowPoint at = map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue());
+            if (Around(at, kRadarCrossHalf + 2).intersects(area)) {
+                m_crosses.emplace_back(at.x, at.y);
+            }
+        }
+        if (anyDots) {
+            painter.drawImage(area.topLeft(), m_dotLayer);
+        }
+        for (const QPoint& at : m_crosses) {
+            DrawRadarCross(painter, at);
         }
     }
     if (m_options.incursions) {
+        m_shapes.clear();
         for (const CIncursion& incursion : m_scenario.Incursions()) {
             const CWindowPoint at =
                 map.LatLng2PixelLoc(incursion.GetLatValue(), incursion.GetLngValue());
             if (Around(at, kGlyphReach).intersects(area)) {
-                DrawIncursion(painter, map, incursion);
+                m_shapes.push_back(IncursionShape(map, incursion));
             }
         }
+        DrawGlyphs(painter, m_shapes, 0, kIncursionColour, kIncursionColour);
     }
     if (m_options.interceptors) {
+        m_shapes.clear();
         for (const CInterceptor& interceptor : m_scenario.Interceptors()) {
             const CWindowPoint at = map.LatLng2PixelLoc(interceptor.GetLat(), interceptor.GetLng());
             if (Around(at, kGlyphReach).intersects(area)) {
-                DrawInterceptor(painter, map, interceptor);
+                m_shapes.push_back(InterceptorShape(map, interceptor));
             }
         }
+        DrawGlyphs(painter, m_shapes, 2, kInterceptorColour, kInterceptorColour);
     }
     painter.restore();
 }

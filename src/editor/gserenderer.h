@@ -1,6 +1,7 @@
 #pragma once
 
 #include "editor/gseselection.h"
+#include "editor/unitsymbols.h"
 #include "external/maplib/draw/mapdraw.h"
 #include "external/maplib/latlng.h"
 
@@ -10,6 +11,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 
 class QPainter;
 
@@ -87,6 +89,11 @@ private:
     std::array<CMapLimit, 3> m_limits;
     CGSESelection m_selection;
     CMapImageCache m_raster;
+
+    // Kept between draws so that a repaint allocates nothing.
+    QImage m_dotLayer;
+    std::vector<QPoint> m_crosses;
+    std::vector<CGlyphShape> m_shapes;
 
     QRect m_visible;
     QImage m_background;

@@ -6,7 +6,14 @@
 #include "scenario/unitlist.h"
 
 #include <QColor>
+#include <QLine>
+#include <QPoint>
+#include <QPolygon>
+#include <QRect>
 
+#include <span>
+
+class QImage;
 class QPainter;
 
 namespace halyx {
@@ -45,6 +52,28 @@ void DrawInterceptors(QPainter& painter, const CWorldMap& map,
 void DrawRadar(QPainter& painter, const CWorldMap& map, const CRadar& radar);
 void DrawIncursion(QPainter& painter, const CWorldMap& map, const CIncursion& incursion);
 void DrawInterceptor(QPainter& painter, const CWorldMap& map, const CInterceptor& interceptor);
+
+// The pieces of the symbols, for a renderer that draws many units at once: all the lines of a
+// kind, then all its triangles, then all its dots, each with the painter set up once.
+struct CGlyphShape {
+    QPoint centre;
+    QPolygon polygon;
+    QLine line; // empty without a line
+};
+CGlyphShape GlyphShape(const CWorldMap& map, double lat, double lng, double angle, int size,
+                       int lineExtra, int lineWidth, int tipExtra, bool notch);
+CGlyphShape IncursionShape(const CWorldMap& map, const CIncursion& incursion);
+CGlyphShape InterceptorShape(const CWorldMap& map, const CInterceptor& interceptor);
+void DrawGlyphs(QPainter& painter, std::span<const CGlyphShape> shapes, int lineWidth,
+                const QColor& fill, const QColor& outline);
+// The radar's range circle's bounding square, and its cross.
+QRect RadarCircleRect(const CWorldMap& map, const CRadar& radar);
+void DrawRadarCross(QPainter& painter, const QPoint& at);
+// The range circle as one-pixel dots written straight into layer (ARGB32), whose top-left pixel
+// is the window point origin; dots off the layer are skipped. A painter strokes a dotted
+// ellipse dash by dash along its whole length, clipped or not, and at the deepest zoom a
+// thousand ranges thousands of pixels round cost far more than the view they cross.
+void PlotDottedCircle(QImage& layer, const QPoint& origin, const QRect& circle);
 
 // Half the side of a square around a unit's window point that holds everything its symbol
 // draws (the radar's range circle excepted), for repainting only what a drag touched.
