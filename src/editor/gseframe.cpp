@@ -28,6 +28,8 @@
 #include <QUndoStack>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+
 namespace halyx {
 
 namespace {
@@ -36,6 +38,7 @@ constexpr int kTreeWidth = 200;
 constexpr int kMapHeight = 600;
 constexpr int kInfoHeight = 110;
 constexpr const char* kPointerPaneSample = "999,999 (999.00,999.00)";
+constexpr const char* kPointerPaneWidest = "999.999,999.999 (9999,9999)";
 
 // What the worker thread brings back: the map text and the bounds of the three station maps.
 struct CMapFetch {
@@ -95,8 +98,14 @@ CGSEFrame::CGSEFrame(CScenario& scenario, QUndoStack& undo, QWidget* parent)
     CSettings::TrackGeometry(this, QStringLiteral("GSEFrame"));
 
     m_pointerPane = new QLabel;
+    // The pane's classic sample is narrower than the texts the view writes ("%06.3f,%06.3f
+    // (%d,%d)" is two characters longer), which would cut off the map pixel: it is sized for
+    // whichever is wider.
+    const QFontMetrics metrics = m_pointerPane->fontMetrics();
     m_pointerPane->setMinimumWidth(
-        m_pointerPane->fontMetrics().horizontalAdvance(QString::fromUtf8(kPointerPaneSample)));
+        std::max(metrics.horizontalAdvance(QString::fromUtf8(kPointerPaneSample)),
+                 metrics.horizontalAdvance(QString::fromUtf8(kPointerPaneWidest))) +
+        8);
     statusBar()->addPermanentWidget(m_pointerPane);
 
     BuildMenus();

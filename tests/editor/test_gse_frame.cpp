@@ -21,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -94,8 +95,12 @@ TEST_F(EditorFrame, WindowHasItsTitleMenusAndPanes) {
     EXPECT_EQ(frame->InnerSplitter()->widget(1), frame->Info());
     frame->show();
     EXPECT_EQ(frame->OuterSplitter()->sizes().at(0), 200);
+    // Wide enough for the sample width and for the longest text the view writes.
+    const QFontMetrics metrics = frame->PointerPane()->fontMetrics();
     EXPECT_GE(frame->PointerPane()->minimumWidth(),
-              frame->PointerPane()->fontMetrics().horizontalAdvance("999,999 (999.00,999.00)"));
+              metrics.horizontalAdvance("999,999 (999.00,999.00)"));
+    EXPECT_GE(frame->PointerPane()->minimumWidth(),
+              metrics.horizontalAdvance("949.000,654.000 (949,654)"));
 }
 
 TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawn) {
@@ -223,6 +228,29 @@ TEST_F(EditorFrame, UnreadableGlobalMapSaysMapLoadFailedAndTheWindowStays) {
     EXPECT_EQ(messages.front(), "Error in retriving /nonexistent/world.txt");
     EXPECT_EQ(messages.back(), "Map load Failed");
     EXPECT_TRUE(frame->isVisible());
+}
+
+// The whole window with the shipped world map, zoomed in once over the Caribbean and a radar
+// selected. With HALYX_SCREENSHOT_DIR set the picture is saved there as gse-editor.png (the user
+// guide's screenshot: HALYX_SCREENSHOT_DIR=docs build/bin/test_gse_frame).
+TEST_F(EditorFrame, WholeWindowWithTheWorldMapForTheUserGuide) {
+    frame->resize(1100, 820);
+    frame->show();
+    QSignalSpy finished(frame.get(), &CGSEFrame::MapLoadFinished);
+    frame->LoadGlobalMap();
+    ASSERT_TRUE(finished.wait(10000));
+    frame->Tree()->AddTreeEntry("Scenarios/Scenario_0001/Scenario_0001.hsf");
+    frame->Tree()->AddTreeEntry("Scenarios/Scenario_0002/Scenario_0002.hsf");
+    frame->View()->ZoomIn();
+    Click(Show(231, 548)); // the radar "MoreLand"
+    QTest::mouseMove(frame->View()->viewport(), Show(230, 520));
+    frame->View()->ScrollTo(frame->View()->ContentPoint(QPoint(0, 0)) - QPoint(250, 150));
+    EXPECT_EQ(frame->Info()->Lines().at(1), "Name: MoreLand");
+    const QImage shot = frame->grab().toImage();
+    EXPECT_EQ(shot.size(), frame->size() * shot.devicePixelRatio());
+    if (const char* dir = std::getenv("HALYX_SCREENSHOT_DIR")) {
+        ASSERT_TRUE(shot.save(QString::fromUtf8(dir) + "/gse-editor.png"));
+    }
 }
 
 } // namespace

@@ -8,11 +8,13 @@
 #include "scenario/scenario.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 #include <QUndoStack>
 
 #include <gtest/gtest.h>
@@ -357,6 +359,17 @@ TEST_F(EditorView, PointerOnTheRegionEdgesReadsOutsideMapRegion) {
     EXPECT_EQ(textAt(1, 96), "01.000,96.000 (1,96)"); // six characters wide
     EXPECT_EQ(textAt(949, 654), "949.000,654.000 (949,654)");
     EXPECT_EQ(texts.count(), 4); // repeated texts are not announced again
+}
+
+TEST_F(EditorView, HoveringAUnitShowsItsName) {
+    scenario.Radars().Add(CRadar("Lookout", "l", "400", "300", "50", "-", "-"));
+    const QPoint at = Show(400, 300);
+    QHelpEvent over(QEvent::ToolTip, at + QPoint(2, 1), Viewport()->mapToGlobal(at));
+    QApplication::sendEvent(Viewport(), &over);
+    EXPECT_EQ(QToolTip::text(), "Lookout");
+    QHelpEvent away(QEvent::ToolTip, at + QPoint(40, 0), Viewport()->mapToGlobal(at));
+    QApplication::sendEvent(Viewport(), &away);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
 }
 
 TEST_F(EditorView, ASelectedUnitRemovedElsewhereIsDeselected) {
