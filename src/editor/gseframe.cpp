@@ -76,6 +76,8 @@ private:
 CGSEFrame::CGSEFrame(CScenario& scenario, QUndoStack& undo, QWidget* parent)
     : QMainWindow(parent), m_scenario(scenario), m_undo(undo) {
     setWindowTitle(QString::fromUtf8(kTitle));
+    // Closing the window ends the editor (a new one is made the next time it is launched).
+    setAttribute(Qt::WA_DeleteOnClose);
     setObjectName(QStringLiteral("GSEFrame"));
 
     m_tree = new CGSETreeView;

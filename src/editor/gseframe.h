@@ -39,7 +39,8 @@ struct CGSEScenarioHooks {
 // The graphical scenario editor's window: menu, tool bar (zoom in, zoom out), status bar with
 // the pointer position, and a splitter with the tree of generated scenarios on the left, the map
 // view above the info pane on the right. It edits the scenario it is given, through the undo
-// stack it is given; it keeps no copy.
+// stack it is given; it keeps no copy. The window deletes itself when closed: hold it in a
+// QPointer, and listen to destroyed() to know that it is gone.
 class CGSEFrame : public QMainWindow {
     Q_OBJECT
 public:

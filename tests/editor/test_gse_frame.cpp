@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
@@ -41,6 +42,8 @@ struct EditorFrame : ::testing::Test {
     void SetUp() override {
         LoadDefaultScenario(scenario, std::string(HALYX_SOURCE_DIR) + "/data/maps/");
         frame = std::make_unique<CGSEFrame>(scenario, undo);
+        // The test owns the window; closing must not delete it under the test.
+        frame->setAttribute(Qt::WA_DeleteOnClose, false);
         frame->SetAsk([this](const QString& caption, const QString& text) {
             asked.push_back(caption + "|" + text);
             return answer;
@@ -101,6 +104,18 @@ TEST_F(EditorFrame, WindowHasItsTitleMenusAndPanes) {
               metrics.horizontalAdvance("999,999 (999.00,999.00)"));
     EXPECT_GE(frame->PointerPane()->minimumWidth(),
               metrics.horizontalAdvance("949.000,654.000 (949,654)"));
+}
+
+TEST(EditorFrameLifetime, ClosingTheWindowDestroysItAndSaysSo) {
+    CScenario scenario;
+    QUndoStack undo;
+    QPointer<CGSEFrame> frame = new CGSEFrame(scenario, undo);
+    frame->show();
+    QSignalSpy destroyed(frame.data(), &QObject::destroyed);
+    EXPECT_TRUE(frame->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(destroyed.count(), 1);
+    EXPECT_TRUE(frame.isNull());
 }
 
 TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawn) {
