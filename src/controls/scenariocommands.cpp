@@ -19,6 +19,7 @@ namespace {
 constexpr int kEditIncursionId = 7001;
 constexpr int kEditRadarId = 7002;
 constexpr int kEditInterceptorId = 7003;
+constexpr int kMapAddressesId = 7010;
 
 // Above this many units a list is rebuilt with one reset instead of one event per unit: a
 // table told of ten thousand single removals would redraw ten thousand times.
@@ -376,6 +377,29 @@ private:
     Setter m_set;
 };
 
+// Typing an address changes it a character at a time; the characters of consecutive address
+// edits make one undo step.
+class CMapAddressesCommand : public QUndoCommand {
+public:
+    using Urls = std::array<std::string, CGeography::kMapCount>;
+    CMapAddressesCommand(CScenario& scenario, Urls before, Urls after)
+        : QUndoCommand(QStringLiteral("Edit map addresses")), m_scenario(scenario),
+          m_before(std::move(before)), m_after(std::move(after)) {}
+
+    void redo() override { m_scenario.Geography().SetMapURLs(m_after); }
+    void undo() override { m_scenario.Geography().SetMapURLs(m_before); }
+    int id() const override { return kMapAddressesId; }
+    bool mergeWith(const QUndoCommand* other) override {
+        m_after = static_cast<const CMapAddressesCommand*>(other)->m_after;
+        return true;
+    }
+
+private:
+    CScenario& m_scenario;
+    Urls m_before;
+    Urls m_after;
+};
+
 void SetTerrainTable(CGeography& geography, const CTerrainTable& table) {
     geography.ClearTerrain();
     for (const auto& entry : table) {
@@ -503,9 +527,7 @@ void PushMapAddresses(QUndoStack& stack, CScenario& scenario,
     if (before == addresses) {
         return;
     }
-    stack.push(new CGeographyCommand<Urls>(
-        scenario, before, addresses, [](CGeography& g, const Urls& urls) { g.SetMapURLs(urls); },
-        QStringLiteral("Edit map addresses")));
+    stack.push(new CMapAddressesCommand(scenario, before, addresses));
 }
 
 void PushTerrain(QUndoStack& stack, CScenario& scenario, const CTerrainTable& terrain) {

@@ -74,6 +74,7 @@ void PushWeatherChange(QUndoStack& stack, CScenario& scenario, const QString& te
                        const std::function<void(CWeatherMap&)>& work);
 
 // --- geography ---
+// Consecutive address edits merge into one undo step.
 void PushMapAddresses(QUndoStack& stack, CScenario& scenario,
                       const std::array<std::string, CGeography::kMapCount>& addresses);
 void PushTerrain(QUndoStack& stack, CScenario& scenario, const CTerrainTable& terrain);

@@ -1,0 +1,73 @@
+#include "controls/filedialogs.h"
+
+#include "controls/settings.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace halyx {
+namespace {
+
+std::function<QString(const CFileRequest&)>& TestChooser() {
+    static std::function<QString(const CFileRequest&)> chooser;
+    return chooser;
+}
+
+} // namespace
+
+QString QtFileFilter(const QString& pairs) {
+    const QStringList parts = pairs.split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString description = parts[i].trimmed();
+        const QString patterns = parts[i + 1].trimmed();
+        if (description.isEmpty()) {
+            continue;
+        }
+        // Qt reads the patterns from the parentheses; add them when the description has none.
+        if (description.contains(QLatin1Char('(')) || patterns.isEmpty()) {
+            filters << description;
+        } else {
+            filters << QStringLiteral("%1 (%2)").arg(
+                description, QString(patterns).replace(QLatin1Char(';'), QLatin1Char(' ')));
+        }
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+QString ChooseFile(QWidget* parent, const QString& dialogKey, CFileRequest request) {
+    if (request.startFolder.isEmpty()) {
+        request.startFolder = CSettings::LastFolder(dialogKey, QString());
+    }
+    if (TestChooser()) {
+        return TestChooser()(request);
+    }
+    QString chosen;
+    if (request.mode == CFileRequest::Mode::Folder) {
+        chosen = QFileDialog::getExistingDirectory(parent, request.title, request.startFolder);
+        if (!chosen.isEmpty()) {
+            CSettings::SetLastFolder(dialogKey, chosen);
+        }
+        return chosen;
+    }
+    QFileDialog dialog(parent, request.title, request.startFolder, request.filter);
+    dialog.setAcceptMode(request.mode == CFileRequest::Mode::Save ? QFileDialog::AcceptSave
+                                                                  : QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.mode == CFileRequest::Mode::Save ? QFileDialog::AnyFile
+                                                                : QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.setDefaultSuffix(request.defaultSuffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    chosen = dialog.selectedFiles().constFirst();
+    CSettings::SetLastFolder(dialogKey, QFileInfo(chosen).absolutePath());
+    return chosen;
+}
+
+void SetFileChooserForTests(std::function<QString(const CFileRequest&)> chooser) {
+    TestChooser() = std::move(chooser);
+}
+
+} // namespace halyx

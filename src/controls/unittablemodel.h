@@ -1,0 +1,101 @@
+#pragma once
+
+#include "scenario/incursion.h"
+#include "scenario/interceptor.h"
+#include "scenario/radar.h"
+#include "scenario/unitlist.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+#include <QString>
+#include <QStringList>
+
+#include <string>
+#include <vector>
+
+namespace halyx {
+
+// One column of a unit table: its heading and its width.
+struct CColumnSpec {
+    QString heading;
+    int width = 0;
+};
+
+// "Heading,width;Heading,width;..." as the unit tables are specified.
+std::vector<CColumnSpec> ParseColumnSpec(const QString& spec);
+
+inline constexpr const char* kIncursionColumns =
+    "Incursion Name,100;Incursion ID,100;Latitude,90;Longitude,50;Speed,50;Heading,50;Time,50";
+inline constexpr const char* kRadarColumns =
+    "Radar Name,100;Radar ID,100;Latitude,90;Longitude,50;Range,50;Life,50;Owner,50";
+inline constexpr const char* kInterceptorColumns =
+    "Interceptor Name,100;ID,100;Lat,50;Lng,50;Speed,50;Heading,50;Range,50;Min Range,50;Scope,50";
+
+// The texts of a unit's row, in column order; column 1 is always the ID.
+std::string UnitCellText(const CIncursion& unit, int column);
+std::string UnitCellText(const CRadar& unit, int column);
+std::string UnitCellText(const CInterceptor& unit, int column);
+
+// What the three unit tables share: the columns, and a row count of its own. The lists tell
+// their observers after a change, while Qt wants to be told before; the model therefore keeps
+// the count the view last heard of and moves it inside each begin/end pair, so that a view never
+// asks for a row the model has not announced.
+class CUnitTableModelBase : public QAbstractTableModel {
+public:
+    CUnitTableModelBase(const QString& columnSpec, QObject* parent);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    const std::vector<CColumnSpec>& Columns() const { return m_columns; }
+    // The ID of the unit in a row of this model (not of a sorting proxy); empty outside.
+    QString IdAt(int row) const;
+
+protected:
+    virtual int ListCount() const = 0;
+    virtual std::string CellText(int row, int column) const = 0;
+    void OnListChange(UnitListChange change, int index);
+
+private:
+    std::vector<CColumnSpec> m_columns;
+    int m_rows = 0;
+};
+
+// A table over one unit list, kept current through the list's notifier: whoever changes the
+// list (a page, the editor, an undo) is seen by every table.
+template <class T> class CUnitTableModel : public CUnitTableModelBase {
+public:
+    CUnitTableModel(CUnitList<T>& list, const QString& columnSpec, QObject* parent = nullptr)
+        : CUnitTableModelBase(columnSpec, parent), m_list(list) {
+        m_token = m_list.Subscribe(
+            [this](UnitListChange change, int index) { OnListChange(change, index); });
+        OnListChange(UnitListChange::Reset, -1);
+    }
+    ~CUnitTableModel() override { m_list.Unsubscribe(m_token); }
+
+    CUnitList<T>& List() { return m_list; }
+
+protected:
+    int ListCount() const override { return m_list.Count(); }
+    std::string CellText(int row, int column) const override {
+        return UnitCellText(m_list.At(row), column);
+    }
+
+private:
+    CUnitList<T>& m_list;
+    int m_token = 0;
+};
+
+// Sorting by a column click without touching the list's order. Texts that both read as numbers
+// are compared as numbers, so that "9" comes before "10".
+class CUnitSortProxy : public QSortFilterProxyModel {
+public:
+    using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+    bool lessThan(const QModelIndex& left, const QModelIndex& right) const override;
+};
+
+} // namespace halyx

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "desktop/page.h"
+#include "scenario/scenariopagemodel.h"
+
+#include <array>
+
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace halyx {
+
+// "Scenarios": the scenario's name, location and notes and the file name and folder of each of
+// its eight components, the Save / Save As / Load of the whole set with a progress window, and
+// the generation of a batch of scenarios. A save or a load marks the undo stack clean, which
+// clears the window's unsaved mark.
+class CScenarioPage : public CPage {
+    Q_OBJECT
+public:
+    CScenarioPage(CPageContext& context, QWidget* parent = nullptr);
+
+    QString Caption() const override { return QStringLiteral("Scenarios"); }
+    void Refresh() override;
+
+    // "Save Scenario": checks the fields ("Please fill in all the fields with valid filenames and
+    // save locations"), then saves the set with progress. Answers whether the scenario file was
+    // written. The window calls it when the user wants the changes saved at Shutdown.
+    bool Save();
+    // "Save As": the set under a scenario file the user picks (its folder becomes the scenario
+    // location, its name the scenario name).
+    bool SaveAs();
+    bool SaveAs(const QString& scenarioFile);
+    // "Load Scenario": asks for a scenario file, then loads the set with progress.
+    bool Load();
+    bool Load(const QString& scenarioFile);
+    // "Generate Scenarios...": the batch dialog, then the batch with progress.
+    void GenerateScenarios();
+
+    CScenarioPageModel& Model() { return m_model; }
+    QLineEdit* NameField() const { return m_name; }
+    QLineEdit* LocationField() const { return m_location; }
+    QPlainTextEdit* NotesField() const { return m_notes; }
+    QLineEdit* FileNameField(ScenarioComponent c) const {
+        return m_fileNames[static_cast<size_t>(c)];
+    }
+    QLineEdit* LocationField(ScenarioComponent c) const {
+        return m_locations[static_cast<size_t>(c)];
+    }
+    QPushButton* Button(const QString& text) const;
+
+private:
+    void ShowFields();
+    void ChooseFolder(int component); // -1: the scenario location
+    void ShowSaveProblems(const std::string& error, const std::vector<std::string>& skipped);
+
+    CPageContext& m_context;
+    CScenarioPageModel m_model;
+    QLineEdit* m_name = nullptr;
+    QLineEdit* m_location = nullptr;
+    QPlainTextEdit* m_notes = nullptr;
+    std::array<QLineEdit*, kScenarioComponents> m_fileNames{};
+    std::array<QLineEdit*, kScenarioComponents> m_locations{};
+};
+
+} // namespace halyx

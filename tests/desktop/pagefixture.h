@@ -1,0 +1,85 @@
+#pragma once
+
+// A page context as the main window makes it: a scenario, an agent on an in-memory
+// communicator, an experiment log, one undo stack, and an editor refresh that counts its calls.
+// Helpers answer the modal dialogs a page opens, as a user would.
+
+#include "agent/halyxcommand.h"
+#include "common/paths.h"
+#include "controls/filedialogs.h"
+#include "desktop/page.h"
+#include "external/agentkit/memorycommunicator.h"
+#include "external/agentkit/nameregistry.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <string>
+
+namespace halyx::test {
+
+class PageTest : public ::testing::Test {
+protected:
+    PageTest()
+        : log([] { return int64_t{1796479389047}; }), agent(AgentScenario::Of(scenario), log),
+          comm(agent, &registry), context{scenario, agent, log, undoStack,
+                                          [this] { ++editorRefreshes; }} {
+        agent.set_debug_sink([](const std::string&) {});
+        SetFileChooserForTests([this](const CFileRequest& request) {
+            lastRequest = request;
+            if (fileAnswers.empty()) {
+                return QString();
+            }
+            const QString answer = fileAnswers.front();
+            fileAnswers.pop_front();
+            return answer;
+        });
+    }
+    ~PageTest() override { SetFileChooserForTests(nullptr); }
+
+    // Runs action once the next modal dialog is up (the page's exec() is then waiting).
+    template <class Dialog> static void WhenModal(std::function<void(Dialog*)> action) {
+        QTimer::singleShot(0, [action] {
+            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) {
+                // Not up yet (a progress dialog may come first): look again shortly.
+                WhenModal<Dialog>(action);
+                return;
+            }
+            action(dialog);
+        });
+    }
+
+    // Closes the next message box, remembering its text.
+    void CatchMessage() {
+        WhenModal<QMessageBox>([this](QMessageBox* box) {
+            messages.push_back(box->text());
+            box->accept();
+        });
+    }
+
+    std::string TempFolder(const std::string& name) const { return HalyxHome() + name + "/"; }
+
+    CScenario scenario;
+    CExperimentLog log;
+    CNameRegistry registry;
+    CHalyxCommand agent;
+    CMemoryCommunicator comm;
+    QUndoStack undoStack;
+    int editorRefreshes = 0;
+    CPageContext context;
+    std::deque<QString> fileAnswers;
+    CFileRequest lastRequest;
+    std::vector<QString> messages;
+};
+
+} // namespace halyx::test

@@ -1,0 +1,194 @@
+// The geography page as a user works it: an address typed in and the preview that follows, a
+// server that never answers, the terrain codes, the line files, undo.
+#include "controls/mappreview.h"
+#include "desktop/geographypage.h"
+#include "pagefixture.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/mapsource.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStringListModel>
+#include <QTableView>
+#include <QTcpServer>
+#include <QTest>
+
+#include <filesystem>
+
+namespace halyx::test {
+namespace {
+
+const std::string kMaps = HALYX_SOURCE_DIR "/data/maps/";
+
+class GeographyPage : public PageTest {
+protected:
+    void SetUp() override {
+        LoadDefaultScenario(scenario, kMaps);
+        page = std::make_unique<CGeographyPage>(context);
+        page->resize(1200, 800);
+        page->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+        QSignalSpy first(page.get(), &CGeographyPage::PreviewUpdated);
+        ASSERT_TRUE(page->Fetching() ? first.wait(10000) : true);
+    }
+    void Type(QLineEdit* field, const QString& text) {
+        field->clear();
+        field->setFocus();
+        QTest::keyClicks(field, text);
+    }
+    std::unique_ptr<CGeographyPage> page;
+};
+
+TEST_F(GeographyPage, ATypedAddressShowsItsMapInThePreview) {
+    EXPECT_EQ(page->MapStatus()->text().toStdString().rfind("Map is ", 0), 0u)
+        << page->MapStatus()->text().toStdString();
+    const QImage world = page->Preview()->Image();
+    ASSERT_FALSE(world.isNull());
+
+    const QString florida = QString::fromStdString(PathToFileAddress(kMaps + "florida.txt"));
+    QSignalSpy updated(page.get(), &CGeographyPage::PreviewUpdated);
+    Type(page->AddressField(CGeography::kGlobalMap), florida);
+    EXPECT_EQ(scenario.Geography().GetMapURL(CGeography::kGlobalMap), florida.toStdString());
+    ASSERT_TRUE(updated.wait(10000));
+    EXPECT_EQ(page->MapStatus()->text(), "Map is 320 pixels wide by 240 pixels high");
+    EXPECT_EQ(page->Preview()->Image().size(), QSize(320, 240));
+    EXPECT_GT(editorRefreshes, 0);
+
+    // The whole typed address is one undo step.
+    undoStack.undo();
+    EXPECT_EQ(page->AddressField(CGeography::kGlobalMap)->text().toStdString(),
+              DefaultMapURLs(kMaps)[CGeography::kGlobalMap]);
+    ASSERT_TRUE(updated.wait(10000));
+    EXPECT_EQ(page->Preview()->Image().size(), world.size());
+
+    // An address that does not read keeps the previous picture and says why.
+    Type(page->AddressField(CGeography::kGlobalMap), "/no/such/map.txt");
+    ASSERT_TRUE(updated.wait(10000));
+    EXPECT_TRUE(page->MapStatus()->text().startsWith("Error in retriving /no/such/map.txt"));
+    EXPECT_EQ(page->Preview()->Image().size(), world.size());
+}
+
+TEST_F(GeographyPage, AServerThatNeverAnswersKeepsTheWindowResponsiveAndCanBeCancelled) {
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    const QString address =
+        QStringLiteral("http://127.0.0.1:%1/world.txt").arg(silent.serverPort());
+    QSignalSpy updated(page.get(), &CGeographyPage::PreviewUpdated);
+    Type(page->AddressField(CGeography::kGlobalMap), address);
+    page->FetchPreview();
+    ASSERT_TRUE(page->Fetching());
+
+    // The event loop keeps turning while the read waits.
+    QElapsedTimer clock;
+    clock.start();
+    bool ticked = false;
+    QTimer::singleShot(50, [&] { ticked = true; });
+    QTRY_VERIFY_WITH_TIMEOUT(ticked, 1000);
+    EXPECT_LT(clock.elapsed(), 1000);
+    EXPECT_TRUE(page->Fetching());
+
+    QTest::mouseClick(page->Button("Cancel"), Qt::LeftButton);
+    EXPECT_FALSE(page->Fetching());
+    EXPECT_EQ(page->MapStatus()->text(), "Cancelled");
+    // Closing the connection lets the abandoned read end at once.
+    silent.close();
+    for (QTcpServer* child : silent.findChildren<QTcpServer*>()) {
+        delete child;
+    }
+}
+
+TEST_F(GeographyPage, TerrainCodesAddReplaceRemoveAndUndo) {
+    QStringListModel* codes = static_cast<QStringListModel*>(page->CodeList()->model());
+    EXPECT_EQ(codes->stringList(), (QStringList{"35", "45"}));
+
+    CatchMessage();
+    for (int i = 0; i < 6; ++i) {
+        page->TerrainField(i)->clear();
+    }
+    QTest::mouseClick(page->Button("Add >>"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Please fill in all Color Code Fields");
+
+    const QStringList fields = {"Swamp", "Solid", "50", "10", "20", "30"};
+    for (int i = 0; i < 6; ++i) {
+        Type(page->TerrainField(i), fields[i]);
+    }
+    QTest::mouseClick(page->Button("Add >>"), Qt::LeftButton);
+    EXPECT_EQ(codes->stringList(), (QStringList{"35", "45", "50"}));
+    // The same code again replaces its record, one entry.
+    Type(page->TerrainField(0), "Marsh");
+    QTest::mouseClick(page->Button("Add >>"), Qt::LeftButton);
+    EXPECT_EQ(codes->stringList(), (QStringList{"35", "45", "50"}));
+    EXPECT_EQ(scenario.Geography().GetTerrain().at(50).name(), "Marsh");
+
+    // Selecting a code shows its fields.
+    page->CodeList()->setCurrentIndex(codes->index(1));
+    EXPECT_EQ(page->TerrainField(0)->text(), "Sea");
+    EXPECT_EQ(page->TerrainField(4)->text(), "99");
+
+    QTest::mouseClick(page->Button("Remove <<"), Qt::LeftButton);
+    EXPECT_EQ(codes->stringList(), (QStringList{"35", "50"}));
+    undoStack.undo();
+    EXPECT_EQ(codes->stringList(), (QStringList{"35", "45", "50"}));
+    undoStack.undo();
+    undoStack.undo();
+    EXPECT_EQ(codes->stringList(), (QStringList{"35", "45"}));
+}
+
+TEST_F(GeographyPage, LineAndMapFilesSaveAndLoad) {
+    const QAbstractItemModel* lines = page->ImpactLineList()->model();
+    ASSERT_EQ(lines->rowCount(), 30);
+    EXPECT_EQ(lines->headerData(0, Qt::Horizontal).toString(), "Line Type");
+    EXPECT_EQ(lines->index(0, 0).data().toString(), "Northern Line");
+    EXPECT_EQ(lines->index(0, 1).data().toString(), "178.000");
+    EXPECT_EQ(lines->index(9, 0).data().toString(), "Southern Line");
+    EXPECT_EQ(page->TrajectoryList()->model()->rowCount(), 6);
+
+    const std::string folder = TempFolder("geography");
+    std::filesystem::create_directories(folder);
+    const QString iil = QString::fromStdString(folder + "lines.hil");
+    const QString trajectory = QString::fromStdString(folder + "path.hti");
+    const QString maps = QString::fromStdString(folder + "maps.hmi");
+    fileAnswers = {iil};
+    QTest::mouseClick(page->Button("Save IILs"), Qt::LeftButton);
+    EXPECT_EQ(lastRequest.filter, "Halyx IIL Information (*.hil)");
+    fileAnswers = {trajectory};
+    QTest::mouseClick(page->Button("Save Trajectory"), Qt::LeftButton);
+    EXPECT_EQ(lastRequest.filter, "Halyx Trajectory Information (*.hti)");
+    fileAnswers = {maps};
+    QTest::mouseClick(page->Button("Save Maps"), Qt::LeftButton);
+
+    const auto savedLines = scenario.Geography().GetImpactLines();
+    const auto savedUrls = scenario.Geography().GetMapURLs();
+    scenario.Geography().SetImpactLines(CImpactLines());
+    scenario.Geography().SetTrajectory(CTrajectory());
+    scenario.Geography().SetMapURLs({"a", "b", "c", "d"});
+    EXPECT_EQ(lines->rowCount(), 0);
+
+    fileAnswers = {iil};
+    QTest::mouseClick(page->Button("Load IILs"), Qt::LeftButton);
+    fileAnswers = {trajectory};
+    QTest::mouseClick(page->Button("Load Trajectory"), Qt::LeftButton);
+    fileAnswers = {maps};
+    QTest::mouseClick(page->Button("Load Maps"), Qt::LeftButton);
+    EXPECT_EQ(scenario.Geography().GetImpactLines(), savedLines);
+    EXPECT_EQ(lines->rowCount(), 30);
+    EXPECT_EQ(page->TrajectoryList()->model()->rowCount(), 6);
+    EXPECT_EQ(scenario.Geography().GetMapURLs(), savedUrls);
+    EXPECT_EQ(page->AddressField(0)->text().toStdString(), savedUrls[0]);
+
+    // A file that is not an impact-line file: a message, the lines as they were.
+    fileAnswers = {maps};
+    CatchMessage();
+    QTest::mouseClick(page->Button("Load IILs"), Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(scenario.Geography().GetImpactLines(), savedLines);
+}
+
+} // namespace
+} // namespace halyx::test

@@ -1,0 +1,163 @@
+// The scenarios page as a user works it: the fields rebuilt from name and folder, Save with its
+// check and progress steps, Load back to the same scenario, the batch generation dialog.
+#include "controls/generatescenariodlg.h"
+#include "controls/scenariocommands.h"
+#include "desktop/scenariopage.h"
+#include "pagefixture.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenarioxml.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+#include <filesystem>
+
+namespace halyx::test {
+namespace {
+
+class ScenarioPage : public PageTest {
+protected:
+    void SetUp() override {
+        LoadDefaultScenario(scenario, HALYX_SOURCE_DIR "/data/maps/");
+        scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+        folder = TempFolder("scenarios");
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        page = std::make_unique<CScenarioPage>(context);
+        page->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    }
+    void Type(QLineEdit* field, const QString& text) {
+        field->clear();
+        QTest::keyClicks(field, text);
+    }
+    // Collects the texts of the progress dialog while the page works.
+    void WatchProgress() {
+        auto* timer = new QTimer(page.get());
+        QObject::connect(timer, &QTimer::timeout, [this] {
+            for (auto* dialog : page->findChildren<QProgressDialog*>()) {
+                if (dialog->isVisible() &&
+                    (progress.isEmpty() || progress.back() != dialog->labelText())) {
+                    progress << dialog->labelText();
+                }
+            }
+        });
+        timer->start(0);
+    }
+    void Click(const QString& text) {
+        QPushButton* button = page->Button(text);
+        ASSERT_NE(button, nullptr);
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    std::string folder;
+    QStringList progress;
+    std::unique_ptr<CScenarioPage> page;
+};
+
+TEST_F(ScenarioPage, NameAndFolderRebuildTheFields) {
+    fileAnswers = {QString::fromStdString(folder).chopped(1)};
+    QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
+    EXPECT_EQ(lastRequest.title, "Choose Folder");
+    Type(page->NameField(), "Alpha");
+    EXPECT_EQ(page->LocationField()->text().toStdString(), folder + "Alpha/");
+    EXPECT_EQ(page->FileNameField(ScenarioComponent::Weather)->text(), "Alpha_Weather.hwd");
+    EXPECT_EQ(page->LocationField(ScenarioComponent::TerrainCodes)->text().toStdString(),
+              folder + "Alpha/Terrain Codes/");
+    Type(page->NameField(), "Beta");
+    EXPECT_EQ(page->LocationField()->text().toStdString(), folder + "Beta/");
+    EXPECT_EQ(page->FileNameField(ScenarioComponent::Maps)->text(), "Beta_Maps.hmi");
+
+    // An emptied field stops the save with the message.
+    page->FileNameField(ScenarioComponent::Radars)->clear();
+    QTest::keyClick(page->FileNameField(ScenarioComponent::Radars), Qt::Key_Backspace);
+    page->Model().Fields().FileName(ScenarioComponent::Radars).clear();
+    CatchMessage();
+    Click("Save Scenario");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Please fill in all the fields with valid filenames and save locations");
+    EXPECT_FALSE(std::filesystem::exists(folder + "Beta"));
+}
+
+TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
+    fileAnswers = {QString::fromStdString(folder).chopped(1)};
+    QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
+    Type(page->NameField(), "Alpha");
+    page->NotesField()->setPlainText("line one\nline two\nline three");
+    PushRemoveUnits(undoStack, scenario, UnitKind::Radar, {scenario.Radars().At(0).GetId()});
+    ASSERT_FALSE(undoStack.isClean());
+
+    WatchProgress();
+    Click("Save Scenario");
+    EXPECT_TRUE(undoStack.isClean());
+    const std::string hsf = folder + "Alpha/Alpha.hsf";
+    ASSERT_TRUE(std::filesystem::exists(hsf));
+    EXPECT_TRUE(std::filesystem::is_directory(folder + "Alpha/Plume Lines"));
+    ASSERT_FALSE(progress.isEmpty());
+    EXPECT_TRUE(progress.contains(QString::fromStdString("HALYX\n\nSaving Scenario\n\nSaving "
+                                                         "Weather Data\n\n" +
+                                                         folder + "Alpha/Alpha_Weather.hwd")))
+        << progress.join("|").toStdString();
+    const std::string saved = ScenarioXml(scenario);
+
+    // Change everything a little, then load the set back.
+    PushRemoveAllUnits(undoStack, scenario, UnitKind::Incursion);
+    scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0, 0);
+    page->NotesField()->setPlainText("other");
+    progress.clear();
+    fileAnswers = {QString::fromStdString(hsf)};
+    Click("Load Scenario");
+    EXPECT_EQ(lastRequest.filter, "Halyx Scenario File (*.hsf)");
+    EXPECT_EQ(ScenarioXml(scenario), saved);
+    EXPECT_EQ(page->NotesField()->toPlainText(), "line one\nline two\nline three");
+    EXPECT_TRUE(undoStack.isClean());
+    EXPECT_EQ(undoStack.count(), 0);
+    EXPECT_TRUE(progress.contains(QString::fromStdString("HALYX\n\nLoading Scenario\n\nLoading "
+                                                         "Scenario File\n" +
+                                                         hsf)))
+        << progress.join("|").toStdString();
+
+    // Save As under another name writes a second set.
+    EXPECT_TRUE(page->SaveAs(QString::fromStdString(folder + "Copy/Gamma.hsf")));
+    EXPECT_TRUE(std::filesystem::exists(folder + "Copy/Weather Data/Gamma_Weather.hwd"));
+    EXPECT_EQ(page->NameField()->text(), "Gamma");
+
+    CatchMessage();
+    EXPECT_FALSE(page->Load(QString::fromStdString(folder + "missing.hsf")));
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Error Loading Scenario");
+}
+
+TEST_F(ScenarioPage, TheGenerationDialogWritesABatch) {
+    WhenModal<CGenerateScenarioDlg>([this](CGenerateScenarioDlg* dialog) {
+        EXPECT_EQ(dialog->ScenariosBox()->value(), 10);
+        EXPECT_EQ(dialog->InterceptorsBox()->maximum(), 500);
+        dialog->FolderEdit()->clear();
+        CatchMessage();
+        dialog->accept();
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->ScenariosBox()->setValue(2);
+        dialog->RadarsBox()->setValue(1);
+        dialog->InterceptorsBox()->setValue(2);
+        dialog->IncursionsBox()->setValue(3);
+        dialog->FolderEdit()->setText(QString::fromStdString(folder).chopped(1));
+        dialog->accept();
+    });
+    const int radarsBefore = scenario.Radars().Count();
+    Click("Generate Scenarios...");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Please enter a save location");
+    EXPECT_TRUE(std::filesystem::exists(folder + "Scenario_0001/Scenario_0001.hsf"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "Scenario_0002/Scenario_0002.hsf"));
+    EXPECT_FALSE(std::filesystem::exists(folder + "Scenario_0003"));
+    EXPECT_EQ(scenario.Radars().Count(), 1);
+    EXPECT_EQ(scenario.Incursions().Count(), 3);
+    undoStack.undo();
+    EXPECT_EQ(scenario.Radars().Count(), radarsBefore);
+}
+
+} // namespace
+} // namespace halyx::test

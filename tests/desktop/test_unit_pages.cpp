@@ -1,0 +1,245 @@
+// The unit pages as a user works them: add, edit by double click, remove selected rows, remove
+// all, save and load, auto generate, and undo and redo of each.
+#include "controls/genresdlg.h"
+#include "controls/unittablemodel.h"
+#include "desktop/unitpages.h"
+#include "desktop/unitpane.h"
+#include "editor/addresourcedlg.h"
+#include "pagefixture.h"
+#include "scenario/unitfiles.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableView>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+namespace halyx::test {
+namespace {
+
+class UnitPages : public PageTest {
+protected:
+    void SetUp() override {
+        page = std::make_unique<CIncursionsPage>(context);
+        page->resize(900, 700);
+        page->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    }
+
+    void Click(CUnitPane* pane, const QString& button) {
+        QPushButton* b = pane->Button(button);
+        ASSERT_NE(b, nullptr) << button.toStdString();
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    // Fills the unit dialog the next click opens and presses OK.
+    void AnswerUnitDialog(const CUnitTexts& texts) {
+        WhenModal<CAddResourceDlg>([texts](CAddResourceDlg* dialog) {
+            const auto type = [](QLineEdit* edit, const QString& text) {
+                if (edit->isEnabled()) {
+                    edit->clear();
+                    QTest::keyClicks(edit, text);
+                }
+            };
+            type(dialog->NameEdit(), texts.name);
+            type(dialog->LatEdit(), texts.latitude);
+            type(dialog->LngEdit(), texts.longitude);
+            type(dialog->RangeEdit(), texts.range);
+            type(dialog->SpeedEdit(), texts.speed);
+            type(dialog->HeadingEdit(), texts.heading);
+            type(dialog->TimeEdit(), texts.time);
+            dialog->accept();
+        });
+    }
+
+    QPoint RowCentre(CUnitPane* pane, int row) {
+        QTableView* table = pane->Table();
+        return table->visualRect(table->model()->index(row, 0)).center();
+    }
+
+    QString Cell(CUnitPane* pane, int row, int column) {
+        return pane->Table()->model()->index(row, column).data().toString();
+    }
+
+    std::unique_ptr<CIncursionsPage> page;
+};
+
+TEST_F(UnitPages, AddEditAndUndoAnIncursion) {
+    CUnitPane* pane = page->IncursionPane();
+    EXPECT_EQ(pane->title(), "Incursions");
+    EXPECT_EQ(page->RadarPane()->title(), "Incursion Radar");
+    ASSERT_EQ(pane->Table()->model()->columnCount(), 7);
+    EXPECT_EQ(pane->Table()->model()->headerData(0, Qt::Horizontal).toString(), "Incursion Name");
+
+    AnswerUnitDialog({"Boat", "100", "200", "", "45", "300", "7"});
+    Click(pane, "Add New");
+    ASSERT_EQ(scenario.Incursions().Count(), 1);
+    const CIncursion& added = scenario.Incursions().At(0);
+    EXPECT_EQ(added, CIncursion("Boat", added.GetId(), "100", "200", "300", "45", "7"));
+    EXPECT_EQ(Cell(pane, 0, 1).toStdString(), added.GetId());
+    EXPECT_GT(editorRefreshes, 0);
+
+    // Double click: the dialog shows the unit; a new speed is written back.
+    AnswerUnitDialog({"Fast boat", "100", "200", "", "45", "999", "7"});
+    QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, {}, RowCentre(pane, 0));
+    QTest::mouseDClick(pane->Table()->viewport(), Qt::LeftButton, {}, RowCentre(pane, 0));
+    EXPECT_EQ(scenario.Incursions().At(0).GetSpeed(), "999");
+    EXPECT_EQ(Cell(pane, 0, 0), "Fast boat");
+    EXPECT_EQ(scenario.Incursions().At(0).GetTime(), "7");
+
+    undoStack.undo();
+    EXPECT_EQ(Cell(pane, 0, 0), "Boat");
+    undoStack.undo();
+    EXPECT_EQ(pane->Table()->model()->rowCount(), 0);
+    undoStack.redo();
+    undoStack.redo();
+    EXPECT_EQ(Cell(pane, 0, 4), "999");
+
+    // A dialog with a missing field stays open with its message; Cancel then changes nothing.
+    WhenModal<CAddResourceDlg>([this](CAddResourceDlg* dialog) {
+        CatchMessage();
+        dialog->accept();
+        EXPECT_TRUE(dialog->isVisible());
+        dialog->reject();
+    });
+    Click(pane, "Add New");
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "Please specify a name for this unit");
+    EXPECT_EQ(scenario.Incursions().Count(), 1);
+}
+
+TEST_F(UnitPages, RemoveThreeSelectedRowsMatchedById) {
+    CUnitPane* pane = page->RadarPane();
+    for (int i = 0; i < 6; ++i) {
+        // All of one name: rows are told apart by ID only.
+        scenario.Radars().Add(CRadar("Twin", "id" + std::to_string(i), "1", "2", "3", "-", "-"));
+    }
+    ASSERT_EQ(pane->Table()->model()->rowCount(), 6);
+    // Sort by name descending (a view sort): the list keeps its order.
+    pane->Table()->horizontalHeader()->setSortIndicator(1, Qt::DescendingOrder);
+    EXPECT_EQ(Cell(pane, 0, 1), "id5");
+    EXPECT_EQ(scenario.Radars().At(0).GetId(), "id0");
+
+    QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, {}, RowCentre(pane, 0));
+    QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      RowCentre(pane, 2));
+    QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      RowCentre(pane, 5));
+    Click(pane, "Remove");
+    std::vector<std::string> left;
+    for (const CRadar& radar : scenario.Radars()) {
+        left.push_back(radar.GetId());
+    }
+    EXPECT_EQ(left, (std::vector<std::string>{"id1", "id2", "id4"}));
+    EXPECT_EQ(pane->Table()->model()->rowCount(), 3);
+
+    undoStack.undo();
+    EXPECT_EQ(scenario.Radars().Count(), 6);
+    EXPECT_EQ(scenario.Radars().At(3).GetId(), "id3");
+    undoStack.redo();
+    EXPECT_EQ(scenario.Radars().Count(), 3);
+
+    Click(pane, "Remove All");
+    EXPECT_EQ(scenario.Radars().Count(), 0);
+    EXPECT_EQ(pane->Table()->model()->rowCount(), 0);
+    undoStack.undo();
+    EXPECT_EQ(pane->Table()->model()->rowCount(), 3);
+    // The incursions of the same page are not touched.
+    EXPECT_EQ(page->IncursionPane()->Table()->model()->rowCount(), 0);
+}
+
+TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
+    std::filesystem::create_directories(TempFolder("units"));
+    scenario.Radars().Add(CRadar("R", "r1", "1", "2", "3", "-", "-"));
+    scenario.Incursions().Add(CIncursion("I", "i1", "1", "2", "3", "4", "5"));
+
+    const QString radarFile = QString::fromStdString(TempFolder("units") + "radars.hrd");
+    fileAnswers = {radarFile};
+    Click(page->RadarPane(), "Save to Disk");
+    EXPECT_EQ(lastRequest.filter, "Halyx Radar Data (*.hrd)");
+    EXPECT_EQ(lastRequest.mode, CFileRequest::Mode::Save);
+
+    const QString incursionFile = QString::fromStdString(TempFolder("units") + "inc.hid");
+    fileAnswers = {incursionFile};
+    Click(page->IncursionPane(), "Save to Disk");
+    EXPECT_EQ(lastRequest.filter, "Halyx Incursion Data (*.hid)");
+
+    scenario.Radars().RemoveAll();
+    scenario.Radars().Add(CRadar("Other", "r2", "1", "2", "3", "-", "-"));
+    fileAnswers = {radarFile};
+    Click(page->RadarPane(), "Load from Disk");
+    ASSERT_EQ(scenario.Radars().Count(), 1);
+    EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
+    EXPECT_EQ(Cell(page->RadarPane(), 0, 0), "R");
+    EXPECT_EQ(scenario.Incursions().Count(), 1); // incursions stay
+    undoStack.undo();
+    EXPECT_EQ(scenario.Radars().At(0).GetId(), "r2");
+
+    // A broken file is reported and changes nothing.
+    const std::string broken = TempFolder("units") + "broken.hrd";
+    std::ofstream(broken, std::ios::binary) << std::string("\x05\x00\x00\x00\x01", 5);
+    fileAnswers = {QString::fromStdString(broken)};
+    CatchMessage();
+    Click(page->RadarPane(), "Load from Disk");
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(scenario.Radars().At(0).GetId(), "r2");
+
+    // Cancelling the file dialog does nothing.
+    Click(page->RadarPane(), "Load from Disk");
+    EXPECT_EQ(scenario.Radars().At(0).GetId(), "r2");
+}
+
+TEST_F(UnitPages, InterceptorPageSavesLoadsAndEditsKeepHiddenFields) {
+    CInterceptorsPage interceptors(context);
+    interceptors.show();
+    CUnitPane* pane = interceptors.InterceptorPane();
+    EXPECT_NE(pane->Button("Load from disk"), nullptr);
+    scenario.Interceptors().Add(CInterceptor("Jet", "j1", 1, 2, 3, 45, 60, 10, "wide"));
+    EXPECT_EQ(Cell(pane, 0, 2), "1.000000");
+
+    AnswerUnitDialog({"Jet", "5", "6", "", "", "700", ""});
+    QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, {}, RowCentre(pane, 0));
+    QTest::mouseDClick(pane->Table()->viewport(), Qt::LeftButton, {}, RowCentre(pane, 0));
+    const CInterceptor& jet = scenario.Interceptors().At(0);
+    EXPECT_EQ(jet.GetSpeed(), 700);
+    EXPECT_EQ(jet.GetHeading(), 45);
+    EXPECT_EQ(jet.GetScope(), "wide");
+
+    std::filesystem::create_directories(TempFolder("units"));
+    const QString file = QString::fromStdString(TempFolder("units") + "jets.hii");
+    fileAnswers = {file};
+    Click(pane, "Save to Disk");
+    EXPECT_EQ(lastRequest.filter, "Halyx Interceptor Information (*.hii)");
+    Click(pane, "Remove All");
+    fileAnswers = {file};
+    Click(pane, "Load from disk");
+    ASSERT_EQ(scenario.Interceptors().Count(), 1);
+    EXPECT_EQ(scenario.Interceptors().At(0).GetSpeed(), 700);
+}
+
+TEST_F(UnitPages, AutoGenerateAppendsAndUndoes) {
+    CUnitPane* pane = page->IncursionPane();
+    scenario.Incursions().Add(CIncursion("Incursion 0", "x", "1", "2", "3", "4", "5"));
+    WhenModal<CGenResDlg>([](CGenResDlg* dialog) {
+        EXPECT_EQ(dialog->windowTitle(), "Auto Generate");
+        EXPECT_EQ(dialog->CountBox()->maximum(), 100);
+        EXPECT_EQ(dialog->CountBox()->value(), 0);
+        dialog->CountBox()->setValue(2);
+        dialog->accept();
+    });
+    Click(pane, "Auto Generate");
+    ASSERT_EQ(scenario.Incursions().Count(), 3);
+    EXPECT_EQ(Cell(pane, 1, 0), "Incursion 1");
+    EXPECT_EQ(Cell(pane, 2, 0), "Incursion 2");
+    undoStack.undo();
+    EXPECT_EQ(pane->Table()->model()->rowCount(), 1);
+    undoStack.redo();
+    EXPECT_EQ(pane->Table()->model()->rowCount(), 3);
+}
+
+} // namespace
+} // namespace halyx::test

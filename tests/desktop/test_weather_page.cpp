@@ -1,0 +1,187 @@
+// The weather page as a user works it: the grid's texts, the season and sliders, Update, a cell
+// typed in (and the station's weather answer that follows), the files, undo.
+#include "controls/weathergridmodel.h"
+#include "desktop/weatherpage.h"
+#include "pagefixture.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSlider>
+#include <QTableView>
+#include <QTest>
+
+#include <filesystem>
+#include <fstream>
+
+namespace halyx::test {
+namespace {
+
+class WeatherPage : public PageTest {
+protected:
+    void SetUp() override {
+        scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+        page = std::make_unique<CWeatherPage>(context);
+        page->resize(1200, 800);
+        page->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    }
+    QString Cell(int row, int column) {
+        return page->Table()->model()->index(row, column).data().toString();
+    }
+    // A table cell that carries weather in the base layer, and one that does not.
+    static std::pair<int, int> WeatherCell() {
+        for (int row = 0; row < 40; ++row) {
+            for (int col = 0; col < 40; ++col) {
+                if (CWeatherMap::CarriesWeather(row, col)) {
+                    return {row, col};
+                }
+            }
+        }
+        return {-1, -1};
+    }
+    // Double-clicks the cell, replaces its text and presses Return.
+    void TypeIntoCell(int row, int column, const QString& text) {
+        QTableView* table = page->Table();
+        table->scrollTo(table->model()->index(row, column));
+        const QPoint at = table->visualRect(table->model()->index(row, column)).center();
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, at);
+        auto* editor = table->viewport()->findChild<QLineEdit*>();
+        ASSERT_NE(editor, nullptr);
+        editor->selectAll();
+        QTest::keyClicks(editor, text);
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The delegate commits in a queued call.
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(table->currentIndex(), table->model()->index(row, column));
+    }
+    std::unique_ptr<CWeatherPage> page;
+};
+
+TEST_F(WeatherPage, OpensWithTemperatureOfTheFirstHourAndItsControls) {
+    const auto [row, col] = WeatherCell();
+    ASSERT_GE(row, 0);
+    char expected[32];
+    std::snprintf(expected, sizeof expected, "%.3f",
+                  scenario.Weather().GetCell(row * 40 + col)->GetTemperature());
+    EXPECT_EQ(Cell(row, col), expected);
+    EXPECT_EQ(Cell(0, 0), "-");
+    EXPECT_EQ(page->Table()->model()->headerData(39, Qt::Vertical).toString(), "39");
+    EXPECT_EQ(page->Table()->model()->index(row, col).data(Qt::TextAlignmentRole).toInt() &
+                  Qt::AlignRight,
+              Qt::AlignRight);
+    EXPECT_EQ(page->SpaceValue()->text(), "0.30");
+    EXPECT_EQ(page->TimeValue()->text(), "4.00");
+    EXPECT_EQ(page->TimeList()->count(), 16);
+    EXPECT_EQ(page->TimeList()->itemText(15), "T - 1 Hours");
+
+    // "T - 1 Hours" shows layer 15.
+    page->TimeList()->setCurrentIndex(15);
+    std::snprintf(expected, sizeof expected, "%.3f",
+                  scenario.Weather().GetCell(15 * 1600 + row * 40 + col)->GetTemperature());
+    EXPECT_EQ(Cell(row, col), expected);
+    page->ShowList()->setCurrentIndex(kHumidity);
+    std::snprintf(expected, sizeof expected, "%.3f",
+                  scenario.Weather().GetCell(15 * 1600 + row * 40 + col)->GetHumidity());
+    EXPECT_EQ(Cell(row, col), expected);
+}
+
+TEST_F(WeatherPage, SeasonFillsTheFieldsAndUpdateWithSlidersAtZeroFlattensTheGrid) {
+    const auto before = WeatherFileBytes(scenario.Weather());
+    page->SeasonList()->setCurrentIndex(3);
+    EXPECT_EQ(page->ReferenceField(kTemperature)->text(), "15");
+    EXPECT_EQ(page->ReferenceField(kWindDir)->text(), "20");
+    EXPECT_EQ(WeatherFileBytes(scenario.Weather()), before); // not before Update
+
+    page->SpaceSlider()->setValue(0);
+    page->TimeSlider()->setValue(0);
+    EXPECT_EQ(page->SpaceValue()->text(), "0.00");
+    QTest::mouseClick(page->Button("Update"), Qt::LeftButton);
+    const CWeatherMap& map = scenario.Weather();
+    int cells = 0;
+    for (int slot = 0; slot < map.GetCount(); ++slot) {
+        if (const CWeatherData* cell = map.GetCell(slot)) {
+            ++cells;
+            ASSERT_EQ(*cell, CWeatherMap::SeasonReference(3)) << slot;
+        }
+    }
+    EXPECT_EQ(cells, 16 * 191);
+    const auto [row, col] = WeatherCell();
+    EXPECT_EQ(Cell(row, col), "15.000");
+    // Equal values: one colour for all, no division by a zero range.
+    EXPECT_EQ(page->Model()->Low(), page->Model()->High());
+
+    undoStack.undo();
+    EXPECT_EQ(WeatherFileBytes(scenario.Weather()), before);
+}
+
+TEST_F(WeatherPage, ATypedCellChangesTheStationsWeatherAnswer) {
+    agent.AddTeamMember("S1");
+    ASSERT_TRUE(log.Open(TempFolder("weatherlog"), "run", "", "<Scenario>\n</Scenario>\n"));
+    const auto ask = [this] {
+        comm.clear_sent();
+        // lat 100 is column 4, lng 95 is row 39: slot 1564.
+        comm.deliver_from("S1", "tell", "tell :command get_weather :lat 100 :lng 95 :balloonID B");
+        return comm.sent().empty() ? std::string() : comm.sent()[0].content;
+    };
+    scenario.Weather().ReplaceCell(1564, nullptr);
+    EXPECT_NE(ask().find("(no data)"), std::string::npos);
+    EXPECT_EQ(Cell(39, 4), "-");
+
+    // A "-" cell gets a new cell with the typed value.
+    TypeIntoCell(39, 4, "21.5");
+    EXPECT_EQ(Cell(39, 4), "21.500");
+    EXPECT_NE(ask().find(":temperature 21.500000 :pressure 0.000000"), std::string::npos);
+
+    // Not a number: 0.
+    TypeIntoCell(39, 4, "abc");
+    EXPECT_EQ(Cell(39, 4), "0.000");
+
+    undoStack.undo();
+    EXPECT_EQ(Cell(39, 4), "21.500");
+    undoStack.undo();
+    EXPECT_EQ(Cell(39, 4), "-");
+    EXPECT_GT(editorRefreshes, 0);
+}
+
+TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {
+    std::filesystem::create_directories(TempFolder("weather"));
+    const QString file = QString::fromStdString(TempFolder("weather") + "w.hwd");
+    const auto saved = WeatherFileBytes(scenario.Weather());
+    fileAnswers = {file};
+    QTest::mouseClick(page->Button("Save Data"), Qt::LeftButton);
+    EXPECT_EQ(lastRequest.filter, "Halyx Weather Data (*.hwd)");
+
+    scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0, 0);
+    fileAnswers = {file};
+    QTest::mouseClick(page->Button("Load Data"), Qt::LeftButton);
+    EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
+
+    // A missing file and a broken one: a message each, the grid as it was.
+    fileAnswers = {QString::fromStdString(TempFolder("weather") + "none.hwd")};
+    CatchMessage();
+    QTest::mouseClick(page->Button("Load Data"), Qt::LeftButton);
+    const std::string broken = TempFolder("weather") + "broken.hwd";
+    std::ofstream(broken, std::ios::binary) << std::string("\x28\x00\x00\x00", 4);
+    fileAnswers = {QString::fromStdString(broken)};
+    CatchMessage();
+    QTest::mouseClick(page->Button("Load Data"), Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 2u);
+    EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
+
+    fileAnswers = {QString::fromStdString(TempFolder("weather") + "no/such/folder/w.hwd")};
+    CatchMessage();
+    QTest::mouseClick(page->Button("Save Data"), Qt::LeftButton);
+    EXPECT_EQ(messages.size(), 3u);
+
+    CatchMessage();
+    QTest::mouseClick(page->Button("Test"), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_TRUE(messages[3].startsWith("Temp = "));
+}
+
+} // namespace
+} // namespace halyx::test
