@@ -1,27 +1,23 @@
 #include "editor/gseframe.h"
 
+#include "controls/filedialogs.h"
+#include "controls/generatescenariodlg.h"
 #include "controls/settings.h"
 #include "editor/gseinfoview.h"
 #include "editor/gsetreeview.h"
 #include "editor/gseview.h"
-#include "scenario/generation.h"
 #include "scenario/geographyview.h"
 #include "scenario/mapsource.h"
 #include "scenario/scenario.h"
 #include "scenario/scenariofileset.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFileInfo>
-#include <QFormLayout>
 #include <QFutureWatcher>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
-#include <QSpinBox>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -37,6 +33,7 @@ namespace {
 constexpr int kTreeWidth = 200;
 constexpr int kMapHeight = 600;
 constexpr int kInfoHeight = 110;
+constexpr const char* kScenarioFilter = "Halyx Scenario (*.hsf)|*.hsf||";
 constexpr const char* kPointerPaneSample = "999,999 (999.00,999.00)";
 constexpr const char* kPointerPaneWidest = "999.999,999.999 (9999,9999)";
 
@@ -275,9 +272,11 @@ void CGSEFrame::LoadScenario() {
         m_hooks.load();
         return;
     }
-    const QString path = QFileDialog::getOpenFileName(
-        this, QStringLiteral("Load Scenario"), QString(), QStringLiteral("Halyx Scenario (*.hsf)"),
-        nullptr, QFileDialog::ReadOnly);
+    CFileRequest request;
+    request.mode = CFileRequest::Mode::Open;
+    request.title = QStringLiteral("Load Scenario");
+    request.filter = QtFileFilter(QString::fromUtf8(kScenarioFilter));
+    const QString path = ChooseFile(this, QStringLiteral("GSELoadScenario"), request);
     if (!path.isEmpty()) {
         LoadScenarioFile(path.toStdString());
     }
@@ -303,14 +302,12 @@ void CGSEFrame::SaveScenario() {
     if (m_chooseSaveFile) {
         path = m_chooseSaveFile();
     } else {
-        QFileDialog dialog(this, QStringLiteral("Save Scenario"));
-        dialog.setAcceptMode(QFileDialog::AcceptSave);
-        dialog.setNameFilter(QStringLiteral("Halyx Scenario (*.hsf)"));
-        dialog.setDefaultSuffix(QStringLiteral("hsf"));
-        dialog.setOption(QFileDialog::ReadOnly, false);
-        if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-            path = dialog.selectedFiles().first();
-        }
+        CFileRequest request;
+        request.mode = CFileRequest::Mode::Save;
+        request.title = QStringLiteral("Save Scenario");
+        request.filter = QtFileFilter(QString::fromUtf8(kScenarioFilter));
+        request.defaultSuffix = QStringLiteral("hsf");
+        path = ChooseFile(this, QStringLiteral("GSESaveScenario"), request);
     }
     if (path.isEmpty()) {
         return;
@@ -337,49 +334,12 @@ void CGSEFrame::GenerateScenarios() {
     if (m_hooks.generate) {
         paths = m_hooks.generate();
     } else {
-        // A plain form of the generator's numbers when no scenario page offers its own dialog.
-        QDialog dialog(this);
-        dialog.setWindowTitle(QStringLiteral("Generate Scenarios"));
-        auto* form = new QFormLayout(&dialog);
-        const CBatchOptions defaults;
-        const auto spin = [&](const char* label, int maximum, int value) {
-            auto* box = new QSpinBox;
-            box->setRange(label[0] == 'S' ? 1 : 0, maximum);
-            box->setValue(value);
-            form->addRow(QString::fromUtf8(label), box);
-            return box;
-        };
-        QSpinBox* scenarios = spin("Scenarios:", kMaxBatchScenarios, defaults.scenarios);
-        QSpinBox* radars = spin("Radars:", kMaxBatchRadars, defaults.radars);
-        QSpinBox* interceptors =
-            spin("Interceptors:", kMaxBatchInterceptors, defaults.interceptors);
-        QSpinBox* incursions = spin("Incursions:", kMaxBatchIncursions, defaults.incursions);
-        auto* folder = new QLineEdit;
-        form->addRow(QStringLiteral("Folder:"), folder);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
-        form->addRow(buttons);
-        connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-        connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+        CGenerateScenarioDlg dialog(this);
         if (dialog.exec() != QDialog::Accepted) {
             return;
         }
-        if (folder->text().isEmpty()) {
-            ShowMessage(QStringLiteral("Please enter a save location"), true);
-            return;
-        }
-        CBatchOptions options;
-        options.scenarios = scenarios->value();
-        options.radars = radars->value();
-        options.interceptors = interceptors->value();
-        options.incursions = incursions->value();
-        options.folder = folder->text().toStdString();
         m_view->ClearSelection();
-        const CBatchResult result = GenerateScenarioBatch(m_scenario, options);
-        m_undo.clear();
-        if (!result.error.empty()) {
-            ShowMessage(QString::fromStdString(result.error), true);
-        }
-        paths = result.scenarioFiles;
+        paths = RunScenarioBatch(this, m_scenario, m_undo, dialog.Options()).scenarioFiles;
     }
     m_view->ClearSelection();
     for (const std::string& path : paths) {
