@@ -79,6 +79,10 @@ CWindowPoint HandlePoint(const CWorldMap& map, double lat, double lng, double sp
 }
 
 CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, int py) {
+    // Without a map every unit would sit at one made-up window point.
+    if (!map.exists()) {
+        return {};
+    }
     int index = 0;
     for (const CRadar& radar : scenario.Radars()) {
         if (Near(map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue()), px, py)) {
@@ -105,6 +109,9 @@ CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, in
 
 bool HandleHit(const CScenario& scenario, const CWorldMap& map, const CGSESelection& selection,
                int px, int py) {
+    if (!map.exists()) {
+        return false;
+    }
     if (const CIncursion* incursion = SelectedIncursion(scenario, selection)) {
         return Near(HandlePoint(map, incursion->GetLatValue(), incursion->GetLngValue(),
                                 incursion->GetSpeedValue(),

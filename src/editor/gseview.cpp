@@ -48,6 +48,8 @@ CGSEView::CGSEView(CScenario& scenario, QUndoStack& undo, QWidget* parent)
     : QAbstractScrollArea(parent), m_scenario(scenario), m_undo(undo), m_renderer(scenario),
       m_selectTool(scenario, undo, *this) {
     viewport()->setMouseTracking(true);
+    // The right button opens the unit menu itself; no second menu from the context-menu event.
+    viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
     m_repaintTimer.setSingleShot(true);

@@ -363,6 +363,18 @@ TEST_F(EditorView, PointerOnTheRegionEdgesReadsOutsideMapRegion) {
     EXPECT_EQ(texts.count(), 4); // repeated texts are not announced again
 }
 
+TEST_F(EditorView, WithoutAMapNothingIsSelectedAndThePointerIsOutside) {
+    scenario.Radars().Add(CRadar("Site", "s", "0", "0", "50", "-", "-"));
+    scenario.Geography().GetWorldMap().empty();
+    view->FirstView();
+    for (const QPoint& at : {QPoint(0, 0), QPoint(2, 2), QPoint(100, 100)}) {
+        Click(at);
+        EXPECT_TRUE(view->Selection().Empty());
+        QTest::mouseMove(Viewport(), at + QPoint(1, 1));
+        EXPECT_EQ(view->PointerText(), "Outside Map Region");
+    }
+}
+
 TEST_F(EditorView, HoveringAUnitShowsItsName) {
     scenario.Radars().Add(CRadar("Lookout", "l", "400", "300", "50", "-", "-"));
     const QPoint at = Show(400, 300);
