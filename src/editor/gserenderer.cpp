@@ -42,19 +42,49 @@ const CWorldMap& CGSERenderer::Map() const {
 }
 
 void CGSERenderer::Render(QPainter& painter, const QRect& area) {
-    painter.save();
-    painter.setClipRect(area);
-    PaintBackground(painter, area);
+    if (area.isEmpty()) {
+        return;
+    }
+    // Everything is composed in an off-screen frame of the area, then shown in one copy: the
+    // range circles' dots go straight into its pixels between the painter's layers.
+    // The frame only grows: a drag repaints rectangles of a new size at every step.
+    if (m_frame.width() < area.width() || m_frame.height() < area.height()) {
+        m_frame = QImage(std::max(m_frame.width(), area.width()),
+                         std::max(m_frame.height(), area.height()), QImage::Format_RGB32);
+    }
+    const QRect used(QPoint(0, 0), area.size());
+    {
+        QPainter frame(&m_frame);
+        frame.setClipRect(used);
+        frame.translate(-area.topLeft());
+        PaintBackground(frame, area);
+    }
     const CWorldMap& map = Map();
     if (map.exists()) {
-        DrawUnits(painter, area);
-        if (m_options.mapLimits) {
-            DrawMapLimits(painter);
+        if (m_options.radars) {
+            PlotRangeCircles(area);
         }
-        DrawBands(painter);
-        DrawSelection(painter);
+        QPainter frame(&m_frame);
+        frame.setClipRect(used);
+        frame.translate(-area.topLeft());
+        DrawUnits(frame, area);
+        if (m_options.mapLimits) {
+            DrawMapLimits(frame);
+        }
+        DrawBands(frame);
+        DrawSelection(frame);
     }
-    painter.restore();
+    painter.drawImage(area.topLeft(), m_frame, used);
+}
+
+void CGSERenderer::PlotRangeCircles(const QRect& area) {
+    const CWorldMap& map = Map();
+    for (const CRadar& radar : m_scenario.Radars()) {
+        const QRect circle = RadarCircleRect(map, radar);
+        if (circle.adjusted(-1, -1, 1, 1).intersects(area)) {
+            PlotDottedCircle(m_frame, area.topLeft(), circle, area.size());
+        }
+    }
 }
 
 void CGSERenderer::RenderBareMap(QPainter& painter, const QRect& area) {
@@ -127,31 +157,20 @@ void CGSERenderer::DrawUnits(QPainter& painter, const QRect& area) {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing, false);
     // Only symbols that reach into the area are drawn: a drag repaints a small rectangle.
-    if (m_options.radars && !m_scenario.Radars().Empty()) {
-        // The range circles go into a layer of their own, drawn once under the crosses.
-        if (m_dotLayer.size() != area.size()) {
-            m_dotLayer = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-        }
-        m_dotLayer.fill(Qt::transparent);
-        bool anyDots = false;
+    if (m_options.radars) {
+        // The range circles are already in the frame, under every cross.
         m_crosses.clear();
         for (const CRadar& radar : m_scenario.Radars()) {
-            const QRect circle = RadarCircleRect(map, radar);
-            if (circle.adjusted(-1, -1, 1, 1).intersects(area)) {
-                PlotDottedCircle(m_dotLayer, area.topLeft(), circle);
-                anyDots = true;
-            }
             const CWindowPoint at = map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue());
             if (Around(at, kRadarCrossHalf + 2).intersects(area)) {
-                m_crosses.emplace_back(at.x, at.y);
+                m_crosses.emplace_back(at.x - kRadarCrossHalf, at.y - kRadarCrossHalf,
+                                       at.x + kRadarCrossHalf, at.y + kRadarCrossHalf);
+                m_crosses.emplace_back(at.x - kRadarCrossHalf, at.y + kRadarCrossHalf,
+                                       at.x + kRadarCrossHalf, at.y - kRadarCrossHalf);
             }
         }
-        if (anyDots) {
-            painter.drawImage(area.topLeft(), m_dotLayer);
-        }
-        for (const QPoint& at : m_crosses) {
-            DrawRadarCross(painter, at);
-        }
+        painter.setPen(QPen(kRadarCrossColour, 2, Qt::SolidLine, Qt::FlatCap));
+        painter.drawLines(m_crosses.data(), static_cast<int>(m_crosses.size()));
     }
     if (m_options.incursions) {
         m_shapes.clear();

@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QLine>
 #include <QRect>
 
 #include <array>
@@ -79,6 +80,7 @@ private:
     void PaintBackground(QPainter& painter, const QRect& area);
     void DrawBackgroundLayers(QPainter& painter, const QRect& area);
     void DrawStations(QPainter& painter);
+    void PlotRangeCircles(const QRect& area);
     void DrawUnits(QPainter& painter, const QRect& area);
     void DrawMapLimits(QPainter& painter);
     void DrawBands(QPainter& painter);
@@ -91,8 +93,8 @@ private:
     CMapImageCache m_raster;
 
     // Kept between draws so that a repaint allocates nothing.
-    QImage m_dotLayer;
-    std::vector<QPoint> m_crosses;
+    QImage m_frame;
+    std::vector<QLine> m_crosses;
     std::vector<CGlyphShape> m_shapes;
 
     QRect m_visible;

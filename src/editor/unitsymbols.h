@@ -10,6 +10,7 @@
 #include <QPoint>
 #include <QPolygon>
 #include <QRect>
+#include <QSize>
 
 #include <span>
 
@@ -73,7 +74,9 @@ void DrawRadarCross(QPainter& painter, const QPoint& at);
 // is the window point origin; dots off the layer are skipped. A painter strokes a dotted
 // ellipse dash by dash along its whole length, clipped or not, and at the deepest zoom a
 // thousand ranges thousands of pixels round cost far more than the view they cross.
-void PlotDottedCircle(QImage& layer, const QPoint& origin, const QRect& circle);
+// Only the top-left part of the layer of size within is written (all of it when empty).
+void PlotDottedCircle(QImage& layer, const QPoint& origin, const QRect& circle,
+                      QSize within = QSize());
 
 // Half the side of a square around a unit's window point that holds everything its symbol
 // draws (the radar's range circle excepted), for repainting only what a drag touched.
