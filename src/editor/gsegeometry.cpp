@@ -78,13 +78,17 @@ CWindowPoint HandlePoint(const CWorldMap& map, double lat, double lng, double sp
             static_cast<int>(std::round(std::clamp(y, -kLimit, kLimit)))};
 }
 
-CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, int py) {
+CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, int py,
+                     const CGSEDrawOptions& shown) {
     // Without a map every unit would sit at one made-up window point.
     if (!map.exists()) {
         return {};
     }
     int index = 0;
     for (const CRadar& radar : scenario.Radars()) {
+        if (!shown.radars) {
+            break;
+        }
         if (Near(map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue()), px, py)) {
             return {kRadarKind, index, radar.GetId()};
         }
@@ -92,6 +96,9 @@ CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, in
     }
     index = 0;
     for (const CIncursion& incursion : scenario.Incursions()) {
+        if (!shown.incursions) {
+            break;
+        }
         if (Near(map.LatLng2PixelLoc(incursion.GetLatValue(), incursion.GetLngValue()), px, py)) {
             return {kIncursionKind, index, incursion.GetId()};
         }
@@ -99,6 +106,9 @@ CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, in
     }
     index = 0;
     for (const CInterceptor& interceptor : scenario.Interceptors()) {
+        if (!shown.interceptors) {
+            break;
+        }
         if (Near(map.LatLng2PixelLoc(interceptor.GetLat(), interceptor.GetLng()), px, py)) {
             return {kInterceptorKind, index, interceptor.GetId()};
         }

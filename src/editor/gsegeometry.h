@@ -44,8 +44,10 @@ double WindowPixelsPerMapUnit(const CWorldMap& map);
 CWindowPoint HandlePoint(const CWorldMap& map, double lat, double lng, double speed, double angle);
 
 // The unit that a click at (px, py) selects: radars, then incursions, then interceptors, each
-// in list order; the first whose window point lies closer than kHitRadius. Empty when none.
-CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, int py);
+// in list order; the first whose window point lies closer than kHitRadius. Kinds that are not
+// shown cannot be hit. Empty when none.
+CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, int py,
+                     const CGSEDrawOptions& shown = CGSEDrawOptions());
 
 // Whether a click at (px, py) grabs the selected unit's handle.
 bool HandleHit(const CScenario& scenario, const CWorldMap& map, const CGSESelection& selection,

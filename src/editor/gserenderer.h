@@ -29,15 +29,6 @@ inline const std::array<QColor, 3> kMapLimitColours = {
 inline const QColor kOffMapColour(72, 72, 72);
 inline const QColor kBandColour(0, 0, 0, 110);
 
-// What the View menu's Show items switch on and off.
-struct CGSEDrawOptions {
-    bool radars = true;
-    bool interceptors = true;
-    bool incursions = true;
-    bool mapLimits = true;
-    bool operator==(const CGSEDrawOptions&) const = default;
-};
-
 // The area one of the station maps (Alpha, Bravo, Charlie) covers; ok false when its address
 // gave no bounds, and nothing is drawn for it then.
 struct CMapLimit {

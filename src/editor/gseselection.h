@@ -21,4 +21,13 @@ struct CGSESelection {
     bool operator==(const CGSESelection&) const = default;
 };
 
+// What the View menu's Show items switch on and off.
+struct CGSEDrawOptions {
+    bool radars = true;
+    bool interceptors = true;
+    bool incursions = true;
+    bool mapLimits = true;
+    bool operator==(const CGSEDrawOptions&) const = default;
+};
+
 } // namespace halyx

@@ -44,7 +44,7 @@ void CGSESelectTool::Press(const QPoint& at) {
     const CGSESelection current = m_host.Selection();
     m_handleGrabbed = !current.Empty() && HandleHit(m_scenario, Map(), current, at.x(), at.y());
     const CGSESelection selection =
-        m_handleGrabbed ? current : UnitAt(m_scenario, Map(), at.x(), at.y());
+        m_handleGrabbed ? current : UnitAt(m_scenario, Map(), at.x(), at.y(), m_host.Shown());
     m_host.SetSelection(selection, m_handleGrabbed);
     m_original = std::monostate{};
     if (const CRadar* radar = SelectedRadar(m_scenario, selection)) {

@@ -21,6 +21,8 @@ class IGSEToolHost {
 public:
     virtual ~IGSEToolHost() = default;
     virtual const CGSESelection& Selection() const = 0;
+    // The kinds drawn; hidden ones cannot be picked.
+    virtual const CGSEDrawOptions& Shown() const = 0;
     // handleGrabbed: the press hit the selected unit's handle.
     virtual void SetSelection(const CGSESelection& selection, bool handleGrabbed) = 0;
     // A unit moved under the tool: repaint what it covered before and covers now.

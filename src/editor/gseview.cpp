@@ -143,6 +143,13 @@ void CGSEView::ScheduleRepaint() {
 
 void CGSEView::SetDrawOptions(const CGSEDrawOptions& options) {
     m_renderer.SetOptions(options);
+    // A unit that is hidden cannot stay under edit.
+    const bool hidden = (m_selection.kind == kRadarKind && !options.radars) ||
+                        (m_selection.kind == kIncursionKind && !options.incursions) ||
+                        (m_selection.kind == kInterceptorKind && !options.interceptors);
+    if (hidden) {
+        ClearSelection();
+    }
     viewport()->update();
 }
 
@@ -301,7 +308,7 @@ bool CGSEView::viewportEvent(QEvent* event) {
     if (event->type() == QEvent::ToolTip) {
         auto* help = static_cast<QHelpEvent*>(event);
         const QPoint content = ContentPoint(help->pos());
-        const CGSESelection unit = UnitAt(m_scenario, Map(), content.x(), content.y());
+        const CGSESelection unit = UnitAt(m_scenario, Map(), content.x(), content.y(), Shown());
         if (unit.Empty()) {
             QToolTip::hideText();
         } else {
@@ -326,7 +333,7 @@ void CGSEView::OpenMenu(const QPoint& viewportPoint) {
     const bool grabbed = !m_selection.Empty() && HandleHit(m_scenario, Map(), m_selection,
                                                            m_menuPoint.x(), m_menuPoint.y());
     SetSelection(grabbed ? m_selection
-                         : UnitAt(m_scenario, Map(), m_menuPoint.x(), m_menuPoint.y()),
+                         : UnitAt(m_scenario, Map(), m_menuPoint.x(), m_menuPoint.y(), Shown()),
                  grabbed);
     const bool unitChosen = !m_selection.Empty() && !m_handleGrabbed;
     m_edit->setEnabled(unitChosen);

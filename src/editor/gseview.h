@@ -49,6 +49,7 @@ public:
     }
 
     const CGSESelection& Selection() const override { return m_selection; }
+    const CGSEDrawOptions& Shown() const override { return m_renderer.Options(); }
     bool HandleGrabbed() const { return m_handleGrabbed; }
     // Selection none, handle released, the info pane told.
     void ClearSelection();

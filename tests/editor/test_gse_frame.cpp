@@ -131,6 +131,23 @@ TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawn) {
     EXPECT_TRUE(frame->View()->Renderer().Options().radars);
 }
 
+TEST_F(EditorFrame, HiddenUnitsCannotBePickedAndLeaveTheSelection) {
+    UseTestMap();
+    // "Bahamas" (a radar) at (197, 452) is selected, then radars are hidden.
+    Click(Show(197, 452));
+    ASSERT_EQ(frame->View()->Selection().kind, kRadarKind);
+    frame->ShowRadarsAction()->trigger();
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    EXPECT_TRUE(frame->Info()->Lines().isEmpty());
+    Click(Show(197, 452));
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    // Other radars are out of reach too; incursions are still picked.
+    Click(Show(538, 269)); // "Natal" (radar): nothing
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    Click(Show(220, 325)); // "Drug Lord 1"
+    EXPECT_EQ(frame->View()->Selection().kind, kIncursionKind);
+}
+
 TEST_F(EditorFrame, InfoPaneFollowsTheSelectionWithTheLinesOfItsKind) {
     UseTestMap();
     EXPECT_TRUE(frame->Info()->Lines().isEmpty());
