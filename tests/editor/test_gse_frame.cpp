@@ -173,6 +173,20 @@ TEST_F(EditorFrame, InfoPaneFollowsTheSelectionWithTheLinesOfItsKind) {
     EXPECT_TRUE(frame->Info()->Lines().isEmpty());
 }
 
+TEST_F(EditorFrame, CtrlZInTheEditorUndoesADrag) {
+    UseTestMap();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QWidget* viewport = frame->View()->viewport();
+    const QPoint from = Show(538, 269); // "Natal"
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(30, 30));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(30, 30));
+    ASSERT_EQ(scenario.Radars().At(0).GetLat(), "548.000");
+    QTest::keyClick(frame->View(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(scenario.Radars().At(0).GetLat(), "538");
+}
+
 TEST_F(EditorFrame, TreeLoadKeepsExactlyOneBoldEntryAndNoLeavesEverything) {
     frame->Tree()->AddTreeEntry("/data/Scenario_0001/Scenario_0001.hsf");
     frame->Tree()->AddTreeEntry("/data/Scenario_0002/Scenario_0002.hsf");
