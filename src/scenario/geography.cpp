@@ -83,12 +83,16 @@ bool CGeography::HasMapURLs() const {
 }
 
 bool CGeography::GetMapFromURL(const std::string& address, IGeographyView& view) {
+    return GetMapFromSource(address, ReadMapSource(address, m_sourceOptions), view);
+}
+
+bool CGeography::GetMapFromSource(const std::string& address, const CMapSourceResult& source,
+                                  IGeographyView& view) {
     m_map.setTerrainSettings(m_terrain);
     m_map.setDefaultZoom(kDefaultZoom);
     m_map.setGridlines(true, kGridSpacing);
     m_lastMapError.clear();
 
-    const CMapSourceResult source = ReadMapSource(address, m_sourceOptions);
     if (!source.ok) {
         m_lastMapError = source.error;
         view.ShowMessage("Error in retriving " + address, true);

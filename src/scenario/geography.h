@@ -84,6 +84,10 @@ public:
     // to the map first, and stay even when the fetch fails; a failed fetch keeps the previous
     // map. LastMapError() then holds the detail.
     bool GetMapFromURL(const std::string& address, IGeographyView& view);
+    // The same with the text already read (ReadMapSource), so that a window can read a slow
+    // address on a worker thread and load the result on its own.
+    bool GetMapFromSource(const std::string& address, const CMapSourceResult& source,
+                          IGeographyView& view);
     const std::string& LastMapError() const { return m_lastMapError; }
     // The two corners of the area a map file covers (lines 3 and 5 of its header).
     bool GetMapBounds(const std::string& address, CLatLng& corner1, CLatLng& corner2,

@@ -1,0 +1,455 @@
+#include "editor/gseview.h"
+
+#include "common/format.h"
+#include "controls/scenariocommands.h"
+#include "editor/addresourcedlg.h"
+#include "editor/gsegeometry.h"
+#include "scenario/scenario.h"
+
+#include <QHelpEvent>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QUndoStack>
+#include <QWheelEvent>
+
+#include <algorithm>
+
+namespace halyx {
+
+namespace {
+
+constexpr int kWheelStep = 120;
+
+std::string Text(const QString& text) {
+    return text.toStdString();
+}
+
+// An edit of one unit as its own undo step: the commands merge consecutive edits of one unit
+// (typing in a table), but two drags of a unit are two things the user may want to undo apart.
+template <class T>
+void PushOwnEdit(QUndoStack& undo, CScenario& scenario, const T& before, const T& after,
+                 const QString& text) {
+    if (before == after) {
+        return;
+    }
+    undo.beginMacro(text);
+    PushEditUnit(undo, scenario, after);
+    undo.endMacro();
+}
+
+} // namespace
+
+CGSEView::CGSEView(CScenario& scenario, QUndoStack& undo, QWidget* parent)
+    : QAbstractScrollArea(parent), m_scenario(scenario), m_undo(undo), m_renderer(scenario),
+      m_selectTool(scenario, undo, *this) {
+    viewport()->setMouseTracking(true);
+    // The right button opens the unit menu itself; no second menu from the context-menu event.
+    viewport()->setContextMenuPolicy(Qt::PreventContextMenu);
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::StrongFocus);
+    m_repaintTimer.setSingleShot(true);
+    m_repaintTimer.setInterval(0);
+    connect(&m_repaintTimer, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
+
+    m_menu = new QMenu(this);
+    m_addRadar = m_menu->addAction(QStringLiteral("Add Radar"));
+    m_addInterceptor = m_menu->addAction(QStringLiteral("Add Interceptor"));
+    m_addIncursion = m_menu->addAction(QStringLiteral("Add Incursion"));
+    m_menu->addSeparator();
+    m_edit = m_menu->addAction(QStringLiteral("Edit Unit"));
+    m_delete = m_menu->addAction(QStringLiteral("Delete Unit"));
+
+    m_subscription = m_scenario.Subscribe(
+        [this](ScenarioChange change, int) { OnScenarioChanged(static_cast<int>(change)); });
+}
+
+CGSEView::~CGSEView() {
+    m_scenario.Unsubscribe(m_subscription);
+}
+
+const CWorldMap& CGSEView::Map() const {
+    return m_scenario.Geography().GetWorldMap();
+}
+
+int CGSEView::Scale() const {
+    return Map().getScalefactor();
+}
+
+void CGSEView::ClearSelection() {
+    m_selectTool.Cancel();
+    SetSelection({}, false);
+}
+
+void CGSEView::SetSelection(const CGSESelection& selection, bool handleGrabbed) {
+    const bool changed = selection != m_selection || handleGrabbed != m_handleGrabbed;
+    m_selection = selection;
+    m_handleGrabbed = handleGrabbed;
+    m_renderer.SetSelection(selection);
+    viewport()->update();
+    if (changed) {
+        emit SelectionChanged();
+    }
+}
+
+void CGSEView::UnitMoving(const CGSESelection& unit, bool finished) {
+    if (!finished) {
+        m_movingBefore = m_renderer.UnitRect(unit);
+        return;
+    }
+    const QRect damaged = m_movingBefore.united(m_renderer.UnitRect(unit));
+    viewport()->update(damaged.translated(-ContentPoint(QPoint(0, 0))));
+}
+
+void CGSEView::FirstView() {
+    UpdateMapLayout();
+    ClearSelection();
+    m_renderer.InvalidateBackground();
+    viewport()->update();
+}
+
+void CGSEView::UpdateMapLayout() {
+    m_scenario.Geography().GetWorldMap().update(this, kViewId, kGridStep, kGridStep,
+                                                CLatLng(kRegionMinLat, kRegionMinLng),
+                                                CLatLng(kRegionMaxLat, kRegionMaxLng));
+}
+
+void CGSEView::OnMapLayout(int viewId, int windowWidth, int windowHeight) {
+    if (viewId != kViewId) {
+        return;
+    }
+    m_contentSize = QSize(windowWidth, windowHeight);
+    UpdateScrollBars();
+    ScheduleRepaint();
+}
+
+void CGSEView::UpdateScrollBars() {
+    const QSize page = viewport()->size();
+    horizontalScrollBar()->setRange(0, std::max(0, m_contentSize.width() - page.width()));
+    horizontalScrollBar()->setPageStep(page.width());
+    horizontalScrollBar()->setSingleStep(20);
+    verticalScrollBar()->setRange(0, std::max(0, m_contentSize.height() - page.height()));
+    verticalScrollBar()->setPageStep(page.height());
+    verticalScrollBar()->setSingleStep(20);
+}
+
+void CGSEView::ScheduleRepaint() {
+    m_repaintTimer.start();
+}
+
+void CGSEView::SetDrawOptions(const CGSEDrawOptions& options) {
+    m_renderer.SetOptions(options);
+    // A unit that is hidden cannot stay under edit.
+    const bool hidden = (m_selection.kind == kRadarKind && !options.radars) ||
+                        (m_selection.kind == kIncursionKind && !options.incursions) ||
+                        (m_selection.kind == kInterceptorKind && !options.interceptors);
+    if (hidden) {
+        ClearSelection();
+    }
+    viewport()->update();
+}
+
+void CGSEView::SetMapLimits(const std::array<CMapLimit, 3>& limits) {
+    m_renderer.SetMapLimits(limits);
+    viewport()->update();
+}
+
+QPoint CGSEView::ContentPoint(const QPoint& viewportPoint) const {
+    return viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+QPoint CGSEView::ViewportPoint(const QPoint& contentPoint) const {
+    return contentPoint - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+void CGSEView::ScrollTo(const QPoint& contentPoint) {
+    horizontalScrollBar()->setValue(contentPoint.x());
+    verticalScrollBar()->setValue(contentPoint.y());
+}
+
+void CGSEView::ZoomIn() {
+    if (Scale() < kMaxScale) {
+        ZoomAbout(+1, viewport()->rect().center());
+    }
+}
+
+void CGSEView::ZoomOut() {
+    if (Scale() >= kMinZoomOutScale) {
+        ZoomAbout(-1, viewport()->rect().center());
+    }
+}
+
+void CGSEView::ZoomAbout(int delta, const QPoint& viewportPoint) {
+    const int before = Scale();
+    const QPoint content = ContentPoint(viewportPoint);
+    m_scenario.Geography().GetWorldMap().zoomby(delta);
+    const int after = Scale();
+    UpdateMapLayout();
+    // The map point under the pointer stays under it.
+    const QPoint moved(content.x() * after / before, content.y() * after / before);
+    ScrollTo(moved - viewportPoint);
+    m_renderer.InvalidateBackground();
+    viewport()->update();
+}
+
+void CGSEView::OnScenarioChanged(int change) {
+    const auto what = static_cast<ScenarioChange>(change);
+    const bool unitChange = what == ScenarioChange::Radars || what == ScenarioChange::Incursions ||
+                            what == ScenarioChange::Interceptors;
+    // A drag repaints what it moves itself; a full repaint per step would waste the frame.
+    if (unitChange && m_selectTool.Dragging()) {
+        return;
+    }
+    if (what == ScenarioChange::Weather) {
+        return;
+    }
+    if (what == ScenarioChange::Geography || what == ScenarioChange::Replaced) {
+        m_renderer.InvalidateBackground();
+        UpdateMapLayout();
+    }
+    const CGSESelection current = Revalidate(m_scenario, m_selection);
+    if (current != m_selection) {
+        m_selectTool.Cancel();
+        SetSelection(current, current.Empty() ? false : m_handleGrabbed);
+    }
+    ScheduleRepaint();
+}
+
+void CGSEView::paintEvent(QPaintEvent* event) {
+    QPainter painter(viewport());
+    const QPoint offset = ContentPoint(QPoint(0, 0));
+    painter.translate(-offset);
+    m_renderer.SetVisibleRect(QRect(offset, viewport()->size()));
+    m_renderer.Render(painter, event->rect().translated(offset));
+}
+
+void CGSEView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    UpdateScrollBars();
+}
+
+void CGSEView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+void CGSEView::showEvent(QShowEvent* event) {
+    QAbstractScrollArea::showEvent(event);
+    if (!m_firstShown) {
+        m_firstShown = true;
+        FirstView();
+    }
+}
+
+void CGSEView::mousePressEvent(QMouseEvent* event) {
+    const QPoint at = event->position().toPoint();
+    if (event->button() == Qt::LeftButton) {
+        m_selectTool.Press(ContentPoint(at));
+    } else if (event->button() == Qt::RightButton) {
+        m_selectTool.Cancel();
+        OpenMenu(at);
+    }
+}
+
+void CGSEView::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint content = ContentPoint(event->position().toPoint());
+    SetPointerText(QString::fromStdString(halyx::PointerText(Map(), content.x(), content.y())));
+    if ((event->buttons() & Qt::LeftButton) && m_selectTool.Dragging()) {
+        m_selectTool.Move(content);
+    }
+}
+
+void CGSEView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) {
+        m_selectTool.Release(ContentPoint(event->position().toPoint()));
+    }
+}
+
+void CGSEView::wheelEvent(QWheelEvent* event) {
+    m_wheelRemainder += event->angleDelta().y();
+    const QPoint at = event->position().toPoint();
+    while (m_wheelRemainder >= kWheelStep) {
+        m_wheelRemainder -= kWheelStep;
+        if (Scale() < kMaxScale) {
+            ZoomAbout(+1, at);
+        }
+    }
+    while (m_wheelRemainder <= -kWheelStep) {
+        m_wheelRemainder += kWheelStep;
+        if (Scale() >= kMinZoomOutScale) {
+            ZoomAbout(-1, at);
+        }
+    }
+    event->accept();
+}
+
+void CGSEView::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Delete) {
+        if (!m_selection.Empty() && !m_selectTool.Dragging()) {
+            DeleteSelectedUnit();
+        }
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        if (m_selectTool.Dragging()) {
+            m_selectTool.Cancel();
+        } else {
+            ClearSelection();
+        }
+        return;
+    }
+    QAbstractScrollArea::keyPressEvent(event);
+}
+
+bool CGSEView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QPoint content = ContentPoint(help->pos());
+        const CGSESelection unit = UnitAt(m_scenario, Map(), content.x(), content.y(), Shown());
+        if (unit.Empty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(),
+                               QString::fromStdString(SelectedName(m_scenario, unit)), viewport());
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void CGSEView::SetPointerText(const QString& text) {
+    if (text != m_pointerText) {
+        m_pointerText = text;
+        emit PointerTextChanged(text);
+    }
+}
+
+void CGSEView::OpenMenu(const QPoint& viewportPoint) {
+    m_menuPoint = ContentPoint(viewportPoint);
+    // The selection is redone at the menu point, handle first, as a left click would.
+    const bool grabbed = !m_selection.Empty() && HandleHit(m_scenario, Map(), m_selection,
+                                                           m_menuPoint.x(), m_menuPoint.y());
+    SetSelection(grabbed ? m_selection
+                         : UnitAt(m_scenario, Map(), m_menuPoint.x(), m_menuPoint.y(), Shown()),
+                 grabbed);
+    const bool unitChosen = !m_selection.Empty() && !m_handleGrabbed;
+    m_edit->setEnabled(unitChosen);
+    m_delete->setEnabled(unitChosen);
+
+    const QPoint global = viewport()->mapToGlobal(viewportPoint);
+    QAction* chosen = m_runMenu ? m_runMenu(*m_menu, global) : m_menu->exec(global);
+    if (chosen == nullptr || !chosen->isEnabled()) {
+        return;
+    }
+    if (chosen == m_addRadar) {
+        AddUnit(kRadarKind);
+    } else if (chosen == m_addInterceptor) {
+        AddUnit(kInterceptorKind);
+    } else if (chosen == m_addIncursion) {
+        AddUnit(kIncursionKind);
+    } else if (chosen == m_edit) {
+        EditSelectedUnit();
+    } else if (chosen == m_delete) {
+        DeleteSelectedUnit();
+    }
+}
+
+bool CGSEView::Ask(const QString& question) {
+    if (m_ask) {
+        return m_ask(question);
+    }
+    return QMessageBox::question(this, window()->windowTitle(), question,
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void CGSEView::AddUnit(int kind) {
+    const CLatLng at = MapPositionAt(Map(), m_menuPoint.x(), m_menuPoint.y());
+    CUnitTexts texts;
+    texts.latitude = QString::fromStdString(Format("%0.2f", at.lat));
+    texts.longitude = QString::fromStdString(Format("%0.2f", at.lng));
+    CAddResourceDlg dialog(static_cast<UnitKind>(kind), texts, this);
+    const bool ok = m_runDialog ? m_runDialog(dialog) : dialog.exec() == QDialog::Accepted;
+    if (!ok) {
+        return;
+    }
+    const CUnitTexts got = dialog.Texts();
+    switch (kind) {
+    case kRadarKind:
+        PushAddUnit(m_undo, m_scenario,
+                    CRadar(Text(got.name), m_scenario.Radars().NewId(), Text(got.latitude),
+                           Text(got.longitude), Text(got.range), "", ""));
+        break;
+    case kInterceptorKind:
+        PushAddUnit(m_undo, m_scenario,
+                    CInterceptor(Text(got.name), m_scenario.Interceptors().NewId(),
+                                 Text(got.latitude), Text(got.longitude), Text(got.speed), "0", "",
+                                 "", ""));
+        break;
+    case kIncursionKind:
+        PushAddUnit(m_undo, m_scenario,
+                    CIncursion(Text(got.name), m_scenario.Incursions().NewId(), Text(got.latitude),
+                               Text(got.longitude), Text(got.speed), Text(got.heading),
+                               Text(got.time)));
+        break;
+    default:
+        break;
+    }
+}
+
+void CGSEView::EditSelectedUnit() {
+    const auto edit = [&](auto* unit) {
+        if (unit == nullptr) {
+            return;
+        }
+        CAddResourceDlg dialog(static_cast<UnitKind>(m_selection.kind), TextsOf(*unit), this);
+        const bool ok = m_runDialog ? m_runDialog(dialog) : dialog.exec() == QDialog::Accepted;
+        if (!ok) {
+            return;
+        }
+        auto changed = *unit;
+        ApplyTexts(dialog.Texts(), changed);
+        PushOwnEdit(m_undo, m_scenario, *unit, changed,
+                    QStringLiteral("Edit %1").arg(QString::fromStdString(unit->GetName())));
+    };
+    switch (m_selection.kind) {
+    case kRadarKind:
+        edit(SelectedRadar(m_scenario, m_selection));
+        break;
+    case kInterceptorKind:
+        edit(SelectedInterceptor(m_scenario, m_selection));
+        break;
+    case kIncursionKind:
+        edit(SelectedIncursion(m_scenario, m_selection));
+        break;
+    default:
+        break;
+    }
+}
+
+void CGSEView::DeleteSelectedUnit() {
+    QString question;
+    switch (m_selection.kind) {
+    case kRadarKind:
+        question = QStringLiteral("Are you sure you want to delete this Radar?");
+        break;
+    case kInterceptorKind:
+        question = QStringLiteral("Are you sure you want to delete this Interceptor?");
+        break;
+    case kIncursionKind:
+        question = QStringLiteral("Are you sure you want to delete this Incursion?");
+        break;
+    default:
+        return;
+    }
+    if (!Ask(question)) {
+        return;
+    }
+    const CGSESelection doomed = m_selection;
+    ClearSelection();
+    PushRemoveUnits(m_undo, m_scenario, static_cast<UnitKind>(doomed.kind), {doomed.id});
+}
+
+} // namespace halyx

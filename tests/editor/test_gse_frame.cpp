@@ -1,0 +1,303 @@
+// The editor window: its menus and panes, the Show toggles, the info pane's lines, the tree's
+// load with its bold entry, the load and save commands' questions and paths, and the Global
+// Map read on a worker thread.
+#include "editortestmap.h"
+
+#include "editor/gseframe.h"
+#include "editor/gseinfoview.h"
+#include "editor/gsetreeview.h"
+#include "editor/gseview.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QTest>
+#include <QUndoStack>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halyx {
+namespace {
+
+struct EditorFrame : ::testing::Test {
+    CScenario scenario;
+    QUndoStack undo;
+    std::unique_ptr<CGSEFrame> frame;
+    std::vector<QString> asked;
+    std::vector<QString> messages;
+    bool answer = true;
+    std::vector<std::string> loads;
+
+    void SetUp() override {
+        LoadDefaultScenario(scenario, std::string(HALYX_SOURCE_DIR) + "/data/maps/");
+        frame = std::make_unique<CGSEFrame>(scenario, undo);
+        // The test owns the window; closing must not delete it under the test.
+        frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        frame->SetAsk([this](const QString& caption, const QString& text) {
+            asked.push_back(caption + "|" + text);
+            return answer;
+        });
+        frame->SetShowMessage([this](const QString& text, bool) { messages.push_back(text); });
+        CGSEScenarioHooks hooks;
+        hooks.load = [this] { loads.push_back("<dialog>"); };
+        hooks.loadPath = [this](const std::string& path) { loads.push_back(path); };
+        frame->SetScenarioHooks(hooks);
+    }
+
+    void UseTestMap() {
+        test::MakeTestMap(scenario);
+        frame->show();
+        frame->View()->FirstView();
+    }
+    QPoint Show(double lat, double lng) {
+        const CWindowPoint at = scenario.Geography().GetWorldMap().LatLng2PixelLoc(lat, lng);
+        frame->View()->ScrollTo(QPoint(at.x, at.y) - QPoint(200, 200));
+        return frame->View()->ViewportPoint(QPoint(at.x, at.y));
+    }
+    void Click(const QPoint& at) {
+        QTest::mouseClick(frame->View()->viewport(), Qt::LeftButton, {}, at);
+    }
+};
+
+QStringList MenuTexts(QMenu* menu) {
+    QStringList texts;
+    for (QAction* action : menu->actions()) {
+        if (!action->isSeparator()) {
+            texts << action->text();
+        }
+    }
+    return texts;
+}
+
+TEST_F(EditorFrame, WindowHasItsTitleMenusAndPanes) {
+    EXPECT_EQ(frame->windowTitle(), "HALYX Graphical Scenario Editor");
+    QStringList menus;
+    for (QAction* action : frame->menuBar()->actions()) {
+        menus << action->text();
+    }
+    EXPECT_EQ(menus, (QStringList{"&File", "&Edit", "&Tools", "&View"}));
+    EXPECT_EQ(MenuTexts(frame->menuBar()->actions()[0]->menu()).mid(0, 2),
+              (QStringList{"Load Scenario", "Save Scenario"}));
+    EXPECT_EQ(MenuTexts(frame->menuBar()->actions()[2]->menu()), QStringList{"Generate Scenarios"});
+    EXPECT_EQ(MenuTexts(frame->menuBar()->actions()[3]->menu()),
+              (QStringList{"View ToolBar", "View Status Bar", "Show Radars", "Show Interceptors",
+                           "Show Incursions", "Show Map Limits"}));
+    EXPECT_EQ(frame->OuterSplitter()->widget(0), frame->Tree());
+    EXPECT_EQ(frame->InnerSplitter()->widget(0), frame->View());
+    EXPECT_EQ(frame->InnerSplitter()->widget(1), frame->Info());
+    frame->show();
+    EXPECT_EQ(frame->OuterSplitter()->sizes().at(0), 200);
+    // Wide enough for the sample width and for the longest text the view writes.
+    const QFontMetrics metrics = frame->PointerPane()->fontMetrics();
+    EXPECT_GE(frame->PointerPane()->minimumWidth(),
+              metrics.horizontalAdvance("999,999 (999.00,999.00)"));
+    EXPECT_GE(frame->PointerPane()->minimumWidth(),
+              metrics.horizontalAdvance("949.000,654.000 (949,654)"));
+}
+
+TEST(EditorFrameLifetime, ClosingTheWindowDestroysItAndSaysSo) {
+    CScenario scenario;
+    QUndoStack undo;
+    QPointer<CGSEFrame> frame = new CGSEFrame(scenario, undo);
+    frame->show();
+    QSignalSpy destroyed(frame.data(), &QObject::destroyed);
+    EXPECT_TRUE(frame->close());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(destroyed.count(), 1);
+    EXPECT_TRUE(frame.isNull());
+}
+
+TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawn) {
+    EXPECT_TRUE(frame->View()->Renderer().Options().radars);
+    frame->ShowRadarsAction()->trigger();
+    frame->ShowMapLimitsAction()->trigger();
+    const CGSEDrawOptions options = frame->View()->Renderer().Options();
+    EXPECT_FALSE(options.radars);
+    EXPECT_FALSE(options.mapLimits);
+    EXPECT_TRUE(options.incursions);
+    EXPECT_TRUE(options.interceptors);
+    frame->ShowRadarsAction()->trigger();
+    EXPECT_TRUE(frame->View()->Renderer().Options().radars);
+}
+
+TEST_F(EditorFrame, HiddenUnitsCannotBePickedAndLeaveTheSelection) {
+    UseTestMap();
+    // "Bahamas" (a radar) at (197, 452) is selected, then radars are hidden.
+    Click(Show(197, 452));
+    ASSERT_EQ(frame->View()->Selection().kind, kRadarKind);
+    frame->ShowRadarsAction()->trigger();
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    EXPECT_TRUE(frame->Info()->Lines().isEmpty());
+    Click(Show(197, 452));
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    // Other radars are out of reach too; incursions are still picked.
+    Click(Show(538, 269)); // "Natal" (radar): nothing
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    Click(Show(220, 325)); // "Drug Lord 1"
+    EXPECT_EQ(frame->View()->Selection().kind, kIncursionKind);
+}
+
+TEST_F(EditorFrame, InfoPaneFollowsTheSelectionWithTheLinesOfItsKind) {
+    UseTestMap();
+    EXPECT_TRUE(frame->Info()->Lines().isEmpty());
+    Click(Show(538, 269)); // "Natal"
+    EXPECT_EQ(frame->Info()->Lines(),
+              (QStringList{"Radar", "Name: Natal", "Location: 538, 269", "Range: 130"}));
+    Click(Show(296, 395)); // "SloBar2" at Lng "395.4"
+    EXPECT_EQ(frame->Info()->Lines(),
+              (QStringList{"Incursion", "Name: SloBar2", "Location: 296, 395", "Speed: 60",
+                           "Heading: 45", "Appears at Time: 0"}));
+    Click(Show(664, 133)); // the first "Battleship"
+    EXPECT_EQ(frame->Info()->Lines(),
+              (QStringList{"Interceptor", "Name: Battleship", "Location: 664, 133", "Speed: 50"}));
+    // The pane follows a drag as it happens.
+    QWidget* viewport = frame->View()->viewport();
+    QTest::mousePress(viewport, Qt::LeftButton, {}, Show(664, 133));
+    QTest::mouseMove(viewport, frame->View()->ViewportPoint(QPoint(670 * 3, (699 - 140) * 3)));
+    EXPECT_EQ(frame->Info()->Lines().at(2), "Location: 670, 140");
+    QTest::mouseRelease(viewport, Qt::LeftButton, {},
+                        frame->View()->ViewportPoint(QPoint(670 * 3, (699 - 140) * 3)));
+    EXPECT_EQ(frame->PointerPane()->text(), "670.000,140.000 (670,140)");
+    Click(Show(900, 600));
+    EXPECT_TRUE(frame->Info()->Lines().isEmpty());
+}
+
+TEST_F(EditorFrame, CtrlZInTheEditorUndoesADrag) {
+    UseTestMap();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    QWidget* viewport = frame->View()->viewport();
+    const QPoint from = Show(538, 269); // "Natal"
+    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+    QTest::mouseMove(viewport, from + QPoint(30, 30));
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(30, 30));
+    ASSERT_EQ(scenario.Radars().At(0).GetLat(), "548.000");
+    QTest::keyClick(frame->View(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(scenario.Radars().At(0).GetLat(), "538");
+}
+
+TEST_F(EditorFrame, TreeLoadKeepsExactlyOneBoldEntryAndNoLeavesEverything) {
+    frame->Tree()->AddTreeEntry("/data/Scenario_0001/Scenario_0001.hsf");
+    frame->Tree()->AddTreeEntry("/data/Scenario_0002/Scenario_0002.hsf");
+    answer = false;
+    frame->Tree()->LoadEntry(0);
+    EXPECT_TRUE(loads.empty());
+    EXPECT_FALSE(frame->Tree()->IsBold(0));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_TRUE(asked[0].startsWith("Load Scenario|Changes made to the current scenario"));
+    answer = true;
+    frame->Tree()->LoadEntry(0);
+    frame->Tree()->LoadEntry(1);
+    EXPECT_FALSE(frame->Tree()->IsBold(0));
+    EXPECT_TRUE(frame->Tree()->IsBold(1));
+    EXPECT_EQ(loads, (std::vector<std::string>{"/data/Scenario_0001/Scenario_0001.hsf",
+                                               "/data/Scenario_0002/Scenario_0002.hsf"}));
+}
+
+TEST_F(EditorFrame, LoadScenarioAsksFirstAndAnsweringNoKeepsTheSelection) {
+    UseTestMap();
+    Click(Show(538, 269));
+    answer = false;
+    frame->LoadScenario();
+    EXPECT_EQ(asked.back(), "HALYX Graphical Scenario Editor|Changes made to the current "
+                            "scenario will be lost if the current scenario is not saved.\nAre "
+                            "you sure you want to load a scenario?");
+    EXPECT_TRUE(loads.empty());
+    EXPECT_FALSE(frame->View()->Selection().Empty());
+    answer = true;
+    frame->LoadScenario();
+    EXPECT_EQ(loads, std::vector<std::string>{"<dialog>"});
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+}
+
+TEST_F(EditorFrame, SaveHandsOverTheFolderWithItsSeparatorAndTheTitle) {
+    std::string folder;
+    std::string title;
+    CGSEScenarioHooks hooks;
+    hooks.save = [&](const std::string& f, const std::string& t) {
+        folder = f;
+        title = t;
+    };
+    frame->SetScenarioHooks(hooks);
+    frame->SetSaveFileChooser([] { return QStringLiteral("/tmp/F/Test.hsf"); });
+    frame->SaveScenario();
+    EXPECT_EQ(folder, "/tmp/F/");
+    EXPECT_EQ(title, "Test");
+    // A cancelled dialog saves nothing.
+    folder.clear();
+    frame->SetSaveFileChooser([] { return QString(); });
+    frame->SaveScenario();
+    EXPECT_TRUE(folder.empty());
+}
+
+TEST_F(EditorFrame, GeneratedScenariosAreAppendedToTheTreeInOrder) {
+    CGSEScenarioHooks hooks;
+    hooks.generate = [] { return std::vector<std::string>{"/g/S_0001.hsf", "/g/S_0002.hsf"}; };
+    frame->SetScenarioHooks(hooks);
+    frame->GenerateScenarios();
+    ASSERT_EQ(frame->Tree()->EntryCount(), 2);
+    EXPECT_EQ(frame->Tree()->EntryText(1), "/g/S_0002.hsf");
+}
+
+TEST_F(EditorFrame, GlobalMapLoadsOffTheWindowThreadWithTheMapLimits) {
+    frame->show();
+    QSignalSpy finished(frame.get(), &CGSEFrame::MapLoadFinished);
+    frame->LoadGlobalMap();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(finished.at(0).at(0).toBool());
+    EXPECT_TRUE(scenario.Geography().GetWorldMap().exists());
+    for (const CMapLimit& limit : frame->View()->Renderer().MapLimits()) {
+        EXPECT_TRUE(limit.ok);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(EditorFrame, UnreadableGlobalMapSaysMapLoadFailedAndTheWindowStays) {
+    scenario.Geography().SetMapURL(CGeography::kGlobalMap, "/nonexistent/world.txt");
+    frame->show();
+    QSignalSpy finished(frame.get(), &CGSEFrame::MapLoadFinished);
+    frame->LoadGlobalMap();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_FALSE(finished.at(0).at(0).toBool());
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.front(), "Error in retriving /nonexistent/world.txt");
+    EXPECT_EQ(messages.back(), "Map load Failed");
+    EXPECT_TRUE(frame->isVisible());
+}
+
+// The whole window with the shipped world map, zoomed in once over the Caribbean and a radar
+// selected. With HALYX_SCREENSHOT_DIR set the picture is saved there as gse-editor.png (the user
+// guide's screenshot: HALYX_SCREENSHOT_DIR=docs build/bin/test_gse_frame).
+TEST_F(EditorFrame, WholeWindowWithTheWorldMapForTheUserGuide) {
+    frame->resize(1100, 820);
+    frame->show();
+    QSignalSpy finished(frame.get(), &CGSEFrame::MapLoadFinished);
+    frame->LoadGlobalMap();
+    ASSERT_TRUE(finished.wait(10000));
+    frame->Tree()->AddTreeEntry("Scenarios/Scenario_0001/Scenario_0001.hsf");
+    frame->Tree()->AddTreeEntry("Scenarios/Scenario_0002/Scenario_0002.hsf");
+    frame->View()->ZoomIn();
+    Click(Show(231, 548)); // the radar "MoreLand"
+    QTest::mouseMove(frame->View()->viewport(), Show(230, 520));
+    frame->View()->ScrollTo(frame->View()->ContentPoint(QPoint(0, 0)) - QPoint(250, 150));
+    EXPECT_EQ(frame->Info()->Lines().at(1), "Name: MoreLand");
+    const QImage shot = frame->grab().toImage();
+    EXPECT_EQ(shot.size(), frame->size() * shot.devicePixelRatio());
+    if (const char* dir = std::getenv("HALYX_SCREENSHOT_DIR")) {
+        ASSERT_TRUE(shot.save(QString::fromUtf8(dir) + "/gse-editor.png"));
+    }
+}
+
+} // namespace
+} // namespace halyx

@@ -1,0 +1,116 @@
+// The default scenario drawn by the editor's renderer at zoom 3 (the whole map) and zoom 10 (a
+// 1280 x 1024 view around the launch site, with a selected interceptor), compared with reference
+// images in tests/editor/data.
+//
+// When the drawing changes on purpose, regenerate the references from a built tree with
+//     HALYX_REGENERATE_GOLDEN=1 build/bin/test_gse_golden
+// and look at the new PNGs before committing them. On a mismatch the drawn image and a diff
+// image (mismatching pixels in magenta) are written to build/tests/editor/.
+#include "editor/gsegeometry.h"
+#include "editor/gserenderer.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/geographyview.h"
+#include "scenario/scenario.h"
+
+#include <QImage>
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace halyx {
+namespace {
+
+// A channel may differ this much (antialiased line edges move with the raster engine), and this
+// share of the pixels may differ beyond it.
+constexpr int kChannelTolerance = 24;
+constexpr double kMismatchBudget = 0.002;
+
+struct GoldenDrawing : ::testing::Test {
+    CScenario scenario;
+    CGSERenderer renderer{scenario};
+
+    void SetUp() override {
+        const std::string maps = std::string(HALYX_SOURCE_DIR) + "/data/maps/";
+        LoadDefaultScenario(scenario, maps);
+        CSilentGeographyView silent;
+        ASSERT_TRUE(scenario.Geography().GetMapFromURL(
+            scenario.Geography().GetMapURL(CGeography::kGlobalMap), silent));
+        std::array<CMapLimit, 3> limits;
+        for (int i = 0; i < 3; ++i) {
+            CMapLimit& limit = limits[static_cast<size_t>(i)];
+            limit.ok = scenario.Geography().GetMapBounds(scenario.Geography().GetMapURL(i),
+                                                         limit.corner1, limit.corner2, silent);
+            ASSERT_TRUE(limit.ok) << i;
+        }
+        renderer.SetMapLimits(limits);
+        scenario.Geography().GetWorldMap().update(nullptr, 104, 40, 40,
+                                                  CLatLng(kRegionMinLat, kRegionMinLng),
+                                                  CLatLng(kRegionMaxLat, kRegionMaxLng));
+    }
+
+    QImage Draw(const QRect& area) {
+        QImage image(area.size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        painter.translate(-area.topLeft());
+        renderer.SetVisibleRect(area);
+        renderer.Render(painter, area);
+        return image;
+    }
+
+    void Compare(const QImage& drawn, const std::string& name) {
+        const std::string reference = std::string(HALYX_TEST_DATA_DIR) + "/" + name;
+        if (std::getenv("HALYX_REGENERATE_GOLDEN") != nullptr) {
+            ASSERT_TRUE(drawn.save(QString::fromStdString(reference)));
+            return;
+        }
+        const QImage expected =
+            QImage(QString::fromStdString(reference)).convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(expected.isNull()) << "missing reference " << reference;
+        ASSERT_EQ(expected.size(), drawn.size());
+        QImage diff = drawn.copy();
+        qint64 mismatches = 0;
+        for (int y = 0; y < drawn.height(); ++y) {
+            const QRgb* a = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+            const QRgb* b = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
+            QRgb* d = reinterpret_cast<QRgb*>(diff.scanLine(y));
+            for (int x = 0; x < drawn.width(); ++x) {
+                if (std::abs(qRed(a[x]) - qRed(b[x])) > kChannelTolerance ||
+                    std::abs(qGreen(a[x]) - qGreen(b[x])) > kChannelTolerance ||
+                    std::abs(qBlue(a[x]) - qBlue(b[x])) > kChannelTolerance) {
+                    ++mismatches;
+                    d[x] = qRgb(255, 0, 255);
+                }
+            }
+        }
+        const double share = double(mismatches) / (double(drawn.width()) * drawn.height());
+        if (share > kMismatchBudget) {
+            const std::string out = std::string(HALYX_BINARY_DIR) + "/tests/editor/";
+            drawn.save(QString::fromStdString(out + "drawn_" + name));
+            diff.save(QString::fromStdString(out + "diff_" + name));
+        }
+        EXPECT_LE(share, kMismatchBudget) << mismatches << " pixels differ from " << reference;
+    }
+};
+
+TEST_F(GoldenDrawing, DefaultScenarioAtZoom3) {
+    const CWorldMap& map = scenario.Geography().GetWorldMap();
+    ASSERT_EQ(map.getScalefactor(), 3);
+    Compare(Draw(QRect(0, 0, map.getWidth() * 3, map.getHeight() * 3)), "default_zoom3.png");
+}
+
+TEST_F(GoldenDrawing, DefaultScenarioAtZoom10AroundTheLaunchSite) {
+    CWorldMap& map = scenario.Geography().GetWorldMap();
+    map.zoomby(7);
+    ASSERT_EQ(map.getScalefactor(), 10);
+    const int f16 = 9; // the second "F-16", at (178, 461)
+    ASSERT_EQ(scenario.Interceptors().At(f16).GetName(), "F-16");
+    renderer.SetSelection({kInterceptorKind, f16, scenario.Interceptors().At(f16).GetId()});
+    const CWindowPoint site = map.LatLng2PixelLoc(184, 472);
+    Compare(Draw(QRect(site.x - 640, site.y - 512, 1280, 1024)), "default_zoom10.png");
+}
+
+} // namespace
+} // namespace halyx
