@@ -7,6 +7,8 @@ packages=(
     build-essential cmake ninja-build
     qt6-base-dev libpugixml-dev libcurl4-openssl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    # the comma-decimal locale that the numeric locale test compiles
+    locales
 )
 
 missing=()

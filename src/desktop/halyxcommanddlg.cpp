@@ -1,0 +1,144 @@
+#include "desktop/halyxcommanddlg.h"
+
+#include "agent/halyxcommand.h"
+#include "common/format.h"
+#include "controls/settings.h"
+#include "desktop/initpagewidget.h"
+#include "record/experimentlog.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace halyx {
+
+CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CExperimentLog& log,
+                                   QWidget* parent)
+    : QMainWindow(parent), m_agent(agent),
+      m_log(log), m_context{scenario, agent, log, m_undoStack, [this] { RefreshEditor(); }} {
+    setObjectName(QStringLiteral("HalyxCommand"));
+    setWindowTitle(QString::fromStdString(Format(kTitleTemplate, kVersionMajor, kVersionMinor)) +
+                   QStringLiteral("[*]"));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    m_sheet = new QTabWidget(central);
+    m_sheet->setObjectName(QString::fromUtf8(kSheetCaption));
+    m_sheet->setAccessibleName(QString::fromUtf8(kSheetCaption));
+    m_pages = MakePages(m_context, m_sheet);
+    for (CPage* page : m_pages) {
+        m_sheet->addTab(page, page->Caption());
+    }
+    m_sheet->setCurrentIndex(0);
+    connect(m_sheet, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index >= 0 && static_cast<size_t>(index) < m_pages.size()) {
+            m_pages[static_cast<size_t>(index)]->Refresh();
+        }
+    });
+    layout->addWidget(m_sheet, 1);
+
+    m_status = new QLabel(QString::fromUtf8(kInitialStatus), central);
+    m_status->setObjectName(QStringLiteral("Status Line"));
+    m_status->setFrameShape(QFrame::StyledPanel);
+    m_editorToggle = new QPushButton(tr("Launch Scenario Editor"), central);
+    m_editorToggle->setObjectName(QStringLiteral("Launch Scenario Editor"));
+    m_editorToggle->setCheckable(true);
+    m_editorToggle->setEnabled(false);
+    m_editorToggle->setToolTip(tr("The graphical scenario editor is not part of this build yet"));
+    connect(m_editorToggle, &QPushButton::toggled, this, &CHalyxCommandDlg::LaunchScenarioEditor);
+    auto* shutdown = new QPushButton(tr("Shutdown"), central);
+    shutdown->setObjectName(QStringLiteral("Shutdown"));
+    connect(shutdown, &QPushButton::clicked, this, &CHalyxCommandDlg::Shutdown);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(m_editorToggle);
+    bottom->addWidget(shutdown);
+    layout->addLayout(bottom);
+    setCentralWidget(central);
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* quit = file->addAction(tr("&Shutdown"), this, &CHalyxCommandDlg::Shutdown);
+    quit->setShortcut(QKeySequence::Quit);
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QAction* undo = m_undoStack.createUndoAction(this, tr("&Undo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = m_undoStack.createRedoAction(this, tr("&Redo"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    edit->addAction(undo);
+    edit->addAction(redo);
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("&About HalyxCommand..."), this, &CHalyxCommandDlg::ShowAbout);
+
+    connect(&m_undoStack, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean); });
+
+    if (CInitPageWidget* init = InitPage()) {
+        init->SetReport([this](const QString& line) { m_status->setText(line); });
+    }
+    resize(980, 640);
+    CSettings::TrackGeometry(this, QStringLiteral("MainWindow"));
+}
+
+CHalyxCommandDlg::~CHalyxCommandDlg() {
+    CloseExperimentLog();
+}
+
+CInitPageWidget* CHalyxCommandDlg::InitPage() const {
+    return m_pages.empty() ? nullptr : dynamic_cast<CInitPageWidget*>(m_pages.front());
+}
+
+void CHalyxCommandDlg::RefreshEditor() {
+    // The editor's map pane is repainted here once the editor is part of the build.
+}
+
+void CHalyxCommandDlg::LaunchScenarioEditor(bool on) {
+    // Opening (on) and destroying (off) the editor frame goes here.
+    (void)on;
+}
+
+void CHalyxCommandDlg::ShowAbout() {
+    QMessageBox::about(this, tr("About HalyxCommand"),
+                       tr("HalyxCommand Version 1.0\n\nThe experimenter's console of the Halyx "
+                          "range-safety team simulation."));
+}
+
+void CHalyxCommandDlg::Shutdown() {
+    close();
+}
+
+void CHalyxCommandDlg::ForceShutdown() {
+    m_force = true;
+    close();
+}
+
+void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
+    if (!m_force && !m_undoStack.isClean()) {
+        const auto answer = QMessageBox::question(
+            this, windowTitle().remove(QStringLiteral("[*]")), QString::fromUtf8(kUnsavedQuestion),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+        if (answer == QMessageBox::Cancel ||
+            (answer == QMessageBox::Yes && m_saveScenario && !m_saveScenario())) {
+            event->ignore();
+            return;
+        }
+    }
+    CloseExperimentLog();
+    event->accept();
+}
+
+void CHalyxCommandDlg::CloseExperimentLog() {
+    // An experiment still being recorded ends its events section with the team and the file is
+    // closed, so that the log loads and plays back.
+    if (m_log.IsOpen()) {
+        m_agent.EndSim();
+        m_log.Close();
+    }
+}
+
+} // namespace halyx

@@ -1,0 +1,153 @@
+// Renders each page of the running window into PNG files for the user guide:
+//
+//   QT_QPA_PLATFORM=offscreen build/bin/desktop_screenshots docs/screenshots
+//
+// It starts the embedded name server and three synthetic stations on loopback, registers, forms
+// the team, initializes (grabbing the save dialog on the way), starts the mission, lets it run
+// to minute 300 with the stations' chat and commands coming in, pauses, and grabs every page.
+#include "agent/halyxcommand.h"
+#include "common/numericlocale.h"
+#include "desktop/halyxcommanddlg.h"
+#include "desktop/initpagewidget.h"
+#include "desktop/savelogdialog.h"
+#include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/netcontainer.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
+#include "ui/consolewiring.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+bool Save(QWidget* widget, const QString& path) {
+    const bool saved = widget->grab().save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
+    QCoreApplication::setApplicationName(QStringLiteral("desktop_screenshots"));
+    halyx::KeepNumbersInCLocale();
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(out);
+    const QString work = QDir::temp().filePath(QStringLiteral("halyx_screenshots"));
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
+    qputenv("HALYX_HOME", work.toLocal8Bit());
+
+    halyx::CNameServer nameServer;
+    std::string error;
+    if (!nameServer.listen(QHostAddress::LocalHost, 0, error)) {
+        std::fprintf(stderr, "name server: %s\n", error.c_str());
+        return 1;
+    }
+    std::vector<std::unique_ptr<QProcess>> stations;
+    const char* names[] = {"ALPHA", "BRAVO", "CHARLIE"};
+    for (int s = 0; s < 3; ++s) {
+        auto process = std::make_unique<QProcess>();
+        process->setStandardOutputFile(QDir(work).filePath(QString::fromUtf8(names[s]) + ".out"));
+        process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/halyx-station"),
+                       {"--name", names[s], "--ans",
+                        QStringLiteral("127.0.0.1:%1").arg(nameServer.port()), "--behaviour",
+                        "active", "--seed", QString::number(5 + s)});
+        process->waitForStarted(10000);
+        stations.push_back(std::move(process));
+    }
+    QTest::qWait(1500);
+
+    halyx::CScenario scenario;
+    halyx::LoadStartScenario(scenario);
+    halyx::CExperimentLog log;
+    halyx::CHalyxCommand agent(halyx::AgentScenario::Of(scenario), log);
+    agent.set_debug_sink([](const std::string&) {});
+    halyx::CNetContainer container(agent);
+    char program[] = "desktop_screenshots";
+    char tickOption[] = "--tick-ms";
+    char tick[] = "20";
+    char* containerArgv[] = {program, tickOption, tick, nullptr};
+    if (container.CreateContainer(3, containerArgv, 1) == 0) {
+        std::fprintf(stderr, "Unable to start agent!\n");
+        return 1;
+    }
+    halyx::CHalyxCommandDlg window(scenario, agent, log);
+    window.resize(1000, 640);
+    halyx::CInitPage& page = window.InitPage()->Presenter();
+    page.FillRegistrationFields("Lab-HalyxCommand", container.get_communicator()->get_port(),
+                                "127.0.0.1", nameServer.port());
+    window.show();
+    QTest::qWaitForWindowExposed(&window);
+    Save(&window, out + QStringLiteral("/01-start.png"));
+
+    page.Register();
+    QTest::qWaitFor(
+        [&] {
+            page.RefreshList();
+            return page.AgentList().size() >= 3;
+        },
+        20000);
+    for (const char* name : names) {
+        page.SelectAgent(name);
+        page.AddClient();
+    }
+    Save(&window, out + QStringLiteral("/02-team.png"));
+
+    // The save dialog, filled, then accepted.
+    QTimer dialogWatch;
+    dialogWatch.setInterval(20);
+    QObject::connect(&dialogWatch, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<halyx::CSaveLogDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            return;
+        }
+        dialogWatch.stop();
+        dialog->NameBox()->setText(QStringLiteral("Pilot_07"));
+        dialog->NotesBox()->setPlainText(
+            QStringLiteral("Pilot session 7: three subjects, default scenario."));
+        QTest::qWait(50);
+        Save(dialog, out + QStringLiteral("/03-save-dialog.png"));
+        dialog->accept();
+    });
+    dialogWatch.start();
+    page.InitializeSimulation();
+    QTest::qWaitFor(
+        [&] {
+            return page.Stations().size() == 3 &&
+                   page.Stations()[2].status == halyx::CInitPage::kInitialized;
+        },
+        20000);
+    page.StartSimulation();
+    QTest::qWaitFor([&] { return agent.Clock() >= 300; }, 60000);
+    page.StartSimulation(); // pause
+    QTest::qWait(300);
+    Save(&window, out + QStringLiteral("/04-running.png"));
+
+    const char* files[] = {nullptr, nullptr, "05-agent-communications.png",
+                           "06-human-communications.png"};
+    for (int i = 2; i < 4; ++i) {
+        window.Sheet()->setCurrentIndex(i);
+        QTest::qWait(400);
+        Save(&window, out + QLatin1Char('/') + QString::fromUtf8(files[i]));
+    }
+    window.Sheet()->setCurrentIndex(0);
+    for (auto& process : stations) {
+        process->terminate();
+        process->waitForFinished(3000);
+    }
+    return 0;
+}

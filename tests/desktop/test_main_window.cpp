@@ -1,0 +1,75 @@
+// The main window's own duties: the modified mark of the scenario's undo stack, the question
+// about unsaved changes at shutdown, the editor toggle, and an open experiment log closed with
+// its team when the window closes.
+#include "windowfixture.h"
+
+#include <QLabel>
+#include <QUndoCommand>
+
+#include <filesystem>
+
+namespace halyx::test {
+namespace {
+
+class MainWindow : public WindowTest {
+protected:
+    MainWindow() : WindowTest("test_desktop_main_window") {}
+};
+
+TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
+    window->show();
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(window->StatusLine()->text(),
+              QStringLiteral("Status bar, you will see agent messages appear here"));
+    EXPECT_FALSE(window->EditorToggle()->isEnabled());
+    EXPECT_FALSE(window->EditorToggle()->toolTip().isEmpty());
+
+    window->UndoStack().push(new QUndoCommand(QStringLiteral("edit")));
+    EXPECT_TRUE(window->isWindowModified());
+    window->UndoStack().undo();
+    EXPECT_FALSE(window->isWindowModified());
+    window->UndoStack().redo();
+
+    QString question;
+    {
+        auto answer = AnswerBox(QMessageBox::Cancel, &question);
+        Click(Find(window.get(), QStringLiteral("Shutdown")));
+    }
+    EXPECT_EQ(question.toStdString(), CHalyxCommandDlg::kUnsavedQuestion);
+    EXPECT_TRUE(window->isVisible());
+
+    // Yes saves; a save that fails keeps the window open.
+    int saves = 0;
+    window->SetSaveScenario([&] { return ++saves > 1; });
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find(window.get(), QStringLiteral("Shutdown")));
+    }
+    EXPECT_EQ(saves, 1);
+    EXPECT_TRUE(window->isVisible());
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find(window.get(), QStringLiteral("Shutdown")));
+    }
+    EXPECT_EQ(saves, 2);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, ClosingEndsAnOpenExperimentLogWithItsTeam) {
+    const std::string folder = home + "shutdown/";
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(log.Open(folder, "Cut", "", "<Scenario>\n</Scenario>\n"));
+    agent.AddTeamMember("ALPHA");
+    agent.AddTeamMember("BRAVO");
+    window->show();
+    Click(Find(window.get(), QStringLiteral("Shutdown")));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(log.IsOpen());
+    const std::string text = ReadFile(folder + "Cut.xml");
+    EXPECT_NE(text.find("<TeamMembers>"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"BRAVO\""), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 14), "</HalyxSimLog>");
+}
+
+} // namespace
+} // namespace halyx::test
