@@ -91,11 +91,13 @@ int main(int argc, char** argv) {
     page.FillRegistrationFields("Lab-HalyxCommand", container.get_communicator()->get_port(),
                                 "127.0.0.1", nameServer.port());
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "the window did not appear\n");
+    }
     Save(&window, out + QStringLiteral("/01-start.png"));
 
     page.Register();
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             page.RefreshList();
             return page.AgentList().size() >= 3;
@@ -125,14 +127,14 @@ int main(int argc, char** argv) {
     });
     dialogWatch.start();
     page.InitializeSimulation();
-    QTest::qWaitFor(
+    (void)QTest::qWaitFor(
         [&] {
             return page.Stations().size() == 3 &&
                    page.Stations()[2].status == halyx::CInitPage::kInitialized;
         },
         20000);
     page.StartSimulation();
-    QTest::qWaitFor([&] { return agent.Clock() >= 300; }, 60000);
+    (void)QTest::qWaitFor([&] { return agent.Clock() >= 300; }, 60000);
     page.StartSimulation(); // pause
     QTest::qWait(300);
     Save(&window, out + QStringLiteral("/04-running.png"));

@@ -11,6 +11,7 @@
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"
 #include "scenario/scenario.h"
+#include "scenario/weatherdata.h"
 #include "ui/consolewiring.h"
 
 #include <gtest/gtest.h>
@@ -88,11 +89,16 @@ TEST(NumbersUnderACommaLocale, StayWithAPointOnTheWireInUnitXmlAndInTheLog) {
     CNameRegistry registry;
     CMemoryCommunicator comm(agent, &registry);
     agent.AddTeamMember("ALPHA");
+    // A cell with fractions under the balloon (the generated grid carries weather only over
+    // the launch corridor).
+    scenario.Weather().ReplaceCell(scenario.Weather().SlotOfPoint(100, 95),
+                                   std::make_unique<CWeatherData>(21.5, 1012.25, 0.75, 8.5, 270.5));
     ASSERT_TRUE(log.Open(home + "logs/", "Comma", "notes", "<Scenario>\n</Scenario>\n"));
-    comm.deliver_from("ALPHA", "tell", "tell :command get_weather :lat 400 :lng 300 :balloonID B1");
+    comm.deliver_from("ALPHA", "tell", "tell :command get_weather :lat 100 :lng 95 :balloonID B1");
     ASSERT_EQ(comm.sent().size(), 1u);
     const std::string answer = comm.sent()[0].content;
-    EXPECT_NE(answer.find(":temperature "), std::string::npos) << answer;
+    EXPECT_NE(answer.find(":temperature 21.500000 :pressure 1012.250000"), std::string::npos)
+        << answer;
     EXPECT_FALSE(HasCommaDecimal(answer)) << answer;
     log.LogWeatherResponse(3, "ALPHA", "400", "300", 12.25, 1013.5, 0.5, 7.75, 180.5);
     agent.EndSim();
