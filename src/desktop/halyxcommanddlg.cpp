@@ -81,7 +81,7 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
     if (CInitPageWidget* init = InitPage()) {
         init->SetReport([this](const QString& line) { m_status->setText(line); });
     }
-    resize(980, 640);
+    resize(1120, 660);
     CSettings::TrackGeometry(this, QStringLiteral("MainWindow"));
 }
 

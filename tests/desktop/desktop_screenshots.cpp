@@ -2,6 +2,8 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/desktop_screenshots docs/screenshots
 //
+//   build/bin/desktop_screenshots --screen OUT.png     (grabs the whole screen of $DISPLAY)
+//
 // It starts the embedded name server and three synthetic stations on loopback, registers, forms
 // the team, initializes (grabbing the save dialog on the way), starts the mission, lets it run
 // to minute 300 with the stations' chat and commands coming in, pauses, and grabs every page.
@@ -19,8 +21,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QLineEdit>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -31,8 +36,8 @@
 
 namespace {
 
-bool Save(QWidget* widget, const QString& path) {
-    const bool saved = widget->grab().save(path);
+bool Save(QWidget* widget, const QString& path, QPixmap picture = QPixmap()) {
+    const bool saved = (widget ? widget->grab() : picture).save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
 }
@@ -41,6 +46,12 @@ bool Save(QWidget* widget, const QString& path) {
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--screen") {
+        // What a user sees: the whole screen, with whatever windows are on it.
+        QScreen* screen = QGuiApplication::primaryScreen();
+        return screen && Save(nullptr, QString::fromLocal8Bit(argv[2]), screen->grabWindow(0)) ? 0
+                                                                                               : 1;
+    }
     QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
     QCoreApplication::setApplicationName(QStringLiteral("desktop_screenshots"));
     halyx::KeepNumbersInCLocale();
@@ -86,7 +97,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     halyx::CHalyxCommandDlg window(scenario, agent, log);
-    window.resize(1000, 640);
+    window.resize(1120, 660);
     halyx::CInitPage& page = window.InitPage()->Presenter();
     page.FillRegistrationFields("Lab-HalyxCommand", container.get_communicator()->get_port(),
                                 "127.0.0.1", nameServer.port());
@@ -144,6 +155,13 @@ int main(int argc, char** argv) {
     for (int i = 2; i < 4; ++i) {
         window.Sheet()->setCurrentIndex(i);
         QTest::qWait(400);
+        if (i == 2) {
+            // One received message opened in the tree.
+            if (auto* display =
+                    window.findChild<QPushButton*>(QStringLiteral("Incoming Display"))) {
+                display->click();
+            }
+        }
         Save(&window, out + QLatin1Char('/') + QString::fromUtf8(files[i]));
     }
     window.Sheet()->setCurrentIndex(0);

@@ -156,6 +156,8 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     EXPECT_FALSE(Button("Add Client")->isEnabled());
     EXPECT_FALSE(Button("Initialize Simulation")->isEnabled());
     EXPECT_FALSE(Find<QCheckBox>(page, QStringLiteral("Playback Mode"))->isEnabled());
+    EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Play/Pause"))->isEnabled());
+    EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Stop"))->isEnabled());
 
     // Register: the fields lock, the agent list shows the three stations.
     Click(Button("Register"));
