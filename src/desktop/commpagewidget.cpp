@@ -82,9 +82,19 @@ CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent)
     // Chat comes in bursts; the box catches up a few times a second.
     m_batch.setSingleShot(true);
     m_batch.setInterval(kBatchMs);
-    connect(&m_batch, &QTimer::timeout, this, &CCommPageWidget::FlushTranscript);
+    // A hidden page does not lay out text nobody sees; it catches up when shown.
+    connect(&m_batch, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            FlushTranscript();
+        }
+    });
     FlushTranscript();
     ShowFields();
+}
+
+void CCommPageWidget::showEvent(QShowEvent* event) {
+    CPage::showEvent(event);
+    FlushTranscript();
 }
 
 void CCommPageWidget::ShowMessage(const std::string& text) {

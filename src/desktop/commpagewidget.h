@@ -31,6 +31,9 @@ public:
     // ICommPageView
     void ShowMessage(const std::string& text) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void ShowFields();
     void LoadLog();

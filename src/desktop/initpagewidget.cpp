@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -67,7 +68,10 @@ void CInitPageWidget::BuildControls() {
     auto button = [this](const char* caption, InitControl control, auto action) {
         auto* b = new QPushButton(QString::fromUtf8(caption), this);
         b->setObjectName(QString::fromUtf8(caption));
-        connect(b, &QPushButton::clicked, this, action);
+        connect(b, &QPushButton::clicked, this, [this, action] {
+            action();
+            ShowPresenter();
+        });
         m_controls[static_cast<size_t>(control)] = b;
         return b;
     };
@@ -128,8 +132,14 @@ void CInitPageWidget::BuildControls() {
     m_controls[static_cast<size_t>(InitControl::ShowAllAgents)] = m_showAll;
     m_controls[static_cast<size_t>(InitControl::FilterBy)] = m_filterBy;
     m_controls[static_cast<size_t>(InitControl::FilterText)] = m_filterText;
-    connect(m_showAll, &QRadioButton::clicked, this, [this] { m_page.ChooseShowAllAgents(); });
-    connect(m_filterBy, &QRadioButton::clicked, this, [this] { m_page.ChooseFilterBy(); });
+    connect(m_showAll, &QRadioButton::clicked, this, [this] {
+        m_page.ChooseShowAllAgents();
+        ShowPresenter();
+    });
+    connect(m_filterBy, &QRadioButton::clicked, this, [this] {
+        m_page.ChooseFilterBy();
+        ShowPresenter();
+    });
     connect(m_filterText, &QLineEdit::textEdited, this,
             [this](const QString& t) { m_page.SetFilterText(t.toStdString()); });
     filterGrid->addWidget(m_showAll, 0, 0, 1, 2);
@@ -154,8 +164,10 @@ void CInitPageWidget::BuildControls() {
     m_singlePerson = new QCheckBox(tr("Single Person Game"), clock);
     m_singlePerson->setObjectName(QStringLiteral("Single Person Game"));
     m_controls[static_cast<size_t>(InitControl::SinglePersonGame)] = m_singlePerson;
-    connect(m_singlePerson, &QCheckBox::clicked, this,
-            [this](bool checked) { m_page.SetSinglePersonGame(checked); });
+    connect(m_singlePerson, &QCheckBox::clicked, this, [this](bool checked) {
+        m_page.SetSinglePersonGame(checked);
+        ShowPresenter();
+    });
     clockBox->addWidget(m_singlePerson);
     clockBox->addStretch();
 
@@ -177,6 +189,7 @@ void CInitPageWidget::BuildControls() {
     connect(m_agentList, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
         m_page.SelectAgent(index.data().toString().toStdString());
         m_page.AddClient();
+        ShowPresenter();
     });
 
     m_stations = new QTreeWidget(stations);
@@ -197,6 +210,7 @@ void CInitPageWidget::BuildControls() {
     connect(m_stations, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
         m_page.SelectStation(item->text(0).toStdString());
         m_page.RemoveClient();
+        ShowPresenter();
     });
 
     auto* teamButtons = new QVBoxLayout;
@@ -220,8 +234,10 @@ void CInitPageWidget::BuildControls() {
     m_playbackMode = new QCheckBox(tr("Playback Mode"), stations);
     m_playbackMode->setObjectName(QStringLiteral("Playback Mode"));
     m_controls[static_cast<size_t>(InitControl::PlaybackMode)] = m_playbackMode;
-    connect(m_playbackMode, &QCheckBox::clicked, this,
-            [this](bool checked) { m_page.SetPlaybackMode(checked); });
+    connect(m_playbackMode, &QCheckBox::clicked, this, [this](bool checked) {
+        m_page.SetPlaybackMode(checked);
+        ShowPresenter();
+    });
     playback->addWidget(m_playbackMode);
     playback->addWidget(button("Load Experiment", InitControl::LoadExperiment,
                                [this] { m_page.LoadExperiment(); }));
@@ -231,13 +247,21 @@ void CInitPageWidget::BuildControls() {
     m_stop->setObjectName(QStringLiteral("Stop"));
     m_stop->setToolTip(tr("Stop the playback"));
     m_stop->setIcon(ThemeIcon("media-playback-stop", QStyle::SP_MediaStop, this));
+    m_playIcon = ThemeIcon("media-playback-start", QStyle::SP_MediaPlay, this);
+    m_pauseIcon = ThemeIcon("media-playback-pause", QStyle::SP_MediaPause, this);
     m_stop->setIconSize(QSize(24, 24));
-    connect(m_stop, &QToolButton::clicked, this, [this] { m_page.Stop(); });
+    connect(m_stop, &QToolButton::clicked, this, [this] {
+        m_page.Stop();
+        ShowPresenter();
+    });
     m_controls[static_cast<size_t>(InitControl::Stop)] = m_stop;
     m_playPause = new QToolButton(stations);
     m_playPause->setObjectName(QStringLiteral("Play/Pause"));
     m_playPause->setIconSize(QSize(24, 24));
-    connect(m_playPause, &QToolButton::clicked, this, [this] { m_page.PlayPause(); });
+    connect(m_playPause, &QToolButton::clicked, this, [this] {
+        m_page.PlayPause();
+        ShowPresenter();
+    });
     m_controls[static_cast<size_t>(InitControl::PlayPause)] = m_playPause;
     playback->addWidget(m_stop);
     playback->addWidget(m_playPause);
@@ -299,7 +323,15 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
 }
 
 void CInitPageWidget::PageChanged() {
-    ShowPresenter();
+    // The agent reports many changes in a row (every tick, every station's answer); the widgets
+    // catch up once per turn of the event loop. The user's own clicks show at once.
+    if (!m_refreshPending) {
+        m_refreshPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_refreshPending = false;
+            ShowPresenter();
+        });
+    }
 }
 
 void CInitPageWidget::ShowPresenter() {

@@ -3,6 +3,7 @@
 #include "desktop/page.h"
 #include "ui/initpage.h"
 
+#include <QIcon>
 #include <QStringListModel>
 
 #include <array>
@@ -59,6 +60,9 @@ private:
     CInitPage m_page;
     std::function<void(const QString&)> m_report;
     bool m_showing = false;
+    bool m_refreshPending = false;
+    QIcon m_playIcon;
+    QIcon m_pauseIcon;
 
     QLineEdit* m_server = nullptr;
     QLineEdit* m_ansPort = nullptr;

@@ -37,6 +37,8 @@
 namespace {
 
 bool Save(QWidget* widget, const QString& path, QPixmap picture = QPixmap()) {
+    // The pages catch up with the agent once per turn of the event loop.
+    QCoreApplication::processEvents();
     const bool saved = (widget ? widget->grab() : picture).save(path);
     std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;

@@ -18,8 +18,16 @@
 
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
+
+QT_BEGIN_NAMESPACE
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
 
 namespace halyx::test {
 

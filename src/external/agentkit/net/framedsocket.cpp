@@ -1,13 +1,23 @@
 #include "external/agentkit/net/framedsocket.h"
 
 #include <QHostAddress>
+#include <QTimer>
 
 #include <vector>
 
 namespace halyx {
 
+namespace {
+// A peer that floods must not hold the event loop (the window would freeze): each turn takes at
+// most one slice of what has arrived and the rest waits for the next turn. Qt's read buffer is
+// bounded as well, so that TCP slows the sender down instead of this process growing.
+constexpr qint64 kReadSlice = 16 * 1024;
+constexpr qint64 kReadBuffer = 1024 * 1024;
+} // namespace
+
 CFramedSocket::CFramedSocket(QTcpSocket* socket) : m_socket(socket) {
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    m_socket->setReadBufferSize(kReadBuffer);
     QObject::connect(m_socket, &QTcpSocket::readyRead, m_socket, [this] { ReadAvailable(); });
     QObject::connect(m_socket, &QTcpSocket::connected, m_socket, [this] {
         m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -51,7 +61,7 @@ bool CFramedSocket::send(const std::string& text) {
 void CFramedSocket::ReadAvailable() {
     std::vector<std::string> messages;
     std::vector<std::string> diagnostics;
-    const QByteArray bytes = m_socket->readAll();
+    const QByteArray bytes = m_socket->read(kReadSlice);
     m_framer.Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                   messages, diagnostics);
     // A handler may destroy this object; nothing of it is touched once that happened.
@@ -74,6 +84,15 @@ void CFramedSocket::ReadAvailable() {
             handler(text);
         }
     }
+    if (*alive && !m_closed && !m_moreScheduled && m_socket->bytesAvailable() > 0) {
+        m_moreScheduled = true;
+        QTimer::singleShot(0, m_socket, [this, alive] {
+            if (*alive) {
+                m_moreScheduled = false;
+                ReadAvailable();
+            }
+        });
+    }
 }
 
 void CFramedSocket::Closed(const std::string& why) {
@@ -82,8 +101,8 @@ void CFramedSocket::Closed(const std::string& why) {
     }
     m_closed = true;
     // Bytes that arrived with the close are still messages.
-    if (m_socket->bytesAvailable() > 0) {
-        const std::shared_ptr<bool> alive = m_alive;
+    const std::shared_ptr<bool> alive = m_alive;
+    while (m_socket->bytesAvailable() > 0) {
         ReadAvailable();
         if (!*alive) {
             return;

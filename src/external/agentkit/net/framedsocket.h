@@ -48,6 +48,7 @@ private:
     CKqmlFramer m_framer;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     bool m_closed = false;
+    bool m_moreScheduled = false;
 };
 
 } // namespace halyx
