@@ -119,15 +119,17 @@ void CMessageListModel::Apply(std::shared_ptr<const Sorted> merged) {
     // Persistent indexes (the current entry, the selection) follow their text.
     emit layoutAboutToBeChanged();
     const QModelIndexList persistent = persistentIndexList();
-    QModelIndexList moved;
+    std::vector<int> rows;
     for (const QModelIndex& index : persistent) {
         const std::uint64_t seq = m_shown->seqs[static_cast<std::size_t>(index.row())];
         const auto at = std::find(merged->seqs.begin(), merged->seqs.end(), seq);
-        moved.push_back(at == merged->seqs.end()
-                            ? QModelIndex()
-                            : index.sibling(static_cast<int>(at - merged->seqs.begin()), 0));
+        rows.push_back(at == merged->seqs.end() ? -1 : static_cast<int>(at - merged->seqs.begin()));
     }
     m_shown = std::move(merged);
+    QModelIndexList moved;
+    for (int row : rows) {
+        moved.push_back(row < 0 ? QModelIndex() : index(row, 0));
+    }
     changePersistentIndexList(persistent, moved);
     emit layoutChanged();
     m_timer.setInterval(m_shown->texts.size() > kLongList ? kLongListBatchMs : m_batchMs);

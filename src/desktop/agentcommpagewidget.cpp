@@ -1,15 +1,20 @@
 #include "desktop/agentcommpagewidget.h"
 
 #include "agent/halyxcommand.h"
+#include "common/paths.h"
 #include "controls/messagelistmodel.h"
 #include "controls/settings.h"
 #include "external/kqml/parsertree.h"
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSplitter>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -89,6 +94,9 @@ QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const
     auto* display = new QPushButton(tr("Display"), box);
     auto* clear = new QPushButton(tr("Clear"), box);
     auto* clearAll = new QPushButton(tr("Clear All"), box);
+    auto* save = new QPushButton(tr("Save..."), box);
+    save->setObjectName(name + QStringLiteral(" Save"));
+    save->setToolTip(tr("Write the listed messages to a text file, one a line"));
     display->setObjectName(name + QStringLiteral(" Display"));
     clear->setObjectName(name + QStringLiteral(" Clear"));
     clearAll->setObjectName(name + QStringLiteral(" Clear All"));
@@ -96,6 +104,7 @@ QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const
     buttons->addWidget(clear);
     buttons->addWidget(clearAll);
     buttons->addStretch();
+    buttons->addWidget(save);
     layout->addLayout(buttons);
 
     Side* s = &side;
@@ -104,6 +113,7 @@ QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const
             [this, s, outgoing] { Display(*s, outgoing); });
     connect(side.list, &QTreeView::pressed, this, [s] { s->chosen = true; });
     connect(clear, &QPushButton::clicked, this, [s] { s->tree->clear(); });
+    connect(save, &QPushButton::clicked, this, [this, s] { Save(*s); });
     connect(clearAll, &QPushButton::clicked, this, [s] {
         s->model->Clear();
         s->tree->clear();
@@ -120,6 +130,42 @@ QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const
         }
     });
     return box;
+}
+
+bool CAgentCommPageWidget::SaveTo(const Side& side, const QString& path) {
+    side.model->Flush();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        return false;
+    }
+    for (int row = 0; row < side.model->rowCount(); ++row) {
+        file.write(side.model->TextAt(row).toUtf8());
+        file.write("\n", 1);
+    }
+    return file.commit();
+}
+
+void CAgentCommPageWidget::Save(Side& side) {
+    const QString key = QStringLiteral("AgentMessages");
+    QFileDialog dialog(this, tr("Save Messages"),
+                       CSettings::LastFolder(key, QString::fromStdString(DefaultExpLogFolder())),
+                       tr("Text files (*.txt)"));
+    dialog.setObjectName(QStringLiteral("Save Messages Dialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString path = dialog.selectedFiles().front();
+    CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool saved = SaveTo(side, path);
+    QApplication::restoreOverrideCursor();
+    if (!saved) {
+        QMessageBox::warning(this, QStringLiteral("HalyxCommand"),
+                             tr("The messages could not be saved to %1.").arg(path));
+    }
 }
 
 void CAgentCommPageWidget::AddIncomingText(const std::string& text) {

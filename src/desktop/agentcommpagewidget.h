@@ -38,12 +38,16 @@ public:
     const Side& Incoming() const { return m_incoming; }
     const Side& Outgoing() const { return m_outgoing; }
 
+    // Writes the side's list, in the order shown, one message a line; false when it cannot.
+    static bool SaveTo(const Side& side, const QString& path);
+
     // Shows a message's structure in a tree: root and ":sender", ":receiver", ":content" open.
     static void ShowTree(QTreeWidget* tree, const QString& text);
 
 private:
     QWidget* BuildSide(Side& side, const QString& title, const QString& name, bool outgoing);
     void Display(Side& side, bool outgoing);
+    void Save(Side& side);
 
     CPageContext& m_context;
     Side m_incoming;
