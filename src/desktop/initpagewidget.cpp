@@ -45,16 +45,35 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QWidget
     return QIcon::fromTheme(QLatin1String(name), widget->style()->standardIcon(fallback));
 }
 
+// Reading a recorded experiment and writing the scenario into a new log take a moment with a
+// large weather grid; the cursor says so.
+InitPageScenario WithBusyCursor(InitPageScenario scenario) {
+    auto busy = [](auto work) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        auto result = work();
+        QApplication::restoreOverrideCursor();
+        return result;
+    };
+    auto load = scenario.loadExperiment;
+    scenario.loadExperiment = [load, busy](const std::string& path, std::string& message) {
+        return busy([&] { return load(path, message); });
+    };
+    auto xml = scenario.scenarioXml;
+    scenario.scenarioXml = [xml, busy] { return busy(xml); };
+    return scenario;
+}
+
 } // namespace
 
 CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
     : CPage(parent), m_context(context),
       m_page(*this, context.agent, context.log,
-             MakeInitPageScenario(context.scenario, context.agent, [this](const std::string& line) {
-                 if (m_report) {
-                     m_report(Q(line));
-                 }
-             })) {
+             WithBusyCursor(MakeInitPageScenario(context.scenario, context.agent,
+                                                 [this](const std::string& line) {
+                                                     if (m_report) {
+                                                         m_report(Q(line));
+                                                     }
+                                                 }))) {
     BuildControls();
     context.agent.SetMainWindow(&m_page);
     ShowPresenter();
