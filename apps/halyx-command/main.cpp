@@ -217,6 +217,13 @@ int main(int argc, char** argv) {
     if (headless) {
         app = std::make_unique<QCoreApplication>(argc, argv);
     } else {
+        // Without a display the widgets' application would abort; say what to do instead.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            return Usage("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                         "unset); run with --headless, or set QT_QPA_PLATFORM=offscreen");
+        }
         app = std::make_unique<QApplication>(argc, argv);
         QCoreApplication::setOrganizationName(QStringLiteral("Halyx"));
         QCoreApplication::setApplicationName(QStringLiteral("HalyxCommand"));

@@ -20,6 +20,8 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPainter>
+#include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStyle>
@@ -41,8 +43,21 @@ QString QtFilter(const std::string& filter) {
     return Q(filter.substr(0, filter.find('|')));
 }
 
+// The desktop theme's media icon, else the style's. The disabled look is drawn here, as some
+// icon engines show a disabled button's icon as if it could be pressed.
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QWidget* widget) {
-    return QIcon::fromTheme(QLatin1String(name), widget->style()->standardIcon(fallback));
+    const QIcon source =
+        QIcon::fromTheme(QLatin1String(name), widget->style()->standardIcon(fallback));
+    const QPixmap normal = source.pixmap(QSize(24, 24));
+    QPixmap faded(normal.size());
+    faded.fill(Qt::transparent);
+    QPainter painter(&faded);
+    painter.setOpacity(0.3);
+    painter.drawPixmap(0, 0, normal);
+    painter.end();
+    QIcon icon(normal);
+    icon.addPixmap(faded, QIcon::Disabled);
+    return icon;
 }
 
 // Reading a recorded experiment and writing the scenario into a new log take a moment with a
@@ -220,6 +235,11 @@ void CInitPageWidget::BuildControls() {
         m_stations->setColumnWidth(c, widths[c]);
     }
     CSettings::TrackHeader(m_stations->header(), QStringLiteral("InitPage/Stations"));
+    // The list is locked while a simulation runs, but its statuses must stay readable.
+    QPalette readable = m_stations->palette();
+    readable.setColor(QPalette::Disabled, QPalette::Text,
+                      readable.color(QPalette::Active, QPalette::Text));
+    m_stations->setPalette(readable);
     m_controls[static_cast<size_t>(InitControl::StationsList)] = m_stations;
     connect(m_stations, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
         if (!m_showing && item) {
