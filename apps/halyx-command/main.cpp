@@ -119,26 +119,14 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
                halyx::CHalyxCommand& agent, bool serverFromCommandLine,
                const std::string& agentName, const std::string& ansHost, int ansPort,
                int agentPort) {
-    using halyx::CSettings;
-    const QString server = serverFromCommandLine
-                               ? QString::fromStdString(ansHost)
-                               : CSettings::Text(QStringLiteral("Registration/Server"),
-                                                 QString::fromStdString(ansHost));
-    const QString port =
-        serverFromCommandLine
-            ? QString::number(ansPort)
-            : CSettings::Text(QStringLiteral("Registration/AnsPort"), QString::number(ansPort));
-    const QString name = !agentName.empty() ? QString::fromStdString(agentName)
-                                            : CSettings::Text(QStringLiteral("Registration/Agent"),
-                                                              QString::fromUtf8(kDefaultAgentName));
-
     halyx::CHalyxCommandDlg window(scenario, agent, log);
-    halyx::CInitPage& page = window.InitPage()->Presenter();
-    page.FillRegistrationFields(name.toStdString(), agentPort, server.toStdString(),
-                                halyx::ReadInt(port.toStdString()));
-    // A stored port that is not a number is shown as the user left it.
-    page.SetAnsPort(port.toStdString());
-    window.InitPage()->Refresh();
+    window.InitPage()->FillRegistration(
+        {.agentName = agentName.empty() ? std::string(kDefaultAgentName) : agentName,
+         .agentPort = agentPort,
+         .server = ansHost,
+         .ansPort = ansPort,
+         .agentGiven = !agentName.empty(),
+         .serverGiven = serverFromCommandLine});
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
     InstallSignalPipe(signalNotifier, [&window](int) { window.ForceShutdown(); });

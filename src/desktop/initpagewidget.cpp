@@ -323,6 +323,23 @@ void CInitPageWidget::BuildControls() {
     page->addWidget(stations, 1);
 }
 
+void CInitPageWidget::FillRegistration(const Registration& start) {
+    const QString server =
+        start.serverGiven ? Q(start.server)
+                          : CSettings::Text(QStringLiteral("Registration/Server"), Q(start.server));
+    const QString port = start.serverGiven ? QString::number(start.ansPort)
+                                           : CSettings::Text(QStringLiteral("Registration/AnsPort"),
+                                                             QString::number(start.ansPort));
+    const QString name = start.agentGiven ? Q(start.agentName)
+                                          : CSettings::Text(QStringLiteral("Registration/Agent"),
+                                                            Q(start.agentName));
+    m_page.FillRegistrationFields(name.toStdString(), start.agentPort, server.toStdString(),
+                                  port.toInt());
+    // A stored port that is not a number is shown as it was typed; Register then says so.
+    m_page.SetAnsPort(port.toStdString());
+    ShowPresenter();
+}
+
 void CInitPageWidget::RememberRegistration() {
     CSettings::SetText(QStringLiteral("Registration/Server"), Q(m_page.Server()));
     CSettings::SetText(QStringLiteral("Registration/AnsPort"), Q(m_page.AnsPort()));

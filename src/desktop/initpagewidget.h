@@ -35,6 +35,18 @@ public:
     void Refresh() override { ShowPresenter(); }
 
     CInitPage& Presenter() { return m_page; }
+
+    // What the program was started with. The registration fields show it, except that a server
+    // and an agent name not given on the command line are the last ones registered with.
+    struct Registration {
+        std::string agentName;
+        int agentPort = 0;
+        std::string server;
+        int ansPort = 0;
+        bool agentGiven = false;
+        bool serverGiven = false;
+    };
+    void FillRegistration(const Registration& start);
     // Where the lines about a loaded experiment go (the window's status line).
     void SetReport(std::function<void(const QString&)> report) { m_report = std::move(report); }
 

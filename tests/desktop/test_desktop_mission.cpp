@@ -25,6 +25,7 @@
 #include <QListView>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QSettings>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
@@ -159,10 +160,29 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Play/Pause"))->isEnabled());
     EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Stop"))->isEnabled());
 
+    // A server that does not answer: the message once, every field still editable.
+    auto* ansPort = Find<QLineEdit>(page, QStringLiteral("ANS Port"));
+    const QString goodPort = ansPort->text();
+    ansPort->clear();
+    QTest::keyClicks(ansPort, QStringLiteral("1"));
+    QString message;
+    {
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        Click(Button("Register"));
+    }
+    EXPECT_EQ(message.toStdString(), CInitPage::kRegisterFailed);
+    EXPECT_TRUE(Button("Register")->isEnabled());
+    EXPECT_TRUE(ansPort->isEnabled());
+    EXPECT_TRUE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
+    ansPort->clear();
+    QTest::keyClicks(ansPort, goodPort);
+
     // Register: the fields lock, the agent list shows the three stations.
     Click(Button("Register"));
     EXPECT_FALSE(Button("Register")->isEnabled());
     EXPECT_FALSE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
+    // What registered is remembered for the next start.
+    EXPECT_EQ(QSettings().value(QStringLiteral("Registration/AnsPort")).toString(), goodPort);
     auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
@@ -188,7 +208,6 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
         EXPECT_FALSE(item->text(3).isEmpty());
     }
     // The same station again: the message, still one row.
-    QString message;
     {
         QTest::mouseClick(agents->viewport(), Qt::LeftButton, {},
                           agents->visualRect(agents->model()->index(0, 0)).center());
@@ -250,7 +269,13 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     EXPECT_EQ(Clock(), 960);
     EXPECT_EQ(ClockCount(), QStringLiteral("T-0 hours, 0 mins"));
 
-    // Reset, answering its question.
+    // Reset answered no changes nothing; answered yes, it resets.
+    {
+        auto answer = AnswerBox(QMessageBox::No);
+        Click(Button("Reset Simulation"));
+    }
+    EXPECT_EQ(Clock(), 960);
+    EXPECT_TRUE(Button("Reset Simulation")->isEnabled());
     {
         auto answer = AnswerBox(QMessageBox::Yes, &message);
         Click(Button("Reset Simulation"));

@@ -3,7 +3,11 @@
 // its team when the window closes.
 #include "windowfixture.h"
 
+#include "desktop/initpagewidget.h"
+
 #include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
 #include <QUndoCommand>
 
 #include <filesystem>
@@ -53,6 +57,35 @@ TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
     }
     EXPECT_EQ(saves, 2);
     EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, RegistrationFieldsPreferTheCommandLineThenWhatWasLastUsed) {
+    QSettings().setValue(QStringLiteral("Registration/Server"), QStringLiteral("ans.lab"));
+    QSettings().setValue(QStringLiteral("Registration/AnsPort"), QStringLiteral("7001"));
+    QSettings().setValue(QStringLiteral("Registration/Agent"), QStringLiteral("Lab-Second"));
+    CInitPageWidget* page = window->InitPage();
+    auto field = [&](const char* name) {
+        return Find<QLineEdit>(page, QString::fromUtf8(name))->text().toStdString();
+    };
+    page->FillRegistration({.agentName = "Lab-HalyxCommand",
+                            .agentPort = 4100,
+                            .server = "127.0.0.1",
+                            .ansPort = 6677});
+    EXPECT_EQ(field("Server"), "ans.lab");
+    EXPECT_EQ(field("ANS Port"), "7001");
+    EXPECT_EQ(field("Agent"), "Lab-Second");
+    EXPECT_EQ(field("Agent Port"), "4100");
+
+    page->FillRegistration({.agentName = "Lab-Third",
+                            .agentPort = 4100,
+                            .server = "127.0.0.1",
+                            .ansPort = 40000,
+                            .agentGiven = true,
+                            .serverGiven = true});
+    EXPECT_EQ(field("Server"), "127.0.0.1");
+    EXPECT_EQ(field("ANS Port"), "40000");
+    EXPECT_EQ(field("Agent"), "Lab-Third");
+    QSettings().clear();
 }
 
 TEST_F(MainWindow, ClosingEndsAnOpenExperimentLogWithItsTeam) {
