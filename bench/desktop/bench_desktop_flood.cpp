@@ -5,6 +5,7 @@
 //
 //   BM_FloodHeadless:   the agent alone, as the scripted console runs it.
 //   BM_FloodWithWindow: the same with the main window shown.
+//   BM_ListOf200000:    the agent message page holding 200,000 messages while more arrive.
 //
 // Counters: items_per_second (first arrival to last), max_gap_ms (the longest time between two
 // turns of the event loop, seen by a 1 ms timer, from the first arrival until the last message
@@ -178,6 +179,63 @@ void Flood(benchmark::State& state, bool withWindow) {
     state.SetItemsProcessed(state.iterations() * flood);
     state.counters["max_gap_ms"] = worstGapMs;
 }
+
+// The agent message page already listing 200,000 messages (the history's limit) while more
+// arrive, 1,000 per 20 ms: the longest turn of the event loop, with the list merged, shown and
+// trimmed to its limit at every batch.
+void BM_ListOf200000(benchmark::State& state) {
+    App();
+    CExperimentLog log;
+    CHalyxCommand agent(AgentScenario::Of(BenchScenario()), log);
+    CHalyxCommandDlg window(BenchScenario(), agent, log);
+    window.Sheet()->setCurrentIndex(2);
+    auto* page = dynamic_cast<CAgentCommPageWidget*>(window.Pages()[2]);
+    CMessageListModel* listed = page->Incoming().model;
+    window.show();
+    const std::string base =
+        "(tell :sender ALPHA :receiver HalyxCommand :language default-language "
+        ":ontology default-ontology :content (tell :command deploy :id I";
+    long long n = 0;
+    for (; n < 200000; ++n) {
+        page->AddIncomingText(base + std::to_string(n * 7919 % 1000003) + "))");
+    }
+    listed->Flush();
+    QCoreApplication::processEvents();
+    double maxGapMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer sinceTurn;
+        QTimer turns;
+        turns.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&turns, &QTimer::timeout, [&] {
+            if (sinceTurn.isValid()) {
+                maxGapMs = std::max(maxGapMs, static_cast<double>(sinceTurn.nsecsElapsed()) / 1e6);
+            }
+            sinceTurn.start();
+        });
+        turns.start(1);
+        QTimer feed;
+        int batches = 0;
+        QObject::connect(&feed, &QTimer::timeout, [&] {
+            for (int i = 0; i < 1000; ++i, ++n) {
+                page->AddIncomingText(base + std::to_string(n * 7919 % 1000003) + "))");
+            }
+            ++batches;
+        });
+        feed.start(20);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (batches < 100 || listed->Pending() > 0) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            if (batches >= 100) {
+                feed.stop();
+            }
+        }
+        state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
+    }
+    state.counters["rows"] = listed->rowCount();
+    state.counters["max_gap_ms"] = maxGapMs;
+}
+BENCHMARK(BM_ListOf200000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_FloodHeadless(benchmark::State& state) {
     Flood(state, false);
