@@ -87,6 +87,11 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
 
 CHalyxCommandDlg::~CHalyxCommandDlg() {
     CloseExperimentLog();
+    // The pages hold the context and the undo stack, which are members of this window and would
+    // be gone before the base class deletes its children: the pages go first.
+    delete m_sheet;
+    m_sheet = nullptr;
+    m_pages.clear();
 }
 
 CInitPageWidget* CHalyxCommandDlg::InitPage() const {
