@@ -3,11 +3,11 @@
 #include "common/format.h"
 #include "common/numtext.h"
 #include "external/agentkit/agentcontainer.h"
-#include "record/logloader.h"
 #include "record/savelocation.h"
 #include "scenario/generation.h"
 #include "scenario/scenariofileset.h"
 #include "scenario/scenarioxml.h"
+#include "ui/consolewiring.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -69,42 +69,8 @@ std::string Join(const std::vector<std::string>& words, const char* separator) {
 CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHalyxCommand& agent,
                                    CAgentContainer& container)
     : m_scenario(scenario), m_log(log), m_agent(agent), m_container(container), m_commPage(this),
-      m_page(
-          *this, agent, log,
-          InitPageScenario{
-              .missingComponents = [&scenario] { return CInitPage::MissingComponents(scenario); },
-              .scenarioXml = [&scenario] { return ScenarioXml(scenario); },
-              .loadExperiment =
-                  [this](const std::string& path, std::string& message) {
-                      CLogLoader loader({.readScenario =
-                                             [this](const pugi::xml_node& node, std::string&) {
-                                                 CScenarioXmlResult read{};
-                                                 m_scenario.ReplaceAll([&] {
-                                                     read = ReadScenarioXml(node, m_scenario);
-                                                 });
-                                                 for (const std::string& problem : read.problems) {
-                                                     Print("SCENARIO " + problem);
-                                                 }
-                                                 return true;
-                                             },
-                                         .loadTeam =
-                                             [this](const std::vector<std::string>& names) {
-                                                 m_agent.LoadTeam(names);
-                                             },
-                                         .events = &m_agent.Events()});
-                      LogLoadResult result = loader.Load(path);
-                      message = result.message;
-                      if (!result && !result.detail.empty()) {
-                          Print("DETAIL " + result.detail);
-                      }
-                      if (result) {
-                          Print(Format("LOADED %s: %d stations, %d recorded commands", path.c_str(),
-                                       static_cast<int>(m_agent.Team().size()),
-                                       static_cast<int>(m_agent.Events().Count())));
-                      }
-                      return static_cast<bool>(result);
-                  },
-          }) {
+      m_page(*this, agent, log,
+             MakeInitPageScenario(scenario, agent, [](const std::string& line) { Print(line); })) {
     m_page.SetCommPage(&m_commPage);
     m_chatPrinted = m_commPage.LogText().size();
     m_log.SetWriteTroubleHandler([this](const std::string& reason) {

@@ -1,18 +1,22 @@
 // halyx-command: the experimenter's console of the command station.
 //
-//   halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT] [--no-embedded-ans]
-//                 [--embedded-ans-port N] [--agent NAME] [--answer yes|no] [--clock-every N]
-//                 [--map-server URL | --no-map-server] [--team-only]
+//   halyx-command [--tick-ms N] [--ans HOST:PORT] [--no-embedded-ans] [--embedded-ans-port N]
+//                 [--agent NAME] [--map-server URL | --no-map-server] [--team-only]
 //                 [framework options: --port, --bind, --host, --send-timeout-ms]
+//   halyx-command --headless [SCRIPT | -] [the options above] [--answer yes|no]
+//                 [--clock-every N]
 //   halyx-command --repair-log FILE [--repair-out FILE]
 //
-// Without --headless it says that the desktop window is not built yet. See docs/console.md.
+// Without --headless it opens the desktop window. See docs/console.md and docs/user-guide.md.
 
 #include "headlessconsole.h"
 
 #include "common/numericlocale.h"
 #include "common/numtext.h"
 #include "common/random.h"
+#include "controls/settings.h"
+#include "desktop/halyxcommanddlg.h"
+#include "desktop/initpagewidget.h"
 #include "external/agentkit/communicator.h"
 #include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/nameserver.h"
@@ -20,9 +24,10 @@
 #include "mapserver/mapaddresses.h"
 #include "mapserver/mapserver.h"
 #include "record/logrepair.h"
-#include "scenario/defaultscenario.h"
+#include "ui/consolewiring.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QMessageBox>
 #include <QSocketNotifier>
 #include <QTcpSocket>
 
@@ -32,6 +37,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -47,11 +53,11 @@ constexpr size_t kMaxScriptBytes = 16u * 1024u * 1024u;
 int Usage(const std::string& why) {
     std::fprintf(stderr,
                  "halyx-command: %s\n"
-                 "usage: halyx-command --headless [SCRIPT | -] [--tick-ms N] [--ans HOST:PORT]\n"
+                 "usage: halyx-command [--headless [SCRIPT | -]] [--tick-ms N] [--ans HOST:PORT]\n"
                  "                     [--no-embedded-ans] [--embedded-ans-port N] [--agent NAME]\n"
-                 "                     [--answer yes|no]\n"
-                 "                     [--clock-every N] [--port N] [--bind ADDRESS]\n"
-                 "                     [--map-server URL | --no-map-server] [--team-only]\n"
+                 "                     [--answer yes|no] [--clock-every N] [--port N]\n"
+                 "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
+                 "                     [--team-only]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -96,18 +102,63 @@ bool ReadScript(const std::string& path, std::vector<std::string>& lines, std::s
     return true;
 }
 
+void InstallSignalPipe(std::unique_ptr<QSocketNotifier>& notifier,
+                       std::function<void(int)> onSignal) {
+    if (::pipe(g_signalPipe) != 0) {
+        return;
+    }
+    notifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(notifier.get(), &QSocketNotifier::activated, [onSignal] {
+        char byte = 0;
+        [[maybe_unused]] ssize_t got = ::read(g_signalPipe[0], &byte, 1);
+        onSignal(byte);
+    });
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+}
+
+// The desktop window. The registration fields show the name server this run was started
+// with (its own embedded one, or --ans); otherwise the last one used, from the user's settings.
+// The agent name is --agent when given, else the last one used, else the default.
+int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperimentLog& log,
+               halyx::CHalyxCommand& agent, halyx::CNetContainer& container,
+               std::function<std::string()>& registeredName, bool teamOnly,
+               bool serverFromCommandLine, const std::string& agentName, const std::string& ansHost,
+               int ansPort, int agentPort) {
+    halyx::CHalyxCommandDlg window(scenario, agent, log);
+    halyx::CInitPage& page = window.InitPage()->Presenter();
+    registeredName = [&page] { return page.AgentName(); };
+    if (teamOnly) {
+        page.SetTeamOnly(true);
+    }
+    const int baseTickMs = container.get_tick_interval();
+    page.SetSpeedHandler([&container, baseTickMs](int factor) {
+        container.set_tick_interval(std::max(1, baseTickMs / std::max(1, factor)));
+    });
+    window.InitPage()->FillRegistration(
+        {.agentName = agentName.empty() ? std::string(kDefaultAgentName) : agentName,
+         .agentPort = agentPort,
+         .server = ansHost,
+         .ansPort = ansPort,
+         .agentGiven = !agentName.empty(),
+         .serverGiven = serverFromCommandLine});
+
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    InstallSignalPipe(signalNotifier, [&window](int) { window.ForceShutdown(); });
+    window.show();
+    return app.exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    halyx::KeepNumbersInCLocale();
-
     bool headless = false;
     bool embeddedAns = true;
     std::string script = "-";
     std::string repairLog;
     std::string repairOut;
     std::string agentName = kDefaultAgentName;
+    bool agentGiven = false;
     bool defaultAnswer = true;
     int clockEvery = 60;
     int embeddedPort = -1;
@@ -141,6 +192,7 @@ int main(int argc, char** argv) {
             repairOut = argv[++i];
         } else if (arg == "--agent") {
             agentName = argv[++i];
+            agentGiven = true;
         } else if (arg == "--answer") {
             const std::string value = argv[++i];
             if (value != "yes" && value != "no") {
@@ -174,11 +226,27 @@ int main(int argc, char** argv) {
         std::puts(result.message.c_str());
         return result ? 0 : 1;
     }
-    if (!headless) {
-        std::fprintf(stderr, "halyx-command: the desktop window is not built yet; run it with "
-                             "--headless (see docs/console.md)\n");
-        return 2;
+
+    // The scripted console needs no display; the desktop needs the widgets' application.
+    std::unique_ptr<QCoreApplication> app;
+    if (headless) {
+        app = std::make_unique<QCoreApplication>(argc, argv);
+    } else {
+        // Without a display the widgets' application would abort; say what to do instead.
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+            return Usage("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                         "unset); run with --headless, or set QT_QPA_PLATFORM=offscreen");
+        }
+        app = std::make_unique<QApplication>(argc, argv);
+        QCoreApplication::setOrganizationName(QStringLiteral("Halyx"));
+        QCoreApplication::setApplicationName(QStringLiteral("HalyxCommand"));
     }
+    halyx::KeepNumbersInCLocale();
+    // A log that reaches the file-size limit must fail its write, be reported and keep its
+    // events, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     halyx::CContainerOptions options;
     std::string error;
@@ -215,9 +283,7 @@ int main(int argc, char** argv) {
     }
 
     halyx::CScenario scenario;
-    scenario.Weather().SetSeason(0);
-    scenario.Weather().Generate(halyx::CWeatherMap::kCellsPerLayer, 0.3, 4.0);
-    halyx::LoadDefaultScenario(scenario);
+    halyx::LoadStartScenario(scenario);
 
     halyx::CExperimentLog log;
     halyx::CHalyxCommand agent(halyx::AgentScenario::Of(scenario), log);
@@ -226,29 +292,23 @@ int main(int argc, char** argv) {
     halyx::CNetContainer container(agent);
     if (container.CreateContainer(argc, argv, 1) == 0) {
         halyx::CHeadlessConsole::Print("MESSAGE: Unable to start agent!");
+        if (!headless) {
+            QMessageBox::critical(nullptr, QStringLiteral("HalyxCommand"),
+                                  QStringLiteral("Unable to start agent!"));
+        }
         return 1;
     }
+    const int agentPort = container.get_communicator()->get_port();
 
-    halyx::CHeadlessConsole console(scenario, log, agent, container);
-    console.SetDefaultAnswer(defaultAnswer);
-    console.SetClockEvery(clockEvery);
-    agent.SetMainWindow(&console.Page());
-    if (teamOnly) {
-        console.Page().SetTeamOnly(true);
-    }
-    const int baseTickMs = container.get_tick_interval();
-    console.Page().SetSpeedHandler([&container, baseTickMs](int factor) {
-        container.set_tick_interval(std::max(1, baseTickMs / std::max(1, factor)));
-    });
-
-    // Maps the stations can fetch from their own machines (see docs/across-machines.md).
+    // Maps the stations can fetch from their own machines (see docs/across-machines.md). The
+    // name this console registered under is asked when an address is first needed.
+    std::function<std::string()> registeredName;
     halyx::CMapServer mapServer;
     halyx::CMapAddresses mapAddresses(mapServer);
     if (!mapServerUrl.empty()) {
         mapAddresses.UseServer(mapServerUrl);
         halyx::CHeadlessConsole::Print("MAPSERVER elsewhere: " + mapServerUrl);
     } else if (serveMaps) {
-        const int agentPort = container.get_communicator()->get_port();
         if (!mapAddresses.Serve(halyx::DefaultMapFolder(), options.bind, agentPort, error)) {
             std::fprintf(stderr, "halyx-command: cannot start the map server: %s\n", error.c_str());
             return 1;
@@ -263,36 +323,43 @@ int main(int argc, char** argv) {
             return mapAddresses.Resolve(address, [&] {
                 std::string host;
                 std::string port;
-                return agent.LookupStation(console.Page().AgentName(), host, port) ? host
-                                                                                   : std::string();
+                const std::string name = registeredName ? registeredName() : std::string();
+                return !name.empty() && agent.LookupStation(name, host, port) ? host
+                                                                              : std::string();
             });
         });
     }
-    console.Page().FillRegistrationFields(agentName, container.get_communicator()->get_port(),
-                                          ansHost, ansPort);
+
+    if (!headless) {
+        return RunDesktop(*app, scenario, log, agent, container, registeredName, teamOnly,
+                          startEmbedded || options.ansHost.has_value(),
+                          agentGiven ? agentName : std::string(), ansHost, ansPort, agentPort);
+    }
+
+    halyx::CHeadlessConsole console(scenario, log, agent, container);
+    console.SetDefaultAnswer(defaultAnswer);
+    console.SetClockEvery(clockEvery);
+    agent.SetMainWindow(&console.Page());
+    registeredName = [&console] { return console.Page().AgentName(); };
+    if (teamOnly) {
+        console.Page().SetTeamOnly(true);
+    }
+    const int baseTickMs = container.get_tick_interval();
+    console.Page().SetSpeedHandler([&container, baseTickMs](int factor) {
+        container.set_tick_interval(std::max(1, baseTickMs / std::max(1, factor)));
+    });
+    console.Page().FillRegistrationFields(agentName, agentPort, ansHost, ansPort);
     halyx::CHeadlessConsole::Print(
         "READY " + agentName + " port " + std::to_string(container.get_communicator()->get_port()) +
         " tick " + std::to_string(container.get_tick_interval()) + " ms");
 
     std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (::pipe(g_signalPipe) == 0) {
-        signalNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [&] {
-            char byte = 0;
-            [[maybe_unused]] ssize_t got = ::read(g_signalPipe[0], &byte, 1);
-            console.Interrupt(128 + byte);
-        });
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
-    }
-    // A log that reaches the file-size limit must fail its write, be reported and keep its
-    // events, not end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    InstallSignalPipe(signalNotifier, [&console](int signal) { console.Interrupt(128 + signal); });
 
     if (script == "-") {
         console.RunStdin();
     } else {
         console.RunScript(std::move(lines));
     }
-    return app.exec();
+    return app->exec();
 }

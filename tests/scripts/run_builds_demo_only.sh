@@ -15,7 +15,7 @@ cat > "$work/bin/cmake" <<STUB
 echo "\$*" >> "$work/cmake-calls"
 STUB
 chmod +x "$work/bin/cmake"
-PATH="$work/bin:$PATH" HALYX_BUILD_DIR="$work/build" bash "$work/root/scripts/run.sh" > "$work/out"
+env -u DISPLAY -u WAYLAND_DISPLAY PATH="$work/bin:$PATH" HALYX_BUILD_DIR="$work/build" bash "$work/root/scripts/run.sh" > "$work/out"
 build_call=$(grep -- '--build' "$work/cmake-calls")
 for target in halyx-command halyx-station; do
     if [[ " $build_call " != *" --target $target "* ]]; then

@@ -1,0 +1,258 @@
+// A synthetic station floods the command agent over loopback TCP with N station commands while
+// the experiment log is open. Each message is dispatched, written to the log and kept in the
+// message history; with the window open it is also listed on the agent message page (which is
+// the page showing) and every chat line goes to the transcript.
+//
+//   BM_FloodHeadless:   the agent alone, as the scripted console runs it.
+//   BM_FloodWithWindow: the same with the main window shown.
+//   BM_ListOf200000:    the agent message page holding 200,000 messages while more arrive.
+//
+// Counters: items_per_second (first arrival to last), max_gap_ms (the longest time between two
+// turns of the event loop, seen by a 1 ms timer, from the first arrival until the last message
+// is listed). Run with QT_QPA_PLATFORM=offscreen where there is no display:
+//   QT_QPA_PLATFORM=offscreen build/bin/bench_desktop_flood
+
+#include "agent/halyxcommand.h"
+#include "common/numericlocale.h"
+#include "controls/messagelistmodel.h"
+#include "desktop/agentcommpagewidget.h"
+#include "desktop/halyxcommanddlg.h"
+#include "external/agentkit/ansclient.h"
+#include "external/agentkit/communicator.h"
+#include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/netcontainer.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
+#include "ui/consolewiring.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QProcess>
+#include <QSettings>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+namespace halyx {
+namespace {
+
+const std::string kFolder =
+    std::filesystem::temp_directory_path().string() + "/halyx_bench_desktop/";
+
+QApplication& App() {
+    static int argc = 1;
+    static char name[] = "bench_desktop_flood";
+    static char* argv[] = {name, nullptr};
+    static QApplication* app = [] {
+        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
+            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        }
+        auto* created = new QApplication(argc, argv);
+        QCoreApplication::setOrganizationName(QStringLiteral("HalyxBench"));
+        QCoreApplication::setApplicationName(QStringLiteral("bench_desktop_flood"));
+        KeepNumbersInCLocale();
+        return created;
+    }();
+    return *app;
+}
+
+CScenario& BenchScenario() {
+    static CScenario scenario;
+    static bool filled = false;
+    if (!filled) {
+        LoadStartScenario(scenario);
+        filled = true;
+    }
+    return scenario;
+}
+
+class CountingAgent : public CHalyxCommand {
+public:
+    using CHalyxCommand::CHalyxCommand;
+    bool process_message_text(const std::string& text) override {
+        if (m_received == 0) {
+            m_timer.start();
+        }
+        ++m_received;
+        bool result = CHalyxCommand::process_message_text(text);
+        m_elapsedNs = m_timer.nsecsElapsed();
+        return result;
+    }
+    long long m_received = 0;
+    qint64 m_elapsedNs = 0;
+    QElapsedTimer m_timer;
+};
+
+void Flood(benchmark::State& state, bool withWindow) {
+    App();
+    const int flood = static_cast<int>(state.range(0));
+    std::filesystem::create_directories(kFolder);
+    double worstGapMs = 0;
+    for (auto _ : state) {
+        CNameServer server;
+        std::string error;
+        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
+            state.SkipWithError(error.c_str());
+            return;
+        }
+        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
+        CExperimentLog log;
+        CountingAgent agent(AgentScenario::Of(BenchScenario()), log);
+        agent.set_debug_sink([](const std::string&) {});
+        CNetContainer container(agent);
+        std::string ansArg = "--ans=" + ans;
+        char name[] = "bench";
+        char* containerArgv[] = {name, ansArg.data(), nullptr};
+        if (container.CreateContainer(2, containerArgv, 0) == 0) {
+            state.SkipWithError("the agent did not start");
+            return;
+        }
+        container.get_communicator()->set_name("HalyxCommand");
+        container.get_communicator()->retrieve_ans_object()->enable(1);
+        agent.AddTeamMember("FLOOD");
+        log.Open(kFolder, "flood", "", "<Scenario>\n</Scenario>\n");
+
+        std::unique_ptr<CHalyxCommandDlg> window;
+        CMessageListModel* listed = nullptr;
+        if (withWindow) {
+            window = std::make_unique<CHalyxCommandDlg>(BenchScenario(), agent, log);
+            window->Sheet()->setCurrentIndex(2);
+            listed = dynamic_cast<CAgentCommPageWidget*>(window->Pages()[2])->Incoming().model;
+            window->show();
+            QCoreApplication::processEvents();
+        }
+
+        // The loop's turns, timed from the flood's first message.
+        QElapsedTimer sinceTurn;
+        double maxGapMs = 0;
+        QTimer turns;
+        turns.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&turns, &QTimer::timeout, [&] {
+            if (agent.m_received > 0 && sinceTurn.isValid()) {
+                maxGapMs = std::max(maxGapMs, static_cast<double>(sinceTurn.nsecsElapsed()) / 1e6);
+            }
+            sinceTurn.start();
+        });
+        turns.start(1);
+
+        QProcess station;
+        station.setProgram(
+            QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
+        station.setArguments({"--name", "FLOOD", "--ans", QString::fromStdString(ans), "--flood",
+                              QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
+        station.setStandardOutputFile(QProcess::nullDevice());
+        station.start();
+
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            const bool arrived = agent.m_received >= flood;
+            const bool shown = !listed || (listed->Pending() == 0 && listed->rowCount() >= flood);
+            if (arrived && shown) {
+                loop.quit();
+            }
+        });
+        QTimer::singleShot(300000, &loop, &QEventLoop::quit);
+        poll.start(5);
+        loop.exec();
+        turns.stop();
+        station.kill();
+        station.waitForFinished(5000);
+        if (agent.m_received < flood) {
+            state.SkipWithError("the flood did not arrive in time");
+            return;
+        }
+        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
+        worstGapMs = std::max(worstGapMs, maxGapMs);
+        window.reset();
+        log.Close();
+        std::filesystem::remove(kFolder + "flood.xml");
+    }
+    state.SetItemsProcessed(state.iterations() * flood);
+    state.counters["max_gap_ms"] = worstGapMs;
+}
+
+// The agent message page already listing 200,000 messages (the history's limit) while more
+// arrive, 1,000 per 20 ms: the longest turn of the event loop, with the list merged, shown and
+// trimmed to its limit at every batch.
+void BM_ListOf200000(benchmark::State& state) {
+    App();
+    CExperimentLog log;
+    CHalyxCommand agent(AgentScenario::Of(BenchScenario()), log);
+    CHalyxCommandDlg window(BenchScenario(), agent, log);
+    window.Sheet()->setCurrentIndex(2);
+    auto* page = dynamic_cast<CAgentCommPageWidget*>(window.Pages()[2]);
+    CMessageListModel* listed = page->Incoming().model;
+    window.show();
+    const std::string base =
+        "(tell :sender ALPHA :receiver HalyxCommand :language default-language "
+        ":ontology default-ontology :content (tell :command deploy :id I";
+    long long n = 0;
+    for (; n < 200000; ++n) {
+        page->AddIncomingText(base + std::to_string(n * 7919 % 1000003) + "))");
+    }
+    listed->Flush();
+    QCoreApplication::processEvents();
+    double maxGapMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer sinceTurn;
+        QTimer turns;
+        turns.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&turns, &QTimer::timeout, [&] {
+            if (sinceTurn.isValid()) {
+                maxGapMs = std::max(maxGapMs, static_cast<double>(sinceTurn.nsecsElapsed()) / 1e6);
+            }
+            sinceTurn.start();
+        });
+        turns.start(1);
+        QTimer feed;
+        int batches = 0;
+        QObject::connect(&feed, &QTimer::timeout, [&] {
+            for (int i = 0; i < 1000; ++i, ++n) {
+                page->AddIncomingText(base + std::to_string(n * 7919 % 1000003) + "))");
+            }
+            ++batches;
+        });
+        feed.start(20);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (batches < 100 || listed->Pending() > 0) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            if (batches >= 100) {
+                feed.stop();
+            }
+        }
+        state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
+    }
+    state.counters["rows"] = listed->rowCount();
+    state.counters["max_gap_ms"] = maxGapMs;
+}
+BENCHMARK(BM_ListOf200000)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
+
+void BM_FloodHeadless(benchmark::State& state) {
+    Flood(state, false);
+}
+void BM_FloodWithWindow(benchmark::State& state) {
+    Flood(state, true);
+}
+BENCHMARK(BM_FloodHeadless)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloodWithWindow)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
+} // namespace halyx

@@ -1,0 +1,180 @@
+#include "desktop/commpagewidget.h"
+
+#include "controls/settings.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+namespace halyx {
+
+namespace {
+constexpr std::size_t kTailChars = 32;
+constexpr int kBatchMs = 100;
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+} // namespace
+
+CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent), m_page(this) {
+    auto* box = new QGroupBox(tr("Communication Log"), this);
+    auto* boxLayout = new QVBoxLayout(box);
+    m_log = new QTextEdit(box);
+    m_log->setObjectName(QStringLiteral("Communication Log"));
+    m_log->setReadOnly(true);
+    m_log->setAcceptRichText(false);
+    m_log->setLineWrapMode(QTextEdit::WidgetWidth);
+    boxLayout->addWidget(m_log);
+
+    m_location = new QLineEdit(this);
+    m_name = new QLineEdit(this);
+    m_notes = new QLineEdit(this);
+    m_location->setObjectName(QStringLiteral("Location"));
+    m_name->setObjectName(QStringLiteral("Experiment Name"));
+    m_notes->setObjectName(QStringLiteral("Notes"));
+    auto* pick = new QPushButton(QStringLiteral("..."), this);
+    pick->setObjectName(QStringLiteral("Choose Folder"));
+    auto* save = new QPushButton(tr("Save Log"), this);
+    auto* load = new QPushButton(tr("Load Log"), this);
+    save->setObjectName(QStringLiteral("Save Log"));
+    load->setObjectName(QStringLiteral("Load Log"));
+
+    auto* fields = new QGridLayout;
+    fields->addWidget(new QLabel(tr("Location:"), this), 0, 0);
+    fields->addWidget(m_location, 0, 1);
+    fields->addWidget(pick, 0, 2);
+    fields->addWidget(new QLabel(tr("Experiment Name:"), this), 1, 0);
+    fields->addWidget(m_name, 1, 1, 1, 2);
+    fields->addWidget(new QLabel(tr("Notes:"), this), 2, 0);
+    fields->addWidget(m_notes, 2, 1, 1, 2);
+    fields->addWidget(save, 0, 3);
+    fields->addWidget(load, 1, 3);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(box, 1);
+    layout->addLayout(fields);
+
+    // A typed folder is taken when the box is left: the location then gets the experiment's
+    // own folder appended, which must not happen under the cursor at every key.
+    connect(m_location, &QLineEdit::editingFinished, this, [this] {
+        if (m_location->text() != Q(m_page.Location())) {
+            m_page.SetLocation(m_location->text().toStdString());
+        }
+    });
+    connect(m_name, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_page.SetExperimentName(text.toStdString()); });
+    connect(m_notes, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_page.SetNotes(text.toStdString()); });
+    connect(pick, &QPushButton::clicked, this, &CCommPageWidget::PickFolder);
+    connect(save, &QPushButton::clicked, this, [this] { m_page.SaveLog(); });
+    connect(load, &QPushButton::clicked, this, &CCommPageWidget::LoadLog);
+
+    // Chat comes in bursts; the box catches up a few times a second.
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(kBatchMs);
+    // A hidden page does not lay out text nobody sees; it catches up when shown.
+    connect(&m_batch, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            FlushTranscript();
+        }
+    });
+    FlushTranscript();
+    ShowFields();
+}
+
+void CCommPageWidget::showEvent(QShowEvent* event) {
+    CPage::showEvent(event);
+    FlushTranscript();
+}
+
+void CCommPageWidget::ShowMessage(const std::string& text) {
+    QMessageBox::information(this, QStringLiteral("HalyxCommand"), Q(text));
+}
+
+void CCommPageWidget::Refresh() {
+    ShowFields();
+    if (!m_batch.isActive()) {
+        m_batch.start();
+    }
+}
+
+void CCommPageWidget::ShowFields() {
+    const auto setText = [](QLineEdit* edit, const std::string& text) {
+        const QString value = Q(text);
+        if (edit->text() != value) {
+            edit->setText(value);
+        }
+    };
+    setText(m_location, m_page.Location());
+    setText(m_name, m_page.ExperimentName());
+    setText(m_notes, m_page.Notes());
+}
+
+void CCommPageWidget::FlushTranscript() {
+    m_batch.stop();
+    const std::string& text = m_page.LogText();
+    const bool extends =
+        text.size() >= m_shown && m_shown >= m_shownTail.size() &&
+        text.compare(m_shown - m_shownTail.size(), m_shownTail.size(), m_shownTail) == 0;
+    QScrollBar* bar = m_log->verticalScrollBar();
+    const bool atEnd = bar->value() >= bar->maximum() - 4;
+    if (extends && m_shown > 0) {
+        if (text.size() == m_shown) {
+            return;
+        }
+        QTextCursor end(m_log->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(Q(text.substr(m_shown)));
+    } else {
+        m_log->setPlainText(Q(text));
+    }
+    m_shown = text.size();
+    m_shownTail = text.substr(m_shown - std::min(m_shown, kTailChars));
+    // Follow the conversation unless the experimenter scrolled back to read.
+    if (atEnd) {
+        bar->setValue(bar->maximum());
+    }
+}
+
+void CCommPageWidget::PickFolder() {
+    const QString key = QStringLiteral("CommLogLocation");
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, tr("Choose Folder"), CSettings::LastFolder(key, Q(m_page.Location())),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    if (folder.isEmpty()) {
+        return;
+    }
+    CSettings::SetLastFolder(key, folder);
+    m_page.SetLocation(folder.toStdString());
+    ShowFields();
+}
+
+void CCommPageWidget::LoadLog() {
+    const QString key = QStringLiteral("CommLog");
+    QFileDialog dialog(this, tr("Load Log"), CSettings::LastFolder(key, Q(m_page.Location())),
+                       QString::fromUtf8(kLogFilter));
+    dialog.setObjectName(QStringLiteral("Load Log Dialog"));
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(QStringLiteral("hcl"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const QString path = dialog.selectedFiles().front();
+    CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
+    m_page.LoadLog(path.toStdString());
+    FlushTranscript();
+    ShowFields();
+}
+
+} // namespace halyx

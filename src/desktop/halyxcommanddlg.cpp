@@ -1,0 +1,192 @@
+#include "desktop/halyxcommanddlg.h"
+
+#include "agent/halyxcommand.h"
+#include "common/format.h"
+#include "controls/settings.h"
+#include "desktop/initpagewidget.h"
+#include "desktop/scenariopage.h"
+#include "editor/gseframe.h"
+#include "record/experimentlog.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace halyx {
+
+CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CExperimentLog& log,
+                                   QWidget* parent)
+    : QMainWindow(parent), m_agent(agent),
+      m_log(log), m_context{scenario, agent, log, m_undoStack, [this] { RefreshEditor(); }} {
+    setObjectName(QStringLiteral("HalyxCommand"));
+    setWindowTitle(QString::fromStdString(Format(kTitleTemplate, kVersionMajor, kVersionMinor)) +
+                   QStringLiteral("[*]"));
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    m_sheet = new QTabWidget(central);
+    m_sheet->setObjectName(QString::fromUtf8(kSheetCaption));
+    m_sheet->setAccessibleName(QString::fromUtf8(kSheetCaption));
+    m_pages = MakePages(m_context, m_sheet);
+    for (CPage* page : m_pages) {
+        m_sheet->addTab(page, page->Caption());
+    }
+    m_sheet->setCurrentIndex(0);
+    connect(m_sheet, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index >= 0 && static_cast<size_t>(index) < m_pages.size()) {
+            m_pages[static_cast<size_t>(index)]->Refresh();
+        }
+    });
+    layout->addWidget(m_sheet, 1);
+
+    m_status = new QLabel(QString::fromUtf8(kInitialStatus), central);
+    m_status->setObjectName(QStringLiteral("Status Line"));
+    m_status->setFrameShape(QFrame::StyledPanel);
+    m_editorToggle = new QPushButton(tr("Launch Scenario Editor"), central);
+    m_editorToggle->setObjectName(QStringLiteral("Launch Scenario Editor"));
+    m_editorToggle->setCheckable(true);
+    m_editorToggle->setToolTip(tr("Opens the graphical scenario editor in a window of its own"));
+    connect(m_editorToggle, &QPushButton::toggled, this, &CHalyxCommandDlg::LaunchScenarioEditor);
+    auto* shutdown = new QPushButton(tr("Shutdown"), central);
+    shutdown->setObjectName(QStringLiteral("Shutdown"));
+    connect(shutdown, &QPushButton::clicked, this, &CHalyxCommandDlg::Shutdown);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_status, 1);
+    bottom->addWidget(m_editorToggle);
+    bottom->addWidget(shutdown);
+    layout->addLayout(bottom);
+    setCentralWidget(central);
+
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    QAction* quit = file->addAction(tr("&Shutdown"), this, &CHalyxCommandDlg::Shutdown);
+    quit->setShortcut(QKeySequence::Quit);
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    QAction* undo = m_undoStack.createUndoAction(this, tr("&Undo"));
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    QAction* redo = m_undoStack.createRedoAction(this, tr("&Redo"));
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    edit->addAction(undo);
+    edit->addAction(redo);
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(tr("&About HalyxCommand..."), this, &CHalyxCommandDlg::ShowAbout);
+
+    connect(&m_undoStack, &QUndoStack::cleanChanged, this,
+            [this](bool clean) { setWindowModified(!clean); });
+
+    if (CScenarioPage* scenarioPage = ScenarioPage()) {
+        m_saveScenario = [scenarioPage] { return scenarioPage->Save(); };
+    }
+    if (CInitPageWidget* init = InitPage()) {
+        init->SetReport([this](const QString& line) { m_status->setText(line); });
+    }
+    resize(1120, 660);
+    CSettings::TrackGeometry(this, QStringLiteral("MainWindow"));
+}
+
+CHalyxCommandDlg::~CHalyxCommandDlg() {
+    CloseExperimentLog();
+    delete m_editor;
+    // The pages hold the context and the undo stack, which are members of this window and would
+    // be gone before the base class deletes its children: the pages go first.
+    delete m_sheet;
+    m_sheet = nullptr;
+    m_pages.clear();
+}
+
+CInitPageWidget* CHalyxCommandDlg::InitPage() const {
+    return m_pages.empty() ? nullptr : dynamic_cast<CInitPageWidget*>(m_pages.front());
+}
+
+CScenarioPage* CHalyxCommandDlg::ScenarioPage() const {
+    for (CPage* page : m_pages) {
+        if (auto* scenarioPage = dynamic_cast<CScenarioPage*>(page)) {
+            return scenarioPage;
+        }
+    }
+    return nullptr;
+}
+
+void CHalyxCommandDlg::RefreshEditor() {
+    // The editor's map view follows the scenario's notifier by itself; an explicit refresh only
+    // asks for one more repaint.
+    if (m_editor) {
+        m_editor->update();
+    }
+}
+
+void CHalyxCommandDlg::LaunchScenarioEditor(bool on) {
+    if (!on) {
+        if (m_editor) {
+            m_editor->close();
+        }
+        return;
+    }
+    if (m_editor) {
+        m_editor->raise();
+        return;
+    }
+    // A fresh frame each time the toggle is turned on; it deletes itself when closed.
+    m_editor = new CGSEFrame(m_context.scenario, m_undoStack);
+    if (CScenarioPage* page = ScenarioPage()) {
+        CGSEScenarioHooks hooks;
+        hooks.load = [page] { page->Load(); };
+        hooks.loadPath = [page](const std::string& path) {
+            page->Load(QString::fromStdString(path));
+        };
+        hooks.save = [page](const std::string& folder, const std::string& title) {
+            page->SaveAs(QString::fromStdString(folder + title + ".hsf"));
+        };
+        m_editor->SetScenarioHooks(hooks);
+    }
+    connect(m_editor, &QObject::destroyed, this, [this] {
+        const QSignalBlocker block(m_editorToggle);
+        m_editorToggle->setChecked(false);
+    });
+    m_editor->show();
+    m_editor->LoadGlobalMap();
+}
+
+void CHalyxCommandDlg::ShowAbout() {
+    QMessageBox::about(this, tr("About HalyxCommand"),
+                       tr("HalyxCommand Version 1.0\n\nThe experimenter's console of the Halyx "
+                          "range-safety team simulation."));
+}
+
+void CHalyxCommandDlg::Shutdown() {
+    close();
+}
+
+void CHalyxCommandDlg::ForceShutdown() {
+    m_force = true;
+    close();
+}
+
+void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
+    if (!m_force && !m_undoStack.isClean()) {
+        const auto answer = QMessageBox::question(
+            this, windowTitle().remove(QStringLiteral("[*]")), QString::fromUtf8(kUnsavedQuestion),
+            QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
+        if (answer == QMessageBox::Cancel ||
+            (answer == QMessageBox::Yes && m_saveScenario && !m_saveScenario())) {
+            event->ignore();
+            return;
+        }
+    }
+    CloseExperimentLog();
+    event->accept();
+}
+
+void CHalyxCommandDlg::CloseExperimentLog() {
+    // An experiment still being recorded ends its events section with the team and the file is
+    // closed, so that the log loads and plays back: the same close as the headless console's.
+    m_agent.CloseExperimentLog();
+}
+
+} // namespace halyx

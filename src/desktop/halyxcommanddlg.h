@@ -1,0 +1,91 @@
+#pragma once
+
+#include "desktop/page.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QUndoStack>
+
+#include <functional>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+
+namespace halyx {
+
+class CGSEFrame;
+class CScenarioPage;
+
+class CInitPageWidget;
+
+// The main window: the "Halyx Control Center" with its eight pages, the status line, the
+// "Launch Scenario Editor" toggle and "Shutdown". It owns the scenario's undo stack and the
+// context the pages are given; the scenario, agent and experiment log outlive it.
+class CHalyxCommandDlg final : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kVersionMajor = 3;
+    static constexpr int kVersionMinor = 13;
+    static constexpr const char* kTitleTemplate = "HALYX Command - Version %d.%02d";
+    static constexpr const char* kSheetCaption = "Halyx Control Center";
+    static constexpr const char* kInitialStatus =
+        "Status bar, you will see agent messages appear here";
+    static constexpr const char* kUnsavedQuestion =
+        "The scenario has changes that are not saved. Do you want to save them before shutting "
+        "down?";
+
+    CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CExperimentLog& log,
+                     QWidget* parent = nullptr);
+    ~CHalyxCommandDlg() override;
+
+    QTabWidget* Sheet() const { return m_sheet; }
+    const std::vector<CPage*>& Pages() const { return m_pages; }
+    CInitPageWidget* InitPage() const;
+    CScenarioPage* ScenarioPage() const;
+    QUndoStack& UndoStack() { return m_undoStack; }
+    QLabel* StatusLine() const { return m_status; }
+    QPushButton* EditorToggle() const { return m_editorToggle; }
+
+    // The editor window while the "Launch Scenario Editor" toggle is on; null otherwise.
+    CGSEFrame* Editor() const { return m_editor; }
+
+    // Saves the scenario when the experimenter answers yes to the unsaved-changes question;
+    // false keeps the window open. The Scenarios page's Save is set at construction.
+    void SetSaveScenario(std::function<bool()> save) { m_saveScenario = std::move(save); }
+
+    // Repaints the scenario editor's map while the editor is open; nothing otherwise.
+    void RefreshEditor();
+
+public slots:
+    // "Shutdown": closes the window (asking about unsaved scenario changes first), which closes
+    // an open experiment log and ends the program.
+    void Shutdown();
+    // Ends without questions (a termination signal): the experiment log is still closed.
+    void ForceShutdown();
+    // The "Launch Scenario Editor" toggle: on opens the editor window and reads the Global Map
+    // into it; off closes it. Closing the editor window turns the toggle off.
+    void LaunchScenarioEditor(bool on);
+    void ShowAbout();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CloseExperimentLog();
+
+    CHalyxCommand& m_agent;
+    CExperimentLog& m_log;
+    QUndoStack m_undoStack;
+    CPageContext m_context;
+    QTabWidget* m_sheet = nullptr;
+    std::vector<CPage*> m_pages;
+    QLabel* m_status = nullptr;
+    QPushButton* m_editorToggle = nullptr;
+    std::function<bool()> m_saveScenario;
+    QPointer<CGSEFrame> m_editor;
+    bool m_force = false;
+};
+
+} // namespace halyx

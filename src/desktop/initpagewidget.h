@@ -1,0 +1,99 @@
+#pragma once
+
+#include "desktop/page.h"
+#include "ui/initpage.h"
+
+#include <QIcon>
+#include <QStringListModel>
+
+#include <array>
+#include <functional>
+#include <string>
+
+class QCheckBox;
+class QLabel;
+class QLCDNumber;
+class QLineEdit;
+class QListView;
+class QPushButton;
+class QRadioButton;
+class QToolButton;
+class QTreeWidget;
+
+namespace halyx {
+
+// The "Initialization/Registration" page: the widgets of the simulation control page over its
+// presenter CInitPage, which decides every caption, enabled state and message. The widget only
+// passes the user's clicks and edits on and shows what the presenter holds.
+class CInitPageWidget final : public CPage, public IInitPageView {
+    Q_OBJECT
+public:
+    CInitPageWidget(CPageContext& context, QWidget* parent = nullptr);
+    ~CInitPageWidget() override;
+
+    QString Caption() const override { return QString::fromUtf8(CInitPage::kCaption); }
+    void Refresh() override { ShowPresenter(); }
+
+    CInitPage& Presenter() { return m_page; }
+
+    // What the program was started with. The registration fields show it, except that a server
+    // and an agent name not given on the command line are the last ones registered with.
+    struct Registration {
+        std::string agentName;
+        int agentPort = 0;
+        std::string server;
+        int ansPort = 0;
+        bool agentGiven = false;
+        bool serverGiven = false;
+    };
+    void FillRegistration(const Registration& start);
+    // Where the lines about a loaded experiment go (the window's status line).
+    void SetReport(std::function<void(const QString&)> report) { m_report = std::move(report); }
+
+    // IInitPageView
+    void ShowMessage(const std::string& text) override;
+    bool Ask(const std::string& text) override;
+    bool ChooseLogLocation(CSaveLocation& where) override;
+    std::optional<std::string> ChooseOpenFile(const std::string& filter,
+                                              const std::string& defaultExtension) override;
+    void PageChanged() override;
+
+    // Title of the page's message boxes.
+    static constexpr const char* kMessageTitle = "HalyxCommand";
+
+private:
+    void BuildControls();
+    void ShowPresenter();
+    void ShowAgentList();
+    void ShowStations();
+    void RememberRegistration();
+
+    CPageContext& m_context;
+    CInitPage m_page;
+    std::function<void(const QString&)> m_report;
+    bool m_showing = false;
+    bool m_refreshPending = false;
+    QIcon m_playIcon;
+    QIcon m_pauseIcon;
+
+    QLineEdit* m_server = nullptr;
+    QLineEdit* m_ansPort = nullptr;
+    QLineEdit* m_agent = nullptr;
+    QLineEdit* m_agentPort = nullptr;
+    QRadioButton* m_showAll = nullptr;
+    QRadioButton* m_filterBy = nullptr;
+    QLineEdit* m_filterText = nullptr;
+    QListView* m_agentList = nullptr;
+    QStringListModel m_agentModel;
+    QTreeWidget* m_stations = nullptr;
+    QPushButton* m_start = nullptr;
+    QCheckBox* m_playbackMode = nullptr;
+    QToolButton* m_playPause = nullptr;
+    QToolButton* m_stop = nullptr;
+    QLCDNumber* m_clock = nullptr;
+    QLabel* m_clockCount = nullptr;
+    QCheckBox* m_singlePerson = nullptr;
+    std::array<QWidget*, kInitControlCount> m_controls{};
+};
+
+} // namespace halyx

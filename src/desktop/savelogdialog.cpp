@@ -1,0 +1,110 @@
+#include "desktop/savelogdialog.h"
+
+#include "controls/settings.h"
+#include "record/savelocation.h"
+
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace halyx {
+
+namespace {
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+} // namespace
+
+CSaveLogDialog::CSaveLogDialog(CSaveLocation& where, QWidget* parent)
+    : QDialog(parent), m_where(where) {
+    setWindowTitle(QString::fromUtf8(CSaveLocation::kCaption));
+    setObjectName(QStringLiteral("Save Log Dialog"));
+    auto* grid = new QGridLayout(this);
+    m_name = new QLineEdit(Q(where.Name()), this);
+    m_location = new QLineEdit(Q(where.Location()), this);
+    m_notes = new QPlainTextEdit(Q(where.Notes()), this);
+    m_notes->setTabChangesFocus(true);
+    m_pick = new QPushButton(QStringLiteral("..."), this);
+    m_pick->setToolTip(tr("Choose the folder of the log"));
+    m_preview = new QLabel(this);
+    m_preview->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_preview->setWordWrap(true);
+    m_preview->setMinimumWidth(420);
+    m_name->setObjectName(QStringLiteral("Experiment Name"));
+    m_location->setObjectName(QStringLiteral("Location"));
+    m_notes->setObjectName(QStringLiteral("Notes"));
+    m_preview->setObjectName(QStringLiteral("Preview"));
+
+    grid->addWidget(new QLabel(QString::fromUtf8(CSaveLocation::kNameLabel), this), 0, 0);
+    grid->addWidget(m_name, 0, 1, 1, 2);
+    grid->addWidget(new QLabel(QString::fromUtf8(CSaveLocation::kLocationLabel), this), 1, 0);
+    grid->addWidget(m_location, 1, 1);
+    grid->addWidget(m_pick, 1, 2);
+    grid->addWidget(new QLabel(QString::fromUtf8(CSaveLocation::kNotesLabel), this), 2, 0,
+                    Qt::AlignTop);
+    grid->addWidget(m_notes, 2, 1, 1, 2);
+    grid->addWidget(new QLabel(QString::fromUtf8(CSaveLocation::kPreviewLabel), this), 3, 0, 1, 3);
+    grid->addWidget(m_preview, 4, 0, 1, 3);
+    m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    grid->addWidget(m_buttons, 5, 0, 1, 3);
+
+    connect(m_buttons, &QDialogButtonBox::accepted, this, &CSaveLogDialog::accept);
+    connect(m_buttons, &QDialogButtonBox::rejected, this, &CSaveLogDialog::reject);
+    connect(m_name, &QLineEdit::textChanged, this, &CSaveLogDialog::ShowPreview);
+    connect(m_location, &QLineEdit::textChanged, this, &CSaveLogDialog::ShowPreview);
+    connect(m_pick, &QPushButton::clicked, this, &CSaveLogDialog::PickFolder);
+    ShowPreview();
+    m_name->selectAll();
+    m_name->setFocus();
+}
+
+QPushButton* CSaveLogDialog::OkButton() const {
+    return m_buttons->button(QDialogButtonBox::Ok);
+}
+
+void CSaveLogDialog::ReadBoxes() {
+    m_where.SetName(m_name->text().toStdString());
+    m_where.SetLocation(m_location->text().toStdString());
+    m_where.SetNotes(m_notes->toPlainText().toStdString());
+}
+
+void CSaveLogDialog::ShowPreview() {
+    ReadBoxes();
+    m_preview->setText(Q(m_where.Preview()));
+    OkButton()->setEnabled(m_where.OkEnabled());
+}
+
+void CSaveLogDialog::PickFolder() {
+    ReadBoxes();
+    const QString key = QStringLiteral("LogLocation");
+    const QString start = CSettings::LastFolder(key, Q(m_where.BeginPickFolder()));
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QString::fromUtf8(CSaveLocation::kFolderPickerTitle), start,
+        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    if (folder.isEmpty()) {
+        return;
+    }
+    CSettings::SetLastFolder(key, folder);
+    m_where.FolderPicked(folder.toStdString());
+    m_location->setText(Q(m_where.Location()));
+}
+
+void CSaveLogDialog::accept() {
+    ReadBoxes();
+    std::string message;
+    if (!m_where.Accept(message)) {
+        if (!message.empty()) {
+            QMessageBox::information(this, windowTitle(), Q(message));
+        }
+        return;
+    }
+    m_location->setText(Q(m_where.Location()));
+    QDialog::accept();
+}
+
+} // namespace halyx

@@ -1,0 +1,205 @@
+// Renders each page of the running window into PNG files for the user guide:
+//
+//   QT_QPA_PLATFORM=offscreen build/bin/desktop_screenshots docs/screenshots
+//
+//   build/bin/desktop_screenshots --screen OUT.png     (grabs the whole screen of $DISPLAY)
+//
+// It starts the embedded name server and three synthetic stations on loopback, registers, forms
+// the team, initializes (grabbing the save dialog on the way), starts the mission, lets it run
+// to minute 300 with the stations' chat and commands coming in, pauses, and grabs every page;
+// then resets and plays the recorded log back for a last picture.
+#include "agent/halyxcommand.h"
+#include "common/numericlocale.h"
+#include "desktop/halyxcommanddlg.h"
+#include "desktop/initpagewidget.h"
+#include "desktop/savelogdialog.h"
+#include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/netcontainer.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
+#include "ui/consolewiring.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+namespace {
+
+bool Save(QWidget* widget, const QString& path, QPixmap picture = QPixmap()) {
+    // The pages catch up with the agent once per turn of the event loop.
+    QCoreApplication::processEvents();
+    const bool saved = (widget ? widget->grab() : picture).save(path);
+    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+    return saved;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    if (argc == 3 && QByteArray(argv[1]) == "--screen") {
+        // What a user sees: the whole screen, with whatever windows are on it.
+        QScreen* screen = QGuiApplication::primaryScreen();
+        return screen && Save(nullptr, QString::fromLocal8Bit(argv[2]), screen->grabWindow(0)) ? 0
+                                                                                               : 1;
+    }
+    QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
+    QCoreApplication::setApplicationName(QStringLiteral("desktop_screenshots"));
+    halyx::KeepNumbersInCLocale();
+    const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
+    QDir().mkpath(out);
+    const QString work = QDir::temp().filePath(QStringLiteral("halyx_screenshots"));
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
+    qputenv("HALYX_HOME", work.toLocal8Bit());
+
+    halyx::CNameServer nameServer;
+    std::string error;
+    if (!nameServer.listen(QHostAddress::LocalHost, 0, error)) {
+        std::fprintf(stderr, "name server: %s\n", error.c_str());
+        return 1;
+    }
+    std::vector<std::unique_ptr<QProcess>> stations;
+    const char* names[] = {"ALPHA", "BRAVO", "CHARLIE"};
+    for (int s = 0; s < 3; ++s) {
+        auto process = std::make_unique<QProcess>();
+        process->setStandardOutputFile(QDir(work).filePath(QString::fromUtf8(names[s]) + ".out"));
+        process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/halyx-station"),
+                       {"--name", names[s], "--ans",
+                        QStringLiteral("127.0.0.1:%1").arg(nameServer.port()), "--behaviour",
+                        "active", "--seed", QString::number(5 + s)});
+        process->waitForStarted(10000);
+        stations.push_back(std::move(process));
+    }
+    QTest::qWait(1500);
+
+    halyx::CScenario scenario;
+    halyx::LoadStartScenario(scenario);
+    halyx::CExperimentLog log;
+    halyx::CHalyxCommand agent(halyx::AgentScenario::Of(scenario), log);
+    agent.set_debug_sink([](const std::string&) {});
+    halyx::CNetContainer container(agent);
+    char program[] = "desktop_screenshots";
+    char tickOption[] = "--tick-ms";
+    char tick[] = "20";
+    char* containerArgv[] = {program, tickOption, tick, nullptr};
+    if (container.CreateContainer(3, containerArgv, 1) == 0) {
+        std::fprintf(stderr, "Unable to start agent!\n");
+        return 1;
+    }
+    halyx::CHalyxCommandDlg window(scenario, agent, log);
+    window.resize(1120, 660);
+    halyx::CInitPage& page = window.InitPage()->Presenter();
+    page.FillRegistrationFields("Lab-HalyxCommand", container.get_communicator()->get_port(),
+                                "127.0.0.1", nameServer.port());
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "the window did not appear\n");
+    }
+    Save(&window, out + QStringLiteral("/01-start.png"));
+
+    page.Register();
+    (void)QTest::qWaitFor(
+        [&] {
+            page.RefreshList();
+            return page.AgentList().size() >= 3;
+        },
+        20000);
+    for (const char* name : names) {
+        page.SelectAgent(name);
+        page.AddClient();
+    }
+    Save(&window, out + QStringLiteral("/02-team.png"));
+
+    // The save dialog, filled, then accepted.
+    QTimer dialogWatch;
+    dialogWatch.setInterval(20);
+    QObject::connect(&dialogWatch, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<halyx::CSaveLogDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            return;
+        }
+        dialogWatch.stop();
+        dialog->NameBox()->setText(QStringLiteral("Pilot_07"));
+        dialog->NotesBox()->setPlainText(
+            QStringLiteral("Pilot session 7: three subjects, default scenario."));
+        QTest::qWait(50);
+        Save(dialog, out + QStringLiteral("/03-save-dialog.png"));
+        dialog->accept();
+    });
+    dialogWatch.start();
+    page.InitializeSimulation();
+    (void)QTest::qWaitFor(
+        [&] {
+            return page.Stations().size() == 3 &&
+                   page.Stations()[2].status == halyx::CInitPage::kInitialized;
+        },
+        20000);
+    page.StartSimulation();
+    (void)QTest::qWaitFor([&] { return agent.Clock() >= 300; }, 60000);
+    page.StartSimulation(); // pause
+    QTest::qWait(300);
+    Save(&window, out + QStringLiteral("/04-running.png"));
+
+    const char* files[] = {nullptr, nullptr, "05-agent-communications.png",
+                           "06-human-communications.png"};
+    for (int i = 2; i < 4; ++i) {
+        window.Sheet()->setCurrentIndex(i);
+        QTest::qWait(400);
+        if (i == 2) {
+            // One received message opened in the tree.
+            if (auto* display =
+                    window.findChild<QPushButton*>(QStringLiteral("Incoming Display"))) {
+                display->click();
+            }
+        }
+        Save(&window, out + QLatin1Char('/') + QString::fromUtf8(files[i]));
+    }
+    window.Sheet()->setCurrentIndex(0);
+
+    // Reset (yes), then play the recorded log back.
+    const QString recorded = QString::fromStdString(log.FilePath());
+    QTimer answers;
+    answers.setInterval(20);
+    QObject::connect(&answers, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
+            files->selectFile(recorded);
+            QMetaObject::invokeMethod(files, "accept");
+        }
+    });
+    answers.start();
+    page.ResetSimulation();
+    page.SetPlaybackMode(true);
+    page.LoadExperiment();
+    page.InitializePlayback();
+    (void)QTest::qWaitFor([&] { return page.IsEnabled(halyx::InitControl::PlayPause); }, 20000);
+    page.PlayPause();
+    (void)QTest::qWaitFor([&] { return agent.Clock() >= 120; }, 60000);
+    QTest::qWait(100);
+    Save(&window, out + QStringLiteral("/07-playback.png"));
+    page.Stop();
+    answers.stop();
+
+    for (auto& process : stations) {
+        process->terminate();
+        process->waitForFinished(3000);
+    }
+    return 0;
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+// Helpers of the desktop tests: an application with the test's own settings, and answers to
+// the modal dialogs a click opens (a message box, a question, a file dialog), given before the
+// click as a user would give them after it.
+
+#include "common/numericlocale.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+QT_BEGIN_NAMESPACE
+// Readable texts in failure messages.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
+namespace halyx::test {
+
+// The application of a test program; its own name keeps the user's settings out of reach.
+inline QApplication& GuiApp(const char* name) {
+    static int argc = 1;
+    static char program[] = "halyx_gui_test";
+    static char* argv[] = {program, nullptr};
+    static QApplication* app = [&] {
+        auto* created = new QApplication(argc, argv);
+        QCoreApplication::setOrganizationName(QStringLiteral("HalyxTests"));
+        QCoreApplication::setApplicationName(QString::fromUtf8(name));
+        KeepNumbersInCLocale();
+        return created;
+    }();
+    return *app;
+}
+
+// Acts on the next modal window that opens (polled, so that it works inside exec()).
+class CModalAnswer {
+public:
+    explicit CModalAnswer(std::function<void(QWidget*)> act) : m_act(std::move(act)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal && modal != m_seen) {
+                m_seen = modal;
+                m_timer.stop();
+                m_done = true;
+                m_act(modal);
+            }
+        });
+        m_timer.start();
+    }
+    bool Done() const { return m_done; }
+
+private:
+    std::function<void(QWidget*)> m_act;
+    QTimer m_timer;
+    QWidget* m_seen = nullptr;
+    bool m_done = false;
+};
+
+// Answers the next message box with button, recording its text.
+inline std::unique_ptr<CModalAnswer> AnswerBox(QMessageBox::StandardButton button,
+                                               QString* text = nullptr) {
+    return std::make_unique<CModalAnswer>([button, text](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        ASSERT_NE(box, nullptr) << "expected a message box, got " << w->metaObject()->className();
+        if (text) {
+            *text = box->text();
+        }
+        QAbstractButton* b = box->button(button);
+        ASSERT_NE(b, nullptr);
+        b->click();
+    });
+}
+
+// Chooses path in the next file dialog.
+inline std::unique_ptr<CModalAnswer> AnswerFile(const QString& path) {
+    return std::make_unique<CModalAnswer>([path](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr)
+            << "expected a file dialog, got " << w->metaObject()->className();
+        dialog->selectFile(path);
+        // accept() is protected on the file dialog; the slot is what its Open button calls.
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) {
+    T* found = root->findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name.toStdString();
+    return found;
+}
+
+inline void Click(QAbstractButton* button) {
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString() << " is disabled";
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+} // namespace halyx::test

@@ -1,0 +1,138 @@
+// The two communication pages under a flood of station messages, the message tree, the
+// clearing buttons and the communication log file, driven through their widgets.
+#include "windowfixture.h"
+
+#include "controls/messagelistmodel.h"
+#include "desktop/agentcommpagewidget.h"
+#include "desktop/commpagewidget.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTextEdit>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+namespace halyx::test {
+namespace {
+
+class CommPages : public WindowTest {
+protected:
+    CommPages() : WindowTest("test_desktop_comm_pages") {
+        agentPage = dynamic_cast<CAgentCommPageWidget*>(window->Pages()[2]);
+        humanPage = dynamic_cast<CCommPageWidget*>(window->Pages()[3]);
+    }
+    CAgentCommPageWidget* agentPage = nullptr;
+    CCommPageWidget* humanPage = nullptr;
+};
+
+TEST_F(CommPages, AFloodOf50000MessagesIsListedSortedAndTranscribed) {
+    ASSERT_NE(agentPage, nullptr);
+    ASSERT_NE(humanPage, nullptr);
+    window->show();
+    constexpr int kCount = 50000;
+    for (int i = 0; i < kCount; ++i) {
+        // Numbers in reverse, so that sorting has work to do.
+        Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (m" +
+                             std::to_string(kCount - i) + ")");
+        if (i % 5000 == 0) {
+            QCoreApplication::processEvents();
+        }
+    }
+    CMessageListModel& incoming = *agentPage->Incoming().model;
+    incoming.Flush();
+    ASSERT_EQ(incoming.rowCount(), kCount);
+    for (int row = 1; row < kCount; ++row) {
+        ASSERT_LE(QString::compare(incoming.TextAt(row - 1), incoming.TextAt(row)), 0) << row;
+    }
+    // Until an entry is picked, the last one is current; the widest text sets the scroll width.
+    EXPECT_EQ(agentPage->Incoming().list->currentIndex().row(), kCount - 1);
+    EXPECT_GE(agentPage->Incoming().list->header()->sectionSize(0), incoming.WidestText());
+
+    humanPage->FlushTranscript();
+    const QString shown = humanPage->Transcript()->toPlainText();
+    EXPECT_EQ(shown, QString::fromStdString(humanPage->Presenter().LogText()));
+    EXPECT_TRUE(shown.endsWith(QStringLiteral("[ALPHA] -> [BRAVO]: m1\n")));
+    EXPECT_EQ(shown.count(QLatin1Char('\n')), kCount + 3);
+
+    // More chat after the flood is appended, not lost.
+    Deliver("BRAVO", "tell :command subject_communication :to ALPHA :from BRAVO :message (over)");
+    humanPage->FlushTranscript();
+    EXPECT_TRUE(humanPage->Transcript()->toPlainText().endsWith(
+        QStringLiteral("[BRAVO] -> [ALPHA]: over\n")));
+}
+
+TEST_F(CommPages, DisplayShowsTheMessageTreeAndClearAllEmptiesOnlyThePage) {
+    Deliver("ALPHA", "tell :command get_weather :lat 100 :lng 95 :balloonID B7");
+    agentPage->Incoming().model->Flush();
+    ASSERT_EQ(agentPage->Incoming().model->rowCount(), 1);
+    Click(Find(agentPage, QStringLiteral("Incoming Display")));
+    QTreeWidget* tree = agentPage->Incoming().tree;
+    ASSERT_EQ(tree->topLevelItemCount(), 1);
+    QTreeWidgetItem* root = tree->topLevelItem(0);
+    EXPECT_EQ(root->text(0), QStringLiteral("tell"));
+    EXPECT_TRUE(root->isExpanded());
+    int opened = 0;
+    for (int i = 0; i < root->childCount(); ++i) {
+        const QString key = root->child(i)->text(0);
+        const bool open = key == ":sender" || key == ":receiver" || key == ":content";
+        EXPECT_EQ(root->child(i)->isExpanded(), open) << key.toStdString();
+        opened += open ? 1 : 0;
+    }
+    EXPECT_GE(opened, 2);
+
+    // The outgoing side, with nothing current, says so.
+    agentPage->Outgoing().model->Clear();
+    QString message;
+    {
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        Click(Find(agentPage, QStringLiteral("Outgoing Display")));
+    }
+    EXPECT_EQ(message, QStringLiteral("LB_ERR"));
+
+    Click(Find(agentPage, QStringLiteral("Incoming Clear")));
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    Click(Find(agentPage, QStringLiteral("Incoming Display")));
+    Click(Find(agentPage, QStringLiteral("Incoming Clear All")));
+    EXPECT_EQ(agentPage->Incoming().model->rowCount(), 0);
+    EXPECT_EQ(tree->topLevelItemCount(), 0);
+    EXPECT_EQ(agent.CommStore().Incoming().size(), 1u);
+}
+
+TEST_F(CommPages, TheCommunicationLogIsSavedAndLoadedBack) {
+    const std::string folder = home + "commlog";
+    std::filesystem::remove_all(folder);
+    Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (hi)");
+    auto* location = Find<QLineEdit>(humanPage, QStringLiteral("Location"));
+    auto* name = Find<QLineEdit>(humanPage, QStringLiteral("Experiment Name"));
+    auto* notes = Find<QLineEdit>(humanPage, QStringLiteral("Notes"));
+    location->setText(QString::fromStdString(folder));
+    emit location->editingFinished();
+    QTest::keyClicks(name, QStringLiteral("Ru"));
+    EXPECT_EQ(location->text().toStdString(), folder + "/Ru/");
+    QTest::keyClicks(notes, QStringLiteral("pilot one"));
+    QString message;
+    {
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        Click(Find(humanPage, QStringLiteral("Save Log")));
+    }
+    EXPECT_EQ(message, QStringLiteral("Communication Log Saved"));
+    const std::string saved = folder + "/Ru/Ru.hcl";
+    ASSERT_TRUE(std::filesystem::exists(saved));
+    const std::string transcript = humanPage->Presenter().LogText();
+
+    notes->clear();
+    emit notes->textEdited(QString());
+    Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (later)");
+    {
+        auto answer = AnswerFile(QString::fromStdString(saved));
+        Click(Find(humanPage, QStringLiteral("Load Log")));
+    }
+    EXPECT_EQ(notes->text(), QStringLiteral("pilot one"));
+    EXPECT_EQ(name->text(), QStringLiteral("Ru"));
+    EXPECT_EQ(humanPage->Transcript()->toPlainText(), QString::fromStdString(transcript + "\n"));
+}
+
+} // namespace
+} // namespace halyx::test

@@ -1,0 +1,346 @@
+// A whole experiment driven through the window as an experimenter would, against the embedded
+// name server and three real synthetic stations on loopback: register, build the team,
+// initialize (the save dialog filled and accepted), start, pause, resume, run to the close of
+// the window, reset, then play the recorded log back and stop.
+#include "guitest.h"
+
+#include "agent/halyxcommand.h"
+#include "controls/messagelistmodel.h"
+#include "desktop/agentcommpagewidget.h"
+#include "desktop/halyxcommanddlg.h"
+#include "desktop/initpagewidget.h"
+#include "desktop/savelogdialog.h"
+#include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/netcontainer.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
+#include "ui/consolewiring.h"
+
+#include <pugixml.hpp>
+
+#include <QCheckBox>
+#include <QLCDNumber>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QSettings>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QTreeView>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace halyx::test {
+namespace {
+
+const char* const kStations[] = {"ALPHA", "BRAVO", "CHARLIE"};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+class DesktopMission : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GuiApp("test_desktop_mission");
+        home = std::string(std::getenv("HALYX_HOME")) + "/mission/";
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home);
+        std::string error;
+        ASSERT_TRUE(nameServer.listen(QHostAddress::LocalHost, 0, error)) << error;
+        for (int s = 0; s < 3; ++s) {
+            auto process = std::make_unique<QProcess>();
+            const std::string out = home + kStations[s] + ".out";
+            process->setStandardOutputFile(QString::fromStdString(out));
+            process->setStandardErrorFile(QString::fromStdString(out + ".err"));
+            process->start(QStringLiteral(HALYX_BINARY_DIR "/bin/halyx-station"),
+                           {"--name", kStations[s], "--ans",
+                            QStringLiteral("127.0.0.1:%1").arg(nameServer.port()), "--behaviour",
+                            "active", "--seed", QString::number(31 + s)});
+            ASSERT_TRUE(process->waitForStarted(10000));
+            stations.push_back(std::move(process));
+        }
+        // The stations register with the server of this process, so the loop must run meanwhile.
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                for (const char* s : kStations) {
+                    if (ReadFile(home + s + ".out").find("READY") == std::string::npos) {
+                        return false;
+                    }
+                }
+                return true;
+            },
+            30000));
+
+        LoadStartScenario(scenario);
+        agent = std::make_unique<CHalyxCommand>(AgentScenario::Of(scenario), log);
+        agent->set_debug_sink([](const std::string&) {});
+        container = std::make_unique<CNetContainer>(*agent);
+        char program[] = "test";
+        char tickOption[] = "--tick-ms";
+        char tick[] = "10";
+        char* argv[] = {program, tickOption, tick, nullptr};
+        ASSERT_NE(container->CreateContainer(3, argv, 1), 0);
+        window = std::make_unique<CHalyxCommandDlg>(scenario, *agent, log);
+        page = window->InitPage();
+        page->Presenter().FillRegistrationFields("Lab-HalyxCommand",
+                                                 container->get_communicator()->get_port(),
+                                                 "127.0.0.1", nameServer.port());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    void TearDown() override {
+        window.reset();
+        container.reset();
+        agent.reset();
+        for (auto& process : stations) {
+            process->terminate();
+            process->waitForFinished(5000);
+        }
+    }
+
+    QTreeWidget* StationsList() { return Find<QTreeWidget>(page, QStringLiteral("Stations")); }
+    std::vector<std::string> Statuses() {
+        std::vector<std::string> out;
+        QTreeWidget* list = StationsList();
+        for (int i = 0; i < list->topLevelItemCount(); ++i) {
+            out.push_back(list->topLevelItem(i)->text(1).toStdString());
+        }
+        return out;
+    }
+    bool AllStatuses(const std::string& status) {
+        std::vector<std::string> all = Statuses();
+        return !all.empty() && std::all_of(all.begin(), all.end(),
+                                           [&](const std::string& s) { return s == status; });
+    }
+    bool WaitStatuses(const std::string& status, int ms = 30000) {
+        return QTest::qWaitFor([&] { return AllStatuses(status); }, ms);
+    }
+    int Clock() { return Find<QLCDNumber>(page, QStringLiteral("Simulation Clock"))->intValue(); }
+    QString ClockCount() { return Find<QLabel>(page, QStringLiteral("Clock Count"))->text(); }
+    QPushButton* Button(const char* name) { return Find(page, QString::fromUtf8(name)); }
+
+    CNameServer nameServer;
+    std::vector<std::unique_ptr<QProcess>> stations;
+    CScenario scenario;
+    CExperimentLog log;
+    std::unique_ptr<CHalyxCommand> agent;
+    std::unique_ptr<CNetContainer> container;
+    std::unique_ptr<CHalyxCommandDlg> window;
+    CInitPageWidget* page = nullptr;
+    std::string home;
+};
+
+TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
+    // A fresh window: its title, the eight pages in order, the first one showing.
+    EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")),
+              QStringLiteral("HALYX Command - Version 3.13"));
+    const QStringList captions = {
+        "Initialization/Registration", "Scenarios",  "Agent Communications", "Human Communications",
+        "Weather Modelling",           "Incursions", "Interceptors",         "Geography"};
+    ASSERT_EQ(window->Sheet()->count(), captions.size());
+    for (int i = 0; i < captions.size(); ++i) {
+        EXPECT_EQ(window->Sheet()->tabText(i), captions[i]);
+    }
+    EXPECT_EQ(window->Sheet()->currentIndex(), 0);
+    EXPECT_EQ(Clock(), 0);
+    EXPECT_EQ(ClockCount(), QStringLiteral("Clock Count: 0"));
+    EXPECT_FALSE(Button("Add Client")->isEnabled());
+    EXPECT_FALSE(Button("Initialize Simulation")->isEnabled());
+    EXPECT_FALSE(Find<QCheckBox>(page, QStringLiteral("Playback Mode"))->isEnabled());
+    EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Play/Pause"))->isEnabled());
+    EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Stop"))->isEnabled());
+
+    // A server that does not answer: the message once, every field still editable.
+    auto* ansPort = Find<QLineEdit>(page, QStringLiteral("ANS Port"));
+    const QString goodPort = ansPort->text();
+    ansPort->clear();
+    QTest::keyClicks(ansPort, QStringLiteral("1"));
+    QString message;
+    {
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        Click(Button("Register"));
+    }
+    EXPECT_EQ(message.toStdString(), CInitPage::kRegisterFailed);
+    EXPECT_TRUE(Button("Register")->isEnabled());
+    EXPECT_TRUE(ansPort->isEnabled());
+    EXPECT_TRUE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
+    ansPort->clear();
+    QTest::keyClicks(ansPort, goodPort);
+
+    // Register: the fields lock, the agent list shows the three stations.
+    Click(Button("Register"));
+    EXPECT_FALSE(Button("Register")->isEnabled());
+    EXPECT_FALSE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
+    // What registered is remembered for the next start.
+    EXPECT_EQ(QSettings().value(QStringLiteral("Registration/AnsPort")).toString(), goodPort);
+    auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (agents->model()->rowCount() < 3) {
+                Click(Button("Refresh List"));
+            }
+            return agents->model()->rowCount() == 3;
+        },
+        20000));
+
+    // Team: pick each station in the list and add it.
+    for (int row = 0; row < 3; ++row) {
+        const QModelIndex index = agents->model()->index(row, 0);
+        QTest::mouseClick(agents->viewport(), Qt::LeftButton, {},
+                          agents->visualRect(index).center());
+        Click(Button("Add Client"));
+    }
+    ASSERT_EQ(StationsList()->topLevelItemCount(), 3);
+    for (int i = 0; i < 3; ++i) {
+        QTreeWidgetItem* item = StationsList()->topLevelItem(i);
+        EXPECT_EQ(item->text(0).toStdString(), kStations[i]);
+        EXPECT_EQ(item->text(1), QStringLiteral("Not Initialized"));
+        EXPECT_FALSE(item->text(3).isEmpty());
+    }
+    // The same station again: the message, still one row.
+    {
+        QTest::mouseClick(agents->viewport(), Qt::LeftButton, {},
+                          agents->visualRect(agents->model()->index(0, 0)).center());
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        Click(Button("Add Client"));
+    }
+    EXPECT_EQ(message, QStringLiteral("The Halyx Client has already been added"));
+    EXPECT_EQ(StationsList()->topLevelItemCount(), 3);
+
+    // Initialize: the save dialog proposes the first free name; the experimenter names the run.
+    const QString logFolder = QString::fromStdString(home + "logs");
+    QString proposed;
+    {
+        CModalAnswer fill([&](QWidget* w) {
+            auto* dialog = qobject_cast<CSaveLogDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Choose Log Save Location"));
+            proposed = dialog->NameBox()->text();
+            dialog->NameBox()->clear();
+            QTest::keyClicks(dialog->NameBox(), QStringLiteral("GuiMission"));
+            dialog->LocationBox()->clear();
+            QTest::keyClicks(dialog->LocationBox(), logFolder);
+            QTest::keyClicks(dialog->NotesBox(), QStringLiteral("driven by the GUI test"));
+            EXPECT_EQ(dialog->Preview()->text(), logFolder + QStringLiteral("/GuiMission.xml"));
+            QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+        });
+        Click(Button("Initialize Simulation"));
+        EXPECT_TRUE(fill.Done());
+    }
+    EXPECT_EQ(proposed, QStringLiteral("HalyxSimLog_0001"));
+    const std::string logPath = home + "logs/GuiMission.xml";
+    ASSERT_TRUE(log.IsOpen());
+    EXPECT_EQ(log.FilePath(), logPath);
+    EXPECT_FALSE(Button("Initialize Simulation")->isEnabled());
+    EXPECT_TRUE(Button("Reset Simulation")->isEnabled());
+    EXPECT_FALSE(StationsList()->isEnabled());
+    ASSERT_TRUE(WaitStatuses("Initialized")) << Statuses()[0];
+
+    // Start, pause, resume.
+    QPushButton* start = Button("Start Simulation");
+    Click(start);
+    EXPECT_EQ(start->text(), QStringLiteral("Pause Simulation"));
+    EXPECT_TRUE(AllStatuses("Running"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Clock() >= 60; }, 30000));
+    Click(start);
+    EXPECT_EQ(start->text(), QStringLiteral("Resume Simulation"));
+    EXPECT_TRUE(AllStatuses("Paused"));
+    const int pausedAt = Clock();
+    QTest::qWait(200);
+    EXPECT_EQ(Clock(), pausedAt);
+    Click(start);
+    EXPECT_EQ(start->text(), QStringLiteral("Pause Simulation"));
+    EXPECT_TRUE(AllStatuses("Running"));
+
+    // To the close of the launch window.
+    // The display catches up with the agent at the next turn of the event loop.
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return !agent->LastOutcome().empty() && Clock() == 960; }, 120000));
+    EXPECT_EQ(Clock(), 960);
+    EXPECT_EQ(ClockCount(), QStringLiteral("T-0 hours, 0 mins"));
+
+    // Reset answered no changes nothing; answered yes, it resets.
+    {
+        auto answer = AnswerBox(QMessageBox::No);
+        Click(Button("Reset Simulation"));
+    }
+    EXPECT_EQ(Clock(), 960);
+    EXPECT_TRUE(Button("Reset Simulation")->isEnabled());
+    {
+        auto answer = AnswerBox(QMessageBox::Yes, &message);
+        Click(Button("Reset Simulation"));
+    }
+    EXPECT_EQ(message.toStdString(), CInitPage::kResetQuestion);
+    EXPECT_TRUE(AllStatuses("Not Initialized"));
+    EXPECT_EQ(Clock(), 0);
+    EXPECT_EQ(ClockCount(), QStringLiteral("Clock Count: 0"));
+    EXPECT_EQ(start->text(), QStringLiteral("Start Simulation"));
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_TRUE(Button("Initialize Simulation")->isEnabled());
+
+    // The log: closed, well-formed, with the notes, the outcome and the team.
+    EXPECT_FALSE(log.IsOpen());
+    const std::string text = ReadFile(logPath);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(text.c_str()));
+    pugi::xml_node root = doc.child("HalyxSimLog");
+    EXPECT_NE(std::string(root.child("Notes").text().get()).find("driven by the GUI test"),
+              std::string::npos);
+    EXPECT_STREQ(root.child("SimEvents").last_child().attribute("Name").value(),
+                 "SimulationComplete");
+    EXPECT_EQ(std::distance(root.child("TeamMembers").children().begin(),
+                            root.child("TeamMembers").children().end()),
+              3);
+    EXPECT_GT(std::distance(root.child("SimEvents").children().begin(),
+                            root.child("SimEvents").children().end()),
+              20);
+
+    // Every message came through the agent message page.
+    window->Sheet()->setCurrentIndex(2);
+    auto* agentComm = dynamic_cast<CAgentCommPageWidget*>(window->Pages()[2]);
+    ASSERT_NE(agentComm, nullptr);
+    agentComm->Incoming().model->Flush();
+    EXPECT_EQ(static_cast<size_t>(agentComm->Incoming().model->rowCount()),
+              agent->CommStore().Incoming().size());
+    EXPECT_GT(agentComm->Outgoing().model->rowCount(), 3 * 960);
+    window->Sheet()->setCurrentIndex(0);
+
+    // Playback of the recorded experiment.
+    Click(Find<QCheckBox>(page, QStringLiteral("Playback Mode")));
+    EXPECT_EQ(StationsList()->topLevelItemCount(), 0);
+    EXPECT_FALSE(Button("Add Client")->isEnabled());
+    EXPECT_TRUE(Button("Load Experiment")->isEnabled());
+    {
+        auto answer = AnswerFile(QString::fromStdString(logPath));
+        Click(Button("Load Experiment"));
+    }
+    ASSERT_EQ(StationsList()->topLevelItemCount(), 3);
+    EXPECT_TRUE(AllStatuses("Not Initialized"));
+    EXPECT_TRUE(Button("Initialize Playback")->isEnabled());
+    EXPECT_FALSE(Button("Load Experiment")->isEnabled());
+    Click(Button("Initialize Playback"));
+    ASSERT_TRUE(WaitStatuses("Initialized"));
+    auto* play = Find<QToolButton>(page, QStringLiteral("Play/Pause"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return play->isEnabled(); }, 5000));
+    EXPECT_FALSE(play->property("playing").toBool());
+    Click(play);
+    EXPECT_TRUE(AllStatuses("Playback"));
+    EXPECT_TRUE(play->property("playing").toBool());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Clock() >= 30; }, 30000));
+    Click(Find<QToolButton>(page, QStringLiteral("Stop")));
+    EXPECT_EQ(Clock(), 0);
+    EXPECT_FALSE(play->property("playing").toBool());
+}
+
+} // namespace
+} // namespace halyx::test

@@ -1,0 +1,136 @@
+// The main window's own duties: the modified mark of the scenario's undo stack, the question
+// about unsaved changes at shutdown, the editor toggle, and an open experiment log closed with
+// its team when the window closes.
+#include "windowfixture.h"
+
+#include "desktop/initpagewidget.h"
+#include "editor/gseframe.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QSettings>
+#include <QUndoCommand>
+
+#include <filesystem>
+
+namespace halyx::test {
+namespace {
+
+class MainWindow : public WindowTest {
+protected:
+    MainWindow() : WindowTest("test_desktop_main_window") {}
+};
+
+TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
+    window->show();
+    EXPECT_FALSE(window->isWindowModified());
+    EXPECT_EQ(window->StatusLine()->text(),
+              QStringLiteral("Status bar, you will see agent messages appear here"));
+
+    window->UndoStack().push(new QUndoCommand(QStringLiteral("edit")));
+    EXPECT_TRUE(window->isWindowModified());
+    window->UndoStack().undo();
+    EXPECT_FALSE(window->isWindowModified());
+    window->UndoStack().redo();
+
+    QString question;
+    {
+        auto answer = AnswerBox(QMessageBox::Cancel, &question);
+        Click(Find(window.get(), QStringLiteral("Shutdown")));
+    }
+    EXPECT_EQ(question.toStdString(), CHalyxCommandDlg::kUnsavedQuestion);
+    EXPECT_TRUE(window->isVisible());
+
+    // Yes saves; a save that fails keeps the window open.
+    int saves = 0;
+    window->SetSaveScenario([&] { return ++saves > 1; });
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find(window.get(), QStringLiteral("Shutdown")));
+    }
+    EXPECT_EQ(saves, 1);
+    EXPECT_TRUE(window->isVisible());
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find(window.get(), QStringLiteral("Shutdown")));
+    }
+    EXPECT_EQ(saves, 2);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindow, TheEditorToggleOpensAFreshEditorEachTimeAndFollowsItsWindow) {
+    window->show();
+    QPushButton* toggle = window->EditorToggle();
+    ASSERT_TRUE(toggle->isEnabled());
+    EXPECT_EQ(window->Editor(), nullptr);
+
+    Click(toggle);
+    QPointer<CGSEFrame> first = window->Editor();
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->isVisible());
+    EXPECT_EQ(first->windowTitle(), QStringLiteral("HALYX Graphical Scenario Editor"));
+
+    Click(toggle);
+    QTRY_VERIFY(first.isNull());
+    EXPECT_FALSE(toggle->isChecked());
+
+    // Closing the editor's own window turns the toggle off; the next one is a new frame.
+    Click(toggle);
+    QPointer<CGSEFrame> second = window->Editor();
+    ASSERT_NE(second, nullptr);
+    second->close();
+    QTRY_VERIFY(second.isNull());
+    EXPECT_FALSE(toggle->isChecked());
+}
+
+TEST_F(MainWindow, RegistrationFieldsPreferTheCommandLineThenWhatWasLastUsed) {
+    QSettings().setValue(QStringLiteral("Registration/Server"), QStringLiteral("ans.lab"));
+    QSettings().setValue(QStringLiteral("Registration/AnsPort"), QStringLiteral("7001"));
+    QSettings().setValue(QStringLiteral("Registration/Agent"), QStringLiteral("Lab-Second"));
+    CInitPageWidget* page = window->InitPage();
+    auto field = [&](const char* name) {
+        return Find<QLineEdit>(page, QString::fromUtf8(name))->text().toStdString();
+    };
+    page->FillRegistration({.agentName = "Lab-HalyxCommand",
+                            .agentPort = 4100,
+                            .server = "127.0.0.1",
+                            .ansPort = 6677});
+    EXPECT_EQ(field("Server"), "ans.lab");
+    EXPECT_EQ(field("ANS Port"), "7001");
+    EXPECT_EQ(field("Agent"), "Lab-Second");
+    EXPECT_EQ(field("Agent Port"), "4100");
+
+    page->FillRegistration({.agentName = "Lab-Third",
+                            .agentPort = 4100,
+                            .server = "127.0.0.1",
+                            .ansPort = 40000,
+                            .agentGiven = true,
+                            .serverGiven = true});
+    EXPECT_EQ(field("Server"), "127.0.0.1");
+    EXPECT_EQ(field("ANS Port"), "40000");
+    EXPECT_EQ(field("Agent"), "Lab-Third");
+    QSettings().clear();
+}
+
+TEST_F(MainWindow, ClosingEndsAnOpenExperimentLogWithItsTeam) {
+    const std::string folder = home + "shutdown/";
+    std::filesystem::remove_all(folder);
+    ASSERT_TRUE(log.Open(folder, "Cut", "", "<Scenario>\n</Scenario>\n"));
+    agent.AddTeamMember("ALPHA");
+    agent.AddTeamMember("BRAVO");
+    window->show();
+    Click(Find(window.get(), QStringLiteral("Shutdown")));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(log.IsOpen());
+    const std::string text = ReadFile(folder + "Cut.xml");
+    EXPECT_NE(text.find("<TeamMembers>"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"BRAVO\""), std::string::npos);
+    EXPECT_EQ(text.substr(text.size() - 14), "</HalyxSimLog>");
+}
+
+} // namespace
+} // namespace halyx::test
