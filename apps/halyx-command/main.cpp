@@ -126,6 +126,8 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
                bool serverFromCommandLine, const std::string& agentName, const std::string& ansHost,
                int ansPort, int agentPort) {
     halyx::CHalyxCommandDlg window(scenario, agent, log);
+    // A slow or dead name server must not freeze the window: its waits turn the event loop.
+    container.tcp_communicator()->tcp_ans().set_wait_in_event_loop(true);
     halyx::CInitPage& page = window.InitPage()->Presenter();
     registeredName = [&page] { return page.AgentName(); };
     if (teamOnly) {

@@ -182,6 +182,35 @@ TEST_F(Loopback, MessageWaitingOnASilentNameServerIsDroppedAfterTheTimeOut) {
     EXPECT_EQ(static_cast<CTcpCommunicator&>(a.comm()).pending_count(), 0u);
 }
 
+TEST_F(Loopback, ASilentNameServerCanBeWaitedOnWithTheEventLoopTurning) {
+    // A window waits on the name server without freezing: timers run during the wait, user input
+    // does not. The scripted console keeps the plain wait, during which nothing else runs.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    CRunningAgent a("A", silent.serverPort());
+    ASSERT_TRUE(a.ok);
+    auto& tcp = static_cast<CTcpCommunicator&>(a.comm());
+    tcp.tcp_ans().set_timeouts(1000, 300);
+    for (const bool turning : {false, true}) {
+        tcp.tcp_ans().set_wait_in_event_loop(turning);
+        int ticks = 0;
+        QTimer timer;
+        QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+        timer.start(20);
+        const CAgentInfo info = tcp.retrieve_ans_object()->LookupAgent("B");
+        timer.stop();
+        EXPECT_FALSE(info.IsValid());
+        EXPECT_NE(tcp.retrieve_ans_object()->last_error().find("no answer within 300 ms"),
+                  std::string::npos)
+            << tcp.retrieve_ans_object()->last_error();
+        if (turning) {
+            EXPECT_GE(ticks, 5);
+        } else {
+            EXPECT_EQ(ticks, 0);
+        }
+    }
+}
+
 TEST_F(Loopback, AgentThatCannotListenDoesNotStart) {
     CRunningAgent first("A", server.port());
     ASSERT_TRUE(first.ok);

@@ -4,8 +4,10 @@
 #include "external/agentkit/net/nameserver.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHostInfo>
 #include <QNetworkInterface>
+#include <QPointer>
 
 #include <algorithm>
 #include <vector>
@@ -184,18 +186,63 @@ bool CTcpAnsClient::InProcessAlive() const {
                               m_inProcess->server;
 }
 
+namespace {
+
+// A wait that ended without a socket error ran out of time (a wait in the event loop sets no
+// time-out error of its own).
+bool TimedOut(const QTcpSocket& socket) {
+    return socket.error() == QAbstractSocket::SocketTimeoutError ||
+           socket.error() == QAbstractSocket::UnknownSocketError;
+}
+
+// Turns the event loop, without user input, until one of the socket's signals or the time-out;
+// true when the signal came first.
+template <class Signal> bool WaitInEventLoop(QTcpSocket& socket, Signal signal, int ms) {
+    QEventLoop loop;
+    bool signalled = false;
+    QTimer timer;
+    timer.setSingleShot(true);
+    QObject::connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, signal, &loop, [&] {
+        signalled = true;
+        loop.quit();
+    });
+    QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
+    timer.start(ms);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    return signalled;
+}
+
+} // namespace
+
 std::unique_ptr<QTcpSocket> CTcpAnsClient::Connect(const std::string& host, int port,
                                                    std::string& error) const {
     auto socket = std::make_unique<QTcpSocket>();
     socket->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
-    if (!socket->waitForConnected(m_connectMs)) {
-        error = socket->error() == QAbstractSocket::SocketTimeoutError
-                    ? "no connection within " + std::to_string(m_connectMs) + " ms"
-                    : socket->errorString().toStdString();
+    if (!WaitForConnected(*socket, m_connectMs)) {
+        error = TimedOut(*socket) ? "no connection within " + std::to_string(m_connectMs) + " ms"
+                                  : socket->errorString().toStdString();
         return nullptr;
     }
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     return socket;
+}
+
+bool CTcpAnsClient::WaitForConnected(QTcpSocket& socket, int ms) const {
+    if (!m_waitInEventLoop) {
+        return socket.waitForConnected(ms);
+    }
+    if (socket.state() == QAbstractSocket::ConnectedState) {
+        return true;
+    }
+    return WaitInEventLoop(socket, &QAbstractSocket::connected, ms);
+}
+
+bool CTcpAnsClient::WaitForReadyRead(QTcpSocket& socket, int ms) const {
+    if (!m_waitInEventLoop) {
+        return socket.waitForReadyRead(ms);
+    }
+    return WaitInEventLoop(socket, &QIODevice::readyRead, ms);
 }
 
 std::optional<std::string> CTcpAnsClient::Exchange(QTcpSocket& socket, const std::string& text,
@@ -203,6 +250,7 @@ std::optional<std::string> CTcpAnsClient::Exchange(QTcpSocket& socket, const std
     socket.write(text.data(), static_cast<qint64>(text.size()));
     socket.write("\n", 1);
     socket.flush();
+    const QPointer<QTcpSocket> alive(&socket);
     CKqmlFramer framer;
     std::vector<std::string> messages;
     std::vector<std::string> diagnostics;
@@ -214,10 +262,17 @@ std::optional<std::string> CTcpAnsClient::Exchange(QTcpSocket& socket, const std
             error = "no answer within " + std::to_string(m_replyMs) + " ms";
             return std::nullopt;
         }
-        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(static_cast<int>(left))) {
-            error = socket.error() == QAbstractSocket::SocketTimeoutError
-                        ? "no answer within " + std::to_string(m_replyMs) + " ms"
-                        : socket.errorString().toStdString();
+        const bool ready =
+            socket.bytesAvailable() > 0 || WaitForReadyRead(socket, static_cast<int>(left));
+        // A wait that turns the event loop may see the registration's connection break and the
+        // socket go: nothing of it is touched then.
+        if (!alive) {
+            error = "the name server closed the connection";
+            return std::nullopt;
+        }
+        if (!ready) {
+            error = TimedOut(socket) ? "no answer within " + std::to_string(m_replyMs) + " ms"
+                                     : socket.errorString().toStdString();
             return std::nullopt;
         }
         const QByteArray bytes = socket.readAll();

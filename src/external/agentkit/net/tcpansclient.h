@@ -2,8 +2,12 @@
 
 // The name-server client over TCP. Registration keeps one connection open for as long as it
 // lives; lookups and listings each use a short connection of their own. Every call waits for its
-// answer with a time-out (connect 3 s, answer 5 s by default) and does not run the event loop
-// meanwhile, so no message or tick reaches the agent in the middle of "Register".
+// answer with a time-out (connect 3 s, answer 5 s by default). By default it does not run the
+// event loop meanwhile, so no message or tick reaches the agent in the middle of "Register" (the
+// scripted console relies on this: its next command must not start during the wait). A window
+// sets set_wait_in_event_loop(true): the wait then turns the event loop, without user input, so
+// the window repaints and the clock and other stations' messages go on while a slow name server
+// answers.
 //
 // A name server embedded in the same process (CNameServer) cannot answer while its own thread
 // waits, so the client talks to such a server's registry directly; the registration still ends
@@ -39,6 +43,7 @@ public:
     static constexpr int kRetryCapMs = 5000;
 
     void set_timeouts(int connectMs, int replyMs);
+    void set_wait_in_event_loop(bool on) { m_waitInEventLoop = on; }
 
 protected:
     bool open_registration(const std::string& host, int port, std::string& error) override;
@@ -63,6 +68,10 @@ private:
                                         std::string& error) const;
     std::optional<std::string> Exchange(QTcpSocket& socket, const std::string& text,
                                         std::string& error) const;
+    // Waits until the socket is connected (or has bytes to read) or ms pass; false on time-out
+    // or error.
+    bool WaitForConnected(QTcpSocket& socket, int ms) const;
+    bool WaitForReadyRead(QTcpSocket& socket, int ms) const;
     void HookRegistration();
     void StopRetrying();
     void ScheduleAttempt();
@@ -74,6 +83,7 @@ private:
     std::function<int()> m_listeningPort;
     int m_connectMs = 3000;
     int m_replyMs = 5000;
+    bool m_waitInEventLoop = false;
     std::unique_ptr<QTcpSocket> m_registration;
     std::optional<InProcess> m_inProcess;
 
