@@ -105,6 +105,7 @@ public:
         return {};
     }
 
+    const std::string& Path() const { return m_path; }
     std::string_view Window() const { return m_window; }
     size_t Base() const { return m_base; }
     bool AtEnd() const { return m_end; }
@@ -286,7 +287,7 @@ std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
             }
             take(m.kind == MarkupKind::None ? window.size() : m.begin);
             if (!source.More(pos)) {
-                return Failure(LogLoadStatus::NotXml, "read error");
+                return Failure(LogLoadStatus::NotXml, "read error in " + source.Path());
             }
             window = source.Window();
             pos = 0;
