@@ -296,6 +296,51 @@ TEST(LogLoader, AFileReadInChunksLoadsWhatItsTextLoads) {
     EXPECT_EQ(cut.events.Count(), 0u);
 }
 
+// The file is read in chunks of 1 MiB: damage next to where one chunk ends and the next begins
+// must give the same answer as the same text loaded at once.
+TEST(LogLoader, DamageAtAChunkBoundaryGivesTheSameAnswerFromTheFile) {
+    const std::string good = std::string(kHead) + LongEvents(27000) + kTeam + "</HalyxSimLog>\n";
+    ASSERT_GT(good.size(), 3u << 20);
+    const std::string folder = test::FreshFolder("loaderboundary");
+    unsigned seed = 777;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const std::string alphabet = "<>/\"=' \n&;!-?x";
+    for (int round = 0; round < 24; ++round) {
+        std::string text = good;
+        const size_t at = (size_t{1} + next() % 3) * (size_t{1} << 20) - 64 + next() % 128;
+        switch (round % 4) {
+        case 0:
+            text[at] = alphabet[next() % alphabet.size()];
+            break;
+        case 1:
+            text.erase(at, 1 + next() % 30);
+            break;
+        case 2:
+            text.resize(at);
+            text += '\n';
+            break;
+        default:
+            break; // unchanged
+        }
+        test::WriteAll(folder + "log.xml", text);
+        Targets fromText;
+        const LogLoadResult a = fromText.Loader().LoadText(text);
+        Targets fromFile;
+        const LogLoadResult b = fromFile.Loader().Load(folder + "log.xml");
+        ASSERT_EQ(a.status, b.status) << round;
+        EXPECT_EQ(a.offset, b.offset) << round;
+        EXPECT_EQ(a.detail, b.detail) << round;
+        if (round % 4 == 3) {
+            ASSERT_TRUE(b) << b.detail;
+            EXPECT_EQ(fromFile.events.Count(), 27000u);
+        }
+        ASSERT_EQ(fromText.events.Count(), fromFile.events.Count()) << round;
+        for (size_t i = 0; i < fromText.events.Count(); ++i) {
+            ASSERT_EQ(fromText.events.At(i), fromFile.events.At(i)) << round << " " << i;
+        }
+    }
+}
+
 // Every SimEvents section is read, the last one's events are kept, and a fault in an earlier one
 // is found where it is, as one parse of the whole text finds it.
 TEST(LogLoader, EarlierEventsSectionsAreCheckedAndTheLastOneWins) {
