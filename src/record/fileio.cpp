@@ -49,28 +49,35 @@ ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_
 }
 
 bool WriteWholeFile(const std::string& path, std::string_view text) {
+    return WriteWholeFile(path, {text});
+}
+
+bool WriteWholeFile(const std::string& path, std::initializer_list<std::string_view> parts,
+                    const std::function<bool(const std::string& written)>& check) {
     const std::string temp = path + ".part";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
         return false;
     }
-    const char* p = text.data();
-    size_t left = text.size();
     bool ok = true;
-    while (left > 0) {
-        const ssize_t n = ::write(fd, p, left);
-        if (n < 0 && errno == EINTR) {
-            continue;
+    for (const std::string_view text : parts) {
+        const char* p = text.data();
+        size_t left = text.size();
+        while (ok && left > 0) {
+            const ssize_t n = ::write(fd, p, left);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                ok = false;
+                break;
+            }
+            p += n;
+            left -= static_cast<size_t>(n);
         }
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
     }
     ok = ::close(fd) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), path.c_str()) != 0) {
+    if (!ok || (check && !check(temp)) || std::rename(temp.c_str(), path.c_str()) != 0) {
         std::remove(temp.c_str());
         return false;
     }

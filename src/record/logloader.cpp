@@ -6,8 +6,14 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstddef>
+#include <fcntl.h>
+#include <iterator>
+#include <optional>
 #include <pugixml.hpp>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -54,94 +60,151 @@ LogLoadResult ReadLogFile(const std::string& path, std::string& buffer) {
     return {};
 }
 
-// Where the events of a log lie, found in one pass over the text without building a document:
-// the inside of the root's last SimEvents section, cut into pieces that each hold whole events.
-struct EventsOutline {
-    bool found = false;
-    size_t innerBegin = 0;
-    size_t innerEnd = 0;
-    std::vector<size_t> pieceEnds; // the last is innerEnd
-};
+// A file is read this much at a time (more while one piece of markup is longer).
+constexpr size_t kChunkBytes = size_t{1} << 20;
 
-// About this much text is parsed at a time, so that a long log never has a document for all its
-// events in memory at once.
+// About this much event text is parsed at a time, so that a long log never has a document for
+// all its events in memory at once.
 constexpr size_t kPieceBytes = size_t{1} << 20;
 
 // A chat message of blanks alone is still the message: keep a text node that is an element's only
 // child even when it is all white space.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
 
-// False when the text does not have the plain shape of a log (it breaks off, an end tag does not
-// match, there is a second root, it nests too deep): the whole parser then decides and explains.
-bool OutlineEvents(std::string_view text, EventsOutline& outline) {
-    std::vector<std::string_view> stack;
-    bool rootSeen = false;
-    bool rootClosed = false;
-    EventsOutline current;
-    size_t pieceStart = 0;
-    size_t pos = 0;
-    while (true) {
-        const Markup m = NextMarkup(text, pos);
-        if (m.kind == MarkupKind::None) {
-            return rootClosed;
-        }
-        if (m.kind == MarkupKind::Broken) {
-            return false;
-        }
-        const bool inEvents = stack.size() == 2 && MarkupLocalName(stack[1]) == "SimEvents";
-        if (m.kind == MarkupKind::Start || m.kind == MarkupKind::Empty) {
-            if (rootClosed || (rootSeen && stack.empty()) || stack.size() >= kMaxXmlDepth) {
-                return false;
-            }
-            rootSeen = true;
-            if (m.kind == MarkupKind::Start) {
-                stack.push_back(m.name);
-                if (stack.size() == 2 && MarkupLocalName(m.name) == "SimEvents") {
-                    current = EventsOutline();
-                    current.innerBegin = m.end;
-                    pieceStart = m.end;
-                }
-            } else if (stack.size() == 1 && MarkupLocalName(m.name) == "SimEvents") {
-                outline = EventsOutline(); // an empty section, the last so far
-            }
-        } else if (m.kind == MarkupKind::End) {
-            if (stack.empty() || stack.back() != m.name) {
-                return false;
-            }
-            if (inEvents) {
-                current.found = true;
-                current.innerEnd = m.begin;
-                current.pieceEnds.push_back(m.begin);
-                outline = std::move(current);
-                current = EventsOutline();
-            }
-            stack.pop_back();
-            rootClosed = stack.empty();
-        }
-        pos = m.end;
-        if (stack.size() == 2 && inEvents && pos - pieceStart >= kPieceBytes) {
-            current.pieceEnds.push_back(pos);
-            pieceStart = pos;
+} // namespace
+
+// The log's text, from memory at once or from a file a chunk at a time: Window() is what has
+// been read and not yet used, Base() where it starts in the text.
+class CLogLoader::CTextSource {
+public:
+    explicit CTextSource(std::string_view text) : m_text(text), m_window(text), m_end(true) {}
+    explicit CTextSource(std::string path) : m_path(std::move(path)) {}
+    ~CTextSource() {
+        if (m_fd >= 0) {
+            ::close(m_fd);
         }
     }
-}
+    CTextSource(const CTextSource&) = delete;
+    CTextSource& operator=(const CTextSource&) = delete;
 
-} // namespace
+    // Opens the file; refuses what ReadWholeFile refuses.
+    LogLoadResult Open() {
+        m_fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (m_fd < 0) {
+            return Failure(LogLoadStatus::CannotOpen, "cannot open " + m_path);
+        }
+        struct stat info {};
+        if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            return Failure(LogLoadStatus::CannotOpen, m_path + " is not a file");
+        }
+        if (static_cast<unsigned long long>(info.st_size) > kMaxLogFileBytes) {
+            return Failure(LogLoadStatus::NotXml, m_path + " is too large to be an experiment log");
+        }
+        m_left = static_cast<size_t>(info.st_size);
+        m_end = m_left == 0;
+        return {};
+    }
+
+    const std::string& Path() const { return m_path; }
+    std::string_view Window() const { return m_window; }
+    size_t Base() const { return m_base; }
+    bool AtEnd() const { return m_end; }
+
+    // Drops the first `used` bytes of the window and reads at least as much again as is left,
+    // so that a long piece of markup costs a few reads, not one per chunk. False on a read error.
+    bool More(size_t used) {
+        m_buffer.erase(0, used);
+        m_base += used;
+        const size_t want = std::min(m_left, std::max(kChunkBytes, m_buffer.size()));
+        const size_t had = m_buffer.size();
+        m_buffer.resize(had + want);
+        size_t got = 0;
+        while (got < want) {
+            const ssize_t n = ::read(m_fd, m_buffer.data() + had + got, want - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n < 0) {
+                return false;
+            }
+            if (n == 0) {
+                m_left = got; // the file shrank while being read
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        m_buffer.resize(had + got);
+        m_left -= got;
+        if (got > 0) {
+            m_lastByte = m_buffer.back();
+        }
+        if (m_left == 0) {
+            m_end = true;
+            // Every line, the last included, ends with a line break, as when the file is read
+            // line by line.
+            if (m_base + m_buffer.size() > 0 && m_lastByte != '\n') {
+                m_buffer += '\n';
+            }
+        }
+        m_window = m_buffer;
+        return true;
+    }
+
+    // The whole text in one buffer, for the parser to judge a text that is not shaped like a log.
+    LogLoadResult Whole(std::string& buffer) const {
+        if (m_path.empty()) {
+            buffer.assign(m_text);
+            return {};
+        }
+        return ReadLogFile(m_path, buffer);
+    }
+
+private:
+    std::string_view m_text;
+    std::string m_path;
+    int m_fd = -1;
+    size_t m_left = 0;
+    std::string m_buffer;
+    std::string_view m_window;
+    size_t m_base = 0;
+    char m_lastByte = 0;
+    bool m_end = false;
+};
 
 CLogLoader::CLogLoader(LogLoadTargets targets) : m_targets(std::move(targets)) {}
 
 LogLoadResult CLogLoader::Load(const std::string& path) {
-    std::string buffer;
-    LogLoadResult result = ReadLogFile(path, buffer);
-    if (!result) {
-        return result;
+    std::optional<LogLoadResult> result;
+    {
+        CTextSource source(path);
+        LogLoadResult opened = source.Open();
+        if (!opened) {
+            return opened;
+        }
+        result = LoadStream(source);
     }
-    return LoadBuffer(buffer);
+    if (result) {
+        return *result;
+    }
+    std::string buffer;
+    LogLoadResult read = ReadLogFile(path, buffer);
+    if (!read) {
+        return read;
+    }
+    return LoadWhole(buffer);
 }
 
 LogLoadResult CLogLoader::LoadText(std::string_view text) {
+    std::optional<LogLoadResult> result;
+    {
+        CTextSource source(text);
+        result = LoadStream(source);
+    }
+    if (result) {
+        return *result;
+    }
     std::string buffer(text);
-    return LoadBuffer(buffer);
+    return LoadWhole(buffer);
 }
 
 std::vector<std::string> CLogLoader::TeamNames(const pugi::xml_node& teamMembers) {
@@ -155,49 +218,139 @@ std::vector<std::string> CLogLoader::TeamNames(const pugi::xml_node& teamMembers
     return names;
 }
 
-LogLoadResult CLogLoader::LoadBuffer(std::string& buffer) {
-    EventsOutline outline;
-    if (!OutlineEvents(buffer, outline) || !outline.found) {
-        return LoadWhole(buffer);
-    }
-    // Everything but the events is parsed as one document, the events section left empty ...
-    const size_t cutSize = outline.innerEnd - outline.innerBegin;
+// One pass over the text, a window at a time, following its elements without building a
+// document (no recursion, nesting capped). The inside of each SimEvents section of the root is
+// parsed in pieces of about kPieceBytes of whole events, each piece's document freed before the
+// next, and its events kept as packed records; everything else is kept as text and parsed as one
+// document at the end, with those sections empty. Every byte still goes through the XML parser,
+// so what is refused is the same as with one document. Nothing when the text does not have the
+// plain shape of a log (it breaks off, end tags do not match, a second root, too deep): the
+// parser then reads it whole and says what is wrong and where.
+std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
+    std::vector<std::string> stack;
+    bool rootSeen = false;
+    bool rootClosed = false;
+    bool inEvents = false; // inside a SimEvents section of the root
     std::string skeleton;
-    skeleton.reserve(buffer.size() - cutSize);
-    skeleton.append(buffer, 0, outline.innerBegin);
-    skeleton.append(buffer, outline.innerEnd);
+    std::string piece;
+    size_t pieceBegin = 0;   // where piece starts in the text
+    size_t sectionBegin = 0; // where the open section's inside starts in the text
+    // Where the insides of sections were left out of the skeleton, and how many bytes were left
+    // out up to there, to give the parser's offsets in the skeleton as offsets in the text.
+    struct Cut {
+        size_t at;
+        size_t removed;
+    };
+    std::vector<Cut> cuts;
+    CSimEventStore records; // the events of the last section so far
+    CSimEvent record;
+    std::optional<LogLoadResult> pieceError;
+
+    std::string_view window = source.Window();
+    size_t pos = 0;
+    const auto take = [&](size_t upto) {
+        (inEvents ? piece : skeleton).append(window.substr(pos, upto - pos));
+        pos = upto;
+    };
+    const auto parsePiece = [&] {
+        if (!pieceError) {
+            pugi::xml_document doc;
+            const pugi::xml_parse_result r =
+                doc.load_buffer_inplace(piece.data(), piece.size(),
+                                        kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
+            if (!r) {
+                pieceError = Failure(LogLoadStatus::NotXml, r.description(),
+                                     pieceBegin + static_cast<size_t>(r.offset));
+            } else if (m_targets.events) {
+                for (pugi::xml_node event = doc.first_child(); event;
+                     event = event.next_sibling()) {
+                    if (event.type() == pugi::node_element &&
+                        CSimEventStore::ConvertEvent(event, record)) {
+                        records.AppendUnsorted(record);
+                    }
+                }
+            }
+        }
+        pieceBegin += piece.size();
+        piece.clear();
+    };
+
+    while (true) {
+        const Markup m = NextMarkup(window, pos);
+        if (m.kind == MarkupKind::None || m.kind == MarkupKind::Broken) {
+            if (source.AtEnd()) {
+                if (m.kind == MarkupKind::Broken || !rootClosed) {
+                    return std::nullopt;
+                }
+                take(window.size());
+                break;
+            }
+            take(m.kind == MarkupKind::None ? window.size() : m.begin);
+            if (!source.More(pos)) {
+                return Failure(LogLoadStatus::NotXml, "read error in " + source.Path());
+            }
+            window = source.Window();
+            pos = 0;
+            continue;
+        }
+        if (m.kind == MarkupKind::Start || m.kind == MarkupKind::Empty) {
+            if (rootClosed || (rootSeen && stack.empty()) || stack.size() >= kMaxXmlDepth) {
+                return std::nullopt;
+            }
+            rootSeen = true;
+            const bool section = stack.size() == 1 && MarkupLocalName(m.name) == "SimEvents";
+            take(m.end);
+            if (m.kind == MarkupKind::Start) {
+                stack.emplace_back(m.name);
+            }
+            if (section) {
+                records.Clear(); // a later section replaces an earlier one
+            }
+            if (section && m.kind == MarkupKind::Start) {
+                inEvents = true;
+                sectionBegin = source.Base() + m.end;
+                pieceBegin = sectionBegin;
+            }
+        } else if (m.kind == MarkupKind::End) {
+            if (stack.empty() || stack.back() != m.name) {
+                return std::nullopt;
+            }
+            if (inEvents && stack.size() == 2) {
+                take(m.begin);
+                parsePiece();
+                inEvents = false;
+                const size_t removed = (cuts.empty() ? 0 : cuts.back().removed) +
+                                       (source.Base() + m.begin - sectionBegin);
+                cuts.push_back({skeleton.size(), removed});
+            }
+            take(m.end);
+            stack.pop_back();
+            rootClosed = stack.empty();
+        } else {
+            take(m.end);
+        }
+        if (inEvents && stack.size() == 2 && piece.size() >= kPieceBytes) {
+            parsePiece();
+        }
+    }
+    std::string().swap(piece);
+
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
         skeleton.data(), skeleton.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
         size_t offset = static_cast<size_t>(parsed.offset);
-        offset += offset >= outline.innerBegin ? cutSize : 0;
-        return Failure(LogLoadStatus::NotXml, parsed.description(), offset);
-    }
-    // ... and the events a piece at a time, each piece's document freed before the next.
-    std::vector<CSimEvent> records;
-    CSimEvent record;
-    size_t pieceBegin = outline.innerBegin;
-    for (const size_t pieceEnd : outline.pieceEnds) {
-        pugi::xml_document piece;
-        const pugi::xml_parse_result r =
-            piece.load_buffer_inplace(buffer.data() + pieceBegin, pieceEnd - pieceBegin,
-                                      kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
-        if (!r) {
-            return Failure(LogLoadStatus::NotXml, r.description(),
-                           pieceBegin + static_cast<size_t>(r.offset));
+        const auto after = std::upper_bound(cuts.begin(), cuts.end(), offset,
+                                            [](size_t o, const Cut& c) { return o < c.at; });
+        offset += after == cuts.begin() ? 0 : std::prev(after)->removed;
+        // The first fault in the text, as one parse of the whole would find it.
+        if (!pieceError || offset < pieceError->offset) {
+            return Failure(LogLoadStatus::NotXml, parsed.description(), offset);
         }
-        for (pugi::xml_node event = piece.first_child(); event; event = event.next_sibling()) {
-            if (event.type() == pugi::node_element && CSimEventStore::ConvertEvent(event, record)) {
-                records.push_back(std::move(record));
-                record = CSimEvent();
-            }
-        }
-        pieceBegin = pieceEnd;
     }
-    // The records and the skeleton hold copies of all that is still needed: the file's text
-    // goes before the records are sorted, which needs memory of its own.
-    std::string().swap(buffer);
+    if (pieceError) {
+        return *pieceError;
+    }
     return Distribute(doc.document_element(), &records);
 }
 
@@ -214,7 +367,7 @@ LogLoadResult CLogLoader::LoadWhole(std::string& buffer) {
     return Distribute(doc.document_element(), nullptr);
 }
 
-LogLoadResult CLogLoader::Distribute(const pugi::xml_node& root, std::vector<CSimEvent>* records) {
+LogLoadResult CLogLoader::Distribute(const pugi::xml_node& root, CSimEventStore* records) {
     if (!root) {
         return Failure(LogLoadStatus::NotXml, "the document has no root element");
     }
@@ -254,7 +407,8 @@ LogLoadResult CLogLoader::Distribute(const pugi::xml_node& root, std::vector<CSi
     }
     if (m_targets.events) {
         if (records) {
-            m_targets.events->LoadRecords(std::move(*records));
+            records->SortRecords();
+            *m_targets.events = std::move(*records);
         } else {
             m_targets.events->LoadEvents(sections[kSimEvents]);
         }

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,11 +83,15 @@ public:
     static std::vector<std::string> TeamNames(const pugi::xml_node& teamMembers);
 
 private:
-    LogLoadResult LoadBuffer(std::string& buffer);
+    class CTextSource;
+    // Follows the text's elements a chunk at a time: the events are converted piece by piece,
+    // the rest is kept and parsed as one document at the end.
+    // Nothing when the text is not shaped like a log: it is then parsed whole.
+    std::optional<LogLoadResult> LoadStream(CTextSource& source);
     LogLoadResult LoadWhole(std::string& buffer);
     // Finds the sections under the root and hands them on; records, when given, are the events
-    // of the last SimEvents section, already read.
-    LogLoadResult Distribute(const pugi::xml_node& root, std::vector<CSimEvent>* records);
+    // of the last SimEvents section, already read (the section in the document is empty then).
+    LogLoadResult Distribute(const pugi::xml_node& root, CSimEventStore* records);
 
     LogLoadTargets m_targets;
 };

@@ -191,18 +191,16 @@ LogRepairResult Result(LogRepairStatus status, std::string message) {
     return result;
 }
 
-} // namespace
-
-LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repaired) {
-    repaired.clear();
+// What a repair would do to a text: its result (without the loader's check of the copy) and,
+// when the result is true, the text that follows the kept part in the copy.
+LogRepairResult PlanRepair(std::string_view text, std::string& ending) {
+    ending.clear();
     // A log that loads as it is needs nothing.
-    CLogLoader checker({});
-    if (checker.LoadText(text)) {
+    if (CLogLoader({}).LoadText(text)) {
         LogRepairResult result = Result(LogRepairStatus::AlreadyComplete,
                                         "The experiment log is complete and loads as it is.");
         result.keptBytes = text.size();
         result.eventsKept = ScanLog(text).events;
-        repaired.assign(text);
         return result;
     }
 
@@ -220,21 +218,19 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
                              MissingSectionName(cut.complete)));
     }
 
-    repaired.reserve(cut.end + 128);
-    repaired.assign(text.substr(0, cut.end));
-    if (!repaired.empty() && repaired.back() != '\n') {
-        repaired += '\n';
+    if (cut.end > 0 && text[cut.end - 1] != '\n') {
+        ending += '\n';
     }
     unsigned complete = cut.complete;
     if (cut.open.size() == 2) {
         const unsigned bit = SectionBitOf(cut.open[1]);
-        repaired += "</";
-        repaired += cut.open[1];
-        repaired += bit == kTeamMembersBit ? ">" : ">\n";
+        ending += "</";
+        ending += cut.open[1];
+        ending += bit == kTeamMembersBit ? ">" : ">\n";
         complete |= bit;
     }
     if (!(complete & kSimEventsBit)) {
-        repaired += "<SimEvents>\n</SimEvents>\n";
+        ending += "<SimEvents>\n</SimEvents>\n";
     }
     // The team section is written only at the end of a run; a log cut off before has the team
     // line written at initialisation, and an older log at least the stations that confirmed.
@@ -242,7 +238,7 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
     if (!(complete & kTeamMembersBit)) {
         const std::vector<std::string>& team =
             clues.teamLineFound ? clues.teamLine : clues.confirmed;
-        repaired += TeamMembersXml(team);
+        ending += TeamMembersXml(team);
         if (clues.teamLineFound) {
             teamNote = " The team (" + JoinNames(team) +
                        ") was taken from the team line written at initialization.";
@@ -253,17 +249,10 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
             teamNote = " No team was found in the log: the TeamMembers section is empty.";
         }
     }
-    repaired += "</";
-    repaired += cut.open[0];
-    repaired += '>';
+    ending += "</";
+    ending += cut.open[0];
+    ending += '>';
 
-    const LogLoadResult check = checker.LoadText(repaired);
-    if (!check) {
-        repaired.clear();
-        return Result(LogRepairStatus::NotRepairable,
-                      Format("The experiment log cannot be repaired: %s at byte %zu.",
-                             check.detail.c_str(), check.offset));
-    }
     LogRepairResult result = Result(LogRepairStatus::Repaired, std::string());
     result.keptBytes = cut.end;
     result.droppedBytes = text.size() - cut.end;
@@ -272,6 +261,34 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
                             "broken-off end left out.",
                             result.eventsKept, result.droppedBytes) +
                      teamNote;
+    return result;
+}
+
+LogRepairResult CopyRefused(const LogLoadResult& check) {
+    return Result(LogRepairStatus::NotRepairable,
+                  Format("The experiment log cannot be repaired: %s at byte %zu.",
+                         check.detail.c_str(), check.offset));
+}
+
+} // namespace
+
+LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repaired) {
+    repaired.clear();
+    std::string ending;
+    LogRepairResult result = PlanRepair(text, ending);
+    if (!result) {
+        return result;
+    }
+    repaired.reserve(result.keptBytes + ending.size());
+    repaired.assign(text.substr(0, result.keptBytes));
+    repaired += ending;
+    if (result.status == LogRepairStatus::Repaired) {
+        const LogLoadResult check = CLogLoader({}).LoadText(repaired);
+        if (!check) {
+            repaired.clear();
+            return CopyRefused(check);
+        }
+    }
     return result;
 }
 
@@ -286,14 +303,25 @@ LogRepairResult RepairExperimentLog(const std::string& inPath, const std::string
         return Result(LogRepairStatus::CannotWrite,
                       "The repaired copy must not replace the original " + inPath + ".");
     }
-    std::string repaired;
-    LogRepairResult result = RepairExperimentLogText(text, repaired);
+    std::string ending;
+    LogRepairResult result = PlanRepair(text, ending);
     if (!result) {
         return result;
     }
-    if (!WriteWholeFile(outPath, repaired)) {
-        return Result(LogRepairStatus::CannotWrite,
-                      "Unable to write the repaired copy " + outPath + ".");
+    // The copy is written straight from the input and checked as a file before it takes its
+    // name, so a long log is not held twice in memory.
+    LogLoadResult check;
+    const auto loads = [&](const std::string& written) {
+        if (result.status == LogRepairStatus::Repaired) {
+            check = CLogLoader({}).Load(written);
+        }
+        return static_cast<bool>(check);
+    };
+    if (!WriteWholeFile(outPath, {std::string_view(text).substr(0, result.keptBytes), ending},
+                        loads)) {
+        return check ? Result(LogRepairStatus::CannotWrite,
+                              "Unable to write the repaired copy " + outPath + ".")
+                     : CopyRefused(check);
     }
     result.message += " The closed copy is " + outPath + ".";
     return result;

@@ -3,6 +3,7 @@
 #include "common/numtext.h"
 
 #include <algorithm>
+#include <cstring>
 #include <pugixml.hpp>
 
 namespace halyx {
@@ -38,8 +39,39 @@ int64_t ReadInt64(std::string_view text) {
     return static_cast<int64_t>(value);
 }
 
-bool KeyLess(const CSimEvent& a, const CSimEvent& b) {
-    return a.clockTime < b.clockTime || (a.clockTime == b.clockTime && a.tsid < b.tsid);
+// Texts are stored in blocks of this size; a longer record gets a block of its own.
+constexpr size_t kBlockBytes = size_t{256} << 10;
+
+// Lengths are written in 7-bit groups, low first, so a short text costs one byte more.
+size_t LengthBytes(size_t n) {
+    size_t bytes = 1;
+    while (n >= 0x80) {
+        n >>= 7;
+        ++bytes;
+    }
+    return bytes;
+}
+
+char* PutLength(char* out, size_t n) {
+    while (n >= 0x80) {
+        *out++ = static_cast<char>((n & 0x7f) | 0x80);
+        n >>= 7;
+    }
+    *out++ = static_cast<char>(n);
+    return out;
+}
+
+const char* GetText(const char* in, std::string& text) {
+    size_t n = 0;
+    for (unsigned shift = 0;; shift += 7) {
+        const auto byte = static_cast<unsigned char>(*in++);
+        n |= static_cast<size_t>(byte & 0x7f) << shift;
+        if (!(byte & 0x80)) {
+            break;
+        }
+    }
+    text.assign(in, n);
+    return in + n;
 }
 
 std::string_view Attr(const pugi::xml_node& event, const char* name) {
@@ -125,45 +157,101 @@ bool CSimEventStore::ConvertEvent(const pugi::xml_node& event, CSimEvent& record
     return true;
 }
 
+bool CSimEventStore::KeyLess(const Record& a, const Record& b) {
+    return a.clockTime < b.clockTime || (a.clockTime == b.clockTime && a.tsid < b.tsid);
+}
+
+CSimEventStore::Record CSimEventStore::Store(const CSimEvent& record) {
+    const size_t size = LengthBytes(record.sender.size()) + record.sender.size() +
+                        LengthBytes(record.receiver.size()) + record.receiver.size() +
+                        LengthBytes(record.content.size()) + record.content.size();
+    if (m_blocks.empty() || m_blockSize - m_blockUsed < size) {
+        m_blockSize = std::max(kBlockBytes, size);
+        m_blocks.push_back(std::make_unique_for_overwrite<char[]>(m_blockSize));
+        m_blockUsed = 0;
+    }
+    Record packed;
+    packed.tsid = record.tsid;
+    packed.clockTime = record.clockTime;
+    packed.block = static_cast<uint32_t>(m_blocks.size() - 1);
+    packed.offset = static_cast<uint32_t>(m_blockUsed);
+    char* out = m_blocks.back().get() + m_blockUsed;
+    for (const std::string* text : {&record.sender, &record.receiver, &record.content}) {
+        out = PutLength(out, text->size());
+        std::memcpy(out, text->data(), text->size());
+        out += text->size();
+    }
+    m_blockUsed += size;
+    return packed;
+}
+
+void CSimEventStore::Read(const Record& packed, CSimEvent& record) const {
+    const char* in = m_blocks[packed.block].get() + packed.offset;
+    in = GetText(in, record.sender);
+    in = GetText(in, record.receiver);
+    GetText(in, record.content);
+    record.clockTime = packed.clockTime;
+    record.tsid = packed.tsid;
+}
+
+CSimEvent CSimEventStore::At(size_t index) const {
+    CSimEvent record;
+    Read(m_records[index], record);
+    return record;
+}
+
 void CSimEventStore::LoadEvents(const pugi::xml_node& simEvents) {
-    std::vector<CSimEvent> records;
+    Clear();
     CSimEvent record;
     for (pugi::xml_node event = simEvents.first_child(); event; event = event.next_sibling()) {
         if (event.type() == pugi::node_element && ConvertEvent(event, record)) {
-            records.push_back(std::move(record));
-            record = CSimEvent();
+            AppendUnsorted(record);
         }
     }
-    LoadRecords(std::move(records));
+    SortRecords();
 }
 
 void CSimEventStore::LoadRecords(std::vector<CSimEvent> records) {
-    m_events = std::move(records);
+    Clear();
+    for (const CSimEvent& record : records) {
+        AppendUnsorted(record);
+    }
+    SortRecords();
+}
+
+void CSimEventStore::AppendUnsorted(const CSimEvent& record) {
+    m_records.push_back(Store(record));
+}
+
+void CSimEventStore::SortRecords() {
     // Same order as inserting one by one after every record with a lower or equal key, but
     // n log n even for a log whose events arrive in reverse.
-    std::stable_sort(m_events.begin(), m_events.end(), KeyLess);
-    m_events.shrink_to_fit();
+    std::stable_sort(m_records.begin(), m_records.end(), KeyLess);
+    m_records.shrink_to_fit();
     m_cursor = 0;
 }
 
 void CSimEventStore::Insert(const CSimEvent& record) {
-    const auto at = std::upper_bound(m_events.begin(), m_events.end(), record, KeyLess);
-    const size_t index = static_cast<size_t>(at - m_events.begin());
+    const Record packed = Store(record);
+    const auto at = std::upper_bound(m_records.begin(), m_records.end(), packed, KeyLess);
+    const size_t index = static_cast<size_t>(at - m_records.begin());
     const bool exhausted = Exhausted();
-    m_events.insert(at, record);
+    m_records.insert(at, packed);
     // The cursor stays on the record it was on; once every record has been released it stays
     // past the end.
     if (exhausted) {
-        m_cursor = m_events.size();
+        m_cursor = m_records.size();
     } else if (index <= m_cursor) {
         ++m_cursor;
     }
 }
 
 void CSimEventStore::Release(int clock, EventSender& sender) {
-    while (m_cursor < m_events.size() && m_events[m_cursor].clockTime == clock) {
-        const size_t index = m_cursor++;
-        SendEvent(m_events[index], sender);
+    // One record's texts are unpacked at a time, into strings that keep their room.
+    CSimEvent record;
+    while (m_cursor < m_records.size() && m_records[m_cursor].clockTime == clock) {
+        Read(m_records[m_cursor++], record);
+        SendEvent(record, sender);
     }
 }
 
@@ -173,14 +261,18 @@ void CSimEventStore::Rewind() {
 
 size_t CSimEventStore::SeekTo(int minute) {
     Rewind();
-    while (m_cursor < m_events.size() && m_events[m_cursor].clockTime < minute) {
+    while (m_cursor < m_records.size() && m_records[m_cursor].clockTime < minute) {
         ++m_cursor;
     }
     return m_cursor;
 }
 
 void CSimEventStore::Clear() {
-    m_events.clear();
+    m_records.clear();
+    m_records.shrink_to_fit();
+    m_blocks.clear();
+    m_blockSize = 0;
+    m_blockUsed = 0;
     m_cursor = 0;
 }
 

@@ -15,6 +15,8 @@
 #include "record/simevent.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,11 @@ public:
     void LoadRecords(std::vector<CSimEvent> records);
     // Adds one record after every record with a lower or equal (clockTime, tsid).
     void Insert(const CSimEvent& record);
+    // For loaders that collect records first: adds one at the end, in no particular order, and
+    // then SortRecords puts them in release order (stable: ties keep the order they were added)
+    // and the cursor on the first.
+    void AppendUnsorted(const CSimEvent& record);
+    void SortRecords();
     // Sends, in order, every record at the cursor whose clockTime equals clock.
     void Release(int clock, EventSender& sender);
     // Puts the cursor back on the first record.
@@ -64,19 +71,37 @@ public:
     // Empties the store.
     void Clear();
 
-    size_t Count() const { return m_events.size(); }
-    bool Empty() const { return m_events.empty(); }
-    const CSimEvent& At(size_t index) const { return m_events[index]; }
+    size_t Count() const { return m_records.size(); }
+    bool Empty() const { return m_records.empty(); }
+    // A copy of the record at index (the store keeps its records packed, not as CSimEvent).
+    CSimEvent At(size_t index) const;
     // Index of the next record to release; Count() when every record has been released.
     size_t CursorIndex() const { return m_cursor; }
-    bool Exhausted() const { return m_cursor >= m_events.size(); }
+    bool Exhausted() const { return m_cursor >= m_records.size(); }
 
     // Converts one recorded Event element into a replayable record; false for event names that
     // are not replayed. Missing attributes read as empty text and missing numbers as 0.
     static bool ConvertEvent(const pugi::xml_node& event, CSimEvent& record);
 
 private:
-    std::vector<CSimEvent> m_events;
+    // A long log holds hundreds of thousands of records: each is a small fixed part, sorted,
+    // and its texts (sender, receiver, content, each after its length) in blocks of bytes that
+    // never move once written, so loading never copies what it has already stored.
+    struct Record {
+        int64_t tsid = 0;
+        int32_t clockTime = 0;
+        uint32_t block = 0;  // which block holds the texts
+        uint32_t offset = 0; // where in that block they start
+    };
+    static bool KeyLess(const Record& a, const Record& b);
+
+    Record Store(const CSimEvent& record);
+    void Read(const Record& packed, CSimEvent& record) const;
+
+    std::vector<Record> m_records;
+    std::vector<std::unique_ptr<char[]>> m_blocks;
+    size_t m_blockSize = 0; // of the last block
+    size_t m_blockUsed = 0; // bytes written in the last block
     size_t m_cursor = 0;
 };
 

@@ -226,5 +226,148 @@ TEST(LogLoader, DamagedLogsAreRefusedOrLoadedButNeverCrash) {
     }
 }
 
+// Logs keep what stations sent, byte for byte: text that is not UTF-8, control bytes from an
+// older writer, entity names the format does not define, a repeated attribute. A stricter XML
+// reader refuses every one of these files; they must go on loading and replay as written.
+TEST(LogLoader, EightBitTextControlBytesUnknownEntitiesAndRepeatedAttributesLoadAsWritten) {
+    const std::string events =
+        "<SimEvents>\n"
+        "<Event Name=\"ChatMsg\" ClockTime=\"1\" TSID=\"1\" From=\"Jos\xe9\">\ncaf\xe9 "
+        "\xff\n</Event>\n"
+        "<Event Name=\"ChatMsg\" ClockTime=\"1\" TSID=\"2\" From=\"A\">\nbell\x07 "
+        "tab\x01\n</Event>\n"
+        "<Event Name=\"Abort\" ClockTime=\"1\" TSID=\"3\" From=\"A\" ResType=\"a&nbsp;b\" "
+        "ResID=\"R1\"/>\n"
+        "<Event Name=\"Abort\" ClockTime=\"1\" TSID=\"4\" From=\"A\" ResType=\"first\" "
+        "ResType=\"second\" ResID=\"R2\"/>\n"
+        "</SimEvents>\n";
+    const std::string text = std::string(kHead) + events + kTeam + "</HalyxSimLog>";
+    const std::string folder = test::FreshFolder("loader8bit");
+    test::WriteAll(folder + "log.xml", text);
+    for (const bool fromFile : {false, true}) {
+        Targets t;
+        const LogLoadResult r =
+            fromFile ? t.Loader().Load(folder + "log.xml") : t.Loader().LoadText(text);
+        ASSERT_TRUE(r) << r.detail;
+        test::RecordingSender sender;
+        t.events.Release(1, sender);
+        EXPECT_EQ(sender.sent,
+                  (std::vector<std::string>{
+                      "tell to team as Jos\xe9: tell :command subject_communication :from Jos\xe9 "
+                      ":message (caf\xe9 \xff)",
+                      "tell to team as A: tell :command subject_communication :from A :message "
+                      "(bell\x07 tab\x01)",
+                      "tell to team as A: tell :command abort :resource a&nbsp;b :id R1",
+                      "tell to team as A: tell :command abort :resource first :id R2"}));
+    }
+}
+
+// A file is read a chunk at a time: markup longer than a chunk, a chunk ending anywhere, and a
+// file without a final line break give what the same text gives at once.
+TEST(LogLoader, AFileReadInChunksLoadsWhatItsTextLoads) {
+    const std::string longChat(3u << 20, 'x'); // longer than a chunk and a piece
+    std::string events = "<SimEvents>\n<Event Name=\"ChatMsg\" ClockTime=\"2\" TSID=\"9\" From=\"" +
+                         std::string(1500000, 'F') + "\">\n" + longChat + "\n</Event>\n";
+    events += LongEvents(20000).substr(std::string("<SimEvents>\n").size());
+    const std::string text = std::string(kHead) + events + kTeam + "</HalyxSimLog>";
+    const std::string folder = test::FreshFolder("loaderchunks");
+    test::WriteAll(folder + "log.xml", text);
+    Targets fromText;
+    ASSERT_TRUE(fromText.Loader().LoadText(text));
+    Targets fromFile;
+    ASSERT_TRUE(fromFile.Loader().Load(folder + "log.xml"));
+    ASSERT_EQ(fromFile.events.Count(), 20001u);
+    ASSERT_EQ(fromText.events.Count(), 20001u);
+    for (size_t i = 0; i < fromText.events.Count(); ++i) {
+        ASSERT_EQ(fromFile.events.At(i), fromText.events.At(i)) << i;
+    }
+    const CSimEvent chat = fromFile.events.At(fromFile.events.SeekTo(2));
+    EXPECT_EQ(chat.tsid, 9);
+    EXPECT_EQ(chat.sender.size(), 1500000u);
+    EXPECT_EQ(chat.content.size(), longChat.size() + 54 + 1500000);
+    EXPECT_EQ(fromFile.team, (std::vector<std::string>{"ALPHA", "BRAVO", "CHARLIE"}));
+
+    // Cut off inside the long message: refused, with the place where the text broke off.
+    test::WriteAll(folder + "cut.xml", text.substr(0, text.size() / 2));
+    Targets cut;
+    const LogLoadResult r = cut.Loader().Load(folder + "cut.xml");
+    EXPECT_EQ(r.status, LogLoadStatus::NotXml);
+    EXPECT_TRUE(cut.team.empty());
+    EXPECT_EQ(cut.events.Count(), 0u);
+}
+
+// The file is read in chunks of 1 MiB: damage next to where one chunk ends and the next begins
+// must give the same answer as the same text loaded at once.
+TEST(LogLoader, DamageAtAChunkBoundaryGivesTheSameAnswerFromTheFile) {
+    const std::string good = std::string(kHead) + LongEvents(27000) + kTeam + "</HalyxSimLog>\n";
+    ASSERT_GT(good.size(), 3u << 20);
+    const std::string folder = test::FreshFolder("loaderboundary");
+    unsigned seed = 777;
+    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    const std::string alphabet = "<>/\"=' \n&;!-?x";
+    for (int round = 0; round < 24; ++round) {
+        std::string text = good;
+        const size_t at = (size_t{1} + next() % 3) * (size_t{1} << 20) - 64 + next() % 128;
+        switch (round % 4) {
+        case 0:
+            text[at] = alphabet[next() % alphabet.size()];
+            break;
+        case 1:
+            text.erase(at, 1 + next() % 30);
+            break;
+        case 2:
+            text.resize(at);
+            text += '\n';
+            break;
+        default:
+            break; // unchanged
+        }
+        test::WriteAll(folder + "log.xml", text);
+        Targets fromText;
+        const LogLoadResult a = fromText.Loader().LoadText(text);
+        Targets fromFile;
+        const LogLoadResult b = fromFile.Loader().Load(folder + "log.xml");
+        ASSERT_EQ(a.status, b.status) << round;
+        EXPECT_EQ(a.offset, b.offset) << round;
+        EXPECT_EQ(a.detail, b.detail) << round;
+        if (round % 4 == 3) {
+            ASSERT_TRUE(b) << b.detail;
+            EXPECT_EQ(fromFile.events.Count(), 27000u);
+        }
+        ASSERT_EQ(fromText.events.Count(), fromFile.events.Count()) << round;
+        for (size_t i = 0; i < fromText.events.Count(); ++i) {
+            ASSERT_EQ(fromText.events.At(i), fromFile.events.At(i)) << round << " " << i;
+        }
+    }
+}
+
+// Every SimEvents section is read, the last one's events are kept, and a fault in an earlier one
+// is found where it is, as one parse of the whole text finds it.
+TEST(LogLoader, EarlierEventsSectionsAreCheckedAndTheLastOneWins) {
+    const std::string first = "<SimEvents>\n<Event Name=\"Abort\" ClockTime=\"1\" TSID=\"1\" "
+                              "From=\"A\" ResType=\"Radar\" ResID=\"R1\"/>\n</SimEvents>\n";
+    Targets t;
+    ASSERT_TRUE(
+        t.Loader().LoadText(std::string(kHead) + first + kTeam + kEvents + "</HalyxSimLog>"));
+    ASSERT_EQ(t.events.Count(), 1u);
+    EXPECT_EQ(t.events.At(0).clockTime, 4);
+
+    Targets empty;
+    ASSERT_TRUE(
+        empty.Loader().LoadText(std::string(kHead) + first + kTeam + "<SimEvents/></HalyxSimLog>"));
+    EXPECT_EQ(empty.events.Count(), 0u);
+
+    std::string broken = std::string(kHead) + first + kTeam + kEvents + "</HalyxSimLog>";
+    const size_t bad = broken.find("ResID=\"R1\"");
+    broken.replace(bad, 6, "ResID=");
+    broken.insert(bad + 6, "R1 ");
+    Targets b;
+    const LogLoadResult r = b.Loader().LoadText(broken);
+    EXPECT_EQ(r.status, LogLoadStatus::NotXml);
+    EXPECT_GE(r.offset, bad);
+    EXPECT_LT(r.offset, bad + 12);
+    EXPECT_TRUE(b.scenarioName.empty());
+}
+
 } // namespace
 } // namespace halyx

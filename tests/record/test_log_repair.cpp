@@ -201,6 +201,16 @@ TEST(LogRepair, WritesABesideCopyAndNeverOverTheOriginal) {
     EXPECT_NE(r.message.find(RepairedLogPath(in)), std::string::npos);
     EXPECT_TRUE(Load(ReadAll(RepairedLogPath(in))).result);
     EXPECT_EQ(ReadAll(in), cut);
+    // The file is written from the input's text and the ending: the same bytes as the text's
+    // repair, and nothing left under the temporary name.
+    std::string fromText;
+    ASSERT_TRUE(RepairExperimentLogText(cut, fromText));
+    EXPECT_EQ(ReadAll(RepairedLogPath(in)), fromText);
+    EXPECT_FALSE(std::filesystem::exists(RepairedLogPath(in) + ".part"));
+    const std::string again = folder + "again.xml";
+    EXPECT_EQ(RepairExperimentLog(RepairedLogPath(in), again).status,
+              LogRepairStatus::AlreadyComplete);
+    EXPECT_EQ(ReadAll(again), fromText);
 
     EXPECT_EQ(RepairExperimentLog(in, in).status, LogRepairStatus::CannotWrite);
     EXPECT_EQ(RepairExperimentLog(folder + "absent.xml", folder + "x.xml").status,

@@ -4,6 +4,7 @@
 #include "record/simeventstore.h"
 #include "recordtestutil.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -150,6 +151,45 @@ TEST(Playback, InsertKeepsOrderAndTheCursorOnItsRecord) {
     store.Rewind();
     store.Release(1, sent);
     EXPECT_EQ(sent.sent.back(), "tell to B: one");
+}
+
+// The store keeps its records packed; every text must come back whole, whatever its length,
+// and the cursor must move over the packed records as over the records themselves.
+TEST(Playback, RecordsOfAnyLengthComeBackWholeThroughInsertSeekAndRelease) {
+    CSimEventStore store;
+    const std::string huge(700000, 'h'); // longer than the store's blocks
+    std::vector<CSimEvent> expected;
+    for (int i = 0; i < 3000; ++i) {
+        CSimEvent e{i % 7, i % 2 ? "" : "S" + std::to_string(i), i % 3 ? "" : "R",
+                    int64_t{1} << 40 | i, "tell :command x :n " + std::to_string(i)};
+        if (i == 1500) {
+            e.content = huge;
+            e.sender = std::string(300, 's');
+        }
+        expected.push_back(e);
+        store.AppendUnsorted(e);
+    }
+    store.AppendUnsorted(CSimEvent{3, "", "", -1, ""});
+    expected.push_back(CSimEvent{3, "", "", -1, ""});
+    store.SortRecords();
+    std::stable_sort(expected.begin(), expected.end(), [](const CSimEvent& a, const CSimEvent& b) {
+        return a.clockTime < b.clockTime || (a.clockTime == b.clockTime && a.tsid < b.tsid);
+    });
+    ASSERT_EQ(store.Count(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        ASSERT_EQ(store.At(i), expected[i]) << i;
+    }
+    store.Insert(CSimEvent{3, "late", "", int64_t{1} << 40, "tell :command late"});
+    const size_t at = store.SeekTo(3);
+    EXPECT_EQ(store.At(at).tsid, -1);
+    EXPECT_EQ(store.At(at + 1).sender, "late"); // after the equal keys, before the higher ones
+    RecordingSender sent;
+    store.Release(3, sent);
+    EXPECT_EQ(sent.sent.size(), 429u + 2); // i % 7 == 3 for 429 of the 3000
+    EXPECT_EQ(store.CursorIndex(), at + sent.sent.size());
+    store.Clear();
+    EXPECT_TRUE(store.Empty());
+    EXPECT_TRUE(store.Exhausted());
 }
 
 } // namespace
