@@ -11,13 +11,11 @@
 //                         between two ticks (the work done per turn, apart from the machine's
 //                         other load), and the throughput.
 
+#include "floodbench.h"
+
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
-#include "external/agentkit/ansclient.h"
-#include "external/agentkit/communicator.h"
 #include "external/agentkit/memorycommunicator.h"
-#include "external/agentkit/net/nameserver.h"
-#include "external/agentkit/net/netcontainer.h"
 #include "external/kqml/message.h"
 #include "record/experimentlog.h"
 #include "scenario/defaultscenario.h"
@@ -41,6 +39,8 @@
 
 namespace halyx {
 namespace {
+
+using bench::CountingAgent;
 
 const std::string kFolder = std::filesystem::temp_directory_path().string() + "/halyx_bench_agent/";
 
@@ -113,24 +113,6 @@ void BM_DispatchInProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchInProcess)->Iterations(200000)->Unit(benchmark::kMicrosecond);
 
-// Counts the messages as they arrive, to time the flood from its first to its last message.
-class CountingAgent : public CHalyxCommand {
-public:
-    using CHalyxCommand::CHalyxCommand;
-    bool process_message_text(const std::string& text) override {
-        if (m_received == 0) {
-            m_timer.start();
-        }
-        ++m_received;
-        bool result = CHalyxCommand::process_message_text(text);
-        m_elapsedNs = m_timer.nsecsElapsed();
-        return result;
-    }
-    long long m_received = 0;
-    qint64 m_elapsedNs = 0;
-    QElapsedTimer m_timer;
-};
-
 void BM_DispatchOverTcp(benchmark::State& state) {
     static int argc = 1;
     static char name[] = "bench_agent_messages";
@@ -143,34 +125,22 @@ void BM_DispatchOverTcp(benchmark::State& state) {
 
     for (auto _ : state) {
         CNameServer server;
-        std::string error;
-        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
-            state.SkipWithError(error.c_str());
+        const std::string ans = bench::ListenOnLoopback(state, server);
+        if (ans.empty()) {
             return;
         }
-        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
         CExperimentLog log;
         CountingAgent agent(AgentScenario::Of(BenchScenario()), log);
         agent.set_debug_sink([](const std::string&) {});
         CNetContainer container(agent);
-        std::string ansArg = "--ans=" + ans;
-        char* containerArgv[] = {name, ansArg.data(), nullptr};
-        if (container.CreateContainer(2, containerArgv, 0) == 0) {
-            state.SkipWithError("the agent did not start");
+        if (!bench::JoinAsHalyxCommand(state, container, ans, {}, 0)) {
             return;
         }
-        container.get_communicator()->set_name("HalyxCommand");
-        container.get_communicator()->retrieve_ans_object()->enable(1);
         agent.AddTeamMember("FLOOD");
         log.Open(kFolder, "tcp", "", "<Scenario>\n</Scenario>\n");
 
         QProcess station;
-        station.setProgram(
-            QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
-        station.setArguments({"--name", "FLOOD", "--ans", QString::fromStdString(ans), "--flood",
-                              QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
-        station.setStandardOutputFile(QProcess::nullDevice());
-        station.start();
+        bench::StartFlood(station, "FLOOD", ans, flood);
 
         QEventLoop loop;
         QTimer poll;
@@ -256,26 +226,19 @@ void BM_TickLatenessUnderFlood(benchmark::State& state) {
 
     for (auto _ : state) {
         CNameServer server;
-        std::string error;
-        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
-            state.SkipWithError(error.c_str());
+        const std::string ans = bench::ListenOnLoopback(state, server);
+        if (ans.empty()) {
             return;
         }
-        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
         CExperimentLog log;
         TickingAgent agent(AgentScenario::Of(BenchScenario()), log);
         agent.set_debug_sink([](const std::string&) {});
         CNetContainer container(agent);
-        std::string ansArg = "--ans=" + ans;
-        std::string tickArg = "--tick-ms=" + std::to_string(kTickMs);
-        char* containerArgv[] = {name, ansArg.data(), tickArg.data(), nullptr};
         agent.m_ticks.start();
-        if (container.CreateContainer(3, containerArgv, 1) == 0) {
-            state.SkipWithError("the agent did not start");
+        if (!bench::JoinAsHalyxCommand(state, container, ans,
+                                       {"--tick-ms=" + std::to_string(kTickMs)}, 1)) {
             return;
         }
-        container.get_communicator()->set_name("HalyxCommand");
-        container.get_communicator()->retrieve_ans_object()->enable(1);
         for (int i = 0; i < kStations; ++i) {
             agent.AddTeamMember("FLOOD" + std::to_string(i));
         }
@@ -284,13 +247,7 @@ void BM_TickLatenessUnderFlood(benchmark::State& state) {
         std::vector<std::unique_ptr<QProcess>> stations;
         for (int i = 0; i < kStations; ++i) {
             auto station = std::make_unique<QProcess>();
-            station->setProgram(
-                QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
-            station->setArguments({"--name", QString::fromStdString("FLOOD" + std::to_string(i)),
-                                   "--ans", QString::fromStdString(ans), "--flood",
-                                   QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
-            station->setStandardOutputFile(QProcess::nullDevice());
-            station->start();
+            bench::StartFlood(*station, "FLOOD" + std::to_string(i), ans, flood);
             stations.push_back(std::move(station));
         }
 
