@@ -58,12 +58,7 @@ pids+=("$console")
 tail -n +1 -f --pid="$console" "$out/console.out" &
 follower=$!
 
-port=$(embedded_ans_port "$console" "$out/console.out")
-if [ -z "$port" ]; then
-    echo "demo: the console did not start its name server" >&2
-    cat "$out/console.err" >&2
-    exit 1
-fi
+await_embedded_ans demo "$console" "$out"
 
 start_stations "$bin" "$port" "$out"
 

@@ -20,12 +20,7 @@ source "$root/scripts/stations.sh"
 console=$!
 pids+=("$console")
 
-port=$(embedded_ans_port "$console" "$out/console.out")
-if [ -z "$port" ]; then
-    echo "desktop: the console did not start its name server" >&2
-    cat "$out/console.err" >&2
-    exit 1
-fi
+await_embedded_ans desktop "$console" "$out"
 
 start_stations "$bin" "$port" "$out"
 echo "== Halyx command station: the window is open; the name server is 127.0.0.1:$port and the"

@@ -12,18 +12,21 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to ten seconds for the console (pid $1, its output in the file $2) to say where its
-# embedded name server listens; prints the port, or nothing when the console said nothing or
-# ended first.
-embedded_ans_port() {
-    local console=$1 output=$2 port=""
+# Waits up to ten seconds for the console (pid $2, its output in $3/console.out) to say where
+# its embedded name server listens, and sets $port. When it says nothing or ends first, tells
+# so as $1 (the script's name) with the console's errors, and ends the script.
+await_embedded_ans() {
+    local who=$1 console=$2 dir=$3
+    port=""
     for _ in $(seq 100); do
-        port=$(sed -n 's/^NAMESERVER embedded, listening on 127.0.0.1:\([0-9]*\)$/\1/p' "$output")
-        [ -n "$port" ] && break
+        port=$(sed -n 's/^NAMESERVER embedded, listening on 127.0.0.1:\([0-9]*\)$/\1/p' "$dir/console.out")
+        [ -n "$port" ] && return 0
         kill -0 "$console" 2>/dev/null || break
         sleep 0.1
     done
-    echo "$port"
+    echo "$who: the console did not start its name server" >&2
+    cat "$dir/console.err" >&2
+    exit 1
 }
 
 # Starts ALPHA, BRAVO and CHARLIE (active, seeds 21 to 23) from the programs in $1 with the

@@ -124,16 +124,11 @@ void BM_DispatchOverTcp(benchmark::State& state) {
     std::filesystem::create_directories(kFolder);
 
     for (auto _ : state) {
-        CNameServer server;
-        const std::string ans = bench::ListenOnLoopback(state, server);
-        if (ans.empty()) {
-            return;
-        }
-        CExperimentLog log;
-        CountingAgent agent(AgentScenario::Of(BenchScenario()), log);
-        agent.set_debug_sink([](const std::string&) {});
-        CNetContainer container(agent);
-        if (!bench::JoinAsHalyxCommand(state, container, ans, {}, 0)) {
+        bench::FloodRig<CountingAgent> rig(BenchScenario());
+        CountingAgent& agent = rig.agent;
+        CExperimentLog& log = rig.log;
+        const std::string& ans = rig.ans;
+        if (!rig.Start(state)) {
             return;
         }
         agent.AddTeamMember("FLOOD");
@@ -225,18 +220,12 @@ void BM_TickLatenessUnderFlood(benchmark::State& state) {
     long long ticks = 0;
 
     for (auto _ : state) {
-        CNameServer server;
-        const std::string ans = bench::ListenOnLoopback(state, server);
-        if (ans.empty()) {
-            return;
-        }
-        CExperimentLog log;
-        TickingAgent agent(AgentScenario::Of(BenchScenario()), log);
-        agent.set_debug_sink([](const std::string&) {});
-        CNetContainer container(agent);
+        bench::FloodRig<TickingAgent> rig(BenchScenario());
+        TickingAgent& agent = rig.agent;
+        CExperimentLog& log = rig.log;
+        const std::string& ans = rig.ans;
         agent.m_ticks.start();
-        if (!bench::JoinAsHalyxCommand(state, container, ans,
-                                       {"--tick-ms=" + std::to_string(kTickMs)}, 1)) {
+        if (!rig.Start(state, {"--tick-ms=" + std::to_string(kTickMs)}, 1)) {
             return;
         }
         for (int i = 0; i < kStations; ++i) {

@@ -6,6 +6,8 @@
 #include "external/agentkit/communicator.h"
 #include "external/agentkit/net/nameserver.h"
 #include "external/agentkit/net/netcontainer.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
 
 #include <benchmark/benchmark.h>
 
@@ -80,5 +82,27 @@ inline void StartFlood(QProcess& station, const std::string& name, const std::st
     station.setStandardOutputFile(QProcess::nullDevice());
     station.start();
 }
+
+// One run's command agent (a CountingAgent or a kind of it) with its own log and name server,
+// its debug output dropped.
+template <class Agent> struct FloodRig {
+    explicit FloodRig(const CScenario& scenario)
+        : agent(AgentScenario::Of(scenario), log), container(agent) {
+        agent.set_debug_sink([](const std::string&) {});
+    }
+    // The name server listening and the agent registered with it; false, with the benchmark
+    // skipped, when either did not start.
+    bool Start(benchmark::State& state, const std::vector<std::string>& extra = {},
+               int startClock = 0) {
+        ans = ListenOnLoopback(state, server);
+        return !ans.empty() && JoinAsHalyxCommand(state, container, ans, extra, startClock);
+    }
+
+    CNameServer server;
+    std::string ans;
+    CExperimentLog log;
+    Agent agent;
+    CNetContainer container;
+};
 
 } // namespace halyx::bench

@@ -80,16 +80,11 @@ void Flood(benchmark::State& state, bool withWindow) {
     std::filesystem::create_directories(kFolder);
     double worstGapMs = 0;
     for (auto _ : state) {
-        CNameServer server;
-        const std::string ans = bench::ListenOnLoopback(state, server);
-        if (ans.empty()) {
-            return;
-        }
-        CExperimentLog log;
-        CountingAgent agent(AgentScenario::Of(BenchScenario()), log);
-        agent.set_debug_sink([](const std::string&) {});
-        CNetContainer container(agent);
-        if (!bench::JoinAsHalyxCommand(state, container, ans, {}, 0)) {
+        bench::FloodRig<CountingAgent> rig(BenchScenario());
+        CountingAgent& agent = rig.agent;
+        CExperimentLog& log = rig.log;
+        const std::string& ans = rig.ans;
+        if (!rig.Start(state)) {
             return;
         }
         agent.AddTeamMember("FLOOD");
