@@ -113,13 +113,18 @@ void BM_DispatchInProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchInProcess)->Iterations(200000)->Unit(benchmark::kMicrosecond);
 
-void BM_DispatchOverTcp(benchmark::State& state) {
+// The event loop the networked benchmarks need, made once.
+void EnsureApp() {
     static int argc = 1;
     static char name[] = "bench_agent_messages";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    (void)app;
+    if (QCoreApplication::instance() == nullptr) {
+        new QCoreApplication(argc, argv);
+    }
+}
+
+void BM_DispatchOverTcp(benchmark::State& state) {
+    EnsureApp();
     const int flood = static_cast<int>(state.range(0));
     std::filesystem::create_directories(kFolder);
 
@@ -127,15 +132,12 @@ void BM_DispatchOverTcp(benchmark::State& state) {
         bench::FloodRig<CountingAgent> rig(BenchScenario());
         CountingAgent& agent = rig.agent;
         CExperimentLog& log = rig.log;
-        const std::string& ans = rig.ans;
-        if (!rig.Start(state)) {
+        if (!rig.Start(state, {"FLOOD"}, kFolder, "tcp")) {
             return;
         }
-        agent.AddTeamMember("FLOOD");
-        log.Open(kFolder, "tcp", "", "<Scenario>\n</Scenario>\n");
 
         QProcess station;
-        bench::StartFlood(station, "FLOOD", ans, flood);
+        bench::StartFlood(station, "FLOOD", rig.ans, flood);
 
         QEventLoop loop;
         QTimer poll;
@@ -204,12 +206,7 @@ public:
 };
 
 void BM_TickLatenessUnderFlood(benchmark::State& state) {
-    static int argc = 1;
-    static char name[] = "bench_agent_messages";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    (void)app;
+    EnsureApp();
     const int flood = static_cast<int>(state.range(0));
     constexpr int kStations = 3;
     constexpr int kTickMs = 10;
@@ -223,20 +220,19 @@ void BM_TickLatenessUnderFlood(benchmark::State& state) {
         bench::FloodRig<TickingAgent> rig(BenchScenario());
         TickingAgent& agent = rig.agent;
         CExperimentLog& log = rig.log;
-        const std::string& ans = rig.ans;
+        std::vector<std::string> team;
+        for (int i = 0; i < kStations; ++i) {
+            team.push_back("FLOOD" + std::to_string(i));
+        }
         agent.m_ticks.start();
-        if (!rig.Start(state, {"--tick-ms=" + std::to_string(kTickMs)}, 1)) {
+        if (!rig.Start(state, team, kFolder, "tick", {"--tick-ms=" + std::to_string(kTickMs)}, 1)) {
             return;
         }
-        for (int i = 0; i < kStations; ++i) {
-            agent.AddTeamMember("FLOOD" + std::to_string(i));
-        }
-        log.Open(kFolder, "tick", "", "<Scenario>\n</Scenario>\n");
 
         std::vector<std::unique_ptr<QProcess>> stations;
         for (int i = 0; i < kStations; ++i) {
             auto station = std::make_unique<QProcess>();
-            bench::StartFlood(*station, "FLOOD" + std::to_string(i), ans, flood);
+            bench::StartFlood(*station, team[static_cast<size_t>(i)], rig.ans, flood);
             stations.push_back(std::move(station));
         }
 

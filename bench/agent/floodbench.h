@@ -90,12 +90,21 @@ template <class Agent> struct FloodRig {
         : agent(AgentScenario::Of(scenario), log), container(agent) {
         agent.set_debug_sink([](const std::string&) {});
     }
-    // The name server listening and the agent registered with it; false, with the benchmark
-    // skipped, when either did not start.
-    bool Start(benchmark::State& state, const std::vector<std::string>& extra = {},
-               int startClock = 0) {
+    // The name server listening, the agent registered with it with the team, and the log open
+    // as folder + logName + ".xml"; false, with the benchmark skipped, when the name server or
+    // the agent did not start.
+    bool Start(benchmark::State& state, const std::vector<std::string>& team,
+               const std::string& folder, const std::string& logName,
+               const std::vector<std::string>& extra = {}, int startClock = 0) {
         ans = ListenOnLoopback(state, server);
-        return !ans.empty() && JoinAsHalyxCommand(state, container, ans, extra, startClock);
+        if (ans.empty() || !JoinAsHalyxCommand(state, container, ans, extra, startClock)) {
+            return false;
+        }
+        for (const std::string& member : team) {
+            agent.AddTeamMember(member);
+        }
+        log.Open(folder, logName, "", "<Scenario>\n</Scenario>\n");
+        return true;
     }
 
     CNameServer server;

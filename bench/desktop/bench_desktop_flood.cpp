@@ -83,12 +83,9 @@ void Flood(benchmark::State& state, bool withWindow) {
         bench::FloodRig<CountingAgent> rig(BenchScenario());
         CountingAgent& agent = rig.agent;
         CExperimentLog& log = rig.log;
-        const std::string& ans = rig.ans;
-        if (!rig.Start(state)) {
+        if (!rig.Start(state, {"FLOOD"}, kFolder, "flood")) {
             return;
         }
-        agent.AddTeamMember("FLOOD");
-        log.Open(kFolder, "flood", "", "<Scenario>\n</Scenario>\n");
 
         std::unique_ptr<CHalyxCommandDlg> window;
         CMessageListModel* listed = nullptr;
@@ -114,7 +111,7 @@ void Flood(benchmark::State& state, bool withWindow) {
         turns.start(1);
 
         QProcess station;
-        bench::StartFlood(station, "FLOOD", ans, flood);
+        bench::StartFlood(station, "FLOOD", rig.ans, flood);
 
         QEventLoop loop;
         QTimer poll;
