@@ -139,23 +139,10 @@ void BM_DispatchOverTcp(benchmark::State& state) {
         QProcess station;
         bench::StartFlood(station, "FLOOD", rig.ans, flood);
 
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (agent.m_received >= flood) {
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-        poll.start(5);
-        loop.exec();
-        station.kill();
-        station.waitForFinished(5000);
-        if (agent.m_received < flood) {
-            state.SkipWithError("the flood did not arrive in time");
+        bench::RunUntil([&] { return agent.m_received >= flood; }, 120000);
+        if (!rig.EndFlood(state, {&station}, flood)) {
             return;
         }
-        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
         state.counters["dispatched"] = static_cast<double>(agent.DispatchedCount());
         log.Close();
         std::filesystem::remove(kFolder + "tcp.xml");
@@ -230,33 +217,26 @@ void BM_TickLatenessUnderFlood(benchmark::State& state) {
         }
 
         std::vector<std::unique_ptr<QProcess>> stations;
+        std::vector<QProcess*> flooding;
         for (int i = 0; i < kStations; ++i) {
-            auto station = std::make_unique<QProcess>();
-            bench::StartFlood(*station, team[static_cast<size_t>(i)], rig.ans, flood);
-            stations.push_back(std::move(station));
+            stations.push_back(std::make_unique<QProcess>());
+            flooding.push_back(stations.back().get());
+            bench::StartFlood(*flooding.back(), team[static_cast<size_t>(i)], rig.ans, flood);
         }
 
         const long long total = static_cast<long long>(flood) * kStations;
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (agent.m_received >= total) {
-                agent.m_floodDone = true;
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(180000, &loop, &QEventLoop::quit);
-        poll.start(5);
-        loop.exec();
-        for (auto& station : stations) {
-            station->kill();
-            station->waitForFinished(5000);
-        }
-        if (agent.m_received < total) {
-            state.SkipWithError("the flood did not arrive in time");
+        bench::RunUntil(
+            [&] {
+                if (agent.m_received >= total) {
+                    agent.m_floodDone = true;
+                    return true;
+                }
+                return false;
+            },
+            180000);
+        if (!rig.EndFlood(state, flooding, total)) {
             return;
         }
-        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
         worstLateMs =
             std::max(worstLateMs, static_cast<double>(agent.m_worstGapNs) / 1e6 - kTickMs);
         worstCpuMs = std::max(worstCpuMs, static_cast<double>(agent.m_worstCpuNs) / 1e6);

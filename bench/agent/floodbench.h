@@ -12,8 +12,12 @@
 #include <benchmark/benchmark.h>
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHostAddress>
 #include <QProcess>
+#include <QTimer>
+
+#include <functional>
 
 #include <string>
 #include <vector>
@@ -83,6 +87,20 @@ inline void StartFlood(QProcess& station, const std::string& name, const std::st
     station.start();
 }
 
+// Runs the event loop until done() holds (asked every 5 ms) or timeoutMs have passed.
+inline void RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(5);
+    loop.exec();
+}
+
 // One run's command agent (a CountingAgent or a kind of it) with its own log and name server,
 // its debug output dropped.
 template <class Agent> struct FloodRig {
@@ -104,6 +122,22 @@ template <class Agent> struct FloodRig {
             agent.AddTeamMember(member);
         }
         log.Open(folder, logName, "", "<Scenario>\n</Scenario>\n");
+        return true;
+    }
+
+    // Ends the flooding stations and times the iteration from the first message to the last;
+    // false, with the benchmark skipped, when fewer than expected messages arrived.
+    bool EndFlood(benchmark::State& state, const std::vector<QProcess*>& stations,
+                  long long expected) {
+        for (QProcess* station : stations) {
+            station->kill();
+            station->waitForFinished(5000);
+        }
+        if (agent.m_received < expected) {
+            state.SkipWithError("the flood did not arrive in time");
+            return false;
+        }
+        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
         return true;
     }
 

@@ -113,26 +113,18 @@ void Flood(benchmark::State& state, bool withWindow) {
         QProcess station;
         bench::StartFlood(station, "FLOOD", rig.ans, flood);
 
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            const bool arrived = agent.m_received >= flood;
-            const bool shown = !listed || (listed->Pending() == 0 && listed->rowCount() >= flood);
-            if (arrived && shown) {
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(300000, &loop, &QEventLoop::quit);
-        poll.start(5);
-        loop.exec();
+        bench::RunUntil(
+            [&] {
+                const bool arrived = agent.m_received >= flood;
+                const bool shown =
+                    !listed || (listed->Pending() == 0 && listed->rowCount() >= flood);
+                return arrived && shown;
+            },
+            300000);
         turns.stop();
-        station.kill();
-        station.waitForFinished(5000);
-        if (agent.m_received < flood) {
-            state.SkipWithError("the flood did not arrive in time");
+        if (!rig.EndFlood(state, {&station}, flood)) {
             return;
         }
-        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
         worstGapMs = std::max(worstGapMs, maxGapMs);
         window.reset();
         log.Close();
