@@ -12,14 +12,8 @@ tick=${HALYX_DEMO_TICK_MS:-30}
 mkdir -p "$out"
 export HALYX_HOME="$out/home"
 
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-}
-trap cleanup EXIT
+# shellcheck source=scripts/stations.sh
+source "$root/scripts/stations.sh"
 
 log="$out/logs/DemoMission.xml"
 cat > "$out/demo-script.txt" <<SCRIPT
@@ -64,25 +58,9 @@ pids+=("$console")
 tail -n +1 -f --pid="$console" "$out/console.out" &
 follower=$!
 
-port=""
-for _ in $(seq 100); do
-    port=$(sed -n 's/^NAMESERVER embedded, listening on 127.0.0.1:\([0-9]*\)$/\1/p' "$out/console.out")
-    [ -n "$port" ] && break
-    sleep 0.1
-done
-if [ -z "$port" ]; then
-    echo "demo: the console did not start its name server" >&2
-    cat "$out/console.err" >&2
-    exit 1
-fi
+await_embedded_ans demo "$console" "$out"
 
-seed=21
-for station in ALPHA BRAVO CHARLIE; do
-    "$bin/halyx-station" --name "$station" --ans "127.0.0.1:$port" --behaviour active \
-        --seed "$seed" >"$out/$station.out" 2>&1 &
-    pids+=("$!")
-    seed=$((seed + 1))
-done
+start_stations "$bin" "$port" "$out"
 
 status=0
 wait "$console" || status=$?

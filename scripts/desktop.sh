@@ -12,40 +12,17 @@ out=${HALYX_DESKTOP_DIR:-$(mktemp -d)}
 tick=${HALYX_DESKTOP_TICK_MS:-250}
 mkdir -p "$out"
 
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null || true
-    done
-    wait 2>/dev/null || true
-}
-trap cleanup EXIT
+# shellcheck source=scripts/stations.sh
+source "$root/scripts/stations.sh"
 
 "$bin/halyx-command" --embedded-ans-port 0 --tick-ms "$tick" "$@" \
     >"$out/console.out" 2>"$out/console.err" &
 console=$!
 pids+=("$console")
 
-port=""
-for _ in $(seq 100); do
-    port=$(sed -n 's/^NAMESERVER embedded, listening on 127.0.0.1:\([0-9]*\)$/\1/p' "$out/console.out")
-    [ -n "$port" ] && break
-    kill -0 "$console" 2>/dev/null || break
-    sleep 0.1
-done
-if [ -z "$port" ]; then
-    echo "desktop: the console did not start its name server" >&2
-    cat "$out/console.err" >&2
-    exit 1
-fi
+await_embedded_ans desktop "$console" "$out"
 
-seed=21
-for station in ALPHA BRAVO CHARLIE; do
-    "$bin/halyx-station" --name "$station" --ans "127.0.0.1:$port" --behaviour active \
-        --seed "$seed" >"$out/$station.out" 2>&1 &
-    pids+=("$!")
-    seed=$((seed + 1))
-done
+start_stations "$bin" "$port" "$out"
 echo "== Halyx command station: the window is open; the name server is 127.0.0.1:$port and the"
 echo "   stations ALPHA, BRAVO and CHARLIE are registered with it (their output is in $out)."
 echo "   Register, add the three stations, Initialize Simulation, Start Simulation."

@@ -11,13 +11,11 @@
 //                         between two ticks (the work done per turn, apart from the machine's
 //                         other load), and the throughput.
 
+#include "floodbench.h"
+
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
-#include "external/agentkit/ansclient.h"
-#include "external/agentkit/communicator.h"
 #include "external/agentkit/memorycommunicator.h"
-#include "external/agentkit/net/nameserver.h"
-#include "external/agentkit/net/netcontainer.h"
 #include "external/kqml/message.h"
 #include "record/experimentlog.h"
 #include "scenario/defaultscenario.h"
@@ -41,6 +39,8 @@
 
 namespace halyx {
 namespace {
+
+using bench::CountingAgent;
 
 const std::string kFolder = std::filesystem::temp_directory_path().string() + "/halyx_bench_agent/";
 
@@ -113,82 +113,36 @@ void BM_DispatchInProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_DispatchInProcess)->Iterations(200000)->Unit(benchmark::kMicrosecond);
 
-// Counts the messages as they arrive, to time the flood from its first to its last message.
-class CountingAgent : public CHalyxCommand {
-public:
-    using CHalyxCommand::CHalyxCommand;
-    bool process_message_text(const std::string& text) override {
-        if (m_received == 0) {
-            m_timer.start();
-        }
-        ++m_received;
-        bool result = CHalyxCommand::process_message_text(text);
-        m_elapsedNs = m_timer.nsecsElapsed();
-        return result;
-    }
-    long long m_received = 0;
-    qint64 m_elapsedNs = 0;
-    QElapsedTimer m_timer;
-};
-
-void BM_DispatchOverTcp(benchmark::State& state) {
+// The event loop the networked benchmarks need, made once.
+void EnsureApp() {
     static int argc = 1;
     static char name[] = "bench_agent_messages";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    (void)app;
+    if (QCoreApplication::instance() == nullptr) {
+        new QCoreApplication(argc, argv);
+    }
+}
+
+void BM_DispatchOverTcp(benchmark::State& state) {
+    EnsureApp();
     const int flood = static_cast<int>(state.range(0));
     std::filesystem::create_directories(kFolder);
 
     for (auto _ : state) {
-        CNameServer server;
-        std::string error;
-        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
-            state.SkipWithError(error.c_str());
+        bench::FloodRig<CountingAgent> rig(BenchScenario());
+        CountingAgent& agent = rig.agent;
+        CExperimentLog& log = rig.log;
+        if (!rig.Start(state, {"FLOOD"}, kFolder, "tcp")) {
             return;
         }
-        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
-        CExperimentLog log;
-        CountingAgent agent(AgentScenario::Of(BenchScenario()), log);
-        agent.set_debug_sink([](const std::string&) {});
-        CNetContainer container(agent);
-        std::string ansArg = "--ans=" + ans;
-        char* containerArgv[] = {name, ansArg.data(), nullptr};
-        if (container.CreateContainer(2, containerArgv, 0) == 0) {
-            state.SkipWithError("the agent did not start");
-            return;
-        }
-        container.get_communicator()->set_name("HalyxCommand");
-        container.get_communicator()->retrieve_ans_object()->enable(1);
-        agent.AddTeamMember("FLOOD");
-        log.Open(kFolder, "tcp", "", "<Scenario>\n</Scenario>\n");
 
         QProcess station;
-        station.setProgram(
-            QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
-        station.setArguments({"--name", "FLOOD", "--ans", QString::fromStdString(ans), "--flood",
-                              QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
-        station.setStandardOutputFile(QProcess::nullDevice());
-        station.start();
+        bench::StartFlood(station, "FLOOD", rig.ans, flood);
 
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (agent.m_received >= flood) {
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(120000, &loop, &QEventLoop::quit);
-        poll.start(5);
-        loop.exec();
-        station.kill();
-        station.waitForFinished(5000);
-        if (agent.m_received < flood) {
-            state.SkipWithError("the flood did not arrive in time");
+        bench::RunUntil([&] { return agent.m_received >= flood; }, 120000);
+        if (!rig.EndFlood(state, {&station}, flood)) {
             return;
         }
-        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
         state.counters["dispatched"] = static_cast<double>(agent.DispatchedCount());
         log.Close();
         std::filesystem::remove(kFolder + "tcp.xml");
@@ -239,12 +193,7 @@ public:
 };
 
 void BM_TickLatenessUnderFlood(benchmark::State& state) {
-    static int argc = 1;
-    static char name[] = "bench_agent_messages";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    (void)app;
+    EnsureApp();
     const int flood = static_cast<int>(state.range(0));
     constexpr int kStations = 3;
     constexpr int kTickMs = 10;
@@ -255,66 +204,39 @@ void BM_TickLatenessUnderFlood(benchmark::State& state) {
     long long ticks = 0;
 
     for (auto _ : state) {
-        CNameServer server;
-        std::string error;
-        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
-            state.SkipWithError(error.c_str());
-            return;
-        }
-        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
-        CExperimentLog log;
-        TickingAgent agent(AgentScenario::Of(BenchScenario()), log);
-        agent.set_debug_sink([](const std::string&) {});
-        CNetContainer container(agent);
-        std::string ansArg = "--ans=" + ans;
-        std::string tickArg = "--tick-ms=" + std::to_string(kTickMs);
-        char* containerArgv[] = {name, ansArg.data(), tickArg.data(), nullptr};
-        agent.m_ticks.start();
-        if (container.CreateContainer(3, containerArgv, 1) == 0) {
-            state.SkipWithError("the agent did not start");
-            return;
-        }
-        container.get_communicator()->set_name("HalyxCommand");
-        container.get_communicator()->retrieve_ans_object()->enable(1);
+        bench::FloodRig<TickingAgent> rig(BenchScenario());
+        TickingAgent& agent = rig.agent;
+        CExperimentLog& log = rig.log;
+        std::vector<std::string> team;
         for (int i = 0; i < kStations; ++i) {
-            agent.AddTeamMember("FLOOD" + std::to_string(i));
+            team.push_back("FLOOD" + std::to_string(i));
         }
-        log.Open(kFolder, "tick", "", "<Scenario>\n</Scenario>\n");
+        agent.m_ticks.start();
+        if (!rig.Start(state, team, kFolder, "tick", {"--tick-ms=" + std::to_string(kTickMs)}, 1)) {
+            return;
+        }
 
         std::vector<std::unique_ptr<QProcess>> stations;
+        std::vector<QProcess*> flooding;
         for (int i = 0; i < kStations; ++i) {
-            auto station = std::make_unique<QProcess>();
-            station->setProgram(
-                QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
-            station->setArguments({"--name", QString::fromStdString("FLOOD" + std::to_string(i)),
-                                   "--ans", QString::fromStdString(ans), "--flood",
-                                   QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
-            station->setStandardOutputFile(QProcess::nullDevice());
-            station->start();
-            stations.push_back(std::move(station));
+            stations.push_back(std::make_unique<QProcess>());
+            flooding.push_back(stations.back().get());
+            bench::StartFlood(*flooding.back(), team[static_cast<size_t>(i)], rig.ans, flood);
         }
 
         const long long total = static_cast<long long>(flood) * kStations;
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            if (agent.m_received >= total) {
-                agent.m_floodDone = true;
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(180000, &loop, &QEventLoop::quit);
-        poll.start(5);
-        loop.exec();
-        for (auto& station : stations) {
-            station->kill();
-            station->waitForFinished(5000);
-        }
-        if (agent.m_received < total) {
-            state.SkipWithError("the flood did not arrive in time");
+        bench::RunUntil(
+            [&] {
+                if (agent.m_received >= total) {
+                    agent.m_floodDone = true;
+                    return true;
+                }
+                return false;
+            },
+            180000);
+        if (!rig.EndFlood(state, flooding, total)) {
             return;
         }
-        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
         worstLateMs =
             std::max(worstLateMs, static_cast<double>(agent.m_worstGapNs) / 1e6 - kTickMs);
         worstCpuMs = std::max(worstCpuMs, static_cast<double>(agent.m_worstCpuNs) / 1e6);

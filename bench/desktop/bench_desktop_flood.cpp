@@ -12,15 +12,13 @@
 // is listed). Run with QT_QPA_PLATFORM=offscreen where there is no display:
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_desktop_flood
 
+#include "../agent/floodbench.h"
+
 #include "agent/halyxcommand.h"
 #include "common/numericlocale.h"
 #include "controls/messagelistmodel.h"
 #include "desktop/agentcommpagewidget.h"
 #include "desktop/halyxcommanddlg.h"
-#include "external/agentkit/ansclient.h"
-#include "external/agentkit/communicator.h"
-#include "external/agentkit/net/nameserver.h"
-#include "external/agentkit/net/netcontainer.h"
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
 #include "ui/consolewiring.h"
@@ -42,6 +40,8 @@
 
 namespace halyx {
 namespace {
+
+using bench::CountingAgent;
 
 const std::string kFolder =
     std::filesystem::temp_directory_path().string() + "/halyx_bench_desktop/";
@@ -74,51 +74,18 @@ CScenario& BenchScenario() {
     return scenario;
 }
 
-class CountingAgent : public CHalyxCommand {
-public:
-    using CHalyxCommand::CHalyxCommand;
-    bool process_message_text(const std::string& text) override {
-        if (m_received == 0) {
-            m_timer.start();
-        }
-        ++m_received;
-        bool result = CHalyxCommand::process_message_text(text);
-        m_elapsedNs = m_timer.nsecsElapsed();
-        return result;
-    }
-    long long m_received = 0;
-    qint64 m_elapsedNs = 0;
-    QElapsedTimer m_timer;
-};
-
 void Flood(benchmark::State& state, bool withWindow) {
     App();
     const int flood = static_cast<int>(state.range(0));
     std::filesystem::create_directories(kFolder);
     double worstGapMs = 0;
     for (auto _ : state) {
-        CNameServer server;
-        std::string error;
-        if (!server.listen(QHostAddress::LocalHost, 0, error)) {
-            state.SkipWithError(error.c_str());
+        bench::FloodRig<CountingAgent> rig(BenchScenario());
+        CountingAgent& agent = rig.agent;
+        CExperimentLog& log = rig.log;
+        if (!rig.Start(state, {"FLOOD"}, kFolder, "flood")) {
             return;
         }
-        const std::string ans = "127.0.0.1:" + std::to_string(server.port());
-        CExperimentLog log;
-        CountingAgent agent(AgentScenario::Of(BenchScenario()), log);
-        agent.set_debug_sink([](const std::string&) {});
-        CNetContainer container(agent);
-        std::string ansArg = "--ans=" + ans;
-        char name[] = "bench";
-        char* containerArgv[] = {name, ansArg.data(), nullptr};
-        if (container.CreateContainer(2, containerArgv, 0) == 0) {
-            state.SkipWithError("the agent did not start");
-            return;
-        }
-        container.get_communicator()->set_name("HalyxCommand");
-        container.get_communicator()->retrieve_ans_object()->enable(1);
-        agent.AddTeamMember("FLOOD");
-        log.Open(kFolder, "flood", "", "<Scenario>\n</Scenario>\n");
 
         std::unique_ptr<CHalyxCommandDlg> window;
         CMessageListModel* listed = nullptr;
@@ -144,33 +111,20 @@ void Flood(benchmark::State& state, bool withWindow) {
         turns.start(1);
 
         QProcess station;
-        station.setProgram(
-            QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/halyx-station"));
-        station.setArguments({"--name", "FLOOD", "--ans", QString::fromStdString(ans), "--flood",
-                              QString::number(flood), "--to", "HalyxCommand", "--no-echo"});
-        station.setStandardOutputFile(QProcess::nullDevice());
-        station.start();
+        bench::StartFlood(station, "FLOOD", rig.ans, flood);
 
-        QEventLoop loop;
-        QTimer poll;
-        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-            const bool arrived = agent.m_received >= flood;
-            const bool shown = !listed || (listed->Pending() == 0 && listed->rowCount() >= flood);
-            if (arrived && shown) {
-                loop.quit();
-            }
-        });
-        QTimer::singleShot(300000, &loop, &QEventLoop::quit);
-        poll.start(5);
-        loop.exec();
+        bench::RunUntil(
+            [&] {
+                const bool arrived = agent.m_received >= flood;
+                const bool shown =
+                    !listed || (listed->Pending() == 0 && listed->rowCount() >= flood);
+                return arrived && shown;
+            },
+            300000);
         turns.stop();
-        station.kill();
-        station.waitForFinished(5000);
-        if (agent.m_received < flood) {
-            state.SkipWithError("the flood did not arrive in time");
+        if (!rig.EndFlood(state, {&station}, flood)) {
             return;
         }
-        state.SetIterationTime(static_cast<double>(agent.m_elapsedNs) / 1e9);
         worstGapMs = std::max(worstGapMs, maxGapMs);
         window.reset();
         log.Close();

@@ -4,8 +4,7 @@
 // and back, re-initialized, carried on by the clock, and its later commands are logged; the log
 // with its health notes plays back as the recording says, and a seek to minute 500 at x8
 // releases exactly the recorded commands from 500 on, each at its minute.
-#include "common/numtext.h"
-#include "external/kqml/parser.h"
+#include "e2eutil.h"
 #include "record/simeventstore.h"
 
 #include <gtest/gtest.h>
@@ -15,77 +14,17 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTcpSocket>
-#include <QThread>
 
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <regex>
-#include <sstream>
 
 namespace halyx {
 namespace {
 
-struct Wire {
-    std::string sender, command, content;
-    int clock = -1;
-};
-
-Wire ReadWire(const std::string& text) {
-    Wire w;
-    CParser message;
-    CParser content;
-    if (message.parse_message(text) && content.parse_message(message.find_text("content"))) {
-        w.sender = message.find_text("sender");
-        w.content = message.find_text("content");
-        w.content = w.content.substr(1, w.content.size() - 2);
-        w.command = content.find_text("command");
-        w.clock = ReadInt(content.find_text("clock"));
-    }
-    return w;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::vector<std::string> Lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(path));
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-std::unique_ptr<QProcess> Start(const std::string& program, const QStringList& args,
-                                const std::string& output) {
-    auto process = std::make_unique<QProcess>();
-    process->setStandardOutputFile(QString::fromStdString(output));
-    process->setStandardErrorFile(QString::fromStdString(output + ".err"));
-    process->start(QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/" + program), args);
-    EXPECT_TRUE(process->waitForStarted(10000)) << program;
-    return process;
-}
-
-// The first line of the file that starts with prefix; "" when none came within the time.
-std::string WaitForLine(const std::string& path, const std::string& prefix, int ms = 60000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        for (const std::string& line : Lines(path)) {
-            if (line.rfind(prefix, 0) == 0) {
-                return line;
-            }
-        }
-        QThread::msleep(10);
-    }
-    return {};
-}
+using namespace e2e;
 
 // One raw request to the map server; the status code of the answer (0: no answer).
 int StatusOf(const QString& host, int port, const std::string& request) {
@@ -108,10 +47,10 @@ std::vector<std::string> Replayed(const std::vector<std::string>& lines, size_t 
     std::vector<std::string> received;
     int clock = -1;
     for (size_t i = begin; i < end; ++i) {
-        if (lines[i].rfind("RECV ", 0) != 0) {
+        if (!IsRecv(lines[i])) {
             continue;
         }
-        const Wire w = ReadWire(lines[i].substr(5));
+        const Wire w = ReadWireLine(lines[i]);
         if (w.command == "clock_sync") {
             clock = w.clock;
         } else if (w.command != "init_playback" && w.command != "start_sim" &&
@@ -140,7 +79,7 @@ std::vector<std::string> Expected(const CSimEventStore& store, const std::string
 
 size_t FindRecv(const std::vector<std::string>& lines, size_t from, const std::string& command) {
     for (size_t i = from; i < lines.size(); ++i) {
-        if (lines[i].rfind("RECV ", 0) == 0 && ReadWire(lines[i].substr(5)).command == command) {
+        if (IsRecv(lines[i]) && ReadWireLine(lines[i]).command == command) {
             return i;
         }
     }
@@ -156,19 +95,17 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
 
-    auto ans = Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
-    const std::string listening = WaitForLine(home + "ans.out", "listening on");
-    ASSERT_FALSE(listening.empty());
-    const QString ansAddress =
-        QString::fromStdString("127.0.0.1" + listening.substr(listening.rfind(':')));
-    auto alpha = Start("halyx-station",
-                       {"--name", "ALPHA", "--ans", ansAddress, "--bind", "127.0.0.2", "--host",
-                        "127.0.0.2", "--behaviour", "active", "--seed", "21"},
-                       home + "ALPHA.out");
-    auto bravo = Start("halyx-station",
-                       {"--name", "BRAVO", "--ans", ansAddress, "--bind", "127.0.0.1",
-                        "--behaviour", "active", "--seed", "22"},
-                       home + "BRAVO.out");
+    auto ans = StartToFile("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
+    const QString ansAddress = NameServerAddress(home + "ans.out");
+    ASSERT_FALSE(ansAddress.isEmpty());
+    auto alpha = StartToFile("halyx-station",
+                             {"--name", "ALPHA", "--ans", ansAddress, "--bind", "127.0.0.2",
+                              "--host", "127.0.0.2", "--behaviour", "active", "--seed", "21"},
+                             home + "ALPHA.out");
+    auto bravo = StartToFile("halyx-station",
+                             {"--name", "BRAVO", "--ans", ansAddress, "--bind", "127.0.0.1",
+                              "--behaviour", "active", "--seed", "22"},
+                             home + "BRAVO.out");
     ASSERT_FALSE(WaitForLine(home + "ALPHA.out", "READY").empty());
     ASSERT_FALSE(WaitForLine(home + "BRAVO.out", "READY").empty());
 
@@ -185,11 +122,11 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
         << "wait quiet 500 timeout=60\nstop\n"
         << "seek 500\nspeed 8\nplay\nwait end timeout=300\nwait quiet 500 timeout=60\nstop\n"
         << "wait ms 300\nquit\n";
-    auto console = Start("halyx-command",
-                         {"--headless", QString::fromStdString(home + "session.txt"), "--ans",
-                          ansAddress, "--no-embedded-ans", "--tick-ms", "25", "--clock-every", "10",
-                          "--bind", "127.0.0.3", "--host", "127.0.0.3"},
-                         home + "console.out");
+    auto console = StartToFile("halyx-command",
+                               {"--headless", QString::fromStdString(home + "session.txt"), "--ans",
+                                ansAddress, "--no-embedded-ans", "--tick-ms", "25", "--clock-every",
+                                "10", "--bind", "127.0.0.3", "--host", "127.0.0.3"},
+                               home + "console.out");
 
     // The map server listens where the agent does, and only there.
     const std::string served = WaitForLine(home + "console.out", "MAPSERVER listening on");
@@ -224,10 +161,10 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     EXPECT_LT(noticedMs, 2000) << "a killed station must be reported within 2 s";
     std::printf("station death reported after %lld ms\n", static_cast<long long>(noticedMs));
     ASSERT_FALSE(WaitForLine(home + "console.out", "CLOCK 310", 60000).empty());
-    auto bravo2 = Start("halyx-station",
-                        {"--name", "BRAVO", "--ans", ansAddress, "--bind", "127.0.0.1",
-                         "--behaviour", "active", "--seed", "23"},
-                        home + "BRAVO2.out");
+    auto bravo2 = StartToFile("halyx-station",
+                              {"--name", "BRAVO", "--ans", ansAddress, "--bind", "127.0.0.1",
+                               "--behaviour", "active", "--seed", "23"},
+                              home + "BRAVO2.out");
 
     ASSERT_TRUE(console->waitForFinished(400000));
     const std::string transcript = ReadFile(home + "console.out");
@@ -286,13 +223,13 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     const size_t start = FindRecv(b2, init, "start_sim");
     const size_t sync = FindRecv(b2, start, "clock_sync");
     ASSERT_LT(sync, b2.size()) << "the restarted station was not carried on";
-    EXPECT_GE(ReadWire(b2[sync].substr(5)).clock, 310);
+    EXPECT_GE(ReadWireLine(b2[sync]).clock, 310);
     std::vector<std::string> sentAfter;
     const size_t reset = FindRecv(b2, sync, "reset_sim");
     for (size_t i = sync; i < reset; ++i) {
-        const Wire w = ReadWire(b2[i].size() > 5 ? b2[i].substr(5) : "");
-        if (b2[i].rfind("SEND ", 0) == 0 && (w.command == "activate" || w.command == "deploy" ||
-                                             w.command == "abort" || w.command == "intercept")) {
+        const Wire w = ReadWireLine(b2[i]);
+        if (IsSend(b2[i]) && (w.command == "activate" || w.command == "deploy" ||
+                              w.command == "abort" || w.command == "intercept")) {
             sentAfter.push_back(w.command);
         }
     }

@@ -1,6 +1,8 @@
 // The console among faults a laboratory meets, with the real programs on loopback: a name server
 // killed and restarted, a user whose locale writes decimal commas, a station that sends control
 // bytes, plain keyword lists and unreadable content.
+#include "e2eutil.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -14,43 +16,15 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace halyx {
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::vector<std::string> Lines(const std::string& path) {
-    std::vector<std::string> lines;
-    std::istringstream in(ReadFile(path));
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// Waits (up to seconds) for a line of the file that starts with prefix.
-std::string WaitForLine(const std::string& path, const std::string& prefix, int seconds = 30) {
-    for (int i = 0; i < seconds * 20; ++i) {
-        for (const std::string& line : Lines(path)) {
-            if (line.rfind(prefix, 0) == 0) {
-                return line;
-            }
-        }
-        QCoreApplication::processEvents();
-        QThread::msleep(50);
-    }
-    return {};
-}
+using namespace e2e;
 
 class Faults : public ::testing::Test {
 protected:
@@ -101,23 +75,18 @@ protected:
         }
     }
 
-    // Output goes to a file, so that a chatty program never blocks on a full pipe.
+    // A program of the build with its output in a file; commaLocale runs it in the German
+    // locale when this machine could make one.
     QProcess* Start(const std::string& program, const QStringList& args, const std::string& output,
                     bool commaLocale = false) {
-        auto process = std::make_unique<QProcess>();
-        process->setStandardOutputFile(QString::fromStdString(output));
-        process->setStandardErrorFile(QString::fromStdString(output + ".err"));
+        std::optional<QProcessEnvironment> env;
         if (commaLocale && !s_localePath.empty()) {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("LOCPATH", QString::fromStdString(s_localePath));
-            env.insert("LC_ALL", "de_DE.UTF-8");
-            env.insert("LANG", "de_DE.UTF-8");
-            process->setProcessEnvironment(env);
+            env = QProcessEnvironment::systemEnvironment();
+            env->insert("LOCPATH", QString::fromStdString(s_localePath));
+            env->insert("LC_ALL", "de_DE.UTF-8");
+            env->insert("LANG", "de_DE.UTF-8");
         }
-        process->start(QString::fromStdString(std::string(HALYX_BINARY_DIR) + "/bin/" + program),
-                       args);
-        EXPECT_TRUE(process->waitForStarted(10000)) << program;
-        processes.push_back(std::move(process));
+        processes.push_back(StartToFile(program, args, output, env));
         return processes.back().get();
     }
 

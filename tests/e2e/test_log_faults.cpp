@@ -1,7 +1,7 @@
 // The experiment log when the console meets the faults of a laboratory, with real processes on
 // loopback: the console quits or its script ends during a run, it is killed (kill -9) at several
 // moments and the log is repaired and played back, and its disk fills during a mission.
-#include "external/kqml/parser.h"
+#include "e2eutil.h"
 #include "record/logloader.h"
 #include "record/simeventstore.h"
 
@@ -23,18 +23,9 @@
 namespace halyx {
 namespace {
 
+using namespace e2e;
+
 const char* const kStations[] = {"ALPHA", "BRAVO", "CHARLIE"};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-std::string Program(const std::string& name) {
-    return std::string(HALYX_BINARY_DIR) + "/bin/" + name;
-}
 
 // A program whose output is read through pipes (never a file, which the file-size limit of the
 // disk-full case would cut short).
@@ -110,26 +101,6 @@ struct Team {
     QString address;
 };
 
-std::unique_ptr<QProcess> StartToFile(const std::string& program, const QStringList& args,
-                                      const std::string& output) {
-    auto process = std::make_unique<QProcess>();
-    process->setStandardOutputFile(QString::fromStdString(output));
-    process->setStandardErrorFile(QString::fromStdString(output + ".err"));
-    process->start(QString::fromStdString(Program(program)), args);
-    EXPECT_TRUE(process->waitForStarted(10000)) << program;
-    return process;
-}
-
-bool FileHolds(const std::string& path, const std::string& text) {
-    for (int i = 0; i < 600; ++i) {
-        if (ReadFile(path).find(text) != std::string::npos) {
-            return true;
-        }
-        QThread::msleep(50);
-    }
-    return false;
-}
-
 class LogFaults : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -143,19 +114,15 @@ protected:
         s_team = new Team;
         s_team->ans =
             StartToFile("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, s_home + "ans.out");
-        ASSERT_TRUE(FileHolds(s_home + "ans.out", "listening on"));
-        const std::string text = ReadFile(s_home + "ans.out");
-        const size_t line = text.find("listening on");
-        const size_t colon = text.find(':', line + 12);
-        s_team->address = QString::fromStdString(
-            "127.0.0.1" + text.substr(colon, text.find_first_of("\r\n", colon) - colon));
+        s_team->address = NameServerAddress(s_home + "ans.out");
+        ASSERT_FALSE(s_team->address.isEmpty());
         for (int s = 0; s < 3; ++s) {
             s_team->stations.push_back(
                 StartToFile("halyx-station",
                             {"--name", kStations[s], "--ans", s_team->address, "--behaviour",
                              "active", "--seed", QString::number(31 + s)},
                             s_home + kStations[s] + ".out"));
-            ASSERT_TRUE(FileHolds(s_home + kStations[s] + ".out", "READY"));
+            ASSERT_FALSE(WaitForLine(s_home + kStations[s] + ".out", "READY").empty());
         }
     }
     static void TearDownTestSuite() {
@@ -267,68 +234,23 @@ TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
     }
 }
 
-// The event each station command leaves in the log.
-const std::map<std::string, std::string> kEventOf = {
-    {"init_sim", "InitSimConf"},
-    {"inc_enter_radar", "IncEnterRadar"},
-    {"inc_exit_radar", "IncExitRadar"},
-    {"get_weather", "WeatherQuery"},
-    {"subject_communication", "ChatMsg"},
-    {"update_inc_heading", "UpdateInc"},
-    {"update_go_nogo_status", "LaunchStatusChange"},
-    {"activate", "ResourceActivate"},
-    {"deactivate", "ResourceDeActivate"},
-    {"deploy", "DeployResource"},
-    {"intercept", "InterceptInc"},
-    {"abort", "Abort"},
-    {"deploy_balloon", "DeployBalloon"},
-    {"request", "ResourceRequest"},
-    {"log_unit_display", "UnitDisplay"},
-    {"mission_stats", "MissionStats"},
-};
-
 // The events a station's commands leave in the log, in order, from its output after offset up
 // to the reset.
 std::vector<std::string> SentEvents(const std::string& output, size_t offset) {
-    std::vector<std::string> sent;
+    std::vector<std::string> lines;
     std::istringstream in(output.substr(std::min(offset, output.size())));
     for (std::string line; std::getline(in, line);) {
-        CParser message;
-        CParser content;
-        if (line.size() < 5 || !message.parse_message(line.substr(5)) ||
-            !content.parse_message(message.find_text("content"))) {
-            continue;
-        }
-        const std::string command = content.find_text("command");
-        if (line.rfind("RECV ", 0) == 0 && command == "reset_sim") {
-            break;
-        }
-        const std::string unitType = content.find_text("unitType");
-        const bool knownUnit = command != "log_unit_display" || unitType == "Radar" ||
-                               unitType == "Interceptor" || unitType == "Incursion";
-        auto event = kEventOf.find(command);
-        if (line.rfind("SEND ", 0) == 0 && event != kEventOf.end() && knownUnit) {
-            sent.push_back(event->second);
-        }
+        lines.push_back(line);
     }
-    return sent;
+    size_t at = 0;
+    return e2e::SentEvents(lines, at);
 }
 
 // What the log holds from each station, in file order.
 std::map<std::string, std::vector<std::string>> LoggedEvents(const std::string& path) {
-    std::map<std::string, std::vector<std::string>> logged;
     pugi::xml_document doc;
     EXPECT_TRUE(doc.load_file(path.c_str())) << path;
-    const pugi::xml_node root = doc.document_element();
-    for (pugi::xml_node event : root.child("SimEvents").children("Event")) {
-        std::string from = event.attribute("From").value();
-        logged[from.empty() ? event.attribute("Sender").value() : from].push_back(
-            event.attribute("Name").value());
-    }
-    for (pugi::xml_node stats : root.children("MissionStats")) {
-        logged[stats.attribute("TeamMember").value()].push_back("MissionStats");
-    }
-    return logged;
+    return e2e::LoggedEvents(doc.document_element());
 }
 
 TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {

@@ -1,41 +1,14 @@
 #pragma once
 
-#include "common/paths.h"
+#include "../record/recordtestutil.h"
 #include "record/experimentlog.h"
 
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+// The log tools' tests share the record tests' helpers (FreshFolder, ReadAll, WriteAll,
+// SteppingClock) and add the reference logs and a CSV reader.
 namespace halyx::test {
-
-// A clean folder under the test's own HALYX_HOME, ending with '/'.
-inline std::string FreshFolder(const std::string& name) {
-    const std::string folder = HalyxHome() + name + "/";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-inline void WriteAll(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-}
-
-// A clock that moves one millisecond per reading, so every log is the same byte for byte.
-struct SteppingClock {
-    int64_t next = 1796479389047; // 5 December 2026 14:03:09.047 UTC
-    int64_t operator()() { return next++; }
-};
 
 inline const std::string kReferenceLog = HALYX_SOURCE_DIR "/tests/record/data/all_events.xml";
 inline const std::string kStatsLog = HALYX_TEST_DATA_DIR "/stats_and_comments.xml";

@@ -31,15 +31,15 @@ inline void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }
 
+// 5 December 2026 14:03:09.047 UTC (the tests run with TZ=UTC).
+inline constexpr int64_t kAfternoonTsid = 1796479389047;
+
 // A clock that starts at a known instant and moves one millisecond per reading, so every log
 // is the same byte for byte.
 struct SteppingClock {
-    int64_t next;
+    int64_t next = kAfternoonTsid;
     int64_t operator()() { return next++; }
 };
-
-// 5 December 2026 14:03:09.047 UTC (the tests run with TZ=UTC).
-inline constexpr int64_t kAfternoonTsid = 1796479389047;
 
 // Records what the playback store sends, one line per message.
 class RecordingSender : public EventSender {
