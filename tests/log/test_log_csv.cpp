@@ -113,7 +113,8 @@ TEST(LogCsv, ACutOffLogIsRepairedAndMarkedAndABrokenOneIsReportedWithoutStopping
     EXPECT_EQ(outcome[1][static_cast<size_t>(state)], "complete");
     EXPECT_EQ(outcome[2][0], "Crashed");
     EXPECT_EQ(outcome[2][static_cast<size_t>(state)], "repaired");
-    EXPECT_EQ(outcome[2][3], "0"); // the team of a crashed run is unknown
+    // The repair takes the team from the stations that confirmed their initialisation.
+    EXPECT_EQ(outcome[2][3], "1");
     EXPECT_EQ(outcome[3][0], "Run (2)");
 
     // The crashed log keeps every event line written before the one cut off.
