@@ -168,6 +168,10 @@ void CHalyxCommandDlg::ForceShutdown() {
     close();
 }
 
+CGSEFrame* CHalyxCommandDlg::Editor() const {
+    return m_editor;
+}
+
 void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
     if (!m_force && !m_undoStack.isClean()) {
         const auto answer = QMessageBox::question(

@@ -49,7 +49,7 @@ public:
     QPushButton* EditorToggle() const { return m_editorToggle; }
 
     // The editor window while the "Launch Scenario Editor" toggle is on; null otherwise.
-    CGSEFrame* Editor() const { return m_editor; }
+    CGSEFrame* Editor() const;
 
     // Saves the scenario when the experimenter answers yes to the unsaved-changes question;
     // false keeps the window open. The Scenarios page's Save is set at construction.
