@@ -35,6 +35,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace halyx {
 
 namespace {
