@@ -24,6 +24,7 @@
 #include "mapserver/mapaddresses.h"
 #include "mapserver/mapserver.h"
 #include "record/logrepair.h"
+#include "scenario/defaultscenario.h"
 #include "ui/consolewiring.h"
 
 #include <QApplication>
