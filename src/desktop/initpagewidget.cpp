@@ -380,8 +380,8 @@ void CInitPageWidget::BuildControls() {
         ShowPresenter();
     });
     playback->addWidget(m_playbackMode);
-    playback->addWidget(
-        button("Load Experiment", InitControl::LoadExperiment, [this] { LoadExperiment(); }));
+    playback->addWidget(button("Load Experiment", InitControl::LoadExperiment,
+                               [this] { m_page.LoadExperiment(); }));
     playback->addWidget(button("Initialize Playback", InitControl::InitializePlayback,
                                [this] { m_page.InitializePlayback(); }));
     m_stop = new QToolButton(stations);
@@ -503,15 +503,6 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
     return m_chosenExperiment;
 }
 
-void CInitPageWidget::LoadExperiment() {
-    m_chosenExperiment.clear();
-    m_page.LoadExperiment();
-    // Loaded when the page moved on to "Initialize Playback".
-    if (!m_chosenExperiment.empty() && !m_page.IsEnabled(InitControl::LoadExperiment)) {
-        m_loadedExperiment = m_chosenExperiment;
-    }
-}
-
 void CInitPageWidget::MoveLog() {
     if (!m_page.CanMoveLog()) {
         return;
@@ -614,8 +605,11 @@ void CInitPageWidget::ShowPresenter() {
     if (!m_seek->isSliderDown()) {
         m_seek->setValue(QString::fromStdString(m_page.ClockDigits()).toInt());
     }
-    m_timeline->setEnabled(!m_loadedExperiment.empty() && m_page.IsPlaybackMode() &&
-                           !m_page.IsEnabled(InitControl::LoadExperiment));
+    // "Load Experiment" goes off only once a log loaded, and stays off until playback mode ends:
+    // meanwhile the loaded log is the last one chosen.
+    const bool loaded = m_page.IsPlaybackMode() && !m_page.IsEnabled(InitControl::LoadExperiment);
+    m_loadedExperiment = loaded ? m_chosenExperiment : std::string();
+    m_timeline->setEnabled(!m_loadedExperiment.empty());
     ShowHealth();
     ShowAgentList();
     ShowStations();

@@ -75,7 +75,6 @@ private:
     void ShowStations();
     void ShowHealth();
     void RememberRegistration();
-    void LoadExperiment();
     void MoveLog();
     void ReinitializeSelected();
     void OpenTimeline();
