@@ -236,14 +236,14 @@ void CInitPageWidget::BuildControls() {
         m_page.SeekPlayback(m_seek->value());
         ShowPresenter();
     });
-    // Keys and clicks on the groove move the slider without a drag.
+    // Keys and clicks on the groove move the slider without a drag. The minute is taken now:
+    // a refresh due before the queued call (a tick) puts the slider back on the clock.
     connect(m_seek, &QSlider::actionTriggered, this, [this](int action) {
         if (action != QAbstractSlider::SliderMove) {
-            QTimer::singleShot(0, this, [this] {
-                if (!m_seek->isSliderDown()) {
-                    m_page.SeekPlayback(m_seek->value());
-                    ShowPresenter();
-                }
+            const int minute = m_seek->sliderPosition();
+            QTimer::singleShot(0, this, [this, minute] {
+                m_page.SeekPlayback(minute);
+                ShowPresenter();
             });
         }
     });

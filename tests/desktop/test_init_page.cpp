@@ -54,6 +54,11 @@ std::unique_ptr<CModalAnswer> AnswerFolder(QString folder) {
     });
 }
 
+// QTRY_* would return from the test quietly on failure under gtest; this waits and says.
+template <typename Condition> bool Eventually(Condition condition) {
+    return QTest::qWaitFor(condition, 10000);
+}
+
 class InitPage : public WindowTest {
 protected:
     InitPage() : WindowTest("test_desktop_init_page") {
@@ -152,11 +157,12 @@ TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
     // A station that cannot be reached: marked beside its status, its lost messages counted.
     agent.OnLinkEvent({CLinkEvent::Kind::Lost, "BRAVO", 0, "connection refused"});
     agent.OnLinkEvent({CLinkEvent::Kind::Dropped, "BRAVO", 3, "connection refused"});
-    QTRY_COMPARE(Row(1)->text(1), QStringLiteral("Not Initialized (Not Responding)"));
+    ASSERT_TRUE(Eventually(
+        [&] { return Row(1)->text(1) == QStringLiteral("Not Initialized (Not Responding)"); }));
     EXPECT_EQ(Row(1)->text(4), QStringLiteral("3"));
     EXPECT_EQ(Row(0)->text(1), QStringLiteral("Not Initialized"));
     agent.OnLinkEvent({CLinkEvent::Kind::Back, "BRAVO", 0, "connected"});
-    QTRY_COMPARE(Row(1)->text(1), QStringLiteral("Not Initialized"));
+    EXPECT_TRUE(Eventually([&] { return Row(1)->text(1) == QStringLiteral("Not Initialized"); }));
 
     // Re-initialize waits for an initialized simulation.
     Find<QTreeWidget>(widget, "Stations")->setCurrentItem(Row(1));
@@ -166,21 +172,28 @@ TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
     auto* stray = Find<QLabel>(widget, QStringLiteral("Stray Commands"));
     EXPECT_TRUE(stray->text().isEmpty());
     Deliver("INTRUDER", "tell :command deploy :resource radar :id R1");
-    QTRY_VERIFY(stray->text().contains(QStringLiteral("deploy from INTRUDER (not in the team)")));
+    ASSERT_TRUE(Eventually([&] {
+        return stray->text().contains(QStringLiteral("deploy from INTRUDER (not in the team)"));
+    })) << stray->text().toStdString();
     EXPECT_TRUE(stray->text().startsWith(QStringLiteral("1 command")));
     auto* teamOnly = Find<QCheckBox>(widget, QStringLiteral("Team Only"));
     QTest::mouseClick(teamOnly, Qt::LeftButton);
     EXPECT_TRUE(Page().TeamOnlyChecked());
     Deliver("INTRUDER", "tell :command deploy :resource radar :id R2");
-    QTRY_VERIFY(stray->text().contains(QStringLiteral("(not in the team, refused)")));
+    EXPECT_TRUE(Eventually([&] {
+        return stray->text().contains(QStringLiteral("(not in the team, refused)"));
+    })) << stray->text().toStdString();
 
     // The name server lost, then held again.
     Page().RegistrationChanged(false, "name server closed the connection");
-    QTRY_VERIFY(registration->text().startsWith(
-        QStringLiteral("Registration: registration lost, retrying")));
+    ASSERT_TRUE(Eventually([&] {
+        return registration->text().startsWith(
+            QStringLiteral("Registration: registration lost, retrying"));
+    })) << registration->text().toStdString();
     EXPECT_TRUE(registration->text().contains(QStringLiteral("name server closed the connection")));
     Page().RegistrationChanged(true, "");
-    QTRY_COMPARE(registration->text(), QStringLiteral("Registration: registered"));
+    EXPECT_TRUE(Eventually(
+        [&] { return registration->text() == QStringLiteral("Registration: registered"); }));
 
     // Unreadable station content: a line on the status line, no box.
     Page().ReportUnreadable("ALPHA: unbalanced parenthesis");
@@ -221,16 +234,17 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     // A key on the slider moves the playback; the clock shows the minute.
     seek->setFocus();
     QTest::keyClick(seek, Qt::Key_PageUp);
-    QTRY_COMPARE(QString::fromStdString(Page().ClockDigits()), QStringLiteral("060"));
+    ASSERT_TRUE(Eventually([&] { return Page().ClockDigits() == "060"; })) << Page().ClockDigits();
     EXPECT_EQ(agent.Clock(), 60);
     QTest::keyClick(seek, Qt::Key_End);
-    QTRY_COMPARE(agent.Clock(), 960);
+    EXPECT_TRUE(Eventually([&] { return agent.Clock() == 960; })) << agent.Clock();
 
     Click(timeline);
     auto* dialog = widget->findChild<CTimelineDialog*>();
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(dialog->isVisible());
-    QTRY_VERIFY_WITH_TIMEOUT(dialog->Timeline() != nullptr || !dialog->Problem().isEmpty(), 10000);
+    ASSERT_TRUE(
+        Eventually([&] { return dialog->Timeline() != nullptr || !dialog->Problem().isEmpty(); }));
     ASSERT_NE(dialog->Timeline(), nullptr) << dialog->Problem().toStdString();
     EXPECT_EQ(dialog->Timeline()->Lanes().size(), 2u);
     EXPECT_EQ(dialog->Timeline()->Experiment(), "Review");
