@@ -149,7 +149,13 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
     std::unique_ptr<QSocketNotifier> signalNotifier;
     InstallSignalPipe(signalNotifier, [&window](int) { window.ForceShutdown(); });
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    // Closing the window closed the log; an experiment that lost events must not look like a
+    // clean run to the script that started the console (the same status as headless).
+    if (status == 0 && log.LostData()) {
+        return halyx::CHeadlessConsole::kLogLost;
+    }
+    return status;
 }
 
 } // namespace

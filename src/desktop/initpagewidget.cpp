@@ -4,10 +4,13 @@
 #include "common/paths.h"
 #include "controls/settings.h"
 #include "desktop/savelogdialog.h"
+#include "desktop/timelinedialog.h"
+#include "record/experimentlog.h"
 #include "ui/consolewiring.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -19,16 +22,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSlider>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace halyx {
 
@@ -91,10 +98,22 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
                                                  }))) {
     BuildControls();
     context.agent.SetMainWindow(&m_page);
+    // The handler runs inside a log write: the message box opens after the write is over, so
+    // that no event loop runs (and writes more) in the middle of it.
+    context.log.SetWriteTroubleHandler([this](const std::string& reason) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, reason] {
+                m_page.ReportLogTrouble(reason);
+                ShowPresenter();
+            },
+            Qt::QueuedConnection);
+    });
     ShowPresenter();
 }
 
 CInitPageWidget::~CInitPageWidget() {
+    m_context.log.SetWriteTroubleHandler(nullptr);
     m_context.agent.SetMainWindow(nullptr);
 }
 
@@ -153,6 +172,10 @@ void CInitPageWidget::BuildControls() {
     ansButtons->addWidget(
         button("UnRegister", InitControl::UnRegister, [this] { m_page.UnRegister(); }));
     ansGrid->addLayout(ansButtons, row, 0, 1, 2);
+    m_registration = new QLabel(ans);
+    m_registration->setObjectName(QStringLiteral("Registration Status"));
+    m_registration->setWordWrap(true);
+    ansGrid->addWidget(m_registration, row + 1, 0, 1, 2);
 
     // Agent Filter
     auto* filter = new QGroupBox(tr("Agent Filter"), this);
@@ -195,6 +218,38 @@ void CInitPageWidget::BuildControls() {
     m_clockCount = new QLabel(clock);
     m_clockCount->setObjectName(QStringLiteral("Clock Count"));
     clockBox->addWidget(m_clockCount);
+    // Seeking in a replay: the slider follows the clock and moves the playback where it is let go.
+    auto* seekRow = new QHBoxLayout;
+    m_seek = new QSlider(Qt::Horizontal, clock);
+    m_seek->setObjectName(QStringLiteral("Seek"));
+    m_seek->setRange(0, CInitPage::kSeekMaximum);
+    m_seek->setPageStep(60);
+    m_seek->setToolTip(tr("Move the playback to another minute"));
+    m_seekMinute = new QLabel(clock);
+    m_seekMinute->setObjectName(QStringLiteral("Seek Minute"));
+    m_seekMinute->setMinimumWidth(
+        m_seekMinute->fontMetrics().horizontalAdvance(QStringLiteral("960")));
+    m_seekMinute->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(m_seek, &QSlider::valueChanged, this,
+            [this](int minute) { m_seekMinute->setNum(minute); });
+    connect(m_seek, &QSlider::sliderReleased, this, [this] {
+        m_page.SeekPlayback(m_seek->value());
+        ShowPresenter();
+    });
+    // Keys and clicks on the groove move the slider without a drag. The minute is taken now:
+    // a refresh due before the queued call (a tick) puts the slider back on the clock.
+    connect(m_seek, &QSlider::actionTriggered, this, [this](int action) {
+        if (action != QAbstractSlider::SliderMove) {
+            const int minute = m_seek->sliderPosition();
+            QTimer::singleShot(0, this, [this, minute] {
+                m_page.SeekPlayback(minute);
+                ShowPresenter();
+            });
+        }
+    });
+    seekRow->addWidget(m_seek, 1);
+    seekRow->addWidget(m_seekMinute);
+    clockBox->addLayout(seekRow);
     m_singlePerson = new QCheckBox(tr("Single Person Game"), clock);
     m_singlePerson->setObjectName(QStringLiteral("Single Person Game"));
     m_controls[static_cast<size_t>(InitControl::SinglePersonGame)] = m_singlePerson;
@@ -229,9 +284,12 @@ void CInitPageWidget::BuildControls() {
     m_stations = new QTreeWidget(stations);
     m_stations->setObjectName(QStringLiteral("Stations"));
     m_stations->setRootIsDecorated(false);
-    m_stations->setHeaderLabels({tr("Station Name"), tr("Status"), tr("Host"), tr("Port")});
-    const int widths[] = {100, 100, 90, 50};
-    for (int c = 0; c < 4; ++c) {
+    m_stations->setHeaderLabels(
+        {tr("Station Name"), tr("Status"), tr("Host"), tr("Port"), tr("Lost")});
+    m_stations->headerItem()->setToolTip(4, tr("Messages to the station given up while it could "
+                                               "not be reached"));
+    const int widths[] = {100, 170, 90, 50, 40};
+    for (int c = 0; c < 5; ++c) {
         m_stations->setColumnWidth(c, widths[c]);
     }
     CSettings::TrackHeader(m_stations->header(), QStringLiteral("InitPage/Stations"));
@@ -252,12 +310,34 @@ void CInitPageWidget::BuildControls() {
         ShowPresenter();
     });
 
+    m_stations->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_stations, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        QTreeWidgetItem* item = m_stations->itemAt(at);
+        if (!item) {
+            return;
+        }
+        const std::string name = item->text(0).toStdString();
+        m_page.SelectStation(name);
+        m_stations->setCurrentItem(item);
+        QMenu menu(this);
+        QAction* reinit = menu.addAction(tr("Re-initialize"));
+        reinit->setEnabled(m_page.CanReinitialize(name));
+        if (menu.exec(m_stations->viewport()->mapToGlobal(at)) == reinit) {
+            ReinitializeSelected();
+        }
+    });
+
     auto* teamButtons = new QVBoxLayout;
     teamButtons->addStretch();
     teamButtons->addWidget(
         button("Add Client", InitControl::AddClient, [this] { m_page.AddClient(); }));
     teamButtons->addWidget(
         button("Remove Client", InitControl::RemoveClient, [this] { m_page.RemoveClient(); }));
+    m_reinitialize = new QPushButton(tr("Re-initialize"), stations);
+    m_reinitialize->setObjectName(QStringLiteral("Re-initialize"));
+    m_reinitialize->setToolTip(tr("Send the simulation again to a station that restarted"));
+    connect(m_reinitialize, &QPushButton::clicked, this, [this] { ReinitializeSelected(); });
+    teamButtons->addWidget(m_reinitialize);
     teamButtons->addStretch();
 
     auto* simButtons = new QHBoxLayout;
@@ -268,6 +348,28 @@ void CInitPageWidget::BuildControls() {
     simButtons->addWidget(m_start);
     simButtons->addWidget(button("Reset Simulation", InitControl::ResetSimulation,
                                  [this] { m_page.ResetSimulation(); }));
+    simButtons->addStretch();
+    m_moveLog = new QPushButton(tr("Move Log..."), stations);
+    m_moveLog->setObjectName(QStringLiteral("Move Log..."));
+    m_moveLog->setToolTip(tr("Continue the experiment log in another folder"));
+    connect(m_moveLog, &QPushButton::clicked, this, [this] { MoveLog(); });
+    simButtons->addWidget(m_moveLog);
+
+    // Commands from agents outside the team.
+    auto* strayRow = new QHBoxLayout;
+    m_teamOnly = new QCheckBox(tr("Team Only"), stations);
+    m_teamOnly->setObjectName(QStringLiteral("Team Only"));
+    m_teamOnly->setToolTip(tr("Refuse commands from agents that are not in the team"));
+    connect(m_teamOnly, &QCheckBox::clicked, this, [this](bool checked) {
+        m_page.SetTeamOnly(checked);
+        ShowPresenter();
+    });
+    m_stray = new QLabel(stations);
+    m_stray->setObjectName(QStringLiteral("Stray Commands"));
+    m_stray->setTextFormat(Qt::PlainText);
+    m_stray->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    strayRow->addWidget(m_teamOnly);
+    strayRow->addWidget(m_stray, 1);
 
     auto* playback = new QHBoxLayout;
     m_playbackMode = new QCheckBox(tr("Playback Mode"), stations);
@@ -304,6 +406,27 @@ void CInitPageWidget::BuildControls() {
     m_controls[static_cast<size_t>(InitControl::PlayPause)] = m_playPause;
     playback->addWidget(m_stop);
     playback->addWidget(m_playPause);
+    auto* speedLabel = new QLabel(tr("Speed"), stations);
+    m_speed = new QComboBox(stations);
+    m_speed->setObjectName(QStringLiteral("Speed"));
+    m_speed->setToolTip(tr("Playback speed"));
+    for (int factor : CInitPage::kPlaybackSpeeds) {
+        m_speed->addItem(QStringLiteral("x%1").arg(factor), factor);
+    }
+    speedLabel->setBuddy(m_speed);
+    connect(m_speed, &QComboBox::activated, this, [this](int index) {
+        m_page.SetPlaybackSpeed(m_speed->itemData(index).toInt());
+        ShowPresenter();
+    });
+    playback->addSpacing(12);
+    playback->addWidget(speedLabel);
+    playback->addWidget(m_speed);
+    playback->addSpacing(12);
+    m_timeline = new QPushButton(tr("Timeline"), stations);
+    m_timeline->setObjectName(QStringLiteral("Timeline"));
+    m_timeline->setToolTip(tr("The loaded experiment's mission at a glance"));
+    connect(m_timeline, &QPushButton::clicked, this, [this] { OpenTimeline(); });
+    playback->addWidget(m_timeline);
     playback->addStretch();
 
     stationsGrid->addWidget(m_agentList, 0, 0);
@@ -312,7 +435,8 @@ void CInitPageWidget::BuildControls() {
     stationsGrid->setColumnStretch(0, 2);
     stationsGrid->setColumnStretch(2, 3);
     stationsGrid->addLayout(simButtons, 1, 0, 1, 3);
-    stationsGrid->addLayout(playback, 2, 0, 1, 3);
+    stationsGrid->addLayout(strayRow, 2, 0, 1, 3);
+    stationsGrid->addLayout(playback, 3, 0, 1, 3);
 
     auto* top = new QHBoxLayout;
     top->addWidget(ans, 3);
@@ -375,7 +499,57 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
     }
     const QString path = dialog.selectedFiles().front();
     CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
-    return path.toStdString();
+    m_chosenExperiment = path.toStdString();
+    return m_chosenExperiment;
+}
+
+void CInitPageWidget::MoveLog() {
+    if (!m_page.CanMoveLog()) {
+        return;
+    }
+    const QString key = QStringLiteral("MoveLog");
+    QFileDialog dialog(this, tr("Move Log"), CSettings::LastFolder(key, Q(DefaultExpLogFolder())));
+    dialog.setObjectName(QStringLiteral("Move Log Dialog"));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    QString folder = dialog.selectedFiles().front();
+    CSettings::SetLastFolder(key, folder);
+    if (!folder.endsWith(QLatin1Char('/'))) {
+        folder += QLatin1Char('/');
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool moved = m_page.MoveLog(folder.toStdString());
+    QApplication::restoreOverrideCursor();
+    if (moved && m_report) {
+        m_report(tr("The experiment log continues in %1").arg(Q(m_context.log.FilePath())));
+    }
+    ShowPresenter();
+}
+
+void CInitPageWidget::ReinitializeSelected() {
+    m_page.ReinitializeStation(m_page.SelectedStation());
+    ShowPresenter();
+}
+
+void CInitPageWidget::OpenTimeline() {
+    if (m_loadedExperiment.empty()) {
+        return;
+    }
+    auto* dialog = new CTimelineDialog(m_loadedExperiment, this);
+    dialog->show();
+}
+
+void CInitPageWidget::ShowDiagnostic(const std::string& text) {
+    // Station content that cannot be read may come with every message: a line on the status
+    // line, never a box to click away.
+    m_lastDiagnostic = Q(text);
+    if (m_report) {
+        m_report(m_lastDiagnostic);
+    }
 }
 
 void CInitPageWidget::PageChanged() {
@@ -421,9 +595,52 @@ void CInitPageWidget::ShowPresenter() {
     m_playPause->setProperty("playing", playing);
     m_clock->display(Q(m_page.ClockDigits()));
     m_clockCount->setText(Q(m_page.ClockCount()));
+    m_moveLog->setEnabled(m_page.CanMoveLog());
+    m_reinitialize->setEnabled(!m_page.SelectedStation().empty() &&
+                               m_page.CanReinitialize(m_page.SelectedStation()));
+    m_teamOnly->setChecked(m_page.TeamOnlyChecked());
+    m_speed->setEnabled(m_page.IsPlaybackMode());
+    m_speed->setCurrentIndex(m_speed->findData(m_page.PlaybackSpeed()));
+    m_seek->setEnabled(m_page.CanSeek());
+    if (!m_seek->isSliderDown()) {
+        m_seek->setValue(QString::fromStdString(m_page.ClockDigits()).toInt());
+    }
+    // "Load Experiment" goes off only once a log loaded, and stays off until playback mode ends:
+    // meanwhile the loaded log is the last one chosen.
+    const bool loaded = m_page.IsPlaybackMode() && !m_page.IsEnabled(InitControl::LoadExperiment);
+    m_loadedExperiment = loaded ? m_chosenExperiment : std::string();
+    m_timeline->setEnabled(!m_loadedExperiment.empty());
+    ShowHealth();
     ShowAgentList();
     ShowStations();
     m_showing = false;
+}
+
+void CInitPageWidget::ShowHealth() {
+    const std::string& status = m_page.RegistrationStatus();
+    QString registration =
+        status.empty() ? tr("Not registered") : tr("Registration: %1").arg(Q(status));
+    if (!m_page.RegistrationDetail().empty()) {
+        registration += QStringLiteral(" (%1)").arg(Q(m_page.RegistrationDetail()));
+    }
+    m_registration->setText(registration);
+    const bool lost = status == CInitPage::kRegistrationLostStatus;
+    m_registration->setStyleSheet(lost ? QStringLiteral("color: #b00020;") : QString());
+
+    if (m_page.StrayCount() == 0 || m_page.StrayCommands().empty()) {
+        m_stray->clear();
+        m_stray->setToolTip(QString());
+        return;
+    }
+    const CInitPage::StrayCommandEntry& last = m_page.StrayCommands().back();
+    const QString lastText =
+        QStringLiteral("%1 from %2 (%3%4)")
+            .arg(Q(last.command), Q(last.sender), QString::fromUtf8(CInitPage::kNotInTeam),
+                 last.refused ? tr(", refused") : QString());
+    m_stray->setText(tr("%n command(s) from agents not in the team; last: %1", nullptr,
+                        static_cast<int>(std::min<long long>(m_page.StrayCount(), 1 << 30)))
+                         .arg(lastText));
+    m_stray->setToolTip(m_stray->text());
 }
 
 void CInitPageWidget::ShowAgentList() {
@@ -451,13 +668,19 @@ void CInitPageWidget::ShowStations() {
         if (!item) {
             item = new QTreeWidgetItem(m_stations);
         }
-        const std::string* cells[] = {&rows[i].name, &rows[i].status, &rows[i].host, &rows[i].port};
-        for (int c = 0; c < 4; ++c) {
+        const std::string health = m_page.StationHealthText(rows[i].name);
+        const std::string status =
+            health.empty() ? rows[i].status : rows[i].status + " (" + health + ")";
+        const std::string lost = std::to_string(m_page.LostMessages(rows[i].name));
+        const std::string* cells[] = {&rows[i].name, &status, &rows[i].host, &rows[i].port, &lost};
+        for (int c = 0; c < 5; ++c) {
             const QString text = Q(*cells[c]);
             if (item->text(c) != text) {
                 item->setText(c, text);
             }
         }
+        item->setForeground(1, health.empty() ? m_stations->palette().brush(QPalette::Text)
+                                              : QBrush(QColor(0xb0, 0x00, 0x20)));
     }
     if (m_page.SelectedStation().empty()) {
         m_stations->setCurrentItem(nullptr);

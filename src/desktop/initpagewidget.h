@@ -11,12 +11,14 @@
 #include <string>
 
 class QCheckBox;
+class QComboBox;
 class QLabel;
 class QLCDNumber;
 class QLineEdit;
 class QListView;
 class QPushButton;
 class QRadioButton;
+class QSlider;
 class QToolButton;
 class QTreeWidget;
 
@@ -49,6 +51,10 @@ public:
     void FillRegistration(const Registration& start);
     // Where the lines about a loaded experiment go (the window's status line).
     void SetReport(std::function<void(const QString&)> report) { m_report = std::move(report); }
+    // The recorded experiment loaded for playback ("" when none).
+    const std::string& LoadedExperiment() const { return m_loadedExperiment; }
+    // The last line about unreadable station content ("" when none).
+    const QString& LastDiagnostic() const { return m_lastDiagnostic; }
 
     // IInitPageView
     void ShowMessage(const std::string& text) override;
@@ -56,6 +62,7 @@ public:
     bool ChooseLogLocation(CSaveLocation& where) override;
     std::optional<std::string> ChooseOpenFile(const std::string& filter,
                                               const std::string& defaultExtension) override;
+    void ShowDiagnostic(const std::string& text) override;
     void PageChanged() override;
 
     // Title of the page's message boxes.
@@ -66,11 +73,18 @@ private:
     void ShowPresenter();
     void ShowAgentList();
     void ShowStations();
+    void ShowHealth();
     void RememberRegistration();
+    void MoveLog();
+    void ReinitializeSelected();
+    void OpenTimeline();
 
     CPageContext& m_context;
     CInitPage m_page;
     std::function<void(const QString&)> m_report;
+    std::string m_chosenExperiment;
+    std::string m_loadedExperiment;
+    QString m_lastDiagnostic;
     bool m_showing = false;
     bool m_refreshPending = false;
     QIcon m_playIcon;
@@ -93,6 +107,15 @@ private:
     QLCDNumber* m_clock = nullptr;
     QLabel* m_clockCount = nullptr;
     QCheckBox* m_singlePerson = nullptr;
+    QLabel* m_registration = nullptr;
+    QLabel* m_stray = nullptr;
+    QCheckBox* m_teamOnly = nullptr;
+    QPushButton* m_moveLog = nullptr;
+    QPushButton* m_reinitialize = nullptr;
+    QPushButton* m_timeline = nullptr;
+    QComboBox* m_speed = nullptr;
+    QSlider* m_seek = nullptr;
+    QLabel* m_seekMinute = nullptr;
     std::array<QWidget*, kInitControlCount> m_controls{};
 };
 

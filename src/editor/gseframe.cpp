@@ -214,6 +214,13 @@ void CGSEFrame::ShowMessage(const QString& text, bool error) {
 
 void CGSEFrame::LoadGlobalMap() {
     const std::string address = m_scenario.Geography().GetMapURL(CGeography::kGlobalMap);
+    if (address.empty()) {
+        // A scenario without a world map (a new one, or none loaded yet): the editor opens
+        // empty instead of reporting that nothing could be fetched from nowhere.
+        QMetaObject::invokeMethod(
+            this, [this] { emit MapLoadFinished(false); }, Qt::QueuedConnection);
+        return;
+    }
     std::array<std::string, 3> limits;
     for (int i = 0; i < 3; ++i) {
         limits[static_cast<size_t>(i)] = m_scenario.Geography().GetMapURL(i);

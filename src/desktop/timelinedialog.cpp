@@ -1,0 +1,111 @@
+#include "desktop/timelinedialog.h"
+
+#include "controls/timelinepainter.h"
+#include "record/logreader.h"
+
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFutureWatcher>
+#include <QLabel>
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
+
+namespace halyx {
+
+// The picture at its preferred size, scrolled when the window is smaller.
+class CTimelineView final : public QWidget {
+public:
+    explicit CTimelineView(QWidget* parent) : QWidget(parent) {}
+
+    void SetTimeline(std::shared_ptr<CLogTimeline> timeline) {
+        m_timeline = std::move(timeline);
+        setFixedSize(m_timeline ? CTimelinePainter::PreferredSize(*m_timeline) : QSize(1, 1));
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.fillRect(rect(), Qt::white);
+        if (m_timeline) {
+            CTimelinePainter::Paint(painter, QRectF(rect()), *m_timeline);
+        }
+    }
+
+private:
+    std::shared_ptr<CLogTimeline> m_timeline;
+};
+
+CTimelineDialog::CTimelineDialog(const std::string& logPath, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("Timeline"));
+    const QString path = QString::fromStdString(logPath);
+    setWindowTitle(tr("Timeline - %1").arg(QFileInfo(path).fileName()));
+    setAttribute(Qt::WA_DeleteOnClose);
+    m_status = new QLabel(tr("Reading %1...").arg(QFileInfo(path).fileName()), this);
+    m_status->setObjectName(QStringLiteral("Timeline Status"));
+    m_status->setWordWrap(true);
+    auto* scroll = new QScrollArea(this);
+    m_view = new CTimelineView(scroll);
+    m_view->setObjectName(QStringLiteral("Timeline Picture"));
+    scroll->setWidget(m_view);
+    scroll->setBackgroundRole(QPalette::Base);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_status);
+    layout->addWidget(scroll, 1);
+    layout->addWidget(buttons);
+    resize(1000, 560);
+
+    auto* watcher = new QFutureWatcher<Result>(this);
+    connect(watcher, &QFutureWatcher<Result>::finished, this, [this, watcher] {
+        Show(watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(QtConcurrent::run([logPath] { return Read(logPath); }));
+}
+
+// Closing the window while the log is still being read drops the watcher with it; the worker
+// owns nothing of the window and its result is thrown away.
+CTimelineDialog::~CTimelineDialog() = default;
+
+CTimelineDialog::Result CTimelineDialog::Read(const std::string& logPath) {
+    Result result;
+    CLogReader reader;
+    LogLoadResult r = reader.Open(logPath);
+    auto timeline = std::make_shared<CLogTimeline>(
+        reader.Info(), QFileInfo(QString::fromStdString(logPath)).completeBaseName().toStdString());
+    if (r) {
+        r = reader.ForEachEvent([&](const CLogEventView& e) { timeline->Add(e); });
+    }
+    if (!r) {
+        result.problem = QString::fromStdString(
+            r.message.empty() ? r.detail : r.message + " (" + r.detail + ")");
+        return result;
+    }
+    timeline->Finish();
+    result.timeline = std::move(timeline);
+    return result;
+}
+
+void CTimelineDialog::Show(const Result& result) {
+    m_timeline = result.timeline;
+    m_problem = result.problem;
+    if (m_timeline) {
+        m_status->setText(tr("%1: %2 stations, %3 minutes run, launch decision: %4")
+                              .arg(QString::fromStdString(m_timeline->Experiment()))
+                              .arg(m_timeline->Lanes().size())
+                              .arg(m_timeline->MinutesRun())
+                              .arg(m_timeline->LaunchDecision().empty()
+                                       ? tr("none")
+                                       : QString::fromStdString(m_timeline->LaunchDecision())));
+        m_view->SetTimeline(m_timeline);
+    } else {
+        m_status->setText(tr("The timeline cannot be drawn: %1").arg(m_problem));
+    }
+    emit Ready();
+}
+
+} // namespace halyx

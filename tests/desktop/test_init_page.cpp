@@ -1,0 +1,265 @@
+// The simulation control page's controls for sessions that go wrong and for reviewing recorded
+// ones, driven as the experimenter drives them: a log whose disk fills, a station that stops
+// answering, commands from outside the team, the registration's state, replay speed and seek,
+// and the mission's timeline.
+#include "windowfixture.h"
+
+#include "desktop/initpagewidget.h"
+#include "desktop/timelinedialog.h"
+#include "external/agentkit/communicator.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QSlider>
+#include <QTreeWidget>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+namespace halyx::test {
+namespace {
+
+// Lowers the file-size limit of this process for the life of the object: a "full disk" without
+// privileges. SIGXFSZ is ignored so that the write fails instead of ending the test.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = std::min(bytes, m_old.rlim_max);
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+// Chooses folder in the next folder dialog.
+std::unique_ptr<CModalAnswer> AnswerFolder(QString folder) {
+    while (folder.endsWith(QLatin1Char('/'))) {
+        folder.chop(1);
+    }
+    return std::make_unique<CModalAnswer>([folder](QWidget* w) {
+        auto* dialog = qobject_cast<QFileDialog*>(w);
+        ASSERT_NE(dialog, nullptr)
+            << "expected a file dialog, got " << w->metaObject()->className();
+        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+        dialog->setDirectory(folder);
+        dialog->selectFile(folder);
+        QMetaObject::invokeMethod(dialog, "accept");
+    });
+}
+
+// QTRY_* would return from the test quietly on failure under gtest; this waits and says.
+template <typename Condition> bool Eventually(Condition condition) {
+    return QTest::qWaitFor(condition, 10000);
+}
+
+class InitPage : public WindowTest {
+protected:
+    InitPage() : WindowTest("test_desktop_init_page") {
+        widget = window->InitPage();
+        window->show();
+    }
+
+    CInitPage& Page() { return widget->Presenter(); }
+
+    // ALPHA and BRAVO registered at the name server and added to the team.
+    void Team() {
+        auto connection = registry.open_connection("10.1.1.1");
+        registry.handle_request("(register :name ALPHA :port 7100)", connection);
+        registry.handle_request("(register :name BRAVO :port 7101)", connection);
+        Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
+        Click(Find(widget, QStringLiteral("Register")));
+        for (const char* name : {"ALPHA", "BRAVO"}) {
+            ASSERT_TRUE(Page().SelectAgent(name));
+            Page().AddClient();
+        }
+        widget->Refresh();
+    }
+
+    // A recorded experiment of ALPHA and BRAVO with chat at minutes 0 to 9.
+    std::string RecordedExperiment() {
+        const std::string folder = home + "recorded/";
+        std::filesystem::remove_all(folder);
+        CExperimentLog recorded;
+        const std::string xml =
+            MakeInitPageScenario(scenario, agent, [](const std::string&) {}).scenarioXml();
+        EXPECT_TRUE(recorded.Open(folder, "Review", "", xml));
+        recorded.LogTeam({"ALPHA", "BRAVO"});
+        for (int minute = 0; minute < 10; ++minute) {
+            recorded.LogChatMsg(minute, "ALPHA", "minute " + std::to_string(minute));
+        }
+        EXPECT_TRUE(recorded.Close());
+        return folder + "Review.xml";
+    }
+
+    QTreeWidgetItem* Row(int i) { return Find<QTreeWidget>(widget, "Stations")->topLevelItem(i); }
+
+    CInitPageWidget* widget = nullptr;
+};
+
+TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogCarriesEverythingAcross) {
+    const std::string full = home + "fulldisk/";
+    const std::string spare = home + "sparedisk/";
+    std::filesystem::remove_all(full);
+    std::filesystem::remove_all(spare);
+    std::filesystem::create_directories(spare);
+    ASSERT_TRUE(log.Open(full, "Run", "", "<Scenario>\n</Scenario>\n"));
+    widget->Refresh();
+    auto* move = Find(widget, QStringLiteral("Move Log..."));
+    EXPECT_TRUE(move->isEnabled());
+
+    QString message;
+    {
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        {
+            FileSizeLimit limit(std::filesystem::file_size(full + "Run.xml") + 300);
+            for (int i = 0; i < 40; ++i) {
+                log.LogChatMsg(i, "ALPHA", "message " + std::to_string(i));
+            }
+        }
+        // No box inside the writes: it opens once the loop runs again.
+        EXPECT_FALSE(answer->Done());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return answer->Done(); }, 5000));
+    }
+    EXPECT_TRUE(message.startsWith(QStringLiteral("The experiment log cannot be written: cannot "
+                                                  "write ")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("Move Log...")));
+    ASSERT_GT(log.KeptBytes(), 0u);
+
+    {
+        auto answer = AnswerFolder(QString::fromStdString(spare));
+        Click(move);
+        EXPECT_TRUE(answer->Done());
+    }
+    EXPECT_EQ(log.FilePath(), spare + "Run.xml");
+    EXPECT_EQ(log.KeptBytes(), 0u);
+    EXPECT_TRUE(window->StatusLine()->text().contains(QString::fromStdString(spare)));
+    ASSERT_TRUE(log.Close());
+    EXPECT_FALSE(log.LostData());
+    const std::string text = ReadFile(spare + "Run.xml");
+    EXPECT_NE(text.find("message 39"), std::string::npos);
+    widget->Refresh();
+    EXPECT_FALSE(Find(widget, QStringLiteral("Move Log..."))->isEnabled());
+}
+
+TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
+    Team();
+    auto* registration = Find<QLabel>(widget, QStringLiteral("Registration Status"));
+    EXPECT_EQ(registration->text(), QStringLiteral("Registration: registered"));
+
+    // A station that cannot be reached: marked beside its status, its lost messages counted.
+    agent.OnLinkEvent({CLinkEvent::Kind::Lost, "BRAVO", 0, "connection refused"});
+    agent.OnLinkEvent({CLinkEvent::Kind::Dropped, "BRAVO", 3, "connection refused"});
+    ASSERT_TRUE(Eventually(
+        [&] { return Row(1)->text(1) == QStringLiteral("Not Initialized (Not Responding)"); }));
+    EXPECT_EQ(Row(1)->text(4), QStringLiteral("3"));
+    EXPECT_EQ(Row(0)->text(1), QStringLiteral("Not Initialized"));
+    agent.OnLinkEvent({CLinkEvent::Kind::Back, "BRAVO", 0, "connected"});
+    EXPECT_TRUE(Eventually([&] { return Row(1)->text(1) == QStringLiteral("Not Initialized"); }));
+
+    // Re-initialize waits for an initialized simulation.
+    Find<QTreeWidget>(widget, "Stations")->setCurrentItem(Row(1));
+    EXPECT_FALSE(Find(widget, QStringLiteral("Re-initialize"))->isEnabled());
+
+    // A command from outside the team, then the box that refuses them.
+    auto* stray = Find<QLabel>(widget, QStringLiteral("Stray Commands"));
+    EXPECT_TRUE(stray->text().isEmpty());
+    Deliver("INTRUDER", "tell :command deploy :resource radar :id R1");
+    ASSERT_TRUE(Eventually([&] {
+        return stray->text().contains(QStringLiteral("deploy from INTRUDER (not in the team)"));
+    })) << stray->text().toStdString();
+    EXPECT_TRUE(stray->text().startsWith(QStringLiteral("1 command")));
+    auto* teamOnly = Find<QCheckBox>(widget, QStringLiteral("Team Only"));
+    QTest::mouseClick(teamOnly, Qt::LeftButton);
+    EXPECT_TRUE(Page().TeamOnlyChecked());
+    Deliver("INTRUDER", "tell :command deploy :resource radar :id R2");
+    EXPECT_TRUE(Eventually([&] {
+        return stray->text().contains(QStringLiteral("(not in the team, refused)"));
+    })) << stray->text().toStdString();
+
+    // The name server lost, then held again.
+    Page().RegistrationChanged(false, "name server closed the connection");
+    ASSERT_TRUE(Eventually([&] {
+        return registration->text().startsWith(
+            QStringLiteral("Registration: registration lost, retrying"));
+    })) << registration->text().toStdString();
+    EXPECT_TRUE(registration->text().contains(QStringLiteral("name server closed the connection")));
+    Page().RegistrationChanged(true, "");
+    EXPECT_TRUE(Eventually(
+        [&] { return registration->text() == QStringLiteral("Registration: registered"); }));
+
+    // Unreadable station content: a line on the status line, no box.
+    Page().ReportUnreadable("ALPHA: unbalanced parenthesis");
+    EXPECT_EQ(window->StatusLine()->text(), QStringLiteral("ALPHA: unbalanced parenthesis"));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
+    const std::string path = RecordedExperiment();
+    Team();
+    std::vector<int> speeds;
+    Page().SetSpeedHandler([&](int factor) { speeds.push_back(factor); });
+    auto* speed = Find<QComboBox>(widget, QStringLiteral("Speed"));
+    auto* seek = Find<QSlider>(widget, QStringLiteral("Seek"));
+    auto* timeline = Find(widget, QStringLiteral("Timeline"));
+    EXPECT_FALSE(speed->isEnabled());
+    EXPECT_FALSE(seek->isEnabled());
+    EXPECT_FALSE(timeline->isEnabled());
+
+    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    ASSERT_TRUE(speed->isEnabled());
+    EXPECT_FALSE(seek->isEnabled());
+    {
+        auto answer = AnswerFile(QString::fromStdString(path));
+        Click(Find(widget, QStringLiteral("Load Experiment")));
+    }
+    ASSERT_FALSE(Find(widget, QStringLiteral("Load Experiment"))->isEnabled());
+    EXPECT_EQ(widget->LoadedExperiment(), path);
+    ASSERT_TRUE(seek->isEnabled());
+    ASSERT_TRUE(timeline->isEnabled());
+
+    speed->setFocus();
+    QTest::keyClick(speed, Qt::Key_Down);
+    QTest::keyClick(speed, Qt::Key_Down);
+    EXPECT_EQ(Page().PlaybackSpeed(), 4);
+    EXPECT_EQ(speeds, (std::vector<int>{2, 4}));
+
+    // A key on the slider moves the playback; the clock shows the minute.
+    seek->setFocus();
+    QTest::keyClick(seek, Qt::Key_PageUp);
+    ASSERT_TRUE(Eventually([&] { return Page().ClockDigits() == "060"; })) << Page().ClockDigits();
+    EXPECT_EQ(agent.Clock(), 60);
+    QTest::keyClick(seek, Qt::Key_End);
+    EXPECT_TRUE(Eventually([&] { return agent.Clock() == 960; })) << agent.Clock();
+
+    Click(timeline);
+    auto* dialog = widget->findChild<CTimelineDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_TRUE(
+        Eventually([&] { return dialog->Timeline() != nullptr || !dialog->Problem().isEmpty(); }));
+    ASSERT_NE(dialog->Timeline(), nullptr) << dialog->Problem().toStdString();
+    EXPECT_EQ(dialog->Timeline()->Lanes().size(), 2u);
+    EXPECT_EQ(dialog->Timeline()->Experiment(), "Review");
+    dialog->close();
+
+    // Leaving playback mode (after its reset question) puts the speed back to x1 and the
+    // replay controls away.
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    }
+    EXPECT_EQ(speed->currentText(), QStringLiteral("x1"));
+    EXPECT_FALSE(timeline->isEnabled());
+    EXPECT_FALSE(seek->isEnabled());
+}
+
+} // namespace
+} // namespace halyx::test
