@@ -11,6 +11,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -46,13 +48,19 @@ inline QApplication& GuiApp(const char* name) {
     return *app;
 }
 
-// Acts on the next modal window that opens (polled, so that it works inside exec()).
+// Acts on the next modal window of the expected class that opens (polled, so that it works
+// inside exec()). Other modal windows are let be: on a loaded machine a progress dialog may show
+// before the box a test waits for, and answering it instead would leave the box open for ever.
 class CModalAnswer {
 public:
-    explicit CModalAnswer(std::function<void(QWidget*)> act) : m_act(std::move(act)) {
+    explicit CModalAnswer(std::function<void(QWidget*)> act, const char* expectedClass = nullptr)
+        : m_act(std::move(act)) {
         m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, expectedClass] {
             QWidget* modal = QApplication::activeModalWidget();
+            if (modal && expectedClass && !modal->inherits(expectedClass)) {
+                return;
+            }
             if (modal && modal != m_seen) {
                 m_seen = modal;
                 m_timer.stop();
@@ -74,28 +82,49 @@ private:
 // Answers the next message box with button, recording its text.
 inline std::unique_ptr<CModalAnswer> AnswerBox(QMessageBox::StandardButton button,
                                                QString* text = nullptr) {
-    return std::make_unique<CModalAnswer>([button, text](QWidget* w) {
-        auto* box = qobject_cast<QMessageBox*>(w);
-        ASSERT_NE(box, nullptr) << "expected a message box, got " << w->metaObject()->className();
-        if (text) {
-            *text = box->text();
-        }
-        QAbstractButton* b = box->button(button);
-        ASSERT_NE(b, nullptr);
-        b->click();
-    });
+    return std::make_unique<CModalAnswer>(
+        [button, text](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            ASSERT_NE(box, nullptr)
+                << "expected a message box, got " << w->metaObject()->className();
+            if (text) {
+                *text = box->text();
+            }
+            QAbstractButton* b = box->button(button);
+            if (b == nullptr) {
+                // A box that lacks the button would stay open and hang the test: fail and close it.
+                ADD_FAILURE() << "the box has no such button: " << box->text().toStdString();
+                box->done(QMessageBox::Cancel);
+                return;
+            }
+            b->click();
+        },
+        "QMessageBox");
+}
+
+// Puts path into a file dialog as a user types it. selectFile alone depends on the dialog's file
+// list, which is filled on a worker thread: on a loaded machine it may not be there yet and the
+// dialog would then refuse to close.
+inline void TypeIntoFileDialog(QFileDialog* dialog, const QString& path) {
+    dialog->setDirectory(QFileInfo(path).absolutePath());
+    dialog->selectFile(path);
+    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        edit->setText(QFileInfo(path).absoluteFilePath());
+    }
 }
 
 // Chooses path in the next file dialog.
 inline std::unique_ptr<CModalAnswer> AnswerFile(const QString& path) {
-    return std::make_unique<CModalAnswer>([path](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(dialog, nullptr)
-            << "expected a file dialog, got " << w->metaObject()->className();
-        dialog->selectFile(path);
-        // accept() is protected on the file dialog; the slot is what its Open button calls.
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+    return std::make_unique<CModalAnswer>(
+        [path](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(dialog, nullptr)
+                << "expected a file dialog, got " << w->metaObject()->className();
+            TypeIntoFileDialog(dialog, path);
+            // accept() is protected on the file dialog; the slot is what its Open button calls.
+            QMetaObject::invokeMethod(dialog, "accept");
+        },
+        "QFileDialog");
 }
 
 template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) {

@@ -221,19 +221,21 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     const QString logFolder = QString::fromStdString(home + "logs");
     QString proposed;
     {
-        CModalAnswer fill([&](QWidget* w) {
-            auto* dialog = qobject_cast<CSaveLogDialog*>(w);
-            ASSERT_NE(dialog, nullptr);
-            EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Choose Log Save Location"));
-            proposed = dialog->NameBox()->text();
-            dialog->NameBox()->clear();
-            QTest::keyClicks(dialog->NameBox(), QStringLiteral("GuiMission"));
-            dialog->LocationBox()->clear();
-            QTest::keyClicks(dialog->LocationBox(), logFolder);
-            QTest::keyClicks(dialog->NotesBox(), QStringLiteral("driven by the GUI test"));
-            EXPECT_EQ(dialog->Preview()->text(), logFolder + QStringLiteral("/GuiMission.xml"));
-            QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
-        });
+        CModalAnswer fill(
+            [&](QWidget* w) {
+                auto* dialog = qobject_cast<CSaveLogDialog*>(w);
+                ASSERT_NE(dialog, nullptr);
+                EXPECT_EQ(dialog->windowTitle(), QStringLiteral("Choose Log Save Location"));
+                proposed = dialog->NameBox()->text();
+                dialog->NameBox()->clear();
+                QTest::keyClicks(dialog->NameBox(), QStringLiteral("GuiMission"));
+                dialog->LocationBox()->clear();
+                QTest::keyClicks(dialog->LocationBox(), logFolder);
+                QTest::keyClicks(dialog->NotesBox(), QStringLiteral("driven by the GUI test"));
+                EXPECT_EQ(dialog->Preview()->text(), logFolder + QStringLiteral("/GuiMission.xml"));
+                QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+            },
+            "halyx::CSaveLogDialog");
         Click(Button("Initialize Simulation"));
         EXPECT_TRUE(fill.Done());
     }

@@ -43,15 +43,16 @@ std::unique_ptr<CModalAnswer> AnswerFolder(QString folder) {
     while (folder.endsWith(QLatin1Char('/'))) {
         folder.chop(1);
     }
-    return std::make_unique<CModalAnswer>([folder](QWidget* w) {
-        auto* dialog = qobject_cast<QFileDialog*>(w);
-        ASSERT_NE(dialog, nullptr)
-            << "expected a file dialog, got " << w->metaObject()->className();
-        EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
-        dialog->setDirectory(folder);
-        dialog->selectFile(folder);
-        QMetaObject::invokeMethod(dialog, "accept");
-    });
+    return std::make_unique<CModalAnswer>(
+        [folder](QWidget* w) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            ASSERT_NE(dialog, nullptr)
+                << "expected a file dialog, got " << w->metaObject()->className();
+            EXPECT_EQ(dialog->fileMode(), QFileDialog::Directory);
+            TypeIntoFileDialog(dialog, folder);
+            QMetaObject::invokeMethod(dialog, "accept");
+        },
+        "QFileDialog");
 }
 
 // QTRY_* would return from the test quietly on failure under gtest; this waits and says.
