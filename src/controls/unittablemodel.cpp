@@ -2,11 +2,11 @@
 
 namespace halyx {
 
-std::vector<CColumnSpec> ParseColumnSpec(const QString& spec) {
-    std::vector<CColumnSpec> columns;
-    for (const QString& pair : spec.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+std::vector<CColumnLayout> ParseColumnLayout(const QString& layout) {
+    std::vector<CColumnLayout> columns;
+    for (const QString& pair : layout.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
         const qsizetype comma = pair.lastIndexOf(QLatin1Char(','));
-        CColumnSpec column;
+        CColumnLayout column;
         column.heading = comma < 0 ? pair : pair.left(comma);
         column.width = comma < 0 ? 0 : pair.mid(comma + 1).toInt();
         columns.push_back(column);
@@ -81,8 +81,8 @@ std::string UnitCellText(const CInterceptor& unit, int column) {
     }
 }
 
-CUnitTableModelBase::CUnitTableModelBase(const QString& columnSpec, QObject* parent)
-    : QAbstractTableModel(parent), m_columns(ParseColumnSpec(columnSpec)) {}
+CUnitTableModelBase::CUnitTableModelBase(const QString& columnLayout, QObject* parent)
+    : QAbstractTableModel(parent), m_columns(ParseColumnLayout(columnLayout)) {}
 
 int CUnitTableModelBase::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : m_rows;

@@ -16,13 +16,13 @@
 namespace halyx {
 
 // One column of a unit table: its heading and its width.
-struct CColumnSpec {
+struct CColumnLayout {
     QString heading;
     int width = 0;
 };
 
 // "Heading,width;Heading,width;..." as the unit tables are specified.
-std::vector<CColumnSpec> ParseColumnSpec(const QString& spec);
+std::vector<CColumnLayout> ParseColumnLayout(const QString& layout);
 
 inline constexpr const char* kIncursionColumns =
     "Incursion Name,100;Incursion ID,100;Latitude,90;Longitude,50;Speed,50;Heading,50;Time,50";
@@ -42,14 +42,14 @@ std::string UnitCellText(const CInterceptor& unit, int column);
 // asks for a row the model has not announced.
 class CUnitTableModelBase : public QAbstractTableModel {
 public:
-    CUnitTableModelBase(const QString& columnSpec, QObject* parent);
+    CUnitTableModelBase(const QString& columnLayout, QObject* parent);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    const std::vector<CColumnSpec>& Columns() const { return m_columns; }
+    const std::vector<CColumnLayout>& Columns() const { return m_columns; }
     // The ID of the unit in a row of this model (not of a sorting proxy); empty outside.
     QString IdAt(int row) const;
 
@@ -61,7 +61,7 @@ protected:
 
 private:
     bool m_resetBegun = false;
-    std::vector<CColumnSpec> m_columns;
+    std::vector<CColumnLayout> m_columns;
     int m_rows = 0;
 };
 
@@ -69,8 +69,8 @@ private:
 // list (a page, the editor, an undo) is seen by every table.
 template <class T> class CUnitTableModel : public CUnitTableModelBase {
 public:
-    CUnitTableModel(CUnitList<T>& list, const QString& columnSpec, QObject* parent = nullptr)
-        : CUnitTableModelBase(columnSpec, parent), m_list(list) {
+    CUnitTableModel(CUnitList<T>& list, const QString& columnLayout, QObject* parent = nullptr)
+        : CUnitTableModelBase(columnLayout, parent), m_list(list) {
         m_beforeToken = m_list.SubscribeBefore(
             [this](UnitListPending pending, int index) { OnListPending(pending, index); });
         m_token = m_list.Subscribe(
