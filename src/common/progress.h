@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 namespace halyx {
@@ -23,6 +24,30 @@ public:
     void SetRange(int, int) override {}
     void SetPos(int) override {}
     void SetText(const std::string&) override {}
+};
+
+// Progress of work on a worker thread: the work sets it, the window reads it on a timer and
+// asks the work to stop with Cancel. Texts are not passed on.
+class CSharedProgress final : public IProgress {
+public:
+    void SetRange(int low, int high) override {
+        m_low = low;
+        m_high = high;
+    }
+    void SetPos(int pos) override { m_pos = pos; }
+    void SetText(const std::string&) override {}
+    bool Canceled() const override { return m_canceled; }
+
+    int Low() const { return m_low; }
+    int High() const { return m_high; }
+    int Pos() const { return m_pos; }
+    void Cancel() { m_canceled = true; }
+
+private:
+    std::atomic<int> m_low{0};
+    std::atomic<int> m_high{0};
+    std::atomic<int> m_pos{0};
+    std::atomic<bool> m_canceled{false};
 };
 
 } // namespace halyx

@@ -1,7 +1,14 @@
 #include "controls/progressdialog.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFutureWatcher>
+#include <QLabel>
 #include <QProgressDialog>
+#include <QThread>
+#include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace halyx {
 
@@ -47,6 +54,56 @@ bool CProgressDialog::Canceled() const {
 
 void CProgressDialog::Close() {
     m_dialog->close();
+}
+
+bool RunWithProgress(QWidget* parent, const QString& text,
+                     const std::function<void(IProgress&)>& work) {
+    CSharedProgress progress;
+    QFuture<void> future = QtConcurrent::run([&progress, &work] { work(progress); });
+    // Short work shows no dialog: a window that flashes up and away is worse than a short wait.
+    QElapsedTimer waited;
+    waited.start();
+    while (!future.isFinished() && waited.elapsed() < 150) {
+        QThread::msleep(5);
+    }
+    if (future.isFinished()) {
+        return true;
+    }
+
+    QProgressDialog dialog(text, QObject::tr("Cancel"), 0, 0, parent);
+    dialog.setObjectName(QStringLiteral("Progress Dialog"));
+    // File names are shown as they are, whatever markup they hold.
+    auto* label = new QLabel(text, &dialog);
+    label->setTextFormat(Qt::PlainText);
+    dialog.setLabel(label);
+    dialog.setWindowTitle(QStringLiteral("HALYX"));
+    // Application-modal: no other window takes a click, or is closed, while the work runs.
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumDuration(0);
+    dialog.setMinimumWidth(420);
+    // The work stops at its next step, within a moment; the loop ends when it has.
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] { progress.Cancel(); });
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &dialog, [&] {
+        if (progress.High() > progress.Low()) {
+            dialog.setRange(progress.Low(), progress.High());
+            dialog.setValue(progress.Pos());
+        }
+    });
+    QEventLoop loop;
+    QFutureWatcher<void> watcher;
+    QObject::connect(&watcher, &QFutureWatcher<void>::finished, &loop, &QEventLoop::quit);
+    watcher.setFuture(future);
+    dialog.show();
+    poll.start();
+    if (!future.isFinished()) {
+        loop.exec();
+    }
+    future.waitForFinished();
+    return !progress.Canceled();
 }
 
 } // namespace halyx

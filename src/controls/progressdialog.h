@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,5 +40,13 @@ private:
     std::vector<std::string> m_texts;
     std::unique_ptr<QProgressDialog> m_dialog;
 };
+
+// Runs work on a worker thread. Work that is over within a moment just returns; longer work
+// goes on behind an application-modal progress dialog with text and a Cancel button, while the
+// window repaints and the network is served. Cancel asks the work to stop (it sees Canceled())
+// and waits for it. False when the user canceled: the work's results are then to be dropped.
+// work must touch nothing the window's thread uses meanwhile.
+bool RunWithProgress(QWidget* parent, const QString& text,
+                     const std::function<void(IProgress&)>& work);
 
 } // namespace halyx

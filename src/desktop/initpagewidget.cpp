@@ -1,7 +1,10 @@
 #include "desktop/initpagewidget.h"
 
+#include "controls/progressdialog.h"
+
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
+#include "controls/progressdialog.h"
 #include "controls/settings.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
@@ -67,21 +70,16 @@ QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QWidget
     return icon;
 }
 
-// Reading a recorded experiment and writing the scenario into a new log take a moment with a
-// large weather grid; the cursor says so.
+// Writing the scenario into a new log takes a moment with a large weather grid; the cursor
+// says so.
 InitPageScenario WithBusyCursor(InitPageScenario scenario) {
-    auto busy = [](auto work) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        auto result = work();
-        QApplication::restoreOverrideCursor();
-        return result;
-    };
-    auto load = scenario.loadExperiment;
-    scenario.loadExperiment = [load, busy](const std::string& path, std::string& message) {
-        return busy([&] { return load(path, message); });
-    };
     auto xml = scenario.scenarioXml;
-    scenario.scenarioXml = [xml, busy] { return busy(xml); };
+    scenario.scenarioXml = [xml] {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        std::string text = xml();
+        QApplication::restoreOverrideCursor();
+        return text;
+    };
     return scenario;
 }
 
@@ -90,12 +88,14 @@ InitPageScenario WithBusyCursor(InitPageScenario scenario) {
 CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
     : CPage(parent), m_context(context),
       m_page(*this, context.agent, context.log,
-             WithBusyCursor(MakeInitPageScenario(context.scenario, context.agent,
-                                                 [this](const std::string& line) {
-                                                     if (m_report) {
-                                                         m_report(Q(line));
-                                                     }
-                                                 }))) {
+             WithBusyCursor(MakeInitPageScenario(
+                 context.scenario, context.agent,
+                 [this](const std::string& line) {
+                     if (m_report) {
+                         m_report(Q(line));
+                     }
+                 },
+                 [this](const std::string& path) { return ReadExperimentInBackground(path); }))) {
     BuildControls();
     context.agent.SetMainWindow(&m_page);
     // The handler runs inside a log write: the message box opens after the write is over, so
@@ -501,6 +501,20 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
     CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
     m_chosenExperiment = path.toStdString();
     return m_chosenExperiment;
+}
+
+std::optional<StagedExperiment>
+CInitPageWidget::ReadExperimentInBackground(const std::string& path) {
+    // A log of a long session is hundreds of megabytes: it is read on a worker thread, and the
+    // window shows how far it got and can stop it.
+    StagedExperiment staged;
+    const QString text = tr("Loading Experiment\n%1").arg(QFileInfo(Q(path)).fileName());
+    if (!RunWithProgress(this, text, [&staged, &path](IProgress& progress) {
+            staged = ReadExperiment(path, &progress);
+        })) {
+        return std::nullopt;
+    }
+    return staged;
 }
 
 void CInitPageWidget::MoveLog() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/page.h"
+#include "ui/consolewiring.h"
 #include "ui/initpage.h"
 
 #include <QIcon>
@@ -8,6 +9,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -69,6 +71,9 @@ public:
     static constexpr const char* kMessageTitle = "HalyxCommand";
 
 private:
+    // Reads a recorded experiment on a worker thread behind a progress dialog; nothing when the
+    // user stopped it.
+    std::optional<StagedExperiment> ReadExperimentInBackground(const std::string& path);
     void BuildControls();
     void ShowPresenter();
     void ShowAgentList();

@@ -1,5 +1,6 @@
 #include "record/logloader.h"
 
+#include "common/progress.h"
 #include "record/fileio.h"
 #include "record/simeventstore.h"
 #include "record/xmllexer.h"
@@ -101,6 +102,7 @@ public:
             return Failure(LogLoadStatus::NotXml, m_path + " is too large to be an experiment log");
         }
         m_left = static_cast<size_t>(info.st_size);
+        m_size = m_left;
         m_end = m_left == 0;
         return {};
     }
@@ -108,6 +110,8 @@ public:
     const std::string& Path() const { return m_path; }
     std::string_view Window() const { return m_window; }
     size_t Base() const { return m_base; }
+    // Bytes of the text, the file's size when it was opened.
+    size_t Size() const { return m_path.empty() ? m_text.size() : m_size; }
     bool AtEnd() const { return m_end; }
 
     // Drops the first `used` bytes of the window and reads at least as much again as is left,
@@ -163,6 +167,7 @@ private:
     std::string_view m_text;
     std::string m_path;
     int m_fd = -1;
+    size_t m_size = 0;
     size_t m_left = 0;
     std::string m_buffer;
     std::string_view m_window;
@@ -246,6 +251,13 @@ std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
     CSimEvent record;
     std::optional<LogLoadResult> pieceError;
 
+    IProgress* const progress = m_targets.progress;
+    const size_t total = std::max<size_t>(source.Size(), 1);
+    if (progress) {
+        progress->SetRange(0, 1000);
+        progress->SetPos(0);
+    }
+
     std::string_view window = source.Window();
     size_t pos = 0;
     const auto take = [&](size_t upto) {
@@ -286,6 +298,13 @@ std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
                 break;
             }
             take(m.kind == MarkupKind::None ? window.size() : m.begin);
+            if (progress) {
+                if (progress->Canceled()) {
+                    return Failure(LogLoadStatus::Canceled, "canceled");
+                }
+                progress->SetPos(
+                    static_cast<int>(std::min<size_t>(source.Base() + pos, total) * 1000 / total));
+            }
             if (!source.More(pos)) {
                 return Failure(LogLoadStatus::NotXml, "read error in " + source.Path());
             }

@@ -30,6 +30,7 @@ class xml_node;
 namespace halyx {
 
 class CSimEventStore;
+class IProgress;
 struct CSimEvent;
 
 inline constexpr const char* kLogLoadErrorText =
@@ -45,6 +46,7 @@ enum class LogLoadStatus {
     CannotOpen, // the file cannot be opened (no message is shown)
     NotXml,     // not well-formed, empty, too large, or a part could not be read
     Incomplete, // one of the five sections is missing under the root
+    Canceled,   // the user stopped the reading (no message is shown)
 };
 
 struct LogLoadResult {
@@ -67,6 +69,9 @@ struct LogLoadTargets {
     std::function<void(const std::vector<std::string>& names)> loadTeam;
     // Receives the recorded events; may be null.
     CSimEventStore* events = nullptr;
+    // Told how much of the text has been read (0 to 1000) and asked between chunks whether to
+    // stop; may be null.
+    IProgress* progress = nullptr;
 };
 
 class CLogLoader {

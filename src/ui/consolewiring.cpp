@@ -7,7 +7,24 @@
 #include "scenario/scenario.h"
 #include "scenario/scenarioxml.h"
 
+#include <pugixml.hpp>
+
 namespace halyx {
+
+namespace {
+
+class CStringWriter final : public pugi::xml_writer {
+public:
+    explicit CStringWriter(std::string& out) : m_out(out) {}
+    void write(const void* data, size_t size) override {
+        m_out.append(static_cast<const char*>(data), size);
+    }
+
+private:
+    std::string& m_out;
+};
+
+} // namespace
 
 void LoadStartScenario(CScenario& scenario) {
     scenario.Weather().SetSeason(0);
@@ -15,42 +32,68 @@ void LoadStartScenario(CScenario& scenario) {
     LoadDefaultScenario(scenario);
 }
 
+StagedExperiment ReadExperiment(const std::string& path, IProgress* progress) {
+    StagedExperiment staged;
+    CLogLoader loader(
+        {.readScenario =
+             [&staged](const pugi::xml_node& node, std::string&) {
+                 // Kept as text: the scenario the window shows is replaced on the window's
+                 // thread, from this copy.
+                 CStringWriter writer(staged.scenarioXml);
+                 node.print(writer, "", pugi::format_raw);
+                 return true;
+             },
+         .loadTeam = [&staged](const std::vector<std::string>& names) { staged.team = names; },
+         .events = &staged.events,
+         .progress = progress});
+    staged.result = loader.Load(path);
+    return staged;
+}
+
 InitPageScenario MakeInitPageScenario(CScenario& scenario, CHalyxCommand& agent,
-                                      std::function<void(const std::string&)> report) {
+                                      std::function<void(const std::string&)> report,
+                                      ExperimentReader read) {
     auto say = [report](const std::string& line) {
         if (report) {
             report(line);
         }
     };
+    if (!read) {
+        read = [](const std::string& path) { return ReadExperiment(path); };
+    }
     return InitPageScenario{
         .missingComponents = [&scenario] { return CInitPage::MissingComponents(scenario); },
         .scenarioXml = [&scenario] { return ScenarioXml(scenario); },
         .loadExperiment =
-            [&scenario, &agent, say](const std::string& path, std::string& message) {
-                CLogLoader loader(
-                    {.readScenario =
-                         [&scenario, say](const pugi::xml_node& node, std::string&) {
-                             CScenarioXmlResult read{};
-                             scenario.ReplaceAll([&] { read = ReadScenarioXml(node, scenario); });
-                             for (const std::string& problem : read.problems) {
-                                 say("SCENARIO " + problem);
-                             }
-                             return true;
-                         },
-                     .loadTeam =
-                         [&agent](const std::vector<std::string>& names) { agent.LoadTeam(names); },
-                     .events = &agent.Events()});
-                LogLoadResult result = loader.Load(path);
+            [&scenario, &agent, say, read](const std::string& path, std::string& message) {
+                std::optional<StagedExperiment> staged = read(path);
+                if (!staged) {
+                    return false;
+                }
+                const LogLoadResult& result = staged->result;
                 message = result.message;
-                if (!result && !result.detail.empty()) {
-                    say("DETAIL " + result.detail);
+                if (!result) {
+                    if (!result.detail.empty() && result.status != LogLoadStatus::Canceled) {
+                        say("DETAIL " + result.detail);
+                    }
+                    return false;
                 }
-                if (result) {
-                    say(Format("LOADED %s: %d stations, %d recorded commands", path.c_str(),
-                               static_cast<int>(agent.Team().size()),
-                               static_cast<int>(agent.Events().Count())));
+                pugi::xml_document doc;
+                doc.load_buffer(staged->scenarioXml.data(), staged->scenarioXml.size(),
+                                pugi::parse_default | pugi::parse_ws_pcdata_single,
+                                pugi::encoding_utf8);
+                CScenarioXmlResult scenarioRead{};
+                scenario.ReplaceAll(
+                    [&] { scenarioRead = ReadScenarioXml(doc.document_element(), scenario); });
+                for (const std::string& problem : scenarioRead.problems) {
+                    say("SCENARIO " + problem);
                 }
-                return static_cast<bool>(result);
+                agent.LoadTeam(staged->team);
+                agent.Events() = std::move(staged->events);
+                say(Format("LOADED %s: %d stations, %d recorded commands", path.c_str(),
+                           static_cast<int>(agent.Team().size()),
+                           static_cast<int>(agent.Events().Count())));
+                return true;
             },
     };
 }

@@ -1,12 +1,15 @@
 // Loading a recorded experiment for playback: what loads, what is refused and with which
 // message, and what reaches the scenario, the team and the playback store.
 
+#include "common/progress.h"
 #include "record/logloader.h"
 #include "record/simeventstore.h"
 #include "recordtestutil.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
+#include <utility>
 
 namespace halyx {
 namespace {
@@ -178,6 +181,60 @@ TEST(LogLoader, ALongLogLoadsTheSameEventsAsAShortOne) {
     }
     EXPECT_EQ(t.events.At(0).content,
               "tell :command subject_communication :from A :message (line & 29999)");
+}
+
+// Follows the reading like the window's progress dialog, and presses Cancel at a position.
+class CountingProgress final : public IProgress {
+public:
+    explicit CountingProgress(int cancelAt = -1) : m_cancelAt(cancelAt) {}
+    void SetRange(int low, int high) override { range = {low, high}; }
+    void SetPos(int pos) override { positions.push_back(pos); }
+    void SetText(const std::string&) override {}
+    bool Canceled() const override {
+        return m_cancelAt >= 0 && !positions.empty() && positions.back() >= m_cancelAt;
+    }
+
+    std::pair<int, int> range;
+    std::vector<int> positions;
+
+private:
+    int m_cancelAt;
+};
+
+TEST(LogLoader, ALongLogFileReportsHowFarItGotAndStopsWhenCanceled) {
+    const std::string folder = test::FreshFolder("loaderprogress");
+    test::WriteAll(folder + "long.xml",
+                   std::string(kHead) + LongEvents(30000) + kTeam + "</HalyxSimLog>");
+
+    Targets whole;
+    CountingProgress followed;
+    CLogLoader loader(
+        {.readScenario = {}, .loadTeam = {}, .events = &whole.events, .progress = &followed});
+    ASSERT_TRUE(loader.Load(folder + "long.xml"));
+    EXPECT_EQ(followed.range, std::make_pair(0, 1000));
+    ASSERT_GE(followed.positions.size(), 3u); // a file of several chunks
+    EXPECT_TRUE(std::is_sorted(followed.positions.begin(), followed.positions.end()));
+    EXPECT_LE(followed.positions.back(), 1000);
+    EXPECT_EQ(whole.events.Count(), 30000u);
+
+    // Stopped half way: nothing reaches the scenario, the team or the store, and no message
+    // is shown.
+    CountingProgress cancel(1);
+    Targets canceled;
+    CLogLoader cancelled({.readScenario =
+                              [&](const pugi::xml_node&, std::string&) {
+                                  canceled.scenarioName = "read";
+                                  return true;
+                              },
+                          .loadTeam = [&](const std::vector<std::string>& n) { canceled.team = n; },
+                          .events = &canceled.events,
+                          .progress = &cancel});
+    const LogLoadResult c = cancelled.Load(folder + "long.xml");
+    EXPECT_EQ(c.status, LogLoadStatus::Canceled);
+    EXPECT_TRUE(c.message.empty());
+    EXPECT_TRUE(canceled.scenarioName.empty());
+    EXPECT_TRUE(canceled.team.empty());
+    EXPECT_EQ(canceled.events.Count(), 0u);
 }
 
 TEST(LogLoader, ABrokenEventDeepInALongLogIsFoundWithItsOffset) {
