@@ -47,4 +47,6 @@ function(halyx_bench name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+    # Helpers several benchmarks share (the long log) live at the top of bench/.
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/bench)
 endfunction()

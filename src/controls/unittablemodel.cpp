@@ -14,71 +14,36 @@ std::vector<CColumnLayout> ParseColumnLayout(const QString& layout) {
     return columns;
 }
 
+namespace {
+
+// The text of the column-th getter (empty past the last), read from unit.
+template <class T, class... Getters>
+std::string CellOf(const T& unit, int column, Getters... getters) {
+    std::string text;
+    int i = 0;
+    ((i++ == column ? void(text = std::string((unit.*getters)())) : void()), ...);
+    return text;
+}
+
+} // namespace
+
 std::string UnitCellText(const CIncursion& unit, int column) {
-    switch (column) {
-    case 0:
-        return unit.GetName();
-    case 1:
-        return unit.GetId();
-    case 2:
-        return unit.GetLat();
-    case 3:
-        return unit.GetLng();
-    case 4:
-        return unit.GetSpeed();
-    case 5:
-        return unit.GetHeading();
-    case 6:
-        return unit.GetTime();
-    default:
-        return {};
-    }
+    using U = CIncursion;
+    return CellOf(unit, column, &U::GetName, &U::GetId, &U::GetLat, &U::GetLng, &U::GetSpeed,
+                  &U::GetHeading, &U::GetTime);
 }
 
 std::string UnitCellText(const CRadar& unit, int column) {
-    switch (column) {
-    case 0:
-        return unit.GetName();
-    case 1:
-        return unit.GetId();
-    case 2:
-        return unit.GetLat();
-    case 3:
-        return unit.GetLng();
-    case 4:
-        return unit.GetRange();
-    case 5:
-        return unit.GetLife();
-    case 6:
-        return unit.GetOwner();
-    default:
-        return {};
-    }
+    using U = CRadar;
+    return CellOf(unit, column, &U::GetName, &U::GetId, &U::GetLat, &U::GetLng, &U::GetRange,
+                  &U::GetLife, &U::GetOwner);
 }
 
 std::string UnitCellText(const CInterceptor& unit, int column) {
-    switch (column) {
-    case 0:
-        return unit.GetName();
-    case 1:
-        return unit.GetId();
-    case 2:
-        return unit.GetLatText();
-    case 3:
-        return unit.GetLngText();
-    case 4:
-        return unit.GetSpeedText();
-    case 5:
-        return unit.GetHeadingText();
-    case 6:
-        return unit.GetRangeText();
-    case 7:
-        return unit.GetMinRangeText();
-    case 8:
-        return unit.GetScope();
-    default:
-        return {};
-    }
+    using U = CInterceptor;
+    return CellOf(unit, column, &U::GetName, &U::GetId, &U::GetLatText, &U::GetLngText,
+                  &U::GetSpeedText, &U::GetHeadingText, &U::GetRangeText, &U::GetMinRangeText,
+                  &U::GetScope);
 }
 
 CUnitTableModelBase::CUnitTableModelBase(const QString& columnLayout, QObject* parent)
