@@ -1,10 +1,15 @@
 #include "controls/filedialogs.h"
 
+#include "common/archive.h"
 #include "controls/settings.h"
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStringList>
+
+#include <cstring>
 
 namespace halyx {
 namespace {
@@ -68,6 +73,43 @@ QString ChooseFile(QWidget* parent, const QString& dialogKey, CFileRequest reque
 
 void SetFileChooserForTests(std::function<QString(const CFileRequest&)> chooser) {
     TestChooser() = std::move(chooser);
+}
+
+QString ChooseFormatFile(QWidget* parent, const QString& dialogKey, CFileRequest::Mode mode,
+                         const char* filterPairs, const char* suffix) {
+    CFileRequest request;
+    request.mode = mode;
+    request.filter = QtFileFilter(QString::fromLatin1(filterPairs));
+    request.defaultSuffix = QString::fromLatin1(suffix);
+    return ChooseFile(parent, dialogKey, request);
+}
+
+bool RunFileWork(QWidget* parent, const QString& caption, const QString& path,
+                 const std::function<int()>& work) {
+    QString problem;
+    try {
+        const int code = work();
+        if (code != 0) {
+            problem =
+                QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
+        }
+    } catch (const ArchiveError& error) {
+        problem = QString::fromStdString(error.what());
+    }
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(parent, caption, problem);
+        return false;
+    }
+    return true;
+}
+
+QPushButton* FindButton(const QWidget* parent, const QString& text) {
+    for (QPushButton* button : parent->findChildren<QPushButton*>()) {
+        if (button->text() == text) {
+            return button;
+        }
+    }
+    return nullptr;
 }
 
 } // namespace halyx

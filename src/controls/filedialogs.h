@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class QPushButton;
 class QWidget;
 
 namespace halyx {
@@ -26,6 +27,20 @@ QString QtFileFilter(const QString& pairs);
 // offered first and remembered. A save dialog asks before overwriting. Answers an empty text
 // when the user cancels.
 QString ChooseFile(QWidget* parent, const QString& dialogKey, CFileRequest request);
+
+// Asks for a file of one format to open or save: filterPairs as the formats write them
+// ("Halyx Weather Data (*.hwd)|*.hwd||"), suffix without its dot.
+QString ChooseFormatFile(QWidget* parent, const QString& dialogKey, CFileRequest::Mode mode,
+                         const char* filterPairs, const char* suffix);
+
+// Runs file work on path that answers an errno value (0 when it went well) or throws
+// ArchiveError for a damaged file. On failure it says why in a warning box with caption and
+// answers false.
+bool RunFileWork(QWidget* parent, const QString& caption, const QString& path,
+                 const std::function<int()>& work);
+
+// The push button under parent with this text (tests and pages find buttons by their caption).
+QPushButton* FindButton(const QWidget* parent, const QString& text);
 
 // Tests answer the dialogs instead of a user: while set, ChooseFile calls chooser instead of
 // opening a dialog. Pass nullptr to go back to real dialogs.

@@ -1,6 +1,5 @@
 #include "desktop/geographypage.h"
 
-#include "common/archive.h"
 #include "common/format.h"
 #include "controls/filedialogs.h"
 #include "controls/scenariocommands.h"
@@ -27,8 +26,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
-
-#include <cstring>
 
 namespace halyx {
 namespace {
@@ -336,12 +333,7 @@ void CGeographyPage::Refresh() {
 }
 
 QPushButton* CGeographyPage::Button(const QString& text) const {
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-        if (button->text() == text) {
-            return button;
-        }
-    }
-    return nullptr;
+    return FindButton(this, text);
 }
 
 void CGeographyPage::ShowAddresses() {
@@ -436,29 +428,12 @@ void CGeographyPage::RemoveTerrain() {
 
 QString CGeographyPage::AskFile(bool save, const QString& key, const char* filter,
                                 const char* suffix) {
-    CFileRequest request;
-    request.mode = save ? CFileRequest::Mode::Save : CFileRequest::Mode::Open;
-    request.filter = QtFileFilter(QString::fromLatin1(filter));
-    request.defaultSuffix = QString::fromLatin1(suffix);
-    return ChooseFile(this, key, request);
+    return ChooseFormatFile(this, key, save ? CFileRequest::Mode::Save : CFileRequest::Mode::Open,
+                            filter, suffix);
 }
 
 bool CGeographyPage::FileOp(const QString& path, const std::function<int()>& op) {
-    QString problem;
-    try {
-        const int code = op();
-        if (code != 0) {
-            problem =
-                QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
-        }
-    } catch (const ArchiveError& error) {
-        problem = QString::fromStdString(error.what());
-    }
-    if (!problem.isEmpty()) {
-        QMessageBox::warning(this, Caption(), problem);
-        return false;
-    }
-    return true;
+    return RunFileWork(this, Caption(), path, op);
 }
 
 bool CGeographyPage::SaveMaps(const QString& path) {

@@ -128,12 +128,7 @@ void CScenarioPage::Refresh() {
 }
 
 QPushButton* CScenarioPage::Button(const QString& text) const {
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-        if (button->text() == text) {
-            return button;
-        }
-    }
-    return nullptr;
+    return FindButton(this, text);
 }
 
 void CScenarioPage::ShowFields() {

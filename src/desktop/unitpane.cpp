@@ -1,6 +1,5 @@
 #include "desktop/unitpane.h"
 
-#include "common/archive.h"
 #include "controls/filedialogs.h"
 #include "controls/genresdlg.h"
 #include "controls/settings.h"
@@ -14,13 +13,11 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cstring>
 #include <set>
 
 namespace halyx {
@@ -252,12 +249,7 @@ CUnitTableModelBase* CUnitPane::Model() const {
 }
 
 QPushButton* CUnitPane::Button(const QString& text) const {
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-        if (button->text() == text) {
-            return button;
-        }
-    }
-    return nullptr;
+    return FindButton(this, text);
 }
 
 void CUnitPane::AddNew() {
@@ -291,11 +283,8 @@ void CUnitPane::RemoveAll() {
 
 void CUnitPane::SaveToDisk() {
     const KindTexts texts = TextsFor(m_kind);
-    CFileRequest request;
-    request.mode = CFileRequest::Mode::Save;
-    request.filter = QtFileFilter(QString::fromLatin1(texts.filter));
-    request.defaultSuffix = QString::fromLatin1(texts.suffix);
-    const QString path = ChooseFile(this, QString::fromLatin1(texts.dialogKey), request);
+    const QString path = ChooseFormatFile(this, QString::fromLatin1(texts.dialogKey),
+                                          CFileRequest::Mode::Save, texts.filter, texts.suffix);
     if (!path.isEmpty()) {
         SaveTo(path);
     }
@@ -303,50 +292,19 @@ void CUnitPane::SaveToDisk() {
 
 void CUnitPane::LoadFromDisk() {
     const KindTexts texts = TextsFor(m_kind);
-    CFileRequest request;
-    request.mode = CFileRequest::Mode::Open;
-    request.filter = QtFileFilter(QString::fromLatin1(texts.filter));
-    request.defaultSuffix = QString::fromLatin1(texts.suffix);
-    const QString path = ChooseFile(this, QString::fromLatin1(texts.dialogKey), request);
+    const QString path = ChooseFormatFile(this, QString::fromLatin1(texts.dialogKey),
+                                          CFileRequest::Mode::Open, texts.filter, texts.suffix);
     if (!path.isEmpty()) {
         LoadFrom(path);
     }
 }
 
 bool CUnitPane::SaveTo(const QString& path) {
-    QString problem;
-    try {
-        const int code = m_ops->Write(path.toStdString());
-        if (code != 0) {
-            problem =
-                QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
-        }
-    } catch (const ArchiveError& error) {
-        problem = QString::fromStdString(error.what());
-    }
-    if (!problem.isEmpty()) {
-        QMessageBox::warning(this, title(), problem);
-        return false;
-    }
-    return true;
+    return RunFileWork(this, title(), path, [&] { return m_ops->Write(path.toStdString()); });
 }
 
 bool CUnitPane::LoadFrom(const QString& path) {
-    QString problem;
-    try {
-        const int code = m_ops->Read(path.toStdString());
-        if (code != 0) {
-            problem =
-                QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
-        }
-    } catch (const ArchiveError& error) {
-        problem = QString::fromStdString(error.what());
-    }
-    if (!problem.isEmpty()) {
-        QMessageBox::warning(this, title(), problem);
-        return false;
-    }
-    return true;
+    return RunFileWork(this, title(), path, [&] { return m_ops->Read(path.toStdString()); });
 }
 
 void CUnitPane::AutoGenerate() {

@@ -1,6 +1,5 @@
 #include "desktop/weatherpage.h"
 
-#include "common/archive.h"
 #include "common/numtext.h"
 #include "controls/filedialogs.h"
 #include "controls/scenariocommands.h"
@@ -23,7 +22,6 @@
 #include <QVBoxLayout>
 
 #include <cstdio>
-#include <cstring>
 
 namespace halyx {
 namespace {
@@ -211,75 +209,44 @@ void CWeatherPage::Update() {
 }
 
 QPushButton* CWeatherPage::Button(const QString& text) const {
-    for (QPushButton* button : findChildren<QPushButton*>()) {
-        if (button->text() == text) {
-            return button;
-        }
-    }
-    return nullptr;
+    return FindButton(this, text);
 }
 
 void CWeatherPage::LoadData() {
-    CFileRequest request;
-    request.mode = CFileRequest::Mode::Open;
-    request.filter = QtFileFilter(QString::fromLatin1(kWeatherFilter));
-    request.defaultSuffix = QStringLiteral("hwd");
-    const QString path = ChooseFile(this, QStringLiteral("WeatherFiles"), request);
+    const QString path = ChooseFormatFile(this, QStringLiteral("WeatherFiles"),
+                                          CFileRequest::Mode::Open, kWeatherFilter, "hwd");
     if (!path.isEmpty()) {
         LoadFrom(path);
     }
 }
 
 void CWeatherPage::SaveData() {
-    CFileRequest request;
-    request.mode = CFileRequest::Mode::Save;
-    request.filter = QtFileFilter(QString::fromLatin1(kWeatherFilter));
-    request.defaultSuffix = QStringLiteral("hwd");
-    const QString path = ChooseFile(this, QStringLiteral("WeatherFiles"), request);
+    const QString path = ChooseFormatFile(this, QStringLiteral("WeatherFiles"),
+                                          CFileRequest::Mode::Save, kWeatherFilter, "hwd");
     if (!path.isEmpty()) {
         SaveTo(path);
     }
 }
 
 bool CWeatherPage::LoadFrom(const QString& path) {
-    QString problem;
-    try {
+    const bool loaded = RunFileWork(this, Caption(), path, [&] {
         int code = 0;
         PushWeatherChange(
             m_context.undoStack, m_context.scenario, QStringLiteral("Load weather"),
             [&](CWeatherMap& map) { code = ReadWeatherFile(path.toStdString(), map); });
-        if (code != 0) {
-            problem =
-                QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
-        }
-    } catch (const ArchiveError& error) {
-        problem = QString::fromStdString(error.what());
+        return code;
+    });
+    if (loaded) {
+        ShowReference();
+        Refresh();
     }
-    if (!problem.isEmpty()) {
-        QMessageBox::warning(this, Caption(), problem);
-        return false;
-    }
-    ShowReference();
-    Refresh();
-    return true;
+    return loaded;
 }
 
 bool CWeatherPage::SaveTo(const QString& path) {
-    QString problem;
-    try {
-        const int code = WriteWeatherFile(path.toStdString(), m_context.scenario.Weather());
-        if (code != 0) {
-            problem =
-                QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(code)));
-        }
-    } catch (const ArchiveError& error) {
-        problem = QString::fromStdString(error.what());
-    }
-    if (!problem.isEmpty()) {
-        QMessageBox::warning(this, Caption(), problem);
-        return false;
-    }
-    return true;
+    return RunFileWork(this, Caption(), path, [&] {
+        return WriteWeatherFile(path.toStdString(), m_context.scenario.Weather());
+    });
 }
 
 void CWeatherPage::Test() {
