@@ -14,4 +14,7 @@ double ReadNumber(std::string_view text);
 // range of int instead of overflowing.
 int ReadInt(std::string_view text);
 
+// The value of a hexadecimal digit of either case, -1 for any other character.
+int HexDigitValue(char c);
+
 } // namespace halyx

@@ -1,23 +1,8 @@
 #include "mapserver/mappath.h"
 
+#include "common/numtext.h"
+
 namespace halyx {
-
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-} // namespace
 
 bool IsServableMapName(std::string_view name) {
     if (name.empty() || name.size() > 128 || name.front() == '.') {
@@ -48,8 +33,8 @@ std::optional<std::string> MapNameOfRequestPath(std::string_view path) {
         if (i + 2 >= encoded.size()) {
             return std::nullopt;
         }
-        const int high = HexValue(encoded[i + 1]);
-        const int low = HexValue(encoded[i + 2]);
+        const int high = HexDigitValue(encoded[i + 1]);
+        const int low = HexDigitValue(encoded[i + 2]);
         if (high < 0 || low < 0) {
             return std::nullopt;
         }

@@ -27,38 +27,14 @@ enum Section { kNotes, kSimEvents, kTeamMembers, kScenario, kLogHeader, kSection
 constexpr std::array<const char*, kSectionCount> kSectionNames = {
     "Notes", "SimEvents", "TeamMembers", "Scenario", "LogHeader"};
 
-LogLoadResult Failure(LogLoadStatus status, std::string detail, size_t offset = 0) {
-    LogLoadResult result;
-    result.status = status;
-    if (status == LogLoadStatus::NotXml) {
-        result.message = kLogLoadErrorText;
-    } else if (status == LogLoadStatus::Incomplete) {
-        result.message = kLogIncompleteText;
-    }
-    result.detail = std::move(detail);
-    result.offset = offset;
-    return result;
-}
-
 // Reads the whole file. Every line, the last included, ends with a line break, as when the
 // file is read line by line.
 LogLoadResult ReadLogFile(const std::string& path, std::string& buffer) {
-    switch (ReadWholeFile(path, buffer, kMaxLogFileBytes)) {
-    case ReadFileStatus::Ok:
-        break;
-    case ReadFileStatus::CannotOpen:
-        return Failure(LogLoadStatus::CannotOpen, "cannot open " + path);
-    case ReadFileStatus::NotAFile:
-        return Failure(LogLoadStatus::CannotOpen, path + " is not a file");
-    case ReadFileStatus::TooLarge:
-        return Failure(LogLoadStatus::NotXml, path + " is too large to be an experiment log");
-    case ReadFileStatus::ReadError:
-        return Failure(LogLoadStatus::NotXml, "read error in " + path);
-    }
-    if (!buffer.empty() && buffer.back() != '\n') {
+    LogLoadResult read = ReadLogFileText(path, buffer);
+    if (read && !buffer.empty() && buffer.back() != '\n') {
         buffer += '\n';
     }
-    return {};
+    return read;
 }
 
 // A file is read this much at a time (more while one piece of markup is longer).
@@ -92,14 +68,15 @@ public:
     LogLoadResult Open() {
         m_fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
         if (m_fd < 0) {
-            return Failure(LogLoadStatus::CannotOpen, "cannot open " + m_path);
+            return LogLoadFailure(LogLoadStatus::CannotOpen, "cannot open " + m_path);
         }
         struct stat info {};
         if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            return Failure(LogLoadStatus::CannotOpen, m_path + " is not a file");
+            return LogLoadFailure(LogLoadStatus::CannotOpen, m_path + " is not a file");
         }
         if (static_cast<unsigned long long>(info.st_size) > kMaxLogFileBytes) {
-            return Failure(LogLoadStatus::NotXml, m_path + " is too large to be an experiment log");
+            return LogLoadFailure(LogLoadStatus::NotXml,
+                                  m_path + " is too large to be an experiment log");
         }
         m_left = static_cast<size_t>(info.st_size);
         m_size = m_left;
@@ -175,6 +152,36 @@ private:
     char m_lastByte = 0;
     bool m_end = false;
 };
+
+LogLoadResult LogLoadFailure(LogLoadStatus status, std::string detail, size_t offset) {
+    LogLoadResult result;
+    result.status = status;
+    if (status == LogLoadStatus::NotXml) {
+        result.message = kLogLoadErrorText;
+    } else if (status == LogLoadStatus::Incomplete) {
+        result.message = kLogIncompleteText;
+    }
+    result.detail = std::move(detail);
+    result.offset = offset;
+    return result;
+}
+
+LogLoadResult ReadLogFileText(const std::string& path, std::string& buffer) {
+    switch (ReadWholeFile(path, buffer, kMaxLogFileBytes)) {
+    case ReadFileStatus::Ok:
+        break;
+    case ReadFileStatus::CannotOpen:
+        return LogLoadFailure(LogLoadStatus::CannotOpen, "cannot open " + path);
+    case ReadFileStatus::NotAFile:
+        return LogLoadFailure(LogLoadStatus::CannotOpen, path + " is not a file");
+    case ReadFileStatus::TooLarge:
+        return LogLoadFailure(LogLoadStatus::NotXml,
+                              path + " is too large to be an experiment log");
+    case ReadFileStatus::ReadError:
+        return LogLoadFailure(LogLoadStatus::NotXml, "read error in " + path);
+    }
+    return {};
+}
 
 CLogLoader::CLogLoader(LogLoadTargets targets) : m_targets(std::move(targets)) {}
 
@@ -271,8 +278,8 @@ std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
                 doc.load_buffer_inplace(piece.data(), piece.size(),
                                         kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
             if (!r) {
-                pieceError = Failure(LogLoadStatus::NotXml, r.description(),
-                                     pieceBegin + static_cast<size_t>(r.offset));
+                pieceError = LogLoadFailure(LogLoadStatus::NotXml, r.description(),
+                                            pieceBegin + static_cast<size_t>(r.offset));
             } else if (m_targets.events) {
                 for (pugi::xml_node event = doc.first_child(); event;
                      event = event.next_sibling()) {
@@ -300,13 +307,13 @@ std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
             take(m.kind == MarkupKind::None ? window.size() : m.begin);
             if (progress) {
                 if (progress->Canceled()) {
-                    return Failure(LogLoadStatus::Canceled, "canceled");
+                    return LogLoadFailure(LogLoadStatus::Canceled, "canceled");
                 }
                 progress->SetPos(
                     static_cast<int>(std::min<size_t>(source.Base() + pos, total) * 1000 / total));
             }
             if (!source.More(pos)) {
-                return Failure(LogLoadStatus::NotXml, "read error in " + source.Path());
+                return LogLoadFailure(LogLoadStatus::NotXml, "read error in " + source.Path());
             }
             window = source.Window();
             pos = 0;
@@ -364,7 +371,7 @@ std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
         offset += after == cuts.begin() ? 0 : std::prev(after)->removed;
         // The first fault in the text, as one parse of the whole would find it.
         if (!pieceError || offset < pieceError->offset) {
-            return Failure(LogLoadStatus::NotXml, parsed.description(), offset);
+            return LogLoadFailure(LogLoadStatus::NotXml, parsed.description(), offset);
         }
     }
     if (pieceError) {
@@ -380,15 +387,15 @@ LogLoadResult CLogLoader::LoadWhole(std::string& buffer) {
     const pugi::xml_parse_result parsed =
         doc.load_buffer_inplace(buffer.data(), buffer.size(), kParseOptions, pugi::encoding_utf8);
     if (!parsed) {
-        return Failure(LogLoadStatus::NotXml, parsed.description(),
-                       static_cast<size_t>(parsed.offset));
+        return LogLoadFailure(LogLoadStatus::NotXml, parsed.description(),
+                              static_cast<size_t>(parsed.offset));
     }
     return Distribute(doc.document_element(), nullptr);
 }
 
 LogLoadResult CLogLoader::Distribute(const pugi::xml_node& root, CSimEventStore* records) {
     if (!root) {
-        return Failure(LogLoadStatus::NotXml, "the document has no root element");
+        return LogLoadFailure(LogLoadStatus::NotXml, "the document has no root element");
     }
     std::array<pugi::xml_node, kSectionCount> sections{};
     for (pugi::xml_node child = root.first_child(); child; child = child.next_sibling()) {
@@ -410,13 +417,13 @@ LogLoadResult CLogLoader::Distribute(const pugi::xml_node& root, CSimEventStore*
         }
     }
     if (!missing.empty()) {
-        return Failure(LogLoadStatus::Incomplete, missing);
+        return LogLoadFailure(LogLoadStatus::Incomplete, missing);
     }
 
     if (m_targets.readScenario) {
         std::string error;
         if (!m_targets.readScenario(sections[kScenario], error)) {
-            return Failure(
+            return LogLoadFailure(
                 LogLoadStatus::NotXml, error.empty() ? "the scenario could not be read" : error,
                 static_cast<size_t>(std::max<ptrdiff_t>(0, sections[kScenario].offset_debug())));
         }

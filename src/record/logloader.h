@@ -61,6 +61,13 @@ struct LogLoadResult {
     explicit operator bool() const { return status == LogLoadStatus::Ok; }
 };
 
+// A failed result with the message the experimenter is shown for status.
+LogLoadResult LogLoadFailure(LogLoadStatus status, std::string detail, size_t offset = 0);
+
+// Reads the whole log file at path into buffer, refusing what cannot be a log (not a file, larger
+// than kMaxLogFileBytes).
+LogLoadResult ReadLogFileText(const std::string& path, std::string& buffer);
+
 struct LogLoadTargets {
     // Loads the scenario from the log's Scenario element; false with error set when it cannot.
     std::function<bool(const pugi::xml_node& scenario, std::string& error)> readScenario;

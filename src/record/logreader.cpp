@@ -1,6 +1,5 @@
 #include "record/logreader.h"
 
-#include "record/fileio.h"
 #include "record/logrepair.h"
 
 #include <array>
@@ -263,19 +262,6 @@ bool OutlineLog(std::string_view text, Outline& outline) {
     }
 }
 
-LogLoadResult Failure(LogLoadStatus status, std::string detail, size_t offset = 0) {
-    LogLoadResult result;
-    result.status = status;
-    if (status == LogLoadStatus::NotXml) {
-        result.message = kLogLoadErrorText;
-    } else if (status == LogLoadStatus::Incomplete) {
-        result.message = kLogIncompleteText;
-    }
-    result.detail = std::move(detail);
-    result.offset = offset;
-    return result;
-}
-
 std::string_view TrimLineBreaks(std::string_view text) {
     if (text.starts_with("\r\n")) {
         text.remove_prefix(2);
@@ -336,17 +322,8 @@ std::string_view CLogEventView::Attribute(std::string_view key) const {
 
 LogLoadResult CLogReader::Open(const std::string& path) {
     m_text.clear();
-    switch (ReadWholeFile(path, m_text, kMaxLogFileBytes)) {
-    case ReadFileStatus::Ok:
-        break;
-    case ReadFileStatus::CannotOpen:
-        return Failure(LogLoadStatus::CannotOpen, "cannot open " + path);
-    case ReadFileStatus::NotAFile:
-        return Failure(LogLoadStatus::CannotOpen, path + " is not a file");
-    case ReadFileStatus::TooLarge:
-        return Failure(LogLoadStatus::NotXml, path + " is too large to be an experiment log");
-    case ReadFileStatus::ReadError:
-        return Failure(LogLoadStatus::NotXml, "read error in " + path);
+    if (LogLoadResult read = ReadLogFileText(path, m_text); !read) {
+        return read;
     }
     return Read(true);
 }
@@ -381,18 +358,18 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
         const pugi::xml_parse_result parsed =
             whole.load_buffer(m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
         if (!parsed) {
-            return Failure(LogLoadStatus::NotXml, parsed.description(),
-                           static_cast<size_t>(parsed.offset));
+            return LogLoadFailure(LogLoadStatus::NotXml, parsed.description(),
+                                  static_cast<size_t>(parsed.offset));
         }
         std::ostringstream plain;
         whole.save(plain, "", pugi::format_raw | pugi::format_no_declaration);
         m_text = plain.str();
         if (!OutlineLog(m_text, outline)) {
-            return Failure(LogLoadStatus::NotXml, "the log's layout cannot be followed");
+            return LogLoadFailure(LogLoadStatus::NotXml, "the log's layout cannot be followed");
         }
     }
     if (!outline.found) {
-        return Failure(LogLoadStatus::Incomplete, "missing section SimEvents");
+        return LogLoadFailure(LogLoadStatus::Incomplete, "missing section SimEvents");
     }
 
     // Everything but the events, parsed as one document.
@@ -406,7 +383,7 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     if (!parsed) {
         size_t offset = static_cast<size_t>(parsed.offset);
         offset += offset >= outline.innerBegin ? outline.innerEnd - outline.innerBegin : 0;
-        return Failure(LogLoadStatus::NotXml, parsed.description(), offset);
+        return LogLoadFailure(LogLoadStatus::NotXml, parsed.description(), offset);
     }
     enum { kHeader, kNotes, kScenario, kEvents, kTeam, kCount };
     constexpr std::array<const char*, kCount> kNames = {"LogHeader", "Notes", "Scenario",
@@ -435,7 +412,7 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
         }
     }
     if (!missing.empty()) {
-        return Failure(LogLoadStatus::Incomplete, missing);
+        return LogLoadFailure(LogLoadStatus::Incomplete, missing);
     }
     m_info.creationDate = sections[kHeader].attribute("CreationDate").as_string();
     m_info.creationTime = sections[kHeader].attribute("CreationTime").as_string();
@@ -498,8 +475,8 @@ CLogReader::ForEachEvent(const std::function<void(const CLogEventView&)>& visit)
             piece.load_buffer_inplace(scratch.data(), scratch.size(),
                                       kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
         if (!r) {
-            return Failure(LogLoadStatus::NotXml, r.description(),
-                           pieceBegin + static_cast<size_t>(r.offset));
+            return LogLoadFailure(LogLoadStatus::NotXml, r.description(),
+                                  pieceBegin + static_cast<size_t>(r.offset));
         }
         for (const pugi::xml_node& event : piece.children()) {
             if (event.type() != pugi::node_element || LocalName(event.name()) != "Event") {
