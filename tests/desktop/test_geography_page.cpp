@@ -29,17 +29,9 @@ class GeographyPage : public PageTest {
 protected:
     void SetUp() override {
         LoadDefaultScenario(scenario, kMaps);
-        page = std::make_unique<CGeographyPage>(context);
-        page->resize(1200, 800);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+        page = Open<CGeographyPage>();
         QSignalSpy first(page.get(), &CGeographyPage::PreviewUpdated);
         ASSERT_TRUE(page->Fetching() ? first.wait(10000) : true);
-    }
-    void Type(QLineEdit* field, const QString& text) {
-        field->clear();
-        field->setFocus();
-        QTest::keyClicks(field, text);
     }
     std::unique_ptr<CGeographyPage> page;
 };

@@ -27,13 +27,7 @@ protected:
         folder = TempFolder("scenarios");
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
-        page = std::make_unique<CScenarioPage>(context);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
-    }
-    void Type(QLineEdit* field, const QString& text) {
-        field->clear();
-        QTest::keyClicks(field, text);
+        page = Open<CScenarioPage>();
     }
     // Collects the texts of the progress dialog while the page works.
     void WatchProgress() {

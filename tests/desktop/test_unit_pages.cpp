@@ -23,12 +23,7 @@ namespace {
 
 class UnitPages : public PageTest {
 protected:
-    void SetUp() override {
-        page = std::make_unique<CIncursionsPage>(context);
-        page->resize(900, 700);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
-    }
+    void SetUp() override { page = Open<CIncursionsPage>(900, 700); }
 
     void Click(CUnitPane* pane, const QString& button) {
         QPushButton* b = pane->Button(button);

@@ -22,10 +22,7 @@ class WeatherPage : public PageTest {
 protected:
     void SetUp() override {
         scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
-        page = std::make_unique<CWeatherPage>(context);
-        page->resize(1200, 800);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+        page = Open<CWeatherPage>();
     }
     QString Cell(int row, int column) {
         return page->Table()->model()->index(row, column).data().toString();
