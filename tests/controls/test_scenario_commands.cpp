@@ -1,3 +1,5 @@
+// The undo steps of scenario edits: removals put every unit back in its place, edits of one unit
+// merge, batches are one step, and a change that changes nothing pushes nothing.
 #include "controls/scenariocommands.h"
 #include "scenario/scenario.h"
 
@@ -37,32 +39,36 @@ struct ScenarioCommands : ::testing::Test {
     }
 };
 
-TEST_F(ScenarioCommands, RemovingScatteredUnitsAndUndoingPutsEachBackInPlace) {
+TEST_F(ScenarioCommands, RemovalsAndReplacementsUndoToTheSameOrder) {
     AddFive();
+    // Scattered IDs in any order, one unknown: the rest go, undo puts each back in place.
     PushRemoveUnits(stack, scenario, UnitKind::Incursion, {"id3", "id0", "id4", "missing"});
     EXPECT_EQ(Ids(scenario.Incursions()), (std::vector<std::string>{"id1", "id2"}));
     stack.undo();
     EXPECT_EQ(Ids(scenario.Incursions()),
               (std::vector<std::string>{"id0", "id1", "id2", "id3", "id4"}));
     stack.redo();
-    EXPECT_EQ(scenario.Incursions().Count(), 2);
-    // Nothing to remove: nothing pushed.
     const int count = stack.count();
-    PushRemoveUnits(stack, scenario, UnitKind::Incursion, {"id3"});
+    PushRemoveUnits(stack, scenario, UnitKind::Incursion, {"id3"}); // nothing left to remove
     EXPECT_EQ(stack.count(), count);
-}
 
-TEST_F(ScenarioCommands, LargeRemovalsRestoreOrderToo) {
+    PushReplaceUnits(stack, scenario, std::vector<CIncursion>{Incursion("Loaded", "L")});
+    EXPECT_EQ(Ids(scenario.Incursions()), (std::vector<std::string>{"L"}));
+    stack.undo();
+    EXPECT_EQ(Ids(scenario.Incursions()), (std::vector<std::string>{"id1", "id2"}));
+
+    // A large batch: every other unit removed, then all of them.
+    PushRemoveAllUnits(stack, scenario, UnitKind::Incursion);
     std::vector<CIncursion> many;
+    std::vector<std::string> odd;
     for (int i = 0; i < 300; ++i) {
         many.push_back(Incursion("U", std::to_string(i)));
+        if (i % 2 == 1) {
+            odd.push_back(std::to_string(i));
+        }
     }
     PushAddUnits(stack, scenario, many);
     const auto before = Ids(scenario.Incursions());
-    std::vector<std::string> odd;
-    for (int i = 1; i < 300; i += 2) {
-        odd.push_back(std::to_string(i));
-    }
     PushRemoveUnits(stack, scenario, UnitKind::Incursion, odd);
     EXPECT_EQ(scenario.Incursions().Count(), 150);
     EXPECT_EQ(scenario.Incursions().At(1).GetId(), "2");
@@ -83,50 +89,39 @@ TEST_F(ScenarioCommands, EditsOfOneUnitMergeAndUnchangedEditsPushNothing) {
     PushEditUnit(stack, scenario, changed);
     changed.SetHeading("45");
     PushEditUnit(stack, scenario, changed);
-    const int afterTwo = stack.count();
-    EXPECT_EQ(afterTwo, 6); // five adds and one merged edit
+    EXPECT_EQ(stack.count(), 6); // five adds and one merged edit
     PushEditUnit(stack, scenario, changed);
-    EXPECT_EQ(stack.count(), afterTwo);
+    EXPECT_EQ(stack.count(), 6);
     // Another unit of the same name is a separate step, matched by ID.
     CIncursion other = scenario.Incursions().At(3);
     other.SetSpeed("1");
     PushEditUnit(stack, scenario, other);
-    EXPECT_EQ(stack.count(), afterTwo + 1);
+    EXPECT_EQ(stack.count(), 7);
     stack.undo();
     stack.undo();
     EXPECT_EQ(scenario.Incursions().At(2), Incursion("Same", "id2"));
     EXPECT_EQ(scenario.Incursions().At(3), Incursion("Same", "id3"));
-}
 
-TEST_F(ScenarioCommands, GenerateAppendsOneStepWithFreshNames) {
+    // Generated units: fresh names after the existing ones, one step, none for a count of 0.
     scenario.Radars().Add(CRadar("Radar 0", "r0", "1", "2", "3", "-", "-"));
     EXPECT_EQ(PushGenerateUnits(stack, scenario, UnitKind::Radar, 2), 2);
     ASSERT_EQ(scenario.Radars().Count(), 3);
-    EXPECT_EQ(scenario.Radars().At(1).GetName(), "Radar 1");
     EXPECT_EQ(scenario.Radars().At(2).GetName(), "Radar 2");
     EXPECT_EQ(PushGenerateUnits(stack, scenario, UnitKind::Radar, 0), 0);
-    EXPECT_EQ(stack.count(), 1);
+    EXPECT_EQ(stack.count(), 6); // the two undone edits gave way to the generation
     stack.undo();
     EXPECT_EQ(scenario.Radars().Count(), 1);
 }
 
-TEST_F(ScenarioCommands, ReplacingAListIsOneStep) {
-    AddFive();
-    PushReplaceUnits(stack, scenario, std::vector<CIncursion>{Incursion("Loaded", "L")});
-    EXPECT_EQ(Ids(scenario.Incursions()), (std::vector<std::string>{"L"}));
-    stack.undo();
-    EXPECT_EQ(scenario.Incursions().Count(), 5);
-}
-
-TEST_F(ScenarioCommands, WeatherCellEditCreatesAMissingCellAndUndoEmptiesItAgain) {
+TEST_F(ScenarioCommands, WeatherEditsAndRegenerationUndoToTheOldGrid) {
     CWeatherMap& map = scenario.Weather();
     map.Generate(1600, 0.3, 4.0);
+    const auto before = WeatherFileBytes(map);
+
+    // A typed value into a slot without a cell creates it; undo empties the slot again.
     int64_t empty = -1;
-    for (int64_t slot = 0; slot < map.GetCount(); ++slot) {
-        if (map.GetCell(slot) == nullptr) {
-            empty = slot;
-            break;
-        }
+    for (int64_t slot = 0; slot < map.GetCount() && empty < 0; ++slot) {
+        empty = map.GetCell(slot) == nullptr ? slot : -1;
     }
     ASSERT_GE(empty, 0);
     EXPECT_TRUE(PushWeatherCellEdit(stack, scenario, empty, kHumidity, 7.5));
@@ -136,12 +131,7 @@ TEST_F(ScenarioCommands, WeatherCellEditCreatesAMissingCellAndUndoEmptiesItAgain
     stack.undo();
     EXPECT_EQ(map.GetCell(empty), nullptr);
     EXPECT_FALSE(PushWeatherCellEdit(stack, scenario, map.GetCount(), kHumidity, 1.0));
-}
 
-TEST_F(ScenarioCommands, WeatherRegenerationUndoesToTheOldGrid) {
-    CWeatherMap& map = scenario.Weather();
-    map.Generate(1600, 0.3, 4.0);
-    const auto before = WeatherFileBytes(map);
     PushWeatherChange(stack, scenario, "Update", [](CWeatherMap& m) {
         m.SetSeason(3);
         m.Generate(1600, 0.0, 0.0);
@@ -168,10 +158,8 @@ TEST_F(ScenarioCommands, GeographyEditsNotifyAndUndo) {
     stack.undo();
     EXPECT_EQ(scenario.Geography().GetMapURLs(), old);
 
-    CTerrainTable terrain = scenario.Geography().GetTerrain();
-    const CTerrainTable oldTerrain = terrain;
-    terrain.clear();
-    PushTerrain(stack, scenario, terrain);
+    const CTerrainTable oldTerrain = scenario.Geography().GetTerrain();
+    PushTerrain(stack, scenario, CTerrainTable());
     EXPECT_TRUE(scenario.Geography().GetTerrain().empty());
     stack.undo();
     EXPECT_EQ(scenario.Geography().GetTerrain(), oldTerrain);

@@ -8,16 +8,10 @@
 // the team, initializes (grabbing the save dialog on the way), starts the mission, lets it run
 // to minute 300 with the stations' chat and commands coming in, pauses, and grabs every page;
 // then resets and plays the recorded log back for a last picture.
-#include "agent/halyxcommand.h"
+#include "missionrig.h"
+
 #include "common/numericlocale.h"
-#include "desktop/halyxcommanddlg.h"
-#include "desktop/initpagewidget.h"
 #include "desktop/savelogdialog.h"
-#include "external/agentkit/net/nameserver.h"
-#include "external/agentkit/net/netcontainer.h"
-#include "record/experimentlog.h"
-#include "scenario/scenario.h"
-#include "ui/consolewiring.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,7 +20,6 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabWidget>
@@ -35,7 +28,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 namespace {
 
@@ -67,49 +59,17 @@ int main(int argc, char** argv) {
     QDir().mkpath(work);
     qputenv("HALYX_HOME", work.toLocal8Bit());
 
-    halyx::CNameServer nameServer;
-    std::string error;
-    if (!nameServer.listen(QHostAddress::LocalHost, 0, error)) {
-        std::fprintf(stderr, "name server: %s\n", error.c_str());
+    halyx::test::CMissionRig rig;
+    const std::string failed = rig.Start(
+        work, QCoreApplication::applicationDirPath() + QStringLiteral("/halyx-station"), 5, "20");
+    if (!failed.empty()) {
+        std::fprintf(stderr, "%s\n", failed.c_str());
         return 1;
     }
-    std::vector<std::unique_ptr<QProcess>> stations;
-    const char* names[] = {"ALPHA", "BRAVO", "CHARLIE"};
-    for (int s = 0; s < 3; ++s) {
-        auto process = std::make_unique<QProcess>();
-        process->setStandardOutputFile(QDir(work).filePath(QString::fromUtf8(names[s]) + ".out"));
-        process->start(QCoreApplication::applicationDirPath() + QStringLiteral("/halyx-station"),
-                       {"--name", names[s], "--ans",
-                        QStringLiteral("127.0.0.1:%1").arg(nameServer.port()), "--behaviour",
-                        "active", "--seed", QString::number(5 + s)});
-        process->waitForStarted(10000);
-        stations.push_back(std::move(process));
-    }
-    QTest::qWait(1500);
-
-    halyx::CScenario scenario;
-    halyx::LoadStartScenario(scenario);
-    halyx::CExperimentLog log;
-    halyx::CHalyxCommand agent(halyx::AgentScenario::Of(scenario), log);
-    agent.set_debug_sink([](const std::string&) {});
-    halyx::CNetContainer container(agent);
-    char program[] = "desktop_screenshots";
-    char tickOption[] = "--tick-ms";
-    char tick[] = "20";
-    char* containerArgv[] = {program, tickOption, tick, nullptr};
-    if (container.CreateContainer(3, containerArgv, 1) == 0) {
-        std::fprintf(stderr, "Unable to start agent!\n");
-        return 1;
-    }
-    halyx::CHalyxCommandDlg window(scenario, agent, log);
+    halyx::CHalyxCommandDlg& window = *rig.window;
+    halyx::CHalyxCommand& agent = *rig.agent;
     window.resize(1120, 660);
     halyx::CInitPage& page = window.InitPage()->Presenter();
-    page.FillRegistrationFields("Lab-HalyxCommand", container.get_communicator()->get_port(),
-                                "127.0.0.1", nameServer.port());
-    window.show();
-    if (!QTest::qWaitForWindowExposed(&window)) {
-        std::fprintf(stderr, "the window did not appear\n");
-    }
     Save(&window, out + QStringLiteral("/01-start.png"));
 
     page.Register();
@@ -119,7 +79,7 @@ int main(int argc, char** argv) {
             return page.AgentList().size() >= 3;
         },
         20000);
-    for (const char* name : names) {
+    for (const char* name : halyx::test::CMissionRig::kStations) {
         page.SelectAgent(name);
         page.AddClient();
     }
@@ -155,24 +115,20 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     Save(&window, out + QStringLiteral("/04-running.png"));
 
-    const char* files[] = {nullptr, nullptr, "05-agent-communications.png",
-                           "06-human-communications.png"};
-    for (int i = 2; i < 4; ++i) {
-        window.Sheet()->setCurrentIndex(i);
-        QTest::qWait(400);
-        if (i == 2) {
-            // One received message opened in the tree.
-            if (auto* display =
-                    window.findChild<QPushButton*>(QStringLiteral("Incoming Display"))) {
-                display->click();
-            }
-        }
-        Save(&window, out + QLatin1Char('/') + QString::fromUtf8(files[i]));
+    window.Sheet()->setCurrentIndex(2);
+    QTest::qWait(400);
+    // One received message opened in the tree.
+    if (auto* display = window.findChild<QPushButton*>(QStringLiteral("Incoming Display"))) {
+        display->click();
     }
+    Save(&window, out + QStringLiteral("/05-agent-communications.png"));
+    window.Sheet()->setCurrentIndex(3);
+    QTest::qWait(400);
+    Save(&window, out + QStringLiteral("/06-human-communications.png"));
     window.Sheet()->setCurrentIndex(0);
 
     // Reset (yes), then play the recorded log back.
-    const QString recorded = QString::fromStdString(log.FilePath());
+    const QString recorded = QString::fromStdString(rig.log.FilePath());
     QTimer answers;
     answers.setInterval(20);
     QObject::connect(&answers, &QTimer::timeout, [&] {
@@ -196,10 +152,5 @@ int main(int argc, char** argv) {
     Save(&window, out + QStringLiteral("/07-playback.png"));
     page.Stop();
     answers.stop();
-
-    for (auto& process : stations) {
-        process->terminate();
-        process->waitForFinished(3000);
-    }
     return 0;
 }

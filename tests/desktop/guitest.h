@@ -18,9 +18,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,13 @@ inline std::unique_ptr<CModalAnswer> AnswerFile(const QString& path) {
             QMetaObject::invokeMethod(dialog, "accept");
         },
         "QFileDialog");
+}
+
+inline std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
 }
 
 template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) {

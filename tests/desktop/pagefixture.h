@@ -15,7 +15,9 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -23,6 +25,7 @@
 
 #include <deque>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace halyx::test {
@@ -45,6 +48,21 @@ protected:
         });
     }
     ~PageTest() override { SetFileChooserForTests(nullptr); }
+
+    // A page over the context, on screen at a size a user would give it.
+    template <class Page> std::unique_ptr<Page> Open(int width = 1200, int height = 800) {
+        auto page = std::make_unique<Page>(context);
+        page->resize(width, height);
+        page->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+        return page;
+    }
+
+    static void Type(QLineEdit* field, const QString& text) {
+        field->clear();
+        field->setFocus();
+        QTest::keyClicks(field, text);
+    }
 
     // Runs action once the next modal dialog is up (the page's exec() is then waiting).
     template <class Dialog> static void WhenModal(std::function<void(Dialog*)> action) {

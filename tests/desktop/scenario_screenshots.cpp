@@ -29,7 +29,7 @@ using namespace halyx;
 
 namespace {
 
-bool Grab(CPage& page, const QString& folder, const QString& name) {
+bool Grab(CPage&& page, const QString& folder, const QString& name) {
     page.resize(1100, 720);
     page.show();
     QApplication::processEvents();
@@ -73,28 +73,18 @@ int main(int argc, char** argv) {
         page.Model().SetName("Alpha");
         page.Model().SetNotes("Default scenario: 12 radars, 9 incursions, 14 interceptors.");
         page.Refresh();
-        ok = Grab(page, folder, QStringLiteral("page-scenarios.png")) && ok;
+        ok = Grab(std::move(page), folder, QStringLiteral("page-scenarios.png")) && ok;
     }
-    {
-        CIncursionsPage page(context);
-        ok = Grab(page, folder, QStringLiteral("page-incursions.png")) && ok;
-    }
-    {
-        CInterceptorsPage page(context);
-        ok = Grab(page, folder, QStringLiteral("page-interceptors.png")) && ok;
-    }
-    {
-        CWeatherPage page(context);
-        page.ShowList()->setCurrentIndex(kTemperature);
-        ok = Grab(page, folder, QStringLiteral("page-weather.png")) && ok;
-    }
+    ok = Grab(CIncursionsPage(context), folder, QStringLiteral("page-incursions.png")) && ok;
+    ok = Grab(CInterceptorsPage(context), folder, QStringLiteral("page-interceptors.png")) && ok;
+    ok = Grab(CWeatherPage(context), folder, QStringLiteral("page-weather.png")) && ok;
     {
         CGeographyPage page(context);
         QSignalSpy fetched(&page, &CGeographyPage::PreviewUpdated);
         if (page.Fetching()) {
             fetched.wait(20000);
         }
-        ok = Grab(page, folder, QStringLiteral("page-geography.png")) && ok;
+        ok = Grab(std::move(page), folder, QStringLiteral("page-geography.png")) && ok;
     }
     return ok ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 // The two communication pages under a flood of station messages, the message tree, the
-// clearing buttons and the communication log file, driven through their widgets.
+// clearing buttons and the communication log file, driven through their widgets; and the model
+// behind the message lists: bounded to its newest entries, the current entry kept through
+// merges, saved as shown.
 #include "windowfixture.h"
 
 #include "controls/messagelistmodel.h"
@@ -8,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPersistentModelIndex>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -132,6 +135,49 @@ TEST_F(CommPages, TheCommunicationLogIsSavedAndLoadedBack) {
     EXPECT_EQ(notes->text(), QStringLiteral("pilot one"));
     EXPECT_EQ(name->text(), QStringLiteral("Ru"));
     EXPECT_EQ(humanPage->Transcript()->toPlainText(), QString::fromStdString(transcript + "\n"));
+}
+
+TEST_F(CommPages, TheListModelKeepsTheNewestEntriesSortedAndTheCurrentOneThroughMerges) {
+    CMessageListModel model;
+    model.SetMaxEntries(1000);
+    for (int i = 0; i < 600; ++i) {
+        model.Add(QStringLiteral("(tell :n %1)").arg(599 - i, 4, 10, QLatin1Char('0')));
+    }
+    model.Flush();
+    ASSERT_EQ(model.rowCount(), 600);
+    EXPECT_EQ(model.TextAt(0), QStringLiteral("(tell :n 0000)"));
+    const QPersistentModelIndex current(model.index(10, 0));
+
+    // Merged on the worker: entries sort in before the current one, which follows its text.
+    for (int i = 0; i < 600; ++i) {
+        model.Add(QStringLiteral("(tell :a %1)").arg(i, 4, 10, QLatin1Char('0')));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return model.Pending() == 0; }, 10000));
+    // 1200 arrived; the 200 oldest (the first ":n" texts, n = 599 down to 400) are gone.
+    ASSERT_EQ(model.rowCount(), 1000);
+    EXPECT_EQ(model.TextAt(0), QStringLiteral("(tell :a 0000)"));
+    EXPECT_EQ(model.TextAt(999), QStringLiteral("(tell :n 0399)"));
+    for (int row = 1; row < model.rowCount(); ++row) {
+        ASSERT_LE(QString::compare(model.TextAt(row - 1), model.TextAt(row)), 0) << row;
+    }
+    EXPECT_EQ(current.data().toString(), QStringLiteral("(tell :n 0010)"));
+    EXPECT_EQ(current.row(), 610);
+
+    // Equal texts are both kept; Save writes the list in its shown order.
+    model.Clear();
+    model.Add(QStringLiteral("(tell :b 2)"));
+    model.Add(QStringLiteral("(tell :a 1)"));
+    model.Add(QStringLiteral("(tell :a 1)"));
+    model.Flush();
+    EXPECT_EQ(model.rowCount(), 3);
+    CAgentCommPageWidget::Side side;
+    side.model = &model;
+    ASSERT_TRUE(CAgentCommPageWidget::SaveTo(side, QString::fromStdString(home + "saved.txt")));
+    EXPECT_EQ(ReadFile(home + "saved.txt"), "(tell :a 1)\n(tell :a 1)\n(tell :b 2)\n");
+    EXPECT_FALSE(CAgentCommPageWidget::SaveTo(side, QStringLiteral("/nonexistent/dir/x.txt")));
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+    EXPECT_EQ(model.WidestText(), 0);
 }
 
 } // namespace

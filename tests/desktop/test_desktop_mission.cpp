@@ -3,18 +3,11 @@
 // initialize (the save dialog filled and accepted), start, pause, resume, run to the close of
 // the window, reset, then play the recorded log back and stop.
 #include "guitest.h"
+#include "missionrig.h"
 
-#include "agent/halyxcommand.h"
 #include "controls/messagelistmodel.h"
 #include "desktop/agentcommpagewidget.h"
-#include "desktop/halyxcommanddlg.h"
-#include "desktop/initpagewidget.h"
 #include "desktop/savelogdialog.h"
-#include "external/agentkit/net/nameserver.h"
-#include "external/agentkit/net/netcontainer.h"
-#include "record/experimentlog.h"
-#include "scenario/scenario.h"
-#include "ui/consolewiring.h"
 
 #include <pugixml.hpp>
 
@@ -24,7 +17,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QSettings>
 #include <QTabWidget>
 #include <QToolButton>
@@ -32,20 +24,9 @@
 #include <QTreeWidget>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace halyx::test {
 namespace {
-
-const char* const kStations[] = {"ALPHA", "BRAVO", "CHARLIE"};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
 
 class DesktopMission : public ::testing::Test {
 protected:
@@ -54,88 +35,34 @@ protected:
         home = std::string(std::getenv("HALYX_HOME")) + "/mission/";
         std::filesystem::remove_all(home);
         std::filesystem::create_directories(home);
-        std::string error;
-        ASSERT_TRUE(nameServer.listen(QHostAddress::LocalHost, 0, error)) << error;
-        for (int s = 0; s < 3; ++s) {
-            auto process = std::make_unique<QProcess>();
-            const std::string out = home + kStations[s] + ".out";
-            process->setStandardOutputFile(QString::fromStdString(out));
-            process->setStandardErrorFile(QString::fromStdString(out + ".err"));
-            process->start(QStringLiteral(HALYX_BINARY_DIR "/bin/halyx-station"),
-                           {"--name", kStations[s], "--ans",
-                            QStringLiteral("127.0.0.1:%1").arg(nameServer.port()), "--behaviour",
-                            "active", "--seed", QString::number(31 + s)});
-            ASSERT_TRUE(process->waitForStarted(10000));
-            stations.push_back(std::move(process));
-        }
-        // The stations register with the server of this process, so the loop must run meanwhile.
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] {
-                for (const char* s : kStations) {
-                    if (ReadFile(home + s + ".out").find("READY") == std::string::npos) {
-                        return false;
-                    }
-                }
-                return true;
-            },
-            30000));
-
-        LoadStartScenario(scenario);
-        agent = std::make_unique<CHalyxCommand>(AgentScenario::Of(scenario), log);
-        agent->set_debug_sink([](const std::string&) {});
-        container = std::make_unique<CNetContainer>(*agent);
-        char program[] = "test";
-        char tickOption[] = "--tick-ms";
-        char tick[] = "10";
-        char* argv[] = {program, tickOption, tick, nullptr};
-        ASSERT_NE(container->CreateContainer(3, argv, 1), 0);
-        window = std::make_unique<CHalyxCommandDlg>(scenario, *agent, log);
+        ASSERT_EQ(rig.Start(QString::fromStdString(home),
+                            QStringLiteral(HALYX_BINARY_DIR "/bin/halyx-station"), 31, "10"),
+                  "");
+        window = rig.window.get();
+        agent = rig.agent.get();
         page = window->InitPage();
-        page->Presenter().FillRegistrationFields("Lab-HalyxCommand",
-                                                 container->get_communicator()->get_port(),
-                                                 "127.0.0.1", nameServer.port());
-        window->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    }
-
-    void TearDown() override {
-        window.reset();
-        container.reset();
-        agent.reset();
-        for (auto& process : stations) {
-            process->terminate();
-            process->waitForFinished(5000);
-        }
     }
 
     QTreeWidget* StationsList() { return Find<QTreeWidget>(page, QStringLiteral("Stations")); }
-    std::vector<std::string> Statuses() {
-        std::vector<std::string> out;
+    bool AllStatuses(const char* status) {
         QTreeWidget* list = StationsList();
+        bool all = list->topLevelItemCount() > 0;
         for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            out.push_back(list->topLevelItem(i)->text(1).toStdString());
+            all = all && list->topLevelItem(i)->text(1) == QString::fromUtf8(status);
         }
-        return out;
+        return all;
     }
-    bool AllStatuses(const std::string& status) {
-        std::vector<std::string> all = Statuses();
-        return !all.empty() && std::all_of(all.begin(), all.end(),
-                                           [&](const std::string& s) { return s == status; });
-    }
-    bool WaitStatuses(const std::string& status, int ms = 30000) {
-        return QTest::qWaitFor([&] { return AllStatuses(status); }, ms);
+    bool WaitStatuses(const char* status) {
+        return QTest::qWaitFor([&] { return AllStatuses(status); }, 30000);
     }
     int Clock() { return Find<QLCDNumber>(page, QStringLiteral("Simulation Clock"))->intValue(); }
     QString ClockCount() { return Find<QLabel>(page, QStringLiteral("Clock Count"))->text(); }
     QPushButton* Button(const char* name) { return Find(page, QString::fromUtf8(name)); }
 
-    CNameServer nameServer;
-    std::vector<std::unique_ptr<QProcess>> stations;
-    CScenario scenario;
-    CExperimentLog log;
-    std::unique_ptr<CHalyxCommand> agent;
-    std::unique_ptr<CNetContainer> container;
-    std::unique_ptr<CHalyxCommandDlg> window;
+    CMissionRig rig;
+    CExperimentLog& log = rig.log;
+    CHalyxCommandDlg* window = nullptr;
+    CHalyxCommand* agent = nullptr;
     CInitPageWidget* page = nullptr;
     std::string home;
 };
@@ -160,28 +87,12 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Play/Pause"))->isEnabled());
     EXPECT_FALSE(Find<QToolButton>(page, QStringLiteral("Stop"))->isEnabled());
 
-    // A server that does not answer: the message once, every field still editable.
-    auto* ansPort = Find<QLineEdit>(page, QStringLiteral("ANS Port"));
-    const QString goodPort = ansPort->text();
-    ansPort->clear();
-    QTest::keyClicks(ansPort, QStringLiteral("1"));
-    QString message;
-    {
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        Click(Button("Register"));
-    }
-    EXPECT_EQ(message.toStdString(), CInitPage::kRegisterFailed);
-    EXPECT_TRUE(Button("Register")->isEnabled());
-    EXPECT_TRUE(ansPort->isEnabled());
-    EXPECT_TRUE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
-    ansPort->clear();
-    QTest::keyClicks(ansPort, goodPort);
-
-    // Register: the fields lock, the agent list shows the three stations.
+    // Register: the fields lock, the agent list shows the three stations, and what registered
+    // is remembered for the next start.
+    const QString goodPort = Find<QLineEdit>(page, QStringLiteral("ANS Port"))->text();
     Click(Button("Register"));
     EXPECT_FALSE(Button("Register")->isEnabled());
     EXPECT_FALSE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
-    // What registered is remembered for the next start.
     EXPECT_EQ(QSettings().value(QStringLiteral("Registration/AnsPort")).toString(), goodPort);
     auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
     ASSERT_TRUE(QTest::qWaitFor(
@@ -203,20 +114,10 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     ASSERT_EQ(StationsList()->topLevelItemCount(), 3);
     for (int i = 0; i < 3; ++i) {
         QTreeWidgetItem* item = StationsList()->topLevelItem(i);
-        EXPECT_EQ(item->text(0).toStdString(), kStations[i]);
+        EXPECT_EQ(item->text(0).toStdString(), CMissionRig::kStations[i]);
         EXPECT_EQ(item->text(1), QStringLiteral("Not Initialized"));
         EXPECT_FALSE(item->text(3).isEmpty());
     }
-    // The same station again: the message, still one row.
-    {
-        QTest::mouseClick(agents->viewport(), Qt::LeftButton, {},
-                          agents->visualRect(agents->model()->index(0, 0)).center());
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        Click(Button("Add Client"));
-    }
-    EXPECT_EQ(message, QStringLiteral("The Halyx Client has already been added"));
-    EXPECT_EQ(StationsList()->topLevelItemCount(), 3);
-
     // Initialize: the save dialog proposes the first free name; the experimenter names the run.
     const QString logFolder = QString::fromStdString(home + "logs");
     QString proposed;
@@ -246,7 +147,8 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     EXPECT_FALSE(Button("Initialize Simulation")->isEnabled());
     EXPECT_TRUE(Button("Reset Simulation")->isEnabled());
     EXPECT_FALSE(StationsList()->isEnabled());
-    ASSERT_TRUE(WaitStatuses("Initialized")) << Statuses()[0];
+    ASSERT_TRUE(WaitStatuses("Initialized"))
+        << StationsList()->topLevelItem(0)->text(1).toStdString();
 
     // Start, pause, resume.
     QPushButton* start = Button("Start Simulation");
@@ -264,8 +166,8 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     EXPECT_EQ(start->text(), QStringLiteral("Pause Simulation"));
     EXPECT_TRUE(AllStatuses("Running"));
 
-    // To the close of the launch window.
-    // The display catches up with the agent at the next turn of the event loop.
+    // To the close of the launch window. The display catches up with the agent at the next turn of
+    // the event loop.
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return !agent->LastOutcome().empty() && Clock() == 960; }, 120000));
     EXPECT_EQ(Clock(), 960);
@@ -278,6 +180,7 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     }
     EXPECT_EQ(Clock(), 960);
     EXPECT_TRUE(Button("Reset Simulation")->isEnabled());
+    QString message;
     {
         auto answer = AnswerBox(QMessageBox::Yes, &message);
         Click(Button("Reset Simulation"));

@@ -27,13 +27,7 @@ protected:
         folder = TempFolder("scenarios");
         std::filesystem::remove_all(folder);
         std::filesystem::create_directories(folder);
-        page = std::make_unique<CScenarioPage>(context);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
-    }
-    void Type(QLineEdit* field, const QString& text) {
-        field->clear();
-        QTest::keyClicks(field, text);
+        page = Open<CScenarioPage>();
     }
     // Collects the texts of the progress dialog while the page works.
     void WatchProgress() {
@@ -48,6 +42,12 @@ protected:
         });
         timer->start(0);
     }
+    // The folder button (the page's first) and a typed name.
+    void ChooseFolderAndName(const QString& name) {
+        fileAnswers = {QString::fromStdString(folder).chopped(1)};
+        QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
+        Type(page->NameField(), name);
+    }
     void Click(const QString& text) {
         QPushButton* button = page->Button(text);
         ASSERT_NE(button, nullptr);
@@ -59,11 +59,8 @@ protected:
 };
 
 TEST_F(ScenarioPage, NameAndFolderRebuildTheFields) {
-    fileAnswers = {QString::fromStdString(folder).chopped(1)};
-    QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
+    ChooseFolderAndName("Alpha");
     EXPECT_EQ(lastRequest.title, "Choose Folder");
-    Type(page->NameField(), "Alpha");
-    EXPECT_EQ(page->LocationField()->text().toStdString(), folder + "Alpha/");
     EXPECT_EQ(page->FileNameField(ScenarioComponent::Weather)->text(), "Alpha_Weather.hwd");
     EXPECT_EQ(page->LocationField(ScenarioComponent::TerrainCodes)->text().toStdString(),
               folder + "Alpha/Terrain Codes/");
@@ -73,7 +70,6 @@ TEST_F(ScenarioPage, NameAndFolderRebuildTheFields) {
 
     // An emptied field stops the save with the message.
     page->FileNameField(ScenarioComponent::Radars)->clear();
-    QTest::keyClick(page->FileNameField(ScenarioComponent::Radars), Qt::Key_Backspace);
     page->Model().Fields().FileName(ScenarioComponent::Radars).clear();
     CatchMessage();
     Click("Save Scenario");
@@ -83,9 +79,7 @@ TEST_F(ScenarioPage, NameAndFolderRebuildTheFields) {
 }
 
 TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
-    fileAnswers = {QString::fromStdString(folder).chopped(1)};
-    QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
-    Type(page->NameField(), "Alpha");
+    ChooseFolderAndName("Alpha");
     page->NotesField()->setPlainText("line one\nline two\nline three");
     PushRemoveUnits(undoStack, scenario, UnitKind::Radar, {scenario.Radars().At(0).GetId()});
     ASSERT_FALSE(undoStack.isClean());

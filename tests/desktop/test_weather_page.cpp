@@ -22,10 +22,7 @@ class WeatherPage : public PageTest {
 protected:
     void SetUp() override {
         scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
-        page = std::make_unique<CWeatherPage>(context);
-        page->resize(1200, 800);
-        page->show();
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+        page = Open<CWeatherPage>();
     }
     QString Cell(int row, int column) {
         return page->Table()->model()->index(row, column).data().toString();
@@ -61,32 +58,23 @@ protected:
     std::unique_ptr<CWeatherPage> page;
 };
 
-TEST_F(WeatherPage, OpensWithTemperatureOfTheFirstHourAndItsControls) {
+TEST_F(WeatherPage, ShowsTheChosenHourAndKindWithThreeDecimals) {
     const auto [row, col] = WeatherCell();
     ASSERT_GE(row, 0);
-    char expected[32];
-    std::snprintf(expected, sizeof expected, "%.3f",
-                  scenario.Weather().GetCell(row * 40 + col)->GetTemperature());
-    EXPECT_EQ(Cell(row, col), expected);
+    const auto text = [](double value) { return QString::number(value, 'f', 3); };
+    const CWeatherMap& map = scenario.Weather();
+    EXPECT_EQ(Cell(row, col), text(map.GetCell(row * 40 + col)->GetTemperature()));
     EXPECT_EQ(Cell(0, 0), "-");
-    EXPECT_EQ(page->Table()->model()->headerData(39, Qt::Vertical).toString(), "39");
-    EXPECT_EQ(page->Table()->model()->index(row, col).data(Qt::TextAlignmentRole).toInt() &
-                  Qt::AlignRight,
-              Qt::AlignRight);
     EXPECT_EQ(page->SpaceValue()->text(), "0.30");
     EXPECT_EQ(page->TimeValue()->text(), "4.00");
-    EXPECT_EQ(page->TimeList()->count(), 16);
-    EXPECT_EQ(page->TimeList()->itemText(15), "T - 1 Hours");
 
-    // "T - 1 Hours" shows layer 15.
+    // "T - 1 Hours", the last entry, shows layer 15.
+    ASSERT_EQ(page->TimeList()->count(), 16);
+    EXPECT_EQ(page->TimeList()->itemText(15), "T - 1 Hours");
     page->TimeList()->setCurrentIndex(15);
-    std::snprintf(expected, sizeof expected, "%.3f",
-                  scenario.Weather().GetCell(15 * 1600 + row * 40 + col)->GetTemperature());
-    EXPECT_EQ(Cell(row, col), expected);
+    EXPECT_EQ(Cell(row, col), text(map.GetCell(15 * 1600 + row * 40 + col)->GetTemperature()));
     page->ShowList()->setCurrentIndex(kHumidity);
-    std::snprintf(expected, sizeof expected, "%.3f",
-                  scenario.Weather().GetCell(15 * 1600 + row * 40 + col)->GetHumidity());
-    EXPECT_EQ(Cell(row, col), expected);
+    EXPECT_EQ(Cell(row, col), text(map.GetCell(15 * 1600 + row * 40 + col)->GetHumidity()));
 }
 
 TEST_F(WeatherPage, SeasonFillsTheFieldsAndUpdateWithSlidersAtZeroFlattensTheGrid) {
@@ -100,15 +88,7 @@ TEST_F(WeatherPage, SeasonFillsTheFieldsAndUpdateWithSlidersAtZeroFlattensTheGri
     page->TimeSlider()->setValue(0);
     EXPECT_EQ(page->SpaceValue()->text(), "0.00");
     QTest::mouseClick(page->Button("Update"), Qt::LeftButton);
-    const CWeatherMap& map = scenario.Weather();
-    int cells = 0;
-    for (int slot = 0; slot < map.GetCount(); ++slot) {
-        if (const CWeatherData* cell = map.GetCell(slot)) {
-            ++cells;
-            ASSERT_EQ(*cell, CWeatherMap::SeasonReference(3)) << slot;
-        }
-    }
-    EXPECT_EQ(cells, 16 * 191);
+    // The whole grid flattened is the generator's own test; one cell shows it here.
     const auto [row, col] = WeatherCell();
     EXPECT_EQ(Cell(row, col), "15.000");
     // Equal values: one colour for all, no division by a zero range.
@@ -160,22 +140,21 @@ TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {
     QTest::mouseClick(page->Button("Load Data"), Qt::LeftButton);
     EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
 
-    // A missing file and a broken one: a message each, the grid as it was.
-    fileAnswers = {QString::fromStdString(TempFolder("weather") + "none.hwd")};
-    CatchMessage();
-    QTest::mouseClick(page->Button("Load Data"), Qt::LeftButton);
+    // A missing file and a broken one, and a save into no folder: a message each, the grid as
+    // it was.
     const std::string broken = TempFolder("weather") + "broken.hwd";
     std::ofstream(broken, std::ios::binary) << std::string("\x28\x00\x00\x00", 4);
-    fileAnswers = {QString::fromStdString(broken)};
-    CatchMessage();
-    QTest::mouseClick(page->Button("Load Data"), Qt::LeftButton);
-    EXPECT_EQ(messages.size(), 2u);
-    EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
-
-    fileAnswers = {QString::fromStdString(TempFolder("weather") + "no/such/folder/w.hwd")};
-    CatchMessage();
-    QTest::mouseClick(page->Button("Save Data"), Qt::LeftButton);
+    const std::pair<const char*, std::string> failing[] = {
+        {"Load Data", TempFolder("weather") + "none.hwd"},
+        {"Load Data", broken},
+        {"Save Data", TempFolder("weather") + "no/such/folder/w.hwd"}};
+    for (const auto& [button, path] : failing) {
+        fileAnswers = {QString::fromStdString(path)};
+        CatchMessage();
+        QTest::mouseClick(page->Button(button), Qt::LeftButton);
+    }
     EXPECT_EQ(messages.size(), 3u);
+    EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
 
     CatchMessage();
     QTest::mouseClick(page->Button("Test"), Qt::LeftButton);

@@ -13,8 +13,7 @@
 #include "scenario/scenario.h"
 #include "ui/consolewiring.h"
 
-#include <fstream>
-#include <sstream>
+#include <filesystem>
 
 namespace halyx::test {
 
@@ -26,17 +25,11 @@ protected:
         agent.set_debug_sink([](const std::string&) {});
         window = std::make_unique<CHalyxCommandDlg>(scenario, agent, log);
         home = std::string(std::getenv("HALYX_HOME")) + "/";
+        std::filesystem::create_directories(home);
     }
 
     void Deliver(const std::string& sender, const std::string& content) {
         comm.deliver_from(sender, "tell", content);
-    }
-
-    static std::string ReadFile(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
     }
 
     int app;
