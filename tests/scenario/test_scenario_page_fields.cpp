@@ -15,39 +15,34 @@ TEST(ScenarioPageFields, ChoosingAParentFolderThenRenamingMovesTheScenarioFolder
     page.ChooseLocation("C:\\Halyx\\Scenarios");
     const CScenarioFields& f = page.Fields();
     EXPECT_EQ(f.location, "C:\\Halyx\\Scenarios\\Alpha\\");
-    EXPECT_EQ(f.Location(C::Maps), "C:\\Halyx\\Scenarios\\Alpha\\Maps\\");
     EXPECT_EQ(f.Location(C::TerrainCodes), "C:\\Halyx\\Scenarios\\Alpha\\Terrain Codes\\");
     EXPECT_EQ(f.FileName(C::Incursions), "Alpha_Incursions.hid");
 
     page.SetName("Beta");
     EXPECT_EQ(f.location, "C:\\Halyx\\Scenarios\\Beta\\");
     EXPECT_EQ(f.Location(C::PlumeLines), "C:\\Halyx\\Scenarios\\Beta\\Plume Lines\\");
-    EXPECT_EQ(f.FileName(C::Maps), "Beta_Maps.hmi");
-    EXPECT_EQ(f.FileName(C::ImpactLines), "Beta_ImpactLines.hil");
-    EXPECT_EQ(f.FileName(C::PlumeLines), "Beta_PlumeLines.hpi");
-    EXPECT_EQ(f.FileName(C::Weather), "Beta_Weather.hwd");
-    EXPECT_EQ(f.FileName(C::TerrainCodes), "Beta_Terrain.htd");
+    const std::pair<C, std::string> files[] = {{C::Maps, "Beta_Maps.hmi"},
+                                               {C::ImpactLines, "Beta_ImpactLines.hil"},
+                                               {C::PlumeLines, "Beta_PlumeLines.hpi"},
+                                               {C::Weather, "Beta_Weather.hwd"},
+                                               {C::TerrainCodes, "Beta_Terrain.htd"}};
+    for (const auto& [component, name] : files) {
+        EXPECT_EQ(f.FileName(component), name);
+    }
     EXPECT_EQ(f.ScenarioFilePath(), "C:\\Halyx\\Scenarios\\Beta\\Beta.hsf");
-}
 
-TEST(ScenarioPageFields, TypingANameLetterByLetterKeepsOneNameFolder) {
-    CScenarioPageModel page;
+    // Typing a name letter by letter keeps one name folder.
     page.ChooseLocation("/home/lab/Scenarios");
     for (const char* name : {"R", "Ru", "Run", "Run1"}) {
         page.SetName(name);
     }
-    EXPECT_EQ(page.Fields().location, "/home/lab/Scenarios/Run1/");
-    EXPECT_EQ(page.Fields().Location(C::Weather), "/home/lab/Scenarios/Run1/Weather Data/");
-}
+    EXPECT_EQ(f.location, "/home/lab/Scenarios/Run1/");
+    EXPECT_EQ(f.Location(C::Weather), "/home/lab/Scenarios/Run1/Weather Data/");
 
-TEST(ScenarioPageFields, EmptyNameEmptiesFileNamesAndDropsTheNameFolder) {
-    CScenarioPageModel page;
-    page.ChooseLocation("C:\\Halyx\\Scenarios");
-    page.SetName("Alpha");
+    // An empty name empties the file names and drops the name folder.
     page.SetName("");
-    const CScenarioFields& f = page.Fields();
-    EXPECT_EQ(f.location, "C:\\Halyx\\Scenarios");
-    EXPECT_EQ(f.Location(C::Maps), "C:\\Halyx\\Scenarios\\Maps\\");
+    EXPECT_EQ(f.location, "/home/lab/Scenarios");
+    EXPECT_EQ(f.Location(C::Maps), "/home/lab/Scenarios/Maps/");
     for (const std::string& name : f.fileNames) {
         EXPECT_TRUE(name.empty());
     }

@@ -1,18 +1,12 @@
 // Saving and loading a whole scenario set: the scenario file's text, the folder layout, the
 // progress shown, sets written on the other platform, and damaged sets that must change nothing.
-#include "common/archive.h"
-#include "common/paths.h"
-#include "common/progress.h"
+#include "scenariotest.h"
+
 #include "common/random.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
 #include "scenario/scenariofileset.h"
 #include "scenario/scenarioxml.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 namespace halyx {
 namespace {
@@ -20,22 +14,8 @@ namespace {
 namespace fs = std::filesystem;
 using C = ScenarioComponent;
 
-struct RecordingProgress : IProgress {
-    std::vector<std::string> texts;
-    int high = -1, pos = 0;
-    bool closed = false;
-    void SetRange(int, int h) override { high = h; }
-    void SetPos(int p) override { pos = p; }
-    void SetText(const std::string& t) override { texts.push_back(t); }
-    void Close() override { closed = true; }
-};
-
-std::string Folder(const std::string& name) {
-    const std::string folder = HalyxHome() + "sets/" + name + "/";
-    fs::remove_all(folder);
-    CreatePath(folder);
-    return folder;
-}
+using test::EmptyFolder;
+using test::RecordingProgress;
 
 void FillScenario(CScenario& scenario) {
     SeedRandom(7);
@@ -43,7 +23,16 @@ void FillScenario(CScenario& scenario) {
     scenario.Weather().Generate(1600, 0.3, 4.0);
 }
 
-TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTrip) {
+// The filled scenario saved as set Alpha in a fresh folder; returns the set's folder.
+std::string SavedSet(const std::string& name) {
+    CScenario original;
+    FillScenario(original);
+    const std::string folder = EmptyFolder(name) + "Alpha/";
+    EXPECT_TRUE(SaveScenarioAs("Alpha", folder, original));
+    return folder;
+}
+
+TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTripAndShortFilesAreRefused) {
     for (const std::string& notes : {std::string(), std::string("one line"),
                                      std::string("first\n\nthird, after an empty line")}) {
         CScenarioFields fields = ScenarioFieldsFor("Alpha", "/sets/Alpha/");
@@ -69,10 +58,8 @@ TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTrip) {
     fields.notes = "a\nb\nc";
     EXPECT_NE(ScenarioFileText(fields).find("----BEGIN NOTES----\na\nb\nc\n----END NOTES----\n"),
               std::string::npos);
-}
 
-TEST(ScenarioFileText, FileThatEndsEarlyIsRefused) {
-    CScenarioFields fields = ScenarioFieldsFor("Keep", "/keep/");
+    // A file that ends early changes nothing.
     const CScenarioFields before = fields;
     std::string error;
     EXPECT_FALSE(ReadScenarioFileText("/a/A.hsf\n----BEGIN NOTES----\nnotes\n", fields, error));
@@ -84,10 +71,10 @@ TEST(ScenarioFileText, FileThatEndsEarlyIsRefused) {
     EXPECT_EQ(fields, before);
 }
 
-TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolder) {
+TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolderButNotWithAnEmptyPath) {
     CScenario scenario;
     FillScenario(scenario);
-    const std::string parent = Folder("layout");
+    const std::string parent = EmptyFolder("layout");
     RecordingProgress progress;
     const CScenarioSaveResult saved =
         SaveScenarioAs("Alpha", parent + "Alpha/", scenario, &progress);
@@ -113,21 +100,17 @@ TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolder) {
     EXPECT_EQ(progress.texts[11], "Saving Maps\n\n" + parent + "Alpha/Alpha_Maps.hmi");
     EXPECT_EQ(progress.texts.back(),
               "Saving Terrain Data\n\n" + parent + "Alpha/Alpha_Terrain.htd");
-}
 
-TEST(ScenarioSetSave, EmptyPathFieldSavesNothing) {
-    CScenario scenario;
-    CScenarioFields fields = ScenarioFieldsFor("Alpha", Folder("incomplete") + "Alpha/");
+    CScenarioFields fields = ScenarioFieldsFor("Alpha", EmptyFolder("incomplete") + "Alpha/");
     fields.FileName(C::Weather).clear();
-    const CScenarioSaveResult saved = SaveScenarioSet(fields, scenario);
-    EXPECT_FALSE(saved);
+    EXPECT_FALSE(SaveScenarioSet(fields, scenario));
     EXPECT_FALSE(fs::exists(fields.ScenarioFilePath()));
 }
 
 TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     CScenario original;
     FillScenario(original);
-    const std::string folder = Folder("roundtrip") + "Alpha/";
+    const std::string folder = EmptyFolder("roundtrip") + "Alpha/";
     CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
     fields.notes = "first\nsecond\nthird";
     ASSERT_TRUE(SaveScenarioSet(fields, original));
@@ -157,12 +140,8 @@ TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
 }
 
 TEST(ScenarioSetLoad, MissingComponentsAreListedAndTheWeatherDecidesSuccess) {
-    CScenario original;
-    FillScenario(original);
-    const std::string folder = Folder("missing") + "Alpha/";
-    ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
+    const std::string folder = SavedSet("missing");
     fs::remove(folder + "Radars/Alpha_Radars.hrd");
-
     CScenario loaded;
     loaded.Radars().Add(CRadar("Kept", "1", "1", "2", "3", "-", "-"));
     CScenarioFields read;
@@ -181,13 +160,9 @@ TEST(ScenarioSetLoad, MissingComponentsAreListedAndTheWeatherDecidesSuccess) {
 }
 
 TEST(ScenarioSetLoad, ComponentThatBreaksOffChangesNothing) {
-    CScenario original;
-    FillScenario(original);
-    const std::string folder = Folder("broken") + "Alpha/";
-    ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
+    const std::string folder = SavedSet("broken");
     const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";
     fs::resize_file(weather, fs::file_size(weather) / 2);
-
     CScenario loaded;
     loaded.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
     CScenarioFields read = ScenarioFieldsFor("Before", "/before/");

@@ -1,0 +1,152 @@
+// The whole scenario in memory: the one the station starts with (so that a simulation can be
+// initialised without loading any file), and its XML form, as the experiment log embeds it and
+// the log loader reads it back.
+#include "common/random.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+#include "scenario/scenarioxml.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <filesystem>
+
+namespace halyx {
+namespace {
+
+TEST(DefaultScenario, HoldsTheStartUpUnitsWithTheirOddTextsAndAReadyGeography) {
+    CScenario scenario;
+    scenario.Radars().Add(CRadar("Old", "1", "1", "1", "1", "", ""));
+    int replaced = 0;
+    scenario.Subscribe([&](ScenarioChange, int) { ++replaced; });
+    LoadDefaultScenario(scenario, "/maps/");
+    EXPECT_EQ(replaced, 1);
+    ASSERT_EQ(scenario.Radars().Count(), 12);
+    ASSERT_EQ(scenario.Incursions().Count(), 9);
+    ASSERT_EQ(scenario.Interceptors().Count(), 14);
+
+    EXPECT_EQ(scenario.Radars().At(9).GetLat(), "178"); // "Key Largo"
+    EXPECT_EQ(scenario.Radars().At(11).GetRange(), "140");
+    EXPECT_EQ(scenario.Radars().At(11).GetLife(), "-");
+
+    const CIncursion& seeBreeze = scenario.Incursions().At(7);
+    EXPECT_EQ(seeBreeze.GetName(), "SeeBreeze");
+    EXPECT_EQ(seeBreeze.GetTime(), "00");
+    const CIncursion& sloBar = scenario.Incursions().At(8);
+    EXPECT_EQ(sloBar.GetLng(), "395.4");
+    EXPECT_EQ(scenario.Incursions().At(1).GetName(), scenario.Incursions().At(2).GetName());
+
+    const CInterceptor& patrol = scenario.Interceptors().At(7);
+    EXPECT_EQ(patrol.GetName(), "Patrol Boat");
+    EXPECT_EQ(patrol.GetLat(), 572);
+    EXPECT_EQ(patrol.GetMinRange(), 2);
+    EXPECT_EQ(scenario.Interceptors().At(13).GetScope(), "air"); // "Cessner"
+    EXPECT_EQ(scenario.Interceptors().At(8).GetSpeed(), 1000);
+
+    // The geography is ready to initialise a simulation; the map folder becomes file addresses.
+    LoadDefaultScenario(scenario, "/srv/halyx maps");
+    const CGeography& geography = scenario.Geography();
+    EXPECT_TRUE(geography.HasTrajectory());
+    EXPECT_TRUE(geography.HasImpactLines());
+    EXPECT_TRUE(geography.HasMapURLs());
+    EXPECT_EQ(geography.GetImpactLines().GetNLineCt(), 9);
+    EXPECT_EQ(geography.GetImpactLines().GetSLineCt(), 21);
+    EXPECT_EQ(geography.GetImpactLines().GetSLine().back(), (CLatLng{870, 159}));
+    EXPECT_EQ(geography.GetTrajectory().GetTrajectory().front(), (CLatLng{184, 472}));
+    EXPECT_EQ(geography.TerrainKQML(),
+              "tell :number 2 :0 (tell :style Solid :code 35 :name Land :r 0 :g 0 :b 0) "
+              ":1 (tell :style Solid :code 45 :name Sea :r 0 :g 99 :b 99) ");
+    EXPECT_EQ(geography.GetMapURLs(),
+              (std::array<std::string, 4>{
+                  "file:///srv/halyx%20maps/atlantic.txt", "file:///srv/halyx%20maps/bahamas.txt",
+                  "file:///srv/halyx%20maps/florida.txt", "file:///srv/halyx%20maps/world.txt"}));
+}
+
+TEST(DefaultScenario, MapAddressesFindTheShippedMaps) {
+    setenv("HALYX_MAP_DIR", (std::string(HALYX_SOURCE_DIR) + "/data/maps").c_str(), 1);
+    CScenario scenario;
+    LoadDefaultScenario(scenario);
+    CSilentGeographyView view;
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_TRUE(scenario.Geography().GetMapFromURL(scenario.Geography().GetMapURL(i), view))
+            << scenario.Geography().LastMapError();
+    }
+    EXPECT_EQ(scenario.Geography().GetWorldMap().getWidth(), 1000);
+    unsetenv("HALYX_MAP_DIR");
+    // Without the variable, the maps are found where the build copies them, share/halyx/maps
+    // beside bin/ (as when installed), whatever folder the build was configured in.
+    EXPECT_TRUE(std::filesystem::exists(DefaultMapFolder() + "world.txt")) << DefaultMapFolder();
+    EXPECT_TRUE(
+        std::filesystem::exists(std::string(HALYX_BINARY_DIR) + "/share/halyx/maps/world.txt"));
+}
+
+pugi::xml_node ParseScenario(pugi::xml_document& document, const std::string& text) {
+    const pugi::xml_parse_result parsed = document.load_string(text.c_str());
+    EXPECT_TRUE(parsed) << parsed.description() << " at " << parsed.offset;
+    return document.first_child();
+}
+
+TEST(ScenarioXml, EmptyScenarioStillHoldsEveryPartInOrder) {
+    CScenario scenario;
+    const std::string xml = ScenarioXml(scenario);
+    EXPECT_EQ(xml.rfind("<Scenario>\n<Interceptors>\n</Interceptors><Incursions></Incursions>"
+                        "<Radars></Radars><ImpactLines>\n<NLine>\n</NLine>\n<SLine>\n</SLine>\n"
+                        "</ImpactLines><Trajectory>\n</Trajectory><WeatherMap>\n",
+                        0),
+              0u)
+        << xml.substr(0, 300);
+    EXPECT_NE(xml.find("</WeatherMap><Maps>\n<MapAlpha URL=\"\"/>"), std::string::npos);
+    const std::string end = "<GlobalMap URL=\"\"/>\n</Maps></Scenario>";
+    EXPECT_EQ(xml.substr(xml.size() - end.size()), end);
+}
+
+TEST(ScenarioXml, ReadsBackIntoAnotherScenario) {
+    SeedRandom(5);
+    CScenario original;
+    LoadDefaultScenario(original, "/maps/");
+    original.Weather().Generate(1600, 0.3, 4.0);
+    const std::string xml = ScenarioXml(original);
+
+    pugi::xml_document document;
+    CScenario read;
+    // As at start-up, the grid exists before a scenario is read into it; the XML names cells.
+    read.Weather().Generate(1600, 0.3, 4.0);
+    read.Geography().SetMapURL(0, "kept");
+    const CScenarioXmlResult result = ReadScenarioXml(ParseScenario(document, xml), read);
+    EXPECT_EQ(result.parts, 7);
+    EXPECT_TRUE(result.problems.empty());
+    EXPECT_EQ(read.Incursions().Count(), 9);
+    EXPECT_EQ(read.Radars().Count(), 12);
+    EXPECT_EQ(read.Interceptors().Count(), 14);
+    EXPECT_EQ(read.Geography().GetImpactLines(), original.Geography().GetImpactLines());
+    EXPECT_EQ(read.Geography().GetTrajectory(), original.Geography().GetTrajectory());
+    // The addresses come back only from a set's map file, never from the XML.
+    EXPECT_EQ(read.Geography().GetMapURL(0), "kept");
+    // Radar Life and Owner, interceptor ranges and scope are not part of the XML form, and the
+    // map addresses are not read, so compare the XML of what was read with the original's.
+    read.Geography().SetMapURLs(original.Geography().GetMapURLs());
+    EXPECT_EQ(ScenarioXml(read), xml);
+}
+
+TEST(ScenarioXml, PrefixedNamesUnknownPartsAndBadLinesAreHandled) {
+    const std::string xml =
+        "<h:Scenario xmlns:h=\"urn:halyx\"><h:Radars><Radar Name=\"R\" ID=\"1\" Lat=\"2\" "
+        "Lng=\"3\" Range=\"4\"/></h:Radars><Plumes/>"
+        "<ImpactLines><NLine><Point Lat=\"1\"/></NLine></ImpactLines>"
+        "<Trajectory><Point Lat=\"5\" Lng=\"6\"/></Trajectory></h:Scenario>";
+    pugi::xml_document document;
+    CScenario read;
+    CImpactLines lines;
+    lines.AddNLinePoint(9, 9);
+    read.Geography().SetImpactLines(lines);
+    const CScenarioXmlResult result = ReadScenarioXml(ParseScenario(document, xml), read);
+    EXPECT_EQ(result.parts, 3);
+    ASSERT_EQ(result.problems.size(), 1u);
+    EXPECT_EQ(read.Radars().Count(), 1);
+    EXPECT_EQ(read.Geography().GetImpactLines(), lines);
+    EXPECT_EQ(read.Geography().GetTrajectory().GetTrajectoryCt(), 1);
+}
+
+} // namespace
+} // namespace halyx
