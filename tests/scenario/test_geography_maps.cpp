@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <thread>
@@ -17,12 +16,11 @@ namespace {
 
 const std::string kData = std::string(HALYX_TEST_DATA_DIR) + "/geography/";
 
-// Serves one canned answer per connection on a loopback port, or, when silent, accepts and never
-// answers, as a hung map server would.
+// Serves one canned answer per connection on a loopback port. Without an answer it only listens:
+// the system completes each connection and nobody ever answers, as with a hung map server.
 class LoopbackServer {
 public:
-    LoopbackServer(std::string answer, bool silent)
-        : m_answer(std::move(answer)), m_silent(silent) {
+    explicit LoopbackServer(std::string answer) : m_answer(std::move(answer)) {
         m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -32,13 +30,16 @@ public:
         ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
         m_port = ntohs(address.sin_port);
         ::listen(m_socket, 4);
-        m_thread = std::thread([this] { Serve(); });
+        if (!m_answer.empty()) {
+            m_thread = std::thread([this] { Serve(); });
+        }
     }
     ~LoopbackServer() {
-        m_stop = true;
-        ::shutdown(m_socket, SHUT_RDWR);
+        ::shutdown(m_socket, SHUT_RDWR); // ends a waiting accept
         ::close(m_socket);
-        m_thread.join();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
     }
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
@@ -46,29 +47,16 @@ public:
 
 private:
     void Serve() {
-        while (!m_stop) {
-            const int client = ::accept(m_socket, nullptr, nullptr);
-            if (client < 0) {
-                return;
-            }
+        for (int client; (client = ::accept(m_socket, nullptr, nullptr)) >= 0; ::close(client)) {
             char request[4096];
             (void)::recv(client, request, sizeof request, 0);
-            if (m_silent) {
-                while (!m_stop) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                }
-            } else {
-                (void)::send(client, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
-            }
-            ::close(client);
+            (void)::send(client, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
         }
     }
 
     std::string m_answer;
-    bool m_silent;
     int m_socket = -1;
     int m_port = 0;
-    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 
@@ -151,14 +139,14 @@ TEST_F(MapFetch, WebAddressesReadLikeFilesAndFailWithoutHanging) {
     std::ifstream in(kData + "small11.txt");
     const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     {
-        LoopbackServer server(HttpAnswer("200 OK", body), false);
+        LoopbackServer server(HttpAnswer("200 OK", body));
         ASSERT_TRUE(geography.GetMapFromURL(server.Url("/maps/world.txt"), view));
         EXPECT_EQ(geography.GetWorldMap().getWidth(), 5);
     }
     ASSERT_TRUE(geography.GetMapFromURL(kData + "small12.txt", view));
     view.messages.clear();
 
-    LoopbackServer missing(HttpAnswer("404 Not Found", "gone"), false);
+    LoopbackServer missing(HttpAnswer("404 Not Found", "gone"));
     const std::string url = missing.Url("/maps/none.txt");
     EXPECT_FALSE(geography.GetMapFromURL(url, view));
     EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + url});
@@ -166,7 +154,7 @@ TEST_F(MapFetch, WebAddressesReadLikeFilesAndFailWithoutHanging) {
     ExpectPreviousMap();
 
     // A server that accepts and never answers times out.
-    LoopbackServer silent("", true);
+    LoopbackServer silent("");
     CMapSourceOptions options;
     options.totalTimeoutMs = 300;
     geography.SetMapSourceOptions(options);
