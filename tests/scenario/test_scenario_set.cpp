@@ -23,15 +23,6 @@ void FillScenario(CScenario& scenario) {
     scenario.Weather().Generate(1600, 0.3, 4.0);
 }
 
-// The filled scenario saved as set Alpha in a fresh folder; returns the set's folder.
-std::string SavedSet(const std::string& name) {
-    CScenario original;
-    FillScenario(original);
-    const std::string folder = EmptyFolder(name) + "Alpha/";
-    EXPECT_TRUE(SaveScenarioAs("Alpha", folder, original));
-    return folder;
-}
-
 TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTripAndShortFilesAreRefused) {
     for (const std::string& notes : {std::string(), std::string("one line"),
                                      std::string("first\n\nthird, after an empty line")}) {
@@ -139,8 +130,11 @@ TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     EXPECT_EQ(loaded.Interceptors().At(0), original.Interceptors().At(0)); // ranges and scope too
 }
 
-TEST(ScenarioSetLoad, MissingComponentsAreListedAndTheWeatherDecidesSuccess) {
-    const std::string folder = SavedSet("missing");
+TEST(ScenarioSetLoad, MissingComponentsAreListedAndABrokenOneChangesNothing) {
+    CScenario original;
+    FillScenario(original);
+    const std::string folder = EmptyFolder("damaged") + "Alpha/";
+    ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
     fs::remove(folder + "Radars/Alpha_Radars.hrd");
     CScenario loaded;
     loaded.Radars().Add(CRadar("Kept", "1", "1", "2", "3", "-", "-"));
@@ -152,27 +146,26 @@ TEST(ScenarioSetLoad, MissingComponentsAreListedAndTheWeatherDecidesSuccess) {
     EXPECT_EQ(loaded.Radars().Count(), 1);
     EXPECT_EQ(loaded.Incursions().Count(), 9);
 
-    fs::remove(folder + "Weather Data/Alpha_Weather.hwd");
+    // A component that breaks off changes neither the scenario nor the fields.
+    const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";
+    fs::resize_file(weather, fs::file_size(weather) / 2);
+    CScenario kept;
+    kept.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
+    read = ScenarioFieldsFor("Before", "/before/");
+    const CScenarioFields before = read;
+    result = LoadScenarioSet(folder + "Alpha.hsf", read, kept);
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.error.find("Alpha_Weather.hwd"), std::string::npos) << result.error;
+    EXPECT_EQ(read, before);
+    EXPECT_EQ(kept.Incursions().Count(), 1);
+    EXPECT_EQ(kept.Geography().GetMapURL(0), "");
+
+    // Without the weather the load fails, listing both missing files.
+    fs::remove(weather);
     result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
     EXPECT_FALSE(result);
     EXPECT_EQ(result.problems.size(), 2u);
     EXPECT_FALSE(LoadScenarioSet("", read, loaded));
-}
-
-TEST(ScenarioSetLoad, ComponentThatBreaksOffChangesNothing) {
-    const std::string folder = SavedSet("broken");
-    const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";
-    fs::resize_file(weather, fs::file_size(weather) / 2);
-    CScenario loaded;
-    loaded.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
-    CScenarioFields read = ScenarioFieldsFor("Before", "/before/");
-    const CScenarioFields before = read;
-    const CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
-    EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find("Alpha_Weather.hwd"), std::string::npos) << result.error;
-    EXPECT_EQ(read, before);
-    EXPECT_EQ(loaded.Incursions().Count(), 1);
-    EXPECT_EQ(loaded.Geography().GetMapURL(0), "");
 }
 
 TEST(ScenarioSetLoad, ShippedSetFromTheOtherPlatformLoads) {
