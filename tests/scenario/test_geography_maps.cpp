@@ -2,12 +2,16 @@
 // told when that fails; the map loaded before must survive every failure.
 #include "scenariotest.h"
 
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -193,11 +197,25 @@ TEST(MapBounds, CornersComeFromTheHeaderAndAreRememberedPerAddress) {
     EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + kData + "gone.txt"});
 }
 
-TEST(ShippedMaps, WorldMapPutsLandAndSeaWhereTheyBelong) {
-    CGeography geography;
+TEST(ShippedMaps, DefaultAddressesFindThemAndTheWorldMapPutsLandAndSeaWhereTheyBelong) {
+    setenv("HALYX_MAP_DIR", (std::string(HALYX_SOURCE_DIR) + "/data/maps").c_str(), 1);
+    CScenario scenario;
+    LoadDefaultScenario(scenario);
+    unsetenv("HALYX_MAP_DIR");
+    CGeography& geography = scenario.Geography();
     test::RecordingView view;
-    const std::string maps = std::string(HALYX_SOURCE_DIR) + "/data/maps/";
-    ASSERT_TRUE(geography.GetMapFromURL(maps + "world.txt", view)) << geography.LastMapError();
+    // The station maps are windows around their stations; the global map is read last.
+    for (int i = 0; i < 4; ++i) {
+        const std::string address = geography.GetMapURL(i);
+        ASSERT_TRUE(geography.GetMapFromURL(address, view)) << geography.LastMapError();
+        CLatLng one, two;
+        if (i < 3) {
+            ASSERT_TRUE(geography.GetMapBounds(address, one, two, view)) << address;
+            const CLatLng station = CGeography::StationPosition(i);
+            EXPECT_TRUE(one.lat < station.lat && station.lat < two.lat) << address;
+            EXPECT_TRUE(one.lng < station.lng && station.lng < two.lng) << address;
+        }
+    }
     const CWorldMap& map = geography.GetWorldMap();
     EXPECT_EQ(map.getWidth(), 1000);
     EXPECT_EQ(map.getHeight(), 700);
@@ -213,17 +231,11 @@ TEST(ShippedMaps, WorldMapPutsLandAndSeaWhereTheyBelong) {
     EXPECT_EQ(terrain(-90, 25), '-');   // Gulf of Mexico
     EXPECT_EQ(terrain(-20, 5), '-');    // Gulf of Guinea's west
 
-    // The station maps load and are windows around their stations.
-    const char* const stations[] = {"atlantic.txt", "bahamas.txt", "florida.txt"};
-    for (int i = 0; i < 3; ++i) {
-        const std::string name = stations[i];
-        ASSERT_TRUE(geography.GetMapFromURL(maps + name, view)) << name;
-        CLatLng one, two;
-        ASSERT_TRUE(geography.GetMapBounds(maps + name, one, two, view));
-        const CLatLng station = CGeography::StationPosition(i);
-        EXPECT_TRUE(one.lat < station.lat && station.lat < two.lat) << name;
-        EXPECT_TRUE(one.lng < station.lng && station.lng < two.lng) << name;
-    }
+    // Without the variable, the maps are found where the build copies them, share/halyx/maps
+    // beside bin/ (as when installed), whatever folder the build was configured in.
+    EXPECT_TRUE(std::filesystem::exists(DefaultMapFolder() + "world.txt")) << DefaultMapFolder();
+    EXPECT_TRUE(
+        std::filesystem::exists(std::string(HALYX_BINARY_DIR) + "/share/halyx/maps/world.txt"));
 }
 
 } // namespace

@@ -9,8 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
-#include <filesystem>
 
 namespace halyx {
 namespace {
@@ -61,24 +59,6 @@ TEST(DefaultScenario, HoldsTheStartUpUnitsWithTheirOddTextsAndAReadyGeography) {
               (std::array<std::string, 4>{
                   "file:///srv/halyx%20maps/atlantic.txt", "file:///srv/halyx%20maps/bahamas.txt",
                   "file:///srv/halyx%20maps/florida.txt", "file:///srv/halyx%20maps/world.txt"}));
-}
-
-TEST(DefaultScenario, MapAddressesFindTheShippedMaps) {
-    setenv("HALYX_MAP_DIR", (std::string(HALYX_SOURCE_DIR) + "/data/maps").c_str(), 1);
-    CScenario scenario;
-    LoadDefaultScenario(scenario);
-    CSilentGeographyView view;
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_TRUE(scenario.Geography().GetMapFromURL(scenario.Geography().GetMapURL(i), view))
-            << scenario.Geography().LastMapError();
-    }
-    EXPECT_EQ(scenario.Geography().GetWorldMap().getWidth(), 1000);
-    unsetenv("HALYX_MAP_DIR");
-    // Without the variable, the maps are found where the build copies them, share/halyx/maps
-    // beside bin/ (as when installed), whatever folder the build was configured in.
-    EXPECT_TRUE(std::filesystem::exists(DefaultMapFolder() + "world.txt")) << DefaultMapFolder();
-    EXPECT_TRUE(
-        std::filesystem::exists(std::string(HALYX_BINARY_DIR) + "/share/halyx/maps/world.txt"));
 }
 
 pugi::xml_node ParseScenario(pugi::xml_document& document, const std::string& text) {

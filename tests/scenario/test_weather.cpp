@@ -147,8 +147,6 @@ TEST(WeatherSeasons, PresetsReferenceTextsAndCellTexts) {
     EXPECT_EQ(map.GetReferenceValue(-1), 0.0);
 
     const CWeatherData cell(1.5, 2, 3, 4, 5); // Temperature, Pressure, WindSpeed, WindDir, Humidity
-    EXPECT_EQ(cell.DumpText(), "Weather Data:\nTemperature = 1.500000\nPressure = 2.000000\n"
-                               "Humidity = 5.000000\nWindSpeed = 3.000000\nWind Dir = 4.000000\n");
     EXPECT_EQ(cell.ToXml(9, 5), "<WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"1.500000\" "
                                 "Pressure=\"2.000000\" Humidity=\"5.000000\" "
                                 "WindSpeed=\"3.000000\" WindDir=\"4.000000\"/>");
