@@ -1,6 +1,7 @@
 // The editor window: its menus and panes, the Show toggles, the info pane's lines, the tree's
 // load with its bold entry, the load and save commands' questions and paths, and the Global
-// Map read on a worker thread.
+// Map read on a worker thread. Closing the window, which must destroy it, is driven from the
+// main window's test in tests/desktop.
 #include "editortestmap.h"
 
 #include "editor/gseframe.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
@@ -103,18 +103,6 @@ TEST_F(EditorFrame, WindowHasItsMenusAndPanes) {
               metrics.horizontalAdvance("999,999 (999.00,999.00)"));
     EXPECT_GE(frame->PointerPane()->minimumWidth(),
               metrics.horizontalAdvance("949.000,654.000 (949,654)"));
-}
-
-TEST(EditorFrameLifetime, ClosingTheWindowDestroysItAndSaysSo) {
-    CScenario scenario;
-    QUndoStack undo;
-    QPointer<CGSEFrame> frame = new CGSEFrame(scenario, undo);
-    frame->show();
-    QSignalSpy destroyed(frame.data(), &QObject::destroyed);
-    EXPECT_TRUE(frame->close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(destroyed.count(), 1);
-    EXPECT_TRUE(frame.isNull());
 }
 
 TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawnAndWhatCanBePicked) {
