@@ -1,6 +1,7 @@
 // The editor window: its menus and panes, the Show toggles, the info pane's lines, the tree's
 // load with its bold entry, the load and save commands' questions and paths, and the Global
-// Map read on a worker thread.
+// Map read on a worker thread. Closing the window, which must destroy it, is driven from the
+// main window's test in tests/desktop.
 #include "editortestmap.h"
 
 #include "editor/gseframe.h"
@@ -14,7 +15,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPointer>
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QTest>
@@ -80,8 +80,7 @@ QStringList MenuTexts(QMenu* menu) {
     return texts;
 }
 
-TEST_F(EditorFrame, WindowHasItsTitleMenusAndPanes) {
-    EXPECT_EQ(frame->windowTitle(), "HALYX Graphical Scenario Editor");
+TEST_F(EditorFrame, WindowHasItsMenusAndPanes) {
     QStringList menus;
     for (QAction* action : frame->menuBar()->actions()) {
         menus << action->text();
@@ -106,19 +105,7 @@ TEST_F(EditorFrame, WindowHasItsTitleMenusAndPanes) {
               metrics.horizontalAdvance("949.000,654.000 (949,654)"));
 }
 
-TEST(EditorFrameLifetime, ClosingTheWindowDestroysItAndSaysSo) {
-    CScenario scenario;
-    QUndoStack undo;
-    QPointer<CGSEFrame> frame = new CGSEFrame(scenario, undo);
-    frame->show();
-    QSignalSpy destroyed(frame.data(), &QObject::destroyed);
-    EXPECT_TRUE(frame->close());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(destroyed.count(), 1);
-    EXPECT_TRUE(frame.isNull());
-}
-
-TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawn) {
+TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawnAndWhatCanBePicked) {
     EXPECT_TRUE(frame->View()->Renderer().Options().radars);
     frame->ShowRadarsAction()->trigger();
     frame->ShowMapLimitsAction()->trigger();
@@ -129,9 +116,8 @@ TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawn) {
     EXPECT_TRUE(options.interceptors);
     frame->ShowRadarsAction()->trigger();
     EXPECT_TRUE(frame->View()->Renderer().Options().radars);
-}
 
-TEST_F(EditorFrame, HiddenUnitsCannotBePickedAndLeaveTheSelection) {
+    // Hidden units cannot be picked and leave the selection.
     UseTestMap();
     // "Bahamas" (a radar) at (197, 452) is selected, then radars are hidden.
     Click(Show(197, 452));
@@ -148,8 +134,10 @@ TEST_F(EditorFrame, HiddenUnitsCannotBePickedAndLeaveTheSelection) {
     EXPECT_EQ(frame->View()->Selection().kind, kIncursionKind);
 }
 
-TEST_F(EditorFrame, InfoPaneFollowsTheSelectionWithTheLinesOfItsKind) {
+TEST_F(EditorFrame, InfoPaneFollowsTheSelectionAndCtrlZUndoesADrag) {
     UseTestMap();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
     EXPECT_TRUE(frame->Info()->Lines().isEmpty());
     Click(Show(538, 269)); // "Natal"
     EXPECT_EQ(frame->Info()->Lines(),
@@ -169,25 +157,13 @@ TEST_F(EditorFrame, InfoPaneFollowsTheSelectionWithTheLinesOfItsKind) {
     QTest::mouseRelease(viewport, Qt::LeftButton, {},
                         frame->View()->ViewportPoint(QPoint(670 * 3, (699 - 140) * 3)));
     EXPECT_EQ(frame->PointerPane()->text(), "670.000,140.000 (670,140)");
+    QTest::keyClick(frame->View(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(scenario.Interceptors().At(0).GetLat(), 664);
     Click(Show(900, 600));
     EXPECT_TRUE(frame->Info()->Lines().isEmpty());
 }
 
-TEST_F(EditorFrame, CtrlZInTheEditorUndoesADrag) {
-    UseTestMap();
-    frame->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
-    QWidget* viewport = frame->View()->viewport();
-    const QPoint from = Show(538, 269); // "Natal"
-    QTest::mousePress(viewport, Qt::LeftButton, {}, from);
-    QTest::mouseMove(viewport, from + QPoint(30, 30));
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + QPoint(30, 30));
-    ASSERT_EQ(scenario.Radars().At(0).GetLat(), "548.000");
-    QTest::keyClick(frame->View(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(scenario.Radars().At(0).GetLat(), "538");
-}
-
-TEST_F(EditorFrame, TreeLoadKeepsExactlyOneBoldEntryAndNoLeavesEverything) {
+TEST_F(EditorFrame, LoadingAsksFirstAndTheTreeKeepsExactlyOneBoldEntry) {
     frame->Tree()->AddTreeEntry("/data/Scenario_0001/Scenario_0001.hsf");
     frame->Tree()->AddTreeEntry("/data/Scenario_0002/Scenario_0002.hsf");
     answer = false;
@@ -203,9 +179,9 @@ TEST_F(EditorFrame, TreeLoadKeepsExactlyOneBoldEntryAndNoLeavesEverything) {
     EXPECT_TRUE(frame->Tree()->IsBold(1));
     EXPECT_EQ(loads, (std::vector<std::string>{"/data/Scenario_0001/Scenario_0001.hsf",
                                                "/data/Scenario_0002/Scenario_0002.hsf"}));
-}
 
-TEST_F(EditorFrame, LoadScenarioAsksFirstAndAnsweringNoKeepsTheSelection) {
+    // Load Scenario asks first; answering No keeps the selection.
+    loads.clear();
     UseTestMap();
     Click(Show(538, 269));
     answer = false;
@@ -221,7 +197,7 @@ TEST_F(EditorFrame, LoadScenarioAsksFirstAndAnsweringNoKeepsTheSelection) {
     EXPECT_TRUE(frame->View()->Selection().Empty());
 }
 
-TEST_F(EditorFrame, SaveHandsOverTheFolderWithItsSeparatorAndTheTitle) {
+TEST_F(EditorFrame, SaveHandsOverFolderAndTitleAndGeneratedScenariosJoinTheTree) {
     std::string folder;
     std::string title;
     CGSEScenarioHooks hooks;
@@ -239,28 +215,13 @@ TEST_F(EditorFrame, SaveHandsOverTheFolderWithItsSeparatorAndTheTitle) {
     frame->SetSaveFileChooser([] { return QString(); });
     frame->SaveScenario();
     EXPECT_TRUE(folder.empty());
-}
 
-TEST_F(EditorFrame, GeneratedScenariosAreAppendedToTheTreeInOrder) {
-    CGSEScenarioHooks hooks;
+    // Generated scenarios are appended to the tree in order.
     hooks.generate = [] { return std::vector<std::string>{"/g/S_0001.hsf", "/g/S_0002.hsf"}; };
     frame->SetScenarioHooks(hooks);
     frame->GenerateScenarios();
     ASSERT_EQ(frame->Tree()->EntryCount(), 2);
     EXPECT_EQ(frame->Tree()->EntryText(1), "/g/S_0002.hsf");
-}
-
-TEST_F(EditorFrame, GlobalMapLoadsOffTheWindowThreadWithTheMapLimits) {
-    frame->show();
-    QSignalSpy finished(frame.get(), &CGSEFrame::MapLoadFinished);
-    frame->LoadGlobalMap();
-    ASSERT_TRUE(finished.wait(10000));
-    EXPECT_TRUE(finished.at(0).at(0).toBool());
-    EXPECT_TRUE(scenario.Geography().GetWorldMap().exists());
-    for (const CMapLimit& limit : frame->View()->Renderer().MapLimits()) {
-        EXPECT_TRUE(limit.ok);
-    }
-    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(EditorFrame, UnreadableGlobalMapSaysMapLoadFailedAndTheWindowStays) {
@@ -276,15 +237,21 @@ TEST_F(EditorFrame, UnreadableGlobalMapSaysMapLoadFailedAndTheWindowStays) {
     EXPECT_TRUE(frame->isVisible());
 }
 
-// The whole window with the shipped world map, zoomed in once over the Caribbean and a radar
-// selected. With HALYX_SCREENSHOT_DIR set the picture is saved there as gse-editor.png (the user
-// guide's screenshot: HALYX_SCREENSHOT_DIR=docs build/bin/test_gse_frame).
-TEST_F(EditorFrame, WholeWindowWithTheWorldMapForTheUserGuide) {
+// The Global Map read off the window thread, then the whole window zoomed in once over the
+// Caribbean with a radar selected. With HALYX_SCREENSHOT_DIR set the picture is saved there as
+// gse-editor.png (the user guide's: HALYX_SCREENSHOT_DIR=docs build/bin/test_gse_frame).
+TEST_F(EditorFrame, GlobalMapLoadsWithItsLimitsAndTheWholeWindowShowsIt) {
     frame->resize(1100, 820);
     frame->show();
     QSignalSpy finished(frame.get(), &CGSEFrame::MapLoadFinished);
     frame->LoadGlobalMap();
     ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(finished.at(0).at(0).toBool());
+    EXPECT_TRUE(scenario.Geography().GetWorldMap().exists());
+    for (const CMapLimit& limit : frame->View()->Renderer().MapLimits()) {
+        EXPECT_TRUE(limit.ok);
+    }
+    EXPECT_TRUE(messages.empty());
     frame->Tree()->AddTreeEntry("Scenarios/Scenario_0001/Scenario_0001.hsf");
     frame->Tree()->AddTreeEntry("Scenarios/Scenario_0002/Scenario_0002.hsf");
     frame->View()->ZoomIn();

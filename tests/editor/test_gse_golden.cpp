@@ -6,8 +6,17 @@
 //     HALYX_REGENERATE_GOLDEN=1 build/bin/test_gse_golden
 // and look at the new PNGs before committing them. On a mismatch the drawn image and a diff
 // image (mismatching pixels in magenta) are written to build/tests/editor/.
+//
+// Also the renderer's partial repaints: painting only what a drag touched must leave exactly the
+// picture a full repaint gives, or moved units would leave ghosts behind; and the unit symbols
+// at one window pixel per map pixel (a larger scale for the radar circle), checked pixel by
+// pixel where the geometry is exact.
+#include "editortestmap.h"
+
 #include "editor/gsegeometry.h"
 #include "editor/gserenderer.h"
+#include "editor/unitsymbols.h"
+#include "external/maplib/worldmap.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/geographyview.h"
 #include "scenario/scenario.h"
@@ -110,6 +119,174 @@ TEST_F(GoldenDrawing, DefaultScenarioAtZoom10AroundTheLaunchSite) {
     renderer.SetSelection({kInterceptorKind, f16, scenario.Interceptors().At(f16).GetId()});
     const CWindowPoint site = map.LatLng2PixelLoc(184, 472);
     Compare(Draw(QRect(site.x - 640, site.y - 512, 1280, 1024)), "default_zoom10.png");
+}
+
+struct PartialRepaint : ::testing::Test {
+    CScenario scenario;
+    CGSERenderer renderer{scenario};
+    const QRect view{300, 600, 640, 480};
+
+    void SetUp() override {
+        test::MakeTestMap(scenario);
+        CImpactLines lines;
+        lines.AddNLinePoint(100, 400);
+        lines.AddNLinePoint(300, 300);
+        scenario.Geography().SetImpactLines(lines);
+        scenario.Radars().Add(CRadar("R", "r", "200", "400", "40", "-", "-"));
+        scenario.Incursions().Add(CIncursion("I", "i", "210", "420", "60", "30", "0"));
+        scenario.Interceptors().Add(CInterceptor("F", "f", "190", "410", "80", "0", "1", "1", "s"));
+        renderer.SetVisibleRect(view);
+    }
+    void Paint(QImage& image, const QRect& area) {
+        QPainter painter(&image);
+        painter.translate(-view.topLeft());
+        renderer.Render(painter, area);
+    }
+    QImage Full() {
+        QImage image(view.size(), QImage::Format_RGB32);
+        Paint(image, view);
+        return image;
+    }
+};
+
+TEST_F(PartialRepaint, DamagedRectanglesAfterEachDragStepMatchAFullRepaint) {
+    const CGSESelection incursion{kIncursionKind, 0, "i"};
+    const CGSESelection radar{kRadarKind, 0, "r"};
+    renderer.SetSelection(incursion);
+    QImage picture = Full();
+    for (int step = 1; step <= 6; ++step) {
+        const QRect before = renderer.UnitRect(incursion);
+        CIncursion& unit = scenario.Incursions().At(0);
+        unit.SetLatValue(210 + 4 * step);
+        unit.SetHeadingValue(30 + 40 * step);
+        Paint(picture, before.united(renderer.UnitRect(incursion)).intersected(view));
+    }
+    EXPECT_EQ(picture, Full());
+
+    // A radar's range grows: its circle is part of what it covers.
+    renderer.SetSelection(radar);
+    picture = Full();
+    const QRect before = renderer.UnitRect(radar);
+    scenario.Radars().At(0).SetRangeValue(55);
+    Paint(picture, before.united(renderer.UnitRect(radar)).intersected(view));
+    EXPECT_EQ(picture, Full());
+}
+
+TEST_F(PartialRepaint, HiddenKindsLeaveNoTrace) {
+    const CWindowPoint cross = scenario.Geography().GetWorldMap().LatLng2PixelLoc(200, 400);
+    const QPoint at = QPoint(cross.x, cross.y) - view.topLeft() + QPoint(4, 4);
+    EXPECT_EQ(Full().pixel(at), kRadarCrossColour.rgb());
+    CGSEDrawOptions options;
+    options.radars = false;
+    renderer.SetOptions(options);
+    EXPECT_NE(Full().pixel(at), kRadarCrossColour.rgb());
+}
+
+constexpr QRgb kBackground = 0xff102030;
+
+struct UnitSymbols : ::testing::Test {
+    CWorldMap map;
+    QImage image{200, 200, QImage::Format_RGB32};
+    CUnitList<CRadar> radars;
+    CUnitList<CIncursion> incursions;
+    CUnitList<CInterceptor> interceptors;
+
+    void SetUp() override {
+        map.create(200, 200, 0);
+        map.setDefaultZoom(1);
+        image.fill(kBackground);
+    }
+    void Draw() {
+        QPainter painter(&image);
+        DrawRadarsAndIncursions(painter, map, radars, incursions);
+        DrawInterceptors(painter, map, interceptors);
+    }
+    QRgb At(int x, int y) const { return image.pixel(x, y); }
+    // The smallest rectangle holding every pixel of the range circle's colour.
+    QRect RingBounds() const {
+        QRect bounds;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                if (At(x, y) == kRadarRangeColour.rgb()) {
+                    bounds |= QRect(x, y, 1, 1);
+                }
+            }
+        }
+        return bounds;
+    }
+    // The window point of (100, 100): (100, 200 - 100 - 1).
+    static constexpr int kX = 100;
+    static constexpr int kY = 99;
+};
+
+TEST_F(UnitSymbols, IncursionTipPointsAlongItsHeadingAndGrowsFromSpeed500) {
+    incursions.Add(CIncursion("East", "e", "100", "100", "60", "90", "0"));
+    Draw();
+    const QRgb red = kIncursionColour.rgb();
+    EXPECT_EQ(At(kX + 8, kY), red);          // tip 8 pixels to the right
+    EXPECT_EQ(At(kX + 10, kY), kBackground); // and no further
+    EXPECT_EQ(At(kX - 8, kY), kBackground);  // the notch side is open
+    EXPECT_EQ(At(kX, kY), qRgb(0, 0, 0));    // the black centre dot
+
+    // From speed 500 the tip lies 18 pixels out, below it 8 (both heading up).
+    incursions.RemoveAll();
+    incursions.Add(CIncursion("Fast", "f", "100", "100", "500", "0", "0"));
+    incursions.Add(CIncursion("Slow", "s", "50", "100", "499.9", "0", "0"));
+    image.fill(kBackground);
+    Draw();
+    EXPECT_EQ(At(kX, kY - 18), red);
+    EXPECT_EQ(At(kX, kY - 20), kBackground);
+    EXPECT_EQ(At(50, kY - 8), red);
+    EXPECT_EQ(At(50, kY - 10), kBackground);
+}
+
+TEST_F(UnitSymbols, InterceptorPointsUpWhateverItsHeadingWithATwelvePixelLine) {
+    interceptors.Add(CInterceptor("Jet", "j", "100", "100", "300", "90", "1", "1", "air"));
+    Draw();
+    const QRgb grey = kInterceptorColour.rgb();
+    EXPECT_EQ(At(kX, kY - 8), grey);  // the triangle's tip, straight up
+    EXPECT_EQ(At(kX, kY - 11), grey); // the line reaches 12 pixels up
+    EXPECT_EQ(At(kX, kY - 14), kBackground);
+    EXPECT_EQ(At(kX + 8, kY), kBackground); // nothing along the heading
+    // The back corners lie a third of a turn either side of up: below and to each side.
+    EXPECT_EQ(At(kX + 6, kY + 3), grey);
+    EXPECT_EQ(At(kX - 6, kY + 3), grey);
+}
+
+TEST_F(UnitSymbols, RadarWithRangeZeroStillShowsItsCrossAndACircleOfTheScale) {
+    map.zoomby(3); // scale 4
+    radars.Add(CRadar("Zero", "z", "20", "180", "0", "-", "-"));
+    Draw();
+    const CWindowPoint at = map.LatLng2PixelLoc(20, 180);
+    const QRgb white = kRadarCrossColour.rgb();
+    EXPECT_EQ(At(at.x - 4, at.y - 4), white);
+    EXPECT_EQ(At(at.x + 4, at.y - 4), white);
+    EXPECT_EQ(At(at.x - 4, at.y + 4), white);
+    // The circle: a few dotted pixels within the 4-pixel square above the point, none far out.
+    const QRect ring = RingBounds();
+    EXPECT_FALSE(ring.isEmpty());
+    EXPECT_TRUE(QRect(QPoint(at.x - 1, at.y - 5), QPoint(at.x + 5, at.y + 1)).contains(ring))
+        << ring.x() << "," << ring.y() << " " << ring.width() << "x" << ring.height();
+}
+
+TEST_F(UnitSymbols, RadarCircleRadiusFollowsRangeAndScale) {
+    map.zoomby(1); // scale 2
+    radars.Add(CRadar("Wide", "w", "50", "150", "20", "-", "-"));
+    Draw();
+    const CWindowPoint at = map.LatLng2PixelLoc(50, 150);
+    // The circle spans x - 40 to x + 2 + 40; its leftmost and rightmost pixels sit there.
+    EXPECT_NEAR(RingBounds().left(), at.x - 40, 1);
+    EXPECT_NEAR(RingBounds().right(), at.x + 42, 1);
+}
+
+TEST_F(UnitSymbols, NothingIsDrawnWithoutAMap) {
+    map.empty();
+    radars.Add(CRadar("R", "r", "100", "100", "10", "-", "-"));
+    incursions.Add(CIncursion("I", "i", "100", "100", "60", "0", "0"));
+    interceptors.Add(CInterceptor("F", "f", "100", "100", "60", "0", "1", "1", "s"));
+    QImage blank = image.copy();
+    Draw();
+    EXPECT_EQ(image, blank);
 }
 
 } // namespace

@@ -22,6 +22,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace halyx {
@@ -145,16 +146,28 @@ TEST_F(EditorView, DraggingAUnitMovesItLiveAndIsOneUndoStep) {
     EXPECT_EQ(undo.count(), 2);
     undo.undo();
     EXPECT_EQ(scenario.Incursions().At(0).GetLat(), "210.000");
-}
 
-TEST_F(EditorView, DraggingOffTheEditableRegionLeavesTheUnitAtTheLastPlaceInside) {
+    // Dragged off the editable region, a unit stays at the last place inside.
     scenario.Radars().Add(CRadar("Edge", "e", "940", "300", "20", "-", "-"));
-    const QPoint from = Show(940, 300);
-    Drag(from, {PointOf(945, 300), PointOf(960, 300)});
+    const QPoint edge = Show(940, 300); // scrolls: before the points after it
+    Drag(edge, {PointOf(945, 300), PointOf(960, 300)});
     EXPECT_EQ(scenario.Radars().At(0).GetLat(), "945.000");
+
+    // Escape during a drag puts the unit back and records nothing; a second one deselects.
+    scenario.Interceptors().Add(CInterceptor("Ship", "s", "600", "300", "50", "0", "1", "1", "s"));
+    const int steps = undo.count();
+    QTest::mousePress(Viewport(), Qt::LeftButton, {}, Show(600, 300));
+    QTest::mouseMove(Viewport(), PointOf(620, 320));
+    EXPECT_DOUBLE_EQ(scenario.Interceptors().At(0).GetLat(), 620.0);
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, PointOf(620, 320));
+    EXPECT_DOUBLE_EQ(scenario.Interceptors().At(0).GetLat(), 600.0);
+    EXPECT_EQ(undo.count(), steps);
+    QTest::keyClick(view.get(), Qt::Key_Escape);
+    EXPECT_TRUE(view->Selection().Empty());
 }
 
-TEST_F(EditorView, IncursionHandleDraggedTo15MapUnitsGivesSpeedZero) {
+TEST_F(EditorView, HandlesSetIncursionSpeedAndHeadingAndRadarRange) {
     scenario.Incursions().Add(CIncursion("Boat", "b", "300", "300", "100", "0", "0"));
     Click(Show(300, 300));
     ASSERT_EQ(view->Selection().kind, kIncursionKind);
@@ -170,9 +183,8 @@ TEST_F(EditorView, IncursionHandleDraggedTo15MapUnitsGivesSpeedZero) {
     EXPECT_NEAR(boat.GetHeadingValue(), 90.0, 0.1); // to the right, stored in degrees
     EXPECT_EQ(boat.GetLat(), "300");                // the unit itself stays
     EXPECT_EQ(undo.count(), 1);
-}
 
-TEST_F(EditorView, RadarRangeFollowsTheDraggedCircle) {
+    // A radar's range follows its dragged circle.
     scenario.Radars().Add(CRadar("Site", "s", "400", "300", "50", "-", "-"));
     Click(Show(400, 300));
     ASSERT_EQ(view->Selection().kind, kRadarKind);
@@ -190,22 +202,7 @@ TEST_F(EditorView, RadarRangeFollowsTheDraggedCircle) {
     QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, PointOf(430, 300));
 }
 
-TEST_F(EditorView, EscapeDuringADragPutsTheUnitBackAndRecordsNothing) {
-    scenario.Interceptors().Add(CInterceptor("Ship", "s", "600", "300", "50", "0", "1", "1", "s"));
-    const QPoint from = Show(600, 300);
-    QTest::mousePress(Viewport(), Qt::LeftButton, {}, from);
-    QTest::mouseMove(Viewport(), PointOf(620, 320));
-    EXPECT_DOUBLE_EQ(scenario.Interceptors().At(0).GetLat(), 620.0);
-    QTest::keyClick(view.get(), Qt::Key_Escape);
-    QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, PointOf(620, 320));
-    EXPECT_DOUBLE_EQ(scenario.Interceptors().At(0).GetLat(), 600.0);
-    EXPECT_EQ(undo.count(), 0);
-    // A second Escape clears the selection.
-    QTest::keyClick(view.get(), Qt::Key_Escape);
-    EXPECT_TRUE(view->Selection().Empty());
-}
-
-TEST_F(EditorView, RightClickOnEmptyMapClearsTheSelectionAndDisablesEditAndDelete) {
+TEST_F(EditorView, RightClickMenuEditsOnlyAUnitAndEditChangesOnlyWhatTheDialogHolds) {
     scenario.Radars().Add(CRadar("Site", "s", "400", "300", "50", "-", "-"));
     RightClick(Show(400, 300));
     EXPECT_TRUE(editEnabled);
@@ -241,12 +238,8 @@ TEST_F(EditorView, AddingEachKindAtThePointFillsThePositionAndPushesOneStep) {
     EXPECT_TRUE(opened.name.isEmpty());
     ASSERT_EQ(scenario.Radars().Count(), 1);
     const CRadar& radar = scenario.Radars().At(0);
-    EXPECT_EQ(radar.GetName(), "Tower");
-    EXPECT_EQ(radar.GetLat(), "123.00");
-    EXPECT_EQ(radar.GetRange(), "75");
-    EXPECT_EQ(radar.GetLife(), "");
-    EXPECT_EQ(radar.GetOwner(), "");
     EXPECT_FALSE(radar.GetId().empty());
+    EXPECT_EQ(radar, CRadar("Tower", radar.GetId(), "123.00", "456.00", "75", "", ""));
 
     fill({"Cutter", "", "", "", "", "40", ""});
     RightClick(Show(200, 200), &CGSEView::AddInterceptorAction);
@@ -259,9 +252,8 @@ TEST_F(EditorView, AddingEachKindAtThePointFillsThePositionAndPushesOneStep) {
     RightClick(Show(250, 250), &CGSEView::AddIncursionAction);
     ASSERT_EQ(scenario.Incursions().Count(), 1);
     const CIncursion& incursion = scenario.Incursions().At(0);
-    EXPECT_EQ(incursion.GetHeading(), "135");
-    EXPECT_EQ(incursion.GetSpeed(), "20");
-    EXPECT_EQ(incursion.GetTime(), "0");
+    EXPECT_EQ(incursion,
+              CIncursion("Smuggler", incursion.GetId(), "250.00", "250.00", "20", "135", "0"));
 
     EXPECT_EQ(undo.count(), 3);
     undo.undo();
@@ -309,9 +301,17 @@ TEST_F(EditorView, DeleteAsksByKindAndRemovesOnlyOnYes) {
     EXPECT_EQ(scenario.Radars().Count(), 0);
     undo.undo();
     EXPECT_EQ(scenario.Radars().Count(), 1);
+
+    // A selected unit removed elsewhere (a table, the undo stack) is deselected at once.
+    Click(Show(400, 300));
+    ASSERT_FALSE(view->Selection().Empty());
+    QSignalSpy changed(view.get(), &CGSEView::SelectionChanged);
+    scenario.Radars().RemoveById("s");
+    EXPECT_TRUE(view->Selection().Empty());
+    EXPECT_EQ(changed.count(), 1);
 }
 
-TEST_F(EditorView, ZoomStaysBetweenItsLimits) {
+TEST_F(EditorView, ZoomStaysBetweenItsLimitsAndTheWheelKeepsThePointUnderThePointer) {
     EXPECT_EQ(view->Scale(), 3);
     for (int i = 0; i < 10; ++i) {
         view->ZoomIn();
@@ -323,9 +323,9 @@ TEST_F(EditorView, ZoomStaysBetweenItsLimits) {
     // Zoom out runs while the scale is 3 or more, so it stops at 2.
     EXPECT_EQ(view->Scale(), 2);
     EXPECT_EQ(view->horizontalScrollBar()->maximum(), 2000 - Viewport()->width());
-}
 
-TEST_F(EditorView, WheelZoomKeepsTheMapPointUnderThePointer) {
+    // The wheel zooms about the map point under the pointer.
+    view->ZoomIn();
     const QPoint pointer(250, 180);
     view->ScrollTo(QPoint(600, 700));
     const QPoint before = view->ContentPoint(pointer);
@@ -347,23 +347,20 @@ TEST_F(EditorView, WheelZoomKeepsTheMapPointUnderThePointer) {
     EXPECT_EQ(view->Scale(), 3);
 }
 
-TEST_F(EditorView, PointerOnTheRegionEdgesReadsOutsideMapRegion) {
+TEST_F(EditorView, PointerOnTheRegionEdgesOrWithoutAMapReadsOutsideMapRegion) {
     QSignalSpy texts(view.get(), &CGSEView::PointerTextChanged);
-    const auto textAt = [&](double lat, double lng) {
+    const std::tuple<double, double, QString> cases[] = {
+        {500, 300, "500.000,300.000 (500,300)"}, {0, 300, "Outside Map Region"},
+        {950, 300, "Outside Map Region"},        {500, 95, "Outside Map Region"},
+        {500, 655, "Outside Map Region"},        {1, 96, "01.000,96.000 (1,96)"}, // six wide
+        {949, 654, "949.000,654.000 (949,654)"}};
+    for (const auto& [lat, lng, text] : cases) {
         QTest::mouseMove(Viewport(), Show(lat, lng));
-        return view->PointerText();
-    };
-    EXPECT_EQ(textAt(500, 300), "500.000,300.000 (500,300)");
-    EXPECT_EQ(textAt(0, 300), "Outside Map Region");
-    EXPECT_EQ(textAt(950, 300), "Outside Map Region");
-    EXPECT_EQ(textAt(500, 95), "Outside Map Region");
-    EXPECT_EQ(textAt(500, 655), "Outside Map Region");
-    EXPECT_EQ(textAt(1, 96), "01.000,96.000 (1,96)"); // six characters wide
-    EXPECT_EQ(textAt(949, 654), "949.000,654.000 (949,654)");
+        EXPECT_EQ(view->PointerText(), text) << lat << "," << lng;
+    }
     EXPECT_EQ(texts.count(), 4); // repeated texts are not announced again
-}
 
-TEST_F(EditorView, WithoutAMapNothingIsSelectedAndThePointerIsOutside) {
+    // Without a map nothing is selected and the pointer is always outside.
     scenario.Radars().Add(CRadar("Site", "s", "0", "0", "50", "-", "-"));
     scenario.Geography().GetWorldMap().empty();
     view->FirstView();
@@ -384,16 +381,6 @@ TEST_F(EditorView, HoveringAUnitShowsItsName) {
     QHelpEvent away(QEvent::ToolTip, at + QPoint(40, 0), Viewport()->mapToGlobal(at));
     QApplication::sendEvent(Viewport(), &away);
     EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
-}
-
-TEST_F(EditorView, ASelectedUnitRemovedElsewhereIsDeselected) {
-    scenario.Radars().Add(CRadar("Site", "s", "400", "300", "50", "-", "-"));
-    Click(Show(400, 300));
-    ASSERT_FALSE(view->Selection().Empty());
-    QSignalSpy changed(view.get(), &CGSEView::SelectionChanged);
-    scenario.Radars().RemoveById("s");
-    EXPECT_TRUE(view->Selection().Empty());
-    EXPECT_EQ(changed.count(), 1);
 }
 
 } // namespace

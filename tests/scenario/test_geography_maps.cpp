@@ -1,17 +1,17 @@
 // Fetching a map by its address (a path, a file address or a web address) and what the user is
 // told when that fails; the map loaded before must survive every failure.
-#include "common/paths.h"
-#include "scenario/geography.h"
+#include "scenariotest.h"
 
-#include <gtest/gtest.h>
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -20,17 +20,11 @@ namespace {
 
 const std::string kData = std::string(HALYX_TEST_DATA_DIR) + "/geography/";
 
-struct RecordingView : IGeographyView {
-    std::vector<std::string> messages;
-    void ShowMessage(const std::string& text, bool) override { messages.push_back(text); }
-};
-
-// Serves one canned answer per connection on a loopback port, or, when silent, accepts and never
-// answers, as a hung map server would.
+// Serves one canned answer per connection on a loopback port. Without an answer it only listens:
+// the system completes each connection and nobody ever answers, as with a hung map server.
 class LoopbackServer {
 public:
-    LoopbackServer(std::string answer, bool silent)
-        : m_answer(std::move(answer)), m_silent(silent) {
+    explicit LoopbackServer(std::string answer) : m_answer(std::move(answer)) {
         m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -40,13 +34,16 @@ public:
         ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
         m_port = ntohs(address.sin_port);
         ::listen(m_socket, 4);
-        m_thread = std::thread([this] { Serve(); });
+        if (!m_answer.empty()) {
+            m_thread = std::thread([this] { Serve(); });
+        }
     }
     ~LoopbackServer() {
-        m_stop = true;
-        ::shutdown(m_socket, SHUT_RDWR);
+        ::shutdown(m_socket, SHUT_RDWR); // ends a waiting accept
         ::close(m_socket);
-        m_thread.join();
+        if (m_thread.joinable()) {
+            m_thread.join();
+        }
     }
     std::string Url(const std::string& path) const {
         return "http://127.0.0.1:" + std::to_string(m_port) + path;
@@ -54,29 +51,16 @@ public:
 
 private:
     void Serve() {
-        while (!m_stop) {
-            const int client = ::accept(m_socket, nullptr, nullptr);
-            if (client < 0) {
-                return;
-            }
+        for (int client; (client = ::accept(m_socket, nullptr, nullptr)) >= 0; ::close(client)) {
             char request[4096];
             (void)::recv(client, request, sizeof request, 0);
-            if (m_silent) {
-                while (!m_stop) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                }
-            } else {
-                (void)::send(client, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
-            }
-            ::close(client);
+            (void)::send(client, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
         }
     }
 
     std::string m_answer;
-    bool m_silent;
     int m_socket = -1;
     int m_port = 0;
-    std::atomic<bool> m_stop{false};
     std::thread m_thread;
 };
 
@@ -86,8 +70,7 @@ std::string HttpAnswer(const std::string& status, const std::string& body) {
 }
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
-    const std::string path = HalyxHome() + name;
-    CreatePath(path);
+    const std::string path = test::TempPath(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }
@@ -97,7 +80,7 @@ protected:
     void SetUp() override {
         geography.SetTerrain(CTerrain("Land", "Solid", 35, MakeRgb(0, 0, 0)));
         ASSERT_TRUE(geography.GetMapFromURL(kData + "small12.txt", view));
-        view.messages.clear();
+        EXPECT_TRUE(view.messages.empty());
     }
     // The 4 by 3 map of small12.txt is still the one loaded.
     void ExpectPreviousMap() {
@@ -111,89 +94,76 @@ protected:
     }
 
     CGeography geography;
-    RecordingView view;
+    test::RecordingView view;
 };
 
-TEST_F(MapFetch, Version12FileGivesItsBoundsAndNoMessage) {
+TEST_F(MapFetch, Version12GivesItsBoundsAndVersion11ReportsItsSize) {
     const CWorldMap& map = geography.GetWorldMap();
     EXPECT_EQ(map.GetMinLat(), 100);
     EXPECT_EQ(map.GetMaxLng(), 230);
     EXPECT_EQ(map.TerrainColour('#'), MakeRgb(0, 0, 0));
-    EXPECT_TRUE(view.messages.empty());
-}
-
-TEST_F(MapFetch, Version11ReportsItsSize) {
     ASSERT_TRUE(geography.GetMapFromURL("file://" + kData + "small11.txt", view));
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], "Map is 5 pixels wide by 3 pixels high");
+    EXPECT_EQ(view.messages, std::vector<std::string>{"Map is 5 pixels wide by 3 pixels high"});
 }
 
-TEST_F(MapFetch, MissingFileCannotBeRetrieved) {
-    const std::string address = kData + "no-such-map.txt";
-    EXPECT_FALSE(geography.GetMapFromURL(address, view));
-    ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0], "Error in retriving " + address);
+TEST_F(MapFetch, UnreadableFilesSayWhyAndKeepThePreviousMap) {
+    const std::string missing = kData + "no-such-map.txt";
+    EXPECT_FALSE(geography.GetMapFromURL(missing, view));
+    EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + missing});
     EXPECT_NE(geography.LastMapError().find("no such file"), std::string::npos);
     ExpectPreviousMap();
-}
 
-TEST_F(MapFetch, TextWithoutMarkerIsAnInvalidFormat) {
-    const std::string path = WriteTemp("plain.txt", "just some text\n4#/\n");
-    EXPECT_FALSE(geography.GetMapFromURL(path, view));
-    ASSERT_EQ(view.messages.size(), 2u);
-    EXPECT_EQ(view.messages[0], "Invalid File Format " + path);
-    EXPECT_EQ(view.messages[1], "Internal Error: CHalyxStationView::GetMapFromURL()");
-    ExpectPreviousMap();
-}
-
-TEST_F(MapFetch, BrokenHeadersShowOnlyTheInternalError) {
-    for (const std::string& text :
-         {std::string("#Brisal MapData(1.2) -"),
-          std::string("#Brisal MapData(1.2) -\n0\n0:4\n3\n0:3\n0:0\n"),
-          std::string("#Brisal MapData(1.2) -\n4\n0;4\n3\n0:3\n0:0\n4-/4-/4-/\n")}) {
+    const std::string internal = "Internal Error: CHalyxStationView::GetMapFromURL()";
+    const std::string plain = WriteTemp("plain.txt", "just some text\n4#/\n");
+    const std::pair<std::string, std::vector<std::string>> cases[] = {
+        {plain, {"Invalid File Format " + plain, internal}},
+        {WriteTemp("h1.txt", "#Brisal MapData(1.2) -"), {internal}},
+        {WriteTemp("h2.txt", "#Brisal MapData(1.2) -\n0\n0:4\n3\n0:3\n0:0\n"), {internal}},
+        {WriteTemp("h3.txt", "#Brisal MapData(1.2) -\n4\n0;4\n3\n0:3\n0:0\n4-/4-/4-/\n"),
+         {internal}}};
+    for (const auto& [path, messages] : cases) {
         view.messages.clear();
-        const std::string path = WriteTemp("header.txt", text);
-        EXPECT_FALSE(geography.GetMapFromURL(path, view)) << text;
-        EXPECT_EQ(view.messages,
-                  std::vector<std::string>{"Internal Error: CHalyxStationView::GetMapFromURL()"});
+        EXPECT_FALSE(geography.GetMapFromURL(path, view)) << path;
+        EXPECT_EQ(view.messages, messages);
         ExpectPreviousMap();
     }
-}
 
-TEST_F(MapFetch, BrokenRowsSayWhere) {
-    const std::string path =
+    // A broken row says where.
+    const std::string rows =
         WriteTemp("rows.txt", "#Brisal MapData(1.2) -\n4\n0:4\n2\n0:2\n0:0\n4-/\n3-");
-    EXPECT_FALSE(geography.GetMapFromURL(path, view));
+    view.messages.clear();
+    EXPECT_FALSE(geography.GetMapFromURL(rows, view));
     ASSERT_EQ(view.messages.size(), 1u);
-    EXPECT_EQ(view.messages[0].rfind("Invalid File Format " + path + "\n", 0), 0u);
+    EXPECT_EQ(view.messages[0].rfind("Invalid File Format " + rows + "\n", 0), 0u);
     EXPECT_NE(view.messages[0].find("row 2"), std::string::npos) << view.messages[0];
     ExpectPreviousMap();
 }
 
-TEST_F(MapFetch, WebAddressReadsLikeAFile) {
+TEST_F(MapFetch, WebAddressesReadLikeFilesAndFailWithoutHanging) {
     std::ifstream in(kData + "small11.txt");
     const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    LoopbackServer server(HttpAnswer("200 OK", body), false);
-    ASSERT_TRUE(geography.GetMapFromURL(server.Url("/maps/world.txt"), view));
-    EXPECT_EQ(geography.GetWorldMap().getWidth(), 5);
-}
+    {
+        LoopbackServer server(HttpAnswer("200 OK", body));
+        ASSERT_TRUE(geography.GetMapFromURL(server.Url("/maps/world.txt"), view));
+        EXPECT_EQ(geography.GetWorldMap().getWidth(), 5);
+    }
+    ASSERT_TRUE(geography.GetMapFromURL(kData + "small12.txt", view));
+    view.messages.clear();
 
-TEST_F(MapFetch, WebErrorAnswerCannotBeRetrieved) {
-    LoopbackServer server(HttpAnswer("404 Not Found", "gone"), false);
-    const std::string url = server.Url("/maps/none.txt");
+    LoopbackServer missing(HttpAnswer("404 Not Found", "gone"));
+    const std::string url = missing.Url("/maps/none.txt");
     EXPECT_FALSE(geography.GetMapFromURL(url, view));
     EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + url});
     EXPECT_NE(geography.LastMapError().find("404"), std::string::npos) << geography.LastMapError();
     ExpectPreviousMap();
-}
 
-TEST_F(MapFetch, SilentServerTimesOutInsteadOfHanging) {
-    LoopbackServer server("", true);
+    // A server that accepts and never answers times out.
+    LoopbackServer silent("");
     CMapSourceOptions options;
     options.totalTimeoutMs = 300;
     geography.SetMapSourceOptions(options);
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(geography.GetMapFromURL(server.Url("/world.txt"), view));
+    EXPECT_FALSE(geography.GetMapFromURL(silent.Url("/world.txt"), view));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     ExpectPreviousMap();
 }
@@ -210,7 +180,7 @@ TEST(MapAddresses, FileAddressesAndOtherPlatformPathsNameLocalFiles) {
 
 TEST(MapBounds, CornersComeFromTheHeaderAndAreRememberedPerAddress) {
     CGeography geography;
-    RecordingView view;
+    test::RecordingView view;
     geography.SetMapURL(0, kData + "small12.txt");
     geography.SetMapURL(1, kData + "small11.txt");
     CLatLng one, two;
@@ -227,11 +197,25 @@ TEST(MapBounds, CornersComeFromTheHeaderAndAreRememberedPerAddress) {
     EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + kData + "gone.txt"});
 }
 
-TEST(ShippedMaps, WorldMapPutsLandAndSeaWhereTheyBelong) {
-    CGeography geography;
-    RecordingView view;
-    const std::string maps = std::string(HALYX_SOURCE_DIR) + "/data/maps/";
-    ASSERT_TRUE(geography.GetMapFromURL(maps + "world.txt", view)) << geography.LastMapError();
+TEST(ShippedMaps, DefaultAddressesFindThemAndTheWorldMapPutsLandAndSeaWhereTheyBelong) {
+    setenv("HALYX_MAP_DIR", (std::string(HALYX_SOURCE_DIR) + "/data/maps").c_str(), 1);
+    CScenario scenario;
+    LoadDefaultScenario(scenario);
+    unsetenv("HALYX_MAP_DIR");
+    CGeography& geography = scenario.Geography();
+    test::RecordingView view;
+    // The station maps are windows around their stations; the global map is read last.
+    for (int i = 0; i < 4; ++i) {
+        const std::string address = geography.GetMapURL(i);
+        ASSERT_TRUE(geography.GetMapFromURL(address, view)) << geography.LastMapError();
+        CLatLng one, two;
+        if (i < 3) {
+            ASSERT_TRUE(geography.GetMapBounds(address, one, two, view)) << address;
+            const CLatLng station = CGeography::StationPosition(i);
+            EXPECT_TRUE(one.lat < station.lat && station.lat < two.lat) << address;
+            EXPECT_TRUE(one.lng < station.lng && station.lng < two.lng) << address;
+        }
+    }
     const CWorldMap& map = geography.GetWorldMap();
     EXPECT_EQ(map.getWidth(), 1000);
     EXPECT_EQ(map.getHeight(), 700);
@@ -247,18 +231,11 @@ TEST(ShippedMaps, WorldMapPutsLandAndSeaWhereTheyBelong) {
     EXPECT_EQ(terrain(-90, 25), '-');   // Gulf of Mexico
     EXPECT_EQ(terrain(-20, 5), '-');    // Gulf of Guinea's west
 
-    for (const char* name : {"atlantic.txt", "bahamas.txt", "florida.txt"}) {
-        ASSERT_TRUE(geography.GetMapFromURL(maps + name, view)) << name;
-    }
-    // The station maps are windows around their stations.
-    for (int i = 0; i < 3; ++i) {
-        const std::string name = i == 0 ? "atlantic.txt" : i == 1 ? "bahamas.txt" : "florida.txt";
-        CLatLng one, two;
-        ASSERT_TRUE(geography.GetMapBounds(maps + name, one, two, view));
-        const CLatLng station = CGeography::StationPosition(i);
-        EXPECT_TRUE(one.lat < station.lat && station.lat < two.lat) << name;
-        EXPECT_TRUE(one.lng < station.lng && station.lng < two.lng) << name;
-    }
+    // Without the variable, the maps are found where the build copies them, share/halyx/maps
+    // beside bin/ (as when installed), whatever folder the build was configured in.
+    EXPECT_TRUE(std::filesystem::exists(DefaultMapFolder() + "world.txt")) << DefaultMapFolder();
+    EXPECT_TRUE(
+        std::filesystem::exists(std::string(HALYX_BINARY_DIR) + "/share/halyx/maps/world.txt"));
 }
 
 } // namespace

@@ -1,18 +1,14 @@
-// Saving and loading a whole scenario set: the scenario file's text, the folder layout, the
-// progress shown, sets written on the other platform, and damaged sets that must change nothing.
-#include "common/archive.h"
-#include "common/paths.h"
-#include "common/progress.h"
+// Scenario sets: the scenario page's eighteen path fields as the user names the scenario and
+// picks folders, the scenario file's text, saving and loading a whole set with its folder layout
+// and progress, sets written on the other platform, and damaged sets that must change nothing.
+#include "scenariotest.h"
+
 #include "common/random.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
 #include "scenario/scenariofileset.h"
+#include "scenario/scenariopagemodel.h"
 #include "scenario/scenarioxml.h"
-
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 
 namespace halyx {
 namespace {
@@ -20,22 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 using C = ScenarioComponent;
 
-struct RecordingProgress : IProgress {
-    std::vector<std::string> texts;
-    int high = -1, pos = 0;
-    bool closed = false;
-    void SetRange(int, int h) override { high = h; }
-    void SetPos(int p) override { pos = p; }
-    void SetText(const std::string& t) override { texts.push_back(t); }
-    void Close() override { closed = true; }
-};
-
-std::string Folder(const std::string& name) {
-    const std::string folder = HalyxHome() + "sets/" + name + "/";
-    fs::remove_all(folder);
-    CreatePath(folder);
-    return folder;
-}
+using test::EmptyFolder;
+using test::RecordingProgress;
 
 void FillScenario(CScenario& scenario) {
     SeedRandom(7);
@@ -43,7 +25,75 @@ void FillScenario(CScenario& scenario) {
     scenario.Weather().Generate(1600, 0.3, 4.0);
 }
 
-TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTrip) {
+TEST(ScenarioPageFields, ChoosingAParentFolderThenRenamingMovesTheScenarioFolder) {
+    CScenarioPageModel page;
+    page.SetName("Alpha");
+    page.ChooseLocation("C:\\Halyx\\Scenarios");
+    const CScenarioFields& f = page.Fields();
+    EXPECT_EQ(f.location, "C:\\Halyx\\Scenarios\\Alpha\\");
+    EXPECT_EQ(f.Location(C::TerrainCodes), "C:\\Halyx\\Scenarios\\Alpha\\Terrain Codes\\");
+    EXPECT_EQ(f.FileName(C::Incursions), "Alpha_Incursions.hid");
+
+    page.SetName("Beta");
+    EXPECT_EQ(f.location, "C:\\Halyx\\Scenarios\\Beta\\");
+    EXPECT_EQ(f.Location(C::PlumeLines), "C:\\Halyx\\Scenarios\\Beta\\Plume Lines\\");
+    const std::pair<C, std::string> files[] = {{C::Maps, "Beta_Maps.hmi"},
+                                               {C::ImpactLines, "Beta_ImpactLines.hil"},
+                                               {C::PlumeLines, "Beta_PlumeLines.hpi"},
+                                               {C::Weather, "Beta_Weather.hwd"},
+                                               {C::TerrainCodes, "Beta_Terrain.htd"}};
+    for (const auto& [component, name] : files) {
+        EXPECT_EQ(f.FileName(component), name);
+    }
+    EXPECT_EQ(f.ScenarioFilePath(), "C:\\Halyx\\Scenarios\\Beta\\Beta.hsf");
+
+    // Typing a name letter by letter keeps one name folder.
+    page.ChooseLocation("/home/lab/Scenarios");
+    for (const char* name : {"R", "Ru", "Run", "Run1"}) {
+        page.SetName(name);
+    }
+    EXPECT_EQ(f.location, "/home/lab/Scenarios/Run1/");
+    EXPECT_EQ(f.Location(C::Weather), "/home/lab/Scenarios/Run1/Weather Data/");
+
+    // An empty name empties the file names and drops the name folder.
+    page.SetName("");
+    EXPECT_EQ(f.location, "/home/lab/Scenarios");
+    EXPECT_EQ(f.Location(C::Maps), "/home/lab/Scenarios/Maps/");
+    for (const std::string& name : f.fileNames) {
+        EXPECT_TRUE(name.empty());
+    }
+    EXPECT_EQ(page.CheckBeforeSave(), CScenarioPageModel::kFillAllFields);
+}
+
+TEST(ScenarioPageFields, EditingTheLocationRebuildsOnlyTheComponentFolders) {
+    CScenarioPageModel page;
+    page.SetName("Alpha");
+    page.SetLocation("/data/sets/Alpha/");
+    EXPECT_EQ(page.Fields().Location(C::Radars), "/data/sets/Alpha/Radars/");
+    // A location typed without its final separator still gives usable component folders.
+    page.SetLocation("/data/sets/Other");
+    EXPECT_EQ(page.Fields().Location(C::Radars), "/data/sets/Other/Radars/");
+    page.SetLocation("");
+    for (const std::string& location : page.Fields().locations) {
+        EXPECT_TRUE(location.empty());
+    }
+}
+
+TEST(ScenarioPageFields, SaveNeedsEveryFileNameAndLocationButNotTheNotes) {
+    CScenarioPageModel page;
+    EXPECT_EQ(page.CheckBeforeSave(), "Please fill in all the fields with valid filenames and "
+                                      "save locations");
+    page.SetName("Alpha");
+    page.ChooseLocation("/tmp/sets");
+    EXPECT_EQ(page.CheckBeforeSave(), "");
+    page.ChooseComponentLocation(C::PlumeLines, "");
+    EXPECT_EQ(page.CheckBeforeSave(), CScenarioPageModel::kFillAllFields);
+    page.ChooseComponentLocation(C::PlumeLines, "/elsewhere/");
+    EXPECT_EQ(page.Fields().Location(C::PlumeLines), "/elsewhere/");
+    EXPECT_EQ(page.CheckBeforeSave(), "");
+}
+
+TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTripAndShortFilesAreRefused) {
     for (const std::string& notes : {std::string(), std::string("one line"),
                                      std::string("first\n\nthird, after an empty line")}) {
         CScenarioFields fields = ScenarioFieldsFor("Alpha", "/sets/Alpha/");
@@ -69,10 +119,8 @@ TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTrip) {
     fields.notes = "a\nb\nc";
     EXPECT_NE(ScenarioFileText(fields).find("----BEGIN NOTES----\na\nb\nc\n----END NOTES----\n"),
               std::string::npos);
-}
 
-TEST(ScenarioFileText, FileThatEndsEarlyIsRefused) {
-    CScenarioFields fields = ScenarioFieldsFor("Keep", "/keep/");
+    // A file that ends early changes nothing.
     const CScenarioFields before = fields;
     std::string error;
     EXPECT_FALSE(ReadScenarioFileText("/a/A.hsf\n----BEGIN NOTES----\nnotes\n", fields, error));
@@ -84,10 +132,10 @@ TEST(ScenarioFileText, FileThatEndsEarlyIsRefused) {
     EXPECT_EQ(fields, before);
 }
 
-TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolder) {
+TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolderButNotWithAnEmptyPath) {
     CScenario scenario;
     FillScenario(scenario);
-    const std::string parent = Folder("layout");
+    const std::string parent = EmptyFolder("layout");
     RecordingProgress progress;
     const CScenarioSaveResult saved =
         SaveScenarioAs("Alpha", parent + "Alpha/", scenario, &progress);
@@ -113,21 +161,17 @@ TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolder) {
     EXPECT_EQ(progress.texts[11], "Saving Maps\n\n" + parent + "Alpha/Alpha_Maps.hmi");
     EXPECT_EQ(progress.texts.back(),
               "Saving Terrain Data\n\n" + parent + "Alpha/Alpha_Terrain.htd");
-}
 
-TEST(ScenarioSetSave, EmptyPathFieldSavesNothing) {
-    CScenario scenario;
-    CScenarioFields fields = ScenarioFieldsFor("Alpha", Folder("incomplete") + "Alpha/");
+    CScenarioFields fields = ScenarioFieldsFor("Alpha", EmptyFolder("incomplete") + "Alpha/");
     fields.FileName(C::Weather).clear();
-    const CScenarioSaveResult saved = SaveScenarioSet(fields, scenario);
-    EXPECT_FALSE(saved);
+    EXPECT_FALSE(SaveScenarioSet(fields, scenario));
     EXPECT_FALSE(fs::exists(fields.ScenarioFilePath()));
 }
 
 TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     CScenario original;
     FillScenario(original);
-    const std::string folder = Folder("roundtrip") + "Alpha/";
+    const std::string folder = EmptyFolder("roundtrip") + "Alpha/";
     CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
     fields.notes = "first\nsecond\nthird";
     ASSERT_TRUE(SaveScenarioSet(fields, original));
@@ -156,13 +200,12 @@ TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     EXPECT_EQ(loaded.Interceptors().At(0), original.Interceptors().At(0)); // ranges and scope too
 }
 
-TEST(ScenarioSetLoad, MissingComponentsAreListedAndTheWeatherDecidesSuccess) {
+TEST(ScenarioSetLoad, MissingComponentsAreListedAndABrokenOneChangesNothing) {
     CScenario original;
     FillScenario(original);
-    const std::string folder = Folder("missing") + "Alpha/";
+    const std::string folder = EmptyFolder("damaged") + "Alpha/";
     ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
     fs::remove(folder + "Radars/Alpha_Radars.hrd");
-
     CScenario loaded;
     loaded.Radars().Add(CRadar("Kept", "1", "1", "2", "3", "-", "-"));
     CScenarioFields read;
@@ -173,31 +216,26 @@ TEST(ScenarioSetLoad, MissingComponentsAreListedAndTheWeatherDecidesSuccess) {
     EXPECT_EQ(loaded.Radars().Count(), 1);
     EXPECT_EQ(loaded.Incursions().Count(), 9);
 
-    fs::remove(folder + "Weather Data/Alpha_Weather.hwd");
+    // A component that breaks off changes neither the scenario nor the fields.
+    const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";
+    fs::resize_file(weather, fs::file_size(weather) / 2);
+    CScenario kept;
+    kept.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
+    read = ScenarioFieldsFor("Before", "/before/");
+    const CScenarioFields before = read;
+    result = LoadScenarioSet(folder + "Alpha.hsf", read, kept);
+    EXPECT_FALSE(result);
+    EXPECT_NE(result.error.find("Alpha_Weather.hwd"), std::string::npos) << result.error;
+    EXPECT_EQ(read, before);
+    EXPECT_EQ(kept.Incursions().Count(), 1);
+    EXPECT_EQ(kept.Geography().GetMapURL(0), "");
+
+    // Without the weather the load fails, listing both missing files.
+    fs::remove(weather);
     result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
     EXPECT_FALSE(result);
     EXPECT_EQ(result.problems.size(), 2u);
     EXPECT_FALSE(LoadScenarioSet("", read, loaded));
-}
-
-TEST(ScenarioSetLoad, ComponentThatBreaksOffChangesNothing) {
-    CScenario original;
-    FillScenario(original);
-    const std::string folder = Folder("broken") + "Alpha/";
-    ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
-    const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";
-    fs::resize_file(weather, fs::file_size(weather) / 2);
-
-    CScenario loaded;
-    loaded.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
-    CScenarioFields read = ScenarioFieldsFor("Before", "/before/");
-    const CScenarioFields before = read;
-    const CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
-    EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find("Alpha_Weather.hwd"), std::string::npos) << result.error;
-    EXPECT_EQ(read, before);
-    EXPECT_EQ(loaded.Incursions().Count(), 1);
-    EXPECT_EQ(loaded.Geography().GetMapURL(0), "");
 }
 
 TEST(ScenarioSetLoad, ShippedSetFromTheOtherPlatformLoads) {

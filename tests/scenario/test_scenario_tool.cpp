@@ -62,10 +62,7 @@ protected:
 } // namespace
 
 TEST_F(ScenarioTool, DumpsUnitFilesAsTheirXmlLists) {
-    ToolRun run = Tool(kUnits + "two_incursions.hid");
-    EXPECT_EQ(run.status, 2); // no command given
-
-    run = Tool("dump " + kUnits + "two_incursions.hid");
+    ToolRun run = Tool("dump " + kUnits + "two_incursions.hid");
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_EQ(run.out, "<Incursions><Incursion Name=\"Incursion 0\" ID=\"1230450123\" "
                        "Lat=\"100.50\" Lng=\"200.25\" Speed=\"150\" Heading=\"90.00\" "
@@ -80,17 +77,28 @@ TEST_F(ScenarioTool, DumpsUnitFilesAsTheirXmlLists) {
                        "Range=\"120.00\"/>\n</Radars>\n");
 }
 
-TEST_F(ScenarioTool, BrokenFileIsReportedWithItsOffset) {
+TEST_F(ScenarioTool, BrokenFileIsReportedWithItsOffsetAndWrongUsageExitsWithTwo) {
     const std::string path = kUnits + "truncated.hii";
-    const ToolRun run = Tool("dump " + path);
+    ToolRun run = Tool("dump " + path);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "halyx-scenario: " + path +
                            ": at offset 120: expected an interceptor's Name (record 2 of 2, a "
                            "CInterceptor)\n");
+    run = Tool("dump " + Home() + "missing.hrd");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.out.find("No such file or directory"), std::string::npos);
 
-    const ToolRun missing = Tool("dump " + Home() + "missing.hrd");
-    EXPECT_EQ(missing.status, 1);
-    EXPECT_NE(missing.out.find("No such file or directory"), std::string::npos);
+    const std::string noCommand = kUnits + "two_incursions.hid";
+    for (const char* args :
+         {"", "frob", "dump", "dump a.hid b.hid", "dump notes.txt", "weather", noCommand.c_str(),
+          "weather --season 4 -o x.hwd", "weather --space -1 -o x", "weather --seed twelve -o x",
+          "weather --colour red -o x", "weather -o"}) {
+        EXPECT_EQ(Tool(args).status, 2) << args;
+    }
+    run = Tool("--help");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.out.find("Usage: halyx-scenario COMMAND"), std::string::npos);
+    EXPECT_EQ(Tool("weather --help").status, 0);
 }
 
 TEST_F(ScenarioTool, WeatherWithASeedIsRepeatableAndDumpable) {
@@ -108,17 +116,4 @@ TEST_F(ScenarioTool, WeatherWithASeedIsRepeatableAndDumpable) {
     EXPECT_EQ(run.out.rfind("<WeatherMap>\n<T16>\n<WeatherData GridRow=\"9\" GridCol=\"5\"", 0),
               0u);
     EXPECT_EQ(run.out.substr(run.out.size() - 20), "</T1>\n</WeatherMap>\n");
-}
-
-TEST_F(ScenarioTool, WrongUsageExitsWithTwo) {
-    for (const char* args :
-         {"", "frob", "dump", "dump a.hid b.hid", "dump notes.txt", "weather",
-          "weather --season 4 -o x.hwd", "weather --space -1 -o x", "weather --seed twelve -o x",
-          "weather --colour red -o x", "weather -o"}) {
-        EXPECT_EQ(Tool(args).status, 2) << args;
-    }
-    const ToolRun help = Tool("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("Usage: halyx-scenario COMMAND"), std::string::npos);
-    EXPECT_EQ(Tool("weather --help").status, 0);
 }

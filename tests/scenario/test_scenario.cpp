@@ -1,4 +1,6 @@
-// The scenario's XML form, as the experiment log embeds it and the log loader reads it back.
+// The whole scenario in memory: the one the station starts with (so that a simulation can be
+// initialised without loading any file), and its XML form, as the experiment log embeds it and
+// the log loader reads it back.
 #include "common/random.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
@@ -6,8 +8,58 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 namespace halyx {
 namespace {
+
+TEST(DefaultScenario, HoldsTheStartUpUnitsWithTheirOddTextsAndAReadyGeography) {
+    CScenario scenario;
+    scenario.Radars().Add(CRadar("Old", "1", "1", "1", "1", "", ""));
+    int replaced = 0;
+    scenario.Subscribe([&](ScenarioChange, int) { ++replaced; });
+    LoadDefaultScenario(scenario, "/maps/");
+    EXPECT_EQ(replaced, 1);
+    ASSERT_EQ(scenario.Radars().Count(), 12);
+    ASSERT_EQ(scenario.Incursions().Count(), 9);
+    ASSERT_EQ(scenario.Interceptors().Count(), 14);
+
+    EXPECT_EQ(scenario.Radars().At(9).GetLat(), "178"); // "Key Largo"
+    EXPECT_EQ(scenario.Radars().At(11).GetRange(), "140");
+    EXPECT_EQ(scenario.Radars().At(11).GetLife(), "-");
+
+    const CIncursion& seeBreeze = scenario.Incursions().At(7);
+    EXPECT_EQ(seeBreeze.GetName(), "SeeBreeze");
+    EXPECT_EQ(seeBreeze.GetTime(), "00");
+    const CIncursion& sloBar = scenario.Incursions().At(8);
+    EXPECT_EQ(sloBar.GetLng(), "395.4");
+    EXPECT_EQ(scenario.Incursions().At(1).GetName(), scenario.Incursions().At(2).GetName());
+
+    const CInterceptor& patrol = scenario.Interceptors().At(7);
+    EXPECT_EQ(patrol.GetName(), "Patrol Boat");
+    EXPECT_EQ(patrol.GetLat(), 572);
+    EXPECT_EQ(patrol.GetMinRange(), 2);
+    EXPECT_EQ(scenario.Interceptors().At(13).GetScope(), "air"); // "Cessner"
+    EXPECT_EQ(scenario.Interceptors().At(8).GetSpeed(), 1000);
+
+    // The geography is ready to initialise a simulation; the map folder becomes file addresses.
+    LoadDefaultScenario(scenario, "/srv/halyx maps");
+    const CGeography& geography = scenario.Geography();
+    EXPECT_TRUE(geography.HasTrajectory());
+    EXPECT_TRUE(geography.HasImpactLines());
+    EXPECT_TRUE(geography.HasMapURLs());
+    EXPECT_EQ(geography.GetImpactLines().GetNLineCt(), 9);
+    EXPECT_EQ(geography.GetImpactLines().GetSLineCt(), 21);
+    EXPECT_EQ(geography.GetImpactLines().GetSLine().back(), (CLatLng{870, 159}));
+    EXPECT_EQ(geography.GetTrajectory().GetTrajectory().front(), (CLatLng{184, 472}));
+    EXPECT_EQ(geography.TerrainKQML(),
+              "tell :number 2 :0 (tell :style Solid :code 35 :name Land :r 0 :g 0 :b 0) "
+              ":1 (tell :style Solid :code 45 :name Sea :r 0 :g 99 :b 99) ");
+    EXPECT_EQ(geography.GetMapURLs(),
+              (std::array<std::string, 4>{
+                  "file:///srv/halyx%20maps/atlantic.txt", "file:///srv/halyx%20maps/bahamas.txt",
+                  "file:///srv/halyx%20maps/florida.txt", "file:///srv/halyx%20maps/world.txt"}));
+}
 
 pugi::xml_node ParseScenario(pugi::xml_document& document, const std::string& text) {
     const pugi::xml_parse_result parsed = document.load_string(text.c_str());

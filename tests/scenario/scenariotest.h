@@ -1,0 +1,68 @@
+// Helpers shared by the scenario tests: scratch paths under the test's own home, recorders for
+// what the scenario code tells the user, and catching a read error to look at it.
+#pragma once
+
+#include "common/archive.h"
+#include "common/paths.h"
+#include "common/progress.h"
+#include "scenario/geography.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace halyx::test {
+
+// A file path under the test's home; its folders exist.
+inline std::string TempPath(const std::string& name) {
+    const std::string path = HalyxHome() + "scratch/" + name;
+    CreatePath(path);
+    return path;
+}
+
+// An empty folder under the test's home, ending with '/'.
+inline std::string EmptyFolder(const std::string& name) {
+    const std::string folder = HalyxHome() + "folders/" + name + "/";
+    std::filesystem::remove_all(folder);
+    CreatePath(folder);
+    return folder;
+}
+
+struct RecordingView : IGeographyView {
+    std::vector<std::string> messages;
+    void ShowMessage(const std::string& text, bool) override { messages.push_back(text); }
+};
+
+struct RecordingProgress : IProgress {
+    std::vector<std::string> texts;
+    int low = -1;
+    int high = -1;
+    int pos = 0;
+    int steps = 0;
+    bool closed = false;
+    void SetRange(int l, int h) override {
+        low = l;
+        high = h;
+    }
+    void SetPos(int p) override {
+        pos = p;
+        ++steps;
+    }
+    void SetText(const std::string& t) override { texts.push_back(t); }
+    void Close() override { closed = true; }
+};
+
+// Runs read, which must throw an ArchiveError, and returns that error.
+template <class Read> ArchiveError ThrownArchiveError(Read read) {
+    try {
+        read();
+    } catch (const ArchiveError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "read without an error";
+    return ArchiveError("", 0, "");
+}
+
+} // namespace halyx::test

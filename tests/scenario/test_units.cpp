@@ -1,0 +1,360 @@
+// The three unit kinds: number texts, an incursion's course, the radar rim, the unit list and
+// its observers, unit ids, the XML forms the log embeds and reads back, and the binary unit files
+// (.hid, .hrd, .hii): the byte layout other programs read, round trips, and damaged files, which
+// must fail with the offset and keep only the complete units.
+#include "scenariotest.h"
+
+#include "common/random.h"
+#include "scenario/incursion.h"
+#include "scenario/interceptor.h"
+#include "scenario/radar.h"
+#include "scenario/unitfiles.h"
+#include "scenario/unitid.h"
+#include "scenario/unitlist.h"
+
+#include <pugixml.hpp>
+
+#include <cerrno>
+#include <cstring>
+#include <regex>
+#include <set>
+
+using namespace halyx;
+using test::ThrownArchiveError;
+
+namespace {
+
+pugi::xml_node Parse(pugi::xml_document& doc, const std::string& text) {
+    const pugi::xml_parse_result result = doc.load_string(text.c_str());
+    EXPECT_TRUE(result) << result.description() << " in " << text;
+    return doc.first_child();
+}
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<uint8_t> out;
+    for (int v : values) {
+        out.push_back(static_cast<uint8_t>(v));
+    }
+    return out;
+}
+
+// A count of 1, then each field as a length byte and its text.
+std::vector<uint8_t> OneRecord(std::initializer_list<const char*> fields) {
+    std::vector<uint8_t> out = Bytes({0x01, 0x00, 0x00, 0x00});
+    for (const char* field : fields) {
+        out.push_back(static_cast<uint8_t>(std::strlen(field)));
+        out.insert(out.end(), field, field + std::strlen(field));
+    }
+    return out;
+}
+
+template <class T> void ExpectEveryTruncationFailsCleanly(const CUnitList<T>& list) {
+    const std::vector<uint8_t> bytes = UnitFileBytes(list);
+    // Where each complete record ends, so that the units kept after a cut can be predicted.
+    std::vector<size_t> recordEnds;
+    CArchiveReader reader(bytes);
+    reader.ReadI32();
+    for (int i = 0; i < list.Count(); ++i) {
+        T unit;
+        unit.Serialize(reader);
+        recordEnds.push_back(reader.Offset());
+    }
+    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+        const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
+        CUnitList<T> back;
+        back.Add(T());
+        const ArchiveError error =
+            ThrownArchiveError([&] { ReadUnitFileBytes<T>(part, back, "cut.bin"); });
+        EXPECT_EQ(error.File(), "cut.bin") << "cut at " << cut;
+        EXPECT_LE(error.Offset(), cut);
+        int complete = 0;
+        for (size_t end : recordEnds) {
+            complete += end <= cut ? 1 : 0;
+        }
+        ASSERT_EQ(back.Count(), complete) << "cut at " << cut;
+        for (int i = 0; i < complete; ++i) {
+            EXPECT_EQ(back.At(i), list.At(i));
+        }
+    }
+}
+
+} // namespace
+
+TEST(UnitNumberTexts, SettersWriteTheirFormatsAndJunkReadsAsZero) {
+    CIncursion incursion;
+    incursion.SetLatValue(12.34567);
+    incursion.SetTimeValue(7);
+    EXPECT_EQ(incursion.GetLat(), "12.346");
+    EXPECT_EQ(incursion.GetTime(), "7");
+    CRadar radar;
+    radar.SetRangeValue(50);
+    EXPECT_EQ(radar.GetRange(), "50.000");
+    CInterceptor interceptor("I", "1", "1.5", "2", "300", "90", "-", "abc", "-");
+    EXPECT_EQ(interceptor.GetLatText(), "1.500000");
+    EXPECT_EQ(interceptor.GetRangeText(), "0.000000");
+    EXPECT_EQ(interceptor.GetMinRangeText(), "0.000000");
+    EXPECT_EQ(interceptor.GetHeadingText(), "90.000000");
+    interceptor.SetSpeedText("  42.5knots");
+    EXPECT_EQ(interceptor.GetSpeed(), 42.5);
+
+    // Text that is not a number reads as zero; a leading number is taken.
+    const CIncursion odd("n", "1", "", "abc", " -2.5e1x", "+.5", "-");
+    EXPECT_EQ(odd.GetLatValue(), 0.0);
+    EXPECT_EQ(odd.GetLngValue(), 0.0);
+    EXPECT_EQ(odd.GetSpeedValue(), -25.0);
+    EXPECT_EQ(odd.GetHeadingValue(), 0.5);
+}
+
+TEST(IncursionCourse, StartsAtItsStartPointAtItsStartMinuteAndDriftsAtNinety) {
+    auto [lat, lng] = CIncursion("a", "1", "100", "200", "60", "45", "-").GetPositionAt(0.0);
+    EXPECT_DOUBLE_EQ(lat, 100.0);
+    EXPECT_DOUBLE_EQ(lng, 200.0);
+    const CIncursion late("b", "2", "100", "200", "60", "45", "120");
+    std::tie(lat, lng) = late.GetPositionAt(2.0);
+    EXPECT_DOUBLE_EQ(lat, 100.0);
+    EXPECT_DOUBLE_EQ(lng, 200.0);
+    // An hour before its start it lies behind the start point.
+    std::tie(lat, lng) = late.GetPositionAt(1.0);
+    EXPECT_LT(lat, 100.0);
+    EXPECT_LT(lng, 200.0);
+    // Heading 90 drifts slightly off the axis because the course is worked in sevenths.
+    std::tie(lat, lng) = CIncursion("e", "1", "0", "0", "100", "90", "-").GetPositionAt(1.0);
+    EXPECT_NEAR(lat, 99.99998, 1e-5);
+    EXPECT_NEAR(lng, -0.0632, 1e-4);
+}
+
+TEST(RadarRim, AcceptsPointsWithinSixOfTheCircle) {
+    const CRadar radar("r", "1", "100", "100", "50", "", "");
+    for (double lat : {150.0, 155.9, 144.5}) {
+        EXPECT_TRUE(radar.IsNearRangeEdge(lat, 100)) << lat;
+    }
+    EXPECT_FALSE(radar.IsNearRangeEdge(156, 100)); // exactly 6 away
+    EXPECT_FALSE(radar.IsNearRangeEdge(100, 100));
+}
+
+TEST(UnitList, KeepsInsertionOrderMatchesByIdAndTellsObservers) {
+    CUnitList<CRadar> list;
+    std::vector<std::pair<UnitListChange, int>> seen;
+    const int token = list.Subscribe([&](UnitListChange c, int i) { seen.emplace_back(c, i); });
+    list.Add(CRadar("a", "1", "", "", "", "", ""));
+    list.Add(CRadar("b", "2", "", "", "", "", ""));
+    list.Add(CRadar("c", "3", "", "", "", "", ""));
+    EXPECT_TRUE(list.NameExists("b"));
+    EXPECT_FALSE(list.NameExists("B"));
+    ASSERT_NE(list.FindById("3"), nullptr);
+    EXPECT_EQ(list.FindById("3")->GetName(), "c");
+    EXPECT_EQ(list.FindById("4"), nullptr);
+    EXPECT_TRUE(list.RemoveById("2"));
+    EXPECT_FALSE(list.RemoveById("2"));
+    std::string names;
+    for (const CRadar& radar : list) {
+        names += radar.GetName();
+    }
+    EXPECT_EQ(names, "ac");
+    list.NotifyChanged(0);
+    list.RemoveAll();
+    EXPECT_EQ(list.Count(), 0);
+    list.Unsubscribe(token);
+    list.Add(CRadar("d", "4", "", "", "", "", ""));
+    using C = UnitListChange;
+    EXPECT_EQ(seen, (std::vector<std::pair<C, int>>{{C::Added, 0},
+                                                    {C::Added, 1},
+                                                    {C::Added, 2},
+                                                    {C::Removed, 1},
+                                                    {C::Changed, 0},
+                                                    {C::Reset, -1}}));
+}
+
+TEST(UnitIds, TimeOfDayThenZeroThenRandomValueAndNeverAnIdTaken) {
+    // 12:30:05.789 UTC (the tests run with TZ=UTC); the milliseconds never show.
+    const int64_t tsid = ((12 * 3600 + 30 * 60 + 5) * 1000LL) + 789;
+    EXPECT_EQ(MakeUnitIdAt(tsid, 4711), "12300504711");
+    EXPECT_EQ(MakeUnitIdAt(tsid - 12 * 3600 * 1000LL, 0), "00300500");
+    SeedRandom(3);
+    EXPECT_TRUE(std::regex_match(MakeUnitId(), std::regex("[0-9]{6}0[0-9]{1,5}")));
+
+    SeedRandom(1);
+    const int first = NextRandom();
+    SeedRandom(1);
+    const std::string clash = MakeUnitId();
+    EXPECT_EQ(clash.substr(7), std::to_string(first));
+    SeedRandom(1); // the same draw again: the first candidate is taken
+    EXPECT_NE(MakeUnitId([&](std::string_view candidate) { return candidate == clash; }), clash);
+
+    CUnitList<CRadar> radars;
+    std::set<std::string> ids;
+    for (int i = 0; i < 300; ++i) {
+        radars.Add(CRadar("r", radars.NewId(), "", "", "", "", ""));
+        ids.insert(radars.At(i).GetId());
+    }
+    EXPECT_EQ(ids.size(), 300u);
+}
+
+TEST(UnitXml, ElementsAndListsAreExact) {
+    CUnitList<CIncursion> incursions;
+    incursions.Add(CIncursion("B", "1", "2", "3", "4", "5", "-"));
+    EXPECT_EQ(IncursionsToXml(incursions),
+              "<Incursions><Incursion Name=\"B\" ID=\"1\" Lat=\"2\" Lng=\"3\" Speed=\"4\" "
+              "Heading=\"5\" Time=\"-\"/>\n</Incursions>");
+    CUnitList<CRadar> radars;
+    radars.Add(CRadar("R", "9", "1", "2", "50", "life", "owner"));
+    EXPECT_EQ(RadarsToXml(radars),
+              "<Radars><Radar Name=\"R\" ID=\"9\" Lat=\"1\" Lng=\"2\" Range=\"50\"/>\n</Radars>");
+    CUnitList<CInterceptor> interceptors;
+    interceptors.Add(CInterceptor("I", "7", 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, "s"));
+    EXPECT_EQ(InterceptorsToXml(interceptors),
+              "<Interceptors>\n<Interceptor Name=\"I\" ID=\"7\" Speed=\"3.000000\" "
+              "Heading=\"4.000000\" Lat=\"1.000000\" Lng=\"2.000000\"/>\n</Interceptors>");
+}
+
+TEST(UnitXml, ReadersKeepWhatTheElementHoldsAndCountIncompleteOnes) {
+    // Names with markup survive the round trip.
+    CUnitList<CIncursion> marked;
+    marked.Add(CIncursion("a\"<b>&'c", "1", "2", "3", "4", "5", "6"));
+    pugi::xml_document doc;
+    CUnitList<CIncursion> back;
+    ReadIncursionsXml(Parse(doc, IncursionsToXml(marked)), back);
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_EQ(back.At(0), marked.At(0));
+
+    // Interceptor ranges and scope, radar Life and Owner are not in the XML: they come back empty.
+    CUnitList<CInterceptor> interceptors;
+    interceptors.Add(CInterceptor("I", "7", 1.25, 2.5, 300.0, 45.0, 5.0, 6.0, "scope"));
+    CUnitList<CInterceptor> interceptorsBack;
+    UnitXmlResult result =
+        ReadInterceptorsXml(Parse(doc, InterceptorsToXml(interceptors)), interceptorsBack);
+    EXPECT_EQ(result.units, 1);
+    EXPECT_EQ(result.incomplete, 0);
+    ASSERT_EQ(interceptorsBack.Count(), 1);
+    EXPECT_EQ(interceptorsBack.At(0), CInterceptor("I", "7", 1.25, 2.5, 300.0, 45.0, 0, 0, ""));
+    CUnitList<CRadar> radars;
+    radars.Add(CRadar("old", "0", "", "", "", "", ""));
+    ReadRadarsXml(Parse(doc, "<Radars><Radar Name=\"R\" ID=\"9\" Lat=\"1\" Lng=\"2\" "
+                             "Range=\"50\"/>\n</Radars>"),
+                  radars);
+    ASSERT_EQ(radars.Count(), 1);
+    EXPECT_EQ(radars.At(0), CRadar("R", "9", "1", "2", "50", "", ""));
+
+    // An element missing attributes is kept and counted; comments are skipped.
+    CUnitList<CIncursion> list;
+    result = ReadIncursionsXml(
+        Parse(doc, "<Incursions><Incursion Name=\"A\" ID=\"1\"/><!-- note -->"
+                   "<Incursion Name=\"B\" ID=\"2\" Lat=\"1\" Lng=\"2\" Speed=\"3\" "
+                   "Heading=\"4\" Time=\"5\"/></Incursions>"),
+        list);
+    EXPECT_EQ(result.units, 2);
+    EXPECT_EQ(result.incomplete, 1);
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.At(0), CIncursion("A", "1", "", "", "", "", ""));
+    EXPECT_EQ(list.At(1).GetTime(), "5");
+}
+
+TEST(UnitFileLayout, RecordsAreWrittenInFileOrder) {
+    CUnitList<CIncursion> incursions;
+    incursions.Add(CIncursion("Boat 1", "1230001234", "100.5", "200", "150", "90", "-"));
+    // Heading, ID, Lat, Lng, Name, Speed, Time.
+    EXPECT_EQ(UnitFileBytes(incursions),
+              OneRecord({"90", "1230001234", "100.5", "200", "Boat 1", "150", "-"}));
+    CUnitList<CRadar> radars;
+    radars.Add(CRadar("R", "7", "1", "2", "50", "life", "own"));
+    EXPECT_EQ(UnitFileBytes(radars), OneRecord({"7", "1", "2", "life", "R", "own", "50"}));
+
+    // An interceptor's numbers come first, as doubles: Lat 1, Lng 2, Speed 0.5, Heading -2,
+    // Range 4, Min Range 0.
+    CUnitList<CInterceptor> interceptors;
+    interceptors.Add(CInterceptor("I", "9", 1.0, 2.0, 0.5, -2.0, 4.0, 0.0, "s"));
+    const std::vector<uint8_t> expected = Bytes({
+        0x01, 0x00, 0x00, 0x00,                        // count
+        0,    0,    0,    0,    0,    0,   0xF0, 0x3F, // Lat 1.0
+        0,    0,    0,    0,    0,    0,   0x00, 0x40, // Lng 2.0
+        0,    0,    0,    0,    0,    0,   0xE0, 0x3F, // Speed 0.5
+        0,    0,    0,    0,    0,    0,   0x00, 0x00, // Min Range 0.0
+        0,    0,    0,    0,    0,    0,   0x10, 0x40, // Range 4.0
+        0,    0,    0,    0,    0,    0,   0x00, 0xC0, // Heading -2.0
+        0x01, '9',  0x01, 'I',  0x01, 's',             // ID, Name, Scope
+    });
+    EXPECT_EQ(UnitFileBytes(interceptors), expected);
+
+    // An empty list is four zero bytes, and reading one empties the list.
+    radars.RemoveAll();
+    EXPECT_EQ(UnitFileBytes(radars), Bytes({0, 0, 0, 0}));
+    radars.Add(CRadar("old", "1", "", "", "", "", ""));
+    ReadUnitFileBytes<CRadar>(Bytes({0, 0, 0, 0}), radars);
+    EXPECT_EQ(radars.Count(), 0);
+}
+
+TEST(UnitFileRoundTrip, EveryKindComesBackUnchanged) {
+    CUnitList<CIncursion> incursions;
+    incursions.Add(CIncursion("Incursion 0", "1", "10.25", "645.00", "400", "359.99", "17"));
+    incursions.Add(CIncursion("caf\xc3\xa9 <&>", "2", "", "x", "-3e2", "0", "-"));
+    CUnitList<CRadar> radars;
+    radars.Add(CRadar("Radar 0", "3", "940", "105", "200.00", "-", "-"));
+    CUnitList<CInterceptor> interceptors;
+    interceptors.Add(CInterceptor("Interceptor 0", "4", 10.5, 645.0, 400.0, 0.0, 0.0, 0.0, "-"));
+    interceptors.Add(CInterceptor("n", "5", -1e300, 1e-300, 0.1, 360.0, 7.0, 3.0, ""));
+    ASSERT_EQ(WriteUnitFile(test::TempPath("round.hid"), incursions), 0);
+    ASSERT_EQ(WriteUnitFile(test::TempPath("round.hrd"), radars), 0);
+    ASSERT_EQ(WriteUnitFile(test::TempPath("round.hii"), interceptors), 0);
+
+    CUnitList<CIncursion> incursionsBack;
+    CUnitList<CRadar> radarsBack;
+    CUnitList<CInterceptor> interceptorsBack;
+    ASSERT_EQ(ReadUnitFile(test::TempPath("round.hid"), incursionsBack), 0);
+    ASSERT_EQ(ReadUnitFile(test::TempPath("round.hrd"), radarsBack), 0);
+    ASSERT_EQ(ReadUnitFile(test::TempPath("round.hii"), interceptorsBack), 0);
+    ASSERT_EQ(incursionsBack.Count(), 2);
+    ASSERT_EQ(interceptorsBack.Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(incursionsBack.At(i), incursions.At(i));
+        EXPECT_EQ(interceptorsBack.At(i), interceptors.At(i));
+    }
+    ASSERT_EQ(radarsBack.Count(), 1);
+    EXPECT_EQ(radarsBack.At(0), radars.At(0));
+
+    // A file that cannot be opened answers its cause and keeps the list.
+    EXPECT_EQ(ReadUnitFile("/nonexistent/folder/r.hrd", radarsBack), ENOENT);
+    EXPECT_EQ(radarsBack.Count(), 1);
+    EXPECT_EQ(WriteUnitFile("/nonexistent/folder/r.hrd", radarsBack), ENOENT);
+}
+
+TEST(CorruptUnitFiles, TruncationAtEveryOffsetKeepsTheCompleteUnits) {
+    CUnitList<CIncursion> incursions;
+    incursions.Add(CIncursion("A", "1", "10", "20", "30", "40", "-"));
+    incursions.Add(CIncursion(std::string(300, 'b'), "2", "1", "2", "3", "4", "5"));
+    ExpectEveryTruncationFailsCleanly(incursions);
+    CUnitList<CRadar> radars;
+    radars.Add(CRadar("R1", "1", "1", "2", "3", "-", "-"));
+    radars.Add(CRadar("R2", "2", "4", "5", "6", "", ""));
+    ExpectEveryTruncationFailsCleanly(radars);
+    CUnitList<CInterceptor> interceptors;
+    interceptors.Add(CInterceptor("I1", "1", 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, "x"));
+    interceptors.Add(CInterceptor("I2", "2", 7.0, 8.0, 9.0, 0.0, 0.0, 0.0, ""));
+    ExpectEveryTruncationFailsCleanly(interceptors);
+}
+
+TEST(CorruptUnitFiles, AbsurdCountsFailAtOnceAndObserversHearOfIt) {
+    // 2,000,000,000 = 0x77359400, and nothing behind it: refused before reserving any room.
+    CUnitList<CInterceptor> interceptors;
+    ArchiveError error = ThrownArchiveError([&] {
+        ReadUnitFileBytes<CInterceptor>(Bytes({0x00, 0x94, 0x35, 0x77}), interceptors, "huge.hii");
+    });
+    EXPECT_EQ(error.Offset(), 4u);
+    EXPECT_NE(std::string(error.what()).find("huge.hii: at offset 4: expected"), std::string::npos);
+    EXPECT_NE(error.Expected().find("record 1 of 2000000000"), std::string::npos);
+    EXPECT_EQ(interceptors.Count(), 0);
+
+    CUnitList<CRadar> radars;
+    error = ThrownArchiveError([&] {
+        ReadUnitFileBytes<CRadar>(Bytes({0xFF, 0xFF, 0xFF, 0xFF}), radars);
+    });
+    EXPECT_EQ(error.Offset(), 0u);
+    EXPECT_EQ(error.Expected(), "a unit count of 0 or more, found -1");
+    EXPECT_EQ(radars.Count(), 0);
+
+    // A list that lost its units on a failed load must say so to the tables showing it.
+    int resets = 0;
+    radars.Subscribe(
+        [&](UnitListChange change, int) { resets += change == UnitListChange::Reset; });
+    EXPECT_THROW(ReadUnitFileBytes<CRadar>(Bytes({2, 0, 0, 0, 1}), radars), ArchiveError);
+    EXPECT_EQ(resets, 1);
+}
