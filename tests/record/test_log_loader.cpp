@@ -269,7 +269,8 @@ TEST(LogLoader, AFileReadInChunksLoadsWhatItsTextLoads) {
     std::string events = "<SimEvents>\n<Event Name=\"ChatMsg\" ClockTime=\"2\" TSID=\"9\" From=\"" +
                          std::string(1500000, 'F') + "\">\n" + longChat + "\n</Event>\n";
     events += LongEvents(20000).substr(std::string("<SimEvents>\n").size());
-    const std::string text = std::string(kHead) + events + kTeam + "</HalyxSimLog>";
+    // An earlier events section first: the last one wins, across pieces too.
+    const std::string text = std::string(kHead) + kEvents + events + kTeam + "</HalyxSimLog>";
     const std::string folder = test::FreshFolder("loaderchunks");
     test::WriteAll(folder + "log.xml", text);
     Targets fromText;
