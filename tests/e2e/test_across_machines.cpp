@@ -1,9 +1,11 @@
-// A session as a laboratory runs it across machines, on loopback addresses: the console on
-// 127.0.0.3 serves its maps and a station on 127.0.0.2 fetches its map by the served address;
-// nothing else on the map server is reachable. A station killed mid-mission is reported lost
-// and back, re-initialized, carried on by the clock, and its later commands are logged; the log
-// with its health notes plays back as the recording says, and a seek to minute 500 at x8
-// releases exactly the recorded commands from 500 on, each at its minute.
+// A session as a laboratory runs it across machines, on loopback addresses, with the real name
+// server, headless console and synthetic stations. The log of the mission must be complete and
+// hold every command a station sent, in order. The console on 127.0.0.3 serves its maps and a
+// station on 127.0.0.2 fetches its map by the served address; nothing else on the map server is
+// reachable. A station killed mid-mission is reported lost and back, re-initialized, carried on by
+// the clock, and its later commands are logged; the log with its health notes plays back as the
+// recording says, and a seek to minute 500 at x8 releases exactly the recorded commands from 500
+// on, each at its minute.
 #include "e2eutil.h"
 #include "record/simeventstore.h"
 
@@ -201,10 +203,29 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     EXPECT_LT(text.find("<SimEvents>"), static_cast<size_t>(notes.position(0)));
     EXPECT_LT(static_cast<size_t>(notes.position(0)), text.find("</SimEvents>"));
 
+    // The log: well-formed, the five sections, the team in order, the end after the outcome.
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(text.c_str()));
+    ASSERT_TRUE(doc.load_string(text.c_str())) << "the log is not well-formed";
+    const pugi::xml_node root = doc.child("HalyxSimLog");
+    for (const char* section : {"LogHeader", "Notes", "Scenario", "SimEvents", "TeamMembers"}) {
+        EXPECT_TRUE(root.child(section)) << section;
+    }
+    EXPECT_TRUE(text.ends_with("</HalyxSimLog>"));
+    std::string team;
+    for (pugi::xml_node member : root.child("TeamMembers").children()) {
+        team += member.attribute("Name").value() + std::string(" ");
+    }
+    EXPECT_EQ(team, "ALPHA BRAVO ");
+    EXPECT_STREQ(root.child("SimEvents").last_child().attribute("Name").value(),
+                 "SimulationComplete");
+    // ALPHA ran the whole mission: every command it sent before the reset is logged, in order.
+    size_t alphaAt = 0;
+    const std::vector<std::string> alphaSent = SentEvents(Lines(home + "ALPHA.out"), alphaAt);
+    ASSERT_GT(alphaSent.size(), 20u) << "ALPHA sent too little to test anything";
+    EXPECT_EQ(LoggedEvents(root).at("ALPHA"), alphaSent);
+
     CSimEventStore store;
-    store.LoadEvents(doc.child("HalyxSimLog").child("SimEvents"));
+    store.LoadEvents(root.child("SimEvents"));
     // Without the notes the log loads into the same records.
     const std::string plain = std::regex_replace(text, std::regex("<!--[^\n]*-->\n"), "");
     pugi::xml_document plainDoc;
@@ -239,7 +260,7 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
                                                           {"DeployResource", "deploy"},
                                                           {"Abort", "abort"},
                                                           {"InterceptInc", "intercept"}};
-    for (pugi::xml_node event : doc.child("HalyxSimLog").child("SimEvents").children("Event")) {
+    for (pugi::xml_node event : root.child("SimEvents").children("Event")) {
         const auto command = commandOf.find(event.attribute("Name").value());
         if (std::string(event.attribute("From").value()) == "BRAVO" &&
             event.attribute("ClockTime").as_int() >= backMinute && command != commandOf.end()) {

@@ -17,7 +17,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <sys/resource.h>
 
 namespace halyx {
@@ -234,25 +233,6 @@ TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
     }
 }
 
-// The events a station's commands leave in the log, in order, from its output after offset up
-// to the reset.
-std::vector<std::string> SentEvents(const std::string& output, size_t offset) {
-    std::vector<std::string> lines;
-    std::istringstream in(output.substr(std::min(offset, output.size())));
-    for (std::string line; std::getline(in, line);) {
-        lines.push_back(line);
-    }
-    size_t at = 0;
-    return e2e::SentEvents(lines, at);
-}
-
-// What the log holds from each station, in file order.
-std::map<std::string, std::vector<std::string>> LoggedEvents(const std::string& path) {
-    pugi::xml_document doc;
-    EXPECT_TRUE(doc.load_file(path.c_str())) << path;
-    return e2e::LoggedEvents(doc.document_element());
-}
-
 TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
     // Room for the log's head and some minutes of the run.
     const rlim_t limit = 500 * 1024; // the default scenario alone takes 450 KB
@@ -262,7 +242,7 @@ TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
         const std::string spare = s_home + "spare" + name;
         std::map<std::string, size_t> offsets;
         for (const char* station : kStations) {
-            offsets[station] = ReadFile(s_home + station + ".out").size();
+            offsets[station] = Lines(s_home + station + ".out").size();
         }
         Piped console("halyx-command", ConsoleArgs("-"), limit);
         console.Send(InitLines(name, s_home + "full") + "start\n");
@@ -290,19 +270,19 @@ TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
         const std::string path = spare + "/" + name + ".xml";
         EXPECT_FALSE(std::filesystem::exists(s_home + "full/" + name + ".xml"));
         EXPECT_EQ(TeamOf(path), kTeam);
-        // Every command each station sent is in the moved log, in order.
-        auto logged = LoggedEvents(path);
-        for (const char* station : kStations) {
-            const std::vector<std::string> sent =
-                SentEvents(ReadFile(s_home + station + ".out"), offsets[station]);
-            EXPECT_GT(sent.size(), 20u) << station;
-            EXPECT_EQ(logged[station], sent) << station;
-        }
         pugi::xml_document doc;
         ASSERT_TRUE(doc.load_file(path.c_str()));
         EXPECT_STREQ(
             doc.document_element().child("SimEvents").last_child().attribute("Name").value(),
             "SimulationComplete");
+        // Every command each station sent is in the moved log, in order.
+        auto logged = LoggedEvents(doc.document_element());
+        for (const char* station : kStations) {
+            const std::vector<std::string> sent =
+                SentEvents(Lines(s_home + station + ".out"), offsets[station]);
+            EXPECT_GT(sent.size(), 20u) << station;
+            EXPECT_EQ(logged[station], sent) << station;
+        }
     }
 }
 

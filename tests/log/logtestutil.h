@@ -15,42 +15,31 @@ inline const std::string kStatsLog = HALYX_TEST_DATA_DIR "/stats_and_comments.xm
 
 // RFC 4180 records of a CSV text, for checking what a reader of the file gets back.
 inline std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
-    std::vector<std::vector<std::string>> rows;
-    std::vector<std::string> row;
+    std::vector<std::vector<std::string>> rows(1);
     std::string field;
     bool quoted = false;
-    bool any = false;
     for (size_t i = 0; i < text.size(); ++i) {
         const char c = text[i];
-        if (quoted) {
-            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-                field += '"';
-                ++i;
-            } else if (c == '"') {
-                quoted = false;
-            } else {
-                field += c;
-            }
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+            field += '"';
+            ++i;
         } else if (c == '"') {
-            quoted = true;
-            any = true;
-        } else if (c == ',') {
-            row.push_back(field);
+            quoted = !quoted;
+        } else if (!quoted && (c == ',' || c == '\n')) {
+            rows.back().push_back(field);
             field.clear();
-        } else if (c == '\n') {
-            row.push_back(field);
-            rows.push_back(row);
-            row.clear();
-            field.clear();
-            any = false;
+            if (c == '\n') {
+                rows.emplace_back();
+            }
         } else {
             field += c;
-            any = true;
         }
     }
-    if (any || !row.empty()) {
-        row.push_back(field);
-        rows.push_back(row);
+    // A last record without its line break.
+    if (!field.empty() || !rows.back().empty()) {
+        rows.back().push_back(field);
+    } else {
+        rows.pop_back();
     }
     return rows;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/paths.h"
+#include "record/logloader.h"
 #include "record/simeventstore.h"
 
 #include <cstdint>
@@ -40,6 +41,33 @@ struct SteppingClock {
     int64_t next = kAfternoonTsid;
     int64_t operator()() { return next++; }
 };
+
+// A fixed-seed generator, so that the damage done to a log is the same on every run.
+struct Lcg {
+    unsigned seed;
+    unsigned operator()() {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    }
+};
+
+// What a log gives its loader (without a scenario reader): the answer, the team, the events.
+struct LoadedLog {
+    LogLoadResult result;
+    std::vector<std::string> team;
+    CSimEventStore events;
+};
+
+// Loads the log file at source, or with isText the log text source.
+inline LoadedLog LoadLog(const std::string& source, bool isText = false) {
+    LoadedLog loaded;
+    CLogLoader loader(
+        {.readScenario = nullptr,
+         .loadTeam = [&loaded](const std::vector<std::string>& n) { loaded.team = n; },
+         .events = &loaded.events});
+    loaded.result = isText ? loader.LoadText(source) : loader.Load(source);
+    return loaded;
+}
 
 // Records what the playback store sends, one line per message.
 class RecordingSender : public EventSender {

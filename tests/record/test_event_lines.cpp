@@ -72,35 +72,28 @@ TEST(EventLines, EveryTemplateMatchesTheReferenceLog) {
     EXPECT_EQ(written, ReadAll(reference));
 }
 
-TEST(EventLines, TimeStampAndTsidComeFromOneReading) {
+// The stamp and the TSID come from one reading of the clock; the stamp has a twelve-hour dial.
+TEST(EventLines, TimeStampsAroundNoonAndMidnight) {
+    const int64_t midnight = 1796428800000; // 5 December 2026 00:00:00.000 UTC
     const std::string folder = FreshFolder("stamp");
-    CExperimentLog log([] { return test::kAfternoonTsid; });
+    int64_t next = test::kAfternoonTsid;
+    CExperimentLog log([&] { return next; });
     ASSERT_TRUE(log.Open(folder, "stamp", "", ""));
     log.LogStartSim();
-    EXPECT_NE(ReadAll(folder + "stamp.xml")
-                  .find("<Event TimeStamp=\"12/5/2026 2:3:9:47 PM\" TSID=\"1796479389047\" "
-                        "Name=\"StartSim\"/>\n"),
-              std::string::npos);
-}
-
-TEST(EventLines, TwelveHourDialAroundNoonAndMidnight) {
-    // 5 December 2026 at 12:30:00.000, 13:05:00.000 and 00:10:00.000 UTC.
-    const int64_t midnight = 1796428800000;
-    const std::string folder = FreshFolder("dial");
-    int64_t next = 0;
-    CExperimentLog log([&] { return next; });
-    ASSERT_TRUE(log.Open(folder, "dial", "", ""));
     for (int64_t minutes : {12 * 60 + 30, 13 * 60 + 5, 10}) {
         next = midnight + minutes * 60000;
         log.LogStartSim();
     }
-    const std::string text = ReadAll(folder + "dial.xml");
+    const std::string text = ReadAll(folder + "stamp.xml");
+    EXPECT_NE(text.find("<Event TimeStamp=\"12/5/2026 2:3:9:47 PM\" TSID=\"1796479389047\" "
+                        "Name=\"StartSim\"/>\n"),
+              std::string::npos);
     EXPECT_NE(text.find("\"12/5/2026 12:30:0:0 PM\""), std::string::npos);
     EXPECT_NE(text.find("\"12/5/2026 1:5:0:0 PM\""), std::string::npos);
     EXPECT_NE(text.find("\"12/5/2026 12:10:0:0 AM\""), std::string::npos);
 }
 
-TEST(EventLines, UnitDisplayOfAnUnknownKindWritesNothing) {
+TEST(EventLines, UnknownUnitKindsAndAClosedLogWriteNothing) {
     const std::string folder = FreshFolder("unit");
     CExperimentLog log;
     ASSERT_TRUE(log.Open(folder, "unit", "", ""));
@@ -108,15 +101,13 @@ TEST(EventLines, UnitDisplayOfAnUnknownKindWritesNothing) {
     EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display :unitType Ship"));
     EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display"));
     EXPECT_EQ(ReadAll(folder + "unit.xml"), before);
-}
 
-TEST(EventLines, WritesWithoutAnOpenFileReportFalse) {
-    CExperimentLog log;
-    EXPECT_FALSE(log.LogInitSim());
-    EXPECT_FALSE(log.LogChatMsg(1, "A", "hi"));
-    EXPECT_FALSE(log.WriteText("x"));
-    EXPECT_FALSE(log.LogMissionStats("A", "tell :totalCost 1"));
-    EXPECT_FALSE(log.Close());
+    CExperimentLog closed;
+    EXPECT_FALSE(closed.LogInitSim());
+    EXPECT_FALSE(closed.LogChatMsg(1, "A", "hi"));
+    EXPECT_FALSE(closed.WriteText("x"));
+    EXPECT_FALSE(closed.LogMissionStats("A", "tell :totalCost 1"));
+    EXPECT_FALSE(closed.Close());
 }
 
 } // namespace

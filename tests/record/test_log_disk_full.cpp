@@ -5,8 +5,6 @@
 // with EFBIG instead of ending the test.
 
 #include "record/experimentlog.h"
-#include "record/logloader.h"
-#include "record/simeventstore.h"
 #include "recordtestutil.h"
 
 #include <gtest/gtest.h>
@@ -43,22 +41,6 @@ private:
     rlimit m_old{};
 };
 
-struct Loaded {
-    LogLoadResult result;
-    std::vector<std::string> team;
-    CSimEventStore events;
-};
-
-std::unique_ptr<Loaded> LoadFile(const std::string& path) {
-    auto loaded = std::make_unique<Loaded>();
-    CLogLoader loader(
-        {.readScenario = nullptr,
-         .loadTeam = [&](const std::vector<std::string>& names) { loaded->team = names; },
-         .events = &loaded->events});
-    loaded->result = loader.Load(path);
-    return loaded;
-}
-
 // Writes chat lines numbered from..to-1 at clock = number.
 void Chat(CExperimentLog& log, int from, int to) {
     for (int i = from; i < to; ++i) {
@@ -66,13 +48,15 @@ void Chat(CExperimentLog& log, int from, int to) {
     }
 }
 
-void ExpectChatsInOrder(const CSimEventStore& events, int count) {
-    ASSERT_EQ(events.Count(), static_cast<size_t>(count));
+// The log at path loads and holds the chat lines 0..count-1, each at its clock, in order.
+void ExpectChatsInOrder(const std::string& path, int count) {
+    const test::LoadedLog loaded = test::LoadLog(path);
+    ASSERT_TRUE(loaded.result) << loaded.result.detail;
+    ASSERT_EQ(loaded.events.Count(), static_cast<size_t>(count));
     for (int i = 0; i < count; ++i) {
-        EXPECT_EQ(events.At(static_cast<size_t>(i)).clockTime, i);
-        EXPECT_NE(
-            events.At(static_cast<size_t>(i)).content.find("(message " + std::to_string(i) + ")"),
-            std::string::npos);
+        const CSimEvent event = loaded.events.At(static_cast<size_t>(i));
+        EXPECT_EQ(event.clockTime, i);
+        EXPECT_NE(event.content.find("(message " + std::to_string(i) + ")"), std::string::npos);
     }
 }
 
@@ -101,45 +85,36 @@ TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrder) 
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());
     EXPECT_EQ(reports.size(), 1u);
-
-    const auto loaded = LoadFile(spare + "run.xml");
-    ASSERT_TRUE(loaded->result) << loaded->result.detail;
-    ExpectChatsInOrder(loaded->events, 120);
-    EXPECT_EQ(loaded->team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    ExpectChatsInOrder(spare + "run.xml", 120);
+    EXPECT_EQ(test::LoadLog(spare + "run.xml").team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
 }
 
-TEST(LogDiskFull, ADiskThatGetsRoomAgainCatchesUp) {
+TEST(LogDiskFull, KeptEventsCatchUpWhenThereIsRoomAgainAndCountAsLostAtTheClose) {
     const std::string folder = FreshFolder("roomagain");
-    int reports = 0;
+    std::vector<std::string> reports;
     CExperimentLog log;
-    log.SetWriteTroubleHandler([&](const std::string&) { ++reports; });
+    log.SetWriteTroubleHandler([&](const std::string& why) { reports.push_back(why); });
     ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
     {
         FileSizeLimit limit(std::filesystem::file_size(folder + "run.xml") + 500);
         Chat(log, 0, 50);
     }
-    EXPECT_EQ(reports, 1);
+    EXPECT_EQ(reports.size(), 1u);
     Chat(log, 50, 60);
     EXPECT_EQ(log.KeptBytes(), 0u);
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());
-    const auto loaded = LoadFile(folder + "run.xml");
-    ASSERT_TRUE(loaded->result) << loaded->result.detail;
-    ExpectChatsInOrder(loaded->events, 60);
-}
+    ExpectChatsInOrder(folder + "run.xml", 60);
 
-TEST(LogDiskFull, ClosingWithEventsStillKeptCountsThemLost) {
-    const std::string folder = FreshFolder("lost");
-    std::vector<std::string> reports;
-    CExperimentLog log;
-    log.SetWriteTroubleHandler([&](const std::string& why) { reports.push_back(why); });
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    FileSizeLimit limit(std::filesystem::file_size(folder + "run.xml") + 100);
+    // The disk is still full when the log closes.
+    reports.clear();
+    ASSERT_TRUE(log.Open(folder, "lost", "", kScenario));
+    FileSizeLimit limit(std::filesystem::file_size(folder + "lost.xml") + 100);
     Chat(log, 0, 10);
     EXPECT_FALSE(log.Close());
     EXPECT_TRUE(log.LostData());
     ASSERT_EQ(reports.size(), 2u);
-    EXPECT_NE(reports[1].find("were never written to " + folder + "run.xml"), std::string::npos)
+    EXPECT_NE(reports[1].find("were never written to " + folder + "lost.xml"), std::string::npos)
         << reports[1];
 }
 
@@ -167,9 +142,7 @@ TEST(LogDiskFull, AMoveThatCannotBeDoneKeepsEverythingWhereItWas) {
     EXPECT_EQ(log.FilePath(), folder + "run.xml");
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());
-    const auto loaded = LoadFile(folder + "run.xml");
-    ASSERT_TRUE(loaded->result) << loaded->result.detail;
-    ExpectChatsInOrder(loaded->events, 10);
+    ExpectChatsInOrder(folder + "run.xml", 10);
 }
 
 TEST(LogDiskFull, AMoveBringsTheWrittenPartEvenWhenItsFileWasRemoved) {
@@ -182,9 +155,7 @@ TEST(LogDiskFull, AMoveBringsTheWrittenPartEvenWhenItsFileWasRemoved) {
     ASSERT_TRUE(log.Move(folder + "safe", error)) << error;
     Chat(log, 10, 12);
     EXPECT_TRUE(log.Close());
-    const auto loaded = LoadFile(folder + "safe/run.xml");
-    ASSERT_TRUE(loaded->result) << loaded->result.detail;
-    ExpectChatsInOrder(loaded->events, 12);
+    ExpectChatsInOrder(folder + "safe/run.xml", 12);
 }
 
 TEST(LogDiskFull, ALogThatCannotBeCreatedSaysWhy) {

@@ -2,18 +2,15 @@
 // hostile value can do to it.
 
 #include "record/experimentlog.h"
-#include "record/logloader.h"
-#include "record/simeventstore.h"
 #include "recordtestutil.h"
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
-#include <sys/stat.h>
 
 namespace halyx {
 namespace {
 
 using test::FreshFolder;
+using test::LoadLog;
 using test::ReadAll;
 
 constexpr const char* kScenario = "<Scenario>\n</Scenario>\n";
@@ -26,133 +23,100 @@ size_t CountOf(const std::string& text, const std::string& what) {
     return n;
 }
 
-LogLoadResult LoadFile(const std::string& path, std::vector<std::string>* team = nullptr,
-                       CSimEventStore* events = nullptr) {
-    CLogLoader loader({.readScenario = nullptr,
-                       .loadTeam =
-                           [team](const std::vector<std::string>& names) {
-                               if (team) {
-                                   *team = names;
-                               }
-                           },
-                       .events = events});
-    return loader.Load(path);
-}
-
-TEST(LogLayout, ResetBeforeStartStillGivesACompleteLog) {
-    const std::string folder = FreshFolder("reset");
-    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    log.LogInitSim();
-    log.LogTeamMode("SinglePlayer");
-    log.LogInitSimConf("ALPHA");
-    EXPECT_TRUE(log.EndSimEvents(TeamMembersXml({"ALPHA"})));
-    EXPECT_TRUE(log.Close());
-
-    const std::string text = ReadAll(folder + "run.xml");
-    EXPECT_NE(text.find("<Notes>\n\n</Notes>\n<Scenario>\n</Scenario>\n<SimEvents>\n<Event"),
-              std::string::npos);
-    EXPECT_NE(text.find("Name=\"InitSimConf\" Sender=\"ALPHA\"/>\n</SimEvents>\n<TeamMembers>\n"
-                        "<TeamMember Name=\"ALPHA\"/>\n</TeamMembers></HalyxSimLog>"),
-              std::string::npos);
-    std::vector<std::string> team;
-    EXPECT_TRUE(LoadFile(folder + "run.xml", &team));
-    EXPECT_EQ(team, std::vector<std::string>{"ALPHA"});
-}
-
-TEST(LogLayout, MissionEndThenResetWritesTheEndOfEventsOnce) {
-    const std::string folder = FreshFolder("end");
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "run", "n", kScenario));
-    log.LogSimulationComplete(true);
-    EXPECT_TRUE(log.EndSimEvents(TeamMembersXml({"A", "B"})));
-    EXPECT_TRUE(log.SimEventsClosed());
-    // The reset that follows asks again; nothing more is written.
-    EXPECT_FALSE(log.EndSimEvents(TeamMembersXml({"A", "B"})));
-    log.Close();
-    const std::string text = ReadAll(folder + "run.xml");
-    EXPECT_EQ(CountOf(text, "</SimEvents>"), 1u);
-    EXPECT_EQ(CountOf(text, "<TeamMembers>"), 1u);
-    EXPECT_TRUE(LoadFile(folder + "run.xml"));
-}
-
-TEST(LogLayout, TwoExperimentsInOneRunEachHaveTheirScenario) {
-    const std::string folder = FreshFolder("two");
-    CExperimentLog log;
-    for (const char* name : {"first", "second"}) {
-        ASSERT_TRUE(log.Open(folder, name, "", kScenario));
-        EXPECT_FALSE(log.WriteScenario(kScenario)); // once per file
-        log.EndSimEvents(TeamMembersXml({}));
-        log.Close();
+TEST(LogLayout, EveryWayAnExperimentEndsLeavesALogThatLoads) {
+    const std::string folder = FreshFolder("endings");
+    // A reset before the start still gives the complete shape.
+    {
+        CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
+        ASSERT_TRUE(log.Open(folder, "reset", "", kScenario));
+        log.LogInitSim();
+        log.LogTeamMode("SinglePlayer");
+        log.LogInitSimConf("ALPHA");
+        EXPECT_TRUE(log.EndSimEvents(TeamMembersXml({"ALPHA"})));
+        EXPECT_TRUE(log.Close());
+        const std::string text = ReadAll(folder + "reset.xml");
+        EXPECT_NE(text.find("<Notes>\n\n</Notes>\n<Scenario>\n</Scenario>\n<SimEvents>\n<Event"),
+                  std::string::npos);
+        EXPECT_NE(text.find("Name=\"InitSimConf\" Sender=\"ALPHA\"/>\n</SimEvents>\n"
+                            "<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n</TeamMembers>"
+                            "</HalyxSimLog>"),
+                  std::string::npos);
+        EXPECT_EQ(LoadLog(folder + "reset.xml").team, std::vector<std::string>{"ALPHA"});
     }
-    for (const char* name : {"first", "second"}) {
-        const std::string text = ReadAll(folder + name + ".xml");
-        EXPECT_EQ(CountOf(text, "<Scenario>"), 1u) << name;
-        EXPECT_TRUE(LoadFile(folder + name + ".xml")) << name;
-    }
-}
-
-TEST(LogLayout, ReportsAfterTheMissionEndLandUnderTheRootAndStillLoad) {
-    const std::string folder = FreshFolder("late");
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    log.EndSimEvents(TeamMembersXml({"A"}));
-    log.LogMissionStats("A", "tell :command mission_stats :totalCost 5");
-    log.LogChatMsg(961, "A", "late");
-    log.Close();
-    EXPECT_TRUE(LoadFile(folder + "run.xml"));
-}
-
-TEST(LogLayout, MarkupInValuesIsEscapedAndReadsBackUnchanged) {
-    const std::string folder = FreshFolder("markup");
-    const std::string hostile = "<b>\"fish\" & 'chips'</b>";
+    // The mission ends, then the reset asks again: the end of the events is written once, and
+    // late reports land under the root.
     {
         CExperimentLog log;
-        ASSERT_TRUE(log.Open(folder, "run", "notes </Notes> & more", kScenario));
-        log.LogChatMsg(3, hostile, hostile);
-        log.LogChatMsg(3, "A", "   ");
-        log.LogDeployResource(4, hostile, hostile, "1", "2", "3", "4", "5", "6", "7", "8", "9");
-        log.EndSimEvents(TeamMembersXml({hostile}));
+        ASSERT_TRUE(log.Open(folder, "end", "n", kScenario));
+        log.LogSimulationComplete(true);
+        EXPECT_TRUE(log.EndSimEvents(TeamMembersXml({"A", "B"})));
+        EXPECT_TRUE(log.SimEventsClosed());
+        EXPECT_FALSE(log.EndSimEvents(TeamMembersXml({"A", "B"})));
+        log.LogMissionStats("A", "tell :command mission_stats :totalCost 5");
+        log.LogChatMsg(961, "A", "late");
+        log.Close();
+        const std::string text = ReadAll(folder + "end.xml");
+        EXPECT_EQ(CountOf(text, "</SimEvents>"), 1u);
+        EXPECT_EQ(CountOf(text, "<TeamMembers>"), 1u);
+        EXPECT_TRUE(LoadLog(folder + "end.xml").result);
     }
-    std::vector<std::string> team;
-    CSimEventStore events;
-    ASSERT_TRUE(LoadFile(folder + "run.xml", &team, &events));
-    EXPECT_EQ(team, std::vector<std::string>{hostile});
-    ASSERT_EQ(events.Count(), 3u);
-    EXPECT_EQ(events.At(0).content, "tell :command subject_communication :from " + hostile +
-                                        " :message (" + hostile + ")");
-    EXPECT_EQ(events.At(1).content, "tell :command subject_communication :from A :message (   )");
-    EXPECT_EQ(events.At(2).sender, hostile);
+    // The program ends during the run; opening another log finishes the one that was open.
+    {
+        CExperimentLog log;
+        ASSERT_TRUE(log.Open(folder, "a", "", kScenario));
+        log.LogStartSim();
+        log.LogAbort(5, "A", "Radar", "R1", "1", "2", "3", "4");
+        ASSERT_TRUE(log.Open(folder, "b", "", kScenario));
+        log.LogStartSim();
+    }
+    for (const char* name : {"a", "b"}) {
+        const test::LoadedLog loaded = LoadLog(folder + name + ".xml");
+        EXPECT_TRUE(loaded.result) << name;
+        EXPECT_EQ(CountOf(ReadAll(folder + name + ".xml"), "<Scenario>"), 1u) << name;
+    }
+    EXPECT_EQ(LoadLog(folder + "a.xml").events.Count(), 1u);
+    // The scenario is written once per file.
+    CExperimentLog log;
+    ASSERT_TRUE(log.Open(folder, "c", "", kScenario));
+    EXPECT_FALSE(log.WriteScenario(kScenario));
 }
 
-TEST(LogLayout, TabsLineBreaksAndCarriageReturnsReadBackUnchanged) {
-    const std::string folder = FreshFolder("whitespace");
+TEST(LogLayout, MarkupAndOddWhitespaceInValuesReadBackUnchanged) {
+    const std::string folder = FreshFolder("markup");
+    const std::string hostile = "<b>\"fish\" & 'chips'</b>";
     const std::string odd = "a\tb\nc\rd\r\ne  f";
     {
         CExperimentLog log;
-        ASSERT_TRUE(log.Open(folder, "run", "line one\r\nline two", kScenario));
+        ASSERT_TRUE(log.Open(folder, "run", "notes </Notes> & more\r\nline two", kScenario));
+        log.LogChatMsg(3, hostile, hostile);
+        log.LogChatMsg(3, "A", "   ");
         log.LogChatMsg(3, odd, odd);
-        log.LogDeployResource(4, "A", "Radar", odd, "1", "2", "3", "4", "5", "6", "7", "8");
-        log.EndSimEvents(TeamMembersXml({odd}));
+        log.LogDeployResource(4, hostile, hostile, odd, "2", "3", "4", "5", "6", "7", "8", "9");
+        log.EndSimEvents(TeamMembersXml({hostile, odd}));
     }
     const std::string text = ReadAll(folder + "run.xml");
     EXPECT_NE(text.find("From=\"a&#9;b&#10;c&#13;d&#13;&#10;e  f\">\na\tb\nc&#13;d&#13;\ne  f\n"),
               std::string::npos);
-    EXPECT_NE(text.find("line one&#13;\nline two"), std::string::npos);
+    EXPECT_NE(text.find("more&#13;\nline two"), std::string::npos);
 
-    std::vector<std::string> team;
-    CSimEventStore events;
-    ASSERT_TRUE(LoadFile(folder + "run.xml", &team, &events));
-    EXPECT_EQ(team, std::vector<std::string>{odd});
-    ASSERT_EQ(events.Count(), 2u);
+    test::LoadedLog loaded = LoadLog(folder + "run.xml");
+    ASSERT_TRUE(loaded.result) << loaded.result.detail;
+    EXPECT_EQ(loaded.team, (std::vector<std::string>{hostile, odd}));
+    ASSERT_EQ(loaded.events.Count(), 4u);
+    EXPECT_EQ(loaded.events.At(3).sender, hostile);
     test::RecordingSender sender;
-    events.Release(3, sender);
-    events.Release(4, sender);
-    ASSERT_EQ(sender.sent.size(), 2u);
-    EXPECT_EQ(sender.sent[0], "tell to team as " + odd +
+    loaded.events.Release(3, sender);
+    loaded.events.Release(4, sender);
+    ASSERT_EQ(sender.sent.size(), 4u);
+    EXPECT_EQ(sender.sent[0], "tell to team as " + hostile +
+                                  ": tell :command subject_communication :from " + hostile +
+                                  " :message (" + hostile + ")");
+    EXPECT_EQ(sender.sent[1],
+              "tell to team as A: tell :command subject_communication :from A :message (   )");
+    EXPECT_EQ(sender.sent[2], "tell to team as " + odd +
                                   ": tell :command subject_communication :from " + odd +
                                   " :message (" + odd + ")");
-    EXPECT_NE(sender.sent[1].find(":id " + odd + " "), std::string::npos) << sender.sent[1];
+    EXPECT_NE(sender.sent[3].find(":id " + odd + " "), std::string::npos) << sender.sent[3];
 }
 
 TEST(LogLayout, TheTeamLineFollowsTeamModeAndEndsEveryRunThatIsNotEnded) {
@@ -164,76 +128,42 @@ TEST(LogLayout, TheTeamLineFollowsTeamModeAndEndsEveryRunThatIsNotEnded) {
         log.LogTeamMode("Multiplayer");
         log.LogTeam({"ALPHA", "BRA--VO", "C|D"});
         log.LogStartSim();
+        // Each event line is in the file while the log is still open.
+        EXPECT_NE(ReadAll(folder + "run.xml").find("Name=\"StartSim\"/>\n"), std::string::npos);
+        log.LogPauseSim(12);
+        EXPECT_NE(ReadAll(folder + "run.xml").find("Name=\"PauseSim\" ClockTime=\"12\"/>\n"),
+                  std::string::npos);
     } // the program ends during the run, without a reset
-    const std::string text = ReadAll(folder + "run.xml");
-    EXPECT_NE(text.find("Mode=\"Multiplayer\"/>\n<!-- team: ALPHA | BRA%2D%2DVO | C%7CD -->\n"
+    EXPECT_NE(ReadAll(folder + "run.xml")
+                  .find("Mode=\"Multiplayer\"/>\n<!-- team: ALPHA | BRA%2D%2DVO | C%7CD -->\n"
                         "<Event"),
-              std::string::npos)
-        << text;
-    std::vector<std::string> team;
-    CSimEventStore events;
-    ASSERT_TRUE(LoadFile(folder + "run.xml", &team, &events));
-    EXPECT_EQ(team, (std::vector<std::string>{"ALPHA", "BRA--VO", "C|D"}));
-}
-
-TEST(LogLayout, EachEventLineIsInTheFileWhileTheLogIsStillOpen) {
-    const std::string folder = FreshFolder("flush");
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    log.LogStartSim();
-    EXPECT_NE(ReadAll(folder + "run.xml").find("Name=\"StartSim\"/>\n"), std::string::npos);
-    log.LogPauseSim(12);
-    EXPECT_NE(ReadAll(folder + "run.xml").find("Name=\"PauseSim\" ClockTime=\"12\"/>\n"),
               std::string::npos);
+    EXPECT_EQ(LoadLog(folder + "run.xml").team,
+              (std::vector<std::string>{"ALPHA", "BRA--VO", "C|D"}));
 }
 
-TEST(LogLayout, ClosingDuringARunLeavesALogThatLoads) {
-    const std::string folder = FreshFolder("shutdown");
-    {
-        CExperimentLog log;
-        ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-        log.LogStartSim();
-        log.LogAbort(5, "A", "Radar", "R1", "1", "2", "3", "4");
-    } // the program ends during the run
-    CSimEventStore events;
-    EXPECT_TRUE(LoadFile(folder + "run.xml", nullptr, &events));
-    EXPECT_EQ(events.Count(), 1u);
-}
-
-TEST(LogLayout, OpeningAgainFinishesTheLogThatWasOpen) {
-    const std::string folder = FreshFolder("reopen");
+TEST(LogLayout, WhereTheFileGoesAndWhatBlocksIt) {
+    const std::string folder = FreshFolder("where");
+    // A folder without its final separator still holds the log.
     CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "a", "", kScenario));
-    ASSERT_TRUE(log.Open(folder, "b", "", kScenario));
-    EXPECT_TRUE(LoadFile(folder + "a.xml"));
-}
+    ASSERT_TRUE(log.Open(folder + "runs", "run", "", kScenario));
+    EXPECT_EQ(log.FilePath(), folder + "runs/run.xml");
+    log.Close();
 
-TEST(LogLayout, AFolderWithoutItsFinalSeparatorStillHoldsTheLog) {
-    const std::string folder = FreshFolder("nosep") + "runs";
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    EXPECT_EQ(log.FilePath(), folder + "/run.xml");
-}
+    // An existing log of the same name is replaced.
+    test::WriteAll(folder + "old.xml", std::string(10000, '#'));
+    ASSERT_TRUE(log.Open(folder, "old", "", kScenario));
+    log.Close();
+    EXPECT_EQ(ReadAll(folder + "old.xml").find('#'), std::string::npos);
 
-TEST(LogLayout, AnUncreatableFileIsReportedAndNothingStaysOpen) {
-    const std::string folder = FreshFolder("blocked");
+    // A file that cannot be created is reported and nothing stays open.
     test::WriteAll(folder + "file", "a file where a folder should be");
-    CExperimentLog log;
     EXPECT_FALSE(log.Open(folder + "file/", "run", "", kScenario));
     EXPECT_EQ(log.LastError(), "Unable to create logfile " + folder +
                                    "file/run.xml: Not a directory. The simulation has not been "
                                    "initialized");
     EXPECT_FALSE(log.IsOpen());
     EXPECT_FALSE(log.LogStartSim());
-}
-
-TEST(LogLayout, AnExistingLogOfTheSameNameIsReplaced) {
-    const std::string folder = FreshFolder("truncate");
-    test::WriteAll(folder + "run.xml", std::string(10000, '#'));
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    log.Close();
-    EXPECT_EQ(ReadAll(folder + "run.xml").find('#'), std::string::npos);
 }
 
 } // namespace

@@ -28,7 +28,7 @@ struct Targets {
     std::vector<std::string> team;
     CSimEventStore events;
 
-    CLogLoader Loader() {
+    CLogLoader Loader(IProgress* progress = nullptr) {
         return CLogLoader({.readScenario =
                                [this](const pugi::xml_node& s, std::string& error) {
                                    scenarioName = s.attribute("Name").as_string();
@@ -36,22 +36,12 @@ struct Targets {
                                    return scenarioOk;
                                },
                            .loadTeam = [this](const std::vector<std::string>& n) { team = n; },
-                           .events = &events});
+                           .events = &events,
+                           .progress = progress});
     }
 };
 
-TEST(LogLoader, ACompleteLogReachesScenarioTeamAndStore) {
-    Targets t;
-    const LogLoadResult r =
-        t.Loader().LoadText(std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>");
-    ASSERT_TRUE(r) << r.detail;
-    EXPECT_EQ(t.scenarioName, "S1");
-    EXPECT_EQ(t.team, (std::vector<std::string>{"ALPHA", "BRAVO", "CHARLIE"}));
-    ASSERT_EQ(t.events.Count(), 1u);
-    EXPECT_EQ(t.events.At(0).clockTime, 4);
-}
-
-TEST(LogLoader, CommentsAmongTheEventsAreSkippedByTheLoaderAndPlayback) {
+TEST(LogLoader, ACompleteLogWithCommentsAnywhereReachesScenarioTeamAndStore) {
     const std::string events =
         "<SimEvents>\n<!-- team: ALPHA | BRAVO -->\n<Event Name=\"Abort\" ClockTime=\"4\" "
         "TSID=\"1\" From=\"ALPHA\" ResType=\"Radar\" ResID=\"R1\"/>\n"
@@ -61,7 +51,10 @@ TEST(LogLoader, CommentsAmongTheEventsAreSkippedByTheLoaderAndPlayback) {
     const LogLoadResult r =
         t.Loader().LoadText(std::string(kHead) + events + kTeam + "<!-- end -->\n</HalyxSimLog>");
     ASSERT_TRUE(r) << r.detail;
+    EXPECT_EQ(t.scenarioName, "S1");
+    EXPECT_EQ(t.team, (std::vector<std::string>{"ALPHA", "BRAVO", "CHARLIE"}));
     ASSERT_EQ(t.events.Count(), 2u);
+    EXPECT_EQ(t.events.At(0).clockTime, 4);
     test::RecordingSender sender;
     t.events.Release(4, sender);
     ASSERT_EQ(sender.sent.size(), 2u);
@@ -69,89 +62,67 @@ TEST(LogLoader, CommentsAmongTheEventsAreSkippedByTheLoaderAndPlayback) {
                               "BRAVO :message (hi)");
 }
 
-TEST(LogLoader, ALogCutOffDuringARunIsRefusedAsAnError) {
+TEST(LogLoader, WhatIsRefusedSaysWhyAndReachesNothing) {
+    // Cut off during a run.
     Targets t;
-    const LogLoadResult r = t.Loader().LoadText(std::string(kHead) + "<SimEvents>\n<Event Name=");
+    LogLoadResult r = t.Loader().LoadText(std::string(kHead) + "<SimEvents>\n<Event Name=");
     EXPECT_EQ(r.status, LogLoadStatus::NotXml);
     EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
     EXPECT_GT(r.offset, 0u);
-    EXPECT_TRUE(t.team.empty());
-}
-
-TEST(LogLoader, AMissingSectionIsRefusedAsIncomplete) {
-    Targets t;
-    const LogLoadResult r = t.Loader().LoadText(std::string(kHead) + kEvents + "</HalyxSimLog>");
+    // A missing section.
+    r = t.Loader().LoadText(std::string(kHead) + kEvents + "</HalyxSimLog>");
     EXPECT_EQ(r.status, LogLoadStatus::Incomplete);
     EXPECT_EQ(r.message,
               "ERROR:Unable to load the Experiment Log because it is incomplete or corrupted.");
     EXPECT_NE(r.detail.find("TeamMembers"), std::string::npos);
     EXPECT_TRUE(t.scenarioName.empty());
-}
-
-TEST(LogLoader, ExtraChildrenAnotherRootNameAndPrefixesAreAccepted) {
-    Targets t;
-    const std::string text = "<Other xmlns:h=\"urn:x\"><h:LogHeader/><Notes/>"
-                             "<Scenario Name=\"S2\"/><SimEvents/><TeamMembers/>"
-                             "<MissionStats TeamMember=\"A\"/><Event Name=\"ChatMsg\"/></Other>";
-    EXPECT_TRUE(t.Loader().LoadText(text));
-    EXPECT_EQ(t.scenarioName, "S2");
-}
-
-TEST(LogLoader, TheLastSectionOfANameWins) {
-    Targets t;
-    ASSERT_TRUE(t.Loader().LoadText(std::string(kHead) + kEvents + kTeam +
-                                    "<TeamMembers><TeamMember Name=\"ZULU\"/><TeamMember/>"
-                                    "</TeamMembers></HalyxSimLog>"));
-    EXPECT_EQ(t.team, (std::vector<std::string>{"ZULU", ""}));
-}
-
-TEST(LogLoader, AScenarioThatCannotBeReadStopsTheLoad) {
-    Targets t;
+    EXPECT_TRUE(t.team.empty());
+    // A scenario that cannot be read stops the load.
     t.scenarioOk = false;
-    const LogLoadResult r =
-        t.Loader().LoadText(std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>");
+    r = t.Loader().LoadText(std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>");
     EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
     EXPECT_EQ(r.detail, "bad unit list");
     EXPECT_TRUE(t.team.empty());
-}
-
-TEST(LogLoader, EmptyOrGarbageTextIsAnError) {
-    Targets t;
-    for (const char* text : {"", "   \n", "not xml at all", "<a><b></a>", "<a></a><b>"}) {
+    // Empty text, garbage and deep nesting.
+    std::string deep = std::string(kHead);
+    for (int i = 0; i < 200000; ++i) {
+        deep += "<n>";
+    }
+    for (const std::string text : {"", "   \n", "not xml at all", "<a><b></a>", "<a></a><b>"}) {
         EXPECT_EQ(t.Loader().LoadText(text).status, LogLoadStatus::NotXml) << text;
     }
-}
-
-TEST(LogLoader, DeepNestingDoesNotCrash) {
-    Targets t;
-    std::string text = std::string(kHead);
-    for (int i = 0; i < 200000; ++i) {
-        text += "<n>";
-    }
-    EXPECT_EQ(t.Loader().LoadText(text).status, LogLoadStatus::NotXml);
-}
-
-TEST(LogLoader, FilesThatCannotBeOpenedShowNothing) {
-    Targets t;
+    EXPECT_EQ(t.Loader().LoadText(deep).status, LogLoadStatus::NotXml);
+    // Files that cannot be opened show nothing; a folder is not a log.
     const std::string folder = test::FreshFolder("loader");
-    LogLoadResult r = t.Loader().Load(folder + "absent.xml");
+    r = t.Loader().Load(folder + "absent.xml");
     EXPECT_EQ(r.status, LogLoadStatus::CannotOpen);
     EXPECT_TRUE(r.message.empty());
-    r = t.Loader().Load(folder); // a folder is not a log
-    EXPECT_EQ(r.status, LogLoadStatus::CannotOpen);
+    EXPECT_EQ(t.Loader().Load(folder).status, LogLoadStatus::CannotOpen);
 }
 
-TEST(LogLoader, AFileWithoutAFinalLineBreakOrWithCrLfLoads) {
+TEST(LogLoader, OtherRootsExtraChildrenPrefixesCrLfAndRepeatedSectionsAreAccepted) {
     Targets t;
+    EXPECT_TRUE(t.Loader().LoadText("<Other xmlns:h=\"urn:x\"><h:LogHeader/><Notes/>"
+                                    "<Scenario Name=\"S2\"/><SimEvents/><TeamMembers/>"
+                                    "<MissionStats TeamMember=\"A\"/><Event Name=\"ChatMsg\"/>"
+                                    "</Other>"));
+    EXPECT_EQ(t.scenarioName, "S2");
+
+    // Line ends of another system and no final line break.
     const std::string folder = test::FreshFolder("loaderfile");
-    std::string text = std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>";
     std::string crlf;
-    for (char c : text) {
+    for (char c : std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>") {
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     }
     test::WriteAll(folder + "crlf.xml", crlf);
     EXPECT_TRUE(t.Loader().Load(folder + "crlf.xml"));
     EXPECT_EQ(t.events.Count(), 1u);
+
+    // The last section of a name wins.
+    ASSERT_TRUE(t.Loader().LoadText(std::string(kHead) + kEvents + kTeam +
+                                    "<TeamMembers><TeamMember Name=\"ZULU\"/><TeamMember/>"
+                                    "</TeamMembers></HalyxSimLog>"));
+    EXPECT_EQ(t.team, (std::vector<std::string>{"ZULU", ""}));
 }
 
 // Long logs are read a piece at a time; what comes out must not depend on where pieces end.
@@ -163,24 +134,6 @@ std::string LongEvents(int count) {
                   std::to_string(i) + "\n</Event>\n<!-- > --><Event Name=\"InitSim\"/>\n";
     }
     return events + "</SimEvents>\n";
-}
-
-TEST(LogLoader, ALongLogLoadsTheSameEventsAsAShortOne) {
-    const std::string events = LongEvents(30000); // several pieces
-    ASSERT_GT(events.size(), 3u << 20);
-    Targets t;
-    ASSERT_TRUE(
-        t.Loader().LoadText(std::string(kHead) + kEvents + events + kTeam + "</HalyxSimLog>"));
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(events.c_str()));
-    CSimEventStore whole;
-    whole.LoadEvents(doc.child("SimEvents"));
-    ASSERT_EQ(t.events.Count(), 30000u); // the last SimEvents section wins
-    for (size_t i = 0; i < whole.Count(); ++i) {
-        ASSERT_EQ(t.events.At(i), whole.At(i)) << i;
-    }
-    EXPECT_EQ(t.events.At(0).content,
-              "tell :command subject_communication :from A :message (line & 29999)");
 }
 
 // Follows the reading like the window's progress dialog, and presses Cancel at a position.
@@ -208,9 +161,7 @@ TEST(LogLoader, ALongLogFileReportsHowFarItGotAndStopsWhenCanceled) {
 
     Targets whole;
     CountingProgress followed;
-    CLogLoader loader(
-        {.readScenario = {}, .loadTeam = {}, .events = &whole.events, .progress = &followed});
-    ASSERT_TRUE(loader.Load(folder + "long.xml"));
+    ASSERT_TRUE(whole.Loader(&followed).Load(folder + "long.xml"));
     EXPECT_EQ(followed.range, std::make_pair(0, 1000));
     ASSERT_GE(followed.positions.size(), 3u); // a file of several chunks
     EXPECT_TRUE(std::is_sorted(followed.positions.begin(), followed.positions.end()));
@@ -221,15 +172,7 @@ TEST(LogLoader, ALongLogFileReportsHowFarItGotAndStopsWhenCanceled) {
     // is shown.
     CountingProgress cancel(1);
     Targets canceled;
-    CLogLoader cancelled({.readScenario =
-                              [&](const pugi::xml_node&, std::string&) {
-                                  canceled.scenarioName = "read";
-                                  return true;
-                              },
-                          .loadTeam = [&](const std::vector<std::string>& n) { canceled.team = n; },
-                          .events = &canceled.events,
-                          .progress = &cancel});
-    const LogLoadResult c = cancelled.Load(folder + "long.xml");
+    const LogLoadResult c = canceled.Loader(&cancel).Load(folder + "long.xml");
     EXPECT_EQ(c.status, LogLoadStatus::Canceled);
     EXPECT_TRUE(c.message.empty());
     EXPECT_TRUE(canceled.scenarioName.empty());
@@ -253,8 +196,7 @@ TEST(LogLoader, ABrokenEventDeepInALongLogIsFoundWithItsOffset) {
 
 TEST(LogLoader, DamagedLogsAreRefusedOrLoadedButNeverCrash) {
     const std::string good = std::string(kHead) + LongEvents(40) + kTeam + "</HalyxSimLog>";
-    unsigned seed = 12345;
-    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    test::Lcg next{12345};
     const std::string alphabet = "<>/\"=' \n&;!-?[]xA";
     for (int round = 0; round < 3000; ++round) {
         std::string text = good;
@@ -319,14 +261,16 @@ TEST(LogLoader, EightBitTextControlBytesUnknownEntitiesAndRepeatedAttributesLoad
     }
 }
 
-// A file is read a chunk at a time: markup longer than a chunk, a chunk ending anywhere, and a
-// file without a final line break give what the same text gives at once.
+// A file is read a chunk at a time, and a text a piece at a time: markup longer than a chunk, a
+// chunk ending anywhere, and a file without a final line break give what one parse of the whole
+// text gives.
 TEST(LogLoader, AFileReadInChunksLoadsWhatItsTextLoads) {
     const std::string longChat(3u << 20, 'x'); // longer than a chunk and a piece
     std::string events = "<SimEvents>\n<Event Name=\"ChatMsg\" ClockTime=\"2\" TSID=\"9\" From=\"" +
                          std::string(1500000, 'F') + "\">\n" + longChat + "\n</Event>\n";
     events += LongEvents(20000).substr(std::string("<SimEvents>\n").size());
-    const std::string text = std::string(kHead) + events + kTeam + "</HalyxSimLog>";
+    // An earlier events section first: the last one wins, across pieces too.
+    const std::string text = std::string(kHead) + kEvents + events + kTeam + "</HalyxSimLog>";
     const std::string folder = test::FreshFolder("loaderchunks");
     test::WriteAll(folder + "log.xml", text);
     Targets fromText;
@@ -335,8 +279,14 @@ TEST(LogLoader, AFileReadInChunksLoadsWhatItsTextLoads) {
     ASSERT_TRUE(fromFile.Loader().Load(folder + "log.xml"));
     ASSERT_EQ(fromFile.events.Count(), 20001u);
     ASSERT_EQ(fromText.events.Count(), 20001u);
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_string(events.c_str()));
+    CSimEventStore whole;
+    whole.LoadEvents(doc.child("SimEvents"));
+    ASSERT_EQ(whole.Count(), 20001u);
     for (size_t i = 0; i < fromText.events.Count(); ++i) {
         ASSERT_EQ(fromFile.events.At(i), fromText.events.At(i)) << i;
+        ASSERT_EQ(fromText.events.At(i), whole.At(i)) << i;
     }
     const CSimEvent chat = fromFile.events.At(fromFile.events.SeekTo(2));
     EXPECT_EQ(chat.tsid, 9);
@@ -359,8 +309,7 @@ TEST(LogLoader, DamageAtAChunkBoundaryGivesTheSameAnswerFromTheFile) {
     const std::string good = std::string(kHead) + LongEvents(27000) + kTeam + "</HalyxSimLog>\n";
     ASSERT_GT(good.size(), 3u << 20);
     const std::string folder = test::FreshFolder("loaderboundary");
-    unsigned seed = 777;
-    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    test::Lcg next{777};
     const std::string alphabet = "<>/\"=' \n&;!-?x";
     for (int round = 0; round < 24; ++round) {
         std::string text = good;

@@ -1,9 +1,7 @@
 // Making a closed, loadable copy of a log whose program died during the run.
 
 #include "record/experimentlog.h"
-#include "record/logloader.h"
 #include "record/logrepair.h"
-#include "record/simeventstore.h"
 #include "recordtestutil.h"
 
 #include <gtest/gtest.h>
@@ -25,22 +23,11 @@ std::string RunningLog() {
     return ReadAll(folder + "run.xml"); // read while the log is still open
 }
 
-struct Replayed {
-    std::vector<std::string> team;
-    CSimEventStore events;
-    LogLoadResult result;
-};
-
-Replayed Load(const std::string& text) {
-    Replayed r;
-    CLogLoader loader({.readScenario = nullptr,
-                       .loadTeam = [&r](const std::vector<std::string>& n) { r.team = n; },
-                       .events = &r.events});
-    r.result = loader.LoadText(text);
-    return r;
+test::LoadedLog Load(const std::string& text) {
+    return test::LoadLog(text, true);
 }
 
-TEST(LogRepair, ALogCutAtAnyByteOfItsEventsBecomesALoadableCopy) {
+TEST(LogRepair, ALogCutAtAnyByteOfItsEventsBecomesALoadableCopyOfItsCompleteEvents) {
     const std::string full = RunningLog();
     const size_t eventsStart = full.find("<SimEvents>\n") + 12;
     // Every cut from the start of the events section to the end of the file.
@@ -48,16 +35,14 @@ TEST(LogRepair, ALogCutAtAnyByteOfItsEventsBecomesALoadableCopy) {
         std::string repaired;
         const LogRepairResult r = RepairExperimentLogText(full.substr(0, cut), repaired);
         ASSERT_EQ(r.status, LogRepairStatus::Repaired) << "cut at " << cut << ": " << r.message;
-        const Replayed loaded = Load(repaired);
+        const test::LoadedLog loaded = Load(repaired);
         ASSERT_TRUE(loaded.result) << "cut at " << cut << ": " << loaded.result.detail;
         EXPECT_TRUE(loaded.team.empty());
         EXPECT_EQ(r.keptBytes + r.droppedBytes, cut);
         EXPECT_EQ(repaired.compare(0, r.keptBytes, full, 0, r.keptBytes), 0);
     }
-}
 
-TEST(LogRepair, KeepsEveryCompleteEventAndDropsTheOneBeingWritten) {
-    const std::string full = RunningLog();
+    // Every complete event is kept and the one being written is dropped.
     const std::string cutInChat = full.substr(0, full.find("first") + 3);
     std::string repaired;
     LogRepairResult r = RepairExperimentLogText(cutInChat, repaired);
@@ -98,7 +83,7 @@ TEST(LogRepair, TheTeamComesBackFromTheTeamLineOrFromTheConfirmations) {
     EXPECT_NE(r.message.find("The team (ALPHA, BRAVO) was taken from the team line"),
               std::string::npos)
         << r.message;
-    Replayed loaded = Load(repaired);
+    test::LoadedLog loaded = Load(repaired);
     ASSERT_TRUE(loaded.result) << loaded.result.detail;
     EXPECT_EQ(loaded.team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
     EXPECT_EQ(loaded.events.Count(), 1u);
@@ -121,38 +106,35 @@ TEST(LogRepair, TheTeamComesBackFromTheTeamLineOrFromTheConfirmations) {
     EXPECT_EQ(loaded.team, odd);
 }
 
-TEST(LogRepair, ATeamSectionBrokenOffKeepsItsCompleteNames) {
-    std::string text = RunningLog();
-    text += "</SimEvents>\n<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n<TeamMember Na";
+// What a run leaves when it breaks off after the events section, and a log that needs nothing.
+TEST(LogRepair, EndsBrokenOffAfterTheEventsAndACompleteLog) {
+    const std::string running = RunningLog();
     std::string repaired;
-    ASSERT_TRUE(RepairExperimentLogText(text, repaired));
+    // A team section broken off keeps its complete names.
+    ASSERT_TRUE(RepairExperimentLogText(running + "</SimEvents>\n<TeamMembers>\n<TeamMember "
+                                                  "Name=\"ALPHA\"/>\n<TeamMember Na",
+                                        repaired));
     EXPECT_EQ(Load(repaired).team, std::vector<std::string>{"ALPHA"});
-}
 
-TEST(LogRepair, AnEndedMissionWithoutTheClosingTagAndALateReport) {
-    std::string text = RunningLog();
-    text += "</SimEvents>\n" + TeamMembersXml({"ALPHA", "BRAVO"}) +
-            "<MissionStats TeamMember=\"ALPHA\">\n<TotalCost>5</TotalCost>\n<Rada";
-    std::string repaired;
-    const LogRepairResult r = RepairExperimentLogText(text, repaired);
-    ASSERT_EQ(r.status, LogRepairStatus::Repaired);
+    // An ended mission without the closing tag, cut in a late report: the report goes.
+    const std::string ended = running + "</SimEvents>\n" + TeamMembersXml({"ALPHA", "BRAVO"});
+    ASSERT_EQ(RepairExperimentLogText(ended + "<MissionStats TeamMember=\"ALPHA\">\n<TotalCost>"
+                                              "5</TotalCost>\n<Rada",
+                                      repaired)
+                  .status,
+              LogRepairStatus::Repaired);
     EXPECT_EQ(Load(repaired).team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
     EXPECT_EQ(repaired.find("MissionStats"), std::string::npos);
-}
 
-TEST(LogRepair, AnOlderLogClosedWithoutItsEventsEndIsRepaired) {
-    const std::string text = RunningLog() + "</HalyxSimLog>";
-    std::string repaired;
-    ASSERT_EQ(RepairExperimentLogText(text, repaired).status, LogRepairStatus::Repaired);
+    // An older log closed without its events' end.
+    ASSERT_EQ(RepairExperimentLogText(running + "</HalyxSimLog>", repaired).status,
+              LogRepairStatus::Repaired);
     EXPECT_TRUE(Load(repaired).result);
-}
 
-TEST(LogRepair, ACompleteLogIsCopiedUnchanged) {
-    const std::string text =
-        RunningLog() + "</SimEvents>\n" + TeamMembersXml({"A"}) + "</HalyxSimLog>";
-    std::string repaired;
-    EXPECT_EQ(RepairExperimentLogText(text, repaired).status, LogRepairStatus::AlreadyComplete);
-    EXPECT_EQ(repaired, text);
+    // A complete log is copied unchanged.
+    EXPECT_EQ(RepairExperimentLogText(ended + "</HalyxSimLog>", repaired).status,
+              LogRepairStatus::AlreadyComplete);
+    EXPECT_EQ(repaired, ended + "</HalyxSimLog>");
 }
 
 TEST(LogRepair, ALogWithoutItsWholeScenarioCannotBeReplayed) {
@@ -172,8 +154,7 @@ TEST(LogRepair, ALogWithoutItsWholeScenarioCannotBeReplayed) {
 
 TEST(LogRepair, WhateverTheDamageARepairedCopyAlwaysLoads) {
     const std::string good = RunningLog() + "</SimEvents>\n" + TeamMembersXml({"A"});
-    unsigned seed = 777;
-    const auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    test::Lcg next{777};
     const std::string alphabet = "<>/\"=' \n&;!-?";
     for (int round = 0; round < 2000; ++round) {
         std::string text = good;

@@ -52,9 +52,7 @@ TEST(MissionStats, ItemsAreBoundedByTheirCount) {
     EXPECT_EQ(Radars("tell :count abc :radar0 (tell :id X)"), "");
     EXPECT_EQ(Radars("tell :radar0 (tell :id X)"), "");
     EXPECT_EQ(Radars("tell :count -4 :radar0 (tell :id X)"), "");
-}
-
-TEST(MissionStats, AHostileCountCostsNoMoreThanTheItemsPresent) {
+    // A hostile count costs no more than the items present.
     const std::string radars = Radars("tell :count 99999999999 :radar7 (tell :id R7) "
                                       ":radar01 (tell :id bad) :radar0 (tell :id R0)");
     EXPECT_EQ(radars.find("<Radar ID=\"R0\""),

@@ -29,9 +29,15 @@ std::string Abort(int clock, int tsid, const std::string& id) {
            std::to_string(clock) + "\" From=\"A\" ResType=\"Radar\" ResID=\"" + id + "\"/>\n";
 }
 
+// Events that are not station commands (the console's own, queries, unit displays, a nameless
+// event, another element) are not replayed.
 TEST(Playback, EachReplayedCommandHasItsRecordedContentSenderAndReceiver) {
     Loaded l;
-    Load(l, "<Event Name=\"ResourceActivate\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
+    Load(l, "<Event Name=\"InitSim\"/>\n<Event Name=\"StartSim\"/>\n"
+            "<Event Name=\"WeatherQuery\" ClockTime=\"1\" From=\"A\"/>\n"
+            "<Event Name=\"UnitDisplay\" ClockTime=\"1\" From=\"A\"/>\n"
+            "<Event ClockTime=\"1\" From=\"A\"/>\n<Other/>\n"
+            "<Event Name=\"ResourceActivate\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
             "ResType=\"Radar\" ResID=\"R1\"/>\n"
             "<Event Name=\"ResourceDeActivate\" ClockTime=\"1\" TSID=\"2\" From=\"A\" "
             "ResType=\"Radar\" ResID=\"R1\"/>\n"
@@ -46,6 +52,7 @@ TEST(Playback, EachReplayedCommandHasItsRecordedContentSenderAndReceiver) {
             "From=\"C\"/>\n"
             "<Event Name=\"DeployBalloon\" ClockTime=\"1\" TSID=\"8\" From=\"C\" DestLat=\"5\" "
             "DestLng=\"6\"/>\n");
+    EXPECT_EQ(l.store.Count(), 8u);
     RecordingSender sent;
     l.store.Release(1, sent);
     EXPECT_EQ(sent.sent,
@@ -63,22 +70,13 @@ TEST(Playback, EachReplayedCommandHasItsRecordedContentSenderAndReceiver) {
               }));
 }
 
-TEST(Playback, EventsThatAreNotStationCommandsAreNotReplayed) {
-    Loaded l;
-    Load(l, "<Event Name=\"InitSim\"/>\n<Event Name=\"StartSim\"/>\n"
-            "<Event Name=\"WeatherQuery\" ClockTime=\"3\" From=\"A\"/>\n"
-            "<Event Name=\"UnitDisplay\" ClockTime=\"3\" From=\"A\"/>\n"
-            "<Event ClockTime=\"3\" From=\"A\"/>\n<Other/>\n" +
-                Abort(3, 1, "R1"));
-    EXPECT_EQ(l.store.Count(), 1u);
-}
-
-TEST(Playback, SameMinuteLeavesInStampOrderAndTiesInFileOrder) {
+TEST(Playback, TheClockDecidesWhatLeavesAndWhen) {
+    // Nothing leaves before its minute; a minute leaves in stamp order, ties in file order.
     Loaded l;
     Load(l, Abort(5, 100, "late") + Abort(5, 90, "early") + Abort(2, 500, "first") +
-                Abort(5, 100, "late2"));
+                Abort(5, 100, "late2") + Abort(12, 1, "last"));
     RecordingSender sent;
-    for (int clock = 0; clock <= 5; ++clock) {
+    for (int clock = 0; clock < 12; ++clock) {
         l.store.Release(clock, sent);
     }
     ASSERT_EQ(sent.sent.size(), 4u);
@@ -86,42 +84,25 @@ TEST(Playback, SameMinuteLeavesInStampOrderAndTiesInFileOrder) {
     EXPECT_NE(sent.sent[1].find(":id early"), std::string::npos);
     EXPECT_NE(sent.sent[2].find(":id late"), std::string::npos);
     EXPECT_NE(sent.sent[3].find(":id late2"), std::string::npos);
-    EXPECT_TRUE(l.store.Exhausted());
-}
-
-TEST(Playback, NothingLeavesBeforeTheRecordedMinute) {
-    Loaded l;
-    Load(l, Abort(12, 1, "R1"));
-    RecordingSender sent;
-    for (int clock = 0; clock < 12; ++clock) {
-        l.store.Release(clock, sent);
-    }
-    EXPECT_TRUE(sent.sent.empty());
     l.store.Release(12, sent);
-    EXPECT_EQ(sent.sent.size(), 1u);
-}
-
-TEST(Playback, AMissedMinuteHoldsBackEverythingBehindIt) {
-    Loaded l;
-    Load(l, Abort(3, 1, "R1") + Abort(8, 2, "R2"));
-    RecordingSender sent;
-    // Playback started late: the clock is already past the first record.
-    for (int clock = 5; clock <= 10; ++clock) {
-        l.store.Release(clock, sent);
-    }
-    EXPECT_TRUE(sent.sent.empty());
-    EXPECT_EQ(l.store.CursorIndex(), 0u);
-}
-
-TEST(Playback, StopAndStartAgainReplaysFromTheFirstRecord) {
-    Loaded l;
-    Load(l, Abort(0, 1, "R1"));
-    RecordingSender sent;
-    l.store.Release(0, sent);
-    l.store.Release(0, sent); // exhausted: nothing more
+    l.store.Release(12, sent); // exhausted: nothing more
+    EXPECT_EQ(sent.sent.size(), 5u);
+    EXPECT_TRUE(l.store.Exhausted());
+    // Stop and start again: from the first record.
     l.store.Rewind();
-    l.store.Release(0, sent);
-    EXPECT_EQ(sent.sent.size(), 2u);
+    l.store.Release(2, sent);
+    EXPECT_NE(sent.sent.back().find(":id first"), std::string::npos);
+
+    // Playback started late, the clock already past the first record: a missed minute holds
+    // back everything behind it.
+    Loaded m;
+    Load(m, Abort(3, 1, "R1") + Abort(8, 2, "R2"));
+    RecordingSender none;
+    for (int clock = 5; clock <= 10; ++clock) {
+        m.store.Release(clock, none);
+    }
+    EXPECT_TRUE(none.sent.empty());
+    EXPECT_EQ(m.store.CursorIndex(), 0u);
 }
 
 TEST(Playback, BadNumbersReadAsTheirLeadingDigitsOrZero) {

@@ -8,29 +8,27 @@
 namespace halyx {
 namespace {
 
-TEST(SaveLocation, ProposesTheFirstFreeDefaultName) {
+TEST(SaveLocation, ProposesTheFirstFreeDefaultNameAndGrowsAFifthDigit) {
     const std::string folder = test::FreshFolder("names");
     EXPECT_EQ(CSaveLocation(folder).Name(), "HalyxSimLog_0001");
-    test::WriteAll(folder + "HalyxSimLog_0001.xml", "");
-    test::WriteAll(folder + "HalyxSimLog_0002.xml", "");
-    test::WriteAll(folder + "HalyxSimLog_0004.xml", "");
+    for (int n : {1, 2, 4}) {
+        test::WriteAll(folder + "HalyxSimLog_000" + std::to_string(n) + ".xml", "");
+    }
     const CSaveLocation where(folder);
     EXPECT_EQ(where.Name(), "HalyxSimLog_0003");
     EXPECT_EQ(where.Location(), folder);
     EXPECT_EQ(where.Preview(), folder + "HalyxSimLog_0003.xml");
-}
 
-TEST(SaveLocation, GrowsAFifthDigitAfter9999) {
-    const std::string folder = test::FreshFolder("names5");
+    const std::string full = test::FreshFolder("names5");
     for (int n = 1; n <= 9999; ++n) {
         char name[32];
         std::snprintf(name, sizeof name, "HalyxSimLog_%04d.xml", n);
-        test::WriteAll(folder + name, "");
+        test::WriteAll(full + name, "");
     }
-    EXPECT_EQ(CSaveLocation::FirstFreeName(folder), "HalyxSimLog_10000");
+    EXPECT_EQ(CSaveLocation::FirstFreeName(full), "HalyxSimLog_10000");
 }
 
-TEST(SaveLocation, PreviewNormalisesSeparators) {
+TEST(SaveLocation, PreviewNormalisesSeparatorsAndOkNeedsANameAndALocation) {
     CSaveLocation where(test::FreshFolder("preview"));
     where.SetLocation("D:\\\\Logs\\\\");
     where.SetName("Run1");
@@ -40,10 +38,7 @@ TEST(SaveLocation, PreviewNormalisesSeparators) {
     EXPECT_EQ(where.Preview(), "/data/logs/Run2.xml");
     EXPECT_EQ(where.GetLocation(), "/data/logs/");
     EXPECT_EQ(where.GetName(), "Run2");
-}
 
-TEST(SaveLocation, OkNeedsANameAndALocation) {
-    CSaveLocation where(test::FreshFolder("ok"));
     std::string message;
     where.SetName("");
     EXPECT_FALSE(where.OkEnabled());
@@ -69,8 +64,6 @@ TEST(SaveLocation, PickingAFolderCreatesTheDefaultAndTakesThePick) {
     EXPECT_TRUE(FolderExists(folder));
     where.FolderPicked("/srv/runs");
     EXPECT_EQ(where.Location(), "/srv/runs/");
-    where.SetNotes("subject 12\nsecond line");
-    EXPECT_EQ(where.GetNotes(), "subject 12\nsecond line");
 }
 
 } // namespace
