@@ -29,25 +29,11 @@ public:
         });
         m_process.start();
     }
-    ~CProgram() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-    // The first line starting with prefix, once it came.
+    ~CProgram() { Kill(); }
+    // The first line starting with prefix (with it), once it came; "" if the program ended.
     std::string WaitLine(const std::string& prefix) {
-        std::string found;
-        WaitFor([&] {
-            for (const std::string& line : lines) {
-                if (line.rfind(prefix, 0) == 0) {
-                    found = line;
-                    return true;
-                }
-            }
-            return m_process.state() == QProcess::NotRunning;
-        });
-        return found;
+        WaitFor([&] { return !With(prefix).empty() || m_process.state() == QProcess::NotRunning; });
+        return With(prefix).empty() ? "" : prefix + With(prefix).front();
     }
     std::vector<std::string> With(const std::string& prefix) const {
         std::vector<std::string> out;
