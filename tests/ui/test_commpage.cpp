@@ -62,17 +62,15 @@ TEST(CommLogLocation, FollowsTheExperimentName) {
     EXPECT_EQ(page.Location(), "/T/");
 }
 
-TEST(CommLogFile, SaveNeedsNameAndLocation) {
-    RecordingView view;
-    CCommPage page(&view);
-    page.SetLocation("/tmp");
-    EXPECT_FALSE(page.SaveLog());
-    EXPECT_EQ(view.messages, std::vector<std::string>{
-                                 "Please fill the name and save location for this experiment"});
-}
-
-TEST(CommLogFile, SaveThenLoadGivesBackNotesPlaceAndTranscript) {
+TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
     const std::string folder = Fresh("commlog");
+    RecordingView unnamedView;
+    CCommPage unnamed(&unnamedView);
+    unnamed.SetLocation(folder);
+    EXPECT_FALSE(unnamed.SaveLog());
+    EXPECT_EQ(
+        unnamedView.messages,
+        std::vector<std::string>{"Please fill the name and save location for this experiment"});
     for (std::string notes : {std::string("one line note"), std::string(), std::string("a\n\nb")}) {
         RecordingView view;
         CCommPage page(&view);
