@@ -46,13 +46,22 @@ QImage Draw(const CWorldMap& map, CMapImageCache* cache = nullptr) {
     return image;
 }
 
-TEST(MapDrawing, TerrainColoursLandWhereTheMapSays) {
+TEST(MapDrawing, TerrainColoursLandWhereTheMapSaysEvenWhenCached) {
     const CWorldMap map = SmallMap(1);
     const QImage image = Draw(map);
     EXPECT_EQ(image.pixel(0, 0), kLand); // top row of the text is the top of the picture
     EXPECT_EQ(image.pixel(0, 2), kSea);
     EXPECT_EQ(image.pixel(3, 2), kLand);               // map pixel (3, 0), the bottom row
     EXPECT_EQ(image.pixel(2, 1), qRgb(128, 128, 128)); // code 7 has no record
+
+    // A cached picture follows terrain changes.
+    CWorldMap changing = SmallMap(1);
+    CMapImageCache cache;
+    EXPECT_EQ(Draw(changing, &cache).pixel(0, 0), kLand);
+    CTerrainTable terrain = DefaultTerrain();
+    terrain[35].colour(MakeRgb(200, 150, 0));
+    changing.setTerrainSettings(terrain);
+    EXPECT_EQ(Draw(changing, &cache).pixel(0, 0), qRgb(200, 150, 0));
 }
 
 TEST(MapDrawing, ZoomScalesEveryMapPixelToASquare) {
@@ -79,16 +88,6 @@ TEST(MapDrawing, OnlyTheExposedAreaIsPainted) {
     painter.end();
     EXPECT_EQ(image.pixel(5, 25), kSea);
     EXPECT_EQ(image.pixel(35, 5), QColor(Qt::magenta).rgb());
-}
-
-TEST(MapDrawing, CacheFollowsTerrainChanges) {
-    CWorldMap map = SmallMap(1);
-    CMapImageCache cache;
-    EXPECT_EQ(Draw(map, &cache).pixel(0, 0), kLand);
-    CTerrainTable terrain = DefaultTerrain();
-    terrain[35].colour(MakeRgb(200, 150, 0));
-    map.setTerrainSettings(terrain);
-    EXPECT_EQ(Draw(map, &cache).pixel(0, 0), qRgb(200, 150, 0));
 }
 
 TEST(MapDrawing, GridLinesEveryStepOfMapUnits) {
