@@ -1,5 +1,5 @@
-// Bearings and offsets on the map. Angles use 22/7 for pi, as stored scenarios and the stations
-// do, so a point at exactly a quadrant boundary must land where theirs does.
+// Bearings and offsets on the map. Angles use 22/7 for pi, as the stored scenarios were made
+// with, so a point at exactly a quadrant boundary must land where it did for them.
 #include "common/geometry.h"
 
 #include <gtest/gtest.h>
