@@ -107,7 +107,7 @@ TEST(KqmlFraming, EachStreamGivesItsMessagesAndDiagnostics) {
     }
 }
 
-TEST(KqmlFraming, OneMessageSplitOverManyWritesAtEveryByte) {
+TEST(KqmlFraming, OneMessageSplitOverManyWritesAtEveryByteAndResetForgetsAHalf) {
     const std::string message = "(tell :s \"a ) \\\" (\" :b #4\"))(( :c (x (y)) :d #1x :e #12)";
     CKqmlFramer framer;
     std::vector<std::string> chunks;
@@ -119,18 +119,13 @@ TEST(KqmlFraming, OneMessageSplitOverManyWritesAtEveryByte) {
     CParser parser;
     ASSERT_TRUE(parser.parse_message(f.messages[0]));
     EXPECT_EQ(parser.find_token("b"), "))((");
-}
 
-TEST(KqmlFraming, ResetForgetsAPartialMessage) {
-    CKqmlFramer framer;
-    std::vector<std::string> messages;
-    std::vector<std::string> diagnostics;
-    framer.Feed("(tell :half \"str", messages, diagnostics);
+    // A reset forgets a partial message.
+    FeedAll(framer, {"(tell :half \"str"});
     EXPECT_TRUE(framer.InMessage());
     framer.Reset();
-    framer.Feed("(tell :whole 1)", messages, diagnostics);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "(tell :whole 1)");
+    EXPECT_EQ(FeedAll(framer, {"(tell :whole 1)"}).messages,
+              std::vector<std::string>{"(tell :whole 1)"});
 }
 
 } // namespace

@@ -79,7 +79,7 @@ TEST(MapDrawing, ZoomScalesEveryMapPixelToASquare) {
     EXPECT_EQ(image.pixel(14, 12), kSea);
 }
 
-TEST(MapDrawing, OnlyTheExposedAreaIsPainted) {
+TEST(MapDrawing, OnlyTheExposedAreaIsPaintedAndNothingWithoutAMap) {
     const CWorldMap map = SmallMap(10);
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::magenta);
@@ -88,6 +88,16 @@ TEST(MapDrawing, OnlyTheExposedAreaIsPainted) {
     painter.end();
     EXPECT_EQ(image.pixel(5, 25), kSea);
     EXPECT_EQ(image.pixel(35, 5), QColor(Qt::magenta).rgb());
+
+    // Without a map nothing is painted.
+    const CWorldMap none;
+    QImage blank(10, 10, QImage::Format_RGB32);
+    blank.fill(Qt::magenta);
+    QPainter blankPainter(&blank);
+    blt(blankPainter, none, blank.rect());
+    OnDraw(blankPainter, none, CImpactLines());
+    blankPainter.end();
+    EXPECT_EQ(blank.pixel(5, 5), QColor(Qt::magenta).rgb());
 }
 
 TEST(MapDrawing, GridLinesEveryStepOfMapUnits) {
@@ -132,17 +142,6 @@ TEST(MapDrawing, LinesAndTrajectoryLieOverTheirPoints) {
     EXPECT_EQ(image.pixel(south.x, south.y), kSouthernLineColour.rgb());
     EXPECT_EQ(image.pixel(track.x, track.y), kTrajectoryColour.rgb());
     EXPECT_EQ(image.pixel(track.x + 10, track.y), kSea);
-}
-
-TEST(MapDrawing, NothingWithoutAMap) {
-    CWorldMap map;
-    QImage image(10, 10, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
-    QPainter painter(&image);
-    blt(painter, map, image.rect());
-    OnDraw(painter, map, CImpactLines());
-    painter.end();
-    EXPECT_EQ(image.pixel(5, 5), QColor(Qt::magenta).rgb());
 }
 
 } // namespace

@@ -121,7 +121,7 @@ TEST(MapBodyErrors, SayWhatAndWhere) {
     EXPECT_NE(Size("3#/2#/").description.find("row 2"), std::string::npos);
 }
 
-TEST(MapBodyErrors, HostileCountsAreRefusedBeforeAnyAllocation) {
+TEST(MapBodyErrors, HostileCountsAndOverwideRowsAreRefusedBeforeAnyAllocation) {
     EXPECT_EQ(Size("99999999999999999999#/").status, BodyStatus::BadCount);
     // A row as wide as allowed, repeated past the pixel limit.
     std::string body;
@@ -129,9 +129,8 @@ TEST(MapBodyErrors, HostileCountsAreRefusedBeforeAnyAllocation) {
         body += "16384#/";
     }
     EXPECT_EQ(Size(body).status, BodyStatus::TooLarge);
-}
 
-TEST(MapBodyErrors, FillPassRefusesARowWiderThanTheMap) {
+    // The fill pass refuses a row wider than the map it fills.
     CWorldMap map;
     ASSERT_TRUE(map.create(3, 1, kUnsetTerrain));
     const CMapParseResult r = map.parse("2#2-/", true);

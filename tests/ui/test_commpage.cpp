@@ -35,7 +35,7 @@ std::string Fresh(const std::string& name) {
 
 } // namespace
 
-TEST(ChatTranscript, HeaderThenOneLinePerChatFromSenderToReceiver) {
+TEST(CommPage, TranscriptLinesGoFromSenderToReceiverAndTheLocationFollowsTheName) {
     CCommPage page;
     const std::string header = page.LogText();
     EXPECT_EQ(header.rfind("New Log Started at ", 0), 0u);
@@ -44,10 +44,8 @@ TEST(ChatTranscript, HeaderThenOneLinePerChatFromSenderToReceiver) {
     const std::string line = page.LogText().substr(header.size());
     EXPECT_EQ(line.front(), '[');
     EXPECT_EQ(line.substr(line.find("] [")), "] [A] -> [B<]: hi <b>\n");
-}
 
-TEST(CommLogLocation, FollowsTheExperimentName) {
-    CCommPage page;
+    // The log's location follows the experiment name.
     page.SetLocation("D:\\Exps");
     page.SetExperimentName("R");
     EXPECT_EQ(page.Location(), "D:\\Exps/R/");
