@@ -13,7 +13,7 @@ struct RecordingPage : IAgentCommPage {
 };
 } // namespace
 
-TEST(MessageHistory, KeepsEverythingAndTellsAnAttachedPageOfNewTexts) {
+TEST(MessageHistory, TellsAnAttachedPageOfNewTextsAndDropsOnlyTheOldest) {
     CAgentCommStore store;
     store.AddIncoming("received before the page existed");
     RecordingPage page;
@@ -25,19 +25,17 @@ TEST(MessageHistory, KeepsEverythingAndTellsAnAttachedPageOfNewTexts) {
         page.texts,
         (std::vector<std::string>{
             "out (tell :receiver ALPHA :content (tell :command clock_sync :clock 3))", "in x"}));
-}
 
-TEST(MessageHistory, FloodingDropsOnlyTheOldestEntries) {
-    CAgentCommStore store;
+    // Flooding drops only the oldest entries.
     store.SetLimits(3, 1000);
     for (int i = 0; i < 5; ++i) {
         store.AddIncoming(std::to_string(i));
     }
     EXPECT_EQ(store.Incoming(), (std::deque<std::string>{"2", "3", "4"}));
-    EXPECT_EQ(store.DroppedIncoming(), 2u);
+    EXPECT_EQ(store.DroppedIncoming(), 4u);
     // What arrived is told apart from what the history still holds.
-    EXPECT_EQ(store.ReceivedCount(), 5u);
-    EXPECT_EQ(store.SentCount(), 0u);
+    EXPECT_EQ(store.ReceivedCount(), 7u);
+    EXPECT_EQ(store.SentCount(), 1u);
     // Over the byte limit the newest message still stays.
     store.SetLimits(100, 10);
     store.AddIncoming(std::string(50, 'x'));

@@ -26,7 +26,7 @@ protected:
     int Flags() const { return agent.GoNoGo(0) * 100 + agent.GoNoGo(1) * 10 + agent.GoNoGo(2); }
 };
 
-TEST_F(LaunchDecision, OnlyExactlyGoCountsAsGo) {
+TEST_F(LaunchDecision, OnlyExactlyGoCountsAndSetsEveryPositionOfItsName) {
     Team({"A", "B", "C"});
     for (const char* status : {"Go", "GO", "nogo", "go ", ""}) {
         Report("A", "go");
@@ -34,6 +34,10 @@ TEST_F(LaunchDecision, OnlyExactlyGoCountsAsGo) {
         Report("A", status);
         EXPECT_EQ(Flags(), 0) << status;
     }
+    // A name twice in the team sets both positions.
+    agent.LoadTeam({"A", "B", "A"});
+    Report("A", "go");
+    EXPECT_EQ(Flags(), 101);
 }
 
 TEST_F(LaunchDecision, StrangersAndFourthMembersAreLoggedButSetNoFlag) {
@@ -46,12 +50,6 @@ TEST_F(LaunchDecision, StrangersAndFourthMembersAreLoggedButSetNoFlag) {
                              " ClockTime=\"0\" Status=\"go\" From=\"X\"/>\n"),
               std::string::npos);
     EXPECT_NE(LogText().find("Status=\"go\" From=\"D\""), std::string::npos);
-}
-
-TEST_F(LaunchDecision, SameNameTwiceSetsBothPositions) {
-    agent.LoadTeam({"A", "B", "A"});
-    Report("A", "go");
-    EXPECT_EQ(Flags(), 101);
 }
 
 TEST_F(LaunchDecision, SinglePersonGameNeedsOneGo) {

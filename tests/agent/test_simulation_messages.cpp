@@ -79,7 +79,7 @@ TEST_F(SimulationMessages, InitSimAsksEveryMemberWithItsOwnMap) {
               std::string::npos);
 }
 
-TEST_F(SimulationMessages, StartSimTellsTheTeamAndEachLocation) {
+TEST_F(SimulationMessages, StartSimTellsTeamAndLocationsInitPlaybackOneStationItsMap) {
     Team({"ALPHA", "BRAVO"});
     agent.StartSim();
     ASSERT_EQ(comm.sent().size(), 2u);
@@ -88,10 +88,9 @@ TEST_F(SimulationMessages, StartSimTellsTheTeamAndEachLocation) {
               "tell :command start_sim :clock 1 :scenario (none) :team (tell :number 2 :client0 "
               "ALPHA :client1 BRAVO)  :stationlocation (tell :lat 564 :lon 325)");
     EXPECT_EQ(Read(comm.sent()[1].content, {"stationlocation", "lat"}), "267");
-}
 
-TEST_F(SimulationMessages, InitPlaybackTellsOnlyThatStationItsPositionsMap) {
-    Team({"ALPHA", "Observer"});
+    // init_playback goes to that station only, with its position's map.
+    comm.clear_sent();
     agent.InitPlayback("Observer");
     agent.InitPlayback("my charlie");
     ASSERT_EQ(comm.sent().size(), 2u);
@@ -102,7 +101,7 @@ TEST_F(SimulationMessages, InitPlaybackTellsOnlyThatStationItsPositionsMap) {
     EXPECT_EQ(Read(comm.sent()[1].content, {"scenario", "map"}), "map2");
 }
 
-TEST_F(SimulationMessages, ResetTellsEveryMemberAndClosesTheLog) {
+TEST_F(SimulationMessages, ResetOrTheProgramEndingClosesTheLogWithTheTeam) {
     Team({"A", "B"});
     OpenLog();
     agent.InitSim();
@@ -117,11 +116,9 @@ TEST_F(SimulationMessages, ResetTellsEveryMemberAndClosesTheLog) {
                         "<TeamMembers>\n"),
               std::string::npos);
     EXPECT_EQ(text.substr(text.size() - 14), "</HalyxSimLog>");
-}
 
-TEST_F(SimulationMessages, TheProgramEndingDuringARunClosesTheLogWithTheTeam) {
-    Team({"A", "B"});
-    OpenLog();
+    // The program ending during a run closes the log with the team.
+    OpenLog("second");
     agent.InitSim();
     agent.StartSim();
     agent.CloseExperimentLog();

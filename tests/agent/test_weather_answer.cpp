@@ -34,9 +34,8 @@ TEST_F(WeatherAnswer, AnswersFromTheCellUnderThePointAndLogsBoth) {
                              "Humidity=\"14.000000\" WindSpeed=\"12.000000\" "
                              "WindDir=\"13.000000\"/>\n"),
               std::string::npos);
-}
 
-TEST_F(WeatherAnswer, RowsCountUpFromTheBottomAndQuotientsTruncateTowardZero) {
+    // Rows count up from the bottom, and quotients truncate toward zero.
     PutWeatherCell(38 * 40 + 0, 20.0); // lat 23, lng 109: column 0, row |1 - 39| = 38
     PutWeatherCell(39 * 40 + 1, 30.0); // lng 94: -1 / 14 truncates to 0, so row 39
     EXPECT_NE(Ask(":lat 23 :lng 109").find(":temperature 20.000000"), std::string::npos);

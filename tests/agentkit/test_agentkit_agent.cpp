@@ -51,21 +51,15 @@ bool Register(CBasicAgent& agent, const std::string& name, int port) {
     return false;
 }
 
-TEST(AgentRegistration, RegisteredAgentFindsItselfAndIsListed) {
-    CNameRegistry registry;
-    CRecordingAgent console("HalyxCommand");
-    CMemoryCommunicator comm(console, &registry, 7100);
-    EXPECT_TRUE(Register(console, "HalyxCommand", 7100));
-    EXPECT_TRUE(comm.retrieve_ans_object()->is_enabled());
-    EXPECT_EQ(registry.entries().at("HalyxCommand").port, 7100);
-    EXPECT_EQ(comm.get_name(), "HalyxCommand");
-}
-
-TEST(AgentRegistration, NameHeldByAnotherAgentIsAFailureNotASuccess) {
+TEST(AgentRegistration, ANameIsHeldByOneAgentUntilItLetsGo) {
     CNameRegistry registry;
     CRecordingAgent first("S1");
     CMemoryCommunicator firstComm(first, &registry, 7101);
     ASSERT_TRUE(Register(first, "Shared", 7101));
+    EXPECT_TRUE(firstComm.retrieve_ans_object()->is_enabled());
+    EXPECT_EQ(firstComm.get_name(), "Shared");
+
+    // A name held by another agent is a failure, not a success.
     CRecordingAgent second("S2");
     CMemoryCommunicator secondComm(second, &registry, 7102);
     EXPECT_FALSE(Register(second, "Shared", 7102));
@@ -73,6 +67,15 @@ TEST(AgentRegistration, NameHeldByAnotherAgentIsAFailureNotASuccess) {
     ASSERT_FALSE(second.debugLines.empty());
     EXPECT_NE(second.debugLines.front().find("name already registered"), std::string::npos);
     EXPECT_EQ(registry.entries().at("Shared").port, 7101);
+
+    // Disabling, or losing the connection, ends the registration.
+    firstComm.retrieve_ans_object()->enable(0);
+    EXPECT_TRUE(registry.entries().empty());
+    ASSERT_TRUE(Register(first, "Shared", 7101));
+    firstComm.memory_ans()->drop_registration_connection();
+    EXPECT_TRUE(registry.entries().empty());
+    EXPECT_FALSE(firstComm.retrieve_ans_object()->is_enabled());
+    EXPECT_EQ(firstComm.retrieve_ans_object()->check_registration("Shared"), nullptr);
 }
 
 TEST(AgentRegistration, UnreachableServerFailsWithAReason) {
@@ -83,20 +86,6 @@ TEST(AgentRegistration, UnreachableServerFailsWithAReason) {
     EXPECT_FALSE(Register(agent, "S1", 7001));
     ASSERT_FALSE(agent.debugLines.empty());
     EXPECT_NE(agent.debugLines.front().find("cannot reach the name server"), std::string::npos);
-}
-
-TEST(AgentRegistration, DisablingOrLosingTheConnectionEndsTheRegistration) {
-    CNameRegistry registry;
-    CRecordingAgent agent("S1");
-    CMemoryCommunicator comm(agent, &registry);
-    ASSERT_TRUE(Register(agent, "S1", 7001));
-    comm.retrieve_ans_object()->enable(0);
-    EXPECT_TRUE(registry.entries().empty());
-    ASSERT_TRUE(Register(agent, "S1", 7001));
-    comm.memory_ans()->drop_registration_connection();
-    EXPECT_TRUE(registry.entries().empty());
-    EXPECT_FALSE(comm.retrieve_ans_object()->is_enabled());
-    EXPECT_EQ(comm.retrieve_ans_object()->check_registration("S1"), nullptr);
 }
 
 TEST(AgentLookup, LookupAndListingFillTheLookupBelief) {
@@ -127,11 +116,14 @@ TEST(AgentLookup, LookupAndListingFillTheLookupBelief) {
     EXPECT_EQ(first->GetAgentPort(), 7001);
 }
 
-TEST(AgentSending, SendsAreRecordedWithTheirWireText) {
+TEST(AgentSending, SendsAreRecordedWithTheirWireTextAndBrokenContentIsRefused) {
     CRecordingAgent console("HalyxCommand");
     CMemoryCommunicator comm(console);
-    EXPECT_TRUE(comm.comm_sendmessage("tell", "S1", "default-language", "default-ontology", "", "",
-                                      "", "tell :command clock_sync :clock 0"));
+    const auto send = [&](const char* receiver, const char* content) {
+        return comm.comm_sendmessage("tell", receiver, "default-language", "default-ontology", "",
+                                     "", "", content);
+    };
+    EXPECT_TRUE(send("S1", "tell :command clock_sync :clock 0"));
     EXPECT_TRUE(comm.comm_sendmessage_sender("tell", "S2", "S1", "default-language",
                                              "default-ontology", "", "", "",
                                              "tell :command deploy :id 3"));
@@ -143,19 +135,13 @@ TEST(AgentSending, SendsAreRecordedWithTheirWireText) {
               "default-ontology :content (tell :command clock_sync :clock 0))");
     EXPECT_EQ(comm.sent()[1].sender, "S1");
     EXPECT_EQ(comm.sent()[1].content, "tell :command deploy :id 3");
-}
 
-TEST(AgentSending, ContentThatWouldBreakTheReceiversFramingIsRefused) {
-    CRecordingAgent console("HalyxCommand");
-    CMemoryCommunicator comm(console);
-    // A unit name holding a parenthesis or a quote, inserted as it stands.
-    EXPECT_FALSE(comm.comm_sendmessage("ask", "S1", "default-language", "default-ontology", "", "",
-                                       "", "tell :name \"Boat (1\" :x )"));
-    EXPECT_FALSE(comm.comm_sendmessage("ask", "S1", "default-language", "default-ontology", "", "",
-                                       "", "tell :name \"Boat"));
-    EXPECT_FALSE(comm.comm_sendmessage("ask", "", "default-language", "default-ontology", "", "",
-                                       "", "tell :x 1"));
-    EXPECT_TRUE(comm.sent().empty());
+    // Content that would break the receiver's framing (a unit name holding a parenthesis or a
+    // quote, inserted as it stands), or no receiver, is refused.
+    EXPECT_FALSE(send("S1", "tell :name \"Boat (1\" :x )"));
+    EXPECT_FALSE(send("S1", "tell :name \"Boat"));
+    EXPECT_FALSE(send("", "tell :x 1"));
+    EXPECT_EQ(comm.sent().size(), 2u);
     ASSERT_EQ(console.debugLines.size(), 3u);
     EXPECT_NE(console.debugLines[0].find("not well-formed"), std::string::npos);
 }

@@ -1,6 +1,6 @@
 // Agents talking over loopback TCP in one process, with the name server embedded: framing of
-// what arrives, sending to agents by name, and what happens when a receiver is missing, gone or
-// unreachable.
+// what arrives, sending to agents by name, what happens when a receiver is missing, gone or
+// unreachable, and what the transport tells its link observer.
 #include "looptest.h"
 
 #include "external/agentkit/ansclient.h"
@@ -31,9 +31,9 @@ protected:
     }
 
     // A raw connection to an agent's port, as a station on another machine would open.
-    std::unique_ptr<QTcpSocket> Connect(CRunningAgent& to) {
+    std::unique_ptr<QTcpSocket> Connect(quint16 port) {
         auto socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(to.comm().get_port()));
+        socket->connectToHost(QHostAddress::LocalHost, port);
         EXPECT_TRUE(WaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }));
         return socket;
     }
@@ -43,25 +43,65 @@ protected:
         socket.flush();
     }
 
+    // An agent registered by hand at a port of our choosing, held by its own connection.
+    void RegisterByHand(const std::string& name, quint16 port) {
+        const auto holder = server.registry().open_connection("127.0.0.1");
+        server.registry().handle_request("(register :name " + name + " :host 127.0.0.1 :port " +
+                                             std::to_string(port) + ")",
+                                         holder);
+    }
+
     CNameServer server;
 };
 
-TEST_F(Loopback, TwoMessagesInOneWriteArriveAsTwo) {
+TEST_F(Loopback, FramingSurvivesBatchedSplitOversizedAndCutOffInput) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
-    auto socket = Connect(b);
+    auto socket = Connect(static_cast<quint16>(b.comm().get_port()));
+    auto& received = b.agent->received;
+
+    // Two messages in one write arrive as two.
     Write(*socket, "(tell :a 1)\n(tell :b \"x)\")\n");
-    ASSERT_TRUE(WaitFor([&] { return b.agent->received.size() == 2; }));
-    EXPECT_EQ(b.agent->received[0], "(tell :a 1)");
-    EXPECT_EQ(b.agent->received[1], "(tell :b \"x)\")");
+    ASSERT_TRUE(WaitFor([&] { return received.size() == 2; }));
+    EXPECT_EQ(received, (std::vector<std::string>{"(tell :a 1)", "(tell :b \"x)\")"}));
+
+    // A message split over many writes arrives whole.
+    const std::string message = "(tell :content (tell :command deploy :id 7 :note #3\"((())";
+    for (const char c : message) {
+        Write(*socket, std::string(1, c));
+        QCoreApplication::processEvents();
+    }
+    Write(*socket, "\n");
+    ASSERT_TRUE(WaitFor([&] { return received.size() == 3; }));
+    EXPECT_EQ(received[2], message);
+
+    // A message over the limit is dropped and the next one still arrives.
+    std::string big = "(tell :blob \"";
+    big.append(kKqmlMaxMessageBytes + 1 - big.size() - 2, 'x');
+    big += "\")";
+    ASSERT_EQ(big.size(), kKqmlMaxMessageBytes + 1);
+    Write(*socket, big + "\n(tell :after 1)\n");
+    ASSERT_TRUE(WaitFor([&] { return received.size() == 4; }, 120000));
+    EXPECT_EQ(received[3], "(tell :after 1)");
+    EXPECT_TRUE(b.agent->HasDebug("is larger than 16777216 bytes: dropped"));
+
+    // A peer that disconnects mid-message loses only that message.
+    Write(*socket, "(tell :whole 1)\n(tell :half \"abc");
+    socket->disconnectFromHost();
+    ASSERT_TRUE(WaitFor([&] { return b.agent->HasDebug("message in progress was lost"); }));
+    EXPECT_EQ(received.size(), 5u);
+    EXPECT_EQ(received[4], "(tell :whole 1)");
+    auto again = Connect(static_cast<quint16>(b.comm().get_port()));
+    Write(*again, "(tell :next 1)\n");
+    ASSERT_TRUE(WaitFor([&] { return received.size() == 6; }));
 }
 
 // A flood is handed on in bounded batches: a timer due meanwhile runs between them (the clock
-// keeps time), and every message still arrives, in order.
+// and the window keep going), and every message still arrives, in order.
 TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
-    auto socket = Connect(b);
+    auto socket = Connect(static_cast<quint16>(b.comm().get_port()));
     constexpr size_t kCount = 30000;
     std::string flood;
     for (size_t i = 0; i < kCount; ++i) {
@@ -80,58 +120,19 @@ TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     Write(*socket, flood);
     ASSERT_TRUE(WaitFor([&] { return b.agent->received.size() == kCount; }, 120000));
     tick.stop();
-    EXPECT_EQ(b.agent->received.back(), "(tell :n " + std::to_string(kCount - 1) + ")");
+    for (size_t i = 0; i < kCount; i += 997) {
+        EXPECT_EQ(b.agent->received[i], "(tell :n " + std::to_string(i) + ")");
+    }
     // At most a batch or two (a continuation and a fresh read) between two turns of the timer.
     EXPECT_LE(mostBetweenTicks, 2 * CFramedSocket::kMessagesPerTurn);
     EXPECT_GT(mostBetweenTicks, 0u);
 }
 
-TEST_F(Loopback, MessageSplitOverManyWritesArrivesWhole) {
-    CRunningAgent b("B", server.port());
-    ASSERT_TRUE(b.ok);
-    auto socket = Connect(b);
-    const std::string message = "(tell :content (tell :command deploy :id 7 :note #3\"((())";
-    for (const char c : message) {
-        Write(*socket, std::string(1, c));
-        QCoreApplication::processEvents();
-    }
-    Write(*socket, "\n");
-    ASSERT_TRUE(WaitFor([&] { return b.agent->received.size() == 1; }));
-    EXPECT_EQ(b.agent->received[0], message);
-}
-
-TEST_F(Loopback, OversizedMessageIsDroppedAndTheNextOneArrives) {
-    CRunningAgent b("B", server.port());
-    ASSERT_TRUE(b.ok);
-    auto socket = Connect(b);
-    std::string big = "(tell :blob \"";
-    big.append(kKqmlMaxMessageBytes + 1 - big.size() - 2, 'x');
-    big += "\")";
-    ASSERT_EQ(big.size(), kKqmlMaxMessageBytes + 1);
-    Write(*socket, big + "\n(tell :after 1)\n");
-    ASSERT_TRUE(WaitFor([&] { return !b.agent->received.empty(); }, 120000));
-    EXPECT_EQ(b.agent->received.size(), 1u);
-    EXPECT_EQ(b.agent->received[0], "(tell :after 1)");
-    EXPECT_TRUE(b.agent->HasDebug("is larger than 16777216 bytes: dropped"));
-}
-
-TEST_F(Loopback, PeerThatDisconnectsMidMessageLosesOnlyThatMessage) {
-    CRunningAgent b("B", server.port());
-    ASSERT_TRUE(b.ok);
-    auto socket = Connect(b);
-    Write(*socket, "(tell :whole 1)\n(tell :half \"abc");
-    socket->disconnectFromHost();
-    ASSERT_TRUE(WaitFor([&] { return b.agent->HasDebug("message in progress was lost"); }));
-    EXPECT_EQ(b.agent->received, (std::vector<std::string>{"(tell :whole 1)"}));
-    auto again = Connect(b);
-    Write(*again, "(tell :next 1)\n");
-    ASSERT_TRUE(WaitFor([&] { return b.agent->received.size() == 2; }));
-}
-
-TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrder) {
+TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesStayTheirs) {
     CRunningAgent a("A", server.port());
     CRunningAgent b("Bravo Station", server.port());
-    ASSERT_TRUE(a.ok && b.ok);
+    CRunningAgent rival("A", server.port());
+    ASSERT_TRUE(a.ok && b.ok && rival.ok);
     ASSERT_TRUE(a.Register());
     ASSERT_TRUE(b.Register());
     for (int i = 0; i < 50; ++i) {
@@ -145,32 +146,30 @@ TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrder) {
     ASSERT_TRUE(b.Send("A", "tell :command init_sim"));
     ASSERT_TRUE(WaitFor([&] { return a.agent->received.size() == 1; }));
     EXPECT_TRUE(a.agent->debugLines.empty());
+
+    // A second agent cannot take a live name.
+    EXPECT_FALSE(rival.Register());
+    EXPECT_TRUE(rival.agent->HasDebug("name already registered"));
+    EXPECT_NE(a.comm().retrieve_ans_object()->check_registration("A"), nullptr);
+    EXPECT_EQ(rival.comm().retrieve_ans_object()->check_registration("A"), nullptr);
 }
 
-TEST_F(Loopback, SendToAnUnregisteredAgentGivesADiagnosticNotAHang) {
+TEST_F(Loopback, UnregisteredOrUnreachableReceiversGiveADiagnosticNotAHang) {
+    // A registration whose port nobody listens on any more.
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
+    RegisterByHand("Ghost", closed.serverPort());
+    closed.close();
     CRunningAgent a("A", server.port());
     ASSERT_TRUE(a.ok);
     ASSERT_TRUE(a.Send("Nobody", "tell :command x"));
     ASSERT_TRUE(WaitFor([&] { return a.agent->HasDebug("cannot find Nobody"); }));
     EXPECT_TRUE(a.agent->HasDebug("unknown agent"));
-}
-
-TEST_F(Loopback, UnreachableReceiverGivesADiagnostic) {
-    // A registration whose port nobody listens on any more.
-    QTcpServer closed;
-    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    const quint16 deadPort = closed.serverPort();
-    closed.close();
-    const auto holder = server.registry().open_connection("127.0.0.1");
-    server.registry().handle_request(
-        "(register :name Ghost :host 127.0.0.1 :port " + std::to_string(deadPort) + ")", holder);
-    CRunningAgent a("A", server.port());
-    ASSERT_TRUE(a.ok);
     ASSERT_TRUE(a.Send("Ghost", "tell :command x"));
     ASSERT_TRUE(WaitFor([&] { return a.agent->HasDebug("cannot reach Ghost"); }));
 }
 
-TEST_F(Loopback, MessageWaitingOnASilentNameServerIsDroppedAfterTheTimeOut) {
+TEST_F(Loopback, ASilentNameServerCostsATimeOutNotAFreeze) {
     // A name server that accepts connections and never answers.
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
@@ -179,17 +178,11 @@ TEST_F(Loopback, MessageWaitingOnASilentNameServerIsDroppedAfterTheTimeOut) {
     ASSERT_TRUE(a.Send("B", "tell :command x"));
     ASSERT_TRUE(WaitFor([&] { return a.agent->HasDebug("not delivered within 300 ms"); }));
     EXPECT_EQ(a.agent->debugLines.size(), 1u);
-    EXPECT_EQ(static_cast<CTcpCommunicator&>(a.comm()).pending_count(), 0u);
-}
+    auto& tcp = static_cast<CTcpCommunicator&>(a.comm());
+    EXPECT_EQ(tcp.pending_count(), 0u);
 
-TEST_F(Loopback, ASilentNameServerCanBeWaitedOnWithTheEventLoopTurning) {
     // A window waits on the name server without freezing: timers run during the wait, user input
     // does not. The scripted console keeps the plain wait, during which nothing else runs.
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
-    CRunningAgent a("A", silent.serverPort());
-    ASSERT_TRUE(a.ok);
-    auto& tcp = static_cast<CTcpCommunicator&>(a.comm());
     tcp.tcp_ans().set_timeouts(1000, 300);
     for (const bool turning : {false, true}) {
         tcp.tcp_ans().set_wait_in_event_loop(turning);
@@ -220,52 +213,82 @@ TEST_F(Loopback, AgentThatCannotListenDoesNotStart) {
     EXPECT_EQ(second.agent->get_communicator(), nullptr);
 }
 
-TEST_F(Loopback, ReceiverThatRestartsElsewhereIsFoundAgain) {
-    CRunningAgent a("A", server.port());
-    ASSERT_TRUE(a.ok);
-    auto b = std::make_unique<CRunningAgent>("B", server.port());
-    ASSERT_TRUE(b->ok && b->Register());
-    ASSERT_TRUE(a.Send("B", "tell :n 1"));
-    ASSERT_TRUE(WaitFor([&] { return b->agent->received.size() == 1; }));
-    b.reset();
-    ASSERT_TRUE(WaitFor([&] { return a.agent->HasDebug("connection to B"); }));
-    CRunningAgent b2("B", server.port());
-    ASSERT_TRUE(b2.ok && b2.Register());
-    ASSERT_TRUE(a.Send("B", "tell :n 2"));
-    ASSERT_TRUE(WaitFor([&] { return b2.agent->received.size() == 1; }));
-}
-
 TEST_F(Loopback, RegistrationOverTcpLivesAsLongAsItsConnection) {
-    auto holder = std::make_unique<QTcpSocket>();
-    holder->connectToHost(QHostAddress::LocalHost, server.port());
-    ASSERT_TRUE(WaitFor([&] { return holder->state() == QAbstractSocket::ConnectedState; }));
+    auto holder = Connect(server.port());
     Write(*holder, "(register :name S1 :port 7001)\n");
     ASSERT_TRUE(WaitFor([&] { return holder->canReadLine(); }));
     EXPECT_EQ(holder->readLine().toStdString(), "(tell :status ok)\n");
 
-    QTcpSocket rival;
-    rival.connectToHost(QHostAddress::LocalHost, server.port());
-    ASSERT_TRUE(WaitFor([&] { return rival.state() == QAbstractSocket::ConnectedState; }));
-    Write(rival, "(register :name S1 :port 7002)\n");
-    ASSERT_TRUE(WaitFor([&] { return rival.canReadLine(); }));
-    EXPECT_EQ(rival.readLine().toStdString(), "(sorry :reason \"name already registered\")\n");
+    auto rival = Connect(server.port());
+    Write(*rival, "(register :name S1 :port 7002)\n");
+    ASSERT_TRUE(WaitFor([&] { return rival->canReadLine(); }));
+    EXPECT_EQ(rival->readLine().toStdString(), "(sorry :reason \"name already registered\")\n");
 
     holder->disconnectFromHost();
     ASSERT_TRUE(WaitFor([&] { return server.registry().entries().empty(); }));
-    Write(rival, "(register :name S1 :port 7002)\n");
-    ASSERT_TRUE(WaitFor([&] { return rival.canReadLine(); }));
-    EXPECT_EQ(rival.readLine().toStdString(), "(tell :status ok)\n");
+    Write(*rival, "(register :name S1 :port 7002)\n");
+    ASSERT_TRUE(WaitFor([&] { return rival->canReadLine(); }));
+    EXPECT_EQ(rival->readLine().toStdString(), "(tell :status ok)\n");
 }
 
-TEST_F(Loopback, SecondAgentCannotTakeALiveName) {
-    CRunningAgent first("S", server.port());
-    CRunningAgent second("S", server.port());
-    ASSERT_TRUE(first.ok && second.ok);
-    ASSERT_TRUE(first.Register());
-    EXPECT_FALSE(second.Register());
-    EXPECT_TRUE(second.agent->HasDebug("name already registered"));
-    EXPECT_EQ(first.comm().retrieve_ans_object()->check_registration("S") != nullptr, true);
-    EXPECT_EQ(second.comm().retrieve_ans_object()->check_registration("S"), nullptr);
+// A receiver that dies is reported lost at once, messages to it while gone are counted as
+// dropped, and its return is reported when a connection is made again.
+TEST_F(Loopback, AReceiverThatDiesIsLostAtOnceAndBackWhenItReturns) {
+    CRunningAgent a("A", server.port());
+    ASSERT_TRUE(a.ok);
+    std::vector<std::string> events;
+    a.comm().set_link_observer([&](const CLinkEvent& e) {
+        const char* kind = e.kind == CLinkEvent::Kind::Lost   ? "lost "
+                           : e.kind == CLinkEvent::Kind::Back ? "back "
+                                                              : "dropped ";
+        const bool dropped = e.kind == CLinkEvent::Kind::Dropped;
+        events.push_back(kind + e.receiver + (dropped ? " " + std::to_string(e.messages) : ""));
+    });
+    const auto has = [&](const std::string& line) {
+        return std::find(events.begin(), events.end(), line) != events.end();
+    };
+    auto b = std::make_unique<CRunningAgent>("B", server.port());
+    ASSERT_TRUE(b->ok && b->Register());
+    ASSERT_TRUE(a.Send("B", "tell :n 1"));
+    ASSERT_TRUE(WaitFor([&] { return b->agent->received.size() == 1; }));
+    EXPECT_EQ(events, (std::vector<std::string>{"back B"}));
+
+    // Nothing is waiting for B when it dies: the broken connection alone tells.
+    b.reset();
+    ASSERT_TRUE(WaitFor([&] { return has("lost B"); }, 5000));
+    ASSERT_TRUE(a.Send("B", "tell :n 2"));
+    ASSERT_TRUE(WaitFor([&] { return has("dropped B 1"); }));
+
+    // Restarted elsewhere, it is found again.
+    CRunningAgent b2("B", server.port());
+    ASSERT_TRUE(b2.ok && b2.Register());
+    ASSERT_TRUE(a.Send("B", "tell :n 3"));
+    ASSERT_TRUE(WaitFor([&] { return b2.agent->received.size() == 1; }));
+    EXPECT_EQ(events.back(), "back B");
+    EXPECT_NE(b2.agent->received[0].find(":n 3"), std::string::npos);
+}
+
+TEST_F(Loopback, APeerThatAcceptsAndClosesDoesNotKeepUsConnecting) {
+    QTcpServer rude;
+    ASSERT_TRUE(rude.listen(QHostAddress::LocalHost, 0));
+    int accepted = 0;
+    QObject::connect(&rude, &QTcpServer::newConnection, &rude, [&] {
+        while (QTcpSocket* socket = rude.nextPendingConnection()) {
+            ++accepted;
+            socket->close();
+            socket->deleteLater();
+        }
+    });
+    RegisterByHand("RUDE", rude.serverPort());
+    CRunningAgent a("A", server.port());
+    ASSERT_TRUE(a.ok);
+    ASSERT_TRUE(a.Send("RUDE", "tell :n 1"));
+    ASSERT_TRUE(WaitFor([&] { return accepted >= 1; }));
+    // Let a loop show itself if there were one.
+    QElapsedTimer settle;
+    settle.start();
+    WaitFor([&] { return settle.elapsed() > 500; });
+    EXPECT_LE(accepted, 2);
 }
 
 } // namespace

@@ -28,39 +28,29 @@ protected:
     }
 };
 
-TEST_F(NameServer, RegisteredAgentIsFoundWithItsAddress) {
-    EXPECT_EQ(registry.handle_request("(register :name S1 :host h1 :port 7001)", a),
+TEST_F(NameServer, RegisteredAgentsAreFoundAndListedSortedByName) {
+    EXPECT_EQ(registry.handle_request("(register :name Zulu :host h1 :port 7001)", a),
               "(tell :status ok)");
-    EXPECT_EQ(registry.handle_request("(lookup :name S1)", b),
-              "(tell :name S1 :host h1 :port 7001)");
+    EXPECT_EQ(registry.handle_request("(lookup :name Zulu)", b),
+              "(tell :name Zulu :host h1 :port 7001)");
     EXPECT_EQ(registry.handle_request("(lookup :name S2)", b), "(sorry :reason \"unknown agent\")");
     ASSERT_EQ(log.size(), 1u);
-    EXPECT_EQ(log[0], "register S1 h1:7001");
-}
+    EXPECT_EQ(log[0], "register Zulu h1:7001");
 
-TEST_F(NameServer, MissingHostIsTheAddressTheConnectionComesFrom) {
-    registry.handle_request("(register :name S1 :port 7001)", a);
-    EXPECT_EQ(Field(registry.handle_request("(lookup :name S1)", b), "host"), "10.0.0.1");
-}
-
-TEST_F(NameServer, NamesWithBlanksTravelAsStrings) {
-    EXPECT_EQ(registry.handle_request("(register :name \"Alpha Station\" :port 7001)", a),
+    // A missing host is the address the connection comes from; names with blanks are strings.
+    EXPECT_EQ(registry.handle_request("(register :name \"Alpha Station\" :port 2)", b),
               "(tell :status ok)");
-    const std::string reply = registry.handle_request("(lookup :name \"Alpha Station\")", b);
+    const std::string reply = registry.handle_request("(lookup :name \"Alpha Station\")", a);
     EXPECT_EQ(Field(reply, "name"), "Alpha Station");
-    EXPECT_EQ(Field(registry.handle_request("(listall)", b), "number"), "1");
+    EXPECT_EQ(Field(reply, "host"), "10.0.0.2");
+
+    const std::string listing = registry.handle_request("(listall)", a);
+    EXPECT_EQ(listing, "(tell :number 2 :0 (tell :name \"Alpha Station\" :host 10.0.0.2 :port 2) "
+                       ":1 (tell :name Zulu :host h1 :port 7001))");
+    EXPECT_EQ(registry.handle_request("(LISTALL)", a), listing);
 }
 
-TEST_F(NameServer, ListingHoldsEveryAgentSortedByName) {
-    registry.handle_request("(register :name Zulu :port 1)", a);
-    registry.handle_request("(register :name Alpha :port 2)", b);
-    const std::string reply = registry.handle_request("(listall)", a);
-    EXPECT_EQ(reply, "(tell :number 2 :0 (tell :name Alpha :host 10.0.0.2 :port 2) :1 (tell "
-                     ":name Zulu :host 10.0.0.1 :port 1))");
-    EXPECT_EQ(registry.handle_request("(LISTALL)", a), reply);
-}
-
-TEST_F(NameServer, LiveNameIsRefusedToAnotherConnection) {
+TEST_F(NameServer, LiveNameIsRefusedToAnotherConnectionUntilItCloses) {
     registry.handle_request("(register :name S1 :port 7001)", a);
     EXPECT_EQ(registry.handle_request("(register :name S1 :port 9999)", b),
               "(sorry :reason \"name already registered\")");
@@ -68,10 +58,8 @@ TEST_F(NameServer, LiveNameIsRefusedToAnotherConnection) {
     // The holder itself may move its registration.
     EXPECT_EQ(registry.handle_request("(register :name S1 :port 7002)", a), "(tell :status ok)");
     EXPECT_EQ(Field(registry.handle_request("(lookup :name S1)", b), "port"), "7002");
-}
 
-TEST_F(NameServer, RegistrationEndsWithItsConnection) {
-    registry.handle_request("(register :name S1 :port 7001)", a);
+    // The registration ends with its connection.
     registry.handle_request("(register :name S2 :port 7002)", b);
     registry.close_connection(a);
     EXPECT_EQ(registry.handle_request("(lookup :name S1)", b), "(sorry :reason \"unknown agent\")");

@@ -1,6 +1,6 @@
 // The name server and the synthetic station as separate programs, with a console agent in this
-// process: registration over TCP, the station's answers, its seeded commands, and that every
-// line it prints matches what the console saw on the wire.
+// process: registration over TCP and its end with the station, the station's answers, its seeded
+// commands, and that every line it prints matches what the console saw on the wire.
 #include "looptest.h"
 
 #include "external/agentkit/ansclient.h"
@@ -29,25 +29,11 @@ public:
         });
         m_process.start();
     }
-    ~CProgram() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(10000);
-        }
-    }
-    // The first line starting with prefix, once it came.
+    ~CProgram() { Kill(); }
+    // The first line starting with prefix (with it), once it came; "" if the program ended.
     std::string WaitLine(const std::string& prefix) {
-        std::string found;
-        WaitFor([&] {
-            for (const std::string& line : lines) {
-                if (line.rfind(prefix, 0) == 0) {
-                    found = line;
-                    return true;
-                }
-            }
-            return m_process.state() == QProcess::NotRunning;
-        });
-        return found;
+        WaitFor([&] { return !With(prefix).empty() || m_process.state() == QProcess::NotRunning; });
+        return With(prefix).empty() ? "" : prefix + With(prefix).front();
     }
     std::vector<std::string> With(const std::string& prefix) const {
         std::vector<std::string> out;
@@ -167,6 +153,12 @@ TEST_F(Station, AnswersTheConsoleAndPrintsExactlyWhatWentOverTheWire) {
     EXPECT_EQ(station->With("RECV "), consoleSent);
     EXPECT_EQ(station->With("SEND "), console.agent->received);
     EXPECT_TRUE(station->With("ERROR ").empty());
+
+    // Its registration ends when it dies; the console's own is untouched.
+    station->Kill();
+    ASSERT_TRUE(WaitFor([&] { return !ans->LookupAgent("Alpha Station").IsValid(); }));
+    EXPECT_EQ(ans->last_error(), "Alpha Station: unknown agent");
+    EXPECT_NE(ans->check_registration("HalyxCommand"), nullptr);
 }
 
 TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
@@ -194,38 +186,22 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
                Command(second->With("SEND ").back()) == "mission_stats" &&
                Command(other->With("SEND ").back()) == "mission_stats";
     }));
-    std::vector<std::string> a;
-    std::vector<std::string> b;
-    std::vector<std::string> c;
-    for (const std::string& line : first->With("SEND ")) {
-        a.push_back(Command(line));
-    }
-    for (const std::string& line : second->With("SEND ")) {
-        b.push_back(Command(line));
-    }
-    for (const std::string& line : other->With("SEND ")) {
-        c.push_back(Command(line));
-    }
+    const auto commands = [](const CProgram& station) {
+        std::vector<std::string> out;
+        for (const std::string& line : station.With("SEND ")) {
+            out.push_back(Command(line));
+        }
+        return out;
+    };
+    const std::vector<std::string> a = commands(*first);
+    const std::vector<std::string> b = commands(*second);
+    const std::vector<std::string> c = commands(*other);
     EXPECT_GT(a.size(), 40u);
     EXPECT_EQ(a, b);
     EXPECT_NE(a, c);
     // Every command a station sent reached the console.
     ASSERT_TRUE(
         WaitFor([&] { return console.agent->received.size() == a.size() + b.size() + c.size(); }));
-}
-
-TEST_F(Station, RegistrationEndsWhenTheStationDies) {
-    auto station = StartStation("Alpha Station", "quiet", "1");
-    CRunningAgent console("HalyxCommand", ansPort);
-    ASSERT_TRUE(console.ok && console.Register());
-    CANSClient* ans = console.comm().retrieve_ans_object();
-    ASSERT_TRUE(ans->LookupAgent("Alpha Station").IsValid());
-    station->Kill();
-    ASSERT_TRUE(WaitFor([&] { return !ans->LookupAgent("Alpha Station").IsValid(); }));
-    EXPECT_EQ(ans->last_error(), "Alpha Station: unknown agent");
-    EXPECT_FALSE(ans->LookupAgent("Alpha Station").IsValid());
-    // The console's own registration is untouched.
-    EXPECT_NE(ans->check_registration("HalyxCommand"), nullptr);
 }
 
 } // namespace

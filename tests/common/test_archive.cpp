@@ -1,3 +1,5 @@
+// The binary archive format of the unit, weather and line files: strings, numbers, object tags,
+// and refusing what is malformed or hostile.
 #include "common/archive.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +35,7 @@ template <class F> ArchiveError ErrorOf(F body) {
 
 } // namespace
 
-TEST(ArchiveStrings, LengthPrefixGrowsAtEachThreshold) {
+TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
     CArchiveWriter w;
     w.WriteString("");
     w.WriteString("ab");
@@ -56,16 +58,14 @@ TEST(ArchiveStrings, LengthPrefixGrowsAtEachThreshold) {
     EXPECT_EQ(r.ReadString(), std::string(300, 'n'));
     CArchiveReader rBig(wBig.Bytes());
     EXPECT_EQ(rBig.ReadString().size(), 0xFFFEu);
-}
 
-TEST(ArchiveStrings, WideStringsBecomeUtf8) {
-    // 0xFF 0xFFFE marks 16-bit characters; "Aé" then a surrogate pair (U+1F680) and a lone
-    // surrogate.
+    // 0xFF 0xFFFE marks 16-bit characters, read as UTF-8: "Aé" then a surrogate pair (U+1F680)
+    // and a lone surrogate.
     const auto bytes =
         Bytes({0xFF, 0xFE, 0xFF, 0x05, 'A', 0, 0xE9, 0, 0x3D, 0xD8, 0x80, 0xDE, 0x00, 0xD8});
-    CArchiveReader r(bytes);
-    EXPECT_EQ(r.ReadString(), "A\xC3\xA9\xF0\x9F\x9A\x80?");
-    EXPECT_TRUE(r.AtEnd());
+    CArchiveReader rWide(bytes);
+    EXPECT_EQ(rWide.ReadString(), "A\xC3\xA9\xF0\x9F\x9A\x80?");
+    EXPECT_TRUE(rWide.AtEnd());
 }
 
 TEST(ArchiveStrings, HostileLengthIsRefusedBeforeAllocating) {
@@ -141,7 +141,7 @@ TEST(ArchiveObjects, ClassIndexAbove7FFEUsesTheBigForm) {
     EXPECT_EQ(r.ReadObjectTag({"CB"}), "CB");
 }
 
-TEST(ArchiveObjects, UnknownClassNamesItsOffset) {
+TEST(ArchiveObjects, UnknownClassesAndMalformedTagsAreRefused) {
     CArchiveWriter w;
     w.WriteU32(7);
     w.WriteObjectTag("CSomethingElse");
@@ -153,9 +153,7 @@ TEST(ArchiveObjects, UnknownClassNamesItsOffset) {
     EXPECT_EQ(e.Offset(), 4u);
     EXPECT_NE(e.Expected().find("CWeatherData"), std::string::npos);
     EXPECT_NE(e.Expected().find("unknown class \"CSomethingElse\""), std::string::npos);
-}
 
-TEST(ArchiveObjects, MalformedTagsAreRefused) {
     // A back-reference to object 2, a class index that was never defined, a wrong schema, and a
     // class name longer than the file.
     const std::vector<std::vector<uint8_t>> cases = {

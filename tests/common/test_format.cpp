@@ -1,3 +1,4 @@
+// printf-style formatting and escaping control bytes for a transcript.
 #include "common/format.h"
 
 #include <gtest/gtest.h>
@@ -8,25 +9,17 @@ using halyx::AppendFormat;
 using halyx::EscapeControlBytes;
 using halyx::Format;
 
-TEST(Format, FollowsPrintfTemplates) {
+TEST(Format, FollowsPrintfTemplatesAndDoesNotCutLongTexts) {
     EXPECT_EQ(Format("%03d", 7), "007");
     EXPECT_EQ(Format("%0.3f", 12.34567), "12.346");
-    EXPECT_EQ(Format("%f", 1.5), "1.500000");
     EXPECT_EQ(Format("%" PRId64, int64_t{1700000000123}), "1700000000123");
     EXPECT_EQ(Format("T-%d hours, %d mins", 15, 59), "T-15 hours, 59 mins");
-}
 
-TEST(Format, LongTextsAreNotCut) {
     const std::string big(10000, 'x');
-    const std::string out = Format("<%s>", big.c_str());
-    ASSERT_EQ(out.size(), big.size() + 2);
-    EXPECT_EQ(out.front(), '<');
-    EXPECT_EQ(out.back(), '>');
-
+    EXPECT_EQ(Format("<%s>", big.c_str()), "<" + big + ">");
     std::string acc = "a";
     AppendFormat(acc, "%s|%d", big.c_str(), 5);
-    EXPECT_EQ(acc.size(), 1 + big.size() + 2);
-    EXPECT_EQ(acc.substr(acc.size() - 2), "|5");
+    EXPECT_EQ(acc, "a" + big + "|5");
 }
 
 TEST(Format, ControlBytesAreEscapedForATranscriptLine) {

@@ -1,3 +1,4 @@
+// Reading numbers out of free text as stored files and messages write them.
 #include "common/numtext.h"
 
 #include <gtest/gtest.h>
@@ -7,46 +8,40 @@
 using halyx::ReadInt;
 using halyx::ReadNumber;
 
+// The longest decimal prefix counts; an exponent without digits is not part of it, and text
+// without a number is zero.
 TEST(ReadNumber, TakesTheLongestDecimalPrefix) {
-    EXPECT_EQ(ReadNumber("395.4"), 395.4);
-    EXPECT_EQ(ReadNumber("  -12.5abc"), -12.5);
-    EXPECT_EQ(ReadNumber("+7"), 7.0);
-    EXPECT_EQ(ReadNumber(".5"), 0.5);
-    EXPECT_EQ(ReadNumber("5."), 5.0);
-    EXPECT_EQ(ReadNumber("1e3"), 1000.0);
-    EXPECT_EQ(ReadNumber("2.5E-1x"), 0.25);
-    EXPECT_EQ(ReadNumber("00"), 0.0);
-}
-
-TEST(ReadNumber, AnExponentWithoutDigitsIsNotPartOfTheNumber) {
-    EXPECT_EQ(ReadNumber("12e"), 12.0);
-    EXPECT_EQ(ReadNumber("12e+"), 12.0);
-    EXPECT_EQ(ReadNumber("12E-x"), 12.0);
-}
-
-TEST(ReadNumber, TextWithoutANumberIsZero) {
-    EXPECT_EQ(ReadNumber(""), 0.0);
-    EXPECT_EQ(ReadNumber("   "), 0.0);
-    EXPECT_EQ(ReadNumber("-"), 0.0);
-    EXPECT_EQ(ReadNumber("."), 0.0);
-    EXPECT_EQ(ReadNumber("abc"), 0.0);
-    EXPECT_EQ(ReadNumber("0x10"), 0.0);
-    EXPECT_EQ(ReadNumber("inf"), 0.0);
-    EXPECT_EQ(ReadNumber("nan"), 0.0);
-}
-
-TEST(ReadNumber, OutOfRangeSaturates) {
+    const std::pair<const char*, double> cases[] = {
+        {"395.4", 395.4},  {"  -12.5abc", -12.5},
+        {"+7", 7.0},       {".5", 0.5},
+        {"5.", 5.0},       {"1e3", 1000.0},
+        {"2.5E-1x", 0.25}, {"00", 0.0},
+        {"12e", 12.0},     {"12e+", 12.0},
+        {"12E-x", 12.0},   {"", 0.0},
+        {"   ", 0.0},      {"-", 0.0},
+        {".", 0.0},        {"abc", 0.0},
+        {"0x10", 0.0},     {"inf", 0.0},
+        {"nan", 0.0},      {"1e-999", 0.0},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ReadNumber(text), expected) << text;
+    }
+    // Out of range saturates.
     EXPECT_TRUE(std::isinf(ReadNumber("1e999")));
-    EXPECT_EQ(ReadNumber("1e-999"), 0.0);
     EXPECT_TRUE(std::isinf(ReadNumber("-1e999")) && ReadNumber("-1e999") < 0);
 }
 
 TEST(ReadInt, ReadsLikeAtoiWithoutOverflow) {
-    EXPECT_EQ(ReadInt("120"), 120);
-    EXPECT_EQ(ReadInt(" -7min"), -7);
-    EXPECT_EQ(ReadInt("12.9"), 12);
-    EXPECT_EQ(ReadInt("-"), 0);
-    EXPECT_EQ(ReadInt(""), 0);
-    EXPECT_EQ(ReadInt("99999999999999999999"), 2147483647);
-    EXPECT_EQ(ReadInt("-99999999999999999999"), -2147483647 - 1);
+    const std::pair<const char*, int> cases[] = {
+        {"120", 120},
+        {" -7min", -7},
+        {"12.9", 12},
+        {"-", 0},
+        {"", 0},
+        {"99999999999999999999", 2147483647},
+        {"-99999999999999999999", -2147483647 - 1},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(ReadInt(text), expected) << text;
+    }
 }

@@ -1,3 +1,4 @@
+// Making folders, probing for files and patterns, and the parts of a path.
 #include "common/paths.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +14,10 @@ namespace {
 class PathsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_root = fs::temp_directory_path() /
-                 ("halyx_paths_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                  "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_root =
+            fs::temp_directory_path() /
+            ("halyx_paths_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_root);
         fs::create_directories(m_root);
     }
@@ -26,25 +28,17 @@ protected:
 
 } // namespace
 
-TEST_F(PathsTest, CreatePathMakesEveryMissingFolderAndKeepsTheCurrentDirectory) {
+TEST_F(PathsTest, CreatePathMakesEveryMissingFolderButTheLastComponent) {
     const fs::path before = fs::current_path();
     EXPECT_TRUE(CreatePath(Root() + "Halyx/ExpLogs/"));
     EXPECT_TRUE(fs::is_directory(m_root / "Halyx" / "ExpLogs"));
     EXPECT_EQ(fs::current_path(), before);
-}
-
-TEST_F(PathsTest, CreatePathLeavesTheLastComponentAlone) {
     EXPECT_TRUE(CreatePath(Root() + "a/b/log.xml"));
     EXPECT_TRUE(fs::is_directory(m_root / "a" / "b"));
     EXPECT_FALSE(fs::exists(m_root / "a" / "b" / "log.xml"));
-}
-
-TEST_F(PathsTest, CreatePathAcceptsBackslashes) {
     EXPECT_TRUE(CreatePath(Root() + "x\\y\\"));
     EXPECT_TRUE(fs::is_directory(m_root / "x" / "y"));
-}
-
-TEST_F(PathsTest, CreatePathRefusesABareNameAndStopsAtAFile) {
+    // A bare name is refused, and a file on the way stops it.
     EXPECT_FALSE(CreatePath("bare_name_without_separator"));
     std::ofstream(m_root / "file") << "x";
     EXPECT_FALSE(CreatePath(Root() + "file/sub/"));

@@ -1,10 +1,11 @@
+// The seeded random source: one seed gives one sequence, in fifteen bits.
 #include "common/random.h"
 
 #include <gtest/gtest.h>
 
 using namespace halyx;
 
-TEST(RandomSource, IsReproducibleFromASeedAndFifteenBitsWide) {
+TEST(RandomSource, IsReproducibleFifteenBitsWideAndRangesReachTheirTop) {
     SeedRandom(1);
     // The classic recurrence with seed 1 starts 41, 18467, 6334.
     EXPECT_EQ(NextRandom(), 41);
@@ -15,9 +16,7 @@ TEST(RandomSource, IsReproducibleFromASeedAndFifteenBitsWide) {
         ASSERT_GE(r, 0);
         ASSERT_LE(r, 32767);
     }
-}
-
-TEST(RandomInRange, StaysInsideLowToHighPlusOne) {
+    // A range from low to high takes in high, up to but not including high + 1.
     SeedRandom(12345);
     bool seen[3] = {false, false, false};
     for (int i = 0; i < 100000; ++i) {

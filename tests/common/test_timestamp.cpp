@@ -31,9 +31,7 @@ TEST(TimeStamp, TwelveHourClockWithoutLeadingZeros) {
     EXPECT_EQ(TimeStampText(LocalTsid(0, 5, 0, 0)), "3/9/2026 12:5:0:0 AM");
     EXPECT_EQ(TimeStampText(LocalTsid(9, 5, 7, 7)), "3/9/2026 9:5:7:7 AM");
     EXPECT_EQ(TimeStampText(LocalTsid(11, 59, 59, 999)), "3/9/2026 11:59:59:999 AM");
-}
-
-TEST(TimeStamp, TextAndTsidComeFromOneReading) {
+    // Text and number come from one reading of the clock.
     std::string text;
     int64_t tsid = 0;
     MakeTimeStamp(text, tsid);

@@ -5,16 +5,17 @@
 using halyx::IsXmlSafe;
 using halyx::XmlEscape;
 
-TEST(XmlEscape, MarkupBecomesEntitiesAndOtherBytesStay) {
+TEST(XmlEscape, MarkupBecomesEntitiesForbiddenBytesQuestionMarks) {
     EXPECT_EQ(XmlEscape("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&apos;");
     EXPECT_EQ(XmlEscape("plain text 123"), "plain text 123");
     EXPECT_EQ(XmlEscape("tab\tnl\ncr\r"), "tab\tnl\ncr\r");
     EXPECT_EQ(XmlEscape("caf\xc3\xa9"), "caf\xc3\xa9");
     EXPECT_EQ(XmlEscape(""), "");
-}
-
-TEST(XmlEscape, ForbiddenControlCharactersAreReplaced) {
-    EXPECT_EQ(XmlEscape(std::string("a\x01" "b\x1f", 4)), "a?b?");
+    // Control characters XML forbids are replaced.
+    EXPECT_EQ(XmlEscape(std::string("a\x01"
+                                    "b\x1f",
+                                    4)),
+              "a?b?");
     EXPECT_EQ(XmlEscape(std::string("\0", 1)), "?");
     EXPECT_FALSE(IsXmlSafe("x&y"));
     EXPECT_TRUE(IsXmlSafe("xy z"));

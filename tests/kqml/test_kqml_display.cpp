@@ -10,10 +10,10 @@ namespace {
 TEST(KqmlTree, PerformativeAtRootKeywordsBelowAndListsAsSubtrees) {
     CParserTree tree;
     ASSERT_TRUE(tree.ShowTree("(tell :sender S1 :receiver HC :content (tell :command deploy "
-                              ":id 7) :note \"a b\" :flag)"));
+                              ":id 7) :note \"a b\" :points ((1 2) (3 4)) :none () :flag)"));
     const CParserTreeNode& root = tree.root();
     EXPECT_EQ(root.text, "tell");
-    ASSERT_EQ(root.children.size(), 5u);
+    ASSERT_EQ(root.children.size(), 7u);
     EXPECT_EQ(root.children[0].text, ":sender");
     ASSERT_EQ(root.children[0].children.size(), 1u);
     EXPECT_EQ(root.children[0].children[0].text, "S1");
@@ -25,37 +25,31 @@ TEST(KqmlTree, PerformativeAtRootKeywordsBelowAndListsAsSubtrees) {
     EXPECT_EQ(content.children[0].children[0].text, ":command");
     EXPECT_EQ(content.children[0].children[0].children[0].text, "deploy");
     EXPECT_EQ(root.children[3].children[0].text, "\"a b\"");
-    EXPECT_TRUE(root.children[4].children.empty());
-}
+    // A list that is no message is shown as written.
+    EXPECT_EQ(root.children[4].children[0].text, "((1 2) (3 4))");
+    EXPECT_EQ(root.children[5].children[0].text, "()");
+    EXPECT_TRUE(root.children[6].children.empty());
 
-TEST(KqmlTree, ListThatIsNoMessageIsShownAsWritten) {
-    CParserTree tree;
-    ASSERT_TRUE(tree.ShowTree("(tell :points ((1 2) (3 4)) :none ())"));
-    EXPECT_EQ(tree.root().children[0].children[0].text, "((1 2) (3 4))");
-    EXPECT_EQ(tree.root().children[1].children[0].text, "()");
-}
-
-TEST(KqmlTree, MalformedMessageLeavesAnEmptyTree) {
-    CParserTree tree;
-    ASSERT_TRUE(tree.ShowTree("(tell :a 1)"));
-    const CKqmlParseResult result = tree.ShowTree("(tell :a (1)");
-    EXPECT_EQ(result.status, KqmlStatus::UnclosedList);
+    // A malformed message leaves an empty tree.
+    EXPECT_EQ(tree.ShowTree("(tell :a (1)").status, KqmlStatus::UnclosedList);
     EXPECT_TRUE(tree.root().text.empty());
     EXPECT_TRUE(tree.root().children.empty());
 }
 
-TEST(KqmlChatText, EnclosingParenthesesComeOff) {
-    EXPECT_EQ(CUtils::remove_parenthesis("(hello there)"), "hello there");
-    EXPECT_EQ(CUtils::remove_parenthesis("  (a (b) c) \n"), "a (b) c");
-    EXPECT_EQ(CUtils::remove_parenthesis("()"), "");
-}
-
-TEST(KqmlChatText, TextThatIsNotOneListStaysAsItIs) {
-    EXPECT_EQ(CUtils::remove_parenthesis("plain"), "plain");
-    EXPECT_EQ(CUtils::remove_parenthesis("(a) (b)"), "(a) (b)");
-    EXPECT_EQ(CUtils::remove_parenthesis("(a"), "(a");
-    EXPECT_EQ(CUtils::remove_parenthesis(")("), ")(");
-    EXPECT_EQ(CUtils::remove_parenthesis(""), "");
+TEST(KqmlChatText, OnlyOneEnclosingListLosesItsParentheses) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"(hello there)", "hello there"},
+        {"  (a (b) c) \n", "a (b) c"},
+        {"()", ""},
+        {"plain", "plain"},
+        {"(a) (b)", "(a) (b)"},
+        {"(a", "(a"},
+        {")(", ")("},
+        {"", ""},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(CUtils::remove_parenthesis(text), expected) << text;
+    }
 }
 
 } // namespace

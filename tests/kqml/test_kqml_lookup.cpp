@@ -1,59 +1,81 @@
-// Which keyword a lookup finds: case does not matter, the first wins, nested keywords stay
-// hidden, a keyword without a value is absent, and content reads the same with or without its
-// outer parentheses.
+// What a keyword lookup finds and how each kind of value comes back: case does not matter, the
+// first occurrence wins, nested keywords stay hidden, a keyword without a value is absent; words
+// as written, strings unquoted and unescaped, length-prefixed strings byte for byte, lists as
+// re-parsable text.
 #include "external/kqml/parser.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 namespace halyx {
 namespace {
 
-TEST(KqmlLookup, KeywordsMatchWithoutRegardToCase) {
+std::string Value(const std::string& message, const std::string& key) {
     CParser parser;
-    ASSERT_TRUE(parser.parse_message("(TELL :Sender S1 :CONTENT (x) :Reply-With r7)"));
-    EXPECT_EQ(parser.find_performative(), "TELL");
-    EXPECT_EQ(parser.find_sender(), "S1");
-    EXPECT_EQ(parser.find_content(), "(x)");
-    EXPECT_EQ(parser.find_reply_with(), "r7");
-    EXPECT_EQ(parser.find_token("sEnDeR"), "S1");
-    EXPECT_EQ(parser.find_token(":sender"), "S1");
+    EXPECT_TRUE(parser.parse_message(message)) << message;
+    return parser.find_token(key).value_or("<absent>");
 }
 
-TEST(KqmlLookup, FirstOccurrenceWins) {
+TEST(KqmlLookup, EachMessageAndKeyGivesItsValue) {
+    struct Case {
+        const char* message;
+        const char* key;
+        const char* expected;
+    };
+    const Case cases[] = {
+        // Keywords
+        {"(TELL :Sender S1 :CONTENT (x) :Reply-With r7)", "sEnDeR", "S1"},
+        {"(TELL :Sender S1 :CONTENT (x) :Reply-With r7)", ":sender", "S1"},
+        {"(TELL :Sender S1 :CONTENT (x) :Reply-With r7)", "reply-with", "r7"},
+        {"(TELL :Sender S1 :CONTENT (x) :Reply-With r7)", "content", "(x)"},
+        {"(tell :id 1 :ID 2 :id 3)", "id", "1"},
+        {"(tell :content (tell :sender Mallory :command x))", "sender", "<absent>"},
+        {"(tell :content (tell :sender Mallory :command x))", "command", "<absent>"},
+        {"(tell :msg \":sender Mallory\")", "sender", "<absent>"},
+        {"(tell :empty :next 5 :last)", "empty", "<absent>"},
+        {"(tell :empty :next 5 :last)", "next", "5"},
+        {"(tell :empty :next 5 :last)", "last", "<absent>"},
+        {"(tell :empty :next 5 :last)", "missing", "<absent>"},
+        // Words
+        {"(tell :map http://host:8080/w.txt :x 1)", "map", "http://host:8080/w.txt"},
+        {"(tell :id #12a :n it's)", "id", "#12a"},
+        {"(tell :id #12a :n it's)", "n", "it's"},
+        {"(tell :name Z\xc3\xbcrich)", "name", "Z\xc3\xbcrich"},
+        {"(tell :lat -12.5e3)", "lat", "-12.5e3"},
+        // Strings
+        {"(tell :msg \"a (b) c\")", "msg", "a (b) c"},
+        {R"((tell :msg "say \"go\" now"))", "msg", "say \"go\" now"},
+        {R"((tell :msg "C:\\Halyx\\x"))", "msg", "C:\\Halyx\\x"},
+        {"(tell :msg \"\")", "msg", ""},
+        {"(tell :msg \"two\nlines\")", "msg", "two\nlines"},
+        // Length-prefixed strings
+        {"(tell :blob #5\"a)\"(b :next 1)", "blob", "a)\"(b"},
+        {"(tell :blob #5\"a)\"(b :next 1)", "next", "1"},
+        {"(tell :blob #0\" :next 2)", "blob", ""},
+        {"(tell :blob #0\" :next 2)", "next", "2"},
+        // Content reads the same with or without its outer parentheses.
+        {"tell :command init_sim :clock 5", "clock", "5"},
+        {"  (tell :command init_sim :clock 5)\n", "command", "init_sim"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Value(c.message, c.key), c.expected) << c.message << " / " << c.key;
+    }
     CParser parser;
-    ASSERT_TRUE(parser.parse_message("(tell :id 1 :ID 2 :id 3)"));
-    EXPECT_EQ(parser.find_token("id"), "1");
-}
-
-TEST(KqmlLookup, NestedKeywordsDoNotLeakOut) {
-    CParser parser;
-    ASSERT_TRUE(parser.parse_message("(tell :content (tell :sender Mallory :command x))"));
-    EXPECT_FALSE(parser.find_sender().has_value());
-    EXPECT_FALSE(parser.find_token("command").has_value());
-    // Nor do keywords inside strings.
-    ASSERT_TRUE(parser.parse_message("(tell :msg \":sender Mallory\")"));
-    EXPECT_FALSE(parser.find_sender().has_value());
-}
-
-TEST(KqmlLookup, KeywordWithoutValueIsAbsentAndDoesNotSwallowTheNext) {
-    CParser parser;
-    ASSERT_TRUE(parser.parse_message("(tell :empty :next 5 :last)"));
-    EXPECT_FALSE(parser.find_token("empty").has_value());
-    EXPECT_EQ(parser.find_token("next"), "5");
-    EXPECT_FALSE(parser.find_token("last").has_value());
-    EXPECT_FALSE(parser.find_token("missing").has_value());
+    ASSERT_TRUE(parser.parse_message("tell :command init_sim"));
+    EXPECT_EQ(parser.find_performative(), "tell");
     EXPECT_EQ(parser.find_text("missing"), "");
 }
 
-TEST(KqmlLookup, ContentReadsTheSameWithOrWithoutOuterParentheses) {
-    for (const char* text : {"tell :command init_sim :clock 5", "(tell :command init_sim :clock 5)",
-                             "  (tell :command init_sim :clock 5)\n"}) {
-        CParser parser;
-        ASSERT_TRUE(parser.parse_message(text)) << text;
-        EXPECT_EQ(parser.find_performative(), "tell") << text;
-        EXPECT_EQ(parser.find_token("command"), "init_sim") << text;
-        EXPECT_EQ(parser.find_token("clock"), "5") << text;
-    }
+TEST(KqmlLookup, NestedListsComeBackWithParenthesesAndParseAgain) {
+    const std::string message =
+        "(ask :content (ask :command init_sim :scenario (tell :map m :radar (tell :number 1 :0 "
+        "(tell :name \"R 1\" :id 3 :unit \"Int (1)\")))))";
+    const std::string scenario = Value(Value(message, "content"), "scenario");
+    const std::string radar = Value(scenario, "radar");
+    EXPECT_EQ(Value(radar, "number"), "1");
+    EXPECT_EQ(Value(radar, "0"), "(tell :name \"R 1\" :id 3 :unit \"Int (1)\")");
+    EXPECT_EQ(Value(Value(radar, "0"), "unit"), "Int (1)");
 }
 
 TEST(KqmlLookup, AFailedParseAnswersNothingAndForgetsTheLastMessage) {
@@ -78,7 +100,6 @@ TEST(KqmlLookup, KeywordListsReadFromTheirFirstElement) {
     ASSERT_TRUE(parser.parse_list("(tell :count 2)"));
     EXPECT_FALSE(parser.is_keyword_list());
     EXPECT_EQ(parser.find_performative(), "tell");
-    EXPECT_EQ(parser.find_token("count"), "2");
 
     EXPECT_FALSE(parser.parse_list("(\"tell\" :count 2)"));
     EXPECT_FALSE(parser.parse_list("(:count (2)"));

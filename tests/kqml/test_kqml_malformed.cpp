@@ -65,24 +65,21 @@ TEST(KqmlMalformed, DeepNestingIsRefusedNotRecursed) {
     EXPECT_TRUE(parser.parse_message(deepest));
 }
 
-TEST(KqmlMalformed, OversizedTextIsRefusedBeforeItIsCopied) {
-    std::string text = "(tell :x \"";
-    text.append(kKqmlMaxMessageBytes, 'a');
-    text += "\")";
+// Too large is refused before the text is copied; too many elements before they are stored.
+TEST(KqmlMalformed, OversizedTextAndOverlongListsAreRefused) {
+    std::string large = "(tell :x \"";
+    large.append(kKqmlMaxMessageBytes, 'a');
+    large += "\")";
+    std::string wide = "(tell";
+    for (std::size_t i = 0; i < kKqmlMaxElements; ++i) {
+        wide += " a";
+    }
+    wide += ")";
     CParser parser;
-    const CKqmlParseResult result = parser.parse_message(text);
+    CKqmlParseResult result = parser.parse_message(large);
     EXPECT_EQ(result.status, KqmlStatus::TooLarge);
     EXPECT_EQ(result.offset, kKqmlMaxMessageBytes);
-}
-
-TEST(KqmlMalformed, TooManyElementsInOneListIsRefused) {
-    std::string text = "(tell";
-    for (std::size_t i = 0; i < kKqmlMaxElements; ++i) {
-        text += " a";
-    }
-    text += ")";
-    CParser parser;
-    const CKqmlParseResult result = parser.parse_message(text);
+    result = parser.parse_message(wide);
     EXPECT_EQ(result.status, KqmlStatus::TooManyElements);
     EXPECT_EQ(result.offset, 5 + 2 * (kKqmlMaxElements - 1) + 1);
 }

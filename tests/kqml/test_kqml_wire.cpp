@@ -1,5 +1,6 @@
 // Building messages for the wire and cutting a byte stream back into messages.
 #include "external/kqml/framer.h"
+#include "external/kqml/limits.h"
 #include "external/kqml/message.h"
 #include "external/kqml/parser.h"
 
@@ -29,19 +30,10 @@ TEST(KqmlMessageText, FieldsAndContentAsReceiversReadThem) {
     m.language = "default-language";
     m.ontology = "default-ontology";
     m.content = "tell :command clock_sync :clock 5";
-    const std::string text = m.ToText();
-    EXPECT_EQ(text, "(tell :sender HalyxCommand :receiver \"Alpha Station\" :language "
-                    "default-language :ontology default-ontology :content (tell :command "
-                    "clock_sync :clock 5))");
-    CParser parser;
-    ASSERT_TRUE(parser.parse_message(text));
-    EXPECT_EQ(parser.find_receiver(), "Alpha Station");
-    EXPECT_EQ(parser.find_content(), "(tell :command clock_sync :clock 5)");
-}
-
-TEST(KqmlMessageText, HostileNamesArriveIntact) {
-    CKqmlMessage m;
-    m.performative = "tell";
+    EXPECT_EQ(m.ToText(), "(tell :sender HalyxCommand :receiver \"Alpha Station\" :language "
+                          "default-language :ontology default-ontology :content (tell :command "
+                          "clock_sync :clock 5))");
+    // Hostile names arrive intact.
     m.sender = "a\"b) :sender x";
     m.receiver = ":receiver";
     m.replyWith = "r1";
@@ -72,17 +64,50 @@ TEST(KqmlMessageText, ReadMacroCharactersAreQuotedAndWordsStayBare) {
     }
 }
 
-TEST(KqmlFraming, TwoMessagesInOneWriteAndGapsBetween) {
-    CKqmlFramer framer;
-    const Framed f = FeedAll(framer, {"(tell :a 1)\n\x04 \r\n(ask :b (2))\n"});
-    ASSERT_EQ(f.messages.size(), 2u);
-    EXPECT_EQ(f.messages[0], "(tell :a 1)");
-    EXPECT_EQ(f.messages[1], "(ask :b (2))");
-    EXPECT_TRUE(f.diagnostics.empty());
-    EXPECT_FALSE(framer.InMessage());
+// Gaps and stray bytes between messages, oversized messages, the exact limit and impossible
+// length prefixes: each drops only what it must and the next message still arrives.
+TEST(KqmlFraming, EachStreamGivesItsMessagesAndDiagnostics) {
+    const std::string big = "(tell :x \"" + std::string(100, ')') + "\" :y (a b))";
+    struct Case {
+        std::size_t limit;
+        std::vector<std::string> chunks;
+        std::vector<std::string> messages;
+        std::string diagnostic; // a part of the one diagnostic expected, "" for none
+    };
+    const Case cases[] = {
+        {kKqmlMaxMessageBytes,
+         {"(tell :a 1)\n\x04 \r\n(ask :b (2))\n"},
+         {"(tell :a 1)", "(ask :b (2))"},
+         ""},
+        {64,
+         {big.substr(0, 30), big.substr(30), "(tell :after 1)"},
+         {"(tell :after 1)"},
+         "larger than 64 bytes"},
+        {16,
+         {"(tell :x 123456)(tell :x 1234567)(tell)"},
+         {"(tell :x 123456)", "(tell)"},
+         "larger than 16 bytes"},
+        {kKqmlMaxMessageBytes, {"garbage ) \"x", "yz (tell :ok 1)"}, {"(tell :ok 1)"}, "offset 0"},
+        {1000,
+         {"(tell :x #999999\"abc)\n(tell :next 1)\n"},
+         {"(tell :next 1)"},
+         "exceeds the message limit"},
+    };
+    for (const Case& c : cases) {
+        CKqmlFramer framer(c.limit);
+        const Framed f = FeedAll(framer, c.chunks);
+        EXPECT_EQ(f.messages, c.messages) << c.chunks[0];
+        EXPECT_FALSE(framer.InMessage()) << c.chunks[0];
+        if (c.diagnostic.empty()) {
+            EXPECT_TRUE(f.diagnostics.empty()) << c.chunks[0];
+        } else {
+            ASSERT_EQ(f.diagnostics.size(), 1u) << c.chunks[0];
+            EXPECT_NE(f.diagnostics[0].find(c.diagnostic), std::string::npos) << f.diagnostics[0];
+        }
+    }
 }
 
-TEST(KqmlFraming, OneMessageSplitOverManyWritesAtEveryByte) {
+TEST(KqmlFraming, OneMessageSplitOverManyWritesAtEveryByteAndResetForgetsAHalf) {
     const std::string message = "(tell :s \"a ) \\\" (\" :b #4\"))(( :c (x (y)) :d #1x :e #12)";
     CKqmlFramer framer;
     std::vector<std::string> chunks;
@@ -90,58 +115,17 @@ TEST(KqmlFraming, OneMessageSplitOverManyWritesAtEveryByte) {
         chunks.emplace_back(1, c);
     }
     const Framed f = FeedAll(framer, chunks);
-    ASSERT_EQ(f.messages.size(), 1u);
-    EXPECT_EQ(f.messages[0], message);
+    ASSERT_EQ(f.messages, std::vector<std::string>{message});
     CParser parser;
     ASSERT_TRUE(parser.parse_message(f.messages[0]));
     EXPECT_EQ(parser.find_token("b"), "))((");
-}
 
-TEST(KqmlFraming, OversizedMessageIsDroppedAndTheNextStillArrives) {
-    CKqmlFramer framer(64);
-    const std::string big = "(tell :x \"" + std::string(100, ')') + "\" :y (a b))";
-    const Framed f = FeedAll(framer, {big.substr(0, 30), big.substr(30), "(tell :after 1)"});
-    ASSERT_EQ(f.messages.size(), 1u);
-    EXPECT_EQ(f.messages[0], "(tell :after 1)");
-    ASSERT_EQ(f.diagnostics.size(), 1u);
-    EXPECT_NE(f.diagnostics[0].find("larger than 64 bytes"), std::string::npos);
-}
-
-TEST(KqmlFraming, MessageOfExactlyTheLimitPasses) {
-    CKqmlFramer framer(16);
-    const Framed f = FeedAll(framer, {"(tell :x 123456)(tell :x 1234567)(tell)"});
-    ASSERT_EQ(f.messages.size(), 2u);
-    EXPECT_EQ(f.messages[0], "(tell :x 123456)");
-    EXPECT_EQ(f.messages[1], "(tell)");
-}
-
-TEST(KqmlFraming, StrayBytesAreSkippedToTheNextMessageWithOneDiagnostic) {
-    CKqmlFramer framer;
-    const Framed f = FeedAll(framer, {"garbage ) \"x", "yz (tell :ok 1)"});
-    ASSERT_EQ(f.messages.size(), 1u);
-    EXPECT_EQ(f.messages[0], "(tell :ok 1)");
-    ASSERT_EQ(f.diagnostics.size(), 1u);
-    EXPECT_NE(f.diagnostics[0].find("offset 0"), std::string::npos);
-}
-
-TEST(KqmlFraming, ImpossibleLengthPrefixResynchronises) {
-    CKqmlFramer framer(1000);
-    const Framed f = FeedAll(framer, {"(tell :x #999999\"abc)\n(tell :next 1)\n"});
-    ASSERT_EQ(f.messages.size(), 1u);
-    EXPECT_EQ(f.messages[0], "(tell :next 1)");
-    EXPECT_EQ(f.diagnostics.size(), 1u);
-}
-
-TEST(KqmlFraming, ResetForgetsAPartialMessage) {
-    CKqmlFramer framer;
-    std::vector<std::string> messages;
-    std::vector<std::string> diagnostics;
-    framer.Feed("(tell :half \"str", messages, diagnostics);
+    // A reset forgets a partial message.
+    FeedAll(framer, {"(tell :half \"str"});
     EXPECT_TRUE(framer.InMessage());
     framer.Reset();
-    framer.Feed("(tell :whole 1)", messages, diagnostics);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], "(tell :whole 1)");
+    EXPECT_EQ(FeedAll(framer, {"(tell :whole 1)"}).messages,
+              std::vector<std::string>{"(tell :whole 1)"});
 }
 
 } // namespace

@@ -26,7 +26,7 @@ CWorldMap StationLikeMap() {
     return map;
 }
 
-TEST(MapCoordinates, PointsFallInThePixelThatHoldsThem) {
+TEST(MapCoordinates, PointsFallInThePixelThatHoldsThemAndCornersRoundTrip) {
     const CWorldMap world = WorldLikeMap();
     EXPECT_EQ(world.pixelloc(178, 456), (CMapPixel{178, 456}));
     EXPECT_EQ(world.pixelloc(178.99, 456.5), (CMapPixel{178, 456}));
@@ -35,10 +35,7 @@ TEST(MapCoordinates, PointsFallInThePixelThatHoldsThem) {
     const CWorldMap station = StationLikeMap();
     EXPECT_EQ(station.pixelloc(184, 472), (CMapPixel{160, 120}));
     EXPECT_EQ(station.pixelloc(104.49, 412.51), (CMapPixel{0, 1}));
-}
-
-TEST(MapCoordinates, PixelCornerRoundTripsToTheSamePixel) {
-    const CWorldMap station = StationLikeMap();
+    // A pixel's corner round-trips to the same pixel.
     for (int x : {0, 1, 7, 159, 319}) {
         for (int y : {0, 3, 120, 239}) {
             const CLatLng corner = station.latlongloc(x, y);
@@ -93,7 +90,7 @@ TEST(MapZoom, StaysWithinItsBoundsAndResizesTheView) {
     EXPECT_EQ(world.getScalefactor(), kMinZoom);
 }
 
-TEST(MapCoordinates, RangeBecomesARadiusInPixels) {
+TEST(MapCoordinates, RangeBecomesARadiusInPixelsAndNonsenseGoesOffTheMap) {
     const CWorldMap world = WorldLikeMap();
     EXPECT_EQ(world.pixradius(80), 80);
     EXPECT_EQ(world.pixradius(0), 0);
@@ -101,10 +98,8 @@ TEST(MapCoordinates, RangeBecomesARadiusInPixels) {
     const CWorldMap station = StationLikeMap();
     EXPECT_EQ(station.pixradius(80), 160);
     EXPECT_EQ(station.pixradius(2.3), 5);
-}
 
-TEST(MapCoordinates, NonsenseInputsGiveOffMapAnswersNotCrashes) {
-    const CWorldMap world = WorldLikeMap();
+    // Nonsense inputs give off-map answers, not crashes.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     EXPECT_EQ(world.pixelloc(nan, 5), (CMapPixel{-1, -1}));

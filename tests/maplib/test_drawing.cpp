@@ -46,13 +46,22 @@ QImage Draw(const CWorldMap& map, CMapImageCache* cache = nullptr) {
     return image;
 }
 
-TEST(MapDrawing, TerrainColoursLandWhereTheMapSays) {
+TEST(MapDrawing, TerrainColoursLandWhereTheMapSaysEvenWhenCached) {
     const CWorldMap map = SmallMap(1);
     const QImage image = Draw(map);
     EXPECT_EQ(image.pixel(0, 0), kLand); // top row of the text is the top of the picture
     EXPECT_EQ(image.pixel(0, 2), kSea);
     EXPECT_EQ(image.pixel(3, 2), kLand);               // map pixel (3, 0), the bottom row
     EXPECT_EQ(image.pixel(2, 1), qRgb(128, 128, 128)); // code 7 has no record
+
+    // A cached picture follows terrain changes.
+    CWorldMap changing = SmallMap(1);
+    CMapImageCache cache;
+    EXPECT_EQ(Draw(changing, &cache).pixel(0, 0), kLand);
+    CTerrainTable terrain = DefaultTerrain();
+    terrain[35].colour(MakeRgb(200, 150, 0));
+    changing.setTerrainSettings(terrain);
+    EXPECT_EQ(Draw(changing, &cache).pixel(0, 0), qRgb(200, 150, 0));
 }
 
 TEST(MapDrawing, ZoomScalesEveryMapPixelToASquare) {
@@ -70,7 +79,7 @@ TEST(MapDrawing, ZoomScalesEveryMapPixelToASquare) {
     EXPECT_EQ(image.pixel(14, 12), kSea);
 }
 
-TEST(MapDrawing, OnlyTheExposedAreaIsPainted) {
+TEST(MapDrawing, OnlyTheExposedAreaIsPaintedAndNothingWithoutAMap) {
     const CWorldMap map = SmallMap(10);
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::magenta);
@@ -79,16 +88,16 @@ TEST(MapDrawing, OnlyTheExposedAreaIsPainted) {
     painter.end();
     EXPECT_EQ(image.pixel(5, 25), kSea);
     EXPECT_EQ(image.pixel(35, 5), QColor(Qt::magenta).rgb());
-}
 
-TEST(MapDrawing, CacheFollowsTerrainChanges) {
-    CWorldMap map = SmallMap(1);
-    CMapImageCache cache;
-    EXPECT_EQ(Draw(map, &cache).pixel(0, 0), kLand);
-    CTerrainTable terrain = DefaultTerrain();
-    terrain[35].colour(MakeRgb(200, 150, 0));
-    map.setTerrainSettings(terrain);
-    EXPECT_EQ(Draw(map, &cache).pixel(0, 0), qRgb(200, 150, 0));
+    // Without a map nothing is painted.
+    const CWorldMap none;
+    QImage blank(10, 10, QImage::Format_RGB32);
+    blank.fill(Qt::magenta);
+    QPainter blankPainter(&blank);
+    blt(blankPainter, none, blank.rect());
+    OnDraw(blankPainter, none, CImpactLines());
+    blankPainter.end();
+    EXPECT_EQ(blank.pixel(5, 5), QColor(Qt::magenta).rgb());
 }
 
 TEST(MapDrawing, GridLinesEveryStepOfMapUnits) {
@@ -133,17 +142,6 @@ TEST(MapDrawing, LinesAndTrajectoryLieOverTheirPoints) {
     EXPECT_EQ(image.pixel(south.x, south.y), kSouthernLineColour.rgb());
     EXPECT_EQ(image.pixel(track.x, track.y), kTrajectoryColour.rgb());
     EXPECT_EQ(image.pixel(track.x + 10, track.y), kSea);
-}
-
-TEST(MapDrawing, NothingWithoutAMap) {
-    CWorldMap map;
-    QImage image(10, 10, QImage::Format_RGB32);
-    image.fill(Qt::magenta);
-    QPainter painter(&image);
-    blt(painter, map, image.rect());
-    OnDraw(painter, map, CImpactLines());
-    painter.end();
-    EXPECT_EQ(image.pixel(5, 5), QColor(Qt::magenta).rgb());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace halyx {
 namespace {
@@ -17,7 +18,7 @@ const std::string kHeader12 = "#Brisal MapData(1.2) - test\n4\n0:8\n3\n10:16\n0:
 // A 4 by 3 map whose top row is land, with one land pixel at the bottom right.
 const std::string kSmall12 = kHeader12 + "4#/\n4-/\n3-#/\n";
 
-TEST(MapTextReading, Version12HeaderGivesSizeAndCoordinates) {
+TEST(MapTextReading, Version12HeaderGivesSizeAndCoordinatesAndRowsFromTheTop) {
     CWorldMap map;
     const CMapLoadResult result = LoadMapText(kSmall12, map);
     ASSERT_TRUE(result) << result.description;
@@ -29,12 +30,7 @@ TEST(MapTextReading, Version12HeaderGivesSizeAndCoordinates) {
     EXPECT_DOUBLE_EQ(map.GetMinLng(), 10.0);
     EXPECT_DOUBLE_EQ(map.GetMaxLng(), 16.0);
     EXPECT_EQ(map.GetVelocityLine(), "0:0");
-}
-
-TEST(MapTextReading, FirstTextRowIsTheTopOfTheMap) {
-    CWorldMap map;
-    ASSERT_TRUE(LoadMapText(kSmall12, map));
-    // Rows count from the bottom: text row 1 is map row 2.
+    // The first text row is the top of the map: text row 1 is map row 2.
     EXPECT_EQ(map.TerrainAt(0, 2), '#');
     EXPECT_EQ(map.TerrainAt(0, 1), '-');
     EXPECT_EQ(map.TerrainAt(0, 0), '-');
@@ -109,33 +105,23 @@ CMapParseResult Size(std::string_view body) {
 }
 
 TEST(MapBodyErrors, SayWhatAndWhere) {
-    CMapParseResult r = Size("3#/2#\x01/");
-    EXPECT_EQ(r.status, BodyStatus::BadCharacter);
-    EXPECT_EQ(r.offset, 5u);
-
-    r = Size("3#/3#/0#/");
-    EXPECT_EQ(r.status, BodyStatus::BadCount);
-    EXPECT_EQ(r.offset, 6u);
-
-    r = Size("3#/2#/");
-    EXPECT_EQ(r.status, BodyStatus::RowWidth);
-    EXPECT_EQ(r.offset, 5u);
-    EXPECT_NE(r.description.find("row 2"), std::string::npos) << r.description;
-
-    r = Size("3#/{256}/");
-    EXPECT_EQ(r.status, BodyStatus::BadCode);
-    EXPECT_EQ(r.offset, 3u);
-
-    r = Size("12/");
-    EXPECT_EQ(r.status, BodyStatus::BadCount);
-    EXPECT_EQ(r.offset, 0u);
-
-    r = Size("3#/3#");
-    EXPECT_EQ(r.status, BodyStatus::Unterminated);
-    EXPECT_EQ(r.offset, 3u);
+    const std::tuple<const char*, BodyStatus, std::size_t> cases[] = {
+        {"3#/2#\x01/", BodyStatus::BadCharacter, 5},
+        {"3#/3#/0#/", BodyStatus::BadCount, 6},
+        {"3#/2#/", BodyStatus::RowWidth, 5},
+        {"3#/{256}/", BodyStatus::BadCode, 3},
+        {"12/", BodyStatus::BadCount, 0},
+        {"3#/3#", BodyStatus::Unterminated, 3},
+    };
+    for (const auto& [body, status, offset] : cases) {
+        const CMapParseResult r = Size(body);
+        EXPECT_EQ(r.status, status) << body;
+        EXPECT_EQ(r.offset, offset) << body;
+    }
+    EXPECT_NE(Size("3#/2#/").description.find("row 2"), std::string::npos);
 }
 
-TEST(MapBodyErrors, HostileCountsAreRefusedBeforeAnyAllocation) {
+TEST(MapBodyErrors, HostileCountsAndOverwideRowsAreRefusedBeforeAnyAllocation) {
     EXPECT_EQ(Size("99999999999999999999#/").status, BodyStatus::BadCount);
     // A row as wide as allowed, repeated past the pixel limit.
     std::string body;
@@ -143,9 +129,8 @@ TEST(MapBodyErrors, HostileCountsAreRefusedBeforeAnyAllocation) {
         body += "16384#/";
     }
     EXPECT_EQ(Size(body).status, BodyStatus::TooLarge);
-}
 
-TEST(MapBodyErrors, FillPassRefusesARowWiderThanTheMap) {
+    // The fill pass refuses a row wider than the map it fills.
     CWorldMap map;
     ASSERT_TRUE(map.create(3, 1, kUnsetTerrain));
     const CMapParseResult r = map.parse("2#2-/", true);

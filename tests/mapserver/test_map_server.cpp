@@ -113,7 +113,7 @@ protected:
     quint16 m_port = 0;
 };
 
-TEST_F(MapServing, GetAnswersTheWholeFileWithItsTypeAndLength) {
+TEST_F(MapServing, GetAnswersTheWholeFileAndHeadItsLength) {
     const Reply reply = Get(m_port, "/maps/world.txt");
     ASSERT_TRUE(reply.complete);
     EXPECT_EQ(reply.status, 200);
@@ -124,15 +124,14 @@ TEST_F(MapServing, GetAnswersTheWholeFileWithItsTypeAndLength) {
               "http://127.0.0.2:" + std::to_string(m_port) + "/maps/world.txt");
     EXPECT_EQ(m_server.AddressOf("world.txt", "::1"),
               "http://[::1]:" + std::to_string(m_port) + "/maps/world.txt");
-}
 
-TEST_F(MapServing, HeadAnswersTheLengthWithoutTheBody) {
-    const Reply reply =
+    // HEAD answers the length without the body.
+    const Reply head =
         Send(m_port, "HEAD /maps/world.txt HTTP/1.1\r\nHost: localhost\r\n\r\n", true);
-    ASSERT_TRUE(reply.complete);
-    EXPECT_EQ(reply.status, 200);
-    EXPECT_EQ(reply.headers.at("content-length"), std::to_string(m_world.size()));
-    EXPECT_EQ(reply.body, "");
+    ASSERT_TRUE(head.complete);
+    EXPECT_EQ(head.status, 200);
+    EXPECT_EQ(head.headers.at("content-length"), std::to_string(m_world.size()));
+    EXPECT_EQ(head.body, "");
 }
 
 TEST_F(MapServing, NothingButTheHandedOverFilesIsReachable) {

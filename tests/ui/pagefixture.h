@@ -124,6 +124,41 @@ protected:
         return receivers;
     }
 
+    // ALPHA and BRAVO started and at minute 0, nothing sent since.
+    void RunningTeam() {
+        RegisterAndAdd({"ALPHA", "BRAVO"});
+        page.InitializeSimulation();
+        comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
+        comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
+        page.StartSimulation();
+        agent.process_clock_tick();
+        comm.clear_sent();
+    }
+
+    // A short recorded experiment, reset so that its log is complete: BRAVO activates at
+    // minutes 2 and 4, ALPHA chats at 4. Answers the log's path.
+    std::string RecordExperiment() {
+        RunningTeam();
+        agent.process_clock_tick();
+        comm.deliver_from("BRAVO", "tell", "tell :command activate :resource radar :id R1");
+        agent.process_clock_tick();
+        agent.process_clock_tick();
+        comm.deliver_from("BRAVO", "tell", "tell :command activate :resource radar :id R2");
+        comm.deliver_from("ALPHA", "tell",
+                          "tell :command subject_communication :from ALPHA :message (hi)");
+        const std::string path = log.FilePath();
+        page.ResetSimulation();
+        comm.clear_sent();
+        return path;
+    }
+
+    // The whole experiment log, once reset has closed it.
+    std::string ClosedLogText() {
+        page.ResetSimulation();
+        std::ifstream in(log.FilePath());
+        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    }
+
     CScenario scenario;
     CExperimentLog log;
     CNameRegistry registry;

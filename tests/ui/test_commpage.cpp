@@ -35,7 +35,7 @@ std::string Fresh(const std::string& name) {
 
 } // namespace
 
-TEST(ChatTranscript, HeaderThenOneLinePerChatFromSenderToReceiver) {
+TEST(CommPage, TranscriptLinesGoFromSenderToReceiverAndTheLocationFollowsTheName) {
     CCommPage page;
     const std::string header = page.LogText();
     EXPECT_EQ(header.rfind("New Log Started at ", 0), 0u);
@@ -44,10 +44,8 @@ TEST(ChatTranscript, HeaderThenOneLinePerChatFromSenderToReceiver) {
     const std::string line = page.LogText().substr(header.size());
     EXPECT_EQ(line.front(), '[');
     EXPECT_EQ(line.substr(line.find("] [")), "] [A] -> [B<]: hi <b>\n");
-}
 
-TEST(CommLogLocation, FollowsTheExperimentName) {
-    CCommPage page;
+    // The log's location follows the experiment name.
     page.SetLocation("D:\\Exps");
     page.SetExperimentName("R");
     EXPECT_EQ(page.Location(), "D:\\Exps/R/");
@@ -62,17 +60,15 @@ TEST(CommLogLocation, FollowsTheExperimentName) {
     EXPECT_EQ(page.Location(), "/T/");
 }
 
-TEST(CommLogFile, SaveNeedsNameAndLocation) {
-    RecordingView view;
-    CCommPage page(&view);
-    page.SetLocation("/tmp");
-    EXPECT_FALSE(page.SaveLog());
-    EXPECT_EQ(view.messages, std::vector<std::string>{
-                                 "Please fill the name and save location for this experiment"});
-}
-
-TEST(CommLogFile, SaveThenLoadGivesBackNotesPlaceAndTranscript) {
+TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
     const std::string folder = Fresh("commlog");
+    RecordingView unnamedView;
+    CCommPage unnamed(&unnamedView);
+    unnamed.SetLocation(folder);
+    EXPECT_FALSE(unnamed.SaveLog());
+    EXPECT_EQ(
+        unnamedView.messages,
+        std::vector<std::string>{"Please fill the name and save location for this experiment"});
     for (std::string notes : {std::string("one line note"), std::string(), std::string("a\n\nb")}) {
         RecordingView view;
         CCommPage page(&view);

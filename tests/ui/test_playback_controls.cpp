@@ -6,21 +6,12 @@ namespace {
 
 class PlaybackControls : public PageTest {
 protected:
-    // Records a short experiment with ALPHA and BRAVO and resets, leaving a complete log.
-    std::string RecordExperiment() {
-        RegisterAndAdd({"ALPHA", "BRAVO"});
-        page.InitializeSimulation();
-        comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
-        comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
-        page.StartSimulation();
-        agent.process_clock_tick();
-        agent.process_clock_tick();
-        comm.deliver_from("BRAVO", "tell", "tell :command activate :resource radar :id R1");
-        agent.process_clock_tick();
-        std::string path = log.FilePath();
-        page.ResetSimulation();
-        comm.clear_sent();
-        return path;
+    // The recorded experiment loaded in playback mode.
+    void LoadRecorded() {
+        view.openFile = RecordExperiment();
+        page.SetPlaybackMode(true);
+        page.LoadExperiment();
+        view.questions.clear();
     }
 };
 
@@ -45,10 +36,7 @@ TEST_F(PlaybackControls, PlaybackModeEmptiesTheListsAndZeroesTheClock) {
 }
 
 TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
-    std::string path = RecordExperiment();
-    page.SetPlaybackMode(true);
-    view.openFile = path;
-    page.LoadExperiment();
+    LoadRecorded();
     EXPECT_TRUE(view.messages.empty());
     EXPECT_EQ(Statuses(),
               (std::vector<std::string>{"ALPHA:Not Initialized", "BRAVO:Not Initialized"}));
@@ -93,12 +81,8 @@ TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
 }
 
 TEST_F(PlaybackControls, LeavingPlaybackStopsResetsAndForgetsTheRecordedTeam) {
-    std::string path = RecordExperiment();
-    page.SetPlaybackMode(true);
-    view.openFile = path;
-    page.LoadExperiment();
+    LoadRecorded();
     ASSERT_EQ(agent.Team().size(), 2u);
-    view.questions.clear();
     page.SetPlaybackMode(false);
     EXPECT_EQ(CommandsSent("stop_playback"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
     EXPECT_EQ(CommandsSent("reset_sim"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
@@ -113,13 +97,7 @@ TEST_F(PlaybackControls, LeavingPlaybackStopsResetsAndForgetsTheRecordedTeam) {
 }
 
 TEST_F(PlaybackControls, LeavingPlaybackAndAnsweringNoKeepsTheTeamAndTheStations) {
-    std::string path = RecordExperiment();
-    page.SetPlaybackMode(true);
-    view.openFile = path;
-    page.LoadExperiment();
-    const std::vector<StationRow> before = page.Stations();
-    ASSERT_EQ(before.size(), 2u);
-    view.questions.clear();
+    LoadRecorded();
     view.answers = {false};
     page.SetPlaybackMode(false);
     ASSERT_EQ(view.questions.size(), 1u);

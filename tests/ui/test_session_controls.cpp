@@ -1,45 +1,26 @@
 // The page's controls for sessions across machines and for reviewing recordings: a station that
 // stops responding, bringing a restarted one back, commands from outside the team, playback
-// speed and seek.
+// speed and seek, and moving the experiment log.
 #include "pagefixture.h"
 
 #include "external/agentkit/communicator.h"
+
+#include <filesystem>
 
 namespace halyx::test {
 namespace {
 
 class SessionControls : public PageTest {
 protected:
-    void RunningTeam() {
-        RegisterAndAdd({"ALPHA", "BRAVO"});
-        page.InitializeSimulation();
-        comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
-        comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
-        page.StartSimulation();
-        agent.process_clock_tick();
-        comm.clear_sent();
-    }
-
-    // A short recorded experiment: BRAVO activates at minutes 2 and 4, ALPHA chats at 4.
-    std::string LoadedPlayback() {
-        RunningTeam();
-        agent.process_clock_tick();
-        comm.deliver_from("BRAVO", "tell", "tell :command activate :resource radar :id R1");
-        agent.process_clock_tick();
-        agent.process_clock_tick();
-        comm.deliver_from("BRAVO", "tell", "tell :command activate :resource radar :id R2");
-        comm.deliver_from("ALPHA", "tell",
-                          "tell :command subject_communication :from ALPHA :message (hi)");
-        const std::string path = log.FilePath();
-        page.ResetSimulation();
+    // The recorded experiment loaded and initialized for playback.
+    void LoadedPlayback() {
+        view.openFile = RecordExperiment();
         page.SetPlaybackMode(true);
-        view.openFile = path;
         page.LoadExperiment();
         page.InitializePlayback();
         comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
         comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
         comm.clear_sent();
-        return path;
     }
 
     // "minute content" of every replayed station command sent to ALPHA.
@@ -71,6 +52,10 @@ TEST_F(SessionControls, AStationThatStopsRespondingIsMarkedAndComesBack) {
     agent.OnLinkEvent({CLinkEvent::Kind::Back, "BRAVO", 0, "connected"});
     EXPECT_TRUE(page.IsStationResponding("BRAVO"));
     EXPECT_EQ(page.LostMessages("BRAVO"), 2u);
+    // Seek is only for a loaded playback.
+    EXPECT_FALSE(page.CanSeek());
+    EXPECT_FALSE(page.SeekPlayback(10));
+    EXPECT_EQ(agent.Clock(), 1);
 }
 
 TEST_F(SessionControls, ARestartedStationIsReinitializedAndJoinsTheRun) {
@@ -84,9 +69,7 @@ TEST_F(SessionControls, ARestartedStationIsReinitializedAndJoinsTheRun) {
     comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Running", "BRAVO:Running"}));
     // The answer is logged as every first answer is.
-    page.ResetSimulation();
-    std::ifstream in(log.FilePath());
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = ClosedLogText();
     size_t confirmations = 0;
     for (size_t at = text.find("InitSimConf"); at != std::string::npos;
          at = text.find("InitSimConf", at + 1)) {
@@ -108,9 +91,7 @@ TEST_F(SessionControls, CommandsFromOutsideTheTeamAreMarkedOrRefused) {
     comm.deliver_from("ALPHA", "tell", "tell :command deploy :resource radar :id R3");
     EXPECT_TRUE(page.StrayCommands().back().refused);
     EXPECT_EQ(agent.DispatchedCount(), dispatched + 1);
-    page.ResetSimulation();
-    std::ifstream in(log.FilePath());
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string text = ClosedLogText();
     EXPECT_NE(text.find("ResID=\"R1\""), std::string::npos);
     EXPECT_EQ(text.find("ResID=\"R2\""), std::string::npos);
     EXPECT_NE(text.find("ResID=\"R3\""), std::string::npos);
@@ -156,11 +137,34 @@ TEST_F(SessionControls, SeekReleasesExactlyTheRecordsFromThatMinuteOn) {
     EXPECT_EQ(again[0], "2 tell :command activate :resource radar :id R1");
 }
 
-TEST_F(SessionControls, SeekIsOnlyForALoadedPlayback) {
-    RunningTeam();
-    EXPECT_FALSE(page.CanSeek());
-    EXPECT_FALSE(page.SeekPlayback(10));
-    EXPECT_EQ(agent.Clock(), 1);
+// The "Move Log..." action, and the report of a log that cannot be written.
+TEST_F(SessionControls, TheLogContinuesInTheChosenFolderOrStaysWithTheReasonShown) {
+    EXPECT_FALSE(page.CanMoveLog());
+    RegisterAndAdd({"ALPHA"});
+    page.InitializeSimulation();
+    ASSERT_TRUE(page.CanMoveLog());
+    const std::string before = log.FilePath();
+    const std::string elsewhere = HalyxHome() + "moved/";
+    std::filesystem::remove_all(elsewhere);
+
+    EXPECT_FALSE(page.MoveLog(view.folder));
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_TRUE(view.messages[0].starts_with("The experiment log could not be moved: the log is "
+                                             "already in "))
+        << view.messages[0];
+    EXPECT_EQ(log.FilePath(), before);
+
+    EXPECT_TRUE(page.MoveLog(elsewhere));
+    EXPECT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(std::filesystem::path(log.FilePath()).parent_path(),
+              std::filesystem::path(elsewhere).parent_path());
+    EXPECT_FALSE(std::filesystem::exists(before));
+
+    page.ReportLogTrouble("cannot write X: No space left on device (disk full?)");
+    EXPECT_EQ(view.messages.back(),
+              "The experiment log cannot be written: cannot write X: No space left on device "
+              "(disk full?). The events that follow are kept in memory; use Move Log... to "
+              "continue the log in another folder.");
 }
 
 } // namespace

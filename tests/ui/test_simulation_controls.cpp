@@ -1,4 +1,4 @@
-// Initialize, start, pause, resume and reset from the simulation control page.
+// Initialize, start, pause, resume and reset from the simulation control page, and its clock.
 #include "pagefixture.h"
 
 namespace halyx::test {
@@ -74,7 +74,7 @@ TEST_F(SimulationControls, StartingDropsTheStationsThatDidNotAnswer) {
     EXPECT_EQ(page.StartCaption(), "Pause Simulation");
 }
 
-TEST_F(SimulationControls, TheStartButtonPausesAndResumes) {
+TEST_F(SimulationControls, TheStartButtonPausesAndResumesAndResetAsks) {
     RegisterAndAdd({"ALPHA"});
     page.InitializeSimulation();
     comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
@@ -92,18 +92,12 @@ TEST_F(SimulationControls, TheStartButtonPausesAndResumes) {
     EXPECT_EQ(page.StartCaption(), "Pause Simulation");
     EXPECT_EQ(Statuses(), std::vector<std::string>{"ALPHA:Running"});
     EXPECT_FALSE(agent.Paused());
-}
-
-TEST_F(SimulationControls, ResetAsksAndKeepsTheRowsNotInitialized) {
-    RegisterAndAdd({"ALPHA"});
-    page.InitializeSimulation();
-    comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
-    page.StartSimulation();
-    for (int i = 0; i < 61; ++i) {
+    for (int i = 0; i < 60; ++i) {
         agent.process_clock_tick();
     }
     EXPECT_EQ(page.ClockCount(), "T-15 hours, 0 mins");
 
+    // Reset asks first, and keeps the rows, not initialized.
     view.answers = {false};
     page.ResetSimulation();
     EXPECT_TRUE(agent.Started());
@@ -123,6 +117,22 @@ TEST_F(SimulationControls, ResetAsksAndKeepsTheRowsNotInitialized) {
     EXPECT_FALSE(page.IsEnabled(InitControl::StartSimulation));
     EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
     EXPECT_EQ(CommandsSent("reset_sim"), std::vector<std::string>{"ALPHA"});
+}
+
+// The digital clock is three digits wide; the count-down never goes below zero, since a mission
+// started again after its end runs past the window.
+TEST(ClockDisplay, DigitsAndCountdownToTheCloseOfTheWindow) {
+    EXPECT_EQ(CInitPage::ClockDigitsText(0), "000");
+    EXPECT_EQ(CInitPage::ClockDigitsText(59), "059");
+    EXPECT_EQ(CInitPage::ClockDigitsText(960), "960");
+    const std::pair<int, const char*> cases[] = {
+        {0, "T-16 hours, 0 mins"},  {1, "T-15 hours, 59 mins"},  {59, "T-15 hours, 1 mins"},
+        {60, "T-15 hours, 0 mins"}, {959, "T-0 hours, 1 mins"},  {960, "T-0 hours, 0 mins"},
+        {961, "T-0 hours, 0 mins"}, {1500, "T-0 hours, 0 mins"},
+    };
+    for (const auto& [minute, text] : cases) {
+        EXPECT_EQ(CInitPage::CountdownText(minute), text) << minute;
+    }
 }
 
 } // namespace
