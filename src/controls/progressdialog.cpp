@@ -63,7 +63,7 @@ bool RunWithProgress(QWidget* parent, const QString& text,
     // Short work shows no dialog: a window that flashes up and away is worse than a short wait.
     QElapsedTimer waited;
     waited.start();
-    while (!future.isFinished() && waited.elapsed() < 150) {
+    while (!future.isFinished() && waited.elapsed() < 50) {
         QThread::msleep(5);
     }
     if (future.isFinished()) {
