@@ -55,19 +55,7 @@ TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
     EXPECT_EQ(page.PlayPauseBitmap(), 174);
     EXPECT_TRUE(page.IsEnabled(InitControl::Stop));
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Playback", "BRAVO:Playback"}));
-    comm.clear_sent();
-    for (int i = 0; i < 3; ++i) {
-        agent.process_clock_tick();
-    }
-    // The recorded activate of minute 2 reaches both stations in BRAVO's name.
-    std::vector<std::string> replayed;
-    for (const CSentMessage& m : comm.sent()) {
-        if (m.content == "tell :command activate :resource radar :id R1") {
-            replayed.push_back(m.receiver + " as " + m.sender);
-        }
-    }
-    EXPECT_EQ(replayed, (std::vector<std::string>{"ALPHA as BRAVO", "BRAVO as BRAVO"}));
-
+    // What the clock then releases, and to whom, is the agent's and the playback store's test.
     page.PlayPause();
     EXPECT_EQ(page.PlayPauseBitmap(), 171);
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Paused", "BRAVO:Paused"}));
