@@ -1,9 +1,9 @@
 // A session as a laboratory runs it across machines, on loopback addresses, with the real name
 // server, headless console and synthetic stations. The log of the mission must be complete and
 // hold every command a station sent, in order. The console on 127.0.0.3 serves its maps and a
-// station on 127.0.0.2 fetches its map by the served address; nothing else on the map server is
-// reachable. A station killed mid-mission is reported lost and back, re-initialized and carried on
-// by the clock; the log with its health notes plays back as the recording says, and a seek to
+// station on 127.0.0.2 fetches its map by the served address (what else the map server refuses is
+// its own test). A station killed mid-mission is reported lost and back, re-initialized and carried
+// on by the clock; the log with its health notes plays back as the recording says, and a seek to
 // minute 500 at x8 releases exactly the recorded commands from 500 on, each at its minute.
 #include "e2eutil.h"
 #include "record/simeventstore.h"
@@ -136,12 +136,6 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     const std::string host = "Host: 127.0.0.3\r\n\r\n";
     EXPECT_EQ(StatusOf("127.0.0.3", mapPort, "GET /maps/world.txt HTTP/1.1\r\n" + host), 200);
     EXPECT_EQ(StatusOf("127.0.0.1", mapPort, "GET /maps/world.txt HTTP/1.1\r\n" + host), 0);
-    for (const char* target : {"/maps/../../../etc/passwd", "/maps/%2e%2e/%2e%2e/etc/passwd",
-                               "/maps/%2e%2e%2fCMakeCache.txt", "/etc/passwd", "//etc/passwd"}) {
-        const int status =
-            StatusOf("127.0.0.3", mapPort, std::string("GET ") + target + " HTTP/1.1\r\n" + host);
-        EXPECT_TRUE(status == 404 || status == 403) << target << " answered " << status;
-    }
 
     // The station on the other address fetched its map from the console by the served address.
     const std::string mapLine = WaitForLine(home + "ALPHA.out", "MAP ");
