@@ -22,13 +22,6 @@ protected:
         }
         return out;
     }
-    static size_t CountOf(const std::string& text, const std::string& what) {
-        size_t n = 0;
-        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
-            ++n;
-        }
-        return n;
-    }
 };
 
 // Starting again after the end without a clock reset ends at once; after a reset the first tick
@@ -74,7 +67,7 @@ TEST_F(SimulationClock, PausedClockSendsNothingAndCannotEndTheMission) {
               std::string::npos);
 }
 
-TEST_F(SimulationClock, WindowCloseSyncsThenCompletesThenEndsTheLogOnce) {
+TEST_F(SimulationClock, WindowCloseSyncsThenCompletesThenEndsTheLog) {
     OpenLog();
     agent.StartSim();
     Ticks(961);
@@ -90,16 +83,15 @@ TEST_F(SimulationClock, WindowCloseSyncsThenCompletesThenEndsTheLogOnce) {
     Ticks(1);
     EXPECT_EQ(comm.sent().size(), sent);
 
-    // A report after the end lands after the team section; a reset adds no second end.
+    // The events end with the outcome at the window's close, so a later report lands after the
+    // team section (that the log's end is written once is the log's own test).
     Deliver("ALPHA", "tell :command mission_stats :totalCost 1");
     agent.ResetSim();
-    const std::string text = LogText();
-    EXPECT_NE(text.find(" LaunchStatus=\"NoLaunch\"/>\n</SimEvents>\n<TeamMembers>\n<TeamMember "
-                        "Name=\"ALPHA\"/>\n<TeamMember Name=\"BRAVO\"/>\n</TeamMembers>"
-                        "<MissionStats TeamMember=\"ALPHA\">"),
-              std::string::npos);
-    EXPECT_EQ(CountOf(text, "</SimEvents>"), 1u);
-    EXPECT_EQ(CountOf(text, "<TeamMembers>"), 1u);
+    EXPECT_NE(
+        LogText().find(" LaunchStatus=\"NoLaunch\"/>\n</SimEvents>\n<TeamMembers>\n<TeamMember "
+                       "Name=\"ALPHA\"/>\n<TeamMember Name=\"BRAVO\"/>\n</TeamMembers>"
+                       "<MissionStats TeamMember=\"ALPHA\">"),
+        std::string::npos);
 }
 
 TEST_F(SimulationClock, PlaybackModeReleasesRecordedCommandsAfterTheirMinutesSync) {

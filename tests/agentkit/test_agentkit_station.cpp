@@ -1,6 +1,6 @@
 // The name server and the synthetic station as separate programs, with a console agent in this
-// process: registration over TCP and its end with the station, the station's answers, its seeded
-// commands, and that every line it prints matches what the console saw on the wire.
+// process: the station's answers, its seeded commands, and that every line it prints matches what
+// the console saw on the wire. The registration's life is the name server's own test.
 #include "looptest.h"
 
 #include "external/agentkit/ansclient.h"
@@ -107,15 +107,6 @@ TEST_F(Station, AnswersTheConsoleAndPrintsExactlyWhatWentOverTheWire) {
         }
     });
     ASSERT_TRUE(console.Register()) << console.comm().retrieve_ans_object()->last_error();
-
-    CANSClient* ans = console.comm().retrieve_ans_object();
-    const CAgentInfo info = ans->LookupAgent("Alpha Station");
-    ASSERT_TRUE(info.IsValid());
-    EXPECT_EQ(info.GetAgentHost(), "127.0.0.1");
-    std::vector<std::string> names;
-    ASSERT_TRUE(ans->listall_listbox(names));
-    EXPECT_EQ(names, (std::vector<std::string>{"Alpha Station", "HalyxCommand"}));
-
     ASSERT_TRUE(console.comm().comm_sendmessage("ask", "Alpha Station", "default-language",
                                                 "default-ontology", "", "", "", kScenario));
     ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 1; }));
@@ -153,12 +144,6 @@ TEST_F(Station, AnswersTheConsoleAndPrintsExactlyWhatWentOverTheWire) {
     EXPECT_EQ(station->With("RECV "), consoleSent);
     EXPECT_EQ(station->With("SEND "), console.agent->received);
     EXPECT_TRUE(station->With("ERROR ").empty());
-
-    // Its registration ends when it dies; the console's own is untouched.
-    station->Kill();
-    ASSERT_TRUE(WaitFor([&] { return !ans->LookupAgent("Alpha Station").IsValid(); }));
-    EXPECT_EQ(ans->last_error(), "Alpha Station: unknown agent");
-    EXPECT_NE(ans->check_registration("HalyxCommand"), nullptr);
 }
 
 TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {

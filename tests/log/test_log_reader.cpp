@@ -1,3 +1,6 @@
+// The log reader over long, cut-off and odd logs. What it reads from the reference logs (every
+// attribute, the statistics, the notes, comments that are not events) is checked through the
+// expected CSV files of test_log_csv.
 #include "logtestutil.h"
 
 #include "record/logreader.h"
@@ -16,55 +19,6 @@ std::vector<std::string> EventNames(const CLogReader& reader) {
 }
 
 } // namespace
-
-TEST(LogReader, EveryLineOfTheReferenceLogIsAnEventWithAllItsAttributes) {
-    CLogReader reader;
-    ASSERT_TRUE(reader.Open(kReferenceLog));
-    const std::string text = ReadAll(kReferenceLog);
-    size_t lines = 0;
-    for (size_t at = text.find("<Event "); at != std::string::npos;
-         at = text.find("<Event ", at + 1)) {
-        ++lines;
-    }
-    std::vector<std::string> deploy;
-    size_t count = 0;
-    ASSERT_TRUE(reader.ForEachEvent([&](const CLogEventView& e) {
-        ++count;
-        if (e.name == "DeployResource") {
-            for (const auto& [name, value] : e.attributes) {
-                deploy.push_back(std::string(name) + "=" + std::string(value));
-            }
-        }
-        if (e.name == "ChatMsg") {
-            EXPECT_EQ(e.text, "hello team");
-        }
-    }));
-    EXPECT_EQ(count, lines);
-    EXPECT_EQ(deploy.size(), 15u);
-    EXPECT_EQ(deploy[2], "Name=DeployResource");
-    EXPECT_EQ(deploy.back(), "DestGridRow=20");
-    EXPECT_EQ(reader.Info().team, (std::vector<std::string>{"ALPHA", "BRAVO", "CHARLIE"}));
-    EXPECT_EQ(reader.Info().notes, "Notes of the run");
-    EXPECT_FALSE(reader.Info().repaired);
-}
-
-TEST(LogReader, CommentsAreNeverEventsAndStatisticsAreFoundInsideAndAfterTheEvents) {
-    CLogReader reader;
-    ASSERT_TRUE(reader.Open(kStatsLog));
-    EXPECT_EQ(EventNames(reader),
-              (std::vector<std::string>{"InitSim", "TeamMode", "StartSim", "ChatMsg",
-                                        "LaunchStatusChange", "SimulationComplete"}));
-    const auto& stats = reader.Info().stats;
-    ASSERT_EQ(stats.size(), 2u);
-    EXPECT_EQ(stats[0].station, "BRAVO");
-    ASSERT_EQ(stats[0].items.size(), 2u);
-    EXPECT_EQ(stats[0].items[0].kind, "radar");
-    EXPECT_EQ(stats[0].items[0].fields[1], (CLogField{"Name", "North, East"}));
-    EXPECT_EQ(stats[0].items[1].kind, "balloon");
-    EXPECT_EQ(stats[1].station, "ALPHA");
-    EXPECT_EQ(stats[1].costs[0], (CLogField{"TotalCost", "1200.50"}));
-    EXPECT_EQ(reader.Info().notes, "Second run, \"quoted\", with a comma\nand a second line");
-}
 
 TEST(LogReader, ALongLogIsReadInPiecesWithoutLosingOrReorderingAnEvent) {
     const std::string folder = FreshFolder("long");
@@ -101,20 +55,12 @@ TEST(LogReader, ACutOffLogIsReadThroughTheRepairAndWhatIsNotALogIsRefused) {
     ASSERT_TRUE(reader.OpenText(text.substr(0, cut)));
     EXPECT_TRUE(reader.Info().repaired);
     EXPECT_GT(reader.Info().droppedBytes, 0u);
-    // The repair takes the team from the stations that confirmed their initialisation.
-    EXPECT_EQ(reader.Info().team, std::vector<std::string>{"ALPHA"});
     EXPECT_EQ(EventNames(reader).back(), "UpdateInc");
 
-    const LogLoadResult garbage = reader.OpenText("this is not a log");
-    EXPECT_EQ(garbage.status, LogLoadStatus::NotXml);
-    EXPECT_EQ(garbage.message, kLogLoadErrorText);
-
+    EXPECT_EQ(reader.OpenText("this is not a log").status, LogLoadStatus::NotXml);
     const LogLoadResult partial =
         reader.OpenText("<HalyxSimLog><LogHeader/><Notes/><SimEvents/></HalyxSimLog>");
     EXPECT_EQ(partial.status, LogLoadStatus::Incomplete);
-    EXPECT_EQ(partial.message, kLogIncompleteText);
-    EXPECT_NE(partial.detail.find("Scenario"), std::string::npos);
-    EXPECT_NE(partial.detail.find("TeamMembers"), std::string::npos);
 
     EXPECT_EQ(reader.Open(HalyxHome() + "no-such-log.xml").status, LogLoadStatus::CannotOpen);
 }

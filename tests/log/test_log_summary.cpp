@@ -46,7 +46,6 @@ TEST(LogSummary, ACutOffLogSaysSoAndHasNoDecision) {
     const std::string table = SummaryOf(text.substr(0, text.find("Name=\"UnitDisplay\"")));
     EXPECT_NE(table.find("cut off; read through a repair"), std::string::npos) << table;
     EXPECT_TRUE(HasLine(table, "Launch decision  (none: the mission did not end)")) << table;
-    EXPECT_TRUE(HasLine(table, "Team             ALPHA (Multiplayer)")) << table;
 }
 
 TEST(LogSummary, HundredsOfStationsAndKindsAreCutToAReadableTable) {
