@@ -90,7 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(result.message == kLogIncompleteText);
         return 0;
     case LogLoadStatus::CannotOpen:
-        std::abort(); // there is no file to open
+    case LogLoadStatus::Canceled:
+        std::abort(); // there is no file to open and nobody to cancel
     }
 
     CSimEventStore whole;
