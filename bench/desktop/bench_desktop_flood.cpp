@@ -39,6 +39,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -78,6 +79,32 @@ CScenario& BenchScenario() {
     return scenario;
 }
 
+// The longest time the event loop went without a turn, seen by a 1 ms timer while it lives.
+// Gaps count once counting() says so (always when not given).
+class CLoopGaps {
+public:
+    explicit CLoopGaps(std::function<bool()> counting = {}) : m_counting(std::move(counting)) {
+        m_turns.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&m_turns, &QTimer::timeout, [this] {
+            if (m_sinceTurn.isValid() && (!m_counting || m_counting())) {
+                m_maxMs = std::max(m_maxMs, SinceTurnMs());
+            }
+            m_sinceTurn.start();
+        });
+        m_turns.start(1);
+    }
+    // Counts from now, as if the loop had just turned.
+    void Restart() { m_sinceTurn.start(); }
+    double SinceTurnMs() const { return static_cast<double>(m_sinceTurn.nsecsElapsed()) / 1e6; }
+    double MaxMs() const { return m_maxMs; }
+
+private:
+    std::function<bool()> m_counting;
+    QTimer m_turns;
+    QElapsedTimer m_sinceTurn;
+    double m_maxMs = 0;
+};
+
 void Flood(benchmark::State& state, bool withWindow) {
     App();
     const int flood = static_cast<int>(state.range(0));
@@ -102,17 +129,7 @@ void Flood(benchmark::State& state, bool withWindow) {
         }
 
         // The loop's turns, timed from the flood's first message.
-        QElapsedTimer sinceTurn;
-        double maxGapMs = 0;
-        QTimer turns;
-        turns.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&turns, &QTimer::timeout, [&] {
-            if (agent.m_received > 0 && sinceTurn.isValid()) {
-                maxGapMs = std::max(maxGapMs, static_cast<double>(sinceTurn.nsecsElapsed()) / 1e6);
-            }
-            sinceTurn.start();
-        });
-        turns.start(1);
+        auto gaps = std::make_unique<CLoopGaps>([&agent] { return agent.m_received > 0; });
 
         QProcess station;
         bench::StartFlood(station, "FLOOD", rig.ans, flood);
@@ -125,7 +142,8 @@ void Flood(benchmark::State& state, bool withWindow) {
                 return arrived && shown;
             },
             300000);
-        turns.stop();
+        const double maxGapMs = gaps->MaxMs();
+        gaps.reset();
         if (!rig.EndFlood(state, {&station}, flood)) {
             return;
         }
@@ -161,16 +179,7 @@ void BM_ListOf200000(benchmark::State& state) {
     QCoreApplication::processEvents();
     double maxGapMs = 0;
     for (auto _ : state) {
-        QElapsedTimer sinceTurn;
-        QTimer turns;
-        turns.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&turns, &QTimer::timeout, [&] {
-            if (sinceTurn.isValid()) {
-                maxGapMs = std::max(maxGapMs, static_cast<double>(sinceTurn.nsecsElapsed()) / 1e6);
-            }
-            sinceTurn.start();
-        });
-        turns.start(1);
+        CLoopGaps gaps;
         QTimer feed;
         int batches = 0;
         QObject::connect(&feed, &QTimer::timeout, [&] {
@@ -189,6 +198,7 @@ void BM_ListOf200000(benchmark::State& state) {
             }
         }
         state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
+        maxGapMs = std::max(maxGapMs, gaps.MaxMs());
     }
     state.counters["rows"] = listed->rowCount();
     state.counters["max_gap_ms"] = maxGapMs;
@@ -218,30 +228,22 @@ void BM_LoadExperimentInWindow(benchmark::State& state) {
     double maxGapMs = 0;
     double handOverMs = 0;
     for (auto _ : state) {
-        QElapsedTimer sinceTurn;
-        QTimer turns;
-        turns.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&turns, &QTimer::timeout, [&] {
-            if (sinceTurn.isValid()) {
-                maxGapMs = std::max(maxGapMs, static_cast<double>(sinceTurn.nsecsElapsed()) / 1e6);
-            }
-            sinceTurn.start();
-        });
-        turns.start(1);
+        CLoopGaps gaps;
         QElapsedTimer elapsed;
         elapsed.start();
         std::string message;
         // The first turn of the loop measures from here, so the wait before the dialog shows
         // counts as a gap.
-        sinceTurn.start();
+        gaps.Restart();
         if (!wiring.loadExperiment(path, message)) {
             state.SkipWithError("the log did not load");
             return;
         }
         // What ran on the window's thread after the reading: the hand-over of the scenario,
         // the team and the events.
-        handOverMs = static_cast<double>(sinceTurn.nsecsElapsed()) / 1e6;
+        handOverMs = gaps.SinceTurnMs();
         state.SetIterationTime(static_cast<double>(elapsed.nsecsElapsed()) / 1e9);
+        maxGapMs = std::max({maxGapMs, gaps.MaxMs(), handOverMs});
     }
     state.counters["events"] = static_cast<double>(agent.Events().Count());
     state.counters["max_gap_ms"] = maxGapMs;
