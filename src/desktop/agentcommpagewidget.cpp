@@ -3,10 +3,10 @@
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
 #include "controls/messagelistmodel.h"
+#include "controls/progressdialog.h"
 #include "controls/settings.h"
 #include "external/kqml/parsertree.h"
 
-#include <QApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -132,17 +132,46 @@ QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const
     return box;
 }
 
-bool CAgentCommPageWidget::SaveTo(const Side& side, const QString& path) {
+namespace {
+
+// The side's list as shown, taken on the window's thread so that it can be written on another.
+QStringList ListedTexts(const CAgentCommPageWidget::Side& side) {
     side.model->Flush();
+    QStringList texts;
+    texts.reserve(side.model->rowCount());
+    for (int row = 0; row < side.model->rowCount(); ++row) {
+        texts << side.model->TextAt(row);
+    }
+    return texts;
+}
+
+// One text a line. The file is replaced only when every line was written: a failed or
+// cancelled save leaves an earlier file as it was.
+bool WriteLines(const QStringList& texts, const QString& path, IProgress* progress) {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         return false;
     }
-    for (int row = 0; row < side.model->rowCount(); ++row) {
-        file.write(side.model->TextAt(row).toUtf8());
+    if (progress) {
+        progress->SetRange(0, static_cast<int>(texts.size()));
+    }
+    for (qsizetype row = 0; row < texts.size(); ++row) {
+        if (progress && row % 4096 == 0) {
+            if (progress->Canceled()) {
+                return false;
+            }
+            progress->SetPos(static_cast<int>(row));
+        }
+        file.write(texts[row].toUtf8());
         file.write("\n", 1);
     }
     return file.commit();
+}
+
+} // namespace
+
+bool CAgentCommPageWidget::SaveTo(const Side& side, const QString& path) {
+    return WriteLines(ListedTexts(side), path, nullptr);
 }
 
 void CAgentCommPageWidget::Save(Side& side) {
@@ -159,9 +188,14 @@ void CAgentCommPageWidget::Save(Side& side) {
     }
     const QString path = dialog.selectedFiles().front();
     CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool saved = SaveTo(side, path);
-    QApplication::restoreOverrideCursor();
+    // A long session's list is tens of megabytes: it is written on a worker thread.
+    const QStringList texts = ListedTexts(side);
+    bool saved = false;
+    if (!RunWithProgress(
+            this, tr("Saving Messages\n%1").arg(QFileInfo(path).fileName()),
+            [&](IProgress& progress) { saved = WriteLines(texts, path, &progress); })) {
+        return; // cancelled: nothing was replaced
+    }
     if (!saved) {
         QMessageBox::warning(this, QStringLiteral("HalyxCommand"),
                              tr("The messages could not be saved to %1.").arg(path));

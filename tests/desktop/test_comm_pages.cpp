@@ -15,6 +15,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <filesystem>
 
 namespace halyx::test {
@@ -52,6 +53,17 @@ TEST_F(CommPages, AFloodOf50000MessagesIsListedSortedAndTranscribed) {
     // Until an entry is picked, the last one is current; the widest text sets the scroll width.
     EXPECT_EQ(agentPage->Incoming().list->currentIndex().row(), kCount - 1);
     EXPECT_GE(agentPage->Incoming().list->header()->sectionSize(0), incoming.WidestText());
+
+    // Save writes the whole list, in its shown order, from a worker thread.
+    const std::string saved = home + "flood.txt";
+    std::filesystem::remove(saved); // no overwrite question
+    {
+        auto answer = AnswerFile(QString::fromStdString(saved));
+        Click(Find(agentPage, QStringLiteral("Incoming Save")));
+    }
+    const std::string text = ReadFile(saved);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kCount);
+    EXPECT_EQ(text.substr(0, text.find('\n')), incoming.TextAt(0).toStdString());
 
     humanPage->FlushTranscript();
     const QString shown = humanPage->Transcript()->toPlainText();
