@@ -20,9 +20,9 @@
 #include "agent/halyxcommand.h"
 #include "common/numericlocale.h"
 #include "controls/messagelistmodel.h"
-#include "controls/progressdialog.h"
 #include "desktop/agentcommpagewidget.h"
 #include "desktop/halyxcommanddlg.h"
+#include "desktop/initpagewidget.h"
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
 #include "ui/consolewiring.h"
@@ -217,13 +217,7 @@ void BM_LoadExperimentInWindow(benchmark::State& state) {
     // The reader the simulation control page uses.
     const InitPageScenario wiring =
         MakeInitPageScenario(scenario, agent, {}, [&window](const std::string& log) {
-            std::optional<StagedExperiment> staged = StagedExperiment{};
-            if (!RunWithProgress(
-                    &window, QStringLiteral("Loading Experiment"),
-                    [&](IProgress& progress) { *staged = ReadExperiment(log, &progress); })) {
-                staged.reset();
-            }
-            return staged;
+            return ReadExperimentWithProgress(&window, log);
         });
     double maxGapMs = 0;
     double handOverMs = 0;

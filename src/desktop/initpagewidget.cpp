@@ -95,7 +95,9 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
                          m_report(Q(line));
                      }
                  },
-                 [this](const std::string& path) { return ReadExperimentInBackground(path); }))) {
+                 [this](const std::string& path) {
+                     return ReadExperimentWithProgress(this, path);
+                 }))) {
     BuildControls();
     context.agent.SetMainWindow(&m_page);
     // The handler runs inside a log write: the message box opens after the write is over, so
@@ -503,13 +505,13 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
     return m_chosenExperiment;
 }
 
-std::optional<StagedExperiment>
-CInitPageWidget::ReadExperimentInBackground(const std::string& path) {
+std::optional<StagedExperiment> ReadExperimentWithProgress(QWidget* parent,
+                                                           const std::string& path) {
     // A log of a long session is hundreds of megabytes: it is read on a worker thread, and the
     // window shows how far it got and can stop it.
     StagedExperiment staged;
-    const QString text = tr("Loading Experiment\n%1").arg(QFileInfo(Q(path)).fileName());
-    if (!RunWithProgress(this, text, [&staged, &path](IProgress& progress) {
+    const QString text = QObject::tr("Loading Experiment\n%1").arg(QFileInfo(Q(path)).fileName());
+    if (!RunWithProgress(parent, text, [&staged, &path](IProgress& progress) {
             staged = ReadExperiment(path, &progress);
         })) {
         return std::nullopt;

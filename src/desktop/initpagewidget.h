@@ -29,6 +29,11 @@ namespace halyx {
 // The "Initialization/Registration" page: the widgets of the simulation control page over its
 // presenter CInitPage, which decides every caption, enabled state and message. The widget only
 // passes the user's clicks and edits on and shows what the presenter holds.
+// Reads a recorded experiment on a worker thread behind a progress dialog over parent, as
+// "Load Experiment" does; nothing when the user stopped it.
+std::optional<StagedExperiment> ReadExperimentWithProgress(QWidget* parent,
+                                                           const std::string& path);
+
 class CInitPageWidget final : public CPage, public IInitPageView {
     Q_OBJECT
 public:
@@ -71,9 +76,6 @@ public:
     static constexpr const char* kMessageTitle = "HalyxCommand";
 
 private:
-    // Reads a recorded experiment on a worker thread behind a progress dialog; nothing when the
-    // user stopped it.
-    std::optional<StagedExperiment> ReadExperimentInBackground(const std::string& path);
     void BuildControls();
     void ShowPresenter();
     void ShowAgentList();

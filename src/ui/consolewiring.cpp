@@ -8,23 +8,9 @@
 #include "scenario/scenarioxml.h"
 
 #include <pugixml.hpp>
+#include <sstream>
 
 namespace halyx {
-
-namespace {
-
-class CStringWriter final : public pugi::xml_writer {
-public:
-    explicit CStringWriter(std::string& out) : m_out(out) {}
-    void write(const void* data, size_t size) override {
-        m_out.append(static_cast<const char*>(data), size);
-    }
-
-private:
-    std::string& m_out;
-};
-
-} // namespace
 
 void LoadStartScenario(CScenario& scenario) {
     scenario.Weather().SetSeason(0);
@@ -39,8 +25,9 @@ StagedExperiment ReadExperiment(const std::string& path, IProgress* progress) {
              [&staged](const pugi::xml_node& node, std::string&) {
                  // Kept as text: the scenario the window shows is replaced on the window's
                  // thread, from this copy.
-                 CStringWriter writer(staged.scenarioXml);
-                 node.print(writer, "", pugi::format_raw);
+                 std::ostringstream text;
+                 node.print(text, "", pugi::format_raw);
+                 staged.scenarioXml = std::move(text).str();
                  return true;
              },
          .loadTeam = [&staged](const std::vector<std::string>& names) { staged.team = names; },
