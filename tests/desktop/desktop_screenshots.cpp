@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -136,7 +137,11 @@ int main(int argc, char** argv) {
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
         } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            files->selectFile(recorded);
+            // Typed as a user would: selectFile alone is lost while the folder is still being read.
+            files->setDirectory(QFileInfo(recorded).absolutePath());
+            if (auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+                edit->setText(recorded);
+            }
             QMetaObject::invokeMethod(files, "accept");
         }
     });
