@@ -6,6 +6,8 @@
 #include "external/agentkit/net/nameserver.h"
 #include "external/agentkit/net/netcontainer.h"
 
+#include "benchapp.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
@@ -70,11 +72,7 @@ struct CPair {
 };
 
 QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    return bench::BenchApp<QCoreApplication>();
 }
 
 const std::string kCommand =

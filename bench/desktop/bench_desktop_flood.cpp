@@ -15,6 +15,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_desktop_flood
 
 #include "../agent/floodbench.h"
+#include "benchapp.h"
 #include "millioneventlog.h"
 
 #include "agent/halyxcommand.h"
@@ -52,21 +53,15 @@ const std::string kFolder =
     std::filesystem::temp_directory_path().string() + "/halyx_bench_desktop/";
 
 QApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench_desktop_flood";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = [] {
-        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
-            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        }
-        auto* created = new QApplication(argc, argv);
+    QApplication& app = bench::BenchApp<QApplication>();
+    static const bool named = [] {
         QCoreApplication::setOrganizationName(QStringLiteral("HalyxBench"));
         QCoreApplication::setApplicationName(QStringLiteral("bench_desktop_flood"));
         KeepNumbersInCLocale();
-        return created;
+        return true;
     }();
-    return *app;
+    (void)named;
+    return app;
 }
 
 CScenario& BenchScenario() {

@@ -16,6 +16,7 @@
 #include <QImage>
 #include <QPainter>
 
+#include "benchapp.h"
 #include "millioneventlog.h"
 
 #include <benchmark/benchmark.h>
@@ -44,12 +45,7 @@ void BM_CsvOfMillionEventLog(benchmark::State& state) {
 BENCHMARK(BM_CsvOfMillionEventLog)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
 QGuiApplication& App() {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static int argc = 1;
-    static char name[] = "bench_log";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-    return app;
+    return BenchApp<QGuiApplication>();
 }
 
 // From the file to the picture: reading, the per-minute model and the painting.

@@ -8,6 +8,8 @@
 #include "external/agentkit/net/netcontainer.h"
 #include "mapserver/mapserver.h"
 
+#include "benchapp.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTcpSocket>
@@ -24,11 +26,7 @@ namespace {
 using namespace halyx;
 
 QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "bench";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication app(argc, argv);
-    return app;
+    return bench::BenchApp<QCoreApplication>();
 }
 
 bool Until(const std::function<bool()>& done, int ms = 10000) {

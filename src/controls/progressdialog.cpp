@@ -12,17 +12,26 @@
 
 namespace halyx {
 
+namespace {
+
+// Shown at once, kept up until the work closes it, whatever its position.
+void Dress(QProgressDialog& dialog, Qt::WindowModality modality) {
+    dialog.setWindowModality(modality);
+    dialog.setWindowTitle(QStringLiteral("HALYX"));
+    dialog.setMinimumDuration(0);
+    dialog.setAutoClose(false);
+    dialog.setAutoReset(false);
+    dialog.setMinimumWidth(420);
+}
+
+} // namespace
+
 CProgressDialog::CProgressDialog(QWidget* parent, bool cancelable)
     : m_dialog(std::make_unique<QProgressDialog>(parent)) {
-    m_dialog->setWindowModality(Qt::WindowModal);
-    m_dialog->setWindowTitle(QStringLiteral("HALYX"));
+    Dress(*m_dialog, Qt::WindowModal);
     if (!cancelable) {
         m_dialog->setCancelButton(nullptr);
     }
-    m_dialog->setMinimumDuration(0);
-    m_dialog->setAutoClose(false);
-    m_dialog->setAutoReset(false);
-    m_dialog->setMinimumWidth(420);
     m_dialog->show();
 }
 
@@ -76,13 +85,8 @@ bool RunWithProgress(QWidget* parent, const QString& text,
     auto* label = new QLabel(text, &dialog);
     label->setTextFormat(Qt::PlainText);
     dialog.setLabel(label);
-    dialog.setWindowTitle(QStringLiteral("HALYX"));
     // Application-modal: no other window takes a click, or is closed, while the work runs.
-    dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.setAutoClose(false);
-    dialog.setAutoReset(false);
-    dialog.setMinimumDuration(0);
-    dialog.setMinimumWidth(420);
+    Dress(dialog, Qt::ApplicationModal);
     // The work stops at its next step, within a moment; the loop ends when it has.
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&] { progress.Cancel(); });
     QTimer poll;
