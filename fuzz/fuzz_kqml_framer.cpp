@@ -1,5 +1,6 @@
 // Any byte stream, cut into any chunks: the framer neither crashes nor grows without bound, and
-// it frames the same messages whatever the chunking.
+// it frames the same messages whatever the chunking. And whatever bytes came before, a line
+// break and a well-formed message always deliver that message, unchanged.
 #include "external/kqml/framer.h"
 
 #include <cstdint>
@@ -38,9 +39,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         std::abort();
     }
     for (const std::string& message : wholeMessages) {
-        if (message.size() > limit || message.front() != '(' || message.back() != ')') {
+        if (message.size() > limit || message.front() != '(') {
             std::abort();
         }
+    }
+
+    // The last bytes of the input become the text of a string value of a message sent after
+    // the stream (quotes and backslashes escaped, line breaks left out so the value stays on
+    // its line).
+    std::string value;
+    for (std::size_t k = stream.size() > 8 ? stream.size() - 8 : 0; k < stream.size(); ++k) {
+        const char c = stream[k];
+        if (c == '"' || c == '\\') {
+            value.push_back('\\');
+        }
+        if (c != '\n') {
+            value.push_back(c);
+        }
+    }
+    // At most 44 bytes, below the smallest limit.
+    const std::string next = "(tell :content (chat :m \"" + value + "\"))";
+    std::vector<std::string> after;
+    whole.Feed("\n" + next + "\n", after, wholeDiagnostics);
+    if (after.empty() || after.back() != next) {
+        std::abort();
     }
     return 0;
 }

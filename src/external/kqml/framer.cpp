@@ -2,6 +2,7 @@
 
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
 
 namespace halyx {
 
@@ -33,6 +34,36 @@ std::string Describe(const char* what, std::uint64_t a, std::uint64_t b) {
     return text;
 }
 
+// The performatives a message starts with; a line that begins with one of them after '(' is
+// taken as the start of a new message.
+bool IsPerformative(std::string_view word) {
+    static constexpr std::string_view kWords[] = {
+        "achieve",     "advertise",     "ask",
+        "ask-about",   "ask-all",       "ask-if",
+        "ask-one",     "break",         "broadcast",
+        "broker-all",  "broker-one",    "delete-all",
+        "delete-one",  "deny",          "discard",
+        "eos",         "error",         "evaluate",
+        "forward",     "generator",     "insert",
+        "monitor",     "next",          "pipe",
+        "ready",       "recommend-all", "recommend-one",
+        "recruit-all", "recruit-one",   "register",
+        "reply",       "rest",          "sorry",
+        "standby",     "stream-about",  "stream-all",
+        "subscribe",   "tell",          "transport-address",
+        "unachieve",   "unadvertise",   "undelete",
+        "uninsert",    "unregister",    "untell",
+    };
+    for (const std::string_view known : kWords) {
+        if (word == known) {
+            return true;
+        }
+    }
+    return false;
+}
+
+constexpr std::size_t kLongestPerformative = 17; // "transport-address"
+
 } // namespace
 
 CKqmlFramer::CKqmlFramer(std::size_t maxMessageBytes) : m_max(maxMessageBytes) {}
@@ -48,6 +79,9 @@ void CKqmlFramer::Reset() {
     m_hashDigits = false;
     m_discarding = false;
     m_skipping = false;
+    m_lineStart = false;
+    m_lineHead.clear();
+    m_cutAt = 0;
 }
 
 void CKqmlFramer::BeginMessage() {
@@ -58,15 +92,46 @@ void CKqmlFramer::BeginMessage() {
     m_wordStart = true;
     m_discarding = false;
     m_skipping = false;
+    m_lineStart = false;
+    m_lineHead.clear();
+    m_cutAt = 0;
 }
 
-void CKqmlFramer::Overflow(std::vector<std::string>& diagnostics) {
+void CKqmlFramer::Overflow(std::vector<std::string>& messages,
+                           std::vector<std::string>& diagnostics) {
     diagnostics.push_back(Describe("message at stream offset %" PRIu64 " is larger than %" PRIu64
-                                   " bytes: dropped",
+                                   " bytes: cut at the limit",
                                    m_streamOffset - m_messageBytes, m_max));
+    if (m_buffer.size() > m_max) {
+        m_buffer.resize(m_max);
+    }
+    messages.push_back(std::move(m_buffer));
+    m_buffer = std::string();
     m_discarding = true;
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
+}
+
+bool CKqmlFramer::WatchLineStart(unsigned char c) {
+    if (c == '\n') {
+        m_lineStart = true;
+        m_lineHead.clear();
+        m_cutAt = m_messageBytes;
+        return false;
+    }
+    if (!m_lineStart) {
+        return false;
+    }
+    m_lineHead.push_back(static_cast<char>(c));
+    if (m_lineHead.size() == 1) {
+        m_lineStart = c == '(';
+        return false;
+    }
+    if ((c >= 'a' && c <= 'z') || c == '-') {
+        m_lineStart = m_lineHead.size() <= kLongestPerformative + 1;
+        return false;
+    }
+    m_lineStart = false;
+    const bool ends = c == ' ' || c == '\t' || c == '\r' || c == ')';
+    return ends && IsPerformative(std::string_view(m_lineHead).substr(1, m_lineHead.size() - 2));
 }
 
 void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& messages,
@@ -83,8 +148,41 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         keepFrom = upTo;
     };
 
+    // A byte the #N" reader hands back is seen twice; the line watch takes it once.
+    std::size_t watched = n;
     while (i < n) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
+        if (m_depth > 0 && watched != i) {
+            watched = i;
+            if (WatchLineStart(c)) {
+                keep(i);
+                if (!m_discarding) {
+                    std::string cut = m_buffer.substr(0, static_cast<std::size_t>(m_cutAt));
+                    while (!cut.empty() && cut.back() == '\r') {
+                        cut.pop_back();
+                    }
+                    diagnostics.push_back(Describe(
+                        "message at stream offset %" PRIu64 " was still open when the next "
+                        "message began at offset %" PRIu64 ": cut at the line break",
+                        m_streamOffset - m_messageBytes, m_streamOffset - m_lineHead.size() + 1));
+                    messages.push_back(std::move(cut));
+                }
+                std::string head = std::move(m_lineHead);
+                BeginMessage();
+                m_buffer = std::move(head);
+                m_messageBytes = m_buffer.size();
+                m_depth = c == ')' ? 0 : 1;
+                ++i;
+                ++m_streamOffset;
+                keepFrom = i;
+                if (m_depth == 0) {
+                    messages.push_back(std::move(m_buffer));
+                    m_buffer = std::string();
+                    m_messageBytes = 0;
+                }
+                continue;
+            }
+        }
         if (m_depth == 0) {
             ++i;
             ++m_streamOffset;
@@ -108,7 +206,8 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         case State::Normal:
             if (!kSpecial.normal[c]) {
                 std::size_t j = i + 1;
-                while (j < n && !kSpecial.normal[static_cast<unsigned char>(bytes[j])]) {
+                while (!m_lineStart && j < n &&
+                       !kSpecial.normal[static_cast<unsigned char>(bytes[j])]) {
                     ++j;
                 }
                 step = j - i;
@@ -135,7 +234,8 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         case State::String:
             if (c != '\\' && c != '"') {
                 std::size_t j = i + 1;
-                while (j < n && bytes[j] != '"' && bytes[j] != '\\') {
+                while (!m_lineStart && j < n && bytes[j] != '"' && bytes[j] != '\\' &&
+                       bytes[j] != '\n') {
                     ++j;
                 }
                 step = j - i;
@@ -181,6 +281,17 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         case State::LengthString: {
             const std::uint64_t available = n - i;
             step = static_cast<std::size_t>(m_remaining < available ? m_remaining : available);
+            // Line breaks inside are watched too: a length that runs past its line is more
+            // likely a broken message than a string that holds the next one.
+            if (m_lineStart) {
+                step = 1;
+            } else if (step > 1) {
+                const void* br = std::memchr(bytes.data() + i + 1, '\n', step - 1);
+                if (br) {
+                    step =
+                        static_cast<std::size_t>(static_cast<const char*>(br) - bytes.data()) - i;
+                }
+            }
             m_remaining -= step;
             if (m_remaining == 0) {
                 m_state = State::Normal;
@@ -194,7 +305,16 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         m_messageBytes += step;
         if (!m_discarding && m_messageBytes > m_max) {
             keep(i);
-            Overflow(diagnostics);
+            Overflow(messages, diagnostics);
+        } else if (m_discarding && !m_lineStart &&
+                   m_messageBytes > 2 * static_cast<std::uint64_t>(m_max)) {
+            // Its structure has not closed within another limit's worth of bytes: no longer
+            // followed, so that a peer that writes no line breaks is read again from its next
+            // '('.
+            BeginMessage();
+            m_skipping = true;
+            keepFrom = i;
+            continue;
         }
         if (m_depth == 0) {
             keep(i);

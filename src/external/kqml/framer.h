@@ -2,10 +2,16 @@
 
 // Cuts a byte stream into KQML messages: each message is one balanced parenthesised list;
 // parentheses inside "..." strings and #N" strings do not count. White space and the byte 0x04
-// between messages are skipped. A message over the size limit is dropped (its structure is still
-// followed, so the message after it arrives); bytes that cannot start a message, and a #N"
-// length beyond the limit, make the framer skip to the next '(' between messages. Every drop
-// gives one diagnostic. One framer per connection.
+// between messages are skipped. Bytes that cannot start a message, and a #N" length beyond the
+// limit, make the framer skip to the next '(' between messages.
+//
+// Peers write one message a line, so a message still open when a line break is followed by '('
+// and a performative (tell, ask-one, ...) ends before that line break: one unbalanced
+// parenthesis or quote costs only its own message. A message also ends at the size limit; the
+// rest of it is skipped, following its structure, up to its end or the next such line start
+// (and, after another limit's worth of bytes, up to the next '('). The part cut off is handed on
+// like any message, so that the receiver reads it as unreadable and can record it. Each cut or
+// drop gives one diagnostic. One framer per connection.
 //
 //   CKqmlFramer framer;
 //   std::vector<std::string> messages, diagnostics;
@@ -39,7 +45,10 @@ private:
     enum class State : std::uint8_t { Normal, String, StringEscape, HashDigits, LengthString };
 
     void BeginMessage();
-    void Overflow(std::vector<std::string>& diagnostics);
+    void Overflow(std::vector<std::string>& messages, std::vector<std::string>& diagnostics);
+    // Watches the bytes after a line break inside a message for '(' and a performative; true
+    // when c completes one, so that the message in progress ends at the line break.
+    bool WatchLineStart(unsigned char c);
 
     std::size_t m_max;
     std::string m_buffer;
@@ -53,6 +62,9 @@ private:
     bool m_hashDigits = false;
     bool m_discarding = false; // over the limit: following the structure, keeping nothing
     bool m_skipping = false;   // between messages, looking for the next '('
+    bool m_lineStart = false;  // inside a message, just after a line break
+    std::string m_lineHead;    // the bytes after that line break, while they may start a message
+    std::uint64_t m_cutAt = 0; // bytes of the message before that line break
 };
 
 } // namespace halyx
