@@ -652,6 +652,45 @@ bool CExperimentLog::LogMissionStats(std::string_view teamMember, std::string_vi
     return WriteText(MissionStatsXml(teamMember, content));
 }
 
+namespace {
+
+// For LogUnreadableMessage: one line of printable ASCII that cannot end an XML comment.
+void AppendCommentEscaped(std::string& out, std::string_view text) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const bool dash = byte == '-' && (out.back() == '-' || i + 1 == text.size());
+        if (byte < 0x20 || byte >= 0x7f || byte == '<' || byte == '>' || byte == '&' ||
+            byte == '\\' || dash) {
+            out += "\\x";
+            out.push_back(kHex[byte >> 4]);
+            out.push_back(kHex[byte & 0xf]);
+        } else {
+            out.push_back(static_cast<char>(byte));
+        }
+    }
+}
+
+} // namespace
+
+bool CExperimentLog::LogUnreadableMessage(int clock, std::string_view station, std::string_view why,
+                                          std::string_view text) {
+    if (m_fd < 0) {
+        return false;
+    }
+    std::string line = "<!-- unreadable message from ";
+    AppendCommentEscaped(line, station.empty() ? std::string_view("(no sender)") : station);
+    AppendFormat(line, " at clock %d (", clock);
+    AppendCommentEscaped(line, why);
+    line += "): ";
+    AppendCommentEscaped(line, text.substr(0, kUnreadableTextBytes));
+    if (text.size() > kUnreadableTextBytes) {
+        AppendFormat(line, " [and %zu more bytes]", text.size() - kUnreadableTextBytes);
+    }
+    line += " -->\n";
+    return WriteText(line);
+}
+
 bool CExperimentLog::LogComment(std::string_view text) {
     std::string line = "<!-- ";
     for (const char c : text) {

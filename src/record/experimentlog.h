@@ -186,6 +186,14 @@ public:
     // the log skip it. Line breaks become blanks and "--" (which would end or break the
     // comment) becomes "- -", as does a final '-'.
     bool LogComment(std::string_view text);
+    // A station message that could not be read, as one comment line: "<!-- unreadable message
+    // from STATION at clock N (WHY): TEXT -->". Every byte that could break the comment or the
+    // file's encoding is written as \xNN: control bytes, bytes from 0x80 up, '<' '>' '&', the
+    // backslash itself, and a '-' after a '-' or at the end. Text beyond kUnreadableTextBytes is
+    // left out and its length said.
+    static constexpr std::size_t kUnreadableTextBytes = 256u * 1024u;
+    bool LogUnreadableMessage(int clock, std::string_view station, std::string_view why,
+                              std::string_view text);
 
 private:
     // Takes one clock reading and appends "<Event TimeStamp=\"...\" TSID=\"...\" Name=\"" + name
