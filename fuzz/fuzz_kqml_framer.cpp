@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> wholeMessages;
     std::vector<std::string> wholeDiagnostics;
     whole.Feed(stream, wholeMessages, wholeDiagnostics);
+    whole.Flush(wholeMessages);
 
     CKqmlFramer pieces(limit);
     std::vector<std::string> pieceMessages;
@@ -35,6 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         at += n;
         step = step * 3 % 17 + 1;
     }
+    pieces.Flush(pieceMessages);
     if (wholeMessages != pieceMessages || wholeDiagnostics.size() != pieceDiagnostics.size()) {
         std::abort();
     }

@@ -1,5 +1,6 @@
 #include "agent/halyxcommand.h"
 
+#include "agent/brokenchat.h"
 #include "agent/scenarioencoding.h"
 #include "common/format.h"
 #include "common/numtext.h"
@@ -40,7 +41,10 @@ constexpr const char* kStartSimTemplate = "%s :stationlocation (%s)";
 constexpr const char* kResetSimContent = "tell :command reset_sim";
 constexpr const char* kStopPlaybackContent = "tell :command stop_playback";
 constexpr const char* kUnreadableMessageTemplate =
-    "unreadable message (%s at byte %zu); it is kept in the message history only";
+    "unreadable message from %s (%s at byte %zu); the command is not carried out";
+constexpr const char* kUnreadableWhyTemplate = "%s at byte %zu";
+constexpr const char* kIncompleteMessageTemplate =
+    "unreadable message from %s (%s); the command is not carried out";
 constexpr const char* kUnreadableContentTemplate =
     "unreadable content from %s (%s at byte %zu); the command is not carried out";
 constexpr const char* kMissionCompleteTemplate = "tell :command mission_complete :msg \"%s\"";
@@ -85,6 +89,7 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
         return false;
     }
     ans->enable(0);
+    comm->set_incoming_message_limit(kStationMessageLimit);
     m_agentName = agentName;
     m_ansHost = ansHost;
     m_agentPortText = agentPort;
@@ -230,29 +235,45 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     CKqmlParseResult parsed = message.parse_message(text);
     m_commStore.AddIncoming(text);
     if (!parsed) {
-        const std::string why =
-            Format(kUnreadableMessageTemplate, parsed.description(), parsed.offset);
-        debug("<CHalyxCommand::process_message_text()> " + why);
-        m_console->ReportUnreadable(why);
+        if (HandleBrokenChat(text, false)) {
+            return true;
+        }
+        const std::string sender = ReadSenderLeniently(text);
+        RecordUnreadable(text, sender,
+                         Format(kUnreadableMessageTemplate,
+                                sender.empty() ? "(no sender)" : sender.c_str(),
+                                parsed.description(), parsed.offset),
+                         Format(kUnreadableWhyTemplate, parsed.description(), parsed.offset));
         return true;
     }
     std::string sender = message.find_text("sender");
+    if (HandleBrokenChat(text, true)) {
+        return true;
+    }
     std::optional<std::string> contentText = message.find_content();
     if (!contentText) {
+        RecordUnreadable(text, sender,
+                         Format(kIncompleteMessageTemplate,
+                                sender.empty() ? "(no sender)" : sender.c_str(), "no content"),
+                         "no content");
         return true;
     }
     // A content may be a performative list, (tell :command ...), or a plain keyword list,
     // (:command ...). One that is neither is said out loud: its command would be lost unseen.
     CParser content;
     if (const CKqmlParseResult read = content.parse_list(*contentText); !read) {
-        const std::string why =
-            Format(kUnreadableContentTemplate, sender.c_str(), read.description(), read.offset);
-        debug("<CHalyxCommand::process_message_text()> " + why);
-        m_console->ReportUnreadable(why);
+        RecordUnreadable(
+            text, sender,
+            Format(kUnreadableContentTemplate, sender.c_str(), read.description(), read.offset),
+            Format("content: %s at byte %zu", read.description(), read.offset));
         return true;
     }
     std::optional<std::string> command = content.find_token("command");
     if (!command) {
+        RecordUnreadable(text, sender,
+                         Format(kIncompleteMessageTemplate,
+                                sender.empty() ? "(no sender)" : sender.c_str(), "no command"),
+                         "no command");
         return true;
     }
     if (!IsTeamMember(sender)) {
@@ -617,6 +638,52 @@ std::size_t CHalyxCommand::LostMessagesTotal() const {
         total += count;
     }
     return total;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Unreadable messages: a chat whose text broke its message is read back from the line; anything
+// else that cannot be read is noted in the experiment log, counted and reported, so that no
+// message a station sent is gone without a trace.
+
+bool CHalyxCommand::HandleBrokenChat(const std::string& text, bool parsed) {
+    if (text.find("subject_communication") == std::string::npos) {
+        return false;
+    }
+    const std::optional<CRecoveredChat> chat = RecoverChat(text, parsed);
+    if (!chat) {
+        return false;
+    }
+    dprintf("<CHalyxCommand::process_message_text()> chat from %s read from its line: its text "
+            "holds unbalanced parentheses or quotes",
+            chat->sender.c_str());
+    if (!IsTeamMember(chat->sender)) {
+        ++m_strays;
+        m_console->StrayCommand(chat->sender, "subject_communication", m_teamOnly);
+        if (m_teamOnly) {
+            return true;
+        }
+    }
+    m_console->AddChatEntry(chat->to, chat->from, chat->message);
+    m_log.LogChatMsg(m_clock, chat->sender, chat->message);
+    ++m_dispatched;
+    return true;
+}
+
+void CHalyxCommand::RecordUnreadable(const std::string& text, const std::string& sender,
+                                     const std::string& warning, const std::string& why) {
+    // The count of a name no station holds would let any peer grow the table without bound.
+    const std::string key = IsTeamMember(sender) ? sender : std::string();
+    const std::size_t count = ++m_unreadable[key];
+    ++m_unreadableTotal;
+    m_log.LogUnreadableMessage(m_clock, sender, why, text);
+    debug("<CHalyxCommand::process_message_text()> " + warning);
+    m_console->ReportUnreadable(warning);
+    m_console->UnreadableFrom(key, count);
+}
+
+std::size_t CHalyxCommand::UnreadableMessages(const std::string& name) const {
+    const auto it = m_unreadable.find(name);
+    return it == m_unreadable.end() ? 0 : it->second;
 }
 
 } // namespace halyx

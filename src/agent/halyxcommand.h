@@ -55,6 +55,9 @@ public:
         "not been Launched!";
     static constexpr const char* kLanguage = "default-language";
     static constexpr const char* kOntology = "default-ontology";
+    // The largest message a station may send: a station's commands are small, so a message
+    // still open past this is broken and is cut there rather than holding the connection.
+    static constexpr std::size_t kStationMessageLimit = 1024u * 1024u;
 
     CHalyxCommand(AgentScenario scenario, CExperimentLog& log);
     ~CHalyxCommand() override;
@@ -146,6 +149,12 @@ public:
     std::size_t LostMessagesTotal() const;
     const std::map<std::string, std::size_t>& LostMessagesByStation() const { return m_lost; }
 
+    // Messages that could not be read, each noted in the experiment log as a comment and
+    // reported to the page. Team members are counted by name; every other sender under "".
+    std::size_t UnreadableMessages(const std::string& name) const;
+    std::size_t UnreadableMessagesTotal() const { return m_unreadableTotal; }
+    const std::map<std::string, std::size_t>& UnreadableByStation() const { return m_unreadable; }
+
     // Brings back a station that restarted mid-mission: init_sim (init_playback in playback
     // mode) and, while a simulation runs, start_sim with the team; the next clock_sync carries
     // it on. False when the name is not a team member.
@@ -180,6 +189,10 @@ private:
     std::string InitSimContent(const ScenarioTexts& texts, int mapIndex) const;
     std::string InitPlaybackContent(const ScenarioTexts& texts, const std::string& station) const;
     void NoteHealth(const std::string& name, bool reachable);
+    // Unreadable messages (their own section of halyxcommand.cpp).
+    bool HandleBrokenChat(const std::string& text, bool parsed);
+    void RecordUnreadable(const std::string& text, const std::string& sender,
+                          const std::string& warning, const std::string& why);
 
     CAgentCommStore m_commStore;
     CSimEventStore m_events;
@@ -207,6 +220,8 @@ private:
     bool m_teamOnly = false;
     long long m_strays = 0;
     bool m_watchingLinks = false;
+    std::map<std::string, std::size_t> m_unreadable;
+    std::size_t m_unreadableTotal = 0;
 };
 
 } // namespace halyx

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -32,6 +33,9 @@ public:
     // A station's message whose content could not be read, so that the experimenter learns of
     // the command that was not carried out.
     virtual void ReportUnreadable(std::string_view /*why*/) {}
+    // After each unreadable message: how many came from this team member so far ("" for all
+    // senders outside the team), for the station's row.
+    virtual void UnreadableFrom(std::string_view /*station*/, std::size_t /*count*/) {}
     // The name-server registration was lost and is being taken again (registered false, detail
     // says why), or was taken again (registered true).
     virtual void RegistrationChanged(bool /*registered*/, std::string_view /*detail*/) {}

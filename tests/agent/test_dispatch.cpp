@@ -111,14 +111,14 @@ TEST_F(StationCommands, KeywordListsWithoutAPerformativeAreReadLikeTellLists) {
     EXPECT_EQ(agent.DispatchedCount(), 3);
 }
 
-TEST_F(StationCommands, UnreadableContentIsReportedAndUnknownMessagesOnlyRecorded) {
+TEST_F(StationCommands, UnreadableMessagesAreReportedAndNotedAndUnknownCommandsOnlyRecorded) {
     std::vector<std::string> diagnostics;
     agent.set_debug_sink([&](const std::string& line) { diagnostics.push_back(line); });
     console.calls.clear();
     comm.deliver_text("(tell :sender ALPHA :content (tell :command deploy \"unclosed))");
     comm.deliver_text("(tell :sender ALPHA :content (\"deploy\" :id 4))");
     ASSERT_EQ(console.calls.size(), 2u);
-    EXPECT_NE(console.calls[0].find("unreadable message (a string is not closed"),
+    EXPECT_NE(console.calls[0].find("unreadable message from ALPHA (a string is not closed"),
               std::string::npos)
         << console.calls[0];
     EXPECT_NE(console.calls[1].find("unreadable content from ALPHA"), std::string::npos)
@@ -126,7 +126,8 @@ TEST_F(StationCommands, UnreadableContentIsReportedAndUnknownMessagesOnlyRecorde
     ASSERT_EQ(diagnostics.size(), 2u);
     EXPECT_NE(diagnostics[1].find("unreadable content from ALPHA"), std::string::npos);
 
-    // Unknown or broken messages are only recorded.
+    // An unknown command is only recorded; a message without content or command, or broken,
+    // is also noted in the log.
     const std::string before = LogText();
     const size_t incoming = agent.CommStore().Incoming().size();
     for (const char* text : {"(tell :sender ALPHA :receiver HalyxCommand)",
@@ -135,8 +136,16 @@ TEST_F(StationCommands, UnreadableContentIsReportedAndUnknownMessagesOnlyRecorde
                              "(tell :sender ALPHA :content (tell :command deploy", ""}) {
         comm.deliver_text(text);
     }
-    EXPECT_EQ(LogText(), before);
+    const std::string added = LogText().substr(before.size());
+    EXPECT_EQ(added.find("<Event"), std::string::npos) << added;
+    EXPECT_EQ(added.find("Deploy"), std::string::npos) << added;
+    for (const char* why : {"(no content)", "(no command)", "(unbalanced parentheses",
+                            "(no sender) at clock 7 (empty message"}) {
+        EXPECT_NE(added.find(why), std::string::npos) << why << "\n" << added;
+    }
     EXPECT_EQ(agent.DispatchedCount(), 0);
+    EXPECT_EQ(agent.UnreadableMessages("ALPHA"), 5u);
+    EXPECT_EQ(agent.UnreadableMessagesTotal(), 6u);
     // A message without content is still listed as received.
     ASSERT_EQ(agent.CommStore().Incoming().size(), incoming + 5);
     EXPECT_EQ(agent.CommStore().Incoming()[incoming],

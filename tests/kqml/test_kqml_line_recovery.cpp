@@ -21,11 +21,13 @@ Framed Frame(const std::string& stream, std::size_t limit = 1u << 20) {
     Framed whole;
     CKqmlFramer a(limit);
     a.Feed(stream, whole.messages, whole.diagnostics);
+    a.Flush(whole.messages);
     Framed bytes;
     CKqmlFramer b(limit);
     for (const char c : stream) {
         b.Feed(std::string_view(&c, 1), bytes.messages, bytes.diagnostics);
     }
+    b.Flush(bytes.messages);
     EXPECT_EQ(whole.messages, bytes.messages) << stream;
     EXPECT_EQ(whole.diagnostics, bytes.diagnostics) << stream;
     return whole;
@@ -76,6 +78,25 @@ TEST(KqmlLineRecovery, WellFormedMessagesAcrossLinesAreKept) {
         EXPECT_EQ(f.messages, (std::vector<std::string>{message, kActivate}));
         EXPECT_TRUE(f.diagnostics.empty()) << f.diagnostics[0];
     }
+}
+
+// A chat text with one ')' too many closes its message early; the parentheses left after it
+// on the line bring the rest of the line along, so the text can still be read whole.
+TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
+    for (const std::string text : {"ok) fine", "fine :-)", "a) b) c"}) {
+        const std::string line = Chat(text);
+        const Framed f = Frame(line + "\n" + kActivate + "\n");
+        EXPECT_EQ(f.messages, (std::vector<std::string>{line, kActivate})) << text;
+        ASSERT_EQ(f.diagnostics.size(), 1u) << text;
+        EXPECT_NE(f.diagnostics[0].find("followed by ')' on its line"), std::string::npos);
+    }
+    // Blanks before the parenthesis belong to the line; other stray bytes are skipped as before,
+    // and a message with nothing after it goes on when the connection flushes.
+    const Framed f = Frame("(tell :a 1) \t) x (y\n(tell :b 2)  x\n(tell :c 3)");
+    EXPECT_EQ(f.messages,
+              (std::vector<std::string>{"(tell :a 1) \t) x (y", "(tell :b 2)", "(tell :c 3)"}));
+    ASSERT_EQ(f.diagnostics.size(), 2u);
+    EXPECT_NE(f.diagnostics[1].find("stray byte 0x78"), std::string::npos) << f.diagnostics[1];
 }
 
 TEST(KqmlLineRecovery, TheSizeLimitEndsAMessageThatNeverCloses) {

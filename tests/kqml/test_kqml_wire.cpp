@@ -19,6 +19,7 @@ Framed FeedAll(CKqmlFramer& framer, const std::vector<std::string>& chunks) {
     for (const std::string& chunk : chunks) {
         framer.Feed(chunk, out.messages, out.diagnostics);
     }
+    framer.Flush(out.messages);
     return out;
 }
 

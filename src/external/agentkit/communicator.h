@@ -81,6 +81,11 @@ public:
     void set_ansname(const std::string& host);
     void set_ansport(int port);
 
+    // The largest message read from a connection opened after this call; a larger one is cut
+    // there and handed on as it is (unreadable). Only agents that receive no large messages
+    // lower it.
+    virtual void set_incoming_message_limit(std::size_t /*bytes*/) {}
+
     void set_traffic_observer(TrafficObserver observer) { m_observer = std::move(observer); }
     void set_link_observer(LinkObserver observer) { m_linkObserver = std::move(observer); }
     CBasicAgent& get_agent() { return m_agent; }

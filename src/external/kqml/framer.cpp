@@ -82,6 +82,62 @@ void CKqmlFramer::Reset() {
     m_lineStart = false;
     m_lineHead.clear();
     m_cutAt = 0;
+    m_held = false;
+    m_overrun = false;
+    m_heldGap.clear();
+}
+
+void CKqmlFramer::Complete() {
+    m_held = true;
+    m_messageBytes = 0;
+}
+
+void CKqmlFramer::Flush(std::vector<std::string>& messages) {
+    if (m_held || m_overrun) {
+        messages.push_back(std::move(m_buffer));
+        m_buffer = std::string();
+        m_held = false;
+        m_overrun = false;
+        m_heldGap.clear();
+    }
+}
+
+bool CKqmlFramer::AfterMessage(unsigned char c, std::vector<std::string>& messages,
+                               std::vector<std::string>& diagnostics) {
+    // Blanks a peer may write before its line break; more than a line's worth are a gap.
+    constexpr std::size_t kMaxHeldGap = 4096;
+    if (m_overrun) {
+        if (c == '\n') {
+            Flush(messages);
+        } else if (m_buffer.size() >= m_max) {
+            Flush(messages);
+            m_skipping = true;
+        } else {
+            m_buffer.push_back(static_cast<char>(c));
+        }
+        return true;
+    }
+    if ((c == ' ' || c == '\t' || c == '\r') && m_heldGap.size() < kMaxHeldGap) {
+        m_heldGap.push_back(static_cast<char>(c));
+        return true;
+    }
+    if (c != ')') {
+        Flush(messages);
+        return false;
+    }
+    diagnostics.push_back(
+        Describe("message at stream offset %" PRIu64 " is followed by ')' on its line (%" PRIu64
+                 " bytes): handed on with the rest of the line",
+                 m_streamOffset - m_heldGap.size() - m_buffer.size(), m_buffer.size()));
+    m_held = false;
+    m_overrun = true;
+    m_buffer += m_heldGap;
+    m_heldGap.clear();
+    m_buffer.push_back(static_cast<char>(c));
+    if (m_buffer.size() > m_max) {
+        m_buffer.resize(m_max);
+    }
+    return true;
 }
 
 void CKqmlFramer::BeginMessage() {
@@ -176,14 +232,17 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
                 ++m_streamOffset;
                 keepFrom = i;
                 if (m_depth == 0) {
-                    messages.push_back(std::move(m_buffer));
-                    m_buffer = std::string();
-                    m_messageBytes = 0;
+                    Complete();
                 }
                 continue;
             }
         }
         if (m_depth == 0) {
+            if ((m_held || m_overrun) && AfterMessage(c, messages, diagnostics)) {
+                ++i;
+                ++m_streamOffset;
+                continue;
+            }
             ++i;
             ++m_streamOffset;
             if (c == '(') {
@@ -319,8 +378,7 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         if (m_depth == 0) {
             keep(i);
             if (!m_discarding) {
-                messages.push_back(std::move(m_buffer));
-                m_buffer = std::string();
+                Complete();
             }
             m_discarding = false;
             m_messageBytes = 0;

@@ -10,8 +10,13 @@
 // parenthesis or quote costs only its own message. A message also ends at the size limit; the
 // rest of it is skipped, following its structure, up to its end or the next such line start
 // (and, after another limit's worth of bytes, up to the next '('). The part cut off is handed on
-// like any message, so that the receiver reads it as unreadable and can record it. Each cut or
-// drop gives one diagnostic. One framer per connection.
+// like any message, so that the receiver reads it as unreadable and can record it.
+//
+// A message is handed on once the byte after it (blanks aside) shows that it has ended: a ')'
+// there means its text closed it early (a chat ending in ":-)"), and it is handed on with the
+// rest of its line instead. Flush() hands on a message still waiting for that byte; a
+// connection calls it when no more bytes are waiting. Each cut or drop gives one diagnostic. One
+// framer per connection.
 //
 //   CKqmlFramer framer;
 //   std::vector<std::string> messages, diagnostics;
@@ -33,9 +38,11 @@ public:
 
     void Feed(std::string_view bytes, std::vector<std::string>& messages,
               std::vector<std::string>& diagnostics);
+    // Hands on the message that waits for the byte after it, if any.
+    void Flush(std::vector<std::string>& messages);
 
     // True while a message has begun and not ended (a peer that disconnects now loses it).
-    bool InMessage() const { return m_depth > 0; }
+    bool InMessage() const { return m_depth > 0 || m_overrun; }
     // Bytes of the message in progress (including any being discarded).
     std::uint64_t PendingBytes() const { return m_messageBytes; }
     // Forgets any partial message, as after a reconnection.
@@ -49,6 +56,11 @@ private:
     // Watches the bytes after a line break inside a message for '(' and a performative; true
     // when c completes one, so that the message in progress ends at the line break.
     bool WatchLineStart(unsigned char c);
+    // A message has ended: it waits for the next byte.
+    void Complete();
+    // The byte after a completed message; true when it was taken.
+    bool AfterMessage(unsigned char c, std::vector<std::string>& messages,
+                      std::vector<std::string>& diagnostics);
 
     std::size_t m_max;
     std::string m_buffer;
@@ -65,6 +77,9 @@ private:
     bool m_lineStart = false;  // inside a message, just after a line break
     std::string m_lineHead;    // the bytes after that line break, while they may start a message
     std::uint64_t m_cutAt = 0; // bytes of the message before that line break
+    bool m_held = false;       // a complete message in m_buffer waits for the next byte
+    bool m_overrun = false;    // ... and a ')' came: the rest of its line joins it
+    std::string m_heldGap;     // blanks after the held message
 };
 
 } // namespace halyx

@@ -7,7 +7,8 @@
 
 namespace halyx {
 
-CFramedSocket::CFramedSocket(QTcpSocket* socket) : m_socket(socket) {
+CFramedSocket::CFramedSocket(QTcpSocket* socket, std::size_t maxMessageBytes)
+    : m_socket(socket), m_framer(maxMessageBytes) {
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_socket->setReadBufferSize(kReadBufferBytes);
     QObject::connect(m_socket, &QTcpSocket::readyRead, m_socket, [this] { ReadAvailable(); });
@@ -61,6 +62,10 @@ void CFramedSocket::ReadAvailable() {
         const QByteArray bytes = m_socket->read(kReadBytesPerTurn);
         m_framer.Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                       messages, diagnostics);
+        // A message waits for the byte after it; when none is waiting, it goes on now.
+        if (m_socket->bytesAvailable() == 0) {
+            m_framer.Flush(messages);
+        }
         for (std::string& text : messages) {
             m_framed.push_back(std::move(text));
         }

@@ -33,8 +33,8 @@ public:
     static constexpr std::size_t kMessagesPerTurn = 128;
     static constexpr qint64 kReadBufferBytes = 1024 * 1024;
 
-    // Takes ownership of socket.
-    explicit CFramedSocket(QTcpSocket* socket);
+    // Takes ownership of socket. A message larger than maxMessageBytes is cut there.
+    explicit CFramedSocket(QTcpSocket* socket, std::size_t maxMessageBytes = kKqmlMaxMessageBytes);
     CFramedSocket(const CFramedSocket&) = delete;
     CFramedSocket& operator=(const CFramedSocket&) = delete;
     ~CFramedSocket();

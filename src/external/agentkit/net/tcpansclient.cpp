@@ -115,6 +115,7 @@ void CTcpAnsClient::AttemptReadable() {
     m_attemptFramer.Feed(
         std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), messages,
         diagnostics);
+    m_attemptFramer.Flush(messages);
     if (messages.empty()) {
         return;
     }
@@ -278,6 +279,7 @@ std::optional<std::string> CTcpAnsClient::Exchange(QTcpSocket& socket, const std
         const QByteArray bytes = socket.readAll();
         framer.Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
                     messages, diagnostics);
+        framer.Flush(messages);
     }
     return messages.front();
 }

@@ -55,7 +55,7 @@ void CTcpCommunicator::Accept() {
             continue;
         }
         const std::uint64_t id = m_nextInbound++;
-        auto link = std::make_unique<CFramedSocket>(socket);
+        auto link = std::make_unique<CFramedSocket>(socket, m_incomingLimit);
         link->on_message = [this](const std::string& text) { deliver(text); };
         link->on_diagnostic = [this](const std::string& line) { diagnostic(line); };
         link->on_closed = [this, id](const std::string& why) {
@@ -147,7 +147,7 @@ void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
         m_sweep.start();
     }
     auto* socket = new QTcpSocket();
-    link.socket = std::make_unique<CFramedSocket>(socket);
+    link.socket = std::make_unique<CFramedSocket>(socket, m_incomingLimit);
     CFramedSocket* raw = link.socket.get();
     raw->on_connected = [this, receiver] {
         Link& l = m_links[receiver];

@@ -48,6 +48,7 @@ public:
 
     void set_send_timeout(int milliseconds) { m_sendTimeoutMs = milliseconds; }
     int get_send_timeout() const { return m_sendTimeoutMs; }
+    void set_incoming_message_limit(std::size_t bytes) override { m_incomingLimit = bytes; }
     // Messages accepted and not yet handed to a connection.
     std::size_t pending_count() const;
     // Connections from other agents open now.
@@ -99,6 +100,7 @@ private:
     QElapsedTimer m_clock;
     QTimer m_sweep;
     int m_sendTimeoutMs = 10000;
+    std::size_t m_incomingLimit = kKqmlMaxMessageBytes;
 };
 
 // Largest amount of text that may wait for one receiver (queued or unwritten) before further

@@ -1,0 +1,175 @@
+// Station lines as the framer cuts them, read by the agent: a chat whose text holds unbalanced
+// parentheses or quotes is logged as typed and costs no later command; anything else that
+// cannot be read is noted in the log, counted for its station and reported, so that every
+// message sent is in the log once.
+#include "agentfixture.h"
+#include "external/kqml/framer.h"
+
+#include <pugixml.hpp>
+
+namespace halyx::test {
+namespace {
+
+struct CountingConsole : RecordingConsole {
+    std::vector<std::pair<std::string, std::size_t>> counts;
+    void UnreadableFrom(std::string_view station, std::size_t count) override {
+        counts.emplace_back(std::string(station), count);
+    }
+};
+
+class UnreadableMessages : public AgentTest {
+protected:
+    void SetUp() override {
+        agent.SetMainWindow(&counting);
+        Team({"ALPHA", "BRAVO"});
+        OpenLog("unreadable");
+        agent.StartSim();
+        agent.process_clock_tick();
+    }
+
+    // The bytes as a station's connection carries them, one message a line.
+    void Receive(const std::string& bytes) {
+        std::vector<std::string> messages;
+        std::vector<std::string> diagnostics;
+        framer.Feed(bytes, messages, diagnostics);
+        for (const std::string& m : messages) {
+            comm.deliver_text(m);
+        }
+    }
+
+    static std::string Line(const std::string& sender, const std::string& content) {
+        return "(tell :sender " + sender + " :receiver HalyxCommand :content (" + content + "))\n";
+    }
+
+    pugi::xml_node Events() {
+        const std::string text = LogText() + "</SimEvents>\n</HalyxSimLog>\n";
+        EXPECT_TRUE(doc.load_string(text.c_str(), pugi::parse_default | pugi::parse_comments))
+            << text;
+        return doc.child("HalyxSimLog").child("SimEvents");
+    }
+
+    CountingConsole counting;
+    CKqmlFramer framer{CHalyxCommand::kStationMessageLimit};
+    pugi::xml_document doc;
+};
+
+TEST_F(UnreadableMessages, AChatIsLoggedAsTypedAndTheCommandsAfterItAllArrive) {
+    const std::vector<std::string> typed = {
+        "no launch :-( sorry", "he said \"go now", "wait (maybe", "ok) fine", "fine :-)",
+        "don't go yet",        "see C:\\",         "a;b",         "#3\"abc",  "room #12 ok"};
+    for (const std::string& text : typed) {
+        Receive(Line("ALPHA", "tell :command subject_communication :to all :from Ann :message (" +
+                                  text + ")") +
+                Line("ALPHA", "tell :command activate :resource radar :id R1") +
+                Line("BRAVO", "tell :command update_go_nogo_status :status go"));
+    }
+    std::vector<std::string> chats;
+    std::size_t activations = 0;
+    std::size_t statuses = 0;
+    for (pugi::xml_node event : Events().children("Event")) {
+        const std::string name = event.attribute("Name").value();
+        if (name == "ChatMsg") {
+            std::string body = event.text().get();
+            chats.push_back(body.substr(1, body.size() - 2)); // the writer's line breaks
+        }
+        activations += name == "ResourceActivate";
+        statuses += name == "LaunchStatusChange";
+    }
+    EXPECT_EQ(chats, typed);
+    EXPECT_EQ(activations, typed.size());
+    EXPECT_EQ(statuses, typed.size());
+    EXPECT_EQ(agent.UnreadableMessagesTotal(), 0u);
+    // The chat page shows them as typed too, with their :to and :from.
+    EXPECT_NE(std::find(counting.calls.begin(), counting.calls.end(), "chat all|Ann|ok) fine"),
+              counting.calls.end());
+    EXPECT_NE(
+        std::find(counting.calls.begin(), counting.calls.end(), "chat all|Ann|he said \"go now"),
+        counting.calls.end());
+}
+
+// Hostile values of every kind: each message is in the log once, as its event or as one
+// unreadable-message comment naming its station, and the counts add up.
+TEST_F(UnreadableMessages, EveryMessageSentIsInTheLogOnce) {
+    std::string deep;
+    for (int i = 0; i < 300; ++i) {
+        deep += "(";
+    }
+    deep += "x" + std::string(300, ')');
+    const std::vector<std::string> values = {
+        "",                                 // missing
+        "99999999999999999999999999999999", // huge
+        "-1e308",
+        "0x7fffffff",
+        "NaN",
+        "\"<Event Name=\\\"Abort\\\"/> &amp; -->\"",  // markup
+        "\"\xff\xfe\xc3\xa9\"",                       // 8-bit
+        "\"a\x01\x1b" + std::string(1, '\0') + "b\"", // control bytes in a string
+        "a\x01b",                                     // a control byte outside a string
+        "\"" + std::string(100 * 1024, 'w') + "\"",   // 100 KB
+        "(a (b (c (d))))",
+        deep, // nested deeper than the parser takes
+        "(unclosed",
+        "\"unclosed",
+    };
+    const std::vector<std::string> commands = {"activate :resource radar :id",
+                                               "deploy :resource fighter :id",
+                                               "abort :resource fighter :id",
+                                               "update_inc_heading :id C1 :heading",
+                                               "subject_communication :to all :from Ann :message",
+                                               "request :requestFrom BRAVO :resource x :id"};
+    std::size_t sent = 0;
+    for (const std::string& command : commands) {
+        for (const std::string& value : values) {
+            const bool chatList = command.starts_with("subject") && !value.starts_with("(") &&
+                                  !value.starts_with("\"");
+            const std::string v = chatList ? "(" + value + ")" : value;
+            Receive(Line(sent % 2 ? "BRAVO" : "ALPHA", "tell :command " + command + " " + v));
+            ++sent;
+        }
+    }
+    // Broken framing: no content, no command, stray bytes in the list, a foreign sender.
+    for (const std::string& line :
+         {std::string("(tell :sender ALPHA)\n"), Line("ALPHA", "tell :status ok"),
+          Line("ALPHA", "tell :command activate \x02"), Line("X9", "tell :command abort \x03")}) {
+        Receive(line);
+        ++sent;
+    }
+
+    std::size_t events = 0;
+    std::size_t comments = 0;
+    std::map<std::string, std::size_t> commented;
+    for (pugi::xml_node node : Events().children()) {
+        if (node.type() == pugi::node_comment) {
+            const std::string text = node.value();
+            ASSERT_TRUE(text.starts_with(" unreadable message from ")) << text;
+            const std::size_t from = text.find("from ") + 5;
+            ++commented[text.substr(from, text.find(' ', from) - from)];
+            ++comments;
+        } else if (std::string(node.attribute("Name").value()) != "StartSim") {
+            ++events;
+        }
+    }
+    EXPECT_EQ(events + comments, sent) << events << " events, " << comments << " comments";
+    EXPECT_GT(comments, commands.size());
+    EXPECT_EQ(comments, agent.UnreadableMessagesTotal());
+    EXPECT_EQ(commented["ALPHA"], agent.UnreadableMessages("ALPHA"));
+    EXPECT_EQ(commented["BRAVO"], agent.UnreadableMessages("BRAVO"));
+    EXPECT_EQ(commented["X9"], agent.UnreadableMessages("")) << "outside the team: one count";
+    ASSERT_FALSE(counting.counts.empty());
+    EXPECT_EQ(counting.counts.back(), (std::pair<std::string, std::size_t>{"", 1}));
+    // Each unreadable message was reported, naming its station.
+    std::size_t reported = 0;
+    for (const std::string& call : counting.calls) {
+        if (call.starts_with("unreadable ")) {
+            ++reported;
+            EXPECT_TRUE(call.find(" from ALPHA (") != std::string::npos ||
+                        call.find(" from BRAVO (") != std::string::npos ||
+                        call.find(" from X9 (") != std::string::npos)
+                << call;
+        }
+    }
+    EXPECT_EQ(reported, comments);
+}
+
+} // namespace
+} // namespace halyx::test
