@@ -1,6 +1,7 @@
 #include "record/simeventstore.h"
 
 #include "common/numtext.h"
+#include "external/kqml/message.h"
 
 #include <algorithm>
 #include <cstring>
@@ -91,6 +92,29 @@ std::string_view ChatText(const pugi::xml_node& event) {
     return text;
 }
 
+// A chat as the stations read it: `(TEXT)`, as they sent it, whenever that is one balanced list;
+// else (a text holding ":-(" or an open quote) a "..." string, which every reader that follows
+// strings takes whole, so that the replayed line cannot hold a station's reader open.
+void AppendChatMessage(std::string& content, std::string_view text) {
+    std::string list;
+    list.reserve(text.size() + 2);
+    list += '(';
+    list += text;
+    list += ')';
+    if (IsSingleKqmlList(list)) {
+        content += list;
+        return;
+    }
+    content += '"';
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            content += '\\';
+        }
+        content += c;
+    }
+    content += '"';
+}
+
 } // namespace
 
 bool CSimEventStore::ConvertEvent(const pugi::xml_node& event, CSimEvent& record) {
@@ -126,10 +150,9 @@ bool CSimEventStore::ConvertEvent(const pugi::xml_node& event, CSimEvent& record
         content += Attr(event, "DestLng");
     } else if (name == "ChatMsg") {
         content = "tell :command subject_communication :from ";
-        content += from;
-        content += " :message (";
-        content += ChatText(event);
-        content += ')';
+        AppendKqmlValue(content, from);
+        content += " :message ";
+        AppendChatMessage(content, ChatText(event));
     } else if (name == "LaunchStatusChange") {
         content = "tell :command update_go_nogo_status :status ";
         content += Attr(event, "Status");

@@ -261,11 +261,20 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         }
 
         std::size_t step = 1;
+        // Runs end where a size limit is crossed, so that the limits act at the same byte
+        // however the stream was cut into chunks.
+        const std::uint64_t bound =
+            (m_discarding ? 2 * static_cast<std::uint64_t>(m_max) : m_max) + 1;
+        std::size_t end = i + 1;
+        if (bound > m_messageBytes) {
+            const std::uint64_t room = bound - m_messageBytes;
+            end = room < n - i ? i + static_cast<std::size_t>(room) : n;
+        }
         switch (m_state) {
         case State::Normal:
             if (!kSpecial.normal[c]) {
                 std::size_t j = i + 1;
-                while (!m_lineStart && j < n &&
+                while (!m_lineStart && j < end &&
                        !kSpecial.normal[static_cast<unsigned char>(bytes[j])]) {
                     ++j;
                 }
@@ -293,7 +302,7 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         case State::String:
             if (c != '\\' && c != '"') {
                 std::size_t j = i + 1;
-                while (!m_lineStart && j < n && bytes[j] != '"' && bytes[j] != '\\' &&
+                while (!m_lineStart && j < end && bytes[j] != '"' && bytes[j] != '\\' &&
                        bytes[j] != '\n') {
                     ++j;
                 }
@@ -338,7 +347,7 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
             }
             break;
         case State::LengthString: {
-            const std::uint64_t available = n - i;
+            const std::uint64_t available = end - i;
             step = static_cast<std::size_t>(m_remaining < available ? m_remaining : available);
             // Line breaks inside are watched too: a length that runs past its line is more
             // likely a broken message than a string that holds the next one.
