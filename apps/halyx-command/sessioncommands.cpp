@@ -104,9 +104,9 @@ void CHeadlessConsole::AddSessionCommands() {
     };
     m_commands["health"] = [this](const std::vector<std::string>&) {
         for (const StationRow& row : m_page.Stations()) {
-            Print(Format("HEALTH %s %s lost-messages=%zu", row.name.c_str(),
+            Print(Format("HEALTH %s %s lost-messages=%zu unreadable-messages=%zu", row.name.c_str(),
                          m_page.IsStationResponding(row.name) ? "responding" : "not-responding",
-                         m_page.LostMessages(row.name)));
+                         m_page.LostMessages(row.name), m_agent.UnreadableMessages(row.name)));
         }
         Print(Format("HEALTH strays=%lld team-only=%s", m_page.StrayCount(),
                      m_page.TeamOnlyChecked() ? "on" : "off"));
@@ -124,6 +124,11 @@ void CHeadlessConsole::AddSessionCommands() {
         Print(line);
         Print(Format("SUMMARY %lld commands from agents not in the team%s", m_page.StrayCount(),
                      m_page.TeamOnlyChecked() ? " (refused)" : ""));
+        line = Format("SUMMARY %zu unreadable messages", m_agent.UnreadableMessagesTotal());
+        for (const auto& [name, count] : m_agent.UnreadableByStation()) {
+            line += Format(" %s=%zu", name.empty() ? "(outside the team)" : name.c_str(), count);
+        }
+        Print(line);
         return true;
     };
 

@@ -506,7 +506,12 @@ bool CInitPage::IsStationResponding(std::string_view name) const {
 }
 
 std::string CInitPage::StationHealthText(std::string_view name) const {
-    return IsStationResponding(name) ? std::string() : std::string(kNotResponding);
+    std::string text = IsStationResponding(name) ? std::string() : std::string(kNotResponding);
+    if (const std::size_t unreadable = m_agent.UnreadableMessages(std::string(name))) {
+        text += Format("%s%zu unreadable message%s", text.empty() ? "" : ", ", unreadable,
+                       unreadable == 1 ? "" : "s");
+    }
+    return text;
 }
 
 std::size_t CInitPage::LostMessages(std::string_view name) const {

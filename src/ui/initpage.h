@@ -170,8 +170,11 @@ public:
                       std::string_view message) override;
     void SetStationReachable(std::string_view name, bool reachable) override;
     void StrayCommand(std::string_view sender, std::string_view command, bool refused) override;
+    // The count shows in the station's row (StationHealthText).
+    void UnreadableFrom(std::string_view, std::size_t) override { Changed(); }
 
-    // Station health: "Not Responding" beside the status of a station that cannot be reached.
+    // Station health: "Not Responding" beside the status of a station that cannot be reached,
+    // and "N unreadable messages" once a station sent any.
     bool IsStationResponding(std::string_view name) const;
     std::string StationHealthText(std::string_view name) const;
     // Messages to the station that were given up while it could not be reached.
