@@ -104,7 +104,7 @@ TEST_F(ChatTexts, EveryChatIsLoggedAsTypedAndNoLaterCommandIsLost) {
     station.write(traffic.data(), static_cast<qint64>(traffic.size()));
     ASSERT_TRUE(station.waitForBytesWritten(5000));
     ASSERT_FALSE(
-        WaitForLine(home + "console.out", "WARNING: unreadable content from ALPHA").empty())
+        WaitForLine(home + "console.out", "WARNING: unreadable message from ALPHA").empty())
         << ReadFile(home + "console.out");
     Send(console, "wait quiet 300\nhealth\nresume\nwait end timeout=120\nsummary\nquit\n");
     ASSERT_TRUE(console->waitForFinished(180000));
