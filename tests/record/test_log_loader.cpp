@@ -249,8 +249,9 @@ TEST(LogLoader, EightBitTextControlBytesUnknownEntitiesAndRepeatedAttributesLoad
                   (std::vector<std::string>{
                       "tell to team as Jos\xe9: tell :command subject_communication :from Jos\xe9 "
                       ":message (caf\xe9 \xff)",
+                      // Control bytes stand only inside a string on the wire.
                       "tell to team as A: tell :command subject_communication :from A :message "
-                      "(bell\x07 tab\x01)",
+                      "\"bell\x07 tab\x01\"",
                       "tell to team as A: tell :command abort :resource a&nbsp;b :id R1",
                       "tell to team as A: tell :command abort :resource first :id R2"}));
     }
