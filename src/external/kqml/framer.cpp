@@ -208,7 +208,7 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
     std::size_t watched = n;
     while (i < n) {
         const unsigned char c = static_cast<unsigned char>(bytes[i]);
-        if (m_depth > 0 && watched != i) {
+        if (m_depth > 0 && (c == '\n' || m_lineStart) && watched != i) {
             watched = i;
             if (WatchLineStart(c)) {
                 keep(i);
@@ -263,19 +263,21 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         std::size_t step = 1;
         // Runs end where a size limit is crossed, so that the limits act at the same byte
         // however the stream was cut into chunks.
-        const std::uint64_t bound =
-            (m_discarding ? 2 * static_cast<std::uint64_t>(m_max) : m_max) + 1;
-        std::size_t end = i + 1;
-        if (bound > m_messageBytes) {
+        auto runEnd = [&] {
+            const std::uint64_t bound =
+                (m_discarding ? 2 * static_cast<std::uint64_t>(m_max) : m_max) + 1;
+            if (bound <= m_messageBytes) {
+                return i + 1;
+            }
             const std::uint64_t room = bound - m_messageBytes;
-            end = room < n - i ? i + static_cast<std::size_t>(room) : n;
-        }
+            return room < n - i ? i + static_cast<std::size_t>(room) : n;
+        };
         switch (m_state) {
         case State::Normal:
             if (!kSpecial.normal[c]) {
                 std::size_t j = i + 1;
-                while (!m_lineStart && j < end &&
-                       !kSpecial.normal[static_cast<unsigned char>(bytes[j])]) {
+                const std::size_t end = m_lineStart ? j : runEnd();
+                while (j < end && !kSpecial.normal[static_cast<unsigned char>(bytes[j])]) {
                     ++j;
                 }
                 step = j - i;
@@ -302,8 +304,8 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
         case State::String:
             if (c != '\\' && c != '"') {
                 std::size_t j = i + 1;
-                while (!m_lineStart && j < end && bytes[j] != '"' && bytes[j] != '\\' &&
-                       bytes[j] != '\n') {
+                const std::size_t end = m_lineStart ? j : runEnd();
+                while (j < end && bytes[j] != '"' && bytes[j] != '\\' && bytes[j] != '\n') {
                     ++j;
                 }
                 step = j - i;
@@ -347,7 +349,7 @@ void CKqmlFramer::Feed(std::string_view bytes, std::vector<std::string>& message
             }
             break;
         case State::LengthString: {
-            const std::uint64_t available = end - i;
+            const std::uint64_t available = runEnd() - i;
             step = static_cast<std::size_t>(m_remaining < available ? m_remaining : available);
             // Line breaks inside are watched too: a length that runs past its line is more
             // likely a broken message than a string that holds the next one.
