@@ -62,6 +62,15 @@ constexpr const char* kNotInitializedStatus = "Not Initialized";
 constexpr const char* kUnreachableComment = "station %s unreachable at clock %d";
 constexpr const char* kBackComment = "station %s back at clock %d";
 
+// A sender as a warning names it: any peer may claim any name, of any length.
+std::string Shown(const std::string& sender) {
+    constexpr std::size_t kLongest = 80;
+    if (sender.empty()) {
+        return "(no sender)";
+    }
+    return sender.size() > kLongest ? sender.substr(0, kLongest) + "..." : sender;
+}
+
 } // namespace
 
 AgentScenario AgentScenario::Of(const CScenario& scenario) {
@@ -240,8 +249,7 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
         }
         const std::string sender = ReadSenderLeniently(text);
         RecordUnreadable(text, sender,
-                         Format(kUnreadableMessageTemplate,
-                                sender.empty() ? "(no sender)" : sender.c_str(),
+                         Format(kUnreadableMessageTemplate, Shown(sender).c_str(),
                                 parsed.description(), parsed.offset),
                          Format(kUnreadableWhyTemplate, parsed.description(), parsed.offset));
         return true;
@@ -253,8 +261,7 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     std::optional<std::string> contentText = message.find_content();
     if (!contentText) {
         RecordUnreadable(text, sender,
-                         Format(kIncompleteMessageTemplate,
-                                sender.empty() ? "(no sender)" : sender.c_str(), "no content"),
+                         Format(kIncompleteMessageTemplate, Shown(sender).c_str(), "no content"),
                          "no content");
         return true;
     }
@@ -262,17 +269,16 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     // (:command ...). One that is neither is said out loud: its command would be lost unseen.
     CParser content;
     if (const CKqmlParseResult read = content.parse_list(*contentText); !read) {
-        RecordUnreadable(
-            text, sender,
-            Format(kUnreadableContentTemplate, sender.c_str(), read.description(), read.offset),
-            Format("content: %s at byte %zu", read.description(), read.offset));
+        RecordUnreadable(text, sender,
+                         Format(kUnreadableContentTemplate, Shown(sender).c_str(),
+                                read.description(), read.offset),
+                         Format("content: %s at byte %zu", read.description(), read.offset));
         return true;
     }
     std::optional<std::string> command = content.find_token("command");
     if (!command) {
         RecordUnreadable(text, sender,
-                         Format(kIncompleteMessageTemplate,
-                                sender.empty() ? "(no sender)" : sender.c_str(), "no command"),
+                         Format(kIncompleteMessageTemplate, Shown(sender).c_str(), "no command"),
                          "no command");
         return true;
     }

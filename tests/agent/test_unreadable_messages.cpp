@@ -87,6 +87,24 @@ TEST_F(UnreadableMessages, AChatIsLoggedAsTypedAndTheCommandsAfterItAllArrive) {
         counting.calls.end());
 }
 
+// A chat that never closes within the size limit cannot be read back: it is noted, cut, and the
+// station's next command still arrives.
+TEST_F(UnreadableMessages, AnOversizedBrokenChatIsNotedAndCostsNothingElse) {
+    const std::string huge(CHalyxCommand::kStationMessageLimit + 1000, 'x');
+    Receive(Line("ALPHA", "tell :command subject_communication :to all :from Ann :message (:-( " +
+                              huge + ")") +
+            Line("ALPHA", "tell :command activate :resource radar :id R1"));
+    EXPECT_EQ(agent.UnreadableMessages("ALPHA"), 1u);
+    const pugi::xml_node events = Events();
+    EXPECT_TRUE(events.find_child_by_attribute("Event", "Name", "ResourceActivate"));
+    EXPECT_FALSE(events.find_child_by_attribute("Event", "Name", "ChatMsg"));
+    const std::string comment =
+        events.find_child([](pugi::xml_node n) { return n.type() == pugi::node_comment; }).value();
+    EXPECT_TRUE(comment.starts_with(" unreadable message from ALPHA at clock 1 (")) << comment;
+    EXPECT_NE(comment.find(" [and 786432 more bytes] "), std::string::npos)
+        << comment.substr(comment.size() - 100);
+}
+
 // Hostile values of every kind: each message is in the log once, as its event or as one
 // unreadable-message comment naming its station, and the counts add up.
 TEST_F(UnreadableMessages, EveryMessageSentIsInTheLogOnce) {
