@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace halyx {
 namespace {
@@ -87,8 +89,7 @@ protected:
     static void SetUpTestSuite() { test::TestApp(); }
 
     void SetUp() override {
-        m_root = fs::path(std::getenv("HALYX_HOME")) /
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root = test::TestHome() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(m_root);
         fs::create_directories(m_root / "maps" / "sub");
         Write(m_root / "maps" / "world.txt", m_world);
@@ -135,12 +136,26 @@ TEST_F(MapServing, GetAnswersTheWholeFileAndHeadItsLength) {
 }
 
 TEST_F(MapServing, NothingButTheHandedOverFilesIsReachable) {
-    for (const char* target :
-         {"/maps/../secret.txt", "/maps/%2e%2e/secret.txt", "/maps/%2E%2E%2Fsecret.txt",
-          "/maps/..%2fsecret.txt", "/maps/sub/../../secret.txt", "/secret.txt",
-          (m_root / "secret.txt").c_str(), "//etc/passwd", "/etc/passwd", "/maps/%2fetc%2fpasswd",
-          "/maps/link.txt", "/maps/make-maps.sh", "/maps/sub/inner.txt", "/maps/", "/maps", "/",
-          "http://localhost/etc/passwd"}) {
+    // Owned strings: the absolute path is built here, and a pointer into that temporary would
+    // be gone before the loop reads it.
+    const std::vector<std::string> targets = {"/maps/../secret.txt",
+                                              "/maps/%2e%2e/secret.txt",
+                                              "/maps/%2E%2E%2Fsecret.txt",
+                                              "/maps/..%2fsecret.txt",
+                                              "/maps/sub/../../secret.txt",
+                                              "/secret.txt",
+                                              (m_root / "secret.txt").string(),
+                                              "//etc/passwd",
+                                              "/etc/passwd",
+                                              "/maps/%2fetc%2fpasswd",
+                                              "/maps/link.txt",
+                                              "/maps/make-maps.sh",
+                                              "/maps/sub/inner.txt",
+                                              "/maps/",
+                                              "/maps",
+                                              "/",
+                                              "http://localhost/etc/passwd"};
+    for (const std::string& target : targets) {
         const Reply reply = Get(m_port, target);
         ASSERT_TRUE(reply.complete) << target;
         EXPECT_TRUE(reply.status == 404 || reply.status == 403) << target << " " << reply.status;
