@@ -185,14 +185,14 @@ TEST_F(MapServing, AFileTurnedIntoALinkOutOfTheFolderIsNoLongerServed) {
 
 TEST_F(MapServing, ScenarioFilesGetNamesOfTheirOwn) {
     fs::create_directories(m_root / "other");
-    Write(m_root / "other" / "world.txt", "another world\n");
+    Write(m_root / "other" / "world.txt", "#Brisal MapData(1.1) - another world\n");
     const std::string name = m_server.ServeFile((m_root / "other" / "world.txt").string());
     EXPECT_EQ(name, "world-2.txt");
     EXPECT_EQ(m_server.ServeFile((m_root / "other" / "world.txt").string()), "world-2.txt");
     EXPECT_EQ(m_server.ServeFile((m_root / "maps" / "world.txt").string()), "world.txt");
     EXPECT_EQ(m_server.ServeFile((m_root / "missing.txt").string()), "");
     EXPECT_EQ(m_server.ServeFile(m_root.string()), "");
-    EXPECT_EQ(Get(m_port, "/maps/world-2.txt").body, "another world\n");
+    EXPECT_EQ(Get(m_port, "/maps/world-2.txt").body, "#Brisal MapData(1.1) - another world\n");
 }
 
 } // namespace
