@@ -2,6 +2,8 @@
 
 #include "external/agentkit/net/framedsocket.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -22,7 +24,72 @@ std::vector<CNameServer*>& InProcessServers() {
 CNameServer::CNameServer() {
     InProcessServers().push_back(this);
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { Accept(); });
-    m_registry.set_change_observer([this](const std::string& line) { Log(line); });
+    m_registry.set_change_observer([this](const std::string& line) {
+        Log(line);
+        SaveState();
+    });
+    // Out of file descriptors, the listening socket stays readable and Qt pauses accepting;
+    // take up again after a moment instead of never (or of spinning on failed accepts).
+    m_resumeAccepting.setSingleShot(true);
+    QObject::connect(&m_resumeAccepting, &QTimer::timeout, &m_server,
+                     [this] { m_server.resumeAccepting(); });
+    QObject::connect(&m_server, &QTcpServer::acceptError, &m_server,
+                     [this](QAbstractSocket::SocketError) { AcceptFailed(); });
+    m_staleTimer.setInterval(1000);
+    QObject::connect(&m_staleTimer, &QTimer::timeout, &m_server,
+                     [this] { m_registry.drop_stale(CNameRegistry::Clock::now()); });
+}
+
+void CNameServer::AcceptFailed() {
+    m_server.pauseAccepting();
+    if (!m_outOfDescriptors) {
+        m_outOfDescriptors = true;
+        Log("cannot accept connections (" + m_server.errorString().toStdString() +
+            "); trying again shortly");
+    }
+    m_resumeAccepting.start(250);
+}
+
+bool CNameServer::set_state_file(const std::string& path, std::string& error) {
+    QFile file(QString::fromStdString(path));
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = "cannot read " + path + ": " + file.errorString().toStdString();
+            return false;
+        }
+        // A saved table is a few lines per agent; anything far larger is not one.
+        const QByteArray text = file.read(qint64{16} << 20);
+        std::string why;
+        if (!m_registry.load_state(
+                std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                CNameRegistry::Clock::now(), why)) {
+            error = path + ": " + why;
+            return false;
+        }
+    }
+    m_statePath = path;
+    m_staleTimer.start();
+    SaveState();
+    return true;
+}
+
+void CNameServer::SaveState() {
+    if (m_statePath.empty()) {
+        return;
+    }
+    // Written whole to a temporary file and renamed over the old one, so that a crash in the
+    // middle leaves the previous table rather than half of one.
+    QSaveFile file(QString::fromStdString(m_statePath));
+    const std::string text = m_registry.save_state();
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.write(text.data(), static_cast<qint64>(text.size())) ==
+                        static_cast<qint64>(text.size()) &&
+                    file.commit();
+    const std::string error = ok ? std::string() : file.errorString().toStdString();
+    if (error != m_stateError && !error.empty()) {
+        Log("cannot save the registrations to " + m_statePath + ": " + error);
+    }
+    m_stateError = error;
 }
 
 CNameServer::~CNameServer() {
@@ -66,6 +133,10 @@ CNameServer* CNameServer::find_in_process(const QHostAddress& address, quint16 p
 
 void CNameServer::Accept() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (m_outOfDescriptors) {
+            m_outOfDescriptors = false;
+            Log("accepting connections again");
+        }
         if (m_connections.size() >= kMaxNameServerConnections) {
             Log("connection from " + socket->peerAddress().toString().toStdString() +
                 " refused: too many connections");
