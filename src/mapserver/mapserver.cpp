@@ -143,7 +143,7 @@ private:
         while (QTcpSocket* socket = m_tcp.nextPendingConnection()) {
             if (m_outOfDescriptors) {
                 m_outOfDescriptors = false;
-                m_owner.Log("map server accepting connections again");
+                m_owner.Log("accepting connections again");
             }
             if (static_cast<int>(m_connections.size()) >= limits.maxConnections) {
                 ++m_owner.m_refused;
@@ -161,8 +161,8 @@ private:
         m_tcp.pauseAccepting();
         if (!m_outOfDescriptors) {
             m_outOfDescriptors = true;
-            m_owner.Log("map server cannot accept connections (" +
-                        m_tcp.errorString().toStdString() + "); trying again shortly");
+            m_owner.Log("cannot accept connections (" + m_tcp.errorString().toStdString() +
+                        "); trying again shortly");
         }
         m_resume.start(m_owner.GetLimits().acceptPauseMs);
     }
@@ -485,7 +485,7 @@ std::optional<CMapServer::Found> CMapServer::Lookup(const std::string& requestPa
             first = m_notMapData.insert(file.canonical).second;
         }
         if (first) {
-            Log("map server refuses " + file.path + ": not map data");
+            Log("refused " + file.path + ": not map data");
         }
         return std::nullopt;
     }
