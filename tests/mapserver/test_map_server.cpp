@@ -30,7 +30,7 @@ struct Reply {
 };
 
 // Sends one raw request (so that paths reach the server exactly as written) and reads one
-// answer, running the event loop meanwhile: the server lives on this thread.
+// answer, turning this thread's event loop for the client socket (the server has its own).
 Reply Send(quint16 port, const std::string& request, bool head = false) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
