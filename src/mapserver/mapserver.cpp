@@ -9,6 +9,9 @@
 #include <QThread>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -101,12 +104,15 @@ constexpr qint64 kMaxPendingBytes = qint64{8} << 20;
 // connections. Created and destroyed on that thread.
 class CMapServerWorker {
 public:
-    explicit CMapServerWorker(CMapServer& owner) : m_owner(owner) {
-        QObject::connect(&m_tcp, &QTcpServer::newConnection, &m_tcp, [this] { Accept(); });
-        QObject::connect(&m_tcp, &QTcpServer::acceptError, &m_tcp,
-                         [this](QAbstractSocket::SocketError) { AcceptFailed(); });
+    explicit CMapServerWorker(CMapServer& owner)
+        : m_owner(owner), m_tcp(std::make_unique<QTcpServer>()) {
+        Hook();
         m_resume.setSingleShot(true);
-        QObject::connect(&m_resume, &QTimer::timeout, &m_tcp, [this] { m_tcp.resumeAccepting(); });
+        QObject::connect(&m_resume, &QTimer::timeout, &m_resume, [this] {
+            if (!Renew()) {
+                m_tcp->resumeAccepting();
+            }
+        });
     }
 
     ~CMapServerWorker() {
@@ -119,12 +125,12 @@ public:
     }
 
     bool Listen(const QHostAddress& address, quint16 port, std::string& error) {
-        if (!m_tcp.listen(address, port)) {
+        if (!m_tcp->listen(address, port)) {
             error = "cannot listen on " + address.toString().toStdString() + ":" +
-                    std::to_string(port) + ": " + m_tcp.errorString().toStdString();
+                    std::to_string(port) + ": " + m_tcp->errorString().toStdString();
             return false;
         }
-        m_owner.m_port.store(m_tcp.serverPort());
+        m_owner.m_port.store(m_tcp->serverPort());
         return true;
     }
 
@@ -138,9 +144,38 @@ private:
         QTimer* idle = nullptr;
     };
 
+    void Hook() {
+        QObject::connect(m_tcp.get(), &QTcpServer::newConnection, m_tcp.get(),
+                         [this] { Accept(); });
+        QObject::connect(m_tcp.get(), &QTcpServer::acceptError, m_tcp.get(),
+                         [this](QAbstractSocket::SocketError) { AcceptFailed(); });
+    }
+
+    // Qt keeps the first error of a listening socket for good: after one failed accept, every
+    // later batch of connections would end in the same error and another pause. A fresh server
+    // object over the same listening socket starts clean; false while no descriptor is free.
+    bool Renew() {
+        const qintptr descriptor = m_tcp->socketDescriptor();
+        if (descriptor < 0) {
+            return false;
+        }
+        const int copy = ::fcntl(static_cast<int>(descriptor), F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) {
+            return false;
+        }
+        auto fresh = std::make_unique<QTcpServer>();
+        if (!fresh->setSocketDescriptor(copy)) {
+            ::close(copy);
+            return false;
+        }
+        m_tcp = std::move(fresh); // the old object closes only its own descriptor
+        Hook();
+        return true;
+    }
+
     void Accept() {
         const CMapServer::Limits limits = m_owner.GetLimits();
-        while (QTcpSocket* socket = m_tcp.nextPendingConnection()) {
+        while (QTcpSocket* socket = m_tcp->nextPendingConnection()) {
             if (m_outOfDescriptors) {
                 m_outOfDescriptors = false;
                 m_owner.Log("accepting connections again");
@@ -158,10 +193,10 @@ private:
     // Out of file descriptors (or another resource): the listening socket stays readable, so
     // accepting on would spin. Qt has paused it; take up again after a moment.
     void AcceptFailed() {
-        m_tcp.pauseAccepting();
+        m_tcp->pauseAccepting();
         if (!m_outOfDescriptors) {
             m_outOfDescriptors = true;
-            m_owner.Log("cannot accept connections (" + m_tcp.errorString().toStdString() +
+            m_owner.Log("cannot accept connections (" + m_tcp->errorString().toStdString() +
                         "); trying again shortly");
         }
         m_resume.start(m_owner.GetLimits().acceptPauseMs);
@@ -297,7 +332,7 @@ private:
     }
 
     CMapServer& m_owner;
-    QTcpServer m_tcp;
+    std::unique_ptr<QTcpServer> m_tcp;
     QTimer m_resume;
     bool m_outOfDescriptors = false;
     std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;

@@ -37,8 +37,8 @@ public:
     ~CNameServer();
 
     bool listen(const QHostAddress& address, quint16 port, std::string& error);
-    quint16 port() const { return m_server.serverPort(); }
-    QHostAddress address() const { return m_server.serverAddress(); }
+    quint16 port() const { return m_server->serverPort(); }
+    QHostAddress address() const { return m_server->serverAddress(); }
 
     // One line per registration change and per refused or malformed request.
     void set_log(std::function<void(const std::string& line)> log);
@@ -57,10 +57,12 @@ public:
 private:
     void Accept();
     void AcceptFailed();
+    void HookServer();
+    bool RenewServer();
     void Log(const std::string& line);
     void SaveState();
 
-    QTcpServer m_server;
+    std::unique_ptr<QTcpServer> m_server;
     QTimer m_resumeAccepting;
     bool m_outOfDescriptors = false;
     QTimer m_staleTimer;
