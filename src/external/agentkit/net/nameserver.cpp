@@ -1,14 +1,12 @@
 #include "external/agentkit/net/nameserver.h"
 
+#include "external/agentkit/net/acceptguard.h"
 #include "external/agentkit/net/framedsocket.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <QTcpSocket>
 #include <QTimer>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <vector>
@@ -24,63 +22,17 @@ std::vector<CNameServer*>& InProcessServers() {
 
 } // namespace
 
-CNameServer::CNameServer() : m_server(std::make_unique<QTcpServer>()) {
+CNameServer::CNameServer() {
     InProcessServers().push_back(this);
-    HookServer();
+    KeepAcceptingThroughShortages(m_server, [this](const std::string& line) { Log(line); });
+    QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { Accept(); });
     m_registry.set_change_observer([this](const std::string& line) {
         Log(line);
         SaveState();
     });
-    // Out of file descriptors, the listening socket stays readable and Qt pauses accepting;
-    // take up again after a moment instead of never (or of spinning on failed accepts).
-    m_resumeAccepting.setSingleShot(true);
-    QObject::connect(&m_resumeAccepting, &QTimer::timeout, &m_resumeAccepting, [this] {
-        if (!RenewServer()) {
-            m_server->resumeAccepting();
-        }
-    });
     m_staleTimer.setInterval(1000);
-    QObject::connect(&m_staleTimer, &QTimer::timeout, &m_staleTimer,
+    QObject::connect(&m_staleTimer, &QTimer::timeout, &m_server,
                      [this] { m_registry.drop_stale(CNameRegistry::Clock::now()); });
-}
-
-void CNameServer::HookServer() {
-    QObject::connect(m_server.get(), &QTcpServer::newConnection, m_server.get(),
-                     [this] { Accept(); });
-    QObject::connect(m_server.get(), &QTcpServer::acceptError, m_server.get(),
-                     [this](QAbstractSocket::SocketError) { AcceptFailed(); });
-}
-
-// Qt keeps the first error of a listening socket for good: after one failed accept, every later
-// batch of connections would end in the same error and another pause. A fresh server object
-// over the same listening socket starts clean; false while no descriptor is free for it.
-bool CNameServer::RenewServer() {
-    const qintptr descriptor = m_server->socketDescriptor();
-    if (descriptor < 0) {
-        return false;
-    }
-    const int copy = ::fcntl(static_cast<int>(descriptor), F_DUPFD_CLOEXEC, 0);
-    if (copy < 0) {
-        return false;
-    }
-    auto fresh = std::make_unique<QTcpServer>();
-    if (!fresh->setSocketDescriptor(copy)) {
-        ::close(copy);
-        return false;
-    }
-    m_server = std::move(fresh); // the old object closes only its own descriptor
-    HookServer();
-    return true;
-}
-
-void CNameServer::AcceptFailed() {
-    m_server->pauseAccepting();
-    if (!m_outOfDescriptors) {
-        m_outOfDescriptors = true;
-        Log("cannot accept connections (" + m_server->errorString().toStdString() +
-            "); trying again shortly");
-    }
-    m_resumeAccepting.start(250);
 }
 
 bool CNameServer::set_state_file(const std::string& path, std::string& error) {
@@ -132,8 +84,8 @@ CNameServer::~CNameServer() {
 }
 
 bool CNameServer::listen(const QHostAddress& address, quint16 port, std::string& error) {
-    if (!m_server->listen(address, port)) {
-        error = m_server->errorString().toStdString();
+    if (!m_server.listen(address, port)) {
+        error = m_server.errorString().toStdString();
         return false;
     }
     return true;
@@ -151,7 +103,7 @@ void CNameServer::Log(const std::string& line) {
 
 CNameServer* CNameServer::find_in_process(const QHostAddress& address, quint16 port) {
     for (CNameServer* server : InProcessServers()) {
-        if (!server->m_server->isListening() || server->port() != port) {
+        if (!server->m_server.isListening() || server->port() != port) {
             continue;
         }
         const QHostAddress bound = server->address();
@@ -165,11 +117,7 @@ CNameServer* CNameServer::find_in_process(const QHostAddress& address, quint16 p
 }
 
 void CNameServer::Accept() {
-    while (QTcpSocket* socket = m_server->nextPendingConnection()) {
-        if (m_outOfDescriptors) {
-            m_outOfDescriptors = false;
-            Log("accepting connections again");
-        }
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
         if (m_connections.size() >= kMaxNameServerConnections) {
             Log("connection from " + socket->peerAddress().toString().toStdString() +
                 " refused: too many connections");
@@ -198,7 +146,7 @@ void CNameServer::Accept() {
         raw->on_closed = [this, id](const std::string& /*why*/) {
             m_registry.close_connection(id);
             // Not destroyed here: this runs inside the connection's own handler.
-            QTimer::singleShot(0, &m_staleTimer, [this, id] { m_connections.erase(id); });
+            QTimer::singleShot(0, &m_server, [this, id] { m_connections.erase(id); });
         };
         m_connections.emplace(id, std::move(link));
     }

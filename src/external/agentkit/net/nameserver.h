@@ -37,8 +37,8 @@ public:
     ~CNameServer();
 
     bool listen(const QHostAddress& address, quint16 port, std::string& error);
-    quint16 port() const { return m_server->serverPort(); }
-    QHostAddress address() const { return m_server->serverAddress(); }
+    quint16 port() const { return m_server.serverPort(); }
+    QHostAddress address() const { return m_server.serverAddress(); }
 
     // One line per registration change and per refused or malformed request.
     void set_log(std::function<void(const std::string& line)> log);
@@ -56,15 +56,10 @@ public:
 
 private:
     void Accept();
-    void AcceptFailed();
-    void HookServer();
-    bool RenewServer();
     void Log(const std::string& line);
     void SaveState();
 
-    std::unique_ptr<QTcpServer> m_server;
-    QTimer m_resumeAccepting;
-    bool m_outOfDescriptors = false;
+    QTcpServer m_server;
     QTimer m_staleTimer;
     std::string m_statePath;
     std::string m_stateError; // the last failure to save, said once
