@@ -22,10 +22,13 @@ declare -A seeds=(
     [scenario_text]=scenario
     [log_loader]=log
     [log_repair]=log
+    [http_request]=http
+    [name_requests]=names
 )
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(kqml_parser kqml_framer archive_files map_text scenario_text log_loader log_repair)
+    targets=(kqml_parser kqml_framer archive_files map_text scenario_text log_loader log_repair
+             http_request name_requests)
 fi
 for target in "${targets[@]}"; do
     [ -n "${seeds[$target]:-}" ] || { echo "run_fuzz: no fuzz target named $target" >&2; exit 2; }

@@ -144,6 +144,10 @@ void CHeadlessConsole::ShowMessage(const std::string& text) {
     Print("MESSAGE: " + text);
 }
 
+void CHeadlessConsole::ShowError(const std::string& text) {
+    Print("ERROR: " + EscapeControlBytes(text));
+}
+
 bool CHeadlessConsole::Ask(const std::string& text) {
     bool yes = m_defaultAnswer;
     if (!m_answers.empty()) {

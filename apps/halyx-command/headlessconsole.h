@@ -62,6 +62,7 @@ public:
 
     // IInitPageView
     void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
     bool Ask(const std::string& text) override;
     bool ChooseLogLocation(CSaveLocation& where) override;
     std::optional<std::string> ChooseOpenFile(const std::string& filter,

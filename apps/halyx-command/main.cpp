@@ -13,6 +13,7 @@
 
 #include "common/numericlocale.h"
 #include "common/numtext.h"
+#include "common/openfiles.h"
 #include "common/random.h"
 #include "controls/settings.h"
 #include "desktop/halyxcommanddlg.h"
@@ -253,6 +254,7 @@ int main(int argc, char** argv) {
         QCoreApplication::setApplicationName(QStringLiteral("HalyxCommand"));
     }
     halyx::KeepNumbersInCLocale();
+    halyx::RaiseOpenFileLimit();
     // A log that reaches the file-size limit must fail its write, be reported and keep its
     // events, not end the program.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -313,6 +315,8 @@ int main(int argc, char** argv) {
     // name this console registered under is asked when an address is first needed.
     std::function<std::string()> registeredName;
     halyx::CMapServer mapServer;
+    mapServer.SetLog(
+        [](const std::string& line) { halyx::CHeadlessConsole::Print("MAPSERVER " + line); });
     halyx::CMapAddresses mapAddresses(mapServer);
     if (!mapServerUrl.empty()) {
         mapAddresses.UseServer(mapServerUrl);

@@ -116,6 +116,17 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
     ans->set_state_observer([this](RegistrationState state, const std::string& detail) {
         m_console->RegistrationChanged(state == RegistrationState::Registered, detail);
     });
+    // Someone else holding the console's name is no detail for stderr: stations would talk to
+    // that other program. Say who holds it, where the experimenter looks.
+    ans->set_refusal_observer([this, ans](const std::string& name, const std::string& reason) {
+        const CAgentInfo holder = ans->LookupAgent(name);
+        std::string message = holder.IsValid()
+                                  ? "the name server gives " + name + " to " +
+                                        holder.GetAgentHost() + ":" + holder.GetAgentPortStr()
+                                  : "the name server refuses " + name + ": " + reason;
+        debug(message);
+        m_console->RegistrationRefused(message);
+    });
     ans->enable(1);
     if (!m_watchingLinks) {
         m_watchingLinks = true;

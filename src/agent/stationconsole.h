@@ -39,6 +39,9 @@ public:
     // The name-server registration was lost and is being taken again (registered false, detail
     // says why), or was taken again (registered true).
     virtual void RegistrationChanged(bool /*registered*/, std::string_view /*detail*/) {}
+    // The name server refused this console's own name; message says who holds it ("the name
+    // server gives NAME to HOST:PORT") or why it was refused.
+    virtual void RegistrationRefused(std::string_view /*message*/) {}
 };
 
 // Does nothing: for an agent that runs without pages (benchmarks, tools).

@@ -1,15 +1,20 @@
 #include "mapserver/mapserver.h"
 
+#include "external/maplib/maptext.h"
+#include "mapserver/httprequestreader.h"
 #include "mapserver/mappath.h"
 
-#include <QFile>
-#include <QHttpServer>
-#include <QHttpServerRequest>
-#include <QHttpServerResponder>
 #include <QTcpServer>
-#include <QUrl>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <deque>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
 namespace halyx {
@@ -38,18 +43,348 @@ bool IsInside(const std::string& canonicalFile, const std::string& canonicalFold
     return canonicalFile.size() > prefix.size() && canonicalFile.starts_with(prefix);
 }
 
-} // namespace
-
-CMapServer::CMapServer() : m_http(std::make_unique<QHttpServer>()) {
-    // No routes: every request comes here, so that nothing the library would answer on its own
-    // (a directory, a default page) is reachable.
-    m_http->setMissingHandler(
-        [this](const QHttpServerRequest& request, QHttpServerResponder&& responder) {
-            Answer(request, responder);
-        });
+// The test stations apply before reading a map: its first line is a map-data header line.
+bool HoldsMapData(std::string_view text) {
+    return text.starts_with(kMapMarker11) || text.starts_with(kMapMarker12);
 }
 
-CMapServer::~CMapServer() = default;
+const char* Reason(int code) {
+    switch (code) {
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 413:
+        return "Content Too Large";
+    case 414:
+        return "URI Too Long";
+    case 431:
+        return "Request Header Fields Too Large";
+    case 505:
+        return "HTTP Version Not Supported";
+    default:
+        return "Error";
+    }
+}
+
+std::string Response(int code, const std::string& body, bool withBody, bool close,
+                     std::size_t length) {
+    std::string out = "HTTP/1.1 " + std::to_string(code) + " " + Reason(code) + "\r\n";
+    out += code == 200 ? "Content-Type: text/plain; charset=utf-8\r\n"
+                       : "Content-Type: text/plain\r\n";
+    if (code == 405) {
+        out += "Allow: GET, HEAD\r\n";
+    }
+    out += "Content-Length: " + std::to_string(length) + "\r\n";
+    if (close) {
+        out += "Connection: close\r\n";
+    }
+    out += "\r\n";
+    if (withBody) {
+        out += body;
+    }
+    return out;
+}
+
+std::string ErrorResponse(int code, const std::string& text, bool close) {
+    return Response(code, text, true, close, text.size());
+}
+
+// An answer of more bytes than this waiting for a slow reader stops the reading of further
+// requests even below the count limit, so that a few large maps cannot pile up either.
+constexpr qint64 kMaxPendingBytes = qint64{8} << 20;
+
+} // namespace
+
+// The part of the server that lives on its own thread: the listening socket and the
+// connections. Created and destroyed on that thread.
+class CMapServerWorker {
+public:
+    explicit CMapServerWorker(CMapServer& owner)
+        : m_owner(owner), m_tcp(std::make_unique<QTcpServer>()) {
+        Hook();
+        m_resume.setSingleShot(true);
+        QObject::connect(&m_resume, &QTimer::timeout, &m_resume, [this] {
+            if (!Renew()) {
+                m_tcp->resumeAccepting();
+            }
+        });
+    }
+
+    ~CMapServerWorker() {
+        for (auto& [socket, connection] : m_connections) {
+            QObject::disconnect(socket, nullptr, nullptr, nullptr);
+            socket->abort();
+            delete socket;
+        }
+        m_owner.m_open.store(0);
+    }
+
+    bool Listen(const QHostAddress& address, quint16 port, std::string& error) {
+        if (!m_tcp->listen(address, port)) {
+            error = "cannot listen on " + address.toString().toStdString() + ":" +
+                    std::to_string(port) + ": " + m_tcp->errorString().toStdString();
+            return false;
+        }
+        m_owner.m_port.store(m_tcp->serverPort());
+        return true;
+    }
+
+private:
+    struct Connection {
+        std::string input;
+        // Bytes of each answer not yet handed to the system, oldest first.
+        std::deque<qint64> pending;
+        qint64 pendingBytes = 0;
+        bool closing = false;
+        QTimer* idle = nullptr;
+    };
+
+    void Hook() {
+        QObject::connect(m_tcp.get(), &QTcpServer::newConnection, m_tcp.get(),
+                         [this] { Accept(); });
+        QObject::connect(m_tcp.get(), &QTcpServer::acceptError, m_tcp.get(),
+                         [this](QAbstractSocket::SocketError) { AcceptFailed(); });
+    }
+
+    // Qt keeps the first error of a listening socket for good: after one failed accept, every
+    // later batch of connections would end in the same error and another pause. A fresh server
+    // object over the same listening socket starts clean; false while no descriptor is free.
+    bool Renew() {
+        const qintptr descriptor = m_tcp->socketDescriptor();
+        if (descriptor < 0) {
+            return false;
+        }
+        const int copy = ::fcntl(static_cast<int>(descriptor), F_DUPFD_CLOEXEC, 0);
+        if (copy < 0) {
+            return false;
+        }
+        auto fresh = std::make_unique<QTcpServer>();
+        if (!fresh->setSocketDescriptor(copy)) {
+            ::close(copy);
+            return false;
+        }
+        m_tcp = std::move(fresh); // the old object closes only its own descriptor
+        Hook();
+        return true;
+    }
+
+    void Accept() {
+        const CMapServer::Limits limits = m_owner.GetLimits();
+        while (QTcpSocket* socket = m_tcp->nextPendingConnection()) {
+            if (m_outOfDescriptors) {
+                m_outOfDescriptors = false;
+                m_owner.Log("accepting connections again");
+            }
+            if (static_cast<int>(m_connections.size()) >= limits.maxConnections) {
+                ++m_owner.m_refused;
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
+            Open(socket, limits);
+        }
+    }
+
+    // Out of file descriptors (or another resource): the listening socket stays readable, so
+    // accepting on would spin. Qt has paused it; take up again after a moment.
+    void AcceptFailed() {
+        m_tcp->pauseAccepting();
+        if (!m_outOfDescriptors) {
+            m_outOfDescriptors = true;
+            m_owner.Log("cannot accept connections (" + m_tcp->errorString().toStdString() +
+                        "); trying again shortly");
+        }
+        m_resume.start(m_owner.GetLimits().acceptPauseMs);
+    }
+
+    void Open(QTcpSocket* socket, const CMapServer::Limits& limits) {
+        // Qt reads no more than this ahead of the parser: the rest stays with the system, and
+        // the sender is slowed down instead of this process growing.
+        socket->setReadBufferSize(static_cast<qint64>(CHttpHead::kMaxHeadBytes));
+        auto connection = std::make_unique<Connection>();
+        connection->idle = new QTimer(socket);
+        connection->idle->setSingleShot(true);
+        connection->idle->setInterval(limits.idleMs);
+        connection->idle->start();
+        QObject::connect(connection->idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
+        QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Read(socket); });
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
+                         [this, socket](qint64 bytes) { Written(socket, bytes); });
+        QObject::connect(socket, &QTcpSocket::disconnected, socket,
+                         [this, socket] { Closed(socket); });
+        QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
+                         [socket](QAbstractSocket::SocketError) {
+                             if (socket->state() != QAbstractSocket::UnconnectedState) {
+                                 socket->abort();
+                             }
+                         });
+        m_connections.emplace(socket, std::move(connection));
+        m_owner.m_open.store(static_cast<int>(m_connections.size()));
+        Read(socket);
+    }
+
+    Connection* Find(QTcpSocket* socket) {
+        const auto it = m_connections.find(socket);
+        return it == m_connections.end() ? nullptr : it->second.get();
+    }
+
+    void Closed(QTcpSocket* socket) {
+        m_connections.erase(socket);
+        m_owner.m_open.store(static_cast<int>(m_connections.size()));
+        socket->deleteLater();
+    }
+
+    void Read(QTcpSocket* socket) {
+        Connection* c = Find(socket);
+        const int maxPipelined = m_owner.GetLimits().maxPipelined;
+        while (c != nullptr && !c->closing && static_cast<int>(c->pending.size()) < maxPipelined &&
+               (c->pending.empty() || c->pendingBytes < kMaxPendingBytes)) {
+            if (c->input.size() < CHttpHead::kMaxHeadBytes) {
+                const QByteArray more =
+                    socket->read(static_cast<qint64>(CHttpHead::kMaxHeadBytes - c->input.size()));
+                c->input.append(more.constData(), static_cast<std::size_t>(more.size()));
+            }
+            const CHttpHead head = ReadHttpHead(c->input);
+            if (head.status == CHttpHead::Status::NeedMore) {
+                return;
+            }
+            if (head.status == CHttpHead::Status::Bad) {
+                ++m_owner.m_refused;
+                Send(socket, *c, ErrorResponse(head.errorCode, head.problem + "\n", true), true);
+                return;
+            }
+            c->input.erase(0, head.consumed);
+            c->idle->start();
+            Answer(socket, *c, head);
+            // A close may end the connection (and its record) within the answer.
+            c = Find(socket);
+        }
+    }
+
+    void Answer(QTcpSocket* socket, Connection& c, const CHttpHead& head) {
+        const bool get = head.method == "GET";
+        const bool readOnly = get || head.method == "HEAD";
+        if (head.hasBody) {
+            // Refused before a byte of the body is read; the connection ends with the answer,
+            // since the unread body would otherwise be taken for the next request.
+            ++m_owner.m_refused;
+            Send(socket, c,
+                 readOnly ? ErrorResponse(413, "requests carry no body here\n", true)
+                          : ErrorResponse(405, "only GET and HEAD are answered here\n", true),
+                 true);
+            return;
+        }
+        const bool close = !head.keepAlive;
+        if (!readOnly) {
+            ++m_owner.m_refused;
+            Send(socket, c, ErrorResponse(405, "only GET and HEAD are answered here\n", close),
+                 close);
+            return;
+        }
+        std::string path = head.target;
+        path = path.substr(0, path.find_first_of("?#"));
+        const std::optional<CMapServer::Found> found =
+            path.starts_with('/') ? m_owner.Lookup(path) : std::nullopt;
+        if (!found) {
+            ++m_owner.m_refused;
+            Send(socket, c, ErrorResponse(404, "no such map\n", close), close);
+            return;
+        }
+        ++m_owner.m_served;
+        Send(socket, c, Response(200, found->body, get, close, found->body.size()), close);
+    }
+
+    void Send(QTcpSocket* socket, Connection& c, const std::string& bytes, bool close) {
+        const qint64 size = static_cast<qint64>(bytes.size());
+        c.pending.push_back(size);
+        c.pendingBytes += size;
+        socket->write(bytes.data(), size);
+        if (close) {
+            c.closing = true;
+            // Closes once the answer is handed over; the idle timer ends a peer that never
+            // reads it.
+            socket->disconnectFromHost();
+        }
+    }
+
+    void Written(QTcpSocket* socket, qint64 bytes) {
+        Connection* c = Find(socket);
+        if (c == nullptr) {
+            return;
+        }
+        c->idle->start();
+        while (bytes > 0 && !c->pending.empty()) {
+            const qint64 taken = std::min(bytes, c->pending.front());
+            c->pending.front() -= taken;
+            c->pendingBytes -= taken;
+            bytes -= taken;
+            if (c->pending.front() == 0) {
+                c->pending.pop_front();
+            }
+        }
+        // Requests held back while the answers piled up may be read now.
+        Read(socket);
+    }
+
+    CMapServer& m_owner;
+    std::unique_ptr<QTcpServer> m_tcp;
+    QTimer m_resume;
+    bool m_outOfDescriptors = false;
+    std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
+};
+
+CMapServer::CMapServer()
+    : m_thread(std::make_unique<QThread>()), m_anchor(std::make_unique<QObject>()) {
+    m_thread->setObjectName(QStringLiteral("map server"));
+    m_anchor->moveToThread(m_thread.get());
+    m_thread->start();
+    QMetaObject::invokeMethod(
+        m_anchor.get(), [this] { m_worker = new CMapServerWorker(*this); },
+        Qt::BlockingQueuedConnection);
+}
+
+CMapServer::~CMapServer() {
+    QMetaObject::invokeMethod(
+        m_anchor.get(),
+        [this] {
+            delete m_worker;
+            m_worker = nullptr;
+        },
+        Qt::BlockingQueuedConnection);
+    m_thread->quit();
+    m_thread->wait();
+    m_anchor.reset(); // its thread has ended
+}
+
+void CMapServer::SetLimits(const Limits& limits) {
+    std::lock_guard lock(m_mutex);
+    m_limits = limits;
+}
+
+CMapServer::Limits CMapServer::GetLimits() const {
+    std::lock_guard lock(m_mutex);
+    return m_limits;
+}
+
+void CMapServer::SetLog(std::function<void(const std::string&)> log) {
+    m_log = std::move(log);
+}
+
+void CMapServer::Log(const std::string& line) {
+    QMetaObject::invokeMethod(
+        &m_home,
+        [this, line] {
+            if (m_log) {
+                m_log(line);
+            }
+        },
+        Qt::QueuedConnection);
+}
 
 bool CMapServer::Add(const std::string& name, const std::string& path,
                      const std::string& canonical) {
@@ -58,6 +393,11 @@ bool CMapServer::Add(const std::string& name, const std::string& path,
     }
     m_files.emplace(name, File{path, canonical});
     return true;
+}
+
+std::size_t CMapServer::FileCount() const {
+    std::lock_guard lock(m_mutex);
+    return m_files.size();
 }
 
 std::size_t CMapServer::ServeFolder(const std::string& folder) {
@@ -77,6 +417,7 @@ std::size_t CMapServer::ServeFolder(const std::string& folder) {
         if (real.empty() || !IsInside(real, realFolder)) {
             continue;
         }
+        std::lock_guard lock(m_mutex);
         if (Add(path.filename().string(), path.string(), real)) {
             ++added;
         }
@@ -84,7 +425,7 @@ std::size_t CMapServer::ServeFolder(const std::string& folder) {
     return added;
 }
 
-std::string CMapServer::NameOf(const std::string& path) const {
+std::string CMapServer::NameOfLocked(const std::string& path) const {
     const std::string real = Canonical(path);
     for (const auto& [name, file] : m_files) {
         if (file.path == path || (!real.empty() && file.canonical == real)) {
@@ -94,8 +435,14 @@ std::string CMapServer::NameOf(const std::string& path) const {
     return {};
 }
 
+std::string CMapServer::NameOf(const std::string& path) const {
+    std::lock_guard lock(m_mutex);
+    return NameOfLocked(path);
+}
+
 std::string CMapServer::ServeFile(const std::string& path) {
-    if (std::string known = NameOf(path); !known.empty()) {
+    std::lock_guard lock(m_mutex);
+    if (std::string known = NameOfLocked(path); !known.empty()) {
         return known;
     }
     const std::string real = Canonical(path);
@@ -117,78 +464,67 @@ std::string CMapServer::ServeFile(const std::string& path) {
 }
 
 bool CMapServer::Listen(const QHostAddress& address, quint16 port, std::string& error) {
-    auto* tcp = new QTcpServer(m_http.get());
-    if (!tcp->listen(address, port)) {
-        error = "cannot listen on " + address.toString().toStdString() + ":" +
-                std::to_string(port) + ": " + tcp->errorString().toStdString();
-        delete tcp;
-        return false;
-    }
-    m_port = tcp->serverPort();
-    m_http->bind(tcp);
-    return true;
+    bool ok = false;
+    QMetaObject::invokeMethod(
+        m_anchor.get(), [&] { ok = m_worker->Listen(address, port, error); },
+        Qt::BlockingQueuedConnection);
+    return ok;
 }
 
 bool CMapServer::IsListening() const {
-    return m_port != 0;
+    return m_port.load() != 0;
 }
 
 quint16 CMapServer::Port() const {
-    return m_port;
+    return m_port.load();
 }
 
 std::string CMapServer::AddressOf(const std::string& name, const std::string& host) const {
     const std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
-    return "http://" + shownHost + ":" + std::to_string(m_port) + std::string(kMapPathPrefix) +
-           name;
+    return "http://" + shownHost + ":" + std::to_string(m_port.load()) +
+           std::string(kMapPathPrefix) + name;
 }
 
-void CMapServer::Answer(const QHttpServerRequest& request, QHttpServerResponder& responder) {
-    using Status = QHttpServerResponder::StatusCode;
-    const QHttpServerRequest::Method method = request.method();
-    if (method != QHttpServerRequest::Method::Get && method != QHttpServerRequest::Method::Head) {
-        ++m_refused;
-        responder.write(QByteArray("only GET and HEAD are answered here\n"),
-                        {{"Content-Type", "text/plain"}, {"Allow", "GET, HEAD"}},
-                        Status::MethodNotAllowed);
-        return;
+std::optional<CMapServer::Found> CMapServer::Lookup(const std::string& requestPath) {
+    const std::optional<std::string> name = MapNameOfRequestPath(requestPath);
+    if (!name) {
+        return std::nullopt;
     }
-    const auto notFound = [&] {
-        ++m_refused;
-        responder.write(QByteArray("no such map\n"), {{"Content-Type", "text/plain"}},
-                        Status::NotFound);
-    };
-    const QByteArray path = request.url().path(QUrl::FullyEncoded).toUtf8();
-    const std::optional<std::string> name =
-        MapNameOfRequestPath(std::string_view(path.constData(), static_cast<size_t>(path.size())));
-    const auto it = name ? m_files.find(*name) : m_files.end();
-    if (it == m_files.end()) {
-        notFound();
-        return;
+    File file;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto it = m_files.find(*name);
+        if (it == m_files.end()) {
+            return std::nullopt;
+        }
+        file = it->second;
     }
     // The file may have been replaced by a link to somewhere else since it was handed over.
-    const File& file = it->second;
     std::error_code ec;
     const std::uintmax_t size = fs::file_size(file.canonical, ec);
     if (Canonical(file.path) != file.canonical || ec || size > kMaxFileBytes) {
-        notFound();
-        return;
+        return std::nullopt;
     }
-    QFile in(QString::fromStdString(file.canonical));
-    if (!in.open(QIODevice::ReadOnly)) {
-        notFound();
-        return;
+    std::ifstream in(file.canonical, std::ios::binary);
+    if (!in) {
+        return std::nullopt;
     }
-    const QByteArray body = in.read(static_cast<qint64>(kMaxFileBytes));
-    ++m_served;
-    if (method == QHttpServerRequest::Method::Head) {
-        responder.writeStatusLine(Status::Ok);
-        responder.writeHeader("Content-Type", "text/plain; charset=utf-8");
-        responder.writeHeader("Content-Length", QByteArray::number(body.size()));
-        responder.writeBody(QByteArray());
-        return;
+    Found found;
+    found.body.resize(static_cast<std::size_t>(size));
+    in.read(found.body.data(), static_cast<std::streamsize>(size));
+    found.body.resize(static_cast<std::size_t>(in.gcount()));
+    if (!HoldsMapData(found.body)) {
+        bool first = false;
+        {
+            std::lock_guard lock(m_mutex);
+            first = m_notMapData.insert(file.canonical).second;
+        }
+        if (first) {
+            Log("refused " + file.path + ": not map data");
+        }
+        return std::nullopt;
     }
-    responder.write(body, {{"Content-Type", "text/plain; charset=utf-8"}}, Status::Ok);
+    return found;
 }
 
 } // namespace halyx

@@ -2,10 +2,19 @@
 
 // Serves map files read-only over HTTP, so that stations on other machines can fetch the maps
 // the console names in init_sim. Only the files handed to it are reachable, each under
-// /maps/NAME; only GET and HEAD are answered; anything else is 404 (or 405 for other methods).
-// Runs on the event-loop thread; map files are small, so each request reads its file whole.
+// /maps/NAME, and only while they hold map data (their first line is a map-data header line, as
+// stations check): anything else is 404. Only GET and HEAD are answered (405 otherwise).
+//
+// Everything network-facing is bounded, since anything listening is attacked: a request head
+// of at most 16 KiB (414 / 431 beyond), no request bodies (405 / 413 at once, without reading
+// them), at most 16 unanswered pipelined requests per connection (the rest waits in the
+// kernel), idle connections closed after 30 s, at most 256 connections (more are closed at
+// once). It runs on a thread of its own, so that the clock and the agent never wait for HTTP.
+// When the process runs out of file descriptors it stops accepting for a moment, says so once,
+// and takes up again by itself.
 //
 //   CMapServer server;
+//   server.SetLog([](const std::string& line) { print(line); });   // on the creating thread
 //   server.ServeFolder(DefaultMapFolder());            // every *.txt file in the folder
 //   std::string error;
 //   if (!server.Listen(QHostAddress::Any, 0, error)) fail(error);
@@ -13,28 +22,49 @@
 //   // -> http://192.168.1.5:PORT/maps/world.txt
 
 #include <QHostAddress>
+#include <QObject>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 
-class QHttpServer;
-class QHttpServerRequest;
-class QHttpServerResponder;
+class QThread;
 
 namespace halyx {
+
+class CMapServerWorker;
 
 class CMapServer {
 public:
     // A map file larger than this is not served (the map reader refuses it too).
     static constexpr std::uintmax_t kMaxFileBytes = std::uintmax_t{64} << 20;
 
+    struct Limits {
+        int maxConnections = 256;
+        int maxPipelined = 16;
+        int idleMs = 30000;
+        // How long accepting pauses when the process is out of file descriptors.
+        int acceptPauseMs = 250;
+    };
+
     CMapServer();
     CMapServer(const CMapServer&) = delete;
     CMapServer& operator=(const CMapServer&) = delete;
     ~CMapServer();
+
+    // Takes effect for connections accepted afterwards; tests shorten the waits.
+    void SetLimits(const Limits& limits);
+    Limits GetLimits() const;
+    // Lines for the console (a file refused because it holds no map data, once per file; running
+    // out of file descriptors, once per episode). Called on the thread that made the server.
+    void SetLog(std::function<void(const std::string& line)> log);
 
     // Serves every regular *.txt file directly inside folder whose real place (symbolic links
     // followed) is inside that folder too. Answers how many files were added.
@@ -51,24 +81,45 @@ public:
     // http://HOST:PORT/maps/NAME (an IPv6 host is put in brackets).
     std::string AddressOf(const std::string& name, const std::string& host) const;
 
-    std::size_t FileCount() const { return m_files.size(); }
+    std::size_t FileCount() const;
     // Requests answered with a map (GET or HEAD), and refused, since the start.
-    std::uint64_t Served() const { return m_served; }
-    std::uint64_t Refused() const { return m_refused; }
+    std::uint64_t Served() const { return m_served.load(); }
+    std::uint64_t Refused() const { return m_refused.load(); }
+    // Connections open now (on the server's thread; read from anywhere).
+    int OpenConnections() const { return m_open.load(); }
 
 private:
+    friend class CMapServerWorker;
+
     struct File {
         std::string path;      // as handed over
         std::string canonical; // its real place when it was handed over
     };
-    bool Add(const std::string& name, const std::string& path, const std::string& canonical);
-    void Answer(const QHttpServerRequest& request, QHttpServerResponder& responder);
+    // The answer to one request for a map: the body, or nothing (404).
+    struct Found {
+        std::string body;
+    };
 
-    std::unique_ptr<QHttpServer> m_http;
+    bool Add(const std::string& name, const std::string& path, const std::string& canonical);
+    std::string NameOfLocked(const std::string& path) const;
+    // Called on the server's thread.
+    std::optional<Found> Lookup(const std::string& requestPath);
+    void Log(const std::string& line);
+
+    mutable std::mutex m_mutex; // guards m_files, m_notMapData and m_limits
     std::map<std::string, File> m_files;
-    quint16 m_port = 0;
-    std::uint64_t m_served = 0;
-    std::uint64_t m_refused = 0;
+    std::set<std::string> m_notMapData; // files already reported as refused
+    Limits m_limits;
+
+    std::function<void(const std::string&)> m_log;
+    QObject m_home; // lives on the creating thread: log lines are delivered through it
+    std::unique_ptr<QThread> m_thread;
+    std::unique_ptr<QObject> m_anchor;    // lives on m_thread: calls into the worker go through it
+    CMapServerWorker* m_worker = nullptr; // lives on m_thread
+    std::atomic<quint16> m_port{0};
+    std::atomic<std::uint64_t> m_served{0};
+    std::atomic<std::uint64_t> m_refused{0};
+    std::atomic<int> m_open{0};
 };
 
 } // namespace halyx

@@ -63,9 +63,10 @@ void CInitPage::FillRegistrationFields(const std::string& agentName, int agentPo
 }
 
 void CInitPage::Register() {
+    // Cleared first: a refusal during EnableANS leaves its reason here for the page to show.
+    m_registrationDetail.clear();
     if (!m_agent.EnableANS(m_agentName, m_agentPort, m_server, m_ansPort)) {
         m_registrationStatus.clear();
-        m_registrationDetail.clear();
         m_view.ShowMessage(kRegisterFailed);
         return;
     }
@@ -91,7 +92,20 @@ void CInitPage::RegistrationChanged(bool registered, std::string_view detail) {
     }
     m_registrationStatus = registered ? kRegisteredStatus : kRegistrationLostStatus;
     m_registrationDetail = registered ? std::string() : std::string(detail);
+    if (registered) {
+        m_refusalShown.clear();
+    }
     Changed();
+}
+
+void CInitPage::RegistrationRefused(std::string_view message) {
+    // On the registration line for as long as it stands, and said once.
+    m_registrationDetail = std::string(message);
+    Changed();
+    if (m_refusalShown != message) {
+        m_refusalShown = std::string(message);
+        m_view.ShowError(m_refusalShown);
+    }
 }
 
 void CInitPage::UnRegister() {

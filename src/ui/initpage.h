@@ -208,6 +208,7 @@ public:
         m_view.ShowDiagnostic(std::string(why));
     }
     void RegistrationChanged(bool registered, std::string_view detail) override;
+    void RegistrationRefused(std::string_view message) override;
 
     // What a view shows.
     bool IsEnabled(InitControl control) const { return m_enabled[static_cast<size_t>(control)]; }
@@ -248,6 +249,7 @@ private:
     void Changed();
 
     IInitPageView& m_view;
+    std::string m_refusalShown; // the last refusal shown, so that a retry does not repeat it
     CHalyxCommand& m_agent;
     CExperimentLog& m_log;
     InitPageScenario m_scenario;

@@ -53,6 +53,8 @@ public:
     // A line for the experimenter that needs no answer, such as a station message that could
     // not be read.
     virtual void ShowDiagnostic(const std::string& /*text*/) {}
+    // Something the experimenter must act on; a box by default.
+    virtual void ShowError(const std::string& text) { ShowMessage(text); }
     // Something on the page changed (enabled states, captions, lists, clock): refresh.
     virtual void PageChanged() {}
 };

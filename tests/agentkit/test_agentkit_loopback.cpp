@@ -12,7 +12,15 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <QElapsedTimer>
+
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +61,77 @@ protected:
 
     CNameServer server;
 };
+
+// The saved table of a name server that restarts: written on every change, read back by the
+// next server, which then answers lookups as before; a file that is not a table is refused.
+TEST_F(Loopback, ARestartedNameServerAnswersFromItsSavedTable) {
+    const char* home = std::getenv("HALYX_HOME");
+    const std::filesystem::path folder =
+        std::filesystem::path(home != nullptr ? home : "/tmp") / "ans-state";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "names.state").string();
+    std::string error;
+    {
+        CNameServer first;
+        ASSERT_TRUE(first.set_state_file(path, error)) << error;
+        const auto connection = first.registry().open_connection("127.0.0.1");
+        first.registry().handle_request("(register :name ALPHA :host 127.0.0.1 :port 7100)",
+                                        connection);
+    }
+    CNameServer second;
+    ASSERT_TRUE(second.set_state_file(path, error)) << error;
+    const auto asker = second.registry().open_connection("127.0.0.9");
+    EXPECT_EQ(second.registry().handle_request("(lookup :name ALPHA)", asker),
+              "(tell :name ALPHA :host 127.0.0.1 :port 7100)");
+
+    std::ofstream(folder / "broken.state") << "not a table\n";
+    CNameServer third;
+    EXPECT_FALSE(third.set_state_file((folder / "broken.state").string(), error));
+    EXPECT_NE(error.find("broken.state: line 1"), std::string::npos) << error;
+}
+
+// Out of file descriptors, the name server neither goes deaf for good nor spins on failed
+// accepts: it says so, waits a moment, and answers the waiting client once descriptors are free.
+TEST_F(Loopback, ANameServerOutOfDescriptorsRecoversByItself) {
+    std::vector<std::string> log;
+    server.set_log([&log](const std::string& line) { log.push_back(line); });
+    std::vector<int> filler;
+    for (int fd = ::open("/dev/null", O_RDONLY); fd >= 0 && filler.size() < 100000;
+         fd = ::open("/dev/null", O_RDONLY)) {
+        filler.push_back(fd);
+    }
+    ASSERT_FALSE(filler.empty());
+    ::close(filler.back()); // one for the client's socket, none for the server's accept
+    filler.pop_back();
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server.port());
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 600) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    for (const int fd : filler) {
+        ::close(fd);
+    }
+    client.write("(lookup :name NOBODY)\n");
+    ASSERT_TRUE(WaitFor([&] { return client.canReadLine(); }, 10000));
+    EXPECT_EQ(client.readLine().trimmed().toStdString(), "(sorry :reason \"unknown agent\")");
+    // Later connections are taken at once and quietly (Qt keeps a listening socket's first error
+    // for good, which would pause and report again after every one).
+    for (int i = 0; i < 3; ++i) {
+        QTcpSocket later;
+        later.connectToHost(QHostAddress::LocalHost, server.port());
+        later.write("(lookup :name NOBODY)\n");
+        ASSERT_TRUE(WaitFor([&] { return later.canReadLine(); }, 10000));
+    }
+    const auto failures = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+        return line.starts_with("cannot accept connections");
+    });
+    EXPECT_EQ(failures, 1) << ::testing::PrintToString(log);
+    EXPECT_NE(std::find(log.begin(), log.end(), "accepting connections again"), log.end())
+        << ::testing::PrintToString(log);
+}
 
 TEST_F(Loopback, FramingSurvivesBatchedSplitOversizedAndCutOffInput) {
     CRunningAgent b("B", server.port());

@@ -116,5 +116,84 @@ TEST_F(NameServer, OneConnectionCannotFillTheTable) {
     EXPECT_EQ(registry.handle_request("(register :name other :port 7001)", b), "(tell :status ok)");
 }
 
+TEST_F(NameServer, ABoundNameIsRefusedToEveryOtherHost) {
+    std::vector<CNameRegistry::Binding> bindings;
+    std::string error;
+    ASSERT_TRUE(CNameRegistry::parse_bindings("# the lab\n"
+                                              "Lab-HalyxCommand 10.0.0.1\n"
+                                              "  Alpha Station  10.0.0.2\r\n"
+                                              "\n"
+                                              "Radar-* 10.0.0.2\n"
+                                              "Radar-* 10.0.0.3\n",
+                                              bindings, error))
+        << error;
+    ASSERT_EQ(bindings.size(), 4u);
+    EXPECT_EQ(bindings[1].pattern, "Alpha Station");
+    registry.set_bindings(bindings);
+    const CNameRegistry::ConnectionId c = registry.open_connection("10.0.0.3");
+
+    // The squatter on another host is refused, even when it claims the owner's host.
+    EXPECT_EQ(Field(registry.handle_request(
+                        "(register :name Lab-HalyxCommand :host 10.0.0.1 :port 7000)", b),
+                    "reason"),
+              "name bound to another host");
+    EXPECT_EQ(registry.handle_request("(register :name Lab-HalyxCommand :port 7000)", a),
+              "(tell :status ok)");
+    EXPECT_EQ(
+        Field(registry.handle_request("(register :name Radar-North :port 7001)", a), "reason"),
+        "name bound to another host");
+    EXPECT_EQ(registry.handle_request("(register :name Radar-North :port 7001)", c),
+              "(tell :status ok)");
+    EXPECT_EQ(registry.handle_request("(register :name \"Alpha Station\" :port 7002)", b),
+              "(tell :status ok)");
+    // Names no line names stay first come, first served.
+    EXPECT_EQ(registry.handle_request("(register :name Free :port 7003)", c), "(tell :status ok)");
+    EXPECT_TRUE(registry.is_bound("Radar-"));
+    EXPECT_FALSE(registry.is_bound("Radar"));
+
+    // A names file with a line that is not NAME HOST is refused with its line.
+    for (const char* bad : {"Alone\n", "ok 10.0.0.1\nbad(name) 10.0.0.1\n", "name bad<host\n"}) {
+        std::vector<CNameRegistry::Binding> none;
+        EXPECT_FALSE(CNameRegistry::parse_bindings(bad, none, error)) << bad;
+        EXPECT_TRUE(error.starts_with("line ")) << error;
+    }
+}
+
+TEST_F(NameServer, ARestartedServerKeepsEachNameForItsOwnerUntilTheGraceEnds) {
+    registry.handle_request("(register :name Lab-HalyxCommand :host console :port 7000)", a);
+    registry.handle_request("(register :name ALPHA :port 7100)", b);
+    const std::string saved = registry.save_state();
+
+    CNameRegistry restarted;
+    restarted.set_grace(std::chrono::seconds(60));
+    const auto start = CNameRegistry::Clock::now();
+    std::string error;
+    ASSERT_TRUE(restarted.load_state(saved, start, error)) << error;
+    const CNameRegistry::ConnectionId attacker = restarted.open_connection("10.0.0.9");
+    const CNameRegistry::ConnectionId console = restarted.open_connection("10.0.0.1");
+    // Lookups answer as before the restart; the name is not free for the first comer.
+    EXPECT_EQ(restarted.handle_request("(lookup :name Lab-HalyxCommand)", attacker),
+              "(tell :name Lab-HalyxCommand :host console :port 7000)");
+    EXPECT_EQ(Field(restarted.handle_request("(register :name Lab-HalyxCommand :port 1)", attacker),
+                    "reason"),
+              "name already registered");
+    // The owner's host takes it back (on a new port), and keeps it from then on.
+    EXPECT_EQ(restarted.handle_request("(register :name Lab-HalyxCommand :port 7001)", console),
+              "(tell :status ok)");
+    EXPECT_EQ(restarted.drop_stale(start + std::chrono::seconds(61)), 1u); // ALPHA only
+    EXPECT_EQ(Field(restarted.handle_request("(lookup :name Lab-HalyxCommand)", attacker), "port"),
+              "7001");
+    EXPECT_EQ(Field(restarted.handle_request("(lookup :name ALPHA)", attacker), "reason"),
+              "unknown agent");
+    EXPECT_EQ(restarted.handle_request("(register :name ALPHA :port 1)", attacker),
+              "(tell :status ok)");
+
+    // Not a saved table: refused with its line, nothing restored.
+    CNameRegistry other;
+    EXPECT_FALSE(other.load_state("A\th\t7000\t10.0.0.1\nB\th\tport\t10.0.0.1\n", start, error));
+    EXPECT_EQ(error, "line 2: not a saved registration");
+    EXPECT_TRUE(other.entries().empty());
+}
+
 } // namespace
 } // namespace halyx

@@ -7,6 +7,11 @@
 #include "external/kqml/parser.h"
 
 #include <QProcess>
+#include <QTcpSocket>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include <gtest/gtest.h>
 
@@ -187,6 +192,57 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
     // Every command a station sent reached the console.
     ASSERT_TRUE(
         WaitFor([&] { return console.agent->received.size() == a.size() + b.size() + c.size(); }));
+}
+
+// halyx-ans with --names and --state: a bound name is refused to another host, and a table
+// written before the server was killed is what the next one answers from.
+TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
+    looptest::EnsureApp();
+    const char* home = std::getenv("HALYX_HOME");
+    const std::filesystem::path folder =
+        std::filesystem::path(home != nullptr ? home : "/tmp") / "ans-program";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "names.txt") << "# only from another machine\nLab-* 127.0.0.9\n";
+    const QStringList args{"--port",  "0",
+                           "--bind",  "127.0.0.1",
+                           "--names", QString::fromStdString((folder / "names.txt").string()),
+                           "--state", QString::fromStdString((folder / "table.txt").string())};
+    const auto start = [&args](std::unique_ptr<CProgram>& program) {
+        program = std::make_unique<CProgram>(args, "halyx-ans");
+        const std::string listening = program->WaitLine("listening on ");
+        return listening.empty() ? 0 : std::stoi(listening.substr(listening.rfind(':') + 1));
+    };
+    const auto ask = [](int port, const std::string& request) {
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        WaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 5000);
+        socket.write(QByteArray::fromStdString(request + "\n"));
+        WaitFor([&] { return socket.canReadLine(); }, 5000);
+        return socket.readLine().trimmed().toStdString();
+    };
+
+    std::unique_ptr<CProgram> first;
+    const int firstPort = start(first);
+    ASSERT_NE(firstPort, 0) << "halyx-ans did not start";
+    EXPECT_EQ(ask(firstPort, "(register :name Lab-HalyxCommand :port 7000)"),
+              "(sorry :reason \"name bound to another host\")");
+    {
+        QTcpSocket holder; // keeps ALPHA registered until the kill
+        holder.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(firstPort));
+        WaitFor([&] { return holder.state() == QAbstractSocket::ConnectedState; }, 5000);
+        holder.write("(register :name ALPHA :port 7100)\n");
+        WaitFor([&] { return holder.canReadLine(); }, 5000);
+        EXPECT_EQ(holder.readLine().trimmed().toStdString(), "(tell :status ok)");
+        first->Kill();
+    }
+
+    std::unique_ptr<CProgram> second;
+    const int secondPort = start(second);
+    ASSERT_NE(secondPort, 0) << "halyx-ans did not start again";
+    EXPECT_EQ(ask(secondPort, "(lookup :name ALPHA)"),
+              "(tell :name ALPHA :host 127.0.0.1 :port 7100)");
+    EXPECT_EQ(second->With("restore ALPHA").size(), 1u);
 }
 
 } // namespace

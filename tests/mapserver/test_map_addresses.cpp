@@ -21,7 +21,7 @@ class MapAddresses : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::TestApp(); }
     void SetUp() override {
-        m_root = fs::path(std::getenv("HALYX_HOME")) / "addresses";
+        m_root = test::TestHome() / "addresses";
         fs::remove_all(m_root);
         fs::create_directories(m_root / "maps");
         fs::create_directories(m_root / "mine");

@@ -14,6 +14,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <string>
+#include <vector>
 
 namespace halyx {
 namespace {
@@ -28,7 +30,7 @@ struct Reply {
 };
 
 // Sends one raw request (so that paths reach the server exactly as written) and reads one
-// answer, running the event loop meanwhile: the server lives on this thread.
+// answer, turning this thread's event loop for the client socket (the server has its own).
 Reply Send(quint16 port, const std::string& request, bool head = false) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
@@ -87,8 +89,7 @@ protected:
     static void SetUpTestSuite() { test::TestApp(); }
 
     void SetUp() override {
-        m_root = fs::path(std::getenv("HALYX_HOME")) /
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root = test::TestHome() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(m_root);
         fs::create_directories(m_root / "maps" / "sub");
         Write(m_root / "maps" / "world.txt", m_world);
@@ -135,12 +136,26 @@ TEST_F(MapServing, GetAnswersTheWholeFileAndHeadItsLength) {
 }
 
 TEST_F(MapServing, NothingButTheHandedOverFilesIsReachable) {
-    for (const char* target :
-         {"/maps/../secret.txt", "/maps/%2e%2e/secret.txt", "/maps/%2E%2E%2Fsecret.txt",
-          "/maps/..%2fsecret.txt", "/maps/sub/../../secret.txt", "/secret.txt",
-          (m_root / "secret.txt").c_str(), "//etc/passwd", "/etc/passwd", "/maps/%2fetc%2fpasswd",
-          "/maps/link.txt", "/maps/make-maps.sh", "/maps/sub/inner.txt", "/maps/", "/maps", "/",
-          "http://localhost/etc/passwd"}) {
+    // Owned strings: the absolute path is built here, and a pointer into that temporary would
+    // be gone before the loop reads it.
+    const std::vector<std::string> targets = {"/maps/../secret.txt",
+                                              "/maps/%2e%2e/secret.txt",
+                                              "/maps/%2E%2E%2Fsecret.txt",
+                                              "/maps/..%2fsecret.txt",
+                                              "/maps/sub/../../secret.txt",
+                                              "/secret.txt",
+                                              (m_root / "secret.txt").string(),
+                                              "//etc/passwd",
+                                              "/etc/passwd",
+                                              "/maps/%2fetc%2fpasswd",
+                                              "/maps/link.txt",
+                                              "/maps/make-maps.sh",
+                                              "/maps/sub/inner.txt",
+                                              "/maps/",
+                                              "/maps",
+                                              "/",
+                                              "http://localhost/etc/passwd"};
+    for (const std::string& target : targets) {
         const Reply reply = Get(m_port, target);
         ASSERT_TRUE(reply.complete) << target;
         EXPECT_TRUE(reply.status == 404 || reply.status == 403) << target << " " << reply.status;
@@ -170,14 +185,14 @@ TEST_F(MapServing, AFileTurnedIntoALinkOutOfTheFolderIsNoLongerServed) {
 
 TEST_F(MapServing, ScenarioFilesGetNamesOfTheirOwn) {
     fs::create_directories(m_root / "other");
-    Write(m_root / "other" / "world.txt", "another world\n");
+    Write(m_root / "other" / "world.txt", "#Brisal MapData(1.1) - another world\n");
     const std::string name = m_server.ServeFile((m_root / "other" / "world.txt").string());
     EXPECT_EQ(name, "world-2.txt");
     EXPECT_EQ(m_server.ServeFile((m_root / "other" / "world.txt").string()), "world-2.txt");
     EXPECT_EQ(m_server.ServeFile((m_root / "maps" / "world.txt").string()), "world.txt");
     EXPECT_EQ(m_server.ServeFile((m_root / "missing.txt").string()), "");
     EXPECT_EQ(m_server.ServeFile(m_root.string()), "");
-    EXPECT_EQ(Get(m_port, "/maps/world-2.txt").body, "another world\n");
+    EXPECT_EQ(Get(m_port, "/maps/world-2.txt").body, "#Brisal MapData(1.1) - another world\n");
 }
 
 } // namespace

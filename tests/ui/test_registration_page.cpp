@@ -1,6 +1,8 @@
 // Registering with the name server and building the team on the simulation control page.
 #include "pagefixture.h"
 
+#include <algorithm>
+
 namespace halyx::test {
 namespace {
 
@@ -66,6 +68,27 @@ TEST_F(RegistrationPage, ALostRegistrationIsShownUntilItIsTakenAgain) {
     EXPECT_EQ(page.RegistrationDetail(), "");
     page.UnRegister();
     EXPECT_EQ(page.RegistrationStatus(), "");
+}
+
+// The console's own name held by another program is said on the page and in one message,
+// with who holds it; a name bound to another host says why.
+TEST_F(RegistrationPage, ASquattedOrBoundNameIsSaidWhereTheExperimenterLooks) {
+    RegisterStations({"Lab-HalyxCommand"});
+    page.Register();
+    const std::string taken = "the name server gives Lab-HalyxCommand to 10.1.1.1:7100";
+    EXPECT_NE(std::find(view.messages.begin(), view.messages.end(), taken), view.messages.end())
+        << ::testing::PrintToString(view.messages);
+    EXPECT_EQ(page.RegistrationDetail(), taken);
+    // Pressing Register again does not stack up the same box.
+    view.messages.clear();
+    page.Register();
+    EXPECT_EQ(std::count(view.messages.begin(), view.messages.end(), taken), 0);
+
+    registry.set_bindings({{"Lab-*", "10.9.9.9"}});
+    page.SetAgentName("Lab-Console");
+    page.Register();
+    EXPECT_EQ(page.RegistrationDetail(),
+              "the name server refuses Lab-Console: name bound to another host");
 }
 
 TEST_F(RegistrationPage, TheTeamHoldsEachStationOnceAndRemovingTheLastDisablesInitialize) {

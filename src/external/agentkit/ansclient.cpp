@@ -109,7 +109,23 @@ bool CANSClient::registration_accepted(const std::string& reply, std::string& wh
     return false;
 }
 
+void CANSClient::registration_refused(const std::string& reply) {
+    CParser parser;
+    std::string reason = parser.parse_message(reply) ? parser.find_text("reason") : std::string();
+    if (reason.empty()) {
+        reason = "no reason given";
+    }
+    if (m_retrying && reason == m_lastRefusal) {
+        return;
+    }
+    m_lastRefusal = reason;
+    if (m_refusalObserver) {
+        m_refusalObserver(m_wantedName, reason);
+    }
+}
+
 void CANSClient::registration_restored() {
+    m_lastRefusal.clear();
     m_registered = true;
     m_retrying = false;
     m_registeredName = m_wantedName;
@@ -132,6 +148,7 @@ std::optional<std::string> CANSClient::Ask(const std::string& text, bool onRegis
 
 bool CANSClient::enable(int on) {
     m_lastError.clear();
+    m_lastRefusal.clear();
     // An explicit enable ends any background registration (close_registration stops it).
     m_retrying = false;
     if (on == 0) {
@@ -177,6 +194,7 @@ bool CANSClient::enable(int on) {
     m_lastError = why;
     diagnostic(m_lastError);
     close_registration();
+    registration_refused(*reply);
     return false;
 }
 

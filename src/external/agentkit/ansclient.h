@@ -53,6 +53,11 @@ public:
     // lost (detail says why) or was taken again after a loss. Not told of enable's own changes.
     using StateObserver = std::function<void(RegistrationState state, const std::string& detail)>;
     void set_state_observer(StateObserver observer) { m_stateObserver = std::move(observer); }
+    // Told when the name server refuses this agent's name (it is held by another agent, or bound
+    // to another host), with the server's reason: at once for enable(1), and once per reason
+    // while the registration is being taken again in the background.
+    using RefusalObserver = std::function<void(const std::string& name, const std::string& reason)>;
+    void set_refusal_observer(RefusalObserver observer) { m_refusalObserver = std::move(observer); }
     // The name of the live registration ("" when there is none).
     const std::string& registered_name() const { return m_registeredName; }
 
@@ -102,6 +107,8 @@ protected:
     const std::string& wanted_name() const { return m_wantedName; }
     std::string registration_request(const std::string& ownHost) const;
     bool registration_accepted(const std::string& reply, std::string& why) const;
+    // The server answered the registration of the wanted name with a refusal.
+    void registration_refused(const std::string& reply);
     void registration_restored();
     void diagnostic(const std::string& text) const;
 
@@ -119,6 +126,8 @@ private:
     std::string m_registeredName;
     std::string m_wantedName;
     StateObserver m_stateObserver;
+    RefusalObserver m_refusalObserver;
+    std::string m_lastRefusal; // said once while retrying
     std::string m_lastError;
     std::function<void(const std::string&)> m_diagnostics;
 };

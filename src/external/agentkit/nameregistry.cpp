@@ -3,6 +3,7 @@
 #include "external/kqml/message.h"
 #include "external/kqml/parser.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace halyx {
@@ -79,7 +80,137 @@ std::string Lower(std::string text) {
     return text;
 }
 
+// "ALPHA" names ALPHA only; "Lab-*" names every name that starts with "Lab-".
+bool Matches(std::string_view pattern, std::string_view name) {
+    if (!pattern.empty() && pattern.back() == '*') {
+        return name.starts_with(pattern.substr(0, pattern.size() - 1));
+    }
+    return pattern == name;
+}
+
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t' || text.front() == '\r')) {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+std::vector<std::string_view> SplitLines(std::string_view text) {
+    std::vector<std::string_view> lines;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        lines.push_back(text.substr(0, end));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
 } // namespace
+
+bool CNameRegistry::parse_bindings(std::string_view text, std::vector<Binding>& bindings,
+                                   std::string& error) {
+    std::vector<Binding> out;
+    const std::vector<std::string_view> lines = SplitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string_view line = TrimBlanks(lines[i]);
+        if (line.empty() || line.front() == '#') {
+            continue;
+        }
+        const std::size_t blank = line.find_last_of(" \t");
+        const std::string_view pattern = blank == std::string_view::npos
+                                             ? std::string_view()
+                                             : TrimBlanks(line.substr(0, blank));
+        const std::string_view host =
+            blank == std::string_view::npos ? std::string_view() : line.substr(blank + 1);
+        const std::string_view name = !pattern.empty() && pattern.back() == '*'
+                                          ? pattern.substr(0, pattern.size() - 1)
+                                          : pattern;
+        const bool validName = (name.empty() && pattern == "*") || ValidName(name);
+        if (pattern.empty() || !validName || !ValidHost(host)) {
+            error = "line " + std::to_string(i + 1) + ": expected NAME HOST (or PREFIX* HOST)";
+            return false;
+        }
+        out.push_back(Binding{std::string(pattern), std::string(host)});
+    }
+    bindings = std::move(out);
+    return true;
+}
+
+bool CNameRegistry::is_bound(std::string_view name) const {
+    return std::any_of(m_bindings.begin(), m_bindings.end(),
+                       [name](const Binding& b) { return Matches(b.pattern, name); });
+}
+
+std::string CNameRegistry::save_state() const {
+    std::string out;
+    for (const auto& [name, entry] : m_entries) {
+        out +=
+            name + "\t" + entry.host + "\t" + std::to_string(entry.port) + "\t" + entry.peer + "\n";
+    }
+    return out;
+}
+
+bool CNameRegistry::load_state(std::string_view text, Clock::time_point now, std::string& error) {
+    std::vector<std::pair<std::string, Entry>> loaded;
+    const std::vector<std::string_view> lines = SplitLines(text);
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string_view line = lines[i];
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.empty()) {
+            continue;
+        }
+        std::vector<std::string_view> fields;
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = line.find('\t', start);
+            fields.push_back(line.substr(start, tab - start));
+            if (tab == std::string_view::npos) {
+                break;
+            }
+            start = tab + 1;
+        }
+        const int port = fields.size() == 4 ? ReadPort(fields[2]) : 0;
+        if (fields.size() != 4 || !ValidName(fields[0]) || !ValidHost(fields[1]) || port == 0 ||
+            (!fields[3].empty() && !ValidHost(fields[3]))) {
+            error = "line " + std::to_string(i + 1) + ": not a saved registration";
+            return false;
+        }
+        Entry entry;
+        entry.host = std::string(fields[1]);
+        entry.port = port;
+        entry.peer = std::string(fields[3]);
+        entry.restoredAt = now;
+        loaded.emplace_back(std::string(fields[0]), std::move(entry));
+    }
+    for (auto& [name, entry] : loaded) {
+        if (m_entries.count(name) == 0) {
+            Notify("restore " + name + " " + entry.host + ":" + std::to_string(entry.port));
+            m_entries.emplace(name, std::move(entry));
+        }
+    }
+    return true;
+}
+
+std::size_t CNameRegistry::drop_stale(Clock::time_point now) {
+    std::size_t dropped = 0;
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (it->second.owner == 0 && now - it->second.restoredAt >= m_grace) {
+            Notify("drop " + it->first + " (its owner did not register again)");
+            it = m_entries.erase(it);
+            ++dropped;
+        } else {
+            ++it;
+        }
+    }
+    return dropped;
+}
 
 CNameRegistry::ConnectionId CNameRegistry::open_connection(std::string peerHost) {
     const ConnectionId id = m_nextConnection++;
@@ -158,7 +289,23 @@ std::string CNameRegistry::Register(std::string_view name, std::string host,
     if (port == 0) {
         return Sorry("invalid port");
     }
+    const auto peerIt = m_peerHosts.find(connection);
+    const std::string peer = peerIt != m_peerHosts.end() ? peerIt->second : std::string();
+    if (is_bound(name)) {
+        const bool allowed =
+            std::any_of(m_bindings.begin(), m_bindings.end(), [&](const Binding& b) {
+                return Matches(b.pattern, name) && b.host == peer;
+            });
+        if (!allowed) {
+            return Sorry("name bound to another host");
+        }
+    }
     auto it = m_entries.find(name);
+    // A restored name goes back to a registration from its owner's host; anyone else waits
+    // until the grace period is over.
+    if (it != m_entries.end() && it->second.owner == 0 && it->second.peer == peer) {
+        it->second.owner = connection;
+    }
     if (it != m_entries.end() && it->second.owner != connection) {
         return Sorry("name already registered");
     }
@@ -175,6 +322,7 @@ std::string CNameRegistry::Register(std::string_view name, std::string host,
     entry.host = std::move(host);
     entry.port = port;
     entry.owner = connection;
+    entry.peer = peer;
     Notify("register " + std::string(name) + " " + entry.host + ":" + std::to_string(port));
     return kOk;
 }

@@ -19,7 +19,13 @@
 // without control bytes, without the characters " \ ( ) < > & and without blanks at either
 // end; inner blanks are allowed (the name then travels as a "..." string). One name per agent:
 // a name held by a live connection is refused to every other connection.
+//
+// Names may be bound to hosts (set_bindings): a bound name is refused to a connection from any
+// other host. The table can be saved and loaded (save_state / load_state), so that a restarted
+// name server answers lookups as before: a restored name waits for its owner's host to register
+// it again, and is dropped when it has not within the grace period (drop_stale).
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -35,11 +41,40 @@ public:
     // One line per change: "register N H:P", "unregister N", "drop N (connection closed)".
     using ChangeObserver = std::function<void(const std::string& line)>;
 
+    using Clock = std::chrono::steady_clock;
+
     struct Entry {
         std::string host;
         int port = 0;
-        ConnectionId owner = 0;
+        ConnectionId owner = 0; // 0: restored from a saved table, waiting for its owner
+        std::string peer;       // the address the registration came from
+        Clock::time_point restoredAt{};
     };
+
+    // "NAME HOST": NAME (or every name starting with PATTERN, for "PATTERN*") may be registered
+    // only from HOST, an address as the server sees its peers. A name may be bound to several
+    // hosts on several lines.
+    struct Binding {
+        std::string pattern;
+        std::string host;
+    };
+    // Reads "NAME HOST" lines ('#' starts a comment line; the host is the last word, so a name
+    // may hold blanks). False with the line number and what is wrong.
+    static bool parse_bindings(std::string_view text, std::vector<Binding>& bindings,
+                               std::string& error);
+    void set_bindings(std::vector<Binding> bindings) { m_bindings = std::move(bindings); }
+    // Whether some binding names this name (and so only its hosts may register it).
+    bool is_bound(std::string_view name) const;
+
+    // One line per registration: NAME, host, port and peer separated by tabs.
+    std::string save_state() const;
+    // Restores a saved table (entries already held by a live connection are kept). False with
+    // the line number when the text is not a saved table; nothing is restored then.
+    bool load_state(std::string_view text, Clock::time_point now, std::string& error);
+    void set_grace(std::chrono::milliseconds grace) { m_grace = grace; }
+    // Drops restored entries whose owner has not registered again within the grace period;
+    // answers how many.
+    std::size_t drop_stale(Clock::time_point now);
 
     ConnectionId open_connection(std::string peerHost);
     // Ends every registration the connection made.
@@ -58,6 +93,8 @@ private:
 
     std::map<std::string, Entry, std::less<>> m_entries;
     std::map<ConnectionId, std::string> m_peerHosts;
+    std::vector<Binding> m_bindings;
+    std::chrono::milliseconds m_grace{60000};
     ConnectionId m_nextConnection = 1;
     ChangeObserver m_observer;
 };

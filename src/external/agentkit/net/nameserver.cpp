@@ -1,7 +1,10 @@
 #include "external/agentkit/net/nameserver.h"
 
+#include "external/agentkit/net/acceptguard.h"
 #include "external/agentkit/net/framedsocket.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -21,8 +24,57 @@ std::vector<CNameServer*>& InProcessServers() {
 
 CNameServer::CNameServer() {
     InProcessServers().push_back(this);
+    KeepAcceptingThroughShortages(m_server, [this](const std::string& line) { Log(line); });
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { Accept(); });
-    m_registry.set_change_observer([this](const std::string& line) { Log(line); });
+    m_registry.set_change_observer([this](const std::string& line) {
+        Log(line);
+        SaveState();
+    });
+    m_staleTimer.setInterval(1000);
+    QObject::connect(&m_staleTimer, &QTimer::timeout, &m_server,
+                     [this] { m_registry.drop_stale(CNameRegistry::Clock::now()); });
+}
+
+bool CNameServer::set_state_file(const std::string& path, std::string& error) {
+    QFile file(QString::fromStdString(path));
+    if (file.exists()) {
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = "cannot read " + path + ": " + file.errorString().toStdString();
+            return false;
+        }
+        // A saved table is a few lines per agent; anything far larger is not one.
+        const QByteArray text = file.read(qint64{16} << 20);
+        std::string why;
+        if (!m_registry.load_state(
+                std::string_view(text.constData(), static_cast<std::size_t>(text.size())),
+                CNameRegistry::Clock::now(), why)) {
+            error = path + ": " + why;
+            return false;
+        }
+    }
+    m_statePath = path;
+    m_staleTimer.start();
+    SaveState();
+    return true;
+}
+
+void CNameServer::SaveState() {
+    if (m_statePath.empty()) {
+        return;
+    }
+    // Written whole to a temporary file and renamed over the old one, so that a crash in the
+    // middle leaves the previous table rather than half of one.
+    QSaveFile file(QString::fromStdString(m_statePath));
+    const std::string text = m_registry.save_state();
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.write(text.data(), static_cast<qint64>(text.size())) ==
+                        static_cast<qint64>(text.size()) &&
+                    file.commit();
+    const std::string error = ok ? std::string() : file.errorString().toStdString();
+    if (error != m_stateError && !error.empty()) {
+        Log("cannot save the registrations to " + m_statePath + ": " + error);
+    }
+    m_stateError = error;
 }
 
 CNameServer::~CNameServer() {

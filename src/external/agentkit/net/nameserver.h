@@ -15,6 +15,7 @@
 
 #include <QHostAddress>
 #include <QTcpServer>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -42,6 +43,10 @@ public:
     // One line per registration change and per refused or malformed request.
     void set_log(std::function<void(const std::string& line)> log);
 
+    // Keeps the registrations in path across a restart: loads it now (a missing file is an empty
+    // table) and rewrites it after every change. False with a reason when it cannot be read.
+    bool set_state_file(const std::string& path, std::string& error);
+
     CNameRegistry& registry() { return m_registry; }
     std::size_t connection_count() const { return m_connections.size(); }
 
@@ -52,8 +57,12 @@ public:
 private:
     void Accept();
     void Log(const std::string& line);
+    void SaveState();
 
     QTcpServer m_server;
+    QTimer m_staleTimer;
+    std::string m_statePath;
+    std::string m_stateError; // the last failure to save, said once
     CNameRegistry m_registry;
     std::map<CNameRegistry::ConnectionId, std::unique_ptr<CFramedSocket>> m_connections;
     std::function<void(const std::string&)> m_log;

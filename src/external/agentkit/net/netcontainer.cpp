@@ -11,18 +11,52 @@ namespace halyx {
 CNetContainer::CNetContainer(CBasicAgent& agent) : CAgentContainer(agent) {
     // The simulation clock keeps time to the millisecond, not within a coarse timer's slack.
     m_clock.setTimerType(Qt::PreciseTimer);
-    m_clock.setInterval(1000);
-    QObject::connect(&m_clock, &QTimer::timeout, &m_clock,
-                     [this] { get_agent().process_clock_tick(); });
+    m_clock.setSingleShot(true);
+    m_schedule.Start(CTickSchedule::Clock::now(), 1000);
+    QObject::connect(&m_clock, &QTimer::timeout, &m_clock, [this] { OnClockTimer(); });
 }
 
 CNetContainer::~CNetContainer() {
+    m_running = false;
     m_clock.stop();
     m_communicator.reset();
 }
 
+void CNetContainer::start_clock() {
+    if (m_running) {
+        return;
+    }
+    m_running = true;
+    m_schedule.Start(CTickSchedule::Clock::now(), m_schedule.PeriodMs());
+    ArmClock();
+}
+
+void CNetContainer::stop_clock() {
+    m_running = false;
+    m_clock.stop();
+}
+
 void CNetContainer::set_tick_interval(int milliseconds) {
-    m_clock.setInterval(milliseconds > 0 ? milliseconds : 1);
+    m_schedule.SetPeriod(CTickSchedule::Clock::now(), milliseconds > 0 ? milliseconds : 1);
+    if (m_running) {
+        ArmClock();
+    }
+}
+
+void CNetContainer::ArmClock() {
+    m_clock.start(m_schedule.DelayUntilNext(CTickSchedule::Clock::now()));
+}
+
+void CNetContainer::OnClockTimer() {
+    if (!m_running) {
+        return;
+    }
+    m_schedule.Ticked();
+    get_agent().process_clock_tick();
+    // The tick may have stopped the clock, or changed its period (which re-arms it already).
+    if (m_running && !m_clock.isActive()) {
+        ArmClock();
+    }
 }
 
 int CNetContainer::CreateContainer(int argc, char** argv, int startClock) {
@@ -66,7 +100,7 @@ int CNetContainer::CreateContainer(int argc, char** argv, int startClock) {
     m_communicator = std::move(communicator);
     set_tick_interval(options.tickMs);
     if (startClock != 0) {
-        m_clock.start();
+        start_clock();
     }
     return 1;
 }

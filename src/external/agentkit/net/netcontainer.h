@@ -12,6 +12,7 @@
 
 #include "external/agentkit/agentcontainer.h"
 #include "external/agentkit/net/tcpcommunicator.h"
+#include "external/agentkit/tickschedule.h"
 
 #include <QTimer>
 
@@ -28,15 +29,22 @@ public:
     CCommunicator* get_communicator() override { return m_communicator.get(); }
     CTcpCommunicator* tcp_communicator() { return m_communicator.get(); }
 
-    void start_clock() override { m_clock.start(); }
-    void stop_clock() override { m_clock.stop(); }
-    bool clock_running() const override { return m_clock.isActive(); }
+    void start_clock() override;
+    void stop_clock() override;
+    bool clock_running() const override { return m_running; }
     void set_tick_interval(int milliseconds) override;
-    int get_tick_interval() const override { return m_clock.interval(); }
+    int get_tick_interval() const override { return m_schedule.PeriodMs(); }
 
 private:
+    void ArmClock();
+    void OnClockTimer();
+
     std::unique_ptr<CTcpCommunicator> m_communicator;
+    // One shot per tick, aimed at the tick's deadline (see CTickSchedule): a repeating timer
+    // counts each period from when it fired, so every late tick would delay all later ones.
     QTimer m_clock;
+    CTickSchedule m_schedule;
+    bool m_running = false;
 };
 
 } // namespace halyx

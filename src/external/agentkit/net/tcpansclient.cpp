@@ -121,7 +121,9 @@ void CTcpAnsClient::AttemptReadable() {
     }
     std::string why;
     if (!registration_accepted(messages.front(), why)) {
+        const std::string reply = messages.front();
         AttemptFailed(why);
+        registration_refused(reply);
         return;
     }
     m_attemptTimer.stop();

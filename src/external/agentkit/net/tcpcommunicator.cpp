@@ -1,6 +1,7 @@
 #include "external/agentkit/net/tcpcommunicator.h"
 
 #include "external/agentkit/basicagent.h"
+#include "external/agentkit/net/acceptguard.h"
 #include "external/agentkit/net/framedsocket.h"
 
 #include <QTcpSocket>
@@ -19,6 +20,7 @@ CTcpCommunicator::CTcpCommunicator(CBasicAgent& agent)
     m_clock.start();
     m_sweep.setInterval(100);
     QObject::connect(&m_sweep, &QTimer::timeout, &m_sweep, [this] { Sweep(); });
+    KeepAcceptingThroughShortages(m_server, [this](const std::string& line) { diagnostic(line); });
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { Accept(); });
 }
 

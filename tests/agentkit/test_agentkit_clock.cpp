@@ -1,0 +1,80 @@
+// When the clock's ticks fall due: every tick against its own deadline from the start, so a late
+// tick neither delays the ones after it nor merges with them, and a speed change takes effect
+// from the moment it is made.
+#include "external/agentkit/tickschedule.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace halyx {
+namespace {
+
+using Clock = CTickSchedule::Clock;
+using std::chrono::milliseconds;
+
+// Plays the container's loop against a made-up clock: fire when due, tick, re-arm. handleMs is
+// how long each tick takes to handle (a stall when large); answers the times ticks were
+// delivered, in milliseconds from the start.
+std::vector<long> PlayTicks(CTickSchedule& schedule, Clock::time_point start, long untilMs,
+                            const std::vector<long>& handleMs) {
+    std::vector<long> delivered;
+    Clock::time_point now = start;
+    while (now - start < milliseconds(untilMs)) {
+        now += milliseconds(schedule.DelayUntilNext(now));
+        delivered.push_back(std::chrono::duration_cast<milliseconds>(now - start).count());
+        schedule.Ticked();
+        const size_t i = delivered.size() - 1;
+        now += milliseconds(i < handleMs.size() ? handleMs[i] : 0);
+    }
+    return delivered;
+}
+
+TEST(ClockSchedule, TicksFallOnTheirDeadlinesWhenNothingIsLate) {
+    CTickSchedule schedule;
+    const Clock::time_point start = Clock::now();
+    schedule.Start(start, 1000);
+    EXPECT_EQ(schedule.DelayUntilNext(start), 1000);
+    EXPECT_EQ(schedule.DelayUntilNext(start + milliseconds(999)), 1);
+    EXPECT_EQ(schedule.DelayUntilNext(start + milliseconds(1000)), 0);
+    EXPECT_EQ(PlayTicks(schedule, start, 5000, {}),
+              (std::vector<long>{1000, 2000, 3000, 4000, 5000}));
+}
+
+TEST(ClockSchedule, ALateTickDoesNotDelayTheNextOnes) {
+    // Tick 1 takes 600 ms to handle (an HTTP burst on the thread, say): tick 2 still comes at
+    // 2000 and tick 3 at 3000, where a timer counting from each firing would drift by 600 ms.
+    CTickSchedule schedule;
+    const Clock::time_point start = Clock::now();
+    schedule.Start(start, 1000);
+    EXPECT_EQ(PlayTicks(schedule, start, 4000, {600}), (std::vector<long>{1000, 2000, 3000, 4000}));
+}
+
+TEST(ClockSchedule, AStallLongerThanAMinuteIsCaughtUpTickByTick) {
+    // A 3.5 s stall in tick 1: the three minutes that fell due meanwhile are delivered one by one
+    // at once (none merged, none skipped), then the clock is back on its deadlines.
+    CTickSchedule schedule;
+    const Clock::time_point start = Clock::now();
+    schedule.Start(start, 1000);
+    const std::vector<long> ticks = PlayTicks(schedule, start, 7000, {3500});
+    EXPECT_EQ(ticks, (std::vector<long>{1000, 4500, 4500, 4500, 5000, 6000, 7000}));
+    EXPECT_EQ(schedule.Ticks(), 7);
+}
+
+TEST(ClockSchedule, ASpeedChangeCountsFromWhenItIsMade) {
+    CTickSchedule schedule;
+    const Clock::time_point start = Clock::now();
+    schedule.Start(start, 1000);
+    schedule.Ticked(); // the tick at 1000
+    // Four times as fast from 1300 on: due at 1550, not at once and not at 2000.
+    schedule.SetPeriod(start + milliseconds(1300), 250);
+    EXPECT_EQ(schedule.DelayUntilNext(start + milliseconds(1300)), 250);
+    EXPECT_EQ(schedule.NextDeadline(), start + milliseconds(1550));
+    // A nonsense period is taken as the shortest one rather than dividing by zero or stalling.
+    schedule.SetPeriod(start, 0);
+    EXPECT_EQ(schedule.PeriodMs(), 1);
+    EXPECT_EQ(schedule.DelayUntilNext(start), 1);
+}
+
+} // namespace
+} // namespace halyx
