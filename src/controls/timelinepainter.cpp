@@ -21,8 +21,8 @@ constexpr double kLaneHeight = 64;
 constexpr double kAxisHeight = 34;
 constexpr double kLegendHeight = 70;
 constexpr double kMarkSize = 8;
-// The narrowest layout: eight legend columns of a label each.
-constexpr double kMinWidth = 1000;
+// The narrowest layout: eight legend columns, each wide enough for its longest label.
+constexpr double kMinWidth = 1320;
 
 constexpr int kMarkCount = static_cast<int>(TimelineMark::Count);
 

@@ -102,6 +102,9 @@ QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const
     auto* lists = new QSplitter(Qt::Vertical, box);
     lists->addWidget(side.list);
     lists->addWidget(side.tree);
+    // The list is what is read most; the tree needs only a few lines until a message is opened.
+    lists->setStretchFactor(0, 3);
+    lists->setStretchFactor(1, 2);
     CSettings::TrackSplitter(lists, QStringLiteral("AgentCommPage/") + name);
     layout->addWidget(lists);
 
