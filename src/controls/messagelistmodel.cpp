@@ -87,15 +87,31 @@ CMessageListModel::Merge(std::shared_ptr<const Sorted> shown, std::vector<Entry>
             ++j;
         }
     }
-    // Arrival numbers only grow, so the arrival order is a sort of small integers; it is made
-    // here, off the window's thread, once per batch.
-    merged->byArrival.resize(merged->seqs.size());
-    for (std::uint32_t k = 0; k < merged->byArrival.size(); ++k) {
-        merged->byArrival[k] = k;
+    // Arrival numbers are distinct and, apart from cleared ones, consecutive: placing each
+    // entry at its number's slot orders them in one pass, here on the worker thread.
+    const auto [low, high] = std::minmax_element(merged->seqs.begin(), merged->seqs.end());
+    if (!merged->seqs.empty() && *high - *low > 2 * merged->seqs.size() + 1024) {
+        // Never expected; a sort keeps the memory bounded all the same.
+        merged->byArrival.resize(merged->seqs.size());
+        for (std::uint32_t k = 0; k < merged->byArrival.size(); ++k) {
+            merged->byArrival[k] = k;
+        }
+        std::sort(
+            merged->byArrival.begin(), merged->byArrival.end(),
+            [&seqs = merged->seqs](std::uint32_t a, std::uint32_t b) { return seqs[a] < seqs[b]; });
+    } else if (!merged->seqs.empty()) {
+        constexpr std::uint32_t kEmpty = UINT32_MAX;
+        std::vector<std::uint32_t> places(static_cast<std::size_t>(*high - *low) + 1, kEmpty);
+        for (std::uint32_t k = 0; k < merged->seqs.size(); ++k) {
+            places[static_cast<std::size_t>(merged->seqs[k] - *low)] = k;
+        }
+        merged->byArrival.reserve(merged->seqs.size());
+        for (const std::uint32_t k : places) {
+            if (k != kEmpty) {
+                merged->byArrival.push_back(k);
+            }
+        }
     }
-    std::sort(
-        merged->byArrival.begin(), merged->byArrival.end(),
-        [&seqs = merged->seqs](std::uint32_t a, std::uint32_t b) { return seqs[a] < seqs[b]; });
     return merged;
 }
 
