@@ -14,6 +14,7 @@ constexpr int kMeasuredChars = 2000;
 // A long list costs the view a relayout per batch; it is given fewer batches.
 constexpr std::size_t kLongList = 20000;
 constexpr int kLongListBatchMs = 250;
+constexpr qsizetype kTooltipChars = 4000;
 } // namespace
 
 CMessageListModel::CMessageListModel(QObject* parent)
@@ -86,7 +87,64 @@ CMessageListModel::Merge(std::shared_ptr<const Sorted> shown, std::vector<Entry>
             ++j;
         }
     }
+    // Arrival numbers are distinct and, apart from cleared ones, consecutive: placing each
+    // entry at its number's slot orders them in one pass, here on the worker thread.
+    const auto [low, high] = std::minmax_element(merged->seqs.begin(), merged->seqs.end());
+    if (!merged->seqs.empty() && *high - *low > 2 * merged->seqs.size() + 1024) {
+        // Never expected; a sort keeps the memory bounded all the same.
+        merged->byArrival.resize(merged->seqs.size());
+        for (std::uint32_t k = 0; k < merged->byArrival.size(); ++k) {
+            merged->byArrival[k] = k;
+        }
+        std::sort(
+            merged->byArrival.begin(), merged->byArrival.end(),
+            [&seqs = merged->seqs](std::uint32_t a, std::uint32_t b) { return seqs[a] < seqs[b]; });
+    } else if (!merged->seqs.empty()) {
+        constexpr std::uint32_t kEmpty = UINT32_MAX;
+        std::vector<std::uint32_t> places(static_cast<std::size_t>(*high - *low) + 1, kEmpty);
+        for (std::uint32_t k = 0; k < merged->seqs.size(); ++k) {
+            places[static_cast<std::size_t>(merged->seqs[k] - *low)] = k;
+        }
+        merged->byArrival.reserve(merged->seqs.size());
+        for (const std::uint32_t k : places) {
+            if (k != kEmpty) {
+                merged->byArrival.push_back(k);
+            }
+        }
+    }
     return merged;
+}
+
+std::size_t CMessageListModel::Position(int row) const {
+    const auto r = static_cast<std::size_t>(row);
+    return m_arrivalOrder ? m_shown->byArrival[r] : r;
+}
+
+int CMessageListModel::RowOf(std::size_t position, const Sorted& list) const {
+    if (!m_arrivalOrder) {
+        return static_cast<int>(position);
+    }
+    const auto at = std::find(list.byArrival.begin(), list.byArrival.end(), position);
+    return at == list.byArrival.end() ? -1 : static_cast<int>(at - list.byArrival.begin());
+}
+
+void CMessageListModel::SetArrivalOrder(bool arrival) {
+    if (arrival == m_arrivalOrder) {
+        return;
+    }
+    emit layoutAboutToBeChanged();
+    const QModelIndexList persistent = persistentIndexList();
+    std::vector<std::size_t> positions;
+    for (const QModelIndex& index : persistent) {
+        positions.push_back(Position(index.row()));
+    }
+    m_arrivalOrder = arrival;
+    QModelIndexList moved;
+    for (std::size_t position : positions) {
+        moved.push_back(index(RowOf(position, *m_shown), 0));
+    }
+    changePersistentIndexList(persistent, moved);
+    emit layoutChanged();
 }
 
 void CMessageListModel::StartMerge() {
@@ -121,9 +179,11 @@ void CMessageListModel::Apply(std::shared_ptr<const Sorted> merged) {
     const QModelIndexList persistent = persistentIndexList();
     std::vector<int> rows;
     for (const QModelIndex& index : persistent) {
-        const std::uint64_t seq = m_shown->seqs[static_cast<std::size_t>(index.row())];
+        const std::uint64_t seq = m_shown->seqs[Position(index.row())];
         const auto at = std::find(merged->seqs.begin(), merged->seqs.end(), seq);
-        rows.push_back(at == merged->seqs.end() ? -1 : static_cast<int>(at - merged->seqs.begin()));
+        rows.push_back(at == merged->seqs.end()
+                           ? -1
+                           : RowOf(static_cast<std::size_t>(at - merged->seqs.begin()), *merged));
     }
     m_shown = std::move(merged);
     QModelIndexList moved;
@@ -156,7 +216,7 @@ QString CMessageListModel::TextAt(int row) const {
     if (row < 0 || static_cast<std::size_t>(row) >= m_shown->texts.size()) {
         return {};
     }
-    return m_shown->texts[static_cast<std::size_t>(row)];
+    return m_shown->texts[Position(row)];
 }
 
 int CMessageListModel::rowCount(const QModelIndex& parent) const {
@@ -169,10 +229,15 @@ QVariant CMessageListModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         QString text = TextAt(index.row());
-        // A tooltip of a huge message would cover the screen.
-        if (role == Qt::ToolTipRole && text.size() > 1000) {
-            text.truncate(1000);
-            text += QStringLiteral("...");
+        if (role == Qt::ToolTipRole) {
+            // The whole message, wrapped to the tooltip's width (rich text wraps, plain text
+            // does not); only a huge one is cut, as it would cover the screen.
+            if (text.size() > kTooltipChars) {
+                text.truncate(kTooltipChars);
+                text += QStringLiteral("...");
+            }
+            return QStringLiteral("<p style='white-space:pre-wrap'>%1</p>")
+                .arg(text.toHtmlEscaped());
         }
         return text;
     }

@@ -15,7 +15,8 @@ namespace halyx {
 // stations send. Texts wait in a batch; a few times a second the batch is sorted and merged into
 // the list by a worker thread (messages of one kind share long beginnings, so comparing them is
 // slow), and the merged list replaces the shown one in one step. The event loop never waits for
-// a sort. Past the entry limit the oldest texts (by arrival) leave the list.
+// a sort. Past the entry limit the oldest texts (by arrival) leave the list. The same list can
+// be shown in arrival order instead.
 class CMessageListModel final : public QAbstractListModel {
     Q_OBJECT
 public:
@@ -41,13 +42,19 @@ public:
 
     QString TextAt(int row) const;
 
+    // Rows in arrival order instead of text order; the current entry follows its text.
+    void SetArrivalOrder(bool arrival);
+    bool ArrivalOrder() const { return m_arrivalOrder; }
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    // The shown list: texts in text order with their arrival numbers.
+    // The shown list: texts in text order with their arrival numbers, and the positions of the
+    // texts in arrival order.
     struct Sorted {
         std::vector<QString> texts;
         std::vector<std::uint64_t> seqs;
+        std::vector<std::uint32_t> byArrival;
     };
     struct Entry {
         std::uint64_t seq;
@@ -65,6 +72,9 @@ signals:
 private:
     void StartMerge();
     void Apply(std::shared_ptr<const Sorted> merged);
+    // The position in the sorted list of the row shown.
+    std::size_t Position(int row) const;
+    int RowOf(std::size_t position, const Sorted& list) const;
     std::uint64_t KeepFrom() const {
         return m_nextSeq > m_maxEntries ? m_nextSeq - m_maxEntries : 0;
     }
@@ -78,6 +88,7 @@ private:
     int m_widest = 0;
     qsizetype m_longestChars = 0;
     int m_batchMs = kDefaultBatchMs;
+    bool m_arrivalOrder = false;
     QTimer m_timer;
     QFutureWatcher<std::shared_ptr<const Sorted>> m_watcher;
 };

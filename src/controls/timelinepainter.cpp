@@ -21,6 +21,8 @@ constexpr double kLaneHeight = 64;
 constexpr double kAxisHeight = 34;
 constexpr double kLegendHeight = 70;
 constexpr double kMarkSize = 8;
+// The narrowest layout: eight legend columns, each wide enough for its longest label.
+constexpr double kMinWidth = 1320;
 
 constexpr int kMarkCount = static_cast<int>(TimelineMark::Count);
 
@@ -160,10 +162,37 @@ void CTimelinePainter::Paint(QPainter& p, const QRectF& area, const CLogTimeline
     p.save();
     p.translate(area.topLeft());
     p.scale(area.width() / logical.width(), area.height() / logical.height());
+    PaintLaidOut(p, timeline, style, kWidth);
+    p.restore();
+}
+
+QRectF CTimelinePainter::PaintFitted(QPainter& p, const QRectF& area, const CLogTimeline& timeline,
+                                     const TimelineStyle& style) {
+    // One scale both ways, so that text keeps its shape; never larger than the picture's own
+    // size. A wide area gets a wider picture instead, down to a width at which the legend
+    // still fits.
+    const double height = PreferredSize(timeline).height();
+    double scale = std::min(1.0, area.height() / height);
+    double width = area.width() / scale;
+    if (width < kMinWidth) {
+        width = kMinWidth;
+        scale = area.width() / kMinWidth;
+    }
+    p.save();
+    p.translate(area.topLeft());
+    p.scale(scale, scale);
+    PaintLaidOut(p, timeline, style, width);
+    p.restore();
+    return QRectF(area.topLeft(), QSizeF(width * scale, height * scale));
+}
+
+void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
+                                    const TimelineStyle& style, double width) {
+    const QSize logical(static_cast<int>(width), PreferredSize(timeline).height());
     p.setRenderHint(QPainter::Antialiasing, true);
     p.fillRect(QRectF(0, 0, logical.width(), logical.height()), Qt::white);
 
-    const double plotWidth = kWidth - kLeft - kRight;
+    const double plotWidth = width - kLeft - kRight;
     const auto x = [&](double minute) {
         return kLeft + minute / CLogTimeline::kMinutes * plotWidth;
     };
@@ -313,7 +342,7 @@ void CTimelinePainter::Paint(QPainter& p, const QRectF& area, const CLogTimeline
 
     // Legend: two rows under the axis.
     const double legendTop = lanesBottom + kAxisHeight;
-    const double column = (kWidth - kLeft) / 8;
+    const double column = (width - kLeft) / 8;
     int slot = 0;
     const auto slotPoint = [&](int n) {
         return QPointF(kLeft + (n % 8) * column, legendTop + 14 + (n / 8) * 24);
@@ -346,7 +375,6 @@ void CTimelinePainter::Paint(QPainter& p, const QRectF& area, const CLogTimeline
     swatch(NoGoColor(), QStringLiteral("no go"), false);
     swatch(QColor(0xdd, 0xdd, 0xdd), QStringLiteral("no report yet"), false);
     swatch(QColor(0x60, 0x7d, 0x8b, 120), QStringLiteral("clock paused"), false);
-    p.restore();
 }
 
 } // namespace halyx

@@ -33,10 +33,20 @@ public:
 
     static void Paint(QPainter& painter, const QRectF& area, const CLogTimeline& timeline,
                       const TimelineStyle& style = {});
+    // The whole picture within area, for a window of any size: the lanes stretch across the
+    // width, and the scale (the same both ways) shrinks it only as far as it must. Returns the
+    // part of area painted.
+    static QRectF PaintFitted(QPainter& painter, const QRectF& area, const CLogTimeline& timeline,
+                              const TimelineStyle& style = {});
 
     static QColor MarkColor(TimelineMark mark);
     static QColor GoColor();
     static QColor NoGoColor();
+
+private:
+    // Paints in logical units, the picture being width wide and as tall as PreferredSize says.
+    static void PaintLaidOut(QPainter& painter, const CLogTimeline& timeline,
+                             const TimelineStyle& style, double width);
 };
 
 } // namespace halyx

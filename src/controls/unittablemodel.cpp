@@ -1,5 +1,8 @@
 #include "controls/unittablemodel.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace halyx {
 
 std::vector<CColumnLayout> ParseColumnLayout(const QString& layout) {
@@ -26,6 +29,33 @@ std::string CellOf(const T& unit, int column, Getters... getters) {
 }
 
 } // namespace
+
+std::string TableNumberText(std::string text) {
+    // Only a plain decimal number is touched: names, IDs and "-" stay as they are.
+    std::size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
+    const std::size_t digits = i;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        ++i;
+    }
+    if (i == digits || i >= text.size() || text[i] != '.') {
+        return text;
+    }
+    const std::size_t point = i++;
+    while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) {
+        ++i;
+    }
+    if (i != text.size() || i == point + 1) {
+        return text;
+    }
+    // Zeros past the third decimal say nothing; digits that do are kept.
+    std::size_t end = text.size();
+    while (end > point + 4 && text[end - 1] == '0') {
+        --end;
+    }
+    text.erase(end);
+    text.append(point + 4 - std::min(point + 4, text.size()), '0');
+    return text;
+}
 
 std::string UnitCellText(const CIncursion& unit, int column) {
     using U = CIncursion;
@@ -72,7 +102,7 @@ QVariant CUnitTableModelBase::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= ListCount() || role != Qt::DisplayRole) {
         return {};
     }
-    return QString::fromStdString(CellText(index.row(), index.column()));
+    return QString::fromStdString(TableNumberText(CellText(index.row(), index.column())));
 }
 
 QString CUnitTableModelBase::IdAt(int row) const {

@@ -32,6 +32,10 @@ inline constexpr const char* kInterceptorColumns =
     "Interceptor Name,100;ID,100;Lat,50;Lng,50;Speed,50;Heading,50;Range,50;Min Range,50;Scope,50";
 
 // The texts of a unit's row, in column order; column 1 is always the ID.
+// How the tables show a number, whichever unit kind stored it and how: at least three decimals,
+// no zeros past them ("664.000000" and "664.000" both read "664.000", "28.123456" stays).
+std::string TableNumberText(std::string text);
+
 std::string UnitCellText(const CIncursion& unit, int column);
 std::string UnitCellText(const CRadar& unit, int column);
 std::string UnitCellText(const CInterceptor& unit, int column);

@@ -7,6 +7,7 @@
 #include "controls/settings.h"
 #include "external/kqml/parsertree.h"
 
+#include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -42,8 +43,22 @@ CAgentCommPageWidget::CAgentCommPageWidget(CPageContext& context, QWidget* paren
     splitter->addWidget(
         BuildSide(m_outgoing, tr("OutgoingMessages"), QStringLiteral("Outgoing"), true));
     CSettings::TrackSplitter(splitter, QStringLiteral("AgentCommPage/Sides"));
+    auto* arrival = new QCheckBox(tr("Arrival order"), this);
+    arrival->setObjectName(QStringLiteral("Arrival order"));
+    arrival->setToolTip(tr("List the messages in the order they came instead of sorted as text"));
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(splitter);
+    layout->addWidget(splitter, 1);
+    layout->addWidget(arrival);
+    const QString arrivalKey = QStringLiteral("AgentCommPage/ArrivalOrder");
+    const bool byArrival = CSettings::Text(arrivalKey, QStringLiteral("0")) == QLatin1String("1");
+    m_incoming.model->SetArrivalOrder(byArrival);
+    m_outgoing.model->SetArrivalOrder(byArrival);
+    arrival->setChecked(byArrival);
+    connect(arrival, &QCheckBox::toggled, this, [this, arrivalKey](bool checked) {
+        CSettings::SetText(arrivalKey, checked ? QStringLiteral("1") : QStringLiteral("0"));
+        m_incoming.model->SetArrivalOrder(checked);
+        m_outgoing.model->SetArrivalOrder(checked);
+    });
 
     CAgentCommStore& store = context.agent.CommStore();
     for (const std::string& text : store.Incoming()) {
@@ -87,6 +102,9 @@ QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const
     auto* lists = new QSplitter(Qt::Vertical, box);
     lists->addWidget(side.list);
     lists->addWidget(side.tree);
+    // The list is what is read most; the tree needs only a few lines until a message is opened.
+    lists->setStretchFactor(0, 3);
+    lists->setStretchFactor(1, 2);
     CSettings::TrackSplitter(lists, QStringLiteral("AgentCommPage/") + name);
     layout->addWidget(lists);
 

@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QTextCursor>
 #include <QTextEdit>
 #include <QVBoxLayout>
@@ -36,6 +37,22 @@ CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent)
     m_log->setLineWrapMode(QTextEdit::WidgetWidth);
     boxLayout->addWidget(m_log);
 
+    m_replayBox = new QGroupBox(tr("Replayed Chat"), this);
+    auto* replayLayout = new QVBoxLayout(m_replayBox);
+    m_replay = new QTextEdit(m_replayBox);
+    m_replay->setObjectName(QStringLiteral("Replayed Chat"));
+    m_replay->setReadOnly(true);
+    m_replay->setAcceptRichText(false);
+    m_replay->setLineWrapMode(QTextEdit::WidgetWidth);
+    m_replay->setToolTip(tr("The chat of the experiment being played back, by minute"));
+    replayLayout->addWidget(m_replay);
+    // Shown from the first replay on; a live session has no use for it.
+    m_replayBox->setVisible(false);
+    auto* logs = new QSplitter(Qt::Vertical, this);
+    logs->addWidget(box);
+    logs->addWidget(m_replayBox);
+    logs->setChildrenCollapsible(false);
+
     m_location = new QLineEdit(this);
     m_name = new QLineEdit(this);
     m_notes = new QLineEdit(this);
@@ -48,6 +65,9 @@ CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent)
     auto* load = new QPushButton(tr("Load Log"), this);
     save->setObjectName(QStringLiteral("Save Log"));
     load->setObjectName(QStringLiteral("Load Log"));
+    auto* test = new QPushButton(tr("Test"), this);
+    test->setObjectName(QStringLiteral("Test"));
+    test->setToolTip(tr("Add four sample entries to the log; nothing is sent or recorded"));
 
     auto* fields = new QGridLayout;
     fields->addWidget(new QLabel(tr("Location:"), this), 0, 0);
@@ -59,9 +79,11 @@ CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent)
     fields->addWidget(m_notes, 2, 1, 1, 2);
     fields->addWidget(save, 0, 3);
     fields->addWidget(load, 1, 3);
+    fields->addWidget(test, 2, 3);
+    fields->setColumnStretch(1, 1);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(box, 1);
+    layout->addWidget(logs, 1);
     layout->addLayout(fields);
 
     // A typed folder is taken when the box is left: the location then gets the experiment's
@@ -78,6 +100,10 @@ CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent)
     connect(pick, &QPushButton::clicked, this, &CCommPageWidget::PickFolder);
     connect(save, &QPushButton::clicked, this, [this] { m_page.SaveLog(); });
     connect(load, &QPushButton::clicked, this, &CCommPageWidget::LoadLog);
+    connect(test, &QPushButton::clicked, this, [this] {
+        m_page.AddTestEntries();
+        FlushTranscript();
+    });
 
     // Chat comes in bursts; the box catches up a few times a second.
     m_batch.setSingleShot(true);
@@ -122,6 +148,7 @@ void CCommPageWidget::ShowFields() {
 
 void CCommPageWidget::FlushTranscript() {
     m_batch.stop();
+    ShowReplay();
     const std::string& text = m_page.LogText();
     const bool extends =
         text.size() >= m_shown && m_shown >= m_shownTail.size() &&
@@ -144,6 +171,25 @@ void CCommPageWidget::FlushTranscript() {
     if (atEnd) {
         bar->setValue(bar->maximum());
     }
+}
+
+void CCommPageWidget::ShowReplay() {
+    if (m_page.ReplayActive() && m_replayBox->isHidden()) {
+        m_replayBox->setVisible(true);
+    }
+    const std::string& text = m_page.ReplayText();
+    if (m_page.ReplayGeneration() != m_replayGeneration || text.size() < m_replayShown) {
+        m_replay->setPlainText(Q(text));
+    } else if (text.size() > m_replayShown) {
+        QTextCursor end(m_replay->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(Q(text.substr(m_replayShown)));
+    } else {
+        return;
+    }
+    m_replayShown = text.size();
+    m_replayGeneration = m_page.ReplayGeneration();
+    m_replay->verticalScrollBar()->setValue(m_replay->verticalScrollBar()->maximum());
 }
 
 void CCommPageWidget::PickFolder() {

@@ -5,6 +5,7 @@
 
 #include <QTimer>
 
+class QGroupBox;
 class QLineEdit;
 class QTextEdit;
 
@@ -25,6 +26,7 @@ public:
 
     CCommPage& Presenter() { return m_page; }
     QTextEdit* Transcript() const { return m_log; }
+    QTextEdit* ReplayBox() const { return m_replay; }
     // Shows what is waiting now instead of at the next batch.
     void FlushTranscript();
 
@@ -38,6 +40,7 @@ private:
     void ShowFields();
     void LoadLog();
     void PickFolder();
+    void ShowReplay();
 
     CCommPage m_page;
     QTextEdit* m_log = nullptr;
@@ -49,6 +52,11 @@ private:
     std::size_t m_shown = 0;
     std::string m_shownTail;
     QTimer m_batch;
+    QGroupBox* m_replayBox = nullptr;
+    QTextEdit* m_replay = nullptr;
+    // How much of which replay text the box shows.
+    std::size_t m_replayShown = 0;
+    unsigned m_replayGeneration = 0;
 };
 
 } // namespace halyx

@@ -105,6 +105,7 @@ QTableView* MakeLineList(CLineRowsModel* model, QWidget* parent) {
                                                             view->fontMetrics().averageCharWidth() /
                                                             5);
     }
+    view->horizontalHeader()->setStretchLastSection(true);
     return view;
 }
 
@@ -185,7 +186,8 @@ CGeographyPage::CGeographyPage(CPageContext& context, QWidget* parent)
 
     // Terrain Color Codes
     auto* terrain = new QGroupBox(QStringLiteral("Terrain Color Codes"), this);
-    auto* terrainForm = new QFormLayout;
+    // Two columns of three fields: the impact lines and trajectory below get the rows saved.
+    auto* terrainForm = new QGridLayout;
     const char* const labels[] = {
         "Name:", "Style:", "Code:", "Red (R):", "Green (G):", "Blue (B):"};
     for (size_t i = 0; i < m_terrain.size(); ++i) {
@@ -194,8 +196,15 @@ CGeographyPage::CGeographyPage(CPageContext& context, QWidget* parent)
             field->setValidator(new QIntValidator(0, 255, field));
         }
         m_terrain[i] = field;
-        terrainForm->addRow(QString::fromLatin1(labels[i]), field);
+        const int row = static_cast<int>(i % 3);
+        const int column = static_cast<int>(i / 3) * 2;
+        auto* label = new QLabel(QString::fromLatin1(labels[i]), terrain);
+        label->setBuddy(field);
+        terrainForm->addWidget(label, row, column);
+        terrainForm->addWidget(field, row, column + 1);
     }
+    terrainForm->setColumnStretch(1, 2);
+    terrainForm->setColumnStretch(3, 1);
     auto* add = MakeButton(QStringLiteral("Add >>"), terrain);
     auto* remove = MakeButton(QStringLiteral("Remove <<"), terrain);
     auto* saveTerrain = MakeButton(QStringLiteral("Save"), terrain);
@@ -218,15 +227,17 @@ CGeographyPage::CGeographyPage(CPageContext& context, QWidget* parent)
     m_codes = new QListView(terrain);
     m_codes->setModel(m_codeModel);
     m_codes->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // As tall as the fields beside it; it scrolls past a few codes.
+    m_codes->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
     m_codes->setMaximumWidth(90);
     connect(m_codes->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current) { ShowTerrainFields(current.data().toString()); });
-    auto* terrainButtons = new QVBoxLayout;
-    terrainButtons->addWidget(add);
-    terrainButtons->addWidget(remove);
-    terrainButtons->addWidget(saveTerrain);
-    terrainButtons->addWidget(loadTerrain);
-    terrainButtons->addStretch(1);
+    auto* terrainButtons = new QGridLayout;
+    terrainButtons->addWidget(add, 0, 0);
+    terrainButtons->addWidget(remove, 0, 1);
+    terrainButtons->addWidget(saveTerrain, 1, 0);
+    terrainButtons->addWidget(loadTerrain, 1, 1);
+    terrainButtons->setRowStretch(2, 1);
     auto* terrainLayout = new QHBoxLayout(terrain);
     terrainLayout->addLayout(terrainForm, 1);
     terrainLayout->addLayout(terrainButtons);

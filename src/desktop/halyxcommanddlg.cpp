@@ -10,11 +10,13 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -86,7 +88,14 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
     if (CInitPageWidget* init = InitPage()) {
         init->SetReport([this](const QString& line) { m_status->setText(line); });
     }
-    resize(1120, 660);
+    // Most of the screen it opens on, so that the pages' tables show many rows; never smaller
+    // than the size every page is laid out for. A size the user chose is restored below.
+    QSize size(1120, 660);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize room = screen->availableGeometry().size();
+        size = size.expandedTo(QSize(room.width() * 9 / 10, room.height() * 9 / 10));
+    }
+    resize(size);
     CSettings::TrackGeometry(this, QStringLiteral("MainWindow"));
 }
 

@@ -6,6 +6,7 @@
 #include "common/paths.h"
 #include "controls/progressdialog.h"
 #include "controls/settings.h"
+#include "desktop/jumpsliderstyle.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 #include "record/experimentlog.h"
@@ -227,6 +228,7 @@ void CInitPageWidget::BuildControls() {
     m_seek->setRange(0, CInitPage::kSeekMaximum);
     m_seek->setPageStep(60);
     m_seek->setToolTip(tr("Move the playback to another minute"));
+    CJumpSliderStyle::Apply(m_seek);
     m_seekMinute = new QLabel(clock);
     m_seekMinute->setObjectName(QStringLiteral("Seek Minute"));
     m_seekMinute->setMinimumWidth(

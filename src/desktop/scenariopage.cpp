@@ -49,7 +49,7 @@ CScenarioPage::CScenarioPage(CPageContext& context, QWidget* parent)
     m_name = new QLineEdit(scenarioBox);
     m_location = new QLineEdit(scenarioBox);
     m_notes = new QPlainTextEdit(scenarioBox);
-    m_notes->setMaximumHeight(90);
+    m_notes->setMinimumHeight(60);
     auto* browse = new QPushButton(QStringLiteral("..."), scenarioBox);
     top->addWidget(new QLabel(QStringLiteral("Scenario Name:"), scenarioBox), 0, 0);
     top->addWidget(m_name, 0, 1, 1, 2);
@@ -58,6 +58,7 @@ CScenarioPage::CScenarioPage(CPageContext& context, QWidget* parent)
     top->addWidget(browse, 1, 2);
     top->addWidget(new QLabel(QStringLiteral("Notes:"), scenarioBox), 2, 0, Qt::AlignTop);
     top->addWidget(m_notes, 2, 1, 1, 2);
+    top->setRowStretch(2, 1);
     connect(browse, &QPushButton::clicked, this, [this] { ChooseFolder(-1); });
     connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
         m_model.SetName(Std(text));
@@ -109,11 +110,11 @@ CScenarioPage::CScenarioPage(CPageContext& context, QWidget* parent)
     buttons->addStretch(1);
     addButton(QStringLiteral("Generate Scenarios..."), [this] { GenerateScenarios(); });
 
+    // The notes take the height the window has to spare.
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(scenarioBox);
+    layout->addWidget(scenarioBox, 1);
     layout->addWidget(componentsBox);
     layout->addLayout(buttons);
-    layout->addStretch(1);
 
     std::string scenarios = DefaultScenarioFolder();
     while (scenarios.size() > 1 && EndsWithSeparator(scenarios)) {

@@ -8,20 +8,22 @@
 #include <QFutureWatcher>
 #include <QLabel>
 #include <QPainter>
-#include <QScrollArea>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
 namespace halyx {
 
-// The picture at its preferred size, scrolled when the window is smaller.
+// The whole picture, fitted to the window and drawn again at every resize: station names,
+// the minutes and the legend stay in view at any size, with nothing to scroll.
 class CTimelineView final : public QWidget {
 public:
-    explicit CTimelineView(QWidget* parent) : QWidget(parent) {}
+    explicit CTimelineView(QWidget* parent) : QWidget(parent) {
+        setMinimumSize(480, 200);
+        setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    }
 
     void SetTimeline(std::shared_ptr<CLogTimeline> timeline) {
         m_timeline = std::move(timeline);
-        setFixedSize(m_timeline ? CTimelinePainter::PreferredSize(*m_timeline) : QSize(1, 1));
         update();
     }
 
@@ -30,7 +32,7 @@ protected:
         QPainter painter(this);
         painter.fillRect(rect(), Qt::white);
         if (m_timeline) {
-            CTimelinePainter::Paint(painter, QRectF(rect()), *m_timeline);
+            CTimelinePainter::PaintFitted(painter, QRectF(rect()), *m_timeline);
         }
     }
 
@@ -46,16 +48,13 @@ CTimelineDialog::CTimelineDialog(const std::string& logPath, QWidget* parent) : 
     m_status = new QLabel(tr("Reading %1...").arg(QFileInfo(path).fileName()), this);
     m_status->setObjectName(QStringLiteral("Timeline Status"));
     m_status->setWordWrap(true);
-    auto* scroll = new QScrollArea(this);
-    m_view = new CTimelineView(scroll);
+    m_view = new CTimelineView(this);
     m_view->setObjectName(QStringLiteral("Timeline Picture"));
-    scroll->setWidget(m_view);
-    scroll->setBackgroundRole(QPalette::Base);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_status);
-    layout->addWidget(scroll, 1);
+    layout->addWidget(m_view, 1);
     layout->addWidget(buttons);
     resize(1000, 560);
 

@@ -105,6 +105,10 @@ CGSEFrame::CGSEFrame(CScenario& scenario, QUndoStack& undo, QWidget* parent)
         std::max(metrics.horizontalAdvance(QString::fromUtf8(kPointerPaneSample)),
                  metrics.horizontalAdvance(QString::fromUtf8(kPointerPaneWidest))) +
         8);
+    // The pane's numbers are the map position under the pointer and its window pixel.
+    auto* pointerCaption = new QLabel(tr("lat, lng (x, y):"));
+    pointerCaption->setObjectName(QStringLiteral("Pointer Caption"));
+    statusBar()->addPermanentWidget(pointerCaption);
     statusBar()->addPermanentWidget(m_pointerPane);
 
     BuildMenus();

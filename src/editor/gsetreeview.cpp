@@ -16,7 +16,10 @@ constexpr int kValueRole = Qt::UserRole + 1;
 CGSETreeView::CGSETreeView(QWidget* parent) : QTreeView(parent) {
     m_model = new QStandardItemModel(this);
     setModel(m_model);
-    setHeaderHidden(true);
+    // The pane says what it lists: the scenario files opened, saved or generated in this
+    // editor, each loaded again from its menu.
+    m_model->setHorizontalHeaderLabels({tr("Scenario Files")});
+    setToolTip(tr("Scenario files of this session; right-click one to load it"));
     setRootIsDecorated(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionMode(QAbstractItemView::SingleSelection);

@@ -107,9 +107,42 @@ void CGSEView::UnitMoving(const CGSESelection& unit, bool finished) {
 
 void CGSEView::FirstView() {
     UpdateMapLayout();
+    CenterOnUnits();
     ClearSelection();
     m_renderer.InvalidateBackground();
     viewport()->update();
+}
+
+QRect CGSEView::UnitsRect() const {
+    const CWorldMap& map = Map();
+    QRect units;
+    const auto add = [&units](const CWindowPoint& at) {
+        units = units.united(QRect(at.x, at.y, 1, 1));
+    };
+    for (const CRadar& radar : m_scenario.Radars()) {
+        add(map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue()));
+    }
+    for (const CIncursion& incursion : m_scenario.Incursions()) {
+        add(map.LatLng2PixelLoc(incursion.GetLatValue(), incursion.GetLngValue()));
+    }
+    for (const CInterceptor& interceptor : m_scenario.Interceptors()) {
+        add(map.LatLng2PixelLoc(interceptor.GetLat(), interceptor.GetLng()));
+    }
+    return units;
+}
+
+void CGSEView::CenterOnUnits() {
+    // A new map or scenario opens on its units rather than on the map's corner; with no
+    // units, on the middle of the map.
+    if (!Map().exists()) {
+        return;
+    }
+    const QRect units = UnitsRect();
+    const QPoint centre =
+        units.isEmpty() ? QRect(QPoint(0, 0), m_contentSize).center() : units.center();
+    const QSize page = viewport()->size();
+    horizontalScrollBar()->setValue(centre.x() - page.width() / 2);
+    verticalScrollBar()->setValue(centre.y() - page.height() / 2);
 }
 
 void CGSEView::UpdateMapLayout() {

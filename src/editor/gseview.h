@@ -60,6 +60,10 @@ public:
     // Sizes the view to the map at its current zoom (after a map was loaded) and clears the
     // selection.
     void FirstView();
+    // The window-pixel box around every unit's position; empty with no units.
+    QRect UnitsRect() const;
+    // Scrolls so that the units (or the map, with none) stand in the middle of the view.
+    void CenterOnUnits();
 
     CGSERenderer& Renderer() { return m_renderer; }
     void SetDrawOptions(const CGSEDrawOptions& options);

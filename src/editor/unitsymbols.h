@@ -23,7 +23,9 @@ class CWorldMap;
 
 // Colours and sizes of the unit symbols on the editor's map.
 inline const QColor kRadarCrossColour(255, 255, 255);
-inline const QColor kRadarRangeColour(0, 99, 99);
+// Orange: bright against the dark sea and black land of the maps, and of another hue than the
+// sea's teal, so that one-pixel dots stay visible on either.
+inline const QColor kRadarRangeColour(255, 165, 0);
 inline const QColor kIncursionColour(255, 33, 33);
 inline const QColor kInterceptorColour(204, 204, 204);
 inline constexpr int kGlyphSize = 8;

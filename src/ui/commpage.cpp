@@ -1,6 +1,10 @@
 #include "ui/commpage.h"
 
+#include "common/format.h"
 #include "common/paths.h"
+#include "external/kqml/parser.h"
+#include "external/kqml/utils.h"
+#include "record/simeventstore.h"
 
 #include <ctime>
 #include <fstream>
@@ -69,6 +73,79 @@ void CCommPage::AddChatEntry(std::string_view to, std::string_view from, std::st
     }
     TrimLogText();
     if (m_view) {
+        m_view->Refresh();
+    }
+}
+
+void CCommPage::AddTestEntries() {
+    for (int i = 0; i < 4; ++i) {
+        AddChatEntry(kTestReceiver, kTestSender, kTestMessage);
+    }
+}
+
+namespace {
+
+// The replay line of a recorded chat event, or "" when the event is no chat.
+std::string ReplayLine(const CSimEvent& event) {
+    CParser content;
+    if (!content.parse_list("(" + event.content + ")")) {
+        return {};
+    }
+    if (content.find_token("command").value_or("") != "subject_communication") {
+        return {};
+    }
+    std::string from = content.find_text("from");
+    if (from.empty()) {
+        from = event.sender;
+    }
+    const std::string to = content.find_text("to");
+    std::string line = Format("[Minute %d] [", static_cast<int>(event.clockTime));
+    line += from;
+    line += to.empty() ? "]: " : "] -> [" + to + "]: ";
+    line += CUtils::remove_parenthesis(content.find_text("message"));
+    line += '\n';
+    return line;
+}
+
+} // namespace
+
+void CCommPage::ClearReplay() {
+    m_replayText.clear();
+    ++m_replayGeneration;
+    m_replayActive = true;
+    m_replayMinute = -1;
+    m_replayNext = 0;
+    m_replayCount = 0;
+    if (m_view) {
+        m_view->Refresh();
+    }
+}
+
+void CCommPage::ShowReplayUpTo(int minute, const CSimEventStore& events) {
+    const bool sameStore = events.Count() == m_replayCount;
+    if (minute < m_replayMinute || !sameStore) {
+        m_replayText.clear();
+        m_replayNext = 0;
+        ++m_replayGeneration;
+    }
+    bool added = !sameStore || minute < m_replayMinute;
+    m_replayActive = true;
+    m_replayCount = events.Count();
+    // The records are in clock order, so the walk stops at the first one past the minute.
+    while (m_replayNext < events.Count()) {
+        const CSimEvent event = events.At(m_replayNext);
+        if (event.clockTime > minute) {
+            break;
+        }
+        const std::string line = ReplayLine(event);
+        if (!line.empty()) {
+            m_replayText += line;
+            added = true;
+        }
+        ++m_replayNext;
+    }
+    m_replayMinute = minute;
+    if (added && m_view) {
         m_view->Refresh();
     }
 }

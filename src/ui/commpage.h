@@ -6,6 +6,8 @@
 
 namespace halyx {
 
+class CSimEventStore;
+
 // How the human communication page reaches the user: a message box in the desktop program, a
 // printed line in the console, a recorded call in tests.
 class ICommPageView {
@@ -42,6 +44,26 @@ public:
 
     void AddChatEntry(std::string_view to, std::string_view from, std::string_view message);
 
+    // "Test": four identical sample entries from a sender no station can be named, to see the
+    // transcript work without a station. They are neither sent nor written to the experiment log.
+    static constexpr const char* kTestSender = "(TEST)";
+    static constexpr const char* kTestReceiver = "(ALL)";
+    static constexpr const char* kTestMessage = "This is a sample chat entry";
+    void AddTestEntries();
+
+    // The chat of a replayed experiment, kept apart from the live transcript: a replay is not a
+    // new conversation, and a seek must not repeat what was already shown. Each line is stamped
+    // with the minute it was said in.
+    const std::string& ReplayText() const { return m_replayText; }
+    // A replay was started: nothing of it is shown yet.
+    void ClearReplay();
+    // The replay shows minute: exactly the chat of events up to and including it. Going back
+    // (a seek, Stop) rebuilds the text; going on appends.
+    void ShowReplayUpTo(int minute, const CSimEventStore& events);
+    bool ReplayActive() const { return m_replayActive; }
+    // Changes whenever the replay text was cleared or rebuilt rather than extended.
+    unsigned ReplayGeneration() const { return m_replayGeneration; }
+
     const std::string& LogText() const { return m_logText; }
     const std::string& Location() const { return m_location; }
     const std::string& ExperimentName() const { return m_experimentName; }
@@ -70,6 +92,15 @@ private:
     std::string m_experimentName;
     std::string m_notes;
     std::size_t m_headerSize = 0;
+
+    std::string m_replayText;
+    bool m_replayActive = false;
+    unsigned m_replayGeneration = 0;
+    // The minute shown, the next event to look at, and the store's size when it was read (a
+    // newly loaded experiment is read from its start).
+    int m_replayMinute = -1;
+    std::size_t m_replayNext = 0;
+    std::size_t m_replayCount = 0;
 };
 
 } // namespace halyx

@@ -379,6 +379,9 @@ void CInitPage::LoadExperiment() {
 }
 
 void CInitPage::InitializePlayback() {
+    if (m_commPage) {
+        m_commPage->ClearReplay();
+    }
     std::vector<std::string> names;
     for (const StationRow& row : m_stations) {
         if (row.status == kNotInitialized) {
@@ -492,11 +495,16 @@ std::string CInitPage::CountdownText(int minutes) {
 void CInitPage::ShowClock(int minutes) {
     m_clockDigits = ClockDigitsText(minutes);
     m_clockCount = CountdownText(minutes);
+    if (m_playbackMode && m_commPage) {
+        m_commPage->ShowReplayUpTo(minutes, m_agent.Events());
+    }
     Changed();
 }
 
 void CInitPage::AddChatEntry(std::string_view to, std::string_view from, std::string_view message) {
-    if (m_commPage) {
+    // During a replay the chat page shows the recorded chat by its minute; what stations say
+    // meanwhile belongs to no experiment and stays out of the live transcript.
+    if (m_commPage && !m_playbackMode) {
         m_commPage->AddChatEntry(to, from, message);
     }
 }

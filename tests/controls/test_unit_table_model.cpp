@@ -67,8 +67,34 @@ TEST(UnitTableModel, NumbersSortAsNumbersWithoutReorderingTheList) {
     for (int row = 0; row < proxy.rowCount(); ++row) {
         order << proxy.index(row, 4).data().toString();
     }
-    EXPECT_EQ(order, (QStringList{"9", "25.5", "100", "-"}));
+    EXPECT_EQ(order, (QStringList{"9", "25.500", "100", "-"}));
     EXPECT_EQ(scenario.Incursions().At(0).GetSpeed(), "100");
+}
+
+TEST(UnitTableModel, EveryTableShowsNumbersAlike) {
+    // Interceptors keep numbers and print them with six decimals; the other kinds keep the text
+    // they were given. The tables show both the same way, without losing a digit that counts.
+    CScenario scenario;
+    CUnitTableModel<CInterceptor> interceptors(scenario.Interceptors(), kInterceptorColumns);
+    CUnitTableModel<CIncursion> incursions(scenario.Incursions(), kIncursionColumns);
+    CInterceptor interceptor;
+    interceptor.SetSpeed(664);
+    interceptor.SetLat(28.123456);
+    scenario.Interceptors().Add(interceptor);
+    scenario.Incursions().Add(CIncursion("I", "N1", "28.123456", "2", "664.000", "0", "0"));
+    EXPECT_EQ(interceptors.index(0, 4).data().toString(), "664.000");
+    EXPECT_EQ(incursions.index(0, 4).data().toString(), "664.000");
+    EXPECT_EQ(interceptors.index(0, 2).data().toString(), "28.123456");
+    EXPECT_EQ(incursions.index(0, 2).data().toString(), "28.123456");
+
+    EXPECT_EQ(TableNumberText("276.000"), "276.000");
+    EXPECT_EQ(TableNumberText("-80.250000"), "-80.250");
+    EXPECT_EQ(TableNumberText("0.5"), "0.500");
+    EXPECT_EQ(TableNumberText("12.0001000"), "12.0001");
+    // Not plain decimal numbers: left alone.
+    for (const char* text : {"", "-", "12", "N3", "1e5", "1.2.3", ".5", "5.", "abc.000"}) {
+        EXPECT_EQ(TableNumberText(text), text) << text;
+    }
 }
 
 TEST(FileFilters, PairsBecomeQtFilters) {

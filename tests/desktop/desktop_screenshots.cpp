@@ -1,6 +1,10 @@
 // Renders each page of the running window into PNG files for the user guide:
 //
-//   QT_QPA_PLATFORM=offscreen build/bin/desktop_screenshots docs/screenshots
+//   QT_QPA_PLATFORM=offscreen build/bin/desktop_screenshots docs/screenshots [WIDTHxHEIGHT]
+//
+// The window is 1366x768 unless a size is given (1920x1080 shows the pages on a larger screen).
+// Map addresses are shown as the console finds them: set HALYX_MAP_DIR to a neutral folder
+// holding a copy of data/maps before making pictures for docs/.
 //
 //   build/bin/desktop_screenshots --screen OUT.png     (grabs the whole screen of $DISPLAY)
 //
@@ -12,6 +16,7 @@
 
 #include "common/numericlocale.h"
 #include "desktop/savelogdialog.h"
+#include "desktop/timelinedialog.h"
 
 #include <QApplication>
 #include <QDir>
@@ -69,7 +74,14 @@ int main(int argc, char** argv) {
     }
     halyx::CHalyxCommandDlg& window = *rig.window;
     halyx::CHalyxCommand& agent = *rig.agent;
-    window.resize(1120, 660);
+    QSize size(1366, 768);
+    if (argc > 2) {
+        const QStringList parts = QString::fromLocal8Bit(argv[2]).split(QLatin1Char('x'));
+        if (parts.size() == 2 && parts[0].toInt() > 0 && parts[1].toInt() > 0) {
+            size = QSize(parts[0].toInt(), parts[1].toInt());
+        }
+    }
+    window.resize(size);
     halyx::CInitPage& page = window.InitPage()->Presenter();
     Save(&window, out + QStringLiteral("/01-start.png"));
 
@@ -126,6 +138,21 @@ int main(int argc, char** argv) {
     window.Sheet()->setCurrentIndex(3);
     QTest::qWait(400);
     Save(&window, out + QStringLiteral("/06-human-communications.png"));
+    // The scenario pages, as the window shows them in the middle of a mission.
+    const char* const scenarioPages[][2] = {{"Scenarios", "09-scenarios"},
+                                            {"Weather Modelling", "10-weather"},
+                                            {"Incursions", "11-incursions"},
+                                            {"Interceptors", "12-interceptors"},
+                                            {"Geography", "13-geography"}};
+    for (const auto& [caption, file] : scenarioPages) {
+        for (int tab = 0; tab < window.Sheet()->count(); ++tab) {
+            if (window.Sheet()->tabText(tab) == QLatin1String(caption)) {
+                window.Sheet()->setCurrentIndex(tab);
+                QTest::qWait(400);
+                Save(&window, out + QStringLiteral("/%1.png").arg(QLatin1String(file)));
+            }
+        }
+    }
     window.Sheet()->setCurrentIndex(0);
 
     // Reset (yes), then play the recorded log back.
@@ -155,6 +182,28 @@ int main(int argc, char** argv) {
     (void)QTest::qWaitFor([&] { return agent.Clock() >= 120; }, 60000);
     QTest::qWait(100);
     Save(&window, out + QStringLiteral("/07-playback.png"));
+    // The replay's chat, apart from the live transcript.
+    window.Sheet()->setCurrentIndex(3);
+    QTest::qWait(300);
+    Save(&window, out + QStringLiteral("/14-replayed-chat.png"));
+    window.Sheet()->setCurrentIndex(0);
+    // The mission's timeline, fitted to its window.
+    if (auto* timeline = window.findChild<QPushButton*>(QStringLiteral("Timeline"))) {
+        timeline->click();
+        halyx::CTimelineDialog* dialog = nullptr;
+        (void)QTest::qWaitFor(
+            [&] {
+                dialog = window.findChild<halyx::CTimelineDialog*>();
+                return dialog != nullptr && dialog->Timeline() != nullptr;
+            },
+            20000);
+        if (dialog != nullptr) {
+            dialog->resize(1100, 420);
+            QTest::qWait(200);
+            Save(dialog, out + QStringLiteral("/15-timeline.png"));
+            dialog->close();
+        }
+    }
     page.Stop();
     answers.stop();
     return 0;

@@ -1,6 +1,9 @@
 // Writes a picture of each scenario page, filled with the default scenario, into a folder:
 //   QT_QPA_PLATFORM=offscreen build/bin/scenario_page_screenshots docs/images
-// The pictures in docs/ are made this way; run it again after a change to a page's look.
+// The pictures in docs/ are made this way; run it again after a change to a page's look. The
+// pages get the room they have in a window of 1366x768. The map addresses shown are those of
+// HALYX_MAP_DIR when it is set (a neutral folder holding a copy of data/maps), else of the
+// source tree.
 #include "agent/halyxcommand.h"
 #include "common/random.h"
 #include "desktop/geographypage.h"
@@ -30,7 +33,7 @@ using namespace halyx;
 namespace {
 
 bool Grab(CPage&& page, const QString& folder, const QString& name) {
-    page.resize(1100, 720);
+    page.resize(1340, 660);
     page.show();
     QApplication::processEvents();
     const QString path = QDir(folder).filePath(name);
@@ -58,7 +61,9 @@ int main(int argc, char** argv) {
 
     SeedRandom(7);
     CScenario scenario;
-    LoadDefaultScenario(scenario, HALYX_SOURCE_DIR "/data/maps/");
+    LoadDefaultScenario(scenario, qEnvironmentVariableIsEmpty("HALYX_MAP_DIR")
+                                      ? std::string(HALYX_SOURCE_DIR "/data/maps/")
+                                      : DefaultMapFolder());
     scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
     CExperimentLog log;
     CHalyxCommand agent(AgentScenario::Of(scenario), log);

@@ -1,16 +1,21 @@
 // The two communication pages under a flood of station messages, the message tree, the
-// clearing buttons and the communication log file, driven through their widgets; and the model
-// behind the message lists: bounded to its newest entries, the current entry kept through
-// merges, saved as shown.
+// clearing buttons and the communication log file, driven through their widgets; the chat of a
+// replay shown apart by minute; the sample entries of "Test"; and the model behind the message
+// lists: bounded to its newest entries, the current entry kept through merges, saved as shown,
+// and listed by arrival when asked.
 #include "windowfixture.h"
 
 #include "controls/messagelistmodel.h"
 #include "desktop/agentcommpagewidget.h"
 #include "desktop/commpagewidget.h"
+#include "desktop/initpagewidget.h"
+#include "record/simevent.h"
 
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
+#include <QSettings>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -30,6 +35,76 @@ protected:
     CAgentCommPageWidget* agentPage = nullptr;
     CCommPageWidget* humanPage = nullptr;
 };
+
+CSimEvent Chat(int minute, const std::string& from, const std::string& text) {
+    return {.clockTime = minute,
+            .sender = from,
+            .receiver = {},
+            .tsid = minute,
+            .content =
+                "tell :command subject_communication :from " + from + " :message (" + text + ")"};
+}
+
+TEST_F(CommPages, ReplayedChatIsShownApartByMinuteAndRebuiltOnSeek) {
+    window->show();
+    auto* init = dynamic_cast<CInitPageWidget*>(window->Pages()[0]);
+    ASSERT_NE(init, nullptr);
+    Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (live)");
+    QTextEdit* replay = humanPage->ReplayBox();
+    // A live session has no replay box.
+    EXPECT_TRUE(replay->parentWidget()->isHidden());
+    const std::string live = humanPage->Presenter().LogText();
+
+    agent.Events().LoadRecords({Chat(20, "BRAVO", "twenty"),
+                                Chat(5, "ALPHA", "five"),
+                                {.clockTime = 7,
+                                 .sender = "ALPHA",
+                                 .receiver = {},
+                                 .tsid = 7,
+                                 .content = "tell :command abort :resource 1 :id I1"},
+                                Chat(10, "CHARLIE", "ten (a)")});
+    init->Presenter().SetPlaybackMode(true);
+    init->Presenter().InitializePlayback();
+    humanPage->FlushTranscript();
+    EXPECT_FALSE(replay->parentWidget()->isHidden());
+    EXPECT_EQ(replay->toPlainText(), QString());
+
+    const auto shown = [&] {
+        humanPage->FlushTranscript();
+        return replay->toPlainText().toStdString();
+    };
+    agent.SeekPlayback(10);
+    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n[Minute 10] [CHARLIE]: ten (a)\n");
+    // Back: exactly the lines up to the minute, nothing repeated.
+    agent.SeekPlayback(5);
+    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n");
+    agent.SeekPlayback(5);
+    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n");
+    agent.SeekPlayback(960);
+    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n[Minute 10] [CHARLIE]: ten (a)\n"
+                       "[Minute 20] [BRAVO]: twenty\n");
+
+    // Chat that stations send during the replay is no part of the live transcript, whose file
+    // keeps only the live session.
+    Deliver("BRAVO", "tell :command subject_communication :to ALPHA :from BRAVO :message (echo)");
+    EXPECT_EQ(humanPage->Presenter().LogText(), live);
+
+    // A new replay starts empty.
+    init->Presenter().InitializePlayback();
+    EXPECT_EQ(shown(), "");
+    agent.SeekPlayback(0);
+    EXPECT_EQ(shown(), "");
+}
+
+TEST_F(CommPages, TestAddsFourSampleEntriesThatGoNowhereElse) {
+    const std::size_t sentBefore = agent.CommStore().Outgoing().size();
+    Click(Find(humanPage, QStringLiteral("Test")));
+    const QString text = humanPage->Transcript()->toPlainText();
+    const QString entry = QStringLiteral("[(TEST)] -> [(ALL)]: This is a sample chat entry\n");
+    EXPECT_EQ(text.count(entry), 4);
+    EXPECT_TRUE(text.endsWith(entry));
+    EXPECT_EQ(agent.CommStore().Outgoing().size(), sentBefore);
+}
 
 TEST_F(CommPages, AFloodOf50000MessagesIsListedSortedAndTranscribed) {
     ASSERT_NE(agentPage, nullptr);
@@ -190,6 +265,48 @@ TEST_F(CommPages, TheListModelKeepsTheNewestEntriesSortedAndTheCurrentOneThrough
     model.Clear();
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.WidestText(), 0);
+}
+
+TEST_F(CommPages, ArrivalOrderListsMessagesAsTheyCameAndIsRemembered) {
+    CMessageListModel model;
+    for (const char* text : {"(tell :c)", "(tell :a)", "(tell :b)"}) {
+        model.Add(QString::fromLatin1(text));
+    }
+    model.Flush();
+    const QPersistentModelIndex a(model.index(0, 0));
+    ASSERT_EQ(a.data().toString(), QStringLiteral("(tell :a)"));
+    model.SetArrivalOrder(true);
+    EXPECT_EQ(model.TextAt(0), QStringLiteral("(tell :c)"));
+    EXPECT_EQ(model.TextAt(2), QStringLiteral("(tell :b)"));
+    EXPECT_EQ(a.row(), 1);
+    // Later arrivals go to the end, whatever their text; the picked entry follows its text.
+    model.Add(QStringLiteral("(tell :0)"));
+    model.Flush();
+    EXPECT_EQ(model.TextAt(3), QStringLiteral("(tell :0)"));
+    EXPECT_EQ(a.data().toString(), QStringLiteral("(tell :a)"));
+    model.SetArrivalOrder(false);
+    EXPECT_EQ(model.TextAt(0), QStringLiteral("(tell :0)"));
+    EXPECT_EQ(a.row(), 1);
+
+    // The tooltip holds the whole message, past what the column shows, with its markup
+    // characters kept as text.
+    const QString longText = QStringLiteral("(tell :content (<b>%1 end))").arg(QString(1500, 'x'));
+    model.Add(longText);
+    model.Flush();
+    const QString tip =
+        model.data(model.index(model.rowCount() - 1, 0), Qt::ToolTipRole).toString();
+    EXPECT_TRUE(tip.contains(longText.toHtmlEscaped()));
+
+    // The page's check box orders both lists and is remembered.
+    auto* box = Find<QCheckBox>(agentPage, QStringLiteral("Arrival order"));
+    box->setChecked(false);
+    box->click();
+    EXPECT_TRUE(agentPage->Incoming().model->ArrivalOrder());
+    EXPECT_TRUE(agentPage->Outgoing().model->ArrivalOrder());
+    EXPECT_EQ(QSettings().value(QStringLiteral("AgentCommPage/ArrivalOrder")).toString(),
+              QStringLiteral("1"));
+    box->click();
+    EXPECT_FALSE(agentPage->Incoming().model->ArrivalOrder());
 }
 
 } // namespace

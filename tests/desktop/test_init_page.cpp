@@ -4,6 +4,7 @@
 // the mission's timeline; and the "Choose Log Save Location" dialog with a field left empty.
 #include "windowfixture.h"
 
+#include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSlider>
+#include <QTextEdit>
 #include <QTreeWidget>
 
 #include <csignal>
@@ -260,6 +262,43 @@ TEST_F(InitPage, TheSaveDialogWantsAName) {
     EXPECT_TRUE(dialog.isVisible());
     dialog.reject();
     EXPECT_EQ(result, QDialog::Rejected);
+}
+
+// A click on the slider's groove goes to the minute clicked, and the chat page replays the
+// recorded chat up to there, apart from the live transcript.
+TEST_F(InitPage, AClickOnTheSeekGrooveGoesToTheClickedMinute) {
+    const std::string path = RecordedExperiment();
+    Team();
+    auto* seek = Find<QSlider>(widget, QStringLiteral("Seek"));
+    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    {
+        auto answer = AnswerFile(QString::fromStdString(path));
+        Click(Find(widget, QStringLiteral("Load Experiment")));
+    }
+    ASSERT_TRUE(seek->isEnabled());
+    Click(Find(widget, QStringLiteral("Initialize Playback")));
+
+    // The middle of the groove is minute 480, give or take the handle's width.
+    QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 2, seek->height() / 2));
+    ASSERT_TRUE(Eventually([&] { return agent.Clock() != 0; }));
+    EXPECT_NEAR(agent.Clock(), 480, 40);
+    EXPECT_EQ(seek->value(), agent.Clock());
+    QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 4, seek->height() / 2));
+    ASSERT_TRUE(Eventually([&] { return agent.Clock() < 400; })) << agent.Clock();
+    EXPECT_NEAR(agent.Clock(), 240, 40);
+
+    auto* chat = dynamic_cast<CCommPageWidget*>(window->Pages()[3]);
+    ASSERT_NE(chat, nullptr);
+    chat->FlushTranscript();
+    const QString replayed = chat->ReplayBox()->toPlainText();
+    EXPECT_EQ(replayed.count(QStringLiteral("[ALPHA]: minute ")), 10);
+    EXPECT_TRUE(replayed.startsWith(QStringLiteral("[Minute 0] [ALPHA]: minute 0\n")));
+    EXPECT_FALSE(QString::fromStdString(chat->Presenter().LogText()).contains("minute 0"));
+    seek->setFocus();
+    QTest::keyClick(seek, Qt::Key_Home);
+    ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0; })) << agent.Clock();
+    chat->FlushTranscript();
+    EXPECT_EQ(chat->ReplayBox()->toPlainText(), QStringLiteral("[Minute 0] [ALPHA]: minute 0\n"));
 }
 
 } // namespace

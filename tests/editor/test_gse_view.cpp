@@ -380,5 +380,28 @@ TEST_F(EditorView, HoveringAUnitShowsItsName) {
     EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
 }
 
+TEST_F(EditorView, OpensCentredOnTheUnitsOrOnTheMapWithoutThem) {
+    const QPoint middle(Viewport()->width() / 2, Viewport()->height() / 2);
+    const auto nearMiddle = [&](const QPoint& at) {
+        return std::abs(at.x() - middle.x()) <= 2 && std::abs(at.y() - middle.y()) <= 2;
+    };
+    // Far from the map's corner, as a real scenario's units are.
+    scenario.Radars().Add(CRadar("R1", "r1", "400", "400", "50", "-", "-"));
+    scenario.Incursions().Add(CIncursion("I1", "i1", "500", "500", "60", "0", "0"));
+    view->FirstView();
+    const QPoint r1 = PointOf(400, 400);
+    const QPoint i1 = PointOf(500, 500);
+    EXPECT_TRUE(nearMiddle((r1 + i1) / 2))
+        << r1.x() << "," << r1.y() << " " << i1.x() << "," << i1.y();
+    EXPECT_TRUE(Viewport()->rect().contains(r1));
+    EXPECT_TRUE(Viewport()->rect().contains(i1));
+
+    scenario.Radars().RemoveAll();
+    scenario.Incursions().RemoveAll();
+    view->FirstView();
+    EXPECT_GT(view->horizontalScrollBar()->value(), 0);
+    EXPECT_GT(view->verticalScrollBar()->value(), 0);
+}
+
 } // namespace
 } // namespace halyx

@@ -182,3 +182,32 @@ TEST(Timeline, TheDrawingMatchesTheGoldenImageAndTextIsDrawnWhenAskedFor) {
         FAIL() << mismatches << " pixels differ; see " << drawn << " and " << difference;
     }
 }
+
+TEST(Timeline, FittedToAWindowItShowsEverythingWithoutScrolling) {
+    App();
+    const CLogTimeline timeline = TimelineOf(WriteMission(FreshFolder("fitted")));
+    const QSize preferred = CTimelinePainter::PreferredSize(timeline);
+    // A small window, a wide one, a tall one: the picture stays inside and is never magnified.
+    for (const QSize window : {QSize(700, 240), QSize(2400, 400), QSize(1000, 1200)}) {
+        QImage image(window, QImage::Format_ARGB32);
+        image.fill(Qt::black);
+        QPainter painter(&image);
+        const QRectF painted = CTimelinePainter::PaintFitted(painter, image.rect(), timeline,
+                                                             TimelineStyle{.drawText = false});
+        painter.end();
+        EXPECT_TRUE(QRectF(image.rect()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(painted))
+            << window.width() << "x" << window.height();
+        EXPECT_LE(painted.height(), preferred.height() + 0.5);
+        // The whole picture is drawn: its bottom-left corner (under the legend) is painted, and
+        // nothing below it.
+        EXPECT_EQ(image.pixel(2, static_cast<int>(painted.bottom()) - 2), qRgb(255, 255, 255))
+            << window.width();
+        if (painted.bottom() + 2 < window.height()) {
+            EXPECT_EQ(image.pixel(2, static_cast<int>(painted.bottom()) + 2), qRgb(0, 0, 0));
+        }
+    }
+    // A wide window gets the lanes across its whole width.
+    QImage wide(QSize(2400, 400), QImage::Format_ARGB32);
+    QPainter painter(&wide);
+    EXPECT_NEAR(CTimelinePainter::PaintFitted(painter, wide.rect(), timeline).width(), 2400, 1);
+}

@@ -1,6 +1,7 @@
 // The human communication page: chat transcript, a location that follows the experiment name,
-// and the communication log file.
+// the communication log file, and the chat of a replay kept apart from the transcript.
 #include "common/paths.h"
+#include "record/simeventstore.h"
 #include "ui/commpage.h"
 
 #include <gtest/gtest.h>
@@ -135,4 +136,43 @@ TEST(CommLogFile, CutOffFileIsRefusedAndLosesNothing) {
     view.messages.clear();
     EXPECT_FALSE(page.LoadLog(folder + "/missing.hcl"));
     EXPECT_TRUE(view.messages.empty());
+}
+
+TEST(CommPageReplay, RecordedChatIsShownByMinuteAndWhatIsNoChatIsSkipped) {
+    CCommPage page;
+    const std::string transcript = page.LogText();
+    const auto record = [](int minute, std::string sender, std::string content) {
+        return CSimEvent{.clockTime = minute,
+                         .sender = std::move(sender),
+                         .receiver = {},
+                         .tsid = minute,
+                         .content = std::move(content)};
+    };
+    CSimEventStore events;
+    events.LoadRecords({
+        record(3, "ALPHA", "tell :command subject_communication :from ALPHA :message (hi (there))"),
+        // A broken record, another command, a chat naming no sender: none of them stops the
+        // replay, the broken one is left out, the last is shown under its recorded station.
+        record(4, "ALPHA", "tell :command subject_communication :from (ALPHA :message"),
+        record(5, "BRAVO", "tell :command abort :resource 1 :id I1"),
+        record(6, "BRAVO", "tell :command subject_communication :to ALPHA :message (ok)"),
+    });
+    page.ClearReplay();
+    EXPECT_TRUE(page.ReplayActive());
+    page.ShowReplayUpTo(960, events);
+    EXPECT_EQ(page.ReplayText(),
+              "[Minute 3] [ALPHA]: hi (there)\n[Minute 6] [BRAVO] -> [ALPHA]: ok\n");
+    const unsigned generation = page.ReplayGeneration();
+    page.ShowReplayUpTo(5, events);
+    EXPECT_EQ(page.ReplayText(), "[Minute 3] [ALPHA]: hi (there)\n");
+    EXPECT_NE(page.ReplayGeneration(), generation);
+    page.ShowReplayUpTo(2, events);
+    EXPECT_EQ(page.ReplayText(), "");
+    // Another experiment loaded in between is read from its start.
+    events.LoadRecords({record(1, "CHARLIE",
+                               "tell :command subject_communication :from CHARLIE "
+                               ":message (new)")});
+    page.ShowReplayUpTo(2, events);
+    EXPECT_EQ(page.ReplayText(), "[Minute 1] [CHARLIE]: new\n");
+    EXPECT_EQ(page.LogText(), transcript);
 }
