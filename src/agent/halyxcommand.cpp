@@ -683,6 +683,7 @@ void CHalyxCommand::NoteStationAddress(const std::string& name, const std::strin
     StationAddress& where = m_stationAddresses[name];
     if (where.host != host) {
         where.addresses.clear();
+        where.resolved = false;
     }
     where.host = host;
     where.port = port;
@@ -707,7 +708,8 @@ bool CHalyxCommand::SenderTrusted(const std::string& sender) {
     }
     StationAddress& where = m_stationAddresses[sender];
     if (!where.host.empty()) {
-        if (where.addresses.empty()) {
+        if (!where.resolved) {
+            where.resolved = true;
             CCommunicator* comm = get_communicator();
             where.addresses =
                 comm ? comm->host_addresses(where.host) : std::vector<std::string>{where.host};

@@ -223,7 +223,8 @@ private:
     struct StationAddress {
         std::string host;
         int port = 0;
-        std::vector<std::string> addresses; // host resolved to addresses; empty until needed
+        std::vector<std::string> addresses; // host resolved to addresses, once needed
+        bool resolved = false;              // once per host: a name may take the resolver a while
         bool asked = false;                 // the name server was asked once for an unknown one
     };
     bool SenderTrusted(const std::string& sender);
