@@ -84,6 +84,8 @@ private:
     // seek, health; station health and stray commands as they happen.
     void AddSessionCommands();
     void PrintSessionChanges();
+    // Messages refused because they claimed a team member from another machine.
+    void PrintRefusals();
     bool Fail(const std::string& why);
     bool WaitUntil(const std::function<bool()>& done, int timeoutSeconds, const std::string& what);
     void PrintStatus();
@@ -118,6 +120,9 @@ private:
 
     std::set<std::string> m_lastUnreachable;
     long long m_straysPrinted = 0;
+    std::size_t m_refusalsPrinted = 0;
+    static constexpr std::size_t kRefusalHintsKept = 1000;
+    std::set<std::string> m_refusalHints;
 
     std::unique_ptr<QSocketNotifier> m_stdin;
     std::string m_stdinBuffer;

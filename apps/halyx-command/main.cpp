@@ -59,7 +59,8 @@ int Usage(const std::string& why) {
                  "                     [--no-embedded-ans] [--embedded-ans-port N] [--agent NAME]\n"
                  "                     [--answer yes|no] [--clock-every N] [--port N]\n"
                  "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
-                 "                     [--team-only]\n"
+                 "                     [--team-only] [--auto-reinit]\n"
+                 "                     [--allow-hosts CIDR[,CIDR...]]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -174,12 +175,16 @@ int main(int argc, char** argv) {
     int embeddedPort = -1;
     bool serveMaps = true;
     bool teamOnly = false;
+    bool autoReinit = false;
+    std::vector<halyx::CTcpCommunicator::Subnet> allowedHosts;
+    std::string allowedHostsText;
     std::string mapServerUrl;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--repair-log" || arg == "--repair-out" ||
                                 arg == "--agent" || arg == "--answer" || arg == "--clock-every" ||
-                                arg == "--embedded-ans-port" || arg == "--map-server";
+                                arg == "--embedded-ans-port" || arg == "--map-server" ||
+                                arg == "--allow-hosts";
         if (takesValue && i + 1 >= argc) {
             return Usage(arg + " needs a value");
         }
@@ -194,6 +199,14 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--team-only") {
             teamOnly = true;
+        } else if (arg == "--auto-reinit") {
+            autoReinit = true;
+        } else if (arg == "--allow-hosts") {
+            allowedHostsText = argv[++i];
+            std::string why;
+            if (!halyx::CTcpCommunicator::ParseAllowedHosts(allowedHostsText, allowedHosts, why)) {
+                return Usage("--allow-hosts takes CIDR[,CIDR...]: " + why);
+            }
         } else if (arg == "--no-embedded-ans") {
             embeddedAns = false;
         } else if (arg == "--repair-log") {
@@ -310,6 +323,23 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int agentPort = container.get_communicator()->get_port();
+    if (allowedHosts.empty() && !headless) {
+        // The desktop keeps the list between runs (Network/AllowedHosts in its settings).
+        allowedHostsText =
+            halyx::CSettings::Text(QStringLiteral("Network/AllowedHosts"), QString()).toStdString();
+        std::string why;
+        if (!allowedHostsText.empty() &&
+            !halyx::CTcpCommunicator::ParseAllowedHosts(allowedHostsText, allowedHosts, why)) {
+            std::fprintf(stderr, "halyx-command: the stored allowed hosts are ignored: %s\n",
+                         why.c_str());
+            allowedHosts.clear();
+        }
+    }
+    if (!allowedHosts.empty()) {
+        container.tcp_communicator()->set_allowed_hosts(allowedHosts);
+        halyx::CHeadlessConsole::Print("ALLOW-HOSTS " + allowedHostsText);
+    }
+    agent.SetAutoReinit(autoReinit);
 
     // Maps the stations can fetch from their own machines (see docs/across-machines.md). The
     // name this console registered under is asked when an address is first needed.

@@ -49,6 +49,22 @@ void CHeadlessConsole::PrintSessionChanges() {
               (it->refused ? ", refused" : ""));
     }
     m_straysPrinted = total;
+    PrintRefusals();
+}
+
+void CHeadlessConsole::PrintRefusals() {
+    const auto& kept = m_agent.Refusals();
+    const std::size_t unseen =
+        std::min<std::size_t>(m_agent.RefusalsNoted() - m_refusalsPrinted, kept.size());
+    for (auto it = kept.end() - static_cast<std::ptrdiff_t>(unseen); it != kept.end(); ++it) {
+        Print("REFUSED forged sender " + it->name + " from " + it->peer);
+        // How to let a real station in is said once per claimed name and address.
+        if (m_refusalHints.size() < kRefusalHintsKept &&
+            m_refusalHints.insert(it->name + " " + it->peer).second) {
+            Print("  " + it->hint);
+        }
+    }
+    m_refusalsPrinted = m_agent.RefusalsNoted();
 }
 
 void CHeadlessConsole::AddSessionCommands() {
@@ -129,6 +145,12 @@ void CHeadlessConsole::AddSessionCommands() {
             line += Format(" %s=%zu", name.empty() ? "(outside the team)" : name.c_str(), count);
         }
         Print(line);
+        std::string refused =
+            Format("SUMMARY %zu messages refused for a forged sender", m_agent.RefusedTotal());
+        for (const auto& [name, count] : m_agent.RefusedByName()) {
+            refused += Format(" %s=%zu", name.c_str(), count);
+        }
+        Print(refused);
         return true;
     };
 

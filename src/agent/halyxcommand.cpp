@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 namespace halyx {
 
@@ -70,6 +71,18 @@ std::string Shown(const std::string& sender) {
     }
     return sender.size() > kLongest ? sender.substr(0, kLongest) + "..." : sender;
 }
+
+constexpr const char* kRefusedComment = "refused: message claiming %s from %s at clock %d";
+constexpr const char* kRefusedQuietComment =
+    "refused: further messages claiming %s are counted, not written";
+constexpr const char* kRefusedDebug =
+    "<CHalyxCommand::process_message_text()> message claiming %s from %s refused: %s";
+constexpr const char* kMultiHomedHint =
+    "%s is registered at %s; if this is %s itself on a machine with several network addresses, "
+    "start the station with --host %s";
+constexpr const char* kUnregisteredHint = "the name server does not know %s";
+constexpr const char* kRestartedComment = "station %s restarted at clock %d";
+constexpr const char* kReinitializedComment = "station %s re-initialized at clock %d";
 
 } // namespace
 
@@ -178,6 +191,7 @@ bool CHalyxCommand::LookupStation(const std::string& name, std::string& host, st
     }
     host = info.GetAgentHost();
     port = info.GetAgentPortStr();
+    NoteStationAddress(name, host, info.GetAgentPort());
     return true;
 }
 
@@ -259,6 +273,9 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
             return true;
         }
         const std::string sender = ReadSenderLeniently(text);
+        if (!SenderTrusted(sender)) {
+            return true;
+        }
         RecordUnreadable(text, sender,
                          Format(kUnreadableMessageTemplate, Shown(sender).c_str(),
                                 parsed.description(), parsed.offset),
@@ -266,7 +283,7 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
         return true;
     }
     std::string sender = message.find_text("sender");
-    if (HandleBrokenChat(text, true)) {
+    if (!SenderTrusted(sender) || HandleBrokenChat(text, true)) {
         return true;
     }
     std::optional<std::string> contentText = message.find_content();
@@ -437,6 +454,8 @@ CHalyxCommand::ScenarioTexts CHalyxCommand::BuildScenarioTexts() const {
 }
 
 void CHalyxCommand::InitSim() {
+    m_scenarioSent = true;
+    m_restarted.clear();
     m_log.LogInitSim();
     m_log.LogTeamMode(m_multiplayer ? kMultiplayerMode : kSinglePlayerMode);
     // The team goes into the log now, not only at the end, so that a log cut off by a crash
@@ -469,13 +488,24 @@ std::string CHalyxCommand::InitPlaybackContent(const ScenarioTexts& texts,
 }
 
 void CHalyxCommand::InitPlayback(const std::string& station) {
+    m_scenarioSent = true;
+    m_restarted.erase(station);
     SendKqml("ask", station, InitPlaybackContent(BuildScenarioTexts(), station));
 }
 
 bool CHalyxCommand::ReInitStation(const std::string& name) {
+    if (!IsTeamMember(name)) {
+        return false;
+    }
+    // A station that restarted may have registered from another address. (Asked first: the
+    // wait may turn the event loop.)
+    RefreshStationAddress(name);
     const auto it = std::find(m_team.begin(), m_team.end(), name);
     if (it == m_team.end()) {
         return false;
+    }
+    if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
+        m_log.LogComment(Format(kReinitializedComment, name.c_str(), m_clock));
     }
     const ScenarioTexts texts = BuildScenarioTexts();
     if (m_console->IsPlaybackMode()) {
@@ -491,6 +521,8 @@ bool CHalyxCommand::ReInitStation(const std::string& name) {
                  Format(kStartSimTemplate, StartSimTeamText(m_team).c_str(),
                         StationLocationText(name).c_str()));
     }
+    // Only now: the clock must not reach it before its scenario.
+    m_restarted.erase(name);
     return true;
 }
 
@@ -507,6 +539,8 @@ void CHalyxCommand::StartSim() {
 }
 
 void CHalyxCommand::ResetSim() {
+    m_scenarioSent = false;
+    m_restarted.clear();
     const std::vector<std::string> team = m_team;
     for (const std::string& member : team) {
         SendKqml("tell", member, kResetSimContent);
@@ -589,7 +623,10 @@ void CHalyxCommand::process_clock_tick() {
     const std::string sync = Format(kClockSyncTemplate, c);
     const std::vector<std::string> team = m_team;
     for (const std::string& member : team) {
-        SendKqml("tell", member, sync);
+        // A restarted station has no scenario yet: the clock would run it on nothing.
+        if (!IsRestarted(member)) {
+            SendKqml("tell", member, sync);
+        }
     }
     if (m_console->IsPlaybackMode()) {
         m_events.Release(c, *this);
@@ -623,6 +660,7 @@ void CHalyxCommand::OnLinkEvent(const CLinkEvent& event) {
         NoteHealth(event.receiver, true);
         break;
     }
+    NoteLinkForRestart(event);
 }
 
 void CHalyxCommand::NoteHealth(const std::string& name, bool reachable) {
@@ -670,6 +708,9 @@ bool CHalyxCommand::HandleBrokenChat(const std::string& text, bool parsed) {
     if (!chat) {
         return false;
     }
+    if (!SenderTrusted(chat->sender)) {
+        return true;
+    }
     dprintf("<CHalyxCommand::process_message_text()> chat from %s read from its line: its text "
             "holds unbalanced parentheses or quotes",
             chat->sender.c_str());
@@ -701,6 +742,139 @@ void CHalyxCommand::RecordUnreadable(const std::string& text, const std::string&
 std::size_t CHalyxCommand::UnreadableMessages(const std::string& name) const {
     const auto it = m_unreadable.find(name);
     return it == m_unreadable.end() ? 0 : it->second;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Trust in senders
+
+bool CHalyxCommand::process_message_from(const std::string& text, const std::string& peer) {
+    // Saved and restored: a name-server wait that turns the event loop may deliver another
+    // message in the middle of this one.
+    const std::string outer = std::exchange(m_messagePeer, peer);
+    const bool answer = process_message_text(text);
+    m_messagePeer = outer;
+    return answer;
+}
+
+std::size_t CHalyxCommand::RefusedCount(const std::string& name) const {
+    const auto it = m_refusedByName.find(name);
+    return it == m_refusedByName.end() ? 0 : it->second;
+}
+
+std::string CHalyxCommand::RegisteredHost(const std::string& name) const {
+    const auto it = m_stationAddresses.find(name);
+    return it == m_stationAddresses.end() ? std::string() : it->second.host;
+}
+
+void CHalyxCommand::NoteStationAddress(const std::string& name, const std::string& host, int port) {
+    StationAddress& where = m_stationAddresses[name];
+    if (where.host != host) {
+        where.addresses.clear();
+        where.resolved = false;
+    }
+    where.host = host;
+    where.port = port;
+}
+
+void CHalyxCommand::RefreshStationAddress(const std::string& name) {
+    std::string host;
+    std::string port;
+    // LookupStation notes what the name server answers; an unanswered lookup keeps the old.
+    LookupStation(name, host, port);
+}
+
+bool CHalyxCommand::SenderTrusted(const std::string& sender) {
+    if (m_messagePeer.empty() || !IsTeamMember(sender)) {
+        return true;
+    }
+    if (StationAddress& where = m_stationAddresses[sender]; where.host.empty() && !where.asked) {
+        // Once only: a stream of messages under an unknown name must not make every one of
+        // them wait for the name server.
+        where.asked = true;
+        RefreshStationAddress(sender);
+    }
+    StationAddress& where = m_stationAddresses[sender];
+    if (!where.host.empty()) {
+        if (!where.resolved) {
+            where.resolved = true;
+            CCommunicator* comm = get_communicator();
+            where.addresses =
+                comm ? comm->host_addresses(where.host) : std::vector<std::string>{where.host};
+        }
+        if (std::find(where.addresses.begin(), where.addresses.end(), m_messagePeer) !=
+            where.addresses.end()) {
+            return true;
+        }
+    }
+    RefuseSender(sender, where.host);
+    return false;
+}
+
+void CHalyxCommand::RefuseSender(const std::string& sender, const std::string& registeredHost) {
+    ++m_refusedTotal;
+    const std::size_t count = ++m_refusedByName[sender];
+    if (count > kRefusalsNoted) {
+        return;
+    }
+    SenderRefusal refusal;
+    refusal.name = sender;
+    refusal.peer = m_messagePeer;
+    refusal.registeredHost = registeredHost;
+    refusal.clock = m_clock;
+    refusal.hint = registeredHost.empty()
+                       ? Format(kUnregisteredHint, sender.c_str())
+                       : Format(kMultiHomedHint, sender.c_str(), registeredHost.c_str(),
+                                sender.c_str(), m_messagePeer.c_str());
+    dprintf(kRefusedDebug, sender.c_str(), m_messagePeer.c_str(), refusal.hint.c_str());
+    if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
+        m_log.LogComment(Format(kRefusedComment, sender.c_str(), m_messagePeer.c_str(), m_clock));
+        if (count == kRefusalsNoted) {
+            m_log.LogComment(Format(kRefusedQuietComment, sender.c_str()));
+        }
+    }
+    m_refusals.push_back(std::move(refusal));
+    ++m_refusalsNoted;
+    if (m_refusals.size() > kRefusalsKept) {
+        m_refusals.pop_front();
+    }
+    m_console->SenderRefused(sender, m_messagePeer);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Station restarts
+
+void CHalyxCommand::NoteLinkForRestart(const CLinkEvent& event) {
+    const std::string& name = event.receiver;
+    if (event.kind == CLinkEvent::Kind::Lost && event.gone) {
+        m_goneStations.insert(name);
+        return;
+    }
+    if (event.kind != CLinkEvent::Kind::Back || event.port <= 0) {
+        return;
+    }
+    const auto known = m_stationAddresses.find(name);
+    const bool moved = known != m_stationAddresses.end() && known->second.port > 0 &&
+                       (known->second.port != event.port || known->second.host != event.host);
+    const bool cameBack = m_goneStations.erase(name) > 0;
+    NoteStationAddress(name, event.host, event.port);
+    if ((moved || cameBack) && m_scenarioSent) {
+        StationRestarted(name);
+    }
+}
+
+void CHalyxCommand::StationRestarted(const std::string& name) {
+    m_restarted.insert(name);
+    // Whatever waited for the program that ended (clock ticks) means nothing to the new one.
+    if (CCommunicator* comm = get_communicator()) {
+        comm->discard_pending(name);
+    }
+    if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
+        m_log.LogComment(Format(kRestartedComment, name.c_str(), m_clock));
+    }
+    m_console->SetStationStatus(name, kRestartedStatus);
+    if (m_autoReinit && !m_console->ReinitializeStation(name)) {
+        ReInitStation(name);
+    }
 }
 
 } // namespace halyx

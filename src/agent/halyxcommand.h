@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstddef>
+#include <deque>
 #include <functional>
 #include <map>
 #include <set>
@@ -166,6 +167,43 @@ public:
     bool TeamOnly() const { return m_teamOnly; }
     long long StrayCount() const { return m_strays; }
 
+    // Trust in senders. A message that names a team member as its sender is acted on only when
+    // it comes from that member's host as the name server knows it (looked up when the station
+    // is added, found again when the transport reaches it anew or it is re-initialized). One
+    // from elsewhere is refused: not carried out, not logged as an event, counted per claimed
+    // name, shown, and noted in the log as a comment. A message that did not come over a
+    // network (peer "") is not checked.
+    bool process_message_from(const std::string& text, const std::string& peer) override;
+    struct SenderRefusal {
+        std::string name;
+        std::string peer;
+        std::string registeredHost; // "" when the name server does not know the name
+        int clock = 0;
+        std::string hint; // how a real station sending from that address can be let in
+    };
+    std::size_t RefusedCount(const std::string& name) const;
+    std::size_t RefusedTotal() const { return m_refusedTotal; }
+    const std::map<std::string, std::size_t>& RefusedByName() const { return m_refusedByName; }
+    // The latest refusals, oldest first (at most kRefusalsKept).
+    static constexpr std::size_t kRefusalsKept = 100;
+    const std::deque<SenderRefusal>& Refusals() const { return m_refusals; }
+    // How many refusals were noted (shown and logged) so far; views print the ones they have
+    // not seen.
+    std::size_t RefusalsNoted() const { return m_refusalsNoted; }
+    // Per claimed name, this many refusals are shown and written to the log; the rest are
+    // counted only, so a flood cannot fill the log or the console.
+    static constexpr std::size_t kRefusalsNoted = 100;
+    // The host a station is checked against ("" when unknown).
+    std::string RegisteredHost(const std::string& name) const;
+
+    // Stations that restarted mid-mission (a new registration or port, or a connection refused
+    // and later accepted) read "Restarted" and get no clock_sync until they are re-initialized;
+    // with auto re-init they are re-initialized at once.
+    static constexpr const char* kRestartedStatus = "Restarted";
+    void SetAutoReinit(bool on) { m_autoReinit = on; }
+    bool AutoReinit() const { return m_autoReinit; }
+    bool IsRestarted(const std::string& name) const { return m_restarted.count(name) != 0; }
+
     // Playback navigation: clock := minute, the store's cursor on the first record at or after
     // it (rewinding first when going back), and clock_sync minute to the team at once. The tick
     // of that minute (when playing) then releases its records as usual.
@@ -193,6 +231,22 @@ private:
     bool HandleBrokenChat(const std::string& text, bool parsed);
     void RecordUnreadable(const std::string& text, const std::string& sender,
                           const std::string& warning, const std::string& why);
+
+    // Trust in senders (see process_message_from).
+    struct StationAddress {
+        std::string host;
+        int port = 0;
+        std::vector<std::string> addresses; // host resolved to addresses, once needed
+        bool resolved = false;              // once per host: a name may take the resolver a while
+        bool asked = false;                 // the name server was asked once for an unknown one
+    };
+    bool SenderTrusted(const std::string& sender);
+    void RefuseSender(const std::string& sender, const std::string& registeredHost);
+    void NoteStationAddress(const std::string& name, const std::string& host, int port);
+    void RefreshStationAddress(const std::string& name);
+    // Station restarts.
+    void StationRestarted(const std::string& name);
+    void NoteLinkForRestart(const CLinkEvent& event);
 
     CAgentCommStore m_commStore;
     CSimEventStore m_events;
@@ -222,6 +276,17 @@ private:
     bool m_watchingLinks = false;
     std::map<std::string, std::size_t> m_unreadable;
     std::size_t m_unreadableTotal = 0;
+
+    std::string m_messagePeer;
+    std::map<std::string, StationAddress> m_stationAddresses;
+    std::map<std::string, std::size_t> m_refusedByName;
+    std::size_t m_refusedTotal = 0;
+    std::deque<SenderRefusal> m_refusals;
+    std::size_t m_refusalsNoted = 0;
+    bool m_scenarioSent = false;
+    bool m_autoReinit = false;
+    std::set<std::string> m_restarted;
+    std::set<std::string> m_goneStations; // their program ended (CLinkEvent::gone)
 };
 
 } // namespace halyx

@@ -42,6 +42,12 @@ public:
     // The name server refused this console's own name; message says who holds it ("the name
     // server gives NAME to HOST:PORT") or why it was refused.
     virtual void RegistrationRefused(std::string_view /*message*/) {}
+    // A message naming team member name came from peer, not from the member's registered host,
+    // and was refused; the agent keeps the details (CHalyxCommand::Refusals).
+    virtual void SenderRefused(std::string_view /*name*/, std::string_view /*peer*/) {}
+    // A restarted station is to be re-initialized at once: the page does it as if the
+    // experimenter had asked. False when the console cannot (the agent then sends it itself).
+    virtual bool ReinitializeStation(std::string_view /*name*/) { return false; }
 };
 
 // Does nothing: for an agent that runs without pages (benchmarks, tools).

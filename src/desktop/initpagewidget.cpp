@@ -374,6 +374,7 @@ void CInitPageWidget::BuildControls() {
     m_stray->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     strayRow->addWidget(m_teamOnly);
     strayRow->addWidget(m_stray, 1);
+    AddTrustControls(stations, strayRow);
 
     auto* playback = new QHBoxLayout;
     m_playbackMode = new QCheckBox(tr("Playback Mode"), stations);
@@ -617,6 +618,7 @@ void CInitPageWidget::ShowPresenter() {
     m_reinitialize->setEnabled(!m_page.SelectedStation().empty() &&
                                m_page.CanReinitialize(m_page.SelectedStation()));
     m_teamOnly->setChecked(m_page.TeamOnlyChecked());
+    m_autoReinit->setChecked(m_context.agent.AutoReinit());
     m_speed->setEnabled(m_page.IsPlaybackMode());
     m_speed->setCurrentIndex(m_speed->findData(m_page.PlaybackSpeed()));
     m_seek->setEnabled(m_page.CanSeek());
@@ -644,6 +646,7 @@ void CInitPageWidget::ShowHealth() {
     m_registration->setText(registration);
     const bool lost = status == CInitPage::kRegistrationLostStatus;
     m_registration->setStyleSheet(lost ? QStringLiteral("color: #b00020;") : QString());
+    ShowRefusals();
 
     if (m_page.StrayCount() == 0 || m_page.StrayCommands().empty()) {
         m_stray->clear();
@@ -686,7 +689,7 @@ void CInitPageWidget::ShowStations() {
         if (!item) {
             item = new QTreeWidgetItem(m_stations);
         }
-        const std::string health = m_page.StationHealthText(rows[i].name);
+        const std::string health = StationHealth(rows[i].name);
         const std::string status =
             health.empty() ? rows[i].status : rows[i].status + " (" + health + ")";
         const std::string lost = std::to_string(m_page.LostMessages(rows[i].name));
@@ -704,6 +707,61 @@ void CInitPageWidget::ShowStations() {
         m_stations->setCurrentItem(nullptr);
         m_stations->clearSelection();
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Forged senders and restarted stations
+
+void CInitPageWidget::AddTrustControls(QWidget* parent, QHBoxLayout* row) {
+    m_autoReinit = new QCheckBox(tr("Re-initialize Restarted Stations"), parent);
+    m_autoReinit->setObjectName(QStringLiteral("Auto Re-initialize"));
+    m_autoReinit->setToolTip(
+        tr("Send the simulation at once to a station whose program was started again"));
+    // Remembered between runs; --auto-reinit on the command line turns it on as well.
+    if (CSettings::Text(QString::fromLatin1(kAutoReinitKey), QStringLiteral("0")) ==
+        QStringLiteral("1")) {
+        m_context.agent.SetAutoReinit(true);
+    }
+    connect(m_autoReinit, &QCheckBox::clicked, this, [this](bool checked) {
+        m_context.agent.SetAutoReinit(checked);
+        CSettings::SetText(QString::fromLatin1(kAutoReinitKey),
+                           checked ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    row->addWidget(m_autoReinit);
+    m_refused = new QLabel(parent);
+    m_refused->setObjectName(QStringLiteral("Refused Senders"));
+    m_refused->setTextFormat(Qt::PlainText);
+    m_refused->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_refused->setStyleSheet(QStringLiteral("color: #b00020;"));
+    row->addWidget(m_refused, 1);
+}
+
+void CInitPageWidget::ShowRefusals() {
+    const CHalyxCommand& agent = m_context.agent;
+    if (agent.RefusedTotal() == 0 || agent.Refusals().empty()) {
+        m_refused->clear();
+        m_refused->setToolTip(QString());
+        return;
+    }
+    const CHalyxCommand::SenderRefusal& last = agent.Refusals().back();
+    // The newest on the window's status line too, with how to let a real station in.
+    if (agent.RefusalsNoted() != m_refusalsShown) {
+        m_refusalsShown = agent.RefusalsNoted();
+        ShowDiagnostic("Refused a message claiming " + last.name + " from " + last.peer + ": " +
+                       last.hint);
+    }
+    m_refused->setText(tr("%n forged message(s) refused; last: %1 from %2", nullptr,
+                          static_cast<int>(std::min<std::size_t>(agent.RefusedTotal(), 1u << 30)))
+                           .arg(Q(last.name), Q(last.peer)));
+    m_refused->setToolTip(Q(last.hint));
+}
+
+std::string CInitPageWidget::StationHealth(const std::string& name) const {
+    std::string health = m_page.StationHealthText(name);
+    if (const std::size_t refused = m_context.agent.RefusedCount(name); refused > 0) {
+        health += (health.empty() ? "" : ", ") + std::to_string(refused) + " forged refused";
+    }
+    return health;
 }
 
 } // namespace halyx

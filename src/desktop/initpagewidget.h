@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QHBoxLayout;
 class QLabel;
 class QLCDNumber;
 class QLineEdit;
@@ -81,6 +82,11 @@ private:
     void ShowAgentList();
     void ShowStations();
     void ShowHealth();
+    // Messages refused for a forged sender, and the restarted-station check box.
+    void AddTrustControls(QWidget* parent, QHBoxLayout* row);
+    void ShowRefusals();
+    std::string StationHealth(const std::string& name) const;
+    static constexpr const char* kAutoReinitKey = "Network/AutoReinit";
     void RememberRegistration();
     void MoveLog();
     void ReinitializeSelected();
@@ -117,6 +123,9 @@ private:
     QLabel* m_registration = nullptr;
     QLabel* m_stray = nullptr;
     QCheckBox* m_teamOnly = nullptr;
+    QCheckBox* m_autoReinit = nullptr;
+    QLabel* m_refused = nullptr;
+    std::size_t m_refusalsShown = 0;
     QPushButton* m_moveLog = nullptr;
     QPushButton* m_reinitialize = nullptr;
     QPushButton* m_timeline = nullptr;

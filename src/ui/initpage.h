@@ -172,6 +172,8 @@ public:
     void StrayCommand(std::string_view sender, std::string_view command, bool refused) override;
     // The count shows in the station's row (StationHealthText).
     void UnreadableFrom(std::string_view, std::size_t) override { Changed(); }
+    // The agent keeps the refusals; the views only need to look again.
+    void SenderRefused(std::string_view, std::string_view) override { Changed(); }
 
     // Station health: "Not Responding" beside the status of a station that cannot be reached,
     // and "N unreadable messages" once a station sent any.
@@ -184,7 +186,7 @@ public:
     // playback) has been initialized, for a station in the list. The row reads "Not
     // Initialized" until the station answers, then the status of the others.
     bool CanReinitialize(std::string_view name) const;
-    bool ReinitializeStation(std::string_view name);
+    bool ReinitializeStation(std::string_view name) override;
 
     // Commands from agents outside the team: marked, or refused while this box is checked.
     void SetTeamOnly(bool checked);

@@ -301,5 +301,30 @@ TEST_F(InitPage, AClickOnTheSeekGrooveGoesToTheClickedMinute) {
     EXPECT_EQ(chat->ReplayBox()->toPlainText(), QStringLiteral("[Minute 0] [ALPHA]: minute 0\n"));
 }
 
+TEST_F(InitPage, AForgedSenderAndTheAutoReinitBoxShowOnThePage) {
+    Team();
+    // ALPHA registered from 10.1.1.1; this claims to be ALPHA from elsewhere.
+    comm.deliver_from("ALPHA", "tell", "tell :command update_go_nogo_status :status nogo",
+                      "127.0.0.2");
+    auto* refused = Find<QLabel>(widget, QStringLiteral("Refused Senders"));
+    ASSERT_TRUE(Eventually([&] {
+        return refused->text() ==
+               QStringLiteral("1 forged message(s) refused; last: ALPHA from 127.0.0.2");
+    })) << refused->text().toStdString();
+    EXPECT_TRUE(window->StatusLine()->text().startsWith(
+        QStringLiteral("Refused a message claiming ALPHA from 127.0.0.2: ALPHA is registered at "
+                       "10.1.1.1")))
+        << window->StatusLine()->text().toStdString();
+    EXPECT_EQ(Row(0)->text(1), QStringLiteral("Not Initialized (1 forged refused)"));
+    EXPECT_EQ(Row(1)->text(1), QStringLiteral("Not Initialized"));
+
+    auto* autoReinit = Find<QCheckBox>(widget, QStringLiteral("Auto Re-initialize"));
+    EXPECT_FALSE(agent.AutoReinit());
+    QTest::mouseClick(autoReinit, Qt::LeftButton);
+    EXPECT_TRUE(agent.AutoReinit());
+    QTest::mouseClick(autoReinit, Qt::LeftButton);
+    EXPECT_FALSE(agent.AutoReinit());
+}
+
 } // namespace
 } // namespace halyx::test

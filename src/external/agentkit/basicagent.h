@@ -55,6 +55,11 @@ public:
     virtual bool process_message(CParser& parser);
     // A received message as its raw text. The default parses it and calls process_message.
     virtual bool process_message_text(const std::string& text);
+    // A received message with the address of the machine it came from ("" when it did not come
+    // over a network). The default ignores the address.
+    virtual bool process_message_from(const std::string& text, const std::string& /*peer*/) {
+        return process_message_text(text);
+    }
 
     // Called by containers; the communicator must outlive its attachment.
     void attach_communicator(CCommunicator* communicator) { m_communicator = communicator; }

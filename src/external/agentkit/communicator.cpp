@@ -94,17 +94,26 @@ void CCommunicator::set_ansport(int port) {
     m_agent.get_belief_db()->set_int("ansport", port);
 }
 
-void CCommunicator::deliver(const std::string& text) {
+void CCommunicator::deliver(const std::string& text, const std::string& peer) {
     if (m_observer) {
         m_observer(KqmlTraffic::Incoming, text);
     }
-    m_agent.process_message_text(text);
+    m_agent.process_message_from(text, peer);
 }
 
 void CCommunicator::link_event(CLinkEvent::Kind kind, const std::string& receiver,
                                std::size_t messages, const std::string& why) {
+    CLinkEvent event;
+    event.kind = kind;
+    event.receiver = receiver;
+    event.messages = messages;
+    event.why = why;
+    link_event(std::move(event));
+}
+
+void CCommunicator::link_event(CLinkEvent event) {
     if (m_linkObserver) {
-        m_linkObserver(CLinkEvent{kind, receiver, messages, why});
+        m_linkObserver(event);
     }
 }
 

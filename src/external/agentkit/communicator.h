@@ -21,6 +21,8 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace halyx {
 
@@ -35,10 +37,20 @@ enum class KqmlTraffic { Incoming, Outgoing };
 // the send time-out), it works again (a connection was made), or messages to it were given up.
 struct CLinkEvent {
     enum class Kind { Lost, Back, Dropped };
+    CLinkEvent() = default;
+    CLinkEvent(Kind what, std::string name, std::size_t count = 0, std::string reason = {})
+        : kind(what), receiver(std::move(name)), messages(count), why(std::move(reason)) {}
+
     Kind kind = Kind::Lost;
     std::string receiver;
     std::size_t messages = 0; // Dropped: how many
     std::string why;
+    // Back: where the receiver was reached (as the name server gave it). Lost: whether the
+    // receiver's program has ended (its machine refused the connection, or the name server
+    // no longer knows it), rather than merely being out of reach.
+    std::string host;
+    int port = 0;
+    bool gone = false;
 };
 
 class CCommunicator {
@@ -73,6 +85,12 @@ public:
     // The name-server client, or nullptr when there is none.
     virtual CANSClient* retrieve_ans_object() = 0;
     CBeliefDB* get_beliefdb();
+    // Forgets the messages still waiting for receiver (a restarted receiver must not get what
+    // was meant for the program before it). The default keeps nothing waiting.
+    virtual void discard_pending(const std::string& /*receiver*/) {}
+    // The addresses a host name stands for, in the form the peers of received messages are
+    // given (deliver). The default takes the name as an address.
+    virtual std::vector<std::string> host_addresses(const std::string& host) { return {host}; }
 
     // The name messages are sent under: the "name" belief, else the agent's name.
     std::string get_name() const;
@@ -93,13 +111,15 @@ public:
 protected:
     // Queues one checked message for delivery; wireText is its text without the newline.
     virtual void transmit(const CKqmlMessage& message, const std::string& wireText) = 0;
-    // Implementations hand every received message text here, on the event-loop thread.
-    void deliver(const std::string& text);
+    // Implementations hand every received message text here, on the event-loop thread, with
+    // the address of the machine it came from ("" when it did not come over a network).
+    void deliver(const std::string& text, const std::string& peer = std::string());
     // To the agent's debug output.
     void diagnostic(const std::string& text);
     // To the link observer, when there is one.
     void link_event(CLinkEvent::Kind kind, const std::string& receiver, std::size_t messages,
                     const std::string& why);
+    void link_event(CLinkEvent event);
 
 private:
     CBasicAgent& m_agent;

@@ -16,12 +16,12 @@ CMemoryCommunicator::CMemoryCommunicator(CBasicAgent& agent, CNameRegistry* regi
 
 CMemoryCommunicator::~CMemoryCommunicator() = default;
 
-bool CMemoryCommunicator::deliver_text(const std::string& text) {
-    return get_agent().process_message_text(text);
+bool CMemoryCommunicator::deliver_text(const std::string& text, const std::string& peer) {
+    return get_agent().process_message_from(text, peer);
 }
 
 bool CMemoryCommunicator::deliver_from(const std::string& sender, const std::string& performative,
-                                       const std::string& content) {
+                                       const std::string& content, const std::string& peer) {
     CKqmlMessage message;
     message.performative = performative;
     message.sender = sender;
@@ -29,7 +29,7 @@ bool CMemoryCommunicator::deliver_from(const std::string& sender, const std::str
     message.language = "default-language";
     message.ontology = "default-ontology";
     message.content = content;
-    return deliver_text(message.ToText());
+    return deliver_text(message.ToText(), peer);
 }
 
 void CMemoryCommunicator::transmit(const CKqmlMessage& message, const std::string& wireText) {

@@ -8,6 +8,7 @@
 //   CMyAgent agent;
 //   CMemoryCommunicator comm(agent, &registry);
 //   comm.deliver_from("S1", "tell", "tell :command init_sim");   // agent.process_message_text
+//   comm.deliver_from("S1", "tell", "tell :command init_sim", "127.0.0.2"); // from that host
 //   ASSERT_EQ(comm.sent().size(), 1u);
 //   EXPECT_EQ(comm.sent()[0].receiver, "S1");
 //   EXPECT_EQ(comm.sent()[0].content, "tell :command weather_data ...");
@@ -46,11 +47,12 @@ public:
     void clear_sent() { m_sent.clear(); }
 
     // Hands the agent a message text, as a received message; answers the agent's answer.
-    bool deliver_text(const std::string& text);
+    // peer: the address it is to seem to come from ("" for no network at all).
+    bool deliver_text(const std::string& text, const std::string& peer = std::string());
     // Builds (performative :sender sender :receiver <own name> :content (content)) and hands
     // it over.
     bool deliver_from(const std::string& sender, const std::string& performative,
-                      const std::string& content);
+                      const std::string& content, const std::string& peer = std::string());
 
 protected:
     void transmit(const CKqmlMessage& message, const std::string& wireText) override;

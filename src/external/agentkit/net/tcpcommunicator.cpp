@@ -1,10 +1,15 @@
 #include "external/agentkit/net/tcpcommunicator.h"
 
 #include "external/agentkit/basicagent.h"
+#include "external/agentkit/beliefdb.h"
 #include "external/agentkit/net/acceptguard.h"
 #include "external/agentkit/net/framedsocket.h"
 
+#include <QHostInfo>
+#include <QStringList>
 #include <QTcpSocket>
+
+#include <algorithm>
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -35,6 +40,15 @@ bool CTcpCommunicator::listen(const QHostAddress& address, quint16 port, std::st
                 std::to_string(port) + ": " + m_server.errorString().toStdString();
         return false;
     }
+    // An agent that listens on one address speaks from it too (Connect), so that is the host
+    // it registers unless told another: receivers check that a sender's messages come from
+    // the host the name server gives for it.
+    if (SpecificAddress(address)) {
+        CBeliefDB* beliefs = get_beliefdb();
+        if (beliefs->get_string("host").empty()) {
+            beliefs->set_string("host", AddressText(address));
+        }
+    }
     return true;
 }
 
@@ -46,8 +60,78 @@ std::size_t CTcpCommunicator::pending_count() const {
     return count;
 }
 
+bool CTcpCommunicator::SpecificAddress(const QHostAddress& address) {
+    return !address.isNull() && address != QHostAddress(QHostAddress::Any) &&
+           address != QHostAddress(QHostAddress::AnyIPv4) &&
+           address != QHostAddress(QHostAddress::AnyIPv6);
+}
+
+std::string CTcpCommunicator::AddressText(const QHostAddress& address) {
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return (isV4 ? QHostAddress(v4) : address).toString().toStdString();
+}
+
+std::vector<std::string> CTcpCommunicator::host_addresses(const std::string& host) {
+    const QString name = QString::fromStdString(host);
+    if (const QHostAddress literal(name); !literal.isNull()) {
+        return {AddressText(literal)};
+    }
+    std::vector<std::string> addresses;
+    for (const QHostAddress& address : QHostInfo::fromName(name).addresses()) {
+        addresses.push_back(AddressText(address));
+    }
+    return addresses;
+}
+
+bool CTcpCommunicator::ParseAllowedHosts(const std::string& text, std::vector<Subnet>& subnets,
+                                         std::string& error) {
+    subnets.clear();
+    const QStringList parts = QString::fromStdString(text).split(',', Qt::SkipEmptyParts);
+    for (const QString& raw : parts) {
+        const QString part = raw.trimmed();
+        Subnet subnet = QHostAddress::parseSubnet(part);
+        if (subnet.first.isNull()) {
+            const QHostAddress single(part);
+            if (single.isNull()) {
+                error = "not an address or network: \"" + part.toStdString() + "\"";
+                return false;
+            }
+            subnet = {single, single.protocol() == QAbstractSocket::IPv6Protocol ? 128 : 32};
+        }
+        subnets.push_back(subnet);
+    }
+    if (subnets.empty()) {
+        error = "no address or network given";
+        return false;
+    }
+    return true;
+}
+
+bool CTcpCommunicator::Allowed(const QHostAddress& address) const {
+    if (m_allowed.empty()) {
+        return true;
+    }
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    const QHostAddress plain = isV4 ? QHostAddress(v4) : address;
+    return std::any_of(m_allowed.begin(), m_allowed.end(),
+                       [&](const Subnet& subnet) { return plain.isInSubnet(subnet); });
+}
+
 void CTcpCommunicator::Accept() {
     while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        if (!Allowed(socket->peerAddress())) {
+            // Counted; only the first few are noted, so a machine that keeps trying cannot fill
+            // the debug output.
+            if (m_refusedConnections++ < 20) {
+                diagnostic("connection from " + AddressText(socket->peerAddress()) +
+                           " refused: not in the allowed hosts");
+            }
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         if (m_inbound.size() >= kMaxInboundConnections) {
             diagnostic("connection from " + socket->peerAddress().toString().toStdString() +
                        " refused: " + std::to_string(m_inbound.size()) +
@@ -57,8 +141,9 @@ void CTcpCommunicator::Accept() {
             continue;
         }
         const std::uint64_t id = m_nextInbound++;
+        const std::string peer = AddressText(socket->peerAddress());
         auto link = std::make_unique<CFramedSocket>(socket, m_incomingLimit);
-        link->on_message = [this](const std::string& text) { deliver(text); };
+        link->on_message = [this, peer](const std::string& text) { deliver(text, peer); };
         link->on_diagnostic = [this](const std::string& line) { diagnostic(line); };
         link->on_closed = [this, id](const std::string& why) {
             if (why.find("message in progress") != std::string::npos) {
@@ -132,7 +217,8 @@ void CTcpCommunicator::Resolved(const std::string& receiver, std::uint64_t gener
     link.state = State::Idle;
     if (!info.IsValid()) {
         const std::string why = "cannot find " + receiver + " at the name server: " + error;
-        LinkLost(receiver, link, why);
+        // Unknown (rather than unanswered): its registration ended with its program.
+        LinkLost(receiver, link, why, error == "unknown agent");
         Drop(receiver, link, why);
         return;
     }
@@ -156,11 +242,19 @@ void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
         l.state = State::Connected;
         l.probe = false;
         LimitUnacknowledged(*l.socket);
-        link_event(CLinkEvent::Kind::Back, receiver, 0, "connected");
+        CLinkEvent back;
+        back.kind = CLinkEvent::Kind::Back;
+        back.receiver = receiver;
+        back.why = "connected";
+        back.host = l.host;
+        back.port = l.port;
+        link_event(std::move(back));
         Flush(l);
     };
     // An agent may answer on the connection we opened; it is a message like any other.
-    raw->on_message = [this](const std::string& text) { deliver(text); };
+    raw->on_message = [this, raw](const std::string& text) {
+        deliver(text, AddressText(raw->socket()->peerAddress()));
+    };
     raw->on_diagnostic = [this](const std::string& line) { diagnostic(line); };
     raw->on_closed = [this, receiver](const std::string& why) {
         Link& l = m_links[receiver];
@@ -173,7 +267,11 @@ void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
         std::unique_ptr<CFramedSocket> old = std::move(l.socket);
         if (wasConnecting) {
             const std::string reason = "cannot reach " + receiver + " at " + where + ": " + why;
-            LinkLost(receiver, l, reason);
+            // Refused: the machine is there but nothing listens on the port, so the receiver's
+            // program ended (and a later connection reaches a new one).
+            const bool refused =
+                old && old->socket()->error() == QAbstractSocket::ConnectionRefusedError;
+            LinkLost(receiver, l, reason, refused);
             Drop(receiver, l, reason);
         } else {
             diagnostic("connection to " + receiver + " at " + where + " closed: " + why);
@@ -185,7 +283,18 @@ void CTcpCommunicator::Connect(const std::string& receiver, Link& link) {
             Advance(receiver);
         }
     };
+    if (const QHostAddress own = m_server.serverAddress(); SpecificAddress(own)) {
+        socket->bind(own, 0);
+    }
     socket->connectToHost(QString::fromStdString(link.host), static_cast<quint16>(link.port));
+}
+
+void CTcpCommunicator::discard_pending(const std::string& receiver) {
+    const auto it = m_links.find(receiver);
+    if (it != m_links.end()) {
+        it->second.pending.clear();
+        it->second.pendingBytes = 0;
+    }
 }
 
 void CTcpCommunicator::Flush(Link& link) {
@@ -249,9 +358,15 @@ void CTcpCommunicator::Sweep() {
     }
 }
 
-void CTcpCommunicator::LinkLost(const std::string& receiver, Link& link, const std::string& why) {
+void CTcpCommunicator::LinkLost(const std::string& receiver, Link& link, const std::string& why,
+                                bool gone) {
     link.probe = false;
-    link_event(CLinkEvent::Kind::Lost, receiver, 0, why);
+    CLinkEvent lost;
+    lost.kind = CLinkEvent::Kind::Lost;
+    lost.receiver = receiver;
+    lost.why = why;
+    lost.gone = gone;
+    link_event(std::move(lost));
 }
 
 void CTcpCommunicator::LimitUnacknowledged(CFramedSocket& socket) const {

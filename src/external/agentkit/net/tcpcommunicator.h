@@ -30,6 +30,8 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace halyx {
 
@@ -45,6 +47,9 @@ public:
     int get_port() const override { return m_server.serverPort(); }
     CANSClient* retrieve_ans_object() override { return &m_ans; }
     CTcpAnsClient& tcp_ans() { return m_ans; }
+    // An address as it is; a name through the system's resolver (which may wait for it).
+    std::vector<std::string> host_addresses(const std::string& host) override;
+    void discard_pending(const std::string& receiver) override;
 
     void set_send_timeout(int milliseconds) { m_sendTimeoutMs = milliseconds; }
     int get_send_timeout() const { return m_sendTimeoutMs; }
@@ -53,6 +58,21 @@ public:
     std::size_t pending_count() const;
     // Connections from other agents open now.
     std::size_t inbound_count() const { return m_inbound.size(); }
+
+    // Only machines in these networks may connect; a connection from elsewhere is closed at
+    // once, before it is read. Empty: every machine may.
+    using Subnet = std::pair<QHostAddress, int>;
+    void set_allowed_hosts(std::vector<Subnet> subnets) { m_allowed = std::move(subnets); }
+    const std::vector<Subnet>& allowed_hosts() const { return m_allowed; }
+    std::size_t refused_connections() const { return m_refusedConnections; }
+    // "CIDR[,CIDR...]" (an address alone is one host); false, with error naming the bad part.
+    static bool ParseAllowedHosts(const std::string& text, std::vector<Subnet>& subnets,
+                                  std::string& error);
+    // An address as messages' senders are checked against it: IPv4 in dotted form, also when
+    // it reached a dual-stack socket.
+    static std::string AddressText(const QHostAddress& address);
+    // Not null and not one of the "any" addresses.
+    static bool SpecificAddress(const QHostAddress& address);
 
 protected:
     void transmit(const CKqmlMessage& message, const std::string& wireText) override;
@@ -86,7 +106,9 @@ private:
                   const std::string& error);
     void Connect(const std::string& receiver, Link& link);
     void Sweep();
-    void LinkLost(const std::string& receiver, Link& link, const std::string& why);
+    void LinkLost(const std::string& receiver, Link& link, const std::string& why,
+                  bool gone = false);
+    bool Allowed(const QHostAddress& address) const;
     void LimitUnacknowledged(CFramedSocket& socket) const;
     void Accept();
 
@@ -101,6 +123,8 @@ private:
     QTimer m_sweep;
     int m_sendTimeoutMs = 10000;
     std::size_t m_incomingLimit = kKqmlMaxMessageBytes;
+    std::vector<Subnet> m_allowed;
+    std::size_t m_refusedConnections = 0;
 };
 
 // Largest amount of text that may wait for one receiver (queued or unwritten) before further

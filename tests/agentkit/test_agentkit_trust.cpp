@@ -1,0 +1,141 @@
+// What the TCP transport tells an agent about where a message came from, and the machines it
+// lets in at all: the address of each connection (the whole 127/8 range is this machine, so
+// 127.0.0.2 plays another host), the allowed-hosts list, and an agent bound to one address
+// speaking and registering from that address.
+#include "looptest.h"
+
+#include "external/agentkit/ansclient.h"
+#include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/tcpcommunicator.h"
+
+#include <QTcpSocket>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace halyx {
+namespace {
+
+using looptest::WaitFor;
+
+class CPeerAgent : public CBasicAgent {
+public:
+    CPeerAgent() : CBasicAgent("Peer") {
+        set_debug_sink([this](const std::string& line) { debugLines.push_back(line); });
+    }
+    bool process_message_from(const std::string& text, const std::string& peer) override {
+        received.push_back({text, peer});
+        return true;
+    }
+    std::vector<std::pair<std::string, std::string>> received;
+    std::vector<std::string> debugLines;
+};
+
+class SenderAddresses : public ::testing::Test {
+protected:
+    void SetUp() override {
+        looptest::EnsureApp();
+        agent.init_beliefs();
+        std::string error;
+        ASSERT_TRUE(comm.listen(QHostAddress::AnyIPv4, 0, error)) << error;
+    }
+
+    // A connection from the given local address to the agent, with one message sent on it.
+    std::unique_ptr<QTcpSocket> SendFrom(const char* from, const std::string& content) {
+        auto socket = std::make_unique<QTcpSocket>();
+        EXPECT_TRUE(socket->bind(QHostAddress(QString::fromLatin1(from)), 0)) << from;
+        socket->connectToHost(QHostAddress::LocalHost, static_cast<quint16>(comm.get_port()));
+        // A refused connection may be accepted and closed before the loop sees it connected.
+        auto connected = std::make_shared<bool>(false);
+        QObject::connect(socket.get(), &QAbstractSocket::connected, socket.get(),
+                         [connected] { *connected = true; });
+        EXPECT_TRUE(WaitFor(
+            [&] { return *connected || socket->state() == QAbstractSocket::UnconnectedState; }));
+        const std::string text = "(tell :sender ALPHA :content (" + content + "))\n";
+        socket->write(text.data(), static_cast<qint64>(text.size()));
+        socket->flush();
+        return socket;
+    }
+
+    CPeerAgent agent;
+    CTcpCommunicator comm{agent};
+};
+
+TEST_F(SenderAddresses, OutsideTheAllowedHostsAConnectionIsClosedUnread) {
+    std::vector<CTcpCommunicator::Subnet> allowed;
+    std::string error;
+    ASSERT_TRUE(CTcpCommunicator::ParseAllowedHosts("127.0.0.1/32", allowed, error)) << error;
+    comm.set_allowed_hosts(allowed);
+
+    auto outsider = SendFrom("127.0.0.2", "tell :command forged");
+    EXPECT_TRUE(
+        WaitFor([&] { return outsider->state() == QAbstractSocket::UnconnectedState; }, 10000));
+    auto local = SendFrom("127.0.0.1", "tell :command real");
+    ASSERT_TRUE(WaitFor([&] { return agent.received.size() == 1; }));
+    EXPECT_NE(agent.received[0].first.find("real"), std::string::npos);
+    EXPECT_EQ(agent.received[0].second, "127.0.0.1");
+    EXPECT_EQ(comm.refused_connections(), 1u);
+    EXPECT_EQ(local->state(), QAbstractSocket::ConnectedState);
+    EXPECT_TRUE(
+        std::any_of(agent.debugLines.begin(), agent.debugLines.end(), [](const std::string& line) {
+            return line == "connection from 127.0.0.2 refused: not in the "
+                           "allowed hosts";
+        }));
+}
+
+TEST(AllowedHosts, ListsAreReadStrictly) {
+    std::vector<CTcpCommunicator::Subnet> subnets;
+    std::string error;
+    ASSERT_TRUE(CTcpCommunicator::ParseAllowedHosts("127.0.0.0/8, 10.1.2.3,::1", subnets, error));
+    ASSERT_EQ(subnets.size(), 3u);
+    EXPECT_EQ(subnets[0].second, 8);
+    EXPECT_EQ(subnets[1], (CTcpCommunicator::Subnet{QHostAddress("10.1.2.3"), 32}));
+    EXPECT_EQ(subnets[2].second, 128);
+
+    for (const char* bad : {"", ",", "127.0.0.1/33", "300.1.1.1"}) {
+        EXPECT_FALSE(CTcpCommunicator::ParseAllowedHosts(bad, subnets, error)) << bad;
+    }
+    EXPECT_FALSE(CTcpCommunicator::ParseAllowedHosts("10.0.0.0/8,lab-pc", subnets, error));
+    EXPECT_EQ(error, "not an address or network: \"lab-pc\"");
+}
+
+// A station started with --bind on one of a machine's addresses registers that address and
+// sends from it, so that the console, which checks senders against their registered host, hears
+// it without a --host of its own.
+TEST(BoundAgent, SpeaksAndRegistersFromItsAddress) {
+    looptest::EnsureApp();
+    CNameServer server;
+    std::string error;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, error)) << error;
+
+    CPeerAgent receiver;
+    CNetContainer receiverContainer(receiver);
+    looptest::CRecordingAgent sender("Bound");
+    CNetContainer senderContainer(sender);
+    const std::string ans = "127.0.0.1:" + std::to_string(server.port());
+    for (auto [container, bind, name] : {std::tuple{&receiverContainer, "127.0.0.1", "Receiver"},
+                                         std::tuple{&senderContainer, "127.0.0.3", "Bound"}}) {
+        std::vector<std::string> args = {"test", "--bind", bind, "--ans", ans, "--port", "0"};
+        std::vector<char*> argv;
+        for (std::string& arg : args) {
+            argv.push_back(arg.data());
+        }
+        ASSERT_EQ(container->CreateContainer(static_cast<int>(argv.size()), argv.data(), 0), 1);
+        container->get_communicator()->set_name(name);
+        ASSERT_TRUE(container->get_communicator()->retrieve_ans_object()->enable(1));
+    }
+    const CAgentInfo info =
+        receiverContainer.get_communicator()->retrieve_ans_object()->LookupAgent("Bound");
+    EXPECT_EQ(info.GetAgentHost(), "127.0.0.3");
+
+    ASSERT_TRUE(senderContainer.get_communicator()->comm_sendmessage(
+        "tell", "Receiver", "default-language", "default-ontology", "", "", "",
+        "tell :command hello"));
+    ASSERT_TRUE(WaitFor([&] { return receiver.received.size() == 1; }));
+    EXPECT_EQ(receiver.received[0].second, "127.0.0.3");
+}
+
+} // namespace
+} // namespace halyx
