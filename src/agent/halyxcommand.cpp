@@ -561,6 +561,10 @@ void CHalyxCommand::process_clock_tick() {
         m_lastOutcome = launched ? "Launch" : "NoLaunch";
         MissionComplete(launched ? kLaunchText : kExpiryText, launched);
         EndSim();
+        m_clock = c + 1;
+        m_console->ShowClock(c);
+        m_console->MissionEnded(launched);
+        return;
     }
     m_console->ShowClock(c);
     m_clock = c + 1;

@@ -379,6 +379,10 @@ void CInitPageWidget::BuildControls() {
     m_controls[static_cast<size_t>(InitControl::PlaybackMode)] = m_playbackMode;
     connect(m_playbackMode, &QCheckBox::clicked, this, [this](bool checked) {
         m_page.SetPlaybackMode(checked);
+        // The line about the log that was loaded is no longer true.
+        if (!checked && !m_page.IsPlaybackMode() && m_report) {
+            m_report(QString());
+        }
         ShowPresenter();
     });
     playback->addWidget(m_playbackMode);
@@ -444,8 +448,19 @@ void CInitPageWidget::BuildControls() {
     top->addWidget(ans, 3);
     top->addWidget(filter, 2);
     top->addWidget(clock, 2);
+    // The decision of an ended mission, plainly, until Reset.
+    m_outcome = new QLabel(this);
+    m_outcome->setObjectName(QStringLiteral("Mission Outcome"));
+    m_outcome->setTextFormat(Qt::PlainText);
+    m_outcome->setWordWrap(true);
+    QFont bold = m_outcome->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    m_outcome->setFont(bold);
+    m_outcome->hide();
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);
+    page->addWidget(m_outcome);
     page->addWidget(stations, 1);
 }
 
@@ -621,10 +636,15 @@ void CInitPageWidget::ShowPresenter() {
     if (!m_seek->isSliderDown()) {
         m_seek->setValue(QString::fromStdString(m_page.ClockDigits()).toInt());
     }
-    // "Load Experiment" goes off only once a log loaded, and stays off until playback mode ends:
-    // meanwhile the loaded log is the last one chosen.
-    const bool loaded = m_page.IsPlaybackMode() && !m_page.IsEnabled(InitControl::LoadExperiment);
-    m_loadedExperiment = loaded ? m_chosenExperiment : std::string();
+    m_loadedExperiment = m_page.ExperimentLoaded() ? m_page.LoadedPath() : std::string();
+    const QString outcome = Q(m_page.MissionOutcome());
+    if (outcome != m_outcome->text()) {
+        m_outcome->setText(outcome);
+        m_outcome->setVisible(!outcome.isEmpty());
+        if (!outcome.isEmpty() && m_report) {
+            m_report(outcome);
+        }
+    }
     m_timeline->setEnabled(!m_loadedExperiment.empty());
     ShowHealth();
     ShowAgentList();

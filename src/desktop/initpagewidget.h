@@ -123,6 +123,7 @@ private:
     QComboBox* m_speed = nullptr;
     QSlider* m_seek = nullptr;
     QLabel* m_seekMinute = nullptr;
+    QLabel* m_outcome = nullptr;
     std::array<QWidget*, kInitControlCount> m_controls{};
 };
 

@@ -250,7 +250,12 @@ bool CExperimentLog::Move(const std::string& folder, std::string& error) {
         error = "the log is already in " + where;
         return false;
     }
-    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Another experiment's log of the same name in that folder is never overwritten.
+    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        error = target + " exists";
+        return false;
+    }
     if (fd < 0) {
         error = "cannot create " + target + ": " + ErrorText(errno);
         return false;
