@@ -128,7 +128,11 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
                int ansPort, int agentPort) {
     halyx::CHalyxCommandDlg window(scenario, agent, log);
     // A slow or dead name server must not freeze the window: its waits turn the event loop.
-    container.tcp_communicator()->tcp_ans().set_wait_in_event_loop(true);
+    halyx::CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
+    ans.set_wait_in_event_loop(true);
+    ans.set_user_input_during_wait(true);
+    window.InitPage()->SetNameServerWait(
+        {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
     halyx::CInitPage& page = window.InitPage()->Presenter();
     registeredName = [&page] { return page.AgentName(); };
     if (teamOnly) {

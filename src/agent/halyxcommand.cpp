@@ -102,7 +102,13 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
     ans->set_state_observer([this](RegistrationState state, const std::string& detail) {
         m_console->RegistrationChanged(state == RegistrationState::Registered, detail);
     });
-    ans->enable(1);
+    m_ansError.clear();
+    if (!ans->enable(1)) {
+        // Why, for the page's message: a lookup after this would only add "not registered".
+        m_ansError = ans->last_error();
+        debug(kEnableFailed);
+        return false;
+    }
     if (!m_watchingLinks) {
         m_watchingLinks = true;
         comm->set_link_observer([this](const CLinkEvent& event) { OnLinkEvent(event); });
@@ -135,8 +141,11 @@ void CHalyxCommand::DisableANS() {
 std::vector<std::string> CHalyxCommand::ListAgents() {
     std::vector<std::string> names;
     CCommunicator* comm = get_communicator();
+    m_ansError.clear();
     if (CANSClient* ans = comm ? comm->retrieve_ans_object() : nullptr) {
-        ans->listall_listbox(names);
+        if (!ans->listall_listbox(names)) {
+            m_ansError = ans->last_error();
+        }
     }
     return names;
 }
@@ -147,8 +156,10 @@ bool CHalyxCommand::LookupStation(const std::string& name, std::string& host, st
     if (!ans) {
         return false;
     }
+    m_ansError.clear();
     CAgentInfo info = ans->LookupAgent(name);
     if (!info.IsValid()) {
+        m_ansError = ans->last_error();
         return false;
     }
     host = info.GetAgentHost();

@@ -176,6 +176,13 @@ CGSEFrame* CHalyxCommandDlg::Editor() const {
 void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
     // A running mission is not ended by a stray click on the window's close button.
     if (CInitPageWidget* init = InitPage(); init && !m_force) {
+        // The window cannot go from under a name-server call that is waiting: the wait ends
+        // now and the experimenter closes again.
+        if (init->Busy()) {
+            init->CancelWait();
+            event->ignore();
+            return;
+        }
         const std::string question = init->Presenter().CloseQuestion();
         if (!question.empty() &&
             QMessageBox::question(

@@ -29,6 +29,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -163,16 +164,27 @@ void CInitPageWidget::BuildControls() {
             [this](const QString& t) { m_page.SetAgentName(t.toStdString()); });
     auto* ansButtons = new QHBoxLayout;
     ansButtons->addWidget(button("Register", InitControl::Register, [this] {
-        // The name server may take a moment to answer; the cursor says so.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_page.Register();
-        QApplication::restoreOverrideCursor();
+        RunNameServerCall(InitControl::Register, [this] { m_page.Register(); });
         if (!m_page.IsEnabled(InitControl::Register)) {
             RememberRegistration();
         }
     }));
     ansButtons->addWidget(
         button("UnRegister", InitControl::UnRegister, [this] { m_page.UnRegister(); }));
+    // While the name server is asked: a busy bar and Cancel; the rest of the window goes on.
+    m_busyBar = new QProgressBar(ans);
+    m_busyBar->setObjectName(QStringLiteral("Name Server Busy"));
+    m_busyBar->setRange(0, 0);
+    m_busyBar->setMaximumWidth(80);
+    m_busyBar->setTextVisible(false);
+    m_busyBar->hide();
+    m_cancelWait = new QPushButton(tr("Cancel"), ans);
+    m_cancelWait->setObjectName(QStringLiteral("Cancel Name Server"));
+    m_cancelWait->setToolTip(tr("Stop waiting for the name server"));
+    m_cancelWait->hide();
+    connect(m_cancelWait, &QPushButton::clicked, this, [this] { CancelWait(); });
+    ansButtons->addWidget(m_busyBar);
+    ansButtons->addWidget(m_cancelWait);
     ansGrid->addLayout(ansButtons, row, 0, 1, 2);
     m_registration = new QLabel(ans);
     m_registration->setObjectName(QStringLiteral("Registration Status"));
@@ -192,11 +204,11 @@ void CInitPageWidget::BuildControls() {
     m_controls[static_cast<size_t>(InitControl::FilterBy)] = m_filterBy;
     m_controls[static_cast<size_t>(InitControl::FilterText)] = m_filterText;
     connect(m_showAll, &QRadioButton::clicked, this, [this] {
-        m_page.ChooseShowAllAgents();
+        RunNameServerCall(InitControl::ShowAllAgents, [this] { m_page.ChooseShowAllAgents(); });
         ShowPresenter();
     });
     connect(m_filterBy, &QRadioButton::clicked, this, [this] {
-        m_page.ChooseFilterBy();
+        RunNameServerCall(InitControl::FilterBy, [this] { m_page.ChooseFilterBy(); });
         ShowPresenter();
     });
     connect(m_filterText, &QLineEdit::textEdited, this,
@@ -204,9 +216,12 @@ void CInitPageWidget::BuildControls() {
     filterGrid->addWidget(m_showAll, 0, 0, 1, 2);
     filterGrid->addWidget(m_filterBy, 1, 0);
     filterGrid->addWidget(m_filterText, 1, 1);
-    filterGrid->addWidget(
-        button("Refresh List", InitControl::RefreshList, [this] { m_page.RefreshList(); }), 2, 0, 1,
-        2);
+    filterGrid->addWidget(button("Refresh List", InitControl::RefreshList,
+                                 [this] {
+                                     RunNameServerCall(InitControl::RefreshList,
+                                                       [this] { m_page.RefreshList(); });
+                                 }),
+                          2, 0, 1, 2);
 
     // Clock
     auto* clock = new QGroupBox(tr("Clock"), this);
@@ -278,8 +293,11 @@ void CInitPageWidget::BuildControls() {
                 }
             });
     connect(m_agentList, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (m_busy) {
+            return;
+        }
         m_page.SelectAgent(index.data().toString().toStdString());
-        m_page.AddClient();
+        RunNameServerCall(InitControl::AddClient, [this] { m_page.AddClient(); });
         ShowPresenter();
     });
 
@@ -331,8 +349,9 @@ void CInitPageWidget::BuildControls() {
 
     auto* teamButtons = new QVBoxLayout;
     teamButtons->addStretch();
-    teamButtons->addWidget(
-        button("Add Client", InitControl::AddClient, [this] { m_page.AddClient(); }));
+    teamButtons->addWidget(button("Add Client", InitControl::AddClient, [this] {
+        RunNameServerCall(InitControl::AddClient, [this] { m_page.AddClient(); });
+    }));
     teamButtons->addWidget(
         button("Remove Client", InitControl::RemoveClient, [this] { m_page.RemoveClient(); }));
     m_reinitialize = new QPushButton(tr("Re-initialize"), stations);
@@ -462,6 +481,39 @@ void CInitPageWidget::BuildControls() {
     page->addLayout(top);
     page->addWidget(m_outcome);
     page->addWidget(stations, 1);
+}
+
+void CInitPageWidget::RunNameServerCall(InitControl control, const std::function<void()>& call) {
+    if (m_busy) {
+        return;
+    }
+    // The wait turns the event loop with the user's input: the page's own controls stay off
+    // meanwhile, so that nothing starts a second name-server call inside the first.
+    m_busy = true;
+    if (m_nameServerWait.clear) {
+        m_nameServerWait.clear();
+    }
+    QWidget* busyControl = m_controls[static_cast<size_t>(control)];
+    if (busyControl) {
+        busyControl->setCursor(Qt::BusyCursor);
+    }
+    ShowPresenter();
+    m_busyBar->show();
+    m_cancelWait->show();
+    call();
+    m_busyBar->hide();
+    m_cancelWait->hide();
+    if (busyControl) {
+        busyControl->unsetCursor();
+    }
+    m_busy = false;
+    ShowPresenter();
+}
+
+void CInitPageWidget::CancelWait() {
+    if (m_busy && m_nameServerWait.cancel) {
+        m_nameServerWait.cancel();
+    }
 }
 
 void CInitPageWidget::FillRegistration(const Registration& start) {
@@ -599,7 +651,7 @@ void CInitPageWidget::ShowPresenter() {
     m_showing = true;
     for (int c = 0; c < kInitControlCount; ++c) {
         if (QWidget* control = m_controls[static_cast<size_t>(c)]) {
-            control->setEnabled(m_page.IsEnabled(static_cast<InitControl>(c)));
+            control->setEnabled(!m_busy && m_page.IsEnabled(static_cast<InitControl>(c)));
         }
     }
     const auto setText = [](QLineEdit* edit, const std::string& text) {
@@ -626,7 +678,7 @@ void CInitPageWidget::ShowPresenter() {
     m_playPause->setProperty("playing", playing);
     m_clock->display(Q(m_page.ClockDigits()));
     m_clockCount->setText(Q(m_page.ClockCount()));
-    m_moveLog->setEnabled(m_page.CanMoveLog());
+    m_moveLog->setEnabled(!m_busy && m_page.CanMoveLog());
     m_reinitialize->setEnabled(!m_page.SelectedStation().empty() &&
                                m_page.CanReinitialize(m_page.SelectedStation()));
     m_teamOnly->setChecked(m_page.TeamOnlyChecked());

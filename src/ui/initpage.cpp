@@ -28,6 +28,11 @@ bool StartsWithNoCase(std::string_view name, std::string_view prefix) {
     return true;
 }
 
+// The name server's reason for a failure, after the message ("" when there is none).
+std::string ReasonText(const std::string& error) {
+    return error.empty() ? std::string() : std::string(CInitPage::kReasonPrefix) + error;
+}
+
 } // namespace
 
 CInitPage::CInitPage(IInitPageView& view, CHalyxCommand& agent, CExperimentLog& log,
@@ -67,7 +72,7 @@ void CInitPage::Register() {
     if (!m_agent.EnableANS(m_agentName, m_agentPort, m_server, m_ansPort)) {
         m_registrationStatus.clear();
         m_registrationDetail.clear();
-        m_view.ShowMessage(kRegisterFailed);
+        m_view.ShowMessage(kRegisterFailed + ReasonText(m_agent.AnsError()));
         return;
     }
     m_registrationStatus = kRegisteredStatus;
@@ -134,6 +139,9 @@ void CInitPage::RefreshList() {
     m_selectedAgent.clear();
     if (m_showAll) {
         BuildFullAgentList();
+        if (!m_agent.AnsError().empty()) {
+            m_view.ShowDiagnostic(m_agent.AnsError());
+        }
     } else {
         for (const std::string& name : m_agent.ListAgents()) {
             if (name != m_agentName && StartsWithNoCase(name, m_filterText)) {
@@ -165,7 +173,7 @@ void CInitPage::AddClient() {
     std::string host;
     std::string port;
     if (!m_agent.LookupStation(name, host, port)) {
-        m_view.ShowMessage(kNotFoundStart + name + kNotFoundEnd);
+        m_view.ShowMessage(kNotFoundStart + name + kNotFoundEnd + ReasonText(m_agent.AnsError()));
         return;
     }
     m_stations.push_back({name, kNotInitialized, host, port});

@@ -84,6 +84,9 @@ public:
 
     static constexpr const char* kRegisterFailed =
         "Unable to register with the ANS. Please check the details and try again";
+    // Follows a registration or lookup failure's message with why: a time-out, a refused
+    // connection, an unknown host.
+    static constexpr const char* kReasonPrefix = "\n\nReason: ";
     static constexpr const char* kAlreadyAdded = "The Halyx Client has already been added";
     static constexpr const char* kNotFoundStart = "Could not find the HalyxStation ";
     static constexpr const char* kNotFoundEnd =
