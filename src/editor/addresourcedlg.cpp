@@ -45,12 +45,13 @@ struct NumberRule {
     double high;
 };
 
-// The map's bounds for positions; no bound but zero for the others.
-constexpr NumberRule kLatRule{"Lat", -90, 90};
-constexpr NumberRule kLngRule{"Lng", -180, 180};
+// Positions are in the map's own coordinates, which have no fixed bounds; speeds, ranges and
+// times cannot be negative.
+constexpr NumberRule kLatRule{"Lat", -1e300, 1e300};
+constexpr NumberRule kLngRule{"Lng", -1e300, 1e300};
 constexpr NumberRule kRangeRule{"Range", 0, 1e300};
 constexpr NumberRule kSpeedRule{"Speed", 0, 1e300};
-constexpr NumberRule kHeadingRule{"Heading", -360, 360};
+constexpr NumberRule kHeadingRule{"Heading", -1e300, 1e300};
 constexpr NumberRule kTimeRule{"Time", 0, 1e300};
 
 QString CheckNumber(const NumberRule& rule, const QString& text) {

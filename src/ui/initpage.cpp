@@ -599,16 +599,16 @@ std::string CInitPage::UnitProblems(const CScenario& scenario) {
     std::string out;
     for (const CIncursion& unit : scenario.Incursions()) {
         CheckUnit(out, "Incursion", unit.GetName(), unit.GetId(),
-                  {{"lat", &unit.GetLat(), -90, 90},
-                   {"lng", &unit.GetLng(), -180, 180},
+                  {{"lat", &unit.GetLat(), -kAny, kAny},
+                   {"lng", &unit.GetLng(), -kAny, kAny},
                    {"speed", &unit.GetSpeed(), 0, kAny},
-                   {"heading", &unit.GetHeading(), -360, 360},
+                   {"heading", &unit.GetHeading(), -kAny, kAny},
                    {"time", &unit.GetTime(), 0, kAny}});
     }
     for (const CRadar& unit : scenario.Radars()) {
         CheckUnit(out, "Radar", unit.GetName(), unit.GetId(),
-                  {{"lat", &unit.GetLat(), -90, 90},
-                   {"lng", &unit.GetLng(), -180, 180},
+                  {{"lat", &unit.GetLat(), -kAny, kAny},
+                   {"lng", &unit.GetLng(), -kAny, kAny},
                    {"range", &unit.GetRange(), 0, kAny}});
     }
     // Interceptors hold their values as numbers already; only the name can be unreadable.

@@ -263,8 +263,8 @@ public:
     // The readiness check's lines for the components a scenario lacks ("" when none).
     static std::string MissingComponents(const CScenario& scenario);
 
-    // The unit values a station could not read: numbers that are not numbers (or lie off the
-    // map), names holding a parenthesis or a double quote. One line each, "" when none.
+    // The unit values a station could not read: numbers that are not numbers (or negative where
+    // they cannot be: speed, range, time), names holding a parenthesis or a double quote. One line each, "" when none.
     static std::string UnitProblems(const CScenario& scenario);
 
     // The clock display texts for a clock count.

@@ -300,10 +300,10 @@ TEST_F(WindowState, UnitDialogsTakeNumbersAndReadableNamesOnly) {
               QStringLiteral("Speed must be a number (with '.' before any decimals)"));
     texts.speed = QStringLiteral("80");
     EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts).isEmpty());
-    texts.latitude = QStringLiteral("91");
+    texts.time = QStringLiteral("-3");
     EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
-              QStringLiteral("Lat must lie between -90 and 90"));
-    texts.latitude = QStringLiteral("28.5");
+              QStringLiteral("Time cannot be negative"));
+    texts.time = QStringLiteral("0");
     texts.name = QStringLiteral("say \"hi\"");
     EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts)
                     .startsWith(QStringLiteral("A unit name cannot hold")));
