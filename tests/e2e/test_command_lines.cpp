@@ -7,7 +7,7 @@
 
 #include <QProcess>
 
-namespace halyx::test {
+namespace halyx::e2e {
 namespace {
 
 struct Refused {
@@ -15,7 +15,7 @@ struct Refused {
     QString error;
 };
 
-Refused Run(const std::string& program, const QStringList& args) {
+Refused RunProgram(const std::string& program, const QStringList& args) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -47,7 +47,7 @@ TEST(CommandLines, UnknownOptionsAndMalformedValuesAreRefusedWithTheUsage) {
         {"halyx-log", {"summary", "--bogus", "a.xml"}},
     };
     for (const auto& [program, args] : cases) {
-        const Refused refused = Run(program, args);
+        const Refused refused = RunProgram(program, args);
         const std::string what = program + " " + args.join(QLatin1Char(' ')).toStdString();
         EXPECT_EQ(refused.status, 2) << what << "\n" << refused.error.toStdString();
         EXPECT_TRUE(refused.error.contains(QStringLiteral("sage"))) << what << "\n"
@@ -56,4 +56,4 @@ TEST(CommandLines, UnknownOptionsAndMalformedValuesAreRefusedWithTheUsage) {
 }
 
 } // namespace
-} // namespace halyx::test
+} // namespace halyx::e2e
