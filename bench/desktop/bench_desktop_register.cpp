@@ -5,7 +5,8 @@
 //   BM_RegisterWithSilentServer: one Register click until its failure message.
 //
 // Counter: max_gap_ms, the longest time between two turns of the event loop (seen by a 1 ms
-// timer) from the click until the message (goal: under 50 ms). Run with
+// timer) from the click until the failure message opens (goal: under 50 ms); first_click_gap_ms
+// and later_clicks_gap_ms split it between the first click and the others. Run with
 // QT_QPA_PLATFORM=offscreen where there is no display:
 //   QT_QPA_PLATFORM=offscreen build/bin/bench_desktop_register
 
@@ -75,6 +76,10 @@ void BM_RegisterWithSilentServer(benchmark::State& state) {
     auto* registerButton = window.InitPage()->findChild<QPushButton*>(QStringLiteral("Register"));
 
     double worstGapMs = 0;
+    // The first click also pays for the first showing of the busy bar; later ones do not.
+    double firstGapMs = 0;
+    double laterGapMs = 0;
+    bool first = true;
     for (auto _ : state) {
         window.InitPage()->Presenter().FillRegistrationFields(
             "Lab-HalyxCommand", container.get_communicator()->get_port(), "127.0.0.1",
@@ -90,14 +95,19 @@ void BM_RegisterWithSilentServer(benchmark::State& state) {
             }
         });
         closer.start(5);
-        CLoopGaps gaps([&answered] { return !answered; });
+        // The wait is what is measured: it ends when the failure message opens.
+        CLoopGaps gaps([] { return QApplication::activeModalWidget() == nullptr; });
         const auto start = std::chrono::steady_clock::now();
         registerButton->click();
         const auto end = std::chrono::steady_clock::now();
         state.SetIterationTime(std::chrono::duration<double>(end - start).count());
         worstGapMs = std::max(worstGapMs, gaps.MaxMs());
+        (first ? firstGapMs : laterGapMs) = std::max(first ? firstGapMs : laterGapMs, gaps.MaxMs());
+        first = false;
     }
     state.counters["max_gap_ms"] = worstGapMs;
+    state.counters["first_click_gap_ms"] = firstGapMs;
+    state.counters["later_clicks_gap_ms"] = laterGapMs;
 }
 BENCHMARK(BM_RegisterWithSilentServer)
     ->UseManualTime()
