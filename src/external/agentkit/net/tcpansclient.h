@@ -5,9 +5,10 @@
 // answer with a time-out (connect 3 s, answer 5 s by default). By default it does not run the
 // event loop meanwhile, so no message or tick reaches the agent in the middle of "Register" (the
 // scripted console relies on this: its next command must not start during the wait). A window
-// sets set_wait_in_event_loop(true): the wait then turns the event loop, without user input, so
-// the window repaints and the clock and other stations' messages go on while a slow name server
-// answers.
+// sets set_wait_in_event_loop(true): the wait then turns the event loop, so the window repaints
+// and the clock and other stations' messages go on while a slow name server answers; with
+// set_user_input_during_wait(true) the user's clicks are handled too (the window keeps its own
+// name-server controls off meanwhile) and cancel_wait() ends the wait at once.
 //
 // A name server embedded in the same process (CNameServer) cannot answer while its own thread
 // waits, so the client talks to such a server's registry directly; the registration still ends
