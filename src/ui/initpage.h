@@ -264,7 +264,8 @@ public:
     static std::string MissingComponents(const CScenario& scenario);
 
     // The unit values a station could not read: numbers that are not numbers (or negative where
-    // they cannot be: speed, range, time), names holding a parenthesis or a double quote. One line each, "" when none.
+    // they cannot be: speed, range, time), names holding a parenthesis or a double quote. One
+    // line each, "" when none.
     static std::string UnitProblems(const CScenario& scenario);
 
     // The clock display texts for a clock count.

@@ -52,9 +52,8 @@ TEST(IsNumberText, TheWholeTextMustBeOneNumber) {
     for (const char* good : {"0", "-81.5", "+3", ".5", "5.", " 12.25 ", "1e3", "2.5E-2"}) {
         EXPECT_TRUE(halyx::IsNumberText(good)) << good;
     }
-    for (const char* bad :
-         {"", " ", "abc", "80x", "ninety", "1,5", "-", ".", "1e", "1e+", "0x10", "inf", "nan",
-          "1 2", "--1"}) {
+    for (const char* bad : {"", " ", "abc", "80x", "ninety", "1,5", "-", ".", "1e", "1e+", "0x10",
+                            "inf", "nan", "1 2", "--1"}) {
         EXPECT_FALSE(halyx::IsNumberText(bad)) << bad;
     }
 }
