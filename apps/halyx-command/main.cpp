@@ -130,7 +130,11 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
                int ansPort, int agentPort) {
     halyx::CHalyxCommandDlg window(scenario, agent, log);
     // A slow or dead name server must not freeze the window: its waits turn the event loop.
-    container.tcp_communicator()->tcp_ans().set_wait_in_event_loop(true);
+    halyx::CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
+    ans.set_wait_in_event_loop(true);
+    ans.set_user_input_during_wait(true);
+    window.InitPage()->SetNameServerWait(
+        {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
     halyx::CInitPage& page = window.InitPage()->Presenter();
     registeredName = [&page] { return page.AgentName(); };
     if (teamOnly) {
@@ -228,19 +232,36 @@ int main(int argc, char** argv) {
                 return Usage("--embedded-ans-port takes a port number (0: any free port)");
             }
         } else if (arg == "--clock-every") {
-            clockEvery = halyx::ReadInt(argv[++i]);
+            const std::string value = argv[++i];
+            if (value.empty() || value.size() > 9 ||
+                value.find_first_not_of("0123456789") != std::string::npos) {
+                return Usage("--clock-every takes a number of minutes: " + value);
+            }
+            clockEvery = halyx::ReadInt(value);
         } else if (arg == "--help" || arg == "-h") {
             Usage("the command station console");
             return 0;
-        } else if (arg.rfind("--", 0) == 0) {
-            // A framework option (checked by the container); skip its value.
-            if (arg.find('=') == std::string::npos && i + 1 < argc &&
-                std::string(argv[i + 1]).rfind("--", 0) != 0) {
+        } else if (arg.rfind("-", 0) == 0 && arg != "-") {
+            // A typo must not run a whole session with a default instead of what was meant.
+            if (!halyx::IsContainerOption(arg)) {
+                return Usage("unknown option " + arg);
+            }
+            // A framework option: its value is checked with the others below.
+            if (arg.find('=') == std::string::npos) {
+                if (i + 1 >= argc) {
+                    return Usage(arg + " needs a value");
+                }
                 ++i;
             }
         } else {
             script = arg;
         }
+    }
+
+    halyx::CContainerOptions options;
+    std::string error;
+    if (!halyx::ParseContainerOptions(argc, argv, options, error)) {
+        return Usage(error);
     }
 
     if (!repairLog.empty()) {
@@ -272,11 +293,6 @@ int main(int argc, char** argv) {
     // events, not end the program.
     std::signal(SIGXFSZ, SIG_IGN);
 
-    halyx::CContainerOptions options;
-    std::string error;
-    if (!halyx::ParseContainerOptions(argc, argv, options, error)) {
-        return Usage(error);
-    }
     std::string ansHost = options.ansHost.value_or(kDefaultAnsHost);
     int ansPort = options.ansPort.value_or(halyx::kDefaultAnsPort);
 

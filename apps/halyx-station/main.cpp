@@ -19,6 +19,7 @@
 
 #include "common/numericlocale.h"
 #include "external/agentkit/ansclient.h"
+#include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/netcontainer.h"
 
 #include <QCoreApplication>
@@ -121,11 +122,27 @@ int main(int argc, char** argv) {
         } else if (arg == "--help" || arg == "-h") {
             Usage("a synthetic station");
             return 0;
+        } else if (halyx::IsContainerOption(arg)) {
+            // The framework's (see agentcontainer.h); its value is checked below.
+            if (arg.find('=') == std::string::npos) {
+                if (i + 1 >= argc) {
+                    return Usage(arg + " needs a value");
+                }
+                ++i;
+            }
+        } else {
+            return Usage("unknown option " + arg);
         }
-        // Anything else belongs to the framework (see agentcontainer.h), which checks it.
     }
     if (name.empty()) {
         return Usage("--name is required");
+    }
+    {
+        halyx::CContainerOptions options;
+        std::string error;
+        if (!halyx::ParseContainerOptions(argc, argv, options, error)) {
+            return Usage(error);
+        }
     }
 
     halyx::CStationAgent agent(name, behaviour, static_cast<std::uint64_t>(seed), Print);

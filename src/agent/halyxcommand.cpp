@@ -140,7 +140,13 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
         debug(message);
         m_console->RegistrationRefused(message);
     });
-    ans->enable(1);
+    m_ansError.clear();
+    if (!ans->enable(1)) {
+        // Why, for the page's message: a lookup after this would only add "not registered".
+        m_ansError = ans->last_error();
+        debug(kEnableFailed);
+        return false;
+    }
     if (!m_watchingLinks) {
         m_watchingLinks = true;
         comm->set_link_observer([this](const CLinkEvent& event) { OnLinkEvent(event); });
@@ -173,8 +179,11 @@ void CHalyxCommand::DisableANS() {
 std::vector<std::string> CHalyxCommand::ListAgents() {
     std::vector<std::string> names;
     CCommunicator* comm = get_communicator();
+    m_ansError.clear();
     if (CANSClient* ans = comm ? comm->retrieve_ans_object() : nullptr) {
-        ans->listall_listbox(names);
+        if (!ans->listall_listbox(names)) {
+            m_ansError = ans->last_error();
+        }
     }
     return names;
 }
@@ -185,8 +194,10 @@ bool CHalyxCommand::LookupStation(const std::string& name, std::string& host, st
     if (!ans) {
         return false;
     }
+    m_ansError.clear();
     CAgentInfo info = ans->LookupAgent(name);
     if (!info.IsValid()) {
+        m_ansError = ans->last_error();
         return false;
     }
     host = info.GetAgentHost();
@@ -636,6 +647,10 @@ void CHalyxCommand::process_clock_tick() {
         m_lastOutcome = launched ? "Launch" : "NoLaunch";
         MissionComplete(launched ? kLaunchText : kExpiryText, launched);
         EndSim();
+        m_clock = c + 1;
+        m_console->ShowClock(c);
+        m_console->MissionEnded(launched);
+        return;
     }
     m_console->ShowClock(c);
     m_clock = c + 1;

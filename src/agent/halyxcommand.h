@@ -74,6 +74,8 @@ public:
     std::vector<std::string> ListAgents();
     // Where a station can be reached; false when the name server does not know it.
     bool LookupStation(const std::string& name, std::string& host, std::string& port);
+    // Why the last of these three failed ("" after a success or when the server just said no).
+    const std::string& AnsError() const { return m_ansError; }
 
     // The team, in the order the stations were added.
     void AddTeamMember(const std::string& name);
@@ -267,6 +269,7 @@ private:
     std::string m_ansPortText;
     int m_ansPort = 0;
     std::string m_lastOutcome;
+    std::string m_ansError;
     long long m_dispatched = 0;
     MapAddressResolver m_resolveMap;
     std::set<std::string> m_unreachable;

@@ -21,6 +21,8 @@ public:
     virtual void PlaybackReadinessCheck() = 0;
     // Shows the clock count of the tick that just ran.
     virtual void ShowClock(int minutes) = 0;
+    // The launch window closed (the mission or its replay is over) with this decision.
+    virtual void MissionEnded(bool /*launched*/) {}
     virtual bool IsPlaybackMode() const = 0;
     virtual void AddChatEntry(std::string_view to, std::string_view from,
                               std::string_view message) = 0;

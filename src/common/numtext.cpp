@@ -16,6 +16,45 @@ bool IsDigit(char c) {
 
 } // namespace
 
+bool IsNumberText(std::string_view text) {
+    size_t i = 0;
+    const auto skipBlanks = [&] {
+        while (i < text.size() && IsBlank(text[i])) {
+            ++i;
+        }
+    };
+    const auto digits = [&] {
+        const size_t start = i;
+        while (i < text.size() && IsDigit(text[i])) {
+            ++i;
+        }
+        return i - start;
+    };
+    skipBlanks();
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    size_t count = digits();
+    if (i < text.size() && text[i] == '.') {
+        ++i;
+        count += digits();
+    }
+    if (count == 0) {
+        return false;
+    }
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+        ++i;
+        if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+            ++i;
+        }
+        if (digits() == 0) {
+            return false;
+        }
+    }
+    skipBlanks();
+    return i == text.size();
+}
+
 double ReadNumber(std::string_view text) {
     size_t i = 0;
     while (i < text.size() && IsBlank(text[i])) {

@@ -10,6 +10,11 @@ namespace halyx {
 // hexadecimal, "inf" and "nan" are not numbers here.
 double ReadNumber(std::string_view text);
 
+// Whether the whole text (blanks around it aside) is one decimal number as ReadNumber reads
+// them: optional sign, digits with an optional '.' fraction (at least one digit), optional
+// exponent. "80x", "ninety", "" and "1,5" are not.
+bool IsNumberText(std::string_view text);
+
 // A whole number the way the C library's atoi reads one (blanks, sign, digits), clamped to the
 // range of int instead of overflowing.
 int ReadInt(std::string_view text);

@@ -7,9 +7,19 @@
 #include <QSplitter>
 #include <QWidget>
 
+#include <memory>
+
 namespace halyx {
 
 namespace {
+
+std::unique_ptr<QSettings> Store() {
+    const QString file = CSettings::FilePath();
+    if (file.isEmpty()) {
+        return std::make_unique<QSettings>();
+    }
+    return std::make_unique<QSettings>(file, QSettings::IniFormat);
+}
 
 QString WindowKey(const QString& name, const char* what) {
     return QStringLiteral("Windows/%1/%2").arg(name, QLatin1String(what));
@@ -24,7 +34,7 @@ public:
     bool eventFilter(QObject* watched, QEvent* event) override {
         auto* window = qobject_cast<QWidget*>(watched);
         if (window && (event->type() == QEvent::Hide || event->type() == QEvent::Close)) {
-            QSettings().setValue(WindowKey(m_name, "geometry"), window->saveGeometry());
+            Store()->setValue(WindowKey(m_name, "geometry"), window->saveGeometry());
         }
         return false;
     }
@@ -35,8 +45,21 @@ private:
 
 } // namespace
 
+QString CSettings::FilePath() {
+    // Each home keeps its own settings, so two experimenters (or a test) never share them.
+    const QByteArray home = qgetenv("HALYX_HOME");
+    if (home.isEmpty()) {
+        return QString();
+    }
+    QString folder = QString::fromLocal8Bit(home);
+    if (!folder.endsWith(QLatin1Char('/'))) {
+        folder += QLatin1Char('/');
+    }
+    return folder + QStringLiteral("settings.ini");
+}
+
 QString CSettings::LastFolder(const QString& dialog, const QString& fallback) {
-    const QString stored = QSettings().value(QStringLiteral("Folders/") + dialog).toString();
+    const QString stored = Store()->value(QStringLiteral("Folders/") + dialog).toString();
     if (!stored.isEmpty() && QDir(stored).exists()) {
         return stored;
     }
@@ -45,41 +68,41 @@ QString CSettings::LastFolder(const QString& dialog, const QString& fallback) {
 
 void CSettings::SetLastFolder(const QString& dialog, const QString& folder) {
     if (!folder.isEmpty()) {
-        QSettings().setValue(QStringLiteral("Folders/") + dialog, folder);
+        Store()->setValue(QStringLiteral("Folders/") + dialog, folder);
     }
 }
 
 QString CSettings::Text(const QString& key, const QString& fallback) {
-    return QSettings().value(key, fallback).toString();
+    return Store()->value(key, fallback).toString();
 }
 
 void CSettings::SetText(const QString& key, const QString& value) {
-    QSettings().setValue(key, value);
+    Store()->setValue(key, value);
 }
 
 void CSettings::TrackHeader(QHeaderView* header, const QString& name) {
     const QString key = WindowKey(name, "header");
-    const QByteArray stored = QSettings().value(key).toByteArray();
+    const QByteArray stored = Store()->value(key).toByteArray();
     if (!stored.isEmpty()) {
         header->restoreState(stored);
     }
-    const auto save = [header, key] { QSettings().setValue(key, header->saveState()); };
+    const auto save = [header, key] { Store()->setValue(key, header->saveState()); };
     QObject::connect(header, &QHeaderView::sectionResized, header, save);
     QObject::connect(header, &QHeaderView::sectionMoved, header, save);
 }
 
 void CSettings::TrackSplitter(QSplitter* splitter, const QString& name) {
     const QString key = WindowKey(name, "splitter");
-    const QByteArray stored = QSettings().value(key).toByteArray();
+    const QByteArray stored = Store()->value(key).toByteArray();
     if (!stored.isEmpty()) {
         splitter->restoreState(stored);
     }
     QObject::connect(splitter, &QSplitter::splitterMoved, splitter,
-                     [splitter, key] { QSettings().setValue(key, splitter->saveState()); });
+                     [splitter, key] { Store()->setValue(key, splitter->saveState()); });
 }
 
 void CSettings::TrackGeometry(QWidget* window, const QString& name) {
-    const QByteArray stored = QSettings().value(WindowKey(name, "geometry")).toByteArray();
+    const QByteArray stored = Store()->value(WindowKey(name, "geometry")).toByteArray();
     if (!stored.isEmpty()) {
         window->restoreGeometry(stored);
     }

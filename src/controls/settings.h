@@ -11,9 +11,14 @@ namespace halyx {
 // What the desktop remembers between runs, in one place: window geometry, splitter and column
 // widths, the last folder of each file dialog and the last registration used. Keys are stable
 // ("Windows/<name>/...", "Folders/<dialog>", "Registration/<field>"), so a newer build reads an
-// older profile. Tests set their own application name, so they never touch a user's settings.
+// older profile. With HALYX_HOME set they live in $HALYX_HOME/settings.ini; otherwise in the
+// user's usual place under the application's name. Tests set their own application name, so
+// they never touch a user's settings.
 class CSettings {
 public:
+    // The settings file under HALYX_HOME, or "" when HALYX_HOME is not set (the usual place).
+    static QString FilePath();
+
     // The folder a file dialog last used, or fallback when none is stored or it is gone.
     static QString LastFolder(const QString& dialog, const QString& fallback);
     static void SetLastFolder(const QString& dialog, const QString& folder);

@@ -5,9 +5,12 @@
 #include "scenario/scenario.h"
 #include "scenario/weathermap.h"
 
+#include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QRegularExpressionValidator>
 #include <QStyle>
+#include <QToolTip>
 
 #include <algorithm>
 #include <array>
@@ -128,9 +131,37 @@ bool CWeatherGridModel::setData(const QModelIndex& index, const QVariant& value,
     if (!index.isValid() || role != Qt::EditRole) {
         return false;
     }
-    const double number = ReadNumber(value.toString().toStdString());
+    // "hot" must not become 0.000 in the grid.
+    const QString text = value.toString();
+    if (const QString why = RefusalOf(m_kind, text); !why.isEmpty()) {
+        emit EditRefused(why);
+        return false;
+    }
+    const double number = ReadNumber(text.toStdString());
     return PushWeatherCellEdit(m_stack, m_scenario, SlotOf(index.row(), index.column()), m_kind,
                                number);
+}
+
+QString CWeatherGridModel::RefusalOf(int kind, const QString& text) {
+    static const char* const kNames[kWeatherValueKinds] = {"Temperature", "Pressure", "Humidity",
+                                                           "Wind speed", "Wind direction"};
+    const QString name = QLatin1String(kNames[std::clamp(kind, 0, kWeatherValueKinds - 1)]);
+    const std::string typed = text.toStdString();
+    if (!IsNumberText(typed)) {
+        return QStringLiteral("%1 must be a number (with '.' before any decimals): %2")
+            .arg(name, text);
+    }
+    const double number = ReadNumber(typed);
+    if (kind == kHumidity && (number < 0 || number > 100)) {
+        return QStringLiteral("Humidity must lie between 0 and 100");
+    }
+    if (kind == kWindDir && (number < 0 || number > 360)) {
+        return QStringLiteral("Wind direction must lie between 0 and 360");
+    }
+    if (kind == kWindSpeed && number < 0) {
+        return QStringLiteral("Wind speed cannot be negative");
+    }
+    return {};
 }
 
 void CWeatherGridModel::SetShown(int kind, int layer) {
@@ -217,6 +248,18 @@ void CHeatLegend::paintEvent(QPaintEvent*) {
     const QRect text(bar.left(), bar.bottom() + 2, bar.width(), height() - bar.bottom() - 2);
     painter.drawText(text, Qt::AlignLeft | Qt::AlignTop, QString::fromLatin1(low));
     painter.drawText(text, Qt::AlignRight | Qt::AlignTop, QString::fromLatin1(high));
+}
+
+QWidget* CHeatCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                                         const QModelIndex&) const {
+    auto* editor = new QLineEdit(parent);
+    editor->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[+-]?[0-9]*\\.?[0-9]*")), editor));
+    QObject::connect(editor, &QLineEdit::inputRejected, editor, [editor] {
+        QToolTip::showText(editor->mapToGlobal(QPoint(0, editor->height())),
+                           QObject::tr("A number, with '.' before any decimals"), editor);
+    });
+    return editor;
 }
 
 } // namespace halyx

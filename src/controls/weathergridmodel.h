@@ -43,10 +43,15 @@ public:
     long long SlotOf(int row, int column) const;
     // The heat-map colour of a value between low and high.
     static QColor HeatColour(double value, double low, double high);
+    // Why text cannot be a value of kind (not a number, or off its scale: humidity 0..100,
+    // wind direction 0..360, wind speed not negative); "" when it can.
+    static QString RefusalOf(int kind, const QString& text);
 
 signals:
     // The range of the shown values changed (for the legend).
     void RangeChanged(double low, double high);
+    // An edit was refused; why says why.
+    void EditRefused(const QString& why);
 
 private:
     void Recompute();
@@ -67,6 +72,10 @@ public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    // The cell editor takes numbers only, with '.' whatever the locale, and says why it
+    // refuses a key.
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
 };
 
 // The colour scale of the heat map with its lowest and highest value.

@@ -7,6 +7,7 @@
 #include "desktop/scenariopage.h"
 #include "editor/gseframe.h"
 #include "record/experimentlog.h"
+#include "ui/initpage.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -182,6 +183,24 @@ CGSEFrame* CHalyxCommandDlg::Editor() const {
 }
 
 void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
+    // A running mission is not ended by a stray click on the window's close button.
+    if (CInitPageWidget* init = InitPage(); init && !m_force) {
+        // The window cannot go from under a name-server call that is waiting: the wait ends
+        // now and the experimenter closes again.
+        if (init->Busy()) {
+            init->CancelWait();
+            event->ignore();
+            return;
+        }
+        const std::string question = init->Presenter().CloseQuestion();
+        if (!question.empty() &&
+            QMessageBox::question(
+                this, windowTitle().remove(QStringLiteral("[*]")), QString::fromStdString(question),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes) {
+            event->ignore();
+            return;
+        }
+    }
     if (!m_force && !m_undoStack.isClean()) {
         const auto answer = QMessageBox::question(
             this, windowTitle().remove(QStringLiteral("[*]")), QString::fromUtf8(kUnsavedQuestion),

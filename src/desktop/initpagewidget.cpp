@@ -30,6 +30,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPalette>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
@@ -164,16 +165,27 @@ void CInitPageWidget::BuildControls() {
             [this](const QString& t) { m_page.SetAgentName(t.toStdString()); });
     auto* ansButtons = new QHBoxLayout;
     ansButtons->addWidget(button("Register", InitControl::Register, [this] {
-        // The name server may take a moment to answer; the cursor says so.
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_page.Register();
-        QApplication::restoreOverrideCursor();
+        RunNameServerCall(InitControl::Register, [this] { m_page.Register(); });
         if (!m_page.IsEnabled(InitControl::Register)) {
             RememberRegistration();
         }
     }));
     ansButtons->addWidget(
         button("UnRegister", InitControl::UnRegister, [this] { m_page.UnRegister(); }));
+    // While the name server is asked: a busy bar and Cancel; the rest of the window goes on.
+    m_busyBar = new QProgressBar(ans);
+    m_busyBar->setObjectName(QStringLiteral("Name Server Busy"));
+    m_busyBar->setRange(0, 0);
+    m_busyBar->setMaximumWidth(80);
+    m_busyBar->setTextVisible(false);
+    m_busyBar->hide();
+    m_cancelWait = new QPushButton(tr("Cancel"), ans);
+    m_cancelWait->setObjectName(QStringLiteral("Cancel Name Server"));
+    m_cancelWait->setToolTip(tr("Stop waiting for the name server"));
+    m_cancelWait->hide();
+    connect(m_cancelWait, &QPushButton::clicked, this, [this] { CancelWait(); });
+    ansButtons->addWidget(m_busyBar);
+    ansButtons->addWidget(m_cancelWait);
     ansGrid->addLayout(ansButtons, row, 0, 1, 2);
     m_registration = new QLabel(ans);
     m_registration->setObjectName(QStringLiteral("Registration Status"));
@@ -193,11 +205,11 @@ void CInitPageWidget::BuildControls() {
     m_controls[static_cast<size_t>(InitControl::FilterBy)] = m_filterBy;
     m_controls[static_cast<size_t>(InitControl::FilterText)] = m_filterText;
     connect(m_showAll, &QRadioButton::clicked, this, [this] {
-        m_page.ChooseShowAllAgents();
+        RunNameServerCall(InitControl::ShowAllAgents, [this] { m_page.ChooseShowAllAgents(); });
         ShowPresenter();
     });
     connect(m_filterBy, &QRadioButton::clicked, this, [this] {
-        m_page.ChooseFilterBy();
+        RunNameServerCall(InitControl::FilterBy, [this] { m_page.ChooseFilterBy(); });
         ShowPresenter();
     });
     connect(m_filterText, &QLineEdit::textEdited, this,
@@ -205,9 +217,12 @@ void CInitPageWidget::BuildControls() {
     filterGrid->addWidget(m_showAll, 0, 0, 1, 2);
     filterGrid->addWidget(m_filterBy, 1, 0);
     filterGrid->addWidget(m_filterText, 1, 1);
-    filterGrid->addWidget(
-        button("Refresh List", InitControl::RefreshList, [this] { m_page.RefreshList(); }), 2, 0, 1,
-        2);
+    filterGrid->addWidget(button("Refresh List", InitControl::RefreshList,
+                                 [this] {
+                                     RunNameServerCall(InitControl::RefreshList,
+                                                       [this] { m_page.RefreshList(); });
+                                 }),
+                          2, 0, 1, 2);
 
     // Clock
     auto* clock = new QGroupBox(tr("Clock"), this);
@@ -280,8 +295,11 @@ void CInitPageWidget::BuildControls() {
                 }
             });
     connect(m_agentList, &QListView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (m_busy) {
+            return;
+        }
         m_page.SelectAgent(index.data().toString().toStdString());
-        m_page.AddClient();
+        RunNameServerCall(InitControl::AddClient, [this] { m_page.AddClient(); });
         ShowPresenter();
     });
 
@@ -333,8 +351,9 @@ void CInitPageWidget::BuildControls() {
 
     auto* teamButtons = new QVBoxLayout;
     teamButtons->addStretch();
-    teamButtons->addWidget(
-        button("Add Client", InitControl::AddClient, [this] { m_page.AddClient(); }));
+    teamButtons->addWidget(button("Add Client", InitControl::AddClient, [this] {
+        RunNameServerCall(InitControl::AddClient, [this] { m_page.AddClient(); });
+    }));
     teamButtons->addWidget(
         button("Remove Client", InitControl::RemoveClient, [this] { m_page.RemoveClient(); }));
     m_reinitialize = new QPushButton(tr("Re-initialize"), stations);
@@ -382,6 +401,10 @@ void CInitPageWidget::BuildControls() {
     m_controls[static_cast<size_t>(InitControl::PlaybackMode)] = m_playbackMode;
     connect(m_playbackMode, &QCheckBox::clicked, this, [this](bool checked) {
         m_page.SetPlaybackMode(checked);
+        // The line about the log that was loaded is no longer true.
+        if (!checked && !m_page.IsPlaybackMode() && m_report) {
+            m_report(QString());
+        }
         ShowPresenter();
     });
     playback->addWidget(m_playbackMode);
@@ -447,9 +470,53 @@ void CInitPageWidget::BuildControls() {
     top->addWidget(ans, 3);
     top->addWidget(filter, 2);
     top->addWidget(clock, 2);
+    // The decision of an ended mission, plainly, until Reset.
+    m_outcome = new QLabel(this);
+    m_outcome->setObjectName(QStringLiteral("Mission Outcome"));
+    m_outcome->setTextFormat(Qt::PlainText);
+    m_outcome->setWordWrap(true);
+    QFont bold = m_outcome->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    m_outcome->setFont(bold);
+    m_outcome->hide();
     auto* page = new QVBoxLayout(this);
     page->addLayout(top);
+    page->addWidget(m_outcome);
     page->addWidget(stations, 1);
+}
+
+void CInitPageWidget::RunNameServerCall(InitControl control, const std::function<void()>& call) {
+    if (m_busy) {
+        return;
+    }
+    // The wait turns the event loop with the user's input: the page's own controls stay off
+    // meanwhile, so that nothing starts a second name-server call inside the first.
+    m_busy = true;
+    if (m_nameServerWait.clear) {
+        m_nameServerWait.clear();
+    }
+    QWidget* busyControl = m_controls[static_cast<size_t>(control)];
+    if (busyControl) {
+        busyControl->setCursor(Qt::BusyCursor);
+    }
+    ShowPresenter();
+    m_busyBar->show();
+    m_cancelWait->show();
+    call();
+    m_busyBar->hide();
+    m_cancelWait->hide();
+    if (busyControl) {
+        busyControl->unsetCursor();
+    }
+    m_busy = false;
+    ShowPresenter();
+}
+
+void CInitPageWidget::CancelWait() {
+    if (m_busy && m_nameServerWait.cancel) {
+        m_nameServerWait.cancel();
+    }
 }
 
 void CInitPageWidget::FillRegistration(const Registration& start) {
@@ -587,7 +654,7 @@ void CInitPageWidget::ShowPresenter() {
     m_showing = true;
     for (int c = 0; c < kInitControlCount; ++c) {
         if (QWidget* control = m_controls[static_cast<size_t>(c)]) {
-            control->setEnabled(m_page.IsEnabled(static_cast<InitControl>(c)));
+            control->setEnabled(!m_busy && m_page.IsEnabled(static_cast<InitControl>(c)));
         }
     }
     const auto setText = [](QLineEdit* edit, const std::string& text) {
@@ -614,7 +681,7 @@ void CInitPageWidget::ShowPresenter() {
     m_playPause->setProperty("playing", playing);
     m_clock->display(Q(m_page.ClockDigits()));
     m_clockCount->setText(Q(m_page.ClockCount()));
-    m_moveLog->setEnabled(m_page.CanMoveLog());
+    m_moveLog->setEnabled(!m_busy && m_page.CanMoveLog());
     m_reinitialize->setEnabled(!m_page.SelectedStation().empty() &&
                                m_page.CanReinitialize(m_page.SelectedStation()));
     m_teamOnly->setChecked(m_page.TeamOnlyChecked());
@@ -625,10 +692,15 @@ void CInitPageWidget::ShowPresenter() {
     if (!m_seek->isSliderDown()) {
         m_seek->setValue(QString::fromStdString(m_page.ClockDigits()).toInt());
     }
-    // "Load Experiment" goes off only once a log loaded, and stays off until playback mode ends:
-    // meanwhile the loaded log is the last one chosen.
-    const bool loaded = m_page.IsPlaybackMode() && !m_page.IsEnabled(InitControl::LoadExperiment);
-    m_loadedExperiment = loaded ? m_chosenExperiment : std::string();
+    m_loadedExperiment = m_page.ExperimentLoaded() ? m_page.LoadedPath() : std::string();
+    const QString outcome = Q(m_page.MissionOutcome());
+    if (outcome != m_outcome->text()) {
+        m_outcome->setText(outcome);
+        m_outcome->setVisible(!outcome.isEmpty());
+        if (!outcome.isEmpty() && m_report) {
+            m_report(outcome);
+        }
+    }
     m_timeline->setEnabled(!m_loadedExperiment.empty());
     ShowHealth();
     ShowAgentList();

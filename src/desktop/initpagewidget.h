@@ -19,6 +19,7 @@ class QLabel;
 class QLCDNumber;
 class QLineEdit;
 class QListView;
+class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QSlider;
@@ -64,6 +65,17 @@ public:
     // The last line about unreadable station content ("" when none).
     const QString& LastDiagnostic() const { return m_lastDiagnostic; }
 
+    // How to end the name server's wait at once (Cancel) and get ready for the next call; the
+    // program hands in its client's. Without them Cancel does nothing.
+    struct NameServerWait {
+        std::function<void()> cancel;
+        std::function<void()> clear;
+    };
+    void SetNameServerWait(NameServerWait wait) { m_nameServerWait = std::move(wait); }
+    // A name-server call (Register, Refresh List, Add Client, the list choices) is under way.
+    bool Busy() const { return m_busy; }
+    void CancelWait();
+
     // IInitPageView
     void ShowMessage(const std::string& text) override;
     bool Ask(const std::string& text) override;
@@ -91,6 +103,7 @@ private:
     void MoveLog();
     void ReinitializeSelected();
     void OpenTimeline();
+    void RunNameServerCall(InitControl control, const std::function<void()>& call);
 
     CPageContext& m_context;
     CInitPage m_page;
@@ -132,6 +145,11 @@ private:
     QComboBox* m_speed = nullptr;
     QSlider* m_seek = nullptr;
     QLabel* m_seekMinute = nullptr;
+    QLabel* m_outcome = nullptr;
+    QProgressBar* m_busyBar = nullptr;
+    QPushButton* m_cancelWait = nullptr;
+    NameServerWait m_nameServerWait;
+    bool m_busy = false;
     std::array<QWidget*, kInitControlCount> m_controls{};
 };
 

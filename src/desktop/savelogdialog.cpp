@@ -39,6 +39,10 @@ CSaveLogDialog::CSaveLogDialog(CSaveLocation& where, QWidget* parent)
     m_location->setObjectName(QStringLiteral("Location"));
     m_notes->setObjectName(QStringLiteral("Notes"));
     m_preview->setObjectName(QStringLiteral("Preview"));
+    m_taken = new QLabel(QString::fromUtf8(CSaveLocation::kNameTakenNote), this);
+    m_taken->setObjectName(QStringLiteral("Name Taken"));
+    m_taken->setStyleSheet(QStringLiteral("color: #b00020;"));
+    m_taken->hide();
 
     grid->addWidget(new QLabel(QString::fromUtf8(CSaveLocation::kNameLabel), this), 0, 0);
     grid->addWidget(m_name, 0, 1, 1, 2);
@@ -50,8 +54,9 @@ CSaveLogDialog::CSaveLogDialog(CSaveLocation& where, QWidget* parent)
     grid->addWidget(m_notes, 2, 1, 1, 2);
     grid->addWidget(new QLabel(QString::fromUtf8(CSaveLocation::kPreviewLabel), this), 3, 0, 1, 3);
     grid->addWidget(m_preview, 4, 0, 1, 3);
+    grid->addWidget(m_taken, 5, 0, 1, 3);
     m_buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    grid->addWidget(m_buttons, 5, 0, 1, 3);
+    grid->addWidget(m_buttons, 6, 0, 1, 3);
 
     connect(m_buttons, &QDialogButtonBox::accepted, this, &CSaveLogDialog::accept);
     connect(m_buttons, &QDialogButtonBox::rejected, this, &CSaveLogDialog::reject);
@@ -76,6 +81,7 @@ void CSaveLogDialog::ReadBoxes() {
 void CSaveLogDialog::ShowPreview() {
     ReadBoxes();
     m_preview->setText(Q(m_where.Preview()));
+    m_taken->setVisible(m_where.NameTaken());
     OkButton()->setEnabled(m_where.OkEnabled());
 }
 

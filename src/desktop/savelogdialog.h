@@ -39,6 +39,7 @@ private:
     QLineEdit* m_location = nullptr;
     QPlainTextEdit* m_notes = nullptr;
     QLabel* m_preview = nullptr;
+    QLabel* m_taken = nullptr;
     QPushButton* m_pick = nullptr;
     QDialogButtonBox* m_buttons = nullptr;
 };

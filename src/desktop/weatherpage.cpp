@@ -17,8 +17,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSlider>
 #include <QTableView>
+#include <QToolTip>
 #include <QVBoxLayout>
 
 #include <cstdio>
@@ -58,6 +60,12 @@ CWeatherPage::CWeatherPage(CPageContext& context, QWidget* parent)
     }
     m_table = new QTableView(this);
     m_table->setModel(m_model);
+    // Said after the editor has closed, not from inside the model's edit.
+    connect(m_model, &CWeatherGridModel::EditRefused, this, [this](const QString& why) {
+        QMetaObject::invokeMethod(
+            this, [this, why] { QMessageBox::warning(this, QStringLiteral("Weather"), why); },
+            Qt::QueuedConnection);
+    });
     m_table->setItemDelegate(new CHeatCellDelegate(m_table));
     m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
@@ -106,7 +114,14 @@ CWeatherPage::CWeatherPage(CPageContext& context, QWidget* parent)
     const char* const labels[] = {"Temp", "Pressure", "Humidity", "W. Speed", "W. Dir"};
     for (int kind = 0; kind < kWeatherValueKinds; ++kind) {
         auto* field = new QLineEdit(reference);
+        field->setObjectName(QString::fromLatin1(labels[kind]));
         field->setAlignment(Qt::AlignRight);
+        field->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(QStringLiteral("[+-]?[0-9]*\\.?[0-9]*")), field));
+        connect(field, &QLineEdit::inputRejected, field, [field] {
+            QToolTip::showText(field->mapToGlobal(QPoint(0, field->height())),
+                               tr("A number, with '.' before any decimals"), field);
+        });
         m_reference[static_cast<size_t>(kind)] = field;
         referenceForm->addRow(QString::fromLatin1(labels[kind]), field);
     }
@@ -194,7 +209,13 @@ void CWeatherPage::ShowReference() {
 void CWeatherPage::Update() {
     double values[kWeatherValueKinds];
     for (int kind = 0; kind < kWeatherValueKinds; ++kind) {
-        values[kind] = ReadNumber(m_reference[static_cast<size_t>(kind)]->text().toStdString());
+        const QString text = m_reference[static_cast<size_t>(kind)]->text();
+        // "warm" would rebuild the whole grid around 0.
+        if (const QString why = CWeatherGridModel::RefusalOf(kind, text); !why.isEmpty()) {
+            QMessageBox::warning(this, QStringLiteral("Update"), why);
+            return;
+        }
+        values[kind] = ReadNumber(text.toStdString());
     }
     const double space = SpaceVariance();
     const double time = TimeVariance();

@@ -1,5 +1,6 @@
 #include "editor/addresourcedlg.h"
 
+#include "common/numtext.h"
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"
 #include "scenario/radar.h"
@@ -13,6 +14,9 @@
 #include <QRegularExpressionValidator>
 #include <QVBoxLayout>
 
+#include <utility>
+#include <vector>
+
 namespace halyx {
 namespace {
 
@@ -22,6 +26,50 @@ std::string Std(const QString& text) {
 
 QString Qt(const std::string& text) {
     return QString::fromStdString(text);
+}
+
+// A decimal number as typed: '.' before the decimals whatever the user's locale, as the stations
+// and the files read it. The dialog's check says what is wrong with a complete text.
+const QRegularExpression kNumberTyping(QStringLiteral("[+-]?[0-9]*\\.?[0-9]*"));
+const QRegularExpression kWholeTyping(QStringLiteral("[0-9]*"));
+// A parenthesis or a double quote in a name would leave a station's reader of the scenario
+// message open.
+const QRegularExpression kNameTyping(QStringLiteral("[^()\"]*"));
+
+constexpr const char* kNameCharsMessage =
+    "A unit name cannot hold (, ) or \" (the stations could not read the scenario)";
+
+struct NumberRule {
+    const char* label;
+    double low;
+    double high;
+};
+
+// Positions are in the map's own coordinates, which have no fixed bounds; speeds, ranges and
+// times cannot be negative.
+constexpr NumberRule kLatRule{"Lat", -1e300, 1e300};
+constexpr NumberRule kLngRule{"Lng", -1e300, 1e300};
+constexpr NumberRule kRangeRule{"Range", 0, 1e300};
+constexpr NumberRule kSpeedRule{"Speed", 0, 1e300};
+constexpr NumberRule kHeadingRule{"Heading", -1e300, 1e300};
+constexpr NumberRule kTimeRule{"Time", 0, 1e300};
+
+QString CheckNumber(const NumberRule& rule, const QString& text) {
+    const std::string value = text.toStdString();
+    if (!IsNumberText(value)) {
+        return QStringLiteral("%1 must be a number (with '.' before any decimals)")
+            .arg(QLatin1String(rule.label));
+    }
+    const double number = ReadNumber(value);
+    if (number < rule.low || number > rule.high) {
+        return rule.high > 1e299
+                   ? QStringLiteral("%1 cannot be negative").arg(QLatin1String(rule.label))
+                   : QStringLiteral("%1 must lie between %2 and %3")
+                         .arg(QLatin1String(rule.label))
+                         .arg(rule.low)
+                         .arg(rule.high);
+    }
+    return {};
 }
 
 // Hides a field with its label and keeps it out of the tab order.
@@ -44,8 +92,28 @@ CAddResourceDlg::CAddResourceDlg(UnitKind kind, const CUnitTexts& texts, QWidget
     m_heading = new QLineEdit(texts.heading, this);
     // An edited incursion keeps its start time; only a new one (no time yet) starts at 0.
     m_time = new QLineEdit(texts.time.isEmpty() ? QStringLiteral("0") : texts.time, this);
-    m_time->setValidator(
-        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_time));
+    m_why = new QLabel(this);
+    m_why->setObjectName(QStringLiteral("why"));
+    m_why->setWordWrap(true);
+    m_why->setStyleSheet(QStringLiteral("color: #b00020;"));
+    // A refused keystroke says why, so the field does not just seem dead.
+    const auto guard = [this](QLineEdit* edit, const QRegularExpression& typing, QString why) {
+        edit->setValidator(new QRegularExpressionValidator(typing, edit));
+        connect(edit, &QLineEdit::inputRejected, this, [this, why] { m_why->setText(why); });
+        connect(edit, &QLineEdit::textEdited, this, [this] { m_why->clear(); });
+    };
+    guard(m_name, kNameTyping, QString::fromUtf8(kNameCharsMessage));
+    const std::pair<QLineEdit*, const char*> numbers[] = {{m_lat, "Lat"},
+                                                          {m_lng, "Lng"},
+                                                          {m_range, "Range"},
+                                                          {m_speed, "Speed"},
+                                                          {m_heading, "Heading"}};
+    for (const auto& [edit, label] : numbers) {
+        guard(edit, kNumberTyping,
+              QStringLiteral("%1 takes a number, with '.' before any decimals")
+                  .arg(QLatin1String(label)));
+    }
+    guard(m_time, kWholeTyping, QStringLiteral("Time takes a whole number of minutes"));
     m_name->setObjectName(QStringLiteral("name"));
     m_lat->setObjectName(QStringLiteral("lat"));
     m_lng->setObjectName(QStringLiteral("lng"));
@@ -87,6 +155,7 @@ CAddResourceDlg::CAddResourceDlg(UnitKind kind, const CUnitTexts& texts, QWidget
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(grid);
+    layout->addWidget(m_why);
     layout->addWidget(buttons);
 
     const bool radar = kind == UnitKind::Radar;
@@ -128,6 +197,30 @@ QString CAddResourceDlg::Check(UnitKind kind, const CUnitTexts& texts) {
     }
     if (kind == UnitKind::Incursion && (texts.speed.isEmpty() || texts.heading.isEmpty())) {
         return QStringLiteral("Please specify a Speed and Heading for this Incursion");
+    }
+    if (texts.name.contains(QLatin1Char('(')) || texts.name.contains(QLatin1Char(')')) ||
+        texts.name.contains(QLatin1Char('"'))) {
+        return QString::fromUtf8(kNameCharsMessage);
+    }
+    std::vector<std::pair<NumberRule, const QString*>> fields = {{kLatRule, &texts.latitude},
+                                                                 {kLngRule, &texts.longitude}};
+    switch (kind) {
+    case UnitKind::Radar:
+        fields.emplace_back(kRangeRule, &texts.range);
+        break;
+    case UnitKind::Interceptor:
+        fields.emplace_back(kSpeedRule, &texts.speed);
+        break;
+    case UnitKind::Incursion:
+        fields.emplace_back(kSpeedRule, &texts.speed);
+        fields.emplace_back(kHeadingRule, &texts.heading);
+        fields.emplace_back(kTimeRule, &texts.time);
+        break;
+    }
+    for (const auto& [rule, text] : fields) {
+        if (QString problem = CheckNumber(rule, *text); !problem.isEmpty()) {
+            return problem;
+        }
     }
     return {};
 }

@@ -53,6 +53,8 @@ public:
     QLineEdit* SpeedEdit() const { return m_speed; }
     QLineEdit* HeadingEdit() const { return m_heading; }
     QLineEdit* TimeEdit() const { return m_time; }
+    // Why the last keystroke was refused ("" when none was).
+    QLabel* WhyLabel() const { return m_why; }
 
 private:
     UnitKind m_kind;
@@ -63,6 +65,7 @@ private:
     QLineEdit* m_speed = nullptr;
     QLineEdit* m_heading = nullptr;
     QLineEdit* m_time = nullptr;
+    QLabel* m_why = nullptr;
 };
 
 // The dialog's texts of a stored unit, and the unit the dialog's texts make or change. A new

@@ -186,6 +186,7 @@ bool CExperimentLog::Open(const std::string& folder, const std::string& name,
     m_scenarioWritten = true;
     m_simEventsOpened = true;
     m_simEventsClosed = false;
+    m_rootClosed = false;
     return true;
 }
 
@@ -198,8 +199,11 @@ bool CExperimentLog::Close() {
         tail += kSimEventsClose;
         tail += TeamMembersXml(m_team);
     }
-    tail += kRootClose;
-    bool written = WriteText(tail);
+    bool written = true;
+    if (!m_rootClosed) {
+        tail += kRootClose;
+        written = WriteText(tail);
+    }
     if (KeptBytes() > 0 || m_lostWrites > m_lostWritesAtOpen) {
         m_lostWrites += m_keptWrites;
         const size_t lost = m_lostWrites - m_lostWritesAtOpen;
@@ -219,6 +223,7 @@ bool CExperimentLog::Close() {
     m_scenarioWritten = false;
     m_simEventsOpened = false;
     m_simEventsClosed = false;
+    m_rootClosed = false;
     m_team.clear();
     return written && closed;
 }
@@ -245,7 +250,12 @@ bool CExperimentLog::Move(const std::string& folder, std::string& error) {
         error = "the log is already in " + where;
         return false;
     }
-    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Another experiment's log of the same name in that folder is never overwritten.
+    const int fd = ::open(target.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) {
+        error = target + " exists";
+        return false;
+    }
     if (fd < 0) {
         error = "cannot create " + target + ": " + ErrorText(errno);
         return false;
@@ -324,6 +334,9 @@ bool CExperimentLog::WriteText(std::string_view text) {
     if (m_fd < 0) {
         return false;
     }
+    if (m_rootClosed) {
+        return WriteBeforeRootClose(text);
+    }
     // Kept text goes first, so that the file never gets lines out of order.
     if (KeptBytes() > 0 && !FlushKept()) {
         Keep(text);
@@ -365,7 +378,52 @@ bool CExperimentLog::EndSimEvents(std::string_view teamMembersXml) {
     text += teamMembersXml;
     m_simEventsOpened = true;
     m_simEventsClosed = true;
-    return WriteText(text);
+    if (!WriteText(text)) {
+        return false;
+    }
+    // From the end of the run on, the file is a whole document at every moment (a summary or a
+    // copy taken before the reset reads a finished log); Close then adds nothing.
+    if (KeptBytes() == 0) {
+        size_t written = 0;
+        if (WriteSome(m_fd, kRootClose, written) == 0) {
+            m_written += written;
+            m_rootClosed = true;
+        } else {
+            // Half an end tag would spoil the file: it goes, and Close writes it as usual.
+            [[maybe_unused]] const int cut = ::ftruncate(m_fd, static_cast<off_t>(m_written));
+            ::lseek(m_fd, static_cast<off_t>(m_written), SEEK_SET);
+        }
+    }
+    return true;
+}
+
+bool CExperimentLog::WriteBeforeRootClose(std::string_view text) {
+    // Steps back over the end tag and writes the text and the end tag again in one write, so
+    // the file never lacks its end.
+    const size_t tagSize = std::char_traits<char>::length(kRootClose);
+    const size_t tagAt = m_written - tagSize;
+    if (::lseek(m_fd, static_cast<off_t>(tagAt), SEEK_SET) < 0) {
+        NoteWriteFailure(errno);
+        return false;
+    }
+    std::string block(text);
+    block += kRootClose;
+    size_t written = 0;
+    const int error = WriteSome(m_fd, block, written);
+    if (error == 0) {
+        m_written = tagAt + written;
+        return true;
+    }
+    // The file is cut where the text stopped; what did not go is kept, and Close writes the
+    // end tag after it as it does for a log whose end was never written.
+    const size_t textWritten = std::min(written, text.size());
+    m_written = tagAt + textWritten;
+    m_rootClosed = false;
+    [[maybe_unused]] const int cut = ::ftruncate(m_fd, static_cast<off_t>(m_written));
+    ::lseek(m_fd, static_cast<off_t>(m_written), SEEK_SET);
+    Keep(text.substr(textWritten));
+    NoteWriteFailure(error);
+    return false;
 }
 
 void CExperimentLog::BeginEvent(std::string& line, const char* name) {

@@ -115,8 +115,10 @@ public:
     bool WriteSimEventsTag(bool opening);
     // The scenario XML, written once per file: a second call on the same file writes nothing.
     bool WriteScenario(std::string_view scenarioXml);
-    // Ends the run's section: "</SimEvents>\n" and the team section, once per file. Later calls
-    // (a reset after the mission end) write nothing and return false.
+    // Ends the run's section: "</SimEvents>\n" and the team section, once per file, and the
+    // file's end tag, so that the file is complete from then on: each later write goes in front
+    // of the end tag. Later calls (a reset after the mission end) write nothing and return
+    // false.
     bool EndSimEvents(std::string_view teamMembersXml);
     // True once the events section of the open file has been closed.
     bool SimEventsClosed() const { return m_simEventsClosed; }
@@ -213,6 +215,8 @@ private:
     // Keeps text the file did not take, tries the kept text again, reports the first failure.
     void Keep(std::string_view text);
     bool FlushKept();
+    // After the end of the run: text goes in front of the end tag already written.
+    bool WriteBeforeRootClose(std::string_view text);
     void NoteWriteFailure(int error);
 
     Clock m_clock;
@@ -231,7 +235,8 @@ private:
     bool m_scenarioWritten = false;
     bool m_simEventsOpened = false;
     bool m_simEventsClosed = false;
-    std::string m_line; // reused for every event line
+    bool m_rootClosed = false; // the file ends with its end tag already
+    std::string m_line;        // reused for every event line
 };
 
 } // namespace halyx

@@ -63,10 +63,14 @@ std::string CSaveLocation::TrimName(std::string_view name) {
 }
 
 std::string CSaveLocation::Preview() const {
-    if (!OkEnabled()) {
+    if (!HasNameAndLocation()) {
         return std::string();
     }
     return GetLocation() + GetName() + ".xml";
+}
+
+bool CSaveLocation::NameTaken() const {
+    return HasNameAndLocation() && !GetName().empty() && FileExists(Preview());
 }
 
 std::string CSaveLocation::BeginPickFolder() const {
@@ -88,6 +92,10 @@ bool CSaveLocation::Accept(std::string& message) {
     // A name of separators alone would leave a file called ".xml": refuse it like an empty one.
     if (GetName().empty()) {
         message = kNoNameMessage;
+        return false;
+    }
+    if (NameTaken()) {
+        message = Format(kExistsFormat, Preview().c_str());
         return false;
     }
     message.clear();

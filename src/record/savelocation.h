@@ -30,6 +30,10 @@ public:
     static constexpr const char* kNameLabel = "Experiment Name:";
     static constexpr const char* kLocationLabel = "Location:";
     static constexpr const char* kPreviewLabel = "Logfile will be saved at:";
+    // Shown under the preview while the file it names exists; an old log is never overwritten.
+    static constexpr const char* kNameTakenNote = "A log of this name exists in this folder";
+    // What Accept answers for a taken name: "%s exists" with the file.
+    static constexpr const char* kExistsFormat = "%s exists";
 
     // Starts in the default log folder with its first free default name.
     CSaveLocation();
@@ -55,7 +59,10 @@ public:
 
     // The file the log will get, or "" while name or location is empty.
     std::string Preview() const;
-    bool OkEnabled() const { return !m_name.empty() && !m_location.empty(); }
+    // A log of the previewed name is in the folder already.
+    bool NameTaken() const;
+    // Name and location given and the name not taken.
+    bool OkEnabled() const { return HasNameAndLocation() && !NameTaken(); }
 
     // "...": makes sure the default folder exists and answers the folder the picker starts in.
     std::string BeginPickFolder() const;
@@ -63,8 +70,9 @@ public:
     void FolderPicked(const std::string& folder);
 
     // OK pressed: false with message kNoNameMessage when the name is empty (the dialog stays
-    // open); false with no message when the location is empty (OK is disabled then); otherwise
-    // a separator is appended to the location when it lacks one.
+    // open); false with no message when the location is empty (OK is disabled then); false with
+    // kExistsFormat when the file exists; otherwise a separator is appended to the location
+    // when it lacks one.
     bool Accept(std::string& message);
 
     std::string GetLocation() const { return NormaliseLocation(m_location); }
@@ -73,6 +81,8 @@ public:
     const std::string& DefaultFolder() const { return m_defaultFolder; }
 
 private:
+    bool HasNameAndLocation() const { return !m_name.empty() && !m_location.empty(); }
+
     std::string m_defaultFolder;
     std::string m_notes;
     std::string m_name;

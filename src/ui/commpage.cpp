@@ -208,6 +208,12 @@ bool CCommPage::SaveLog() {
     }
     CreatePath(folder);
     std::string path = folder + m_experimentName + kLogFileExtension;
+    if (path != m_savedPath && FileExists(path)) {
+        if (m_view) {
+            m_view->ShowMessage(kExistsMessage);
+        }
+        return false;
+    }
     std::ofstream out(path, std::ios::out | std::ios::trunc);
     if (!out) {
         return false;
@@ -224,6 +230,7 @@ bool CCommPage::SaveLog() {
     if (!out) {
         return false;
     }
+    m_savedPath = path;
     if (m_view) {
         m_view->ShowMessage(kSavedMessage);
     }

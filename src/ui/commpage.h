@@ -28,6 +28,9 @@ public:
     static constexpr const char* kFillNameMessage =
         "Please fill the name and save location for this experiment";
     static constexpr const char* kSavedMessage = "Communication Log Saved";
+    // An existing transcript is never overwritten, except the one this page saved itself
+    // (saving again brings it up to date).
+    static constexpr const char* kExistsMessage = "A log of this name exists in this folder";
     static constexpr const char* kIncompleteMessage =
         "The communication log file is incomplete and was not loaded.";
     static constexpr const char* kTooLargeMessage =
@@ -75,7 +78,8 @@ public:
     // A folder was picked (or typed) for the location.
     void SetLocation(std::string_view folder);
 
-    // "Save Log": true when the file was written.
+    // "Save Log": true when the file was written; kExistsMessage and false when the file is
+    // there and was not saved by this page.
     bool SaveLog();
     // "Load Log" with the chosen file: true when the transcript and notes were replaced.
     bool LoadLog(const std::string& path);
@@ -91,6 +95,7 @@ private:
     std::string m_location;
     std::string m_experimentName;
     std::string m_notes;
+    std::string m_savedPath; // the file this page saved last
     std::size_t m_headerSize = 0;
 
     std::string m_replayText;

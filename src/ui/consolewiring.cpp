@@ -51,6 +51,7 @@ InitPageScenario MakeInitPageScenario(CScenario& scenario, CHalyxCommand& agent,
     return InitPageScenario{
         .missingComponents = [&scenario] { return CInitPage::MissingComponents(scenario); },
         .scenarioXml = [&scenario] { return ScenarioXml(scenario); },
+        .unitProblems = [&scenario] { return CInitPage::UnitProblems(scenario); },
         .loadExperiment =
             [&scenario, &agent, say, read](const std::string& path, std::string& message) {
                 std::optional<StagedExperiment> staged = read(path);

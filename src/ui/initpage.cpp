@@ -2,6 +2,7 @@
 
 #include "agent/halyxcommand.h"
 #include "common/format.h"
+#include "common/numtext.h"
 #include "record/experimentlog.h"
 #include "record/savelocation.h"
 #include "scenario/scenario.h"
@@ -25,6 +26,11 @@ bool StartsWithNoCase(std::string_view name, std::string_view prefix) {
         }
     }
     return true;
+}
+
+// The name server's reason for a failure, after the message ("" when there is none).
+std::string ReasonText(const std::string& error) {
+    return error.empty() ? std::string() : std::string(CInitPage::kReasonPrefix) + error;
 }
 
 } // namespace
@@ -67,7 +73,7 @@ void CInitPage::Register() {
     m_registrationDetail.clear();
     if (!m_agent.EnableANS(m_agentName, m_agentPort, m_server, m_ansPort)) {
         m_registrationStatus.clear();
-        m_view.ShowMessage(kRegisterFailed);
+        m_view.ShowMessage(kRegisterFailed + ReasonText(m_agent.AnsError()));
         return;
     }
     m_registrationStatus = kRegisteredStatus;
@@ -116,6 +122,7 @@ void CInitPage::UnRegister() {
         {InitControl::Register, InitControl::Server, InitControl::AnsPort, InitControl::Agent},
         true);
     m_playbackMode = false;
+    m_experimentLoaded = false;
     m_agent.DisableANS();
     Changed();
 }
@@ -146,6 +153,9 @@ void CInitPage::RefreshList() {
     m_selectedAgent.clear();
     if (m_showAll) {
         BuildFullAgentList();
+        if (!m_agent.AnsError().empty()) {
+            m_view.ShowDiagnostic(m_agent.AnsError());
+        }
     } else {
         for (const std::string& name : m_agent.ListAgents()) {
             if (name != m_agentName && StartsWithNoCase(name, m_filterText)) {
@@ -177,12 +187,12 @@ void CInitPage::AddClient() {
     std::string host;
     std::string port;
     if (!m_agent.LookupStation(name, host, port)) {
-        m_view.ShowMessage(kNotFoundStart + name + kNotFoundEnd);
+        m_view.ShowMessage(kNotFoundStart + name + kNotFoundEnd + ReasonText(m_agent.AnsError()));
         return;
     }
     m_stations.push_back({name, kNotInitialized, host, port});
     m_agent.AddTeamMember(name);
-    EnableAll({InitControl::InitializeSimulation, InitControl::RemoveClient}, true);
+    EnableTeamButtons();
     Changed();
 }
 
@@ -205,6 +215,53 @@ void CInitPage::RemoveStationAt(size_t index) {
     }
 }
 
+void CInitPage::EnableTeamButtons() {
+    // A mission with nobody in it would run and log an empty team.
+    const bool team = !m_stations.empty() && !m_agent.Team().empty();
+    EnableAll({InitControl::InitializeSimulation, InitControl::RemoveClient}, team);
+}
+
+void CInitPage::ClearMissionOver() {
+    m_missionOver = false;
+    m_missionOutcome.clear();
+}
+
+bool CInitPage::MissionRunning() const {
+    return m_agent.Started() && !m_missionOver;
+}
+
+std::string CInitPage::CloseQuestion() const {
+    return MissionRunning() ? Format(kCloseWhileRunningFormat, m_agent.Clock()) : std::string();
+}
+
+void CInitPage::MissionEnded(bool launched) {
+    m_missionOver = true;
+    std::string outcome = Format(kOutcomeFormat, CHalyxCommand::kLaunchWindow,
+                                 launched ? kOutcomeLaunch : kOutcomeNoLaunch);
+    // Each station's go/no-go, in team order (the positions the decision counts).
+    const std::vector<std::string>& team = m_agent.Team();
+    std::string stations;
+    for (size_t i = 0; i < team.size() && i < 3; ++i) {
+        stations += (stations.empty() ? "" : ", ") + team[i] + ": " +
+                    (m_agent.GoNoGo(static_cast<int>(i)) == 1 ? "go" : "no-go");
+    }
+    if (!stations.empty()) {
+        outcome += " (" + stations + ")";
+    }
+    m_missionOutcome = outcome;
+    if (m_playbackMode) {
+        SetAllStatuses(kPlaybackComplete);
+        m_playPauseBitmap = kPlayBitmap;
+        Enable(InitControl::PlayPause, false);
+        Enable(InitControl::LoadExperiment, true);
+    } else {
+        SetAllStatuses(kComplete);
+        Enable(InitControl::StartSimulation, false);
+        Enable(InitControl::ResetSimulation, true);
+    }
+    Changed();
+}
+
 void CInitPage::RemoveClient() {
     if (m_selectedStation.empty()) {
         return;
@@ -219,6 +276,16 @@ void CInitPage::RemoveClient() {
 }
 
 void CInitPage::InitializeSimulation() {
+    if (m_agent.Team().empty()) {
+        return;
+    }
+    // A value that is not a number would reach the stations as it is (":speed 80x"); a name
+    // with a parenthesis or quote would leave their reader of init_sim open.
+    if (const std::string problems = m_scenario.unitProblems ? m_scenario.unitProblems() : "";
+        !problems.empty()) {
+        m_view.ShowMessage(kUnitProblemsStart + problems);
+        return;
+    }
     std::string missing = m_scenario.missingComponents ? m_scenario.missingComponents() : "";
     if (!missing.empty() && !m_view.Ask(kMissingComponentsStart + missing)) {
         return;
@@ -254,6 +321,10 @@ void CInitPage::SetAllStatuses(std::string_view status) {
 }
 
 void CInitPage::StartSimulation() {
+    // After the end only Reset goes on: a start here would run a finished experiment again.
+    if (m_missionOver) {
+        return;
+    }
     if (!m_agent.Started()) {
         if (AnyStatusOtherThan(kInitialized)) {
             if (!m_view.Ask(kNotInitializedQuestion)) {
@@ -295,6 +366,8 @@ bool CInitPage::ResetAfterQuestion() {
     m_startCaption = kStartCaption;
     EnableAll({InitControl::StartSimulation, InitControl::ResetSimulation}, false);
     EnableAll({InitControl::StationsList, InitControl::InitializeSimulation}, true);
+    EnableTeamButtons();
+    ClearMissionOver();
     m_agent.ResetClock();
     m_clockCount = kInitialClockCount;
     m_clockDigits = ClockDigitsText(0);
@@ -322,6 +395,8 @@ void CInitPage::SetPlaybackMode(bool checked) {
         InitControl::ResetSimulation, InitControl::InitializeSimulation,
         InitControl::ShowAllAgents,   InitControl::FilterBy,
         InitControl::RefreshList};
+    ClearMissionOver();
+    m_experimentLoaded = false;
     if (checked) {
         m_stations.clear();
         m_selectedStation.clear();
@@ -357,6 +432,7 @@ void CInitPage::SetPlaybackMode(bool checked) {
             m_agent.RemoveTeamMember(member);
         }
     }
+    EnableTeamButtons();
     Changed();
 }
 
@@ -367,13 +443,25 @@ void CInitPage::LoadExperiment() {
         return;
     }
     std::string message;
+    // The loaded team's rows replace those of a log loaded before; a failed load keeps them.
+    std::vector<StationRow> before = std::move(m_stations);
+    m_stations.clear();
     bool loaded = m_scenario.loadExperiment && m_scenario.loadExperiment(*path, message);
+    if (!loaded) {
+        m_stations = std::move(before);
+    }
     if (!message.empty()) {
         m_view.ShowMessage(message);
     }
     if (loaded) {
+        m_experimentLoaded = true;
+        m_loadedPath = *path;
+        m_selectedStation.clear();
+        ClearMissionOver();
         Enable(InitControl::InitializePlayback, true);
-        Enable(InitControl::LoadExperiment, false);
+        // Another log may be loaded until the replay starts.
+        Enable(InitControl::PlayPause, false);
+        Enable(InitControl::Stop, false);
     }
     Changed();
 }
@@ -395,6 +483,10 @@ void CInitPage::InitializePlayback() {
 }
 
 void CInitPage::PlayPause() {
+    if (m_missionOver) {
+        return;
+    }
+    Enable(InitControl::LoadExperiment, false);
     if (!m_agent.Started()) {
         m_agent.StartSim();
         SetAllStatuses(kPlayback);
@@ -416,6 +508,19 @@ void CInitPage::Stop() {
     ShowClock(0);
     m_agent.StopPlayback();
     m_playPauseBitmap = kPlayBitmap;
+    // The stations were told to stop: they wait, initialized, for the next play.
+    for (StationRow& row : m_stations) {
+        if (row.status == kPlayback || row.status == kPaused || row.status == kPlaybackComplete) {
+            row.status = kInitialized;
+        }
+    }
+    if (m_missionOver && m_playbackMode) {
+        ClearMissionOver();
+        Enable(InitControl::PlayPause, true);
+    }
+    if (m_playbackMode) {
+        Enable(InitControl::LoadExperiment, true);
+    }
     Changed();
 }
 
@@ -475,6 +580,59 @@ std::string CInitPage::MissingComponents(const CScenario& scenario) {
         missing += "- Radar Information\n  (Check the Incursions tab)\n";
     }
     return missing;
+}
+
+namespace {
+
+struct UnitField {
+    const char* what;
+    const std::string* text;
+    double low;
+    double high;
+};
+
+void CheckUnit(std::string& out, const char* kind, const std::string& name, const std::string& id,
+               std::initializer_list<UnitField> fields) {
+    const std::string who = std::string(kind) + " " + (name.empty() ? id : name) + ": ";
+    if (name.find_first_of("()\"") != std::string::npos) {
+        out += who + "the name holds ( ) or \" (stations cannot read it)\n";
+    }
+    for (const UnitField& field : fields) {
+        if (!IsNumberText(*field.text)) {
+            out += who + field.what + " is not a number\n";
+        } else if (const double value = ReadNumber(*field.text);
+                   value < field.low || value > field.high) {
+            out +=
+                who + field.what + Format(" is out of range (%g to %g)\n", field.low, field.high);
+        }
+    }
+}
+
+constexpr double kAny = 1e300;
+
+} // namespace
+
+std::string CInitPage::UnitProblems(const CScenario& scenario) {
+    std::string out;
+    for (const CIncursion& unit : scenario.Incursions()) {
+        CheckUnit(out, "Incursion", unit.GetName(), unit.GetId(),
+                  {{"lat", &unit.GetLat(), -kAny, kAny},
+                   {"lng", &unit.GetLng(), -kAny, kAny},
+                   {"speed", &unit.GetSpeed(), 0, kAny},
+                   {"heading", &unit.GetHeading(), -kAny, kAny},
+                   {"time", &unit.GetTime(), 0, kAny}});
+    }
+    for (const CRadar& unit : scenario.Radars()) {
+        CheckUnit(out, "Radar", unit.GetName(), unit.GetId(),
+                  {{"lat", &unit.GetLat(), -kAny, kAny},
+                   {"lng", &unit.GetLng(), -kAny, kAny},
+                   {"range", &unit.GetRange(), 0, kAny}});
+    }
+    // Interceptors hold their values as numbers already; only the name can be unreadable.
+    for (const CInterceptor& unit : scenario.Interceptors()) {
+        CheckUnit(out, "Interceptor", unit.GetName(), unit.GetId(), {});
+    }
+    return out;
 }
 
 std::string CInitPage::ClockDigitsText(int minutes) {
@@ -548,8 +706,7 @@ bool CInitPage::CanReinitialize(std::string_view name) const {
     }
     // Initialized: the reset button is live after "Initialize Simulation"; in playback mode an
     // experiment must be loaded.
-    return m_playbackMode ? !IsEnabled(InitControl::LoadExperiment)
-                          : IsEnabled(InitControl::ResetSimulation);
+    return m_playbackMode ? m_experimentLoaded : IsEnabled(InitControl::ResetSimulation);
 }
 
 bool CInitPage::ReinitializeStation(std::string_view name) {
@@ -599,7 +756,7 @@ bool CInitPage::SetPlaybackSpeed(int factor) {
 }
 
 bool CInitPage::CanSeek() const {
-    return m_playbackMode && !IsEnabled(InitControl::LoadExperiment) && !m_agent.Events().Empty();
+    return ExperimentLoaded() && !m_agent.Events().Empty();
 }
 
 bool CInitPage::SeekPlayback(int minute) {

@@ -34,6 +34,9 @@ struct InitPageScenario {
     std::function<std::string()> missingComponents;
     // The scenario XML written into a new experiment log.
     std::function<std::string()> scenarioXml;
+    // One line per unit value the stations could not read ("Incursion N3: speed is not a
+    // number\n"), "" when there is none.
+    std::function<std::string()> unitProblems;
     // Loads a recorded experiment (scenario, team, events); false with the message to show.
     std::function<bool(const std::string& path, std::string& message)> loadExperiment;
 };
@@ -51,6 +54,17 @@ public:
     static constexpr const char* kRunning = "Running";
     static constexpr const char* kPaused = "Paused";
     static constexpr const char* kPlayback = "Playback";
+    static constexpr const char* kComplete = "Complete";
+    static constexpr const char* kPlaybackComplete = "Playback complete";
+
+    // The decision shown from the end of a mission (or replay) until Reset: "Mission complete
+    // at minute %d: %s" with "Launch" or "No Launch", then each station's go/no-go.
+    static constexpr const char* kOutcomeFormat = "Mission complete at minute %d: %s";
+    static constexpr const char* kOutcomeLaunch = "Launch";
+    static constexpr const char* kOutcomeNoLaunch = "No Launch";
+    // Asked when the window closes while a mission or a replay runs.
+    static constexpr const char* kCloseWhileRunningFormat =
+        "A mission is running (minute %d). End it and close the experiment log?";
 
     // Captions of the start button.
     static constexpr const char* kStartCaption = "Start Simulation";
@@ -70,6 +84,9 @@ public:
 
     static constexpr const char* kRegisterFailed =
         "Unable to register with the ANS. Please check the details and try again";
+    // Follows a registration or lookup failure's message with why: a time-out, a refused
+    // connection, an unknown host.
+    static constexpr const char* kReasonPrefix = "\n\nReason: ";
     static constexpr const char* kAlreadyAdded = "The Halyx Client has already been added";
     static constexpr const char* kNotFoundStart = "Could not find the HalyxStation ";
     static constexpr const char* kNotFoundEnd =
@@ -77,6 +94,10 @@ public:
     static constexpr const char* kMissingComponentsStart =
         "The following scenario components have not been loaded. Are you sure you want to "
         "initialize the simulation?\n\n";
+    // Shown instead of initializing while unit values are unreadable; the lines follow.
+    static constexpr const char* kUnitProblemsStart =
+        "The scenario holds values that the stations cannot read. The simulation has not been "
+        "initialized:\n\n";
     static constexpr const char* kNotInitializedQuestion =
         "Some Halyx Clients have not initialized yet. Do you want to start the simulation "
         "anyway?";
@@ -165,6 +186,7 @@ public:
                        std::string_view port) override;
     void PlaybackReadinessCheck() override;
     void ShowClock(int minutes) override;
+    void MissionEnded(bool launched) override;
     bool IsPlaybackMode() const override { return m_playbackMode; }
     void AddChatEntry(std::string_view to, std::string_view from,
                       std::string_view message) override;
@@ -212,6 +234,20 @@ public:
     void RegistrationChanged(bool registered, std::string_view detail) override;
     void RegistrationRefused(std::string_view message) override;
 
+    // The mission (or replay) has ended and not been reset: the start and play buttons do
+    // nothing until Reset (Stop in playback).
+    bool MissionOver() const { return m_missionOver; }
+    // The decision line of the ended mission ("" before the end and after Reset).
+    const std::string& MissionOutcome() const { return m_missionOutcome; }
+    // A mission or replay has started and not ended: closing the window must ask first.
+    bool MissionRunning() const;
+    // The question to ask before the window closes ("" when none is needed).
+    std::string CloseQuestion() const;
+    // A recorded experiment is loaded for playback.
+    bool ExperimentLoaded() const { return m_playbackMode && m_experimentLoaded; }
+    // The file of the loaded experiment (a failed load keeps the one before).
+    const std::string& LoadedPath() const { return m_loadedPath; }
+
     // What a view shows.
     bool IsEnabled(InitControl control) const { return m_enabled[static_cast<size_t>(control)]; }
     bool ShowAllAgentsChecked() const { return m_showAll; }
@@ -233,6 +269,11 @@ public:
     // The readiness check's lines for the components a scenario lacks ("" when none).
     static std::string MissingComponents(const CScenario& scenario);
 
+    // The unit values a station could not read: numbers that are not numbers (or negative where
+    // they cannot be: speed, range, time), names holding a parenthesis or a double quote. One
+    // line each, "" when none.
+    static std::string UnitProblems(const CScenario& scenario);
+
     // The clock display texts for a clock count.
     static std::string ClockDigitsText(int minutes);
     static std::string CountdownText(int minutes);
@@ -246,6 +287,9 @@ private:
     void SetAllStatuses(std::string_view status);
     bool AnyStatusOtherThan(std::string_view status) const;
     void RemoveStationAt(size_t index);
+    // The team's buttons follow whether the team has a member.
+    void EnableTeamButtons();
+    void ClearMissionOver();
     // The reset question, then the reset when the answer is yes; false for no.
     bool ResetAfterQuestion();
     void Changed();
@@ -283,6 +327,10 @@ private:
     int m_speed = 1;
     std::string m_registrationStatus;
     std::string m_registrationDetail;
+    bool m_missionOver = false;
+    std::string m_missionOutcome;
+    bool m_experimentLoaded = false;
+    std::string m_loadedPath;
 };
 
 } // namespace halyx

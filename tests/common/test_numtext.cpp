@@ -45,3 +45,15 @@ TEST(ReadInt, ReadsLikeAtoiWithoutOverflow) {
         EXPECT_EQ(ReadInt(text), expected) << text;
     }
 }
+
+// What a number field and the scenario check accept: the whole text must be the number, so
+// "80x" cannot pass as 80 and "ninety" as 0.
+TEST(IsNumberText, TheWholeTextMustBeOneNumber) {
+    for (const char* good : {"0", "-81.5", "+3", ".5", "5.", " 12.25 ", "1e3", "2.5E-2"}) {
+        EXPECT_TRUE(halyx::IsNumberText(good)) << good;
+    }
+    for (const char* bad : {"", " ", "abc", "80x", "ninety", "1,5", "-", ".", "1e", "1e+", "0x10",
+                            "inf", "nan", "1 2", "--1"}) {
+        EXPECT_FALSE(halyx::IsNumberText(bad)) << bad;
+    }
+}

@@ -5,6 +5,8 @@
 #include "guitest.h"
 #include "missionrig.h"
 
+#include "controls/settings.h"
+
 #include "controls/messagelistmodel.h"
 #include "desktop/agentcommpagewidget.h"
 #include "desktop/savelogdialog.h"
@@ -93,7 +95,7 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     Click(Button("Register"));
     EXPECT_FALSE(Button("Register")->isEnabled());
     EXPECT_FALSE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
-    EXPECT_EQ(QSettings().value(QStringLiteral("Registration/AnsPort")).toString(), goodPort);
+    EXPECT_EQ(CSettings::Text(QStringLiteral("Registration/AnsPort"), QString()), goodPort);
     auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

@@ -3,6 +3,7 @@
 // window closes.
 #include "windowfixture.h"
 
+#include "controls/settings.h"
 #include "desktop/initpagewidget.h"
 #include "editor/gseframe.h"
 
@@ -78,9 +79,9 @@ TEST_F(MainWindow, TheEditorToggleOpensAFreshEditorEachTimeAndFollowsItsWindow) 
 }
 
 TEST_F(MainWindow, RegistrationFieldsPreferTheCommandLineThenWhatWasLastUsed) {
-    QSettings().setValue(QStringLiteral("Registration/Server"), QStringLiteral("ans.lab"));
-    QSettings().setValue(QStringLiteral("Registration/AnsPort"), QStringLiteral("7001"));
-    QSettings().setValue(QStringLiteral("Registration/Agent"), QStringLiteral("Lab-Second"));
+    CSettings::SetText(QStringLiteral("Registration/Server"), QStringLiteral("ans.lab"));
+    CSettings::SetText(QStringLiteral("Registration/AnsPort"), QStringLiteral("7001"));
+    CSettings::SetText(QStringLiteral("Registration/Agent"), QStringLiteral("Lab-Second"));
     CInitPageWidget* page = window->InitPage();
     auto field = [&](const char* name) {
         return Find<QLineEdit>(page, QString::fromUtf8(name))->text().toStdString();
@@ -103,7 +104,8 @@ TEST_F(MainWindow, RegistrationFieldsPreferTheCommandLineThenWhatWasLastUsed) {
     EXPECT_EQ(field("Server"), "127.0.0.1");
     EXPECT_EQ(field("ANS Port"), "40000");
     EXPECT_EQ(field("Agent"), "Lab-Third");
-    QSettings().clear();
+    // The test's home keeps the settings; the next test starts without them.
+    QSettings(CSettings::FilePath(), QSettings::IniFormat).clear();
 }
 
 // What the closed log holds (the team, the end tag) is the agent's own test.

@@ -29,8 +29,12 @@ TEST(UnitDialogChecks, FirstFailingCheckGivesItsMessage) {
     EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
               "Please specify a Speed and Heading for this Incursion");
     EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Interceptor, texts), "");
-    // Not numbers, and still accepted: the dialog checks presence only.
+    // Present but not numbers: the stations would be sent the text as it is.
     texts.heading = "north";
+    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
+              "Heading must be a number (with '.' before any decimals)");
+    texts.heading = "90";
+    texts.time = "0";
     EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts), "");
 }
 

@@ -66,6 +66,7 @@ protected:
                InitPageScenario{
                    .missingComponents = [this] { return CInitPage::MissingComponents(scenario); },
                    .scenarioXml = [] { return std::string("<Scenario>\n</Scenario>\n"); },
+                   .unitProblems = [this] { return CInitPage::UnitProblems(scenario); },
                    .loadExperiment =
                        [this](const std::string& path, std::string& message) {
                            CLogLoader loader({.readScenario = nullptr,

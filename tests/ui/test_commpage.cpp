@@ -80,6 +80,16 @@ TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
         ASSERT_TRUE(page.SaveLog());
         EXPECT_EQ(view.messages, std::vector<std::string>{"Communication Log Saved"});
         const std::string file = folder + "/Run1/Run1.hcl";
+        // Saving again brings this page's own file up to date; another page (another
+        // experiment) may not overwrite it.
+        EXPECT_TRUE(page.SaveLog());
+        RecordingView otherView;
+        CCommPage other(&otherView);
+        other.SetLocation(folder);
+        other.SetExperimentName("Run1");
+        EXPECT_FALSE(other.SaveLog());
+        EXPECT_EQ(otherView.messages,
+                  std::vector<std::string>{"A log of this name exists in this folder"});
         const std::string text = ReadAll(file);
         EXPECT_EQ(text.substr(0, text.find('\n')), folder + "/Run1/Run1.hef");
         EXPECT_NE(text.find("\n----BEGIN COMMUNICATION LOG----\n" + page.LogText() +
@@ -93,6 +103,8 @@ TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
         EXPECT_EQ(loaded.ExperimentName(), "Run1");
         EXPECT_EQ(loaded.Location(), folder + "/Run1/");
         EXPECT_EQ(loaded.LogText(), page.LogText() + "\n");
+        // The next round is another experiment of that name: its old file goes first.
+        std::filesystem::remove(file);
     }
 }
 

@@ -11,9 +11,12 @@ class RegistrationPage : public PageTest {};
 TEST_F(RegistrationPage, FailedRegistrationShowsOneMessageAndLeavesTheFieldsEditable) {
     comm.memory_ans()->set_reachable(false);
     page.Register();
-    EXPECT_EQ(view.messages,
-              std::vector<std::string>{
-                  "Unable to register with the ANS. Please check the details and try again"});
+    // The message, then why.
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind(
+                  "Unable to register with the ANS. Please check the details and try again", 0),
+              0u)
+        << view.messages[0];
     for (InitControl control :
          {InitControl::Register, InitControl::Server, InitControl::AnsPort, InitControl::Agent}) {
         EXPECT_TRUE(page.IsEnabled(control));
@@ -118,9 +121,12 @@ TEST_F(RegistrationPage, StationThatLeftTheNameServerCannotBeAdded) {
     ASSERT_TRUE(page.SelectAgent("GHOST"));
     registry.close_connection(connection);
     page.AddClient();
-    EXPECT_EQ(view.messages, std::vector<std::string>{
-                                 "Could not find the HalyxStation GHOST on the netork. Please "
-                                 "ensure that it is registered with the ANS and try again"});
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0].rfind("Could not find the HalyxStation GHOST on the netork. Please "
+                                     "ensure that it is registered with the ANS and try again",
+                                     0),
+              0u)
+        << view.messages[0];
     EXPECT_TRUE(agent.Team().empty());
 }
 

@@ -24,7 +24,20 @@ bool ReadWhole(std::string_view text, int low, int high, int& value) {
     return true;
 }
 
+constexpr std::string_view kKnown[] = {"--port", "--bind",    "--host",
+                                       "--ans",  "--tick-ms", "--send-timeout-ms"};
+
 } // namespace
+
+bool IsContainerOption(std::string_view arg) {
+    const std::string_view name = arg.substr(0, arg.find('='));
+    for (const std::string_view k : kKnown) {
+        if (name == k) {
+            return true;
+        }
+    }
+    return false;
+}
 
 bool ParseHostPort(const std::string& text, std::string& host, std::optional<int>& port) {
     const std::size_t colon = text.rfind(':');
@@ -44,8 +57,6 @@ bool ParseHostPort(const std::string& text, std::string& host, std::optional<int
 
 bool ParseContainerOptions(int argc, const char* const* argv, CContainerOptions& options,
                            std::string& error) {
-    static const std::string_view kKnown[] = {"--port", "--bind",    "--host",
-                                              "--ans",  "--tick-ms", "--send-timeout-ms"};
     for (int i = 1; i < argc; ++i) {
         if (argv[i] == nullptr) {
             continue;

@@ -12,6 +12,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace halyx {
 
@@ -27,6 +28,10 @@ struct CContainerOptions {
 
 bool ParseContainerOptions(int argc, const char* const* argv, CContainerOptions& options,
                            std::string& error);
+
+// Whether arg ("--name" or "--name=value") is one of the framework's options, each of which
+// takes a value; a program refuses the options that neither it nor the framework knows.
+bool IsContainerOption(std::string_view arg);
 
 // "host", "host:port" or ":port"; false when the port is not a number in 1..65535.
 bool ParseHostPort(const std::string& text, std::string& host, std::optional<int>& port);

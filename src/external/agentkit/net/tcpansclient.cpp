@@ -198,9 +198,40 @@ bool TimedOut(const QTcpSocket& socket) {
            socket.error() == QAbstractSocket::UnknownSocketError;
 }
 
-// Turns the event loop, without user input, until one of the socket's signals or the time-out;
-// true when the signal came first.
-template <class Signal> bool WaitInEventLoop(QTcpSocket& socket, Signal signal, int ms) {
+// What a failed connection attempt says: the reason first, in the words the user knows.
+std::string ConnectFailure(const QTcpSocket& socket, int connectMs) {
+    if (TimedOut(socket)) {
+        return "timeout: no connection within " + std::to_string(connectMs) + " ms";
+    }
+    const std::string detail = socket.errorString().toStdString();
+    switch (socket.error()) {
+    case QAbstractSocket::ConnectionRefusedError:
+        return "refused: " + detail;
+    case QAbstractSocket::HostNotFoundError:
+        return "unknown host: " + detail;
+    default:
+        return detail;
+    }
+}
+
+constexpr const char* kCancelled = "cancelled";
+
+} // namespace
+
+void CTcpAnsClient::cancel_wait() {
+    m_cancelled = true;
+    if (m_wait) {
+        m_wait->quit();
+    }
+}
+
+// Turns the event loop (without user input, unless the window asked for it) until one of the
+// socket's signals, the time-out or a cancel; true when the signal came first.
+template <class Signal>
+bool CTcpAnsClient::WaitInEventLoop(QTcpSocket& socket, Signal signal, int ms) const {
+    if (m_cancelled) {
+        return false;
+    }
     QEventLoop loop;
     bool signalled = false;
     QTimer timer;
@@ -212,19 +243,23 @@ template <class Signal> bool WaitInEventLoop(QTcpSocket& socket, Signal signal, 
     });
     QObject::connect(&socket, &QAbstractSocket::errorOccurred, &loop, &QEventLoop::quit);
     timer.start(ms);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return signalled;
+    QEventLoop* outer = m_wait;
+    m_wait = &loop;
+    loop.exec(m_userInputDuringWait ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+    m_wait = outer;
+    return signalled && !m_cancelled;
 }
-
-} // namespace
 
 std::unique_ptr<QTcpSocket> CTcpAnsClient::Connect(const std::string& host, int port,
                                                    std::string& error) const {
+    if (m_cancelled) {
+        error = kCancelled;
+        return nullptr;
+    }
     auto socket = std::make_unique<QTcpSocket>();
     socket->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
     if (!WaitForConnected(*socket, m_connectMs)) {
-        error = TimedOut(*socket) ? "no connection within " + std::to_string(m_connectMs) + " ms"
-                                  : socket->errorString().toStdString();
+        error = m_cancelled ? std::string(kCancelled) : ConnectFailure(*socket, m_connectMs);
         return nullptr;
     }
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
@@ -262,7 +297,7 @@ std::optional<std::string> CTcpAnsClient::Exchange(QTcpSocket& socket, const std
     while (messages.empty()) {
         const qint64 left = m_replyMs - clock.elapsed();
         if (left <= 0) {
-            error = "no answer within " + std::to_string(m_replyMs) + " ms";
+            error = "timeout: no answer within " + std::to_string(m_replyMs) + " ms";
             return std::nullopt;
         }
         const bool ready =
@@ -273,9 +308,14 @@ std::optional<std::string> CTcpAnsClient::Exchange(QTcpSocket& socket, const std
             error = "the name server closed the connection";
             return std::nullopt;
         }
+        if (m_cancelled) {
+            error = kCancelled;
+            return std::nullopt;
+        }
         if (!ready) {
-            error = TimedOut(socket) ? "no answer within " + std::to_string(m_replyMs) + " ms"
-                                     : socket.errorString().toStdString();
+            error = TimedOut(socket)
+                        ? "timeout: no answer within " + std::to_string(m_replyMs) + " ms"
+                        : socket.errorString().toStdString();
             return std::nullopt;
         }
         const QByteArray bytes = socket.readAll();

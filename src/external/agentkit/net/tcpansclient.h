@@ -5,9 +5,10 @@
 // answer with a time-out (connect 3 s, answer 5 s by default). By default it does not run the
 // event loop meanwhile, so no message or tick reaches the agent in the middle of "Register" (the
 // scripted console relies on this: its next command must not start during the wait). A window
-// sets set_wait_in_event_loop(true): the wait then turns the event loop, without user input, so
-// the window repaints and the clock and other stations' messages go on while a slow name server
-// answers.
+// sets set_wait_in_event_loop(true): the wait then turns the event loop, so the window repaints
+// and the clock and other stations' messages go on while a slow name server answers; with
+// set_user_input_during_wait(true) the user's clicks are handled too (the window keeps its own
+// name-server controls off meanwhile) and cancel_wait() ends the wait at once.
 //
 // A name server embedded in the same process (CNameServer) cannot answer while its own thread
 // waits, so the client talks to such a server's registry directly; the registration still ends
@@ -22,6 +23,7 @@
 #include "external/agentkit/nameregistry.h"
 #include "external/kqml/framer.h"
 
+#include <QEventLoop>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -44,6 +46,14 @@ public:
 
     void set_timeouts(int connectMs, int replyMs);
     void set_wait_in_event_loop(bool on) { m_waitInEventLoop = on; }
+    // A window lets the user act during such a wait (it keeps its own controls from starting
+    // another name-server call meanwhile), so that a click is never lost and Cancel works.
+    void set_user_input_during_wait(bool on) { m_userInputDuringWait = on; }
+    // Ends the wait under way, and every later one, at once with the error "cancelled", until
+    // clear_cancel: one cancelled Register or Refresh List does not go on to its next request.
+    void cancel_wait();
+    void clear_cancel() { m_cancelled = false; }
+    bool cancelled() const { return m_cancelled; }
 
 protected:
     bool open_registration(const std::string& host, int port, std::string& error) override;
@@ -72,6 +82,7 @@ private:
     // or error.
     bool WaitForConnected(QTcpSocket& socket, int ms) const;
     bool WaitForReadyRead(QTcpSocket& socket, int ms) const;
+    template <class Signal> bool WaitInEventLoop(QTcpSocket& socket, Signal signal, int ms) const;
     void HookRegistration();
     void StopRetrying();
     void ScheduleAttempt();
@@ -84,6 +95,9 @@ private:
     int m_connectMs = 3000;
     int m_replyMs = 5000;
     bool m_waitInEventLoop = false;
+    bool m_userInputDuringWait = false;
+    bool m_cancelled = false;
+    mutable QEventLoop* m_wait = nullptr; // the wait under way, if any
     std::unique_ptr<QTcpSocket> m_registration;
     std::optional<InProcess> m_inProcess;
 

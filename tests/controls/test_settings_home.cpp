@@ -1,0 +1,94 @@
+// Where the desktop keeps what it remembers: under HALYX_HOME when it is set, so that two
+// experimenters on one account (or a test) never share settings; the usual place otherwise.
+
+#include "controls/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QSettings>
+
+namespace halyx {
+namespace {
+
+// Sets HALYX_HOME for one test and puts the old value back.
+class HomeScope {
+public:
+    explicit HomeScope(const QByteArray& home) : m_old(qgetenv("HALYX_HOME")) {
+        m_had = qEnvironmentVariableIsSet("HALYX_HOME");
+        if (home.isNull()) {
+            qunsetenv("HALYX_HOME");
+        } else {
+            qputenv("HALYX_HOME", home);
+        }
+    }
+    ~HomeScope() {
+        if (m_had) {
+            qputenv("HALYX_HOME", m_old);
+        } else {
+            qunsetenv("HALYX_HOME");
+        }
+    }
+
+private:
+    QByteArray m_old;
+    bool m_had = false;
+};
+
+QString Fresh(const QString& name) {
+    const QString folder = QDir::tempPath() + QStringLiteral("/halyx-settings-") +
+                           QString::number(QCoreApplication::applicationPid()) + QLatin1Char('/') +
+                           name;
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    return folder;
+}
+
+TEST(SettingsHome, EachHomeKeepsItsOwnSettings) {
+    const QString first = Fresh(QStringLiteral("first"));
+    const QString second = Fresh(QStringLiteral("second"));
+    {
+        HomeScope home(first.toLocal8Bit());
+        EXPECT_EQ(CSettings::FilePath(), first + QStringLiteral("/settings.ini"));
+        CSettings::SetText(QStringLiteral("Registration/Agent"), QStringLiteral("Lab-One"));
+        CSettings::SetLastFolder(QStringLiteral("Experiment"), first);
+    }
+    {
+        // A home given with its final separator names the same file.
+        HomeScope home((second + QLatin1Char('/')).toLocal8Bit());
+        EXPECT_EQ(CSettings::FilePath(), second + QStringLiteral("/settings.ini"));
+        EXPECT_EQ(CSettings::Text(QStringLiteral("Registration/Agent"), QStringLiteral("none")),
+                  QStringLiteral("none"));
+        EXPECT_EQ(CSettings::LastFolder(QStringLiteral("Experiment"), QStringLiteral("fallback")),
+                  QStringLiteral("fallback"));
+        CSettings::SetText(QStringLiteral("Registration/Agent"), QStringLiteral("Lab-Two"));
+    }
+    HomeScope home(first.toLocal8Bit());
+    EXPECT_EQ(CSettings::Text(QStringLiteral("Registration/Agent"), QString()),
+              QStringLiteral("Lab-One"));
+    EXPECT_EQ(CSettings::LastFolder(QStringLiteral("Experiment"), QString()), first);
+    // A plain INI file in the home, readable by anyone who looks.
+    QSettings file(first + QStringLiteral("/settings.ini"), QSettings::IniFormat);
+    EXPECT_EQ(file.value(QStringLiteral("Registration/Agent")).toString(),
+              QStringLiteral("Lab-One"));
+}
+
+TEST(SettingsHome, WithoutAHomeTheUsualPlaceIsUsed) {
+    const QString first = Fresh(QStringLiteral("unset"));
+    {
+        HomeScope home(QByteArray{});
+        EXPECT_TRUE(CSettings::FilePath().isEmpty());
+        // An empty HALYX_HOME counts as not set.
+    }
+    {
+        HomeScope home(QByteArray(""));
+        EXPECT_TRUE(CSettings::FilePath().isEmpty());
+    }
+    // Nothing is written into a home that is not in use.
+    EXPECT_FALSE(QFile::exists(first + QStringLiteral("/settings.ini")));
+}
+
+} // namespace
+} // namespace halyx

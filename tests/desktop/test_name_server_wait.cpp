@@ -1,0 +1,122 @@
+// The window while the name server keeps it waiting: a server that accepts and never answers
+// must not take the window's clicks, Cancel ends the wait, and a failure says why.
+#include "guitest.h"
+
+#include "agent/halyxcommand.h"
+#include "desktop/halyxcommanddlg.h"
+#include "desktop/initpagewidget.h"
+#include "external/agentkit/net/netcontainer.h"
+#include "record/experimentlog.h"
+#include "scenario/scenario.h"
+
+#include <QElapsedTimer>
+#include <QProgressBar>
+#include <QTcpServer>
+
+namespace halyx::test {
+namespace {
+
+class NameServerWait : public ::testing::Test {
+protected:
+    NameServerWait()
+        : app((GuiApp("test_desktop_name_server_wait"), 0)),
+          agent(AgentScenario::Of(scenario), log), container(agent) {
+        agent.set_debug_sink([](const std::string&) {});
+        char program[] = "console";
+        char* argv[] = {program, nullptr};
+        ok = container.CreateContainer(1, argv, 1) != 0;
+        CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
+        ans.set_wait_in_event_loop(true);
+        ans.set_user_input_during_wait(true);
+        window = std::make_unique<CHalyxCommandDlg>(scenario, agent, log);
+        widget = window->InitPage();
+        widget->SetNameServerWait(
+            {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
+        window->show();
+    }
+
+    CTcpAnsClient& Ans() { return container.tcp_communicator()->tcp_ans(); }
+
+    // Registers with the server at port; the message shown for a failure ("" when none).
+    QString Register(quint16 port) {
+        widget->Presenter().FillRegistrationFields(
+            "Lab-HalyxCommand", container.get_communicator()->get_port(), "127.0.0.1", port);
+        QString message;
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        Click(Find(widget, QStringLiteral("Register")));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answer->Done(); }, 10000));
+        return message;
+    }
+
+    int app;
+    CScenario scenario;
+    CExperimentLog log;
+    CHalyxCommand agent;
+    CNetContainer container;
+    bool ok = false;
+    std::unique_ptr<CHalyxCommandDlg> window;
+    CInitPageWidget* widget = nullptr;
+};
+
+TEST_F(NameServerWait, ClicksGoThroughAndCancelEndsTheWait) {
+    ASSERT_TRUE(ok);
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    // Long enough that only Cancel can end the wait within the test.
+    Ans().set_timeouts(3000, 60000);
+
+    auto* other = Find(window.get(), QStringLiteral("Launch Scenario Editor"));
+    auto* registerButton = Find(widget, QStringLiteral("Register"));
+    auto* busy = Find<QProgressBar>(widget, QStringLiteral("Name Server Busy"));
+    auto* cancel = Find(widget, QStringLiteral("Cancel Name Server"));
+    bool busyShown = false;
+    bool registerOff = false;
+    int otherClicks = 0;
+    QObject::connect(other, &QPushButton::clicked, [&] { ++otherClicks; });
+    QTimer::singleShot(300, [&] {
+        busyShown = busy->isVisible() && cancel->isVisible() && widget->Busy();
+        registerOff = !registerButton->isEnabled();
+        // A click elsewhere in the window is taken while the page waits.
+        other->setCheckable(false);
+        QTest::mouseClick(other, Qt::LeftButton);
+        QTimer::singleShot(100, [&] { QTest::mouseClick(cancel, Qt::LeftButton); });
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const QString message = Register(silent.serverPort());
+    EXPECT_LT(clock.elapsed(), 30000);
+    EXPECT_TRUE(busyShown);
+    EXPECT_TRUE(registerOff);
+    EXPECT_EQ(otherClicks, 1);
+    EXPECT_TRUE(message.startsWith(QStringLiteral(
+        "Unable to register with the ANS. Please check the details and try again\n\nReason: ")))
+        << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("cancelled"))) << message.toStdString();
+    EXPECT_FALSE(widget->Busy());
+    EXPECT_FALSE(busy->isVisible());
+    EXPECT_TRUE(registerButton->isEnabled());
+}
+
+TEST_F(NameServerWait, AFailureNamesItsReason) {
+    ASSERT_TRUE(ok);
+    Ans().set_timeouts(1000, 300);
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    const QString timedOut = Register(silent.serverPort());
+    EXPECT_TRUE(timedOut.contains(QStringLiteral("Reason: ")) &&
+                timedOut.contains(QStringLiteral("timeout")))
+        << timedOut.toStdString();
+
+    // A port nobody listens on: the connection is refused.
+    quint16 closed = 0;
+    {
+        QTcpServer gone;
+        ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+        closed = gone.serverPort();
+    }
+    const QString refused = Register(closed);
+    EXPECT_TRUE(refused.contains(QStringLiteral("refused"))) << refused.toStdString();
+}
+
+} // namespace
+} // namespace halyx::test

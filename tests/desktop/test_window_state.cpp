@@ -1,0 +1,371 @@
+// What the window tells the experimenter about the state of an experiment, driven as the
+// experimenter drives it: a log name that is taken, the end of a mission and of a replay, a
+// team that playback left empty, closing mid-mission, and unit values the stations could not
+// read.
+#include "windowfixture.h"
+
+#include "controls/weathergridmodel.h"
+#include "desktop/initpagewidget.h"
+#include "desktop/savelogdialog.h"
+#include "desktop/weatherpage.h"
+#include "editor/addresourcedlg.h"
+#include "record/savelocation.h"
+#include "scenario/incursion.h"
+#include "scenario/interceptor.h"
+#include "scenario/radar.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QToolButton>
+#include <QTreeWidget>
+
+#include <filesystem>
+#include <fstream>
+
+namespace halyx::test {
+namespace {
+
+// Accepts the next "Choose Log Save Location" dialog as it stands.
+std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
+    return std::make_unique<CModalAnswer>(
+        [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
+        "halyx::CSaveLogDialog");
+}
+
+class WindowState : public WindowTest {
+protected:
+    WindowState() : WindowTest("test_desktop_window_state") {
+        widget = window->InitPage();
+        window->show();
+    }
+
+    CInitPage& Page() { return widget->Presenter(); }
+
+    void Team() {
+        auto connection = registry.open_connection("10.1.1.1");
+        registry.handle_request("(register :name ALPHA :port 7100)", connection);
+        registry.handle_request("(register :name BRAVO :port 7101)", connection);
+        Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
+        Click(Find(widget, QStringLiteral("Register")));
+        for (const char* name : {"ALPHA", "BRAVO"}) {
+            ASSERT_TRUE(Page().SelectAgent(name));
+            Page().AddClient();
+        }
+        widget->Refresh();
+    }
+
+    // A recorded experiment of the team names given.
+    std::string Recorded(const std::string& name, const std::vector<std::string>& team) {
+        const std::string folder = home + "recorded/";
+        CExperimentLog recorded;
+        const std::string xml =
+            MakeInitPageScenario(scenario, agent, [](const std::string&) {}).scenarioXml();
+        EXPECT_TRUE(recorded.Open(folder, name, "", xml));
+        recorded.LogTeam(team);
+        for (int minute = 0; minute < 5; ++minute) {
+            recorded.LogChatMsg(minute, team.front(), "minute " + std::to_string(minute));
+        }
+        EXPECT_TRUE(recorded.Close());
+        return folder + name + ".xml";
+    }
+
+    void Load(const std::string& path) {
+        auto answer = AnswerFile(QString::fromStdString(path));
+        Click(Find(widget, QStringLiteral("Load Experiment")));
+    }
+
+    QStringList Statuses() {
+        QStringList out;
+        auto* rows = Find<QTreeWidget>(widget, "Stations");
+        widget->Refresh();
+        for (int i = 0; i < rows->topLevelItemCount(); ++i) {
+            out << rows->topLevelItem(i)->text(1);
+        }
+        return out;
+    }
+
+    // Runs the clock to the close of the launch window.
+    void RunToTheEnd() {
+        agent.SeekPlayback(CHalyxCommand::kLaunchWindow);
+        agent.process_clock_tick();
+        widget->Refresh();
+    }
+
+    CInitPageWidget* widget = nullptr;
+};
+
+TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
+    const std::string folder = home + "taken/";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "HalyxSimLog_0001.xml") << "finished experiment";
+
+    CSaveLocation where(folder);
+    CSaveLogDialog dialog(where);
+    auto* taken = Find<QLabel>(&dialog, QStringLiteral("Name Taken"));
+    // The default is the first free name.
+    EXPECT_EQ(dialog.NameBox()->text(), QStringLiteral("HalyxSimLog_0002"));
+    EXPECT_FALSE(taken->isVisibleTo(&dialog));
+    EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    dialog.NameBox()->clear();
+    QTest::keyClicks(dialog.NameBox(), QStringLiteral("HalyxSimLog_0001"));
+    EXPECT_TRUE(taken->isVisibleTo(&dialog));
+    EXPECT_EQ(taken->text(), QStringLiteral("A log of this name exists in this folder"));
+    EXPECT_FALSE(dialog.OkButton()->isEnabled());
+    // What the headless console prints, and what an Enter key would meet.
+    std::string message;
+    EXPECT_FALSE(where.Accept(message));
+    EXPECT_EQ(message, folder + "HalyxSimLog_0001.xml exists");
+    QTest::keyClick(dialog.NameBox(), Qt::Key_2);
+    EXPECT_FALSE(taken->isVisibleTo(&dialog));
+    EXPECT_TRUE(dialog.OkButton()->isEnabled());
+
+    // Move Log does not overwrite another experiment's log of that name either.
+    const std::string other = home + "other/";
+    std::filesystem::remove_all(other);
+    std::filesystem::create_directories(other);
+    std::ofstream(other + "Run.xml") << "another experiment";
+    ASSERT_TRUE(log.Open(folder, "Run", "", "<Scenario>\n</Scenario>\n"));
+    std::string error;
+    EXPECT_FALSE(log.Move(other, error));
+    EXPECT_EQ(error, other + "Run.xml exists");
+    EXPECT_EQ(ReadFile(other + "Run.xml"), "another experiment");
+    EXPECT_TRUE(log.IsOpen());
+    EXPECT_EQ(ReadFile(folder + "HalyxSimLog_0001.xml"), "finished experiment");
+}
+
+TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
+    Team();
+    {
+        auto missing = AnswerBox(QMessageBox::Yes);
+        auto save = AcceptSaveDialog();
+        Click(Find(widget, QStringLiteral("Initialize Simulation")));
+    }
+    ASSERT_TRUE(log.IsOpen());
+    Deliver("ALPHA", "tell :command init_sim");
+    Deliver("BRAVO", "tell :command init_sim");
+    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
+    auto* start = Find(widget, QStringLiteral("Start Simulation"));
+    Click(start);
+    EXPECT_EQ(Statuses(), (QStringList{"Running", "Running"}));
+
+    // Closing mid-mission asks; No keeps the window and the mission.
+    {
+        QString question;
+        auto answer = AnswerBox(QMessageBox::No, &question);
+        window->close();
+        EXPECT_EQ(question, QStringLiteral("A mission is running (minute 0). End it and close the "
+                                           "experiment log?"));
+    }
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(agent.Started());
+
+    RunToTheEnd();
+    EXPECT_EQ(Statuses(), (QStringList{"Complete", "Complete"}));
+    const QString decision =
+        QStringLiteral("Mission complete at minute 960: No Launch (ALPHA: go, BRAVO: no-go)");
+    auto* outcome = Find<QLabel>(widget, QStringLiteral("Mission Outcome"));
+    EXPECT_EQ(outcome->text(), decision);
+    EXPECT_TRUE(outcome->isVisible());
+    EXPECT_EQ(window->StatusLine()->text(), decision);
+    EXPECT_FALSE(start->isEnabled());
+    EXPECT_TRUE(Find(widget, QStringLiteral("Reset Simulation"))->isEnabled());
+    // The old button, pressed anyway, neither asks nor starts the finished experiment again.
+    Page().StartSimulation();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_FALSE(agent.Started());
+    EXPECT_EQ(Statuses(), (QStringList{"Complete", "Complete"}));
+    // Nothing runs any more: the window closes without the question... after Reset.
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find(widget, QStringLiteral("Reset Simulation")));
+    }
+    EXPECT_TRUE(outcome->text().isEmpty());
+    EXPECT_FALSE(outcome->isVisible());
+    EXPECT_EQ(Statuses(), (QStringList{"Not Initialized", "Not Initialized"}));
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(WindowState, ALaunchNamesEveryStationsGo) {
+    Team();
+    // One "go" launches in a single-person game.
+    Click(Find<QCheckBox>(widget, QStringLiteral("Single Person Game")));
+    {
+        auto missing = AnswerBox(QMessageBox::Yes);
+        auto save = AcceptSaveDialog();
+        Click(Find(widget, QStringLiteral("Initialize Simulation")));
+    }
+    Deliver("ALPHA", "tell :command init_sim");
+    Deliver("BRAVO", "tell :command init_sim");
+    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
+    widget->Refresh();
+    Click(Find(widget, QStringLiteral("Start Simulation")));
+    RunToTheEnd();
+    EXPECT_EQ(Page().MissionOutcome(),
+              "Mission complete at minute 960: Launch (ALPHA: go, BRAVO: no-go)");
+    // The log is whole already, before any reset.
+    const std::string text = ReadFile(log.FilePath());
+    EXPECT_EQ(text.substr(text.size() - 14), "</HalyxSimLog>");
+}
+
+TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
+    const std::string first = Recorded("First", {"ALPHA", "BRAVO"});
+    const std::string second = Recorded("Second", {"CHARLIE"});
+    Team();
+    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    Load(first);
+    EXPECT_EQ(widget->LoadedExperiment(), first);
+    Click(Find(widget, QStringLiteral("Initialize Playback")));
+    Deliver("ALPHA", "tell :command init_playback_confirm");
+    Deliver("BRAVO", "tell :command init_playback_confirm");
+    widget->Refresh();
+    auto* play = Find<QToolButton>(widget, QStringLiteral("Play/Pause"));
+    auto* load = Find(widget, QStringLiteral("Load Experiment"));
+    Click(play);
+    EXPECT_EQ(Statuses(), (QStringList{"Playback", "Playback"}));
+    EXPECT_FALSE(load->isEnabled());
+
+    Click(Find<QToolButton>(widget, QStringLiteral("Stop")));
+    EXPECT_EQ(Statuses(), (QStringList{"Initialized", "Initialized"}));
+    EXPECT_TRUE(load->isEnabled());
+
+    // A second log, without leaving playback mode: its team replaces the first.
+    Load(second);
+    EXPECT_EQ(widget->LoadedExperiment(), second);
+    EXPECT_EQ(Statuses(), (QStringList{"Not Initialized"}));
+    EXPECT_FALSE(play->isEnabled());
+    Click(Find(widget, QStringLiteral("Initialize Playback")));
+    Deliver("CHARLIE", "tell :command init_playback_confirm");
+    widget->Refresh();
+    Click(play);
+    RunToTheEnd();
+    EXPECT_EQ(Statuses(), (QStringList{"Playback complete"}));
+    EXPECT_FALSE(play->isEnabled());
+    EXPECT_EQ(Page().MissionOutcome(),
+              "Mission complete at minute 960: No Launch (CHARLIE: no-go)");
+    // A stop after the end readies the replay again.
+    Click(Find<QToolButton>(widget, QStringLiteral("Stop")));
+    EXPECT_TRUE(play->isEnabled());
+    EXPECT_TRUE(Page().MissionOutcome().empty());
+}
+
+TEST_F(WindowState, LeavingPlaybackLeavesNoTeamToStartAndNoStaleStatus) {
+    const std::string path = Recorded("Review", {"ALPHA", "BRAVO"});
+    Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
+    Click(Find(widget, QStringLiteral("Register")));
+    auto* initialize = Find(widget, QStringLiteral("Initialize Simulation"));
+    EXPECT_FALSE(initialize->isEnabled());
+    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    Load(path);
+    ASSERT_TRUE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    }
+    EXPECT_TRUE(agent.Team().empty());
+    EXPECT_FALSE(initialize->isEnabled());
+    EXPECT_FALSE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
+    // Even called directly, no mission starts without a team.
+    Page().InitializeSimulation();
+    EXPECT_FALSE(log.IsOpen());
+}
+
+TEST_F(WindowState, UnitDialogsTakeNumbersAndReadableNamesOnly) {
+    // A comma locale must not turn '.' away: the tests run in C, the experimenter may not.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    CAddResourceDlg dialog(UnitKind::Incursion, CUnitTexts{});
+    dialog.show();
+    QTest::keyClicks(dialog.LatEdit(), QStringLiteral("28.5"));
+    EXPECT_EQ(dialog.LatEdit()->text(), QStringLiteral("28.5"));
+    QTest::keyClicks(dialog.SpeedEdit(), QStringLiteral("80x"));
+    EXPECT_EQ(dialog.SpeedEdit()->text(), QStringLiteral("80"));
+    EXPECT_EQ(dialog.WhyLabel()->text(),
+              QStringLiteral("Speed takes a number, with '.' before any decimals"));
+    QTest::keyClicks(dialog.HeadingEdit(), QStringLiteral("ninety"));
+    EXPECT_TRUE(dialog.HeadingEdit()->text().isEmpty());
+    QTest::keyClicks(dialog.NameEdit(), QStringLiteral("N3 (x)"));
+    EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("N3 x"));
+    EXPECT_TRUE(dialog.WhyLabel()->text().startsWith(QStringLiteral("A unit name cannot hold")));
+    QLocale::setDefault(before);
+
+    // What the check says of texts that did not come through the keyboard.
+    CUnitTexts texts{
+        QStringLiteral("N3"), QStringLiteral("28.5"), QStringLiteral("-80.1"), QString(),
+        QStringLiteral("90"), QStringLiteral("80x"),  QStringLiteral("0")};
+    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
+              QStringLiteral("Speed must be a number (with '.' before any decimals)"));
+    texts.speed = QStringLiteral("80");
+    EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts).isEmpty());
+    texts.time = QStringLiteral("-3");
+    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
+              QStringLiteral("Time cannot be negative"));
+    texts.time = QStringLiteral("0");
+    texts.name = QStringLiteral("say \"hi\"");
+    EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts)
+                    .startsWith(QStringLiteral("A unit name cannot hold")));
+    CUnitTexts radar;
+    radar.name = QStringLiteral("R1");
+    radar.latitude = QStringLiteral("1");
+    radar.longitude = QStringLiteral("2");
+    radar.range = QStringLiteral("-5");
+    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Radar, radar),
+              QStringLiteral("Range cannot be negative"));
+}
+
+TEST_F(WindowState, LoadedUnitsThatStationsCannotReadStopTheInitialization) {
+    scenario.Incursions().Add(CIncursion("N3", "3", "28.5", "-80.1", "80x", "90", "0"));
+    scenario.Incursions().Add(CIncursion("N4", "4", "abc", "-80.1", "80", "ninety", "0"));
+    scenario.Radars().Add(CRadar("R(1", "1", "28", "-80", "100", "-", "-"));
+    const std::string problems = CInitPage::UnitProblems(scenario);
+    EXPECT_EQ(problems, "Incursion N3: speed is not a number\n"
+                        "Incursion N4: lat is not a number\n"
+                        "Incursion N4: heading is not a number\n"
+                        "Radar R(1: the name holds ( ) or \" (stations cannot read it)\n");
+    Team();
+    QString message;
+    {
+        auto answer = AnswerBox(QMessageBox::Ok, &message);
+        Click(Find(widget, QStringLiteral("Initialize Simulation")));
+    }
+    EXPECT_TRUE(message.contains(QStringLiteral("Incursion N3: speed is not a number")))
+        << message.toStdString();
+    EXPECT_FALSE(log.IsOpen());
+    for (const auto& sent : comm.sent()) {
+        EXPECT_EQ(sent.content.find("init_sim"), std::string::npos) << sent.content;
+    }
+}
+
+TEST_F(WindowState, WeatherCellsAndReferenceValuesTakeNumbersOnly) {
+    auto* weather = window->findChild<CWeatherPage*>();
+    ASSERT_NE(weather, nullptr);
+    CWeatherGridModel* model = weather->Model();
+    scenario.ReplaceAll([&] { LoadStartScenario(scenario); });
+    ASSERT_GT(scenario.Weather().GetCount(), 0);
+    QString refused;
+    QObject::connect(model, &CWeatherGridModel::EditRefused,
+                     [&](const QString& why) { refused = why; });
+    const QModelIndex cell = model->index(0, 0);
+    const QVariant old = model->data(cell, Qt::EditRole);
+    {
+        auto answer = AnswerBox(QMessageBox::Ok);
+        EXPECT_FALSE(model->setData(cell, QStringLiteral("hot"), Qt::EditRole));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return answer->Done(); }, 5000));
+    }
+    EXPECT_TRUE(refused.startsWith(QStringLiteral("Temperature must be a number")));
+    EXPECT_EQ(model->data(cell, Qt::EditRole), old);
+    EXPECT_TRUE(model->setData(cell, QStringLiteral("71.5"), Qt::EditRole));
+    EXPECT_EQ(CWeatherGridModel::RefusalOf(kHumidity, QStringLiteral("120")),
+              QStringLiteral("Humidity must lie between 0 and 100"));
+
+    QLineEdit* temp = weather->ReferenceField(kTemperature);
+    temp->clear();
+    QTest::keyClicks(temp, QStringLiteral("warm"));
+    EXPECT_TRUE(temp->text().isEmpty());
+}
+
+} // namespace
+} // namespace halyx::test
