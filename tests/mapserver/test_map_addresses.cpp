@@ -2,6 +2,7 @@
 // addresses under the host it is known by, other servers' addresses and unservable files stay.
 #include "mapserver/mapaddresses.h"
 #include "mapserver/mapserver.h"
+#include "testhome.h"
 
 #include "testapp.h"
 
@@ -21,7 +22,7 @@ class MapAddresses : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::TestApp(); }
     void SetUp() override {
-        m_root = fs::path(std::getenv("HALYX_HOME")) / "addresses";
+        m_root = fs::path(test::RequiredHome()) / "addresses";
         fs::remove_all(m_root);
         fs::create_directories(m_root / "maps");
         fs::create_directories(m_root / "mine");

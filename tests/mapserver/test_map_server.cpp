@@ -2,6 +2,7 @@
 // answers the length without the body, and nothing but the handed-over files can be reached
 // (parent folders, encoded dots, absolute paths, links out of the folder, other methods).
 #include "mapserver/mapserver.h"
+#include "testhome.h"
 
 #include "testapp.h"
 
@@ -87,7 +88,7 @@ protected:
     static void SetUpTestSuite() { test::TestApp(); }
 
     void SetUp() override {
-        m_root = fs::path(std::getenv("HALYX_HOME")) /
+        m_root = fs::path(test::RequiredHome()) /
                  ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(m_root);
         fs::create_directories(m_root / "maps" / "sub");
