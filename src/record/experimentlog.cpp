@@ -200,7 +200,15 @@ bool CExperimentLog::Close() {
         tail += TeamMembersXml(m_team);
     }
     tail += kRootClose;
+    const size_t lostBeforeTail = m_lostWrites;
     bool written = WriteText(tail);
+    if (m_lostWrites > lostBeforeTail) {
+        // Memory was full: the few closing lines are kept all the same, so that a recovery
+        // file still ends as a log does.
+        m_lostWrites = lostBeforeTail;
+        m_kept.append(tail);
+        ++m_keptWrites;
+    }
     if (KeptBytes() > 0 || m_lostWrites > m_lostWritesAtOpen) {
         // Lines dropped because memory was full are gone whatever happens now.
         const size_t dropped = m_lostWrites - m_lostWritesAtOpen;
