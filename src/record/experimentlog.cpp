@@ -369,8 +369,10 @@ bool CExperimentLog::SaveRecovery(std::string& where) {
                 break;
             }
         }
-        std::string what = "cannot write " + target;
+        // Which folder refused, or which side of the copy failed once the file was made.
+        std::string what = folder;
         if (fd >= 0) {
+            what = "cannot write " + target;
             error = CopyPrefix(m_fd, m_path, m_written, fd, what);
             size_t written = 0;
             if (error == 0) {
@@ -389,7 +391,7 @@ bool CExperimentLog::SaveRecovery(std::string& where) {
         if (!refusals.empty()) {
             refusals += "; ";
         }
-        refusals += folder + ": " + ErrorText(error);
+        refusals += what + ": " + ErrorText(error);
     }
     where = refusals;
     return false;
