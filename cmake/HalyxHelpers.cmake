@@ -31,6 +31,8 @@ function(halyx_test name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+    # Helpers every test folder shares (testhome.h).
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         HALYX_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
         HALYX_SOURCE_DIR="${PROJECT_SOURCE_DIR}"

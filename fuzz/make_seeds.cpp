@@ -33,18 +33,19 @@ bool Write(const std::string& path, const std::string& text) {
     return Write(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
-// A grid of eight slots, three of them holding a cell: far smaller than the weather page's grid,
-// so that the fuzzer can change every byte of it.
+// The weather page's grid of 16 layers of 40 x 40 slots with a cell in every third of the first
+// eight; the rest are empty slots of two bytes each, which the fuzzer can shorten.
 std::vector<uint8_t> SmallWeatherFile() {
+    constexpr int kSlots = CWeatherMap::kLayers * CWeatherMap::kCellsPerLayer;
     CArchiveWriter out;
-    out.WriteI32(40);
-    out.WriteI32(40);
-    out.WriteI32(8);
+    out.WriteI32(CWeatherMap::kGridCols);
+    out.WriteI32(CWeatherMap::kGridRows);
+    out.WriteI32(kSlots);
     out.WriteObjectTag(CWeatherData::kClassName, CWeatherData::kSchema);
     CWeatherMap::SeasonReference(1).Serialize(out);
-    out.WriteCount(8);
-    for (int slot = 0; slot < 8; ++slot) {
-        if (slot % 3 == 1) {
+    out.WriteCount(kSlots);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        if (slot < 8 && slot % 3 == 1) {
             out.WriteObjectTag(CWeatherData::kClassName, CWeatherData::kSchema);
             CWeatherData(20.0 + slot, 1013.0, 12.5, 270.0, 60.0).Serialize(out);
         } else {

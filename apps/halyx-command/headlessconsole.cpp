@@ -317,6 +317,8 @@ void CHeadlessConsole::Finish() {
     m_agent.CloseExperimentLog();
     if (m_log.LostData() && m_status == kOk) {
         m_status = kLogLost;
+    } else if (m_log.Recovered() && m_status == kOk) {
+        m_status = kLogRecovered;
     }
     m_stdin.reset();
     QCoreApplication::exit(m_status);

@@ -33,6 +33,9 @@ public:
     static constexpr int kTimedOut = 3;
     // An experiment log lost events (they could not be written and the log was not moved).
     static constexpr int kLogLost = 4;
+    // An experiment log's disk did not take all its events; the whole log was saved in a
+    // recovery file, named in the console's last error line.
+    static constexpr int kLogRecovered = 5;
 
     CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHalyxCommand& agent,
                      CAgentContainer& container);

@@ -161,6 +161,9 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
     if (status == 0 && log.LostData()) {
         return halyx::CHeadlessConsole::kLogLost;
     }
+    if (status == 0 && log.Recovered()) {
+        return halyx::CHeadlessConsole::kLogRecovered;
+    }
     return status;
 }
 

@@ -301,7 +301,9 @@ void CGSEFrame::LoadScenarioFile(const std::string& path) {
     CScenarioFields fields;
     const CScenarioLoadResult result = LoadScenarioSet(path, fields, m_scenario);
     if (!result) {
-        ShowMessage(QStringLiteral("Error Loading Scenario"), true);
+        ShowMessage(QStringLiteral("Error Loading Scenario\n") +
+                        QString::fromStdString(result.error),
+                    true);
         return;
     }
     // The loaded scenario replaced what the undo history refers to.

@@ -155,6 +155,7 @@ bool CExperimentLog::Open(const std::string& folder, const std::string& name,
     }
     m_written = 0;
     m_writeError.clear();
+    m_recoveredPath.clear();
     m_lostWritesAtOpen = m_lostWrites;
     m_team.clear();
     std::string date;
@@ -176,7 +177,7 @@ bool CExperimentLog::Open(const std::string& folder, const std::string& name,
     // A disk that refuses the first lines will refuse the events too: report it now, with the
     // system's reason, rather than start an experiment whose log is already short.
     size_t written = 0;
-    if (const int error = WriteSome(m_fd, head, written); error != 0) {
+    if (const int error = WriteToFile(head, written); error != 0) {
         ::close(m_fd);
         m_fd = -1;
         m_lastError = Format(kLogCreateFailedFormat, m_path.c_str(), ErrorText(error).c_str());
@@ -202,14 +203,42 @@ bool CExperimentLog::Close() {
     bool written = true;
     if (!m_rootClosed) {
         tail += kRootClose;
+        const size_t lostBeforeTail = m_lostWrites;
         written = WriteText(tail);
+        if (m_lostWrites > lostBeforeTail) {
+            // Memory was full: the few closing lines are kept all the same, so that a recovery
+            // file still ends as a log does.
+            m_lostWrites = lostBeforeTail;
+            m_kept.append(tail);
+            ++m_keptWrites;
+        }
     }
     if (KeptBytes() > 0 || m_lostWrites > m_lostWritesAtOpen) {
-        m_lostWrites += m_keptWrites;
-        const size_t lost = m_lostWrites - m_lostWritesAtOpen;
-        const std::string text =
-            Format("%zu event%s (%zu bytes kept in memory) were never written to %s", lost,
-                   lost == 1 ? "" : "s", KeptBytes(), m_path.c_str());
+        // Lines dropped because memory was full are gone whatever happens now.
+        const size_t dropped = m_lostWrites - m_lostWritesAtOpen;
+        const size_t kept = m_keptWrites;
+        std::string text;
+        std::string where;
+        if (KeptBytes() > 0 && SaveRecovery(where)) {
+            m_recovered = true;
+            m_recoveredPath = where;
+            text = Format("%zu event%s that %s could not take %s saved with the rest of the log "
+                          "in %s",
+                          kept, kept == 1 ? "" : "s", m_path.c_str(), kept == 1 ? "was" : "were",
+                          where.c_str());
+            if (dropped > 0) {
+                AppendFormat(text, "; %zu event%s did not fit in memory and %s lost", dropped,
+                             dropped == 1 ? "" : "s", dropped == 1 ? "was" : "were");
+            }
+        } else {
+            m_lostWrites += kept;
+            const size_t lost = m_lostWrites - m_lostWritesAtOpen;
+            text = Format("%zu event%s (%zu bytes kept in memory) were never written to %s", lost,
+                          lost == 1 ? "" : "s", KeptBytes(), m_path.c_str());
+            if (!where.empty()) {
+                text += "; no recovery file could be written (" + where + ")";
+            }
+        }
         m_kept.clear();
         m_keptHead = 0;
         m_keptWrites = 0;
@@ -286,7 +315,96 @@ bool CExperimentLog::Move(const std::string& folder, std::string& error) {
     m_keptWrites = 0;
     // A failure on the new disk is news again.
     m_writeError.clear();
+    m_failWrites = 0;
     return true;
+}
+
+int CExperimentLog::WriteToFile(std::string_view text, size_t& written) {
+    if (m_failWrites != 0) {
+        written = 0;
+        return m_failWrites;
+    }
+    return WriteSome(m_fd, text, written);
+}
+
+std::vector<std::string> CExperimentLog::RecoveryFolders() const {
+    if (!m_recoveryFolders.empty()) {
+        return m_recoveryFolders;
+    }
+    std::vector<std::string> folders{FolderPart(m_path), DefaultExpLogFolder()};
+    std::error_code ec;
+    const std::filesystem::path temp = std::filesystem::temp_directory_path(ec);
+    if (!ec) {
+        std::string folder = temp.string();
+        if (!EndsWithSeparator(folder)) {
+            folder += '/';
+        }
+        folders.push_back(folder);
+    }
+    return folders;
+}
+
+bool CExperimentLog::SaveRecovery(std::string& where) {
+    std::string stem = FileNamePart(m_path);
+    if (stem.size() > 4 && stem.compare(stem.size() - 4, 4, ".xml") == 0) {
+        stem.resize(stem.size() - 4);
+    }
+    std::string refusals;
+    std::vector<std::string> tried;
+    for (const std::string& folder : RecoveryFolders()) {
+        std::error_code ec;
+        bool seen = false;
+        for (const std::string& earlier : tried) {
+            seen = seen || std::filesystem::equivalent(earlier, folder, ec);
+        }
+        tried.push_back(folder);
+        if (seen || folder.empty()) {
+            continue;
+        }
+        // The default log folder may not exist yet; the log's own folder is not made again
+        // when it was removed under the log.
+        if (folder != FolderPart(m_path)) {
+            CreatePath(folder);
+        }
+        // Never over an earlier recovery, and never through a link someone placed in a shared
+        // temporary folder.
+        std::string target;
+        int fd = -1;
+        int error = 0;
+        for (int n = 1; n <= 100 && fd < 0; ++n) {
+            target = folder + stem + (n == 1 ? std::string() : Format("-%d", n)) + ".recovered.xml";
+            fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+            error = fd < 0 ? errno : 0;
+            if (fd < 0 && error != EEXIST) {
+                break;
+            }
+        }
+        // Which folder refused, or which side of the copy failed once the file was made.
+        std::string what = folder;
+        if (fd >= 0) {
+            what = "cannot write " + target;
+            error = CopyPrefix(m_fd, m_path, m_written, fd, what);
+            size_t written = 0;
+            if (error == 0) {
+                error = WriteSome(fd, std::string_view(m_kept).substr(m_keptHead), written);
+            }
+            if (error == 0 && ::fsync(fd) != 0) {
+                error = errno;
+            }
+            ::close(fd);
+            if (error == 0) {
+                where = target;
+                return true;
+            }
+            ::unlink(target.c_str());
+        }
+        if (!refusals.empty()) {
+            refusals += "; ";
+        }
+        refusals += what + ": " + ErrorText(error);
+    }
+    where = refusals;
+    return false;
 }
 
 void CExperimentLog::Keep(std::string_view text) {
@@ -304,7 +422,7 @@ void CExperimentLog::Keep(std::string_view text) {
 
 bool CExperimentLog::FlushKept() {
     size_t written = 0;
-    const int error = WriteSome(m_fd, std::string_view(m_kept).substr(m_keptHead), written);
+    const int error = WriteToFile(std::string_view(m_kept).substr(m_keptHead), written);
     m_written += written;
     m_keptHead += written;
     if (error == 0) {
@@ -343,7 +461,7 @@ bool CExperimentLog::WriteText(std::string_view text) {
         return false;
     }
     size_t written = 0;
-    const int error = WriteSome(m_fd, text, written);
+    const int error = WriteToFile(text, written);
     m_written += written;
     if (error == 0) {
         return true;

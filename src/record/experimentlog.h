@@ -25,7 +25,10 @@
 // handler given to SetWriteTroubleHandler; Move() takes the part already written and the kept
 // text to another folder and the log continues there. Each later write tries the kept text
 // again first, so a disk that gets room again catches up by itself. What is still kept when
-// the log is closed is lost: LostData() then stays true.
+// the log is closed goes, with the part already written, to a recovery file NAME.recovered.xml
+// in the first folder that takes it: the log's own, the default log folder, the system's
+// temporary folder. That file is a complete log. Only when no folder takes it is the kept text
+// lost: LostData() then stays true.
 
 #include <cstddef>
 #include <cstdint>
@@ -102,6 +105,18 @@ public:
     // exit status).
     bool LostData() const { return m_lostWrites > 0; }
     size_t LostWrites() const { return m_lostWrites; }
+    // The recovery file of the last Close that needed one (see above); empty when none did.
+    const std::string& RecoveredPath() const { return m_recoveredPath; }
+    // True once a Close of this object saved a log in a recovery file (sticky, like LostData).
+    bool Recovered() const { return m_recovered; }
+    // The folders a recovery file is tried in, in order (each ends with '/'); empty means the
+    // usual ones. For tests, and for a program with a better place for them.
+    void SetRecoveryFolders(std::vector<std::string> folders) {
+        m_recoveryFolders = std::move(folders);
+    }
+    // Tests: every later write to the open file fails with error, as on a disk with no room
+    // left, while other files still take text (0 ends it).
+    void FailWritesForTest(int error) { m_failWrites = error; }
 
     bool IsOpen() const { return m_fd >= 0; }
     // The path of the open (or last opened) file.
@@ -218,6 +233,12 @@ private:
     // After the end of the run: text goes in front of the end tag already written.
     bool WriteBeforeRootClose(std::string_view text);
     void NoteWriteFailure(int error);
+    // Writes to the open file as WriteSome does.
+    int WriteToFile(std::string_view text, size_t& written);
+    // Saves the written part and the kept text in a recovery file; where receives its path, or
+    // why each folder refused it.
+    bool SaveRecovery(std::string& where);
+    std::vector<std::string> RecoveryFolders() const;
 
     Clock m_clock;
     int m_fd = -1;
@@ -237,6 +258,10 @@ private:
     bool m_simEventsClosed = false;
     bool m_rootClosed = false; // the file ends with its end tag already
     std::string m_line;        // reused for every event line
+    std::vector<std::string> m_recoveryFolders;
+    std::string m_recoveredPath;
+    bool m_recovered = false;
+    int m_failWrites = 0;
 };
 
 } // namespace halyx

@@ -48,6 +48,34 @@ ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_
     return ReadFileStatus::Ok;
 }
 
+bool BeginsWithMarkup(const std::string& path, size_t& offset) {
+    offset = 0;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return true;
+    }
+    struct stat info {};
+    char head[64 * 1024];
+    ssize_t got = 0;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        do {
+            got = ::read(fd, head, sizeof head);
+        } while (got < 0 && errno == EINTR);
+    }
+    ::close(fd);
+    if (got <= 0) {
+        return true;
+    }
+    const std::string_view text(head, static_cast<size_t>(got));
+    size_t pos = text.substr(0, 3) == "\xEF\xBB\xBF" ? 3 : 0;
+    pos = text.find_first_not_of(" \t\r\n", pos);
+    if (pos == std::string_view::npos) {
+        return true;
+    }
+    offset = pos;
+    return text[pos] == '<';
+}
+
 bool WriteWholeFile(const std::string& path, std::string_view text) {
     return WriteWholeFile(path, {text});
 }

@@ -14,6 +14,13 @@ enum class ReadFileStatus { Ok, CannotOpen, NotAFile, TooLarge, ReadError };
 // device might never end), and so are files larger than maxBytes.
 ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_t maxBytes);
 
+// Whether the first byte of the file that is not a blank (after a UTF-8 byte-order mark) is
+// '<', looking at the first 64 KiB only. A file that cannot be read, or that ends blank within
+// them, answers true: its reader says what is wrong with it. Lets a reader of markup refuse a
+// file of zeros or other bytes at once instead of reading all of it. offset receives where the
+// first byte that is not a blank is.
+bool BeginsWithMarkup(const std::string& path, size_t& offset);
+
 // Writes text to a temporary file beside path and renames it over path, so that a failed write
 // never leaves a half-written file under the final name.
 bool WriteWholeFile(const std::string& path, std::string_view text);

@@ -186,6 +186,13 @@ LogLoadResult ReadLogFileText(const std::string& path, std::string& buffer) {
 CLogLoader::CLogLoader(LogLoadTargets targets) : m_targets(std::move(targets)) {}
 
 LogLoadResult CLogLoader::Load(const std::string& path) {
+    // A file of zeros, or any file that is not markup, is refused before it is read: the
+    // parser would take it whole into memory to find that out.
+    if (size_t offset = 0; !BeginsWithMarkup(path, offset)) {
+        return LogLoadFailure(LogLoadStatus::NotXml,
+                              path + " is not an experiment log: it does not begin with markup",
+                              offset);
+    }
     std::optional<LogLoadResult> result;
     {
         CTextSource source(path);

@@ -191,21 +191,32 @@ LogRepairResult Result(LogRepairStatus status, std::string message) {
     return result;
 }
 
+// Whether the text ends (but for blanks) with the closing tag of the root the scan found.
+bool EndsWithRootClose(std::string_view text, const CutPoint& cut) {
+    if (cut.open.empty()) {
+        return true; // the scan found no root open at its last cut: let the loader judge
+    }
+    const size_t last = text.find_last_not_of(" \t\r\n");
+    const std::string close = "</" + std::string(cut.open[0]) + ">";
+    return last != std::string_view::npos && text.substr(0, last + 1).ends_with(close);
+}
+
 // What a repair would do to a text: its result (without the loader's check of the copy) and,
 // when the result is true, the text that follows the kept part in the copy.
 LogRepairResult PlanRepair(std::string_view text, std::string& ending) {
     ending.clear();
-    // A log that loads as it is needs nothing.
-    if (CLogLoader({}).LoadText(text)) {
+    TeamClues clues;
+    const CutPoint cut = ScanLog(text, &clues);
+    // A log that loads as it is needs nothing. Only a log that ends by closing its root can: a
+    // cut-off one is not loaded whole just to learn that (the loader holds several times the
+    // text).
+    if (EndsWithRootClose(text, cut) && CLogLoader({}).LoadText(text)) {
         LogRepairResult result = Result(LogRepairStatus::AlreadyComplete,
                                         "The experiment log is complete and loads as it is.");
         result.keptBytes = text.size();
-        result.eventsKept = ScanLog(text).events;
+        result.eventsKept = cut.events;
         return result;
     }
-
-    TeamClues clues;
-    const CutPoint cut = ScanLog(text, &clues);
     if (cut.open.empty()) {
         return Result(LogRepairStatus::NotRepairable,
                       "This is not an experiment log: no log element was found.");
@@ -293,6 +304,10 @@ LogRepairResult RepairExperimentLogText(std::string_view text, std::string& repa
 }
 
 LogRepairResult RepairExperimentLog(const std::string& inPath, const std::string& outPath) {
+    if (size_t offset = 0; !BeginsWithMarkup(inPath, offset)) {
+        return Result(LogRepairStatus::NotRepairable,
+                      "This is not an experiment log: no log element was found.");
+    }
     std::string text;
     if (ReadWholeFile(inPath, text, kMaxLogFileBytes) != ReadFileStatus::Ok) {
         return Result(LogRepairStatus::CannotRead,
@@ -312,6 +327,9 @@ LogRepairResult RepairExperimentLog(const std::string& inPath, const std::string
     // name, so a long log is not held twice in memory.
     LogLoadResult check;
     const auto loads = [&](const std::string& written) {
+        // The copy is complete and closed: the input text is no longer needed while the
+        // loader checks the copy, and a long log is not held beside the loaded one.
+        std::string().swap(text);
         if (result.status == LogRepairStatus::Repaired) {
             check = CLogLoader({}).Load(written);
         }

@@ -391,25 +391,34 @@ CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fi
     }
     steps.Step();
 
+    // Every component is read into the staged set before anything changes: a set with a
+    // missing or damaged component would otherwise mix its units with the old scenario's.
     StagedComponents staged;
-    try {
-        for (const ScenarioComponent component : kAllScenarioComponents) {
-            ResolveComponent(component, scenarioFolder, read);
-            steps.Text(LoadingText(component) + read.FullPath(component));
-            const std::string componentPath = ToPortablePath(read.FullPath(component));
-            const int code = StageComponent(component, componentPath, staged);
-            if (code != 0) {
-                result.problems.push_back(ErrorText(componentPath, code));
-            } else if (component == ScenarioComponent::Weather) {
-                result.ok = true;
+    for (const ScenarioComponent component : kAllScenarioComponents) {
+        ResolveComponent(component, scenarioFolder, read);
+        steps.Text(LoadingText(component) + read.FullPath(component));
+        const std::string componentPath = ToPortablePath(read.FullPath(component));
+        std::string failure;
+        try {
+            if (const int code = StageComponent(component, componentPath, staged); code != 0) {
+                failure = ErrorText(componentPath, code);
             }
-            steps.Step();
+        } catch (const ArchiveError& error) {
+            failure = error.what();
         }
-    } catch (const ArchiveError& error) {
-        result.ok = false;
-        result.error = error.what();
+        if (!failure.empty()) {
+            result.problems.push_back(std::string(ComponentFolder(component)) + ": " + failure);
+        }
+        steps.Step();
+    }
+    if (!result.problems.empty()) {
+        for (const std::string& problem : result.problems) {
+            result.error += (result.error.empty() ? "" : "; ") + problem;
+        }
+        result.problems.clear();
         return result;
     }
+    result.ok = true;
     scenario.ReplaceAll([&] { Commit(staged, scenario); });
     fields = std::move(read);
     return result;

@@ -23,10 +23,12 @@ struct CScenarioSaveResult {
 
 // How a load of a scenario set ended.
 struct CScenarioLoadResult {
-    // Success is the weather component's: a set whose weather file reads is loaded, whatever
-    // became of the other components (those are listed in problems).
+    // A set loads whole or not at all: ok only when every component read.
     bool ok = false;
-    std::string error; // why the load stopped before reading its components, when it did
+    // Why nothing was loaded: the scenario file's trouble, or every component that could not
+    // be read, each as "Radars: PATH: REASON", joined with "; ". Never empty when ok is false.
+    std::string error;
+    // Notes on a set that loaded; callers show them after the error.
     std::vector<std::string> problems;
 
     explicit operator bool() const { return ok; }
@@ -52,9 +54,10 @@ CScenarioSaveResult SaveScenarioAs(const std::string& name, const std::string& f
 // Reads the scenario file at path into fields and its components into scenario. A component path
 // that does not exist here (a set written on the other platform, or moved) is looked for beside
 // the scenario file in the component's sub-folder, and the fields then name the place it was
-// found. A component file that cannot be opened leaves that part of the scenario as it was; a
-// scenario file that cannot be read or ends early, or a component file that breaks off, leaves
-// fields and scenario entirely unchanged. progress (optional) runs from 0 to 9.
+// found. Every component is read before anything changes: a scenario file that cannot be read
+// or ends early, or any component file that cannot be opened or does not read whole, leaves
+// fields and scenario entirely unchanged, and the error names each such component and why.
+// progress (optional) runs from 0 to 9.
 CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fields,
                                     CScenario& scenario, IProgress* progress = nullptr);
 

@@ -60,6 +60,13 @@ template <class T> void ReadUnits(CArchiveReader& archive, CUnitList<T>& list) {
     if (count < 0) {
         archive.Fail(countOffset, Format("a unit count of 0 or more, found %d", count));
     }
+    // A unit in memory takes a few hundred bytes however few it takes on file (seven bytes
+    // when its texts are empty): a bound on the count keeps a hostile file from costing many
+    // times its size.
+    if (count > kMaxUnitsPerFile) {
+        archive.Fail(countOffset,
+                     Format("at most %d units in a unit file, found %d", kMaxUnitsPerFile, count));
+    }
     // Reserve only what the remaining bytes can hold: a hostile count allocates nothing extra.
     list.Reserve(
         std::min<size_t>(static_cast<size_t>(count), archive.Remaining() / kMinRecordSize<T>));

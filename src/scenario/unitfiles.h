@@ -26,7 +26,12 @@ class CRadar;
 // list is then untouched). A file that breaks off, or a failed write, throws ArchiveError; after a
 // failed read the list holds the units read completely so far.
 //
+// A unit file holding more units than kMaxUnitsPerFile is refused (ArchiveError at the count,
+// before any unit is read): far beyond any scenario, and it bounds what a hostile file costs.
+//
 // T is CIncursion, CRadar or CInterceptor.
+inline constexpr int kMaxUnitsPerFile = 100000;
+
 template <class T> int WriteUnitFile(const std::string& path, const CUnitList<T>& list);
 template <class T> int ReadUnitFile(const std::string& path, CUnitList<T>& list);
 

@@ -276,10 +276,18 @@ void CWeatherMap::Serialize(CArchiveWriter& archive) const {
 }
 
 void CWeatherMap::Serialize(CArchiveReader& archive) {
+    const size_t shapeOffset = archive.Offset();
     const int cols = archive.ReadI32("the weather grid's Cols");
     const int rows = archive.ReadI32("the weather grid's Rows");
-    // The slot count below is what the grid holds; Count only repeats it.
-    archive.ReadI32("the weather grid's Count");
+    // Every query looks the grid up by this shape: any other one would answer "no data" for
+    // the whole mission while the load said it went well.
+    if (!(cols == kGridCols && rows == kGridRows) && !(cols == 0 && rows == 0)) {
+        archive.Fail(shapeOffset, Format("a weather grid of %d x %d cells (or an empty one), "
+                                         "found %d x %d",
+                                         kGridCols, kGridRows, cols, rows));
+    }
+    const size_t countFieldOffset = archive.Offset();
+    const int count = archive.ReadI32("the weather grid's Count");
     CWeatherData reference;
     if (archive.ReadObjectOf(CWeatherData::kClassName, CWeatherData::kSchema)) {
         reference.Serialize(archive);
@@ -299,6 +307,18 @@ void CWeatherMap::Serialize(CArchiveReader& archive) {
                                          "most %llu)",
                                          static_cast<unsigned long long>(slots),
                                          static_cast<unsigned long long>(kMaxWeatherSlots)));
+    }
+    // A grid holds all its layers or none (not generated yet).
+    const uint64_t full = cols == 0 ? 0 : uint64_t{kLayers} * static_cast<uint64_t>(cols * rows);
+    if (slots != 0 && slots != full) {
+        archive.Fail(countOffset,
+                     Format("0 or %llu weather slots for a grid of %d x %d, found %llu",
+                            static_cast<unsigned long long>(full), cols, rows,
+                            static_cast<unsigned long long>(slots)));
+    }
+    if (static_cast<uint64_t>(count) != slots) {
+        archive.Fail(countFieldOffset, Format("a weather Count equal to its %llu slots, found %d",
+                                              static_cast<unsigned long long>(slots), count));
     }
     std::vector<std::unique_ptr<CWeatherData>> cells(static_cast<size_t>(slots));
     for (auto& cell : cells) {

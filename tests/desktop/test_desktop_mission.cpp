@@ -4,6 +4,7 @@
 // the window, reset, then play the recorded log back and stop.
 #include "guitest.h"
 #include "missionrig.h"
+#include "testhome.h"
 
 #include "controls/settings.h"
 
@@ -34,7 +35,7 @@ class DesktopMission : public ::testing::Test {
 protected:
     void SetUp() override {
         GuiApp("test_desktop_mission");
-        home = std::string(std::getenv("HALYX_HOME")) + "/mission/";
+        home = test::RequiredHome() + "/mission/";
         std::filesystem::remove_all(home);
         std::filesystem::create_directories(home);
         ASSERT_EQ(rig.Start(QString::fromStdString(home),

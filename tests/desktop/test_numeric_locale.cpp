@@ -12,6 +12,7 @@
 #include "scenario/interceptor.h"
 #include "scenario/scenario.h"
 #include "scenario/weatherdata.h"
+#include "testhome.h"
 #include "ui/consolewiring.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +46,7 @@ std::string ReadFile(const std::string& path) {
 }
 
 TEST(NumbersUnderACommaLocale, StayWithAPointOnTheWireInUnitXmlAndInTheLog) {
-    const std::string home = std::string(std::getenv("HALYX_HOME")) + "/";
+    const std::string home = test::RequiredHome() + "/";
     const std::string locales = home + "locales";
     std::filesystem::create_directories(locales);
     const std::string make = "localedef -i de_DE -f UTF-8 '" + locales + "/" + kLocale + "' >'" +

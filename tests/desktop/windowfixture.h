@@ -4,6 +4,7 @@
 // that need the pages but no network.
 
 #include "guitest.h"
+#include "testhome.h"
 
 #include "agent/halyxcommand.h"
 #include "desktop/halyxcommanddlg.h"
@@ -24,7 +25,7 @@ protected:
           comm(agent, &registry) {
         agent.set_debug_sink([](const std::string&) {});
         window = std::make_unique<CHalyxCommandDlg>(scenario, agent, log);
-        home = std::string(std::getenv("HALYX_HOME")) + "/";
+        home = test::RequiredHome() + "/";
         std::filesystem::create_directories(home);
     }
 

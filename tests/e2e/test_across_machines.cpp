@@ -7,6 +7,7 @@
 // minute 500 at x8 releases exactly the recorded commands from 500 on, each at its minute.
 #include "e2eutil.h"
 #include "record/simeventstore.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -92,7 +93,7 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     char name[] = "test_e2e_across";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const std::string home = std::string(std::getenv("HALYX_HOME")) + "/across/";
+    const std::string home = test::RequiredHome() + "/across/";
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
 

@@ -2,6 +2,7 @@
 // killed and restarted, a user whose locale writes decimal commas, a station that sends control
 // bytes and unreadable content.
 #include "e2eutil.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -43,7 +44,7 @@ protected:
     // A German locale, which writes 1,5 for one and a half, compiled into a folder of the test's
     // own (no root needed); empty when this machine cannot make it.
     static void MakeCommaLocale() {
-        const std::string folder = std::string(std::getenv("HALYX_HOME")) + "/locales";
+        const std::string folder = test::RequiredHome() + "/locales";
         s_localePath.clear();
         if (std::filesystem::exists(folder + "/de_DE.UTF-8/LC_NUMERIC")) {
             s_localePath = folder;
@@ -60,7 +61,7 @@ protected:
     }
 
     void SetUp() override {
-        home = std::string(std::getenv("HALYX_HOME")) + "/" +
+        home = test::RequiredHome() + "/" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
         std::filesystem::remove_all(home);
         std::filesystem::create_directories(home);

@@ -3,6 +3,7 @@
 // moments and the log is repaired and played back, and its disk fills during a mission.
 #include "e2eutil.h"
 #include "record/logloader.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,7 @@ protected:
         static char name[] = "test_e2e_log_faults";
         static char* argv[] = {name, nullptr};
         s_app = new QCoreApplication(argc, argv);
-        s_home = std::string(std::getenv("HALYX_HOME")) + "/logfaults/";
+        s_home = test::RequiredHome() + "/logfaults/";
         std::filesystem::remove_all(s_home);
         std::filesystem::create_directories(s_home);
         s_team = new Team;

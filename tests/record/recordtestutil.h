@@ -3,6 +3,7 @@
 #include "common/paths.h"
 #include "record/logloader.h"
 #include "record/simeventstore.h"
+#include "testhome.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -15,7 +16,7 @@ namespace halyx::test {
 
 // A clean folder under the test's own HALYX_HOME, ending with '/'.
 inline std::string FreshFolder(const std::string& name) {
-    const std::string folder = HalyxHome() + name + "/";
+    const std::string folder = RequiredHome() + "/" + name + "/";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     return folder;

@@ -1,5 +1,6 @@
 // A log whose disk fills during the run: the first failed write is reported at once, nothing
-// written afterwards is lost, and moving the log to another folder brings everything across.
+// written afterwards is lost, and moving the log to another folder brings everything across;
+// when nobody moves it, the close saves the whole log in a recovery file.
 // The disk is made "full" with the file-size limit of this process (lowered and raised again
 // within the soft limit, which needs no privilege); SIGXFSZ is ignored so that the write fails
 // with EFBIG instead of ending the test.
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <sys/resource.h>
@@ -169,6 +171,94 @@ TEST(LogDiskFull, ALogThatCannotBeCreatedSaysWhy) {
                                    "run.xml: File too large. The simulation has not been "
                                    "initialized");
     EXPECT_FALSE(log.IsOpen());
+}
+
+// The log's disk is full from the 40th chat line on, and nobody moves the log.
+struct FullFromTheMiddle {
+    std::vector<std::string> reports;
+    CExperimentLog log;
+
+    FullFromTheMiddle(const std::string& folder, const std::string& name) {
+        log.SetWriteTroubleHandler([this](const std::string& why) { reports.push_back(why); });
+        EXPECT_TRUE(log.Open(folder, name, "", kScenario));
+        log.LogTeam({"ALPHA", "BRAVO"});
+        Chat(log, 0, 40);
+        log.FailWritesForTest(ENOSPC);
+        Chat(log, 40, 100);
+    }
+};
+
+TEST(LogRecovery, AtTheCloseTheWholeLogGoesToARecoveryFileBesideTheLog) {
+    const std::string folder = FreshFolder("recovery");
+    FullFromTheMiddle run(folder, "run");
+    const std::string shortLog = ReadAll(folder + "run.xml");
+    EXPECT_FALSE(run.log.Close());
+    EXPECT_FALSE(run.log.LostData());
+    EXPECT_TRUE(run.log.Recovered());
+    const std::string recovered = folder + "run.recovered.xml";
+    EXPECT_EQ(run.log.RecoveredPath(), recovered);
+    ASSERT_EQ(run.reports.size(), 2u);
+    EXPECT_EQ(run.reports[1], "61 events that " + folder +
+                                  "run.xml could not take were saved with the rest of the log in " +
+                                  recovered);
+    // The recovery file is the written part and the rest: it loads, with every line in order
+    // and the team, and the short file is left as it was.
+    ExpectChatsInOrder(recovered, 100);
+    EXPECT_EQ(test::LoadLog(recovered).team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_EQ(ReadAll(recovered).compare(0, shortLog.size(), shortLog), 0);
+    EXPECT_EQ(ReadAll(folder + "run.xml"), shortLog);
+
+    // The next experiment (after a reset) starts with no recovery of its own, and a second
+    // recovery of the same name never replaces the first.
+    FullFromTheMiddle again(folder, "run");
+    EXPECT_TRUE(again.log.RecoveredPath().empty());
+    again.log.Close();
+    EXPECT_EQ(again.log.RecoveredPath(), folder + "run-2.recovered.xml");
+    ExpectChatsInOrder(recovered, 100);
+    ExpectChatsInOrder(folder + "run-2.recovered.xml", 100);
+}
+
+TEST(LogRecovery, TheFirstFolderThatTakesTheFileIsUsed) {
+    // The log's folder is gone: the default log folder takes it.
+    const std::string folder = FreshFolder("recoverygone");
+    {
+        FullFromTheMiddle run(folder + "sub/", "gone");
+        std::filesystem::remove_all(folder + "sub/");
+        run.log.Close();
+        EXPECT_EQ(run.log.RecoveredPath(), DefaultExpLogFolder() + "gone.recovered.xml");
+        EXPECT_FALSE(std::filesystem::exists(folder + "sub/"));
+        ExpectChatsInOrder(run.log.RecoveredPath(), 100);
+        std::filesystem::remove(run.log.RecoveredPath());
+    }
+    // A folder that refuses is passed over, and a link in the way (in a shared temporary
+    // folder, say) is not followed.
+    test::WriteAll(folder + "file", "a file where a folder should be");
+    std::filesystem::create_directories(folder + "spare/");
+    std::filesystem::create_symlink(folder + "victim", folder + "spare/linked.recovered.xml");
+    FullFromTheMiddle run(folder, "linked");
+    run.log.SetRecoveryFolders({folder + "file/", folder + "spare/"});
+    run.log.Close();
+    EXPECT_EQ(run.log.RecoveredPath(), folder + "spare/linked-2.recovered.xml");
+    EXPECT_FALSE(std::filesystem::exists(folder + "victim"));
+    ExpectChatsInOrder(run.log.RecoveredPath(), 100);
+}
+
+TEST(LogRecovery, WhenNoFolderTakesItTheLossIsCountedAndEachRefusalSaid) {
+    const std::string folder = FreshFolder("recoverynone");
+    test::WriteAll(folder + "file", "a file where a folder should be");
+    FullFromTheMiddle run(folder, "run");
+    run.log.SetRecoveryFolders({folder + "file/", "/proc/"});
+    EXPECT_FALSE(run.log.Close());
+    EXPECT_TRUE(run.log.LostData());
+    EXPECT_FALSE(run.log.Recovered());
+    EXPECT_TRUE(run.log.RecoveredPath().empty());
+    ASSERT_EQ(run.reports.size(), 2u);
+    EXPECT_EQ(run.reports[1].rfind("61 events (", 0), 0u) << run.reports[1];
+    EXPECT_NE(run.reports[1].find("were never written to " + folder +
+                                  "run.xml; no recovery file could be written (" + folder +
+                                  "file/: Not a directory; /proc/: "),
+              std::string::npos)
+        << run.reports[1];
 }
 
 } // namespace

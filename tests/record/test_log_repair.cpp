@@ -4,7 +4,12 @@
 #include "record/logrepair.h"
 #include "recordtestutil.h"
 
+#include "record/fileio.h"
+#include "record/logloader.h"
+
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
 
 namespace halyx {
 namespace {
@@ -199,6 +204,37 @@ TEST(LogRepair, WritesABesideCopyAndNeverOverTheOriginal) {
     EXPECT_EQ(RepairExperimentLog(in, folder + "no/such/dir/x.xml").status,
               LogRepairStatus::CannotWrite);
     EXPECT_EQ(ReadAll(in), cut);
+}
+
+TEST(LogRepair, AFileOfZerosIsRefusedWithoutReadingIt) {
+    // 256 MiB of zeros (a hole in the file, so it costs no disk): the loader and the repair
+    // answer at once, and the process grows by nothing like the file's size.
+    const std::string folder = test::FreshFolder("zeros");
+    const std::string zeros = folder + "zeros.xml";
+    test::WriteAll(zeros, "");
+    std::filesystem::resize_file(zeros, size_t{256} << 20);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    const LogLoadResult loaded = CLogLoader({}).Load(zeros);
+    EXPECT_EQ(loaded.status, LogLoadStatus::NotXml);
+    EXPECT_EQ(loaded.detail, zeros + " is not an experiment log: it does not begin with markup");
+    const LogRepairResult repaired = RepairExperimentLog(zeros, folder + "out.xml");
+    EXPECT_EQ(repaired.status, LogRepairStatus::NotRepairable);
+    EXPECT_EQ(repaired.message, "This is not an experiment log: no log element was found.");
+    EXPECT_FALSE(std::filesystem::exists(folder + "out.xml"));
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 16 * 1024) << "KiB";
+
+    // Blanks and a byte-order mark before the markup are a log's own business.
+    size_t offset = 0;
+    test::WriteAll(folder + "bom.xml", "\xEF\xBB\xBF \n\t<HalyxSimLog>");
+    EXPECT_TRUE(BeginsWithMarkup(folder + "bom.xml", offset));
+    EXPECT_EQ(offset, 6u);
+    test::WriteAll(folder + "text.xml", "  HalyxSimLog");
+    EXPECT_FALSE(BeginsWithMarkup(folder + "text.xml", offset));
+    EXPECT_EQ(offset, 2u);
+    EXPECT_TRUE(BeginsWithMarkup(folder + "absent.xml", offset));
 }
 
 } // namespace

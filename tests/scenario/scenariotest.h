@@ -6,6 +6,7 @@
 #include "common/paths.h"
 #include "common/progress.h"
 #include "scenario/geography.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,14 @@ namespace halyx::test {
 
 // A file path under the test's home; its folders exist.
 inline std::string TempPath(const std::string& name) {
-    const std::string path = HalyxHome() + "scratch/" + name;
+    const std::string path = RequiredHome() + "/scratch/" + name;
     CreatePath(path);
     return path;
 }
 
 // An empty folder under the test's home, ending with '/'.
 inline std::string EmptyFolder(const std::string& name) {
-    const std::string folder = HalyxHome() + "folders/" + name + "/";
+    const std::string folder = RequiredHome() + "/folders/" + name + "/";
     std::filesystem::remove_all(folder);
     CreatePath(folder);
     return folder;

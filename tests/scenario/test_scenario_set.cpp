@@ -195,42 +195,82 @@ TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     EXPECT_EQ(loaded.Interceptors().At(0), original.Interceptors().At(0)); // ranges and scope too
 }
 
-TEST(ScenarioSetLoad, MissingComponentsAreListedAndABrokenOneChangesNothing) {
+// A scenario that differs from the saved set in every part, so that a partial load shows.
+void FillOther(CScenario& scenario) {
+    scenario.Radars().Add(CRadar("Kept", "1", "1", "2", "3", "-", "-"));
+    scenario.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
+    std::array<std::string, CGeography::kMapCount> urls{};
+    urls[0] = "http://kept/";
+    scenario.Geography().SetMapURLs(urls);
+}
+
+struct Snapshot {
+    std::string xml;
+    std::array<std::string, CGeography::kMapCount> urls;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(const CScenario& scenario) {
+    return {ScenarioXml(scenario), scenario.Geography().GetMapURLs()};
+}
+
+TEST(ScenarioSetLoad, AnyMissingComponentLeavesScenarioAndFieldsAsTheyWereAndIsNamed) {
+    CScenario original;
+    FillScenario(original);
+    for (const ScenarioComponent component : kAllScenarioComponents) {
+        if (component == C::PlumeLines) {
+            continue; // a folder, not a file
+        }
+        SCOPED_TRACE(ComponentFolder(component));
+        const std::string folder =
+            EmptyFolder(std::string("partial-") + ComponentSuffix(component)) + "Alpha/";
+        ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
+        const CScenarioFields saved = ScenarioFieldsFor("Alpha", folder);
+        const std::string missing = saved.FullPath(component);
+        ASSERT_TRUE(fs::remove(missing));
+
+        CScenario loaded;
+        FillOther(loaded);
+        const Snapshot before = Take(loaded);
+        CScenarioFields read = ScenarioFieldsFor("Before", "/before/");
+        const CScenarioFields fieldsBefore = read;
+        const CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
+        EXPECT_FALSE(result);
+        EXPECT_EQ(result.error, std::string(ComponentFolder(component)) + ": " + missing +
+                                    ": No such file or directory");
+        EXPECT_TRUE(result.problems.empty());
+        EXPECT_TRUE(Take(loaded) == before);
+        EXPECT_EQ(read, fieldsBefore);
+    }
+}
+
+TEST(ScenarioSetLoad, EveryComponentThatFailsIsNamedWithItsReason) {
     CScenario original;
     FillScenario(original);
     const std::string folder = EmptyFolder("damaged") + "Alpha/";
     ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
-    fs::remove(folder + "Radars/Alpha_Radars.hrd");
-    CScenario loaded;
-    loaded.Radars().Add(CRadar("Kept", "1", "1", "2", "3", "-", "-"));
-    CScenarioFields read;
-    CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
-    EXPECT_TRUE(result);
-    ASSERT_EQ(result.problems.size(), 1u);
-    EXPECT_NE(result.problems[0].find("Alpha_Radars.hrd"), std::string::npos);
-    EXPECT_EQ(loaded.Radars().Count(), 1);
-    EXPECT_EQ(loaded.Incursions().Count(), 9);
-
-    // A component that breaks off changes neither the scenario nor the fields.
+    const std::string radars = folder + "Radars/Alpha_Radars.hrd";
     const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";
+    fs::remove(radars);
     fs::resize_file(weather, fs::file_size(weather) / 2);
-    CScenario kept;
-    kept.Incursions().Add(CIncursion("Kept", "1", "1", "2", "3", "4", "5"));
-    read = ScenarioFieldsFor("Before", "/before/");
-    const CScenarioFields before = read;
-    result = LoadScenarioSet(folder + "Alpha.hsf", read, kept);
+    CScenario loaded;
+    FillOther(loaded);
+    const Snapshot before = Take(loaded);
+    CScenarioFields read;
+    const CScenarioLoadResult result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
     EXPECT_FALSE(result);
-    EXPECT_NE(result.error.find("Alpha_Weather.hwd"), std::string::npos) << result.error;
-    EXPECT_EQ(read, before);
-    EXPECT_EQ(kept.Incursions().Count(), 1);
-    EXPECT_EQ(kept.Geography().GetMapURL(0), "");
-
-    // Without the weather the load fails, listing both missing files.
-    fs::remove(weather);
-    result = LoadScenarioSet(folder + "Alpha.hsf", read, loaded);
-    EXPECT_FALSE(result);
-    EXPECT_EQ(result.problems.size(), 2u);
+    EXPECT_EQ(result.error.rfind("Radars: " + radars +
+                                     ": No such file or directory; Weather "
+                                     "Data: " +
+                                     weather,
+                                 0),
+              0u)
+        << result.error;
+    // The cut-off file's reason says where it broke off.
+    EXPECT_NE(result.error.find("offset"), std::string::npos) << result.error;
+    EXPECT_TRUE(Take(loaded) == before);
     EXPECT_FALSE(LoadScenarioSet("", read, loaded));
+    EXPECT_FALSE(LoadScenarioSet("", read, loaded).error.empty());
 }
 
 TEST(ScenarioSetLoad, ShippedSetFromTheOtherPlatformLoads) {

@@ -2,6 +2,8 @@
 // written byte by byte from the unit file layout (count, then each record's fields in file
 // order); truncated.hii announces two interceptors and breaks off inside the second one's Name.
 // Each .xml beside a unit file is what dumping it must print.
+#include "testhome.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -41,8 +43,7 @@ ToolRun Tool(const std::string& args) {
 }
 
 std::string Home() {
-    const char* home = std::getenv("HALYX_HOME");
-    return std::string(home != nullptr ? home : "/tmp") + "_tool_";
+    return halyx::test::RequiredHome() + "_tool_";
 }
 
 std::string ReadAll(const std::string& path) {

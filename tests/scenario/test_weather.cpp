@@ -31,12 +31,16 @@ int Occurrences(const std::string& text, const std::string& part) {
     return n;
 }
 
-// A grid of 40 x 40 with a Reference, a cell, an empty slot and another cell, its layout written
-// by hand (the object tags are the archive's, tested with it). A cell's values are in archive
-// order: Temperature, Pressure, Humidity, WindDir, WindSpeed.
-std::vector<uint8_t> HandWrittenFile() {
+// A grid of 40 x 40 with a Reference, a cell, an empty slot and another cell, then empty slots
+// up to the 16 layers of the grid, its layout written by hand (the object tags are the
+// archive's, tested with it). A cell's values are in archive order: Temperature, Pressure,
+// Humidity, WindDir, WindSpeed.
+constexpr uint32_t kFullGrid = 16 * 40 * 40;
+
+std::vector<uint8_t> HandWrittenFile(uint32_t cols = 40, uint32_t rows = 40,
+                                     uint32_t count = kFullGrid, uint32_t slots = kFullGrid) {
     CArchiveWriter out;
-    for (uint32_t value : {40, 40, 3}) { // Cols, Rows, Count
+    for (uint32_t value : {cols, rows, count}) {
         out.WriteU32(value);
     }
     const auto cell = [&](std::initializer_list<double> values) {
@@ -46,10 +50,15 @@ std::vector<uint8_t> HandWrittenFile() {
         }
     };
     cell({70, 72, 74, 76, 78});
-    out.WriteU16(3); // slots
-    cell({1, 2, 3, 4, 5});
-    out.WriteNullTag();
-    cell({6, 7, 8, 9, 10});
+    out.WriteU16(static_cast<uint16_t>(slots));
+    if (slots >= 3) {
+        cell({1, 2, 3, 4, 5});
+        out.WriteNullTag();
+        cell({6, 7, 8, 9, 10});
+    }
+    for (uint32_t slot = 3; slot < slots; ++slot) {
+        out.WriteNullTag();
+    }
     return out.Bytes();
 }
 
@@ -184,22 +193,11 @@ TEST(WeatherLookup, PointsFindTheirSlotOrNoData) {
 }
 
 TEST(WeatherLookup, FarPointIsNotWrappedOntoACellByAnAbsurdColumnCount) {
-    // A weather file may give any Cols. With Cols -2^31, row 2^33 times Cols is -2^64, which
-    // wraps to 0 in 64 bits and would answer the far point from slot 5 of the base layer.
-    CArchiveWriter out;
-    out.WriteI32(INT32_MIN);
-    out.WriteI32(40);
-    out.WriteI32(8);
-    out.WriteObjectTag(CWeatherData::kClassName, CWeatherData::kSchema);
-    CWeatherMap::SeasonReference(0).Serialize(out);
-    out.WriteCount(8);
-    for (int slot = 0; slot < 8; ++slot) {
-        out.WriteObjectTag(CWeatherData::kClassName, CWeatherData::kSchema);
-        CWeatherData(20.0 + slot, 1013.0, 10.0, 90.0, 50.0).Serialize(out);
-    }
-    CWeatherMap map;
-    ReadWeatherFileBytes(out.Bytes(), map);
-    ASSERT_EQ(map.GetCount(), 8);
+    // With Cols -2^31, row 2^33 times Cols is -2^64, which wraps to 0 in 64 bits and would
+    // answer the far point from slot 5 of the base layer.
+    CWeatherMap map(40, 40);
+    Generate(map, 3);
+    map.SetCols(INT32_MIN);
     const double farLng = 95 + 14.0 * ((int64_t{1} << 33) + 39); // row 2^33
     EXPECT_EQ(map.SlotOfPoint(140, farLng), -1);
     EXPECT_EQ(map.WeatherAt(140, farLng), nullptr);
@@ -259,7 +257,7 @@ TEST(WeatherFile, HandWrittenAndGeneratedGridsRoundTripByteForByte) {
     ReadWeatherFileBytes(bytes, map);
     EXPECT_EQ(map.GetCols(), 40);
     EXPECT_EQ(map.GetRows(), 40);
-    EXPECT_EQ(map.GetCount(), 3);
+    EXPECT_EQ(map.GetCount(), 25600);
     // The five-value constructor takes Temperature, Pressure, WindSpeed, WindDir, Humidity.
     EXPECT_EQ(map.GetReference(), CWeatherData(70, 72, 78, 76, 74));
     ASSERT_NE(map.GetCell(0), nullptr);
@@ -286,7 +284,8 @@ TEST(WeatherFile, HandWrittenAndGeneratedGridsRoundTripByteForByte) {
 
 TEST(CorruptWeatherFiles, TruncationAtEveryOffsetLeavesTheGridAsItWas) {
     const std::vector<uint8_t> bytes = HandWrittenFile();
-    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+    // Every offset of the header and the cells; the empty slots after them are alike.
+    for (size_t cut = 0; cut < bytes.size(); cut += cut < 200 ? 1 : 997) {
         CWeatherMap map(40, 40);
         map.Generate(1600, 0.0, 0.0);
         const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
@@ -311,4 +310,37 @@ TEST(CorruptWeatherFiles, AbsurdSlotCountsAreRefusedBeforeAllocating) {
     EXPECT_EQ(error.Offset(), 70u);
     EXPECT_EQ(error.Expected(),
               "2000000 weather slots, more than a weather grid holds (at most 1048576)");
+}
+
+TEST(CorruptWeatherFiles, OnlyTheGridTheWeatherPageBuildsIsTaken) {
+    // Every weather query looks the grid up by its shape; any other one would answer "no data"
+    // all mission long after a load that said it went well.
+    CWeatherMap map(40, 40);
+    Generate(map, 5);
+    const std::string before = map.ToXml();
+    const auto refused = [&](const std::vector<uint8_t>& bytes) {
+        const ArchiveError error = ThrownArchiveError([&] { ReadWeatherFileBytes(bytes, map); });
+        EXPECT_EQ(map.ToXml(), before);
+        return std::make_pair(error.Offset(), error.Expected());
+    };
+    EXPECT_EQ(refused(HandWrittenFile(INT32_MAX, INT32_MAX, 0, 0)),
+              std::make_pair(uint64_t{0}, std::string("a weather grid of 40 x 40 cells (or an "
+                                                      "empty one), found 2147483647 x "
+                                                      "2147483647")));
+    EXPECT_EQ(refused(HandWrittenFile(40, 20)).first, 0u);
+    EXPECT_EQ(refused(HandWrittenFile(40, 40, 3, 3)),
+              std::make_pair(uint64_t{70}, std::string("0 or 25600 weather slots for a grid of "
+                                                       "40 x 40, found 3")));
+    EXPECT_EQ(refused(HandWrittenFile(40, 40, 7)),
+              std::make_pair(uint64_t{8}, std::string("a weather Count equal to its 25600 "
+                                                      "slots, found 7")));
+
+    // A grid not generated yet, and an empty one, are taken as they are.
+    const CWeatherMap notGenerated(40, 40);
+    ReadWeatherFileBytes(WeatherFileBytes(notGenerated), map);
+    EXPECT_EQ(map.GetCount(), 0);
+    EXPECT_EQ(map.GetCols(), 40);
+    const CWeatherMap empty;
+    ReadWeatherFileBytes(WeatherFileBytes(empty), map);
+    EXPECT_EQ(map.GetCols(), 0);
 }
