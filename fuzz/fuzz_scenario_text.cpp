@@ -28,13 +28,13 @@ void Check(bool condition) {
 // The log loader parses with these options.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
 
-// An empty grid of the weather page's first two layers (T16 and T15), the same for every
-// scenario made here, so that two reads of the same XML give the same grid. Elements for the
-// other layers name slots beyond it and are skipped, as for any grid. Read from a weather file
-// rather than generated, and kept small: making the whole grid costs more than the rest of a run.
+// An empty grid of the weather page's shape (every layer, no cells), the same for every scenario
+// made here, so that two reads of the same XML give the same grid. Read from a weather file
+// rather than generated: generating the cells costs more than the rest of a run. The weather
+// reader takes only the whole grid, so the file holds every slot.
 void PrepareWeather(CScenario& scenario) {
     static const std::vector<std::uint8_t> emptyGrid = [] {
-        constexpr int kSlots = 2 * CWeatherMap::kCellsPerLayer;
+        constexpr int kSlots = CWeatherMap::kLayers * CWeatherMap::kCellsPerLayer;
         CArchiveWriter out;
         out.WriteI32(CWeatherMap::kGridCols);
         out.WriteI32(CWeatherMap::kGridRows);

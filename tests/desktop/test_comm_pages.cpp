@@ -6,6 +6,7 @@
 #include "windowfixture.h"
 
 #include "controls/messagelistmodel.h"
+#include "controls/settings.h"
 #include "desktop/agentcommpagewidget.h"
 #include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
@@ -15,7 +16,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPersistentModelIndex>
-#include <QSettings>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QTreeWidget>
@@ -303,7 +303,7 @@ TEST_F(CommPages, ArrivalOrderListsMessagesAsTheyCameAndIsRemembered) {
     box->click();
     EXPECT_TRUE(agentPage->Incoming().model->ArrivalOrder());
     EXPECT_TRUE(agentPage->Outgoing().model->ArrivalOrder());
-    EXPECT_EQ(QSettings().value(QStringLiteral("AgentCommPage/ArrivalOrder")).toString(),
+    EXPECT_EQ(CSettings::Text(QStringLiteral("AgentCommPage/ArrivalOrder"), QString()),
               QStringLiteral("1"));
     box->click();
     EXPECT_FALSE(agentPage->Incoming().model->ArrivalOrder());
