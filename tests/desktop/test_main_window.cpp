@@ -34,7 +34,8 @@ TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
         auto answer = AnswerBox(QMessageBox::Cancel, &question);
         Click(Find(window.get(), QStringLiteral("Shutdown")));
     }
-    EXPECT_EQ(question.toStdString(), CHalyxCommandDlg::kUnsavedQuestion);
+    EXPECT_EQ(question.toStdString(), "The scenario has changes that are not saved. Do you want to "
+                                      "save them before shutting down?");
     EXPECT_TRUE(window->isVisible());
 
     // Yes saves; a save that fails keeps the window open.
