@@ -321,7 +321,6 @@ CGeographyPage::CGeographyPage(CPageContext& context, QWidget* parent)
             m_fetchDelay->start();
         }
         Redraw();
-        m_context.refreshEditor();
     });
     Refresh();
 }

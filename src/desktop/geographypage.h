@@ -6,6 +6,7 @@
 #include <QFutureWatcher>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string>
 

@@ -27,7 +27,7 @@ namespace halyx {
 CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CExperimentLog& log,
                                    QWidget* parent)
     : QMainWindow(parent), m_agent(agent),
-      m_log(log), m_context{scenario, agent, log, m_undoStack, [this] { RefreshEditor(); }} {
+      m_log(log), m_context{scenario, agent, log, m_undoStack} {
     setObjectName(QStringLiteral("HalyxCommand"));
     setWindowTitle(QString::fromStdString(Format(kTitleTemplate, kVersionMajor, kVersionMinor)) +
                    QStringLiteral("[*]"));
@@ -121,14 +121,6 @@ CScenarioPage* CHalyxCommandDlg::ScenarioPage() const {
         }
     }
     return nullptr;
-}
-
-void CHalyxCommandDlg::RefreshEditor() {
-    // The editor's map view follows the scenario's notifier by itself; an explicit refresh only
-    // asks for one more repaint.
-    if (m_editor) {
-        m_editor->update();
-    }
 }
 
 void CHalyxCommandDlg::LaunchScenarioEditor(bool on) {

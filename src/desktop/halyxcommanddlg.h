@@ -55,9 +55,6 @@ public:
     // false keeps the window open. The Scenarios page's Save is set at construction.
     void SetSaveScenario(std::function<bool()> save) { m_saveScenario = std::move(save); }
 
-    // Repaints the scenario editor's map while the editor is open; nothing otherwise.
-    void RefreshEditor();
-
 public slots:
     // "Shutdown": closes the window (asking about unsaved scenario changes first), which closes
     // an open experiment log and ends the program.

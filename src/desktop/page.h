@@ -3,7 +3,6 @@
 #include <QString>
 #include <QWidget>
 
-#include <functional>
 #include <vector>
 
 class QUndoStack;
@@ -23,8 +22,6 @@ struct CPageContext {
     // One stack for every scenario edit (tables, weather cells, geography, editor drags), so
     // that Ctrl+Z undoes the last edit wherever it was made.
     QUndoStack& undoStack;
-    // Repaints the scenario editor when it is open; does nothing otherwise.
-    std::function<void()> refreshEditor;
 };
 
 // One page of the "Halyx Control Center". The window treats the eight pages alike: it asks each

@@ -267,7 +267,6 @@ bool CScenarioPage::Load(const QString& scenarioFile) {
         ShowFields();
         m_context.undoStack.clear();
         m_context.undoStack.setClean();
-        m_context.refreshEditor();
     }
     if (!result.ok) {
         QMessageBox box(QMessageBox::Critical, Caption(), QStringLiteral("Error Loading Scenario"),

@@ -11,7 +11,6 @@ class CIncursionsPage : public CPage {
     Q_OBJECT
 public:
     CIncursionsPage(CPageContext& context, QWidget* parent = nullptr);
-    ~CIncursionsPage() override;
 
     QString Caption() const override { return QStringLiteral("Incursions"); }
 
@@ -19,10 +18,8 @@ public:
     CUnitPane* IncursionPane() const { return m_incursions; }
 
 private:
-    CPageContext& m_context;
     CUnitPane* m_radars = nullptr;
     CUnitPane* m_incursions = nullptr;
-    int m_token = 0;
 };
 
 // "Interceptors": the interceptor table.
@@ -30,16 +27,13 @@ class CInterceptorsPage : public CPage {
     Q_OBJECT
 public:
     CInterceptorsPage(CPageContext& context, QWidget* parent = nullptr);
-    ~CInterceptorsPage() override;
 
     QString Caption() const override { return QStringLiteral("Interceptors"); }
 
     CUnitPane* InterceptorPane() const { return m_interceptors; }
 
 private:
-    CPageContext& m_context;
     CUnitPane* m_interceptors = nullptr;
-    int m_token = 0;
 };
 
 } // namespace halyx

@@ -167,15 +167,9 @@ CWeatherPage::CWeatherPage(CPageContext& context, QWidget* parent)
     layout->addLayout(side);
 
     ShowReference();
-    m_token = context.scenario.Subscribe([this](ScenarioChange change, int) {
-        if (change == ScenarioChange::Weather || change == ScenarioChange::Replaced) {
-            m_context.refreshEditor();
-        }
-    });
 }
 
 CWeatherPage::~CWeatherPage() {
-    m_context.scenario.Unsubscribe(m_token);
     // The view goes before the model it shows.
     delete m_table;
 }

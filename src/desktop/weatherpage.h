@@ -69,7 +69,6 @@ private:
     QLabel* m_spaceValue = nullptr;
     QLabel* m_timeValue = nullptr;
     std::array<QLineEdit*, 5> m_reference{};
-    int m_token = 0;
 };
 
 } // namespace halyx

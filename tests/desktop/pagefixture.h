@@ -1,7 +1,8 @@
 #pragma once
 
 // A page context as the main window makes it: a scenario, an agent on an in-memory
-// communicator, an experiment log, one undo stack, and an editor refresh that counts its calls.
+// communicator, an experiment log, one undo stack, and a count of the scenario's change
+// notifications (the editor, tables and map redraw on them).
 // Helpers answer the modal dialogs a page opens, as a user would.
 
 #include "agent/halyxcommand.h"
@@ -34,9 +35,9 @@ class PageTest : public ::testing::Test {
 protected:
     PageTest()
         : log([] { return int64_t{1796479389047}; }), agent(AgentScenario::Of(scenario), log),
-          comm(agent, &registry), context{scenario, agent, log, undoStack,
-                                          [this] { ++editorRefreshes; }} {
+          comm(agent, &registry), context{scenario, agent, log, undoStack} {
         agent.set_debug_sink([](const std::string&) {});
+        changesToken = scenario.Subscribe([this](ScenarioChange, int) { ++scenarioChanges; });
         SetFileChooserForTests([this](const CFileRequest& request) {
             lastRequest = request;
             if (fileAnswers.empty()) {
@@ -47,7 +48,10 @@ protected:
             return answer;
         });
     }
-    ~PageTest() override { SetFileChooserForTests(nullptr); }
+    ~PageTest() override {
+        scenario.Unsubscribe(changesToken);
+        SetFileChooserForTests(nullptr);
+    }
 
     // A page over the context, on screen at a size a user would give it.
     template <class Page> std::unique_ptr<Page> Open(int width = 1200, int height = 800) {
@@ -93,7 +97,8 @@ protected:
     CHalyxCommand agent;
     CMemoryCommunicator comm;
     QUndoStack undoStack;
-    int editorRefreshes = 0;
+    int scenarioChanges = 0;
+    int changesToken = 0;
     CPageContext context;
     std::deque<QString> fileAnswers;
     CFileRequest lastRequest;

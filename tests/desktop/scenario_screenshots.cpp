@@ -70,7 +70,7 @@ int main(int argc, char** argv) {
     CNameRegistry registry;
     CMemoryCommunicator comm(agent, &registry);
     QUndoStack stack;
-    CPageContext context{scenario, agent, log, stack, [] {}};
+    CPageContext context{scenario, agent, log, stack};
 
     bool ok = true;
     {

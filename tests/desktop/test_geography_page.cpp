@@ -49,7 +49,7 @@ TEST_F(GeographyPage, ATypedAddressShowsItsMapInThePreview) {
     ASSERT_TRUE(updated.wait(10000));
     EXPECT_EQ(page->MapStatus()->text(), "Map is 320 pixels wide by 240 pixels high");
     EXPECT_EQ(page->Preview()->Image().size(), QSize(320, 240));
-    EXPECT_GT(editorRefreshes, 0);
+    EXPECT_GT(scenarioChanges, 0);
 
     // The whole typed address is one undo step.
     undoStack.undo();

@@ -71,7 +71,7 @@ TEST_F(UnitPages, AddEditAndUndoAnIncursion) {
     const CIncursion& added = scenario.Incursions().At(0);
     EXPECT_EQ(added, CIncursion("Boat", added.GetId(), "100", "200", "300", "45", "7"));
     EXPECT_EQ(Cell(pane, 0, 1).toStdString(), added.GetId());
-    EXPECT_GT(editorRefreshes, 0);
+    EXPECT_GT(scenarioChanges, 0);
 
     // Double click: the dialog shows the unit; a new speed is written back.
     AnswerUnitDialog({"Fast boat", "100", "200", "", "45", "999", "7"});

@@ -105,7 +105,7 @@ TEST_F(WeatherPage, ACellTypedIntoTheTableIsOneUndoStep) {
 
     undoStack.undo();
     EXPECT_EQ(Cell(39, 4), "-");
-    EXPECT_GT(editorRefreshes, 0);
+    EXPECT_GT(scenarioChanges, 0);
 }
 
 TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {
