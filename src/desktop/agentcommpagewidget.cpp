@@ -2,13 +2,13 @@
 
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
+#include "controls/filedialogs.h"
 #include "controls/messagelistmodel.h"
 #include "controls/progressdialog.h"
 #include "controls/settings.h"
 #include "external/kqml/parsertree.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -194,18 +194,16 @@ bool CAgentCommPageWidget::SaveTo(const Side& side, const QString& path) {
 
 void CAgentCommPageWidget::Save(Side& side) {
     const QString key = QStringLiteral("AgentMessages");
-    QFileDialog dialog(this, tr("Save Messages"),
-                       CSettings::LastFolder(key, QString::fromStdString(DefaultExpLogFolder())),
-                       tr("Text files (*.txt)"));
-    dialog.setObjectName(QStringLiteral("Save Messages Dialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    CFileRequest request;
+    request.mode = CFileRequest::Mode::Save;
+    request.title = tr("Save Messages");
+    request.filter = tr("Text files (*.txt)");
+    request.defaultSuffix = QStringLiteral("txt");
+    request.startFolder = CSettings::LastFolder(key, QString::fromStdString(DefaultExpLogFolder()));
+    const QString path = ChooseFile(this, key, request);
+    if (path.isEmpty()) {
         return;
     }
-    const QString path = dialog.selectedFiles().front();
-    CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
     // A long session's list is tens of megabytes: it is written on a worker thread.
     const QStringList texts = ListedTexts(side);
     bool saved = false;

@@ -1,9 +1,8 @@
 #include "desktop/commpagewidget.h"
 
+#include "controls/filedialogs.h"
 #include "controls/settings.h"
 
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -194,30 +193,29 @@ void CCommPageWidget::ShowReplay() {
 
 void CCommPageWidget::PickFolder() {
     const QString key = QStringLiteral("CommLogLocation");
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, tr("Choose Folder"), CSettings::LastFolder(key, Q(m_page.Location())),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    CFileRequest request;
+    request.mode = CFileRequest::Mode::Folder;
+    request.title = tr("Choose Folder");
+    request.startFolder = CSettings::LastFolder(key, Q(m_page.Location()));
+    const QString folder = ChooseFile(this, key, request);
     if (folder.isEmpty()) {
         return;
     }
-    CSettings::SetLastFolder(key, folder);
     m_page.SetLocation(folder.toStdString());
     ShowFields();
 }
 
 void CCommPageWidget::LoadLog() {
     const QString key = QStringLiteral("CommLog");
-    QFileDialog dialog(this, tr("Load Log"), CSettings::LastFolder(key, Q(m_page.Location())),
-                       QString::fromUtf8(kLogFilter));
-    dialog.setObjectName(QStringLiteral("Load Log Dialog"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setDefaultSuffix(QStringLiteral("hcl"));
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    CFileRequest request;
+    request.title = tr("Load Log");
+    request.filter = QString::fromUtf8(kLogFilter);
+    request.defaultSuffix = QStringLiteral("hcl");
+    request.startFolder = CSettings::LastFolder(key, Q(m_page.Location()));
+    const QString path = ChooseFile(this, key, request);
+    if (path.isEmpty()) {
         return;
     }
-    const QString path = dialog.selectedFiles().front();
-    CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
     m_page.LoadLog(path.toStdString());
     FlushTranscript();
     ShowFields();

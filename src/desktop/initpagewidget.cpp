@@ -4,6 +4,7 @@
 
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
+#include "controls/filedialogs.h"
 #include "controls/progressdialog.h"
 #include "controls/settings.h"
 #include "desktop/jumpsliderstyle.h"
@@ -15,7 +16,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -560,17 +560,14 @@ bool CInitPageWidget::ChooseLogLocation(CSaveLocation& where) {
 std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& filter,
                                                            const std::string&) {
     const QString key = QStringLiteral("Experiment");
-    QFileDialog dialog(this, tr("Load Experiment"),
-                       CSettings::LastFolder(key, Q(DefaultExpLogFolder())), QtFilter(filter));
-    dialog.setObjectName(QStringLiteral("Load Experiment Dialog"));
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    CFileRequest request;
+    request.title = tr("Load Experiment");
+    request.filter = QtFilter(filter);
+    request.startFolder = CSettings::LastFolder(key, Q(DefaultExpLogFolder()));
+    const QString path = ChooseFile(this, key, request);
+    if (path.isEmpty()) {
         return std::nullopt;
     }
-    const QString path = dialog.selectedFiles().front();
-    CSettings::SetLastFolder(key, QFileInfo(path).absolutePath());
     m_chosenExperiment = path.toStdString();
     return m_chosenExperiment;
 }
@@ -594,16 +591,14 @@ void CInitPageWidget::MoveLog() {
         return;
     }
     const QString key = QStringLiteral("MoveLog");
-    QFileDialog dialog(this, tr("Move Log"), CSettings::LastFolder(key, Q(DefaultExpLogFolder())));
-    dialog.setObjectName(QStringLiteral("Move Log Dialog"));
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    CFileRequest request;
+    request.mode = CFileRequest::Mode::Folder;
+    request.title = tr("Move Log");
+    request.startFolder = CSettings::LastFolder(key, Q(DefaultExpLogFolder()));
+    QString folder = ChooseFile(this, key, request);
+    if (folder.isEmpty()) {
         return;
     }
-    QString folder = dialog.selectedFiles().front();
-    CSettings::SetLastFolder(key, folder);
     if (!folder.endsWith(QLatin1Char('/'))) {
         folder += QLatin1Char('/');
     }

@@ -1,10 +1,10 @@
 #include "desktop/savelogdialog.h"
 
+#include "controls/filedialogs.h"
 #include "controls/settings.h"
 #include "record/savelocation.h"
 
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -88,14 +88,14 @@ void CSaveLogDialog::ShowPreview() {
 void CSaveLogDialog::PickFolder() {
     ReadBoxes();
     const QString key = QStringLiteral("LogLocation");
-    const QString start = CSettings::LastFolder(key, Q(m_where.BeginPickFolder()));
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, QString::fromUtf8(CSaveLocation::kFolderPickerTitle), start,
-        QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    CFileRequest request;
+    request.mode = CFileRequest::Mode::Folder;
+    request.title = QString::fromUtf8(CSaveLocation::kFolderPickerTitle);
+    request.startFolder = CSettings::LastFolder(key, Q(m_where.BeginPickFolder()));
+    const QString folder = ChooseFile(this, key, request);
     if (folder.isEmpty()) {
         return;
     }
-    CSettings::SetLastFolder(key, folder);
     m_where.FolderPicked(folder.toStdString());
     m_location->setText(Q(m_where.Location()));
 }

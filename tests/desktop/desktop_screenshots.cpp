@@ -15,13 +15,12 @@
 #include "missionrig.h"
 
 #include "common/numericlocale.h"
+#include "controls/filedialogs.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 
 #include <QApplication>
 #include <QDir>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPixmap>
@@ -163,19 +162,14 @@ int main(int argc, char** argv) {
         QWidget* modal = QApplication::activeModalWidget();
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
-        } else if (auto* files = qobject_cast<QFileDialog*>(modal)) {
-            // Typed as a user would: selectFile alone is lost while the folder is still being read.
-            files->setDirectory(QFileInfo(recorded).absolutePath());
-            if (auto* edit = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-                edit->setText(recorded);
-            }
-            QMetaObject::invokeMethod(files, "accept");
         }
     });
     answers.start();
+    halyx::SetFileChooserForTests([&recorded](const halyx::CFileRequest&) { return recorded; });
     page.ResetSimulation();
     page.SetPlaybackMode(true);
     page.LoadExperiment();
+    halyx::SetFileChooserForTests(nullptr);
     page.InitializePlayback();
     (void)QTest::qWaitFor([&] { return page.IsEnabled(halyx::InitControl::PlayPause); }, 20000);
     page.PlayPause();

@@ -1,17 +1,16 @@
 #pragma once
 
 // Helpers of the desktop tests: an application with the test's own settings, and answers to
-// the modal dialogs a click opens (a message box, a question, a file dialog), given before the
-// click as a user would give them after it.
+// the modal dialogs a click opens (a message box, a question) and to file questions, given
+// before the click as a user would give them after it.
 
 #include "common/numericlocale.h"
+#include "controls/filedialogs.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -104,29 +103,31 @@ inline std::unique_ptr<CModalAnswer> AnswerBox(QMessageBox::StandardButton butto
         "QMessageBox");
 }
 
-// Puts path into a file dialog as a user types it. selectFile alone depends on the dialog's file
-// list, which is filled on a worker thread: on a loaded machine it may not be there yet and the
-// dialog would then refuse to close.
-inline void TypeIntoFileDialog(QFileDialog* dialog, const QString& path) {
-    dialog->setDirectory(QFileInfo(path).absolutePath());
-    dialog->selectFile(path);
-    if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
-        edit->setText(QFileInfo(path).absoluteFilePath());
+// Answers the next question for a file or a folder with path, through ChooseFile's test seam:
+// no dialog opens. Questions after the first are answered as cancelled; real dialogs come back
+// when the answer goes.
+class CFileAnswer {
+public:
+    explicit CFileAnswer(QString path) {
+        SetFileChooserForTests([this, path = std::move(path)](const CFileRequest& request) {
+            m_requests.push_back(request);
+            return m_requests.size() == 1 ? path : QString();
+        });
     }
-}
+    ~CFileAnswer() { SetFileChooserForTests(nullptr); }
+    CFileAnswer(const CFileAnswer&) = delete;
+    CFileAnswer& operator=(const CFileAnswer&) = delete;
 
-// Chooses path in the next file dialog.
-inline std::unique_ptr<CModalAnswer> AnswerFile(const QString& path) {
-    return std::make_unique<CModalAnswer>(
-        [path](QWidget* w) {
-            auto* dialog = qobject_cast<QFileDialog*>(w);
-            ASSERT_NE(dialog, nullptr)
-                << "expected a file dialog, got " << w->metaObject()->className();
-            TypeIntoFileDialog(dialog, path);
-            // accept() is protected on the file dialog; the slot is what its Open button calls.
-            QMetaObject::invokeMethod(dialog, "accept");
-        },
-        "QFileDialog");
+    bool Done() const { return !m_requests.empty(); }
+    // What the page asked for (mode, title, filter, start folder), in order.
+    const std::vector<CFileRequest>& Requests() const { return m_requests; }
+
+private:
+    std::vector<CFileRequest> m_requests;
+};
+
+inline std::unique_ptr<CFileAnswer> AnswerFile(const QString& path) {
+    return std::make_unique<CFileAnswer>(path);
 }
 
 inline std::string ReadFile(const std::string& path) {
