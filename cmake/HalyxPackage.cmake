@@ -4,6 +4,7 @@
 #                                   (bin/../share/halyx/maps), as they find data/maps in a tree
 #   /usr/share/doc/halyx            README, the documents of docs/, copyright
 #   /usr/share/applications         the desktop console's launcher, with its icon in hicolor
+#   /usr/share/man/man1             the programs' manual pages, made from their --help
 include(GNUInstallDirs)
 
 set(HALYX_INSTALLED_PROGRAMS halyx-command halyx-ans halyx-station halyx-scenario halyx-log)
@@ -12,6 +13,40 @@ foreach(program IN LISTS HALYX_INSTALLED_PROGRAMS)
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
+
+# A manual page per program, made from its --help with help2man (Debian wants one for every
+# program in /usr/bin). Without help2man the package goes without them.
+find_program(HALYX_HELP2MAN help2man)
+set(HALYX_WHATIS_halyx-command "the command station console of a multi-agent team simulation")
+set(HALYX_WHATIS_halyx-ans "the agent name server")
+set(HALYX_WHATIS_halyx-station "a synthetic station for tests and pilot runs")
+set(HALYX_WHATIS_halyx-scenario "inspect and make the files of a scenario")
+set(HALYX_WHATIS_halyx-log "turn recorded experiment logs into data and pictures")
+if(HALYX_HELP2MAN)
+    set(manual_pages)
+    foreach(program IN LISTS HALYX_INSTALLED_PROGRAMS)
+        if(NOT TARGET ${program})
+            continue()
+        endif()
+        set(page ${PROJECT_BINARY_DIR}/man/${program}.1)
+        # The console may be asked for --help where no display exists.
+        add_custom_command(
+            OUTPUT ${page}.gz
+            COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+            COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+                    ${HALYX_HELP2MAN} --no-info --version-string=${PROJECT_VERSION}
+                    "--name=${HALYX_WHATIS_${program}}" --output=${page} $<TARGET_FILE:${program}>
+            COMMAND gzip -9nf ${page}
+            DEPENDS ${program}
+            COMMENT "Manual page of ${program}"
+            VERBATIM)
+        list(APPEND manual_pages ${page}.gz)
+    endforeach()
+    add_custom_target(halyx_manual_pages ALL DEPENDS ${manual_pages})
+    install(FILES ${manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+else()
+    message(STATUS "help2man not found: the package is built without manual pages")
+endif()
 
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/maps/ DESTINATION ${CMAKE_INSTALL_DATADIR}/halyx/maps
         FILES_MATCHING PATTERN "*.txt")

@@ -11,6 +11,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-svg-dev
     dpkg-dev file
+    # the package's manual pages are made from --help; lintian checks the package in its test
+    help2man lintian
 )
 
 missing=()

@@ -44,6 +44,26 @@ int Usage(const char* why) {
     return 2;
 }
 
+// The answer to --help, on standard output (the manual page is made from it).
+int Help() {
+    std::fputs("Usage: halyx-ans [OPTIONS]\n"
+               "\n"
+               "The agent name server: agents register their name, host and port here and look\n"
+               "up each other's.\n"
+               "\n"
+               "Options:\n"
+               "  --port N           port to listen on (default 6677)\n"
+               "  --bind ADDRESS     listen on this address only (default: every interface)\n"
+               "  --names FILE       bind names to hosts: lines \"NAME HOST\" or \"PREFIX* HOST\"\n"
+               "  --state FILE       keep the registrations across a restart in FILE\n"
+               "  --grace SECONDS    how long a kept name waits for its owner (default 60)\n"
+               "  -h, --help         print this help and exit\n"
+               "\n"
+               "Exit status: 0 stopped normally, 1 could not start, 2 wrong usage.\n",
+               stdout);
+    return 0;
+}
+
 // The names file, with every host given by name replaced by its addresses (the server compares
 // a registration's peer address with them).
 bool ReadBindings(const std::string& path, std::vector<halyx::CNameRegistry::Binding>& out,
@@ -123,8 +143,7 @@ int main(int argc, char** argv) {
             }
             graceSeconds = std::stoi(value);
         } else if (arg == "--help" || arg == "-h") {
-            Usage("the agent name server");
-            return 0;
+            return Help();
         } else {
             return Usage(("unknown option " + arg).c_str());
         }

@@ -66,6 +66,42 @@ int Usage(const std::string& why) {
     return 2;
 }
 
+// The answer to --help, on standard output (the manual page is made from it).
+int Help() {
+    std::fputs(
+        "Usage: halyx-command [--headless [SCRIPT | -]] [OPTIONS]\n"
+        "  or:  halyx-command --repair-log FILE [--repair-out FILE]\n"
+        "\n"
+        "The command station console: it authors scenarios, forms the team of stations,\n"
+        "drives the shared clock and records every station command in an experiment log.\n"
+        "Without --headless it opens the window; with it, it runs the console commands of\n"
+        "SCRIPT (or of standard input for -).\n"
+        "\n"
+        "Options:\n"
+        "  --headless [SCRIPT | -]   run without a window, reading console commands\n"
+        "  --tick-ms N               real time of one simulated minute in ms (default 1000)\n"
+        "  --ans HOST:PORT           the name server (default 127.0.0.1:6677)\n"
+        "  --no-embedded-ans         never start a name server of its own\n"
+        "  --embedded-ans-port N     start its own name server on port N (0: any free port)\n"
+        "  --agent NAME              the registration name (default Lab-HalyxCommand)\n"
+        "  --answer yes|no           the answer to questions a script leaves open\n"
+        "  --clock-every N           print the clock every N simulated minutes (0: never)\n"
+        "  --port N                  the agent's port (default 0: any free port)\n"
+        "  --bind ADDRESS            listen on this address only\n"
+        "  --map-server URL          stations fetch the maps from URL\n"
+        "  --no-map-server           serve no maps; send file addresses as they are\n"
+        "  --team-only               refuse commands from agents outside the team\n"
+        "  --auto-reinit             re-initialize a restarted station at once\n"
+        "  --allow-hosts CIDR[,...]  accept connections from these networks only\n"
+        "  --repair-log FILE         write a closed copy of a log cut off by a crash\n"
+        "  --repair-out FILE         where the repaired copy goes\n"
+        "  -h, --help                print this help and exit\n"
+        "\n"
+        "Exit status: 0 done, 1 a failure, 2 wrong usage.\n",
+        stdout);
+    return 0;
+}
+
 // The signal handler only writes to this pipe; the event loop reads it and stops the console.
 int g_signalPipe[2] = {-1, -1};
 
@@ -242,8 +278,7 @@ int main(int argc, char** argv) {
             }
             clockEvery = halyx::ReadInt(value);
         } else if (arg == "--help" || arg == "-h") {
-            Usage("the command station console");
-            return 0;
+            return Help();
         } else if (arg.rfind("-", 0) == 0 && arg != "-") {
             // A typo must not run a whole session with a default instead of what was meant.
             if (!halyx::IsContainerOption(arg)) {

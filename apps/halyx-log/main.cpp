@@ -24,8 +24,8 @@ constexpr int kExitUsage = 2;
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: halyx-log csv LOG... -o DIR\n"
-           "       halyx-log summary LOG...\n"
-           "       halyx-log timeline LOG -o FILE.png|FILE.svg\n\n"
+           "  or:  halyx-log summary LOG...\n"
+           "  or:  halyx-log timeline LOG -o FILE.png|FILE.svg\n\n"
            "Turns recorded experiment logs into data and pictures.\n\n"
            "  csv       writes events.csv, chat.csv, stats.csv, team.csv and outcome.csv into "
            "DIR,\n"

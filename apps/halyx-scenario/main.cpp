@@ -38,7 +38,7 @@ const DumpFormat kDumpFormats[] = {
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: halyx-scenario COMMAND [ARGUMENTS]\n"
-           "       halyx-scenario COMMAND --help\n\n"
+           "  or:  halyx-scenario COMMAND --help\n\n"
            "Inspects and makes the files of a scenario.\n\nCommands:\n";
     for (const ToolCommand& command : kCommands) {
         out << "  " << command.name << ' ' << command.synopsis << "\n      " << command.description

@@ -61,6 +61,33 @@ int Usage(const std::string& why) {
     return 2;
 }
 
+// The answer to --help, on standard output (the manual page is made from it).
+int Help() {
+    std::fputs("Usage: halyx-station --name NAME [OPTIONS]\n"
+               "\n"
+               "A synthetic station for tests, demonstrations and pilot runs: it registers with\n"
+               "the name server, answers the console's commands and prints what it sends and\n"
+               "receives.\n"
+               "\n"
+               "Options:\n"
+               "  --name NAME              the station's registration name (required)\n"
+               "  --ans HOST:PORT          the name server (default localhost:6677)\n"
+               "  --seed N                 seed of the active behaviour, so that a run repeats\n"
+               "  --behaviour quiet|active quiet only answers; active also sends commands\n"
+               "  --flood N                send N commands at once\n"
+               "  --to NAME                the receiver of the flood (default: the console)\n"
+               "  --no-echo                leave out the RECV and SEND lines\n"
+               "  --no-fetch-maps          do not fetch the map files the console names\n"
+               "  --register-timeout-ms N  give up registering after N ms (default 10000)\n"
+               "  --port N, --bind ADDRESS, --host NAME, --tick-ms N, --send-timeout-ms N\n"
+               "                           the agent's network and clock settings\n"
+               "  -h, --help               print this help and exit\n"
+               "\n"
+               "Exit status: 0 stopped normally, 1 could not start or register, 2 wrong usage.\n",
+               stdout);
+    return 0;
+}
+
 bool ReadCount(const std::string& text, long long high, long long& value) {
     if (text.empty() || text.size() > 18 ||
         text.find_first_not_of("0123456789") != std::string::npos) {
@@ -120,8 +147,7 @@ int main(int argc, char** argv) {
         } else if (arg == "--no-fetch-maps") {
             fetchMaps = false;
         } else if (arg == "--help" || arg == "-h") {
-            Usage("a synthetic station");
-            return 0;
+            return Help();
         } else if (halyx::IsContainerOption(arg)) {
             // The framework's (see agentcontainer.h); its value is checked below.
             if (arg.find('=') == std::string::npos) {

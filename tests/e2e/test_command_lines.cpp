@@ -1,6 +1,6 @@
-// Every program refuses an option it does not know, or a value it cannot read, with its usage
-// and exit status 2, before it does anything: a typo such as "--tick 20" must not run a whole
-// session at the default tick.
+// Every program answers --help on standard output, and refuses an option it does not know, or a
+// value it cannot read, with its usage and exit status 2, before it does anything: a typo such as
+// "--tick 20" must not run a whole session at the default tick.
 #include "e2eutil.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@ namespace {
 struct Refused {
     int status = -1;
     QString error;
+    QString output;
 };
 
 Refused RunProgram(const std::string& program, const QStringList& args) {
@@ -28,7 +29,8 @@ Refused RunProgram(const std::string& program, const QStringList& args) {
         return {};
     }
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            QString::fromLocal8Bit(process.readAllStandardError())};
+            QString::fromLocal8Bit(process.readAllStandardError()),
+            QString::fromLocal8Bit(process.readAllStandardOutput())};
 }
 
 TEST(CommandLines, UnknownOptionsAndMalformedValuesAreRefusedWithTheUsage) {
@@ -52,6 +54,24 @@ TEST(CommandLines, UnknownOptionsAndMalformedValuesAreRefusedWithTheUsage) {
         EXPECT_EQ(refused.status, 2) << what << "\n" << refused.error.toStdString();
         EXPECT_TRUE(refused.error.contains(QStringLiteral("sage"))) << what << "\n"
                                                                     << refused.error.toStdString();
+    }
+}
+
+// The manual pages are made from --help: it must succeed and print on standard output a usage
+// line naming the program, then a description.
+TEST(CommandLines, HelpPrintsTheUsageOnStandardOutputAndSucceeds) {
+    for (const char* program :
+         {"halyx-command", "halyx-ans", "halyx-station", "halyx-scenario", "halyx-log"}) {
+        const Refused help = RunProgram(program, {QStringLiteral("--help")});
+        EXPECT_EQ(help.status, 0) << program << "\n" << help.error.toStdString();
+        EXPECT_TRUE(help.error.isEmpty()) << program << "\n" << help.error.toStdString();
+        EXPECT_TRUE(help.output.startsWith(QStringLiteral("Usage: ") + QLatin1String(program) +
+                                           QLatin1Char(' ')))
+            << help.output.toStdString();
+        // A blank line ends the synopsis; the description follows.
+        const qsizetype blank = help.output.indexOf(QStringLiteral("\n\n"));
+        EXPECT_GT(blank, 0) << program;
+        EXPECT_GT(help.output.size(), blank + 10) << program;
     }
 }
 
