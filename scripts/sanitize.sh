@@ -17,8 +17,10 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 # The optimised build the tests normally run, with whole stacks in the reports. Warnings are the
 # normal build's business (the sanitizers make the compiler guess at more of them).
-flags="-fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize-recover=undefined \
-    -Wno-maybe-uninitialized"
+# The vptr check is left out: it reads the object's memory through a pipe, which fails in the
+# tests that use up the process's descriptors on purpose and then reports sound Qt objects.
+flags="-fno-omit-frame-pointer -fsanitize=address,undefined -fno-sanitize=vptr \
+    -fno-sanitize-recover=undefined -Wno-maybe-uninitialized"
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DHALYX_WERROR=OFF \
     -DHALYX_BUILD_BENCH=OFF -DCMAKE_C_FLAGS="$flags" -DCMAKE_CXX_FLAGS="$flags" \
     -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" "${launcher[@]}" >/dev/null
