@@ -2,7 +2,7 @@
 // ones, driven as the experimenter drives them: a log whose disk fills, a station that stops
 // answering, commands from outside the team, the registration's state, replay speed and seek,
 // the mission's timeline; and the "Choose Log Save Location" dialog with a field left empty.
-#include "windowfixture.h"
+#include "initpagefixture.h"
 
 #include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
@@ -48,48 +48,12 @@ template <typename Condition> bool Eventually(Condition condition) {
     return QTest::qWaitFor(condition, 10000);
 }
 
-class InitPage : public WindowTest {
+class InitPage : public InitPageTest {
 protected:
-    InitPage() : WindowTest("test_desktop_init_page") {
-        widget = window->InitPage();
-        window->show();
-    }
-
-    CInitPage& Page() { return widget->Presenter(); }
-
-    // ALPHA and BRAVO registered at the name server and added to the team.
-    void Team() {
-        auto connection = registry.open_connection("10.1.1.1");
-        registry.handle_request("(register :name ALPHA :port 7100)", connection);
-        registry.handle_request("(register :name BRAVO :port 7101)", connection);
-        Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
-        Click(Find(widget, QStringLiteral("Register")));
-        for (const char* name : {"ALPHA", "BRAVO"}) {
-            ASSERT_TRUE(Page().SelectAgent(name));
-            Page().AddClient();
-        }
-        widget->Refresh();
-    }
+    InitPage() : InitPageTest("test_desktop_init_page") {}
 
     // A recorded experiment of ALPHA and BRAVO with chat at minutes 0 to 9.
-    std::string RecordedExperiment() {
-        const std::string folder = home + "recorded/";
-        std::filesystem::remove_all(folder);
-        CExperimentLog recorded;
-        const std::string xml =
-            MakeInitPageScenario(scenario, agent, [](const std::string&) {}).scenarioXml();
-        EXPECT_TRUE(recorded.Open(folder, "Review", "", xml));
-        recorded.LogTeam({"ALPHA", "BRAVO"});
-        for (int minute = 0; minute < 10; ++minute) {
-            recorded.LogChatMsg(minute, "ALPHA", "minute " + std::to_string(minute));
-        }
-        EXPECT_TRUE(recorded.Close());
-        return folder + "Review.xml";
-    }
-
-    QTreeWidgetItem* Row(int i) { return Find<QTreeWidget>(widget, "Stations")->topLevelItem(i); }
-
-    CInitPageWidget* widget = nullptr;
+    std::string RecordedExperiment() { return Recorded("Review", {"ALPHA", "BRAVO"}, 10); }
 };
 
 TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder) {

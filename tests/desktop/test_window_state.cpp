@@ -2,7 +2,7 @@
 // experimenter drives it: a log name that is taken, the end of a mission and of a replay, a
 // team that playback left empty, closing mid-mission, and unit values the stations could not
 // read.
-#include "windowfixture.h"
+#include "initpagefixture.h"
 
 #include "controls/weathergridmodel.h"
 #include "desktop/initpagewidget.h"
@@ -34,42 +34,9 @@ std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
         "halyx::CSaveLogDialog");
 }
 
-class WindowState : public WindowTest {
+class WindowState : public InitPageTest {
 protected:
-    WindowState() : WindowTest("test_desktop_window_state") {
-        widget = window->InitPage();
-        window->show();
-    }
-
-    CInitPage& Page() { return widget->Presenter(); }
-
-    void Team() {
-        auto connection = registry.open_connection("10.1.1.1");
-        registry.handle_request("(register :name ALPHA :port 7100)", connection);
-        registry.handle_request("(register :name BRAVO :port 7101)", connection);
-        Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
-        Click(Find(widget, QStringLiteral("Register")));
-        for (const char* name : {"ALPHA", "BRAVO"}) {
-            ASSERT_TRUE(Page().SelectAgent(name));
-            Page().AddClient();
-        }
-        widget->Refresh();
-    }
-
-    // A recorded experiment of the team names given.
-    std::string Recorded(const std::string& name, const std::vector<std::string>& team) {
-        const std::string folder = home + "recorded/";
-        CExperimentLog recorded;
-        const std::string xml =
-            MakeInitPageScenario(scenario, agent, [](const std::string&) {}).scenarioXml();
-        EXPECT_TRUE(recorded.Open(folder, name, "", xml));
-        recorded.LogTeam(team);
-        for (int minute = 0; minute < 5; ++minute) {
-            recorded.LogChatMsg(minute, team.front(), "minute " + std::to_string(minute));
-        }
-        EXPECT_TRUE(recorded.Close());
-        return folder + name + ".xml";
-    }
+    WindowState() : InitPageTest("test_desktop_window_state") {}
 
     void Load(const std::string& path) {
         auto answer = AnswerFile(QString::fromStdString(path));
@@ -92,8 +59,6 @@ protected:
         agent.process_clock_tick();
         widget->Refresh();
     }
-
-    CInitPageWidget* widget = nullptr;
 };
 
 TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
@@ -212,8 +177,8 @@ TEST_F(WindowState, ALaunchNamesEveryStationsGo) {
 }
 
 TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
-    const std::string first = Recorded("First", {"ALPHA", "BRAVO"});
-    const std::string second = Recorded("Second", {"CHARLIE"});
+    const std::string first = Recorded("First", {"ALPHA", "BRAVO"}, 5);
+    const std::string second = Recorded("Second", {"CHARLIE"}, 5);
     Team();
     Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
     Load(first);
@@ -253,7 +218,7 @@ TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
 }
 
 TEST_F(WindowState, LeavingPlaybackLeavesNoTeamToStartAndNoStaleStatus) {
-    const std::string path = Recorded("Review", {"ALPHA", "BRAVO"});
+    const std::string path = Recorded("Review", {"ALPHA", "BRAVO"}, 5);
     Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
     Click(Find(widget, QStringLiteral("Register")));
     auto* initialize = Find(widget, QStringLiteral("Initialize Simulation"));
