@@ -3,6 +3,7 @@
 // reading those files, and reading the stations' RECV and SEND lines against the log.
 #include "common/numtext.h"
 #include "external/kqml/parser.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
@@ -22,6 +23,16 @@
 #include <vector>
 
 namespace halyx::e2e {
+
+// The Qt application object the test's own sockets and processes need, made once per program.
+inline void EnsureApplication(const char* programName) {
+    if (QCoreApplication::instance() == nullptr) {
+        static int argc = 1;
+        static std::string name = programName;
+        static char* argv[] = {name.data(), nullptr};
+        new QCoreApplication(argc, argv);
+    }
+}
 
 inline std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

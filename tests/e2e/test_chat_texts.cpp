@@ -23,17 +23,10 @@ using namespace e2e;
 
 class ChatTexts : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_e2e_chat";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) {
-            new QCoreApplication(argc, argv);
-        }
-    }
+    static void SetUpTestSuite() { EnsureApplication("test_e2e_chat"); }
 
     void SetUp() override {
-        home = std::string(std::getenv("HALYX_HOME")) + "/chat_texts/";
+        home = test::RequiredHome() + "/chat_texts/";
         std::filesystem::remove_all(home);
         std::filesystem::create_directories(home);
     }

@@ -30,12 +30,7 @@ using namespace e2e;
 class Faults : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_e2e_faults";
-        static char* argv[] = {name, nullptr};
-        if (QCoreApplication::instance() == nullptr) {
-            new QCoreApplication(argc, argv);
-        }
+        EnsureApplication("test_e2e_faults");
         // The test's own process keeps the C locale whatever Qt chose.
         std::setlocale(LC_ALL, "C");
         MakeCommaLocale();

@@ -64,7 +64,7 @@ TEST(SharedNetwork, ForgedSendersAreRefusedAndARestartedStationIsBroughtBack) {
     char name[] = "test_e2e_trust";
     char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    const std::string home = std::string(std::getenv("HALYX_HOME")) + "/trust/";
+    const std::string home = test::RequiredHome() + "/trust/";
     std::filesystem::remove_all(home);
     std::filesystem::create_directories(home);
 
