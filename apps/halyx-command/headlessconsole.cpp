@@ -72,6 +72,9 @@ CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHa
       m_page(*this, agent, log,
              MakeInitPageScenario(scenario, agent, [](const std::string& line) { Print(line); })) {
     m_page.SetCommPage(&m_commPage);
+    m_agent.SetStatusView(&m_page);
+    m_agent.SetNotices(&m_page);
+    m_agent.SetChatSink(&m_commPage);
     m_chatPrinted = m_commPage.LogText().size();
     m_log.SetWriteTroubleHandler([this](const std::string& reason) {
         if (m_log.KeptBytes() > 0 && m_log.IsOpen()) {
@@ -88,6 +91,9 @@ CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHa
 
 CHeadlessConsole::~CHeadlessConsole() {
     m_log.SetWriteTroubleHandler(nullptr);
+    m_agent.SetStatusView(nullptr);
+    m_agent.SetNotices(nullptr);
+    m_agent.SetChatSink(nullptr);
 }
 
 void CHeadlessConsole::Print(const std::string& line) {

@@ -436,7 +436,6 @@ int main(int argc, char** argv) {
     halyx::CHeadlessConsole console(scenario, log, agent, container);
     console.SetDefaultAnswer(defaultAnswer);
     console.SetClockEvery(clockEvery);
-    agent.SetMainWindow(&console.Page());
     registeredName = [&console] { return console.Page().AgentName(); };
     if (teamOnly) {
         console.Page().SetTeamOnly(true);

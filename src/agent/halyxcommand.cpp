@@ -127,7 +127,7 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
     // A registration lost to a stopped or restarted name server is taken again in the
     // background; the page says so, so that it never claims a registration that is gone.
     ans->set_state_observer([this](RegistrationState state, const std::string& detail) {
-        m_console->RegistrationChanged(state == RegistrationState::Registered, detail);
+        m_notices->RegistrationChanged(state == RegistrationState::Registered, detail);
     });
     // Someone else holding the console's name is no detail for stderr: stations would talk to
     // that other program. Say who holds it, where the experimenter looks.
@@ -138,7 +138,7 @@ bool CHalyxCommand::EnableANS(const std::string& agentName, const std::string& a
                                         holder.GetAgentHost() + ":" + holder.GetAgentPortStr()
                                   : "the name server refuses " + name + ": " + reason;
         debug(message);
-        m_console->RegistrationRefused(message);
+        m_notices->RegistrationRefused(message);
     });
     m_ansError.clear();
     if (!ans->enable(1)) {
@@ -232,7 +232,7 @@ void CHalyxCommand::LoadTeam(const std::vector<std::string>& names) {
     m_team.clear();
     for (const std::string& name : names) {
         m_team.push_back(name);
-        m_console->AddStationRow(name, kNotInitializedStatus, "", "");
+        m_status->AddStationRow(name, kNotInitializedStatus, "", "");
     }
 }
 
@@ -323,7 +323,7 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     }
     if (!IsTeamMember(sender)) {
         ++m_strays;
-        m_console->StrayCommand(sender, *command, m_teamOnly);
+        m_notices->StrayCommand(sender, *command, m_teamOnly);
         if (m_teamOnly) {
             dprintf("<CHalyxCommand::process_message_text()> %s from %s refused: not in the team",
                     command->c_str(), sender.c_str());
@@ -340,22 +340,22 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
     const int clock = m_clock;
 
     if (command == "init_sim") {
-        m_console->SetStationStatus(sender, kInitializedStatus);
+        m_status->SetStationStatus(sender, kInitializedStatus);
         m_log.LogInitSimConf(sender);
     } else if (command == "inc_enter_radar") {
         m_log.LogIncEnterRadar(clock, sender, key("incID"), key("radarID"));
     } else if (command == "inc_exit_radar") {
         m_log.LogIncExitRadar(clock, sender, key("incID"), key("radarID"));
     } else if (command == "init_playback_confirm") {
-        m_console->SetStationStatus(sender, kInitializedStatus);
-        m_console->PlaybackReadinessCheck();
+        m_status->SetStationStatus(sender, kInitializedStatus);
+        m_status->PlaybackReadinessCheck();
     } else if (command == "get_weather") {
         AnswerWeather(sender, content);
     } else if (command == "subject_communication") {
         std::string to = key("to");
         std::string message = CUtils::remove_parenthesis(key("message"));
         std::string from = key("from");
-        m_console->AddChatEntry(to, from, message);
+        ShowChat(to, from, message);
         m_log.LogChatMsg(clock, sender, message);
     } else if (command == "update_inc_heading") {
         m_log.LogUpdateInc(clock, sender, key("id"), key("heading"), key("lat"), key("lng"));
@@ -519,7 +519,7 @@ bool CHalyxCommand::ReInitStation(const std::string& name) {
         m_log.LogComment(Format(kReinitializedComment, name.c_str(), m_clock));
     }
     const ScenarioTexts texts = BuildScenarioTexts();
-    if (m_console->IsPlaybackMode()) {
+    if (m_status->IsPlaybackMode()) {
         SendKqml("ask", name, InitPlaybackContent(texts, name));
     } else {
         // The map it had: the same position rule as the whole team's init_sim.
@@ -571,7 +571,7 @@ void CHalyxCommand::SeekPlayback(int minute) {
     for (const std::string& member : team) {
         SendKqml("tell", member, sync);
     }
-    m_console->ShowClock(minute);
+    m_status->ShowClock(minute);
 }
 
 void CHalyxCommand::StopPlayback() {
@@ -639,7 +639,7 @@ void CHalyxCommand::process_clock_tick() {
             SendKqml("tell", member, sync);
         }
     }
-    if (m_console->IsPlaybackMode()) {
+    if (m_status->IsPlaybackMode()) {
         m_events.Release(c, *this);
     }
     if (c >= kLaunchWindow) {
@@ -648,11 +648,11 @@ void CHalyxCommand::process_clock_tick() {
         MissionComplete(launched ? kLaunchText : kExpiryText, launched);
         EndSim();
         m_clock = c + 1;
-        m_console->ShowClock(c);
-        m_console->MissionEnded(launched);
+        m_status->ShowClock(c);
+        m_status->MissionEnded(launched);
         return;
     }
-    m_console->ShowClock(c);
+    m_status->ShowClock(c);
     m_clock = c + 1;
 }
 
@@ -694,7 +694,7 @@ void CHalyxCommand::NoteHealth(const std::string& name, bool reachable) {
         m_log.LogComment(
             Format(reachable ? kBackComment : kUnreachableComment, name.c_str(), m_clock));
     }
-    m_console->SetStationReachable(name, reachable);
+    m_status->SetStationReachable(name, reachable);
 }
 
 std::size_t CHalyxCommand::LostMessages(const std::string& name) const {
@@ -731,15 +731,23 @@ bool CHalyxCommand::HandleBrokenChat(const std::string& text, bool parsed) {
             chat->sender.c_str());
     if (!IsTeamMember(chat->sender)) {
         ++m_strays;
-        m_console->StrayCommand(chat->sender, "subject_communication", m_teamOnly);
+        m_notices->StrayCommand(chat->sender, "subject_communication", m_teamOnly);
         if (m_teamOnly) {
             return true;
         }
     }
-    m_console->AddChatEntry(chat->to, chat->from, chat->message);
+    ShowChat(chat->to, chat->from, chat->message);
     m_log.LogChatMsg(m_clock, chat->sender, chat->message);
     ++m_dispatched;
     return true;
+}
+
+// During a replay the chat page shows the recorded chat by its minute; what stations say
+// meanwhile belongs to no experiment and stays out of the live transcript.
+void CHalyxCommand::ShowChat(std::string_view to, std::string_view from, std::string_view message) {
+    if (m_chat && !m_status->IsPlaybackMode()) {
+        m_chat->AddChatEntry(to, from, message);
+    }
 }
 
 void CHalyxCommand::RecordUnreadable(const std::string& text, const std::string& sender,
@@ -750,8 +758,8 @@ void CHalyxCommand::RecordUnreadable(const std::string& text, const std::string&
     ++m_unreadableTotal;
     m_log.LogUnreadableMessage(m_clock, sender, why, text);
     debug("<CHalyxCommand::process_message_text()> " + warning);
-    m_console->ReportUnreadable(warning);
-    m_console->UnreadableFrom(key, count);
+    m_notices->ReportUnreadable(warning);
+    m_status->UnreadableFrom(key, count);
 }
 
 std::size_t CHalyxCommand::UnreadableMessages(const std::string& name) const {
@@ -852,7 +860,7 @@ void CHalyxCommand::RefuseSender(const std::string& sender, const std::string& r
     if (m_refusals.size() > kRefusalsKept) {
         m_refusals.pop_front();
     }
-    m_console->SenderRefused(sender, m_messagePeer);
+    m_notices->SenderRefused(sender, m_messagePeer);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -886,8 +894,8 @@ void CHalyxCommand::StationRestarted(const std::string& name) {
     if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
         m_log.LogComment(Format(kRestartedComment, name.c_str(), m_clock));
     }
-    m_console->SetStationStatus(name, kRestartedStatus);
-    if (m_autoReinit && !m_console->ReinitializeStation(name)) {
+    m_status->SetStationStatus(name, kRestartedStatus);
+    if (m_autoReinit && !m_status->ReinitializeStation(name)) {
         ReInitStation(name);
     }
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "agent/agentcommstore.h"
-#include "agent/stationconsole.h"
+#include "agent/iagentnotices.h"
+#include "agent/ichatsink.h"
+#include "agent/istationstatusview.h"
 #include "external/agentkit/basicagent.h"
 #include "record/simeventstore.h"
 #include "scenario/unitlist.h"
@@ -63,8 +65,11 @@ public:
     CHalyxCommand(AgentScenario scenario, CExperimentLog& log);
     ~CHalyxCommand() override;
 
-    // The pages the agent reports to (station statuses, clock, chat); may be none.
-    void SetMainWindow(StationConsole* console) { m_console = console ? console : &m_noConsole; }
+    // Where the agent reports to; each may be none. Station rows, health and the clock go to
+    // the simulation control page, warnings beside them, chat to the communication page.
+    void SetStatusView(IStationStatusView* view) { m_status = view ? view : &m_noStatus; }
+    void SetNotices(IAgentNotices* notices) { m_notices = notices ? notices : &m_noNotices; }
+    void SetChatSink(IChatSink* chat) { m_chat = chat; }
 
     // Registration with the agent name server.
     bool EnableANS(const std::string& agentName, const std::string& agentPort,
@@ -231,6 +236,7 @@ private:
     void NoteHealth(const std::string& name, bool reachable);
     // Unreadable messages (their own section of halyxcommand.cpp).
     bool HandleBrokenChat(const std::string& text, bool parsed);
+    void ShowChat(std::string_view to, std::string_view from, std::string_view message);
     void RecordUnreadable(const std::string& text, const std::string& sender,
                           const std::string& warning, const std::string& why);
 
@@ -256,8 +262,11 @@ private:
     int m_started = 0;
     int m_paused = 1;
     int m_multiplayer = 1;
-    CNullStationConsole m_noConsole;
-    StationConsole* m_console = &m_noConsole;
+    CNullStationStatusView m_noStatus;
+    IStationStatusView* m_status = &m_noStatus;
+    IAgentNotices m_noNotices;
+    IAgentNotices* m_notices = &m_noNotices;
+    IChatSink* m_chat = nullptr;
     AgentScenario m_scenario;
     CExperimentLog& m_log;
     int m_clock = 0;

@@ -1,5 +1,7 @@
 #include "desktop/commpagewidget.h"
 
+#include "agent/halyxcommand.h"
+
 #include "controls/filedialogs.h"
 #include "controls/settings.h"
 
@@ -26,7 +28,8 @@ QString Q(const std::string& text) {
 }
 } // namespace
 
-CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent), m_page(this) {
+CCommPageWidget::CCommPageWidget(CPageContext& context, QWidget* parent)
+    : CPage(parent), m_context(context), m_page(this) {
     auto* box = new QGroupBox(tr("Communication Log"), this);
     auto* boxLayout = new QVBoxLayout(box);
     m_log = new QTextEdit(box);
@@ -115,6 +118,11 @@ CCommPageWidget::CCommPageWidget(CPageContext&, QWidget* parent) : CPage(parent)
     });
     FlushTranscript();
     ShowFields();
+    context.agent.SetChatSink(&m_page);
+}
+
+CCommPageWidget::~CCommPageWidget() {
+    m_context.agent.SetChatSink(nullptr);
 }
 
 void CCommPageWidget::showEvent(QShowEvent* event) {

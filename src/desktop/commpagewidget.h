@@ -20,6 +20,7 @@ public:
     static constexpr const char* kLogFilter = "Halyx Communication Log (*.hcl)";
 
     CCommPageWidget(CPageContext& context, QWidget* parent = nullptr);
+    ~CCommPageWidget() override;
 
     QString Caption() const override { return QString::fromUtf8(kCaption); }
     void Refresh() override;
@@ -42,6 +43,7 @@ private:
     void PickFolder();
     void ShowReplay();
 
+    CPageContext& m_context;
     CCommPage m_page;
     QTextEdit* m_log = nullptr;
     QLineEdit* m_location = nullptr;

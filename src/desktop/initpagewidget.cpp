@@ -101,7 +101,8 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
                      return ReadExperimentWithProgress(this, path);
                  }))) {
     BuildControls();
-    context.agent.SetMainWindow(&m_page);
+    context.agent.SetStatusView(&m_page);
+    context.agent.SetNotices(&m_page);
     // The handler runs inside a log write: the message box opens after the write is over, so
     // that no event loop runs (and writes more) in the middle of it.
     context.log.SetWriteTroubleHandler([this](const std::string& reason) {
@@ -118,7 +119,8 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
 
 CInitPageWidget::~CInitPageWidget() {
     m_context.log.SetWriteTroubleHandler(nullptr);
-    m_context.agent.SetMainWindow(nullptr);
+    m_context.agent.SetStatusView(nullptr);
+    m_context.agent.SetNotices(nullptr);
 }
 
 void CInitPageWidget::BuildControls() {

@@ -13,7 +13,7 @@ std::vector<CPage*> MakePages(CPageContext& context, QWidget* parent) {
     auto* init = new CInitPageWidget(context, parent);
     auto* agentComm = new CAgentCommPageWidget(context, parent);
     auto* comm = new CCommPageWidget(context, parent);
-    // The agent's chat reaches the transcript through the simulation control page.
+    // A replay's chat is shown by the minute the simulation control page plays.
     init->Presenter().SetCommPage(&comm->Presenter());
     return {
         init,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "agent/ichatsink.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -23,7 +25,7 @@ public:
 
 // Logic of the "Human Communications" page: the running chat transcript of the subjects, the
 // experimenter's notes, and the communication log file (.hcl) that saves and restores them.
-class CCommPage {
+class CCommPage final : public IChatSink {
 public:
     static constexpr const char* kFillNameMessage =
         "Please fill the name and save location for this experiment";
@@ -45,7 +47,8 @@ public:
 
     void SetView(ICommPageView* view) { m_view = view; }
 
-    void AddChatEntry(std::string_view to, std::string_view from, std::string_view message);
+    void AddChatEntry(std::string_view to, std::string_view from,
+                      std::string_view message) override;
 
     // "Test": four identical sample entries from a sender no station can be named, to see the
     // transcript work without a station. They are neither sent nor written to the experiment log.

@@ -659,14 +659,6 @@ void CInitPage::ShowClock(int minutes) {
     Changed();
 }
 
-void CInitPage::AddChatEntry(std::string_view to, std::string_view from, std::string_view message) {
-    // During a replay the chat page shows the recorded chat by its minute; what stations say
-    // meanwhile belongs to no experiment and stays out of the live transcript.
-    if (m_commPage && !m_playbackMode) {
-        m_commPage->AddChatEntry(to, from, message);
-    }
-}
-
 // ---------------------------------------------------------------------------------------------
 // Station health, re-initialization, strays, playback speed and seek
 

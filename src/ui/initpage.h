@@ -1,6 +1,7 @@
 #pragma once
 
-#include "agent/stationconsole.h"
+#include "agent/iagentnotices.h"
+#include "agent/istationstatusview.h"
 #include "ui/initpageview.h"
 
 #include <array>
@@ -44,7 +45,7 @@ struct InitPageScenario {
 // Logic of the "Initialization/Registration" page: registration, team building, the simulation
 // and playback controls and the clock display. It holds the page's controls' states; a view
 // shows them.
-class CInitPage final : public StationConsole {
+class CInitPage final : public IStationStatusView, public IAgentNotices {
 public:
     static constexpr const char* kCaption = "Initialization/Registration";
 
@@ -129,7 +130,7 @@ public:
     CInitPage(IInitPageView& view, CHalyxCommand& agent, CExperimentLog& log,
               InitPageScenario scenario);
 
-    // The human communication page that chat entries go to (may be none).
+    // The human communication page that shows the replayed chat (may be none).
     void SetCommPage(CCommPage* commPage) { m_commPage = commPage; }
 
     // Registration fields, filled at start-up and editable while unregistered.
@@ -180,7 +181,7 @@ public:
     bool CanMoveLog() const;
     bool MoveLog(const std::string& folder);
 
-    // StationConsole: what the agent calls.
+    // IStationStatusView and IAgentNotices: what the agent calls.
     void SetStationStatus(std::string_view name, std::string_view status) override;
     void AddStationRow(std::string_view name, std::string_view status, std::string_view host,
                        std::string_view port) override;
@@ -188,8 +189,6 @@ public:
     void ShowClock(int minutes) override;
     void MissionEnded(bool launched) override;
     bool IsPlaybackMode() const override { return m_playbackMode; }
-    void AddChatEntry(std::string_view to, std::string_view from,
-                      std::string_view message) override;
     void SetStationReachable(std::string_view name, bool reachable) override;
     void StrayCommand(std::string_view sender, std::string_view command, bool refused) override;
     // The count shows in the station's row (StationHealthText).

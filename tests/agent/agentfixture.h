@@ -31,7 +31,7 @@ namespace halyx::test {
 // 5 December 2026 14:03:09.047 UTC (the tests run with TZ=UTC).
 inline constexpr int64_t kTsid = 1796479389047;
 
-struct RecordingConsole : StationConsole {
+struct RecordingConsole : IStationStatusView, IAgentNotices, IChatSink {
     std::vector<std::string> calls;
     bool playback = false;
     void SetStationStatus(std::string_view name, std::string_view status) override {
@@ -58,8 +58,15 @@ struct RecordingConsole : StationConsole {
 class AgentTest : public ::testing::Test {
 protected:
     AgentTest() : log([] { return kTsid; }), agent(Parts(), log), comm(agent, &registry) {
-        agent.SetMainWindow(&console);
+        Attach(console);
         agent.set_debug_sink([](const std::string&) {});
+    }
+
+    // The console hears everything the agent reports.
+    void Attach(RecordingConsole& to) {
+        agent.SetStatusView(&to);
+        agent.SetNotices(&to);
+        agent.SetChatSink(&to);
     }
 
     AgentScenario Parts() { return {&incursions, &radars, &interceptors, &weather, &geography}; }

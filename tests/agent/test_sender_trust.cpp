@@ -26,7 +26,7 @@ class SenderTrust : public AgentTest {
 protected:
     SenderTrust() {
         trust.agent = &agent;
-        agent.SetMainWindow(&trust);
+        Attach(trust);
     }
 
     // Registers name at the in-memory name server from host, as its station program would.

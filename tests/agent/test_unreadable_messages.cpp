@@ -20,7 +20,7 @@ struct CountingConsole : RecordingConsole {
 class UnreadableMessages : public AgentTest {
 protected:
     void SetUp() override {
-        agent.SetMainWindow(&counting);
+        Attach(counting);
         Team({"ALPHA", "BRAVO"});
         OpenLog("unreadable");
         agent.StartSim();

@@ -79,7 +79,8 @@ protected:
                            message = result.message;
                            return static_cast<bool>(result);
                        }}) {
-        agent.SetMainWindow(&page);
+        agent.SetStatusView(&page);
+        agent.SetNotices(&page);
         agent.set_debug_sink([](const std::string&) {});
         LoadDefaultScenario(scenario);
         view.folder = HalyxHome() + "pagelogs/";
