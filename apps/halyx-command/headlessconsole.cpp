@@ -85,8 +85,6 @@ CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHa
             Print("ERROR: experiment log: " + reason);
         }
     });
-    AddCommands();
-    AddSessionCommands();
 }
 
 CHeadlessConsole::~CHeadlessConsole() {
@@ -307,11 +305,11 @@ bool CHeadlessConsole::Execute(const std::string& line) {
         return true;
     }
     Print("> " + line);
-    auto it = m_commands.find(words[0]);
-    if (it == m_commands.end()) {
+    const Command* command = FindCommand(words[0]);
+    if (command == nullptr) {
         return Fail("unknown command " + words[0] + " (try help)");
     }
-    return it->second(words);
+    return (this->*command->run)(words);
 }
 
 void CHeadlessConsole::Finish() {
@@ -466,429 +464,563 @@ void CHeadlessConsole::PrintSummary() {
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void CHeadlessConsole::AddCommands() {
-    auto answerFrom = [this](std::vector<std::string>& plain) {
-        for (auto it = plain.begin(); it != plain.end();) {
-            if (IsAnswer(*it)) {
-                m_answers.push_back(*it == "yes");
-                it = plain.erase(it);
-            } else {
-                ++it;
-            }
-        }
+// Every command of the console: what help lists (in this order) and what runs it. A new
+// command is a handler and a row here, or in another group of CommandGroups.
+const std::vector<CHeadlessConsole::Command>& CHeadlessConsole::BasicCommands() {
+    static const std::vector<Command> commands = {
+        {"register", "[server=H] [port=N] [agent=NAME]", "fills the fields and presses Register",
+         &CHeadlessConsole::CmdRegister},
+        {"unregister", "", "UnRegister", &CHeadlessConsole::CmdUnregister},
+        {"agents", "[PREFIX]", "Show All Agents, or Filter By PREFIX; prints the list",
+         &CHeadlessConsole::CmdAgents},
+        {"add", "NAME...", "selects each agent and presses Add Client", &CHeadlessConsole::CmdAdd},
+        {"remove", "NAME...", "selects each station row and presses Remove Client",
+         &CHeadlessConsole::CmdRemove},
+        {"single-person", "on|off", "the Single Person Game box",
+         &CHeadlessConsole::CmdSinglePerson},
+        {"init", "[name=N] [folder=F] [notes=TEXT] [yes|no]",
+         "Initialize Simulation with the log's name, folder and notes; yes/no answers its question",
+         &CHeadlessConsole::CmdInit},
+        {"start", "[yes|no]", "the start button when it reads Start Simulation",
+         &CHeadlessConsole::CmdStart},
+        {"pause", "", "the start button when it reads Pause Simulation",
+         &CHeadlessConsole::CmdPause},
+        {"resume", "", "the start button when it reads Resume Simulation",
+         &CHeadlessConsole::CmdResume},
+        {"reset", "[yes|no]", "Reset Simulation and its question", &CHeadlessConsole::CmdReset},
+        {"playback", "on|off [yes|no]", "the Playback Mode box", &CHeadlessConsole::CmdPlayback},
+        {"load-experiment", "FILE", "Load Experiment with FILE",
+         &CHeadlessConsole::CmdLoadExperiment},
+        {"init-playback", "", "Initialize Playback", &CHeadlessConsole::CmdInitPlayback},
+        {"play", "", "the play/pause button", &CHeadlessConsole::CmdPlay},
+        {"stop", "", "the stop button", &CHeadlessConsole::CmdStop},
+        {"wait", "clock N|end|initialized|replayed|quiet MS|agents N|agent NAME|ms N [timeout=S]",
+         "waits, the event loop running, until the condition holds", &CHeadlessConsole::CmdWait},
+        {"answer", "yes|no", "queues the answer to the next question",
+         &CHeadlessConsole::CmdAnswer},
+        {"comm-log", "save FOLDER NAME [notes=TEXT] | load FILE",
+         "the human communication page's Save Log and Load Log", &CHeadlessConsole::CmdCommLog},
+        {"log", "move FOLDER", "Move Log...: the experiment log continues in FOLDER",
+         &CHeadlessConsole::CmdLog},
+        {"load-scenario", "FILE.hsf", "loads a scenario file set, whole or not at all",
+         &CHeadlessConsole::CmdLoadScenario},
+        {"save-scenario", "FOLDER NAME", "saves the scenario as FOLDER/NAME/NAME.hsf",
+         &CHeadlessConsole::CmdSaveScenario},
+        {"generate", "N FOLDER [radars=R] [interceptors=I] [incursions=C]",
+         "a batch of random scenarios", &CHeadlessConsole::CmdGenerate},
+        {"status", "", "the page's state", &CHeadlessConsole::CmdStatus},
+        {"summary", "", "the counts of the last experiment log", &CHeadlessConsole::CmdSummary},
+        {"echo", "TEXT", "prints TEXT", &CHeadlessConsole::CmdEcho},
+        {"help", "[COMMAND]", "the commands, or what one of them does", &CHeadlessConsole::CmdHelp},
+        {"quit", "", "ends the console, closing the experiment log", &CHeadlessConsole::CmdQuit},
     };
+    return commands;
+}
 
-    m_commands["help"] = [](const std::vector<std::string>&) {
-        Print(
-            "commands: register [server=H] [port=N] [agent=NAME] | unregister | agents [PREFIX] "
-            "| add NAME... | remove NAME... | single-person on|off | init [name=N] [folder=F] "
-            "[notes=TEXT] [yes|no] | start [yes|no] | pause | resume | reset [yes|no] | "
-            "playback on|off [yes|no] | load-experiment FILE | init-playback | play | stop | "
-            "wait clock N|end|initialized|replayed|quiet MS|agents N|agent NAME|ms N [timeout=S] | "
-            "answer yes|no | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "
-            "log move FOLDER | load-scenario FILE.hsf | save-scenario FOLDER NAME | generate N "
-            "FOLDER [radars=R] [interceptors=I] [incursions=C] | status | summary | echo TEXT | "
-            "quit");
-        return true;
+const std::vector<CHeadlessConsole::CommandGroup>& CHeadlessConsole::CommandGroups() {
+    static const std::vector<CommandGroup> groups = {
+        {"commands", &BasicCommands()},
+        {"session commands", &SessionCommands()},
     };
-    m_commands["echo"] = [](const std::vector<std::string>& words) {
-        Print(Join(std::vector<std::string>(words.begin() + 1, words.end()), " "));
-        return true;
-    };
-    m_commands["quit"] = [this](const std::vector<std::string>&) {
-        Finish();
-        return false;
-    };
-    m_commands["answer"] = [this](const std::vector<std::string>& words) {
-        if (words.size() != 2 || !IsAnswer(words[1])) {
-            return Fail("answer takes yes or no");
+    return groups;
+}
+
+const CHeadlessConsole::Command* CHeadlessConsole::FindCommand(const std::string& name) {
+    for (const CommandGroup& group : CommandGroups()) {
+        for (const Command& command : *group.commands) {
+            if (name == command.name) {
+                return &command;
+            }
         }
-        m_answers.push_back(words[1] == "yes");
-        return true;
-    };
-    m_commands["register"] = [this](const std::vector<std::string>& words) {
-        std::vector<std::string> plain;
-        auto options = Options(words, plain);
-        if (!m_page.IsEnabled(InitControl::Register)) {
-            return Fail("already registered");
+    }
+    return nullptr;
+}
+
+std::string CHeadlessConsole::Usage(const Command& command) {
+    // "save A | load B" reads "comm-log save A | comm-log load B".
+    std::string usage;
+    const std::string_view arguments = command.arguments;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t bar = arguments.find(" | ", from);
+        const std::string_view form = arguments.substr(from, bar - from);
+        usage += command.name;
+        if (!form.empty()) {
+            usage += ' ';
+            usage += form;
         }
-        if (options.count("server")) {
-            m_page.SetServer(options["server"]);
+        if (bar == std::string_view::npos) {
+            return usage;
         }
-        if (options.count("port")) {
-            m_page.SetAnsPort(options["port"]);
+        usage += " | ";
+        from = bar + 3;
+    }
+}
+
+std::vector<std::string> CHeadlessConsole::HelpLines(const std::string& name) {
+    std::vector<std::string> lines;
+    for (const CommandGroup& group : CommandGroups()) {
+        std::string line = std::string(group.heading) + ":";
+        for (const Command& command : *group.commands) {
+            if (name.empty()) {
+                line += (&command == group.commands->data() ? " " : " | ") + Usage(command);
+            } else if (name == command.name) {
+                lines.push_back(Usage(command) + ": " + command.help);
+            }
         }
-        if (options.count("agent")) {
-            m_page.SetAgentName(options["agent"]);
+        if (name.empty()) {
+            lines.push_back(line);
         }
-        m_page.Register();
-        if (!m_page.IsEnabled(InitControl::Register)) {
-            Print("REGISTERED " + m_page.AgentName() + " port " + m_page.AgentPort() + " at " +
-                  m_page.Server() + ":" + m_page.AnsPort());
-        }
-        return true;
-    };
-    m_commands["unregister"] = [this](const std::vector<std::string>&) {
-        m_page.UnRegister();
-        return true;
-    };
-    m_commands["agents"] = [this](const std::vector<std::string>& words) {
-        if (words.size() > 1) {
-            m_page.ChooseFilterBy();
-            m_page.SetFilterText(words[1]);
-            m_page.RefreshList();
+    }
+    // A name that is no command shows them all.
+    return lines.empty() ? HelpLines(std::string()) : lines;
+}
+
+// Takes yes and no out of the words, as answers to the questions the command asks.
+void CHeadlessConsole::TakeAnswers(std::vector<std::string>& plain) {
+    for (auto it = plain.begin(); it != plain.end();) {
+        if (IsAnswer(*it)) {
+            m_answers.push_back(*it == "yes");
+            it = plain.erase(it);
         } else {
-            m_page.ChooseShowAllAgents();
+            ++it;
         }
-        Print("AGENTS " + Join(m_page.AgentList(), " "));
-        return true;
-    };
-    m_commands["add"] = [this](const std::vector<std::string>& words) {
-        for (size_t i = 1; i < words.size(); ++i) {
-            if (!m_page.IsEnabled(InitControl::AddClient)) {
-                return Fail("Add Client is not available now");
-            }
+    }
+}
+
+// wanted: 0 start, 1 pause, 2 resume; the page's one button does whichever is due.
+bool CHeadlessConsole::PressStartButton(const Words& words, int wanted) {
+    std::vector<std::string> plain;
+    Options(words, plain);
+    TakeAnswers(plain);
+    int due = !m_agent.Started() ? 0 : (m_agent.Paused() ? 2 : 1);
+    if (!m_page.IsEnabled(InitControl::StartSimulation) || due != wanted) {
+        m_answers.clear();
+        return Fail("the start button does not read \"" + words[0] + "\" now (it reads \"" +
+                    m_page.StartCaption() + "\")");
+    }
+    m_page.StartSimulation();
+    return true;
+}
+
+bool CHeadlessConsole::CmdHelp(const Words& words) {
+    for (const std::string& line : HelpLines(words.size() == 2 ? words[1] : std::string())) {
+        Print(line);
+    }
+    return true;
+}
+
+bool CHeadlessConsole::CmdEcho(const Words& words) {
+    Print(Join(std::vector<std::string>(words.begin() + 1, words.end()), " "));
+    return true;
+}
+
+bool CHeadlessConsole::CmdQuit(const Words&) {
+    Finish();
+    return false;
+}
+
+bool CHeadlessConsole::CmdAnswer(const Words& words) {
+    if (words.size() != 2 || !IsAnswer(words[1])) {
+        return Fail("answer takes yes or no");
+    }
+    m_answers.push_back(words[1] == "yes");
+    return true;
+}
+
+bool CHeadlessConsole::CmdRegister(const Words& words) {
+    std::vector<std::string> plain;
+    auto options = Options(words, plain);
+    if (!m_page.IsEnabled(InitControl::Register)) {
+        return Fail("already registered");
+    }
+    if (options.count("server")) {
+        m_page.SetServer(options["server"]);
+    }
+    if (options.count("port")) {
+        m_page.SetAnsPort(options["port"]);
+    }
+    if (options.count("agent")) {
+        m_page.SetAgentName(options["agent"]);
+    }
+    m_page.Register();
+    if (!m_page.IsEnabled(InitControl::Register)) {
+        Print("REGISTERED " + m_page.AgentName() + " port " + m_page.AgentPort() + " at " +
+              m_page.Server() + ":" + m_page.AnsPort());
+    }
+    return true;
+}
+
+bool CHeadlessConsole::CmdUnregister(const Words&) {
+    m_page.UnRegister();
+    return true;
+}
+
+bool CHeadlessConsole::CmdAgents(const Words& words) {
+    if (words.size() > 1) {
+        m_page.ChooseFilterBy();
+        m_page.SetFilterText(words[1]);
+        m_page.RefreshList();
+    } else {
+        m_page.ChooseShowAllAgents();
+    }
+    Print("AGENTS " + Join(m_page.AgentList(), " "));
+    return true;
+}
+
+bool CHeadlessConsole::CmdAdd(const Words& words) {
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (!m_page.IsEnabled(InitControl::AddClient)) {
+            return Fail("Add Client is not available now");
+        }
+        if (!m_page.SelectAgent(words[i])) {
+            // Not in the list (yet): refresh it once, as the experimenter would.
+            m_page.RefreshList();
             if (!m_page.SelectAgent(words[i])) {
-                // Not in the list (yet): refresh it once, as the experimenter would.
-                m_page.RefreshList();
-                if (!m_page.SelectAgent(words[i])) {
-                    Fail(words[i] + " is not in the agent list");
-                    continue;
-                }
-            }
-            m_page.AddClient();
-        }
-        return true;
-    };
-    m_commands["remove"] = [this](const std::vector<std::string>& words) {
-        for (size_t i = 1; i < words.size(); ++i) {
-            if (!m_page.SelectStation(words[i])) {
-                Fail(words[i] + " is not in the stations list");
+                Fail(words[i] + " is not in the agent list");
                 continue;
             }
-            m_page.RemoveClient();
         }
-        return true;
-    };
-    m_commands["single-person"] = [this](const std::vector<std::string>& words) {
-        if (words.size() != 2 || (words[1] != "on" && words[1] != "off")) {
-            return Fail("single-person takes on or off");
+        m_page.AddClient();
+    }
+    return true;
+}
+
+bool CHeadlessConsole::CmdRemove(const Words& words) {
+    for (size_t i = 1; i < words.size(); ++i) {
+        if (!m_page.SelectStation(words[i])) {
+            Fail(words[i] + " is not in the stations list");
+            continue;
         }
-        m_page.SetSinglePersonGame(words[1] == "on");
-        return true;
-    };
-    m_commands["init"] = [this, answerFrom](const std::vector<std::string>& words) {
-        std::vector<std::string> plain;
-        m_logChoice = Options(words, plain);
-        answerFrom(plain);
-        if (!m_page.IsEnabled(InitControl::InitializeSimulation)) {
-            m_answers.clear();
-            return Fail("Initialize Simulation is not available now");
-        }
-        m_page.InitializeSimulation();
-        m_logChoice.clear();
-        if (m_log.IsOpen()) {
-            m_lastLogPath = m_log.FilePath();
-            Print("LOG OPEN " + m_lastLogPath);
-        }
-        return true;
-    };
-    auto startButton = [this, answerFrom](const std::vector<std::string>& words, int wanted) {
-        std::vector<std::string> plain;
-        Options(words, plain);
-        answerFrom(plain);
-        // 0: start, 1: pause, 2: resume; the page's one button does whichever is due.
-        int due = !m_agent.Started() ? 0 : (m_agent.Paused() ? 2 : 1);
-        if (!m_page.IsEnabled(InitControl::StartSimulation) || due != wanted) {
-            m_answers.clear();
-            return Fail("the start button does not read \"" + words[0] + "\" now (it reads \"" +
-                        m_page.StartCaption() + "\")");
-        }
-        m_page.StartSimulation();
-        return true;
-    };
-    m_commands["start"] = [startButton](const std::vector<std::string>& w) {
-        return startButton(w, 0);
-    };
-    m_commands["pause"] = [startButton](const std::vector<std::string>& w) {
-        return startButton(w, 1);
-    };
-    m_commands["resume"] = [startButton](const std::vector<std::string>& w) {
-        return startButton(w, 2);
-    };
-    m_commands["reset"] = [this, answerFrom](const std::vector<std::string>& words) {
-        std::vector<std::string> plain;
-        Options(words, plain);
-        answerFrom(plain);
-        if (!m_page.IsEnabled(InitControl::ResetSimulation)) {
-            m_answers.clear();
-            return Fail("Reset Simulation is not available now");
-        }
-        m_page.ResetSimulation();
-        return true;
-    };
-    m_commands["playback"] = [this, answerFrom](const std::vector<std::string>& words) {
-        std::vector<std::string> plain;
-        Options(words, plain);
-        answerFrom(plain);
-        if (plain.size() != 1 || (plain[0] != "on" && plain[0] != "off")) {
-            return Fail("playback takes on or off");
-        }
-        if (!m_page.IsEnabled(InitControl::PlaybackMode)) {
-            m_answers.clear();
-            return Fail("Playback Mode is not available now (register first)");
-        }
-        m_page.SetPlaybackMode(plain[0] == "on");
-        return true;
-    };
-    m_commands["load-experiment"] = [this](const std::vector<std::string>& words) {
-        if (words.size() != 2) {
-            return Fail("load-experiment takes one file");
-        }
-        if (!m_page.IsEnabled(InitControl::LoadExperiment)) {
-            return Fail("Load Experiment is not available now (playback on first)");
-        }
-        m_openFile = words[1];
-        m_page.LoadExperiment();
-        return true;
-    };
-    m_commands["init-playback"] = [this](const std::vector<std::string>&) {
-        if (!m_page.IsEnabled(InitControl::InitializePlayback)) {
-            return Fail("Initialize Playback is not available now");
-        }
-        m_page.InitializePlayback();
-        return true;
-    };
-    m_commands["play"] = [this](const std::vector<std::string>&) {
-        if (!m_page.IsEnabled(InitControl::PlayPause)) {
-            return Fail("the play button is not available now");
-        }
-        m_page.PlayPause();
-        return true;
-    };
-    m_commands["stop"] = [this](const std::vector<std::string>&) {
-        if (!m_page.IsEnabled(InitControl::Stop)) {
-            return Fail("the stop button is not available now");
-        }
-        m_page.Stop();
-        return true;
-    };
-    m_commands["status"] = [this](const std::vector<std::string>&) {
-        PrintStatus();
-        return true;
-    };
-    m_commands["summary"] = [this](const std::vector<std::string>&) {
-        PrintSummary();
-        return true;
-    };
-    m_commands["wait"] = [this](const std::vector<std::string>& words) {
-        std::vector<std::string> plain;
-        auto options = Options(words, plain);
-        const int timeout = TimeoutOf(options);
-        const std::string what = Join(plain, " ");
-        if (plain.empty()) {
-            return Fail("wait needs a condition");
-        }
-        const std::string& kind = plain[0];
-        if (kind == "ms" && plain.size() == 2) {
-            const int ms = ReadInt(plain[1]);
-            QEventLoop loop;
-            QTimer::singleShot(ms > 0 ? ms : 0, &loop, &QEventLoop::quit);
-            loop.exec();
-            return true;
-        }
-        if (kind == "clock" && plain.size() == 2) {
-            // Until the tick of that minute has run.
-            const int minute = ReadInt(plain[1]);
-            return WaitUntil([this, minute] { return m_agent.Clock() > minute; }, timeout, what);
-        }
-        if (kind == "end") {
-            return WaitUntil(
-                [this] {
-                    return !m_agent.Started() && m_agent.Clock() > CHalyxCommand::kLaunchWindow;
-                },
-                timeout, what);
-        }
-        if (kind == "initialized") {
-            return WaitUntil(
-                [this] {
-                    const auto& rows = m_page.Stations();
-                    return !rows.empty() &&
-                           std::all_of(rows.begin(), rows.end(), [](const StationRow& r) {
-                               return r.status == CInitPage::kInitialized;
-                           });
-                },
-                timeout, what);
-        }
-        if (kind == "quiet" && plain.size() == 2) {
-            // Until no message has arrived for that many milliseconds: the stations' last
-            // reports (mission statistics after the mission end) are in.
-            const qint64 quietMs = std::max(1, ReadInt(plain[1]));
-            QElapsedTimer since;
-            since.start();
-            size_t seen =
-                m_agent.CommStore().Incoming().size() + m_agent.CommStore().DroppedIncoming();
-            return WaitUntil(
-                [&] {
-                    size_t now = m_agent.CommStore().Incoming().size() +
-                                 m_agent.CommStore().DroppedIncoming();
-                    if (now != seen) {
-                        seen = now;
-                        since.restart();
-                    }
-                    return since.elapsed() >= quietMs;
-                },
-                timeout, what);
-        }
-        if (kind == "replayed") {
-            if (!WaitUntil([this] { return m_agent.Events().Exhausted(); }, timeout, what)) {
-                return false;
-            }
-            Print(Format("REPLAYED all %zu recorded commands", m_agent.Events().Count()));
-            return true;
-        }
-        if (kind == "agents" && plain.size() == 2) {
-            const size_t count = static_cast<size_t>(std::max(0, ReadInt(plain[1])));
-            int polls = 0;
-            return WaitUntil(
-                [this, count, &polls] {
-                    // The name server is asked about every 200 ms, not on every poll.
-                    if (polls++ % 20 != 0) {
-                        return false;
-                    }
-                    std::vector<std::string> names = m_agent.ListAgents();
-                    std::erase(names, m_page.AgentName());
-                    return names.size() >= count;
-                },
-                timeout, what);
-        }
-        if (kind == "agent" && plain.size() == 2) {
-            const std::string name = plain[1];
-            int polls = 0;
-            return WaitUntil(
-                [this, name, &polls] {
-                    if (polls++ % 20 != 0) {
-                        return false;
-                    }
-                    std::string host;
-                    std::string port;
-                    return m_agent.LookupStation(name, host, port);
-                },
-                timeout, what);
-        }
-        return Fail("unknown wait condition: " + what);
-    };
-    m_commands["load-scenario"] = [this](const std::vector<std::string>& words) {
-        if (words.size() != 2) {
-            return Fail("load-scenario takes one .hsf file");
-        }
-        if (m_agent.Started()) {
-            return Fail("the scenario cannot change while a simulation runs");
-        }
-        CScenarioFields fields;
-        CScenarioLoadResult result = LoadScenarioSet(words[1], fields, m_scenario);
-        for (const std::string& problem : result.problems) {
-            Print("SCENARIO " + problem);
-        }
-        if (!result) {
-            return Fail("scenario not loaded: " + result.error);
-        }
-        Print(Format("SCENARIO loaded %s: %d incursions, %d radars, %d interceptors",
-                     words[1].c_str(), m_scenario.Incursions().Count(), m_scenario.Radars().Count(),
-                     m_scenario.Interceptors().Count()));
-        return true;
-    };
-    m_commands["save-scenario"] = [this](const std::vector<std::string>& words) {
-        if (words.size() != 3) {
-            return Fail("save-scenario takes a folder and a name");
-        }
-        std::string folder = words[1];
-        const std::string& name = words[2];
-        if (folder.empty() || name.empty() || name.find_first_of("/\\") != std::string::npos) {
-            return Fail("save-scenario takes a folder and a name without a folder separator");
-        }
-        if (folder.back() != '/') {
-            folder += '/';
-        }
-        // FOLDER/NAME/NAME.hsf, the layout of the scenario page and of halyx-scenario.
-        CScenarioSaveResult result = SaveScenarioAs(name, folder + name + "/", m_scenario);
-        for (const std::string& skipped : result.skipped) {
-            Print("SCENARIO skipped " + skipped);
-        }
-        if (!result) {
-            return Fail("scenario not saved: " + result.error);
-        }
-        Print("SCENARIO saved " + result.scenarioFile);
-        return true;
-    };
-    m_commands["generate"] = [this](const std::vector<std::string>& words) {
-        std::vector<std::string> plain;
-        auto options = Options(words, plain);
-        if (plain.size() != 2) {
-            return Fail("generate N FOLDER [radars=R] [interceptors=I] [incursions=C]");
-        }
-        if (m_agent.Started()) {
-            return Fail("the scenario cannot change while a simulation runs");
-        }
-        CBatchOptions batch;
-        batch.scenarios = ReadInt(plain[0]);
-        batch.folder = plain[1];
-        if (options.count("radars")) {
-            batch.radars = ReadInt(options["radars"]);
-        }
-        if (options.count("interceptors")) {
-            batch.interceptors = ReadInt(options["interceptors"]);
-        }
-        if (options.count("incursions")) {
-            batch.incursions = ReadInt(options["incursions"]);
-        }
-        CBatchResult result = GenerateScenarioBatch(m_scenario, batch);
-        for (const std::string& file : result.scenarioFiles) {
-            Print("SCENARIO generated " + file);
-        }
-        if (!result.Complete()) {
-            return Fail("generation stopped: " + result.error);
-        }
-        return true;
-    };
-    m_commands["log"] = [this](const std::vector<std::string>& words) {
-        if (words.size() != 3 || words[1] != "move") {
-            return Fail("log move FOLDER");
-        }
-        if (!m_page.CanMoveLog()) {
-            return Fail("no experiment log is open");
-        }
-        if (!m_page.MoveLog(words[2])) {
-            return Fail("the experiment log was not moved");
-        }
+        m_page.RemoveClient();
+    }
+    return true;
+}
+
+bool CHeadlessConsole::CmdSinglePerson(const Words& words) {
+    if (words.size() != 2 || (words[1] != "on" && words[1] != "off")) {
+        return Fail("single-person takes on or off");
+    }
+    m_page.SetSinglePersonGame(words[1] == "on");
+    return true;
+}
+
+bool CHeadlessConsole::CmdInit(const Words& words) {
+    std::vector<std::string> plain;
+    m_logChoice = Options(words, plain);
+    TakeAnswers(plain);
+    if (!m_page.IsEnabled(InitControl::InitializeSimulation)) {
+        m_answers.clear();
+        return Fail("Initialize Simulation is not available now");
+    }
+    m_page.InitializeSimulation();
+    m_logChoice.clear();
+    if (m_log.IsOpen()) {
         m_lastLogPath = m_log.FilePath();
-        Print("LOG MOVED " + m_lastLogPath);
+        Print("LOG OPEN " + m_lastLogPath);
+    }
+    return true;
+}
+
+bool CHeadlessConsole::CmdStart(const Words& words) {
+    return PressStartButton(words, 0);
+}
+
+bool CHeadlessConsole::CmdPause(const Words& words) {
+    return PressStartButton(words, 1);
+}
+
+bool CHeadlessConsole::CmdResume(const Words& words) {
+    return PressStartButton(words, 2);
+}
+
+bool CHeadlessConsole::CmdReset(const Words& words) {
+    std::vector<std::string> plain;
+    Options(words, plain);
+    TakeAnswers(plain);
+    if (!m_page.IsEnabled(InitControl::ResetSimulation)) {
+        m_answers.clear();
+        return Fail("Reset Simulation is not available now");
+    }
+    m_page.ResetSimulation();
+    return true;
+}
+
+bool CHeadlessConsole::CmdPlayback(const Words& words) {
+    std::vector<std::string> plain;
+    Options(words, plain);
+    TakeAnswers(plain);
+    if (plain.size() != 1 || (plain[0] != "on" && plain[0] != "off")) {
+        return Fail("playback takes on or off");
+    }
+    if (!m_page.IsEnabled(InitControl::PlaybackMode)) {
+        m_answers.clear();
+        return Fail("Playback Mode is not available now (register first)");
+    }
+    m_page.SetPlaybackMode(plain[0] == "on");
+    return true;
+}
+
+bool CHeadlessConsole::CmdLoadExperiment(const Words& words) {
+    if (words.size() != 2) {
+        return Fail("load-experiment takes one file");
+    }
+    if (!m_page.IsEnabled(InitControl::LoadExperiment)) {
+        return Fail("Load Experiment is not available now (playback on first)");
+    }
+    m_openFile = words[1];
+    m_page.LoadExperiment();
+    return true;
+}
+
+bool CHeadlessConsole::CmdInitPlayback(const Words&) {
+    if (!m_page.IsEnabled(InitControl::InitializePlayback)) {
+        return Fail("Initialize Playback is not available now");
+    }
+    m_page.InitializePlayback();
+    return true;
+}
+
+bool CHeadlessConsole::CmdPlay(const Words&) {
+    if (!m_page.IsEnabled(InitControl::PlayPause)) {
+        return Fail("the play button is not available now");
+    }
+    m_page.PlayPause();
+    return true;
+}
+
+bool CHeadlessConsole::CmdStop(const Words&) {
+    if (!m_page.IsEnabled(InitControl::Stop)) {
+        return Fail("the stop button is not available now");
+    }
+    m_page.Stop();
+    return true;
+}
+
+bool CHeadlessConsole::CmdStatus(const Words&) {
+    PrintStatus();
+    return true;
+}
+
+bool CHeadlessConsole::CmdSummary(const Words&) {
+    PrintSummary();
+    PrintSessionSummary();
+    return true;
+}
+
+// Until no message has arrived for quietMs milliseconds: the stations' last reports (mission
+// statistics after the mission end) are in.
+bool CHeadlessConsole::WaitQuiet(qint64 quietMs, int timeout, const std::string& what) {
+    QElapsedTimer since;
+    since.start();
+    size_t seen = m_agent.CommStore().Incoming().size() + m_agent.CommStore().DroppedIncoming();
+    return WaitUntil(
+        [&] {
+            size_t now =
+                m_agent.CommStore().Incoming().size() + m_agent.CommStore().DroppedIncoming();
+            if (now != seen) {
+                seen = now;
+                since.restart();
+            }
+            return since.elapsed() >= quietMs;
+        },
+        timeout, what);
+}
+
+// The name server is asked about every 200 ms, not on every poll.
+bool CHeadlessConsole::WaitAskingNameServer(const std::function<bool()>& known, int timeout,
+                                            const std::string& what) {
+    int polls = 0;
+    return WaitUntil([&known, &polls] { return polls++ % 20 == 0 && known(); }, timeout, what);
+}
+
+bool CHeadlessConsole::CmdWait(const Words& words) {
+    if (const std::optional<bool> done = WaitForStation(words)) {
+        return *done;
+    }
+    std::vector<std::string> plain;
+    auto options = Options(words, plain);
+    const int timeout = TimeoutOf(options);
+    const std::string what = Join(plain, " ");
+    if (plain.empty()) {
+        return Fail("wait needs a condition");
+    }
+    const std::string& kind = plain[0];
+    if (kind == "ms" && plain.size() == 2) {
+        const int ms = ReadInt(plain[1]);
+        QEventLoop loop;
+        QTimer::singleShot(ms > 0 ? ms : 0, &loop, &QEventLoop::quit);
+        loop.exec();
         return true;
-    };
-    m_commands["comm-log"] = [this](const std::vector<std::string>& words) {
-        std::vector<std::string> plain;
-        auto options = Options(words, plain);
-        if (plain.size() == 3 && plain[0] == "save") {
-            m_commPage.SetLocation(plain[1]);
-            m_commPage.SetExperimentName(plain[2]);
-            if (options.count("notes")) {
-                m_commPage.SetNotes(options["notes"]);
-            }
-            if (!m_commPage.SaveLog()) {
-                return Fail("the communication log was not saved");
-            }
-            return true;
+    }
+    if (kind == "clock" && plain.size() == 2) {
+        // Until the tick of that minute has run.
+        const int minute = ReadInt(plain[1]);
+        return WaitUntil([this, minute] { return m_agent.Clock() > minute; }, timeout, what);
+    }
+    if (kind == "end") {
+        return WaitUntil(
+            [this] { return !m_agent.Started() && m_agent.Clock() > CHalyxCommand::kLaunchWindow; },
+            timeout, what);
+    }
+    if (kind == "initialized") {
+        return WaitUntil(
+            [this] {
+                const auto& rows = m_page.Stations();
+                return !rows.empty() &&
+                       std::all_of(rows.begin(), rows.end(), [](const StationRow& r) {
+                           return r.status == CInitPage::kInitialized;
+                       });
+            },
+            timeout, what);
+    }
+    if (kind == "quiet" && plain.size() == 2) {
+        return WaitQuiet(std::max(1, ReadInt(plain[1])), timeout, what);
+    }
+    if (kind == "replayed") {
+        if (!WaitUntil([this] { return m_agent.Events().Exhausted(); }, timeout, what)) {
+            return false;
         }
-        if (plain.size() == 2 && plain[0] == "load") {
-            if (!m_commPage.LoadLog(plain[1])) {
-                return Fail("the communication log was not loaded");
-            }
-            m_chatPrinted = m_commPage.LogText().size();
-            Print("COMMLOG loaded " + plain[1]);
-            return true;
+        Print(Format("REPLAYED all %zu recorded commands", m_agent.Events().Count()));
+        return true;
+    }
+    if (kind == "agents" && plain.size() == 2) {
+        const size_t count = static_cast<size_t>(std::max(0, ReadInt(plain[1])));
+        return WaitAskingNameServer(
+            [this, count] {
+                std::vector<std::string> names = m_agent.ListAgents();
+                std::erase(names, m_page.AgentName());
+                return names.size() >= count;
+            },
+            timeout, what);
+    }
+    if (kind == "agent" && plain.size() == 2) {
+        const std::string name = plain[1];
+        return WaitAskingNameServer(
+            [this, name] {
+                std::string host;
+                std::string port;
+                return m_agent.LookupStation(name, host, port);
+            },
+            timeout, what);
+    }
+    return Fail("unknown wait condition: " + what);
+}
+
+bool CHeadlessConsole::CmdLoadScenario(const Words& words) {
+    if (words.size() != 2) {
+        return Fail("load-scenario takes one .hsf file");
+    }
+    if (m_agent.Started()) {
+        return Fail("the scenario cannot change while a simulation runs");
+    }
+    CScenarioFields fields;
+    CScenarioLoadResult result = LoadScenarioSet(words[1], fields, m_scenario);
+    for (const std::string& problem : result.problems) {
+        Print("SCENARIO " + problem);
+    }
+    if (!result) {
+        return Fail("scenario not loaded: " + result.error);
+    }
+    Print(Format("SCENARIO loaded %s: %d incursions, %d radars, %d interceptors", words[1].c_str(),
+                 m_scenario.Incursions().Count(), m_scenario.Radars().Count(),
+                 m_scenario.Interceptors().Count()));
+    return true;
+}
+
+bool CHeadlessConsole::CmdSaveScenario(const Words& words) {
+    if (words.size() != 3) {
+        return Fail("save-scenario takes a folder and a name");
+    }
+    std::string folder = words[1];
+    const std::string& name = words[2];
+    if (folder.empty() || name.empty() || name.find_first_of("/\\") != std::string::npos) {
+        return Fail("save-scenario takes a folder and a name without a folder separator");
+    }
+    if (folder.back() != '/') {
+        folder += '/';
+    }
+    // FOLDER/NAME/NAME.hsf, the layout of the scenario page and of halyx-scenario.
+    CScenarioSaveResult result = SaveScenarioAs(name, folder + name + "/", m_scenario);
+    for (const std::string& skipped : result.skipped) {
+        Print("SCENARIO skipped " + skipped);
+    }
+    if (!result) {
+        return Fail("scenario not saved: " + result.error);
+    }
+    Print("SCENARIO saved " + result.scenarioFile);
+    return true;
+}
+
+bool CHeadlessConsole::CmdGenerate(const Words& words) {
+    std::vector<std::string> plain;
+    auto options = Options(words, plain);
+    if (plain.size() != 2) {
+        return Fail("generate N FOLDER [radars=R] [interceptors=I] [incursions=C]");
+    }
+    if (m_agent.Started()) {
+        return Fail("the scenario cannot change while a simulation runs");
+    }
+    CBatchOptions batch;
+    batch.scenarios = ReadInt(plain[0]);
+    batch.folder = plain[1];
+    if (options.count("radars")) {
+        batch.radars = ReadInt(options["radars"]);
+    }
+    if (options.count("interceptors")) {
+        batch.interceptors = ReadInt(options["interceptors"]);
+    }
+    if (options.count("incursions")) {
+        batch.incursions = ReadInt(options["incursions"]);
+    }
+    CBatchResult result = GenerateScenarioBatch(m_scenario, batch);
+    for (const std::string& file : result.scenarioFiles) {
+        Print("SCENARIO generated " + file);
+    }
+    if (!result.Complete()) {
+        return Fail("generation stopped: " + result.error);
+    }
+    return true;
+}
+
+bool CHeadlessConsole::CmdLog(const Words& words) {
+    if (words.size() != 3 || words[1] != "move") {
+        return Fail("log move FOLDER");
+    }
+    if (!m_page.CanMoveLog()) {
+        return Fail("no experiment log is open");
+    }
+    if (!m_page.MoveLog(words[2])) {
+        return Fail("the experiment log was not moved");
+    }
+    m_lastLogPath = m_log.FilePath();
+    Print("LOG MOVED " + m_lastLogPath);
+    return true;
+}
+
+bool CHeadlessConsole::CmdCommLog(const Words& words) {
+    std::vector<std::string> plain;
+    auto options = Options(words, plain);
+    if (plain.size() == 3 && plain[0] == "save") {
+        m_commPage.SetLocation(plain[1]);
+        m_commPage.SetExperimentName(plain[2]);
+        if (options.count("notes")) {
+            m_commPage.SetNotes(options["notes"]);
         }
-        return Fail("comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE");
-    };
+        if (!m_commPage.SaveLog()) {
+            return Fail("the communication log was not saved");
+        }
+        return true;
+    }
+    if (plain.size() == 2 && plain[0] == "load") {
+        if (!m_commPage.LoadLog(plain[1])) {
+            return Fail("the communication log was not loaded");
+        }
+        m_chatPrinted = m_commPage.LogText().size();
+        Print("COMMLOG loaded " + plain[1]);
+        return true;
+    }
+    return Fail("comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE");
 }
 
 } // namespace halyx

@@ -80,12 +80,75 @@ public:
     // Splits a command line into words; "..." keeps blanks inside a word.
     static std::vector<std::string> SplitWords(const std::string& line);
 
+    using Words = std::vector<std::string>;
+    // One command: its name, its arguments as help shows them (alternative forms separated by
+    // " | ", each printed after the name), what it does, and the handler that runs it with the
+    // line's words (the name first). False stops the script.
+    struct Command {
+        const char* name;
+        const char* arguments;
+        const char* help;
+        bool (CHeadlessConsole::*run)(const Words& words);
+    };
+    // The commands by group, in help's order; a name found in two groups is the same command.
+    struct CommandGroup {
+        const char* heading;
+        const std::vector<Command>* commands;
+    };
+    static const std::vector<CommandGroup>& CommandGroups();
+    // What help prints: one line per group, or for a command's name what it does.
+    static std::vector<std::string> HelpLines(const std::string& name);
+
 private:
-    using Handler = std::function<bool(const std::vector<std::string>& words)>;
-    void AddCommands();
+    static const std::vector<Command>& BasicCommands();
     // Running a session across machines (sessioncommands.cpp): reinit, team-only, speed,
-    // seek, health; station health and stray commands as they happen.
-    void AddSessionCommands();
+    // seek, health, waits on one station.
+    static const std::vector<Command>& SessionCommands();
+    static const Command* FindCommand(const std::string& name);
+    static std::string Usage(const Command& command);
+
+    bool CmdRegister(const Words& words);
+    bool CmdUnregister(const Words& words);
+    bool CmdAgents(const Words& words);
+    bool CmdAdd(const Words& words);
+    bool CmdRemove(const Words& words);
+    bool CmdSinglePerson(const Words& words);
+    bool CmdInit(const Words& words);
+    bool CmdStart(const Words& words);
+    bool CmdPause(const Words& words);
+    bool CmdResume(const Words& words);
+    bool CmdReset(const Words& words);
+    bool CmdPlayback(const Words& words);
+    bool CmdLoadExperiment(const Words& words);
+    bool CmdInitPlayback(const Words& words);
+    bool CmdPlay(const Words& words);
+    bool CmdStop(const Words& words);
+    bool CmdWait(const Words& words);
+    bool CmdAnswer(const Words& words);
+    bool CmdCommLog(const Words& words);
+    bool CmdLog(const Words& words);
+    bool CmdLoadScenario(const Words& words);
+    bool CmdSaveScenario(const Words& words);
+    bool CmdGenerate(const Words& words);
+    bool CmdStatus(const Words& words);
+    bool CmdSummary(const Words& words);
+    bool CmdEcho(const Words& words);
+    bool CmdHelp(const Words& words);
+    bool CmdQuit(const Words& words);
+    bool CmdReinit(const Words& words);
+    bool CmdTeamOnly(const Words& words);
+    bool CmdSpeed(const Words& words);
+    bool CmdSeek(const Words& words);
+    bool CmdHealth(const Words& words);
+
+    void TakeAnswers(std::vector<std::string>& plain);
+    bool PressStartButton(const Words& words, int wanted);
+    std::optional<bool> WaitForStation(const Words& words);
+    bool WaitQuiet(qint64 quietMs, int timeout, const std::string& what);
+    bool WaitAskingNameServer(const std::function<bool()>& known, int timeout,
+                              const std::string& what);
+    void PrintSessionSummary();
+    // Station health and stray commands as they happen.
     void PrintSessionChanges();
     // Messages refused because they claimed a team member from another machine.
     void PrintRefusals();
@@ -103,7 +166,6 @@ private:
     CCommPage m_commPage;
     CInitPage m_page;
 
-    std::map<std::string, Handler> m_commands;
     std::deque<bool> m_answers;
     bool m_defaultAnswer = true;
     int m_clockEvery = 60;

@@ -1,0 +1,102 @@
+// The scripted console's commands are listed in one table: help prints from it, and the manual
+// (docs/console.md) must name exactly its commands, so a command added to one and not the
+// others fails here.
+#include "headlessconsole.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+
+namespace halyx {
+namespace {
+
+std::string FirstWord(const std::string& text) {
+    return text.substr(0, text.find(' '));
+}
+
+std::set<std::string> TableNames() {
+    std::set<std::string> names;
+    for (const CHeadlessConsole::CommandGroup& group : CHeadlessConsole::CommandGroups()) {
+        for (const CHeadlessConsole::Command& command : *group.commands) {
+            names.insert(command.name);
+        }
+    }
+    return names;
+}
+
+// The first cell of every command table row under the manual's command sections:
+// "| `start [yes\|no]`, `pause`, `resume` | ..." names start, pause and resume.
+std::set<std::string> ManualNames() {
+    std::ifstream in(HALYX_SOURCE_DIR "/docs/console.md");
+    EXPECT_TRUE(in.good());
+    std::set<std::string> names;
+    bool inCommands = false;
+    const std::regex quoted("`([^`]*)`");
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("## ", 0) == 0) {
+            inCommands = line == "## Commands" || line == "## Sessions across machines";
+        }
+        if (!inCommands || line.rfind("| `", 0) != 0) {
+            continue;
+        }
+        const std::string cell = line.substr(2, line.find(" | ") - 2);
+        for (std::sregex_iterator it(cell.begin(), cell.end(), quoted), end; it != end; ++it) {
+            names.insert(FirstWord((*it)[1]));
+        }
+    }
+    return names;
+}
+
+TEST(ConsoleCommands, HelpAndTheManualNameExactlyTheTablesCommands) {
+    const std::set<std::string> table = TableNames();
+    EXPECT_EQ(ManualNames(), table);
+
+    std::set<std::string> listed;
+    for (const std::string& line : CHeadlessConsole::HelpLines("")) {
+        std::string rest = line.substr(line.find(": ") + 2);
+        for (std::size_t bar; (bar = rest.find(" | ")) != std::string::npos;
+             rest.erase(0, bar + 3)) {
+            listed.insert(FirstWord(rest.substr(0, bar)));
+        }
+        listed.insert(FirstWord(rest));
+    }
+    EXPECT_EQ(listed, table);
+}
+
+TEST(ConsoleCommands, HelpShowsEveryFormAndWhatOneCommandDoes) {
+    const std::vector<std::string> lines = CHeadlessConsole::HelpLines("");
+    ASSERT_EQ(lines.size(), CHeadlessConsole::CommandGroups().size());
+    EXPECT_EQ(lines[0].rfind("commands: register [server=H] [port=N] [agent=NAME] | unregister | "
+                             "agents [PREFIX] | add NAME...",
+                             0),
+              0u)
+        << lines[0];
+    EXPECT_NE(lines[0].find(" | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[0].find(" | status | summary | "), std::string::npos) << lines[0];
+
+    // A command in two groups is one command: both rows run the same handler.
+    EXPECT_EQ(CHeadlessConsole::HelpLines("wait").size(), 2u);
+    EXPECT_EQ(CHeadlessConsole::HelpLines("unregister"),
+              std::vector<std::string>{"unregister: UnRegister"});
+    EXPECT_EQ(CHeadlessConsole::HelpLines("no-such-command"), lines);
+    for (const CHeadlessConsole::CommandGroup& group : CHeadlessConsole::CommandGroups()) {
+        for (const CHeadlessConsole::Command& command : *group.commands) {
+            EXPECT_NE(std::string(command.help), "") << command.name;
+            for (const CHeadlessConsole::CommandGroup& other : CHeadlessConsole::CommandGroups()) {
+                for (const CHeadlessConsole::Command& same : *other.commands) {
+                    if (std::string(same.name) == command.name) {
+                        EXPECT_TRUE(same.run == command.run) << command.name;
+                    }
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace halyx
