@@ -41,6 +41,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -203,9 +204,8 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
     return status;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+// What the command line asks for.
+struct CommandLine {
     bool headless = false;
     bool embeddedAns = true;
     std::string script = "-";
@@ -222,61 +222,77 @@ int main(int argc, char** argv) {
     std::vector<halyx::CTcpCommunicator::Subnet> allowedHosts;
     std::string allowedHostsText;
     std::string mapServerUrl;
+};
+
+bool TakesValue(const std::string& arg) {
+    return arg == "--repair-log" || arg == "--repair-out" || arg == "--agent" ||
+           arg == "--answer" || arg == "--clock-every" || arg == "--embedded-ans-port" ||
+           arg == "--map-server" || arg == "--allow-hosts";
+}
+
+// One of our options that takes a value; the exit status when the value is refused.
+std::optional<int> TakeValue(const std::string& arg, const std::string& value, CommandLine& line) {
+    if (arg == "--map-server") {
+        line.mapServerUrl = value;
+        if (!halyx::IsMapServerUrl(line.mapServerUrl)) {
+            return Usage("--map-server takes an http:// or https:// address");
+        }
+    } else if (arg == "--allow-hosts") {
+        line.allowedHostsText = value;
+        std::string why;
+        if (!halyx::CTcpCommunicator::ParseAllowedHosts(line.allowedHostsText, line.allowedHosts,
+                                                        why)) {
+            return Usage("--allow-hosts takes CIDR[,CIDR...]: " + why);
+        }
+    } else if (arg == "--repair-log") {
+        line.repairLog = value;
+    } else if (arg == "--repair-out") {
+        line.repairOut = value;
+    } else if (arg == "--agent") {
+        line.agentName = value;
+        line.agentGiven = true;
+    } else if (arg == "--answer") {
+        if (value != "yes" && value != "no") {
+            return Usage("--answer takes yes or no");
+        }
+        line.defaultAnswer = value == "yes";
+    } else if (arg == "--embedded-ans-port") {
+        line.embeddedPort = halyx::ReadInt(value);
+        if (line.embeddedPort < 0 || line.embeddedPort > 65535) {
+            return Usage("--embedded-ans-port takes a port number (0: any free port)");
+        }
+    } else if (arg == "--clock-every") {
+        if (value.empty() || value.size() > 9 ||
+            value.find_first_not_of("0123456789") != std::string::npos) {
+            return Usage("--clock-every takes a number of minutes: " + value);
+        }
+        line.clockEvery = halyx::ReadInt(value);
+    }
+    return std::nullopt;
+}
+
+// Our options; the framework's are checked by ParseContainerOptions. The exit status when the
+// program ends here (--help, or an option refused).
+std::optional<int> ReadCommandLine(int argc, char** argv, CommandLine& line) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--repair-log" || arg == "--repair-out" ||
-                                arg == "--agent" || arg == "--answer" || arg == "--clock-every" ||
-                                arg == "--embedded-ans-port" || arg == "--map-server" ||
-                                arg == "--allow-hosts";
-        if (takesValue && i + 1 >= argc) {
-            return Usage(arg + " needs a value");
-        }
-        if (arg == "--headless") {
-            headless = true;
+        if (TakesValue(arg)) {
+            if (i + 1 >= argc) {
+                return Usage(arg + " needs a value");
+            }
+            if (const std::optional<int> status = TakeValue(arg, argv[++i], line)) {
+                return status;
+            }
+        } else if (arg == "--headless") {
+            line.headless = true;
         } else if (arg == "--no-map-server") {
-            serveMaps = false;
-        } else if (arg == "--map-server") {
-            mapServerUrl = argv[++i];
-            if (!halyx::IsMapServerUrl(mapServerUrl)) {
-                return Usage("--map-server takes an http:// or https:// address");
-            }
+            line.serveMaps = false;
         } else if (arg == "--team-only") {
-            teamOnly = true;
+            line.teamOnly = true;
         } else if (arg == "--auto-reinit") {
-            autoReinit = true;
-        } else if (arg == "--allow-hosts") {
-            allowedHostsText = argv[++i];
-            std::string why;
-            if (!halyx::CTcpCommunicator::ParseAllowedHosts(allowedHostsText, allowedHosts, why)) {
-                return Usage("--allow-hosts takes CIDR[,CIDR...]: " + why);
-            }
+            line.autoReinit = true;
         } else if (arg == "--no-embedded-ans") {
-            embeddedAns = false;
-        } else if (arg == "--repair-log") {
-            repairLog = argv[++i];
-        } else if (arg == "--repair-out") {
-            repairOut = argv[++i];
-        } else if (arg == "--agent") {
-            agentName = argv[++i];
-            agentGiven = true;
-        } else if (arg == "--answer") {
-            const std::string value = argv[++i];
-            if (value != "yes" && value != "no") {
-                return Usage("--answer takes yes or no");
-            }
-            defaultAnswer = value == "yes";
-        } else if (arg == "--embedded-ans-port") {
-            embeddedPort = halyx::ReadInt(argv[++i]);
-            if (embeddedPort < 0 || embeddedPort > 65535) {
-                return Usage("--embedded-ans-port takes a port number (0: any free port)");
-            }
-        } else if (arg == "--clock-every") {
-            const std::string value = argv[++i];
-            if (value.empty() || value.size() > 9 ||
-                value.find_first_not_of("0123456789") != std::string::npos) {
-                return Usage("--clock-every takes a number of minutes: " + value);
-            }
-            clockEvery = halyx::ReadInt(value);
+            line.embeddedAns = false;
         } else if (arg == "--help" || arg == "-h") {
             return Help();
         } else if (arg.rfind("-", 0) == 0 && arg != "-") {
@@ -284,7 +300,7 @@ int main(int argc, char** argv) {
             if (!halyx::IsContainerOption(arg)) {
                 return Usage("unknown option " + arg);
             }
-            // A framework option: its value is checked with the others below.
+            // A framework option: its value is checked with the others.
             if (arg.find('=') == std::string::npos) {
                 if (i + 1 >= argc) {
                     return Usage(arg + " needs a value");
@@ -292,38 +308,179 @@ int main(int argc, char** argv) {
                 ++i;
             }
         } else {
-            script = arg;
+            line.script = arg;
         }
     }
+    return std::nullopt;
+}
 
+int RepairLog(const CommandLine& line) {
+    const std::string out =
+        line.repairOut.empty() ? halyx::RepairedLogPath(line.repairLog) : line.repairOut;
+    const halyx::LogRepairResult result = halyx::RepairExperimentLog(line.repairLog, out);
+    std::puts(result.message.c_str());
+    return result ? 0 : 1;
+}
+
+// The scripted console needs no display; the desktop needs the widgets' application. None
+// when there is no display to open the window on.
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv, bool headless) {
+    if (headless) {
+        return std::make_unique<QCoreApplication>(argc, argv);
+    }
+    // Without a display the widgets' application would abort.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        return nullptr;
+    }
+    auto app = std::make_unique<QApplication>(argc, argv);
+    QCoreApplication::setOrganizationName(QStringLiteral("Halyx"));
+    QCoreApplication::setApplicationName(QStringLiteral("HalyxCommand"));
+    return app;
+}
+
+// Starts the name server inside this process on 127.0.0.1, and points the registration at it.
+bool StartEmbeddedNameServer(halyx::CNameServer& nameServer, const CommandLine& line,
+                             std::string& ansHost, int& ansPort) {
+    const int listenPort = line.embeddedPort >= 0 ? line.embeddedPort : ansPort;
+    std::string error;
+    if (!nameServer.listen(QHostAddress::LocalHost, static_cast<quint16>(listenPort), error)) {
+        std::fprintf(stderr, "halyx-command: cannot start the embedded name server: %s\n",
+                     error.c_str());
+        return false;
+    }
+    ansHost = kDefaultAnsHost;
+    ansPort = nameServer.port();
+    halyx::CHeadlessConsole::Print("NAMESERVER embedded, listening on 127.0.0.1:" +
+                                   std::to_string(ansPort));
+    return true;
+}
+
+// --allow-hosts, or for the desktop the list it keeps between runs (Network/AllowedHosts in its
+// settings).
+void AllowHosts(halyx::CNetContainer& container, CommandLine& line) {
+    if (line.allowedHosts.empty() && !line.headless) {
+        line.allowedHostsText =
+            halyx::CSettings::Text(QStringLiteral("Network/AllowedHosts"), QString()).toStdString();
+        std::string why;
+        if (!line.allowedHostsText.empty() && !halyx::CTcpCommunicator::ParseAllowedHosts(
+                                                  line.allowedHostsText, line.allowedHosts, why)) {
+            std::fprintf(stderr, "halyx-command: the stored allowed hosts are ignored: %s\n",
+                         why.c_str());
+            line.allowedHosts.clear();
+        }
+    }
+    if (!line.allowedHosts.empty()) {
+        container.tcp_communicator()->set_allowed_hosts(line.allowedHosts);
+        halyx::CHeadlessConsole::Print("ALLOW-HOSTS " + line.allowedHostsText);
+    }
+}
+
+// Maps the stations can fetch from their own machines (see docs/across-machines.md): served
+// here, or from --map-server. False when the map server cannot start.
+bool ServeMaps(halyx::CMapServer& mapServer, halyx::CMapAddresses& mapAddresses,
+               const CommandLine& line, const std::string& bind, int agentPort) {
+    mapServer.SetLog(
+        [](const std::string& text) { halyx::CHeadlessConsole::Print("MAPSERVER " + text); });
+    if (!line.mapServerUrl.empty()) {
+        mapAddresses.UseServer(line.mapServerUrl);
+        halyx::CHeadlessConsole::Print("MAPSERVER elsewhere: " + line.mapServerUrl);
+    } else if (line.serveMaps) {
+        std::string error;
+        if (!mapAddresses.Serve(halyx::DefaultMapFolder(), bind, agentPort, error)) {
+            std::fprintf(stderr, "halyx-command: cannot start the map server: %s\n", error.c_str());
+            return false;
+        }
+        halyx::CHeadlessConsole::Print("MAPSERVER listening on " +
+                                       (bind.empty() ? std::string("*") : bind) + ":" +
+                                       std::to_string(mapServer.Port()) + ", " +
+                                       std::to_string(mapServer.FileCount()) + " maps");
+    }
+    return true;
+}
+
+bool StartAgent(halyx::CNetContainer& container, int argc, char** argv, bool headless) {
+    if (container.CreateContainer(argc, argv, 1) != 0) {
+        return true;
+    }
+    halyx::CHeadlessConsole::Print("MESSAGE: Unable to start agent!");
+    if (!headless) {
+        QMessageBox::critical(nullptr, QStringLiteral("HalyxCommand"),
+                              QStringLiteral("Unable to start agent!"));
+    }
+    return false;
+}
+
+// A map's address for a station: on the map server, at the address the station can reach this
+// machine by (the name server tells where this console registered from).
+void ResolveMapAddresses(halyx::CHalyxCommand& agent, halyx::CMapAddresses& mapAddresses,
+                         const std::function<std::string()>& registeredName) {
+    // Every one of them lives until main returns.
+    agent.SetMapAddressResolver([&agent, &mapAddresses,
+                                 &registeredName](const std::string& address) {
+        return mapAddresses.Resolve(address, [&agent, &registeredName] {
+            std::string host;
+            std::string port;
+            const std::string name = registeredName ? registeredName() : std::string();
+            return !name.empty() && agent.LookupStation(name, host, port) ? host : std::string();
+        });
+    });
+}
+
+// The scripted console, from the script's lines or from standard input.
+int RunHeadless(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperimentLog& log,
+                halyx::CHalyxCommand& agent, halyx::CNetContainer& container,
+                std::function<std::string()>& registeredName, const CommandLine& line,
+                const std::string& ansHost, int ansPort, int agentPort,
+                std::vector<std::string> lines) {
+    halyx::CHeadlessConsole console(scenario, log, agent, container);
+    console.SetDefaultAnswer(line.defaultAnswer);
+    console.SetClockEvery(line.clockEvery);
+    registeredName = [&console] { return console.Page().AgentName(); };
+    if (line.teamOnly) {
+        console.Page().SetTeamOnly(true);
+    }
+    const int baseTickMs = container.get_tick_interval();
+    console.Page().SetSpeedHandler([&container, baseTickMs](int factor) {
+        container.set_tick_interval(std::max(1, baseTickMs / std::max(1, factor)));
+    });
+    console.Page().FillRegistrationFields(line.agentName, agentPort, ansHost, ansPort);
+    halyx::CHeadlessConsole::Print("READY " + line.agentName + " port " +
+                                   std::to_string(container.get_communicator()->get_port()) +
+                                   " tick " + std::to_string(container.get_tick_interval()) +
+                                   " ms");
+
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    InstallSignalPipe(signalNotifier, [&console](int signal) { console.Interrupt(128 + signal); });
+
+    if (line.script == "-") {
+        console.RunStdin();
+    } else {
+        console.RunScript(std::move(lines));
+    }
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    CommandLine line;
+    if (const std::optional<int> status = ReadCommandLine(argc, argv, line)) {
+        return *status;
+    }
     halyx::CContainerOptions options;
     std::string error;
     if (!halyx::ParseContainerOptions(argc, argv, options, error)) {
         return Usage(error);
     }
-
-    if (!repairLog.empty()) {
-        const std::string out = repairOut.empty() ? halyx::RepairedLogPath(repairLog) : repairOut;
-        const halyx::LogRepairResult result = halyx::RepairExperimentLog(repairLog, out);
-        std::puts(result.message.c_str());
-        return result ? 0 : 1;
+    if (!line.repairLog.empty()) {
+        return RepairLog(line);
     }
 
-    // The scripted console needs no display; the desktop needs the widgets' application.
-    std::unique_ptr<QCoreApplication> app;
-    if (headless) {
-        app = std::make_unique<QCoreApplication>(argc, argv);
-    } else {
-        // Without a display the widgets' application would abort; say what to do instead.
-        if (qEnvironmentVariableIsEmpty("DISPLAY") &&
-            qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
-            qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-            return Usage("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
-                         "unset); run with --headless, or set QT_QPA_PLATFORM=offscreen");
-        }
-        app = std::make_unique<QApplication>(argc, argv);
-        QCoreApplication::setOrganizationName(QStringLiteral("Halyx"));
-        QCoreApplication::setApplicationName(QStringLiteral("HalyxCommand"));
+    std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv, line.headless);
+    if (!app) {
+        return Usage("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+                     "unset); run with --headless, or set QT_QPA_PLATFORM=offscreen");
     }
     halyx::KeepNumbersInCLocale();
     halyx::RaiseOpenFileLimit();
@@ -335,7 +492,7 @@ int main(int argc, char** argv) {
     int ansPort = options.ansPort.value_or(halyx::kDefaultAnsPort);
 
     std::vector<std::string> lines;
-    if (script != "-" && !ReadScript(script, lines, error)) {
+    if (line.script != "-" && !ReadScript(line.script, lines, error)) {
         return Usage(error);
     }
 
@@ -346,18 +503,9 @@ int main(int argc, char** argv) {
     // --embedded-ans-port starts the embedded server without asking whether one answers: port 0
     // takes any free port, so that a demonstration never meets another name server.
     const bool startEmbedded =
-        embeddedAns && (embeddedPort >= 0 || !NameServerAnswers(ansHost, ansPort));
-    if (startEmbedded) {
-        const int listenPort = embeddedPort >= 0 ? embeddedPort : ansPort;
-        if (!nameServer.listen(QHostAddress::LocalHost, static_cast<quint16>(listenPort), error)) {
-            std::fprintf(stderr, "halyx-command: cannot start the embedded name server: %s\n",
-                         error.c_str());
-            return 1;
-        }
-        ansHost = kDefaultAnsHost;
-        ansPort = nameServer.port();
-        halyx::CHeadlessConsole::Print("NAMESERVER embedded, listening on 127.0.0.1:" +
-                                       std::to_string(ansPort));
+        line.embeddedAns && (line.embeddedPort >= 0 || !NameServerAnswers(ansHost, ansPort));
+    if (startEmbedded && !StartEmbeddedNameServer(nameServer, line, ansHost, ansPort)) {
+        return 1;
     }
 
     halyx::CScenario scenario;
@@ -366,96 +514,32 @@ int main(int argc, char** argv) {
     halyx::CExperimentLog log;
     halyx::CHalyxCommand agent(halyx::AgentScenario::Of(scenario), log);
     agent.set_debug_sink(
-        [](const std::string& line) { std::fprintf(stderr, "%s\n", line.c_str()); });
+        [](const std::string& text) { std::fprintf(stderr, "%s\n", text.c_str()); });
     halyx::CNetContainer container(agent);
-    if (container.CreateContainer(argc, argv, 1) == 0) {
-        halyx::CHeadlessConsole::Print("MESSAGE: Unable to start agent!");
-        if (!headless) {
-            QMessageBox::critical(nullptr, QStringLiteral("HalyxCommand"),
-                                  QStringLiteral("Unable to start agent!"));
-        }
+    if (!StartAgent(container, argc, argv, line.headless)) {
         return 1;
     }
     const int agentPort = container.get_communicator()->get_port();
-    if (allowedHosts.empty() && !headless) {
-        // The desktop keeps the list between runs (Network/AllowedHosts in its settings).
-        allowedHostsText =
-            halyx::CSettings::Text(QStringLiteral("Network/AllowedHosts"), QString()).toStdString();
-        std::string why;
-        if (!allowedHostsText.empty() &&
-            !halyx::CTcpCommunicator::ParseAllowedHosts(allowedHostsText, allowedHosts, why)) {
-            std::fprintf(stderr, "halyx-command: the stored allowed hosts are ignored: %s\n",
-                         why.c_str());
-            allowedHosts.clear();
-        }
-    }
-    if (!allowedHosts.empty()) {
-        container.tcp_communicator()->set_allowed_hosts(allowedHosts);
-        halyx::CHeadlessConsole::Print("ALLOW-HOSTS " + allowedHostsText);
-    }
-    agent.SetAutoReinit(autoReinit);
+    AllowHosts(container, line);
+    agent.SetAutoReinit(line.autoReinit);
 
-    // Maps the stations can fetch from their own machines (see docs/across-machines.md). The
-    // name this console registered under is asked when an address is first needed.
+    // The name this console registered under is asked when a map address is first needed.
     std::function<std::string()> registeredName;
     halyx::CMapServer mapServer;
-    mapServer.SetLog(
-        [](const std::string& line) { halyx::CHeadlessConsole::Print("MAPSERVER " + line); });
     halyx::CMapAddresses mapAddresses(mapServer);
-    if (!mapServerUrl.empty()) {
-        mapAddresses.UseServer(mapServerUrl);
-        halyx::CHeadlessConsole::Print("MAPSERVER elsewhere: " + mapServerUrl);
-    } else if (serveMaps) {
-        if (!mapAddresses.Serve(halyx::DefaultMapFolder(), options.bind, agentPort, error)) {
-            std::fprintf(stderr, "halyx-command: cannot start the map server: %s\n", error.c_str());
-            return 1;
-        }
-        halyx::CHeadlessConsole::Print("MAPSERVER listening on " +
-                                       (options.bind.empty() ? std::string("*") : options.bind) +
-                                       ":" + std::to_string(mapServer.Port()) + ", " +
-                                       std::to_string(mapServer.FileCount()) + " maps");
+    if (!ServeMaps(mapServer, mapAddresses, line, options.bind, agentPort)) {
+        return 1;
     }
     if (mapAddresses.Active()) {
-        agent.SetMapAddressResolver([&](const std::string& address) {
-            return mapAddresses.Resolve(address, [&] {
-                std::string host;
-                std::string port;
-                const std::string name = registeredName ? registeredName() : std::string();
-                return !name.empty() && agent.LookupStation(name, host, port) ? host
-                                                                              : std::string();
-            });
-        });
+        ResolveMapAddresses(agent, mapAddresses, registeredName);
     }
 
-    if (!headless) {
-        return RunDesktop(*app, scenario, log, agent, container, registeredName, teamOnly,
+    if (!line.headless) {
+        return RunDesktop(*app, scenario, log, agent, container, registeredName, line.teamOnly,
                           startEmbedded || options.ansHost.has_value(),
-                          agentGiven ? agentName : std::string(), ansHost, ansPort, agentPort);
+                          line.agentGiven ? line.agentName : std::string(), ansHost, ansPort,
+                          agentPort);
     }
-
-    halyx::CHeadlessConsole console(scenario, log, agent, container);
-    console.SetDefaultAnswer(defaultAnswer);
-    console.SetClockEvery(clockEvery);
-    registeredName = [&console] { return console.Page().AgentName(); };
-    if (teamOnly) {
-        console.Page().SetTeamOnly(true);
-    }
-    const int baseTickMs = container.get_tick_interval();
-    console.Page().SetSpeedHandler([&container, baseTickMs](int factor) {
-        container.set_tick_interval(std::max(1, baseTickMs / std::max(1, factor)));
-    });
-    console.Page().FillRegistrationFields(agentName, agentPort, ansHost, ansPort);
-    halyx::CHeadlessConsole::Print(
-        "READY " + agentName + " port " + std::to_string(container.get_communicator()->get_port()) +
-        " tick " + std::to_string(container.get_tick_interval()) + " ms");
-
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    InstallSignalPipe(signalNotifier, [&console](int signal) { console.Interrupt(128 + signal); });
-
-    if (script == "-") {
-        console.RunStdin();
-    } else {
-        console.RunScript(std::move(lines));
-    }
-    return app->exec();
+    return RunHeadless(*app, scenario, log, agent, container, registeredName, line, ansHost,
+                       ansPort, agentPort, std::move(lines));
 }

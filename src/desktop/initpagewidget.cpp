@@ -124,17 +124,52 @@ CInitPageWidget::~CInitPageWidget() {
 }
 
 void CInitPageWidget::BuildControls() {
-    auto button = [this](const char* caption, InitControl control, auto action) {
-        auto* b = new QPushButton(QString::fromUtf8(caption), this);
-        b->setObjectName(QString::fromUtf8(caption));
-        connect(b, &QPushButton::clicked, this, [this, action] {
-            action();
-            ShowPresenter();
-        });
-        m_controls[static_cast<size_t>(control)] = b;
-        return b;
-    };
+    auto* top = new QHBoxLayout;
+    top->addWidget(BuildRegistrationBox(), 3);
+    top->addWidget(BuildFilterBox(), 2);
+    top->addWidget(BuildClockBox(), 2);
 
+    auto* stations = new QGroupBox(tr("Halyx Stations"), this);
+    auto* stationsGrid = new QGridLayout(stations);
+    stationsGrid->addWidget(BuildAgentList(stations), 0, 0);
+    stationsGrid->addLayout(BuildTeamButtons(stations), 0, 1);
+    stationsGrid->addWidget(BuildStationsList(stations), 0, 2);
+    stationsGrid->setColumnStretch(0, 2);
+    stationsGrid->setColumnStretch(2, 3);
+    stationsGrid->addLayout(BuildSimulationButtons(stations), 1, 0, 1, 3);
+    stationsGrid->addLayout(BuildStrayRow(stations), 2, 0, 1, 3);
+    stationsGrid->addLayout(BuildPlaybackRow(stations), 3, 0, 1, 3);
+
+    // The decision of an ended mission, plainly, until Reset.
+    m_outcome = new QLabel(this);
+    m_outcome->setObjectName(QStringLiteral("Mission Outcome"));
+    m_outcome->setTextFormat(Qt::PlainText);
+    m_outcome->setWordWrap(true);
+    QFont bold = m_outcome->font();
+    bold.setBold(true);
+    bold.setPointSizeF(bold.pointSizeF() * 1.2);
+    m_outcome->setFont(bold);
+    m_outcome->hide();
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(top);
+    page->addWidget(m_outcome);
+    page->addWidget(stations, 1);
+}
+
+// A push button for one of the page's controls: the action, then the page shows the result.
+QPushButton* CInitPageWidget::MakeButton(const char* caption, InitControl control,
+                                         std::function<void()> action) {
+    auto* b = new QPushButton(QString::fromUtf8(caption), this);
+    b->setObjectName(QString::fromUtf8(caption));
+    connect(b, &QPushButton::clicked, this, [this, action = std::move(action)] {
+        action();
+        ShowPresenter();
+    });
+    m_controls[static_cast<size_t>(control)] = b;
+    return b;
+}
+
+QGroupBox* CInitPageWidget::BuildRegistrationBox() {
     // Agent Name Server (ANS)
     auto* ans = new QGroupBox(tr("Agent Name Server (ANS)"), this);
     auto* ansGrid = new QGridLayout(ans);
@@ -166,14 +201,14 @@ void CInitPageWidget::BuildControls() {
     connect(m_agent, &QLineEdit::textEdited, this,
             [this](const QString& t) { m_page.SetAgentName(t.toStdString()); });
     auto* ansButtons = new QHBoxLayout;
-    ansButtons->addWidget(button("Register", InitControl::Register, [this] {
+    ansButtons->addWidget(MakeButton("Register", InitControl::Register, [this] {
         RunNameServerCall(InitControl::Register, [this] { m_page.Register(); });
         if (!m_page.IsEnabled(InitControl::Register)) {
             RememberRegistration();
         }
     }));
     ansButtons->addWidget(
-        button("UnRegister", InitControl::UnRegister, [this] { m_page.UnRegister(); }));
+        MakeButton("UnRegister", InitControl::UnRegister, [this] { m_page.UnRegister(); }));
     // While the name server is asked: a busy bar and Cancel; the rest of the window goes on.
     m_busyBar = new QProgressBar(ans);
     m_busyBar->setObjectName(QStringLiteral("Name Server Busy"));
@@ -193,7 +228,10 @@ void CInitPageWidget::BuildControls() {
     m_registration->setObjectName(QStringLiteral("Registration Status"));
     m_registration->setWordWrap(true);
     ansGrid->addWidget(m_registration, row + 1, 0, 1, 2);
+    return ans;
+}
 
+QGroupBox* CInitPageWidget::BuildFilterBox() {
     // Agent Filter
     auto* filter = new QGroupBox(tr("Agent Filter"), this);
     auto* filterGrid = new QGridLayout(filter);
@@ -219,13 +257,16 @@ void CInitPageWidget::BuildControls() {
     filterGrid->addWidget(m_showAll, 0, 0, 1, 2);
     filterGrid->addWidget(m_filterBy, 1, 0);
     filterGrid->addWidget(m_filterText, 1, 1);
-    filterGrid->addWidget(button("Refresh List", InitControl::RefreshList,
-                                 [this] {
-                                     RunNameServerCall(InitControl::RefreshList,
-                                                       [this] { m_page.RefreshList(); });
-                                 }),
+    filterGrid->addWidget(MakeButton("Refresh List", InitControl::RefreshList,
+                                     [this] {
+                                         RunNameServerCall(InitControl::RefreshList,
+                                                           [this] { m_page.RefreshList(); });
+                                     }),
                           2, 0, 1, 2);
+    return filter;
+}
 
+QGroupBox* CInitPageWidget::BuildClockBox() {
     // Clock
     auto* clock = new QGroupBox(tr("Clock"), this);
     auto* clockBox = new QVBoxLayout(clock);
@@ -280,10 +321,10 @@ void CInitPageWidget::BuildControls() {
     });
     clockBox->addWidget(m_singlePerson);
     clockBox->addStretch();
+    return clock;
+}
 
-    // Halyx Stations
-    auto* stations = new QGroupBox(tr("Halyx Stations"), this);
-    auto* stationsGrid = new QGridLayout(stations);
+QListView* CInitPageWidget::BuildAgentList(QWidget* stations) {
     m_agentList = new QListView(stations);
     m_agentList->setObjectName(QStringLiteral("Agent List"));
     m_agentList->setModel(&m_agentModel);
@@ -304,7 +345,10 @@ void CInitPageWidget::BuildControls() {
         RunNameServerCall(InitControl::AddClient, [this] { m_page.AddClient(); });
         ShowPresenter();
     });
+    return m_agentList;
+}
 
+QTreeWidget* CInitPageWidget::BuildStationsList(QWidget* stations) {
     m_stations = new QTreeWidget(stations);
     m_stations->setObjectName(QStringLiteral("Stations"));
     m_stations->setRootIsDecorated(false);
@@ -350,37 +394,46 @@ void CInitPageWidget::BuildControls() {
             ReinitializeSelected();
         }
     });
+    return m_stations;
+}
 
+QVBoxLayout* CInitPageWidget::BuildTeamButtons(QWidget* stations) {
     auto* teamButtons = new QVBoxLayout;
     teamButtons->addStretch();
-    teamButtons->addWidget(button("Add Client", InitControl::AddClient, [this] {
+    teamButtons->addWidget(MakeButton("Add Client", InitControl::AddClient, [this] {
         RunNameServerCall(InitControl::AddClient, [this] { m_page.AddClient(); });
     }));
     teamButtons->addWidget(
-        button("Remove Client", InitControl::RemoveClient, [this] { m_page.RemoveClient(); }));
+        MakeButton("Remove Client", InitControl::RemoveClient, [this] { m_page.RemoveClient(); }));
     m_reinitialize = new QPushButton(tr("Re-initialize"), stations);
     m_reinitialize->setObjectName(QStringLiteral("Re-initialize"));
     m_reinitialize->setToolTip(tr("Send the simulation again to a station that restarted"));
     connect(m_reinitialize, &QPushButton::clicked, this, [this] { ReinitializeSelected(); });
     teamButtons->addWidget(m_reinitialize);
     teamButtons->addStretch();
+    return teamButtons;
+}
 
+QHBoxLayout* CInitPageWidget::BuildSimulationButtons(QWidget* stations) {
     auto* simButtons = new QHBoxLayout;
-    simButtons->addWidget(button("Initialize Simulation", InitControl::InitializeSimulation,
-                                 [this] { m_page.InitializeSimulation(); }));
-    m_start = button("Start Simulation", InitControl::StartSimulation,
-                     [this] { m_page.StartSimulation(); });
+    simButtons->addWidget(MakeButton("Initialize Simulation", InitControl::InitializeSimulation,
+                                     [this] { m_page.InitializeSimulation(); }));
+    m_start = MakeButton("Start Simulation", InitControl::StartSimulation,
+                         [this] { m_page.StartSimulation(); });
     simButtons->addWidget(m_start);
-    simButtons->addWidget(button("Reset Simulation", InitControl::ResetSimulation,
-                                 [this] { m_page.ResetSimulation(); }));
+    simButtons->addWidget(MakeButton("Reset Simulation", InitControl::ResetSimulation,
+                                     [this] { m_page.ResetSimulation(); }));
     simButtons->addStretch();
     m_moveLog = new QPushButton(tr("Move Log..."), stations);
     m_moveLog->setObjectName(QStringLiteral("Move Log..."));
     m_moveLog->setToolTip(tr("Continue the experiment log in another folder"));
     connect(m_moveLog, &QPushButton::clicked, this, [this] { MoveLog(); });
     simButtons->addWidget(m_moveLog);
+    return simButtons;
+}
 
-    // Commands from agents outside the team.
+// Commands from agents outside the team, and the trust of the team's own.
+QHBoxLayout* CInitPageWidget::BuildStrayRow(QWidget* stations) {
     auto* strayRow = new QHBoxLayout;
     m_teamOnly = new QCheckBox(tr("Team Only"), stations);
     m_teamOnly->setObjectName(QStringLiteral("Team Only"));
@@ -396,7 +449,10 @@ void CInitPageWidget::BuildControls() {
     strayRow->addWidget(m_teamOnly);
     strayRow->addWidget(m_stray, 1);
     AddTrustControls(stations, strayRow);
+    return strayRow;
+}
 
+QHBoxLayout* CInitPageWidget::BuildPlaybackRow(QWidget* stations) {
     auto* playback = new QHBoxLayout;
     m_playbackMode = new QCheckBox(tr("Playback Mode"), stations);
     m_playbackMode->setObjectName(QStringLiteral("Playback Mode"));
@@ -410,10 +466,10 @@ void CInitPageWidget::BuildControls() {
         ShowPresenter();
     });
     playback->addWidget(m_playbackMode);
-    playback->addWidget(button("Load Experiment", InitControl::LoadExperiment,
-                               [this] { m_page.LoadExperiment(); }));
-    playback->addWidget(button("Initialize Playback", InitControl::InitializePlayback,
-                               [this] { m_page.InitializePlayback(); }));
+    playback->addWidget(MakeButton("Load Experiment", InitControl::LoadExperiment,
+                                   [this] { m_page.LoadExperiment(); }));
+    playback->addWidget(MakeButton("Initialize Playback", InitControl::InitializePlayback,
+                                   [this] { m_page.InitializePlayback(); }));
     m_stop = new QToolButton(stations);
     m_stop->setObjectName(QStringLiteral("Stop"));
     m_stop->setToolTip(tr("Stop the playback"));
@@ -458,34 +514,7 @@ void CInitPageWidget::BuildControls() {
     connect(m_timeline, &QPushButton::clicked, this, [this] { OpenTimeline(); });
     playback->addWidget(m_timeline);
     playback->addStretch();
-
-    stationsGrid->addWidget(m_agentList, 0, 0);
-    stationsGrid->addLayout(teamButtons, 0, 1);
-    stationsGrid->addWidget(m_stations, 0, 2);
-    stationsGrid->setColumnStretch(0, 2);
-    stationsGrid->setColumnStretch(2, 3);
-    stationsGrid->addLayout(simButtons, 1, 0, 1, 3);
-    stationsGrid->addLayout(strayRow, 2, 0, 1, 3);
-    stationsGrid->addLayout(playback, 3, 0, 1, 3);
-
-    auto* top = new QHBoxLayout;
-    top->addWidget(ans, 3);
-    top->addWidget(filter, 2);
-    top->addWidget(clock, 2);
-    // The decision of an ended mission, plainly, until Reset.
-    m_outcome = new QLabel(this);
-    m_outcome->setObjectName(QStringLiteral("Mission Outcome"));
-    m_outcome->setTextFormat(Qt::PlainText);
-    m_outcome->setWordWrap(true);
-    QFont bold = m_outcome->font();
-    bold.setBold(true);
-    bold.setPointSizeF(bold.pointSizeF() * 1.2);
-    m_outcome->setFont(bold);
-    m_outcome->hide();
-    auto* page = new QVBoxLayout(this);
-    page->addLayout(top);
-    page->addWidget(m_outcome);
-    page->addWidget(stations, 1);
+    return playback;
 }
 
 void CInitPageWidget::RunNameServerCall(InitControl control, const std::function<void()>& call) {

@@ -14,6 +14,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QLCDNumber;
@@ -25,6 +26,7 @@ class QRadioButton;
 class QSlider;
 class QToolButton;
 class QTreeWidget;
+class QVBoxLayout;
 
 namespace halyx {
 
@@ -89,7 +91,18 @@ public:
     static constexpr const char* kMessageTitle = "HalyxCommand";
 
 private:
+    // The page's controls, box by box.
     void BuildControls();
+    QPushButton* MakeButton(const char* caption, InitControl control, std::function<void()> action);
+    QGroupBox* BuildRegistrationBox();
+    QGroupBox* BuildFilterBox();
+    QGroupBox* BuildClockBox();
+    QListView* BuildAgentList(QWidget* stations);
+    QTreeWidget* BuildStationsList(QWidget* stations);
+    QVBoxLayout* BuildTeamButtons(QWidget* stations);
+    QHBoxLayout* BuildSimulationButtons(QWidget* stations);
+    QHBoxLayout* BuildStrayRow(QWidget* stations);
+    QHBoxLayout* BuildPlaybackRow(QWidget* stations);
     void ShowPresenter();
     void ShowAgentList();
     void ShowStations();
