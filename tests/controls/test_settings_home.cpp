@@ -8,7 +8,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
+#include <QLabel>
 #include <QSettings>
+#include <QSplitter>
+#include <QTableWidget>
 
 namespace halyx {
 namespace {
@@ -88,6 +92,64 @@ TEST(SettingsHome, WithoutAHomeTheUsualPlaceIsUsed) {
     }
     // Nothing is written into a home that is not in use.
     EXPECT_FALSE(QFile::exists(first + QStringLiteral("/settings.ini")));
+}
+
+// What a window remembers comes back in the next run; what cannot be used (a folder since
+// removed, bytes that are no saved state) leaves the default in place instead of a broken layout.
+TEST(SettingsHome, RememberedLayoutComesBackAndBadValuesFallBack) {
+    const QString folder = Fresh(QStringLiteral("layout"));
+    HomeScope home(folder.toLocal8Bit());
+    {
+        QSplitter splitter;
+        splitter.addWidget(new QLabel(QStringLiteral("a")));
+        splitter.addWidget(new QLabel(QStringLiteral("b")));
+        splitter.resize(400, 100);
+        CSettings::TrackSplitter(&splitter, QStringLiteral("Test/Sides"));
+        splitter.setSizes({300, 100});
+        emit splitter.splitterMoved(300, 1);
+    }
+    {
+        QSplitter splitter;
+        splitter.addWidget(new QLabel(QStringLiteral("a")));
+        splitter.addWidget(new QLabel(QStringLiteral("b")));
+        splitter.resize(400, 100);
+        CSettings::TrackSplitter(&splitter, QStringLiteral("Test/Sides"));
+        EXPECT_GT(splitter.sizes().value(0), splitter.sizes().value(1));
+    }
+
+    const QString gone = folder + QStringLiteral("/gone");
+    QDir().mkpath(gone);
+    CSettings::SetLastFolder(QStringLiteral("Scenario"), gone);
+    EXPECT_EQ(CSettings::LastFolder(QStringLiteral("Scenario"), QStringLiteral("fb")), gone);
+    QDir(gone).removeRecursively();
+    EXPECT_EQ(CSettings::LastFolder(QStringLiteral("Scenario"), QStringLiteral("fb")),
+              QStringLiteral("fb"));
+    // An empty folder is never stored over a good one.
+    CSettings::SetLastFolder(QStringLiteral("Experiment"), folder);
+    CSettings::SetLastFolder(QStringLiteral("Experiment"), QString());
+    EXPECT_EQ(CSettings::LastFolder(QStringLiteral("Experiment"), QString()), folder);
+
+    {
+        QSettings file(CSettings::FilePath(), QSettings::IniFormat);
+        for (const char* key :
+             {"Windows/Bad/header", "Windows/Bad/splitter", "Windows/Bad/geometry"}) {
+            file.setValue(QLatin1String(key), QByteArray("not a saved state"));
+        }
+    }
+    QTableWidget table(2, 3);
+    table.horizontalHeader()->resizeSection(1, 77);
+    CSettings::TrackHeader(table.horizontalHeader(), QStringLiteral("Bad"));
+    EXPECT_EQ(table.horizontalHeader()->count(), 3);
+    EXPECT_EQ(table.horizontalHeader()->sectionSize(1), 77);
+    QSplitter splitter;
+    splitter.addWidget(new QLabel(QStringLiteral("a")));
+    splitter.addWidget(new QLabel(QStringLiteral("b")));
+    CSettings::TrackSplitter(&splitter, QStringLiteral("Bad"));
+    EXPECT_EQ(splitter.count(), 2);
+    QWidget window;
+    window.resize(321, 123);
+    CSettings::TrackGeometry(&window, QStringLiteral("Bad"));
+    EXPECT_EQ(window.size(), QSize(321, 123));
 }
 
 } // namespace
