@@ -1,8 +1,10 @@
-// Comment lines in the events section (station health notes) are for people: the loader and the
-// playback store read a log with them exactly as the same log without them, and no text can
-// break out of a comment.
+// Comment lines in the events section (station health notes, messages that could not be read)
+// are for people: no byte of their text can break out of the comment or the file, and every
+// reader (playback loader, log reader, repair) reads the log exactly as the same log without them.
 
 #include "record/experimentlog.h"
+#include "record/logreader.h"
+#include "record/logrepair.h"
 #include "recordtestutil.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +14,70 @@ namespace halyx {
 namespace {
 
 using test::ReadAll;
+
+// Everything hostile a station could put into a message, and a text over the kept length.
+std::string HostileText() {
+    std::string text = "(tell :sender ALPHA :content (tell :command chat --> <Event Name=\"Abort\" "
+                       "From=\"X\"/> &amp; ]]> -- a\\b";
+    text.push_back('\0');
+    text += "\x01\x1b\x7f\r\n\t\xff\xfe\xc3\xa9 end-";
+    return text;
+}
+
+// The events, in order, as the log reader hands them on.
+std::vector<std::string> ReaderEvents(const std::string& text) {
+    CLogReader reader;
+    EXPECT_TRUE(reader.OpenText(text));
+    std::vector<std::string> names;
+    reader.ForEachEvent([&](const CLogEventView& e) {
+        names.push_back(std::string(e.name) + "|" + std::string(e.Attribute("From")) + "|" +
+                        std::string(e.text));
+    });
+    return names;
+}
+
+// The log's text without its comment lines.
+std::string WithoutComments(const std::string& text) {
+    std::string plain;
+    for (size_t from = 0; from < text.size();) {
+        const size_t br = text.find('\n', from);
+        const size_t end = br == std::string::npos ? text.size() : br + 1;
+        const std::string_view line(text.data() + from, end - from);
+        if (!line.starts_with("<!--")) {
+            plain += line;
+        }
+        from = end;
+    }
+    EXPECT_EQ(plain.find("<!--"), std::string::npos) << plain;
+    return plain;
+}
+
+// The playback loader and the log reader find the same team and events in the log at path as in
+// plain; the loader's events are returned.
+test::LoadedLog ExpectReadAsWithoutComments(const std::string& path, const std::string& plain) {
+    test::LoadedLog with = test::LoadLog(path);
+    const test::LoadedLog without = test::LoadLog(plain, true);
+    EXPECT_TRUE(with.result) << with.result.detail;
+    EXPECT_TRUE(without.result) << without.result.detail;
+    EXPECT_EQ(with.team, without.team);
+    EXPECT_EQ(with.events.Count(), without.events.Count());
+    for (size_t i = 0; i < with.events.Count() && i < without.events.Count(); ++i) {
+        EXPECT_EQ(with.events.At(i), without.events.At(i)) << i;
+    }
+    EXPECT_EQ(ReaderEvents(ReadAll(path)), ReaderEvents(plain));
+    return with;
+}
+
+// How many comments the events section holds; the file must be well-formed around them.
+int EventComments(const std::string& text) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(text.c_str(), pugi::parse_default | pugi::parse_comments));
+    int comments = 0;
+    for (pugi::xml_node n : doc.child("HalyxSimLog").child("SimEvents").children()) {
+        comments += n.type() == pugi::node_comment;
+    }
+    return comments;
+}
 
 TEST(LogComments, HealthNotesSitInsideTheEventsAndLoadAsIfTheyWereNotThere) {
     const std::string folder = test::FreshFolder("notes");
@@ -35,21 +101,10 @@ TEST(LogComments, HealthNotesSitInsideTheEventsAndLoadAsIfTheyWereNotThere) {
     EXPECT_LT(text.find("<SimEvents>"), lost);
     EXPECT_LT(back, text.find("</SimEvents>"));
 
-    std::string plain = text;
-    plain.erase(back + 1, text.find("-->", back) + 4 - (back + 1));
-    plain.erase(lost + 1, text.find("-->", lost) + 4 - (lost + 1));
-    ASSERT_EQ(plain.find("<!--"), std::string::npos) << plain;
-    const test::LoadedLog with = test::LoadLog(folder + "run.xml");
-    const test::LoadedLog without = test::LoadLog(plain, true);
-    ASSERT_TRUE(with.result) << with.result.detail;
-    ASSERT_TRUE(without.result) << without.result.detail;
+    const test::LoadedLog with =
+        ExpectReadAsWithoutComments(folder + "run.xml", WithoutComments(text));
     EXPECT_EQ(with.team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
-    EXPECT_EQ(with.team, without.team);
-    ASSERT_EQ(with.events.Count(), 3u);
-    ASSERT_EQ(without.events.Count(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(with.events.At(i), without.events.At(i)) << i;
-    }
+    EXPECT_EQ(with.events.Count(), 3u);
 }
 
 TEST(LogComments, NoTextCanEndTheCommentEarly) {
@@ -70,30 +125,53 @@ TEST(LogComments, NoTextCanEndTheCommentEarly) {
     EXPECT_FALSE(log.LogComment("closed")) << "no file is open";
 }
 
-TEST(PlaybackSeek, TheCursorLandsOnTheFirstRecordOfTheMinuteOrLater) {
-    CSimEventStore store;
-    for (const auto& [clock, tsid] :
-         std::vector<std::pair<int, int64_t>>{{2, 10}, {5, 20}, {5, 21}, {9, 30}}) {
-        store.Insert(CSimEvent{clock, "ALPHA", "", tsid, "tell :command abort"});
-    }
-    EXPECT_EQ(store.SeekTo(5), 1u);
-    EXPECT_EQ(store.SeekTo(6), 3u);
-    EXPECT_EQ(store.SeekTo(0), 0u); // backwards: from the start again
-    EXPECT_EQ(store.SeekTo(10), 4u);
-    EXPECT_TRUE(store.Exhausted());
+// A station message that could not be read is one comment line with every byte escaped.
+TEST(LogComments, AnUnreadableMessageKeepsEveryByteEscapedAndNoReaderSeesIt) {
+    const std::string folder = test::FreshFolder("unreadable");
+    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
+    ASSERT_TRUE(log.Open(folder, "run", "", "<Scenario>\n</Scenario>\n"));
+    log.LogInitSim();
+    log.LogStartSim();
+    log.LogResourceActivate(3, "ALPHA", "Radar", "R1", "1", "2", "3", "4");
+    ASSERT_TRUE(log.LogUnreadableMessage(4, "AL--PHA<", "a control byte at byte 9", HostileText()));
+    log.LogChatMsg(5, "ALPHA", "still here");
+    ASSERT_TRUE(log.LogUnreadableMessage(
+        6, "", "too long", std::string(CExperimentLog::kUnreadableTextBytes + 10, 'x')));
+    const std::string before = ReadAll(folder + "run.xml");
+    log.EndSimEvents(TeamMembersXml({"ALPHA"}));
+    log.Close();
+    const std::string text = ReadAll(folder + "run.xml");
 
-    // From minute 3 on: nothing at 3 or 4, both records at 5, the last at 9.
-    test::RecordingSender sender;
-    store.SeekTo(3);
-    std::vector<int> releasedAt;
-    for (int clock = 3; clock <= 12; ++clock) {
-        const size_t before = sender.sent.size();
-        store.Release(clock, sender);
-        for (size_t i = before; i < sender.sent.size(); ++i) {
-            releasedAt.push_back(clock);
-        }
+    // One line each, in printable ASCII, with the station, the clock and the reason.
+    const size_t at = text.find("<!-- unreadable message from AL-\\x2dPHA\\x3c at clock 4 (a "
+                                "control byte at byte 9): (tell :sender ALPHA");
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string line = text.substr(at, text.find('\n', at) - at);
+    EXPECT_NE(line.find("chat -\\x2d\\x3e \\x3cEvent Name=\"Abort\" From=\"X\"/\\x3e \\x26amp; "
+                        "]]\\x3e -\\x2d a\\x5cb\\x00\\x01\\x1b\\x7f\\x0d\\x0a\\x09\\xff\\xfe"
+                        "\\xc3\\xa9 end\\x2d -->"),
+              std::string::npos)
+        << line;
+    for (const char c : line) {
+        EXPECT_TRUE(c >= 0x20 && c < 0x7f) << static_cast<int>(c);
     }
-    EXPECT_EQ(releasedAt, (std::vector<int>{5, 5, 9}));
+    EXPECT_NE(text.find("<!-- unreadable message from (no sender) at clock 6 (too long): xxx"),
+              std::string::npos);
+    EXPECT_NE(text.find("xxx [and 10 more bytes] -->\n"), std::string::npos);
+    EXPECT_EQ(EventComments(text), 2);
+
+    const std::string plain = WithoutComments(text);
+    ExpectReadAsWithoutComments(folder + "run.xml", plain);
+    EXPECT_EQ(ReaderEvents(text).size(), 4u);
+
+    // A log cut off after an unreadable message repairs to the same events as without it.
+    std::string repaired;
+    std::string repairedPlain;
+    ASSERT_TRUE(RepairExperimentLogText(before, repaired));
+    ASSERT_TRUE(
+        RepairExperimentLogText(plain.substr(0, plain.find("</SimEvents>")), repairedPlain));
+    EXPECT_EQ(ReaderEvents(repaired), ReaderEvents(repairedPlain));
+    EXPECT_FALSE(log.LogUnreadableMessage(7, "A", "closed", "x")) << "no file is open";
 }
 
 } // namespace

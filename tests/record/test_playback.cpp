@@ -173,5 +173,31 @@ TEST(Playback, RecordsOfAnyLengthComeBackWholeThroughInsertSeekAndRelease) {
     EXPECT_TRUE(store.Exhausted());
 }
 
+TEST(PlaybackSeek, TheCursorLandsOnTheFirstRecordOfTheMinuteOrLater) {
+    CSimEventStore store;
+    for (const auto& [clock, tsid] :
+         std::vector<std::pair<int, int64_t>>{{2, 10}, {5, 20}, {5, 21}, {9, 30}}) {
+        store.Insert(CSimEvent{clock, "ALPHA", "", tsid, "tell :command abort"});
+    }
+    EXPECT_EQ(store.SeekTo(5), 1u);
+    EXPECT_EQ(store.SeekTo(6), 3u);
+    EXPECT_EQ(store.SeekTo(0), 0u); // backwards: from the start again
+    EXPECT_EQ(store.SeekTo(10), 4u);
+    EXPECT_TRUE(store.Exhausted());
+
+    // From minute 3 on: nothing at 3 or 4, both records at 5, the last at 9.
+    test::RecordingSender sender;
+    store.SeekTo(3);
+    std::vector<int> releasedAt;
+    for (int clock = 3; clock <= 12; ++clock) {
+        const size_t before = sender.sent.size();
+        store.Release(clock, sender);
+        for (size_t i = before; i < sender.sent.size(); ++i) {
+            releasedAt.push_back(clock);
+        }
+    }
+    EXPECT_EQ(releasedAt, (std::vector<int>{5, 5, 9}));
+}
+
 } // namespace
 } // namespace halyx
