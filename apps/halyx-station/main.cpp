@@ -27,6 +27,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 namespace {
@@ -97,11 +98,8 @@ bool ReadCount(const std::string& text, long long high, long long& value) {
     return value <= high;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
-    halyx::KeepNumbersInCLocale();
+// What the command line asks for.
+struct StationOptions {
     std::string name;
     std::string target;
     long long seed = 1;
@@ -110,42 +108,57 @@ int main(int argc, char** argv) {
     bool echo = true;
     bool fetchMaps = true;
     halyx::StationBehaviour behaviour = halyx::StationBehaviour::Quiet;
+};
+
+// One of our options that takes a value; the exit status when the value is refused.
+std::optional<int> TakeValue(const std::string& arg, const std::string& value,
+                             StationOptions& options) {
+    if (arg == "--name") {
+        options.name = value;
+    } else if (arg == "--to") {
+        options.target = value;
+    } else if (arg == "--seed") {
+        if (!ReadCount(value, 1LL << 62, options.seed)) {
+            return Usage("bad seed: " + value);
+        }
+    } else if (arg == "--flood") {
+        if (!ReadCount(value, 100000000, options.flood)) {
+            return Usage("bad flood count: " + value);
+        }
+    } else if (arg == "--register-timeout-ms") {
+        if (!ReadCount(value, 3600000, options.registerTimeoutMs)) {
+            return Usage("bad time-out: " + value);
+        }
+    } else if (arg == "--behaviour") {
+        if (value == "quiet") {
+            options.behaviour = halyx::StationBehaviour::Quiet;
+        } else if (value == "active") {
+            options.behaviour = halyx::StationBehaviour::Active;
+        } else {
+            return Usage("unknown behaviour " + value);
+        }
+    }
+    return std::nullopt;
+}
+
+// Our options and the framework's; the exit status when the program ends here (--help, or an
+// option refused).
+std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--name" || arg == "--seed" || arg == "--behaviour" ||
                                 arg == "--flood" || arg == "--to" || arg == "--register-timeout-ms";
-        if (takesValue && i + 1 >= argc) {
-            return Usage(arg + " needs a value");
-        }
-        if (arg == "--name") {
-            name = argv[++i];
-        } else if (arg == "--to") {
-            target = argv[++i];
-        } else if (arg == "--seed") {
-            if (!ReadCount(argv[++i], 1LL << 62, seed)) {
-                return Usage(std::string("bad seed: ") + argv[i]);
+        if (takesValue) {
+            if (i + 1 >= argc) {
+                return Usage(arg + " needs a value");
             }
-        } else if (arg == "--flood") {
-            if (!ReadCount(argv[++i], 100000000, flood)) {
-                return Usage(std::string("bad flood count: ") + argv[i]);
-            }
-        } else if (arg == "--register-timeout-ms") {
-            if (!ReadCount(argv[++i], 3600000, registerTimeoutMs)) {
-                return Usage(std::string("bad time-out: ") + argv[i]);
-            }
-        } else if (arg == "--behaviour") {
-            const std::string value = argv[++i];
-            if (value == "quiet") {
-                behaviour = halyx::StationBehaviour::Quiet;
-            } else if (value == "active") {
-                behaviour = halyx::StationBehaviour::Active;
-            } else {
-                return Usage("unknown behaviour " + value);
+            if (const std::optional<int> status = TakeValue(arg, argv[++i], options)) {
+                return status;
             }
         } else if (arg == "--no-echo") {
-            echo = false;
+            options.echo = false;
         } else if (arg == "--no-fetch-maps") {
-            fetchMaps = false;
+            options.fetchMaps = false;
         } else if (arg == "--help" || arg == "-h") {
             return Help();
         } else if (halyx::IsContainerOption(arg)) {
@@ -160,41 +173,58 @@ int main(int argc, char** argv) {
             return Usage("unknown option " + arg);
         }
     }
-    if (name.empty()) {
+    if (options.name.empty()) {
         return Usage("--name is required");
     }
-    {
-        halyx::CContainerOptions options;
-        std::string error;
-        if (!halyx::ParseContainerOptions(argc, argv, options, error)) {
-            return Usage(error);
-        }
+    halyx::CContainerOptions container;
+    std::string error;
+    if (!halyx::ParseContainerOptions(argc, argv, container, error)) {
+        return Usage(error);
     }
+    return std::nullopt;
+}
 
-    halyx::CStationAgent agent(name, behaviour, static_cast<std::uint64_t>(seed), Print);
-    agent.set_debug_sink([](const std::string& line) { Print("DIAG " + OneLine(line)); });
-    agent.set_fetch_maps(fetchMaps);
-    halyx::CNetContainer container(agent);
-    if (container.CreateContainer(argc, argv, 0) == 0) {
-        Print("ERROR unable to start the agent");
-        return 1;
-    }
-    halyx::CCommunicator* comm = container.get_communicator();
-    if (echo) {
+// Prints the traffic (unless --no-echo) and the registration's changes.
+void PrintWhatHappens(halyx::CCommunicator* comm, const StationOptions& options) {
+    if (options.echo) {
         comm->set_traffic_observer([](halyx::KqmlTraffic direction, const std::string& text) {
             Print((direction == halyx::KqmlTraffic::Incoming ? "RECV " : "SEND ") + OneLine(text));
         });
     }
-    comm->set_name(name);
     // A restarted name server starts empty: the client registers again by itself and says so.
     comm->retrieve_ans_object()->set_state_observer(
-        [&name](halyx::RegistrationState state, const std::string& detail) {
+        [name = options.name](halyx::RegistrationState state, const std::string& detail) {
             if (state == halyx::RegistrationState::Registered) {
                 Print("REGISTERED " + name + " again");
             } else {
                 Print("REGISTRATION lost, retrying: " + OneLine(detail));
             }
         });
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    halyx::KeepNumbersInCLocale();
+    StationOptions options;
+    if (const std::optional<int> status = ReadOptions(argc, argv, options)) {
+        return *status;
+    }
+    const std::string& name = options.name;
+
+    halyx::CStationAgent agent(name, options.behaviour, static_cast<std::uint64_t>(options.seed),
+                               Print);
+    agent.set_debug_sink([](const std::string& line) { Print("DIAG " + OneLine(line)); });
+    agent.set_fetch_maps(options.fetchMaps);
+    halyx::CNetContainer container(agent);
+    if (container.CreateContainer(argc, argv, 0) == 0) {
+        Print("ERROR unable to start the agent");
+        return 1;
+    }
+    halyx::CCommunicator* comm = container.get_communicator();
+    PrintWhatHappens(comm, options);
+    comm->set_name(name);
 
     // The name server may still be starting: registration is tried again for a while.
     QElapsedTimer since;
@@ -208,15 +238,15 @@ int main(int argc, char** argv) {
             retry.stop();
             ready = true;
             Print("READY " + name + " " + std::to_string(comm->get_port()));
-            if (flood > 0 && !target.empty()) {
-                agent.Flood(target, static_cast<int>(flood));
-                Print("FLOOD " + std::to_string(flood) + " commands to " + target);
-            } else if (flood > 0) {
-                agent.set_pending_flood(static_cast<int>(flood));
+            if (options.flood > 0 && !options.target.empty()) {
+                agent.Flood(options.target, static_cast<int>(options.flood));
+                Print("FLOOD " + std::to_string(options.flood) + " commands to " + options.target);
+            } else if (options.flood > 0) {
+                agent.set_pending_flood(static_cast<int>(options.flood));
             }
             return;
         }
-        if (since.elapsed() > registerTimeoutMs) {
+        if (since.elapsed() > options.registerTimeoutMs) {
             Print("ERROR cannot register " + name + ": " + ans->last_error());
             QCoreApplication::exit(1);
         }

@@ -33,6 +33,128 @@ std::string OneLine(std::string_view text) {
     return line;
 }
 
+using TableRows = std::vector<std::pair<std::string, std::vector<std::string>>>;
+
+// The table's rows: one per command kind (the first kMaxTableKinds, then one row for the
+// others), then chat lines and the first and last minute, a cell per station shown.
+TableRows StationRows(std::span<const CStationSummary> shown) {
+    std::set<std::string> kinds;
+    for (const CStationSummary& s : shown) {
+        for (const auto& [kind, count] : s.commands) {
+            kinds.insert(kind);
+        }
+    }
+    TableRows rows;
+    size_t kindRows = 0;
+    for (const std::string& kind : kinds) {
+        if (++kindRows > CLogSummary::kMaxTableKinds) {
+            break;
+        }
+        std::vector<std::string> cells;
+        for (const CStationSummary& s : shown) {
+            const auto found = s.commands.find(kind);
+            cells.push_back(found == s.commands.end() ? "0" : std::to_string(found->second));
+        }
+        rows.emplace_back(kind, std::move(cells));
+    }
+    if (kinds.size() > CLogSummary::kMaxTableKinds) {
+        std::vector<std::string> cells;
+        for (const CStationSummary& s : shown) {
+            int64_t count = 0;
+            for (const auto& [kind, n] : s.commands) {
+                count += rows.end() == std::find_if(rows.begin(), rows.end(),
+                                                    [&](const auto& r) { return r.first == kind; })
+                             ? n
+                             : 0;
+            }
+            cells.push_back(std::to_string(count));
+        }
+        rows.emplace_back("(" + std::to_string(kinds.size() - CLogSummary::kMaxTableKinds) +
+                              " other kinds)",
+                          std::move(cells));
+    }
+    auto addRow = [&](std::string label, auto cell) {
+        std::vector<std::string> cells;
+        for (const CStationSummary& s : shown) {
+            cells.push_back(cell(s));
+        }
+        rows.emplace_back(std::move(label), std::move(cells));
+    };
+    addRow("chat lines", [](const CStationSummary& s) { return std::to_string(s.chatLines); });
+    addRow("first minute", [](const CStationSummary& s) { return Minute(s.firstMinute); });
+    addRow("last minute", [](const CStationSummary& s) { return Minute(s.lastMinute); });
+    return rows;
+}
+
+// The rows under a line of station names, every column as wide as its widest cell; a station
+// outside the recorded team is starred.
+void WriteStationTable(std::string& out, std::span<const CStationSummary> shown,
+                       const TableRows& rows) {
+    size_t labelWidth = 0;
+    for (const auto& [label, cells] : rows) {
+        labelWidth = std::max(labelWidth, label.size());
+    }
+    std::vector<size_t> widths;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        size_t w = shown[i].station.size() + (shown[i].inTeam ? 0 : 1);
+        for (const auto& [label, cells] : rows) {
+            w = std::max(w, cells[i].size());
+        }
+        widths.push_back(w);
+    }
+    out += '\n';
+    Pad(out, "", labelWidth, false);
+    for (size_t i = 0; i < shown.size(); ++i) {
+        out += "  ";
+        Pad(out, shown[i].station + (shown[i].inTeam ? "" : "*"), widths[i], true);
+    }
+    out += '\n';
+    for (const auto& [label, cells] : rows) {
+        Pad(out, label, labelWidth, false);
+        for (size_t i = 0; i < cells.size(); ++i) {
+            out += "  ";
+            Pad(out, cells[i], widths[i], true);
+        }
+        out += '\n';
+    }
+    bool outsiders = false;
+    for (const CStationSummary& s : shown) {
+        outsiders = outsiders || !s.inTeam;
+    }
+    if (outsiders) {
+        out += "* not a member of the recorded team\n";
+    }
+}
+
+void WriteGoNoGoHistory(std::string& out, std::span<const CStationSummary> shown) {
+    out += "\nGo/no-go history (minute status)\n";
+    size_t nameWidth = 0;
+    for (const CStationSummary& s : shown) {
+        nameWidth = std::max(nameWidth, s.station.size());
+    }
+    for (const CStationSummary& s : shown) {
+        Pad(out, s.station, nameWidth, false);
+        out += " ";
+        if (s.goNoGo.empty()) {
+            out += " (no report)";
+        }
+        for (const auto& [minute, status] : s.goNoGo) {
+            out += ' ';
+            out += Minute(minute);
+            out += ' ';
+            out += status.empty() ? "?" : status;
+            out += ';';
+        }
+        if (!s.goNoGo.empty()) {
+            out.pop_back();
+        }
+        if (s.goNoGoDropped > 0) {
+            out += " ... and " + std::to_string(s.goNoGoDropped) + " more";
+        }
+        out += '\n';
+    }
+}
+
 } // namespace
 
 CLogSummary::CLogSummary(const CLogInfo& info) : m_info(info) {
@@ -138,116 +260,12 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
     // first ones and says how many more there are (the CSV files hold them all).
     const std::span<const CStationSummary> shown(m_stations.data(),
                                                  std::min(m_stations.size(), kMaxTableStations));
-    std::set<std::string> kinds;
-    for (const CStationSummary& s : shown) {
-        for (const auto& [kind, count] : s.commands) {
-            kinds.insert(kind);
-        }
-    }
-    std::vector<std::pair<std::string, std::vector<std::string>>> rows;
-    size_t kindRows = 0;
-    for (const std::string& kind : kinds) {
-        if (++kindRows > kMaxTableKinds) {
-            break;
-        }
-        std::vector<std::string> cells;
-        for (const CStationSummary& s : shown) {
-            const auto found = s.commands.find(kind);
-            cells.push_back(found == s.commands.end() ? "0" : std::to_string(found->second));
-        }
-        rows.emplace_back(kind, std::move(cells));
-    }
-    if (kinds.size() > kMaxTableKinds) {
-        std::vector<std::string> cells;
-        for (const CStationSummary& s : shown) {
-            int64_t count = 0;
-            for (const auto& [kind, n] : s.commands) {
-                count += rows.end() == std::find_if(rows.begin(), rows.end(),
-                                                    [&](const auto& r) { return r.first == kind; })
-                             ? n
-                             : 0;
-            }
-            cells.push_back(std::to_string(count));
-        }
-        rows.emplace_back("(" + std::to_string(kinds.size() - kMaxTableKinds) + " other kinds)",
-                          std::move(cells));
-    }
-    auto addRow = [&](std::string label, auto cell) {
-        std::vector<std::string> cells;
-        for (const CStationSummary& s : shown) {
-            cells.push_back(cell(s));
-        }
-        rows.emplace_back(std::move(label), std::move(cells));
-    };
-    addRow("chat lines", [](const CStationSummary& s) { return std::to_string(s.chatLines); });
-    addRow("first minute", [](const CStationSummary& s) { return Minute(s.firstMinute); });
-    addRow("last minute", [](const CStationSummary& s) { return Minute(s.lastMinute); });
-
-    size_t labelWidth = 0;
-    for (const auto& [label, cells] : rows) {
-        labelWidth = std::max(labelWidth, label.size());
-    }
-    std::vector<size_t> widths;
-    for (size_t i = 0; i < shown.size(); ++i) {
-        size_t w = shown[i].station.size() + (shown[i].inTeam ? 0 : 1);
-        for (const auto& [label, cells] : rows) {
-            w = std::max(w, cells[i].size());
-        }
-        widths.push_back(w);
-    }
-    out += '\n';
-    Pad(out, "", labelWidth, false);
-    for (size_t i = 0; i < shown.size(); ++i) {
-        out += "  ";
-        Pad(out, shown[i].station + (shown[i].inTeam ? "" : "*"), widths[i], true);
-    }
-    out += '\n';
-    for (const auto& [label, cells] : rows) {
-        Pad(out, label, labelWidth, false);
-        for (size_t i = 0; i < cells.size(); ++i) {
-            out += "  ";
-            Pad(out, cells[i], widths[i], true);
-        }
-        out += '\n';
-    }
-    bool outsiders = false;
-    for (const CStationSummary& s : shown) {
-        outsiders = outsiders || !s.inTeam;
-    }
-    if (outsiders) {
-        out += "* not a member of the recorded team\n";
-    }
+    WriteStationTable(out, shown, StationRows(shown));
     if (shown.size() < m_stations.size()) {
         out +=
             "(" + std::to_string(m_stations.size() - shown.size()) + " more stations not shown)\n";
     }
-
-    out += "\nGo/no-go history (minute status)\n";
-    size_t nameWidth = 0;
-    for (const CStationSummary& s : shown) {
-        nameWidth = std::max(nameWidth, s.station.size());
-    }
-    for (const CStationSummary& s : shown) {
-        Pad(out, s.station, nameWidth, false);
-        out += " ";
-        if (s.goNoGo.empty()) {
-            out += " (no report)";
-        }
-        for (const auto& [minute, status] : s.goNoGo) {
-            out += ' ';
-            out += Minute(minute);
-            out += ' ';
-            out += status.empty() ? "?" : status;
-            out += ';';
-        }
-        if (!s.goNoGo.empty()) {
-            out.pop_back();
-        }
-        if (s.goNoGoDropped > 0) {
-            out += " ... and " + std::to_string(s.goNoGoDropped) + " more";
-        }
-        out += '\n';
-    }
+    WriteGoNoGoHistory(out, shown);
     return out;
 }
 
