@@ -30,6 +30,30 @@ QString Q(const std::string& text) {
 
 CCommPageWidget::CCommPageWidget(CPageContext& context, QWidget* parent)
     : CPage(parent), m_context(context), m_page(this) {
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(BuildLogs(), 1);
+    layout->addLayout(BuildFields());
+
+    // Chat comes in bursts; the box catches up a few times a second.
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(kBatchMs);
+    // A hidden page does not lay out text nobody sees; it catches up when shown.
+    connect(&m_batch, &QTimer::timeout, this, [this] {
+        if (isVisible()) {
+            FlushTranscript();
+        }
+    });
+    FlushTranscript();
+    ShowFields();
+    context.agent.SetChatSink(&m_page);
+}
+
+CCommPageWidget::~CCommPageWidget() {
+    m_context.agent.SetChatSink(nullptr);
+}
+
+// The live transcript above the replayed chat.
+QSplitter* CCommPageWidget::BuildLogs() {
     auto* box = new QGroupBox(tr("Communication Log"), this);
     auto* boxLayout = new QVBoxLayout(box);
     m_log = new QTextEdit(box);
@@ -54,6 +78,11 @@ CCommPageWidget::CCommPageWidget(CPageContext& context, QWidget* parent)
     logs->addWidget(box);
     logs->addWidget(m_replayBox);
     logs->setChildrenCollapsible(false);
+    return logs;
+}
+
+// The log file's location, name and notes, and the page's buttons.
+QGridLayout* CCommPageWidget::BuildFields() {
 
     m_location = new QLineEdit(this);
     m_name = new QLineEdit(this);
@@ -84,10 +113,6 @@ CCommPageWidget::CCommPageWidget(CPageContext& context, QWidget* parent)
     fields->addWidget(test, 2, 3);
     fields->setColumnStretch(1, 1);
 
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(logs, 1);
-    layout->addLayout(fields);
-
     // A typed folder is taken when the box is left: the location then gets the experiment's
     // own folder appended, which must not happen under the cursor at every key.
     connect(m_location, &QLineEdit::editingFinished, this, [this] {
@@ -106,23 +131,7 @@ CCommPageWidget::CCommPageWidget(CPageContext& context, QWidget* parent)
         m_page.AddTestEntries();
         FlushTranscript();
     });
-
-    // Chat comes in bursts; the box catches up a few times a second.
-    m_batch.setSingleShot(true);
-    m_batch.setInterval(kBatchMs);
-    // A hidden page does not lay out text nobody sees; it catches up when shown.
-    connect(&m_batch, &QTimer::timeout, this, [this] {
-        if (isVisible()) {
-            FlushTranscript();
-        }
-    });
-    FlushTranscript();
-    ShowFields();
-    context.agent.SetChatSink(&m_page);
-}
-
-CCommPageWidget::~CCommPageWidget() {
-    m_context.agent.SetChatSink(nullptr);
+    return fields;
 }
 
 void CCommPageWidget::showEvent(QShowEvent* event) {

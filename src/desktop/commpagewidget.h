@@ -5,8 +5,10 @@
 
 #include <QTimer>
 
+class QGridLayout;
 class QGroupBox;
 class QLineEdit;
+class QSplitter;
 class QTextEdit;
 
 namespace halyx {
@@ -38,6 +40,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    QSplitter* BuildLogs();
+    QGridLayout* BuildFields();
     void ShowFields();
     void LoadLog();
     void PickFolder();
