@@ -84,6 +84,16 @@ TEST_F(StationCommands, ChatReachesTheTranscriptAndTheLogNamesTheSendingStation)
     EXPECT_EQ(console.calls.back(), "chat BRAVO|alpha-player|is the (weather) ok?");
     // The log names the station that sent the message, not the :from it wrote.
     EXPECT_TRUE(Logged("ChatMsg", " ClockTime=\"7\" From=\"ALPHA\">\nis the (weather) ok?\n"));
+
+    // During a replay what stations say belongs to no experiment: the live transcript stays as
+    // it was.
+    console.playback = true;
+    const std::vector<std::string> before = console.calls;
+    Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from alpha-player "
+                     ":message (during the replay)");
+    for (size_t i = before.size(); i < console.calls.size(); ++i) {
+        EXPECT_NE(console.calls[i].rfind("chat ", 0), 0u) << console.calls[i];
+    }
 }
 
 // Stations written elsewhere send nested values, and sometimes the content itself, as plain
