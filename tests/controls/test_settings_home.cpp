@@ -14,6 +14,8 @@
 #include <QSplitter>
 #include <QTableWidget>
 
+#include <memory>
+
 namespace halyx {
 namespace {
 
@@ -94,27 +96,29 @@ TEST(SettingsHome, WithoutAHomeTheUsualPlaceIsUsed) {
     EXPECT_FALSE(QFile::exists(first + QStringLiteral("/settings.ini")));
 }
 
+std::unique_ptr<QSplitter> TwoPanes() {
+    auto splitter = std::make_unique<QSplitter>();
+    splitter->addWidget(new QLabel(QStringLiteral("a")));
+    splitter->addWidget(new QLabel(QStringLiteral("b")));
+    splitter->resize(400, 100);
+    return splitter;
+}
+
 // What a window remembers comes back in the next run; what cannot be used (a folder since
 // removed, bytes that are no saved state) leaves the default in place instead of a broken layout.
 TEST(SettingsHome, RememberedLayoutComesBackAndBadValuesFallBack) {
     const QString folder = Fresh(QStringLiteral("layout"));
     HomeScope home(folder.toLocal8Bit());
     {
-        QSplitter splitter;
-        splitter.addWidget(new QLabel(QStringLiteral("a")));
-        splitter.addWidget(new QLabel(QStringLiteral("b")));
-        splitter.resize(400, 100);
-        CSettings::TrackSplitter(&splitter, QStringLiteral("Test/Sides"));
-        splitter.setSizes({300, 100});
-        emit splitter.splitterMoved(300, 1);
+        const auto splitter = TwoPanes();
+        CSettings::TrackSplitter(splitter.get(), QStringLiteral("Test/Sides"));
+        splitter->setSizes({300, 100});
+        emit splitter->splitterMoved(300, 1);
     }
     {
-        QSplitter splitter;
-        splitter.addWidget(new QLabel(QStringLiteral("a")));
-        splitter.addWidget(new QLabel(QStringLiteral("b")));
-        splitter.resize(400, 100);
-        CSettings::TrackSplitter(&splitter, QStringLiteral("Test/Sides"));
-        EXPECT_GT(splitter.sizes().value(0), splitter.sizes().value(1));
+        const auto splitter = TwoPanes();
+        CSettings::TrackSplitter(splitter.get(), QStringLiteral("Test/Sides"));
+        EXPECT_GT(splitter->sizes().value(0), splitter->sizes().value(1));
     }
 
     const QString gone = folder + QStringLiteral("/gone");
@@ -141,11 +145,11 @@ TEST(SettingsHome, RememberedLayoutComesBackAndBadValuesFallBack) {
     CSettings::TrackHeader(table.horizontalHeader(), QStringLiteral("Bad"));
     EXPECT_EQ(table.horizontalHeader()->count(), 3);
     EXPECT_EQ(table.horizontalHeader()->sectionSize(1), 77);
-    QSplitter splitter;
-    splitter.addWidget(new QLabel(QStringLiteral("a")));
-    splitter.addWidget(new QLabel(QStringLiteral("b")));
-    CSettings::TrackSplitter(&splitter, QStringLiteral("Bad"));
-    EXPECT_EQ(splitter.count(), 2);
+    const auto splitter = TwoPanes();
+    splitter->setSizes({100, 300});
+    const QList<int> sizes = splitter->sizes();
+    CSettings::TrackSplitter(splitter.get(), QStringLiteral("Bad"));
+    EXPECT_EQ(splitter->sizes(), sizes);
     QWidget window;
     window.resize(321, 123);
     CSettings::TrackGeometry(&window, QStringLiteral("Bad"));

@@ -79,14 +79,19 @@ int EventComments(const std::string& text) {
     return comments;
 }
 
+// FOLDER/run.xml up to a radar activated at minute 3.
+void StartRun(CExperimentLog& log, const std::string& folder) {
+    ASSERT_TRUE(log.Open(folder, "run", "", "<Scenario>\n</Scenario>\n"));
+    log.LogInitSim();
+    log.LogStartSim();
+    log.LogResourceActivate(3, "ALPHA", "Radar", "R1", "1", "2", "3", "4");
+}
+
 TEST(LogComments, HealthNotesSitInsideTheEventsAndLoadAsIfTheyWereNotThere) {
     const std::string folder = test::FreshFolder("notes");
     {
         CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
-        ASSERT_TRUE(log.Open(folder, "run", "notes", "<Scenario>\n</Scenario>\n"));
-        log.LogInitSim();
-        log.LogStartSim();
-        log.LogResourceActivate(3, "ALPHA", "Radar", "R1", "1", "2", "3", "4");
+        StartRun(log, folder);
         log.LogComment("station BRAVO unreachable at clock 3");
         log.LogChatMsg(4, "ALPHA", "is BRAVO there?");
         log.LogComment("station BRAVO back at clock 5");
@@ -129,10 +134,7 @@ TEST(LogComments, NoTextCanEndTheCommentEarly) {
 TEST(LogComments, AnUnreadableMessageKeepsEveryByteEscapedAndNoReaderSeesIt) {
     const std::string folder = test::FreshFolder("unreadable");
     CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
-    ASSERT_TRUE(log.Open(folder, "run", "", "<Scenario>\n</Scenario>\n"));
-    log.LogInitSim();
-    log.LogStartSim();
-    log.LogResourceActivate(3, "ALPHA", "Radar", "R1", "1", "2", "3", "4");
+    StartRun(log, folder);
     ASSERT_TRUE(log.LogUnreadableMessage(4, "AL--PHA<", "a control byte at byte 9", HostileText()));
     log.LogChatMsg(5, "ALPHA", "still here");
     ASSERT_TRUE(log.LogUnreadableMessage(
