@@ -62,32 +62,17 @@ protected:
     CNameServer server;
 };
 
-// The saved table of a name server that restarts: written on every change, read back by the
-// next server, which then answers lookups as before; a file that is not a table is refused.
-TEST_F(Loopback, ARestartedNameServerAnswersFromItsSavedTable) {
+// A saved table that is not one is refused with its file and line (that a written table is
+// answered from after a restart is the name server program's test).
+TEST_F(Loopback, AStateFileThatIsNotATableIsRefused) {
     const char* home = std::getenv("HALYX_HOME");
     const std::filesystem::path folder =
         std::filesystem::path(home != nullptr ? home : "/tmp") / "ans-state";
-    std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
-    const std::string path = (folder / "names.state").string();
-    std::string error;
-    {
-        CNameServer first;
-        ASSERT_TRUE(first.set_state_file(path, error)) << error;
-        const auto connection = first.registry().open_connection("127.0.0.1");
-        first.registry().handle_request("(register :name ALPHA :host 127.0.0.1 :port 7100)",
-                                        connection);
-    }
-    CNameServer second;
-    ASSERT_TRUE(second.set_state_file(path, error)) << error;
-    const auto asker = second.registry().open_connection("127.0.0.9");
-    EXPECT_EQ(second.registry().handle_request("(lookup :name ALPHA)", asker),
-              "(tell :name ALPHA :host 127.0.0.1 :port 7100)");
-
     std::ofstream(folder / "broken.state") << "not a table\n";
-    CNameServer third;
-    EXPECT_FALSE(third.set_state_file((folder / "broken.state").string(), error));
+    CNameServer broken;
+    std::string error;
+    EXPECT_FALSE(broken.set_state_file((folder / "broken.state").string(), error));
     EXPECT_NE(error.find("broken.state: line 1"), std::string::npos) << error;
 }
 
