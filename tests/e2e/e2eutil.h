@@ -14,6 +14,7 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -95,6 +96,63 @@ inline QString NameServerAddress(const std::string& output) {
     }
     return QString::fromStdString("127.0.0.1" + listening.substr(listening.rfind(':')));
 }
+
+// An empty folder of the test's own under the test home: "HOME/name/".
+inline std::string FreshHome(const std::string& name) {
+    const std::string home = test::RequiredHome() + "/" + name + "/";
+    std::filesystem::remove_all(home);
+    std::filesystem::create_directories(home);
+    return home;
+}
+
+// A name server at a free port of 127.0.0.1, its output in home + "ans.out"; address is where it
+// listens, "" when it did not say.
+inline std::unique_ptr<QProcess> StartAns(const std::string& home, QString& address) {
+    auto ans = StartToFile("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
+    address = NameServerAddress(home + "ans.out");
+    return ans;
+}
+
+// Asks each program to end and waits for it.
+inline void Stop(const std::vector<QProcess*>& processes) {
+    for (QProcess* process : processes) {
+        process->terminate();
+        process->waitForFinished(5000);
+    }
+}
+
+// A test that starts programs in a fresh folder named after it; what still runs at its end is
+// killed.
+class ProgramsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        home = FreshHome(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    }
+
+    void TearDown() override {
+        for (auto& process : processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    QProcess* Start(const std::string& program, const QStringList& args, const std::string& output,
+                    const std::optional<QProcessEnvironment>& env = {}) {
+        processes.push_back(StartToFile(program, args, output, env));
+        return processes.back().get();
+    }
+
+    // Commands typed into a console started with --headless -.
+    static void Send(QProcess* console, const std::string& commands) {
+        console->write(commands.data(), static_cast<qint64>(commands.size()));
+        console->waitForBytesWritten(5000);
+    }
+
+    std::string home;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
 
 // The event (or report) each station command leaves in the log.
 inline const std::map<std::string, std::string> kEventOf = {

@@ -89,16 +89,10 @@ size_t FindRecv(const std::vector<std::string>& lines, size_t from, const std::s
 }
 
 TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
-    int argc = 1;
-    char name[] = "test_e2e_across";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    const std::string home = test::RequiredHome() + "/across/";
-    std::filesystem::remove_all(home);
-    std::filesystem::create_directories(home);
-
-    auto ans = StartToFile("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
-    const QString ansAddress = NameServerAddress(home + "ans.out");
+    EnsureApplication("test_e2e_across");
+    const std::string home = FreshHome("across");
+    QString ansAddress;
+    auto ans = StartAns(home, ansAddress);
     ASSERT_FALSE(ansAddress.isEmpty());
     auto alpha = StartToFile("halyx-station",
                              {"--name", "ALPHA", "--ans", ansAddress, "--bind", "127.0.0.2",
@@ -174,12 +168,7 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
         std::regex_search(transcript, std::regex("SUMMARY [1-9][0-9]* messages lost to unreachable "
                                                  "stations BRAVO=[1-9]")))
         << transcript;
-    for (auto* process : {alpha.get(), bravo2.get()}) {
-        process->terminate();
-        process->waitForFinished(5000);
-    }
-    ans->terminate();
-    ans->waitForFinished(5000);
+    Stop({alpha.get(), bravo2.get(), ans.get()});
 
     // The log: the notes inside the events, lost before back, at the minutes of the outage.
     const std::string text = ReadFile(log);

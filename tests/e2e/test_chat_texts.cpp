@@ -21,38 +21,9 @@ namespace {
 
 using namespace e2e;
 
-class ChatTexts : public ::testing::Test {
+class ChatTexts : public ProgramsTest {
 protected:
     static void SetUpTestSuite() { EnsureApplication("test_e2e_chat"); }
-
-    void SetUp() override {
-        home = test::RequiredHome() + "/chat_texts/";
-        std::filesystem::remove_all(home);
-        std::filesystem::create_directories(home);
-    }
-
-    void TearDown() override {
-        for (auto& process : processes) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        }
-    }
-
-    QProcess* Start(const std::string& program, const QStringList& args,
-                    const std::string& output) {
-        processes.push_back(StartToFile(program, args, output));
-        return processes.back().get();
-    }
-
-    static void Send(QProcess* console, const std::string& commands) {
-        console->write(commands.data(), static_cast<qint64>(commands.size()));
-        console->waitForBytesWritten(5000);
-    }
-
-    std::string home;
-    std::vector<std::unique_ptr<QProcess>> processes;
 };
 
 std::string Line(const std::string& content) {
@@ -61,8 +32,8 @@ std::string Line(const std::string& content) {
 }
 
 TEST_F(ChatTexts, EveryChatIsLoggedAsTypedAndNoLaterCommandIsLost) {
-    Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
-    const QString ans = NameServerAddress(home + "ans.out");
+    QString ans;
+    processes.push_back(StartAns(home, ans));
     ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
     Start("halyx-station", {"--name", "ALPHA", "--ans", ans, "--behaviour", "quiet"},
           home + "ALPHA.out");

@@ -27,7 +27,7 @@ namespace {
 
 using namespace e2e;
 
-class Faults : public ::testing::Test {
+class Faults : public ProgramsTest {
 protected:
     static void SetUpTestSuite() {
         EnsureApplication("test_e2e_faults");
@@ -55,22 +55,6 @@ protected:
         }
     }
 
-    void SetUp() override {
-        home = test::RequiredHome() + "/" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
-        std::filesystem::remove_all(home);
-        std::filesystem::create_directories(home);
-    }
-
-    void TearDown() override {
-        for (auto& process : processes) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        }
-    }
-
     // A program of the build with its output in a file; commaLocale runs it in the German
     // locale when this machine could make one.
     QProcess* Start(const std::string& program, const QStringList& args, const std::string& output,
@@ -82,8 +66,7 @@ protected:
             env->insert("LC_ALL", "de_DE.UTF-8");
             env->insert("LANG", "de_DE.UTF-8");
         }
-        processes.push_back(StartToFile(program, args, output, env));
-        return processes.back().get();
+        return ProgramsTest::Start(program, args, output, env);
     }
 
     QProcess* StartNameServer(int port, const std::string& output) {
@@ -95,15 +78,8 @@ protected:
         return ans;
     }
 
-    static void Send(QProcess* console, const std::string& commands) {
-        console->write(commands.data(), static_cast<qint64>(commands.size()));
-        console->waitForBytesWritten(5000);
-    }
-
     static std::string s_localePath;
-    std::string home;
     int ansPort = 0;
-    std::vector<std::unique_ptr<QProcess>> processes;
 };
 
 std::string Faults::s_localePath;

@@ -60,17 +60,10 @@ struct Team {
 class LogFaults : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "test_e2e_log_faults";
-        static char* argv[] = {name, nullptr};
-        s_app = new QCoreApplication(argc, argv);
-        s_home = test::RequiredHome() + "/logfaults/";
-        std::filesystem::remove_all(s_home);
-        std::filesystem::create_directories(s_home);
+        EnsureApplication("test_e2e_log_faults");
+        s_home = FreshHome("logfaults");
         s_team = new Team;
-        s_team->ans =
-            StartToFile("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, s_home + "ans.out");
-        s_team->address = NameServerAddress(s_home + "ans.out");
+        s_team->ans = StartAns(s_home, s_team->address);
         ASSERT_FALSE(s_team->address.isEmpty());
         for (int s = 0; s < 3; ++s) {
             s_team->stations.push_back(
@@ -83,13 +76,10 @@ protected:
     }
     static void TearDownTestSuite() {
         for (auto& process : s_team->stations) {
-            process->terminate();
-            process->waitForFinished(5000);
+            Stop({process.get()});
         }
-        s_team->ans->terminate();
-        s_team->ans->waitForFinished(5000);
+        Stop({s_team->ans.get()});
         delete s_team;
-        delete s_app;
     }
 
     static QStringList ConsoleArgs(const std::string& script) {
@@ -122,7 +112,6 @@ protected:
         return team;
     }
 
-    static inline QCoreApplication* s_app = nullptr;
     static inline Team* s_team = nullptr;
     static inline std::string s_home;
 };

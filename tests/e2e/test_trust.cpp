@@ -60,16 +60,10 @@ const std::vector<std::string> kForgeries = {
 };
 
 TEST(SharedNetwork, ForgedSendersAreRefusedAndARestartedStationIsBroughtBack) {
-    int argc = 1;
-    char name[] = "test_e2e_trust";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    const std::string home = test::RequiredHome() + "/trust/";
-    std::filesystem::remove_all(home);
-    std::filesystem::create_directories(home);
-
-    auto ans = StartToFile("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
-    const QString ansAddress = NameServerAddress(home + "ans.out");
+    EnsureApplication("test_e2e_trust");
+    const std::string home = FreshHome("trust");
+    QString ansAddress;
+    auto ans = StartAns(home, ansAddress);
     ASSERT_FALSE(ansAddress.isEmpty());
     std::map<std::string, std::unique_ptr<QProcess>> stations;
     int seed = 31;
@@ -124,11 +118,9 @@ TEST(SharedNetwork, ForgedSendersAreRefusedAndARestartedStationIsBroughtBack) {
     const std::string transcript = ReadFile(home + "console.out");
     ASSERT_EQ(console->exitCode(), 0) << transcript << ReadFile(home + "console.out.err");
     for (auto& [station, process] : stations) {
-        process->terminate();
-        process->waitForFinished(5000);
+        Stop({process.get()});
     }
-    ans->terminate();
-    ans->waitForFinished(5000);
+    Stop({ans.get()});
 
     // Shown as it happened, with how a real ALPHA would be let in.
     EXPECT_NE(transcript.find("\nREFUSED forged sender ALPHA from 127.0.0.2\n"), std::string::npos)
