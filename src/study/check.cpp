@@ -30,6 +30,12 @@ private:
     std::vector<CFinding> m_findings;
 };
 
+// The editable region of the map with its edges: a unit may stand on the rim (the default
+// scenario has one there), where the editor's pointer already reads "outside".
+bool InsideEditableRegion(double lat, double lng) {
+    return lat >= 0.0 && lat <= 950.0 && lng >= 95.0 && lng <= 655.0;
+}
+
 struct NumberField {
     const char* label;
     const std::string* text;
@@ -67,7 +73,7 @@ void CheckCommon(const CUnitList<T>& list, FindingComponent component, CFindingL
             if (numbersRead) {
                 out.Add(FindingSeverity::Error, component, i, id, "position is not a number");
             }
-        } else if (!InEditableRegion(lat, lng)) {
+        } else if (!InsideEditableRegion(lat, lng)) {
             out.Add(FindingSeverity::Error, component, i, id,
                     Format("position %.3f, %.3f lies outside the editable region "
                            "(latitude 0 to 950, longitude 95 to 655)",
@@ -223,10 +229,6 @@ const char* ComponentName(FindingComponent component) {
 std::string FindingLine(const CFinding& finding) {
     return std::string(SeverityName(finding.severity)) + ' ' + ComponentName(finding.component) +
            ' ' + (finding.unit.empty() ? std::string("-") : finding.unit) + ' ' + finding.text;
-}
-
-bool InEditableRegion(double lat, double lng) {
-    return lat >= 0.0 && lat <= 950.0 && lng >= 95.0 && lng <= 655.0;
 }
 
 std::vector<CFinding> CheckScenario(const CScenario& scenario, const CCheckOptions& options) {

@@ -52,7 +52,4 @@ std::vector<CFinding> CheckScenario(const CScenario& scenario, const CCheckOptio
 bool HasErrors(const std::vector<CFinding>& findings);
 int CountFindings(const std::vector<CFinding>& findings, FindingSeverity severity);
 
-// The editable region of the map: latitude 0 to 950, longitude 95 to 655, edges included.
-bool InEditableRegion(double lat, double lng);
-
 } // namespace halyx
