@@ -62,8 +62,8 @@ void PrintUsage(std::ostream& out) {
     for (const DumpFormat& format : kDumpFormats) {
         out << "  " << format.extension << "  " << format.what << "\n";
     }
-    out << "\nExit status: 0 done, 1 a file could not be read, written or understood, "
-           "2 wrong usage.\n";
+    out << "\nExit status: 0 done, 1 a file could not be read, written or understood (check: "
+           "or the scenario has errors), 2 wrong usage.\n";
 }
 
 } // namespace
