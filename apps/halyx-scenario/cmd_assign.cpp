@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <set>
 #include <system_error>
 
 namespace halyx::tool {
@@ -53,6 +54,13 @@ int RunAssign(Args args, std::ostream& out, std::ostream& err) {
         return ToolUsageError(
             err, self,
             Format("assign takes at most %d scenarios", static_cast<int>(kMaxScenarios)));
+    }
+    // The same set twice would have a team run it twice and upset the balance of the orders.
+    std::set<std::string> named;
+    for (const std::string& scenario : scenarios) {
+        if (!named.insert(PathFromFolder(scenario, ".")).second) {
+            return ToolUsageError(err, self, scenario + " is named twice");
+        }
     }
     for (const std::string& scenario : scenarios) {
         if (!FileExists(scenario)) {

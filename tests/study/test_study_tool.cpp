@@ -109,6 +109,8 @@ TEST_F(StudyTool, AssignWritesRelativePathsAndLeavesAnExistingPlanAlone) {
     after << std::ifstream(plan).rdbuf();
     EXPECT_EQ(after.str(), "edited by hand\n");
     EXPECT_EQ(Tool("assign --teams 0 --out " + plan + " " + sets).status, 2);
+    const std::string twice = m_folder + "Clean/Clean.hsf " + m_folder + "Clean/../Clean/Clean.hsf";
+    EXPECT_EQ(Tool("assign --teams 2 --out " + m_folder + "other.csv " + twice).status, 2);
 }
 
 } // namespace
