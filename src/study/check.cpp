@@ -128,7 +128,7 @@ void CheckMapAddresses(const CGeography& geography, const CCheckOptions& options
                     text);
         };
         if (address.empty()) {
-            report("has no address");
+            report(kNoMapAddressText);
             continue;
         }
         if (ClassifyMapAddress(address) == MapAddressKind::Http) {

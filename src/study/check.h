@@ -25,6 +25,10 @@ struct CFinding {
     bool operator==(const CFinding&) const = default;
 };
 
+// The text of the finding about an empty map address (Initialize Simulation asks about those
+// among the missing components already, and leaves them out of its question on the check).
+inline constexpr const char* kNoMapAddressText = "has no address";
+
 // "ERROR", "WARNING"; "incursion", "radar", "interceptor", "maps", "weather".
 const char* SeverityName(FindingSeverity severity);
 const char* ComponentName(FindingComponent component);
