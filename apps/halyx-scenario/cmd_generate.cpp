@@ -6,8 +6,12 @@
 #include "scenario/defaultscenario.h"
 #include "scenario/generation.h"
 #include "scenario/scenario.h"
+#include "study/balance.h"
+#include "study/metrics.h"
 #include "toolargs.h"
 
+#include <charconv>
+#include <ctime>
 #include <ostream>
 
 namespace halyx::tool {
@@ -38,6 +42,46 @@ private:
     int m_pos = 0;
 };
 
+// A relative tolerance: a decimal number of 0 or more, read with '.' whatever the locale.
+std::optional<double> ParseTolerance(const std::string& text) {
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || !(value >= 0.0) || value > 1e6) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+int RunBalanced(const CBatchOptions& batch, double tolerance, std::optional<unsigned int> seed,
+                const std::string& targetFile, std::ostream& out, std::ostream& err) {
+    CBalanceOptions options;
+    options.batch = batch;
+    options.tolerance = tolerance;
+    // Without --seed one is taken from the clock and written to generation.txt, so that the
+    // batch can still be made again.
+    options.seed = seed ? *seed : static_cast<unsigned int>(std::time(nullptr)) % 1000000000U;
+    if (!targetFile.empty()) {
+        CScenario target;
+        if (!LoadScenarioForStudy(targetFile, target, err)) {
+            return kExitFailure;
+        }
+        options.target = ComputeMetrics(target);
+        options.targetName = targetFile;
+    }
+    CScenario scenario;
+    LoadDefaultScenario(scenario);
+    const CBalanceResult result = GenerateBalancedBatch(scenario, options);
+    for (const std::string& file : result.scenarioFiles) {
+        out << file << "\n";
+    }
+    if (!result.Complete()) {
+        Report(err, result.error);
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
 } // namespace
 
 int RunGenerate(Args args, std::ostream& out, std::ostream& err) {
@@ -46,10 +90,26 @@ int RunGenerate(Args args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> positional;
     std::optional<unsigned int> seed;
     bool quiet = false;
+    std::optional<double> tolerance;
+    std::string targetFile;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--quiet") {
             quiet = true;
+            continue;
+        }
+        if (arg == "--balanced") {
+            tolerance = i + 1 < args.size() ? ParseTolerance(args[++i]) : std::nullopt;
+            if (!tolerance) {
+                return ToolUsageError(err, self, "--balanced takes a tolerance of 0 or more");
+            }
+            continue;
+        }
+        if (arg == "--target") {
+            if (i + 1 >= args.size() || args[i + 1].empty()) {
+                return ToolUsageError(err, self, "--target takes a scenario file");
+            }
+            targetFile = args[++i];
             continue;
         }
         if (arg == "--radars" || arg == "--interceptors" || arg == "--incursions" ||
@@ -85,6 +145,12 @@ int RunGenerate(Args args, std::ostream& out, std::ostream& err) {
     }
     options.scenarios = static_cast<int>(*scenarios);
     options.folder = positional[1];
+    if (!targetFile.empty() && !tolerance) {
+        return ToolUsageError(err, self, "--target goes with --balanced");
+    }
+    if (tolerance) {
+        return RunBalanced(options, *tolerance, seed, targetFile, out, err);
+    }
     if (seed) {
         SeedRandom(*seed);
     } else {

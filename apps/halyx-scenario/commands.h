@@ -4,6 +4,10 @@
 #include <span>
 #include <string>
 
+namespace halyx {
+class CScenario;
+}
+
 namespace halyx::tool {
 
 inline constexpr int kExitOk = 0;
@@ -48,6 +52,13 @@ int RunWeather(Args args, std::ostream& out, std::ostream& err);
 int RunSaveDefault(Args args, std::ostream& out, std::ostream& err);
 int RunGenerate(Args args, std::ostream& out, std::ostream& err);
 int RunMap(Args args, std::ostream& out, std::ostream& err);
+int RunCheck(Args args, std::ostream& out, std::ostream& err);
+int RunMetrics(Args args, std::ostream& out, std::ostream& err);
+int RunAssign(Args args, std::ostream& out, std::ostream& err);
+
+// Loads a scenario set on top of the default scenario (a set carries no trajectory, so the
+// console's default one stays). Reports to err and answers false when the set does not load.
+bool LoadScenarioForStudy(const std::string& path, CScenario& scenario, std::ostream& err);
 
 // Dump formats.
 int DumpIncursionFile(const std::string& path, std::ostream& out, std::ostream& err);

@@ -21,10 +21,24 @@ const ToolCommand kCommands[] = {
      "generate a weather grid and write it to a weather file", RunWeather},
     {"save-default", "DIR NAME [--seed S]", "write the default scenario as the set DIR/NAME/",
      RunSaveDefault},
-    {"generate", "N [--radars R] [--interceptors I] [--incursions C] [--seed S] [--quiet] DIR",
-     "write N random scenarios into numbered folders Scenario_NNNN of DIR", RunGenerate},
+    {"generate",
+     "N [--radars R] [--interceptors I] [--incursions C] [--seed S] [--quiet] "
+     "[--balanced TOL [--target FILE.hsf]] DIR",
+     "write N random scenarios into numbered folders Scenario_NNNN of DIR; with --balanced keep "
+     "only those whose metrics lie within TOL (relative) of the first's or the target's, with a "
+     "generation.txt beside each",
+     RunGenerate},
     {"map", "FILE-or-URL --png OUT.png [--zoom Z] [--scenario FILE.hsf]",
      "draw a map with the scenario's impact lines, trajectory, stations and radars", RunMap},
+    {"check", "FILE.hsf",
+     "check a scenario: one line per finding (ERROR or WARNING, component, unit, text); exit 1 "
+     "on errors",
+     RunCheck},
+    {"metrics", "FILE.hsf...", "print one CSV row of metrics per scenario, after a header",
+     RunMetrics},
+    {"assign", "--teams T --out PLAN.csv [--force] SCENARIO.hsf...",
+     "write a study plan in which every team runs every scenario once in a balanced order",
+     RunAssign},
 };
 
 // The file kinds that `dump` reads, by extension.
@@ -48,8 +62,8 @@ void PrintUsage(std::ostream& out) {
     for (const DumpFormat& format : kDumpFormats) {
         out << "  " << format.extension << "  " << format.what << "\n";
     }
-    out << "\nExit status: 0 done, 1 a file could not be read, written or understood, "
-           "2 wrong usage.\n";
+    out << "\nExit status: 0 done, 1 a file could not be read, written or understood (check: "
+           "or the scenario has errors), 2 wrong usage.\n";
 }
 
 } // namespace

@@ -3,10 +3,16 @@
 #include "agent/halyxcommand.h"
 #include "common/format.h"
 #include "controls/settings.h"
+#include "controls/unittablemodel.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/scenariopage.h"
+#include "desktop/unitpages.h"
+#include "desktop/unitpane.h"
 #include "editor/gseframe.h"
+#include "editor/gseselection.h"
+#include "editor/gseview.h"
 #include "record/experimentlog.h"
+#include "scenario/scenario.h"
 #include "ui/initpage.h"
 
 #include <QAction>
@@ -19,7 +25,9 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
+#include <QSortFilterProxyModel>
 #include <QTabWidget>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace halyx {
@@ -84,6 +92,10 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
             [this](bool clean) { setWindowModified(!clean); });
 
     if (CScenarioPage* scenarioPage = ScenarioPage()) {
+        connect(scenarioPage, &CScenarioPage::UnitChosen, this,
+                [this](FindingComponent component, int index, const QString& id) {
+                    SelectUnit(component, index, id.toStdString());
+                });
         m_saveScenario = [scenarioPage] { return scenarioPage->Save(); };
     }
     if (CInitPageWidget* init = InitPage()) {
@@ -211,6 +223,62 @@ void CHalyxCommandDlg::CloseExperimentLog() {
     // An experiment still being recorded ends its events section with the team and the file is
     // closed, so that the log loads and plays back: the same close as the headless console's.
     m_agent.CloseExperimentLog();
+}
+
+namespace {
+
+template <class T> int CurrentIndex(const CUnitList<T>& list, int index, const std::string& id) {
+    if (index >= 0 && index < list.Count() && list.At(index).GetId() == id) {
+        return index;
+    }
+    return list.IndexOfId(id);
+}
+
+} // namespace
+
+void CHalyxCommandDlg::SelectUnit(FindingComponent component, int index, const std::string& id) {
+    const CScenario& scenario = m_context.scenario;
+    CUnitPane* pane = nullptr;
+    CPage* home = nullptr;
+    int kind = kNoUnitKind;
+    for (CPage* page : m_pages) {
+        if (auto* incursions = dynamic_cast<CIncursionsPage*>(page)) {
+            if (component == FindingComponent::Incursion) {
+                pane = incursions->IncursionPane();
+                kind = kIncursionKind;
+                index = CurrentIndex(scenario.Incursions(), index, id);
+            } else if (component == FindingComponent::Radar) {
+                pane = incursions->RadarPane();
+                kind = kRadarKind;
+                index = CurrentIndex(scenario.Radars(), index, id);
+            }
+        } else if (auto* interceptors = dynamic_cast<CInterceptorsPage*>(page);
+                   interceptors != nullptr && component == FindingComponent::Interceptor) {
+            pane = interceptors->InterceptorPane();
+            kind = kInterceptorKind;
+            index = CurrentIndex(scenario.Interceptors(), index, id);
+        }
+        if (pane != nullptr) {
+            home = page;
+            break;
+        }
+    }
+    if (pane == nullptr || index < 0) {
+        return;
+    }
+    m_sheet->setCurrentWidget(home);
+    // The table shows its list through a sorting proxy.
+    QModelIndex shown = pane->Model()->index(index, 0);
+    if (const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(pane->Table()->model())) {
+        shown = proxy->mapFromSource(shown);
+    }
+    if (shown.isValid()) {
+        pane->Table()->selectRow(shown.row());
+        pane->Table()->scrollTo(shown);
+    }
+    if (m_editor) {
+        m_editor->View()->SelectUnit({kind, index, id});
+    }
 }
 
 } // namespace halyx

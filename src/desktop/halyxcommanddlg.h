@@ -1,6 +1,7 @@
 #pragma once
 
 #include "desktop/page.h"
+#include "study/check.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -68,6 +69,11 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+
+    // Shows a unit in its table (switching to its page) and, while the editor is open, selects
+    // it there. index is where the unit stood and id its ID when it was named; a list changed
+    // since then is searched for the ID, and a unit no longer there is not shown.
+    void SelectUnit(FindingComponent component, int index, const std::string& id);
 
 private:
     void CloseExperimentLog();

@@ -3,6 +3,7 @@
 #include "controls/progressdialog.h"
 
 #include "agent/halyxcommand.h"
+#include "common/format.h"
 #include "common/paths.h"
 #include "controls/filedialogs.h"
 #include "controls/progressdialog.h"
@@ -11,6 +12,8 @@
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 #include "record/experimentlog.h"
+#include "scenario/scenario.h"
+#include "study/check.h"
 #include "ui/consolewiring.h"
 
 #include <QApplication>
@@ -85,21 +88,48 @@ InitPageScenario WithBusyCursor(InitPageScenario scenario) {
     return scenario;
 }
 
+// Initialize Simulation asks before going on with a scenario the check finds errors in. The
+// first lines are enough to decide; the Scenarios page's Check Scenario shows them all.
+InitPageScenario WithScenarioCheck(InitPageScenario scenario, const CScenario& checked) {
+    scenario.checkErrors = [&checked] {
+        constexpr int kShown = 10;
+        std::string lines;
+        int errors = 0;
+        for (const CFinding& finding : CheckScenario(checked)) {
+            // Empty map addresses were asked about among the missing components just before.
+            if (finding.severity != FindingSeverity::Error ||
+                (finding.component == FindingComponent::Maps &&
+                 finding.text == kNoMapAddressText)) {
+                continue;
+            }
+            if (++errors <= kShown) {
+                lines += FindingLine(finding) + "\n";
+            }
+        }
+        if (errors > kShown) {
+            lines += Format("... and %d more\n", errors - kShown);
+        }
+        return lines;
+    };
+    return scenario;
+}
+
 } // namespace
 
 CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
     : CPage(parent), m_context(context),
       m_page(*this, context.agent, context.log,
-             WithBusyCursor(MakeInitPageScenario(
-                 context.scenario, context.agent,
-                 [this](const std::string& line) {
-                     if (m_report) {
-                         m_report(Q(line));
-                     }
-                 },
-                 [this](const std::string& path) {
-                     return ReadExperimentWithProgress(this, path);
-                 }))) {
+             WithScenarioCheck(WithBusyCursor(MakeInitPageScenario(
+                                   context.scenario, context.agent,
+                                   [this](const std::string& line) {
+                                       if (m_report) {
+                                           m_report(Q(line));
+                                       }
+                                   },
+                                   [this](const std::string& path) {
+                                       return ReadExperimentWithProgress(this, path);
+                                   })),
+                               context.scenario)) {
     BuildControls();
     context.agent.SetStatusView(&m_page);
     context.agent.SetNotices(&m_page);

@@ -107,6 +107,7 @@ CScenarioPage::CScenarioPage(CPageContext& context, QWidget* parent)
     addButton(QStringLiteral("Save Scenario"), [this] { Save(); });
     addButton(QStringLiteral("Save Scenario As..."), [this] { SaveAs(); });
     addButton(QStringLiteral("Load Scenario"), [this] { Load(); });
+    addButton(QStringLiteral("Check Scenario"), [this] { ShowScenarioCheck(); });
     buttons->addStretch(1);
     addButton(QStringLiteral("Generate Scenarios..."), [this] { GenerateScenarios(); });
 
@@ -287,6 +288,18 @@ void CScenarioPage::GenerateScenarios() {
     if (dialog.exec() == QDialog::Accepted) {
         RunScenarioBatch(this, m_context.scenario, m_context.undoStack, dialog.Options());
     }
+}
+
+void CScenarioPage::ShowScenarioCheck() {
+    if (!m_checkDialog) {
+        m_checkDialog = new CScenarioCheckDialog(this);
+        connect(m_checkDialog, &CScenarioCheckDialog::UnitChosen, this, &CScenarioPage::UnitChosen);
+    }
+    // Quick: map files are only looked up, web addresses are not fetched.
+    m_checkDialog->SetFindings(CheckScenario(m_context.scenario));
+    m_checkDialog->show();
+    m_checkDialog->raise();
+    m_checkDialog->activateWindow();
 }
 
 } // namespace halyx

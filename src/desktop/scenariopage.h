@@ -1,7 +1,11 @@
 #pragma once
 
 #include "desktop/page.h"
+#include "desktop/scenariocheckdialog.h"
 #include "scenario/scenariopagemodel.h"
+#include "study/check.h"
+
+#include <QPointer>
 
 #include <array>
 
@@ -36,6 +40,10 @@ public:
     bool Load(const QString& scenarioFile);
     // "Generate Scenarios...": the batch dialog, then the batch with progress.
     void GenerateScenarios();
+    // "Check Scenario": checks the scenario as it stands and shows the findings in a window
+    // that stays open beside this one (the same window again on the next check).
+    void ShowScenarioCheck();
+    CScenarioCheckDialog* CheckDialog() const { return m_checkDialog; }
 
     CScenarioPageModel& Model() { return m_model; }
     QLineEdit* NameField() const { return m_name; }
@@ -49,6 +57,11 @@ public:
     }
     QPushButton* Button(const QString& text) const;
 
+signals:
+    // A finding of the check about this unit was clicked: the window selects it in its table
+    // and in the editor.
+    void UnitChosen(halyx::FindingComponent component, int index, const QString& id);
+
 private:
     void ShowFields();
     void ChooseFolder(int component); // -1: the scenario location
@@ -61,6 +74,7 @@ private:
     QPlainTextEdit* m_notes = nullptr;
     std::array<QLineEdit*, kScenarioComponents> m_fileNames{};
     std::array<QLineEdit*, kScenarioComponents> m_locations{};
+    QPointer<CScenarioCheckDialog> m_checkDialog;
 };
 
 } // namespace halyx

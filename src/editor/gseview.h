@@ -53,6 +53,9 @@ public:
     bool HandleGrabbed() const { return m_handleGrabbed; }
     // Selection none, handle released, the info pane told.
     void ClearSelection();
+    // Selects a unit from outside the editor (a finding of the scenario check), as a click on it
+    // would, without grabbing its handle.
+    void SelectUnit(const CGSESelection& selection) { SetSelection(selection, false); }
 
     void ZoomIn();
     void ZoomOut();

@@ -290,6 +290,10 @@ void CInitPage::InitializeSimulation() {
     if (!missing.empty() && !m_view.Ask(kMissingComponentsStart + missing)) {
         return;
     }
+    if (const std::string errors = m_scenario.checkErrors ? m_scenario.checkErrors() : "";
+        !errors.empty() && !m_view.Ask(kCheckErrorsStart + errors + kCheckErrorsEnd)) {
+        return;
+    }
     CSaveLocation where;
     if (!m_view.ChooseLogLocation(where)) {
         return;

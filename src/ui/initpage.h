@@ -38,6 +38,9 @@ struct InitPageScenario {
     // One line per unit value the stations could not read ("Incursion N3: speed is not a
     // number\n"), "" when there is none.
     std::function<std::string()> unitProblems;
+    // The scenario check's errors, one line each, "" when there are none. Left empty, nothing
+    // is checked (the headless console's scripts answer its questions in a fixed order).
+    std::function<std::string()> checkErrors = {};
     // Loads a recorded experiment (scenario, team, events); false with the message to show.
     std::function<bool(const std::string& path, std::string& message)> loadExperiment;
 };
@@ -99,6 +102,10 @@ public:
     static constexpr const char* kUnitProblemsStart =
         "The scenario holds values that the stations cannot read. The simulation has not been "
         "initialized:\n\n";
+    // Asked when the scenario check finds errors; the error lines stand between the two.
+    static constexpr const char* kCheckErrorsStart =
+        "The scenario check says there are errors:\n\n";
+    static constexpr const char* kCheckErrorsEnd = "\nInitialize anyway?";
     static constexpr const char* kNotInitializedQuestion =
         "Some Halyx Clients have not initialized yet. Do you want to start the simulation "
         "anyway?";

@@ -1,0 +1,84 @@
+// The scenario check from the desktop: Check Scenario lists the findings, a click on one shows
+// the unit in its table and in the editor, and Initialize Simulation asks before going on with
+// errors.
+#include "initpagefixture.h"
+
+#include "controls/unittablemodel.h"
+#include "desktop/findingsmodel.h"
+#include "desktop/scenariopage.h"
+#include "desktop/unitpages.h"
+#include "desktop/unitpane.h"
+#include "editor/gseframe.h"
+#include "editor/gseselection.h"
+#include "editor/gseview.h"
+#include "scenario/defaultscenario.h"
+
+#include <QItemSelectionModel>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTest>
+
+namespace halyx::test {
+namespace {
+
+class ScenarioCheckWindow : public InitPageTest {
+protected:
+    ScenarioCheckWindow() : InitPageTest("test_desktop_scenario_check") {}
+};
+
+TEST_F(ScenarioCheckWindow, FindingSelectsItsUnitAndInitializeAsksAboutErrors) {
+    LoadDefaultScenario(scenario, HALYX_SOURCE_DIR "/data/maps/");
+    scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+    scenario.Radars().At(3).SetLat("990");
+    const std::string radarId = scenario.Radars().At(3).GetId();
+    Click(window->EditorToggle());
+    ASSERT_NE(window->Editor(), nullptr);
+
+    CScenarioPage* page = window->ScenarioPage();
+    Click(page->Button(QStringLiteral("Check Scenario")));
+    CScenarioCheckDialog* dialog = page->CheckDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(dialog->Model()->rowCount(), 1);
+    EXPECT_EQ(dialog->Model()->index(0, CFindingsModel::Unit).data().toString().toStdString(),
+              radarId);
+
+    QTableView* findings = dialog->Table();
+    const QRect cell = findings->visualRect(dialog->Model()->index(0, CFindingsModel::Text));
+    QTest::mouseClick(findings->viewport(), Qt::LeftButton, {}, cell.center());
+
+    auto* incursionsPage = qobject_cast<CIncursionsPage*>(window->Sheet()->currentWidget());
+    ASSERT_NE(incursionsPage, nullptr) << "the radar's page is not shown";
+    CUnitPane* radars = incursionsPage->RadarPane();
+    const QModelIndexList selected = radars->Table()->selectionModel()->selectedRows();
+    ASSERT_EQ(selected.size(), 1);
+    const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(radars->Table()->model());
+    ASSERT_NE(proxy, nullptr);
+    EXPECT_EQ(proxy->mapToSource(selected.front()).row(), 3);
+    EXPECT_EQ(window->Editor()->View()->Selection(), (CGSESelection{kRadarKind, 3, radarId}));
+
+    // A unit removed since the check is not shown in another unit's place.
+    scenario.Radars().RemoveById(radarId);
+    radars->Table()->clearSelection();
+    QTest::mouseClick(findings->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_TRUE(radars->Table()->selectionModel()->selectedRows().isEmpty());
+
+    // Initialize Simulation names the errors and stops at No.
+    scenario.Radars().Add(CRadar("Lost", "R-out", "500", "10", "90", "-", "-"));
+    Team();
+    QString question;
+    {
+        auto answer = AnswerBox(QMessageBox::No, &question);
+        Page().InitializeSimulation();
+        EXPECT_TRUE(answer->Done());
+    }
+    EXPECT_EQ(question.toStdString(),
+              std::string(CInitPage::kCheckErrorsStart) +
+                  "ERROR radar R-out position 500.000, 10.000 lies outside the editable region "
+                  "(latitude 0 to 950, longitude 95 to 655)\n" +
+                  CInitPage::kCheckErrorsEnd);
+    EXPECT_FALSE(log.IsOpen());
+}
+
+} // namespace
+} // namespace halyx::test

@@ -1,0 +1,117 @@
+// check, metrics and assign as a researcher runs them: exit codes, the line per finding, and a
+// plan that is never written over by accident.
+#include "scenario/defaultscenario.h"
+#include "scenario/scenario.h"
+#include "scenario/scenariofileset.h"
+#include "testhome.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace halyx {
+namespace {
+
+struct ToolRun {
+    int status = -1;
+    std::string out; // stdout and stderr together
+};
+
+ToolRun Tool(const std::string& args) {
+    ToolRun run;
+    const std::string tool = std::string(HALYX_BINARY_DIR) + "/bin/halyx-scenario";
+    FILE* pipe = ::popen((tool + " " + args + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> buffer{};
+    size_t n = 0;
+    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
+        run.out.append(buffer.data(), n);
+    }
+    const int raw = ::pclose(pipe);
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return run;
+}
+
+class StudyTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_folder = test::RequiredHome() + "/tool/";
+        std::filesystem::remove_all(m_folder);
+        CScenario scenario;
+        LoadDefaultScenario(scenario, std::string(HALYX_SOURCE_DIR) + "/data/maps/");
+        scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+        ASSERT_TRUE(SaveScenarioAs("Clean", m_folder + "Clean/", scenario).saved);
+        scenario.Radars().At(0).SetLat("990");
+        m_radarId = scenario.Radars().At(0).GetId();
+        ASSERT_TRUE(SaveScenarioAs("Broken", m_folder + "Broken/", scenario).saved);
+    }
+
+    std::string m_folder;
+    std::string m_radarId;
+};
+
+TEST_F(StudyTool, CheckPrintsOneLinePerFindingAndFailsOnErrors) {
+    const ToolRun clean = Tool("check " + m_folder + "Clean/Clean.hsf");
+    EXPECT_EQ(clean.status, 0);
+    EXPECT_EQ(clean.out, "");
+
+    const ToolRun broken = Tool("check " + m_folder + "Broken/Broken.hsf");
+    EXPECT_EQ(broken.status, 1);
+    EXPECT_EQ(broken.out, "ERROR radar " + m_radarId +
+                              " position 990.000, 269.000 lies outside the editable region "
+                              "(latitude 0 to 950, longitude 95 to 655)\n");
+
+    const ToolRun missing = Tool("check " + m_folder + "none.hsf");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(Tool("check").status, 2);
+}
+
+TEST_F(StudyTool, MetricsKeepsGoingPastAFileThatDoesNotLoad) {
+    const ToolRun run = Tool("metrics " + m_folder + "Clean/Clean.hsf " + m_folder + "none.hsf " +
+                             m_folder + "Broken/Broken.hsf");
+    EXPECT_EQ(run.status, 1);
+    std::istringstream lines(run.out);
+    std::string line;
+    int rows = 0;
+    while (std::getline(lines, line)) {
+        rows += line.rfind(m_folder, 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(rows, 2) << run.out;
+    EXPECT_EQ(run.out.rfind("file,incursions,", 0), 0U) << run.out;
+}
+
+TEST_F(StudyTool, AssignWritesRelativePathsAndLeavesAnExistingPlanAlone) {
+    const std::string plan = m_folder + "plans/plan.csv";
+    const std::string sets = m_folder + "Clean/Clean.hsf " + m_folder + "Broken/Broken.hsf";
+    ToolRun run = Tool("assign --teams 2 --out " + plan + " " + sets);
+    ASSERT_EQ(run.status, 0) << run.out;
+    std::stringstream text;
+    text << std::ifstream(plan).rdbuf();
+    EXPECT_EQ(text.str(), "run,team,block,scenario,mode,stations,notes\n"
+                          "1,T01,1,../Clean/Clean.hsf,multi,,sequence 1 of 2\n"
+                          "2,T01,2,../Broken/Broken.hsf,multi,,sequence 1 of 2\n"
+                          "3,T02,1,../Broken/Broken.hsf,multi,,sequence 2 of 2\n"
+                          "4,T02,2,../Clean/Clean.hsf,multi,,sequence 2 of 2\n");
+
+    std::ofstream(plan) << "edited by hand\n";
+    run = Tool("assign --teams 4 --out " + plan + " " + sets);
+    EXPECT_EQ(run.status, 1);
+    std::stringstream after;
+    after << std::ifstream(plan).rdbuf();
+    EXPECT_EQ(after.str(), "edited by hand\n");
+    EXPECT_EQ(Tool("assign --teams 0 --out " + plan + " " + sets).status, 2);
+    const std::string twice = m_folder + "Clean/Clean.hsf " + m_folder + "Clean/../Clean/Clean.hsf";
+    EXPECT_EQ(Tool("assign --teams 2 --out " + m_folder + "other.csv " + twice).status, 2);
+}
+
+} // namespace
+} // namespace halyx
