@@ -3,6 +3,7 @@
 #include "record/logrepair.h"
 
 #include <array>
+#include <charconv>
 #include <pugixml.hpp>
 #include <sstream>
 #include <unordered_set>
@@ -309,6 +310,51 @@ CLogStationStats ReadStats(const pugi::xml_node& block) {
     return stats;
 }
 
+// Reads the marks' comments back; a comment that does not have the mark's shape is not a mark.
+void ReadMarks(std::string_view text, CLogInfo& info) {
+    constexpr std::string_view kOpen = "<!-- mark clock=";
+    for (size_t pos = text.find(kOpen); pos != std::string_view::npos;
+         pos = text.find(kOpen, pos + 1)) {
+        const size_t end = text.find("-->", pos);
+        if (end == std::string_view::npos) {
+            return;
+        }
+        std::string_view body = text.substr(pos + kOpen.size(), end - pos - kOpen.size());
+        const size_t timeAt = body.find(" time=");
+        const size_t textAt = body.find(": ");
+        if (timeAt == std::string_view::npos || textAt == std::string_view::npos ||
+            textAt < timeAt || !body.ends_with(' ')) {
+            continue;
+        }
+        int minute = 0;
+        const std::string_view digits = body.substr(0, timeAt);
+        const auto [at, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), minute);
+        if (ec != std::errc() || at != digits.data() + digits.size()) {
+            continue;
+        }
+        if (info.marks.size() >= CLogInfo::kMaxMarks) {
+            ++info.marksDropped;
+            continue;
+        }
+        CLogMark mark;
+        mark.minute = minute;
+        mark.time = body.substr(timeAt + 6, textAt - timeAt - 6);
+        const std::string_view escaped = body.substr(textAt + 2, body.size() - textAt - 3);
+        for (size_t i = 0; i < escaped.size(); ++i) {
+            unsigned value = 0;
+            if (escaped[i] == '\\' && i + 3 < escaped.size() && escaped[i + 1] == 'x' &&
+                std::from_chars(escaped.data() + i + 2, escaped.data() + i + 4, value, 16).ptr ==
+                    escaped.data() + i + 4) {
+                mark.text.push_back(static_cast<char>(value));
+                i += 3;
+            } else {
+                mark.text.push_back(escaped[i]);
+            }
+        }
+        info.marks.push_back(std::move(mark));
+    }
+}
+
 } // namespace
 
 std::string_view CLogEventView::Attribute(std::string_view key) const {
@@ -433,6 +479,7 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     for (CLogStationStats& stats : lateStats) {
         m_info.stats.push_back(std::move(stats));
     }
+    ReadMarks(m_text, m_info);
     m_eventsBegin = outline.innerBegin;
     m_pieceEnds = std::move(outline.pieceEnds);
     return {};
