@@ -84,6 +84,7 @@ CHeadlessConsole::CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHa
     });
     AddCommands();
     AddSessionCommands();
+    AddStudyCommands();
 }
 
 CHeadlessConsole::~CHeadlessConsole() {

@@ -24,6 +24,7 @@
 namespace halyx {
 
 class CAgentContainer;
+class CStudyPage;
 
 class CHeadlessConsole final : public IInitPageView, public ICommPageView {
 public:
@@ -87,6 +88,9 @@ private:
     // seek, health; station health and stray commands as they happen.
     void AddSessionCommands();
     void PrintSessionChanges();
+    // Studies and marks (studycommands.cpp).
+    void AddStudyCommands();
+    bool RunWholeStudy(CStudyPage& study);
     // Messages refused because they claimed a team member from another machine.
     void PrintRefusals();
     bool Fail(const std::string& why);
@@ -127,6 +131,7 @@ private:
     static constexpr std::size_t kRefusalHintsKept = 1000;
     std::set<std::string> m_refusalHints;
 
+    std::shared_ptr<void> m_studyCommands;
     std::unique_ptr<QSocketNotifier> m_stdin;
     std::string m_stdinBuffer;
 };

@@ -60,7 +60,7 @@ int Usage(const std::string& why) {
                  "                     [--answer yes|no] [--clock-every N] [--port N]\n"
                  "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
                  "                     [--team-only] [--auto-reinit]\n"
-                 "                     [--allow-hosts CIDR[,CIDR...]]\n"
+                 "                     [--allow-hosts CIDR[,CIDR...]] [--study PLAN.csv]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -79,6 +79,7 @@ int Help() {
         "\n"
         "Options:\n"
         "  --headless [SCRIPT | -]   run without a window, reading console commands\n"
+        "  --study PLAN.csv          with --headless: run every pending run of the study\n"
         "  --tick-ms N               real time of one simulated minute in ms (default 1000)\n"
         "  --ans HOST:PORT           the name server (default 127.0.0.1:6677)\n"
         "  --no-embedded-ans         never start a name server of its own\n"
@@ -222,17 +223,20 @@ int main(int argc, char** argv) {
     std::vector<halyx::CTcpCommunicator::Subnet> allowedHosts;
     std::string allowedHostsText;
     std::string mapServerUrl;
+    std::string studyPlan;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--repair-log" || arg == "--repair-out" ||
                                 arg == "--agent" || arg == "--answer" || arg == "--clock-every" ||
                                 arg == "--embedded-ans-port" || arg == "--map-server" ||
-                                arg == "--allow-hosts";
+                                arg == "--allow-hosts" || arg == "--study";
         if (takesValue && i + 1 >= argc) {
             return Usage(arg + " needs a value");
         }
         if (arg == "--headless") {
             headless = true;
+        } else if (arg == "--study") {
+            studyPlan = argv[++i];
         } else if (arg == "--no-map-server") {
             serveMaps = false;
         } else if (arg == "--map-server") {
@@ -335,7 +339,15 @@ int main(int argc, char** argv) {
     int ansPort = options.ansPort.value_or(halyx::kDefaultAnsPort);
 
     std::vector<std::string> lines;
-    if (script != "-" && !ReadScript(script, lines, error)) {
+    if (!studyPlan.empty()) {
+        // Every pending run of the plan, one after the other, with the stations it names.
+        if (!headless || script != "-") {
+            return Usage("--study FILE runs a study headless, without a script: --headless "
+                         "--study FILE");
+        }
+        script.clear();
+        lines = {"register", "study open \"" + studyPlan + "\"", "study run-all", "study status"};
+    } else if (script != "-" && !ReadScript(script, lines, error)) {
         return Usage(error);
     }
 
