@@ -17,6 +17,7 @@
 #include <QTableView>
 #include <QTreeWidget>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -137,6 +138,14 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
         << study->Message().toStdString();
     EXPECT_TRUE(init->Presenter().Stations().empty());
     EXPECT_EQ(Cell(1, CStudyTableModel::kLog), QStringLiteral("logs/T01_B2"));
+
+    // The user guide's picture of the page, when asked for:
+    //     HALYX_SCREENSHOT_DIR=$PWD/docs/screenshots build/bin/test_desktop_study_page
+    if (const char* pictures = std::getenv("HALYX_SCREENSHOT_DIR")) {
+        window->Sheet()->setCurrentWidget(study);
+        QTest::qWait(100);
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(pictures) + "/10-study.png"));
+    }
 }
 
 } // namespace
