@@ -139,6 +139,10 @@ bool CStudyPage::Prepare(size_t index) {
     }
     m_prepared = index;
     m_proposedName = m_study.ProposedLogName(index);
+    m_logAtPrepare.reset();
+    if (m_log.IsOpen()) {
+        m_logAtPrepare = m_log.FilePath();
+    }
     if (!m_missing.empty()) {
         std::string names;
         for (const std::string& name : m_missing) {
@@ -157,8 +161,10 @@ void CStudyPage::Update() {
         return;
     }
     bool changed = false;
+    // The experimenter may change the proposed name in the save dialog: any log opened after the
+    // run was prepared is the run's.
     if (m_prepared && !m_running && m_log.IsOpen() &&
-        SameFile(m_log.FilePath(), ProposedFolder() + m_proposedName + ".xml")) {
+        !(m_logAtPrepare && SameFile(m_log.FilePath(), *m_logAtPrepare))) {
         m_running = m_prepared;
         m_prepared.reset();
         m_ended = false;

@@ -13,7 +13,8 @@
 //     study.Update();             // whenever the control page changed; notices the run start
 //     study.FinishRun();          // after the end (and the stations' last reports): one row
 //
-// A run is running from the moment the log of its proposed name is open. Its row is written
+// A run is running from the moment a log (normally of its proposed name) opens after it was
+// prepared. Its row is written
 // when FinishRun is called, or as soon as its log closes (a reset, or the next Initialize): done
 // when the mission reached its end, failed otherwise.
 
@@ -101,6 +102,7 @@ private:
     bool m_ended = false;
     std::string m_decision;
     std::string m_proposedName;
+    std::optional<std::string> m_logAtPrepare; // the log open when the run was prepared
     std::vector<std::string> m_missing;
 };
 
