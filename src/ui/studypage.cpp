@@ -150,7 +150,7 @@ bool CStudyPage::Prepare(size_t index) {
         }
         m_view.ShowStudyMessage("Run " + run.run + ": these stations are not registered: " + names +
                                 ". Start them and prepare the run again, or add them "
-                                "on the Simulation Control page.");
+                                "on the Initialization/Registration page.");
     }
     m_view.StudyChanged();
     return true;
