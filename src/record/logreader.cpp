@@ -310,51 +310,57 @@ CLogStationStats ReadStats(const pugi::xml_node& block) {
     return stats;
 }
 
-// Reads the marks' comments back; a comment that does not have the mark's shape is not a mark.
+// One mark's comment after "<!-- mark clock=" ("120 time=2026-...Z: TEXT "); false when it does
+// not have the mark's shape.
+bool ReadMark(std::string_view body, CLogMark& mark) {
+    const size_t timeAt = body.find(" time=");
+    const size_t textAt = body.find(": ");
+    if (timeAt == std::string_view::npos || textAt == std::string_view::npos || textAt < timeAt ||
+        !body.ends_with(' ')) {
+        return false;
+    }
+    const std::string_view digits = body.substr(0, timeAt);
+    const auto [at, ec] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), mark.minute);
+    if (ec != std::errc() || at != digits.data() + digits.size()) {
+        return false;
+    }
+    mark.time = body.substr(timeAt + 6, textAt - timeAt - 6);
+    const std::string_view escaped = body.substr(textAt + 2, body.size() - textAt - 3);
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        unsigned value = 0;
+        if (escaped[i] == '\\' && i + 3 < escaped.size() && escaped[i + 1] == 'x' &&
+            std::from_chars(escaped.data() + i + 2, escaped.data() + i + 4, value, 16).ptr ==
+                escaped.data() + i + 4) {
+            mark.text.push_back(static_cast<char>(value));
+            i += 3;
+        } else {
+            mark.text.push_back(escaped[i]);
+        }
+    }
+    return true;
+}
+
+// Reads the marks' comments back. Each search starts after the comment before, so a text of
+// many openings without an end is read once, not once per opening.
 void ReadMarks(std::string_view text, CLogInfo& info) {
     constexpr std::string_view kOpen = "<!-- mark clock=";
-    for (size_t pos = text.find(kOpen); pos != std::string_view::npos;
-         pos = text.find(kOpen, pos + 1)) {
+    for (size_t pos = text.find(kOpen); pos != std::string_view::npos;) {
         const size_t end = text.find("-->", pos);
         if (end == std::string_view::npos) {
             return;
         }
-        std::string_view body = text.substr(pos + kOpen.size(), end - pos - kOpen.size());
-        const size_t timeAt = body.find(" time=");
-        const size_t textAt = body.find(": ");
-        if (timeAt == std::string_view::npos || textAt == std::string_view::npos ||
-            textAt < timeAt || !body.ends_with(' ')) {
-            continue;
-        }
-        int minute = 0;
-        const std::string_view digits = body.substr(0, timeAt);
-        const auto [at, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), minute);
-        if (ec != std::errc() || at != digits.data() + digits.size()) {
-            continue;
-        }
-        if (info.marks.size() >= CLogInfo::kMaxMarks) {
-            ++info.marksDropped;
-            continue;
-        }
         CLogMark mark;
-        mark.minute = minute;
-        mark.time = body.substr(timeAt + 6, textAt - timeAt - 6);
-        const std::string_view escaped = body.substr(textAt + 2, body.size() - textAt - 3);
-        for (size_t i = 0; i < escaped.size(); ++i) {
-            unsigned value = 0;
-            if (escaped[i] == '\\' && i + 3 < escaped.size() && escaped[i + 1] == 'x' &&
-                std::from_chars(escaped.data() + i + 2, escaped.data() + i + 4, value, 16).ptr ==
-                    escaped.data() + i + 4) {
-                mark.text.push_back(static_cast<char>(value));
-                i += 3;
+        if (ReadMark(text.substr(pos + kOpen.size(), end - pos - kOpen.size()), mark)) {
+            if (info.marks.size() < CLogInfo::kMaxMarks) {
+                info.marks.push_back(std::move(mark));
             } else {
-                mark.text.push_back(escaped[i]);
+                ++info.marksDropped;
             }
         }
-        info.marks.push_back(std::move(mark));
+        pos = text.find(kOpen, end + 3);
     }
 }
-
 } // namespace
 
 std::string_view CLogEventView::Attribute(std::string_view key) const {

@@ -31,6 +31,9 @@ std::string WriteMarkedLog(const std::string& folder) {
     log.LogChatMsg(100, "ALPHA", "hello");
     EXPECT_TRUE(log.LogMark(120, "team argued here"));
     EXPECT_TRUE(log.LogMark(300, kAwkward));
+    // Comments that only look like marks are not marks.
+    log.WriteText("<!-- mark clock=abc time=T: not a minute -->\n");
+    log.WriteText("<!-- mark clock=5 without the rest -->\n");
     log.LogSimulationComplete(true);
     log.EndSimEvents(TeamMembersXml({"ALPHA"}));
     // After the end of the run the mark goes in front of the end tag, still readable.
