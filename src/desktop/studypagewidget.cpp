@@ -2,11 +2,13 @@
 
 #include "agent/halyxcommand.h"
 #include "controls/filedialogs.h"
+#include "controls/settings.h"
 #include "record/experimentlog.h"
 #include "record/savelocation.h"
 #include "scenario/scenariofileset.h"
 
 #include <QAction>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -119,6 +121,11 @@ CStudyPageWidget::CStudyPageWidget(CPageContext& context, CInitPage& initPage, Q
             m_study.FinishRun();
         }
     });
+    // A console started again goes on with the study it had open, as the manifest has it.
+    const QString last = CSettings::Text(QString::fromUtf8(kLastPlanKey), QString());
+    if (!last.isEmpty() && QFileInfo::exists(last)) {
+        OpenPlan(last);
+    }
     ShowPresenter();
 }
 
@@ -128,6 +135,7 @@ bool CStudyPageWidget::OpenPlan(const QString& path) {
         return false;
     }
     m_plan->setText(path);
+    CSettings::SetText(QString::fromUtf8(kLastPlanKey), path);
     return true;
 }
 

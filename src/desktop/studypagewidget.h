@@ -28,6 +28,8 @@ public:
     // After the mission's end the stations send their statistics; the run's row is written
     // once they have had this long.
     static constexpr int kFinishDelayMs = 3000;
+    // The plan last opened, opened again when the console starts.
+    static constexpr const char* kLastPlanKey = "Study/LastPlan";
 
     CStudyPageWidget(CPageContext& context, CInitPage& initPage, QWidget* parent = nullptr);
 

@@ -154,7 +154,11 @@ bool CStudy::Finish(size_t index, const CStudyRunOutcome& outcome, std::string& 
     row.events = std::to_string(outcome.events);
     std::string appendError;
     if (!AppendRow(index, std::move(row), appendError)) {
+        // Without its row the run counts as not run: it is offered again, under a new log name
+        // since its log stays.
         error += (error.empty() ? "" : "; ") + appendError;
+        status.state = StudyRunState::Pending;
+        status.logPath.clear();
         return false;
     }
     status.logPath.clear();

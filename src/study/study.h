@@ -78,7 +78,7 @@ public:
     void SetRunning(size_t index, std::string logPath, int64_t startTsid);
     // Hashes the run's scenario set and log and appends the row (done or failed). A hash that
     // cannot be made is written empty and said in error; the row is written all the same, so the
-    // run is not lost. False when the row could not be written.
+    // run is not lost. False when the row could not be written: the run is pending again.
     bool Finish(size_t index, const CStudyRunOutcome& outcome, std::string& error);
     bool Skip(size_t index, std::string& error);
     bool Repeat(size_t index, std::string& error);

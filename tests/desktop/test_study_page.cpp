@@ -125,15 +125,20 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     EXPECT_TRUE(CStudy::Verify(home).ok());
     EXPECT_NE(ReadFile(home + "logs/T01_B1.xml").find(": team argued here -->"), std::string::npos);
 
-    // A restart reads the state back from the manifest; the next run cannot find its station.
-    ASSERT_TRUE(study->OpenPlan(QString::fromStdString(home + "plan.csv")));
+    // A restart opens the plan again and reads the state back from the manifest; the next run
+    // cannot find its station.
+    rig.window.reset();
+    rig.window = std::make_unique<CHalyxCommandDlg>(rig.scenario, *rig.agent, rig.log);
+    window = rig.window.get();
+    init = window->InitPage();
+    study = dynamic_cast<CStudyPageWidget*>(window->Pages().back());
+    ASSERT_NE(study, nullptr);
+    window->show();
+    EXPECT_EQ(Find<QLabel>(study, QStringLiteral("Plan"))->text().toStdString(), home + "plan.csv");
     EXPECT_EQ(Cell(0, CStudyTableModel::kState), QStringLiteral("done"));
     EXPECT_EQ(Cell(0, CStudyTableModel::kLog), QStringLiteral("logs/T01_B1.xml"));
     EXPECT_EQ(Cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
-    {
-        auto answer = AnswerBox(QMessageBox::Yes); // the reset of the ended mission
-        Click(Find(study, QStringLiteral("Prepare Next Run")));
-    }
+    Click(Find(study, QStringLiteral("Prepare Next Run")));
     EXPECT_NE(study->Message().indexOf(QStringLiteral("not registered: DELTA")), -1)
         << study->Message().toStdString();
     EXPECT_TRUE(init->Presenter().Stations().empty());

@@ -104,6 +104,20 @@ TEST_F(StudyFolder, TornRowLosesNothingEarlier) {
     EXPECT_EQ(CStudy::Verify(m_folder).notes.size(), 1u);
 }
 
+// A manifest that cannot take the row (here a folder in its place) fails the finish loudly and
+// leaves the run to be run again under a new name, never shown as done.
+TEST_F(StudyFolder, UnwritableManifestLeavesTheRunPending) {
+    std::filesystem::create_directories(m_folder + "manifest.csv");
+    std::ofstream(m_folder + "logs/T01_B1.xml") << "<log/>";
+    m_study.SetRunning(0, m_folder + "logs/T01_B1.xml", 1796650000000);
+    std::string error;
+    EXPECT_FALSE(m_study.Finish(0, {true, "Launch", 3, 1796650960000}, error));
+    EXPECT_NE(error.find("manifest.csv"), std::string::npos) << error;
+    EXPECT_EQ(m_study.Status()[0].state, StudyRunState::Pending);
+    EXPECT_EQ(m_study.ProposedLogName(0), "T01_B1_r2");
+    EXPECT_FALSE(m_study.Running());
+}
+
 // Verify names each log or scenario file that changed or went missing, and nothing else.
 TEST_F(StudyFolder, VerifyNamesEveryChangedFile) {
     Run(0, "<log one/>", true);
