@@ -4,10 +4,13 @@
 #include "headlessconsole.h"
 
 #include "common/format.h"
+#include "external/agentkit/agentcontainer.h"
 #include "scenario/scenariofileset.h"
 #include "ui/studypage.h"
 
 #include <QTimer>
+
+#include <algorithm>
 
 namespace halyx {
 
@@ -173,11 +176,12 @@ bool CHeadlessConsole::RunWholeStudy(CStudyPage& study) {
         }
         lines = {"init name=" + study.ProposedName() + " folder=\"" + study.ProposedFolder() +
                      "\" yes",
-                 "wait initialized timeout=60",
-                 "start yes",
-                 "wait end",
-                 "wait quiet 500",
-                 "study finish"};
+                 "wait initialized timeout=60", "start yes",
+                 // A whole mission at the console's tick, twice over for a slow machine.
+                 Format("wait end timeout=%lld",
+                        std::max(600LL, 2LL * CHalyxCommand::kLaunchWindow *
+                                            m_container.get_tick_interval() / 1000)),
+                 "wait quiet 500", "study finish"};
         for (const std::string& line : lines) {
             if (!Execute(line) || m_finished || m_status != before) {
                 study.FinishRun(); // recorded as failed when it did not reach its end

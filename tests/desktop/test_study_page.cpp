@@ -6,6 +6,7 @@
 #include "missionrig.h"
 #include "testhome.h"
 
+#include "controls/settings.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/studypagewidget.h"
 #include "scenario/defaultscenario.h"
@@ -38,6 +39,8 @@ protected:
             << "run,team,block,scenario,mode,stations,notes\n"
                "1,T01,B1,scen/easy/easy.hsf,multi,ALPHA BRAVO CHARLIE,\n"
                "2,T01,B2,scen/easy/easy.hsf,single,DELTA,no such station\n";
+        // A plan opened by an earlier run of this test would be opened again at start.
+        CSettings::SetText(QString::fromUtf8(CStudyPageWidget::kLastPlanKey), QString());
         ASSERT_EQ(rig.Start(QString::fromStdString(home),
                             QStringLiteral(HALYX_BINARY_DIR "/bin/halyx-station"), 11, "5"),
                   "");
