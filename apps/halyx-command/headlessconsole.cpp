@@ -521,6 +521,7 @@ const std::vector<CHeadlessConsole::CommandGroup>& CHeadlessConsole::CommandGrou
     static const std::vector<CommandGroup> groups = {
         {"commands", &BasicCommands()},
         {"session commands", &SessionCommands()},
+        {"study commands", &StudyCommands()},
     };
     return groups;
 }

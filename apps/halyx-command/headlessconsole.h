@@ -24,6 +24,7 @@
 namespace halyx {
 
 class CAgentContainer;
+class CStudyPage;
 
 class CHeadlessConsole final : public IInitPageView, public ICommPageView {
 public:
@@ -104,6 +105,8 @@ private:
     // Running a session across machines (sessioncommands.cpp): reinit, team-only, speed,
     // seek, health, waits on one station.
     static const std::vector<Command>& SessionCommands();
+    // A study's runs and the experimenter's marks (studycommands.cpp).
+    static const std::vector<Command>& StudyCommands();
     static const Command* FindCommand(const std::string& name);
     static std::string Usage(const Command& command);
 
@@ -150,6 +153,11 @@ private:
     void PrintSessionSummary();
     // Station health and stray commands as they happen.
     void PrintSessionChanges();
+    // Studies and marks (studycommands.cpp).
+    CStudyPage& Study();
+    bool CmdStudy(const Words& words);
+    bool CmdMark(const Words& words);
+    bool RunWholeStudy(CStudyPage& study);
     // Messages refused because they claimed a team member from another machine.
     void PrintRefusals();
     bool Fail(const std::string& why);
@@ -189,6 +197,7 @@ private:
     static constexpr std::size_t kRefusalHintsKept = 1000;
     std::set<std::string> m_refusalHints;
 
+    std::shared_ptr<void> m_studyCommands;
     std::unique_ptr<QSocketNotifier> m_stdin;
     std::string m_stdinBuffer;
 };

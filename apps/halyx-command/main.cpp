@@ -61,7 +61,7 @@ int Usage(const std::string& why) {
                  "                     [--answer yes|no] [--clock-every N] [--port N]\n"
                  "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
                  "                     [--team-only] [--auto-reinit]\n"
-                 "                     [--allow-hosts CIDR[,CIDR...]]\n"
+                 "                     [--allow-hosts CIDR[,CIDR...]] [--study PLAN.csv]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -80,6 +80,7 @@ int Help() {
         "\n"
         "Options:\n"
         "  --headless [SCRIPT | -]   run without a window, reading console commands\n"
+        "  --study PLAN.csv          with --headless: run every pending run of the study\n"
         "  --tick-ms N               real time of one simulated minute in ms (default 1000)\n"
         "  --ans HOST:PORT           the name server (default 127.0.0.1:6677)\n"
         "  --no-embedded-ans         never start a name server of its own\n"
@@ -222,12 +223,13 @@ struct CommandLine {
     std::vector<halyx::CTcpCommunicator::Subnet> allowedHosts;
     std::string allowedHostsText;
     std::string mapServerUrl;
+    std::string studyPlan;
 };
 
 bool TakesValue(const std::string& arg) {
     return arg == "--repair-log" || arg == "--repair-out" || arg == "--agent" ||
            arg == "--answer" || arg == "--clock-every" || arg == "--embedded-ans-port" ||
-           arg == "--map-server" || arg == "--allow-hosts";
+           arg == "--map-server" || arg == "--allow-hosts" || arg == "--study";
 }
 
 // One of our options that takes a value; the exit status when the value is refused.
@@ -244,6 +246,8 @@ std::optional<int> TakeValue(const std::string& arg, const std::string& value, C
                                                         why)) {
             return Usage("--allow-hosts takes CIDR[,CIDR...]: " + why);
         }
+    } else if (arg == "--study") {
+        line.studyPlan = value;
     } else if (arg == "--repair-log") {
         line.repairLog = value;
     } else if (arg == "--repair-out") {
@@ -492,7 +496,16 @@ int main(int argc, char** argv) {
     int ansPort = options.ansPort.value_or(halyx::kDefaultAnsPort);
 
     std::vector<std::string> lines;
-    if (line.script != "-" && !ReadScript(line.script, lines, error)) {
+    if (!line.studyPlan.empty()) {
+        // Every pending run of the plan, one after the other, with the stations it names.
+        if (!line.headless || line.script != "-") {
+            return Usage("--study FILE runs a study headless, without a script: --headless "
+                         "--study FILE");
+        }
+        line.script.clear();
+        lines = {"register", "study open \"" + line.studyPlan + "\"", "study run-all",
+                 "study status"};
+    } else if (line.script != "-" && !ReadScript(line.script, lines, error)) {
         return Usage(error);
     }
 

@@ -6,10 +6,12 @@
 #include "record/logreader.h"
 #include "record/logsummary.h"
 #include "record/logtimeline.h"
+#include "study/study.h"
 
 #include <QGuiApplication>
 
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -24,19 +26,26 @@ constexpr int kExitUsage = 2;
 
 void PrintUsage(std::ostream& out) {
     out << "Usage: halyx-log csv LOG... -o DIR\n"
+           "  or:  halyx-log csv PLANFOLDER -o DIR\n"
            "  or:  halyx-log summary LOG...\n"
-           "  or:  halyx-log timeline LOG -o FILE.png|FILE.svg\n\n"
+           "  or:  halyx-log timeline LOG -o FILE.png|FILE.svg\n"
+           "  or:  halyx-log verify PLANFOLDER\n\n"
            "Turns recorded experiment logs into data and pictures.\n\n"
            "  csv       writes events.csv, chat.csv, stats.csv, team.csv and outcome.csv into "
            "DIR,\n"
-           "            one row set per log, each row naming its experiment\n"
+           "            (and marks.csv), one row set per log, each row naming its experiment;\n"
+           "            for a study's folder, every log of its manifest with run, team and\n"
+           "            block columns first\n"
            "  summary   prints per station the commands of each kind, first and last minute,\n"
            "            go/no-go history and chat lines, and the launch decision\n"
            "  timeline  draws minutes 0-960 with one lane per station: commands, go/no-go band,\n"
-           "            chat, pauses and the launch decision\n\n"
+           "            chat, pauses, marks and the launch decision\n"
+           "  verify    recomputes the SHA-256 of every scenario set and log named in the\n"
+           "            study's manifest.csv and names each file that is missing or differs\n\n"
            "A log cut off by a crash is read through a repair (the file is not changed) and is\n"
            "marked as such.\n\n"
-           "Exit status: 0 done, 1 a log could not be read or a file not written, 2 wrong usage.\n";
+           "Exit status: 0 done, 1 a log could not be read, a file not written or (verify) a file\n"
+           "missing or changed, 2 wrong usage.\n";
 }
 
 int UsageError(const std::string& message) {
@@ -71,12 +80,71 @@ bool SplitArguments(const std::vector<std::string>& args, std::vector<std::strin
     return true;
 }
 
+bool IsStudyFolder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec) &&
+           std::filesystem::exists(std::filesystem::path(path) / CStudyManifest::kFileName, ec);
+}
+
+std::string WithSeparator(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') {
+        folder += '/';
+    }
+    return folder;
+}
+
+// The logs of a study's manifest with their run, team and block.
+bool StudyLogs(const std::string& folder, std::vector<std::string>& logs, CLogCsvKeys& keys) {
+    std::vector<CManifestRow> rows;
+    const std::string manifest = WithSeparator(folder) + CStudyManifest::kFileName;
+    const CManifestReadResult read = CStudyManifest::Read(manifest, rows);
+    if (!read) {
+        std::cerr << "halyx-log: " << manifest << ": "
+                  << (read.line > 0 ? "line " + std::to_string(read.line) + ": " : "")
+                  << read.message << "\n";
+        return false;
+    }
+    keys.names = {"run", "team", "block"};
+    for (const CManifestRow& row : rows) {
+        if (row.log.empty()) {
+            continue; // a skip or a repeat
+        }
+        logs.push_back(row.log.starts_with('/') ? row.log : WithSeparator(folder) + row.log);
+        keys.values.push_back({row.run, row.team, row.block});
+    }
+    return true;
+}
+
+int RunVerify(const std::vector<std::string>& inputs) {
+    if (inputs.size() != 1) {
+        return UsageError("verify takes one study folder");
+    }
+    const CStudyVerifyReport report = CStudy::Verify(inputs.front());
+    for (const std::string& note : report.notes) {
+        std::cerr << "halyx-log: " << note << "\n";
+    }
+    for (const std::string& problem : report.problems) {
+        std::cout << "DIFFERS " << problem << "\n";
+    }
+    std::cout << report.filesChecked << " file(s) checked, " << report.problems.size()
+              << " missing or changed\n";
+    return report.ok() ? kExitOk : kExitFailure;
+}
+
 int RunCsv(const std::vector<std::string>& inputs, const std::string& output) {
     if (inputs.empty() || output.empty()) {
-        return UsageError("csv takes one or more logs and -o DIR");
+        return UsageError("csv takes one or more logs (or a study folder) and -o DIR");
+    }
+    std::vector<std::string> logs = inputs;
+    CLogCsvKeys keys;
+    if (inputs.size() == 1 && IsStudyFolder(inputs.front())) {
+        logs.clear();
+        if (!StudyLogs(inputs.front(), logs, keys)) {
+            return kExitFailure;
+        }
     }
     CLogCsvExport exporter;
-    const LogCsvReport report = exporter.Export(inputs, output);
+    const LogCsvReport report = exporter.Export(logs, output, keys);
     for (const std::string& problem : report.problems) {
         std::cerr << "halyx-log: " << problem << "\n";
     }
@@ -179,6 +247,12 @@ int main(int argc, char** argv) {
     }
     if (command == "timeline") {
         return RunTimeline(argc, argv, inputs, output);
+    }
+    if (command == "verify") {
+        if (!output.empty()) {
+            return UsageError("verify prints to standard output and takes no -o");
+        }
+        return RunVerify(inputs);
     }
     return UsageError("unknown command \"" + command + "\"");
 }

@@ -313,6 +313,35 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
     p.setBrush(Qt::NoBrush);
     p.drawRect(QRectF(kLeft, kTop, plotWidth, lanesBottom - kTop));
 
+    // The experimenter's marks: a dashed line across the lanes, a flag and the note at its top.
+    const QColor markColor(0xe6, 0x51, 0x00);
+    QFont small = font;
+    small.setPixelSize(11);
+    double lastLabelEnd = -1;
+    for (const CLogMark& mark : timeline.Marks()) {
+        const double mx = x(mark.minute + 0.5);
+        p.setPen(QPen(markColor, 1.5, Qt::DashLine));
+        p.drawLine(QPointF(mx, kTop), QPointF(mx, lanesBottom));
+        p.setPen(Qt::NoPen);
+        p.setBrush(markColor);
+        const QPointF flag[3] = {QPointF(mx, kTop - 8), QPointF(mx + 8, kTop - 4),
+                                 QPointF(mx, kTop)};
+        p.drawPolygon(flag, 3);
+        p.setBrush(Qt::NoBrush);
+        // Notes of marks close together would overlap: only the first of them is written.
+        if (style.drawText && mx > lastLabelEnd) {
+            p.setFont(small);
+            const QString note = QFontMetricsF(small).elidedText(QString::fromStdString(mark.text),
+                                                                 Qt::ElideRight, 160);
+            const QRectF box(mx + 3, kTop + 1, QFontMetricsF(small).horizontalAdvance(note) + 4,
+                             14);
+            p.fillRect(box, QColor(255, 255, 255, 200));
+            p.setPen(markColor.darker(130));
+            p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, note);
+            lastLabelEnd = box.right() + 4;
+        }
+    }
+
     // The launch decision at the close of the window.
     const QColor decision = DecisionColor(timeline.LaunchDecision());
     p.setPen(QPen(decision, 3));

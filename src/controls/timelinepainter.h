@@ -4,7 +4,8 @@
 // QSvgGenerator for SVG, a widget for the playback page. Minutes 0 to 960 run across; each
 // station has a lane with chat ticks at its top, its commands as marks (shape and colour by kind)
 // in the middle and its go/no-go status as a band at its bottom; paused minutes are shaded across
-// all lanes and the launch decision stands at minute 960.
+// all lanes, the experimenter's marks are dashed lines with their notes, and the launch decision
+// stands at minute 960.
 //
 // Usage:
 //     QImage image(CTimelinePainter::PreferredSize(timeline), QImage::Format_ARGB32);

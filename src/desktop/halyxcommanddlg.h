@@ -21,7 +21,7 @@ class CScenarioPage;
 
 class CInitPageWidget;
 
-// The main window: the "Halyx Control Center" with its eight pages, the status line, the
+// The main window: the "Halyx Control Center" with its nine pages, the status line, the
 // "Launch Scenario Editor" toggle and "Shutdown". It owns the scenario's undo stack and the
 // context the pages are given; the scenario, agent and experiment log outlive it.
 class CHalyxCommandDlg final : public QMainWindow {

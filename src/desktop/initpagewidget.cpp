@@ -614,6 +614,9 @@ bool CInitPageWidget::Ask(const std::string& text) {
 }
 
 bool CInitPageWidget::ChooseLogLocation(CSaveLocation& where) {
+    if (m_logProposal) {
+        m_logProposal(where);
+    }
     CSaveLogDialog dialog(where, this);
     return dialog.exec() == QDialog::Accepted;
 }

@@ -62,6 +62,10 @@ public:
     void FillRegistration(const Registration& start);
     // Where the lines about a loaded experiment go (the window's status line).
     void SetReport(std::function<void(const QString&)> report) { m_report = std::move(report); }
+    // Fills the log save dialog before it opens (the Study page's proposed log name).
+    void SetLogProposal(std::function<void(CSaveLocation&)> propose) {
+        m_logProposal = std::move(propose);
+    }
     // The recorded experiment loaded for playback ("" when none).
     const std::string& LoadedExperiment() const { return m_loadedExperiment; }
     // The last line about unreadable station content ("" when none).
@@ -121,6 +125,7 @@ private:
     CPageContext& m_context;
     CInitPage m_page;
     std::function<void(const QString&)> m_report;
+    std::function<void(CSaveLocation&)> m_logProposal;
     std::string m_chosenExperiment;
     std::string m_loadedExperiment;
     QString m_lastDiagnostic;

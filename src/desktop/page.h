@@ -24,7 +24,7 @@ struct CPageContext {
     QUndoStack& undoStack;
 };
 
-// One page of the "Halyx Control Center". The window treats the eight pages alike: it asks each
+// One page of the "Halyx Control Center". The window treats the nine pages alike: it asks each
 // for its caption, shows it in a tab and tells it when the page is about to be shown.
 class CPage : public QWidget {
 public:
@@ -36,7 +36,7 @@ public:
     virtual void Refresh() {}
 };
 
-// The eight pages in tab order. Each page is made by its own factory, so that a page is added
+// The nine pages in tab order. Each page is made by its own factory, so that a page is added
 // or replaced in one line of pages.cpp without touching the window.
 std::vector<CPage*> MakePages(CPageContext& context, QWidget* parent);
 

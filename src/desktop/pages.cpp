@@ -4,6 +4,7 @@
 #include "desktop/initpagewidget.h"
 #include "desktop/page.h"
 #include "desktop/scenariopage.h"
+#include "desktop/studypagewidget.h"
 #include "desktop/unitpages.h"
 #include "desktop/weatherpage.h"
 
@@ -15,15 +16,24 @@ std::vector<CPage*> MakePages(CPageContext& context, QWidget* parent) {
     auto* comm = new CCommPageWidget(context, parent);
     // A replay's chat is shown by the minute the simulation control page plays.
     init->Presenter().SetCommPage(&comm->Presenter());
+    auto* scenarios = new CScenarioPage(context, parent);
+    // The Study page prepares runs on the control page: it loads the run's scenario as the
+    // Scenarios page does and proposes the log's name in the save dialog.
+    auto* study = new CStudyPageWidget(context, init->Presenter(), parent);
+    study->SetScenarioLoader([scenarios](const std::string& path) {
+        return scenarios->Load(QString::fromStdString(path));
+    });
+    init->SetLogProposal([study](CSaveLocation& where) { study->ProposeLog(where); });
     return {
         init,
-        new CScenarioPage(context, parent),
+        scenarios,
         agentComm,
         comm,
         new CWeatherPage(context, parent),
         new CIncursionsPage(context, parent),
         new CInterceptorsPage(context, parent),
         new CGeographyPage(context, parent),
+        study,
     };
 }
 

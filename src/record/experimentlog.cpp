@@ -867,6 +867,21 @@ bool CExperimentLog::LogUnreadableMessage(int clock, std::string_view station, s
     return WriteText(line);
 }
 
+bool CExperimentLog::LogMark(int clock, std::string_view text) {
+    if (m_fd < 0) {
+        return false;
+    }
+    const std::time_t seconds = static_cast<std::time_t>(m_clock() / 1000);
+    std::tm utc{};
+    gmtime_r(&seconds, &utc);
+    char time[32];
+    std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    std::string line = Format("<!-- mark clock=%d time=%s: ", clock, time);
+    AppendCommentEscaped(line, text.substr(0, kMarkTextBytes));
+    line += " -->\n";
+    return WriteText(line);
+}
+
 bool CExperimentLog::LogComment(std::string_view text) {
     std::string line = "<!-- ";
     for (const char c : text) {

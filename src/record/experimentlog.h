@@ -212,6 +212,13 @@ public:
     bool LogUnreadableMessage(int clock, std::string_view station, std::string_view why,
                               std::string_view text);
 
+    // The experimenter's mark, so that a moment ("the team argued here") can be found later:
+    // "<!-- mark clock=N time=2026-12-07T15:04:05Z: TEXT -->", the text escaped as in
+    // LogUnreadableMessage and cut at kMarkTextBytes. A comment, so readers of the events never
+    // see it; the analysis reader collects the marks (CLogInfo::marks).
+    static constexpr std::size_t kMarkTextBytes = 1024;
+    bool LogMark(int clock, std::string_view text);
+
 private:
     // Takes one clock reading and appends "<Event TimeStamp=\"...\" TSID=\"...\" Name=\"" + name
     // + "\"" to line.

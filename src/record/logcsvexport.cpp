@@ -98,6 +98,7 @@ bool ParseInt64(std::string_view text, int64_t& value) {
 struct LogEntry {
     std::string path;
     std::string experiment;
+    size_t index = 0; // among the logs given
 };
 
 // The columns of an event's attributes, remembered per event name: events of one name carry the
@@ -186,8 +187,8 @@ std::string CLogCsvExport::IsoTime(int64_t tsid) {
     return text;
 }
 
-LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
-                                   const std::string& folder) {
+LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const std::string& folder,
+                                   const CLogCsvKeys& keys) {
     LogCsvReport report;
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
@@ -210,7 +211,8 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     }
     // One log alone stays open and is read only once; of many, only one is in memory at a time.
     CLogReader lastReader;
-    for (const std::string& path : logs) {
+    for (size_t index = 0; index < logs.size(); ++index) {
+        const std::string& path = logs[index];
         CLogReader reader;
         const LogLoadResult r = reader.Open(path);
         if (!r) {
@@ -239,7 +241,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
         if (seen > 1) {
             experiment += " (" + std::to_string(seen) + ")";
         }
-        readable.push_back({path, experiment});
+        readable.push_back({path, experiment, index});
         if (logs.size() == 1) {
             lastReader = std::move(reader);
         }
@@ -251,15 +253,28 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     CCsvWriter stats;
     CCsvWriter team;
     CCsvWriter outcome;
-    std::array<std::pair<CCsvWriter*, const char*>, 5> files = {
-        std::pair{&events, kEventsFile}, std::pair{&chat, kChatFile}, std::pair{&stats, kStatsFile},
-        std::pair{&team, kTeamFile}, std::pair{&outcome, kOutcomeFile}};
+    CCsvWriter marks;
+    std::array<std::pair<CCsvWriter*, const char*>, 6> files = {
+        std::pair{&events, kEventsFile},   std::pair{&chat, kChatFile},
+        std::pair{&stats, kStatsFile},     std::pair{&team, kTeamFile},
+        std::pair{&outcome, kOutcomeFile}, std::pair{&marks, kMarksFile}};
     for (auto& [writer, name] : files) {
         if (!writer->Open(base + name)) {
             report.problems.push_back(writer->Error());
             return report;
         }
+        for (const std::string& key : keys.names) {
+            writer->Field(key);
+        }
     }
+    // The key cells of a log, put in front of each of its rows.
+    auto lead = [&](CCsvWriter& writer, const LogEntry& entry) {
+        for (size_t k = 0; k < keys.names.size(); ++k) {
+            const bool has =
+                entry.index < keys.values.size() && k < keys.values[entry.index].size();
+            writer.Field(has ? std::string_view(keys.values[entry.index][k]) : std::string_view());
+        }
+    };
     for (std::string_view h : {"experiment", "time", "tsid", "minute", "event", "station"}) {
         events.Field(h);
     }
@@ -294,6 +309,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
     team.EndRow();
     outcome.Row({"experiment", "created", "notes", "team_size", "mode", "launch_decision",
                  "minutes_run", "state"});
+    marks.Row({"experiment", "minute", "time", "text"});
 
     // Second pass: the rows.
     std::vector<std::string_view> cells(attributes.Names().size());
@@ -318,6 +334,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
         r = reader.ForEachEvent([&](const CLogEventView& e) {
             summary.Add(e);
             ++report.events;
+            lead(events, entry);
             events.Field(experiment);
             const std::string_view tsidText = e.Attribute("TSID");
             int64_t tsid = 0;
@@ -339,6 +356,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             events.Field(e.text);
             events.EndRow();
             if (e.name == "ChatMsg") {
+                lead(chat, entry);
                 chat.Row({experiment, e.Attribute("ClockTime"), e.Attribute("From"), e.text});
             }
         });
@@ -349,6 +367,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
         const CLogInfo& info = reader.Info();
         for (const CLogStationStats& s : info.stats) {
             for (const CLogStatsItem& item : s.items) {
+                lead(stats, entry);
                 stats.Field(experiment);
                 stats.Field(s.station);
                 stats.Field(item.kind);
@@ -376,6 +395,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             }
         }
         for (size_t i = 0; i < rows.size(); ++i) {
+            lead(team, entry);
             team.Field(experiment);
             team.Field(i < info.team.size() ? std::to_string(i + 1) : std::string());
             team.Field(rows[i]);
@@ -390,6 +410,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
             }
             team.EndRow();
         }
+        lead(outcome, entry);
         outcome.Field(experiment);
         outcome.Field(info.creationDate + " " + info.creationTime);
         outcome.Field(info.notes);
@@ -400,6 +421,10 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs,
                                                : std::to_string(summary.MinutesRun()));
         outcome.Field(!r ? "unreadable events" : info.repaired ? "repaired" : "complete");
         outcome.EndRow();
+        for (const CLogMark& mark : info.marks) {
+            lead(marks, entry);
+            marks.Row({experiment, std::to_string(mark.minute), mark.time, mark.text});
+        }
         ++report.logsWritten;
     }
     report.filesWritten = true;

@@ -8,6 +8,8 @@
 //   stats.csv    experiment, station, kind (radar, interceptor, balloon), then the items' fields
 //   team.csv     experiment, position, station, then the station's mission costs
 //   outcome.csv  experiment, created, notes, team_size, mode, launch_decision, minutes_run, state
+//   marks.csv    experiment, minute, time, text: the experimenter's marks
+// Logs of a study get key columns (run, team, block) in front of experiment in every file.
 // A log cut off by a crash is read through the repair and its outcome row says "repaired".
 //
 // Usage:
@@ -25,9 +27,15 @@ struct LogCsvReport {
     std::vector<std::string> problems; // one line per log that was left out or file not written
     size_t logsWritten = 0;
     int64_t events = 0;
-    bool filesWritten = false; // the five files are in the folder
+    bool filesWritten = false; // the six files are in the folder
 
     explicit operator bool() const { return filesWritten && problems.empty(); }
+};
+
+// Columns put first in every file: names, and each log's values in the order of the logs.
+struct CLogCsvKeys {
+    std::vector<std::string> names;
+    std::vector<std::vector<std::string>> values;
 };
 
 class CLogCsvExport {
@@ -37,11 +45,13 @@ public:
     static constexpr const char* kStatsFile = "stats.csv";
     static constexpr const char* kTeamFile = "team.csv";
     static constexpr const char* kOutcomeFile = "outcome.csv";
+    static constexpr const char* kMarksFile = "marks.csv";
 
     // Reads every log twice (the first pass finds the attribute columns) and writes the five
     // files into folder, which is created when missing. A log that cannot be read is reported
     // and left out; the others are still written.
-    LogCsvReport Export(const std::vector<std::string>& logs, const std::string& folder);
+    LogCsvReport Export(const std::vector<std::string>& logs, const std::string& folder,
+                        const CLogCsvKeys& keys = {});
 
     // "folder/Run1.xml" -> "Run1".
     static std::string ExperimentName(const std::string& path);

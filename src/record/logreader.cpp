@@ -3,6 +3,7 @@
 #include "record/logrepair.h"
 
 #include <array>
+#include <charconv>
 #include <pugixml.hpp>
 #include <sstream>
 #include <unordered_set>
@@ -309,6 +310,57 @@ CLogStationStats ReadStats(const pugi::xml_node& block) {
     return stats;
 }
 
+// One mark's comment after "<!-- mark clock=" ("120 time=2026-...Z: TEXT "); false when it does
+// not have the mark's shape.
+bool ReadMark(std::string_view body, CLogMark& mark) {
+    const size_t timeAt = body.find(" time=");
+    const size_t textAt = body.find(": ");
+    if (timeAt == std::string_view::npos || textAt == std::string_view::npos || textAt < timeAt ||
+        !body.ends_with(' ')) {
+        return false;
+    }
+    const std::string_view digits = body.substr(0, timeAt);
+    const auto [at, ec] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), mark.minute);
+    if (ec != std::errc() || at != digits.data() + digits.size()) {
+        return false;
+    }
+    mark.time = body.substr(timeAt + 6, textAt - timeAt - 6);
+    const std::string_view escaped = body.substr(textAt + 2, body.size() - textAt - 3);
+    for (size_t i = 0; i < escaped.size(); ++i) {
+        unsigned value = 0;
+        if (escaped[i] == '\\' && i + 3 < escaped.size() && escaped[i + 1] == 'x' &&
+            std::from_chars(escaped.data() + i + 2, escaped.data() + i + 4, value, 16).ptr ==
+                escaped.data() + i + 4) {
+            mark.text.push_back(static_cast<char>(value));
+            i += 3;
+        } else {
+            mark.text.push_back(escaped[i]);
+        }
+    }
+    return true;
+}
+
+// Reads the marks' comments back. Each search starts after the comment before, so a text of
+// many openings without an end is read once, not once per opening.
+void ReadMarks(std::string_view text, CLogInfo& info) {
+    constexpr std::string_view kOpen = "<!-- mark clock=";
+    for (size_t pos = text.find(kOpen); pos != std::string_view::npos;) {
+        const size_t end = text.find("-->", pos);
+        if (end == std::string_view::npos) {
+            return;
+        }
+        CLogMark mark;
+        if (ReadMark(text.substr(pos + kOpen.size(), end - pos - kOpen.size()), mark)) {
+            if (info.marks.size() < CLogInfo::kMaxMarks) {
+                info.marks.push_back(std::move(mark));
+            } else {
+                ++info.marksDropped;
+            }
+        }
+        pos = text.find(kOpen, end + 3);
+    }
+}
 } // namespace
 
 std::string_view CLogEventView::Attribute(std::string_view key) const {
@@ -433,6 +485,7 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     for (CLogStationStats& stats : lateStats) {
         m_info.stats.push_back(std::move(stats));
     }
+    ReadMarks(m_text, m_info);
     m_eventsBegin = outline.innerBegin;
     m_pieceEnds = std::move(outline.pieceEnds);
     return {};

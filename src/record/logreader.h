@@ -56,14 +56,29 @@ struct CLogStationStats {
     std::vector<CLogStatsItem> items;
 };
 
+// An experimenter's mark (CExperimentLog::LogMark): the clock minute, the wall time in ISO 8601
+// UTC and the note, unescaped.
+struct CLogMark {
+    int minute = 0;
+    std::string time;
+    std::string text;
+
+    bool operator==(const CLogMark&) const = default;
+};
+
 struct CLogInfo {
     std::string creationDate;
     std::string creationTime;
     std::string notes; // without the line breaks the writer puts around them
     std::vector<std::string> team;
     std::vector<CLogStationStats> stats; // in file order, wherever the blocks stand
-    bool repaired = false;               // the log was cut off and was read through a repair
-    size_t droppedBytes = 0;             // what the repair left out
+    // The marks, in file order; a log holding more than kMaxMarks keeps the first ones and
+    // counts the rest in marksDropped.
+    static constexpr size_t kMaxMarks = 10000;
+    std::vector<CLogMark> marks;
+    size_t marksDropped = 0;
+    bool repaired = false;   // the log was cut off and was read through a repair
+    size_t droppedBytes = 0; // what the repair left out
 };
 
 class CLogReader {

@@ -252,6 +252,18 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
     line("Events", std::to_string(m_events));
     line("Minutes run", Minute(m_minutesRun));
     line("Launch decision", m_decision.empty() ? "(none: the mission did not end)" : m_decision);
+    // Marks are notes a person typed during the run: shown whole, up to a screenful.
+    constexpr size_t kMarksShown = 50;
+    for (size_t i = 0; i < m_info.marks.size() && i < kMarksShown; ++i) {
+        const CLogMark& mark = m_info.marks[i];
+        line(i == 0 ? "Marks" : "", "minute " + std::to_string(mark.minute) + " (" + mark.time +
+                                        "): " + OneLine(mark.text));
+    }
+    const size_t moreMarks =
+        m_info.marks.size() - std::min(m_info.marks.size(), kMarksShown) + m_info.marksDropped;
+    if (moreMarks > 0) {
+        line("", "(" + std::to_string(moreMarks) + " more marks)");
+    }
 
     if (m_stations.empty()) {
         return out;

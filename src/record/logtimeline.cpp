@@ -73,7 +73,10 @@ TimelineMark CLogTimeline::MarkOf(std::string_view name) {
 }
 
 CLogTimeline::CLogTimeline(const CLogInfo& info, std::string experiment)
-    : m_experiment(std::move(experiment)), m_repaired(info.repaired) {
+    : m_experiment(std::move(experiment)), m_repaired(info.repaired), m_marks(info.marks) {
+    for (CLogMark& mark : m_marks) {
+        mark.minute = std::clamp(mark.minute, 0, kMinutes);
+    }
     for (const std::string& name : info.team) {
         LaneOf(name).inTeam = true;
     }

@@ -74,6 +74,8 @@ public:
     const std::string& Mode() const { return m_mode; }
     int MinutesRun() const { return m_minutesRun; }
     bool Repaired() const { return m_repaired; }
+    // The experimenter's marks, minutes clamped to the window, in file order.
+    const std::vector<CLogMark>& Marks() const { return m_marks; }
 
     // Which mark an event of this name gets, Count for none (chat and status have their own).
     static TimelineMark MarkOf(std::string_view eventName);
@@ -93,6 +95,7 @@ private:
     int m_minutesRun = -1;
     bool m_repaired = false;
     bool m_finished = false;
+    std::vector<CLogMark> m_marks;
 };
 
 } // namespace halyx

@@ -71,12 +71,18 @@ protected:
 };
 
 TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
-    // A fresh window: its title, the eight pages in order, the first one showing.
+    // A fresh window: its title, the nine pages in order, the first one showing.
     EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")),
               QStringLiteral("HALYX Command - Version 3.13"));
-    const QStringList captions = {
-        "Initialization/Registration", "Scenarios",  "Agent Communications", "Human Communications",
-        "Weather Modelling",           "Incursions", "Interceptors",         "Geography"};
+    const QStringList captions = {"Initialization/Registration",
+                                  "Scenarios",
+                                  "Agent Communications",
+                                  "Human Communications",
+                                  "Weather Modelling",
+                                  "Incursions",
+                                  "Interceptors",
+                                  "Geography",
+                                  "Study"};
     ASSERT_EQ(window->Sheet()->count(), captions.size());
     for (int i = 0; i < captions.size(); ++i) {
         EXPECT_EQ(window->Sheet()->tabText(i), captions[i]);

@@ -1,0 +1,160 @@
+// The Study page driven as an experimenter drives it, against the embedded name server and three
+// synthetic stations: open a plan, prepare its first run, initialize with the proposed log name,
+// run to the end, see the row turn done, then open the plan again as after a restart and find
+// the state read back from the manifest with the next run offered.
+#include "guitest.h"
+#include "missionrig.h"
+#include "testhome.h"
+
+#include "controls/settings.h"
+#include "desktop/savelogdialog.h"
+#include "desktop/studypagewidget.h"
+#include "scenario/defaultscenario.h"
+#include "scenario/scenariofileset.h"
+#include "study/study.h"
+
+#include <QLabel>
+#include <QListView>
+#include <QTableView>
+#include <QTreeWidget>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace halyx::test {
+namespace {
+
+class StudyPage : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GuiApp("test_desktop_study_page");
+        home = test::RequiredHome() + "/study/";
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home);
+        CScenario scenario;
+        LoadDefaultScenario(scenario);
+        ASSERT_TRUE(SaveScenarioAs("easy", home + "scen/easy/", scenario));
+        std::ofstream(home + "plan.csv")
+            << "run,team,block,scenario,mode,stations,notes\n"
+               "1,T01,B1,scen/easy/easy.hsf,multi,ALPHA BRAVO CHARLIE,\n"
+               "2,T01,B2,scen/easy/easy.hsf,single,DELTA,no such station\n";
+        // A plan opened by an earlier run of this test would be opened again at start.
+        CSettings::SetText(QString::fromUtf8(CStudyPageWidget::kLastPlanKey), QString());
+        ASSERT_EQ(rig.Start(QString::fromStdString(home),
+                            QStringLiteral(HALYX_BINARY_DIR "/bin/halyx-station"), 11, "5"),
+                  "");
+        window = rig.window.get();
+        init = window->InitPage();
+        study = dynamic_cast<CStudyPageWidget*>(window->Pages().back());
+        ASSERT_NE(study, nullptr);
+    }
+
+    QString Cell(int row, int column) {
+        auto* table = Find<QTableView>(study, QStringLiteral("Runs"));
+        return table->model()->index(row, column).data().toString();
+    }
+
+    CMissionRig rig;
+    CHalyxCommandDlg* window = nullptr;
+    CInitPageWidget* init = nullptr;
+    CStudyPageWidget* study = nullptr;
+    std::string home;
+};
+
+TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
+    EXPECT_EQ(window->Sheet()->tabText(8), QStringLiteral("Study"));
+    Click(Find(init, QStringLiteral("Register")));
+    auto* agents = Find<QListView>(init, QStringLiteral("Agent List"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            if (agents->model()->rowCount() < 3) {
+                Click(Find(init, QStringLiteral("Refresh List")));
+            }
+            return agents->model()->rowCount() == 3;
+        },
+        20000));
+
+    window->Sheet()->setCurrentWidget(study);
+    EXPECT_FALSE(Find(study, QStringLiteral("Prepare Next Run"))->isEnabled());
+    ASSERT_TRUE(study->OpenPlan(QString::fromStdString(home + "plan.csv")));
+    EXPECT_EQ(Cell(0, CStudyTableModel::kState), QStringLiteral("pending"));
+    EXPECT_EQ(Cell(1, CStudyTableModel::kScenario), QStringLiteral("scen/easy/easy.hsf"));
+
+    // Prepare: the scenario is loaded, the team is the run's stations, the log name proposed.
+    Click(Find(study, QStringLiteral("Prepare Next Run")));
+    auto* stations = Find<QTreeWidget>(init, QStringLiteral("Stations"));
+    EXPECT_EQ(init->Presenter().Stations().size(), 3u) << study->Message().toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stations->topLevelItemCount() == 3; }, 5000));
+    EXPECT_EQ(Cell(0, CStudyTableModel::kLog), QStringLiteral("logs/T01_B1"));
+
+    window->Sheet()->setCurrentWidget(init);
+    {
+        CModalAnswer accept(
+            [&](QWidget* w) {
+                auto* dialog = qobject_cast<CSaveLogDialog*>(w);
+                ASSERT_NE(dialog, nullptr);
+                EXPECT_EQ(dialog->NameBox()->text(), QStringLiteral("T01_B1"));
+                QTest::mouseClick(dialog->OkButton(), Qt::LeftButton);
+            },
+            "halyx::CSaveLogDialog");
+        Click(Find(init, QStringLiteral("Initialize Simulation")));
+        EXPECT_TRUE(accept.Done());
+    }
+    ASSERT_TRUE(rig.log.IsOpen());
+    EXPECT_EQ(std::filesystem::path(rig.log.FilePath()).filename(), "T01_B1.xml");
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (int i = 0; i < stations->topLevelItemCount(); ++i) {
+                if (stations->topLevelItem(i)->text(1) != QStringLiteral("Initialized")) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        30000));
+    Click(Find(init, QStringLiteral("Start Simulation")));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Cell(0, CStudyTableModel::kState) == QStringLiteral("running"); }, 5000));
+    // Ctrl+M's mark lands in the log of the run.
+    ASSERT_TRUE(rig.log.LogMark(rig.agent->Clock(), "team argued here"));
+
+    // The end: the row turns done with its decision once the stations' reports are in.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return Cell(0, CStudyTableModel::kState) == QStringLiteral("done"); }, 120000));
+    EXPECT_FALSE(Cell(0, CStudyTableModel::kDecision).isEmpty());
+    EXPECT_FALSE(rig.log.IsOpen());
+    EXPECT_TRUE(Find(study, QStringLiteral("Prepare Next Run"))->isEnabled());
+    EXPECT_TRUE(CStudy::Verify(home).ok());
+    EXPECT_NE(ReadFile(home + "logs/T01_B1.xml").find(": team argued here -->"), std::string::npos);
+
+    // A restart opens the plan again and reads the state back from the manifest; the next run
+    // cannot find its station.
+    rig.window.reset();
+    rig.window = std::make_unique<CHalyxCommandDlg>(rig.scenario, *rig.agent, rig.log);
+    window = rig.window.get();
+    init = window->InitPage();
+    study = dynamic_cast<CStudyPageWidget*>(window->Pages().back());
+    ASSERT_NE(study, nullptr);
+    window->show();
+    EXPECT_EQ(Find<QLabel>(study, QStringLiteral("Plan"))->text().toStdString(), home + "plan.csv");
+    EXPECT_EQ(Cell(0, CStudyTableModel::kState), QStringLiteral("done"));
+    EXPECT_EQ(Cell(0, CStudyTableModel::kLog), QStringLiteral("logs/T01_B1.xml"));
+    EXPECT_EQ(Cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
+    Click(Find(study, QStringLiteral("Prepare Next Run")));
+    EXPECT_NE(study->Message().indexOf(QStringLiteral("not registered: DELTA")), -1)
+        << study->Message().toStdString();
+    EXPECT_TRUE(init->Presenter().Stations().empty());
+    EXPECT_EQ(Cell(1, CStudyTableModel::kLog), QStringLiteral("logs/T01_B2"));
+
+    // The user guide's picture of the page, when asked for:
+    //     HALYX_SCREENSHOT_DIR=$PWD/docs/screenshots build/bin/test_desktop_study_page
+    if (const char* pictures = std::getenv("HALYX_SCREENSHOT_DIR")) {
+        window->Sheet()->setCurrentWidget(study);
+        QTest::qWait(100);
+        EXPECT_TRUE(window->grab().save(QString::fromLocal8Bit(pictures) + "/10-study.png"));
+    }
+}
+
+} // namespace
+} // namespace halyx::test
