@@ -190,6 +190,22 @@ std::optional<CMissionEvent> CLogEventAdapter::ConvertLine(std::string_view line
     return Convert(view);
 }
 
+bool ReplayKeeps(MissionEventKind kind) {
+    switch (kind) {
+    case MissionEventKind::ResourceActivate:
+    case MissionEventKind::ResourceDeactivate:
+    case MissionEventKind::Abort:
+    case MissionEventKind::InterceptInc:
+    case MissionEventKind::DeployResource:
+    case MissionEventKind::Chat:
+    case MissionEventKind::GoNoGo:
+    case MissionEventKind::DeployBalloon:
+        return true;
+    default:
+        return false;
+    }
+}
+
 std::optional<CMissionEvent> MissionEventFromRecord(const CSimEvent& record) {
     CParser content;
     if (!content.parse_list("(" + record.content + ")")) {

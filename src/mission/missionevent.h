@@ -92,6 +92,9 @@ private:
     int m_lastMinute = 0;
 };
 
+// Whether the playback store keeps commands of this kind (a replay shows no others).
+bool ReplayKeeps(MissionEventKind kind);
+
 // Replay: one record of the playback store (its KQML content).
 std::optional<CMissionEvent> MissionEventFromRecord(const CSimEvent& record);
 // Every record of the store, in its order.
