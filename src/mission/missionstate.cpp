@@ -176,7 +176,10 @@ void CMissionBuilder::Clear() {
 
 void CMissionBuilder::Assign(std::vector<CMissionEvent> events) {
     m_events = std::move(events);
-    std::stable_sort(m_events.begin(), m_events.end(), EventLess);
+    // Logs come in clock order as a rule: sorting them again would only move every event.
+    if (!std::is_sorted(m_events.begin(), m_events.end(), EventLess)) {
+        std::stable_sort(m_events.begin(), m_events.end(), EventLess);
+    }
     Rebuild();
 }
 
@@ -211,6 +214,7 @@ void CMissionBuilder::SetMinute(int minute) {
 
 void CMissionBuilder::Rebuild() {
     m_marks.clear();
+    m_marks.reserve(m_events.size());
     m_checkpoints.clear();
     m_head = Initial();
     m_seek = m_head;
