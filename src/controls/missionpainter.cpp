@@ -532,8 +532,12 @@ std::optional<MissionHit> CMissionPainter::HitTest(const QRectF& area, const QPo
     const double scale = target.width() / std::max(1.0, ContentSize().width());
     const CMissionMark* best = nullptr;
     double bestDistance = radius * radius;
-    // The latest mark wins a tie: it is drawn on top.
-    for (const CMissionMark& mark : marks) {
+    // The latest mark wins a tie: it is drawn on top. Only the trail's marks can be shown.
+    const int trail = std::max(1, m_style.trailMinutes);
+    const auto first =
+        std::lower_bound(marks.begin(), marks.end(), state.minute - trail + 1,
+                         [](const CMissionMark& m, int minute) { return m.minute < minute; });
+    for (const CMissionMark& mark : std::span<const CMissionMark>(first, marks.end())) {
         if (!Shown(mark, state)) {
             continue;
         }

@@ -245,6 +245,30 @@ std::string MissionStateJson(const CMissionState& state, std::span<const CMissio
     }
     out += ']';
 
+    out += ',';
+    Key(out, "requests");
+    out += '[';
+    for (size_t i = 0; i < state.requests.size(); ++i) {
+        const MissionRequest& r = state.requests[i];
+        out += i ? ",{" : "{";
+        Key(out, "minute");
+        AppendInt(out, r.minute);
+        out += ',';
+        Key(out, "station");
+        AppendInt(out, r.station);
+        out += ',';
+        Key(out, "asked");
+        AppendJsonString(out, r.asked);
+        out += ',';
+        Key(out, "type");
+        AppendJsonString(out, r.resType);
+        out += ',';
+        Key(out, "id");
+        AppendJsonString(out, r.resId);
+        out += '}';
+    }
+    out += ']';
+
     if (options.withChat) {
         out += ',';
         Key(out, "chat");
