@@ -67,11 +67,18 @@ bool ReadMissionLog(const std::string& path, CScenario& scenario, MissionLog& lo
                 static_cast<size_t>(std::min<uintmax_t>(bytes, kMaxLogFileBytes) / 200));
         }
         CLogEventAdapter adapter;
+        // Each event is read straight into its place; one the picture does not show leaves the
+        // place for the next.
+        bool open = false;
         r = reader.ForEachEvent([&](const CLogEventView& view) {
-            if (auto e = adapter.Convert(view)) {
-                log.events.push_back(std::move(*e));
+            if (!open) {
+                log.events.emplace_back();
             }
+            open = !adapter.Convert(view, log.events.back());
         });
+        if (open) {
+            log.events.pop_back();
+        }
     }
     if (!r) {
         error = r.message.empty() ? r.detail : r.message + " (" + r.detail + ")";
