@@ -76,7 +76,7 @@ public:
     // The station's colour (index in the state's stations; -1, the console, is grey).
     static QColor StationColor(int station);
 
-    // Paints the picture at state into area. events are the builder's Events(), for texts.
+    // Paints the picture at state into area; marks are the builder's MarksUpTo(state).
     void Paint(QPainter& painter, const QRectF& area, const CMissionState& state,
                std::span<const CMissionMark> marks);
 

@@ -3,11 +3,14 @@
 
 #include "mission/missionjson.h"
 #include "mission/missionstate.h"
+#include "record/experimentlog.h"
 #include "record/simeventstore.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -308,6 +311,40 @@ TEST(MissionState, ReplayRecordsPlaceResourcesWhereTheLogDoes) {
                            fromFile.Marks().begin(), fromFile.Marks().end()));
     EXPECT_EQ(fromStore.Latest().resources, fromFile.Latest().resources);
     EXPECT_EQ(fromStore.Latest().stations, fromFile.Latest().stations);
+}
+
+// Live: the watcher sees every event line the log writes, in order, the chat with its text, and
+// also when the disk refuses the line (the event happened; the log keeps it for later).
+TEST(MissionState, TheLogTellsTheWatcherEachEventLineEvenOnAFullDisk) {
+    const char* home = std::getenv("HALYX_HOME");
+    ASSERT_NE(home, nullptr);
+    int64_t now = 5000;
+    CExperimentLog log([&now] { return now++; });
+    ASSERT_TRUE(log.Open(std::string(home) + "/live/", "run", "", "<Scenario>\n</Scenario>\n"));
+    CLogEventAdapter adapter;
+    CMissionBuilder live(TestSetup());
+    log.SetEventObserver([&](std::string_view line) {
+        if (auto e = adapter.ConvertLine(line)) {
+            live.Append(std::move(*e));
+        }
+    });
+    log.LogStartSim(); // not shown in the picture
+    log.LogDeployResource(4, "Alpha", "Interceptor", "INT1", "1", "2", "0", "0", "5", "6", "0",
+                          "0");
+    log.LogChatMsg(5, "Bravo", "a < b & \"c\"");
+    log.FailWritesForTest(ENOSPC);
+    log.LogPauseSim(6);
+    log.LogSimulationComplete(true);
+    log.FailWritesForTest(0);
+    log.Close();
+
+    ASSERT_EQ(live.Events().size(), 4u);
+    EXPECT_EQ(live.Events()[0].tsid, 5002); // after the header's and StartSim's readings
+    EXPECT_EQ(live.Events()[1].text, "a < b & \"c\"");
+    EXPECT_TRUE(live.Latest().paused);
+    EXPECT_EQ(live.Latest().decision, "Launch");
+    EXPECT_EQ(live.Events()[3].minute, 6);
+    EXPECT_EQ(live.Latest().resources.at("INT1").point, (MissionPoint{5.0, 6.0}));
 }
 
 TEST(MissionJson, EscapesTextsAndWritesNumbersWithADot) {
