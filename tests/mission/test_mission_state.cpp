@@ -262,6 +262,17 @@ TEST(MissionState, SeekAndLateEventsGiveTheStateOfTheEventsUpToTheMinute) {
         EXPECT_EQ(all.StateAt(minute), expected) << minute;
         EXPECT_EQ(all.MarksUpTo(all.StateAt(minute)).size(), upTo.Marks().size());
     }
+    // A clock count far beyond the mission (a damaged log) costs no more than any other.
+    CMissionBuilder far(TestSetup());
+    far.Assign(events);
+    CMissionEvent late = events.front();
+    late.minute = 2000000000;
+    far.Append(late);
+    late.minute = -2000000000;
+    far.Append(late);
+    EXPECT_EQ(far.StateAt(kMissionLastMinute).eventsApplied, events.size() + 1);
+    EXPECT_EQ(far.StateAt(2000000000).eventsApplied, events.size() + 2);
+
     // Live, one by one in arrival order (not clock order): the same as the whole.
     CMissionBuilder live(TestSetup());
     for (const CMissionEvent& e : events) {
