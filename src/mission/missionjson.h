@@ -18,6 +18,8 @@ struct MissionJsonOptions {
     bool withChat = true;
     // Marks of the last this many minutes (the trails the picture fades out).
     int trailMinutes = 30;
+    // At most this many marks, the latest: bounds what one update sends.
+    size_t maxMarks = 5000;
 };
 
 std::string MissionStateJson(const CMissionState& state, std::span<const CMissionMark> marks,

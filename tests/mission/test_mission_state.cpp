@@ -378,6 +378,8 @@ TEST(MissionJson, EscapesTextsAndWritesNumbersWithADot) {
     const std::string quiet =
         MissionStateJson(builder.Latest(), builder.Marks(), {.withChat = false});
     EXPECT_EQ(quiet.find("secret"), std::string::npos);
+    const std::string none = MissionStateJson(builder.Latest(), builder.Marks(), {.maxMarks = 0});
+    EXPECT_NE(none.find("\"marks\":[]"), std::string::npos) << none;
 }
 
 } // namespace
