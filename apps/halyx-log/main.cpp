@@ -1,4 +1,5 @@
 // halyx-log: recorded experiment logs as CSV files, printed summaries and timeline pictures.
+#include "picturecommand.h"
 #include "timelinefile.h"
 
 #include "common/numericlocale.h"
@@ -29,7 +30,9 @@ void PrintUsage(std::ostream& out) {
            "  or:  halyx-log csv PLANFOLDER -o DIR\n"
            "  or:  halyx-log summary LOG...\n"
            "  or:  halyx-log timeline LOG -o FILE.png|FILE.svg\n"
-           "  or:  halyx-log verify PLANFOLDER\n\n"
+           "  or:  halyx-log verify PLANFOLDER\n"
+           "  or:  halyx-log picture LOG [--minute N] -o FILE.png|FILE.svg\n"
+           "  or:  halyx-log picture LOG --every M -o DIR\n\n"
            "Turns recorded experiment logs into data and pictures.\n\n"
            "  csv       writes events.csv, chat.csv, stats.csv, team.csv and outcome.csv into "
            "DIR,\n"
@@ -41,7 +44,12 @@ void PrintUsage(std::ostream& out) {
            "  timeline  draws minutes 0-960 with one lane per station: commands, go/no-go band,\n"
            "            chat, pauses, marks and the launch decision\n"
            "  verify    recomputes the SHA-256 of every scenario set and log named in the\n"
-           "            study's manifest.csv and names each file that is missing or differs\n\n"
+           "            study's manifest.csv and names each file that is missing or differs\n"
+           "  picture   draws the mission on the map at minute N (default: the end): units,\n"
+           "            incursions' courses, radar contacts, each station's commands of the last\n"
+           "            30 minutes in its colour, go/no-go and the last chat lines; with --every "
+           "M\n"
+           "            one PNG each M minutes into DIR (minute_0000.png, minute_0010.png, ...)\n\n"
            "A log cut off by a crash is read through a repair (the file is not changed) and is\n"
            "marked as such.\n\n"
            "Exit status: 0 done, 1 a log could not be read, a file not written or (verify) a file\n"
@@ -230,6 +238,9 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
+    if (command == "picture") {
+        return RunPictureCommand(argc, argv, args, UsageError);
+    }
     std::vector<std::string> inputs;
     std::string output;
     std::string error;
