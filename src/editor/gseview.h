@@ -84,7 +84,7 @@ public:
     QAction* DeleteAction() const { return m_delete; }
 
     // The pop-up commands, at the last right-click point.
-    void AddUnit(int kind);
+    void AddUnit(UnitKind kind);
     void EditSelectedUnit();
     void DeleteSelectedUnit();
 
