@@ -1,11 +1,11 @@
 #include "desktop/unitpane.h"
 
+#include "controls/addresourcedlg.h"
 #include "controls/filedialogs.h"
 #include "controls/genresdlg.h"
 #include "controls/settings.h"
 #include "controls/unittablemodel.h"
 #include "desktop/page.h"
-#include "editor/addresourcedlg.h"
 #include "scenario/scenario.h"
 #include "scenario/unitfiles.h"
 

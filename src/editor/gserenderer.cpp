@@ -107,7 +107,7 @@ void CGSERenderer::Render(QPainter& painter, const QRect& area) {
         frame.translate(-area.topLeft());
         DrawUnits(frame, area);
         if (m_options.mapLimits) {
-            DrawMapLimits(frame);
+            DrawMapLimits(frame, Map(), m_limits);
         }
         DrawBands(frame);
         DrawSelection(frame);
@@ -230,22 +230,6 @@ void CGSERenderer::DrawUnits(QPainter& painter, const QRect& area) {
             }
         }
         DrawGlyphs(painter, m_shapes, 2, kInterceptorColour, kInterceptorColour);
-    }
-    painter.restore();
-}
-
-void CGSERenderer::DrawMapLimits(QPainter& painter) {
-    const CWorldMap& map = Map();
-    painter.save();
-    painter.setBrush(Qt::NoBrush);
-    for (size_t i = 0; i < m_limits.size(); ++i) {
-        const CMapLimit& limit = m_limits[i];
-        if (!limit.ok) {
-            continue;
-        }
-        painter.setPen(QPen(kMapLimitColours[i], 2, Qt::SolidLine));
-        painter.drawRect(PointsRect(map.LatLng2PixelLoc(limit.corner1.lat, limit.corner1.lng),
-                                    map.LatLng2PixelLoc(limit.corner2.lat, limit.corner2.lng)));
     }
     painter.restore();
 }

@@ -1,9 +1,9 @@
 #include "editor/gseview.h"
 
 #include "common/format.h"
+#include "controls/addresourcedlg.h"
 #include "controls/qstrings.h"
 #include "controls/scenariocommands.h"
-#include "editor/addresourcedlg.h"
 #include "editor/gsegeometry.h"
 #include "scenario/scenario.h"
 
@@ -180,7 +180,7 @@ void CGSEView::SetDrawOptions(const CGSEDrawOptions& options) {
     viewport()->update();
 }
 
-void CGSEView::SetMapLimits(const std::array<CMapLimit, 3>& limits) {
+void CGSEView::SetMapLimits(const CMapLimits& limits) {
     m_renderer.SetMapLimits(limits);
     viewport()->update();
 }

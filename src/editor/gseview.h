@@ -67,7 +67,7 @@ public:
 
     CGSERenderer& Renderer() { return m_renderer; }
     void SetDrawOptions(const CGSEDrawOptions& options);
-    void SetMapLimits(const std::array<CMapLimit, 3>& limits);
+    void SetMapLimits(const CMapLimits& limits);
 
     // Content coordinates (window pixels of the whole map) of a viewport point, and back.
     QPoint ContentPoint(const QPoint& viewportPoint) const;

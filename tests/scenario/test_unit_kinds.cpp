@@ -58,19 +58,14 @@ TEST(UnitKinds, DialogTextsMakeReadAndApplyWithoutLosingOtherFields) {
     EXPECT_DOUBLE_EQ(cutter.GetHeading(), 0.0);
     EXPECT_EQ(cutter.GetScope(), "-");
 
-    // Applying the dialog's texts changes only what the dialog shows.
+    // Applying the dialog's texts changes only what the dialog shows (an incursion's start time
+    // through the dialog itself: tests/controls).
     CInterceptor wide("I", "9", 1, 2, 3, 45, 60, 10, "wide");
     CUnitFields fields = UnitTraits<CInterceptor>::Fields(wide);
     fields.speed = "500";
     fields.range = "999"; // not an interceptor's dialog field
     UnitTraits<CInterceptor>::Apply(fields, wide);
     EXPECT_EQ(wide, CInterceptor("I", "9", 1, 2, 500, 45, 60, 10, "wide"));
-
-    CIncursion boat("Boat", "1", "10", "20", "30", "40", "12");
-    const CUnitFields read = UnitTraits<CIncursion>::Fields(boat);
-    EXPECT_EQ(read.time, "12");
-    UnitTraits<CIncursion>::Apply(read, boat);
-    EXPECT_EQ(boat, CIncursion("Boat", "1", "10", "20", "30", "40", "12"));
 }
 
 } // namespace

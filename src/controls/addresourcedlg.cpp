@@ -1,4 +1,4 @@
-#include "editor/addresourcedlg.h"
+#include "controls/addresourcedlg.h"
 
 #include "common/numtext.h"
 #include "controls/qstrings.h"
