@@ -1,6 +1,7 @@
 #include "desktop/initpagewidget.h"
 
 #include "controls/progressdialog.h"
+#include "controls/qstrings.h"
 
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
@@ -46,9 +47,8 @@ namespace halyx {
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+// Short for the shared converter: this file shows many presenter texts.
+constexpr auto Q = &ToQString;
 
 // "Name (*.ext)|*.ext||" as the file dialogs of this platform want it: "Name (*.ext)".
 QString QtFilter(const std::string& filter) {
