@@ -154,6 +154,7 @@ CUnitPane::CUnitPane(CPageContext& context, UnitKind kind, QWidget* parent)
         m_table->horizontalHeader()->resizeSection(static_cast<int>(i), width);
     }
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Keyed by the kind's number, under which column widths have always been stored.
     CSettings::TrackHeader(m_table->horizontalHeader(),
                            QStringLiteral("UnitTable%1").arg(static_cast<int>(kind)));
     connect(m_table, &QTableView::doubleClicked, this,
