@@ -36,7 +36,7 @@ std::vector<CIncursion> ManyIncursions() {
 
 struct Table {
     CScenario scenario;
-    CUnitTableModel<CIncursion> model{scenario.Incursions(), kIncursionColumns};
+    CUnitTableModel<CIncursion> model{scenario.Incursions()};
     CUnitSortProxy proxy;
     QTableView view;
     QImage frame{900, 600, QImage::Format_ARGB32};

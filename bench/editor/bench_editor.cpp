@@ -128,7 +128,7 @@ void BM_DragStep(benchmark::State& state) {
     renderer.SetVisibleRect(crowd.view);
     const int index = 500;
     CIncursion& unit = scenario.Incursions().At(index);
-    const CGSESelection selection{kIncursionKind, index, unit.GetId()};
+    const CGSESelection selection{UnitKind::Incursion, index, unit.GetId()};
     renderer.SetSelection(selection);
     QImage image(kViewSize, QImage::Format_RGB32);
     {

@@ -27,15 +27,7 @@ int CGenResDlg::Count() const {
 }
 
 QString CGenResDlg::LabelText(UnitKind kind) {
-    switch (kind) {
-    case UnitKind::Incursion:
-        return QStringLiteral("Incursions to Generate:");
-    case UnitKind::Radar:
-        return QStringLiteral("Radars to Generate:");
-    case UnitKind::Interceptor:
-        return QStringLiteral("Interceptors to Generate:");
-    }
-    return {};
+    return QStringLiteral("%1 to Generate:").arg(QLatin1String(KindInfo(kind).pluralName));
 }
 
 } // namespace halyx

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/scenariocommands.h"
+#include "scenario/unitkind.h"
 
 #include <QDialog>
 

@@ -17,17 +17,6 @@ bool Near(const CWindowPoint& unit, int px, int py) {
     return dx * dx + dy * dy < kHitRadius * kHitRadius;
 }
 
-template <class T> T* FindSelected(CUnitList<T>& list, const CGSESelection& selection, int kind) {
-    if (selection.kind != kind) {
-        return nullptr;
-    }
-    if (selection.index >= 0 && selection.index < list.Count() &&
-        list.At(selection.index).GetId() == selection.id) {
-        return &list.At(selection.index);
-    }
-    return list.FindById(selection.id);
-}
-
 template <class T> int IndexOf(const CUnitList<T>& list, const CGSESelection& selection) {
     if (selection.index >= 0 && selection.index < list.Count() &&
         list.At(selection.index).GetId() == selection.id) {
@@ -78,117 +67,85 @@ CWindowPoint HandlePoint(const CWorldMap& map, double lat, double lng, double sp
             static_cast<int>(std::round(std::clamp(y, -kLimit, kLimit)))};
 }
 
+CWindowPoint HandleOf(const CWorldMap& map, const CIncursion& incursion) {
+    return HandlePoint(map, incursion.GetLatValue(), incursion.GetLngValue(),
+                       incursion.GetSpeedValue(), DegreesToRadians(incursion.GetHeadingValue()));
+}
+
+CWindowPoint HandleOf(const CWorldMap& map, const CInterceptor& interceptor) {
+    return HandlePoint(map, interceptor.GetLat(), interceptor.GetLng(), interceptor.GetSpeed(),
+                       0.0);
+}
+
 CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, int py,
                      const CGSEDrawOptions& shown) {
     // Without a map every unit would sit at one made-up window point.
     if (!map.exists()) {
         return {};
     }
-    int index = 0;
-    for (const CRadar& radar : scenario.Radars()) {
-        if (!shown.radars) {
-            break;
+    for (const UnitKind kind : kUnitKinds) {
+        if (!shown.Shows(kind)) {
+            continue;
         }
-        if (Near(map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue()), px, py)) {
-            return {kRadarKind, index, radar.GetId()};
+        const CGSESelection hit = VisitUnitKind(kind, [&](auto tag) -> CGSESelection {
+            using T = typename decltype(tag)::Type;
+            int index = 0;
+            for (const T& unit : UnitTraits<T>::List(scenario)) {
+                const CWindowPoint at =
+                    map.LatLng2PixelLoc(UnitTraits<T>::Lat(unit), UnitTraits<T>::Lng(unit));
+                if (Near(at, px, py)) {
+                    return {kind, index, unit.GetId()};
+                }
+                ++index;
+            }
+            return {};
+        });
+        if (!hit.Empty()) {
+            return hit;
         }
-        ++index;
-    }
-    index = 0;
-    for (const CIncursion& incursion : scenario.Incursions()) {
-        if (!shown.incursions) {
-            break;
-        }
-        if (Near(map.LatLng2PixelLoc(incursion.GetLatValue(), incursion.GetLngValue()), px, py)) {
-            return {kIncursionKind, index, incursion.GetId()};
-        }
-        ++index;
-    }
-    index = 0;
-    for (const CInterceptor& interceptor : scenario.Interceptors()) {
-        if (!shown.interceptors) {
-            break;
-        }
-        if (Near(map.LatLng2PixelLoc(interceptor.GetLat(), interceptor.GetLng()), px, py)) {
-            return {kInterceptorKind, index, interceptor.GetId()};
-        }
-        ++index;
     }
     return {};
 }
+
+namespace {
+
+// Whether (px, py) grabs this unit's handle: a speed handle, or a radar's range circle.
+template <class T> bool OnHandle(const CWorldMap& map, const T& unit, int px, int py) {
+    return Near(HandleOf(map, unit), px, py);
+}
+
+bool OnHandle(const CWorldMap& map, const CRadar& radar, int px, int py) {
+    const CLatLng at = MapPositionAt(map, px, py);
+    const double distance = std::hypot(at.lat - radar.GetLatValue(), at.lng - radar.GetLngValue());
+    return std::fabs(distance - radar.GetRangeValue()) < kHitRadius;
+}
+
+} // namespace
 
 bool HandleHit(const CScenario& scenario, const CWorldMap& map, const CGSESelection& selection,
                int px, int py) {
     if (!map.exists()) {
         return false;
     }
-    if (const CIncursion* incursion = SelectedIncursion(scenario, selection)) {
-        return Near(HandlePoint(map, incursion->GetLatValue(), incursion->GetLngValue(),
-                                incursion->GetSpeedValue(),
-                                DegreesToRadians(incursion->GetHeadingValue())),
-                    px, py);
-    }
-    if (const CInterceptor* interceptor = SelectedInterceptor(scenario, selection)) {
-        return Near(HandlePoint(map, interceptor->GetLat(), interceptor->GetLng(),
-                                interceptor->GetSpeed(), 0.0),
-                    px, py);
-    }
-    if (const CRadar* radar = SelectedRadar(scenario, selection)) {
-        const CLatLng at = MapPositionAt(map, px, py);
-        const double distance =
-            std::hypot(at.lat - radar->GetLatValue(), at.lng - radar->GetLngValue());
-        return std::fabs(distance - radar->GetRangeValue()) < kHitRadius;
-    }
-    return false;
-}
-
-const CRadar* SelectedRadar(const CScenario& scenario, const CGSESelection& selection) {
-    return SelectedRadar(const_cast<CScenario&>(scenario), selection);
-}
-const CIncursion* SelectedIncursion(const CScenario& scenario, const CGSESelection& selection) {
-    return SelectedIncursion(const_cast<CScenario&>(scenario), selection);
-}
-const CInterceptor* SelectedInterceptor(const CScenario& scenario, const CGSESelection& selection) {
-    return SelectedInterceptor(const_cast<CScenario&>(scenario), selection);
-}
-CRadar* SelectedRadar(CScenario& scenario, const CGSESelection& selection) {
-    return FindSelected(scenario.Radars(), selection, kRadarKind);
-}
-CIncursion* SelectedIncursion(CScenario& scenario, const CGSESelection& selection) {
-    return FindSelected(scenario.Incursions(), selection, kIncursionKind);
-}
-CInterceptor* SelectedInterceptor(CScenario& scenario, const CGSESelection& selection) {
-    return FindSelected(scenario.Interceptors(), selection, kInterceptorKind);
+    bool hit = false;
+    VisitSelected(scenario, selection,
+                  [&](const auto& unit) { hit = OnHandle(map, unit, px, py); });
+    return hit;
 }
 
 std::string SelectedName(const CScenario& scenario, const CGSESelection& selection) {
-    if (const CRadar* radar = SelectedRadar(scenario, selection)) {
-        return radar->GetName();
-    }
-    if (const CIncursion* incursion = SelectedIncursion(scenario, selection)) {
-        return incursion->GetName();
-    }
-    if (const CInterceptor* interceptor = SelectedInterceptor(scenario, selection)) {
-        return interceptor->GetName();
-    }
-    return {};
+    std::string name;
+    VisitSelected(scenario, selection, [&](const auto& unit) { name = unit.GetName(); });
+    return name;
 }
 
 CGSESelection Revalidate(const CScenario& scenario, const CGSESelection& selection) {
-    int index = -1;
-    switch (selection.kind) {
-    case kRadarKind:
-        index = IndexOf(scenario.Radars(), selection);
-        break;
-    case kIncursionKind:
-        index = IndexOf(scenario.Incursions(), selection);
-        break;
-    case kInterceptorKind:
-        index = IndexOf(scenario.Interceptors(), selection);
-        break;
-    default:
-        break;
+    if (!selection.kind) {
+        return {};
     }
+    const int index = VisitUnitKind(*selection.kind, [&](auto tag) {
+        return IndexOf(UnitTraits<typename decltype(tag)::Type>::List(scenario), selection);
+    });
     if (index < 0) {
         return {};
     }

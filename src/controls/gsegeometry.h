@@ -3,15 +3,11 @@
 #include "controls/gseselection.h"
 #include "external/maplib/latlng.h"
 #include "external/maplib/worldmap.h"
+#include "scenario/unitkind.h"
 
 #include <string>
 
 namespace halyx {
-
-class CScenario;
-class CRadar;
-class CIncursion;
-class CInterceptor;
 
 // The editable region: latitude 0 to 950, longitude 95 to 655, its edges excluded.
 inline constexpr double kRegionMinLat = 0.0;
@@ -42,6 +38,9 @@ double WindowPixelsPerMapUnit(const CWorldMap& map);
 // window pixels: kHandleBase + kHandlePerSpeed * speed map units from the unit, so that the
 // handle stays under the pointer that drags it at any zoom.
 CWindowPoint HandlePoint(const CWorldMap& map, double lat, double lng, double speed, double angle);
+// The speed handle of a unit that has one.
+CWindowPoint HandleOf(const CWorldMap& map, const CIncursion& incursion);
+CWindowPoint HandleOf(const CWorldMap& map, const CInterceptor& interceptor);
 
 // The unit that a click at (px, py) selects: radars, then incursions, then interceptors, each
 // in list order; the first whose window point lies closer than kHitRadius. Kinds that are not
@@ -53,14 +52,40 @@ CGSESelection UnitAt(const CScenario& scenario, const CWorldMap& map, int px, in
 bool HandleHit(const CScenario& scenario, const CWorldMap& map, const CGSESelection& selection,
                int px, int py);
 
-// The selected unit, or null when the selection names a kind other than this or no unit of the
+// The selected unit, or null when the selection names a kind other than T or no unit of the
 // list any more.
-const CRadar* SelectedRadar(const CScenario& scenario, const CGSESelection& selection);
-const CIncursion* SelectedIncursion(const CScenario& scenario, const CGSESelection& selection);
-const CInterceptor* SelectedInterceptor(const CScenario& scenario, const CGSESelection& selection);
-CRadar* SelectedRadar(CScenario& scenario, const CGSESelection& selection);
-CIncursion* SelectedIncursion(CScenario& scenario, const CGSESelection& selection);
-CInterceptor* SelectedInterceptor(CScenario& scenario, const CGSESelection& selection);
+template <class T> T* SelectedUnit(CScenario& scenario, const CGSESelection& selection) {
+    if (selection.kind != UnitTraits<T>::kKind) {
+        return nullptr;
+    }
+    CUnitList<T>& list = UnitTraits<T>::List(scenario);
+    if (selection.index >= 0 && selection.index < list.Count() &&
+        list.At(selection.index).GetId() == selection.id) {
+        return &list.At(selection.index);
+    }
+    return list.FindById(selection.id);
+}
+template <class T>
+const T* SelectedUnit(const CScenario& scenario, const CGSESelection& selection) {
+    return SelectedUnit<T>(const_cast<CScenario&>(scenario), selection);
+}
+
+// Calls f with the selected unit as its own type (T& or const T&, as the scenario is); answers
+// false when nothing is selected or the unit is gone.
+template <class Scenario, class F>
+bool VisitSelected(Scenario& scenario, const CGSESelection& selection, F&& f) {
+    if (!selection.kind) {
+        return false;
+    }
+    return VisitUnitKind(*selection.kind, [&](auto tag) {
+        auto* unit = SelectedUnit<typename decltype(tag)::Type>(scenario, selection);
+        if (unit != nullptr) {
+            f(*unit);
+        }
+        return unit != nullptr;
+    });
+}
+
 // The selected unit's name; empty when none.
 std::string SelectedName(const CScenario& scenario, const CGSESelection& selection);
 // The selection brought up to date after the lists changed: the index follows the ID; empty

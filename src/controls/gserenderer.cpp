@@ -33,6 +33,44 @@ QRect RadarRect(const CWorldMap& map, const CRadar& radar) {
 constexpr int kOutlineReach = kGlyphSize + kFastTipExtra + 2;
 constexpr int kHandleHalf = 3;
 
+// The selection's outline: a square around the radar's cross and its range circle (the radar's
+// handle) in the selection colour; around an incursion or interceptor a square and the line to
+// its speed handle.
+void DrawSelected(QPainter& painter, const CWorldMap& map, const CRadar& radar) {
+    const CWindowPoint at = map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue());
+    painter.drawRect(at.x - kRadarCrossHalf - 3, at.y - kRadarCrossHalf - 3,
+                     2 * (kRadarCrossHalf + 3), 2 * (kRadarCrossHalf + 3));
+    const int scale = map.getScalefactor();
+    const int reach = map.pixradius(radar.GetRangeValue()) * scale;
+    painter.drawEllipse(
+        QRect(at.x - reach, at.y - scale - reach, scale + 2 * reach, scale + 2 * reach));
+}
+
+template <class T> void DrawSelected(QPainter& painter, const CWorldMap& map, const T& unit) {
+    const CWindowPoint at = map.LatLng2PixelLoc(UnitTraits<T>::Lat(unit), UnitTraits<T>::Lng(unit));
+    painter.drawRect(at.x - kOutlineReach, at.y - kOutlineReach, 2 * kOutlineReach,
+                     2 * kOutlineReach);
+    const CWindowPoint handle = HandleOf(map, unit);
+    painter.drawLine(at.x, at.y, handle.x, handle.y);
+    painter.drawRect(handle.x - kHandleHalf, handle.y - kHandleHalf, 2 * kHandleHalf,
+                     2 * kHandleHalf);
+}
+
+// What the selected unit covers with its outline and handle.
+QRect SelectedRect(const CWorldMap& map, const CRadar& radar) {
+    return RadarRect(map, radar)
+        .united(Around(map.LatLng2PixelLoc(radar.GetLatValue(), radar.GetLngValue()),
+                       kRadarCrossHalf + 5));
+}
+
+template <class T> QRect SelectedRect(const CWorldMap& map, const T& unit) {
+    const CWindowPoint at = map.LatLng2PixelLoc(UnitTraits<T>::Lat(unit), UnitTraits<T>::Lng(unit));
+    const CWindowPoint handle = HandleOf(map, unit);
+    return Around(at, kOutlineReach + 2)
+        .united(QRect(QPoint(at.x, at.y), QPoint(handle.x, handle.y)).normalized())
+        .united(Around(handle, kHandleHalf + 2));
+}
+
 } // namespace
 
 CGSERenderer::CGSERenderer(const CScenario& scenario) : m_scenario(scenario) {}
@@ -69,7 +107,7 @@ void CGSERenderer::Render(QPainter& painter, const QRect& area) {
         frame.translate(-area.topLeft());
         DrawUnits(frame, area);
         if (m_options.mapLimits) {
-            DrawMapLimits(frame);
+            DrawMapLimits(frame, Map(), m_limits);
         }
         DrawBands(frame);
         DrawSelection(frame);
@@ -196,22 +234,6 @@ void CGSERenderer::DrawUnits(QPainter& painter, const QRect& area) {
     painter.restore();
 }
 
-void CGSERenderer::DrawMapLimits(QPainter& painter) {
-    const CWorldMap& map = Map();
-    painter.save();
-    painter.setBrush(Qt::NoBrush);
-    for (size_t i = 0; i < m_limits.size(); ++i) {
-        const CMapLimit& limit = m_limits[i];
-        if (!limit.ok) {
-            continue;
-        }
-        painter.setPen(QPen(kMapLimitColours[i], 2, Qt::SolidLine));
-        painter.drawRect(PointsRect(map.LatLng2PixelLoc(limit.corner1.lat, limit.corner1.lng),
-                                    map.LatLng2PixelLoc(limit.corner2.lat, limit.corner2.lng)));
-    }
-    painter.restore();
-}
-
 void CGSERenderer::DrawBands(QPainter& painter) {
     const CWorldMap& map = Map();
     const int scale = map.getScalefactor();
@@ -234,62 +256,16 @@ void CGSERenderer::DrawSelection(QPainter& painter) {
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(QPen(kSelectionColour, 1, Qt::SolidLine));
     painter.setBrush(Qt::NoBrush);
-    auto drawHandle = [&](const CWindowPoint& at, const CWindowPoint& handle) {
-        painter.drawLine(at.x, at.y, handle.x, handle.y);
-        painter.drawRect(handle.x - kHandleHalf, handle.y - kHandleHalf, 2 * kHandleHalf,
-                         2 * kHandleHalf);
-    };
-    if (const CRadar* radar = SelectedRadar(m_scenario, m_selection)) {
-        const CWindowPoint at = map.LatLng2PixelLoc(radar->GetLatValue(), radar->GetLngValue());
-        painter.drawRect(at.x - kRadarCrossHalf - 3, at.y - kRadarCrossHalf - 3,
-                         2 * (kRadarCrossHalf + 3), 2 * (kRadarCrossHalf + 3));
-        // The range circle is the radar's handle: shown in the selection colour.
-        const int scale = map.getScalefactor();
-        const int reach = map.pixradius(radar->GetRangeValue()) * scale;
-        painter.drawEllipse(
-            QRect(at.x - reach, at.y - scale - reach, scale + 2 * reach, scale + 2 * reach));
-    } else if (const CIncursion* incursion = SelectedIncursion(m_scenario, m_selection)) {
-        const CWindowPoint at =
-            map.LatLng2PixelLoc(incursion->GetLatValue(), incursion->GetLngValue());
-        painter.drawRect(at.x - kOutlineReach, at.y - kOutlineReach, 2 * kOutlineReach,
-                         2 * kOutlineReach);
-        drawHandle(at, HandlePoint(map, incursion->GetLatValue(), incursion->GetLngValue(),
-                                   incursion->GetSpeedValue(),
-                                   DegreesToRadians(incursion->GetHeadingValue())));
-    } else if (const CInterceptor* interceptor = SelectedInterceptor(m_scenario, m_selection)) {
-        const CWindowPoint at = map.LatLng2PixelLoc(interceptor->GetLat(), interceptor->GetLng());
-        painter.drawRect(at.x - kOutlineReach, at.y - kOutlineReach, 2 * kOutlineReach,
-                         2 * kOutlineReach);
-        drawHandle(at, HandlePoint(map, interceptor->GetLat(), interceptor->GetLng(),
-                                   interceptor->GetSpeed(), 0.0));
-    }
+    VisitSelected(m_scenario, m_selection,
+                  [&](const auto& unit) { DrawSelected(painter, map, unit); });
     painter.restore();
 }
 
 QRect CGSERenderer::UnitRect(const CGSESelection& unit) const {
     const CWorldMap& map = Map();
-    const auto withHandle = [&](const CWindowPoint& at, const CWindowPoint& handle) {
-        return Around(at, kOutlineReach + 2)
-            .united(QRect(QPoint(at.x, at.y), QPoint(handle.x, handle.y)).normalized())
-            .united(Around(handle, kHandleHalf + 2));
-    };
-    if (const CRadar* radar = SelectedRadar(m_scenario, unit)) {
-        return RadarRect(map, *radar)
-            .united(Around(map.LatLng2PixelLoc(radar->GetLatValue(), radar->GetLngValue()),
-                           kRadarCrossHalf + 5));
-    }
-    if (const CIncursion* incursion = SelectedIncursion(m_scenario, unit)) {
-        return withHandle(map.LatLng2PixelLoc(incursion->GetLatValue(), incursion->GetLngValue()),
-                          HandlePoint(map, incursion->GetLatValue(), incursion->GetLngValue(),
-                                      incursion->GetSpeedValue(),
-                                      DegreesToRadians(incursion->GetHeadingValue())));
-    }
-    if (const CInterceptor* interceptor = SelectedInterceptor(m_scenario, unit)) {
-        return withHandle(map.LatLng2PixelLoc(interceptor->GetLat(), interceptor->GetLng()),
-                          HandlePoint(map, interceptor->GetLat(), interceptor->GetLng(),
-                                      interceptor->GetSpeed(), 0.0));
-    }
-    return {};
+    QRect rect;
+    VisitSelected(m_scenario, unit, [&](const auto& u) { rect = SelectedRect(map, u); });
+    return rect;
 }
 
 } // namespace halyx

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controls/gseselection.h"
+#include "controls/maplimits.h"
 #include "controls/unitsymbols.h"
 #include "external/maplib/draw/mapdraw.h"
 #include "external/maplib/latlng.h"
@@ -23,19 +24,9 @@ class CWorldMap;
 
 inline const QColor kStationColour(0x80, 0xFF, 0x00);
 inline const QColor kSelectionColour(0xDF, 0xDF, 0x00);
-inline const std::array<QColor, 3> kMapLimitColours = {
-    QColor(0x42, 0xFF, 0x21), QColor(0xFC, 0xBE, 0x30), QColor(0x00, 0xCC, 0xFF)};
 // Outside the map picture, and the bands over the map outside the editable region.
 inline const QColor kOffMapColour(72, 72, 72);
 inline const QColor kBandColour(0, 0, 0, 110);
-
-// The area one of the station maps (Alpha, Bravo, Charlie) covers; ok false when its address
-// gave no bounds, and nothing is drawn for it then.
-struct CMapLimit {
-    bool ok = false;
-    CLatLng corner1;
-    CLatLng corner2;
-};
 
 // Paints the editor's map into any paint device, in content coordinates (window pixels of the
 // whole map at the current zoom): the map, the station positions, the impact lines and the
@@ -48,8 +39,8 @@ public:
 
     void SetOptions(const CGSEDrawOptions& options) { m_options = options; }
     const CGSEDrawOptions& Options() const { return m_options; }
-    void SetMapLimits(const std::array<CMapLimit, 3>& limits) { m_limits = limits; }
-    const std::array<CMapLimit, 3>& MapLimits() const { return m_limits; }
+    void SetMapLimits(const CMapLimits& limits) { m_limits = limits; }
+    const CMapLimits& MapLimits() const { return m_limits; }
     void SetSelection(const CGSESelection& selection) { m_selection = selection; }
     const CGSESelection& Selection() const { return m_selection; }
 
@@ -73,13 +64,12 @@ private:
     void DrawStations(QPainter& painter);
     void PlotRangeCircles(const QRect& area);
     void DrawUnits(QPainter& painter, const QRect& area);
-    void DrawMapLimits(QPainter& painter);
     void DrawBands(QPainter& painter);
     void DrawSelection(QPainter& painter);
 
     const CScenario& m_scenario;
     CGSEDrawOptions m_options;
-    std::array<CMapLimit, 3> m_limits;
+    CMapLimits m_limits;
     CGSESelection m_selection;
     CMapImageCache m_raster;
 

@@ -1,23 +1,20 @@
 #pragma once
 
+#include "scenario/unitkind.h"
+
+#include <optional>
 #include <string>
 
 namespace halyx {
 
-// Unit kinds as the editor numbers them (the unit dialog uses the same numbers).
-inline constexpr int kNoUnitKind = -1;
-inline constexpr int kInterceptorKind = 1;
-inline constexpr int kIncursionKind = 2;
-inline constexpr int kRadarKind = 3;
-
 // The unit under edit: its kind, its position in its list and its ID. The ID is what identifies
 // it (undo may rebuild a unit); the index tells apart units of a loaded file that share an ID.
 struct CGSESelection {
-    int kind = kNoUnitKind;
+    std::optional<UnitKind> kind;
     int index = -1;
     std::string id;
 
-    bool Empty() const { return kind == kNoUnitKind; }
+    bool Empty() const { return !kind; }
     bool operator==(const CGSESelection&) const = default;
 };
 
@@ -27,6 +24,11 @@ struct CGSEDrawOptions {
     bool interceptors = true;
     bool incursions = true;
     bool mapLimits = true;
+    bool Shows(UnitKind kind) const {
+        return kind == UnitKind::Radar       ? radars
+               : kind == UnitKind::Incursion ? incursions
+                                             : interceptors;
+    }
     bool operator==(const CGSEDrawOptions&) const = default;
 };
 

@@ -63,20 +63,7 @@ QImage RenderMapPicture(CWorldMap& map, const CMapPicture& picture) {
     painter.setRenderHint(QPainter::Antialiasing);
     OnDraw(painter, map, picture.lines);
     OnDraw(painter, map, picture.trajectory);
-    // The map-limit rectangles of Alpha, Bravo and Charlie.
-    static const QColor kLimitColours[3] = {QColor(0x42, 0xFF, 0x21), QColor(0xFC, 0xBE, 0x30),
-                                            QColor(0x00, 0xCC, 0xFF)};
-    for (size_t i = 0; i < picture.limits.size(); ++i) {
-        if (!picture.limits[i]) {
-            continue;
-        }
-        const auto& [one, two] = *picture.limits[i];
-        const CWindowPoint a = map.LatLng2PixelLoc(one.lat, one.lng);
-        const CWindowPoint b = map.LatLng2PixelLoc(two.lat, two.lng);
-        painter.setPen(QPen(kLimitColours[i], 2));
-        painter.setBrush(Qt::NoBrush);
-        painter.drawRect(QRect(QPoint(a.x, a.y), QPoint(b.x, b.y)).normalized());
-    }
+    DrawMapLimits(painter, map, picture.limits);
     painter.setPen(QPen(Qt::black, 1));
     painter.setBrush(QColor(255, 0, 255));
     for (const CLatLng& station : picture.stations) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "controls/maplimits.h"
 #include "external/maplib/impactlines.h"
 #include "external/maplib/latlng.h"
 #include "external/maplib/trajectory.h"
@@ -10,8 +11,6 @@
 #include <QWidget>
 
 #include <array>
-#include <optional>
-#include <utility>
 #include <vector>
 
 namespace halyx {
@@ -34,10 +33,6 @@ public:
 private:
     std::vector<CLineRow> m_rows;
 };
-
-// The two corners of the area a map covers, for maps Alpha, Bravo and Charlie; none when a
-// map's bounds could not be read.
-using CMapLimits = std::array<std::optional<std::pair<CLatLng, CLatLng>>, 3>;
 
 // What the map preview shows: the raster, the impact lines and trajectory, the three stations
 // and the map-limit rectangles.

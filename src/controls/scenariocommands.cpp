@@ -1,6 +1,5 @@
 #include "controls/scenariocommands.h"
 
-#include "scenario/generation.h"
 #include "scenario/scenario.h"
 #include "scenario/weathermap.h"
 
@@ -15,35 +14,19 @@
 namespace halyx {
 namespace {
 
-// Command ids for merging: only edits of the same kind may merge, and then only for one unit.
-constexpr int kEditIncursionId = 7001;
-constexpr int kEditRadarId = 7002;
-constexpr int kEditInterceptorId = 7003;
+// Unit edits merge by their kind's id (UnitTraits::kEditId); map address edits by this one.
 constexpr int kMapAddressesId = 7010;
 
 // Above this many units a list is rebuilt with one reset instead of one event per unit: a
 // table told of ten thousand single removals would redraw ten thousand times.
 constexpr size_t kSingleEventLimit = 64;
 
-template <class T> struct UnitTraits;
-template <> struct UnitTraits<CIncursion> {
-    static CUnitList<CIncursion>& List(CScenario& s) { return s.Incursions(); }
-    static constexpr int kEditId = kEditIncursionId;
-    static QString Noun() { return QStringLiteral("incursion"); }
-    static QString Plural() { return QStringLiteral("incursions"); }
-};
-template <> struct UnitTraits<CRadar> {
-    static CUnitList<CRadar>& List(CScenario& s) { return s.Radars(); }
-    static constexpr int kEditId = kEditRadarId;
-    static QString Noun() { return QStringLiteral("radar"); }
-    static QString Plural() { return QStringLiteral("radars"); }
-};
-template <> struct UnitTraits<CInterceptor> {
-    static CUnitList<CInterceptor>& List(CScenario& s) { return s.Interceptors(); }
-    static constexpr int kEditId = kEditInterceptorId;
-    static QString Noun() { return QStringLiteral("interceptor"); }
-    static QString Plural() { return QStringLiteral("interceptors"); }
-};
+template <class T> QString Noun() {
+    return QLatin1String(UnitTraits<T>::kNoun);
+}
+template <class T> QString Plural() {
+    return QLatin1String(UnitTraits<T>::kPlural);
+}
 
 template <class T> std::vector<T> CopyOut(const CUnitList<T>& list) {
     std::vector<T> units;
@@ -105,8 +88,8 @@ private:
 template <class T> class CEditUnitCommand : public QUndoCommand {
 public:
     CEditUnitCommand(CScenario& scenario, T before, T after)
-        : QUndoCommand(QStringLiteral("Edit %1 %2")
-                           .arg(UnitTraits<T>::Noun(), QString::fromStdString(after.GetName()))),
+        : QUndoCommand(
+              QStringLiteral("Edit %1 %2").arg(Noun<T>(), QString::fromStdString(after.GetName()))),
           m_scenario(scenario), m_before(std::move(before)), m_after(std::move(after)) {}
 
     void redo() override { Apply(m_after); }
@@ -217,58 +200,6 @@ private:
     std::vector<T> m_after;
 };
 
-template <class T> void AddUnit(QUndoStack& stack, CScenario& scenario, const T& unit) {
-    stack.push(new CAddUnitsCommand<T>(
-        scenario, std::vector<T>{unit},
-        QStringLiteral("Add %1 %2")
-            .arg(UnitTraits<T>::Noun(), QString::fromStdString(unit.GetName()))));
-}
-
-template <class T> void EditUnit(QUndoStack& stack, CScenario& scenario, const T& changed) {
-    CUnitList<T>& list = UnitTraits<T>::List(scenario);
-    const T* current = list.FindById(changed.GetId());
-    if (current == nullptr || *current == changed) {
-        return;
-    }
-    stack.push(new CEditUnitCommand<T>(scenario, *current, changed));
-}
-
-template <class T>
-void RemoveUnits(QUndoStack& stack, CScenario& scenario, const std::vector<std::string>& ids) {
-    CUnitList<T>& list = UnitTraits<T>::List(scenario);
-    std::vector<std::pair<int, T>> removed;
-    if (ids.size() == static_cast<size_t>(list.Count()) || ids.size() > kSingleEventLimit) {
-        // One pass over the list instead of one search per ID.
-        std::vector<std::string> sorted(ids);
-        std::sort(sorted.begin(), sorted.end());
-        for (int i = 0; i < list.Count(); ++i) {
-            if (std::binary_search(sorted.begin(), sorted.end(), list.At(i).GetId())) {
-                removed.emplace_back(i, list.At(i));
-            }
-        }
-    } else {
-        for (const std::string& id : ids) {
-            const int index = list.IndexOfId(id);
-            const bool seen = std::any_of(removed.begin(), removed.end(),
-                                          [index](const auto& r) { return r.first == index; });
-            if (index >= 0 && !seen) {
-                removed.emplace_back(index, list.At(index));
-            }
-        }
-        std::sort(removed.begin(), removed.end(),
-                  [](const auto& a, const auto& b) { return a.first < b.first; });
-    }
-    if (removed.empty()) {
-        return;
-    }
-    const QString text =
-        removed.size() == 1
-            ? QStringLiteral("Remove %1 %2")
-                  .arg(UnitTraits<T>::Noun(), QString::fromStdString(removed[0].second.GetName()))
-            : QStringLiteral("Remove %1 %2").arg(removed.size()).arg(UnitTraits<T>::Plural());
-    stack.push(new CRemoveUnitsCommand<T>(scenario, std::move(removed), text));
-}
-
 template <class T> std::vector<std::string> AllIds(const CUnitList<T>& list) {
     std::vector<std::string> ids;
     ids.reserve(static_cast<size_t>(list.Count()));
@@ -276,40 +207,6 @@ template <class T> std::vector<std::string> AllIds(const CUnitList<T>& list) {
         ids.push_back(unit.GetId());
     }
     return ids;
-}
-
-template <class T> void AddUnits(QUndoStack& stack, CScenario& scenario, std::vector<T> units) {
-    if (units.empty()) {
-        return;
-    }
-    const QString text = QStringLiteral("Add %1 %2").arg(units.size()).arg(UnitTraits<T>::Plural());
-    stack.push(new CAddUnitsCommand<T>(scenario, std::move(units), text));
-}
-
-template <class T> void ReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<T> units) {
-    std::vector<T> before = CopyOut(UnitTraits<T>::List(scenario));
-    if (before == units) {
-        return;
-    }
-    const QString text = QStringLiteral("Load %1").arg(UnitTraits<T>::Plural());
-    stack.push(new CReplaceUnitsCommand<T>(scenario, std::move(before), std::move(units), text));
-}
-
-// Generates into a copy, so that names and IDs avoid the list's own, then appends the new ones
-// through a command.
-template <class T, class Generate>
-int GenerateUnits(QUndoStack& stack, CScenario& scenario, int count, Generate generate) {
-    const CUnitList<T>& list = UnitTraits<T>::List(scenario);
-    CUnitList<T> scratch;
-    CopyUnits(list, scratch);
-    generate(scratch, count, false);
-    std::vector<T> added;
-    for (int i = list.Count(); i < scratch.Count(); ++i) {
-        added.push_back(scratch.At(i));
-    }
-    const int n = static_cast<int>(added.size());
-    AddUnits(stack, scenario, std::move(added));
-    return n;
 }
 
 class CWeatherCellCommand : public QUndoCommand {
@@ -409,85 +306,118 @@ void SetTerrainTable(CGeography& geography, const CTerrainTable& table) {
 
 } // namespace
 
-void PushAddUnit(QUndoStack& stack, CScenario& scenario, const CIncursion& unit) {
-    AddUnit(stack, scenario, unit);
-}
-void PushAddUnit(QUndoStack& stack, CScenario& scenario, const CRadar& unit) {
-    AddUnit(stack, scenario, unit);
-}
-void PushAddUnit(QUndoStack& stack, CScenario& scenario, const CInterceptor& unit) {
-    AddUnit(stack, scenario, unit);
+template <class T>
+void CUnitCommands<T>::Add(QUndoStack& stack, CScenario& scenario, const T& unit) {
+    stack.push(new CAddUnitsCommand<T>(
+        scenario, std::vector<T>{unit},
+        QStringLiteral("Add %1 %2").arg(Noun<T>(), QString::fromStdString(unit.GetName()))));
 }
 
-void PushEditUnit(QUndoStack& stack, CScenario& scenario, const CIncursion& changed) {
-    EditUnit(stack, scenario, changed);
+template <class T>
+void CUnitCommands<T>::Edit(QUndoStack& stack, CScenario& scenario, const T& changed) {
+    CUnitList<T>& list = UnitTraits<T>::List(scenario);
+    const T* current = list.FindById(changed.GetId());
+    if (current == nullptr || *current == changed) {
+        return;
+    }
+    stack.push(new CEditUnitCommand<T>(scenario, *current, changed));
 }
-void PushEditUnit(QUndoStack& stack, CScenario& scenario, const CRadar& changed) {
-    EditUnit(stack, scenario, changed);
+
+template <class T>
+void CUnitCommands<T>::Remove(QUndoStack& stack, CScenario& scenario,
+                              const std::vector<std::string>& ids) {
+    CUnitList<T>& list = UnitTraits<T>::List(scenario);
+    std::vector<std::pair<int, T>> removed;
+    if (ids.size() == static_cast<size_t>(list.Count()) || ids.size() > kSingleEventLimit) {
+        // One pass over the list instead of one search per ID.
+        std::vector<std::string> sorted(ids);
+        std::sort(sorted.begin(), sorted.end());
+        for (int i = 0; i < list.Count(); ++i) {
+            if (std::binary_search(sorted.begin(), sorted.end(), list.At(i).GetId())) {
+                removed.emplace_back(i, list.At(i));
+            }
+        }
+    } else {
+        for (const std::string& id : ids) {
+            const int index = list.IndexOfId(id);
+            const bool seen = std::any_of(removed.begin(), removed.end(),
+                                          [index](const auto& r) { return r.first == index; });
+            if (index >= 0 && !seen) {
+                removed.emplace_back(index, list.At(index));
+            }
+        }
+        std::sort(removed.begin(), removed.end(),
+                  [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
+    if (removed.empty()) {
+        return;
+    }
+    const QString text =
+        removed.size() == 1
+            ? QStringLiteral("Remove %1 %2")
+                  .arg(Noun<T>(), QString::fromStdString(removed[0].second.GetName()))
+            : QStringLiteral("Remove %1 %2").arg(removed.size()).arg(Plural<T>());
+    stack.push(new CRemoveUnitsCommand<T>(scenario, std::move(removed), text));
 }
-void PushEditUnit(QUndoStack& stack, CScenario& scenario, const CInterceptor& changed) {
-    EditUnit(stack, scenario, changed);
+
+template <class T>
+void CUnitCommands<T>::AddBatch(QUndoStack& stack, CScenario& scenario, std::vector<T> units) {
+    if (units.empty()) {
+        return;
+    }
+    const QString text = QStringLiteral("Add %1 %2").arg(units.size()).arg(Plural<T>());
+    stack.push(new CAddUnitsCommand<T>(scenario, std::move(units), text));
 }
+
+template <class T>
+void CUnitCommands<T>::Replace(QUndoStack& stack, CScenario& scenario, std::vector<T> units) {
+    std::vector<T> before = CopyOut(UnitTraits<T>::List(scenario));
+    if (before == units) {
+        return;
+    }
+    const QString text = QStringLiteral("Load %1").arg(Plural<T>());
+    stack.push(new CReplaceUnitsCommand<T>(scenario, std::move(before), std::move(units), text));
+}
+
+// Generates into a copy, so that names and IDs avoid the list's own, then appends the new ones
+// through a command.
+template <class T>
+int CUnitCommands<T>::Generate(QUndoStack& stack, CScenario& scenario, int count) {
+    const CUnitList<T>& list = UnitTraits<T>::List(scenario);
+    CUnitList<T> scratch;
+    CopyUnits(list, scratch);
+    UnitTraits<T>::Generate(scratch, count);
+    std::vector<T> added;
+    for (int i = list.Count(); i < scratch.Count(); ++i) {
+        added.push_back(scratch.At(i));
+    }
+    const int n = static_cast<int>(added.size());
+    AddBatch(stack, scenario, std::move(added));
+    return n;
+}
+
+template struct CUnitCommands<CIncursion>;
+template struct CUnitCommands<CRadar>;
+template struct CUnitCommands<CInterceptor>;
 
 void PushRemoveUnits(QUndoStack& stack, CScenario& scenario, UnitKind kind,
                      const std::vector<std::string>& ids) {
-    switch (kind) {
-    case UnitKind::Incursion:
-        RemoveUnits<CIncursion>(stack, scenario, ids);
-        break;
-    case UnitKind::Radar:
-        RemoveUnits<CRadar>(stack, scenario, ids);
-        break;
-    case UnitKind::Interceptor:
-        RemoveUnits<CInterceptor>(stack, scenario, ids);
-        break;
-    }
+    VisitUnitKind(kind, [&](auto tag) {
+        CUnitCommands<typename decltype(tag)::Type>::Remove(stack, scenario, ids);
+    });
 }
 
 void PushRemoveAllUnits(QUndoStack& stack, CScenario& scenario, UnitKind kind) {
-    switch (kind) {
-    case UnitKind::Incursion:
-        RemoveUnits<CIncursion>(stack, scenario, AllIds(scenario.Incursions()));
-        break;
-    case UnitKind::Radar:
-        RemoveUnits<CRadar>(stack, scenario, AllIds(scenario.Radars()));
-        break;
-    case UnitKind::Interceptor:
-        RemoveUnits<CInterceptor>(stack, scenario, AllIds(scenario.Interceptors()));
-        break;
-    }
-}
-
-void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<CIncursion> units) {
-    AddUnits(stack, scenario, std::move(units));
-}
-void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<CRadar> units) {
-    AddUnits(stack, scenario, std::move(units));
-}
-void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<CInterceptor> units) {
-    AddUnits(stack, scenario, std::move(units));
-}
-
-void PushReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<CIncursion> units) {
-    ReplaceUnits(stack, scenario, std::move(units));
-}
-void PushReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<CRadar> units) {
-    ReplaceUnits(stack, scenario, std::move(units));
-}
-void PushReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<CInterceptor> units) {
-    ReplaceUnits(stack, scenario, std::move(units));
+    VisitUnitKind(kind, [&](auto tag) {
+        using T = typename decltype(tag)::Type;
+        CUnitCommands<T>::Remove(stack, scenario, AllIds(UnitTraits<T>::List(scenario)));
+    });
 }
 
 int PushGenerateUnits(QUndoStack& stack, CScenario& scenario, UnitKind kind, int count) {
-    switch (kind) {
-    case UnitKind::Incursion:
-        return GenerateUnits<CIncursion>(stack, scenario, count, GenerateIncursions);
-    case UnitKind::Radar:
-        return GenerateUnits<CRadar>(stack, scenario, count, GenerateRadars);
-    case UnitKind::Interceptor:
-        return GenerateUnits<CInterceptor>(stack, scenario, count, GenerateInterceptors);
-    }
-    return 0;
+    return VisitUnitKind(kind, [&](auto tag) {
+        return CUnitCommands<typename decltype(tag)::Type>::Generate(stack, scenario, count);
+    });
 }
 
 bool PushWeatherCellEdit(QUndoStack& stack, CScenario& scenario, int64_t slot, int kind,

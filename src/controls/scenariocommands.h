@@ -4,9 +4,7 @@
 #include "external/maplib/terrain.h"
 #include "external/maplib/trajectory.h"
 #include "scenario/geography.h"
-#include "scenario/incursion.h"
-#include "scenario/interceptor.h"
-#include "scenario/radar.h"
+#include "scenario/unitkind.h"
 
 #include <QString>
 
@@ -14,17 +12,14 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QUndoStack;
 
 namespace halyx {
 
-class CScenario;
 class CWeatherMap;
-
-// The three unit kinds, numbered as the unit dialog numbers them.
-enum class UnitKind { Interceptor = 1, Incursion = 2, Radar = 3 };
 
 // Undoable edits of a scenario. Every function pushes a command onto the stack only when it
 // changes something; the command changes the scenario through its lists, weather map and
@@ -32,34 +27,44 @@ enum class UnitKind { Interceptor = 1, Incursion = 2, Radar = 3 };
 // scenario without a command, so undo always finds the state its command left.
 
 // --- units ---
-void PushAddUnit(QUndoStack& stack, CScenario& scenario, const CIncursion& unit);
-void PushAddUnit(QUndoStack& stack, CScenario& scenario, const CRadar& unit);
-void PushAddUnit(QUndoStack& stack, CScenario& scenario, const CInterceptor& unit);
+// The edits of one kind's list (T is CIncursion, CRadar or CInterceptor).
+template <class T> struct CUnitCommands {
+    static void Add(QUndoStack& stack, CScenario& scenario, const T& unit);
+    // Replaces the unit with changed's ID by changed (nothing when there is none or nothing
+    // differs). Consecutive edits of the same unit merge into one undo step.
+    static void Edit(QUndoStack& stack, CScenario& scenario, const T& changed);
+    // Appends a batch (the units Auto Generate made) as one step.
+    static void AddBatch(QUndoStack& stack, CScenario& scenario, std::vector<T> units);
+    // Replaces the whole list (a unit file was loaded) as one step.
+    static void Replace(QUndoStack& stack, CScenario& scenario, std::vector<T> units);
+    // Removes the units with these IDs (IDs that match nothing are ignored); undo puts each
+    // back at its old position.
+    static void Remove(QUndoStack& stack, CScenario& scenario, const std::vector<std::string>& ids);
+    // Auto Generate: count generated units appended, one step. Names continue after those the
+    // list holds. Answers the number added.
+    static int Generate(QUndoStack& stack, CScenario& scenario, int count);
+};
+extern template struct CUnitCommands<CIncursion>;
+extern template struct CUnitCommands<CRadar>;
+extern template struct CUnitCommands<CInterceptor>;
 
-// Replaces the unit with changed's ID by changed (nothing when there is none or nothing
-// differs). Consecutive edits of the same unit merge into one undo step.
-void PushEditUnit(QUndoStack& stack, CScenario& scenario, const CIncursion& changed);
-void PushEditUnit(QUndoStack& stack, CScenario& scenario, const CRadar& changed);
-void PushEditUnit(QUndoStack& stack, CScenario& scenario, const CInterceptor& changed);
-
-// Removes the units with these IDs (IDs that match nothing are ignored); undo puts each back
-// at its old position.
+template <class T> void PushAddUnit(QUndoStack& stack, CScenario& scenario, const T& unit) {
+    CUnitCommands<T>::Add(stack, scenario, unit);
+}
+template <class T> void PushEditUnit(QUndoStack& stack, CScenario& scenario, const T& changed) {
+    CUnitCommands<T>::Edit(stack, scenario, changed);
+}
+template <class T> void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<T> units) {
+    CUnitCommands<T>::AddBatch(stack, scenario, std::move(units));
+}
+template <class T>
+void PushReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<T> units) {
+    CUnitCommands<T>::Replace(stack, scenario, std::move(units));
+}
+// The same for a kind known at run time (a page or the editor's selection).
 void PushRemoveUnits(QUndoStack& stack, CScenario& scenario, UnitKind kind,
                      const std::vector<std::string>& ids);
 void PushRemoveAllUnits(QUndoStack& stack, CScenario& scenario, UnitKind kind);
-
-// Appends a batch (the units Auto Generate made) as one step.
-void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<CIncursion> units);
-void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<CRadar> units);
-void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<CInterceptor> units);
-
-// Replaces the whole list of that kind (a unit file was loaded) as one step.
-void PushReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<CIncursion> units);
-void PushReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<CRadar> units);
-void PushReplaceUnits(QUndoStack& stack, CScenario& scenario, std::vector<CInterceptor> units);
-
-// Auto Generate: count generated units of the kind appended, one step. Names continue after
-// those the list holds. Answers the number added.
 int PushGenerateUnits(QUndoStack& stack, CScenario& scenario, UnitKind kind, int count);
 
 // --- weather ---

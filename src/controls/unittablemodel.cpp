@@ -17,19 +17,6 @@ std::vector<CColumnLayout> ParseColumnLayout(const QString& layout) {
     return columns;
 }
 
-namespace {
-
-// The text of the column-th getter (empty past the last), read from unit.
-template <class T, class... Getters>
-std::string CellOf(const T& unit, int column, Getters... getters) {
-    std::string text;
-    int i = 0;
-    ((i++ == column ? void(text = std::string((unit.*getters)())) : void()), ...);
-    return text;
-}
-
-} // namespace
-
 std::string TableNumberText(std::string text) {
     // Only a plain decimal number is touched: names, IDs and "-" stay as they are.
     std::size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
@@ -55,25 +42,6 @@ std::string TableNumberText(std::string text) {
     text.erase(end);
     text.append(point + 4 - std::min(point + 4, text.size()), '0');
     return text;
-}
-
-std::string UnitCellText(const CIncursion& unit, int column) {
-    using U = CIncursion;
-    return CellOf(unit, column, &U::GetName, &U::GetId, &U::GetLat, &U::GetLng, &U::GetSpeed,
-                  &U::GetHeading, &U::GetTime);
-}
-
-std::string UnitCellText(const CRadar& unit, int column) {
-    using U = CRadar;
-    return CellOf(unit, column, &U::GetName, &U::GetId, &U::GetLat, &U::GetLng, &U::GetRange,
-                  &U::GetLife, &U::GetOwner);
-}
-
-std::string UnitCellText(const CInterceptor& unit, int column) {
-    using U = CInterceptor;
-    return CellOf(unit, column, &U::GetName, &U::GetId, &U::GetLatText, &U::GetLngText,
-                  &U::GetSpeedText, &U::GetHeadingText, &U::GetRangeText, &U::GetMinRangeText,
-                  &U::GetScope);
 }
 
 CUnitTableModelBase::CUnitTableModelBase(const QString& columnLayout, QObject* parent)

@@ -1,8 +1,6 @@
 #pragma once
 
-#include "scenario/incursion.h"
-#include "scenario/interceptor.h"
-#include "scenario/radar.h"
+#include "scenario/unitkind.h"
 #include "scenario/unitlist.h"
 
 #include <QAbstractTableModel>
@@ -24,21 +22,9 @@ struct CColumnLayout {
 // "Heading,width;Heading,width;..." as the unit tables are specified.
 std::vector<CColumnLayout> ParseColumnLayout(const QString& layout);
 
-inline constexpr const char* kIncursionColumns =
-    "Incursion Name,100;Incursion ID,100;Latitude,90;Longitude,50;Speed,50;Heading,50;Time,50";
-inline constexpr const char* kRadarColumns =
-    "Radar Name,100;Radar ID,100;Latitude,90;Longitude,50;Range,50;Life,50;Owner,50";
-inline constexpr const char* kInterceptorColumns =
-    "Interceptor Name,100;ID,100;Lat,50;Lng,50;Speed,50;Heading,50;Range,50;Min Range,50;Scope,50";
-
-// The texts of a unit's row, in column order; column 1 is always the ID.
 // How the tables show a number, whichever unit kind stored it and how: at least three decimals,
 // no zeros past them ("664.000000" and "664.000" both read "664.000", "28.123456" stays).
 std::string TableNumberText(std::string text);
-
-std::string UnitCellText(const CIncursion& unit, int column);
-std::string UnitCellText(const CRadar& unit, int column);
-std::string UnitCellText(const CInterceptor& unit, int column);
 
 // What the three unit tables share: the columns, and a row count of its own. The list tells the
 // model before each insertion or removal (begin...) and after it (end...); a bulk load comes as
@@ -73,8 +59,9 @@ private:
 // list (a page, the editor, an undo) is seen by every table.
 template <class T> class CUnitTableModel : public CUnitTableModelBase {
 public:
-    CUnitTableModel(CUnitList<T>& list, const QString& columnLayout, QObject* parent = nullptr)
-        : CUnitTableModelBase(columnLayout, parent), m_list(list) {
+    // The columns are the kind's (UnitTraits<T>::kColumns); column 1 is always the ID.
+    explicit CUnitTableModel(CUnitList<T>& list, QObject* parent = nullptr)
+        : CUnitTableModelBase(QString::fromLatin1(UnitTraits<T>::kColumns), parent), m_list(list) {
         m_beforeToken = m_list.SubscribeBefore(
             [this](UnitListPending pending, int index) { OnListPending(pending, index); });
         m_token = m_list.Subscribe(
@@ -91,7 +78,7 @@ public:
 protected:
     int ListCount() const override { return m_list.Count(); }
     std::string CellText(int row, int column) const override {
-        return UnitCellText(m_list.At(row), column);
+        return UnitTraits<T>::CellText(m_list.At(row), column);
     }
 
 private:

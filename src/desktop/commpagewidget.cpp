@@ -3,6 +3,7 @@
 #include "agent/halyxcommand.h"
 
 #include "controls/filedialogs.h"
+#include "controls/qstrings.h"
 #include "controls/settings.h"
 
 #include <QGridLayout>
@@ -23,9 +24,6 @@ namespace {
 constexpr std::size_t kTailChars = 32;
 constexpr int kBatchMs = 100;
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
 } // namespace
 
 CCommPageWidget::CCommPageWidget(CPageContext& context, QWidget* parent)
@@ -116,7 +114,7 @@ QGridLayout* CCommPageWidget::BuildFields() {
     // A typed folder is taken when the box is left: the location then gets the experiment's
     // own folder appended, which must not happen under the cursor at every key.
     connect(m_location, &QLineEdit::editingFinished, this, [this] {
-        if (m_location->text() != Q(m_page.Location())) {
+        if (m_location->text() != ToQString(m_page.Location())) {
             m_page.SetLocation(m_location->text().toStdString());
         }
     });
@@ -140,7 +138,7 @@ void CCommPageWidget::showEvent(QShowEvent* event) {
 }
 
 void CCommPageWidget::ShowMessage(const std::string& text) {
-    QMessageBox::information(this, QStringLiteral("HalyxCommand"), Q(text));
+    QMessageBox::information(this, QStringLiteral("HalyxCommand"), ToQString(text));
 }
 
 void CCommPageWidget::Refresh() {
@@ -152,7 +150,7 @@ void CCommPageWidget::Refresh() {
 
 void CCommPageWidget::ShowFields() {
     const auto setText = [](QLineEdit* edit, const std::string& text) {
-        const QString value = Q(text);
+        const QString value = ToQString(text);
         if (edit->text() != value) {
             edit->setText(value);
         }
@@ -177,9 +175,9 @@ void CCommPageWidget::FlushTranscript() {
         }
         QTextCursor end(m_log->document());
         end.movePosition(QTextCursor::End);
-        end.insertText(Q(text.substr(m_shown)));
+        end.insertText(ToQString(text.substr(m_shown)));
     } else {
-        m_log->setPlainText(Q(text));
+        m_log->setPlainText(ToQString(text));
     }
     m_shown = text.size();
     m_shownTail = text.substr(m_shown - std::min(m_shown, kTailChars));
@@ -195,11 +193,11 @@ void CCommPageWidget::ShowReplay() {
     }
     const std::string& text = m_page.ReplayText();
     if (m_page.ReplayGeneration() != m_replayGeneration || text.size() < m_replayShown) {
-        m_replay->setPlainText(Q(text));
+        m_replay->setPlainText(ToQString(text));
     } else if (text.size() > m_replayShown) {
         QTextCursor end(m_replay->document());
         end.movePosition(QTextCursor::End);
-        end.insertText(Q(text.substr(m_replayShown)));
+        end.insertText(ToQString(text.substr(m_replayShown)));
     } else {
         return;
     }
@@ -213,7 +211,7 @@ void CCommPageWidget::PickFolder() {
     CFileRequest request;
     request.mode = CFileRequest::Mode::Folder;
     request.title = tr("Choose Folder");
-    request.startFolder = CSettings::LastFolder(key, Q(m_page.Location()));
+    request.startFolder = CSettings::LastFolder(key, ToQString(m_page.Location()));
     const QString folder = ChooseFile(this, key, request);
     if (folder.isEmpty()) {
         return;
@@ -228,7 +226,7 @@ void CCommPageWidget::LoadLog() {
     request.title = tr("Load Log");
     request.filter = QString::fromUtf8(kLogFilter);
     request.defaultSuffix = QStringLiteral("hcl");
-    request.startFolder = CSettings::LastFolder(key, Q(m_page.Location()));
+    request.startFolder = CSettings::LastFolder(key, ToQString(m_page.Location()));
     const QString path = ChooseFile(this, key, request);
     if (path.isEmpty()) {
         return;

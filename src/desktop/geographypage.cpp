@@ -77,15 +77,7 @@ CMapFetchResult FetchMap(const std::string& address, const std::array<std::strin
             result.message = "Internal Error: CHalyxStationView::GetMapFromURL()";
         }
     }
-    CGeography scratch;
-    CSilentGeographyView silent;
-    for (size_t i = 0; i < limitUrls.size(); ++i) {
-        CLatLng one;
-        CLatLng two;
-        if (!limitUrls[i].empty() && scratch.GetMapBounds(limitUrls[i], one, two, silent)) {
-            result.limits[i] = std::make_pair(one, two);
-        }
-    }
+    result.limits = ReadMapLimits(limitUrls);
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "desktop/initpagewidget.h"
 
 #include "controls/progressdialog.h"
+#include "controls/qstrings.h"
 
 #include "agent/halyxcommand.h"
 #include "common/format.h"
@@ -49,13 +50,11 @@ namespace halyx {
 
 namespace {
 
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
+// Short for the shared converter: this file shows many presenter texts.
 
 // "Name (*.ext)|*.ext||" as the file dialogs of this platform want it: "Name (*.ext)".
 QString QtFilter(const std::string& filter) {
-    return Q(filter.substr(0, filter.find('|')));
+    return ToQString(filter.substr(0, filter.find('|')));
 }
 
 // The desktop theme's media icon, else the style's. The disabled look is drawn here, as some
@@ -123,7 +122,7 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
                                    context.scenario, context.agent,
                                    [this](const std::string& line) {
                                        if (m_report) {
-                                           m_report(Q(line));
+                                           m_report(ToQString(line));
                                        }
                                    },
                                    [this](const std::string& path) {
@@ -582,14 +581,14 @@ void CInitPageWidget::CancelWait() {
 
 void CInitPageWidget::FillRegistration(const Registration& start) {
     const QString server =
-        start.serverGiven ? Q(start.server)
-                          : CSettings::Text(QStringLiteral("Registration/Server"), Q(start.server));
+        start.serverGiven ? ToQString(start.server)
+                          : CSettings::Text(QStringLiteral("Registration/Server"), ToQString(start.server));
     const QString port = start.serverGiven ? QString::number(start.ansPort)
                                            : CSettings::Text(QStringLiteral("Registration/AnsPort"),
                                                              QString::number(start.ansPort));
-    const QString name = start.agentGiven ? Q(start.agentName)
+    const QString name = start.agentGiven ? ToQString(start.agentName)
                                           : CSettings::Text(QStringLiteral("Registration/Agent"),
-                                                            Q(start.agentName));
+                                                            ToQString(start.agentName));
     m_page.FillRegistrationFields(name.toStdString(), start.agentPort, server.toStdString(),
                                   port.toInt());
     // A stored port that is not a number is shown as it was typed; Register then says so.
@@ -598,17 +597,17 @@ void CInitPageWidget::FillRegistration(const Registration& start) {
 }
 
 void CInitPageWidget::RememberRegistration() {
-    CSettings::SetText(QStringLiteral("Registration/Server"), Q(m_page.Server()));
-    CSettings::SetText(QStringLiteral("Registration/AnsPort"), Q(m_page.AnsPort()));
-    CSettings::SetText(QStringLiteral("Registration/Agent"), Q(m_page.AgentName()));
+    CSettings::SetText(QStringLiteral("Registration/Server"), ToQString(m_page.Server()));
+    CSettings::SetText(QStringLiteral("Registration/AnsPort"), ToQString(m_page.AnsPort()));
+    CSettings::SetText(QStringLiteral("Registration/Agent"), ToQString(m_page.AgentName()));
 }
 
 void CInitPageWidget::ShowMessage(const std::string& text) {
-    QMessageBox::information(this, QString::fromUtf8(kMessageTitle), Q(text));
+    QMessageBox::information(this, QString::fromUtf8(kMessageTitle), ToQString(text));
 }
 
 bool CInitPageWidget::Ask(const std::string& text) {
-    return QMessageBox::question(this, QString::fromUtf8(kMessageTitle), Q(text),
+    return QMessageBox::question(this, QString::fromUtf8(kMessageTitle), ToQString(text),
                                  QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
@@ -627,7 +626,7 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
     CFileRequest request;
     request.title = tr("Load Experiment");
     request.filter = QtFilter(filter);
-    request.startFolder = CSettings::LastFolder(key, Q(DefaultExpLogFolder()));
+    request.startFolder = CSettings::LastFolder(key, ToQString(DefaultExpLogFolder()));
     const QString path = ChooseFile(this, key, request);
     if (path.isEmpty()) {
         return std::nullopt;
@@ -641,7 +640,7 @@ std::optional<StagedExperiment> ReadExperimentWithProgress(QWidget* parent,
     // A log of a long session is hundreds of megabytes: it is read on a worker thread, and the
     // window shows how far it got and can stop it.
     StagedExperiment staged;
-    const QString text = QObject::tr("Loading Experiment\n%1").arg(QFileInfo(Q(path)).fileName());
+    const QString text = QObject::tr("Loading Experiment\n%1").arg(QFileInfo(ToQString(path)).fileName());
     if (!RunWithProgress(parent, text, [&staged, &path](IProgress& progress) {
             staged = ReadExperiment(path, &progress);
         })) {
@@ -658,7 +657,7 @@ void CInitPageWidget::MoveLog() {
     CFileRequest request;
     request.mode = CFileRequest::Mode::Folder;
     request.title = tr("Move Log");
-    request.startFolder = CSettings::LastFolder(key, Q(DefaultExpLogFolder()));
+    request.startFolder = CSettings::LastFolder(key, ToQString(DefaultExpLogFolder()));
     QString folder = ChooseFile(this, key, request);
     if (folder.isEmpty()) {
         return;
@@ -670,7 +669,7 @@ void CInitPageWidget::MoveLog() {
     const bool moved = m_page.MoveLog(folder.toStdString());
     QApplication::restoreOverrideCursor();
     if (moved && m_report) {
-        m_report(tr("The experiment log continues in %1").arg(Q(m_context.log.FilePath())));
+        m_report(tr("The experiment log continues in %1").arg(ToQString(m_context.log.FilePath())));
     }
     ShowPresenter();
 }
@@ -691,7 +690,7 @@ void CInitPageWidget::OpenTimeline() {
 void CInitPageWidget::ShowDiagnostic(const std::string& text) {
     // Station content that cannot be read may come with every message: a line on the status
     // line, never a box to click away.
-    m_lastDiagnostic = Q(text);
+    m_lastDiagnostic = ToQString(text);
     if (m_report) {
         m_report(m_lastDiagnostic);
     }
@@ -717,7 +716,7 @@ void CInitPageWidget::ShowPresenter() {
         }
     }
     const auto setText = [](QLineEdit* edit, const std::string& text) {
-        const QString value = Q(text);
+        const QString value = ToQString(text);
         if (edit->text() != value) {
             edit->setText(value);
         }
@@ -731,15 +730,15 @@ void CInitPageWidget::ShowPresenter() {
     m_filterBy->setChecked(!m_page.ShowAllAgentsChecked());
     m_playbackMode->setChecked(m_page.IsPlaybackMode());
     m_singlePerson->setChecked(m_page.SinglePersonGameChecked());
-    m_start->setText(Q(m_page.StartCaption()));
+    m_start->setText(ToQString(m_page.StartCaption()));
     const bool playing = m_page.PlayPauseBitmap() == CInitPage::kPlayingBitmap;
     m_playPause->setIcon(playing ? ThemeIcon("media-playback-pause", QStyle::SP_MediaPause, this)
                                  : ThemeIcon("media-playback-start", QStyle::SP_MediaPlay, this));
     m_playPause->setToolTip(playing ? tr("Pause the playback")
                                     : tr("Play the recorded experiment"));
     m_playPause->setProperty("playing", playing);
-    m_clock->display(Q(m_page.ClockDigits()));
-    m_clockCount->setText(Q(m_page.ClockCount()));
+    m_clock->display(ToQString(m_page.ClockDigits()));
+    m_clockCount->setText(ToQString(m_page.ClockCount()));
     m_moveLog->setEnabled(!m_busy && m_page.CanMoveLog());
     m_reinitialize->setEnabled(!m_page.SelectedStation().empty() &&
                                m_page.CanReinitialize(m_page.SelectedStation()));
@@ -752,7 +751,7 @@ void CInitPageWidget::ShowPresenter() {
         m_seek->setValue(QString::fromStdString(m_page.ClockDigits()).toInt());
     }
     m_loadedExperiment = m_page.ExperimentLoaded() ? m_page.LoadedPath() : std::string();
-    const QString outcome = Q(m_page.MissionOutcome());
+    const QString outcome = ToQString(m_page.MissionOutcome());
     if (outcome != m_outcome->text()) {
         m_outcome->setText(outcome);
         m_outcome->setVisible(!outcome.isEmpty());
@@ -770,9 +769,9 @@ void CInitPageWidget::ShowPresenter() {
 void CInitPageWidget::ShowHealth() {
     const std::string& status = m_page.RegistrationStatus();
     QString registration =
-        status.empty() ? tr("Not registered") : tr("Registration: %1").arg(Q(status));
+        status.empty() ? tr("Not registered") : tr("Registration: %1").arg(ToQString(status));
     if (!m_page.RegistrationDetail().empty()) {
-        registration += QStringLiteral(" (%1)").arg(Q(m_page.RegistrationDetail()));
+        registration += QStringLiteral(" (%1)").arg(ToQString(m_page.RegistrationDetail()));
     }
     m_registration->setText(registration);
     const bool lost = status == CInitPage::kRegistrationLostStatus;
@@ -787,7 +786,7 @@ void CInitPageWidget::ShowHealth() {
     const CInitPage::StrayCommandEntry& last = m_page.StrayCommands().back();
     const QString lastText =
         QStringLiteral("%1 from %2 (%3%4)")
-            .arg(Q(last.command), Q(last.sender), QString::fromUtf8(CInitPage::kNotInTeam),
+            .arg(ToQString(last.command), ToQString(last.sender), QString::fromUtf8(CInitPage::kNotInTeam),
                  last.refused ? tr(", refused") : QString());
     m_stray->setText(tr("%n command(s) from agents not in the team; last: %1", nullptr,
                         static_cast<int>(std::min<long long>(m_page.StrayCount(), 1 << 30)))
@@ -798,7 +797,7 @@ void CInitPageWidget::ShowHealth() {
 void CInitPageWidget::ShowAgentList() {
     QStringList names;
     for (const std::string& name : m_page.AgentList()) {
-        names << Q(name);
+        names << ToQString(name);
     }
     if (names != m_agentModel.stringList()) {
         m_agentModel.setStringList(names);
@@ -826,7 +825,7 @@ void CInitPageWidget::ShowStations() {
         const std::string lost = std::to_string(m_page.LostMessages(rows[i].name));
         const std::string* cells[] = {&rows[i].name, &status, &rows[i].host, &rows[i].port, &lost};
         for (int c = 0; c < 5; ++c) {
-            const QString text = Q(*cells[c]);
+            const QString text = ToQString(*cells[c]);
             if (item->text(c) != text) {
                 item->setText(c, text);
             }
@@ -883,8 +882,8 @@ void CInitPageWidget::ShowRefusals() {
     }
     m_refused->setText(tr("%n forged message(s) refused; last: %1 from %2", nullptr,
                           static_cast<int>(std::min<std::size_t>(agent.RefusedTotal(), 1u << 30)))
-                           .arg(Q(last.name), Q(last.peer)));
-    m_refused->setToolTip(Q(last.hint));
+                           .arg(ToQString(last.name), ToQString(last.peer)));
+    m_refused->setToolTip(ToQString(last.hint));
 }
 
 std::string CInitPageWidget::StationHealth(const std::string& name) const {

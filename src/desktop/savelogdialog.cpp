@@ -1,6 +1,7 @@
 #include "desktop/savelogdialog.h"
 
 #include "controls/filedialogs.h"
+#include "controls/qstrings.h"
 #include "controls/settings.h"
 #include "record/savelocation.h"
 
@@ -14,20 +15,14 @@
 
 namespace halyx {
 
-namespace {
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-} // namespace
-
 CSaveLogDialog::CSaveLogDialog(CSaveLocation& where, QWidget* parent)
     : QDialog(parent), m_where(where) {
     setWindowTitle(QString::fromUtf8(CSaveLocation::kCaption));
     setObjectName(QStringLiteral("Save Log Dialog"));
     auto* grid = new QGridLayout(this);
-    m_name = new QLineEdit(Q(where.Name()), this);
-    m_location = new QLineEdit(Q(where.Location()), this);
-    m_notes = new QPlainTextEdit(Q(where.Notes()), this);
+    m_name = new QLineEdit(ToQString(where.Name()), this);
+    m_location = new QLineEdit(ToQString(where.Location()), this);
+    m_notes = new QPlainTextEdit(ToQString(where.Notes()), this);
     m_notes->setTabChangesFocus(true);
     m_pick = new QPushButton(QStringLiteral("..."), this);
     m_pick->setToolTip(tr("Choose the folder of the log"));
@@ -80,7 +75,7 @@ void CSaveLogDialog::ReadBoxes() {
 
 void CSaveLogDialog::ShowPreview() {
     ReadBoxes();
-    m_preview->setText(Q(m_where.Preview()));
+    m_preview->setText(ToQString(m_where.Preview()));
     m_taken->setVisible(m_where.NameTaken());
     OkButton()->setEnabled(m_where.OkEnabled());
 }
@@ -91,13 +86,13 @@ void CSaveLogDialog::PickFolder() {
     CFileRequest request;
     request.mode = CFileRequest::Mode::Folder;
     request.title = QString::fromUtf8(CSaveLocation::kFolderPickerTitle);
-    request.startFolder = CSettings::LastFolder(key, Q(m_where.BeginPickFolder()));
+    request.startFolder = CSettings::LastFolder(key, ToQString(m_where.BeginPickFolder()));
     const QString folder = ChooseFile(this, key, request);
     if (folder.isEmpty()) {
         return;
     }
     m_where.FolderPicked(folder.toStdString());
-    m_location->setText(Q(m_where.Location()));
+    m_location->setText(ToQString(m_where.Location()));
 }
 
 void CSaveLogDialog::accept() {
@@ -105,11 +100,11 @@ void CSaveLogDialog::accept() {
     std::string message;
     if (!m_where.Accept(message)) {
         if (!message.empty()) {
-            QMessageBox::information(this, windowTitle(), Q(message));
+            QMessageBox::information(this, windowTitle(), ToQString(message));
         }
         return;
     }
-    m_location->setText(Q(m_where.Location()));
+    m_location->setText(ToQString(m_where.Location()));
     QDialog::accept();
 }
 

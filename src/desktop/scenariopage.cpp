@@ -5,6 +5,7 @@
 #include "controls/filedialogs.h"
 #include "controls/generatescenariodlg.h"
 #include "controls/progressdialog.h"
+#include "controls/qstrings.h"
 #include "scenario/scenario.h"
 #include "scenario/scenariofileset.h"
 
@@ -24,14 +25,6 @@ namespace halyx {
 namespace {
 
 constexpr const char* kScenarioFilter = "Halyx Scenario File (*.hsf)|*.hsf||";
-
-std::string Std(const QString& text) {
-    return text.toStdString();
-}
-
-QString Qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 void SetIfChanged(QLineEdit* field, const std::string& text) {
     const QString value = QString::fromStdString(text);
@@ -61,15 +54,15 @@ CScenarioPage::CScenarioPage(CPageContext& context, QWidget* parent)
     top->setRowStretch(2, 1);
     connect(browse, &QPushButton::clicked, this, [this] { ChooseFolder(-1); });
     connect(m_name, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_model.SetName(Std(text));
+        m_model.SetName(ToStdString(text));
         ShowFields();
     });
     connect(m_location, &QLineEdit::textEdited, this, [this](const QString& text) {
-        m_model.SetLocation(Std(text));
+        m_model.SetLocation(ToStdString(text));
         ShowFields();
     });
     connect(m_notes, &QPlainTextEdit::textChanged, this,
-            [this] { m_model.SetNotes(Std(m_notes->toPlainText())); });
+            [this] { m_model.SetNotes(ToStdString(m_notes->toPlainText())); });
 
     auto* componentsBox = new QGroupBox(QStringLiteral("Components"), this);
     auto* grid = new QGridLayout(componentsBox);
@@ -88,10 +81,10 @@ CScenarioPage::CScenarioPage(CPageContext& context, QWidget* parent)
         grid->addWidget(location, i + 1, 2);
         grid->addWidget(pick, i + 1, 3);
         connect(fileName, &QLineEdit::textEdited, this, [this, component](const QString& text) {
-            m_model.Fields().FileName(component) = Std(text);
+            m_model.Fields().FileName(component) = ToStdString(text);
         });
         connect(location, &QLineEdit::textEdited, this, [this, component](const QString& text) {
-            m_model.Fields().Location(component) = Std(text);
+            m_model.Fields().Location(component) = ToStdString(text);
         });
         connect(pick, &QPushButton::clicked, this, [this, i] { ChooseFolder(i); });
     }
@@ -137,9 +130,9 @@ void CScenarioPage::ShowFields() {
     const CScenarioFields& fields = m_model.Fields();
     SetIfChanged(m_name, fields.name);
     SetIfChanged(m_location, fields.location);
-    if (Std(m_notes->toPlainText()) != fields.notes) {
+    if (ToStdString(m_notes->toPlainText()) != fields.notes) {
         const QSignalBlocker block(m_notes);
-        m_notes->setPlainText(Qt(fields.notes));
+        m_notes->setPlainText(ToQString(fields.notes));
     }
     for (int i = 0; i < kScenarioComponents; ++i) {
         const auto component = kAllScenarioComponents[static_cast<size_t>(i)];
@@ -156,7 +149,7 @@ void CScenarioPage::ChooseFolder(int component) {
     if (folder.isEmpty()) {
         return;
     }
-    std::string chosen = Std(folder);
+    std::string chosen = ToStdString(folder);
     if (component < 0) {
         // The picked folder is the parent: the name's folder is added to it (a trailing
         // separator would mark its last folder as a previous name's and drop it).
@@ -179,14 +172,14 @@ void CScenarioPage::ChooseFolder(int component) {
 void CScenarioPage::ShowSaveProblems(const std::string& error,
                                      const std::vector<std::string>& skipped) {
     if (!error.empty()) {
-        QMessageBox::critical(this, Caption(), Qt(error));
+        QMessageBox::critical(this, Caption(), ToQString(error));
         return;
     }
     if (!skipped.empty()) {
         // A component that could not be written would be missing from the set without a word.
         QString text = QStringLiteral("These components could not be written:\n");
         for (const std::string& line : skipped) {
-            text += Qt(line) + QLatin1Char('\n');
+            text += ToQString(line) + QLatin1Char('\n');
         }
         QMessageBox::warning(this, Caption(), text);
     }
@@ -195,7 +188,7 @@ void CScenarioPage::ShowSaveProblems(const std::string& error,
 bool CScenarioPage::Save() {
     const std::string problem = m_model.CheckBeforeSave();
     if (!problem.empty()) {
-        QMessageBox::warning(this, Caption(), Qt(problem));
+        QMessageBox::warning(this, Caption(), ToQString(problem));
         return false;
     }
     CScenarioSaveResult result;
@@ -223,8 +216,8 @@ bool CScenarioPage::SaveAs() {
 
 bool CScenarioPage::SaveAs(const QString& scenarioFile) {
     const QFileInfo file(scenarioFile);
-    const std::string name = Std(file.completeBaseName());
-    std::string folder = Std(file.absolutePath());
+    const std::string name = ToStdString(file.completeBaseName());
+    std::string folder = ToStdString(file.absolutePath());
     if (!EndsWithSeparator(folder)) {
         folder += '/';
     }
@@ -255,7 +248,7 @@ bool CScenarioPage::Load(const QString& scenarioFile) {
     CScenarioFields fields = m_model.Fields();
     try {
         CProgressDialog progress(this, false);
-        result = LoadScenarioSet(Std(scenarioFile), fields, m_context.scenario, &progress);
+        result = LoadScenarioSet(ToStdString(scenarioFile), fields, m_context.scenario, &progress);
     } catch (const ArchiveError& error) {
         result.ok = false;
         result.error = error.what();
@@ -272,9 +265,9 @@ bool CScenarioPage::Load(const QString& scenarioFile) {
     if (!result.ok) {
         QMessageBox box(QMessageBox::Critical, Caption(), QStringLiteral("Error Loading Scenario"),
                         QMessageBox::Ok, this);
-        QString detail = Qt(result.error);
+        QString detail = ToQString(result.error);
         for (const std::string& line : result.problems) {
-            detail += QLatin1Char('\n') + Qt(line);
+            detail += QLatin1Char('\n') + ToQString(line);
         }
         box.setInformativeText(detail.trimmed());
         box.exec();

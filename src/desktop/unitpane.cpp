@@ -1,11 +1,11 @@
 #include "desktop/unitpane.h"
 
+#include "controls/addresourcedlg.h"
 #include "controls/filedialogs.h"
 #include "controls/genresdlg.h"
 #include "controls/settings.h"
 #include "controls/unittablemodel.h"
 #include "desktop/page.h"
-#include "editor/addresourcedlg.h"
 #include "scenario/scenario.h"
 #include "scenario/unitfiles.h"
 
@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <set>
 
 namespace halyx {
@@ -36,6 +37,7 @@ public:
 
 namespace {
 
+// What the pane shows of its kind.
 struct KindTexts {
     const char* title;
     const char* help;
@@ -44,80 +46,33 @@ struct KindTexts {
     const char* filter;
     const char* suffix;
     const char* dialogKey;
+    std::array<int, 2> floatColumns;
 };
 
 KindTexts TextsFor(UnitKind kind) {
-    switch (kind) {
-    case UnitKind::Radar:
-        return {"Incursion Radar",
-                "Use this pane and buttons to add/remove radars and save/load them to/from disk. "
-                "Double click on a radar in the list below to edit its parameters.",
-                "You can also add/modify/remove radars by using the scenario editor.",
-                "Load from Disk",
-                "Halyx Radar Data (*.hrd)|*.hrd||",
-                "hrd",
-                "RadarFiles"};
-    case UnitKind::Incursion:
-        return {"Incursions",
-                "Use this pane and buttons to add/remove incursions and save/load them to/from "
-                "disk. Double click on an incursion in the list below to edit its parameters.",
-                "You can also add/modify/remove incursions by using the scenario editor.",
-                "Load from Disk",
-                "Halyx Incursion Data (*.hid)|*.hid||",
-                "hid",
-                "IncursionFiles"};
-    case UnitKind::Interceptor:
-        break;
-    }
-    return {"Interceptors",
-            "Use this pane and buttons to add/remove interceptors and save/load them to/from "
-            "disk. Double click on an interceptor in the list below to edit its parameters.",
-            nullptr,
-            "Load from disk",
-            "Halyx Interceptor Information (*.hii)|*.hii||",
-            "hii",
-            "InterceptorFiles"};
+    return VisitUnitKind(kind, [](auto tag) {
+        using Traits = UnitTraits<typename decltype(tag)::Type>;
+        return KindTexts{Traits::kPaneTitle,  Traits::kPaneHelp,    Traits::kPaneHelp2,
+                         Traits::kLoadButton, Traits::kFileFilter,  Traits::kFileSuffix,
+                         Traits::kFileKey,    Traits::kFloatColumns};
+    });
 }
-
-template <class T> struct KindOf;
-template <> struct KindOf<CIncursion> {
-    static constexpr UnitKind kKind = UnitKind::Incursion;
-    static CUnitList<CIncursion>& List(CScenario& s) { return s.Incursions(); }
-    static CIncursion Make(const CUnitTexts& t, const std::string& id) {
-        return MakeIncursion(t, id);
-    }
-    static constexpr const char* kColumns = kIncursionColumns;
-};
-template <> struct KindOf<CRadar> {
-    static constexpr UnitKind kKind = UnitKind::Radar;
-    static CUnitList<CRadar>& List(CScenario& s) { return s.Radars(); }
-    static CRadar Make(const CUnitTexts& t, const std::string& id) { return MakeRadar(t, id); }
-    static constexpr const char* kColumns = kRadarColumns;
-};
-template <> struct KindOf<CInterceptor> {
-    static constexpr UnitKind kKind = UnitKind::Interceptor;
-    static CUnitList<CInterceptor>& List(CScenario& s) { return s.Interceptors(); }
-    static CInterceptor Make(const CUnitTexts& t, const std::string& id) {
-        return MakeInterceptor(t, id);
-    }
-    static constexpr const char* kColumns = kInterceptorColumns;
-};
 
 template <class T> class CUnitOps final : public CUnitPane::IOps {
 public:
     explicit CUnitOps(CPageContext& context)
-        : m_context(context), m_list(KindOf<T>::List(context.scenario)),
-          m_model(m_list, QString::fromLatin1(KindOf<T>::kColumns)) {}
+        : m_context(context), m_list(UnitTraits<T>::List(context.scenario)), m_model(m_list) {}
 
     CUnitTableModelBase* Model() override { return &m_model; }
 
     void AddNew(QWidget* parent) override {
-        CAddResourceDlg dialog(KindOf<T>::kKind, {}, parent);
+        CAddResourceDlg dialog(UnitTraits<T>::kKind, {}, parent);
         if (dialog.exec() != QDialog::Accepted) {
             return;
         }
+        // Units added on a page get "-" for the fields the dialog does not ask for.
         PushAddUnit(m_context.undoStack, m_context.scenario,
-                    KindOf<T>::Make(dialog.Texts(), m_list.NewId()));
+                    MakeUnit<T>(dialog.Texts(), m_list.NewId(), "-"));
     }
 
     void Edit(const std::string& id, QWidget* parent) override {
@@ -125,7 +80,7 @@ public:
         if (unit == nullptr) {
             return; // the row's unit went away (the editor removed it meanwhile)
         }
-        CAddResourceDlg dialog(KindOf<T>::kKind, TextsOf(*unit), parent);
+        CAddResourceDlg dialog(UnitTraits<T>::kKind, TextsOf(*unit), parent);
         if (dialog.exec() != QDialog::Accepted) {
             return;
         }
@@ -158,15 +113,9 @@ private:
 };
 
 std::unique_ptr<CUnitPane::IOps> MakeOps(CPageContext& context, UnitKind kind) {
-    switch (kind) {
-    case UnitKind::Incursion:
-        return std::make_unique<CUnitOps<CIncursion>>(context);
-    case UnitKind::Radar:
-        return std::make_unique<CUnitOps<CRadar>>(context);
-    case UnitKind::Interceptor:
-        break;
-    }
-    return std::make_unique<CUnitOps<CInterceptor>>(context);
+    return VisitUnitKind(kind, [&](auto tag) -> std::unique_ptr<CUnitPane::IOps> {
+        return std::make_unique<CUnitOps<typename decltype(tag)::Type>>(context);
+    });
 }
 
 } // namespace
@@ -198,12 +147,14 @@ CUnitPane::CUnitPane(CPageContext& context, UnitKind kind, QWidget* parent)
         // narrower than the heading, or than a "%f" number where the column shows one.
         int width = columns[i].width * metrics.averageCharWidth() / 5;
         width = std::max(width, metrics.horizontalAdvance(columns[i].heading) + 20);
-        if (kind == UnitKind::Interceptor && i >= 2 && i <= 7) {
+        if (static_cast<int>(i) >= texts.floatColumns[0] &&
+            static_cast<int>(i) <= texts.floatColumns[1]) {
             width = std::max(width, metrics.horizontalAdvance(QStringLiteral("0000.000000")) + 12);
         }
         m_table->horizontalHeader()->resizeSection(static_cast<int>(i), width);
     }
     m_table->horizontalHeader()->setStretchLastSection(true);
+    // Keyed by the kind's number, under which column widths have always been stored.
     CSettings::TrackHeader(m_table->horizontalHeader(),
                            QStringLiteral("UnitTable%1").arg(static_cast<int>(kind)));
     connect(m_table, &QTableView::doubleClicked, this,

@@ -40,20 +40,8 @@ constexpr const char* kPointerPaneWidest = "999.999,999.999 (9999,9999)";
 // What the worker thread brings back: the map text and the bounds of the three station maps.
 struct CMapFetch {
     CMapSourceResult source;
-    std::array<CMapLimit, 3> limits;
+    CMapLimits limits;
 };
-
-std::array<CMapLimit, 3> ReadMapLimits(const std::array<std::string, 3>& addresses) {
-    std::array<CMapLimit, 3> limits;
-    // A geography of its own: the worker must not touch the scenario's.
-    CGeography reader;
-    CSilentGeographyView silent;
-    for (size_t i = 0; i < addresses.size(); ++i) {
-        limits[i].ok =
-            reader.GetMapBounds(addresses[i], limits[i].corner1, limits[i].corner2, silent);
-    }
-    return limits;
-}
 
 // Shows the geography's messages in message boxes over the editor.
 class CBoxGeographyView final : public IGeographyView {
@@ -262,15 +250,14 @@ void CGSEFrame::FetchMapLimits() {
         return;
     }
     m_limitAddresses = addresses;
-    auto* watcher = new QFutureWatcher<std::array<CMapLimit, 3>>(this);
-    connect(watcher, &QFutureWatcher<std::array<CMapLimit, 3>>::finished, this,
-            [this, watcher, addresses] {
-                // Only the answer for the addresses that still stand is shown.
-                if (addresses == m_limitAddresses) {
-                    m_view->SetMapLimits(watcher->result());
-                }
-                watcher->deleteLater();
-            });
+    auto* watcher = new QFutureWatcher<CMapLimits>(this);
+    connect(watcher, &QFutureWatcher<CMapLimits>::finished, this, [this, watcher, addresses] {
+        // Only the answer for the addresses that still stand is shown.
+        if (addresses == m_limitAddresses) {
+            m_view->SetMapLimits(watcher->result());
+        }
+        watcher->deleteLater();
+    });
     watcher->setFuture(QtConcurrent::run([addresses] { return ReadMapLimits(addresses); }));
 }
 

@@ -2,6 +2,7 @@
 
 #include "common/format.h"
 #include "controls/gsegeometry.h"
+#include "controls/qstrings.h"
 #include "scenario/scenario.h"
 
 #include <QPainter>
@@ -14,8 +15,28 @@ constexpr int kLeft = 10;
 constexpr int kTop = 10;
 constexpr int kLineStep = 15;
 
-QString Line(const std::string& text) {
-    return QString::fromStdString(text);
+// The pane's lines for each kind: its name, then what the experimenter places and drags.
+QStringList LinesOf(const CRadar& radar) {
+    return {QStringLiteral("Radar"), ToQString(Format("Name: %s", radar.GetName().c_str())),
+            ToQString(Format("Location: %0.0f, %0.0f", radar.GetLatValue(), radar.GetLngValue())),
+            ToQString(Format("Range: %s", radar.GetRange().c_str()))};
+}
+
+QStringList LinesOf(const CInterceptor& interceptor) {
+    return {QStringLiteral("Interceptor"),
+            ToQString(Format("Name: %s", interceptor.GetName().c_str())),
+            ToQString(Format("Location: %0.0f, %0.0f", interceptor.GetLat(), interceptor.GetLng())),
+            ToQString(Format("Speed: %0.0f", interceptor.GetSpeed()))};
+}
+
+QStringList LinesOf(const CIncursion& incursion) {
+    return {QStringLiteral("Incursion"),
+            ToQString(Format("Name: %s", incursion.GetName().c_str())),
+            ToQString(
+                Format("Location: %0.0f, %0.0f", incursion.GetLatValue(), incursion.GetLngValue())),
+            ToQString(Format("Speed: %0.0f", incursion.GetSpeedValue())),
+            ToQString(Format("Heading: %s", incursion.GetHeading().c_str())),
+            ToQString(Format("Appears at Time: %s", incursion.GetTime().c_str()))};
 }
 
 } // namespace
@@ -43,25 +64,7 @@ void CGSEInfoView::SetSelection(const CGSESelection& selection) {
 
 QStringList CGSEInfoView::Lines() const {
     QStringList lines;
-    if (const CRadar* radar = SelectedRadar(m_scenario, m_selection)) {
-        lines << QStringLiteral("Radar") << Line(Format("Name: %s", radar->GetName().c_str()))
-              << Line(Format("Location: %0.0f, %0.0f", radar->GetLatValue(), radar->GetLngValue()))
-              << Line(Format("Range: %s", radar->GetRange().c_str()));
-    } else if (const CInterceptor* interceptor = SelectedInterceptor(m_scenario, m_selection)) {
-        lines << QStringLiteral("Interceptor")
-              << Line(Format("Name: %s", interceptor->GetName().c_str()))
-              << Line(
-                     Format("Location: %0.0f, %0.0f", interceptor->GetLat(), interceptor->GetLng()))
-              << Line(Format("Speed: %0.0f", interceptor->GetSpeed()));
-    } else if (const CIncursion* incursion = SelectedIncursion(m_scenario, m_selection)) {
-        lines << QStringLiteral("Incursion")
-              << Line(Format("Name: %s", incursion->GetName().c_str()))
-              << Line(Format("Location: %0.0f, %0.0f", incursion->GetLatValue(),
-                             incursion->GetLngValue()))
-              << Line(Format("Speed: %0.0f", incursion->GetSpeedValue()))
-              << Line(Format("Heading: %s", incursion->GetHeading().c_str()))
-              << Line(Format("Appears at Time: %s", incursion->GetTime().c_str()));
-    }
+    VisitSelected(m_scenario, m_selection, [&](const auto& unit) { lines = LinesOf(unit); });
     return lines;
 }
 

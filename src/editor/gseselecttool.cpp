@@ -9,6 +9,7 @@
 #include <QUndoStack>
 
 #include <cmath>
+#include <type_traits>
 
 namespace halyx {
 
@@ -31,6 +32,35 @@ void PushDrag(QUndoStack& undo, CScenario& scenario, const T& before, const T& a
     undo.endMacro();
 }
 
+// A handle dragged to pointer: a radar's range circle sets its range; a speed handle sets the
+// speed from its distance and the heading from its bearing.
+void DragHandle(CRadar& radar, const CLatLng& pointer) {
+    radar.SetRangeValue(
+        std::hypot(pointer.lat - radar.GetLatValue(), pointer.lng - radar.GetLngValue()));
+}
+
+void DragHandle(CIncursion& incursion, const CLatLng& pointer) {
+    const double uLat = incursion.GetLatValue();
+    const double uLng = incursion.GetLngValue();
+    incursion.SetSpeedValue(SpeedForDistance(std::hypot(pointer.lat - uLat, pointer.lng - uLng)));
+    // Headings are kept in degrees everywhere else, so the bearing is stored as degrees.
+    incursion.SetHeadingValue(
+        RadiansToDegrees(BearingBetween(uLat, uLng, pointer.lat, pointer.lng)));
+}
+
+void DragHandle(CInterceptor& interceptor, const CLatLng& pointer) {
+    const double uLat = interceptor.GetLat();
+    const double uLng = interceptor.GetLng();
+    interceptor.SetSpeedText(
+        Format("%0.3f", SpeedForDistance(std::hypot(pointer.lat - uLat, pointer.lng - uLng))));
+    interceptor.SetHeadingText(
+        Format("%0.3f", RadiansToDegrees(BearingBetween(uLat, uLng, pointer.lat, pointer.lng))));
+}
+
+template <class T> void NotifyChanged(CScenario& scenario, const CGSESelection& selection) {
+    UnitTraits<T>::List(scenario).NotifyChanged(selection.index);
+}
+
 } // namespace
 
 CGSESelectTool::CGSESelectTool(CScenario& scenario, QUndoStack& undo, IGSEToolHost& host)
@@ -47,13 +77,7 @@ void CGSESelectTool::Press(const QPoint& at) {
         m_handleGrabbed ? current : UnitAt(m_scenario, Map(), at.x(), at.y(), m_host.Shown());
     m_host.SetSelection(selection, m_handleGrabbed);
     m_original = std::monostate{};
-    if (const CRadar* radar = SelectedRadar(m_scenario, selection)) {
-        m_original = *radar;
-    } else if (const CIncursion* incursion = SelectedIncursion(m_scenario, selection)) {
-        m_original = *incursion;
-    } else if (const CInterceptor* interceptor = SelectedInterceptor(m_scenario, selection)) {
-        m_original = *interceptor;
-    }
+    VisitSelected(m_scenario, selection, [this](const auto& unit) { m_original = unit; });
     m_dragging = true;
     m_moved = false;
 }
@@ -76,49 +100,18 @@ void CGSESelectTool::ApplyStep(const QPoint& at) {
     }
     const std::string lat = Format("%0.3f", pointer.lat);
     const std::string lng = Format("%0.3f", pointer.lng);
-    if (CRadar* radar = SelectedRadar(m_scenario, selection)) {
+    const bool moved = VisitSelected(m_scenario, selection, [&](auto& unit) {
+        using T = std::decay_t<decltype(unit)>;
         m_host.UnitMoving(selection, false);
         if (m_handleGrabbed) {
-            radar->SetRangeValue(
-                std::hypot(pointer.lat - radar->GetLatValue(), pointer.lng - radar->GetLngValue()));
+            DragHandle(unit, pointer);
         } else {
-            radar->SetLat(lat);
-            radar->SetLng(lng);
+            UnitTraits<T>::SetPosition(unit, lat, lng);
         }
         m_moved = true;
-        m_scenario.Radars().NotifyChanged(selection.index);
-    } else if (CIncursion* incursion = SelectedIncursion(m_scenario, selection)) {
-        m_host.UnitMoving(selection, false);
-        if (m_handleGrabbed) {
-            const double uLat = incursion->GetLatValue();
-            const double uLng = incursion->GetLngValue();
-            incursion->SetSpeedValue(
-                SpeedForDistance(std::hypot(pointer.lat - uLat, pointer.lng - uLng)));
-            // Headings are kept in degrees everywhere else, so the bearing is stored as degrees.
-            incursion->SetHeadingValue(
-                RadiansToDegrees(BearingBetween(uLat, uLng, pointer.lat, pointer.lng)));
-        } else {
-            incursion->SetLat(lat);
-            incursion->SetLng(lng);
-        }
-        m_moved = true;
-        m_scenario.Incursions().NotifyChanged(selection.index);
-    } else if (CInterceptor* interceptor = SelectedInterceptor(m_scenario, selection)) {
-        m_host.UnitMoving(selection, false);
-        if (m_handleGrabbed) {
-            const double uLat = interceptor->GetLat();
-            const double uLng = interceptor->GetLng();
-            interceptor->SetSpeedText(Format(
-                "%0.3f", SpeedForDistance(std::hypot(pointer.lat - uLat, pointer.lng - uLng))));
-            interceptor->SetHeadingText(Format(
-                "%0.3f", RadiansToDegrees(BearingBetween(uLat, uLng, pointer.lat, pointer.lng))));
-        } else {
-            interceptor->SetLatText(lat);
-            interceptor->SetLngText(lng);
-        }
-        m_moved = true;
-        m_scenario.Interceptors().NotifyChanged(selection.index);
-    } else {
+        NotifyChanged<T>(m_scenario, selection);
+    });
+    if (!moved) {
         return;
     }
     m_host.UnitMoving(selection, true);
@@ -135,19 +128,12 @@ void CGSESelectTool::Release(const QPoint& /*at*/) {
     // The unit holds the drag's end; the list goes back to the start quietly and the command
     // applies the end, so undo returns to the start in one step.
     const CGSESelection& selection = m_host.Selection();
-    if (CRadar* radar = SelectedRadar(m_scenario, selection)) {
-        const CRadar changed = *radar;
-        *radar = std::get<CRadar>(m_original);
-        PushDrag(m_undo, m_scenario, *radar, changed);
-    } else if (CIncursion* incursion = SelectedIncursion(m_scenario, selection)) {
-        const CIncursion changed = *incursion;
-        *incursion = std::get<CIncursion>(m_original);
-        PushDrag(m_undo, m_scenario, *incursion, changed);
-    } else if (CInterceptor* interceptor = SelectedInterceptor(m_scenario, selection)) {
-        const CInterceptor changed = *interceptor;
-        *interceptor = std::get<CInterceptor>(m_original);
-        PushDrag(m_undo, m_scenario, *interceptor, changed);
-    }
+    VisitSelected(m_scenario, selection, [&](auto& unit) {
+        using T = std::decay_t<decltype(unit)>;
+        const T changed = unit;
+        unit = std::get<T>(m_original);
+        PushDrag(m_undo, m_scenario, unit, changed);
+    });
     m_original = std::monostate{};
     m_moved = false;
 }
@@ -167,16 +153,11 @@ void CGSESelectTool::Cancel() {
 void CGSESelectTool::RestoreOriginal() {
     const CGSESelection& selection = m_host.Selection();
     m_host.UnitMoving(selection, false);
-    if (CRadar* radar = SelectedRadar(m_scenario, selection)) {
-        *radar = std::get<CRadar>(m_original);
-        m_scenario.Radars().NotifyChanged(selection.index);
-    } else if (CIncursion* incursion = SelectedIncursion(m_scenario, selection)) {
-        *incursion = std::get<CIncursion>(m_original);
-        m_scenario.Incursions().NotifyChanged(selection.index);
-    } else if (CInterceptor* interceptor = SelectedInterceptor(m_scenario, selection)) {
-        *interceptor = std::get<CInterceptor>(m_original);
-        m_scenario.Interceptors().NotifyChanged(selection.index);
-    }
+    VisitSelected(m_scenario, selection, [&](auto& unit) {
+        using T = std::decay_t<decltype(unit)>;
+        unit = std::get<T>(m_original);
+        NotifyChanged<T>(m_scenario, selection);
+    });
     m_host.UnitMoving(selection, true);
 }
 

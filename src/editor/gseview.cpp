@@ -1,9 +1,10 @@
 #include "editor/gseview.h"
 
 #include "common/format.h"
+#include "controls/addresourcedlg.h"
 #include "controls/gsegeometry.h"
+#include "controls/qstrings.h"
 #include "controls/scenariocommands.h"
-#include "editor/addresourcedlg.h"
 #include "scenario/scenario.h"
 
 #include <QHelpEvent>
@@ -24,10 +25,6 @@ namespace halyx {
 namespace {
 
 constexpr int kWheelStep = 120;
-
-std::string Text(const QString& text) {
-    return text.toStdString();
-}
 
 // An edit of one unit as its own undo step: the commands merge consecutive edits of one unit
 // (typing in a table), but two drags of a unit are two things the user may want to undo apart.
@@ -177,16 +174,13 @@ void CGSEView::ScheduleRepaint() {
 void CGSEView::SetDrawOptions(const CGSEDrawOptions& options) {
     m_renderer.SetOptions(options);
     // A unit that is hidden cannot stay under edit.
-    const bool hidden = (m_selection.kind == kRadarKind && !options.radars) ||
-                        (m_selection.kind == kIncursionKind && !options.incursions) ||
-                        (m_selection.kind == kInterceptorKind && !options.interceptors);
-    if (hidden) {
+    if (m_selection.kind && !options.Shows(*m_selection.kind)) {
         ClearSelection();
     }
     viewport()->update();
 }
 
-void CGSEView::SetMapLimits(const std::array<CMapLimit, 3>& limits) {
+void CGSEView::SetMapLimits(const CMapLimits& limits) {
     m_renderer.SetMapLimits(limits);
     viewport()->update();
 }
@@ -378,11 +372,11 @@ void CGSEView::OpenMenu(const QPoint& viewportPoint) {
         return;
     }
     if (chosen == m_addRadar) {
-        AddUnit(kRadarKind);
+        AddUnit(UnitKind::Radar);
     } else if (chosen == m_addInterceptor) {
-        AddUnit(kInterceptorKind);
+        AddUnit(UnitKind::Interceptor);
     } else if (chosen == m_addIncursion) {
-        AddUnit(kIncursionKind);
+        AddUnit(UnitKind::Incursion);
     } else if (chosen == m_edit) {
         EditSelectedUnit();
     } else if (chosen == m_delete) {
@@ -398,91 +392,50 @@ bool CGSEView::Ask(const QString& question) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
-void CGSEView::AddUnit(int kind) {
+void CGSEView::AddUnit(UnitKind kind) {
     const CLatLng at = MapPositionAt(Map(), m_menuPoint.x(), m_menuPoint.y());
     CUnitTexts texts;
-    texts.latitude = QString::fromStdString(Format("%0.2f", at.lat));
-    texts.longitude = QString::fromStdString(Format("%0.2f", at.lng));
-    CAddResourceDlg dialog(static_cast<UnitKind>(kind), texts, this);
+    texts.latitude = ToQString(Format("%0.2f", at.lat));
+    texts.longitude = ToQString(Format("%0.2f", at.lng));
+    CAddResourceDlg dialog(kind, texts, this);
     const bool ok = m_runDialog ? m_runDialog(dialog) : dialog.exec() == QDialog::Accepted;
     if (!ok) {
         return;
     }
-    const CUnitTexts got = dialog.Texts();
-    switch (kind) {
-    case kRadarKind:
+    // Units added on the map leave the fields the dialog does not ask for empty.
+    VisitUnitKind(kind, [&](auto tag) {
+        using T = typename decltype(tag)::Type;
         PushAddUnit(m_undo, m_scenario,
-                    CRadar(Text(got.name), m_scenario.Radars().NewId(), Text(got.latitude),
-                           Text(got.longitude), Text(got.range), "", ""));
-        break;
-    case kInterceptorKind:
-        PushAddUnit(m_undo, m_scenario,
-                    CInterceptor(Text(got.name), m_scenario.Interceptors().NewId(),
-                                 Text(got.latitude), Text(got.longitude), Text(got.speed), "0", "",
-                                 "", ""));
-        break;
-    case kIncursionKind:
-        PushAddUnit(m_undo, m_scenario,
-                    CIncursion(Text(got.name), m_scenario.Incursions().NewId(), Text(got.latitude),
-                               Text(got.longitude), Text(got.speed), Text(got.heading),
-                               Text(got.time)));
-        break;
-    default:
-        break;
-    }
+                    MakeUnit<T>(dialog.Texts(), UnitTraits<T>::List(m_scenario).NewId(), ""));
+    });
 }
 
 void CGSEView::EditSelectedUnit() {
-    const auto edit = [&](auto* unit) {
-        if (unit == nullptr) {
-            return;
-        }
-        CAddResourceDlg dialog(static_cast<UnitKind>(m_selection.kind), TextsOf(*unit), this);
+    VisitSelected(m_scenario, m_selection, [&](const auto& unit) {
+        CAddResourceDlg dialog(*m_selection.kind, TextsOf(unit), this);
         const bool ok = m_runDialog ? m_runDialog(dialog) : dialog.exec() == QDialog::Accepted;
         if (!ok) {
             return;
         }
-        auto changed = *unit;
+        auto changed = unit;
         ApplyTexts(dialog.Texts(), changed);
-        PushOwnEdit(m_undo, m_scenario, *unit, changed,
-                    QStringLiteral("Edit %1").arg(QString::fromStdString(unit->GetName())));
-    };
-    switch (m_selection.kind) {
-    case kRadarKind:
-        edit(SelectedRadar(m_scenario, m_selection));
-        break;
-    case kInterceptorKind:
-        edit(SelectedInterceptor(m_scenario, m_selection));
-        break;
-    case kIncursionKind:
-        edit(SelectedIncursion(m_scenario, m_selection));
-        break;
-    default:
-        break;
-    }
+        PushOwnEdit(m_undo, m_scenario, unit, changed,
+                    QStringLiteral("Edit %1").arg(ToQString(unit.GetName())));
+    });
 }
 
 void CGSEView::DeleteSelectedUnit() {
-    QString question;
-    switch (m_selection.kind) {
-    case kRadarKind:
-        question = QStringLiteral("Are you sure you want to delete this Radar?");
-        break;
-    case kInterceptorKind:
-        question = QStringLiteral("Are you sure you want to delete this Interceptor?");
-        break;
-    case kIncursionKind:
-        question = QStringLiteral("Are you sure you want to delete this Incursion?");
-        break;
-    default:
+    if (!m_selection.kind) {
         return;
     }
+    const QString question = QStringLiteral("Are you sure you want to delete this %1?")
+                                 .arg(QLatin1String(KindInfo(*m_selection.kind).name));
     if (!Ask(question)) {
         return;
     }
     const CGSESelection doomed = m_selection;
     ClearSelection();
-    PushRemoveUnits(m_undo, m_scenario, static_cast<UnitKind>(doomed.kind), {doomed.id});
+    PushRemoveUnits(m_undo, m_scenario, *doomed.kind, {doomed.id});
 }
 
 } // namespace halyx

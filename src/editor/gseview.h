@@ -70,7 +70,7 @@ public:
 
     CGSERenderer& Renderer() { return m_renderer; }
     void SetDrawOptions(const CGSEDrawOptions& options);
-    void SetMapLimits(const std::array<CMapLimit, 3>& limits);
+    void SetMapLimits(const CMapLimits& limits);
 
     // Content coordinates (window pixels of the whole map) of a viewport point, and back.
     QPoint ContentPoint(const QPoint& viewportPoint) const;
@@ -87,7 +87,7 @@ public:
     QAction* DeleteAction() const { return m_delete; }
 
     // The pop-up commands, at the last right-click point.
-    void AddUnit(int kind);
+    void AddUnit(UnitKind kind);
     void EditSelectedUnit();
     void DeleteSelectedUnit();
 

@@ -15,7 +15,7 @@ namespace {
 
 TEST(UnitTableModel, FollowsEveryChangeOfItsListAndPassesTheModelChecks) {
     CScenario scenario;
-    CUnitTableModel<CRadar> model(scenario.Radars(), kRadarColumns);
+    CUnitTableModel<CRadar> model(scenario.Radars());
     CUnitSortProxy proxy;
     proxy.setSourceModel(&model);
     proxy.sort(0, Qt::DescendingOrder);
@@ -56,7 +56,7 @@ TEST(UnitTableModel, FollowsEveryChangeOfItsListAndPassesTheModelChecks) {
 
 TEST(UnitTableModel, NumbersSortAsNumbersWithoutReorderingTheList) {
     CScenario scenario;
-    CUnitTableModel<CIncursion> model(scenario.Incursions(), kIncursionColumns);
+    CUnitTableModel<CIncursion> model(scenario.Incursions());
     CUnitSortProxy proxy;
     proxy.setSourceModel(&model);
     for (const char* speed : {"100", "9", "25.5", "-"}) {
@@ -75,8 +75,8 @@ TEST(UnitTableModel, EveryTableShowsNumbersAlike) {
     // Interceptors keep numbers and print them with six decimals; the other kinds keep the text
     // they were given. The tables show both the same way, without losing a digit that counts.
     CScenario scenario;
-    CUnitTableModel<CInterceptor> interceptors(scenario.Interceptors(), kInterceptorColumns);
-    CUnitTableModel<CIncursion> incursions(scenario.Incursions(), kIncursionColumns);
+    CUnitTableModel<CInterceptor> interceptors(scenario.Interceptors());
+    CUnitTableModel<CIncursion> incursions(scenario.Incursions());
     CInterceptor interceptor;
     interceptor.SetSpeed(664);
     interceptor.SetLat(28.123456);

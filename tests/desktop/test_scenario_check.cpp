@@ -9,7 +9,7 @@
 #include "desktop/unitpages.h"
 #include "desktop/unitpane.h"
 #include "editor/gseframe.h"
-#include "editor/gseselection.h"
+#include "controls/gseselection.h"
 #include "editor/gseview.h"
 #include "scenario/defaultscenario.h"
 

@@ -1,10 +1,10 @@
 // The unit pages as a user works them: add, edit by double click, remove selected rows, remove
 // all, save and load, auto generate, and undo and redo of each.
+#include "controls/addresourcedlg.h"
 #include "controls/genresdlg.h"
 #include "controls/unittablemodel.h"
 #include "desktop/unitpages.h"
 #include "desktop/unitpane.h"
-#include "editor/addresourcedlg.h"
 #include "pagefixture.h"
 #include "scenario/unitfiles.h"
 

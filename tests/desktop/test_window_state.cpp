@@ -4,11 +4,11 @@
 // read.
 #include "initpagefixture.h"
 
+#include "controls/addresourcedlg.h"
 #include "controls/weathergridmodel.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/weatherpage.h"
-#include "editor/addresourcedlg.h"
 #include "record/savelocation.h"
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"

@@ -121,7 +121,7 @@ TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawnAndWhatCanBePicked) {
     UseTestMap();
     // "Bahamas" (a radar) at (197, 452) is selected, then radars are hidden.
     Click(Show(197, 452));
-    ASSERT_EQ(frame->View()->Selection().kind, kRadarKind);
+    ASSERT_EQ(frame->View()->Selection().kind, UnitKind::Radar);
     frame->ShowRadarsAction()->trigger();
     EXPECT_TRUE(frame->View()->Selection().Empty());
     EXPECT_TRUE(frame->Info()->Lines().isEmpty());
@@ -131,7 +131,7 @@ TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawnAndWhatCanBePicked) {
     Click(Show(538, 269)); // "Natal" (radar): nothing
     EXPECT_TRUE(frame->View()->Selection().Empty());
     Click(Show(220, 325)); // "Drug Lord 1"
-    EXPECT_EQ(frame->View()->Selection().kind, kIncursionKind);
+    EXPECT_EQ(frame->View()->Selection().kind, UnitKind::Incursion);
 }
 
 TEST_F(EditorFrame, InfoPaneFollowsTheSelectionAndCtrlZUndoesADrag) {

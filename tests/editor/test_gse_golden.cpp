@@ -116,7 +116,7 @@ TEST_F(GoldenDrawing, DefaultScenarioAtZoom10AroundTheLaunchSite) {
     ASSERT_EQ(map.getScalefactor(), 10);
     const int f16 = 9; // the second "F-16", at (178, 461)
     ASSERT_EQ(scenario.Interceptors().At(f16).GetName(), "F-16");
-    renderer.SetSelection({kInterceptorKind, f16, scenario.Interceptors().At(f16).GetId()});
+    renderer.SetSelection({UnitKind::Interceptor, f16, scenario.Interceptors().At(f16).GetId()});
     const CWindowPoint site = map.LatLng2PixelLoc(184, 472);
     Compare(Draw(QRect(site.x - 640, site.y - 512, 1280, 1024)), "default_zoom10.png");
 }
@@ -150,8 +150,8 @@ struct PartialRepaint : ::testing::Test {
 };
 
 TEST_F(PartialRepaint, DamagedRectanglesAfterEachDragStepMatchAFullRepaint) {
-    const CGSESelection incursion{kIncursionKind, 0, "i"};
-    const CGSESelection radar{kRadarKind, 0, "r"};
+    const CGSESelection incursion{UnitKind::Incursion, 0, "i"};
+    const CGSESelection radar{UnitKind::Radar, 0, "r"};
     renderer.SetSelection(incursion);
     QImage picture = Full();
     for (int step = 1; step <= 6; ++step) {

@@ -2,9 +2,9 @@
 // turns and keys on the viewport, with questions, menus and the unit dialog answered by the test.
 #include "editortestmap.h"
 
+#include "controls/addresourcedlg.h"
 #include "controls/gsegeometry.h"
 #include "controls/unittablemodel.h"
-#include "editor/addresourcedlg.h"
 #include "editor/gseview.h"
 #include "scenario/scenario.h"
 
@@ -96,7 +96,7 @@ TEST_F(EditorView, ClickSelectsInHitOrderRadarsThenIncursionsThenInterceptors) {
 
     const QPoint r1 = Show(100, 300);
     Click(r1 + QPoint(1, 0)); // between the radars, nearer neither by much: the first wins
-    EXPECT_EQ(view->Selection().kind, kRadarKind);
+    EXPECT_EQ(view->Selection().kind, UnitKind::Radar);
     EXPECT_EQ(view->Selection().id, "r1");
     Click(r1 + QPoint(4, 0)); // closer to R2 but still under 6 pixels from R1
     EXPECT_EQ(view->Selection().id, "r1");
@@ -104,20 +104,20 @@ TEST_F(EditorView, ClickSelectsInHitOrderRadarsThenIncursionsThenInterceptors) {
     EXPECT_EQ(view->Selection().id, "r2");
 
     Click(Show(300, 300)); // incursion before interceptor
-    EXPECT_EQ(view->Selection().kind, kIncursionKind);
+    EXPECT_EQ(view->Selection().kind, UnitKind::Incursion);
     EXPECT_EQ(view->Selection().id, "i2");
     Click(Show(500, 300));
-    EXPECT_EQ(view->Selection().kind, kInterceptorKind);
+    EXPECT_EQ(view->Selection().kind, UnitKind::Interceptor);
     EXPECT_EQ(view->Selection().id, "f2");
     Click(Show(500, 300) + QPoint(6, 0)); // exactly 6 pixels away is a miss
-    EXPECT_EQ(view->Selection().kind, kNoUnitKind);
+    EXPECT_TRUE(view->Selection().Empty());
     EXPECT_GE(changed.count(), 5);
 }
 
 TEST_F(EditorView, DraggingAUnitMovesItLiveAndIsOneUndoStep) {
     scenario.Incursions().Add(CIncursion("Boat", "b", "200", "300", "60", "45", "0"));
     // The incursions page's table over the same list.
-    CUnitTableModel<CIncursion> table(scenario.Incursions(), kIncursionColumns);
+    CUnitTableModel<CIncursion> table(scenario.Incursions());
     QSignalSpy rowChanged(&table, &QAbstractItemModel::dataChanged);
     const auto cell = [&](int column) {
         return table.data(table.index(0, column), Qt::DisplayRole).toString();
@@ -170,7 +170,7 @@ TEST_F(EditorView, DraggingAUnitMovesItLiveAndIsOneUndoStep) {
 TEST_F(EditorView, HandlesSetIncursionSpeedAndHeadingAndRadarRange) {
     scenario.Incursions().Add(CIncursion("Boat", "b", "300", "300", "100", "0", "0"));
     Click(Show(300, 300));
-    ASSERT_EQ(view->Selection().kind, kIncursionKind);
+    ASSERT_EQ(view->Selection().kind, UnitKind::Incursion);
     // The handle lies 15 + 0.3 * 100 = 45 map units along the heading (up).
     const CWindowPoint handle = HandlePoint(Map(), 300, 300, 100, 0.0);
     const QPoint grab = view->ViewportPoint(QPoint(handle.x, handle.y));
@@ -187,7 +187,7 @@ TEST_F(EditorView, HandlesSetIncursionSpeedAndHeadingAndRadarRange) {
     // A radar's range follows its dragged circle.
     scenario.Radars().Add(CRadar("Site", "s", "400", "300", "50", "-", "-"));
     Click(Show(400, 300));
-    ASSERT_EQ(view->Selection().kind, kRadarKind);
+    ASSERT_EQ(view->Selection().kind, UnitKind::Radar);
     // A press within 6 map units of the range circle grabs it.
     QTest::mousePress(Viewport(), Qt::LeftButton, {}, PointOf(454, 300));
     EXPECT_TRUE(view->HandleGrabbed());
@@ -207,7 +207,7 @@ TEST_F(EditorView, RightClickMenuEditsAndDeletesOnlyAUnit) {
     RightClick(Show(400, 300));
     EXPECT_TRUE(editEnabled);
     EXPECT_TRUE(deleteEnabled);
-    EXPECT_EQ(view->Selection().kind, kRadarKind);
+    EXPECT_EQ(view->Selection().kind, UnitKind::Radar);
     RightClick(Show(700, 500));
     EXPECT_FALSE(editEnabled);
     EXPECT_FALSE(deleteEnabled);

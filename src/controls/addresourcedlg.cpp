@@ -1,9 +1,7 @@
-#include "editor/addresourcedlg.h"
+#include "controls/addresourcedlg.h"
 
 #include "common/numtext.h"
-#include "scenario/incursion.h"
-#include "scenario/interceptor.h"
-#include "scenario/radar.h"
+#include "controls/qstrings.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -19,14 +17,6 @@
 
 namespace halyx {
 namespace {
-
-std::string Std(const QString& text) {
-    return text.toStdString();
-}
-
-QString Qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // A decimal number as typed: '.' before the decimals whatever the user's locale, as the stations
 // and the files read it. The dialog's check says what is wrong with a complete text.
@@ -158,23 +148,12 @@ CAddResourceDlg::CAddResourceDlg(UnitKind kind, const CUnitTexts& texts, QWidget
     layout->addWidget(m_why);
     layout->addWidget(buttons);
 
-    const bool radar = kind == UnitKind::Radar;
-    const bool incursion = kind == UnitKind::Incursion;
-    ShowField(m_range, rangeLabel, radar);
-    ShowField(m_speed, speedLabel, !radar);
-    ShowField(m_heading, headingLabel, incursion);
-    ShowField(m_time, timeLabel, incursion);
-    switch (kind) {
-    case UnitKind::Radar:
-        setWindowTitle(QStringLiteral("Add/Edit Radar"));
-        break;
-    case UnitKind::Interceptor:
-        setWindowTitle(QStringLiteral("Add/Edit Interceptor"));
-        break;
-    case UnitKind::Incursion:
-        setWindowTitle(QStringLiteral("Add/Edit Incursion"));
-        break;
-    }
+    const CUnitKindInfo info = KindInfo(kind);
+    ShowField(m_range, rangeLabel, (info.asks & kRangeField) != 0);
+    ShowField(m_speed, speedLabel, (info.asks & kSpeedField) != 0);
+    ShowField(m_heading, headingLabel, (info.asks & kHeadingField) != 0);
+    ShowField(m_time, timeLabel, (info.asks & kTimeField) != 0);
+    setWindowTitle(QStringLiteral("Add/Edit %1").arg(QLatin1String(info.name)));
 }
 
 CUnitTexts CAddResourceDlg::Texts() const {
@@ -189,14 +168,18 @@ QString CAddResourceDlg::Check(UnitKind kind, const CUnitTexts& texts) {
     if (texts.latitude.isEmpty() || texts.longitude.isEmpty()) {
         return QStringLiteral("Please specify a Lat/Lng for this unit");
     }
-    if (kind == UnitKind::Radar && texts.range.isEmpty()) {
-        return QStringLiteral("Please specify a Range for this Radar");
-    }
-    if (kind == UnitKind::Interceptor && texts.speed.isEmpty()) {
-        return QStringLiteral("Please specify a Speed for this Interceptor");
-    }
-    if (kind == UnitKind::Incursion && (texts.speed.isEmpty() || texts.heading.isEmpty())) {
-        return QStringLiteral("Please specify a Speed and Heading for this Incursion");
+    const CUnitKindInfo info = KindInfo(kind);
+    // Each field the kind asks for, in the order its number is checked; Time may be left empty
+    // for the number check to refuse.
+    const std::pair<unsigned, std::pair<NumberRule, const QString*>> asked[] = {
+        {kRangeField, {kRangeRule, &texts.range}},
+        {kSpeedField, {kSpeedRule, &texts.speed}},
+        {kHeadingField, {kHeadingRule, &texts.heading}},
+        {kTimeField, {kTimeRule, &texts.time}}};
+    for (const auto& [field, rule] : asked) {
+        if ((info.asks & field) != 0 && field != kTimeField && rule.second->isEmpty()) {
+            return QString::fromLatin1(info.missing);
+        }
     }
     if (texts.name.contains(QLatin1Char('(')) || texts.name.contains(QLatin1Char(')')) ||
         texts.name.contains(QLatin1Char('"'))) {
@@ -204,18 +187,10 @@ QString CAddResourceDlg::Check(UnitKind kind, const CUnitTexts& texts) {
     }
     std::vector<std::pair<NumberRule, const QString*>> fields = {{kLatRule, &texts.latitude},
                                                                  {kLngRule, &texts.longitude}};
-    switch (kind) {
-    case UnitKind::Radar:
-        fields.emplace_back(kRangeRule, &texts.range);
-        break;
-    case UnitKind::Interceptor:
-        fields.emplace_back(kSpeedRule, &texts.speed);
-        break;
-    case UnitKind::Incursion:
-        fields.emplace_back(kSpeedRule, &texts.speed);
-        fields.emplace_back(kHeadingRule, &texts.heading);
-        fields.emplace_back(kTimeRule, &texts.time);
-        break;
+    for (const auto& [field, rule] : asked) {
+        if ((info.asks & field) != 0) {
+            fields.push_back(rule);
+        }
     }
     for (const auto& [rule, text] : fields) {
         if (QString problem = CheckNumber(rule, *text); !problem.isEmpty()) {
@@ -234,71 +209,18 @@ void CAddResourceDlg::accept() {
     QDialog::accept();
 }
 
-CUnitTexts TextsOf(const CIncursion& unit) {
-    CUnitTexts texts;
-    texts.name = Qt(unit.GetName());
-    texts.latitude = Qt(unit.GetLat());
-    texts.longitude = Qt(unit.GetLng());
-    texts.speed = Qt(unit.GetSpeed());
-    texts.heading = Qt(unit.GetHeading());
-    texts.time = Qt(unit.GetTime());
-    return texts;
+CUnitTexts ToTexts(const CUnitFields& fields) {
+    return CUnitTexts{ToQString(fields.name),      ToQString(fields.latitude),
+                      ToQString(fields.longitude), ToQString(fields.range),
+                      ToQString(fields.heading),   ToQString(fields.speed),
+                      ToQString(fields.time)};
 }
 
-CUnitTexts TextsOf(const CRadar& unit) {
-    CUnitTexts texts;
-    texts.name = Qt(unit.GetName());
-    texts.latitude = Qt(unit.GetLat());
-    texts.longitude = Qt(unit.GetLng());
-    texts.range = Qt(unit.GetRange());
-    return texts;
-}
-
-CUnitTexts TextsOf(const CInterceptor& unit) {
-    CUnitTexts texts;
-    texts.name = Qt(unit.GetName());
-    texts.latitude = Qt(unit.GetLatText());
-    texts.longitude = Qt(unit.GetLngText());
-    texts.speed = Qt(unit.GetSpeedText());
-    return texts;
-}
-
-CIncursion MakeIncursion(const CUnitTexts& texts, const std::string& id) {
-    return CIncursion(Std(texts.name), id, Std(texts.latitude), Std(texts.longitude),
-                      Std(texts.speed), Std(texts.heading), Std(texts.time));
-}
-
-CRadar MakeRadar(const CUnitTexts& texts, const std::string& id) {
-    return CRadar(Std(texts.name), id, Std(texts.latitude), Std(texts.longitude), Std(texts.range),
-                  "-", "-");
-}
-
-CInterceptor MakeInterceptor(const CUnitTexts& texts, const std::string& id) {
-    return CInterceptor(Std(texts.name), id, Std(texts.latitude), Std(texts.longitude),
-                        Std(texts.speed), "0", "-", "-", "-");
-}
-
-void ApplyTexts(const CUnitTexts& texts, CIncursion& unit) {
-    unit.SetName(Std(texts.name));
-    unit.SetLat(Std(texts.latitude));
-    unit.SetLng(Std(texts.longitude));
-    unit.SetSpeed(Std(texts.speed));
-    unit.SetHeading(Std(texts.heading));
-    unit.SetTime(Std(texts.time));
-}
-
-void ApplyTexts(const CUnitTexts& texts, CRadar& unit) {
-    unit.SetName(Std(texts.name));
-    unit.SetLat(Std(texts.latitude));
-    unit.SetLng(Std(texts.longitude));
-    unit.SetRange(Std(texts.range));
-}
-
-void ApplyTexts(const CUnitTexts& texts, CInterceptor& unit) {
-    unit.SetName(Std(texts.name));
-    unit.SetLatText(Std(texts.latitude));
-    unit.SetLngText(Std(texts.longitude));
-    unit.SetSpeedText(Std(texts.speed));
+CUnitFields ToFields(const CUnitTexts& texts) {
+    return CUnitFields{ToStdString(texts.name),      ToStdString(texts.latitude),
+                       ToStdString(texts.longitude), ToStdString(texts.range),
+                       ToStdString(texts.heading),   ToStdString(texts.speed),
+                       ToStdString(texts.time)};
 }
 
 } // namespace halyx

@@ -1,18 +1,17 @@
 #pragma once
 
-#include "controls/scenariocommands.h"
+#include "scenario/unitkind.h"
 
 #include <QDialog>
 #include <QString>
+
+#include <string>
+#include <string_view>
 
 class QLabel;
 class QLineEdit;
 
 namespace halyx {
-
-class CIncursion;
-class CInterceptor;
-class CRadar;
 
 // The texts the unit dialog shows and hands back. Only the fields of the dialog's kind matter.
 struct CUnitTexts {
@@ -68,19 +67,21 @@ private:
     QLabel* m_why = nullptr;
 };
 
-// The dialog's texts of a stored unit, and the unit the dialog's texts make or change. A new
-// unit gets the fixed texts of the fields the dialog does not ask for: radars Life and Owner
-// "-", interceptors Heading, Range and Min Range 0 and Scope "-".
-CUnitTexts TextsOf(const CIncursion& unit);
-CUnitTexts TextsOf(const CRadar& unit);
-CUnitTexts TextsOf(const CInterceptor& unit);
-CIncursion MakeIncursion(const CUnitTexts& texts, const std::string& id);
-CRadar MakeRadar(const CUnitTexts& texts, const std::string& id);
-CInterceptor MakeInterceptor(const CUnitTexts& texts, const std::string& id);
-// Writes back what the dialog edits: incursion Name, Lat, Lng, Speed, Heading, Time; radar Name,
-// Lat, Lng, Range; interceptor Name, Lat, Lng, Speed. The other fields stay.
-void ApplyTexts(const CUnitTexts& texts, CIncursion& unit);
-void ApplyTexts(const CUnitTexts& texts, CRadar& unit);
-void ApplyTexts(const CUnitTexts& texts, CInterceptor& unit);
+// The dialog's texts as the unit kinds' traits read and write them, and back.
+CUnitTexts ToTexts(const CUnitFields& fields);
+CUnitFields ToFields(const CUnitTexts& texts);
+
+// The dialog's texts of a stored unit; the unit the dialog's texts make (unasked: the text of
+// the fields the dialog does not ask for); the unit with what the dialog edits written back.
+template <class T> CUnitTexts TextsOf(const T& unit) {
+    return ToTexts(UnitTraits<T>::Fields(unit));
+}
+template <class T>
+T MakeUnit(const CUnitTexts& texts, const std::string& id, std::string_view unasked) {
+    return UnitTraits<T>::Make(ToFields(texts), id, unasked);
+}
+template <class T> void ApplyTexts(const CUnitTexts& texts, T& unit) {
+    UnitTraits<T>::Apply(ToFields(texts), unit);
+}
 
 } // namespace halyx

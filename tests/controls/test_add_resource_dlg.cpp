@@ -1,9 +1,8 @@
 // The unit dialog: the checks on OK in their order, what each kind shows, and editing that
 // keeps the fields the dialog does not show. OK refused with a message is driven through the
 // unit pages in tests/desktop.
-#include "editor/addresourcedlg.h"
+#include "controls/addresourcedlg.h"
 #include "scenario/incursion.h"
-#include "scenario/interceptor.h"
 
 #include <QLineEdit>
 
@@ -59,12 +58,6 @@ TEST(UnitDialog, EditingKeepsAnIncursionsStartTimeAndTheFieldsTheDialogDoesNotSh
     CIncursion copy = boat;
     ApplyTexts(dlg.Texts(), copy);
     EXPECT_EQ(copy, boat);
-
-    CInterceptor unit("I", "9", 1, 2, 3, 45, 60, 10, "wide");
-    CUnitTexts texts = TextsOf(unit);
-    texts.speed = "500";
-    ApplyTexts(texts, unit);
-    EXPECT_EQ(unit, CInterceptor("I", "9", 1, 2, 500, 45, 60, 10, "wide"));
 }
 
 } // namespace

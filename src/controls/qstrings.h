@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+namespace halyx {
+
+// Texts between the core (std::string, UTF-8) and the widgets (QString).
+inline QString ToQString(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+inline std::string ToStdString(const QString& text) {
+    return text.toStdString();
+}
+
+} // namespace halyx
