@@ -50,8 +50,6 @@ namespace halyx {
 
 namespace {
 
-// Short for the shared converter: this file shows many presenter texts.
-
 // "Name (*.ext)|*.ext||" as the file dialogs of this platform want it: "Name (*.ext)".
 QString QtFilter(const std::string& filter) {
     return ToQString(filter.substr(0, filter.find('|')));
