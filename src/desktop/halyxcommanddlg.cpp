@@ -2,6 +2,7 @@
 
 #include "agent/halyxcommand.h"
 #include "common/format.h"
+#include "controls/gseselection.h"
 #include "controls/settings.h"
 #include "controls/unittablemodel.h"
 #include "desktop/initpagewidget.h"
@@ -9,7 +10,6 @@
 #include "desktop/unitpages.h"
 #include "desktop/unitpane.h"
 #include "editor/gseframe.h"
-#include "controls/gseselection.h"
 #include "editor/gseview.h"
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
@@ -29,6 +29,7 @@
 #include <QTabWidget>
 #include <QTableView>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace halyx {
 
@@ -240,22 +241,22 @@ void CHalyxCommandDlg::SelectUnit(FindingComponent component, int index, const s
     const CScenario& scenario = m_context.scenario;
     CUnitPane* pane = nullptr;
     CPage* home = nullptr;
-    int kind = kNoUnitKind;
+    std::optional<UnitKind> kind;
     for (CPage* page : m_pages) {
         if (auto* incursions = dynamic_cast<CIncursionsPage*>(page)) {
             if (component == FindingComponent::Incursion) {
                 pane = incursions->IncursionPane();
-                kind = kIncursionKind;
+                kind = UnitKind::Incursion;
                 index = CurrentIndex(scenario.Incursions(), index, id);
             } else if (component == FindingComponent::Radar) {
                 pane = incursions->RadarPane();
-                kind = kRadarKind;
+                kind = UnitKind::Radar;
                 index = CurrentIndex(scenario.Radars(), index, id);
             }
         } else if (auto* interceptors = dynamic_cast<CInterceptorsPage*>(page);
                    interceptors != nullptr && component == FindingComponent::Interceptor) {
             pane = interceptors->InterceptorPane();
-            kind = kInterceptorKind;
+            kind = UnitKind::Interceptor;
             index = CurrentIndex(scenario.Interceptors(), index, id);
         }
         if (pane != nullptr) {
@@ -277,7 +278,7 @@ void CHalyxCommandDlg::SelectUnit(FindingComponent component, int index, const s
         pane->Table()->scrollTo(shown);
     }
     if (m_editor) {
-        m_editor->View()->SelectUnit({kind, index, id});
+        m_editor->View()->SelectUnit(CGSESelection{kind, index, id});
     }
 }
 

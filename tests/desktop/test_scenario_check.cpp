@@ -55,7 +55,7 @@ TEST_F(ScenarioCheckWindow, FindingSelectsItsUnitAndInitializeAsksAboutErrors) {
     const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(radars->Table()->model());
     ASSERT_NE(proxy, nullptr);
     EXPECT_EQ(proxy->mapToSource(selected.front()).row(), 3);
-    EXPECT_EQ(window->Editor()->View()->Selection(), (CGSESelection{kRadarKind, 3, radarId}));
+    EXPECT_EQ(window->Editor()->View()->Selection(), (CGSESelection{UnitKind::Radar, 3, radarId}));
 
     // A unit removed since the check is not shown in another unit's place.
     scenario.Radars().RemoveById(radarId);
