@@ -97,8 +97,8 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
                          m_report(Q(line));
                      }
                  },
-                 [this](const std::string& path) {
-                     return ReadExperimentWithProgress(this, path);
+                 [this](const std::string& path, std::function<void(StagedExperiment)> done) {
+                     ReadExperimentInBackground(this, path, std::move(done));
                  }))) {
     BuildControls();
     context.agent.SetMainWindow(&m_page);
@@ -572,18 +572,14 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
     return m_chosenExperiment;
 }
 
-std::optional<StagedExperiment> ReadExperimentWithProgress(QWidget* parent,
-                                                           const std::string& path) {
+void ReadExperimentInBackground(QWidget* parent, const std::string& path,
+                                std::function<void(StagedExperiment)> done) {
     // A log of a long session is hundreds of megabytes: it is read on a worker thread, and the
     // window shows how far it got and can stop it.
-    StagedExperiment staged;
     const QString text = QObject::tr("Loading Experiment\n%1").arg(QFileInfo(Q(path)).fileName());
-    if (!RunWithProgress(parent, text, [&staged, &path](IProgress& progress) {
-            staged = ReadExperiment(path, &progress);
-        })) {
-        return std::nullopt;
-    }
-    return staged;
+    RunInBackground(
+        parent, {text}, [path](IProgress& progress) { return ReadExperiment(path, &progress); },
+        std::move(done));
 }
 
 void CInitPageWidget::MoveLog() {

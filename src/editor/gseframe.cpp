@@ -343,21 +343,23 @@ void CGSEFrame::SaveScenario() {
 }
 
 void CGSEFrame::GenerateScenarios() {
-    std::vector<std::string> paths;
-    if (m_hooks.generate) {
-        paths = m_hooks.generate();
-    } else {
-        CGenerateScenarioDlg dialog(this);
-        if (dialog.exec() != QDialog::Accepted) {
-            return;
-        }
+    const auto addToTree = [this](const std::vector<std::string>& paths) {
         m_view->ClearSelection();
-        paths = RunScenarioBatch(this, m_scenario, m_undo, dialog.Options()).scenarioFiles;
+        for (const std::string& path : paths) {
+            m_tree->AddTreeEntry(QString::fromStdString(path));
+        }
+    };
+    if (m_hooks.generate) {
+        addToTree(m_hooks.generate());
+        return;
+    }
+    CGenerateScenarioDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
     }
     m_view->ClearSelection();
-    for (const std::string& path : paths) {
-        m_tree->AddTreeEntry(QString::fromStdString(path));
-    }
+    RunScenarioBatch(this, m_scenario, m_undo, dialog.Options(),
+                     [addToTree](const CBatchResult& result) { addToTree(result.scenarioFiles); });
 }
 
 } // namespace halyx

@@ -37,8 +37,13 @@ struct InitPageScenario {
     // One line per unit value the stations could not read ("Incursion N3: speed is not a
     // number\n"), "" when there is none.
     std::function<std::string()> unitProblems;
-    // Loads a recorded experiment (scenario, team, events); false with the message to show.
-    std::function<bool(const std::string& path, std::string& message)> loadExperiment;
+    // Has a recorded experiment read (the desktop program reads it on a worker thread while the
+    // window goes on), then calls apply on the page's thread with the step that puts what was
+    // read in place (scenario, team, events): that step answers false with the message to show.
+    // apply is not called when the user stopped the reading.
+    using ExperimentCommit = std::function<bool(std::string& message)>;
+    std::function<void(const std::string& path, std::function<void(const ExperimentCommit&)> apply)>
+        loadExperiment;
 };
 
 // Logic of the "Initialization/Registration" page: registration, team building, the simulation
@@ -279,6 +284,8 @@ public:
     static std::string CountdownText(int minutes);
 
 private:
+    void FinishLoadExperiment(const std::string& path,
+                              const InitPageScenario::ExperimentCommit& commit);
     void Enable(InitControl control, bool enabled) {
         m_enabled[static_cast<size_t>(control)] = enabled;
     }
