@@ -20,6 +20,9 @@ namespace halyx {
 
 namespace {
 
+// Runs not yet handed over; touched on the window's thread only.
+int g_pending = 0;
+
 // One piece of work in the background, from start to the hand-over of its result. Owned by the
 // window it was started from, so that a window that goes away takes the hand-over with it (the
 // work is then asked to stop and its result dropped).
@@ -29,6 +32,7 @@ public:
                    std::function<void(IProgress&)> work, std::function<void(bool)> finished)
         : QObject(parent), m_parent(parent), m_text(text.text),
           m_progress(std::make_shared<CSharedProgress>()), m_finished(std::move(finished)) {
+        ++g_pending;
         BuildDialog(parent, text.cancelable);
         qApp->installEventFilter(this);
         m_poll.setInterval(50);
@@ -48,6 +52,9 @@ public:
     }
 
     ~CBackgroundRun() override {
+        if (!m_done) {
+            --g_pending;
+        }
         m_progress->Cancel();
         qApp->removeEventFilter(this);
         delete m_dialog;
@@ -165,8 +172,10 @@ private:
         // Handed over from the event loop, after this object is out of the way: the
         // continuation may well open a dialog of its own.
         QObject* context = m_parent ? static_cast<QObject*>(m_parent) : qApp;
+        // Pending until the continuation has run, or was dropped with its window.
+        const std::shared_ptr<void> pending(nullptr, [](void*) { --g_pending; });
         QMetaObject::invokeMethod(
-            context, [finished = std::move(m_finished), canceled] { finished(canceled); },
+            context, [finished = std::move(m_finished), canceled, pending] { finished(canceled); },
             Qt::QueuedConnection);
         deleteLater();
     }
@@ -186,6 +195,10 @@ private:
 };
 
 } // namespace
+
+bool BackgroundWorkPending() {
+    return g_pending > 0;
+}
 
 namespace detail {
 

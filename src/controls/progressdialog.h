@@ -28,6 +28,10 @@ struct CBackgroundText {
 // short wait. Input to every window is held back meanwhile all the same.
 inline constexpr int kBackgroundDialogDelayMs = 300;
 
+// True while work started with RunInBackground has not been handed over yet (its continuation
+// included). Tests wait on it; the program may ask it before it ends.
+bool BackgroundWorkPending();
+
 namespace detail {
 // Runs work on a worker thread; finished runs on the window's thread when the work is over,
 // with whether the user canceled. See RunInBackground.

@@ -217,9 +217,10 @@ void CScenarioPage::Save(Then then) {
             }
             return result;
         },
-        [this, tell](const CScenarioSaveResult& result) {
+        [this, tell, index = m_context.undoStack.index()](const CScenarioSaveResult& result) {
             ShowSaveProblems(result.error, result.skipped);
-            if (result.saved) {
+            // Clean only when what was saved is what the scenario holds now.
+            if (result.saved && m_context.undoStack.index() == index) {
                 m_context.undoStack.setClean();
             }
             tell(result.saved);
