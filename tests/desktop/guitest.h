@@ -146,7 +146,10 @@ template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) 
 
 // Waits until the work earlier clicks started in the background is over and handed over.
 inline bool BackgroundWorkDone(int timeoutMs = 30000) {
-    return QTest::qWaitFor([] { return !BackgroundWorkPending(); }, timeoutMs);
+    const bool done = QTest::qWaitFor([] { return !BackgroundWorkPending(); }, timeoutMs);
+    // The widgets catch up with what the hand-over changed on the next turn of the loop.
+    QCoreApplication::processEvents();
+    return done;
 }
 
 // A click while work runs in the background would be held back, as the user's is: the work
