@@ -62,11 +62,18 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget == nullptr || m_done) {
+        if (m_done) {
             return false;
         }
-        const bool inDialog = m_dialog && (widget == m_dialog || m_dialog->isAncestorOf(widget));
+        auto* widget = qobject_cast<QWidget*>(watched);
+        const bool inDialog =
+            widget && m_dialog && (widget == m_dialog || m_dialog->isAncestorOf(widget));
+        if (event->type() == QEvent::Shortcut) {
+            return !inDialog; // actions (Undo, Shutdown) are no widgets
+        }
+        if (widget == nullptr) {
+            return false;
+        }
         switch (event->type()) {
         case QEvent::Close:
             // The user closing the dialog asks the work to stop; no other window is closed by
@@ -88,9 +95,15 @@ protected:
         case QEvent::MouseButtonPress:
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
-        case QEvent::KeyRelease:
         case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
+            if (inDialog) {
+                return false;
+            }
+            // Taken as the widget's own key, so that no shortcut fires; the key itself is held
+            // back as well.
+            event->accept();
+            return true;
+        case QEvent::KeyRelease:
         case QEvent::Wheel:
         case QEvent::ContextMenu:
         case QEvent::TouchBegin:

@@ -3,6 +3,7 @@
 // and a work that throws is reported, not a crash.
 #include "controls/progressdialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -34,6 +35,12 @@ TEST(BackgroundWork, ShortWorkHandsItsResultToTheWindowThreadAndHoldsInputBackMe
     window.show();
     int clicks = 0;
     QObject::connect(button, &QPushButton::clicked, [&] { ++clicks; });
+    auto* undo = new QAction(QStringLiteral("Undo"), &window);
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    window.addAction(undo);
+    QObject::connect(undo, &QAction::triggered, [&] { ++clicks; });
+    QApplication::setActiveWindow(&window);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
     std::atomic<bool> release{false};
     QThread* workThread = nullptr;
@@ -54,8 +61,9 @@ TEST(BackgroundWork, ShortWorkHandsItsResultToTheWindowThreadAndHoldsInputBackMe
             result = value;
             ++dones;
         });
-    // Not yet shown, yet the window takes no click while the work runs.
+    // Not yet shown, yet the window takes no click and no shortcut while the work runs.
     QTest::mouseClick(button, Qt::LeftButton);
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(clicks, 0);
     release = true;
     QTRY_COMPARE_WITH_TIMEOUT(dones, 1, 5000);
@@ -64,7 +72,8 @@ TEST(BackgroundWork, ShortWorkHandsItsResultToTheWindowThreadAndHoldsInputBackMe
     EXPECT_NE(workThread, doneThread);
     EXPECT_EQ(ShownProgressDialog(), nullptr);
     QTest::mouseClick(button, Qt::LeftButton);
-    EXPECT_EQ(clicks, 1);
+    QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(clicks, 2);
 }
 
 TEST(BackgroundWork, LongWorkShowsAModalDialogWhileTheLoopTurnsAndCancelDropsTheResult) {
