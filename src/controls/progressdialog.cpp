@@ -20,8 +20,31 @@ namespace halyx {
 
 namespace {
 
+const QString kDialogName = QStringLiteral("Progress Dialog");
+
 // Runs not yet handed over; touched on the window's thread only.
 int g_pending = 0;
+
+// The user's input, and closing a window: what waits while work runs in the background.
+bool HeldBack(QEvent::Type type) {
+    switch (type) {
+    case QEvent::Close:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::TouchBegin:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // One piece of work in the background, from start to the hand-over of its result. Owned by the
 // window it was started from, so that a window that goes away takes the hand-over with it (the
@@ -62,12 +85,14 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (m_done) {
+        if (m_done || !HeldBack(event->type())) {
             return false;
         }
         auto* widget = qobject_cast<QWidget*>(watched);
-        const bool inDialog =
-            widget && m_dialog && (widget == m_dialog || m_dialog->isAncestorOf(widget));
+        // This run's dialog, or that of another run started meanwhile, which must stay usable.
+        const bool inDialog = widget && qobject_cast<QProgressDialog*>(widget->window()) &&
+                              widget->window()->objectName() == kDialogName;
+        const bool inOwnDialog = inDialog && widget->window() == m_dialog;
         if (event->type() == QEvent::Shortcut) {
             return !inDialog; // actions (Undo, Shutdown) are no widgets
         }
@@ -78,31 +103,31 @@ protected:
         case QEvent::Close:
             // The user closing the dialog asks the work to stop; no other window is closed by
             // the user meanwhile. The program itself may still close (a termination signal).
-            if (!event->spontaneous() && !inDialog) {
+            if ((inDialog && !inOwnDialog) || (!inDialog && !event->spontaneous())) {
                 return false;
             }
-            if (inDialog) {
+            if (inOwnDialog) {
                 Cancel();
             }
             event->ignore();
             return true;
         case QEvent::KeyPress:
-            if (inDialog && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            if (inOwnDialog && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
                 Cancel();
-                return true;
+                return true; // the dialog's own answer to Escape would hide it
             }
             return !inDialog;
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
         case QEvent::ShortcutOverride:
             if (inDialog) {
                 return false;
             }
             // Taken as the widget's own key, so that no shortcut fires; the key itself is held
-            // back as well.
+            // back below.
             event->accept();
             return true;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
         case QEvent::KeyRelease:
         case QEvent::Wheel:
         case QEvent::ContextMenu:
@@ -118,7 +143,7 @@ protected:
 private:
     void BuildDialog(QWidget* parent, bool cancelable) {
         m_dialog = new QProgressDialog(parent);
-        m_dialog->setObjectName(QStringLiteral("Progress Dialog"));
+        m_dialog->setObjectName(kDialogName);
         m_dialog->setWindowTitle(QStringLiteral("HALYX"));
         // File names are shown as they are, whatever markup they hold.
         m_label = new QLabel(m_text, m_dialog);
