@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QThreadPool>
 #include <QTimer>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -46,6 +47,18 @@ bool HeldBack(QEvent::Type type) {
     }
 }
 
+// Threads of their own: a save does not wait behind map fetches from a slow server, which use
+// the shared pool. The application waits for them as it ends, so a file is never left half
+// written.
+QThreadPool* Pool() {
+    static QThreadPool* pool = [] {
+        auto* created = new QThreadPool(qApp);
+        created->setMaxThreadCount(2);
+        return created;
+    }();
+    return pool;
+}
+
 // One piece of work in the background, from start to the hand-over of its result. Owned by the
 // window it was started from, so that a window that goes away takes the hand-over with it (the
 // work is then asked to stop and its result dropped).
@@ -70,7 +83,7 @@ public:
         connect(&m_watcher, &QFutureWatcher<void>::finished, this, &CBackgroundRun::Finish);
         // The work holds its own share of the progress: it may outlive this object.
         m_watcher.setFuture(QtConcurrent::run(
-            [progress = m_progress, work = std::move(work)] { work(*progress); }));
+            Pool(), [progress = m_progress, work = std::move(work)] { work(*progress); }));
         m_show.start();
     }
 

@@ -92,7 +92,7 @@ TEST(BackgroundWork, LongWorkShowsAModalDialogWhileTheLoopTurnsAndCancelDropsThe
             progress.SetText("Loading <b>x</b>"); // a title repeated by the work is shown once
             progress.SetRange(0, 1000);
             progress.SetPos(250);
-            progress.SetText("Reading part 2");
+            progress.SetText("Reading the radars");
             while (!progress.Canceled()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
@@ -106,7 +106,7 @@ TEST(BackgroundWork, LongWorkShowsAModalDialogWhileTheLoopTurnsAndCancelDropsThe
     EXPECT_TRUE(QTest::qWaitFor([&] { return dialog->value() == 250; }));
     EXPECT_EQ(dialog->maximum(), 1000);
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        return dialog->labelText() == QStringLiteral("Loading <b>x</b>\n\nReading part 2");
+        return dialog->labelText() == QStringLiteral("Loading <b>x</b>\n\nReading the radars");
     })) << dialog->labelText().toStdString();
     EXPECT_EQ(QApplication::activeModalWidget(), dialog);
     EXPECT_GT(ticks, 5); // the window's own timers went on
