@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <mutex>
 #include <string>
 
 namespace halyx {
@@ -27,7 +28,7 @@ public:
 };
 
 // Progress of work on a worker thread: the work sets it, the window reads it on a timer and
-// asks the work to stop with Cancel. Texts are not passed on.
+// asks the work to stop with Cancel. Of the texts, the latest is kept for the window to show.
 class CSharedProgress final : public IProgress {
 public:
     void SetRange(int low, int high) override {
@@ -35,12 +36,19 @@ public:
         m_high = high;
     }
     void SetPos(int pos) override { m_pos = pos; }
-    void SetText(const std::string&) override {}
+    void SetText(const std::string& text) override {
+        const std::lock_guard lock(m_textMutex);
+        m_text = text;
+    }
     bool Canceled() const override { return m_canceled; }
 
     int Low() const { return m_low; }
     int High() const { return m_high; }
     int Pos() const { return m_pos; }
+    std::string Text() const {
+        const std::lock_guard lock(m_textMutex);
+        return m_text;
+    }
     void Cancel() { m_canceled = true; }
 
 private:
@@ -48,6 +56,8 @@ private:
     std::atomic<int> m_high{0};
     std::atomic<int> m_pos{0};
     std::atomic<bool> m_canceled{false};
+    mutable std::mutex m_textMutex;
+    std::string m_text;
 };
 
 } // namespace halyx

@@ -5,6 +5,7 @@
 #include "controls/progressdialog.h"
 #include "controls/scenariocommands.h"
 #include "scenario/scenario.h"
+#include "scenario/scenariofileset.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -35,14 +36,6 @@ QString WithSeparator(QString folder) {
 
 template <class T> std::vector<T> Units(const CUnitList<T>& list) {
     return std::vector<T>(list.begin(), list.end());
-}
-
-template <class T> void Restore(CUnitList<T>& list, const std::vector<T>& units) {
-    list.ClearQuietly();
-    for (const T& unit : units) {
-        list.AddQuietly(std::make_unique<T>(unit));
-    }
-    list.NotifyReset();
 }
 
 } // namespace
@@ -116,40 +109,48 @@ void CGenerateScenarioDlg::ChooseFolder() {
     }
 }
 
-CBatchResult RunScenarioBatch(QWidget* parent, CScenario& scenario, QUndoStack& stack,
-                              const CBatchOptions& options) {
-    auto incursions = Units(scenario.Incursions());
-    auto radars = Units(scenario.Radars());
-    auto interceptors = Units(scenario.Interceptors());
-    CBatchResult result;
-    {
-        CProgressDialog progress(parent, true);
-        result = GenerateScenarioBatch(scenario, options, &progress);
-    }
-    // The batch changed the lists directly; put them back and replay the change as one undo
-    // step, so that Ctrl+Z brings back the units the user had before.
-    auto newIncursions = Units(scenario.Incursions());
-    auto newRadars = Units(scenario.Radars());
-    auto newInterceptors = Units(scenario.Interceptors());
-    const bool changed =
-        newIncursions != incursions || newRadars != radars || newInterceptors != interceptors;
-    if (changed) {
-        scenario.ReplaceAll([&] {
-            Restore(scenario.Incursions(), incursions);
-            Restore(scenario.Radars(), radars);
-            Restore(scenario.Interceptors(), interceptors);
+void RunScenarioBatch(QWidget* parent, CScenario& scenario, QUndoStack& stack,
+                      const CBatchOptions& options, std::function<void(const CBatchResult&)> then) {
+    // The batch runs on a copy: everything that is not a unit is saved as it stands, and the
+    // scenario the window shows changes only when the batch is over.
+    auto copy = std::make_shared<CScenario>();
+    CopyScenarioSet(scenario, *copy);
+    struct Generated {
+        CBatchResult result;
+        std::vector<CIncursion> incursions;
+        std::vector<CRadar> radars;
+        std::vector<CInterceptor> interceptors;
+    };
+    RunInBackground(
+        parent, {QStringLiteral("HALYX\n\nGenerating Scenarios...")},
+        [copy, options](IProgress& progress) {
+            Generated generated;
+            generated.result = GenerateScenarioBatch(*copy, options, &progress);
+            generated.incursions = Units(copy->Incursions());
+            generated.radars = Units(copy->Radars());
+            generated.interceptors = Units(copy->Interceptors());
+            return generated;
+        },
+        [parent, &scenario, &stack, then](Generated generated) {
+            // The lists take the last scenario's units as one undo step, so that Ctrl+Z brings
+            // back the units the user had before.
+            if (generated.incursions != Units(scenario.Incursions()) ||
+                generated.radars != Units(scenario.Radars()) ||
+                generated.interceptors != Units(scenario.Interceptors())) {
+                stack.beginMacro(QStringLiteral("Generate scenarios"));
+                PushReplaceUnits(stack, scenario, std::move(generated.incursions));
+                PushReplaceUnits(stack, scenario, std::move(generated.radars));
+                PushReplaceUnits(stack, scenario, std::move(generated.interceptors));
+                stack.endMacro();
+            }
+            if (!generated.result.error.empty()) {
+                QMessageBox::warning(parent, QStringLiteral("Auto Generate Scenarios"),
+                                     QString::fromStdString(generated.result.error));
+            }
+            if (then) {
+                then(generated.result);
+            }
         });
-        stack.beginMacro(QStringLiteral("Generate scenarios"));
-        PushReplaceUnits(stack, scenario, std::move(newIncursions));
-        PushReplaceUnits(stack, scenario, std::move(newRadars));
-        PushReplaceUnits(stack, scenario, std::move(newInterceptors));
-        stack.endMacro();
-    }
-    if (!result.error.empty()) {
-        QMessageBox::warning(parent, QStringLiteral("Auto Generate Scenarios"),
-                             QString::fromStdString(result.error));
-    }
-    return result;
 }
 
 } // namespace halyx

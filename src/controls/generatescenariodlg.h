@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QLineEdit;
 class QSpinBox;
 class QUndoStack;
@@ -40,10 +42,13 @@ private:
     QLineEdit* m_folder = nullptr;
 };
 
-// Runs the batch with a progress dialog (which can cancel between scenarios) and tells the user
-// when it stopped early. The unit lists then hold the last scenario's units; that replacement is
-// one step on the undo stack. Answers the batch's result.
-CBatchResult RunScenarioBatch(QWidget* parent, CScenario& scenario, QUndoStack& stack,
-                              const CBatchOptions& options);
+// Runs the batch in the background on a copy of the scenario, with a progress dialog that can
+// cancel between scenarios, and tells the user when it stopped early. The unit lists then hold
+// the last scenario's units; that replacement is one step on the undo stack. then gets the
+// batch's result. A canceled batch leaves the scenario as it was (the sets written so far stay)
+// and then is not called.
+void RunScenarioBatch(QWidget* parent, CScenario& scenario, QUndoStack& stack,
+                      const CBatchOptions& options,
+                      std::function<void(const CBatchResult&)> then = {});
 
 } // namespace halyx

@@ -205,17 +205,18 @@ void CAgentCommPageWidget::Save(Side& side) {
         return;
     }
     // A long session's list is tens of megabytes: it is written on a worker thread.
-    const QStringList texts = ListedTexts(side);
-    bool saved = false;
-    if (!RunWithProgress(
-            this, tr("Saving Messages\n%1").arg(QFileInfo(path).fileName()),
-            [&](IProgress& progress) { saved = WriteLines(texts, path, &progress); })) {
-        return; // cancelled: nothing was replaced
-    }
-    if (!saved) {
-        QMessageBox::warning(this, QStringLiteral("HalyxCommand"),
-                             tr("The messages could not be saved to %1.").arg(path));
-    }
+    // Canceled: the file is not replaced and nothing is said.
+    RunInBackground(
+        this, {tr("Saving Messages\n%1").arg(QFileInfo(path).fileName())},
+        [texts = ListedTexts(side), path](IProgress& progress) {
+            return WriteLines(texts, path, &progress);
+        },
+        [this, path](bool saved) {
+            if (!saved) {
+                QMessageBox::warning(this, QStringLiteral("HalyxCommand"),
+                                     tr("The messages could not be saved to %1.").arg(path));
+            }
+        });
 }
 
 void CAgentCommPageWidget::AddIncomingText(const std::string& text) {

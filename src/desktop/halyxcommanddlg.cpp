@@ -28,8 +28,11 @@
 #include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <optional>
+
+#include <utility>
 
 namespace halyx {
 
@@ -97,7 +100,9 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
                 [this](FindingComponent component, int index, const QString& id) {
                     SelectUnit(component, index, id.toStdString());
                 });
-        m_saveScenario = [scenarioPage] { return scenarioPage->Save(); };
+        m_saveScenario = [scenarioPage](std::function<void(bool)> then) {
+            scenarioPage->Save(std::move(then));
+        };
     }
     if (CInitPageWidget* init = InitPage()) {
         init->SetReport([this](const QString& line) { m_status->setText(line); });
@@ -189,7 +194,8 @@ CGSEFrame* CHalyxCommandDlg::Editor() const {
 
 void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
     // A running mission is not ended by a stray click on the window's close button.
-    if (CInitPageWidget* init = InitPage(); init && !m_force) {
+    const bool answered = std::exchange(m_closeAnswered, false);
+    if (CInitPageWidget* init = InitPage(); init && !m_force && !answered) {
         // The window cannot go from under a name-server call that is waiting: the wait ends
         // now and the experimenter closes again.
         if (init->Busy()) {
@@ -206,13 +212,28 @@ void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
             return;
         }
     }
-    if (!m_force && !m_undoStack.isClean()) {
+    if (!m_force && !answered && !m_undoStack.isClean()) {
         const auto answer = QMessageBox::question(
             this, windowTitle().remove(QStringLiteral("[*]")), QString::fromUtf8(kUnsavedQuestion),
             QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Cancel);
-        if (answer == QMessageBox::Cancel ||
-            (answer == QMessageBox::Yes && m_saveScenario && !m_saveScenario())) {
+        if (answer == QMessageBox::Cancel) {
             event->ignore();
+            return;
+        }
+        if (answer == QMessageBox::Yes && m_saveScenario) {
+            // The save runs in the background; the window closes when it went through, without
+            // asking again.
+            event->ignore();
+            m_saveScenario([window = QPointer<CHalyxCommandDlg>(this)](bool saved) {
+                if (!saved || !window) {
+                    return;
+                }
+                // From the event loop: a close from inside this close would be refused.
+                QTimer::singleShot(0, window, [window] {
+                    window->m_closeAnswered = true;
+                    window->close();
+                });
+            });
             return;
         }
     }

@@ -52,9 +52,11 @@ public:
     // The editor window while the "Launch Scenario Editor" toggle is on; null otherwise.
     CGSEFrame* Editor() const;
 
-    // Saves the scenario when the experimenter answers yes to the unsaved-changes question;
-    // false keeps the window open. The Scenarios page's Save is set at construction.
-    void SetSaveScenario(std::function<bool()> save) { m_saveScenario = std::move(save); }
+    // Saves the scenario when the experimenter answers yes to the unsaved-changes question, and
+    // then tells whether it did; false keeps the window open. The Scenarios page's Save is set at
+    // construction.
+    using SaveScenario = std::function<void(std::function<void(bool saved)> then)>;
+    void SetSaveScenario(SaveScenario save) { m_saveScenario = std::move(save); }
 
 public slots:
     // "Shutdown": closes the window (asking about unsaved scenario changes first), which closes
@@ -86,7 +88,9 @@ private:
     std::vector<CPage*> m_pages;
     QLabel* m_status = nullptr;
     QPushButton* m_editorToggle = nullptr;
-    std::function<bool()> m_saveScenario;
+    SaveScenario m_saveScenario;
+    // The questions of closing were answered and the save they asked for went through.
+    bool m_closeAnswered = false;
     QPointer<CGSEFrame> m_editor;
     bool m_force = false;
 };

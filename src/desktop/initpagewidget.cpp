@@ -116,17 +116,18 @@ InitPageScenario WithScenarioCheck(InitPageScenario scenario, const CScenario& c
 CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
     : CPage(parent), m_context(context),
       m_page(*this, context.agent, context.log,
-             WithScenarioCheck(WithBusyCursor(MakeInitPageScenario(
-                                   context.scenario, context.agent,
-                                   [this](const std::string& line) {
-                                       if (m_report) {
-                                           m_report(ToQString(line));
-                                       }
-                                   },
-                                   [this](const std::string& path) {
-                                       return ReadExperimentWithProgress(this, path);
-                                   })),
-                               context.scenario)) {
+             WithScenarioCheck(
+                 WithBusyCursor(MakeInitPageScenario(
+                     context.scenario, context.agent,
+                     [this](const std::string& line) {
+                         if (m_report) {
+                             m_report(ToQString(line));
+                         }
+                     },
+                     [this](const std::string& path, std::function<void(StagedExperiment)> done) {
+                         ReadExperimentInBackground(this, path, std::move(done));
+                     })),
+                 context.scenario)) {
     BuildControls();
     context.agent.SetStatusView(&m_page);
     context.agent.SetNotices(&m_page);
@@ -579,8 +580,9 @@ void CInitPageWidget::CancelWait() {
 
 void CInitPageWidget::FillRegistration(const Registration& start) {
     const QString server =
-        start.serverGiven ? ToQString(start.server)
-                          : CSettings::Text(QStringLiteral("Registration/Server"), ToQString(start.server));
+        start.serverGiven
+            ? ToQString(start.server)
+            : CSettings::Text(QStringLiteral("Registration/Server"), ToQString(start.server));
     const QString port = start.serverGiven ? QString::number(start.ansPort)
                                            : CSettings::Text(QStringLiteral("Registration/AnsPort"),
                                                              QString::number(start.ansPort));
@@ -633,18 +635,15 @@ std::optional<std::string> CInitPageWidget::ChooseOpenFile(const std::string& fi
     return m_chosenExperiment;
 }
 
-std::optional<StagedExperiment> ReadExperimentWithProgress(QWidget* parent,
-                                                           const std::string& path) {
+void ReadExperimentInBackground(QWidget* parent, const std::string& path,
+                                std::function<void(StagedExperiment)> done) {
     // A log of a long session is hundreds of megabytes: it is read on a worker thread, and the
     // window shows how far it got and can stop it.
-    StagedExperiment staged;
-    const QString text = QObject::tr("Loading Experiment\n%1").arg(QFileInfo(ToQString(path)).fileName());
-    if (!RunWithProgress(parent, text, [&staged, &path](IProgress& progress) {
-            staged = ReadExperiment(path, &progress);
-        })) {
-        return std::nullopt;
-    }
-    return staged;
+    const QString text =
+        QObject::tr("Loading Experiment\n%1").arg(QFileInfo(ToQString(path)).fileName());
+    RunInBackground(
+        parent, {text}, [path](IProgress& progress) { return ReadExperiment(path, &progress); },
+        std::move(done));
 }
 
 void CInitPageWidget::MoveLog() {
@@ -782,10 +781,10 @@ void CInitPageWidget::ShowHealth() {
         return;
     }
     const CInitPage::StrayCommandEntry& last = m_page.StrayCommands().back();
-    const QString lastText =
-        QStringLiteral("%1 from %2 (%3%4)")
-            .arg(ToQString(last.command), ToQString(last.sender), QString::fromUtf8(CInitPage::kNotInTeam),
-                 last.refused ? tr(", refused") : QString());
+    const QString lastText = QStringLiteral("%1 from %2 (%3%4)")
+                                 .arg(ToQString(last.command), ToQString(last.sender),
+                                      QString::fromUtf8(CInitPage::kNotInTeam),
+                                      last.refused ? tr(", refused") : QString());
     m_stray->setText(tr("%n command(s) from agents not in the team; last: %1", nullptr,
                         static_cast<int>(std::min<long long>(m_page.StrayCount(), 1 << 30)))
                          .arg(lastText));

@@ -34,9 +34,10 @@ namespace halyx {
 // presenter CInitPage, which decides every caption, enabled state and message. The widget only
 // passes the user's clicks and edits on and shows what the presenter holds.
 // Reads a recorded experiment on a worker thread behind a progress dialog over parent, as
-// "Load Experiment" does; nothing when the user stopped it.
-std::optional<StagedExperiment> ReadExperimentWithProgress(QWidget* parent,
-                                                           const std::string& path);
+// "Load Experiment" does, and hands it to done on the window's thread; nothing when the user
+// stopped it.
+void ReadExperimentInBackground(QWidget* parent, const std::string& path,
+                                std::function<void(StagedExperiment)> done);
 
 class CInitPageWidget final : public CPage, public IInitPageView {
     Q_OBJECT

@@ -185,36 +185,58 @@ void CScenarioPage::ShowSaveProblems(const std::string& error,
     }
 }
 
-bool CScenarioPage::Save() {
+void CScenarioPage::Save(Then then) {
+    const auto tell = [then](bool done) {
+        if (then) {
+            then(done);
+        }
+    };
     const std::string problem = m_model.CheckBeforeSave();
     if (!problem.empty()) {
         QMessageBox::warning(this, Caption(), ToQString(problem));
-        return false;
+        tell(false);
+        return;
     }
-    CScenarioSaveResult result;
-    try {
-        CProgressDialog progress(this, false);
-        result = SaveScenarioSet(m_model.Fields(), m_context.scenario, &progress);
-    } catch (const ArchiveError& error) {
-        result.error = error.what();
-    }
-    ShowSaveProblems(result.error, result.skipped);
-    if (result.saved) {
-        m_context.undoStack.setClean();
-    }
-    return result.saved;
+    // The files are written from a copy, so that nothing the worker reads can change under it.
+    auto snapshot = std::make_shared<CScenario>();
+    CopyScenarioSet(m_context.scenario, *snapshot);
+    RunInBackground(
+        this, {QStringLiteral("HALYX\n\nSaving Scenario"), false},
+        [fields = m_model.Fields(), snapshot](IProgress& progress) {
+            CScenarioSaveResult result;
+            try {
+                result = SaveScenarioSet(fields, *snapshot, &progress);
+            } catch (const ArchiveError& error) {
+                result.error = error.what();
+            }
+            return result;
+        },
+        [this, tell, index = m_context.undoStack.index()](const CScenarioSaveResult& result) {
+            ShowSaveProblems(result.error, result.skipped);
+            // Clean only when what was saved is what the scenario holds now.
+            if (result.saved && m_context.undoStack.index() == index) {
+                m_context.undoStack.setClean();
+            }
+            tell(result.saved);
+        },
+        [this, tell](const QString& error) {
+            ShowSaveProblems(ToStdString(error), {});
+            tell(false);
+        });
 }
 
-bool CScenarioPage::SaveAs() {
+void CScenarioPage::SaveAs() {
     CFileRequest request;
     request.mode = CFileRequest::Mode::Save;
     request.filter = QtFileFilter(QString::fromLatin1(kScenarioFilter));
     request.defaultSuffix = QStringLiteral("hsf");
     const QString path = ChooseFile(this, QStringLiteral("ScenarioFiles"), request);
-    return !path.isEmpty() && SaveAs(path);
+    if (!path.isEmpty()) {
+        SaveAs(path);
+    }
 }
 
-bool CScenarioPage::SaveAs(const QString& scenarioFile) {
+void CScenarioPage::SaveAs(const QString& scenarioFile, Then then) {
     const QFileInfo file(scenarioFile);
     const std::string name = ToStdString(file.completeBaseName());
     std::string folder = ToStdString(file.absolutePath());
@@ -226,33 +248,61 @@ bool CScenarioPage::SaveAs(const QString& scenarioFile) {
     const CScenarioFields before = m_model.Fields();
     m_model.SetFields(fields);
     ShowFields();
-    if (!Save()) {
-        m_model.SetFields(before);
-        ShowFields();
-        return false;
-    }
-    return true;
+    Save([this, before, then](bool saved) {
+        if (!saved) {
+            m_model.SetFields(before);
+            ShowFields();
+        }
+        if (then) {
+            then(saved);
+        }
+    });
 }
 
-bool CScenarioPage::Load() {
+void CScenarioPage::Load() {
     CFileRequest request;
     request.mode = CFileRequest::Mode::Open;
     request.filter = QtFileFilter(QString::fromLatin1(kScenarioFilter));
     request.defaultSuffix = QStringLiteral("hsf");
     const QString path = ChooseFile(this, QStringLiteral("ScenarioFiles"), request);
-    return !path.isEmpty() && Load(path);
+    if (!path.isEmpty()) {
+        Load(path);
+    }
 }
 
-bool CScenarioPage::Load(const QString& scenarioFile) {
-    CScenarioLoadResult result;
-    CScenarioFields fields = m_model.Fields();
-    try {
-        CProgressDialog progress(this, false);
-        result = LoadScenarioSet(ToStdString(scenarioFile), fields, m_context.scenario, &progress);
-    } catch (const ArchiveError& error) {
-        result.ok = false;
-        result.error = error.what();
-    }
+void CScenarioPage::Load(const QString& scenarioFile, Then then) {
+    RunInBackground(
+        this, {QStringLiteral("HALYX\n\nLoading Scenario"), false},
+        [path = ToStdString(scenarioFile)](IProgress& progress) {
+            CStagedScenarioSet staged;
+            try {
+                staged = StageScenarioSet(path, &progress);
+            } catch (const ArchiveError& error) {
+                staged.result.ok = false;
+                staged.result.error = error.what();
+            }
+            return staged;
+        },
+        [this, then](CStagedScenarioSet staged) {
+            CScenarioFields fields = m_model.Fields();
+            const CScenarioLoadResult result =
+                CommitScenarioSet(staged, fields, m_context.scenario);
+            ShowLoaded(result, fields);
+            if (then) {
+                then(result.ok);
+            }
+        },
+        [this, then](const QString& error) {
+            CScenarioLoadResult result;
+            result.error = ToStdString(error);
+            ShowLoaded(result, m_model.Fields());
+            if (then) {
+                then(false);
+            }
+        });
+}
+
+void CScenarioPage::ShowLoaded(const CScenarioLoadResult& result, const CScenarioFields& fields) {
     if (result.error.empty()) {
         // The scenario file was read and its components went into the scenario (those that
         // could be read): the page shows the set as loaded, and that is the new starting point,
@@ -271,9 +321,7 @@ bool CScenarioPage::Load(const QString& scenarioFile) {
         }
         box.setInformativeText(detail.trimmed());
         box.exec();
-        return false;
     }
-    return true;
 }
 
 void CScenarioPage::GenerateScenarios() {

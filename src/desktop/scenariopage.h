@@ -2,12 +2,14 @@
 
 #include "desktop/page.h"
 #include "desktop/scenariocheckdialog.h"
+#include "scenario/scenariofileset.h"
 #include "scenario/scenariopagemodel.h"
 #include "study/check.h"
 
 #include <QPointer>
 
 #include <array>
+#include <functional>
 
 class QLineEdit;
 class QPlainTextEdit;
@@ -27,17 +29,23 @@ public:
     QString Caption() const override { return QStringLiteral("Scenarios"); }
     void Refresh() override;
 
+    // Told, on the window's thread, whether a save or load went through once it is over. Not
+    // told when the user picked no file.
+    using Then = std::function<void(bool done)>;
+
     // "Save Scenario": checks the fields ("Please fill in all the fields with valid filenames and
-    // save locations"), then saves the set with progress. Answers whether the scenario file was
-    // written. The window calls it when the user wants the changes saved at Shutdown.
-    bool Save();
+    // save locations"), then saves the set in the background with progress. then learns whether
+    // the scenario file was written. The window calls it when the user wants the changes saved
+    // at Shutdown.
+    void Save(Then then = {});
     // "Save As": the set under a scenario file the user picks (its folder becomes the scenario
-    // location, its name the scenario name).
-    bool SaveAs();
-    bool SaveAs(const QString& scenarioFile);
-    // "Load Scenario": asks for a scenario file, then loads the set with progress.
-    bool Load();
-    bool Load(const QString& scenarioFile);
+    // location, its name the scenario name). A save that fails puts the fields back.
+    void SaveAs();
+    void SaveAs(const QString& scenarioFile, Then then = {});
+    // "Load Scenario": asks for a scenario file, then reads the set in the background with
+    // progress; only a set read whole replaces the scenario.
+    void Load();
+    void Load(const QString& scenarioFile, Then then = {});
     // "Generate Scenarios...": the batch dialog, then the batch with progress.
     void GenerateScenarios();
     // "Check Scenario": checks the scenario as it stands and shows the findings in a window
@@ -66,6 +74,7 @@ private:
     void ShowFields();
     void ChooseFolder(int component); // -1: the scenario location
     void ShowSaveProblems(const std::string& error, const std::vector<std::string>& skipped);
+    void ShowLoaded(const CScenarioLoadResult& result, const CScenarioFields& fields);
 
     CPageContext& m_context;
     CScenarioPageModel m_model;

@@ -2,6 +2,7 @@
 
 #include "controls/filedialogs.h"
 #include "controls/generatescenariodlg.h"
+#include "controls/progressdialog.h"
 #include "controls/settings.h"
 #include "editor/gseinfoview.h"
 #include "editor/gsetreeview.h"
@@ -285,16 +286,23 @@ void CGSEFrame::LoadScenarioFile(const std::string& path) {
         m_hooks.loadPath(path);
         return;
     }
-    CScenarioFields fields;
-    const CScenarioLoadResult result = LoadScenarioSet(path, fields, m_scenario);
-    if (!result) {
-        ShowMessage(QStringLiteral("Error Loading Scenario\n") +
-                        QString::fromStdString(result.error),
-                    true);
-        return;
-    }
-    // The loaded scenario replaced what the undo history refers to.
-    m_undo.clear();
+    const auto failed = [this](const QString& error) {
+        ShowMessage(QStringLiteral("Error Loading Scenario\n") + error, true);
+    };
+    RunInBackground(
+        this, {QStringLiteral("HALYX\n\nLoading Scenario"), false},
+        [path](IProgress& progress) { return StageScenarioSet(path, &progress); },
+        [this, failed](CStagedScenarioSet staged) {
+            CScenarioFields fields;
+            const CScenarioLoadResult result = CommitScenarioSet(staged, fields, m_scenario);
+            if (!result) {
+                failed(QString::fromStdString(result.error));
+                return;
+            }
+            // The loaded scenario replaced what the undo history refers to.
+            m_undo.clear();
+        },
+        failed);
 }
 
 void CGSEFrame::SaveScenario() {
@@ -323,28 +331,41 @@ void CGSEFrame::SaveScenario() {
         m_hooks.save(folder, title);
         return;
     }
-    const CScenarioSaveResult result = SaveScenarioAs(title, folder, m_scenario);
-    if (!result) {
-        ShowMessage(QString::fromStdString(result.error), true);
-    }
+    // Written from a copy, so that nothing the worker reads can change under it.
+    auto snapshot = std::make_shared<CScenario>();
+    CopyScenarioSet(m_scenario, *snapshot);
+    const auto failed = [this](const QString& error) { ShowMessage(error, true); };
+    RunInBackground(
+        this, {QStringLiteral("HALYX\n\nSaving Scenario"), false},
+        [title, folder, snapshot](IProgress& progress) {
+            return SaveScenarioAs(title, folder, *snapshot, &progress);
+        },
+        [failed](const CScenarioSaveResult& result) {
+            if (!result) {
+                failed(QString::fromStdString(result.error));
+            }
+        },
+        failed);
 }
 
 void CGSEFrame::GenerateScenarios() {
-    std::vector<std::string> paths;
-    if (m_hooks.generate) {
-        paths = m_hooks.generate();
-    } else {
-        CGenerateScenarioDlg dialog(this);
-        if (dialog.exec() != QDialog::Accepted) {
-            return;
-        }
+    const auto addToTree = [this](const std::vector<std::string>& paths) {
         m_view->ClearSelection();
-        paths = RunScenarioBatch(this, m_scenario, m_undo, dialog.Options()).scenarioFiles;
+        for (const std::string& path : paths) {
+            m_tree->AddTreeEntry(QString::fromStdString(path));
+        }
+    };
+    if (m_hooks.generate) {
+        addToTree(m_hooks.generate());
+        return;
+    }
+    CGenerateScenarioDlg dialog(this);
+    if (dialog.exec() != QDialog::Accepted) {
+        return;
     }
     m_view->ClearSelection();
-    for (const std::string& path : paths) {
-        m_tree->AddTreeEntry(QString::fromStdString(path));
-    }
+    RunScenarioBatch(this, m_scenario, m_undo, dialog.Options(),
+                     [addToTree](const CBatchResult& result) { addToTree(result.scenarioFiles); });
 }
 
 } // namespace halyx

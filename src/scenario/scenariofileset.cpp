@@ -106,9 +106,11 @@ void SplitAtLastSeparator(std::string_view path, std::string& folder, std::strin
     }
 }
 
+} // namespace
+
 // The components read from a set, held until every one of them has read, so that a file that
 // breaks off changes nothing.
-struct StagedComponents {
+struct CStagedScenarioComponents {
     std::optional<std::array<std::string, CGeography::kMapCount>> mapUrls;
     std::unique_ptr<CUnitList<CIncursion>> incursions;
     std::unique_ptr<CUnitList<CInterceptor>> interceptors;
@@ -117,6 +119,10 @@ struct StagedComponents {
     std::optional<std::vector<uint8_t>> weatherBytes;
     std::optional<CTerrainTable> terrain;
 };
+
+namespace {
+
+using StagedComponents = CStagedScenarioComponents;
 
 template <class T> int StageUnits(const std::string& path, std::unique_ptr<CUnitList<T>>& staged) {
     auto list = std::make_unique<CUnitList<T>>();
@@ -353,12 +359,12 @@ bool ReadScenarioFileText(std::string_view text, CScenarioFields& fields, std::s
     return true;
 }
 
-CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fields,
-                                    CScenario& scenario, IProgress* progress) {
-    CScenarioLoadResult result;
+CStagedScenarioSet StageScenarioSet(const std::string& path, IProgress* progress) {
+    CStagedScenarioSet set;
+    CScenarioLoadResult& result = set.result;
     if (path.empty()) {
         result.error = "no scenario file was given";
-        return result;
+        return set;
     }
     ProgressSteps steps(progress, "HALYX\n\nLoading Scenario", kLoadSteps);
     steps.Text("Loading Scenario File\n" + path);
@@ -369,12 +375,12 @@ CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fi
         std::error_code ec;
         if (std::filesystem::file_size(portable, ec) > kMaxScenarioFileBytes) {
             result.error = Format("%s: too large for a scenario file", path.c_str());
-            return result;
+            return set;
         }
     }
     if (const int code = ReadFileBytes(portable, bytes); code != 0) {
         result.error = ErrorText(path, code);
-        return result;
+        return set;
     }
     CScenarioFields read;
     std::string reason;
@@ -382,7 +388,7 @@ CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fi
             std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), read,
             reason)) {
         result.error = path + ": " + reason;
-        return result;
+        return set;
     }
     // A set written elsewhere names folders that do not exist here; its own folder does.
     const std::string scenarioFolder = FolderPart(portable);
@@ -393,7 +399,8 @@ CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fi
 
     // Every component is read into the staged set before anything changes: a set with a
     // missing or damaged component would otherwise mix its units with the old scenario's.
-    StagedComponents staged;
+    auto components = std::make_shared<StagedComponents>();
+    StagedComponents& staged = *components;
     for (const ScenarioComponent component : kAllScenarioComponents) {
         ResolveComponent(component, scenarioFolder, read);
         steps.Text(LoadingText(component) + read.FullPath(component));
@@ -416,12 +423,44 @@ CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fi
             result.error += (result.error.empty() ? "" : "; ") + problem;
         }
         result.problems.clear();
-        return result;
+        return set;
     }
     result.ok = true;
-    scenario.ReplaceAll([&] { Commit(staged, scenario); });
-    fields = std::move(read);
-    return result;
+    set.fields = std::move(read);
+    set.components = std::move(components);
+    return set;
+}
+
+CScenarioLoadResult CommitScenarioSet(CStagedScenarioSet& staged, CScenarioFields& fields,
+                                      CScenario& scenario) {
+    if (staged.result.ok && staged.components) {
+        scenario.ReplaceAll([&] { Commit(*staged.components, scenario); });
+        fields = std::move(staged.fields);
+        staged.components.reset();
+    }
+    return staged.result;
+}
+
+CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fields,
+                                    CScenario& scenario, IProgress* progress) {
+    CStagedScenarioSet staged = StageScenarioSet(path, progress);
+    return CommitScenarioSet(staged, fields, scenario);
+}
+
+void CopyScenarioSet(const CScenario& from, CScenario& to) {
+    to.ReplaceAll([&] {
+        CopyUnits(from.Incursions(), to.Incursions());
+        CopyUnits(from.Radars(), to.Radars());
+        CopyUnits(from.Interceptors(), to.Interceptors());
+        ReadWeatherFileBytes(WeatherFileBytes(from.Weather()), to.Weather());
+        CGeography& geography = to.Geography();
+        geography.SetMapURLs(from.Geography().GetMapURLs());
+        geography.SetImpactLines(from.Geography().GetImpactLines());
+        geography.ClearTerrain();
+        for (const auto& entry : from.Geography().GetTerrain()) {
+            geography.SetTerrain(entry.second);
+        }
+    });
 }
 
 } // namespace halyx

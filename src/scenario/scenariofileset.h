@@ -2,6 +2,7 @@
 
 #include "scenario/scenariopagemodel.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,27 @@ CScenarioSaveResult SaveScenarioAs(const std::string& name, const std::string& f
 // progress (optional) runs from 0 to 9.
 CScenarioLoadResult LoadScenarioSet(const std::string& path, CScenarioFields& fields,
                                     CScenario& scenario, IProgress* progress = nullptr);
+
+// A set read from its files but not yet put in place: reading touches no scenario, so it can run
+// on a worker thread while the window goes on. result.ok tells whether every part read.
+struct CStagedScenarioComponents;
+struct CStagedScenarioSet {
+    CScenarioLoadResult result;
+    CScenarioFields fields;
+    std::shared_ptr<CStagedScenarioComponents> components;
+};
+
+// The reading half of LoadScenarioSet (any thread).
+CStagedScenarioSet StageScenarioSet(const std::string& path, IProgress* progress = nullptr);
+// The other half: a set that read whole replaces fields and scenario; one that did not leaves
+// both unchanged. Answers the load's result.
+CScenarioLoadResult CommitScenarioSet(CStagedScenarioSet& staged, CScenarioFields& fields,
+                                      CScenario& scenario);
+
+// Copies everything a set's files hold (units, weather, map addresses, impact lines, terrain)
+// from one scenario into another, so that a save or a batch on a worker thread works on its own
+// copy while the window may change the original.
+void CopyScenarioSet(const CScenario& from, CScenario& to);
 
 // The ".hsf" text: the scenario file's path, the notes between their marker lines, and the eight
 // component paths in component order; every line ends with "\n".

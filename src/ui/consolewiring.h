@@ -31,8 +31,10 @@ struct StagedExperiment {
 // Reads the log at path (any thread). progress, when given, follows the reading and may stop it.
 StagedExperiment ReadExperiment(const std::string& path, IProgress* progress = nullptr);
 
-// How the page has a log read: nothing when the user stopped the reading.
-using ExperimentReader = std::function<std::optional<StagedExperiment>(const std::string& path)>;
+// How the page has a log read: done gets what was read, on the page's thread; it is not called
+// when the user stopped the reading.
+using ExperimentReader =
+    std::function<void(const std::string& path, std::function<void(StagedExperiment)> done)>;
 
 // The default scenario of a fresh start, with a generated weather grid so that the stations'
 // weather queries have answers.

@@ -446,11 +446,25 @@ void CInitPage::LoadExperiment() {
     if (!path) {
         return;
     }
+    if (!m_scenario.loadExperiment) {
+        FinishLoadExperiment(*path, [](std::string&) { return false; });
+        return;
+    }
+    // The page's rows and buttons change only when the log was read; the reading itself may
+    // take a while on a worker.
+    m_scenario.loadExperiment(
+        *path, [this, path = *path](const InitPageScenario::ExperimentCommit& commit) {
+            FinishLoadExperiment(path, commit);
+        });
+}
+
+void CInitPage::FinishLoadExperiment(const std::string& path,
+                                     const InitPageScenario::ExperimentCommit& commit) {
     std::string message;
     // The loaded team's rows replace those of a log loaded before; a failed load keeps them.
     std::vector<StationRow> before = std::move(m_stations);
     m_stations.clear();
-    bool loaded = m_scenario.loadExperiment && m_scenario.loadExperiment(*path, message);
+    const bool loaded = commit(message);
     if (!loaded) {
         m_stations = std::move(before);
     }
@@ -459,7 +473,7 @@ void CInitPage::LoadExperiment() {
     }
     if (loaded) {
         m_experimentLoaded = true;
-        m_loadedPath = *path;
+        m_loadedPath = path;
         m_selectedStation.clear();
         ClearMissionOver();
         Enable(InitControl::InitializePlayback, true);

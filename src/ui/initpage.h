@@ -41,8 +41,13 @@ struct InitPageScenario {
     // The scenario check's errors, one line each, "" when there are none. Left empty, nothing
     // is checked (the headless console's scripts answer its questions in a fixed order).
     std::function<std::string()> checkErrors = {};
-    // Loads a recorded experiment (scenario, team, events); false with the message to show.
-    std::function<bool(const std::string& path, std::string& message)> loadExperiment;
+    // Has a recorded experiment read (the desktop program reads it on a worker thread while the
+    // window goes on), then calls apply on the page's thread with the step that puts what was
+    // read in place (scenario, team, events): that step answers false with the message to show.
+    // apply is not called when the user stopped the reading.
+    using ExperimentCommit = std::function<bool(std::string& message)>;
+    std::function<void(const std::string& path, std::function<void(const ExperimentCommit&)> apply)>
+        loadExperiment;
 };
 
 // Logic of the "Initialization/Registration" page: registration, team building, the simulation
@@ -285,6 +290,8 @@ public:
     static std::string CountdownText(int minutes);
 
 private:
+    void FinishLoadExperiment(const std::string& path,
+                              const InitPageScenario::ExperimentCommit& commit);
     void Enable(InitControl control, bool enabled) {
         m_enabled[static_cast<size_t>(control)] = enabled;
     }

@@ -16,6 +16,7 @@
 
 #include "common/numericlocale.h"
 #include "controls/filedialogs.h"
+#include "controls/progressdialog.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 
@@ -170,6 +171,7 @@ int main(int argc, char** argv) {
     page.SetPlaybackMode(true);
     page.LoadExperiment();
     halyx::SetFileChooserForTests(nullptr);
+    (void)QTest::qWaitFor([] { return !halyx::BackgroundWorkPending(); }, 60000);
     page.InitializePlayback();
     (void)QTest::qWaitFor([&] { return page.IsEnabled(halyx::InitControl::PlayPause); }, 20000);
     page.PlayPause();

@@ -6,6 +6,7 @@
 
 #include "common/numericlocale.h"
 #include "controls/filedialogs.h"
+#include "controls/progressdialog.h"
 
 #include <gtest/gtest.h>
 
@@ -143,7 +144,18 @@ template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) 
     return found;
 }
 
+// Waits until the work earlier clicks started in the background is over and handed over.
+inline bool BackgroundWorkDone(int timeoutMs = 30000) {
+    const bool done = QTest::qWaitFor([] { return !BackgroundWorkPending(); }, timeoutMs);
+    // The widgets catch up with what the hand-over changed on the next turn of the loop.
+    QCoreApplication::processEvents();
+    return done;
+}
+
+// A click while work runs in the background would be held back, as the user's is: the work
+// ends first.
 inline void Click(QAbstractButton* button) {
+    ASSERT_TRUE(BackgroundWorkDone());
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString() << " is disabled";
     QTest::mouseClick(button, Qt::LeftButton);

@@ -8,6 +8,7 @@
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
 #include "controls/filedialogs.h"
+#include "controls/progressdialog.h"
 #include "desktop/page.h"
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
@@ -60,6 +61,14 @@ protected:
         page->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         return page;
+    }
+
+    // Waits until the work a click started in the background is over and handed over.
+    static bool BackgroundWorkDone() {
+        const bool done = QTest::qWaitFor([] { return !BackgroundWorkPending(); }, 30000);
+        // The widgets catch up with what the hand-over changed on the next turn of the loop.
+        QCoreApplication::processEvents();
+        return done;
     }
 
     static void Type(QLineEdit* field, const QString& text) {

@@ -136,6 +136,7 @@ TEST_F(CommPages, AFloodOf50000MessagesIsListedSortedAndTranscribed) {
         auto answer = AnswerFile(QString::fromStdString(saved));
         Click(Find(agentPage, QStringLiteral("Incoming Save")));
     }
+    ASSERT_TRUE(BackgroundWorkDone());
     const std::string text = ReadFile(saved);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kCount);
     EXPECT_EQ(text.substr(0, text.find('\n')), incoming.TextAt(0).toStdString());

@@ -221,6 +221,7 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
         auto answer = AnswerFile(QString::fromStdString(logPath));
         Click(Button("Load Experiment"));
     }
+    ASSERT_TRUE(BackgroundWorkDone());
     ASSERT_EQ(StationsList()->topLevelItemCount(), 3);
     Click(Button("Initialize Playback"));
     ASSERT_TRUE(WaitStatuses("Initialized"));

@@ -150,6 +150,7 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
         auto answer = AnswerFile(QString::fromStdString(path));
         Click(Find(widget, QStringLiteral("Load Experiment")));
     }
+    ASSERT_TRUE(BackgroundWorkDone());
     EXPECT_EQ(widget->LoadedExperiment(), path);
     ASSERT_TRUE(seek->isEnabled());
     ASSERT_TRUE(timeline->isEnabled());
@@ -226,6 +227,7 @@ TEST_F(InitPage, AClickOnTheSeekGrooveGoesToTheClickedMinute) {
         auto answer = AnswerFile(QString::fromStdString(path));
         Click(Find(widget, QStringLiteral("Load Experiment")));
     }
+    ASSERT_TRUE(BackgroundWorkDone());
     ASSERT_TRUE(seek->isEnabled());
     Click(Find(widget, QStringLiteral("Initialize Playback")));
 

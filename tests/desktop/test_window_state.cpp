@@ -41,6 +41,7 @@ protected:
     void Load(const std::string& path) {
         auto answer = AnswerFile(QString::fromStdString(path));
         Click(Find(widget, QStringLiteral("Load Experiment")));
+        EXPECT_TRUE(BackgroundWorkDone());
     }
 
     QStringList Statuses() {

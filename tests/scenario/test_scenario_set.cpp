@@ -195,6 +195,38 @@ TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     EXPECT_EQ(loaded.Interceptors().At(0), original.Interceptors().At(0)); // ranges and scope too
 }
 
+// A save or a batch on a worker writes from a copy: the copy holds every part a set stores, and
+// a staged set changes nothing until it is put in place.
+TEST(ScenarioSetLoad, ACopyHoldsEverythingASetStoresAndAStagedSetWaitsForItsCommit) {
+    CScenario original;
+    FillScenario(original);
+    CScenario copy;
+    CopyScenarioSet(original, copy);
+    copy.Geography().SetTrajectory(original.Geography().GetTrajectory());
+    EXPECT_EQ(ScenarioXml(copy), ScenarioXml(original));
+    EXPECT_EQ(copy.Geography().GetMapURLs(), original.Geography().GetMapURLs());
+    EXPECT_EQ(copy.Geography().GetTerrain(), original.Geography().GetTerrain());
+    original.Radars().Add(CRadar("Later", "1", "1", "2", "3", "-", "-"));
+    EXPECT_NE(copy.Radars().Count(), original.Radars().Count());
+
+    const std::string folder = EmptyFolder("staged") + "Alpha/";
+    const CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
+    ASSERT_TRUE(SaveScenarioSet(fields, copy));
+    CScenario target;
+    const std::string before = ScenarioXml(target);
+    CStagedScenarioSet staged = StageScenarioSet(fields.ScenarioFilePath());
+    ASSERT_TRUE(staged.result.ok) << staged.result.error;
+    EXPECT_EQ(ScenarioXml(target), before);
+    CScenarioFields read;
+    ASSERT_TRUE(CommitScenarioSet(staged, read, target));
+    EXPECT_EQ(read, fields);
+    EXPECT_EQ(target.Radars().Count(), copy.Radars().Count());
+    // A set put in place once is not put in place again.
+    target.Radars().Add(CRadar("Mine", "1", "1", "2", "3", "-", "-"));
+    CommitScenarioSet(staged, read, target);
+    EXPECT_EQ(target.Radars().Count(), copy.Radars().Count() + 1);
+}
+
 // A scenario that differs from the saved set in every part, so that a partial load shows.
 void FillOther(CScenario& scenario) {
     scenario.Radars().Add(CRadar("Kept", "1", "1", "2", "3", "-", "-"));

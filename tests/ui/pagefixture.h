@@ -68,16 +68,19 @@ protected:
                    .scenarioXml = [] { return std::string("<Scenario>\n</Scenario>\n"); },
                    .unitProblems = [this] { return CInitPage::UnitProblems(scenario); },
                    .loadExperiment =
-                       [this](const std::string& path, std::string& message) {
-                           CLogLoader loader({.readScenario = nullptr,
-                                              .loadTeam =
-                                                  [this](const std::vector<std::string>& names) {
-                                                      agent.LoadTeam(names);
-                                                  },
-                                              .events = &agent.Events()});
-                           LogLoadResult result = loader.Load(path);
-                           message = result.message;
-                           return static_cast<bool>(result);
+                       [this](const std::string& path, const auto& apply) {
+                           apply([this, path](std::string& message) {
+                               CLogLoader loader(
+                                   {.readScenario = nullptr,
+                                    .loadTeam =
+                                        [this](const std::vector<std::string>& names) {
+                                            agent.LoadTeam(names);
+                                        },
+                                    .events = &agent.Events()});
+                               LogLoadResult result = loader.Load(path);
+                               message = result.message;
+                               return static_cast<bool>(result);
+                           });
                        }}) {
         agent.SetStatusView(&page);
         agent.SetNotices(&page);
