@@ -21,7 +21,7 @@ std::vector<CPage*> MakePages(CPageContext& context, QWidget* parent) {
     // Scenarios page does and proposes the log's name in the save dialog.
     auto* study = new CStudyPageWidget(context, init->Presenter(), parent);
     study->SetScenarioLoader([scenarios](const std::string& path) {
-        return scenarios->Load(QString::fromStdString(path));
+        return scenarios->LoadAtOnce(QString::fromStdString(path));
     });
     init->SetLogProposal([study](CSaveLocation& where) { study->ProposeLog(where); });
     return {

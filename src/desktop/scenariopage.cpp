@@ -302,6 +302,20 @@ void CScenarioPage::Load(const QString& scenarioFile, Then then) {
         });
 }
 
+bool CScenarioPage::LoadAtOnce(const QString& scenarioFile) {
+    CStagedScenarioSet staged;
+    try {
+        staged = StageScenarioSet(ToStdString(scenarioFile));
+    } catch (const ArchiveError& error) {
+        staged.result.ok = false;
+        staged.result.error = error.what();
+    }
+    CScenarioFields fields = m_model.Fields();
+    const CScenarioLoadResult result = CommitScenarioSet(staged, fields, m_context.scenario);
+    ShowLoaded(result, fields);
+    return result.ok;
+}
+
 void CScenarioPage::ShowLoaded(const CScenarioLoadResult& result, const CScenarioFields& fields) {
     if (result.error.empty()) {
         // The scenario file was read and its components went into the scenario (those that

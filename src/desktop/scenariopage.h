@@ -46,6 +46,9 @@ public:
     // progress; only a set read whole replaces the scenario.
     void Load();
     void Load(const QString& scenarioFile, Then then = {});
+    // The same load done at once, for the Study page, which prepares a run in one step: a set is
+    // a handful of small files, read whole before anything is replaced.
+    bool LoadAtOnce(const QString& scenarioFile);
     // "Generate Scenarios...": the batch dialog, then the batch with progress.
     void GenerateScenarios();
     // "Check Scenario": checks the scenario as it stands and shows the findings in a window
