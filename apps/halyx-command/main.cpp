@@ -10,6 +10,7 @@
 // Without --headless it opens the desktop window. See docs/console.md and docs/user-guide.md.
 
 #include "headlessconsole.h"
+#include "observer.h"
 
 #include "common/numericlocale.h"
 #include "common/numtext.h"
@@ -41,6 +42,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,7 @@ int Usage(const std::string& why) {
                  "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
                  "                     [--team-only] [--auto-reinit]\n"
                  "                     [--allow-hosts CIDR[,CIDR...]]\n"
+                 "                     [--observer] [--observer-no-chat]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -93,6 +96,9 @@ int Help() {
         "  --team-only               refuse commands from agents outside the team\n"
         "  --auto-reinit             re-initialize a restarted station at once\n"
         "  --allow-hosts CIDR[,...]  accept connections from these networks only\n"
+        "  --observer                serve a read-only live page of the mission and print\n"
+        "                            its address (OBSERVER http://HOST:PORT/live?key=KEY)\n"
+        "  --observer-no-chat        the same page without the subjects' chat\n"
         "  --repair-log FILE         write a closed copy of a log cut off by a crash\n"
         "  --repair-out FILE         where the repaired copy goes\n"
         "  -h, --help                print this help and exit\n"
@@ -222,6 +228,7 @@ int main(int argc, char** argv) {
     std::vector<halyx::CTcpCommunicator::Subnet> allowedHosts;
     std::string allowedHostsText;
     std::string mapServerUrl;
+    std::optional<halyx::ObserverOptions> observer;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--repair-log" || arg == "--repair-out" ||
@@ -240,6 +247,9 @@ int main(int argc, char** argv) {
             if (!halyx::IsMapServerUrl(mapServerUrl)) {
                 return Usage("--map-server takes an http:// or https:// address");
             }
+        } else if (arg == "--observer" || arg == "--observer-no-chat") {
+            const bool chat = arg == "--observer" && (!observer || observer->chat);
+            observer = halyx::ObserverOptions{.enabled = true, .chat = chat};
         } else if (arg == "--team-only") {
             teamOnly = true;
         } else if (arg == "--auto-reinit") {
@@ -414,6 +424,20 @@ int main(int argc, char** argv) {
                                        (options.bind.empty() ? std::string("*") : options.bind) +
                                        ":" + std::to_string(mapServer.Port()) + ", " +
                                        std::to_string(mapServer.FileCount()) + " maps");
+    }
+    // The desktop keeps the observer page on or off between runs; a flag wins for this run.
+    if (!observer && !headless) {
+        observer = halyx::StoredObserverOptions();
+    }
+    std::unique_ptr<halyx::CObserverFeed> observerFeed;
+    if (observer && observer->enabled) {
+        observerFeed =
+            halyx::OpenObserver(mapServer, scenario, agent, log, *observer, options.bind, error);
+        if (!observerFeed) {
+            std::fprintf(stderr, "halyx-command: cannot start the observer page: %s\n",
+                         error.c_str());
+            return 1;
+        }
     }
     if (mapAddresses.Active()) {
         agent.SetMapAddressResolver([&](const std::string& address) {
