@@ -3,8 +3,8 @@
 // case: every symbol is drawn). Measured: the bare map as the library draws it (the yardstick),
 // a full repaint with the kept background and with it rebuilt, hit-testing a click among the
 // 3,000 units, and one drag step (move a unit, repaint what it covered before and after).
-#include "editor/gsegeometry.h"
-#include "editor/gserenderer.h"
+#include "controls/gsegeometry.h"
+#include "controls/gserenderer.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/geographyview.h"
 #include "scenario/scenario.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/gserenderer.h"
+#include "controls/gserenderer.h"
 
 #include <QMainWindow>
 #include <QString>

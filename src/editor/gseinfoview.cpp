@@ -1,7 +1,7 @@
 #include "editor/gseinfoview.h"
 
 #include "common/format.h"
-#include "editor/gsegeometry.h"
+#include "controls/gsegeometry.h"
 #include "scenario/scenario.h"
 
 #include <QPainter>

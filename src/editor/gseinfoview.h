@@ -1,6 +1,6 @@
 #pragma once
 
-#include "editor/gseselection.h"
+#include "controls/gseselection.h"
 
 #include <QStringList>
 #include <QWidget>

@@ -2,8 +2,8 @@
 
 #include "common/format.h"
 #include "common/geometry.h"
+#include "controls/gsegeometry.h"
 #include "controls/scenariocommands.h"
-#include "editor/gsegeometry.h"
 #include "scenario/scenario.h"
 
 #include <QUndoStack>

@@ -1,9 +1,9 @@
 #include "editor/gseview.h"
 
 #include "common/format.h"
+#include "controls/gsegeometry.h"
 #include "controls/scenariocommands.h"
 #include "editor/addresourcedlg.h"
-#include "editor/gsegeometry.h"
 #include "scenario/scenario.h"
 
 #include <QHelpEvent>

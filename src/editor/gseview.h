@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/gserenderer.h"
-#include "editor/gseselection.h"
+#include "controls/gserenderer.h"
+#include "controls/gseselection.h"
 #include "editor/gseselecttool.h"
 #include "external/maplib/worldmap.h"
 

@@ -452,6 +452,10 @@ bool CExperimentLog::WriteText(std::string_view text) {
     if (m_fd < 0) {
         return false;
     }
+    // Watchers see each event as it is logged, whether the disk takes it now or later.
+    if (m_onEvent && text.starts_with("<Event ")) {
+        m_onEvent(text);
+    }
     if (m_rootClosed) {
         return WriteBeforeRootClose(text);
     }

@@ -96,6 +96,11 @@ public:
     // it is called; it must not write to this log.
     using WriteTroubleHandler = std::function<void(const std::string& reason)>;
     void SetWriteTroubleHandler(WriteTroubleHandler handler) { m_onTrouble = std::move(handler); }
+    // Called with each event line as it is written ("<Event ... />\n", or a chat element with
+    // its text), while a file is open; the mission picture follows the mission with it. It must
+    // not write to this log.
+    using EventObserver = std::function<void(std::string_view line)>;
+    void SetEventObserver(EventObserver observer) { m_onEvent = std::move(observer); }
     // Text that the file has not taken yet, and how many writes (event lines, mostly) it holds.
     size_t KeptBytes() const { return m_kept.size() - m_keptHead; }
     size_t KeptWrites() const { return m_keptWrites; }
@@ -250,6 +255,7 @@ private:
     size_t m_lostWritesAtOpen = 0;
     std::string m_writeError;
     WriteTroubleHandler m_onTrouble;
+    EventObserver m_onEvent;
     std::vector<std::string> m_team;
     std::string m_path;
     std::string m_lastError;

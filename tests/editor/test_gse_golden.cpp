@@ -13,9 +13,9 @@
 // pixel where the geometry is exact.
 #include "editortestmap.h"
 
-#include "editor/gsegeometry.h"
-#include "editor/gserenderer.h"
-#include "editor/unitsymbols.h"
+#include "controls/gsegeometry.h"
+#include "controls/gserenderer.h"
+#include "controls/unitsymbols.h"
 #include "external/maplib/worldmap.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/geographyview.h"

@@ -2,9 +2,9 @@
 // turns and keys on the viewport, with questions, menus and the unit dialog answered by the test.
 #include "editortestmap.h"
 
+#include "controls/gsegeometry.h"
 #include "controls/unittablemodel.h"
 #include "editor/addresourcedlg.h"
-#include "editor/gsegeometry.h"
 #include "editor/gseview.h"
 #include "scenario/scenario.h"
 

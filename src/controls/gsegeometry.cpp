@@ -1,4 +1,4 @@
-#include "editor/gsegeometry.h"
+#include "controls/gsegeometry.h"
 
 #include "common/format.h"
 #include "common/geometry.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "editor/gseselection.h"
-#include "editor/unitsymbols.h"
+#include "controls/gseselection.h"
+#include "controls/unitsymbols.h"
 #include "external/maplib/draw/mapdraw.h"
 #include "external/maplib/latlng.h"
 

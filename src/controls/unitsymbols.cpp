@@ -1,4 +1,4 @@
-#include "editor/unitsymbols.h"
+#include "controls/unitsymbols.h"
 
 #include "common/geometry.h"
 #include "external/maplib/worldmap.h"

@@ -1,8 +1,8 @@
-#include "editor/gserenderer.h"
+#include "controls/gserenderer.h"
 
 #include "common/geometry.h"
-#include "editor/gsegeometry.h"
-#include "editor/unitsymbols.h"
+#include "controls/gsegeometry.h"
+#include "controls/unitsymbols.h"
 #include "scenario/scenario.h"
 
 #include <QPainter>

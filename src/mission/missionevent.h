@@ -1,0 +1,104 @@
+#pragma once
+
+// One event of a mission as the mission picture reads it, whatever it came from: the agent as it
+// logs (live), the playback store (replay) or a log file. Each source has one adapter, and the
+// three give equal records for the same event, so the state built from them is the same.
+//
+// Usage:
+//     CLogEventAdapter fromFile;                  // files: one per pass over a log
+//     reader.ForEachEvent([&](const CLogEventView& e) {
+//         if (auto event = fromFile.Convert(e)) builder.Append(std::move(*event)); });
+//     log.SetEventObserver([&](std::string_view line) {   // live: every line the log writes
+//         if (auto event = live.ConvertLine(line)) builder.Append(std::move(*event)); });
+//     builder.Assign(MissionEventsFromStore(agent.Events()));   // replay
+//
+// Values are kept as the station sent them (text); the state reads the numbers.
+// The playback store keeps only the commands it sends again (deployment, activation,
+// deactivation, interception, abort, balloons, chat, go/no-go) and, of their points, only a
+// deployment's destination and a balloon's point; records from it leave the other points empty
+// and the state puts the unit where it knows it to be (see missionstate.h).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halyx {
+
+class CSimEventStore;
+struct CLogEventView;
+struct CSimEvent;
+
+enum class MissionEventKind : uint8_t {
+    IncEnterRadar,      // incId entered radarId's range
+    IncExitRadar,       // incId left radarId's range
+    UpdateInc,          // incId now at (lat, lng) heading `heading`
+    ResourceActivate,   // resType resId at (lat, lng)
+    ResourceDeactivate, // resType resId at (lat, lng)
+    DeployResource,     // resType resId from (lat2, lng2) to (lat, lng)
+    InterceptInc,       // resType resId at (lat, lng) intercepts incId at (lat2, lng2)
+    Abort,              // resType resId at (lat, lng)
+    DeployBalloon,      // a balloon to (lat, lng)
+    WeatherQuery,       // the weather at (lat, lng)
+    ResourceRequest,    // station asks `other` for resType resId at (lat, lng)
+    GoNoGo,             // text: the station's status ("go", "nogo")
+    Chat,               // text: the message
+    Pause,
+    Resume,
+    Decision, // text: "Launch" or "NoLaunch"
+};
+inline constexpr int kMissionEventKinds = static_cast<int>(MissionEventKind::Decision) + 1;
+
+// The command's name as the stations send it ("deploy", "inc_enter_radar"; "pause", "resume"
+// and "decision" for the console's own events).
+const char* MissionEventKindName(MissionEventKind kind);
+
+struct CMissionEvent {
+    MissionEventKind kind = MissionEventKind::Chat;
+    int minute = 0;      // the simulation clock count
+    int64_t tsid = 0;    // orders the events of one minute
+    std::string station; // who sent it; empty for the console's own events
+    std::string other;   // a request's requestFrom
+    std::string resType;
+    std::string resId;
+    std::string incId;
+    std::string radarId;
+    std::string heading;
+    std::string text;
+    // Set by the replay adapter for commands whose points the playback store does not keep:
+    // the state supplies them. Every other record is taken as given.
+    bool pointsFromState = false;
+    // The command's point (destination of a deployment, interceptor of an interception) and its
+    // second point (start of a deployment, incursion of an interception); empty when not given.
+    std::string lat;
+    std::string lng;
+    std::string lat2;
+    std::string lng2;
+
+    bool operator==(const CMissionEvent&) const = default;
+};
+
+// Log files and the live log: events that carry no clock (the decision) take the clock of the
+// event before them, so one adapter serves one pass over the events in file order.
+class CLogEventAdapter {
+public:
+    // Nothing for events the picture does not show (the weather answer, unit displays, ...).
+    std::optional<CMissionEvent> Convert(const CLogEventView& event);
+    // One event line as the experiment log writes it ("<Event .../>" or a chat element).
+    std::optional<CMissionEvent> ConvertLine(std::string_view line);
+
+private:
+    int m_lastMinute = 0;
+};
+
+// Replay: one record of the playback store (its KQML content).
+std::optional<CMissionEvent> MissionEventFromRecord(const CSimEvent& record);
+// Every record of the store, in its order.
+std::vector<CMissionEvent> MissionEventsFromStore(const CSimEventStore& store);
+// Every event of a log file, read through the repair as the other log commands read it. False
+// with error set when the file cannot be read.
+bool MissionEventsFromLog(const std::string& path, std::vector<CMissionEvent>& events,
+                          std::vector<std::string>& team, std::string& error);
+
+} // namespace halyx
