@@ -19,6 +19,7 @@
 #include "controls/settings.h"
 #include "desktop/halyxcommanddlg.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/missionfollower.h"
 #include "external/agentkit/communicator.h"
 #include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/nameserver.h"
@@ -169,7 +170,7 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
                halyx::CHalyxCommand& agent, halyx::CNetContainer& container,
                std::function<std::string()>& registeredName, bool teamOnly,
                bool serverFromCommandLine, const std::string& agentName, const std::string& ansHost,
-               int ansPort, int agentPort) {
+               int ansPort, int agentPort, halyx::CMissionFollower& follower) {
     halyx::CHalyxCommandDlg window(scenario, agent, log);
     // A slow or dead name server must not freeze the window: its waits turn the event loop.
     halyx::CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
@@ -179,6 +180,7 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
         {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
     halyx::CInitPage& page = window.InitPage()->Presenter();
     registeredName = [&page] { return page.AgentName(); };
+    follower.SetPlaybackQuery([&page] { return page.IsPlaybackMode(); });
     if (teamOnly) {
         page.SetTeamOnly(true);
     }
@@ -429,10 +431,11 @@ int main(int argc, char** argv) {
     if (!observer && !headless) {
         observer = halyx::StoredObserverOptions();
     }
+    // What the Mission Picture window and the observer page draw, as the mission runs.
+    halyx::CMissionFollower follower(scenario, agent, log);
     std::unique_ptr<halyx::CObserverFeed> observerFeed;
     if (observer && observer->enabled) {
-        observerFeed =
-            halyx::OpenObserver(mapServer, scenario, agent, log, *observer, options.bind, error);
+        observerFeed = halyx::OpenObserver(mapServer, follower, *observer, options.bind, error);
         if (!observerFeed) {
             std::fprintf(stderr, "halyx-command: cannot start the observer page: %s\n",
                          error.c_str());
@@ -454,13 +457,15 @@ int main(int argc, char** argv) {
     if (!headless) {
         return RunDesktop(*app, scenario, log, agent, container, registeredName, teamOnly,
                           startEmbedded || options.ansHost.has_value(),
-                          agentGiven ? agentName : std::string(), ansHost, ansPort, agentPort);
+                          agentGiven ? agentName : std::string(), ansHost, ansPort, agentPort,
+                          follower);
     }
 
     halyx::CHeadlessConsole console(scenario, log, agent, container);
     console.SetDefaultAnswer(defaultAnswer);
     console.SetClockEvery(clockEvery);
     agent.SetMainWindow(&console.Page());
+    follower.SetPlaybackQuery([&console] { return console.Page().IsPlaybackMode(); });
     registeredName = [&console] { return console.Page().AgentName(); };
     if (teamOnly) {
         console.Page().SetTeamOnly(true);

@@ -1,14 +1,16 @@
 #include "observer.h"
 
-#include "agent/halyxcommand.h"
 #include "controls/settings.h"
+#include "desktop/missionfollower.h"
 #include "headlessconsole.h"
 #include "mapserver/mapserver.h"
 #include "mapserver/observeraccess.h"
-#include "record/experimentlog.h"
-#include "scenario/scenario.h"
+#include "mission/missionjson.h"
 
 #include <QNetworkInterface>
+
+#include <algorithm>
+#include <cmath>
 
 namespace halyx {
 
@@ -75,44 +77,73 @@ bool StartObserver(CMapServer& server, const std::string& bind, std::string& err
     return true;
 }
 
-std::unique_ptr<CObserverFeed> OpenObserver(CMapServer& server, const CScenario& scenario,
-                                            const CHalyxCommand& agent, CExperimentLog& log,
+std::unique_ptr<CObserverFeed> OpenObserver(CMapServer& server, CMissionFollower& follower,
                                             ObserverOptions options, const std::string& bind,
                                             std::string& error) {
-    auto feed = std::make_unique<CObserverFeed>(server, scenario, agent, log, options);
+    auto feed = std::make_unique<CObserverFeed>(server, follower, options);
     if (!StartObserver(server, bind, error)) {
         return nullptr;
     }
     return feed;
 }
 
-struct CObserverFeed::Model {};
-
-CObserverFeed::CObserverFeed(CMapServer& server, const CScenario& scenario,
-                             const CHalyxCommand& agent, CExperimentLog& log,
+CObserverFeed::CObserverFeed(CMapServer& server, CMissionFollower& follower,
                              ObserverOptions options)
-    : m_server(server), m_agent(agent), m_options(options), m_model(std::make_unique<Model>()) {
-    (void)scenario;
-    (void)log;
+    : m_server(server), m_follower(follower), m_options(options) {
     m_timer.setInterval(kPublishMs);
     QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { Publish(); });
     m_timer.start();
+    Publish();
 }
 
-CObserverFeed::~CObserverFeed() = default;
-
-void CObserverFeed::OnLogLine(std::string_view) {
-    m_dirty = true;
+std::string CObserverFeed::Json() {
+    MissionJsonOptions json;
+    json.withChat = m_options.chat;
+    std::string out = MissionStateJson(m_follower.State(), m_follower.Marks(), json);
+    // The frame the page maps onto its canvas: every start point of the scenario, so that the
+    // map does not jump as marks come and go.
+    double west = 0;
+    double east = 0;
+    double south = 0;
+    double north = 0;
+    bool any = false;
+    const auto take = [&](const MissionPoint& p) {
+        if (!std::isfinite(p.lat) || !std::isfinite(p.lng)) {
+            return;
+        }
+        west = any ? std::min(west, p.lng) : p.lng;
+        east = any ? std::max(east, p.lng) : p.lng;
+        south = any ? std::min(south, p.lat) : p.lat;
+        north = any ? std::max(north, p.lat) : p.lat;
+        any = true;
+    };
+    for (const MissionTrack& track : m_follower.Setup().tracks) {
+        take(track.from);
+    }
+    for (const MissionUnitPoint& unit : m_follower.Setup().resources) {
+        take(unit.point);
+    }
+    if (any && !out.empty() && out.back() == '}') {
+        out.pop_back();
+        out += ",\"frame\":{\"west\":";
+        AppendJsonNumber(out, west);
+        out += ",\"east\":";
+        AppendJsonNumber(out, east);
+        out += ",\"south\":";
+        AppendJsonNumber(out, south);
+        out += ",\"north\":";
+        AppendJsonNumber(out, north);
+        out += "}}";
+    }
+    return out;
 }
 
 void CObserverFeed::Publish() {
-    const int minute = m_agent.Clock();
-    if (!m_dirty && minute == m_publishedMinute) {
+    if (m_follower.Version() == m_published) {
         return;
     }
-    m_dirty = false;
-    m_publishedMinute = minute;
-    m_server.PublishObserverState("{\"minute\":" + std::to_string(minute) + "}");
+    m_published = m_follower.Version();
+    m_server.PublishObserverState(Json());
 }
 
 } // namespace halyx

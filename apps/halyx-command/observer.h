@@ -3,21 +3,19 @@
 // The live observer page of this console: served by the console's HTTP server (see
 // mapserver/mapserver.h), fed the mission state as the agent logs and the clock moves.
 //
-//   auto feed = OpenObserver(mapServer, scenario, agent, log, options, bind, error);
+//   auto feed = OpenObserver(mapServer, follower, options, bind, error);
 //   if (!feed) fail(error);          // else it printed OBSERVER http://HOST:PORT/live?key=KEY
 
 #include <QTimer>
 
+#include <cstdint>
 #include <memory>
 #include <string>
-#include <string_view>
 
 namespace halyx {
 
-class CExperimentLog;
-class CHalyxCommand;
 class CMapServer;
-class CScenario;
+class CMissionFollower;
 
 struct ObserverOptions {
     bool enabled = false;
@@ -36,8 +34,7 @@ bool StartObserver(CMapServer& server, const std::string& bind, std::string& err
 
 class CObserverFeed;
 // The feed and the page together, or nothing with error set.
-std::unique_ptr<CObserverFeed> OpenObserver(CMapServer& server, const CScenario& scenario,
-                                            const CHalyxCommand& agent, CExperimentLog& log,
+std::unique_ptr<CObserverFeed> OpenObserver(CMapServer& server, CMissionFollower& follower,
                                             ObserverOptions options, const std::string& bind,
                                             std::string& error);
 
@@ -45,32 +42,27 @@ std::unique_ptr<CObserverFeed> OpenObserver(CMapServer& server, const CScenario&
 // first address of a network interface that is up and not the loopback, else 127.0.0.1.
 std::string ObserverHost(const std::string& bind);
 
-// Hands the server the mission state: after each logged event and each minute, at most once
-// per kPublishMs, built and written on the clock's thread but sent from the server's.
+// Hands the server the mission state the follower holds, at most once per kPublishMs and only
+// after a change: built on the clock's thread as a JSON text, sent from the server's.
 class CObserverFeed {
 public:
     static constexpr int kPublishMs = 200;
 
-    CObserverFeed(CMapServer& server, const CScenario& scenario, const CHalyxCommand& agent,
-                  CExperimentLog& log, ObserverOptions options);
-    ~CObserverFeed();
+    CObserverFeed(CMapServer& server, CMissionFollower& follower, ObserverOptions options);
     CObserverFeed(const CObserverFeed&) = delete;
     CObserverFeed& operator=(const CObserverFeed&) = delete;
 
-    // One line the experiment log wrote.
-    void OnLogLine(std::string_view line);
+    // The text the observers get now.
+    std::string Json();
 
 private:
-    struct Model;
     void Publish();
 
     CMapServer& m_server;
-    const CHalyxCommand& m_agent;
+    CMissionFollower& m_follower;
     ObserverOptions m_options;
-    std::unique_ptr<Model> m_model;
     QTimer m_timer;
-    bool m_dirty = true;
-    int m_publishedMinute = -1;
+    std::uint64_t m_published = 0;
 };
 
 } // namespace halyx

@@ -4,11 +4,10 @@ namespace halyx {
 
 namespace {
 
-// The page draws whatever the state holds: every object with a numeric lat and lng becomes a
-// mark (its "command" or "kind" names its symbol, its "station" its colour), an object with
-// "from" and "to" points a line. So the page need not change when the state gains a kind of
-// mark. Texts from the stations (chat, names) only ever reach the page as text nodes, never as
-// markup.
+// The page draws the state it is sent (see mission/missionjson.h): incursions, resources,
+// radar contacts and the marks of the last minutes, each station in its colour (the window's:
+// the timeline's colours in the same order), marks fading with age. Texts from the stations
+// (chat, names, ids) only ever reach the page as text nodes, never as markup.
 constexpr const char* kPage = R"HTML(<!DOCTYPE html>
 <html lang="en">
 <head>
@@ -34,6 +33,7 @@ h1 { font-size: 18px; margin: 0 0 8px 0; }
 <div id="side">
 <h1>Mission Picture</h1>
 <div>Minute <span id="minute">-</span></div>
+<div id="notes"></div>
 <div id="connection">connecting</div>
 <h2 style="font-size:15px">Stations</h2>
 <div id="stations"></div>
@@ -45,36 +45,19 @@ h1 { font-size: 18px; margin: 0 0 8px 0; }
 <script>
 "use strict";
 const SVG = "http://www.w3.org/2000/svg";
-const W = 1000, H = 700, PAD = 30;
-const palette = ["#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#e377c2",
-                 "#17becf", "#bcbd22", "#7f7f7f"];
-const stationColour = {};
+const W = 1000, H = 700, PAD = 30, TRAIL = 30;
+const stationColours = ["#1f5fbf", "#f08c00", "#8e24aa", "#00897b", "#b0a800", "#00a5c0"];
+const consoleColour = "#424242";
+let frame = null;
 
-function colourOf(station, given) {
-  if (given) { stationColour[station] = given; }
-  if (!(station in stationColour)) {
-    stationColour[station] = palette[Object.keys(stationColour).length % palette.length];
-  }
-  return stationColour[station];
+function colourOf(station) {
+  return typeof station === "number" && station >= 0
+      ? stationColours[station % stationColours.length] : consoleColour;
 }
 
-function isPoint(o) {
-  return o && typeof o === "object" && typeof o.lat === "number" && typeof o.lng === "number" &&
-         isFinite(o.lat) && isFinite(o.lng);
-}
-
-// Every object with a point, with the path of keys that led to it (its layer).
-function collect(value, layer, out, depth) {
-  if (depth > 12 || value === null || typeof value !== "object") { return; }
-  if (Array.isArray(value)) {
-    for (const item of value) { collect(item, layer, out, depth + 1); }
-    return;
-  }
-  if (isPoint(value)) { out.push({layer: layer, mark: value}); }
-  for (const key of Object.keys(value)) {
-    if (key === "chat" || key === "stations") { continue; }
-    collect(value[key], layer || key, out, depth + 1);
-  }
+function isPoint(p) {
+  return Array.isArray(p) && p.length === 2 && typeof p[0] === "number" &&
+         typeof p[1] === "number" && isFinite(p[0]) && isFinite(p[1]);
 }
 
 function el(name, attrs, parent) {
@@ -84,94 +67,144 @@ function el(name, attrs, parent) {
   return e;
 }
 
-function bounds(state, found) {
-  const m = state.map || state.bounds;
-  if (m && [m.west, m.east, m.south, m.north].every(v => typeof v === "number") &&
-      m.east > m.west && m.north > m.south) {
-    return m;
+function titled(e, text) {
+  el("title", {}, e).textContent = text;
+  return e;
+}
+
+// The frame grows to hold every point met and never shrinks, so marks stay where they were.
+function grow(points) {
+  for (const p of points) {
+    if (!frame) { frame = {west: p[1], east: p[1], south: p[0], north: p[0]}; continue; }
+    frame.west = Math.min(frame.west, p[1]); frame.east = Math.max(frame.east, p[1]);
+    frame.south = Math.min(frame.south, p[0]); frame.north = Math.max(frame.north, p[0]);
   }
-  let b = {west: Infinity, east: -Infinity, south: Infinity, north: -Infinity};
-  for (const f of found) {
-    b.west = Math.min(b.west, f.mark.lng); b.east = Math.max(b.east, f.mark.lng);
-    b.south = Math.min(b.south, f.mark.lat); b.north = Math.max(b.north, f.mark.lat);
-  }
-  if (!isFinite(b.west)) { b = {west: -1, east: 1, south: -1, north: 1}; }
-  const mx = Math.max((b.east - b.west) * 0.05, 0.01), my = Math.max((b.north - b.south) * 0.05, 0.01);
-  return {west: b.west - mx, east: b.east + mx, south: b.south - my, north: b.north + my};
+}
+
+function stationName(state, index) {
+  const s = Array.isArray(state.stations) ? state.stations[index] : undefined;
+  return s && s.name !== undefined ? String(s.name) : "console";
 }
 
 function drawPicture(state) {
+  const incursions = Array.isArray(state.incursions) ? state.incursions : [];
+  const resources = Array.isArray(state.resources) ? state.resources : [];
+  const marks = Array.isArray(state.marks) ? state.marks : [];
+  const contacts = Array.isArray(state.contacts) ? state.contacts : [];
+  const f = state.frame;
+  if (f && [f.west, f.east, f.south, f.north].every(v => typeof v === "number")) {
+    grow([[f.south, f.west], [f.north, f.east]]);
+  }
+  grow(incursions.map(i => i.at).filter(isPoint));
+  grow(resources.map(r => r.at).filter(isPoint));
+  grow(marks.map(m => m.at).filter(isPoint));
+  grow(marks.map(m => m.to).filter(isPoint));
+  const b = frame || {west: -1, east: 1, south: -1, north: 1};
+  const mx = Math.max((b.east - b.west) * 0.05, 0.05), my = Math.max((b.north - b.south) * 0.05, 0.05);
+  const west = b.west - mx, south = b.south - my;
+  const s = Math.min((W - 2 * PAD) / (b.east - b.west + 2 * mx),
+                     (H - 2 * PAD) / (b.north - b.south + 2 * my));
+  const x = p => PAD + (p[1] - west) * s;
+  const y = p => H - PAD - (p[0] - south) * s;
+
   const svg = document.getElementById("picture");
   while (svg.firstChild) { svg.removeChild(svg.firstChild); }
-  const found = [];
-  collect(state, "", found, 0);
-  const b = bounds(state, found);
-  const sx = (W - 2 * PAD) / (b.east - b.west), sy = (H - 2 * PAD) / (b.north - b.south);
-  const s = Math.min(sx, sy);
-  const x = lng => PAD + (lng - b.west) * s;
-  const y = lat => H - PAD - (lat - b.south) * s;
   el("rect", {x: 0, y: 0, width: W, height: H, fill: "#dfe8ee"}, svg);
-  const lines = el("g", {id: "lines"}, svg), marks = el("g", {id: "marks"}, svg);
-  for (const f of found) {
-    const m = f.mark;
-    const what = String(m.command || m.kind || m.type || f.layer || "mark");
-    const colour = m.station ? colourOf(String(m.station), m.colour || m.color) : "#444";
-    if (isPoint(m.from) && isPoint(m.to) && m.to !== m) {
-      el("line", {x1: x(m.from.lng), y1: y(m.from.lat), x2: x(m.to.lng), y2: y(m.to.lat),
-                  stroke: colour, "stroke-width": 2, "stroke-dasharray": "6 4",
-                  "data-command": what}, lines);
+  const contactLayer = el("g", {id: "contacts"}, svg);
+  const markLayer = el("g", {id: "marks"}, svg);
+  const unitLayer = el("g", {id: "units"}, svg);
+
+  const where = {};
+  for (const r of resources) { if (isPoint(r.at)) { where[r.id] = r.at; } }
+  for (const i of incursions) { if (isPoint(i.at)) { where[i.id] = i.at; } }
+  for (const c of contacts) {
+    const from = where[c.radar], to = where[c.inc];
+    if (isPoint(from) && isPoint(to)) {
+      titled(el("line", {x1: x(from), y1: y(from), x2: x(to), y2: y(to), stroke: "#757575",
+                         "stroke-dasharray": "3 3", "data-command": "inc_enter_radar"},
+                contactLayer), "radar " + c.radar + " holds " + c.inc + " since minute " + c.since);
     }
-    const opacity = typeof m.fade === "number" ? Math.max(0.15, Math.min(1, m.fade)) : 1;
-    const c = el("circle", {cx: x(m.lng), cy: y(m.lat), r: 5, fill: colour, "fill-opacity": opacity,
-                            stroke: "#000", "stroke-width": 0.5, class: "mark " + f.layer,
-                            "data-command": what}, marks);
-    if (typeof m.heading === "number") {
-      const a = (90 - m.heading) * Math.PI / 180;
-      el("line", {x1: x(m.lng), y1: y(m.lat), x2: x(m.lng) + 14 * Math.cos(a),
-                  y2: y(m.lat) - 14 * Math.sin(a), stroke: colour, "stroke-width": 2}, marks);
+  }
+  const now = typeof state.minute === "number" ? state.minute : 0;
+  for (const m of marks) {
+    if (!isPoint(m.at)) { continue; }
+    const colour = colourOf(m.station);
+    const age = Math.max(0, Math.min(1, (now - m.minute) / TRAIL));
+    const opacity = 1 - 0.75 * age;
+    const kind = String(m.kind);
+    if (isPoint(m.to)) {
+      el("line", {x1: x(m.to), y1: y(m.to), x2: x(m.at), y2: y(m.at), stroke: colour,
+                  "stroke-opacity": opacity, "stroke-width": 1.6, "data-command": kind},
+         markLayer);
     }
-    const title = el("title", {}, c);
-    const parts = [];
-    for (const k of ["station", "command", "kind", "id", "minute", "state"]) {
-      if (m[k] !== undefined) { parts.push(k + ": " + m[k]); }
+    titled(el("circle", {cx: x(m.at), cy: y(m.at), r: 5, fill: colour, "fill-opacity": opacity,
+                         stroke: "#000", "stroke-width": 0.5, "data-command": kind}, markLayer),
+           stationName(state, m.station) + ": " + kind + " at minute " + m.minute + "\n" +
+               m.at[0] + ", " + m.at[1]);
+  }
+  for (const r of resources) {
+    if (!isPoint(r.at)) { continue; }
+    const colour = colourOf(r.station);
+    const size = 6;
+    const radar = String(r.type).toLowerCase() === "radar";
+    const e = radar
+        ? el("rect", {x: x(r.at) - size, y: y(r.at) - size, width: 2 * size, height: 2 * size,
+                      fill: "#fff", stroke: colour, "stroke-width": 2}, unitLayer)
+        : el("polygon", {points: [[x(r.at), y(r.at) - size], [x(r.at) + size, y(r.at) + size],
+                                  [x(r.at) - size, y(r.at) + size]].map(q => q.join(",")).join(" "),
+                         fill: "#fff", stroke: colour, "stroke-width": 2}, unitLayer);
+    e.setAttribute("data-unit", String(r.type));
+    titled(e, r.type + " " + r.id + ": " + r.state +
+               (r.station >= 0 ? " (" + stationName(state, r.station) + ")" : "") +
+               (r.target ? " -> " + r.target : ""));
+  }
+  for (const i of incursions) {
+    if (!isPoint(i.at)) { continue; }
+    const g = el("g", {"data-unit": "incursion"}, unitLayer);
+    el("circle", {cx: x(i.at), cy: y(i.at), r: 5, fill: "#d32f2f"}, g);
+    if (typeof i.heading === "number") {
+      const a = (90 - i.heading) * Math.PI / 180;
+      el("line", {x1: x(i.at), y1: y(i.at), x2: x(i.at) + 16 * Math.cos(a),
+                  y2: y(i.at) - 16 * Math.sin(a), stroke: "#d32f2f", "stroke-width": 2}, g);
     }
-    parts.push("at " + m.lat.toFixed(3) + ", " + m.lng.toFixed(3));
-    title.textContent = parts.join("\n");
+    titled(g, "incursion " + i.id + " heading " + i.heading);
   }
 }
 
 function drawSide(state) {
   document.getElementById("minute").textContent =
       typeof state.minute === "number" ? String(state.minute) : "-";
+  const notes = [];
+  if (state.paused) { notes.push("paused"); }
+  if (state.decision) { notes.push("decision: " + state.decision); }
+  document.getElementById("notes").textContent = notes.join(", ");
   const stations = document.getElementById("stations");
   while (stations.firstChild) { stations.removeChild(stations.firstChild); }
   const list = Array.isArray(state.stations) ? state.stations : [];
-  for (const st of list) {
-    const name = String(st.name !== undefined ? st.name : st.station);
+  list.forEach((st, index) => {
     const row = document.createElement("div");
     row.className = "station";
     const light = document.createElement("span");
-    const status = String(st.status || st.goNoGo || "").toLowerCase().replace(/[^a-z]/g, "");
+    const status = String(st.goNoGo || "").toLowerCase();
     light.className = "light " + (status === "go" ? "go" : status === "nogo" ? "nogo" : "");
-    light.style.outline = "2px solid " + colourOf(name, st.colour || st.color);
+    light.style.outline = "3px solid " + colourOf(index);
     const label = document.createElement("span");
-    label.textContent = name + (status ? " " + status : "");
+    label.textContent = String(st.name) + (status ? " " + status : "");
     row.appendChild(light);
     row.appendChild(label);
     stations.appendChild(row);
-  }
+  });
   const chat = document.getElementById("chat");
   while (chat.firstChild) { chat.removeChild(chat.firstChild); }
-  const lines = Array.isArray(state.chat) ? state.chat : [];
-  document.getElementById("chat-title").style.display = Array.isArray(state.chat) ? "" : "none";
-  for (const line of lines.slice(-12)) {
+  const hasChat = Array.isArray(state.chat);
+  document.getElementById("chat-title").style.display = hasChat ? "" : "none";
+  for (const line of hasChat ? state.chat : []) {
     const row = document.createElement("div");
     const who = document.createElement("span");
     who.className = "who";
-    const minute = line.minute !== undefined ? "[" + line.minute + "] " : "";
-    who.textContent = minute + (line.from || "") + (line.to ? " -> " + line.to : "") + ": ";
+    who.textContent = "[" + line.minute + "] " + stationName(state, line.station) + ": ";
     row.appendChild(who);
-    row.appendChild(document.createTextNode(String(line.text !== undefined ? line.text : "")));
+    row.appendChild(document.createTextNode(String(line.text)));
     chat.appendChild(row);
   }
 }
