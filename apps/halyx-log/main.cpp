@@ -1,4 +1,5 @@
 // halyx-log: recorded experiment logs as CSV files, printed summaries and timeline pictures.
+#include "picturecommand.h"
 #include "timelinefile.h"
 
 #include "common/numericlocale.h"
@@ -25,7 +26,9 @@ constexpr int kExitUsage = 2;
 void PrintUsage(std::ostream& out) {
     out << "Usage: halyx-log csv LOG... -o DIR\n"
            "  or:  halyx-log summary LOG...\n"
-           "  or:  halyx-log timeline LOG -o FILE.png|FILE.svg\n\n"
+           "  or:  halyx-log timeline LOG -o FILE.png|FILE.svg\n"
+           "  or:  halyx-log picture LOG [--minute N] -o FILE.png|FILE.svg\n"
+           "  or:  halyx-log picture LOG --every M -o DIR\n\n"
            "Turns recorded experiment logs into data and pictures.\n\n"
            "  csv       writes events.csv, chat.csv, stats.csv, team.csv and outcome.csv into "
            "DIR,\n"
@@ -33,7 +36,12 @@ void PrintUsage(std::ostream& out) {
            "  summary   prints per station the commands of each kind, first and last minute,\n"
            "            go/no-go history and chat lines, and the launch decision\n"
            "  timeline  draws minutes 0-960 with one lane per station: commands, go/no-go band,\n"
-           "            chat, pauses and the launch decision\n\n"
+           "            chat, pauses and the launch decision\n"
+           "  picture   draws the mission on the map at minute N (default: the end): units,\n"
+           "            incursions' courses, radar contacts, each station's commands of the last\n"
+           "            30 minutes in its colour, go/no-go and the last chat lines; with --every "
+           "M\n"
+           "            one PNG each M minutes into DIR (minute_0000.png, minute_0010.png, ...)\n\n"
            "A log cut off by a crash is read through a repair (the file is not changed) and is\n"
            "marked as such.\n\n"
            "Exit status: 0 done, 1 a log could not be read or a file not written, 2 wrong usage.\n";
@@ -162,6 +170,9 @@ int main(int argc, char** argv) {
     }
     const std::string command = args[0];
     args.erase(args.begin());
+    if (command == "picture") {
+        return RunPictureCommand(argc, argv, args, UsageError);
+    }
     std::vector<std::string> inputs;
     std::string output;
     std::string error;
