@@ -181,6 +181,7 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
     halyx::CInitPage& page = window.InitPage()->Presenter();
     registeredName = [&page] { return page.AgentName(); };
     follower.SetPlaybackQuery([&page] { return page.IsPlaybackMode(); });
+    window.InitPage()->SetMissionFollower(&follower);
     if (teamOnly) {
         page.SetTeamOnly(true);
     }

@@ -61,6 +61,7 @@ bool CMissionFollower::Poll() {
             std::vector<CMissionEvent> events = MissionEventsFromStore(m_agent.Events());
             m_builder = CMissionBuilder(MissionSetupFrom(m_scenario, m_agent.Team()));
             m_builder.Assign(std::move(events));
+            m_replayState = nullptr;
             m_storeCount = count;
             m_replaying = true;
             m_dirty = true;
@@ -94,7 +95,15 @@ bool CMissionFollower::Poll() {
 }
 
 const CMissionState& CMissionFollower::State() {
-    return m_replaying ? m_builder.StateAt(m_minute) : m_builder.Latest();
+    if (!m_replaying) {
+        return m_builder.Latest();
+    }
+    // A seek rebuilds from the nearest checkpoint; every draw of one poll shares the result.
+    if (m_replayState == nullptr || m_replayVersion != m_version) {
+        m_replayState = &m_builder.StateAt(m_minute);
+        m_replayVersion = m_version;
+    }
+    return *m_replayState;
 }
 
 std::span<const CMissionMark> CMissionFollower::Marks() {

@@ -22,6 +22,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halyx {
 
@@ -53,6 +54,9 @@ public:
     // The state now: the newest live state, or the replay at the agent's clock.
     const CMissionState& State();
     std::span<const CMissionMark> Marks();
+    const CScenario& Scenario() const { return m_scenario; }
+    // Every event so far, in the order the marks refer to them.
+    const std::vector<CMissionEvent>& Events() const { return m_builder.Events(); }
     // The scenario's incursions and resources as the picture starts from them.
     const MissionSetup& Setup() const { return m_builder.Setup(); }
     // Goes up with every change.
@@ -73,6 +77,9 @@ private:
     CLogEventAdapter m_adapter;
     std::string m_logPath; // the log the live events came from
     bool m_replaying = false;
+    // The replay's state at m_minute, while m_version has not moved on.
+    const CMissionState* m_replayState = nullptr;
+    std::uint64_t m_replayVersion = 0;
     std::size_t m_storeCount = 0;
     int m_minute = -1;
     bool m_dirty = true;
