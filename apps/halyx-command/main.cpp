@@ -180,7 +180,6 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
         {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
     halyx::CInitPage& page = window.InitPage()->Presenter();
     registeredName = [&page] { return page.AgentName(); };
-    follower.SetPlaybackQuery([&page] { return page.IsPlaybackMode(); });
     window.InitPage()->SetMissionFollower(&follower);
     if (teamOnly) {
         page.SetTeamOnly(true);

@@ -122,6 +122,9 @@ CInitPageWidget::~CInitPageWidget() {
     // The window listens to the follower, which may be this page's own and go before the
     // window would as a child.
     delete m_missionWindow;
+    if (m_follower != nullptr) {
+        m_follower->SetPlaybackQuery(nullptr);
+    }
     m_context.log.SetWriteTroubleHandler(nullptr);
     m_context.agent.SetMainWindow(nullptr);
 }
@@ -634,13 +637,19 @@ void CInitPageWidget::OpenTimeline() {
     dialog->show();
 }
 
+void CInitPageWidget::SetMissionFollower(CMissionFollower* follower) {
+    m_follower = follower;
+    if (m_follower != nullptr) {
+        m_follower->SetPlaybackQuery([this] { return m_page.IsPlaybackMode(); });
+    }
+}
+
 void CInitPageWidget::OpenMissionPicture() {
     if (m_missionWindow == nullptr) {
         if (m_follower == nullptr) {
             m_ownFollower = std::make_unique<CMissionFollower>(m_context.scenario, m_context.agent,
                                                                m_context.log);
-            m_ownFollower->SetPlaybackQuery([this] { return m_page.IsPlaybackMode(); });
-            m_follower = m_ownFollower.get();
+            SetMissionFollower(m_ownFollower.get());
         }
         m_missionWindow = new CMissionWindow(*m_follower, this);
     }

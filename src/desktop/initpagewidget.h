@@ -52,9 +52,9 @@ public:
 
     CInitPage& Presenter() { return m_page; }
 
-    // The live mission that the "Mission Picture" window draws; without one the page follows
-    // the mission itself when the window is first opened.
-    void SetMissionFollower(CMissionFollower* follower) { m_follower = follower; }
+    // The mission that the "Mission Picture" window draws; the page tells it when a replay is
+    // on. Without one the page follows the mission itself from the window's first opening.
+    void SetMissionFollower(CMissionFollower* follower);
     // The window, once opened.
     CMissionWindow* MissionWindow() const { return m_missionWindow; }
 

@@ -50,6 +50,7 @@ namespace {
 
 QCheckBox* Layer(const QString& text, QHBoxLayout* row, QWidget* parent) {
     auto* box = new QCheckBox(text, parent);
+    box->setObjectName(text);
     box->setChecked(true);
     row->addWidget(box);
     return box;
@@ -80,6 +81,7 @@ CMissionWindow::CMissionWindow(CMissionFollower& follower, QWidget* parent)
     controls->addWidget(m_trail);
     controls->addStretch();
     auto* save = new QPushButton(tr("Save Picture..."), this);
+    save->setObjectName(QStringLiteral("Save Picture..."));
     controls->addWidget(save);
 
     auto* status = new QHBoxLayout;

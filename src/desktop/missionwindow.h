@@ -28,6 +28,7 @@ public:
     ~CMissionWindow() override;
 
     const MissionPictureStyle& Style() const { return m_painter.Style(); }
+    CMissionFollower& Follower() const { return m_follower; }
     // How many times the picture was drawn (tests count redraws).
     int Redraws() const { return m_redraws; }
     // The minute shown now.
