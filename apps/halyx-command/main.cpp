@@ -432,10 +432,14 @@ int main(int argc, char** argv) {
         observer = halyx::StoredObserverOptions();
     }
     // What the Mission Picture window and the observer page draw, as the mission runs.
-    halyx::CMissionFollower follower(scenario, agent, log);
+    // The scripted console without the page leaves it out: it would only cost time and memory.
+    std::unique_ptr<halyx::CMissionFollower> follower;
+    if (!headless || (observer && observer->enabled)) {
+        follower = std::make_unique<halyx::CMissionFollower>(scenario, agent, log);
+    }
     std::unique_ptr<halyx::CObserverFeed> observerFeed;
     if (observer && observer->enabled) {
-        observerFeed = halyx::OpenObserver(mapServer, follower, *observer, options.bind, error);
+        observerFeed = halyx::OpenObserver(mapServer, *follower, *observer, options.bind, error);
         if (!observerFeed) {
             std::fprintf(stderr, "halyx-command: cannot start the observer page: %s\n",
                          error.c_str());
@@ -458,14 +462,16 @@ int main(int argc, char** argv) {
         return RunDesktop(*app, scenario, log, agent, container, registeredName, teamOnly,
                           startEmbedded || options.ansHost.has_value(),
                           agentGiven ? agentName : std::string(), ansHost, ansPort, agentPort,
-                          follower);
+                          *follower);
     }
 
     halyx::CHeadlessConsole console(scenario, log, agent, container);
     console.SetDefaultAnswer(defaultAnswer);
     console.SetClockEvery(clockEvery);
     agent.SetMainWindow(&console.Page());
-    follower.SetPlaybackQuery([&console] { return console.Page().IsPlaybackMode(); });
+    if (follower) {
+        follower->SetPlaybackQuery([&console] { return console.Page().IsPlaybackMode(); });
+    }
     registeredName = [&console] { return console.Page().AgentName(); };
     if (teamOnly) {
         console.Page().SetTeamOnly(true);

@@ -39,6 +39,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTimer>

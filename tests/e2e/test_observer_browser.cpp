@@ -3,9 +3,11 @@
 // station makes. The page is read through the browser's debugging protocol, so what is checked
 // is what the browser's own script drew from the live stream.
 //
+// HALYX_OBSERVER_SCREENSHOT=FILE.png also writes the page as the browser shows it.
 // Without Chromium the test says so and ends with status 77, which CTest reports as skipped.
 #include "e2eutil.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -48,14 +50,12 @@ public:
         return Spin([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, 10000);
     }
 
-    // The value of a script expression on the page (a string), "" when none came.
-    std::string Evaluate(const std::string& expression) {
+    // The result of one call of the protocol, {} when none came.
+    QJsonObject Call(const QString& method, const QJsonObject& params) {
         const int id = ++m_id;
-        QJsonObject params{{"expression", QString::fromStdString(expression)},
-                           {"returnByValue", true}};
-        QJsonObject call{{"id", id}, {"method", "Runtime.evaluate"}, {"params", params}};
+        QJsonObject call{{"id", id}, {"method", method}, {"params", params}};
         m_socket.sendTextMessage(QString::fromUtf8(QJsonDocument(call).toJson()));
-        std::string value;
+        QJsonObject result;
         Spin(
             [&] {
                 while (!m_messages.empty()) {
@@ -63,20 +63,26 @@ public:
                         QJsonDocument::fromJson(m_messages.front().toUtf8()).object();
                     m_messages.erase(m_messages.begin());
                     if (reply.value("id").toInt() == id) {
-                        value = reply.value("result")
-                                    .toObject()
-                                    .value("result")
-                                    .toObject()
-                                    .value("value")
-                                    .toString()
-                                    .toStdString();
+                        result = reply.value("result").toObject();
                         return true;
                     }
                 }
                 return false;
             },
             10000);
-        return value;
+        return result;
+    }
+
+    // The value of a script expression on the page (a string), "" when none came.
+    std::string Evaluate(const std::string& expression) {
+        const QJsonObject params{{"expression", QString::fromStdString(expression)},
+                                 {"returnByValue", true}};
+        return Call("Runtime.evaluate", params)
+            .value("result")
+            .toObject()
+            .value("value")
+            .toString()
+            .toStdString();
     }
 
 private:
@@ -148,7 +154,11 @@ TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {
     Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
     const QString ans = NameServerAddress(home + "ans.out");
     ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
-    Start("halyx-station", {"--name", "ALPHA", "--ans", ans, "--behaviour", "quiet"},
+    // The picture for the user guide shows a station at work; the test needs only its own
+    // deployment.
+    const bool forPicture = !qEnvironmentVariableIsEmpty("HALYX_OBSERVER_SCREENSHOT");
+    Start("halyx-station",
+          {"--name", "ALPHA", "--ans", ans, "--behaviour", forPicture ? "active" : "quiet"},
           home + "ALPHA.out");
     ASSERT_FALSE(WaitForLine(home + "ALPHA.out", "READY").empty());
     QProcess* console = Start(
@@ -236,6 +246,22 @@ TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {
         10000))
         << first << " then " << later;
     EXPECT_EQ(tab.Evaluate("document.getElementById('connection').textContent"), "live");
+
+    // For the user guide: HALYX_OBSERVER_SCREENSHOT=FILE.png keeps the page open a while longer
+    // and writes what the browser shows.
+    const QString screenshot = qEnvironmentVariable("HALYX_OBSERVER_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        tab.Call("Emulation.setDeviceMetricsOverride",
+                 {{"width", 1366}, {"height", 768}, {"deviceScaleFactor", 1}, {"mobile", false}});
+        Spin([] { return false; }, 8000);
+        const QByteArray png =
+            QByteArray::fromBase64(tab.Call("Page.captureScreenshot", {{"format", "png"}})
+                                       .value("data")
+                                       .toString()
+                                       .toLatin1());
+        QFile file(screenshot);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
+    }
 
     const std::string quit = "quit\n";
     console->write(quit.data(), static_cast<qint64>(quit.size()));
