@@ -6,6 +6,7 @@
 #include "desktop/missionfollower.h"
 
 #include <QCheckBox>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
@@ -15,6 +16,8 @@
 #include <QSpinBox>
 #include <QToolTip>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace halyx {
 
@@ -108,6 +111,12 @@ CMissionWindow::CMissionWindow(CMissionFollower& follower, QWidget* parent)
 
     resize(m_painter.PreferredSize(follower.Scenario()).expandedTo(QSize(800, 600)));
     CSettings::TrackGeometry(this, QStringLiteral("MissionPicture"));
+    m_redrawGap.setSingleShot(true);
+    connect(&m_redrawGap, &QTimer::timeout, this, [this] {
+        if (m_redrawWanted) {
+            Redraw();
+        }
+    });
     m_listener = m_follower.AddListener([this] { Changed(); });
     Changed();
 }
@@ -136,8 +145,18 @@ void CMissionWindow::Changed() {
                            QString::fromStdString(station.goNoGo).toHtmlEscaped());
     }
     m_stations->setText(lights);
+    Redraw();
+}
+
+void CMissionWindow::Redraw() {
+    if (m_redrawGap.isActive()) {
+        m_redrawWanted = true;
+        return;
+    }
+    m_redrawWanted = false;
     // Only asks for a paint: Qt folds the requests of one turn of the loop into one.
     m_canvas->update();
+    m_redrawGap.start(static_cast<int>(std::max<qint64>(kMinRedrawMs, 3 * m_lastPaintMs)));
 }
 
 void CMissionWindow::StyleChanged() {
@@ -150,21 +169,29 @@ void CMissionWindow::StyleChanged() {
     style.layers.chat = m_chat->isChecked();
     style.trailMinutes = m_trail->value();
     m_painter.SetStyle(style);
-    m_canvas->update();
+    Redraw();
 }
 
 void CMissionWindow::PaintPicture(QPainter& painter, const QRectF& area) {
+    QElapsedTimer timer;
+    timer.start();
     painter.fillRect(area, Qt::white);
     const CMissionState& state = m_follower.State();
-    m_painter.Paint(painter, area, state, m_follower.Marks());
+    m_painter.Paint(painter, area, state, DrawnMarks());
+    m_lastPaintMs = timer.elapsed();
     ++m_redraws;
     emit Redrawn();
 }
 
+std::span<const CMissionMark> CMissionWindow::DrawnMarks() const {
+    const std::span<const CMissionMark> marks = m_follower.Marks();
+    return marks.size() > kMaxMarksDrawn ? marks.last(kMaxMarksDrawn) : marks;
+}
+
 QString CMissionWindow::TipAt(const QPointF& at) const {
     const CMissionState& state = m_follower.State();
-    const std::optional<MissionHit> hit = m_painter.HitTest(
-        QRectF(m_canvas->rect()), at, state, m_follower.Marks(), m_follower.Events());
+    const std::optional<MissionHit> hit =
+        m_painter.HitTest(QRectF(m_canvas->rect()), at, state, DrawnMarks(), m_follower.Events());
     return hit ? hit->text : QString();
 }
 

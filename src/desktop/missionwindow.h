@@ -3,7 +3,11 @@
 #include "controls/missionpainter.h"
 
 #include <QString>
+#include <QTimer>
+
 #include <QWidget>
+#include <cstddef>
+#include <span>
 
 class QCheckBox;
 class QLabel;
@@ -24,6 +28,11 @@ class CMissionFollower;
 class CMissionWindow final : public QWidget {
     Q_OBJECT
 public:
+    // The newest marks the window draws at most. A flood of commands within one trail would
+    // otherwise make every redraw hold the event loop for as long as drawing them all takes;
+    // this many already cover the map. Files drawn from the window's Save Picture hold all.
+    static constexpr std::size_t kMaxMarksDrawn = 2000;
+
     explicit CMissionWindow(CMissionFollower& follower, QWidget* parent = nullptr);
     ~CMissionWindow() override;
 
@@ -45,14 +54,23 @@ signals:
 private:
     friend class CMissionCanvas;
     void Changed();
+    void Redraw();
     void StyleChanged();
     void SaveAs();
     void PaintPicture(QPainter& painter, const QRectF& area);
+    // The marks drawn: the newest kMaxMarksDrawn of the trail.
+    std::span<const CMissionMark> DrawnMarks() const;
 
     CMissionFollower& m_follower;
     CMissionPainter m_painter;
     int m_listener = 0;
     int m_redraws = 0;
+    // Redraws wait at least kMinRedrawMs, and three times the last drawing's time, after the
+    // last one: drawing never takes more than a quarter of the event loop's time.
+    static constexpr int kMinRedrawMs = 50;
+    QTimer m_redrawGap;
+    bool m_redrawWanted = false;
+    qint64 m_lastPaintMs = 0;
     QWidget* m_canvas = nullptr;
     QLabel* m_minute = nullptr;
     QLabel* m_stations = nullptr;
