@@ -221,8 +221,8 @@ TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {
 
     const std::string deploy =
         "(tell :sender ALPHA :receiver Lab-HalyxCommand :content (tell :command deploy :resource "
-        "interceptor :id I1 :initLat 28.4 :initLng -80.6 :initGridCol 0 :initGridRow 0 :destLat "
-        "28.9 :destLng -79.9 :destGridCol 0 :destGridRow 0))\n";
+        "interceptor :id I1 :initLat 184 :initLng 472 :initGridCol 0 :initGridRow 0 :destLat "
+        "240 :destLng 469 :destGridCol 0 :destGridRow 0))\n";
     QTcpSocket station;
     station.connectToHost("127.0.0.1", static_cast<quint16>(port));
     ASSERT_TRUE(station.waitForConnected(10000));
