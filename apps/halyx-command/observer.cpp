@@ -6,6 +6,7 @@
 #include "mapserver/mapserver.h"
 #include "mapserver/observeraccess.h"
 #include "mission/missionjson.h"
+#include "scenario/scenario.h"
 
 #include <QNetworkInterface>
 
@@ -120,6 +121,26 @@ std::string CObserverFeed::Json() {
     for (const MissionTrack& track : m_follower.Setup().tracks) {
         take(track.from);
     }
+    // The impact lines and the trajectory, for the page to draw under the marks.
+    const CGeography& geography = m_follower.Scenario().Geography();
+    std::string lines;
+    const auto line = [&](const char* name, const CLatLngList& points) {
+        lines += lines.empty() ? "\"" : ",\"";
+        lines += name;
+        lines += "\":[";
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            lines += i == 0 ? "[" : ",[";
+            AppendJsonNumber(lines, points[i].lat);
+            lines += ',';
+            AppendJsonNumber(lines, points[i].lng);
+            lines += ']';
+            take({points[i].lat, points[i].lng});
+        }
+        lines += ']';
+    };
+    line("north", geography.GetImpactLines().GetNLine());
+    line("south", geography.GetImpactLines().GetSLine());
+    line("trajectory", geography.GetTrajectory().GetTrajectory());
     for (const MissionUnitPoint& unit : m_follower.Setup().resources) {
         take(unit.point);
     }
@@ -133,7 +154,7 @@ std::string CObserverFeed::Json() {
         AppendJsonNumber(out, south);
         out += ",\"north\":";
         AppendJsonNumber(out, north);
-        out += "}}";
+        out += "},\"lines\":{" + lines + "}}";
     }
     return out;
 }

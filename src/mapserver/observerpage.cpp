@@ -110,6 +110,18 @@ function drawPicture(state) {
   const svg = document.getElementById("picture");
   while (svg.firstChild) { svg.removeChild(svg.firstChild); }
   el("rect", {x: 0, y: 0, width: W, height: H, fill: "#dfe8ee"}, svg);
+  const lineLayer = el("g", {id: "lines"}, svg);
+  const geography = state.lines && typeof state.lines === "object" ? state.lines : {};
+  for (const [name, colour] of [["north", "#8d6e63"], ["south", "#8d6e63"],
+                                ["trajectory", "#1565c0"]]) {
+    const points = Array.isArray(geography[name]) ? geography[name].filter(isPoint) : [];
+    if (points.length > 1) {
+      titled(el("polyline", {points: points.map(p => x(p) + "," + y(p)).join(" "), fill: "none",
+                             stroke: colour, "stroke-width": name === "trajectory" ? 2 : 1.5,
+                             "stroke-dasharray": name === "trajectory" ? "8 4" : ""}, lineLayer),
+             name === "trajectory" ? "launch trajectory" : name + "ern impact line");
+    }
+  }
   const contactLayer = el("g", {id: "contacts"}, svg);
   const markLayer = el("g", {id: "marks"}, svg);
   const unitLayer = el("g", {id: "units"}, svg);
