@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QGuiApplication>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 
@@ -107,7 +108,8 @@ int RunPictureCommand(int argc, char** argv, const std::vector<std::string>& arg
     CMissionBuilder builder(MissionSetupFrom(scenario, log.team));
     builder.Assign(std::move(log.events));
     CMissionPainter painter(scenario);
-    const int end = builder.Latest().minute;
+    // The mission's minutes bound the frames, whatever clock counts a damaged log holds.
+    const int end = std::clamp(builder.Latest().minute, 0, kMissionLastMinute);
 
     if (every == 0) {
         const CMissionState& state = builder.StateAt(minute >= 0 ? minute : end);

@@ -6,6 +6,7 @@
 #include "scenario/scenario.h"
 
 #include <QFont>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPen>
@@ -14,7 +15,9 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
 #include <numbers>
+#include <tuple>
 
 namespace halyx {
 
@@ -156,9 +159,11 @@ QRectF CMissionPainter::MapRect(const QRectF& area) const {
     }
     const QSizeF content = ContentSize();
     const QSizeF fitted = content.scaled(room.size(), Qt::KeepAspectRatio);
-    return QRectF(room.topLeft() + QPointF((room.width() - fitted.width()) / 2,
-                                           (room.height() - fitted.height()) / 2),
-                  fitted);
+    // On whole pixels: the map image is then copied, not resampled, at every paint.
+    return QRectF(std::round(room.left() + (room.width() - fitted.width()) / 2),
+                  std::round(room.top() + (room.height() - fitted.height()) / 2),
+                  std::max(1.0, std::floor(fitted.width() + 1e-6)),
+                  std::max(1.0, std::floor(fitted.height() + 1e-6)));
 }
 
 QPointF CMissionPainter::ToContent(const MissionPoint& p) const {
@@ -202,8 +207,18 @@ void CMissionPainter::PaintBase(QPainter& painter, const QRectF& target) {
         m_baseRevision = map.Revision();
         m_baseScale = map.getScalefactor();
         m_baseUnits = m_style.layers.units;
+        m_scaled = QImage();
     }
-    painter.drawImage(target, m_base);
+    // Scaled once per size: a paint then only copies it.
+    const QSize size = target.size().toSize();
+    if (size == m_base.size()) {
+        painter.drawImage(target.topLeft(), m_base);
+        return;
+    }
+    if (m_scaled.size() != size) {
+        m_scaled = m_base.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
+    painter.drawImage(target.topLeft(), m_scaled);
 }
 
 void CMissionPainter::Paint(QPainter& painter, const QRectF& area, const CMissionState& state,
@@ -277,46 +292,91 @@ void CMissionPainter::PaintContacts(QPainter& painter, const CMissionState& stat
     }
 }
 
+void CMissionPainter::DrawMark(QPainter& painter, MissionEventKind kind, const QColor& colour,
+                               const QPointF& p) {
+    QPen pen;
+    pen.setCosmetic(true);
+    const bool cross = kind == MissionEventKind::Abort || kind == MissionEventKind::InterceptInc;
+    pen.setWidthF(cross ? 2.2 : 1.2);
+    pen.setColor(cross ? colour : colour.darker(140));
+    painter.setPen(pen);
+    painter.setBrush(Hollow(kind) ? QBrush(Qt::NoBrush) : QBrush(colour));
+    DrawShape(painter, kind, p, kMarkRadius);
+}
+
+const QImage& CMissionPainter::Sprite(MissionEventKind kind, int station, int level) {
+    const int colours = 7; // the station colours and the console's
+    const size_t key = (static_cast<size_t>(kind) * colours +
+                        static_cast<size_t>(station < 0 ? colours - 1 : station % 6)) *
+                           (kFadeLevels + 1) +
+                       static_cast<size_t>(level);
+    if (m_sprites.size() <= key) {
+        m_sprites.resize(key + 1);
+    }
+    QImage& sprite = m_sprites[key];
+    if (sprite.isNull()) {
+        sprite = QImage(kSpriteSize, kSpriteSize, QImage::Format_ARGB32_Premultiplied);
+        sprite.fill(Qt::transparent);
+        QPainter p(&sprite);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        QColor colour = StationColor(station);
+        colour.setAlphaF(static_cast<float>(level) / kFadeLevels);
+        DrawMark(p, kind, colour, QPointF(kSpriteSize / 2.0, kSpriteSize / 2.0));
+    }
+    return sprite;
+}
+
 void CMissionPainter::PaintMarks(QPainter& painter, const CMissionState& state,
                                  std::span<const CMissionMark> marks) {
     const int trail = std::max(1, m_style.trailMinutes);
-    // Oldest first, so that the latest commands lie on top. Only the marks of the trail are
-    // looked at: they are the last ones, in minute order.
+    // Only the marks of the trail are looked at: they are the last ones, in minute order.
     auto first =
         std::lower_bound(marks.begin(), marks.end(), state.minute - trail + 1,
                          [](const CMissionMark& m, int minute) { return m.minute < minute; });
-    QPen pen;
-    pen.setCosmetic(true);
+    // Fades from full to a quarter over the trail, in steps, so that marks of one station and
+    // step are drawn together: lines first, in one call per colour, then the symbols, oldest
+    // first so that the latest commands lie on top. On a raster device each symbol is a copy
+    // of a small image drawn once; files such as SVG get every symbol as shapes.
+    auto levelOf = [&](const CMissionMark& mark) {
+        const double age = double(state.minute - mark.minute) / trail;
+        return std::clamp(static_cast<int>(std::lround((1.0 - 0.75 * age) * kFadeLevels)), 1,
+                          kFadeLevels);
+    };
+    std::map<std::tuple<int, int, bool>, std::vector<QLineF>> lines;
+    for (auto it = first; it != marks.end(); ++it) {
+        if (it->hasTo && Shown(*it, state)) {
+            const bool dotted = it->kind == MissionEventKind::IncEnterRadar;
+            lines[{it->station, levelOf(*it), dotted}].emplace_back(At(it->to), At(it->at));
+        }
+    }
+    painter.setBrush(Qt::NoBrush);
+    for (const auto& [key, group] : lines) {
+        const auto& [station, level, dotted] = key;
+        QColor colour = StationColor(station);
+        colour.setAlphaF(static_cast<float>(level) / kFadeLevels);
+        QPen pen(colour, 1.0, dotted ? Qt::DotLine : Qt::SolidLine);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+        painter.drawLines(group.data(), static_cast<int>(group.size()));
+    }
+    const bool raster =
+        painter.paintEngine() != nullptr && painter.paintEngine()->type() == QPaintEngine::Raster;
+    const QPointF half(kSpriteSize / 2.0, kSpriteSize / 2.0);
     for (auto it = first; it != marks.end(); ++it) {
         const CMissionMark& mark = *it;
         if (!Shown(mark, state)) {
             continue;
         }
-        // Fades from full to a quarter over the trail.
-        const double age = double(state.minute - mark.minute) / trail;
-        QColor colour = StationColor(mark.station);
-        colour.setAlphaF(static_cast<float>(1.0 - 0.75 * age));
+        const int level = levelOf(mark);
         const QPointF p = At(mark.at);
-        if (mark.hasTo) {
-            pen.setColor(colour);
-            pen.setWidthF(mark.kind == MissionEventKind::IncEnterRadar ? 1.0 : 1.6);
-            pen.setStyle(mark.kind == MissionEventKind::IncEnterRadar ? Qt::DotLine
-                                                                      : Qt::SolidLine);
-            painter.setPen(pen);
-            painter.drawLine(At(mark.to), p);
+        if (raster) {
+            painter.drawImage(QPointF(std::round(p.x()), std::round(p.y())) - half,
+                              Sprite(mark.kind, mark.station, level));
+        } else {
+            QColor colour = StationColor(mark.station);
+            colour.setAlphaF(static_cast<float>(level) / kFadeLevels);
+            DrawMark(painter, mark.kind, colour, p);
         }
-        pen.setStyle(Qt::SolidLine);
-        pen.setWidthF(mark.kind == MissionEventKind::Abort ||
-                              mark.kind == MissionEventKind::InterceptInc
-                          ? 2.2
-                          : 1.2);
-        pen.setColor(mark.kind == MissionEventKind::Abort ||
-                             mark.kind == MissionEventKind::InterceptInc
-                         ? colour
-                         : colour.darker(140));
-        painter.setPen(pen);
-        painter.setBrush(Hollow(mark.kind) ? QBrush(Qt::NoBrush) : QBrush(colour));
-        DrawShape(painter, mark.kind, p, kMarkRadius);
     }
 }
 
@@ -472,8 +532,12 @@ std::optional<MissionHit> CMissionPainter::HitTest(const QRectF& area, const QPo
     const double scale = target.width() / std::max(1.0, ContentSize().width());
     const CMissionMark* best = nullptr;
     double bestDistance = radius * radius;
-    // The latest mark wins a tie: it is drawn on top.
-    for (const CMissionMark& mark : marks) {
+    // The latest mark wins a tie: it is drawn on top. Only the trail's marks can be shown.
+    const int trail = std::max(1, m_style.trailMinutes);
+    const auto first =
+        std::lower_bound(marks.begin(), marks.end(), state.minute - trail + 1,
+                         [](const CMissionMark& m, int minute) { return m.minute < minute; });
+    for (const CMissionMark& mark : std::span<const CMissionMark>(first, marks.end())) {
         if (!Shown(mark, state)) {
             continue;
         }

@@ -76,7 +76,7 @@ public:
     // The station's colour (index in the state's stations; -1, the console, is grey).
     static QColor StationColor(int station);
 
-    // Paints the picture at state into area. events are the builder's Events(), for texts.
+    // Paints the picture at state into area; marks are the builder's MarksUpTo(state).
     void Paint(QPainter& painter, const QRectF& area, const CMissionState& state,
                std::span<const CMissionMark> marks);
 
@@ -102,6 +102,9 @@ private:
     void PaintContacts(QPainter& painter, const CMissionState& state);
     void PaintMarks(QPainter& painter, const CMissionState& state,
                     std::span<const CMissionMark> marks);
+    static void DrawMark(QPainter& painter, MissionEventKind kind, const QColor& colour,
+                         const QPointF& p);
+    const QImage& Sprite(MissionEventKind kind, int station, int level);
     // A map point in device pixels from the map's top-left corner, at the paint's scale.
     QPointF At(const MissionPoint& p) const;
     void PaintLegend(QPainter& painter, const QRectF& area, const CMissionState& state);
@@ -112,6 +115,11 @@ private:
     MissionPictureStyle m_style;
     // The map with radars, kept between paints until the map or the units layer changes.
     QImage m_base;
+    QImage m_scaled; // m_base at the size of the last paint's map
+    // Each mark's symbol by kind, station colour and fade step, drawn once.
+    static constexpr int kFadeLevels = 8;
+    static constexpr int kSpriteSize = 16;
+    std::vector<QImage> m_sprites;
     uint64_t m_baseRevision = 0;
     int m_baseScale = 0;
     bool m_baseUnits = false;

@@ -71,6 +71,14 @@ int64_t ReadTsid(std::string_view text) {
 } // namespace
 
 std::optional<CMissionEvent> CLogEventAdapter::Convert(const CLogEventView& ev) {
+    CMissionEvent e;
+    if (!Convert(ev, e)) {
+        return std::nullopt;
+    }
+    return e;
+}
+
+bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
     const NamedKind* found = nullptr;
     for (const NamedKind& named : kLogNames) {
         if (ev.name == named.name) {
@@ -83,9 +91,21 @@ std::optional<CMissionEvent> CLogEventAdapter::Convert(const CLogEventView& ev) 
         m_lastMinute = *clock;
     }
     if (found == nullptr) {
-        return std::nullopt;
+        return false;
     }
-    CMissionEvent e;
+    // Every field is set, so that a record reused for the next event keeps nothing of it.
+    e.other.clear();
+    e.resType.clear();
+    e.resId.clear();
+    e.incId.clear();
+    e.radarId.clear();
+    e.heading.clear();
+    e.text.clear();
+    e.pointsFromState = false;
+    e.lat.clear();
+    e.lng.clear();
+    e.lat2.clear();
+    e.lng2.clear();
     e.kind = found->kind;
     e.minute = clock.value_or(m_lastMinute);
     e.tsid = ReadTsid(ev.Attribute("TSID"));
@@ -156,7 +176,7 @@ std::optional<CMissionEvent> CLogEventAdapter::Convert(const CLogEventView& ev) 
     case MissionEventKind::Resume:
         break;
     }
-    return e;
+    return true;
 }
 
 std::optional<CMissionEvent> CLogEventAdapter::ConvertLine(std::string_view line) {
@@ -188,6 +208,22 @@ std::optional<CMissionEvent> CLogEventAdapter::ConvertLine(std::string_view line
         return std::nullopt;
     }
     return Convert(view);
+}
+
+bool ReplayKeeps(MissionEventKind kind) {
+    switch (kind) {
+    case MissionEventKind::ResourceActivate:
+    case MissionEventKind::ResourceDeactivate:
+    case MissionEventKind::Abort:
+    case MissionEventKind::InterceptInc:
+    case MissionEventKind::DeployResource:
+    case MissionEventKind::Chat:
+    case MissionEventKind::GoNoGo:
+    case MissionEventKind::DeployBalloon:
+        return true;
+    default:
+        return false;
+    }
 }
 
 std::optional<CMissionEvent> MissionEventFromRecord(const CSimEvent& record) {

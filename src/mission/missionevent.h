@@ -85,12 +85,17 @@ class CLogEventAdapter {
 public:
     // Nothing for events the picture does not show (the weather answer, unit displays, ...).
     std::optional<CMissionEvent> Convert(const CLogEventView& event);
+    // The same into e (whose fields are all set): false, e unspecified, when nothing is shown.
+    bool Convert(const CLogEventView& event, CMissionEvent& e);
     // One event line as the experiment log writes it ("<Event .../>" or a chat element).
     std::optional<CMissionEvent> ConvertLine(std::string_view line);
 
 private:
     int m_lastMinute = 0;
 };
+
+// Whether the playback store keeps commands of this kind (a replay shows no others).
+bool ReplayKeeps(MissionEventKind kind);
 
 // Replay: one record of the playback store (its KQML content).
 std::optional<CMissionEvent> MissionEventFromRecord(const CSimEvent& record);

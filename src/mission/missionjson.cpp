@@ -1,5 +1,6 @@
 #include "mission/missionjson.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -219,7 +220,13 @@ std::string MissionStateJson(const CMissionState& state, std::span<const CMissio
     out += '[';
     first = true;
     const int oldest = state.minute - options.trailMinutes;
-    for (const CMissionMark& m : marks) {
+    // The marks are in minute order: the trail's are the last ones, and the latest of them count.
+    size_t from = static_cast<size_t>(
+        std::lower_bound(marks.begin(), marks.end(), oldest,
+                         [](const CMissionMark& m, int minute) { return m.minute < minute; }) -
+        marks.begin());
+    from = std::max(from, marks.size() > options.maxMarks ? marks.size() - options.maxMarks : 0);
+    for (const CMissionMark& m : marks.subspan(from)) {
         if (m.minute < oldest || m.minute > state.minute) {
             continue;
         }
@@ -241,6 +248,30 @@ std::string MissionStateJson(const CMissionState& state, std::span<const CMissio
             Key(out, "to");
             AppendPoint(out, m.to);
         }
+        out += '}';
+    }
+    out += ']';
+
+    out += ',';
+    Key(out, "requests");
+    out += '[';
+    for (size_t i = 0; i < state.requests.size(); ++i) {
+        const MissionRequest& r = state.requests[i];
+        out += i ? ",{" : "{";
+        Key(out, "minute");
+        AppendInt(out, r.minute);
+        out += ',';
+        Key(out, "station");
+        AppendInt(out, r.station);
+        out += ',';
+        Key(out, "asked");
+        AppendJsonString(out, r.asked);
+        out += ',';
+        Key(out, "type");
+        AppendJsonString(out, r.resType);
+        out += ',';
+        Key(out, "id");
+        AppendJsonString(out, r.resId);
         out += '}';
     }
     out += ']';

@@ -7,6 +7,10 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
 namespace halyx {
 
 namespace {
@@ -27,6 +31,26 @@ bool ScenarioText(const std::string& text, std::string_view& slice) {
     return true;
 }
 
+// The file up to its events (the whole file when it has none), in pieces.
+bool ReadHead(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    constexpr size_t kPiece = size_t{1} << 20;
+    while (in && text.size() < kMaxLogFileBytes) {
+        const size_t had = text.size();
+        text.resize(had + kPiece);
+        in.read(text.data() + had, static_cast<std::streamsize>(kPiece));
+        text.resize(had + static_cast<size_t>(in.gcount()));
+        // A tag cut between two pieces is found with the next one.
+        if (text.find("<SimEvents", had >= 16 ? had - 16 : 0) != std::string::npos) {
+            break;
+        }
+    }
+    return !in.bad();
+}
+
 } // namespace
 
 bool ReadMissionLog(const std::string& path, CScenario& scenario, MissionLog& log,
@@ -34,12 +58,27 @@ bool ReadMissionLog(const std::string& path, CScenario& scenario, MissionLog& lo
     CLogReader reader;
     LogLoadResult r = reader.Open(path);
     if (r) {
+        // About one event the picture shows per 200 bytes of a log: room for them at once
+        // rather than moving them all at each growth.
+        std::error_code ec;
+        const auto bytes = std::filesystem::file_size(path, ec);
+        if (!ec) {
+            log.events.reserve(
+                static_cast<size_t>(std::min<uintmax_t>(bytes, kMaxLogFileBytes) / 200));
+        }
         CLogEventAdapter adapter;
+        // Each event is read straight into its place; one the picture does not show leaves the
+        // place for the next.
+        bool open = false;
         r = reader.ForEachEvent([&](const CLogEventView& view) {
-            if (auto e = adapter.Convert(view)) {
-                log.events.push_back(std::move(*e));
+            if (!open) {
+                log.events.emplace_back();
             }
+            open = !adapter.Convert(view, log.events.back());
         });
+        if (open) {
+            log.events.pop_back();
+        }
     }
     if (!r) {
         error = r.message.empty() ? r.detail : r.message + " (" + r.detail + ")";
@@ -49,8 +88,8 @@ bool ReadMissionLog(const std::string& path, CScenario& scenario, MissionLog& lo
     log.repaired = reader.Info().repaired;
 
     std::string text;
-    if (const LogLoadResult read = ReadLogFileText(path, text); !read) {
-        error = read.detail.empty() ? read.message : read.detail;
+    if (!ReadHead(path, text)) {
+        error = "cannot read " + path;
         return false;
     }
     std::string_view slice;

@@ -27,6 +27,14 @@ bool ReadPoint(const std::string& lat, const std::string& lng, MissionPoint& poi
     return true;
 }
 
+// Clock counts are kept within this, either way, so that differences of minutes never overflow
+// whatever a damaged log holds.
+constexpr int kMinuteLimit = 1 << 24;
+
+void ClampMinute(CMissionEvent& e) {
+    e.minute = std::clamp(e.minute, -kMinuteLimit, kMinuteLimit);
+}
+
 bool EventLess(const CMissionEvent& a, const CMissionEvent& b) {
     return a.minute < b.minute || (a.minute == b.minute && a.tsid < b.tsid);
 }
@@ -176,11 +184,18 @@ void CMissionBuilder::Clear() {
 
 void CMissionBuilder::Assign(std::vector<CMissionEvent> events) {
     m_events = std::move(events);
-    std::stable_sort(m_events.begin(), m_events.end(), EventLess);
+    for (CMissionEvent& e : m_events) {
+        ClampMinute(e);
+    }
+    // Logs come in clock order as a rule: sorting them again would only move every event.
+    if (!std::is_sorted(m_events.begin(), m_events.end(), EventLess)) {
+        std::stable_sort(m_events.begin(), m_events.end(), EventLess);
+    }
     Rebuild();
 }
 
 void CMissionBuilder::Append(CMissionEvent event) {
+    ClampMinute(event);
     if (!m_events.empty() && EventLess(event, m_events.back())) {
         const auto at = std::upper_bound(m_events.begin(), m_events.end(), event, EventLess);
         const int minute = m_head.minute;
@@ -192,7 +207,10 @@ void CMissionBuilder::Append(CMissionEvent event) {
     m_events.push_back(std::move(event));
     const size_t index = m_events.size() - 1;
     const int minute = m_events[index].minute;
-    while (static_cast<int>(m_checkpoints.size()) * kCheckpointMinutes <= minute) {
+    // Checkpoints cover the mission's minutes only: a clock count far beyond them (a damaged
+    // log) must not make millions of copies.
+    while (static_cast<int>(m_checkpoints.size()) * kCheckpointMinutes <=
+           std::min(minute, kMissionLastMinute)) {
         Checkpoint();
     }
     Apply(m_head, index, &m_marks);
@@ -206,17 +224,19 @@ void CMissionBuilder::Checkpoint() {
 }
 
 void CMissionBuilder::SetMinute(int minute) {
-    m_head.minute = std::max(m_head.minute, minute);
+    m_head.minute = std::max(m_head.minute, std::clamp(minute, 0, kMinuteLimit));
 }
 
 void CMissionBuilder::Rebuild() {
     m_marks.clear();
+    m_marks.reserve(m_events.size());
     m_checkpoints.clear();
     m_head = Initial();
     m_seek = m_head;
     for (size_t i = 0; i < m_events.size(); ++i) {
         const int minute = m_events[i].minute;
-        while (static_cast<int>(m_checkpoints.size()) * kCheckpointMinutes <= minute) {
+        while (static_cast<int>(m_checkpoints.size()) * kCheckpointMinutes <=
+               std::min(minute, kMissionLastMinute)) {
             Checkpoint();
         }
         Apply(m_head, i, &m_marks);

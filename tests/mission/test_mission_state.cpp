@@ -3,11 +3,14 @@
 
 #include "mission/missionjson.h"
 #include "mission/missionstate.h"
+#include "record/experimentlog.h"
 #include "record/simeventstore.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <cerrno>
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -259,6 +262,17 @@ TEST(MissionState, SeekAndLateEventsGiveTheStateOfTheEventsUpToTheMinute) {
         EXPECT_EQ(all.StateAt(minute), expected) << minute;
         EXPECT_EQ(all.MarksUpTo(all.StateAt(minute)).size(), upTo.Marks().size());
     }
+    // A clock count far beyond the mission (a damaged log) costs no more than any other.
+    CMissionBuilder far(TestSetup());
+    far.Assign(events);
+    CMissionEvent late = events.front();
+    late.minute = 2000000000;
+    far.Append(late);
+    late.minute = -2000000000;
+    far.Append(late);
+    EXPECT_EQ(far.StateAt(kMissionLastMinute).eventsApplied, events.size() + 1);
+    EXPECT_EQ(far.StateAt(2000000000).eventsApplied, events.size() + 2);
+
     // Live, one by one in arrival order (not clock order): the same as the whole.
     CMissionBuilder live(TestSetup());
     for (const CMissionEvent& e : events) {
@@ -310,6 +324,40 @@ TEST(MissionState, ReplayRecordsPlaceResourcesWhereTheLogDoes) {
     EXPECT_EQ(fromStore.Latest().stations, fromFile.Latest().stations);
 }
 
+// Live: the watcher sees every event line the log writes, in order, the chat with its text, and
+// also when the disk refuses the line (the event happened; the log keeps it for later).
+TEST(MissionState, TheLogTellsTheWatcherEachEventLineEvenOnAFullDisk) {
+    const char* home = std::getenv("HALYX_HOME");
+    ASSERT_NE(home, nullptr);
+    int64_t now = 5000;
+    CExperimentLog log([&now] { return now++; });
+    ASSERT_TRUE(log.Open(std::string(home) + "/live/", "run", "", "<Scenario>\n</Scenario>\n"));
+    CLogEventAdapter adapter;
+    CMissionBuilder live(TestSetup());
+    log.SetEventObserver([&](std::string_view line) {
+        if (auto e = adapter.ConvertLine(line)) {
+            live.Append(std::move(*e));
+        }
+    });
+    log.LogStartSim(); // not shown in the picture
+    log.LogDeployResource(4, "Alpha", "Interceptor", "INT1", "1", "2", "0", "0", "5", "6", "0",
+                          "0");
+    log.LogChatMsg(5, "Bravo", "a < b & \"c\"");
+    log.FailWritesForTest(ENOSPC);
+    log.LogPauseSim(6);
+    log.LogSimulationComplete(true);
+    log.FailWritesForTest(0);
+    log.Close();
+
+    ASSERT_EQ(live.Events().size(), 4u);
+    EXPECT_EQ(live.Events()[0].tsid, 5002); // after the header's and StartSim's readings
+    EXPECT_EQ(live.Events()[1].text, "a < b & \"c\"");
+    EXPECT_TRUE(live.Latest().paused);
+    EXPECT_EQ(live.Latest().decision, "Launch");
+    EXPECT_EQ(live.Events()[3].minute, 6);
+    EXPECT_EQ(live.Latest().resources.at("INT1").point, (MissionPoint{5.0, 6.0}));
+}
+
 TEST(MissionJson, EscapesTextsAndWritesNumbersWithADot) {
     std::string out;
     AppendJsonString(out, std::string("q\"b\\n\n\x01<\xC3\xA9\xFF\xE2\x82", 13));
@@ -330,6 +378,8 @@ TEST(MissionJson, EscapesTextsAndWritesNumbersWithADot) {
     const std::string quiet =
         MissionStateJson(builder.Latest(), builder.Marks(), {.withChat = false});
     EXPECT_EQ(quiet.find("secret"), std::string::npos);
+    const std::string none = MissionStateJson(builder.Latest(), builder.Marks(), {.maxMarks = 0});
+    EXPECT_NE(none.find("\"marks\":[]"), std::string::npos) << none;
 }
 
 } // namespace
