@@ -13,6 +13,8 @@ packages=(
     dpkg-dev file
     # the package's manual pages are made from --help; lintian checks the package in its test
     help2man lintian
+    # the observer page's test loads it in a real browser, headless
+    chromium
 )
 
 missing=()

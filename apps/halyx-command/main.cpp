@@ -10,6 +10,7 @@
 // Without --headless it opens the desktop window. See docs/console.md and docs/user-guide.md.
 
 #include "headlessconsole.h"
+#include "observer.h"
 
 #include "common/numericlocale.h"
 #include "common/numtext.h"
@@ -18,6 +19,7 @@
 #include "controls/settings.h"
 #include "desktop/halyxcommanddlg.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/missionfollower.h"
 #include "external/agentkit/communicator.h"
 #include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/nameserver.h"
@@ -62,6 +64,7 @@ int Usage(const std::string& why) {
                  "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
                  "                     [--team-only] [--auto-reinit]\n"
                  "                     [--allow-hosts CIDR[,CIDR...]] [--study PLAN.csv]\n"
+                 "                     [--observer] [--observer-no-chat]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -95,6 +98,9 @@ int Help() {
         "  --team-only               refuse commands from agents outside the team\n"
         "  --auto-reinit             re-initialize a restarted station at once\n"
         "  --allow-hosts CIDR[,...]  accept connections from these networks only\n"
+        "  --observer                serve a read-only live page of the mission and print\n"
+        "                            its address (OBSERVER http://HOST:PORT/live?key=KEY)\n"
+        "  --observer-no-chat        the same page without the subjects' chat\n"
         "  --repair-log FILE         write a closed copy of a log cut off by a crash\n"
         "  --repair-out FILE         where the repaired copy goes\n"
         "  -h, --help                print this help and exit\n"
@@ -165,7 +171,7 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
                halyx::CHalyxCommand& agent, halyx::CNetContainer& container,
                std::function<std::string()>& registeredName, bool teamOnly,
                bool serverFromCommandLine, const std::string& agentName, const std::string& ansHost,
-               int ansPort, int agentPort) {
+               int ansPort, int agentPort, halyx::CMissionFollower& follower) {
     halyx::CHalyxCommandDlg window(scenario, agent, log);
     // A slow or dead name server must not freeze the window: its waits turn the event loop.
     halyx::CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
@@ -175,6 +181,7 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
         {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
     halyx::CInitPage& page = window.InitPage()->Presenter();
     registeredName = [&page] { return page.AgentName(); };
+    window.InitPage()->SetMissionFollower(&follower);
     if (teamOnly) {
         page.SetTeamOnly(true);
     }
@@ -224,6 +231,7 @@ struct CommandLine {
     std::string allowedHostsText;
     std::string mapServerUrl;
     std::string studyPlan;
+    std::optional<halyx::ObserverOptions> observer;
 };
 
 bool TakesValue(const std::string& arg) {
@@ -291,6 +299,9 @@ std::optional<int> ReadCommandLine(int argc, char** argv, CommandLine& line) {
             line.headless = true;
         } else if (arg == "--no-map-server") {
             line.serveMaps = false;
+        } else if (arg == "--observer" || arg == "--observer-no-chat") {
+            const bool chat = arg == "--observer" && (!line.observer || line.observer->chat);
+            line.observer = halyx::ObserverOptions{.enabled = true, .chat = chat};
         } else if (arg == "--team-only") {
             line.teamOnly = true;
         } else if (arg == "--auto-reinit") {
@@ -431,15 +442,50 @@ void ResolveMapAddresses(halyx::CHalyxCommand& agent, halyx::CMapAddresses& mapA
     });
 }
 
+// What the Mission Picture window and the observer page draw, collected as the mission runs.
+struct MissionViews {
+    std::unique_ptr<halyx::CMissionFollower> follower;
+    std::unique_ptr<halyx::CObserverFeed> observerFeed;
+};
+
+// The scripted console without the observer page follows no mission: it would only cost time
+// and memory. False when the page was asked for and cannot be served.
+bool StartMissionViews(MissionViews& views, CommandLine& line, halyx::CScenario& scenario,
+                       halyx::CHalyxCommand& agent, halyx::CExperimentLog& log,
+                       halyx::CMapServer& mapServer, const std::string& bind) {
+    // The desktop keeps the observer page on or off between runs; a flag wins for this run.
+    if (!line.observer && !line.headless) {
+        line.observer = halyx::StoredObserverOptions();
+    }
+    const bool observe = line.observer && line.observer->enabled;
+    if (!line.headless || observe) {
+        views.follower = std::make_unique<halyx::CMissionFollower>(scenario, agent, log);
+    }
+    if (observe) {
+        std::string error;
+        views.observerFeed =
+            halyx::OpenObserver(mapServer, *views.follower, *line.observer, bind, error);
+        if (!views.observerFeed) {
+            std::fprintf(stderr, "halyx-command: cannot start the observer page: %s\n",
+                         error.c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
 // The scripted console, from the script's lines or from standard input.
 int RunHeadless(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperimentLog& log,
                 halyx::CHalyxCommand& agent, halyx::CNetContainer& container,
                 std::function<std::string()>& registeredName, const CommandLine& line,
                 const std::string& ansHost, int ansPort, int agentPort,
-                std::vector<std::string> lines) {
+                std::vector<std::string> lines, halyx::CMissionFollower* follower) {
     halyx::CHeadlessConsole console(scenario, log, agent, container);
     console.SetDefaultAnswer(line.defaultAnswer);
     console.SetClockEvery(line.clockEvery);
+    if (follower != nullptr) {
+        follower->SetPlaybackQuery([&console] { return console.Page().IsPlaybackMode(); });
+    }
     registeredName = [&console] { return console.Page().AgentName(); };
     if (line.teamOnly) {
         console.Page().SetTeamOnly(true);
@@ -543,6 +589,10 @@ int main(int argc, char** argv) {
     if (!ServeMaps(mapServer, mapAddresses, line, options.bind, agentPort)) {
         return 1;
     }
+    MissionViews views;
+    if (!StartMissionViews(views, line, scenario, agent, log, mapServer, options.bind)) {
+        return 1;
+    }
     if (mapAddresses.Active()) {
         ResolveMapAddresses(agent, mapAddresses, registeredName);
     }
@@ -551,8 +601,8 @@ int main(int argc, char** argv) {
         return RunDesktop(*app, scenario, log, agent, container, registeredName, line.teamOnly,
                           startEmbedded || options.ansHost.has_value(),
                           line.agentGiven ? line.agentName : std::string(), ansHost, ansPort,
-                          agentPort);
+                          agentPort, *views.follower);
     }
     return RunHeadless(*app, scenario, log, agent, container, registeredName, line, ansHost,
-                       ansPort, agentPort, std::move(lines));
+                       ansPort, agentPort, std::move(lines), views.follower.get());
 }

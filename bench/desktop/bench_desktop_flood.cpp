@@ -5,6 +5,8 @@
 //
 //   BM_FloodHeadless:   the agent alone, as the scripted console runs it.
 //   BM_FloodWithWindow: the same with the main window shown.
+//   BM_FloodWithMissionPicture: the same with the "Mission Picture" window open beside it,
+//                      following the mission as the log is written.
 //   BM_ListOf200000:    the agent message page holding 200,000 messages while more arrive.
 //   BM_LoadExperimentInWindow: "Load Experiment" of a 1,000,000-event log (about 175 MB) with the
 //                      window shown: read on a worker behind the progress dialog, then handed over.
@@ -21,10 +23,12 @@
 
 #include "agent/halyxcommand.h"
 #include "common/numericlocale.h"
+#include "controls/filedialogs.h"
 #include "controls/messagelistmodel.h"
 #include "desktop/agentcommpagewidget.h"
 #include "desktop/halyxcommanddlg.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/missionfollower.h"
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
 #include "ui/consolewiring.h"
@@ -35,6 +39,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QTabWidget>
 #include <QTimer>
@@ -75,7 +80,7 @@ CScenario& BenchScenario() {
     return scenario;
 }
 
-void Flood(benchmark::State& state, bool withWindow) {
+void Flood(benchmark::State& state, bool withWindow, bool withPicture = false) {
     App();
     const int flood = static_cast<int>(state.range(0));
     std::filesystem::create_directories(kFolder);
@@ -88,10 +93,16 @@ void Flood(benchmark::State& state, bool withWindow) {
             return;
         }
 
+        std::unique_ptr<CMissionFollower> follower;
         std::unique_ptr<CHalyxCommandDlg> window;
         CMessageListModel* listed = nullptr;
         if (withWindow) {
+            follower = std::make_unique<CMissionFollower>(BenchScenario(), agent, log);
             window = std::make_unique<CHalyxCommandDlg>(BenchScenario(), agent, log);
+            window->InitPage()->SetMissionFollower(follower.get());
+            if (withPicture) {
+                FindButton(window->InitPage(), QStringLiteral("Mission Picture"))->click();
+            }
             window->Sheet()->setCurrentIndex(2);
             listed = dynamic_cast<CAgentCommPageWidget*>(window->Pages()[2])->Incoming().model;
             window->show();
@@ -118,7 +129,11 @@ void Flood(benchmark::State& state, bool withWindow) {
             return;
         }
         worstGapMs = std::max(worstGapMs, maxGapMs);
+        if (withPicture) {
+            state.counters["picture_events"] = static_cast<double>(follower->Events().size());
+        }
         window.reset();
+        follower.reset();
         log.Close();
         std::filesystem::remove(kFolder + "flood.xml");
     }
@@ -233,12 +248,20 @@ void BM_FloodHeadless(benchmark::State& state) {
 void BM_FloodWithWindow(benchmark::State& state) {
     Flood(state, true);
 }
+void BM_FloodWithMissionPicture(benchmark::State& state) {
+    Flood(state, true, true);
+}
 BENCHMARK(BM_FloodHeadless)
     ->Arg(100000)
     ->UseManualTime()
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FloodWithWindow)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FloodWithMissionPicture)
     ->Arg(100000)
     ->UseManualTime()
     ->Iterations(2)

@@ -10,6 +10,8 @@
 #include "controls/progressdialog.h"
 #include "controls/settings.h"
 #include "desktop/jumpsliderstyle.h"
+#include "desktop/missionfollower.h"
+#include "desktop/missionwindow.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 #include "record/experimentlog.h"
@@ -146,6 +148,12 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
 }
 
 CInitPageWidget::~CInitPageWidget() {
+    // The window listens to the follower, which may be this page's own and go before the
+    // window would as a child.
+    delete m_missionWindow;
+    if (m_follower != nullptr) {
+        m_follower->SetPlaybackQuery(nullptr);
+    }
     m_context.log.SetWriteTroubleHandler(nullptr);
     m_context.agent.SetStatusView(nullptr);
     m_context.agent.SetNotices(nullptr);
@@ -541,6 +549,11 @@ QHBoxLayout* CInitPageWidget::BuildPlaybackRow(QWidget* stations) {
     m_timeline->setToolTip(tr("The loaded experiment's mission at a glance"));
     connect(m_timeline, &QPushButton::clicked, this, [this] { OpenTimeline(); });
     playback->addWidget(m_timeline);
+    m_missionPicture = new QPushButton(tr("Mission Picture"), stations);
+    m_missionPicture->setObjectName(QStringLiteral("Mission Picture"));
+    m_missionPicture->setToolTip(tr("The mission on the map, live or at the replay's minute"));
+    connect(m_missionPicture, &QPushButton::clicked, this, [this] { OpenMissionPicture(); });
+    playback->addWidget(m_missionPicture);
     playback->addStretch();
     return playback;
 }
@@ -682,6 +695,27 @@ void CInitPageWidget::OpenTimeline() {
     }
     auto* dialog = new CTimelineDialog(m_loadedExperiment, this);
     dialog->show();
+}
+
+void CInitPageWidget::SetMissionFollower(CMissionFollower* follower) {
+    m_follower = follower;
+    if (m_follower != nullptr) {
+        m_follower->SetPlaybackQuery([this] { return m_page.IsPlaybackMode(); });
+    }
+}
+
+void CInitPageWidget::OpenMissionPicture() {
+    if (m_missionWindow == nullptr) {
+        if (m_follower == nullptr) {
+            m_ownFollower = std::make_unique<CMissionFollower>(m_context.scenario, m_context.agent,
+                                                               m_context.log);
+            SetMissionFollower(m_ownFollower.get());
+        }
+        m_missionWindow = new CMissionWindow(*m_follower, this);
+    }
+    m_missionWindow->show();
+    m_missionWindow->raise();
+    m_missionWindow->activateWindow();
 }
 
 void CInitPageWidget::ShowDiagnostic(const std::string& text) {

@@ -1,14 +1,17 @@
 #pragma once
 
+#include "desktop/missionwindow.h"
 #include "desktop/page.h"
 #include "ui/consolewiring.h"
 #include "ui/initpage.h"
 
 #include <QIcon>
+#include <QPointer>
 #include <QStringListModel>
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -39,6 +42,8 @@ namespace halyx {
 void ReadExperimentInBackground(QWidget* parent, const std::string& path,
                                 std::function<void(StagedExperiment)> done);
 
+class CMissionFollower;
+
 class CInitPageWidget final : public CPage, public IInitPageView {
     Q_OBJECT
 public:
@@ -49,6 +54,12 @@ public:
     void Refresh() override { ShowPresenter(); }
 
     CInitPage& Presenter() { return m_page; }
+
+    // The mission that the "Mission Picture" window draws; the page tells it when a replay is
+    // on. Without one the page follows the mission itself from the window's first opening.
+    void SetMissionFollower(CMissionFollower* follower);
+    // The window, once opened.
+    CMissionWindow* MissionWindow() const { return m_missionWindow; }
 
     // What the program was started with. The registration fields show it, except that a server
     // and an agent name not given on the command line are the last ones registered with.
@@ -121,6 +132,7 @@ private:
     void MoveLog();
     void ReinitializeSelected();
     void OpenTimeline();
+    void OpenMissionPicture();
     void RunNameServerCall(InitControl control, const std::function<void()>& call);
 
     CPageContext& m_context;
@@ -161,6 +173,10 @@ private:
     QPushButton* m_moveLog = nullptr;
     QPushButton* m_reinitialize = nullptr;
     QPushButton* m_timeline = nullptr;
+    QPushButton* m_missionPicture = nullptr;
+    CMissionFollower* m_follower = nullptr;
+    std::unique_ptr<CMissionFollower> m_ownFollower;
+    QPointer<CMissionWindow> m_missionWindow;
     QComboBox* m_speed = nullptr;
     QSlider* m_seek = nullptr;
     QLabel* m_seekMinute = nullptr;

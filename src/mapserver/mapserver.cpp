@@ -3,6 +3,7 @@
 #include "external/maplib/maptext.h"
 #include "mapserver/httprequestreader.h"
 #include "mapserver/mappath.h"
+#include "mapserver/observeraccess.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -60,10 +61,14 @@ const char* Reason(int code) {
         return "Method Not Allowed";
     case 413:
         return "Content Too Large";
+    case 403:
+        return "Forbidden";
     case 414:
         return "URI Too Long";
     case 431:
         return "Request Header Fields Too Large";
+    case 503:
+        return "Service Unavailable";
     case 505:
         return "HTTP Version Not Supported";
     default:
@@ -94,6 +99,59 @@ std::string ErrorResponse(int code, const std::string& text, bool close) {
     return Response(code, text, true, close, text.size());
 }
 
+// The observer page: its script and style are inline and it talks to this server only; the key
+// in its address is not handed on to anywhere it links.
+std::string PageResponse(const std::string& html, bool withBody, bool close) {
+    std::string out = "HTTP/1.1 200 OK\r\n"
+                      "Content-Type: text/html; charset=utf-8\r\n"
+                      "Cache-Control: no-store\r\n"
+                      "Referrer-Policy: no-referrer\r\n"
+                      "X-Content-Type-Options: nosniff\r\n"
+                      "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
+                      "style-src 'unsafe-inline'; connect-src 'self'; img-src 'self' data:; "
+                      "frame-ancestors 'none'\r\n";
+    out += "Content-Length: " + std::to_string(html.size()) + "\r\n";
+    if (close) {
+        out += "Connection: close\r\n";
+    }
+    out += "\r\n";
+    if (withBody) {
+        out += html;
+    }
+    return out;
+}
+
+// A stream has no length: it ends when the connection does.
+constexpr std::string_view kStreamHead = "HTTP/1.1 200 OK\r\n"
+                                         "Content-Type: text/event-stream; charset=utf-8\r\n"
+                                         "Cache-Control: no-store\r\n"
+                                         "Connection: close\r\n"
+                                         "\r\n"
+                                         "retry: 2000\n\n";
+
+// One server-sent event; every line of the text becomes a data line, so that a line break in it
+// cannot end the event early or start a field of its own.
+std::string StateEvent(const std::string& json) {
+    std::string out = "event: state\n";
+    std::size_t start = 0;
+    while (start <= json.size()) {
+        std::size_t end = json.find('\n', start);
+        if (end == std::string::npos) {
+            end = json.size();
+        }
+        std::string_view line(json.data() + start, end - start);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        out += "data: ";
+        out += line;
+        out += '\n';
+        start = end + 1;
+    }
+    out += '\n';
+    return out;
+}
+
 // An answer of more bytes than this waiting for a slow reader stops the reading of further
 // requests even below the count limit, so that a few large maps cannot pile up either.
 constexpr qint64 kMaxPendingBytes = qint64{8} << 20;
@@ -107,6 +165,7 @@ public:
     explicit CMapServerWorker(CMapServer& owner)
         : m_owner(owner), m_tcp(std::make_unique<QTcpServer>()) {
         Hook();
+        QObject::connect(&m_heartbeat, &QTimer::timeout, &m_heartbeat, [this] { Heartbeat(); });
         m_resume.setSingleShot(true);
         QObject::connect(&m_resume, &QTimer::timeout, &m_resume, [this] {
             if (!Renew()) {
@@ -122,6 +181,19 @@ public:
             delete socket;
         }
         m_owner.m_open.store(0);
+        m_owner.m_streams.store(0);
+    }
+
+    // A new state was published: every stream that has room gets it now, the others when their
+    // reader has caught up.
+    void PushState() {
+        m_owner.m_pushQueued.store(false);
+        const std::shared_ptr<const std::string> state = m_owner.ObserverState();
+        for (QTcpSocket* socket : m_streams) {
+            if (Connection* c = Find(socket)) {
+                Offer(socket, *c, state);
+            }
+        }
     }
 
     bool Listen(const QHostAddress& address, quint16 port, std::string& error) {
@@ -142,6 +214,9 @@ private:
         qint64 pendingBytes = 0;
         bool closing = false;
         QTimer* idle = nullptr;
+        // An observer stream: no further requests are read, states are written as they come.
+        bool stream = false;
+        std::shared_ptr<const std::string> sent; // the last state written to the stream
     };
 
     void Hook() {
@@ -234,6 +309,9 @@ private:
     }
 
     void Closed(QTcpSocket* socket) {
+        if (m_streams.erase(socket) != 0) {
+            m_owner.m_streams.store(static_cast<int>(m_streams.size()));
+        }
         m_connections.erase(socket);
         m_owner.m_open.store(static_cast<int>(m_connections.size()));
         socket->deleteLater();
@@ -242,7 +320,8 @@ private:
     void Read(QTcpSocket* socket) {
         Connection* c = Find(socket);
         const int maxPipelined = m_owner.GetLimits().maxPipelined;
-        while (c != nullptr && !c->closing && static_cast<int>(c->pending.size()) < maxPipelined &&
+        while (c != nullptr && !c->closing && !c->stream &&
+               static_cast<int>(c->pending.size()) < maxPipelined &&
                (c->pending.empty() || c->pendingBytes < kMaxPendingBytes)) {
             if (c->input.size() < CHttpHead::kMaxHeadBytes) {
                 const QByteArray more =
@@ -288,6 +367,11 @@ private:
         }
         std::string path = head.target;
         path = path.substr(0, path.find_first_of("?#"));
+        if ((path == kObserverPagePath || path == kObserverEventsPath) &&
+            m_owner.ObserverEnabled()) {
+            AnswerObserver(socket, c, head, path == kObserverEventsPath, close);
+            return;
+        }
         const std::optional<CMapServer::Found> found =
             path.starts_with('/') ? m_owner.Lookup(path) : std::nullopt;
         if (!found) {
@@ -297,6 +381,69 @@ private:
         }
         ++m_owner.m_served;
         Send(socket, c, Response(200, found->body, get, close, found->body.size()), close);
+    }
+
+    void AnswerObserver(QTcpSocket* socket, Connection& c, const CHttpHead& head, bool events,
+                        bool close) {
+        std::string_view query = head.target;
+        const std::size_t mark = query.find('?');
+        query = mark == std::string_view::npos ? std::string_view() : query.substr(mark + 1);
+        query = query.substr(0, query.find('#'));
+        if (!ObserverKeyMatches(QueryKey(query), m_owner.ObserverKey())) {
+            ++m_owner.m_refused;
+            Send(socket, c, ErrorResponse(403, "this page needs the key of this run\n", close),
+                 close);
+            return;
+        }
+        const bool get = head.method == "GET";
+        if (!events) {
+            ++m_owner.m_served;
+            Send(socket, c, PageResponse(ObserverPageHtml(), get, close), close);
+            return;
+        }
+        const CMapServer::Limits limits = m_owner.GetLimits();
+        if (static_cast<int>(m_streams.size()) >= limits.maxStreams) {
+            ++m_owner.m_refused;
+            Send(socket, c, ErrorResponse(503, "too many observers\n", true), true);
+            return;
+        }
+        ++m_owner.m_served;
+        if (!get) {
+            Send(socket, c, std::string(kStreamHead), true);
+            return;
+        }
+        c.stream = true;
+        m_streams.insert(socket);
+        m_owner.m_streams.store(static_cast<int>(m_streams.size()));
+        if (!m_heartbeat.isActive()) {
+            m_heartbeat.start(limits.heartbeatMs);
+        }
+        Send(socket, c, std::string(kStreamHead), false);
+        Offer(socket, c, m_owner.ObserverState());
+    }
+
+    // Writes the state unless the stream has it already or its reader is behind: then the
+    // newest state waits until the bytes before it are taken.
+    void Offer(QTcpSocket* socket, Connection& c, const std::shared_ptr<const std::string>& state) {
+        if (!state || c.sent == state || c.closing ||
+            c.pendingBytes > m_owner.GetLimits().streamQueueBytes) {
+            return;
+        }
+        c.sent = state;
+        Send(socket, c, StateEvent(*state), false);
+    }
+
+    void Heartbeat() {
+        if (m_streams.empty()) {
+            m_heartbeat.stop();
+            return;
+        }
+        for (QTcpSocket* socket : m_streams) {
+            Connection* c = Find(socket);
+            if (c != nullptr && c->pendingBytes == 0) {
+                Send(socket, *c, ": keep-alive\n\n", false);
+            }
+        }
     }
 
     void Send(QTcpSocket* socket, Connection& c, const std::string& bytes, bool close) {
@@ -327,6 +474,10 @@ private:
                 c->pending.pop_front();
             }
         }
+        if (c->stream) {
+            Offer(socket, *c, m_owner.ObserverState());
+            return;
+        }
         // Requests held back while the answers piled up may be read now.
         Read(socket);
     }
@@ -336,6 +487,8 @@ private:
     QTimer m_resume;
     bool m_outOfDescriptors = false;
     std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
+    std::set<QTcpSocket*> m_streams;
+    QTimer m_heartbeat;
 };
 
 CMapServer::CMapServer()
@@ -393,6 +546,52 @@ bool CMapServer::Add(const std::string& name, const std::string& path,
     }
     m_files.emplace(name, File{path, canonical});
     return true;
+}
+
+void CMapServer::EnableObserver(const std::string& key) {
+    std::lock_guard lock(m_mutex);
+    m_observerKey = key;
+}
+
+bool CMapServer::ObserverEnabled() const {
+    std::lock_guard lock(m_mutex);
+    return !m_observerKey.empty();
+}
+
+std::string CMapServer::ObserverKey() const {
+    std::lock_guard lock(m_mutex);
+    return m_observerKey;
+}
+
+std::string CMapServer::ObserverAddress(const std::string& host) const {
+    const std::string shownHost = host.find(':') != std::string::npos ? "[" + host + "]" : host;
+    return "http://" + shownHost + ":" + std::to_string(m_port.load()) +
+           std::string(kObserverPagePath) + "?key=" + ObserverKey();
+}
+
+std::shared_ptr<const std::string> CMapServer::ObserverState() const {
+    std::lock_guard lock(m_mutex);
+    return m_observerState;
+}
+
+void CMapServer::PublishObserverState(std::string json) {
+    auto state = std::make_shared<const std::string>(std::move(json));
+    {
+        std::lock_guard lock(m_mutex);
+        m_observerState = std::move(state);
+    }
+    // One queued call covers any number of states published before the server's thread runs
+    // it: it sends whichever is newest then.
+    if (!m_pushQueued.exchange(true)) {
+        QMetaObject::invokeMethod(
+            m_anchor.get(),
+            [this] {
+                if (m_worker != nullptr) {
+                    m_worker->PushState();
+                }
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 std::size_t CMapServer::FileCount() const {

@@ -10,6 +10,12 @@
 // them), at most 16 unanswered pipelined requests per connection (the rest waits in the
 // kernel), idle connections closed after 30 s, at most 256 connections (more are closed at
 // once). It runs on a thread of its own, so that the clock and the agent never wait for HTTP.
+//
+// With EnableObserver it also serves the read-only live mission page at /live?key=KEY and its
+// server-sent event stream at /live/events?key=KEY (403 without the key). Each stream gets the
+// newest state handed to PublishObserverState (a JSON text); a client that reads slowly skips to
+// the newest state instead of queueing them, at most 16 streams are open at once (503 beyond),
+// and a comment line every 15 s keeps quiet streams from being taken for idle ones.
 // When the process runs out of file descriptors it stops accepting for a moment, says so once,
 // and takes up again by itself.
 //
@@ -52,6 +58,12 @@ public:
         int idleMs = 30000;
         // How long accepting pauses when the process is out of file descriptors.
         int acceptPauseMs = 250;
+        // Live observer streams open at once.
+        int maxStreams = 16;
+        // Bytes a stream may have waiting for its reader before newer states replace them.
+        qint64 streamQueueBytes = qint64{256} << 10;
+        // A comment line on every quiet stream this often.
+        int heartbeatMs = 15000;
     };
 
     CMapServer();
@@ -81,6 +93,18 @@ public:
     // http://HOST:PORT/maps/NAME (an IPv6 host is put in brackets).
     std::string AddressOf(const std::string& name, const std::string& host) const;
 
+    // Serves the live observer page to requests carrying key (not empty). Call before Listen.
+    void EnableObserver(const std::string& key);
+    bool ObserverEnabled() const;
+    // http://HOST:PORT/live?key=KEY
+    std::string ObserverAddress(const std::string& host) const;
+    // The newest mission state for the observers, a JSON text. Any thread; it never waits for a
+    // client: the text is handed to the server's thread, which sends it when each stream can
+    // take it.
+    void PublishObserverState(std::string json);
+    // Observer streams open now.
+    int ObserverStreams() const { return m_streams.load(); }
+
     std::size_t FileCount() const;
     // Requests answered with a map (GET or HEAD), and refused, since the start.
     std::uint64_t Served() const { return m_served.load(); }
@@ -104,12 +128,18 @@ private:
     std::string NameOfLocked(const std::string& path) const;
     // Called on the server's thread.
     std::optional<Found> Lookup(const std::string& requestPath);
+    std::shared_ptr<const std::string> ObserverState() const;
+    std::string ObserverKey() const;
     void Log(const std::string& line);
 
     mutable std::mutex m_mutex; // guards m_files, m_notMapData and m_limits
     std::map<std::string, File> m_files;
     std::set<std::string> m_notMapData; // files already reported as refused
     Limits m_limits;
+    std::string m_observerKey;                          // guarded by m_mutex
+    std::shared_ptr<const std::string> m_observerState; // guarded by m_mutex
+    std::atomic<bool> m_pushQueued{false};
+    std::atomic<int> m_streams{0};
 
     std::function<void(const std::string&)> m_log;
     QObject m_home; // lives on the creating thread: log lines are delivered through it

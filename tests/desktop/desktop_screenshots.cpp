@@ -10,13 +10,15 @@
 //
 // It starts the embedded name server and three synthetic stations on loopback, registers, forms
 // the team, initializes (grabbing the save dialog on the way), starts the mission, lets it run
-// to minute 300 with the stations' chat and commands coming in, pauses, and grabs every page;
+// to minute 300 with the stations' chat and commands coming in, pauses, and grabs every page
+// (and the Mission Picture beside the window);
 // then resets and plays the recorded log back for a last picture.
 #include "missionrig.h"
 
 #include "common/numericlocale.h"
 #include "controls/filedialogs.h"
 #include "controls/progressdialog.h"
+#include "desktop/missionfollower.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 
@@ -24,6 +26,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -32,6 +35,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -74,6 +78,16 @@ int main(int argc, char** argv) {
     }
     halyx::CHalyxCommandDlg& window = *rig.window;
     halyx::CHalyxCommand& agent = *rig.agent;
+    // As the program does: the Mission Picture follows the mission from its start.
+    halyx::CMissionFollower follower(rig.scenario, agent, rig.log);
+    window.InitPage()->SetMissionFollower(&follower);
+    struct CloseBeforeFollower {
+        halyx::CInitPageWidget* page;
+        ~CloseBeforeFollower() {
+            delete page->MissionWindow();
+            page->SetMissionFollower(nullptr);
+        }
+    } closePicture{window.InitPage()};
     QSize size(1366, 768);
     if (argc > 2) {
         const QStringList parts = QString::fromLocal8Bit(argv[2]).split(QLatin1Char('x'));
@@ -127,6 +141,26 @@ int main(int argc, char** argv) {
     page.StartSimulation(); // pause
     QTest::qWait(300);
     Save(&window, out + QStringLiteral("/04-running.png"));
+
+    // The Mission Picture beside the window, as on a second screen.
+    if (auto* open = window.findChild<QPushButton*>(QStringLiteral("Mission Picture"))) {
+        open->click();
+    }
+    if (QWidget* picture = window.InitPage()->MissionWindow()) {
+        picture->resize(size.height() * 5 / 4, size.height());
+        (void)QTest::qWaitForWindowExposed(picture);
+        QTest::qWait(300);
+        const QPixmap left = window.grab();
+        const QPixmap right = picture->grab();
+        QPixmap both(left.width() + right.width(), std::max(left.height(), right.height()));
+        both.fill(Qt::black);
+        QPainter painter(&both);
+        painter.drawPixmap(0, 0, left);
+        painter.drawPixmap(left.width(), 0, right);
+        painter.end();
+        Save(nullptr, out + QStringLiteral("/16-mission-picture.png"), both);
+        picture->close();
+    }
 
     window.Sheet()->setCurrentIndex(2);
     QTest::qWait(400);

@@ -1,0 +1,113 @@
+#include "desktop/missionfollower.h"
+
+#include "agent/halyxcommand.h"
+#include "record/experimentlog.h"
+
+#include <vector>
+
+namespace halyx {
+
+CMissionFollower::CMissionFollower(const CScenario& scenario, CHalyxCommand& agent,
+                                   CExperimentLog& log)
+    : m_scenario(scenario), m_agent(agent), m_log(log) {
+    Restart();
+    m_log.SetEventObserver([this](std::string_view line) { OnLogLine(line); });
+    m_timer.setInterval(kPollMs);
+    QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] { Poll(); });
+    m_timer.start();
+}
+
+CMissionFollower::~CMissionFollower() {
+    m_log.SetEventObserver(nullptr);
+}
+
+int CMissionFollower::AddListener(std::function<void()> listener) {
+    const int id = m_nextListener++;
+    m_listeners.emplace(id, std::move(listener));
+    return id;
+}
+
+void CMissionFollower::RemoveListener(int id) {
+    m_listeners.erase(id);
+}
+
+// A new mission: the scenario and team it was started with.
+void CMissionFollower::Restart() {
+    m_builder = CMissionBuilder(MissionSetupFrom(m_scenario, m_agent.Team()));
+    m_adapter = CLogEventAdapter();
+    m_dirty = true;
+}
+
+void CMissionFollower::OnLogLine(std::string_view line) {
+    if (m_replaying) {
+        return;
+    }
+    // Each mission writes a log of its own: events of another file start another picture.
+    if (m_log.FilePath() != m_logPath) {
+        m_logPath = m_log.FilePath();
+        Restart();
+    }
+    if (std::optional<CMissionEvent> event = m_adapter.ConvertLine(line)) {
+        m_builder.Append(std::move(*event));
+        m_dirty = true;
+    }
+}
+
+bool CMissionFollower::Poll() {
+    const bool playback = m_isPlayback && m_isPlayback();
+    if (playback) {
+        const std::size_t count = m_agent.Events().Count();
+        if (!m_replaying || count != m_storeCount) {
+            std::vector<CMissionEvent> events = MissionEventsFromStore(m_agent.Events());
+            m_builder = CMissionBuilder(MissionSetupFrom(m_scenario, m_agent.Team()));
+            m_builder.Assign(std::move(events));
+            m_replayState = nullptr;
+            m_storeCount = count;
+            m_replaying = true;
+            m_dirty = true;
+        }
+    } else if (m_replaying) {
+        m_replaying = false;
+        m_logPath.clear();
+        Restart();
+    }
+    const int minute = m_agent.Clock();
+    if (minute != m_minute) {
+        m_minute = minute;
+        if (!m_replaying && minute > m_builder.Latest().minute) {
+            m_builder.SetMinute(minute);
+        }
+        m_dirty = true;
+    }
+    if (!m_dirty) {
+        return false;
+    }
+    m_dirty = false;
+    ++m_version;
+    // A listener may remove itself.
+    const std::map<int, std::function<void()>> listeners = m_listeners;
+    for (const auto& [id, listener] : listeners) {
+        if (m_listeners.count(id) != 0) {
+            listener();
+        }
+    }
+    return true;
+}
+
+const CMissionState& CMissionFollower::State() {
+    if (!m_replaying) {
+        return m_builder.Latest();
+    }
+    // A seek rebuilds from the nearest checkpoint; every draw of one poll shares the result.
+    if (m_replayState == nullptr || m_replayVersion != m_version) {
+        m_replayState = &m_builder.StateAt(m_minute);
+        m_replayVersion = m_version;
+    }
+    return *m_replayState;
+}
+
+std::span<const CMissionMark> CMissionFollower::Marks() {
+    return m_builder.MarksUpTo(State());
+}
+
+} // namespace halyx

@@ -1,0 +1,181 @@
+// The "Mission Picture" window as the experimenter uses it: opened during a live mission it
+// follows the clock and the stations' commands, says what a mark is under the pointer, turns
+// layers off and saves the picture; opened during a replay it shows the minute the seek went to
+// at once. It draws after changes only.
+#include "initpagefixture.h"
+
+#include "desktop/missionfollower.h"
+#include "desktop/missionwindow.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSlider>
+#include <QSpinBox>
+#include <QToolTip>
+
+#include <filesystem>
+
+namespace halyx::test {
+namespace {
+
+template <typename Condition> bool Eventually(Condition condition) {
+    return QTest::qWaitFor(condition, 10000);
+}
+
+std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
+    return std::make_unique<CModalAnswer>(
+        [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
+        "halyx::CSaveLogDialog");
+}
+
+class MissionWindow : public InitPageTest {
+protected:
+    MissionWindow() : InitPageTest("test_desktop_mission_window") {
+        // As the program does: the follower is there before the mission starts.
+        widget->SetMissionFollower(&follower);
+    }
+    // The window listens to the follower until it goes.
+    ~MissionWindow() override { window.reset(); }
+
+    CMissionWindow* Open() {
+        Click(Find(widget, QStringLiteral("Mission Picture")));
+        CMissionWindow* picture = widget->MissionWindow();
+        EXPECT_NE(picture, nullptr);
+        if (picture != nullptr) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(picture));
+        }
+        return picture;
+    }
+
+    // A point of the picture with a mark under it, or nothing.
+    static std::optional<QPoint> MarkOn(CMissionWindow& picture) {
+        QWidget* canvas = picture.findChild<QWidget*>(QStringLiteral("MissionCanvas"));
+        for (int y = 0; y < canvas->height(); y += 2) {
+            for (int x = 0; x < canvas->width(); x += 2) {
+                if (!picture.TipAt(QPointF(x, y)).isEmpty()) {
+                    return QPoint(x, y);
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    CMissionFollower follower{scenario, agent, log};
+};
+
+TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
+    Team();
+    {
+        auto missing = AnswerBox(QMessageBox::Yes);
+        auto save = AcceptSaveDialog();
+        Click(Find(widget, QStringLiteral("Initialize Simulation")));
+    }
+    ASSERT_TRUE(log.IsOpen());
+    Deliver("ALPHA", "tell :command init_sim");
+    Deliver("BRAVO", "tell :command init_sim");
+    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
+    Click(Find(widget, QStringLiteral("Start Simulation")));
+
+    CMissionWindow* picture = Open();
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->windowTitle(), QStringLiteral("Mission Picture"));
+    EXPECT_TRUE(picture->isWindow());
+    // Opening it again raises the same window.
+    Click(Find(widget, QStringLiteral("Mission Picture")));
+    EXPECT_EQ(widget->MissionWindow(), picture);
+    auto* stations = Find<QLabel>(picture, QStringLiteral("Stations"));
+    EXPECT_TRUE(Eventually([&] { return stations->text().contains("ALPHA</span> go"); }))
+        << stations->text().toStdString();
+
+    agent.process_clock_tick();
+    agent.process_clock_tick();
+    Deliver("BRAVO", "tell :command deploy :resource Interceptor :id I1 :initLat 184 :initLng "
+                     "472 :initGridCol 0 :initGridRow 0 :destLat 240 :destLng 469 "
+                     ":destGridCol 0 :destGridRow 0");
+    auto* minute = Find<QLabel>(picture, QStringLiteral("Minute"));
+    ASSERT_TRUE(Eventually([&] {
+        return minute->text() == QStringLiteral("Minute %1").arg(agent.Clock()) &&
+               picture->Follower()
+                       .State()
+                       .commandsByKind[static_cast<int>(MissionEventKind::DeployResource)] == 1;
+    })) << minute->text().toStdString();
+
+    // Nothing changed, nothing drawn.
+    ASSERT_TRUE(Eventually([&] { return picture->Redraws() > 0; }));
+    QTest::qWait(3 * CMissionFollower::kPollMs);
+    const int redraws = picture->Redraws();
+    QTest::qWait(4 * CMissionFollower::kPollMs);
+    EXPECT_EQ(picture->Redraws(), redraws);
+
+    // The pointer over the deployment says whose it is and what it was.
+    const std::optional<QPoint> mark = MarkOn(*picture);
+    ASSERT_TRUE(mark.has_value());
+    const QString tip = picture->TipAt(*mark);
+    EXPECT_TRUE(tip.contains("BRAVO")) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("deploy")) << tip.toStdString();
+    // With the deployments layer off that mark is no longer there to hover.
+    Click(Find<QCheckBox>(picture, QStringLiteral("Deployments")));
+    EXPECT_FALSE(picture->Style().layers.deployments);
+    EXPECT_TRUE(picture->TipAt(*mark).isEmpty() || !picture->TipAt(*mark).contains("deploy"));
+    EXPECT_TRUE(Eventually([&] { return picture->Redraws() > redraws; }));
+    Find<QSpinBox>(picture, QStringLiteral("Trail"))->setValue(5);
+    EXPECT_EQ(picture->Style().trailMinutes, 5);
+
+    // Saved as PNG and SVG; a name of another kind is refused with the reason, and no file.
+    const std::string folder = home + "pictures/";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    for (const char* name : {"live.png", "live.svg"}) {
+        auto answer = AnswerFile(QString::fromStdString(folder + name));
+        Click(Find(picture, QStringLiteral("Save Picture...")));
+        EXPECT_GT(std::filesystem::file_size(folder + name), 100u) << name;
+    }
+    EXPECT_TRUE(ReadFile(folder + "live.png").starts_with("\x89PNG"));
+    EXPECT_NE(ReadFile(folder + "live.svg").find("<svg"), std::string::npos);
+    {
+        QString message;
+        auto box = AnswerBox(QMessageBox::Ok, &message);
+        auto answer = AnswerFile(QString::fromStdString(folder + "live.txt"));
+        Click(Find(picture, QStringLiteral("Save Picture...")));
+        EXPECT_FALSE(message.isEmpty());
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "live.txt"));
+}
+
+TEST_F(MissionWindow, DuringAReplayASeekShowsTheNewMinuteAtOnce) {
+    const std::string path = Recorded("Review", {"ALPHA", "BRAVO"}, 10);
+    Team();
+    auto* seek = Find<QSlider>(widget, QStringLiteral("Seek"));
+    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    {
+        auto answer = AnswerFile(QString::fromStdString(path));
+        Click(Find(widget, QStringLiteral("Load Experiment")));
+    }
+    Click(Find(widget, QStringLiteral("Initialize Playback")));
+    CMissionWindow* picture = Open();
+    ASSERT_NE(picture, nullptr);
+    CMissionFollower& follower = picture->Follower();
+    ASSERT_TRUE(Eventually([&] { return follower.Replaying(); }));
+
+    seek->setFocus();
+    QTest::keyClick(seek, Qt::Key_End);
+    ASSERT_TRUE(Eventually([&] { return agent.Clock() == 960 && picture->Minute() == 960; }))
+        << picture->Minute();
+    EXPECT_EQ(follower.State().chatLines, 10u);
+    QTest::keyClick(seek, Qt::Key_Home);
+    ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0 && picture->Minute() == 0; }))
+        << picture->Minute();
+    EXPECT_EQ(follower.State().chatLines, 1u);
+    EXPECT_EQ(Find<QLabel>(picture, QStringLiteral("Minute"))->text(), QStringLiteral("Minute 0"));
+
+    // Leaving playback mode goes back to the live mission.
+    {
+        auto answer = AnswerBox(QMessageBox::Yes);
+        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    }
+    EXPECT_TRUE(Eventually([&] { return !follower.Replaying(); }));
+}
+
+} // namespace
+} // namespace halyx::test

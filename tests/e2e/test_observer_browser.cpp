@@ -1,0 +1,272 @@
+// The observer page in a real browser during a mission: headless Chromium loads the address the
+// console prints, and the page (never reloaded) shows the minute advancing and a deployment a
+// station makes. The page is read through the browser's debugging protocol, so what is checked
+// is what the browser's own script drew from the live stream.
+//
+// HALYX_OBSERVER_SCREENSHOT=FILE.png also writes the page as the browser shows it.
+// Without Chromium the test says so and ends with status 77, which CTest reports as skipped.
+#include "e2eutil.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QWebSocket>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+
+namespace halyx {
+namespace {
+
+using namespace e2e;
+
+// Runs this thread's event loop until done() or ms pass.
+template <typename Done> bool Spin(Done done, int ms) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return done();
+}
+
+// One page of the browser, spoken to over its debugging socket.
+class CBrowserPage {
+public:
+    bool Open(const std::string& webSocketUrl) {
+        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, &m_socket,
+                         [this](const QString& text) { m_messages.push_back(text); });
+        m_socket.open(QUrl(QString::fromStdString(webSocketUrl)));
+        return Spin([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, 10000);
+    }
+
+    // The result of one call of the protocol, {} when none came.
+    QJsonObject Call(const QString& method, const QJsonObject& params) {
+        const int id = ++m_id;
+        QJsonObject call{{"id", id}, {"method", method}, {"params", params}};
+        m_socket.sendTextMessage(QString::fromUtf8(QJsonDocument(call).toJson()));
+        QJsonObject result;
+        Spin(
+            [&] {
+                while (!m_messages.empty()) {
+                    const QJsonObject reply =
+                        QJsonDocument::fromJson(m_messages.front().toUtf8()).object();
+                    m_messages.erase(m_messages.begin());
+                    if (reply.value("id").toInt() == id) {
+                        result = reply.value("result").toObject();
+                        return true;
+                    }
+                }
+                return false;
+            },
+            10000);
+        return result;
+    }
+
+    // The value of a script expression on the page (a string), "" when none came.
+    std::string Evaluate(const std::string& expression) {
+        const QJsonObject params{{"expression", QString::fromStdString(expression)},
+                                 {"returnByValue", true}};
+        return Call("Runtime.evaluate", params)
+            .value("result")
+            .toObject()
+            .value("value")
+            .toString()
+            .toStdString();
+    }
+
+private:
+    QWebSocket m_socket;
+    std::vector<QString> m_messages;
+    int m_id = 0;
+};
+
+// The page's own debugging address, from the browser's list of targets.
+std::string PageSocketUrl(int debugPort) {
+    QNetworkAccessManager network;
+    std::string url;
+    Spin(
+        [&] {
+            QNetworkReply* reply = network.get(
+                QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/json/list").arg(debugPort))));
+            Spin([reply] { return reply->isFinished(); }, 3000);
+            const QJsonArray targets = QJsonDocument::fromJson(reply->readAll()).array();
+            reply->deleteLater();
+            for (const QJsonValue& target : targets) {
+                if (target.toObject().value("type").toString() == "page") {
+                    url = target.toObject().value("webSocketDebuggerUrl").toString().toStdString();
+                }
+            }
+            return !url.empty();
+        },
+        20000);
+    return url;
+}
+
+class ObserverInBrowser : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { EnsureApplication("test_e2e_observer"); }
+
+    void SetUp() override {
+        m_browser = QStandardPaths::findExecutable("chromium").toStdString();
+        if (m_browser.empty()) {
+            std::printf("SKIPPED: chromium is not installed (scripts/install-deps.sh installs "
+                        "it); the observer page was not tried in a browser\n");
+            std::fflush(stdout);
+            std::_Exit(77);
+        }
+        home = test::RequiredHome() + "/observer/";
+        std::filesystem::remove_all(home);
+        std::filesystem::create_directories(home);
+    }
+
+    void TearDown() override {
+        for (auto& process : processes) {
+            if (process->state() != QProcess::NotRunning) {
+                process->kill();
+                process->waitForFinished(5000);
+            }
+        }
+    }
+
+    QProcess* Start(const std::string& program, const QStringList& args,
+                    const std::string& output) {
+        processes.push_back(StartToFile(program, args, output));
+        return processes.back().get();
+    }
+
+    std::string m_browser;
+    std::string home;
+    std::vector<std::unique_ptr<QProcess>> processes;
+};
+
+TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {
+    Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
+    const QString ans = NameServerAddress(home + "ans.out");
+    ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
+    // The picture for the user guide shows a station at work; the test needs only its own
+    // deployment.
+    const bool forPicture = !qEnvironmentVariableIsEmpty("HALYX_OBSERVER_SCREENSHOT");
+    Start("halyx-station",
+          {"--name", "ALPHA", "--ans", ans, "--behaviour", forPicture ? "active" : "quiet"},
+          home + "ALPHA.out");
+    ASSERT_FALSE(WaitForLine(home + "ALPHA.out", "READY").empty());
+    QProcess* console = Start(
+        "halyx-command",
+        {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "300", "--observer"},
+        home + "console.out");
+    const std::string ready = WaitForLine(home + "console.out", "READY");
+    ASSERT_FALSE(ready.empty()) << ReadFile(home + "console.out.err");
+    const int port = std::stoi(ready.substr(ready.find(" port ") + 6));
+    const std::string observer = WaitForLine(home + "console.out", "OBSERVER http://");
+    std::smatch found;
+    ASSERT_TRUE(
+        std::regex_search(observer, found, std::regex(R"(:(\d+)/live\?key=([0-9a-f]{32})$)")))
+        << observer;
+    // The address names this machine's network address; the test stays on loopback.
+    const std::string page = "http://127.0.0.1:" + found[1].str() + "/live?key=" + found[2].str();
+
+    const std::string start = "register\nwait agent ALPHA timeout=30\nadd ALPHA\nsingle-person on\n"
+                              "init name=Observed folder=" +
+                              home + "logs\nwait initialized timeout=30\nstart\n";
+    console->write(start.data(), static_cast<qint64>(start.size()));
+    console->waitForBytesWritten(5000);
+
+    QStringList browserArgs = {"--headless",
+                               "--disable-gpu",
+                               "--remote-debugging-port=0",
+                               "--user-data-dir=" + QString::fromStdString(home + "browser"),
+                               "--no-first-run",
+                               QString::fromStdString(page)};
+    if (::geteuid() == 0) {
+        browserArgs.prepend("--no-sandbox");
+    }
+    auto browser = std::make_unique<QProcess>();
+    browser->setStandardOutputFile(QString::fromStdString(home + "browser.out"));
+    browser->setStandardErrorFile(QString::fromStdString(home + "browser.err"));
+    browser->start(QString::fromStdString(m_browser), browserArgs);
+    ASSERT_TRUE(browser->waitForStarted(10000));
+    processes.push_back(std::move(browser));
+    const std::string listening = WaitForLine(home + "browser.err", "DevTools listening on", 30000);
+    ASSERT_TRUE(std::regex_search(listening, found, std::regex(R"(127\.0\.0\.1:(\d+)/)")))
+        << ReadFile(home + "browser.err");
+    const std::string pageSocket = PageSocketUrl(std::stoi(found[1].str()));
+    ASSERT_FALSE(pageSocket.empty()) << ReadFile(home + "browser.err");
+    CBrowserPage tab;
+    ASSERT_TRUE(tab.Open(pageSocket));
+
+    const std::string minuteOf = "document.getElementById('minute').textContent";
+    const std::string deploymentsOf =
+        "String(document.querySelectorAll('#marks [data-command=\"deploy\"]').length)";
+    std::string first;
+    ASSERT_TRUE(Spin(
+        [&] {
+            first = tab.Evaluate(minuteOf);
+            return !first.empty() && first != "-" && std::stoi(first) >= 1;
+        },
+        30000))
+        << "minute on the page: " << first << "\n"
+        << ReadFile(home + "console.out");
+    EXPECT_EQ(tab.Evaluate(deploymentsOf), "0");
+
+    const std::string deploy =
+        "(tell :sender ALPHA :receiver Lab-HalyxCommand :content (tell :command deploy :resource "
+        "interceptor :id I1 :initLat 184 :initLng 472 :initGridCol 0 :initGridRow 0 :destLat "
+        "240 :destLng 469 :destGridCol 0 :destGridRow 0))\n";
+    QTcpSocket station;
+    station.connectToHost("127.0.0.1", static_cast<quint16>(port));
+    ASSERT_TRUE(station.waitForConnected(10000));
+    station.write(deploy.data(), static_cast<qint64>(deploy.size()));
+    ASSERT_TRUE(station.waitForBytesWritten(5000));
+
+    std::string deployments;
+    EXPECT_TRUE(Spin(
+        [&] {
+            deployments = tab.Evaluate(deploymentsOf);
+            return deployments != "" && deployments != "0";
+        },
+        10000))
+        << ReadFile(home + "console.out");
+    std::string later;
+    EXPECT_TRUE(Spin(
+        [&] {
+            later = tab.Evaluate(minuteOf);
+            return !later.empty() && later != "-" && std::stoi(later) > std::stoi(first) + 1;
+        },
+        10000))
+        << first << " then " << later;
+    EXPECT_EQ(tab.Evaluate("document.getElementById('connection').textContent"), "live");
+
+    // For the user guide: HALYX_OBSERVER_SCREENSHOT=FILE.png keeps the page open a while longer
+    // and writes what the browser shows.
+    const QString screenshot = qEnvironmentVariable("HALYX_OBSERVER_SCREENSHOT");
+    if (!screenshot.isEmpty()) {
+        tab.Call("Emulation.setDeviceMetricsOverride",
+                 {{"width", 1366}, {"height", 768}, {"deviceScaleFactor", 1}, {"mobile", false}});
+        Spin([] { return false; }, 8000);
+        const QByteArray png =
+            QByteArray::fromBase64(tab.Call("Page.captureScreenshot", {{"format", "png"}})
+                                       .value("data")
+                                       .toString()
+                                       .toLatin1());
+        QFile file(screenshot);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
+    }
+
+    const std::string quit = "quit\n";
+    console->write(quit.data(), static_cast<qint64>(quit.size()));
+    console->waitForBytesWritten(5000);
+}
+
+} // namespace
+} // namespace halyx

@@ -1,0 +1,188 @@
+// The live observer page over a real socket: nothing without the run's key, the newest state on
+// every stream within moments, a bounded number of streams, and a reader that falls behind skips
+// to the newest state instead of making the server hold every state it missed.
+#include "mapserver/mapserver.h"
+#include "mapserver/observeraccess.h"
+
+#include "testapp.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QTcpSocket>
+#include <QThread>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace halyx {
+namespace {
+
+int StatusOf(const std::string& reply) {
+    return reply.size() > 12 && reply.starts_with("HTTP/1.1 ") ? std::stoi(reply.substr(9, 3)) : 0;
+}
+
+class ObserverPage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { test::TestApp(); }
+
+    void Start(const CMapServer::Limits& limits = {}, bool observer = true) {
+        m_server.SetLimits(limits);
+        if (observer) {
+            m_key = MakeObserverKey();
+            ASSERT_EQ(m_key.size(), 32u);
+            m_server.EnableObserver(m_key);
+        }
+        std::string error;
+        ASSERT_TRUE(m_server.Listen(QHostAddress::LocalHost, 0, error)) << error;
+    }
+
+    std::unique_ptr<QTcpSocket> Open(const std::string& target, bool close = false) {
+        auto socket = std::make_unique<QTcpSocket>();
+        socket->connectToHost(QHostAddress::LocalHost, m_server.Port());
+        EXPECT_TRUE(socket->waitForConnected(5000));
+        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n" +
+                                    (close ? "Connection: close\r\n\r\n" : "\r\n");
+        socket->write(request.data(), static_cast<qint64>(request.size()));
+        socket->waitForBytesWritten(5000);
+        return socket;
+    }
+
+    // Reads until the text holds what or ms pass; answers everything read.
+    static std::string ReadUntil(QTcpSocket& socket, std::string& in, const std::string& what,
+                                 int ms = 5000) {
+        QElapsedTimer timer;
+        timer.start();
+        while (in.find(what) == std::string::npos && timer.elapsed() < ms &&
+               socket.state() == QAbstractSocket::ConnectedState) {
+            socket.waitForReadyRead(20);
+            in += socket.readAll().toStdString();
+        }
+        in += socket.readAll().toStdString();
+        return in;
+    }
+
+    std::string Fetch(const std::string& target) {
+        auto socket = Open(target, true);
+        std::string in;
+        ReadUntil(*socket, in, "</html>");
+        return in;
+    }
+
+    CMapServer m_server;
+    std::string m_key;
+};
+
+TEST_F(ObserverPage, OnlyTheKeyOfThisRunOpensThePageAndTheStream) {
+    Start();
+    EXPECT_NE(MakeObserverKey(), m_key);
+    const std::vector<std::string> refused = {"/live",
+                                              "/live?key=",
+                                              "/live?key=" + m_key.substr(1),
+                                              "/live?key=" + m_key + "0",
+                                              "/live?key=" + std::string(32, '0'),
+                                              "/live/events?key=x",
+                                              "/live?other=" + m_key};
+    for (const std::string& target : refused) {
+        EXPECT_EQ(StatusOf(Fetch(target)), 403) << target;
+    }
+    const std::string page = Fetch("/live?lang=en&key=" + m_key);
+    EXPECT_EQ(StatusOf(page), 200);
+    EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
+    EXPECT_NE(page.find("Content-Security-Policy: default-src 'none';"), std::string::npos);
+    EXPECT_NE(page.find("EventSource"), std::string::npos);
+    // Nothing on the page is fetched from another host.
+    EXPECT_EQ(page.find("src=\"http"), std::string::npos);
+    EXPECT_EQ(page.find("href=\"http"), std::string::npos);
+
+    EXPECT_EQ(QueryKey("a=1&key=abc&key=def"), "abc");
+    EXPECT_EQ(QueryKey("akey=abc"), "");
+    EXPECT_FALSE(ObserverKeyMatches("", ""));
+}
+
+TEST_F(ObserverPage, WithoutTheObserverThePathsAreNoMaps) {
+    Start({}, false);
+    EXPECT_EQ(StatusOf(Fetch("/live?key=")), 404);
+    EXPECT_EQ(StatusOf(Fetch("/live/events")), 404);
+}
+
+TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
+    Start();
+    m_server.PublishObserverState(R"({"minute":1})");
+    auto stream = Open("/live/events?key=" + m_key);
+    std::string in;
+    ReadUntil(*stream, in, "data: {\"minute\":1}\n\n");
+    ASSERT_EQ(StatusOf(in), 200) << in;
+    EXPECT_NE(in.find("Content-Type: text/event-stream"), std::string::npos);
+    EXPECT_NE(in.find("event: state\ndata: {\"minute\":1}\n\n"), std::string::npos) << in;
+    EXPECT_EQ(m_server.ObserverStreams(), 1);
+
+    // A line break inside the text cannot end the event or forge a field of its own.
+    m_server.PublishObserverState("{\"minute\":2,\r\n\"x\":\"\ndata: forged\"}");
+    QElapsedTimer timer;
+    timer.start();
+    ReadUntil(*stream, in, "forged\"}\n\n");
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_NE(
+        in.find("event: state\ndata: {\"minute\":2,\ndata: \"x\":\"\ndata: data: forged\"}\n\n"),
+        std::string::npos)
+        << in;
+}
+
+TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
+    CMapServer::Limits limits;
+    limits.maxStreams = 2;
+    Start(limits);
+    auto first = Open("/live/events?key=" + m_key);
+    auto second = Open("/live/events?key=" + m_key);
+    std::string in1;
+    std::string in2;
+    ReadUntil(*first, in1, "retry:");
+    ReadUntil(*second, in2, "retry:");
+    ASSERT_EQ(StatusOf(in1), 200);
+    ASSERT_EQ(StatusOf(in2), 200);
+    std::string in3;
+    auto third = Open("/live/events?key=" + m_key);
+    ReadUntil(*third, in3, "observers");
+    EXPECT_EQ(StatusOf(in3), 503) << in3;
+    // The page itself is still served: it is not a stream.
+    EXPECT_EQ(StatusOf(Fetch("/live?key=" + m_key)), 200);
+
+    first->abort();
+    QElapsedTimer timer;
+    timer.start();
+    while (m_server.ObserverStreams() > 1 && timer.elapsed() < 5000) {
+        QThread::msleep(10);
+    }
+    std::string in4;
+    auto fourth = Open("/live/events?key=" + m_key);
+    ReadUntil(*fourth, in4, "retry:");
+    EXPECT_EQ(StatusOf(in4), 200) << in4;
+}
+
+TEST_F(ObserverPage, AReaderThatFallsBehindSkipsToTheNewestState) {
+    CMapServer::Limits limits;
+    limits.streamQueueBytes = 64 * 1024;
+    Start(limits);
+    auto stream = Open("/live/events?key=" + m_key);
+    stream->setReadBufferSize(4096);
+    std::string in;
+    ReadUntil(*stream, in, "retry:");
+    // 200 states of 100 KiB, 20 MB in all, while the reader takes nothing.
+    const std::string filler(100 * 1024, 'f');
+    for (int i = 0; i < 200; ++i) {
+        m_server.PublishObserverState("{\"n\":" + std::to_string(i) + ",\"f\":\"" + filler + "\"}");
+        QThread::msleep(2);
+    }
+    QThread::msleep(300);
+    stream->setReadBufferSize(0);
+    ReadUntil(*stream, in, "{\"n\":199,", 10000);
+    EXPECT_NE(in.find("{\"n\":199,"), std::string::npos);
+    // What reached the reader is a few states, not the backlog of all of them.
+    EXPECT_LT(in.size(), std::size_t{8} << 20);
+    EXPECT_EQ(m_server.ObserverStreams(), 1);
+}
+
+} // namespace
+} // namespace halyx
