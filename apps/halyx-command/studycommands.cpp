@@ -130,8 +130,8 @@ bool CHeadlessConsole::CmdStudy(const Words& words) {
         }
         const CStudyRun& run = study.Study().Plan().Runs()[*study.Prepared()];
         Print("STUDY next run " + run.run + " team=" + run.team + " block=" + run.block +
-              " mode=" + (run.multi ? "multi" : "single") +
-              " log name=" + study.ProposedName() + " folder=" + study.ProposedFolder());
+              " mode=" + (run.multi ? "multi" : "single") + " log name=" + study.ProposedName() +
+              " folder=" + study.ProposedFolder());
         for (const std::string& missing : study.MissingStations()) {
             Print("STUDY missing station " + missing);
         }

@@ -3,13 +3,13 @@
 // errors.
 #include "initpagefixture.h"
 
+#include "controls/gseselection.h"
 #include "controls/unittablemodel.h"
 #include "desktop/findingsmodel.h"
 #include "desktop/scenariopage.h"
 #include "desktop/unitpages.h"
 #include "desktop/unitpane.h"
 #include "editor/gseframe.h"
-#include "controls/gseselection.h"
 #include "editor/gseview.h"
 #include "scenario/defaultscenario.h"
 
