@@ -1,6 +1,7 @@
 #include "study/assign.h"
 
 #include "common/format.h"
+#include "study/studycsv.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -9,20 +10,6 @@
 namespace halyx {
 
 namespace {
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
-}
 
 std::filesystem::path Absolute(const std::string& path) {
     std::error_code ec;

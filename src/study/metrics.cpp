@@ -4,6 +4,7 @@
 #include "common/numtext.h"
 #include "scenario/scenario.h"
 #include "study/check.h"
+#include "study/studycsv.h"
 
 #include <algorithm>
 #include <cmath>
@@ -47,20 +48,6 @@ std::string Cell(const std::optional<int>& value) {
 }
 std::string Cell(const std::optional<double>& value) {
     return value ? Format("%.2f", *value) : std::string();
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) {
-        return text;
-    }
-    std::string out = "\"";
-    for (const char c : text) {
-        out += c;
-        if (c == '"') {
-            out += '"';
-        }
-    }
-    return out + "\"";
 }
 
 } // namespace
