@@ -442,6 +442,31 @@ void ResolveMapAddresses(halyx::CHalyxCommand& agent, halyx::CMapAddresses& mapA
     });
 }
 
+// What every run of the console needs once its application object exists.
+void SetUpProcess() {
+    halyx::KeepNumbersInCLocale();
+    halyx::RaiseOpenFileLimit();
+    // A log that reaches the file-size limit must fail its write, be reported and keep its
+    // events, not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+}
+
+// The lines the scripted console runs: the script's, none for standard input, or for --study
+// the commands that run every pending run of the plan. False with error set.
+bool ScriptLines(CommandLine& line, std::vector<std::string>& lines, std::string& error) {
+    if (line.studyPlan.empty()) {
+        return line.script == "-" || ReadScript(line.script, lines, error);
+    }
+    // Every pending run of the plan, one after the other, with the stations it names.
+    if (!line.headless || line.script != "-") {
+        error = "--study FILE runs a study headless, without a script: --headless --study FILE";
+        return false;
+    }
+    line.script.clear();
+    lines = {"register", "study open \"" + line.studyPlan + "\"", "study run-all", "study status"};
+    return true;
+}
+
 // What the Mission Picture window and the observer page draw, collected as the mission runs.
 struct MissionViews {
     std::unique_ptr<halyx::CMissionFollower> follower;
@@ -532,26 +557,13 @@ int main(int argc, char** argv) {
         return Usage("no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
                      "unset); run with --headless, or set QT_QPA_PLATFORM=offscreen");
     }
-    halyx::KeepNumbersInCLocale();
-    halyx::RaiseOpenFileLimit();
-    // A log that reaches the file-size limit must fail its write, be reported and keep its
-    // events, not end the program.
-    std::signal(SIGXFSZ, SIG_IGN);
+    SetUpProcess();
 
     std::string ansHost = options.ansHost.value_or(kDefaultAnsHost);
     int ansPort = options.ansPort.value_or(halyx::kDefaultAnsPort);
 
     std::vector<std::string> lines;
-    if (!line.studyPlan.empty()) {
-        // Every pending run of the plan, one after the other, with the stations it names.
-        if (!line.headless || line.script != "-") {
-            return Usage("--study FILE runs a study headless, without a script: --headless "
-                         "--study FILE");
-        }
-        line.script.clear();
-        lines = {"register", "study open \"" + line.studyPlan + "\"", "study run-all",
-                 "study status"};
-    } else if (line.script != "-" && !ReadScript(line.script, lines, error)) {
+    if (!ScriptLines(line, lines, error)) {
         return Usage(error);
     }
 
