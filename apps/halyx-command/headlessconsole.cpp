@@ -232,6 +232,13 @@ void CHeadlessConsole::PageChanged() {
             Print("CLOCK " + m_page.ClockDigits() + " " + m_page.ClockCount());
         }
     }
+    // The decision the window shows at the mission's end, once per mission (Reset clears it).
+    if (m_page.MissionOutcome() != m_lastOutcome) {
+        m_lastOutcome = m_page.MissionOutcome();
+        if (!m_lastOutcome.empty()) {
+            Print("DECISION " + m_lastOutcome);
+        }
+    }
     PrintSessionChanges();
 }
 

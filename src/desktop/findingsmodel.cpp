@@ -35,7 +35,7 @@ QVariant CFindingsModel::data(const QModelIndex& index, int role) const {
     case Severity:
         return QString::fromUtf8(SeverityName(finding.severity));
     case Component:
-        return QString::fromUtf8(ComponentName(finding.component));
+        return QString::fromUtf8(ComponentName(finding));
     case Unit:
         return QString::fromStdString(finding.unit);
     case Text:

@@ -7,7 +7,6 @@
 #include "controls/unittablemodel.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/scenariopage.h"
-#include "desktop/unitpages.h"
 #include "desktop/unitpane.h"
 #include "editor/gseframe.h"
 #include "editor/gseview.h"
@@ -30,7 +29,6 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <optional>
 
 #include <utility>
 
@@ -97,8 +95,8 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
 
     if (CScenarioPage* scenarioPage = ScenarioPage()) {
         connect(scenarioPage, &CScenarioPage::UnitChosen, this,
-                [this](FindingComponent component, int index, const QString& id) {
-                    SelectUnit(component, index, id.toStdString());
+                [this](UnitKind kind, int index, const QString& id) {
+                    SelectUnit(kind, index, id.toStdString());
                 });
         m_saveScenario = [scenarioPage](std::function<void(bool)> then) {
             scenarioPage->Save(std::move(then));
@@ -258,30 +256,23 @@ template <class T> int CurrentIndex(const CUnitList<T>& list, int index, const s
 
 } // namespace
 
-void CHalyxCommandDlg::SelectUnit(FindingComponent component, int index, const std::string& id) {
-    const CScenario& scenario = m_context.scenario;
+void CHalyxCommandDlg::SelectUnit(UnitKind kind, int index, const std::string& id) {
+    index = VisitUnitKind(kind, [&](auto tag) {
+        using T = typename decltype(tag)::Type;
+        return CurrentIndex(UnitTraits<T>::List(m_context.scenario), index, id);
+    });
+    // The page whose table lists units of this kind.
     CUnitPane* pane = nullptr;
     CPage* home = nullptr;
-    std::optional<UnitKind> kind;
     for (CPage* page : m_pages) {
-        if (auto* incursions = dynamic_cast<CIncursionsPage*>(page)) {
-            if (component == FindingComponent::Incursion) {
-                pane = incursions->IncursionPane();
-                kind = UnitKind::Incursion;
-                index = CurrentIndex(scenario.Incursions(), index, id);
-            } else if (component == FindingComponent::Radar) {
-                pane = incursions->RadarPane();
-                kind = UnitKind::Radar;
-                index = CurrentIndex(scenario.Radars(), index, id);
+        for (CUnitPane* candidate : page->findChildren<CUnitPane*>()) {
+            if (candidate->Kind() == kind) {
+                pane = candidate;
+                home = page;
+                break;
             }
-        } else if (auto* interceptors = dynamic_cast<CInterceptorsPage*>(page);
-                   interceptors != nullptr && component == FindingComponent::Interceptor) {
-            pane = interceptors->InterceptorPane();
-            kind = UnitKind::Interceptor;
-            index = CurrentIndex(scenario.Interceptors(), index, id);
         }
         if (pane != nullptr) {
-            home = page;
             break;
         }
     }

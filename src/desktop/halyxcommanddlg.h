@@ -75,7 +75,7 @@ protected:
     // Shows a unit in its table (switching to its page) and, while the editor is open, selects
     // it there. index is where the unit stood and id its ID when it was named; a list changed
     // since then is searched for the ID, and a unit no longer there is not shown.
-    void SelectUnit(FindingComponent component, int index, const std::string& id);
+    void SelectUnit(UnitKind kind, int index, const std::string& id);
 
 private:
     void CloseExperimentLog();

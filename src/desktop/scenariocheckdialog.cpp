@@ -56,10 +56,8 @@ void CScenarioCheckDialog::RowClicked(int row) {
         return;
     }
     const CFinding& finding = findings[static_cast<size_t>(row)];
-    if (finding.unitIndex >= 0 && (finding.component == FindingComponent::Incursion ||
-                                   finding.component == FindingComponent::Radar ||
-                                   finding.component == FindingComponent::Interceptor)) {
-        emit UnitChosen(finding.component, finding.unitIndex, QString::fromStdString(finding.unit));
+    if (finding.unitKind && finding.unitIndex >= 0) {
+        emit UnitChosen(*finding.unitKind, finding.unitIndex, QString::fromStdString(finding.unit));
     }
 }
 

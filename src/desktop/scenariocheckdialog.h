@@ -27,9 +27,8 @@ public:
     QLabel* Summary() const { return m_summary; }
 
 signals:
-    // component: Incursion, Radar or Interceptor; index: the unit's position in its list when
-    // checked, id: its ID then.
-    void UnitChosen(halyx::FindingComponent component, int index, const QString& id);
+    // kind: the unit's kind; index: its position in its list when checked, id: its ID then.
+    void UnitChosen(halyx::UnitKind kind, int index, const QString& id);
 
 private:
     void RowClicked(int row);

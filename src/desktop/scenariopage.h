@@ -71,7 +71,7 @@ public:
 signals:
     // A finding of the check about this unit was clicked: the window selects it in its table
     // and in the editor.
-    void UnitChosen(halyx::FindingComponent component, int index, const QString& id);
+    void UnitChosen(halyx::UnitKind kind, int index, const QString& id);
 
 private:
     void ShowFields();

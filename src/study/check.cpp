@@ -21,9 +21,15 @@ namespace {
 
 class CFindingList {
 public:
-    void Add(FindingSeverity severity, FindingComponent component, int index, std::string unit,
+    void Add(FindingSeverity severity, FindingComponent component, std::string unit,
              std::string text) {
-        m_findings.push_back({severity, component, index, std::move(unit), std::move(text)});
+        m_findings.push_back(
+            {severity, component, std::nullopt, -1, std::move(unit), std::move(text)});
+    }
+    void Add(FindingSeverity severity, UnitKind kind, int index, std::string unit,
+             std::string text) {
+        m_findings.push_back(
+            {severity, FindingComponent::Unit, kind, index, std::move(unit), std::move(text)});
     }
     std::vector<CFinding> Take() { return std::move(m_findings); }
 
@@ -45,26 +51,27 @@ struct NumberField {
 // The checks every kind shares: name, ID (empty, or held by an earlier unit), place, number
 // fields. Interceptors hold their numbers as numbers, so only their finiteness is in question.
 template <class T>
-void CheckCommon(const CUnitList<T>& list, FindingComponent component, CFindingList& out,
+void CheckCommon(const CUnitList<T>& list, CFindingList& out,
                  const std::function<std::vector<NumberField>(const T&)>& numberFields,
                  const std::function<std::pair<double, double>(const T&)>& place) {
+    constexpr UnitKind kind = UnitTraits<T>::kKind;
     std::map<std::string, int, std::less<>> firstWithId;
     for (int i = 0; i < list.Count(); ++i) {
         const T& unit = list.At(i);
         const std::string& id = unit.GetId();
         if (id.empty()) {
-            out.Add(FindingSeverity::Error, component, i, id, Format("unit %d has no ID", i + 1));
+            out.Add(FindingSeverity::Error, kind, i, id, Format("unit %d has no ID", i + 1));
         } else if (const auto [it, fresh] = firstWithId.emplace(id, i); !fresh) {
-            out.Add(FindingSeverity::Error, component, i, id,
+            out.Add(FindingSeverity::Error, kind, i, id,
                     Format("ID is also held by unit %d of this kind", it->second + 1));
         }
         if (unit.GetName().empty()) {
-            out.Add(FindingSeverity::Warning, component, i, id, "has no name");
+            out.Add(FindingSeverity::Warning, kind, i, id, "has no name");
         }
         bool numbersRead = true;
         for (const NumberField& field : numberFields(unit)) {
             if (!IsNumberText(*field.text)) {
-                out.Add(FindingSeverity::Error, component, i, id,
+                out.Add(FindingSeverity::Error, kind, i, id,
                         Format("%s \"%s\" is not a number", field.label, field.text->c_str()));
                 numbersRead = false;
             }
@@ -72,10 +79,10 @@ void CheckCommon(const CUnitList<T>& list, FindingComponent component, CFindingL
         const auto [lat, lng] = place(unit);
         if (!std::isfinite(lat) || !std::isfinite(lng)) {
             if (numbersRead) {
-                out.Add(FindingSeverity::Error, component, i, id, "position is not a number");
+                out.Add(FindingSeverity::Error, kind, i, id, "position is not a number");
             }
         } else if (!InsideEditableRegion(lat, lng)) {
-            out.Add(FindingSeverity::Error, component, i, id,
+            out.Add(FindingSeverity::Error, kind, i, id,
                     Format("position %.3f, %.3f lies outside the editable region "
                            "(latitude 0 to 950, longitude 95 to 655)",
                            lat, lng));
@@ -87,7 +94,7 @@ void CheckIncursions(const CScenario& scenario, const CScenarioAnalysis& analysi
                      CFindingList& out) {
     const CUnitList<CIncursion>& list = scenario.Incursions();
     CheckCommon<CIncursion>(
-        list, FindingComponent::Incursion, out,
+        list, out,
         [](const CIncursion& u) {
             std::vector<NumberField> fields = {{"Lat", &u.GetLat()},
                                                {"Lng", &u.GetLng()},
@@ -103,17 +110,17 @@ void CheckIncursions(const CScenario& scenario, const CScenarioAnalysis& analysi
         const std::string& id = list.At(i).GetId();
         const CIncursionAnalysis& fate = analysis.incursions[static_cast<size_t>(i)];
         if (fate.startsAfterWindow) {
-            out.Add(FindingSeverity::Error, FindingComponent::Incursion, i, id,
+            out.Add(FindingSeverity::Error, UnitKind::Incursion, i, id,
                     Format("starts at minute %s, after the launch window closes at minute %d",
                            list.At(i).GetTime().c_str(), kLaunchWindowMinutes));
             continue; // it never moves within the window, so the two below say nothing more
         }
         if (!fate.firstDetection) {
-            out.Add(FindingSeverity::Warning, FindingComponent::Incursion, i, id,
+            out.Add(FindingSeverity::Warning, UnitKind::Incursion, i, id,
                     "never enters any radar's range during the launch window (undetectable)");
         }
         if (!fate.earliestReach) {
-            out.Add(FindingSeverity::Warning, FindingComponent::Incursion, i, id,
+            out.Add(FindingSeverity::Warning, UnitKind::Incursion, i, id,
                     "no interceptor can reach it before the launch window closes");
         }
     }
@@ -124,8 +131,7 @@ void CheckMapAddresses(const CGeography& geography, const CCheckOptions& options
     for (int i = 0; i < CGeography::kMapCount; ++i) {
         const std::string& address = geography.GetMapURL(i);
         const auto report = [&](const std::string& text) {
-            out.Add(FindingSeverity::Error, FindingComponent::Maps, -1, CGeography::MapTitle(i),
-                    text);
+            out.Add(FindingSeverity::Error, FindingComponent::Maps, CGeography::MapTitle(i), text);
         };
         if (address.empty()) {
             report(kNoMapAddressText);
@@ -165,7 +171,7 @@ void CheckWeatherUnderTrajectory(const CScenario& scenario, CFindingList& out) {
     }
     const CWeatherMap& weather = scenario.Weather();
     if (weather.GetCount() == 0) {
-        out.Add(FindingSeverity::Warning, FindingComponent::Weather, -1, {},
+        out.Add(FindingSeverity::Warning, FindingComponent::Weather, {},
                 "the weather grid is empty: there is no weather under the trajectory");
         return;
     }
@@ -197,7 +203,7 @@ void CheckWeatherUnderTrajectory(const CScenario& scenario, CFindingList& out) {
         if (missing > 0) {
             const int row = static_cast<int>(slot / CWeatherMap::kGridCols);
             const int col = static_cast<int>(slot % CWeatherMap::kGridCols);
-            out.Add(FindingSeverity::Warning, FindingComponent::Weather, -1, {},
+            out.Add(FindingSeverity::Warning, FindingComponent::Weather, {},
                     Format("no weather at grid row %d, column %d under the trajectory "
                            "(%d of %d hourly layers)",
                            row, col, missing, CWeatherMap::kLayers));
@@ -211,14 +217,10 @@ const char* SeverityName(FindingSeverity severity) {
     return severity == FindingSeverity::Error ? "ERROR" : "WARNING";
 }
 
-const char* ComponentName(FindingComponent component) {
-    switch (component) {
-    case FindingComponent::Incursion:
-        return "incursion";
-    case FindingComponent::Radar:
-        return "radar";
-    case FindingComponent::Interceptor:
-        return "interceptor";
+const char* ComponentName(const CFinding& finding) {
+    switch (finding.component) {
+    case FindingComponent::Unit:
+        return finding.unitKind ? KindInfo(*finding.unitKind).noun : "unit";
     case FindingComponent::Maps:
         return "maps";
     case FindingComponent::Weather:
@@ -228,22 +230,22 @@ const char* ComponentName(FindingComponent component) {
 }
 
 std::string FindingLine(const CFinding& finding) {
-    return std::string(SeverityName(finding.severity)) + ' ' + ComponentName(finding.component) +
-           ' ' + (finding.unit.empty() ? std::string("-") : finding.unit) + ' ' + finding.text;
+    return std::string(SeverityName(finding.severity)) + ' ' + ComponentName(finding) + ' ' +
+           (finding.unit.empty() ? std::string("-") : finding.unit) + ' ' + finding.text;
 }
 
 std::vector<CFinding> CheckScenario(const CScenario& scenario, const CCheckOptions& options) {
     CFindingList out;
     CheckIncursions(scenario, AnalyseScenario(scenario), out);
     CheckCommon<CRadar>(
-        scenario.Radars(), FindingComponent::Radar, out,
+        scenario.Radars(), out,
         [](const CRadar& u) {
             return std::vector<NumberField>{
                 {"Lat", &u.GetLat()}, {"Lng", &u.GetLng()}, {"Range", &u.GetRange()}};
         },
         [](const CRadar& u) { return std::make_pair(u.GetLatValue(), u.GetLngValue()); });
     CheckCommon<CInterceptor>(
-        scenario.Interceptors(), FindingComponent::Interceptor, out,
+        scenario.Interceptors(), out,
         [](const CInterceptor&) { return std::vector<NumberField>{}; },
         [](const CInterceptor& u) { return std::make_pair(u.GetLat(), u.GetLng()); });
     CheckMapAddresses(scenario.Geography(), options, out);

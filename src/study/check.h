@@ -1,5 +1,8 @@
 #pragma once
 
+#include "scenario/unitkind.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,14 +13,15 @@ class CScenario;
 
 enum class FindingSeverity { Error, Warning };
 
-// The part of a scenario a finding is about. Unit findings name the kind of unit.
-enum class FindingComponent { Incursion, Radar, Interceptor, Maps, Weather };
+// The part of a scenario a finding is about. Unit findings carry the unit's kind beside.
+enum class FindingComponent { Unit, Maps, Weather };
 
 // One thing the scenario check found. unitIndex is the unit's position in its list (-1 when the
 // finding is not about one unit), so that a report can select it.
 struct CFinding {
     FindingSeverity severity = FindingSeverity::Error;
-    FindingComponent component = FindingComponent::Incursion;
+    FindingComponent component = FindingComponent::Unit;
+    std::optional<UnitKind> unitKind; // set for, and only for, unit findings
     int unitIndex = -1;
     std::string unit; // the unit's ID, or the map's title; empty for neither
     std::string text;
@@ -29,9 +33,10 @@ struct CFinding {
 // among the missing components already, and leaves them out of its question on the check).
 inline constexpr const char* kNoMapAddressText = "has no address";
 
-// "ERROR", "WARNING"; "incursion", "radar", "interceptor", "maps", "weather".
+// "ERROR", "WARNING"; the unit kind's noun ("incursion", "radar", "interceptor"), "maps",
+// "weather".
 const char* SeverityName(FindingSeverity severity);
-const char* ComponentName(FindingComponent component);
+const char* ComponentName(const CFinding& finding);
 
 // "SEVERITY component unit text"; a finding without a unit shows "-" in its place, and blanks in
 // an ID are kept as they stand (the text is last, so a reader splits at the first three blanks

@@ -63,6 +63,22 @@ TEST_F(ScenarioCheckWindow, FindingSelectsItsUnitAndInitializeAsksAboutErrors) {
     QTest::mouseClick(findings->viewport(), Qt::LeftButton, {}, cell.center());
     EXPECT_TRUE(radars->Table()->selectionModel()->selectedRows().isEmpty());
 
+    // An interceptor's finding shows the other page, with the unit in its table and the editor.
+    ASSERT_GE(scenario.Interceptors().Count(), 2);
+    const std::string interceptorId = scenario.Interceptors().At(1).GetId();
+    emit dialog->UnitChosen(UnitKind::Interceptor, 1, QString::fromStdString(interceptorId));
+    auto* interceptorsPage = qobject_cast<CInterceptorsPage*>(window->Sheet()->currentWidget());
+    ASSERT_NE(interceptorsPage, nullptr) << "the interceptor's page is not shown";
+    QTableView* interceptors = interceptorsPage->InterceptorPane()->Table();
+    const QModelIndexList chosen = interceptors->selectionModel()->selectedRows();
+    ASSERT_EQ(chosen.size(), 1);
+    EXPECT_EQ(qobject_cast<const QSortFilterProxyModel*>(interceptors->model())
+                  ->mapToSource(chosen.front())
+                  .row(),
+              1);
+    EXPECT_EQ(window->Editor()->View()->Selection(),
+              (CGSESelection{UnitKind::Interceptor, 1, interceptorId}));
+
     // Initialize Simulation names the errors and stops at No.
     scenario.Radars().Add(CRadar("Lost", "R-out", "500", "10", "90", "-", "-"));
     Team();

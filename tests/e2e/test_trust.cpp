@@ -180,6 +180,16 @@ TEST(SharedNetwork, ForgedSendersAreRefusedAndARestartedStationIsBroughtBack) {
     EXPECT_STREQ(root.child("SimEvents").last_child().attribute("LaunchStatus").value(),
                  launch ? "Launch" : "NoLaunch")
         << text;
+    // The console says the decision once, in the words the window shows, each station's part too.
+    const auto part = [&](const char* station) {
+        return std::string(station) + ": " + (last[station] == "go" ? "go" : "no-go");
+    };
+    const std::string decision = std::string("\nDECISION Mission complete at minute 960: ") +
+                                 (launch ? "Launch" : "No Launch") + " (" + part("ALPHA") + ", " +
+                                 part("BRAVO") + ", " + part("CHARLIE") + ")\n";
+    const size_t decided = transcript.find(decision);
+    EXPECT_NE(decided, std::string::npos) << transcript;
+    EXPECT_EQ(transcript.find("\nDECISION ", decided + 1), std::string::npos) << transcript;
 
     // The new CHARLIE was re-initialized at once and got no clock before its scenario.
     EXPECT_TRUE(std::regex_search(text, std::regex("<!-- station CHARLIE restarted at clock "

@@ -89,7 +89,11 @@ TEST(ScenarioCheck, EachKindOfFaultIsFoundOnceWithItsUnit) {
     EXPECT_TRUE(HasErrors(findings));
     // The report selects units by their place in the list, repeated IDs included.
     EXPECT_EQ(findings[1].unitIndex, 2);
-    EXPECT_EQ(findings[1].component, FindingComponent::Incursion);
+    EXPECT_EQ(findings[1].unitKind, UnitKind::Incursion);
+    EXPECT_EQ(findings[8].unitKind, UnitKind::Radar);
+    EXPECT_EQ(findings[9].unitKind, UnitKind::Interceptor);
+    EXPECT_EQ(findings.back().component, FindingComponent::Weather);
+    EXPECT_EQ(findings.back().unitKind, std::nullopt);
     EXPECT_EQ(findings[9].unitIndex, 1);
 }
 
