@@ -202,6 +202,19 @@ TEST_F(MissionPictureInvariant, LiveFileAndReplayDrawTheSameImage) {
     follower.SetPlaybackQuery([] { return false; });
     follower.Poll();
     EXPECT_FALSE(follower.Replaying());
+
+    // A loaded log that can no longer be read still replays: what the store sends again.
+    follower.SetPlaybackQuery([] { return true; });
+    follower.SetRecordingQuery([this] { return path + ".gone"; });
+    EXPECT_FALSE(QTest::qWaitFor(
+        [&] {
+            follower.Poll();
+            return follower.ReplayingRecording();
+        },
+        300));
+    EXPECT_TRUE(follower.Replaying());
+    EXPECT_EQ(follower.Events(), MissionEventsFromStore(agent.Events()));
+    EXPECT_LT(follower.Events().size(), file.Events().size());
     // Something was drawn: the picture at 14 differs from the one at 0.
     EXPECT_FALSE(Picture(painter, file, 0) == Picture(painter, file, 14));
 }
