@@ -54,19 +54,23 @@ void CMissionFollower::OnLogLine(std::string_view line) {
     }
 }
 
+void CMissionFollower::DropRecording() {
+    if (m_reading.valid()) {
+        // A read of a log no longer wanted: waiting for it here would hold the window.
+        m_abandoned.push_back(std::move(m_reading));
+    }
+    m_recording = Recording();
+    m_recordingPath.clear();
+}
+
 bool CMissionFollower::FollowRecording() {
     const std::string path = m_loadedPath ? m_loadedPath() : std::string();
     const std::size_t count = m_agent.Events().Count();
     // Another load (even of the same file) replaces the playback store: read the log again.
     if (path != m_recordingPath || count != m_recordingStoreCount) {
+        DropRecording();
         m_recordingPath = path;
         m_recordingStoreCount = count;
-        m_recording = Recording();
-        if (m_reading.valid()) {
-            // A read of the log before: its events are no longer wanted, and waiting for it
-            // here would hold the window.
-            m_abandoned.push_back(std::move(m_reading));
-        }
         if (!path.empty()) {
             // A long session's log takes a while: it is read off the event loop's thread.
             m_reading = std::async(std::launch::async, [path] {
@@ -102,7 +106,8 @@ bool CMissionFollower::Poll() {
         if (rebuild) {
             m_builder = CMissionBuilder(MissionSetupFrom(m_scenario, m_agent.Team()));
             if (m_recording.read) {
-                m_builder.Assign(m_recording.events);
+                // The builder keeps the only copy: a long session's events are many.
+                m_builder.Assign(std::move(m_recording.events));
             } else {
                 m_builder.Assign(MissionEventsFromStore(m_agent.Events()));
             }
@@ -115,6 +120,8 @@ bool CMissionFollower::Poll() {
     } else if (m_replaying) {
         m_replaying = false;
         m_fromRecording = false;
+        // Replaying again reads the log again.
+        DropRecording();
         m_logPath.clear();
         Restart();
     }

@@ -87,6 +87,7 @@ private:
     void Restart();
     // Starts reading the loaded log when it is another one; true when its events came in since.
     bool FollowRecording();
+    void DropRecording();
 
     const CScenario& m_scenario;
     CHalyxCommand& m_agent;
@@ -102,7 +103,8 @@ private:
     std::uint64_t m_replayVersion = 0;
     std::size_t m_storeCount = 0;
     int m_minute = -1;
-    // The loaded log: which one (path and the store's size then), its events once read.
+    // The loaded log: which one (path and the store's size then), its events once read until
+    // the builder takes them.
     std::string m_recordingPath;
     std::size_t m_recordingStoreCount = 0;
     std::future<Recording> m_reading;

@@ -173,12 +173,16 @@ TEST_F(MissionPictureInvariant, LiveFileAndReplayDrawTheSameImage) {
     CMissionFollower follower(scenario, agent, log);
     follower.SetPlaybackQuery([] { return true; });
     follower.SetRecordingQuery([this] { return path; });
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            follower.Poll();
-            return follower.ReplayingRecording();
-        },
-        10000));
+    // The log is read on a worker: polls until its events are in, or the time is up.
+    auto RecordingIn = [&follower](int ms) {
+        return QTest::qWaitFor(
+            [&follower] {
+                follower.Poll();
+                return follower.ReplayingRecording();
+            },
+            ms);
+    };
+    ASSERT_TRUE(RecordingIn(10000));
     EXPECT_EQ(follower.Events(), file.Events());
 
     CMissionPainter painter(scenario);
@@ -206,15 +210,14 @@ TEST_F(MissionPictureInvariant, LiveFileAndReplayDrawTheSameImage) {
     // A loaded log that can no longer be read still replays: what the store sends again.
     follower.SetPlaybackQuery([] { return true; });
     follower.SetRecordingQuery([this] { return path + ".gone"; });
-    EXPECT_FALSE(QTest::qWaitFor(
-        [&] {
-            follower.Poll();
-            return follower.ReplayingRecording();
-        },
-        300));
+    EXPECT_FALSE(RecordingIn(300));
     EXPECT_TRUE(follower.Replaying());
     EXPECT_EQ(follower.Events(), MissionEventsFromStore(agent.Events()));
     EXPECT_LT(follower.Events().size(), file.Events().size());
+    // Back to the log that is there: its events replace the store's.
+    follower.SetRecordingQuery([this] { return path; });
+    EXPECT_TRUE(RecordingIn(10000));
+    EXPECT_EQ(follower.Events(), file.Events());
     // Something was drawn: the picture at 14 differs from the one at 0.
     EXPECT_FALSE(Picture(painter, file, 0) == Picture(painter, file, 14));
 }
