@@ -510,6 +510,9 @@ int RunHeadless(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExper
     console.SetClockEvery(line.clockEvery);
     if (follower != nullptr) {
         follower->SetPlaybackQuery([&console] { return console.Page().IsPlaybackMode(); });
+        follower->SetRecordingQuery([&console] {
+            return console.Page().ExperimentLoaded() ? console.Page().LoadedPath() : std::string();
+        });
     }
     registeredName = [&console] { return console.Page().AgentName(); };
     if (line.teamOnly) {

@@ -153,6 +153,7 @@ CInitPageWidget::~CInitPageWidget() {
     delete m_missionWindow;
     if (m_follower != nullptr) {
         m_follower->SetPlaybackQuery(nullptr);
+        m_follower->SetRecordingQuery(nullptr);
     }
     m_context.log.SetWriteTroubleHandler(nullptr);
     m_context.agent.SetStatusView(nullptr);
@@ -701,6 +702,8 @@ void CInitPageWidget::SetMissionFollower(CMissionFollower* follower) {
     m_follower = follower;
     if (m_follower != nullptr) {
         m_follower->SetPlaybackQuery([this] { return m_page.IsPlaybackMode(); });
+        m_follower->SetRecordingQuery(
+            [this] { return m_page.ExperimentLoaded() ? m_page.LoadedPath() : std::string(); });
     }
 }
 

@@ -3,6 +3,7 @@
 #include "agent/halyxcommand.h"
 #include "record/experimentlog.h"
 
+#include <chrono>
 #include <vector>
 
 namespace halyx {
@@ -53,14 +54,64 @@ void CMissionFollower::OnLogLine(std::string_view line) {
     }
 }
 
+void CMissionFollower::DropRecording() {
+    if (m_reading.valid()) {
+        // A read of a log no longer wanted: waiting for it here would hold the window.
+        m_abandoned.push_back(std::move(m_reading));
+    }
+    m_recording = Recording();
+    m_recordingPath.clear();
+}
+
+bool CMissionFollower::FollowRecording() {
+    const std::string path = m_loadedPath ? m_loadedPath() : std::string();
+    const std::size_t count = m_agent.Events().Count();
+    // Another load (even of the same file) replaces the playback store: read the log again.
+    if (path != m_recordingPath || count != m_recordingStoreCount) {
+        DropRecording();
+        m_recordingPath = path;
+        m_recordingStoreCount = count;
+        if (!path.empty()) {
+            // A long session's log takes a while: it is read off the event loop's thread.
+            m_reading = std::async(std::launch::async, [path] {
+                Recording recording;
+                std::vector<std::string> team;
+                std::string error;
+                recording.read = MissionEventsFromLog(path, recording.events, team, error);
+                return recording;
+            });
+        }
+    }
+    std::erase_if(m_abandoned, [](const std::future<Recording>& reading) {
+        return reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+    });
+    if (m_reading.valid() &&
+        m_reading.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        m_recording = m_reading.get();
+        return m_recording.read;
+    }
+    return false;
+}
+
 bool CMissionFollower::Poll() {
     const bool playback = m_isPlayback && m_isPlayback();
     if (playback) {
+        const bool recordingIn = FollowRecording();
         const std::size_t count = m_agent.Events().Count();
-        if (!m_replaying || count != m_storeCount) {
-            std::vector<CMissionEvent> events = MissionEventsFromStore(m_agent.Events());
+        // The loaded log's events once they are in; until then, or when the log cannot be
+        // read, what the store replays.
+        const bool rebuild = m_recording.read
+                                 ? !m_replaying || !m_fromRecording || recordingIn
+                                 : !m_replaying || m_fromRecording || count != m_storeCount;
+        if (rebuild) {
             m_builder = CMissionBuilder(MissionSetupFrom(m_scenario, m_agent.Team()));
-            m_builder.Assign(std::move(events));
+            if (m_recording.read) {
+                // The builder keeps the only copy: a long session's events are many.
+                m_builder.Assign(std::move(m_recording.events));
+            } else {
+                m_builder.Assign(MissionEventsFromStore(m_agent.Events()));
+            }
+            m_fromRecording = m_recording.read;
             m_replayState = nullptr;
             m_storeCount = count;
             m_replaying = true;
@@ -68,6 +119,9 @@ bool CMissionFollower::Poll() {
         }
     } else if (m_replaying) {
         m_replaying = false;
+        m_fromRecording = false;
+        // Replaying again reads the log again.
+        DropRecording();
         m_logPath.clear();
         Restart();
     }

@@ -1,7 +1,7 @@
 // The "Mission Picture" window as the experimenter uses it: opened during a live mission it
 // follows the clock and the stations' commands, says what a mark is under the pointer, turns
-// layers off and saves the picture; opened during a replay it shows the minute the seek went to
-// at once. It draws after changes only.
+// layers off and saves the picture; opened during a replay it shows the loaded log's events up to
+// the minute the seek went to, at once. It draws after changes only.
 #include "initpagefixture.h"
 
 #include "desktop/missionfollower.h"
@@ -156,7 +156,8 @@ TEST_F(MissionWindow, DuringAReplayASeekShowsTheNewMinuteAtOnce) {
     CMissionWindow* picture = Open();
     ASSERT_NE(picture, nullptr);
     CMissionFollower& follower = picture->Follower();
-    ASSERT_TRUE(Eventually([&] { return follower.Replaying(); }));
+    // Drawn from the loaded log's events, read off the window's thread.
+    ASSERT_TRUE(Eventually([&] { return follower.ReplayingRecording(); }));
 
     seek->setFocus();
     QTest::keyClick(seek, Qt::Key_End);

@@ -1,5 +1,5 @@
 // The mission picture: the same image whether the state was built live (from the lines the log
-// writes as the agent logs), from the log file, or from the replay store seeked to the minute;
+// writes as the agent logs), from the log file, or by a replay of that log seeked to the minute;
 // golden images of a fixed mission at three minutes; hover.
 //
 // When the drawing changes on purpose, regenerate the references from a built tree with
@@ -11,16 +11,17 @@
 #include "common/format.h"
 #include "controls/missionpainter.h"
 #include "controls/missionpicturefile.h"
+#include "desktop/missionfollower.h"
 #include "mission/missionevent.h"
 #include "mission/missionstate.h"
 #include "record/logloader.h"
-#include "record/simeventstore.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/geographyview.h"
 #include "scenario/scenario.h"
 
 #include <QImage>
 #include <QPainter>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -163,46 +164,60 @@ TEST_F(MissionPictureInvariant, LiveFileAndReplayDrawTheSameImage) {
     file.Assign(events);
     EXPECT_EQ(file.Events(), live.Events());
 
-    CSimEventStore store;
+    // Replay: the log loaded for playback as the console loads it, the follower seeked to
+    // the minute. Its picture is the file's picture up to that minute, every event included.
     CLogLoader loader({.readScenario = [](const pugi::xml_node&, std::string&) { return true; },
                        .loadTeam = {},
-                       .events = &store});
+                       .events = &agent.Events()});
     ASSERT_TRUE(loader.Load(path));
-
-    // The replay store keeps only the commands it sends again, and of their points only a
-    // deployment's destination and a balloon's: its picture is the file's picture of those
-    // commands, the dropped points supplied by the state.
-    std::vector<CMissionEvent> kept;
-    for (const CMissionEvent& e : events) {
-        if (ReplayKeeps(e.kind)) {
-            kept.push_back(e);
-        }
-    }
-    CMissionBuilder fileReplayable(setup);
-    fileReplayable.Assign(kept);
+    CMissionFollower follower(scenario, agent, log);
+    follower.SetPlaybackQuery([] { return true; });
+    follower.SetRecordingQuery([this] { return path; });
+    // The log is read on a worker: polls until its events are in, or the time is up.
+    auto RecordingIn = [&follower](int ms) {
+        return QTest::qWaitFor(
+            [&follower] {
+                follower.Poll();
+                return follower.ReplayingRecording();
+            },
+            ms);
+    };
+    ASSERT_TRUE(RecordingIn(10000));
+    EXPECT_EQ(follower.Events(), file.Events());
 
     CMissionPainter painter(scenario);
-    for (const int minute : {5, 12, 14, 24}) {
+    for (const int minute : {5, 12, 14, 24, 7, 0}) {
         SCOPED_TRACE(minute);
         const QImage fromLive = Picture(painter, live, minute);
         const QImage fromFile = Picture(painter, file, minute);
         EXPECT_EQ(fromLive.size(), fromFile.size());
         EXPECT_TRUE(fromLive == fromFile);
 
-        // Replay: seek the store, then build from what it released up to the minute.
-        const size_t cursor = store.SeekTo(minute + 1);
-        std::vector<CMissionEvent> released;
-        for (size_t i = 0; i < cursor; ++i) {
-            if (auto e = MissionEventFromRecord(store.At(i))) {
-                released.push_back(std::move(*e));
-            }
-        }
-        CMissionBuilder replay(setup);
-        replay.Assign(released);
-        EXPECT_EQ(replay.MarksUpTo(replay.StateAt(minute)).size(),
-                  fileReplayable.MarksUpTo(fileReplayable.StateAt(minute)).size());
-        EXPECT_TRUE(Picture(painter, fileReplayable, minute) == Picture(painter, replay, minute));
+        agent.SeekPlayback(minute);
+        follower.Poll();
+        const CMissionState& replayed = follower.State();
+        const CMissionState& filed = file.StateAt(minute);
+        EXPECT_EQ(replayed.minute, minute);
+        EXPECT_EQ(follower.Marks().size(), file.MarksUpTo(filed).size());
+        EXPECT_TRUE(MissionPictureImage(painter, QSize(1200, 800), replayed, follower.Marks()) ==
+                    fromFile);
     }
+    // Back to live: the replay's picture goes.
+    follower.SetPlaybackQuery([] { return false; });
+    follower.Poll();
+    EXPECT_FALSE(follower.Replaying());
+
+    // A loaded log that can no longer be read still replays: what the store sends again.
+    follower.SetPlaybackQuery([] { return true; });
+    follower.SetRecordingQuery([this] { return path + ".gone"; });
+    EXPECT_FALSE(RecordingIn(300));
+    EXPECT_TRUE(follower.Replaying());
+    EXPECT_EQ(follower.Events(), MissionEventsFromStore(agent.Events()));
+    EXPECT_LT(follower.Events().size(), file.Events().size());
+    // Back to the log that is there: its events replace the store's.
+    follower.SetRecordingQuery([this] { return path; });
+    EXPECT_TRUE(RecordingIn(10000));
+    EXPECT_EQ(follower.Events(), file.Events());
     // Something was drawn: the picture at 14 differs from the one at 0.
     EXPECT_FALSE(Picture(painter, file, 0) == Picture(painter, file, 14));
 }
