@@ -10,7 +10,8 @@
 //         if (auto event = fromFile.Convert(e)) builder.Append(std::move(*event)); });
 //     log.SetEventObserver([&](std::string_view line) {   // live: every line the log writes
 //         if (auto event = live.ConvertLine(line)) builder.Append(std::move(*event)); });
-//     builder.Assign(MissionEventsFromStore(agent.Events()));   // replay
+//     builder.Assign(MissionEventsFromLog(loadedLogPath));       // replay: the loaded log
+//     builder.Assign(MissionEventsFromStore(agent.Events()));   // until it is read: the store
 //
 // Values are kept as the station sent them (text); the state reads the numbers.
 // The playback store keeps only the commands it sends again (deployment, activation,
