@@ -124,6 +124,52 @@ std::size_t ListEnd(std::string_view text, std::size_t start) {
     return std::string_view::npos;
 }
 
+// True when only `:keyword value` pairs and closing parentheses follow from: what a station
+// writes after a message it read normally (`:message (TEXT) :from ALPHA))`). A word that is no
+// keyword there was left on the line by a ')' in the text.
+bool OnlyKeywordsFollow(std::string_view text, std::size_t from) {
+    bool wantValue = false;
+    std::size_t i = from;
+    while (i < text.size()) {
+        const char c = text[i];
+        if (IsBlank(c) || (c == ')' && !wantValue)) {
+            ++i;
+        } else if (c == ')') {
+            return false; // a keyword without its value
+        } else if (c == '(' || c == '"') {
+            if (!wantValue) {
+                return false;
+            }
+            if (c == '(') {
+                const std::size_t end = ListEnd(text, i + 1);
+                if (end == std::string_view::npos) {
+                    return false;
+                }
+                i = end + 1;
+            } else {
+                for (++i; i < text.size() && text[i] != '"'; ++i) {
+                    i += text[i] == '\\' ? 1 : 0;
+                }
+                if (i >= text.size()) {
+                    return false;
+                }
+                ++i;
+            }
+            wantValue = false;
+        } else {
+            const std::size_t start = i;
+            while (i < text.size() && !EndsWord(text[i])) {
+                ++i;
+            }
+            if (!wantValue && (i - start < 2 || text[start] != ':')) {
+                return false;
+            }
+            wantValue = !wantValue;
+        }
+    }
+    return !wantValue;
+}
+
 } // namespace
 
 std::optional<CRecoveredChat> RecoverChat(std::string_view text, bool parsed) {
@@ -141,18 +187,14 @@ std::optional<CRecoveredChat> RecoverChat(std::string_view text, bool parsed) {
     }
     std::size_t strip = 0;
     if (parsed) {
-        // Read normally unless words are left after the message's list, inside the lists that
-        // hold it: then the text held a ')' that closed them early, and the parentheses the
-        // station wrote after it were left on the line, after the message.
+        // Read normally unless words other than the content's own keywords are left after the
+        // message's list: then the text held a ')' that closed it early, and the rest of the
+        // text was left on the line, after the message.
         const std::size_t end = ListEnd(text, scan.messageStart);
         if (end == std::string_view::npos) {
             return std::nullopt;
         }
-        bool clean = true;
-        for (std::size_t i = end + 1; i < text.size(); ++i) {
-            clean = clean && (text[i] == ')' || IsBlank(text[i]));
-        }
-        if (clean) {
+        if (OnlyKeywordsFollow(text, end + 1)) {
             return std::nullopt;
         }
         // One ')' too many in the text is by far the common case ("ok) fine", ":-)"): the

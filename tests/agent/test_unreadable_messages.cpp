@@ -87,6 +87,28 @@ TEST_F(UnreadableMessages, AChatIsLoggedAsTypedAndTheCommandsAfterItAllArrive) {
         counting.calls.end());
 }
 
+// Stations write the sender after the message; a well-formed chat is read as it is, and the
+// keywords after its list are never taken for text.
+TEST_F(UnreadableMessages, KeywordsAfterTheMessageAreNotPartOfIt) {
+    const std::vector<std::string> typed = {"status report at minute 11", "fine (really)",
+                                            "see C:\\", "a;b"};
+    for (const std::string& text : typed) {
+        Receive(Line("ALPHA", "tell :command subject_communication :to all :message (" + text +
+                                  ") :from Ann"));
+    }
+    std::vector<std::string> chats;
+    for (pugi::xml_node event : Events().children("Event")) {
+        if (std::string(event.attribute("Name").value()) == "ChatMsg") {
+            const std::string body = event.text().get();
+            chats.push_back(body.substr(1, body.size() - 2));
+        }
+    }
+    EXPECT_EQ(chats, typed);
+    EXPECT_NE(std::find(counting.calls.begin(), counting.calls.end(),
+                        "chat all|Ann|status report at minute 11"),
+              counting.calls.end());
+}
+
 // A chat that never closes within the size limit cannot be read back: it is noted, cut, and the
 // station's next command still arrives.
 TEST_F(UnreadableMessages, AnOversizedBrokenChatIsNotedAndCostsNothingElse) {
