@@ -113,7 +113,7 @@ std::string PageSocketUrl(int debugPort) {
     return url;
 }
 
-class ObserverInBrowser : public ::testing::Test {
+class ObserverInBrowser : public ProgramsTest {
 protected:
     static void SetUpTestSuite() { EnsureApplication("test_e2e_observer"); }
 
@@ -125,29 +125,10 @@ protected:
             std::fflush(stdout);
             std::_Exit(77);
         }
-        home = test::RequiredHome() + "/observer/";
-        std::filesystem::remove_all(home);
-        std::filesystem::create_directories(home);
-    }
-
-    void TearDown() override {
-        for (auto& process : processes) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        }
-    }
-
-    QProcess* Start(const std::string& program, const QStringList& args,
-                    const std::string& output) {
-        processes.push_back(StartToFile(program, args, output));
-        return processes.back().get();
+        ProgramsTest::SetUp();
     }
 
     std::string m_browser;
-    std::string home;
-    std::vector<std::unique_ptr<QProcess>> processes;
 };
 
 TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {

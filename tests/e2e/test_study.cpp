@@ -16,30 +16,9 @@ namespace {
 
 using namespace e2e;
 
-class Study : public ::testing::Test {
+class Study : public ProgramsTest {
 protected:
     static void SetUpTestSuite() { EnsureApplication("test_e2e_study"); }
-
-    void SetUp() override {
-        home = test::RequiredHome() + "/study/";
-        std::filesystem::remove_all(home);
-        std::filesystem::create_directories(home);
-    }
-
-    void TearDown() override {
-        for (auto& process : processes) {
-            if (process->state() != QProcess::NotRunning) {
-                process->kill();
-                process->waitForFinished(5000);
-            }
-        }
-    }
-
-    QProcess* Start(const std::string& program, const QStringList& args,
-                    const std::string& output) {
-        processes.push_back(StartToFile(program, args, output));
-        return processes.back().get();
-    }
 
     // Runs a program to its end; its exit code, its output in output.
     int Run(const std::string& program, const QStringList& args, std::string& output,
@@ -51,9 +30,7 @@ protected:
         return process->exitCode();
     }
 
-    std::string home;
     int runs = 0;
-    std::vector<std::unique_ptr<QProcess>> processes;
 };
 
 TEST_F(Study, PlanRunsHeadlessAndTheManifestProvesTheLogs) {
