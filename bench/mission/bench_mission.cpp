@@ -55,12 +55,12 @@ std::vector<CMissionEvent> MillionEvents() {
         e.resId = "N" + std::to_string(i % 20);
         e.incId = "I" + std::to_string(i % 9);
         e.radarId = "R" + std::to_string(i % 12);
-        e.heading = "90";
+        e.heading = 90;
         e.text = "incursion heading north";
-        e.lat = std::to_string(100 + i % 500);
-        e.lng = "200.5";
-        e.lat2 = "100";
-        e.lng2 = "210";
+        e.lat = 100 + i % 500;
+        e.lng = 200.5;
+        e.lat2 = 100;
+        e.lng2 = 210;
     }
     return events;
 }
@@ -168,11 +168,11 @@ void BM_RedrawTenThousandMarks(benchmark::State& state) {
         e.station = i % 3 == 0 ? "ALPHA" : i % 3 == 1 ? "BRAVO" : "CHARLIE";
         e.resId = "N" + std::to_string(i % 40);
         e.incId = "I1";
-        e.lat = std::to_string(100 + (i * 37) % 800);
-        e.lng = std::to_string(50 + (i * 53) % 600);
+        e.lat = 100 + (i * 37) % 800;
+        e.lng = 50 + (i * 53) % 600;
         // A deployment's start a little way off, as interceptors move.
-        e.lat2 = std::to_string(100 + (i * 37) % 800 + 20);
-        e.lng2 = std::to_string(50 + (i * 53) % 600 - 15);
+        e.lat2 = 100 + (i * 37) % 800 + 20;
+        e.lng2 = 50 + (i * 53) % 600 - 15;
         builder.Append(std::move(e));
     }
     const CMissionState& at = builder.StateAt(29);

@@ -576,8 +576,8 @@ MissionHit CMissionPainter::Describe(const CMissionMark& mark, const CMissionSta
         if (!e.other.empty()) {
             parts << "from " + QString::fromStdString(e.other);
         }
-        if (!e.heading.empty()) {
-            parts << "heading " + QString::fromStdString(e.heading);
+        if (!std::isnan(e.heading)) {
+            parts << "heading " + QString::number(e.heading, 'g', 8);
         }
         values = parts.join(' ');
     }

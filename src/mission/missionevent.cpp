@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -68,7 +69,27 @@ int64_t ReadTsid(std::string_view text) {
     return negative ? -value : value;
 }
 
+bool SameNumber(double a, double b) {
+    return a == b || (std::isnan(a) && std::isnan(b));
+}
+
 } // namespace
+
+double MissionNumber(std::string_view text) {
+    if (!IsNumberText(text)) {
+        return kNoMissionNumber;
+    }
+    const double value = ReadNumber(text);
+    return std::isfinite(value) ? value : kNoMissionNumber;
+}
+
+bool CMissionEvent::operator==(const CMissionEvent& o) const {
+    return kind == o.kind && pointsFromState == o.pointsFromState && minute == o.minute &&
+           tsid == o.tsid && station == o.station && other == o.other && resType == o.resType &&
+           resId == o.resId && incId == o.incId && radarId == o.radarId && text == o.text &&
+           SameNumber(lat, o.lat) && SameNumber(lng, o.lng) && SameNumber(lat2, o.lat2) &&
+           SameNumber(lng2, o.lng2) && SameNumber(heading, o.heading);
+}
 
 std::optional<CMissionEvent> CLogEventAdapter::Convert(const CLogEventView& ev) {
     CMissionEvent e;
@@ -99,18 +120,15 @@ bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
     e.resId.clear();
     e.incId.clear();
     e.radarId.clear();
-    e.heading.clear();
     e.text.clear();
     e.pointsFromState = false;
-    e.lat.clear();
-    e.lng.clear();
-    e.lat2.clear();
-    e.lng2.clear();
+    e.lat = e.lng = e.lat2 = e.lng2 = e.heading = kNoMissionNumber;
     e.kind = found->kind;
     e.minute = clock.value_or(m_lastMinute);
     e.tsid = ReadTsid(ev.Attribute("TSID"));
     e.station = ev.Attribute("From");
     auto set = [&](std::string& field, const char* key) { field = ev.Attribute(key); };
+    auto number = [&](double& field, const char* key) { field = MissionNumber(ev.Attribute(key)); };
     switch (e.kind) {
     case MissionEventKind::IncEnterRadar:
     case MissionEventKind::IncExitRadar:
@@ -119,49 +137,49 @@ bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
         break;
     case MissionEventKind::UpdateInc:
         set(e.incId, "IncID");
-        set(e.heading, "Heading");
-        set(e.lat, "Lat");
-        set(e.lng, "Lng");
+        number(e.heading, "Heading");
+        number(e.lat, "Lat");
+        number(e.lng, "Lng");
         break;
     case MissionEventKind::ResourceActivate:
     case MissionEventKind::ResourceDeactivate:
     case MissionEventKind::Abort:
         set(e.resType, "ResType");
         set(e.resId, "ResID");
-        set(e.lat, "Lat");
-        set(e.lng, "Lng");
+        number(e.lat, "Lat");
+        number(e.lng, "Lng");
         break;
     case MissionEventKind::DeployResource:
         set(e.resType, "ResType");
         set(e.resId, "ResID");
-        set(e.lat, "DestLat");
-        set(e.lng, "DestLng");
-        set(e.lat2, "InitLat");
-        set(e.lng2, "InitLng");
+        number(e.lat, "DestLat");
+        number(e.lng, "DestLng");
+        number(e.lat2, "InitLat");
+        number(e.lng2, "InitLng");
         break;
     case MissionEventKind::InterceptInc:
         set(e.resType, "ResType");
         set(e.resId, "IntID");
-        set(e.lat, "IntLat");
-        set(e.lng, "IntLng");
+        number(e.lat, "IntLat");
+        number(e.lng, "IntLng");
         set(e.incId, "IncID");
-        set(e.lat2, "IncLat");
-        set(e.lng2, "IncLng");
+        number(e.lat2, "IncLat");
+        number(e.lng2, "IncLng");
         break;
     case MissionEventKind::DeployBalloon:
-        set(e.lat, "DestLat");
-        set(e.lng, "DestLng");
+        number(e.lat, "DestLat");
+        number(e.lng, "DestLng");
         break;
     case MissionEventKind::WeatherQuery:
-        set(e.lat, "Lat");
-        set(e.lng, "Lng");
+        number(e.lat, "Lat");
+        number(e.lng, "Lng");
         break;
     case MissionEventKind::ResourceRequest:
         set(e.other, "RequestFrom");
         set(e.resType, "ResType");
         set(e.resId, "ResID");
-        set(e.lat, "Lat");
-        set(e.lng, "Lng");
+        number(e.lat, "Lat");
+        number(e.lng, "Lng");
         break;
     case MissionEventKind::GoNoGo:
         set(e.text, "Status");
@@ -253,8 +271,8 @@ std::optional<CMissionEvent> MissionEventFromRecord(const CSimEvent& record) {
         e.kind = MissionEventKind::DeployResource;
         e.resType = content.find_text("resource");
         e.resId = content.find_text("id");
-        e.lat = content.find_text("destLat");
-        e.lng = content.find_text("destLng");
+        e.lat = MissionNumber(content.find_text("destLat"));
+        e.lng = MissionNumber(content.find_text("destLng"));
         e.pointsFromState = true;
     } else if (command == "subject_communication") {
         e.kind = MissionEventKind::Chat;
@@ -266,8 +284,8 @@ std::optional<CMissionEvent> MissionEventFromRecord(const CSimEvent& record) {
         // Sent back to the station that launched it.
         e.kind = MissionEventKind::DeployBalloon;
         e.station = record.receiver;
-        e.lat = content.find_text("lat");
-        e.lng = content.find_text("lng");
+        e.lat = MissionNumber(content.find_text("lat"));
+        e.lng = MissionNumber(content.find_text("lng"));
     } else {
         return std::nullopt;
     }

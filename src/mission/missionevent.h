@@ -13,13 +13,14 @@
 //     builder.Assign(MissionEventsFromLog(loadedLogPath));       // replay: the loaded log
 //     builder.Assign(MissionEventsFromStore(agent.Events()));   // until it is read: the store
 //
-// Values are kept as the station sent them (text); the state reads the numbers.
+// Names and texts are kept as the station sent them; numbers are read once, here.
 // The playback store keeps only the commands it sends again (deployment, activation,
 // deactivation, interception, abort, balloons, chat, go/no-go) and, of their points, only a
 // deployment's destination and a balloon's point; records from it leave the other points empty
 // and the state puts the unit where it knows it to be (see missionstate.h).
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,8 +56,16 @@ inline constexpr int kMissionEventKinds = static_cast<int>(MissionEventKind::Dec
 // and "decision" for the console's own events).
 const char* MissionEventKindName(MissionEventKind kind);
 
+// A command's number (a point's coordinate, a heading): NaN when it was not given or is not a
+// finite decimal number with '.', whatever the locale. Read once, when the event is made.
+double MissionNumber(std::string_view text);
+inline constexpr double kNoMissionNumber = std::numeric_limits<double>::quiet_NaN();
+
 struct CMissionEvent {
     MissionEventKind kind = MissionEventKind::Chat;
+    // Set by the replay adapter for commands whose points the playback store does not keep:
+    // the state supplies them. Every other record is taken as given.
+    bool pointsFromState = false;
     int minute = 0;      // the simulation clock count
     int64_t tsid = 0;    // orders the events of one minute
     std::string station; // who sent it; empty for the console's own events
@@ -65,19 +74,18 @@ struct CMissionEvent {
     std::string resId;
     std::string incId;
     std::string radarId;
-    std::string heading;
     std::string text;
-    // Set by the replay adapter for commands whose points the playback store does not keep:
-    // the state supplies them. Every other record is taken as given.
-    bool pointsFromState = false;
     // The command's point (destination of a deployment, interceptor of an interception) and its
-    // second point (start of a deployment, incursion of an interception); empty when not given.
-    std::string lat;
-    std::string lng;
-    std::string lat2;
-    std::string lng2;
+    // second point (start of a deployment, incursion of an interception); NaN when not given or
+    // not a number (see MissionNumber).
+    double lat = kNoMissionNumber;
+    double lng = kNoMissionNumber;
+    double lat2 = kNoMissionNumber;
+    double lng2 = kNoMissionNumber;
+    double heading = kNoMissionNumber;
 
-    bool operator==(const CMissionEvent&) const = default;
+    // Numbers that are both NaN are equal here: the same missing point from two sources.
+    bool operator==(const CMissionEvent& other) const;
 };
 
 // Log files and the live log: events that carry no clock (the decision) take the clock of the

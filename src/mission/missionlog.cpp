@@ -1,5 +1,6 @@
 #include "mission/missionlog.h"
 
+#include "common/hugepages.h"
 #include "record/logreader.h"
 #include "record/logrepair.h"
 #include "scenario/scenario.h"
@@ -65,6 +66,7 @@ bool ReadMissionLog(const std::string& path, CScenario& scenario, MissionLog& lo
         if (!ec) {
             log.events.reserve(
                 static_cast<size_t>(std::min<uintmax_t>(bytes, kMaxLogFileBytes) / 200));
+            AdviseHugePages(log.events.data(), log.events.capacity() * sizeof(CMissionEvent));
         }
         CLogEventAdapter adapter;
         // Each event is read straight into its place; one the picture does not show leaves the

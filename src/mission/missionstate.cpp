@@ -1,5 +1,6 @@
 #include "mission/missionstate.h"
 
+#include "common/hugepages.h"
 #include "common/numtext.h"
 #include "scenario/scenario.h"
 
@@ -14,16 +15,12 @@ namespace {
 // A checkpoint every this many minutes: a seek applies at most this many minutes of events.
 constexpr int kCheckpointMinutes = 16;
 
-bool ReadPoint(const std::string& lat, const std::string& lng, MissionPoint& point) {
-    if (!IsNumberText(lat) || !IsNumberText(lng)) {
+// False when either number is missing or was not a number (NaN, see MissionNumber).
+bool ReadPoint(double lat, double lng, MissionPoint& point) {
+    if (std::isnan(lat) || std::isnan(lng)) {
         return false;
     }
-    const double la = ReadNumber(lat);
-    const double ln = ReadNumber(lng);
-    if (!std::isfinite(la) || !std::isfinite(ln)) {
-        return false;
-    }
-    point = {la, ln};
+    point = {lat, lng};
     return true;
 }
 
@@ -230,6 +227,7 @@ void CMissionBuilder::SetMinute(int minute) {
 void CMissionBuilder::Rebuild() {
     m_marks.clear();
     m_marks.reserve(m_events.size());
+    AdviseHugePages(m_marks.data(), m_marks.capacity() * sizeof(CMissionMark));
     m_checkpoints.clear();
     m_head = Initial();
     m_seek = m_head;
@@ -322,8 +320,7 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
         break;
     case MissionEventKind::UpdateInc: {
         MissionPoint at;
-        if (!ReadPoint(e.lat, e.lng, at) || !IsNumberText(e.heading) ||
-            !std::isfinite(ReadNumber(e.heading))) {
+        if (!ReadPoint(e.lat, e.lng, at) || std::isnan(e.heading)) {
             ++state.unplacedCommands;
             break;
         }
@@ -338,7 +335,7 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
             it = state.tracks.end() - 1;
         }
         it->from = at;
-        it->heading = ReadNumber(e.heading);
+        it->heading = e.heading;
         it->since = e.minute;
         it->updatedAt = e.minute;
         it->updatedBy = e.station;

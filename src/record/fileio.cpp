@@ -1,50 +1,151 @@
 #include "record/fileio.h"
 
+#include "common/hugepages.h"
+
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace halyx {
 
-ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_t maxBytes) {
-    buffer.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+// Opens a regular file of at most maxBytes; fd is -1 unless Ok.
+ReadFileStatus OpenRegular(const std::string& path, size_t maxBytes, int& fd, size_t& size) {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return ReadFileStatus::CannotOpen;
     }
     struct stat info {};
+    ReadFileStatus status = ReadFileStatus::Ok;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return ReadFileStatus::NotAFile;
+        status = ReadFileStatus::NotAFile;
+    } else if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+        status = ReadFileStatus::TooLarge;
     }
-    if (static_cast<unsigned long long>(info.st_size) > maxBytes) {
+    if (status != ReadFileStatus::Ok) {
         ::close(fd);
-        return ReadFileStatus::TooLarge;
+        fd = -1;
     }
-    // One byte to spare: the loader ends the text with a line break, and a full buffer would
-    // be copied whole to make room for it.
-    buffer.reserve(static_cast<size_t>(info.st_size) + 1);
-    buffer.resize(static_cast<size_t>(info.st_size));
-    size_t got = 0;
-    while (got < buffer.size()) {
-        const ssize_t n = ::read(fd, buffer.data() + got, buffer.size() - got);
+    size = static_cast<size_t>(info.st_size);
+    return status;
+}
+
+// Reads up to size bytes; got is short when the file shrank while being read. Closes fd.
+ReadFileStatus ReadAll(int fd, char* into, size_t size, size_t& got) {
+    got = 0;
+    while (got < size) {
+        const ssize_t n = ::read(fd, into + got, size - got);
         if (n < 0 && errno == EINTR) {
             continue;
         }
         if (n < 0) {
             ::close(fd);
-            buffer.clear();
             return ReadFileStatus::ReadError;
         }
         if (n == 0) {
-            break; // the file shrank while being read
+            break;
         }
         got += static_cast<size_t>(n);
     }
     ::close(fd);
-    buffer.resize(got);
+    return ReadFileStatus::Ok;
+}
+
+constexpr size_t kHugePage = kHugePageBytes;
+
+} // namespace
+
+ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_t maxBytes) {
+    buffer.clear();
+    int fd = -1;
+    size_t size = 0;
+    if (const ReadFileStatus opened = OpenRegular(path, maxBytes, fd, size);
+        opened != ReadFileStatus::Ok) {
+        return opened;
+    }
+    // One byte to spare: the loader ends the text with a line break, and a full buffer would
+    // be copied whole to make room for it.
+    buffer.reserve(size + 1);
+    buffer.resize(size);
+    size_t got = 0;
+    const ReadFileStatus read = ReadAll(fd, buffer.data(), size, got);
+    buffer.resize(read == ReadFileStatus::Ok ? got : 0);
+    return read;
+}
+
+CFileBytes::~CFileBytes() {
+    Clear();
+}
+
+CFileBytes::CFileBytes(CFileBytes&& other) noexcept {
+    *this = std::move(other);
+}
+
+CFileBytes& CFileBytes::operator=(CFileBytes&& other) noexcept {
+    if (this != &other) {
+        Clear();
+        m_small = std::move(other.m_small);
+        m_data = other.m_data;
+        m_size = other.m_size;
+        m_mapping = other.m_mapping;
+        m_mappingBytes = other.m_mappingBytes;
+        other.m_mapping = nullptr;
+        other.Clear();
+    }
+    return *this;
+}
+
+void CFileBytes::Clear() {
+    if (m_mapping != nullptr) {
+        ::munmap(m_mapping, m_mappingBytes);
+    }
+    m_mapping = nullptr;
+    m_mappingBytes = 0;
+    m_small = std::string();
+    m_data = nullptr;
+    m_size = 0;
+}
+
+ReadFileStatus CFileBytes::Read(const std::string& path, size_t maxBytes) {
+    Clear();
+    int fd = -1;
+    size_t size = 0;
+    if (const ReadFileStatus opened = OpenRegular(path, maxBytes, fd, size);
+        opened != ReadFileStatus::Ok) {
+        return opened;
+    }
+    char* into = nullptr;
+    if (size >= 4 * kHugePage) {
+        // Room for the file rounded up to whole huge pages, and one more to align the start.
+        const size_t rounded = (size + kHugePage - 1) / kHugePage * kHugePage;
+        void* mapping = ::mmap(nullptr, rounded + kHugePage, PROT_READ | PROT_WRITE,
+                               MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (mapping != MAP_FAILED) {
+            m_mapping = mapping;
+            m_mappingBytes = rounded + kHugePage;
+            const auto start = reinterpret_cast<uintptr_t>(mapping);
+            into = reinterpret_cast<char*>((start + kHugePage - 1) / kHugePage * kHugePage);
+            AdviseHugePages(into, rounded);
+        }
+    }
+    if (into == nullptr) {
+        m_small.resize(size);
+        into = m_small.data();
+    }
+    size_t got = 0;
+    if (const ReadFileStatus read = ReadAll(fd, into, size, got); read != ReadFileStatus::Ok) {
+        Clear();
+        return read;
+    }
+    m_small.resize(m_mapping != nullptr ? 0 : got);
+    m_data = m_mapping != nullptr ? into : nullptr;
+    m_size = got;
     return ReadFileStatus::Ok;
 }
 

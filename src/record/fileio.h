@@ -14,6 +14,31 @@ enum class ReadFileStatus { Ok, CannotOpen, NotAFile, TooLarge, ReadError };
 // device might never end), and so are files larger than maxBytes.
 ReadFileStatus ReadWholeFile(const std::string& path, std::string& buffer, size_t maxBytes);
 
+// A whole file's bytes, for readers that look at all of a large file at once (a log of a
+// million events is some 200 MB). A large file is read into memory taken in huge pages where the
+// system offers them: filling fresh memory page by page costs several times the reading itself.
+class CFileBytes {
+public:
+    CFileBytes() = default;
+    ~CFileBytes();
+    CFileBytes(CFileBytes&& other) noexcept;
+    CFileBytes& operator=(CFileBytes&& other) noexcept;
+
+    // Refuses what ReadWholeFile refuses; on failure the bytes are empty.
+    ReadFileStatus Read(const std::string& path, size_t maxBytes);
+    std::string_view View() const {
+        return m_mapping != nullptr ? std::string_view(m_data, m_size) : std::string_view(m_small);
+    }
+    void Clear();
+
+private:
+    std::string m_small; // a file below the huge-page size
+    char* m_data = nullptr;
+    size_t m_size = 0;
+    void* m_mapping = nullptr;
+    size_t m_mappingBytes = 0;
+};
+
 // Whether the first byte of the file that is not a blank (after a UTF-8 byte-order mark) is
 // '<', looking at the first 64 KiB only. A file that cannot be read, or that ends blank within
 // them, answers true: its reader says what is wrong with it. Lets a reader of markup refuse a

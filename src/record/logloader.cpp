@@ -166,8 +166,10 @@ LogLoadResult LogLoadFailure(LogLoadStatus status, std::string detail, size_t of
     return result;
 }
 
-LogLoadResult ReadLogFileText(const std::string& path, std::string& buffer) {
-    switch (ReadWholeFile(path, buffer, kMaxLogFileBytes)) {
+namespace {
+
+LogLoadResult FileReadResult(ReadFileStatus status, const std::string& path) {
+    switch (status) {
     case ReadFileStatus::Ok:
         break;
     case ReadFileStatus::CannotOpen:
@@ -181,6 +183,16 @@ LogLoadResult ReadLogFileText(const std::string& path, std::string& buffer) {
         return LogLoadFailure(LogLoadStatus::NotXml, "read error in " + path);
     }
     return {};
+}
+
+} // namespace
+
+LogLoadResult ReadLogFileText(const std::string& path, std::string& buffer) {
+    return FileReadResult(ReadWholeFile(path, buffer, kMaxLogFileBytes), path);
+}
+
+LogLoadResult ReadLogFileText(const std::string& path, CFileBytes& bytes) {
+    return FileReadResult(bytes.Read(path, kMaxLogFileBytes), path);
 }
 
 CLogLoader::CLogLoader(LogLoadTargets targets) : m_targets(std::move(targets)) {}

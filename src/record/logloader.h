@@ -16,6 +16,8 @@
 // A log that breaks off (the program died during a run) is not well-formed and is refused;
 // logrepair.h makes a closed copy of it that loads.
 
+#include "record/fileio.h"
+
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -67,6 +69,7 @@ LogLoadResult LogLoadFailure(LogLoadStatus status, std::string detail, size_t of
 // Reads the whole log file at path into buffer, refusing what cannot be a log (not a file, larger
 // than kMaxLogFileBytes).
 LogLoadResult ReadLogFileText(const std::string& path, std::string& buffer);
+LogLoadResult ReadLogFileText(const std::string& path, CFileBytes& bytes);
 
 struct LogLoadTargets {
     // Loads the scenario from the log's Scenario element; false with error set when it cannot.

@@ -361,6 +361,132 @@ void ReadMarks(std::string_view text, CLogInfo& info) {
         pos = text.find(kOpen, end + 3);
     }
 }
+
+// Where a value or a text stops on the quick path: its closing quote (set per value), or what
+// keeps it off the quick path: entities, tabs and line breaks in values (which the parser
+// rewrites), carriage returns and '<' anywhere.
+enum : uint8_t { kPlain = 0, kQuote = 1, kNotPlain = 2 };
+constexpr std::array<uint8_t, 256> MakeStops(char quote, bool value) {
+    std::array<uint8_t, 256> stop{};
+    stop['&'] = stop['<'] = stop['\r'] = kNotPlain;
+    if (value) {
+        stop['\n'] = stop['\t'] = kNotPlain;
+    }
+    stop[static_cast<unsigned char>(quote)] = kQuote;
+    return stop;
+}
+constexpr std::array<uint8_t, 256> kDoubleQuoted = MakeStops('"', true);
+constexpr std::array<uint8_t, 256> kSingleQuoted = MakeStops('\'', true);
+constexpr std::array<uint8_t, 256> kEventText = [] {
+    std::array<uint8_t, 256> stop = MakeStops('<', false);
+    stop['<'] = kQuote; // the end tag
+    return stop;
+}();
+
+bool NameStart(unsigned char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == ':' || c >= 0x80;
+}
+
+bool NameChar(unsigned char c) {
+    return NameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// Reads an event at lt ('<') in the shape the log writes it, in one pass: a name, attributes
+// with plain values separated by spaces, and (when not empty) a text without entities or
+// carriage returns followed by its end tag. Fills view with views into t and returns where the
+// event ends; npos for anything else (another element, a comment, any other shape), which the
+// parser then reads (the same values with entities replaced, or a refusal), so that what is
+// handed on never depends on the path.
+size_t ReadPlainEvent(std::string_view t, size_t lt, CLogEventView& view) {
+    const size_t n = t.size();
+    size_t i = lt + 1;
+    if (i >= n || !NameStart(static_cast<unsigned char>(t[i]))) {
+        return std::string_view::npos;
+    }
+    while (i < n && NameChar(static_cast<unsigned char>(t[i]))) {
+        ++i;
+    }
+    const std::string_view element = t.substr(lt + 1, i - lt - 1);
+    if (LocalName(element) != "Event") {
+        return std::string_view::npos;
+    }
+    view.attributes.clear();
+    view.name = {};
+    while (true) {
+        const size_t blanks = i;
+        while (i < n && t[i] == ' ') {
+            ++i;
+        }
+        if (i >= n) {
+            return std::string_view::npos;
+        }
+        if (t[i] == '/') {
+            if (i + 1 >= n || t[i + 1] != '>') {
+                return std::string_view::npos;
+            }
+            view.text = {};
+            return i + 2;
+        }
+        if (t[i] == '>') {
+            break;
+        }
+        if (i == blanks || !NameStart(static_cast<unsigned char>(t[i]))) {
+            return std::string_view::npos;
+        }
+        const size_t nameBegin = i;
+        while (i < n && NameChar(static_cast<unsigned char>(t[i]))) {
+            ++i;
+        }
+        if (i + 1 >= n || t[i] != '=' || (t[i + 1] != '"' && t[i + 1] != '\'')) {
+            return std::string_view::npos;
+        }
+        const std::string_view name = t.substr(nameBegin, i - nameBegin);
+        const auto& stops = t[i + 1] == '"' ? kDoubleQuoted : kSingleQuoted;
+        const size_t valueBegin = i + 2;
+        i = valueBegin;
+        while (i < n && stops[static_cast<unsigned char>(t[i])] == kPlain) {
+            ++i;
+        }
+        if (i >= n || stops[static_cast<unsigned char>(t[i])] != kQuote) {
+            return std::string_view::npos;
+        }
+        const std::string_view value = t.substr(valueBegin, i - valueBegin);
+        view.attributes.emplace_back(name, value);
+        if (view.name.empty() && name == "Name") {
+            view.name = value;
+        }
+        ++i;
+    }
+    // The text, then the end tag.
+    const size_t textBegin = ++i;
+    while (i < n && kEventText[static_cast<unsigned char>(t[i])] == kPlain) {
+        ++i;
+    }
+    if (i + 2 + element.size() >= n || t[i] != '<' || t[i + 1] != '/' ||
+        t.substr(i + 2, element.size()) != element || t[i + 2 + element.size()] != '>') {
+        return std::string_view::npos;
+    }
+    view.text = TrimLineBreaks(t.substr(textBegin, i - textBegin));
+    return i + 3 + element.size();
+}
+
+// The same from a parsed element; false when it has no Name (such events are not handed on).
+bool ViewOfParsedEvent(const pugi::xml_node& event, CLogEventView& view) {
+    view.attributes.clear();
+    view.name = {};
+    for (const pugi::xml_attribute& a : event.attributes()) {
+        const auto& [name, value] = view.attributes.emplace_back(a.name(), a.value());
+        if (view.name.empty() && name == "Name") {
+            view.name = value;
+        }
+    }
+    if (view.name.empty()) {
+        return false;
+    }
+    view.text = TrimLineBreaks(
+        event.first_child().type() == pugi::node_pcdata ? event.first_child().value() : "");
+    return true;
+}
 } // namespace
 
 std::string_view CLogEventView::Attribute(std::string_view key) const {
@@ -373,15 +499,16 @@ std::string_view CLogEventView::Attribute(std::string_view key) const {
 }
 
 LogLoadResult CLogReader::Open(const std::string& path) {
-    m_text.clear();
-    if (LogLoadResult read = ReadLogFileText(path, m_text); !read) {
+    m_owned = std::string();
+    if (LogLoadResult read = ReadLogFileText(path, m_file); !read) {
         return read;
     }
     return Read(true);
 }
 
 LogLoadResult CLogReader::OpenText(std::string text) {
-    m_text = std::move(text);
+    m_file.Clear();
+    m_owned = std::move(text);
     return Read(true);
 }
 
@@ -389,15 +516,16 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     m_info = CLogInfo();
     m_pieceEnds.clear();
     Outline outline;
-    if (!OutlineLog(m_text, outline)) {
+    if (!OutlineLog(Text(), outline)) {
         // A text that breaks off (a crashed run) goes through the repair first: it follows the
         // text element by element, where a whole document of a long log would cost several
         // times its size.
         if (mayRepair) {
             std::string repaired;
-            const LogRepairResult r = RepairExperimentLogText(m_text, repaired);
+            const LogRepairResult r = RepairExperimentLogText(Text(), repaired);
             if (r.status == LogRepairStatus::Repaired) {
-                m_text = std::move(repaired);
+                m_owned = std::move(repaired);
+                m_file.Clear();
                 LogLoadResult again = Read(false);
                 m_info.repaired = true;
                 m_info.droppedBytes = r.droppedBytes;
@@ -408,15 +536,16 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
         // is refused with the parser's description of what is wrong and where.
         pugi::xml_document whole;
         const pugi::xml_parse_result parsed =
-            whole.load_buffer(m_text.data(), m_text.size(), kParseOptions, pugi::encoding_utf8);
+            whole.load_buffer(Text().data(), Text().size(), kParseOptions, pugi::encoding_utf8);
         if (!parsed) {
             return LogLoadFailure(LogLoadStatus::NotXml, parsed.description(),
                                   static_cast<size_t>(parsed.offset));
         }
         std::ostringstream plain;
         whole.save(plain, "", pugi::format_raw | pugi::format_no_declaration);
-        m_text = plain.str();
-        if (!OutlineLog(m_text, outline)) {
+        m_owned = plain.str();
+        m_file.Clear();
+        if (!OutlineLog(Text(), outline)) {
             return LogLoadFailure(LogLoadStatus::NotXml, "the log's layout cannot be followed");
         }
     }
@@ -426,9 +555,9 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
 
     // Everything but the events, parsed as one document.
     std::string skeleton;
-    skeleton.reserve(m_text.size() - (outline.innerEnd - outline.innerBegin));
-    skeleton.append(m_text, 0, outline.innerBegin);
-    skeleton.append(m_text, outline.innerEnd);
+    skeleton.reserve(Text().size() - (outline.innerEnd - outline.innerBegin));
+    skeleton.append(Text(), 0, outline.innerBegin);
+    skeleton.append(Text(), outline.innerEnd);
     pugi::xml_document doc;
     const pugi::xml_parse_result parsed = doc.load_buffer_inplace(
         skeleton.data(), skeleton.size(), kParseOptions, pugi::encoding_utf8);
@@ -477,7 +606,7 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     // Statistics that arrived before the events section was closed stand inside it.
     for (const auto& [begin, end] : outline.statsBlocks) {
         pugi::xml_document block;
-        if (block.load_buffer(m_text.data() + begin, end - begin, kParseOptions,
+        if (block.load_buffer(Text().data() + begin, end - begin, kParseOptions,
                               pugi::encoding_utf8)) {
             m_info.stats.push_back(ReadStats(block.document_element()));
         }
@@ -485,7 +614,7 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     for (CLogStationStats& stats : lateStats) {
         m_info.stats.push_back(std::move(stats));
     }
-    ReadMarks(m_text, m_info);
+    ReadMarks(Text(), m_info);
     m_eventsBegin = outline.innerBegin;
     m_pieceEnds = std::move(outline.pieceEnds);
     return {};
@@ -494,9 +623,8 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
 std::vector<std::string> CLogReader::EventAttributeNames() const {
     KnownNames known;
     std::vector<std::string_view> names;
-    const std::string_view events = m_pieceEnds.empty()
-                                        ? std::string_view()
-                                        : std::string_view(m_text).substr(0, m_pieceEnds.back());
+    const std::string_view events =
+        m_pieceEnds.empty() ? std::string_view() : Text().substr(0, m_pieceEnds.back());
     size_t depth = 0;
     for (size_t pos = m_eventsBegin;;) {
         const Mark m = NextMark(events, pos);
@@ -517,38 +645,78 @@ std::vector<std::string> CLogReader::EventAttributeNames() const {
 LogLoadResult
 CLogReader::ForEachEvent(const std::function<void(const CLogEventView&)>& visit) const {
     CLogEventView view;
-    // Each piece is copied into one reused buffer and parsed there in place: a fresh buffer per
-    // piece would cost the system a megabyte of new pages every time.
+    // Elements of an unusual shape are copied into this one reused buffer and parsed there in
+    // place: a fresh buffer each time would cost the system new pages every time.
     std::string scratch;
-    size_t pieceBegin = m_eventsBegin;
-    for (const size_t pieceEnd : m_pieceEnds) {
-        scratch.assign(m_text, pieceBegin, pieceEnd - pieceBegin);
-        pugi::xml_document piece;
+    // Hands on the events of a stretch of the section through the parser; offset is where the
+    // stretch begins in the text.
+    auto parse = [&](std::string_view stretch, size_t offset) -> LogLoadResult {
+        scratch.assign(stretch);
+        pugi::xml_document doc;
         const pugi::xml_parse_result r =
-            piece.load_buffer_inplace(scratch.data(), scratch.size(),
-                                      kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
+            doc.load_buffer_inplace(scratch.data(), scratch.size(),
+                                    kParseOptions | pugi::parse_fragment, pugi::encoding_utf8);
         if (!r) {
             return LogLoadFailure(LogLoadStatus::NotXml, r.description(),
-                                  pieceBegin + static_cast<size_t>(r.offset));
+                                  offset + static_cast<size_t>(r.offset));
         }
-        for (const pugi::xml_node& event : piece.children()) {
-            if (event.type() != pugi::node_element || LocalName(event.name()) != "Event") {
-                continue;
+        for (const pugi::xml_node& event : doc.children()) {
+            if (event.type() == pugi::node_element && LocalName(event.name()) == "Event" &&
+                ViewOfParsedEvent(event, view)) {
+                visit(view);
             }
-            view.attributes.clear();
-            view.name = {};
-            for (const pugi::xml_attribute& a : event.attributes()) {
-                const auto& [name, value] = view.attributes.emplace_back(a.name(), a.value());
-                if (view.name.empty() && name == "Name") {
-                    view.name = value;
+        }
+        return {};
+    };
+    size_t pieceBegin = m_eventsBegin;
+    for (const size_t pieceEnd : m_pieceEnds) {
+        const std::string_view piece = Text().substr(pieceBegin, pieceEnd - pieceBegin);
+        for (size_t pos = 0;;) {
+            // Events as the log writes them are read at once; anything else goes by its marks.
+            if (const size_t lt = piece.find('<', pos); lt != std::string_view::npos) {
+                if (const size_t end = ReadPlainEvent(piece, lt, view);
+                    end != std::string_view::npos) {
+                    if (!view.name.empty()) {
+                        visit(view);
+                    }
+                    pos = end;
+                    continue;
                 }
             }
-            if (view.name.empty()) {
+            const Mark m = NextMark(piece, pos);
+            if (m.kind == MarkKind::None) {
+                break;
+            }
+            const bool comment = m.kind == MarkKind::Other && (piece.substr(m.begin, 4) == "<!--" ||
+                                                               piece.substr(m.begin, 2) == "<?");
+            if (comment) {
+                pos = m.end;
                 continue;
             }
-            view.text = TrimLineBreaks(
-                event.first_child().type() == pugi::node_pcdata ? event.first_child().value() : "");
-            visit(view);
+            if (m.kind != MarkKind::Start && m.kind != MarkKind::Empty) {
+                // Anything else at this level is the parser's to judge, with the rest.
+                if (LogLoadResult r = parse(piece.substr(m.begin), pieceBegin + m.begin); !r) {
+                    return r;
+                }
+                break;
+            }
+            // Any other element (or an event of another shape) goes to the parser whole.
+            size_t end = m.end;
+            for (size_t depth = m.kind == MarkKind::Start ? 1 : 0; depth > 0;) {
+                const Mark inner = NextMark(piece, end);
+                if (inner.kind == MarkKind::None || inner.kind == MarkKind::Broken) {
+                    end = piece.size(); // the parser says what is wrong
+                    break;
+                }
+                depth += inner.kind == MarkKind::Start ? 1 : 0;
+                depth -= inner.kind == MarkKind::End ? 1 : 0;
+                end = inner.end;
+            }
+            const std::string_view element = piece.substr(m.begin, end - m.begin);
+            if (LogLoadResult r = parse(element, pieceBegin + m.begin); !r) {
+                return r;
+            }
+            pos = end;
         }
         pieceBegin = pieceEnd;
     }

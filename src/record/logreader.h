@@ -11,7 +11,10 @@
 //     if (!r) { report(r.message, r.detail); }
 //     reader.ForEachEvent([&](const CLogEventView& e) { use(e.name, e.Attribute("ClockTime")); });
 //
-// The text is checked by the XML parser as the loader checks it; comments and processing
+// Everything but the events is checked by the XML parser as the loader checks it. Events in the
+// shape the log writes them (plain attribute values, a text without entities) are read straight
+// from the text, each byte once; an event of any other shape goes through the parser, so what is
+// handed on, and what is refused, is the parser's either way. Comments and processing
 // instructions anywhere in the log are skipped and never become events.
 
 #include "record/logloader.h"
@@ -102,7 +105,10 @@ public:
 private:
     LogLoadResult Read(bool mayRepair);
 
-    std::string m_text;
+    // The log's text: the file as read, or the text the repair or the parser made of it.
+    CFileBytes m_file;
+    std::string m_owned; // when not empty, it is the text
+    std::string_view Text() const { return m_owned.empty() ? m_file.View() : m_owned; }
     size_t m_eventsBegin = 0;
     std::vector<size_t> m_pieceEnds; // where the events are cut into pieces for parsing
     CLogInfo m_info;

@@ -268,8 +268,8 @@ TEST(MissionPictureGolden, ThreeMinutesOfAFixedMission) {
         e.station = station;
         e.resId = std::move(id);
         e.resType = "Interceptor";
-        e.lat = Num(lat);
-        e.lng = Num(lng);
+        e.lat = MissionNumber(Num(lat)); // as the station's text is read
+        e.lng = MissionNumber(Num(lng));
         builder.Append(e);
     };
     const std::string int0 = scenario.Interceptors().At(0).GetId();

@@ -242,8 +242,8 @@ TEST(MissionState, SeekAndLateEventsGiveTheStateOfTheEventsUpToTheMinute) {
         e.resId = "INT" + std::to_string(i % 5);
         e.incId = "INC1";
         e.radarId = "R" + std::to_string(i % 4);
-        e.lat = std::to_string(i % 17);
-        e.lng = "2.5";
+        e.lat = i % 17;
+        e.lng = 2.5;
         events.push_back(e);
     }
     CMissionBuilder all(TestSetup());

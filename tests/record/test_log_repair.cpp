@@ -237,5 +237,30 @@ TEST(LogRepair, AFileOfZerosIsRefusedWithoutReadingIt) {
     EXPECT_TRUE(BeginsWithMarkup(folder + "absent.xml", offset));
 }
 
+// Large logs are read into memory of their own (huge pages), small ones into a string: both
+// must give every byte, survive a move, and refuse what is not a file or is too large.
+TEST(FileBytes, ReadsSmallAndLargeFilesWholeAndRefusesWhatIsNoLog) {
+    const std::string folder = test::FreshFolder("bytes");
+    std::string large(size_t{9} << 20, '\0');
+    for (size_t i = 0; i < large.size(); ++i) {
+        large[i] = static_cast<char>('a' + i * 7919 % 26);
+    }
+    for (const std::string& text : {std::string("<small/>"), large}) {
+        SCOPED_TRACE(text.size());
+        test::WriteAll(folder + "f.xml", text);
+        CFileBytes bytes;
+        ASSERT_EQ(bytes.Read(folder + "f.xml", text.size()), ReadFileStatus::Ok);
+        EXPECT_TRUE(bytes.View() == text);
+        CFileBytes moved(std::move(bytes));
+        EXPECT_TRUE(moved.View() == text);
+        EXPECT_TRUE(bytes.View().empty());
+        EXPECT_EQ(moved.Read(folder + "f.xml", text.size() - 1), ReadFileStatus::TooLarge);
+        EXPECT_TRUE(moved.View().empty());
+    }
+    CFileBytes bytes;
+    EXPECT_EQ(bytes.Read(folder, 100), ReadFileStatus::NotAFile);
+    EXPECT_EQ(bytes.Read(folder + "absent.xml", 100), ReadFileStatus::CannotOpen);
+}
+
 } // namespace
 } // namespace halyx
