@@ -52,9 +52,8 @@ std::vector<CMissionEvent> MillionEvents() {
         e.tsid = i;
         e.station = kStations[i % 3];
         e.resType = "Interceptor";
-        e.resId = "N" + std::to_string(i % 20);
+        e.resId = i % 2 ? "N" + std::to_string(i % 20) : "R" + std::to_string(i % 12);
         e.incId = "I" + std::to_string(i % 9);
-        e.radarId = "R" + std::to_string(i % 12);
         e.heading = 90;
         e.text = "incursion heading north";
         e.lat = 100 + i % 500;

@@ -526,7 +526,7 @@ void CMissionPainter::PaintChat(QPainter& painter, const QRectF& target,
 std::optional<MissionHit> CMissionPainter::HitTest(const QRectF& area, const QPointF& at,
                                                    const CMissionState& state,
                                                    std::span<const CMissionMark> marks,
-                                                   const std::vector<CMissionEvent>& events,
+                                                   const CMissionEventList& events,
                                                    double radius) const {
     const QRectF target = MapRect(area);
     const double scale = target.width() / std::max(1.0, ContentSize().width());
@@ -557,7 +557,7 @@ std::optional<MissionHit> CMissionPainter::HitTest(const QRectF& area, const QPo
 }
 
 MissionHit CMissionPainter::Describe(const CMissionMark& mark, const CMissionState& state,
-                                     const std::vector<CMissionEvent>& events) {
+                                     const CMissionEventList& events) {
     MissionHit hit;
     hit.mark = mark;
     hit.station = mark.station >= 0 && size_t(mark.station) < state.stations.size()
@@ -568,13 +568,13 @@ MissionHit CMissionPainter::Describe(const CMissionMark& mark, const CMissionSta
     if (mark.event < events.size()) {
         const CMissionEvent& e = events[mark.event];
         QStringList parts;
-        for (const std::string* s : {&e.resType, &e.resId, &e.incId, &e.radarId}) {
+        for (const std::string* s : {&e.resType, &e.resId, &e.incId}) {
             if (!s->empty()) {
                 parts << QString::fromStdString(*s);
             }
         }
-        if (!e.other.empty()) {
-            parts << "from " + QString::fromStdString(e.other);
+        if (e.kind == MissionEventKind::ResourceRequest && !e.text.empty()) {
+            parts << "from " + QString::fromStdString(e.text);
         }
         if (!std::isnan(e.heading)) {
             parts << "heading " + QString::number(e.heading, 'g', 8);

@@ -84,11 +84,10 @@ public:
     std::optional<MissionHit> HitTest(const QRectF& area, const QPointF& at,
                                       const CMissionState& state,
                                       std::span<const CMissionMark> marks,
-                                      const std::vector<CMissionEvent>& events,
-                                      double radius = 6.0) const;
+                                      const CMissionEventList& events, double radius = 6.0) const;
     // The text of one mark: station, command, minute and values.
     static MissionHit Describe(const CMissionMark& mark, const CMissionState& state,
-                               const std::vector<CMissionEvent>& events);
+                               const CMissionEventList& events);
 
 private:
     // The map in content pixels and the transform that fits it into area.

@@ -66,7 +66,7 @@ public:
     std::span<const CMissionMark> Marks();
     const CScenario& Scenario() const { return m_scenario; }
     // Every event so far, in the order the marks refer to them.
-    const std::vector<CMissionEvent>& Events() const { return m_builder.Events(); }
+    const CMissionEventList& Events() const { return m_builder.Events(); }
     // The scenario's incursions and resources as the picture starts from them.
     const MissionSetup& Setup() const { return m_builder.Setup(); }
     // Goes up with every change.

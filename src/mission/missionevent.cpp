@@ -85,10 +85,9 @@ double MissionNumber(std::string_view text) {
 
 bool CMissionEvent::operator==(const CMissionEvent& o) const {
     return kind == o.kind && pointsFromState == o.pointsFromState && minute == o.minute &&
-           tsid == o.tsid && station == o.station && other == o.other && resType == o.resType &&
-           resId == o.resId && incId == o.incId && radarId == o.radarId && text == o.text &&
-           SameNumber(lat, o.lat) && SameNumber(lng, o.lng) && SameNumber(lat2, o.lat2) &&
-           SameNumber(lng2, o.lng2) && SameNumber(heading, o.heading);
+           tsid == o.tsid && station == o.station && resType == o.resType && resId == o.resId &&
+           incId == o.incId && text == o.text && SameNumber(lat, o.lat) && SameNumber(lng, o.lng) &&
+           SameNumber(lat2, o.lat2) && SameNumber(lng2, o.lng2) && SameNumber(heading, o.heading);
 }
 
 std::optional<CMissionEvent> CLogEventAdapter::Convert(const CLogEventView& ev) {
@@ -115,11 +114,9 @@ bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
         return false;
     }
     // Every field is set, so that a record reused for the next event keeps nothing of it.
-    e.other.clear();
     e.resType.clear();
     e.resId.clear();
     e.incId.clear();
-    e.radarId.clear();
     e.text.clear();
     e.pointsFromState = false;
     e.lat = e.lng = e.lat2 = e.lng2 = e.heading = kNoMissionNumber;
@@ -133,7 +130,7 @@ bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
     case MissionEventKind::IncEnterRadar:
     case MissionEventKind::IncExitRadar:
         set(e.incId, "IncID");
-        set(e.radarId, "RadarID");
+        set(e.resId, "RadarID");
         break;
     case MissionEventKind::UpdateInc:
         set(e.incId, "IncID");
@@ -175,7 +172,7 @@ bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
         number(e.lng, "Lng");
         break;
     case MissionEventKind::ResourceRequest:
-        set(e.other, "RequestFrom");
+        set(e.text, "RequestFrom");
         set(e.resType, "ResType");
         set(e.resId, "ResID");
         number(e.lat, "Lat");

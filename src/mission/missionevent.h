@@ -33,8 +33,8 @@ struct CLogEventView;
 struct CSimEvent;
 
 enum class MissionEventKind : uint8_t {
-    IncEnterRadar,      // incId entered radarId's range
-    IncExitRadar,       // incId left radarId's range
+    IncEnterRadar,      // incId entered the range of radar resId
+    IncExitRadar,       // incId left the range of radar resId
     UpdateInc,          // incId now at (lat, lng) heading `heading`
     ResourceActivate,   // resType resId at (lat, lng)
     ResourceDeactivate, // resType resId at (lat, lng)
@@ -43,7 +43,7 @@ enum class MissionEventKind : uint8_t {
     Abort,              // resType resId at (lat, lng)
     DeployBalloon,      // a balloon to (lat, lng)
     WeatherQuery,       // the weather at (lat, lng)
-    ResourceRequest,    // station asks `other` for resType resId at (lat, lng)
+    ResourceRequest,    // station asks `text` for resType resId at (lat, lng)
     GoNoGo,             // text: the station's status ("go", "nogo")
     Chat,               // text: the message
     Pause,
@@ -69,11 +69,11 @@ struct CMissionEvent {
     int minute = 0;      // the simulation clock count
     int64_t tsid = 0;    // orders the events of one minute
     std::string station; // who sent it; empty for the console's own events
-    std::string other;   // a request's requestFrom
     std::string resType;
-    std::string resId;
+    std::string resId; // the resource; of a radar contact, the radar
     std::string incId;
-    std::string radarId;
+    // A chat's message, a go/no-go status, the decision; of a request, the station asked
+    // (requestFrom). One field for these: a long log holds a million records.
     std::string text;
     // The command's point (destination of a deployment, interceptor of an interception) and its
     // second point (start of a deployment, incursion of an interception); NaN when not given or

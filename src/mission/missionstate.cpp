@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <numbers>
 
 namespace halyx {
@@ -154,6 +155,42 @@ int CMissionState::StationIndex(const std::string& name) const {
     return -1;
 }
 
+void CMissionEventList::push_back(CMissionEvent event) {
+    if (m_blockCount % kBlock == 0) {
+        m_blocks.emplace_back().reserve(kBlock);
+    }
+    m_blocks.back().push_back(std::move(event));
+    ++m_blockCount;
+}
+
+void CMissionEventList::Assign(std::vector<CMissionEvent> events) {
+    m_first = std::move(events);
+    m_blocks.clear();
+    m_blockCount = 0;
+}
+
+std::vector<CMissionEvent> CMissionEventList::Take() {
+    std::vector<CMissionEvent> all = std::move(m_first);
+    all.reserve(all.size() + m_blockCount);
+    for (std::vector<CMissionEvent>& block : m_blocks) {
+        std::move(block.begin(), block.end(), std::back_inserter(all));
+    }
+    Assign({});
+    return all;
+}
+
+bool CMissionEventList::operator==(const CMissionEventList& other) const {
+    if (size() != other.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < size(); ++i) {
+        if (!((*this)[i] == other[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 CMissionBuilder::CMissionBuilder(MissionSetup setup) : m_setup(std::move(setup)) {
     Rebuild();
 }
@@ -175,28 +212,31 @@ CMissionState CMissionBuilder::Initial() const {
 }
 
 void CMissionBuilder::Clear() {
-    m_events.clear();
+    m_events.Assign({});
     Rebuild();
 }
 
 void CMissionBuilder::Assign(std::vector<CMissionEvent> events) {
-    m_events = std::move(events);
-    for (CMissionEvent& e : m_events) {
+    for (CMissionEvent& e : events) {
         ClampMinute(e);
     }
     // Logs come in clock order as a rule: sorting them again would only move every event.
-    if (!std::is_sorted(m_events.begin(), m_events.end(), EventLess)) {
-        std::stable_sort(m_events.begin(), m_events.end(), EventLess);
+    if (!std::is_sorted(events.begin(), events.end(), EventLess)) {
+        std::stable_sort(events.begin(), events.end(), EventLess);
     }
+    m_events.Assign(std::move(events));
     Rebuild();
 }
 
 void CMissionBuilder::Append(CMissionEvent event) {
     ClampMinute(event);
     if (!m_events.empty() && EventLess(event, m_events.back())) {
-        const auto at = std::upper_bound(m_events.begin(), m_events.end(), event, EventLess);
+        // Late: put in its place among all of them, and everything after it applied again.
+        std::vector<CMissionEvent> all = m_events.Take();
+        const auto at = std::upper_bound(all.begin(), all.end(), event, EventLess);
+        all.insert(at, std::move(event));
+        m_events.Assign(std::move(all));
         const int minute = m_head.minute;
-        m_events.insert(at, std::move(event));
         Rebuild();
         SetMinute(minute);
         return;
@@ -293,13 +333,13 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
     switch (e.kind) {
     case MissionEventKind::IncEnterRadar: {
         const bool known = std::any_of(state.contacts.begin(), state.contacts.end(), [&](auto& c) {
-            return c.incId == e.incId && c.radarId == e.radarId;
+            return c.incId == e.incId && c.radarId == e.resId;
         });
         if (!known) {
-            state.contacts.push_back({e.incId, e.radarId, station, e.minute});
+            state.contacts.push_back({e.incId, e.resId, station, e.minute});
         }
         const MissionTrack* track = FindTrack(state, e.incId);
-        const auto radar = state.resources.find(e.radarId);
+        const auto radar = state.resources.find(e.resId);
         if (track != nullptr) {
             mark.at = track->PositionAt(e.minute);
             drawn = true;
@@ -312,7 +352,7 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
     }
     case MissionEventKind::IncExitRadar:
         std::erase_if(state.contacts,
-                      [&](auto& c) { return c.incId == e.incId && c.radarId == e.radarId; });
+                      [&](auto& c) { return c.incId == e.incId && c.radarId == e.resId; });
         if (const MissionTrack* track = FindTrack(state, e.incId)) {
             mark.at = track->PositionAt(e.minute);
             drawn = true;
@@ -411,7 +451,7 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
         break;
     case MissionEventKind::ResourceRequest:
         ++state.requestCount;
-        state.requests.push_back({e.minute, station, e.other, e.resType, e.resId});
+        state.requests.push_back({e.minute, station, e.text, e.resType, e.resId});
         if (state.requests.size() > kMissionRequests) {
             state.requests.erase(state.requests.begin());
         }

@@ -171,6 +171,36 @@ struct CMissionState {
     bool operator==(const CMissionState&) const = default;
 };
 
+// The builder's events, in order. After the events it was given at once, it grows in blocks of
+// fixed size, so a live mission never moves the events it already holds (moving a hundred
+// thousand records in one go held the window up for tens of milliseconds), and a whole log
+// handed over is kept as it came, without a copy.
+class CMissionEventList {
+public:
+    size_t size() const { return m_first.size() + m_blockCount; }
+    bool empty() const { return size() == 0; }
+    const CMissionEvent& operator[](size_t i) const {
+        if (i < m_first.size()) {
+            return m_first[i];
+        }
+        i -= m_first.size();
+        return m_blocks[i / kBlock][i % kBlock];
+    }
+    const CMissionEvent& back() const { return (*this)[size() - 1]; }
+    void push_back(CMissionEvent event);
+    // Replaces every event.
+    void Assign(std::vector<CMissionEvent> events);
+    // Every event, in one vector; the list is left empty.
+    std::vector<CMissionEvent> Take();
+    bool operator==(const CMissionEventList& other) const;
+
+private:
+    static constexpr size_t kBlock = 4096;
+    std::vector<CMissionEvent> m_first;
+    std::vector<std::vector<CMissionEvent>> m_blocks;
+    size_t m_blockCount = 0; // events in m_blocks
+};
+
 class CMissionBuilder {
 public:
     explicit CMissionBuilder(MissionSetup setup = {});
@@ -190,7 +220,7 @@ public:
     // Live: the clock moved on without events.
     void SetMinute(int minute);
 
-    const std::vector<CMissionEvent>& Events() const { return m_events; }
+    const CMissionEventList& Events() const { return m_events; }
     std::span<const CMissionMark> Marks() const { return m_marks; }
     std::span<const CMissionMark> MarksUpTo(const CMissionState& state) const {
         return std::span<const CMissionMark>(m_marks).first(std::min(state.marks, m_marks.size()));
@@ -205,7 +235,7 @@ private:
     void Checkpoint();
 
     MissionSetup m_setup;
-    std::vector<CMissionEvent> m_events;
+    CMissionEventList m_events;
     std::vector<CMissionMark> m_marks;
     CMissionState m_head;
     std::vector<CMissionState> m_checkpoints; // every kCheckpointMinutes, by minute

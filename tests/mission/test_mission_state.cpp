@@ -239,9 +239,9 @@ TEST(MissionState, SeekAndLateEventsGiveTheStateOfTheEventsUpToTheMinute) {
         e.minute = (i * 7) % 200;
         e.tsid = i;
         e.station = i % 2 ? "Alpha" : "Bravo";
-        e.resId = "INT" + std::to_string(i % 5);
+        // An interceptor deploys; a radar sees the incursion.
+        e.resId = i % 3 == 0 ? "INT" + std::to_string(i % 5) : "R" + std::to_string(i % 4);
         e.incId = "INC1";
-        e.radarId = "R" + std::to_string(i % 4);
         e.lat = i % 17;
         e.lng = 2.5;
         events.push_back(e);
@@ -282,6 +282,26 @@ TEST(MissionState, SeekAndLateEventsGiveTheStateOfTheEventsUpToTheMinute) {
     EXPECT_EQ(live.StateAt(100), all.StateAt(100));
     EXPECT_TRUE(std::equal(live.Marks().begin(), live.Marks().end(), all.Marks().begin(),
                            all.Marks().end()));
+
+    // A long live mission is kept in blocks; a late event among them still lands in its place.
+    std::vector<CMissionEvent> many;
+    CMissionBuilder growing(TestSetup());
+    for (int i = 0; i < 10000; ++i) {
+        CMissionEvent e = events[static_cast<size_t>(i) % events.size()];
+        e.minute = i / 20;
+        e.tsid = i;
+        many.push_back(e);
+        growing.Append(e);
+    }
+    EXPECT_EQ(growing.Events()[4097].tsid, 4097);
+    CMissionEvent lateOne = many[5000];
+    lateOne.tsid = -1; // first of its minute
+    growing.Append(lateOne);
+    many.insert(many.begin() + 5000, lateOne);
+    CMissionBuilder whole(TestSetup());
+    whole.Assign(many);
+    EXPECT_EQ(growing.Events(), whole.Events());
+    EXPECT_EQ(growing.Latest(), whole.Latest());
 }
 
 // The store keeps less of each command; the state supplies the points it dropped, so a replay
