@@ -15,6 +15,8 @@
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 #include "record/experimentlog.h"
+#include "scenario/geographyview.h"
+#include "scenario/mapsource.h"
 #include "scenario/scenario.h"
 #include "study/check.h"
 #include "ui/consolewiring.h"
@@ -23,6 +25,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
+#include <QFutureWatcher>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -45,6 +48,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 
@@ -719,6 +723,41 @@ void CInitPageWidget::OpenMissionPicture() {
     m_missionWindow->show();
     m_missionWindow->raise();
     m_missionWindow->activateWindow();
+    LoadMissionMap();
+}
+
+void CInitPageWidget::LoadMissionMap() {
+    const CGeography& geography = m_context.scenario.Geography();
+    const std::string address = geography.GetMapURL(CGeography::kGlobalMap);
+    if (m_missionMapLoading || geography.GetWorldMap().exists() || address.empty()) {
+        return;
+    }
+    m_missionMapLoading = true;
+    auto* watcher = new QFutureWatcher<CMapSourceResult>(this);
+    connect(watcher, &QFutureWatcher<CMapSourceResult>::finished, this, [this, watcher, address] {
+        m_missionMapLoading = false;
+        const CMapSourceResult source = watcher->result();
+        watcher->deleteLater();
+        CGeography& geography = m_context.scenario.Geography();
+        // Loaded meanwhile (by the editor), or another scenario's map stands now: left as it is.
+        if (geography.GetWorldMap().exists() ||
+            geography.GetMapURL(CGeography::kGlobalMap) != address) {
+            return;
+        }
+        CSilentGeographyView silent;
+        if (!geography.GetMapFromSource(address, source, silent)) {
+            ShowDiagnostic("Mission Picture: the map " + address + " could not be read (" +
+                           geography.LastMapError() + "); drawn without it");
+            return;
+        }
+        // One map pixel to a pixel: the window scales the picture to its size.
+        CWorldMap& map = geography.GetWorldMap();
+        map.zoomby(kMinZoom - map.getScalefactor());
+        if (m_missionWindow) {
+            m_missionWindow->MapChanged();
+        }
+    });
+    watcher->setFuture(QtConcurrent::run([address] { return ReadMapSource(address); }));
 }
 
 void CInitPageWidget::ShowDiagnostic(const std::string& text) {

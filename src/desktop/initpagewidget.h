@@ -133,6 +133,9 @@ private:
     void ReinitializeSelected();
     void OpenTimeline();
     void OpenMissionPicture();
+    // The picture draws on the scenario's world map, which otherwise only the editor loads:
+    // read off the event loop's thread when the window opens without it.
+    void LoadMissionMap();
     void RunNameServerCall(InitControl control, const std::function<void()>& call);
 
     CPageContext& m_context;
@@ -177,6 +180,7 @@ private:
     CMissionFollower* m_follower = nullptr;
     std::unique_ptr<CMissionFollower> m_ownFollower;
     QPointer<CMissionWindow> m_missionWindow;
+    bool m_missionMapLoading = false;
     QComboBox* m_speed = nullptr;
     QSlider* m_seek = nullptr;
     QLabel* m_seekMinute = nullptr;

@@ -44,6 +44,8 @@ public:
     int Minute() const;
     // What hovering at a point of the picture shows ("" when no mark is there).
     QString TipAt(const QPointF& at) const;
+    // The scenario's map was loaded or changed: draw again.
+    void MapChanged() { Redraw(); }
     // Writes the picture as it is shown to path (.png or .svg); false with error set.
     bool SavePicture(const QString& path, QString& error);
 

@@ -149,6 +149,9 @@ int main(int argc, char** argv) {
     if (QWidget* picture = window.InitPage()->MissionWindow()) {
         picture->resize(size.height() * 5 / 4, size.height());
         (void)QTest::qWaitForWindowExposed(picture);
+        // The window reads the scenario's world map in the background when it first opens.
+        (void)QTest::qWaitFor([&] { return rig.scenario.Geography().GetWorldMap().exists(); },
+                              20000);
         QTest::qWait(300);
         const QPixmap left = window.grab();
         const QPixmap right = picture->grab();

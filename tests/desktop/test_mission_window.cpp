@@ -77,8 +77,12 @@ TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
     Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
     Click(Find(widget, QStringLiteral("Start Simulation")));
 
+    // The picture brings in the scenario's world map when nothing loaded it yet.
+    scenario.Geography().SetMapURL(CGeography::kGlobalMap, HALYX_SOURCE_DIR "/data/maps/world.txt");
+    ASSERT_FALSE(scenario.Geography().GetWorldMap().exists());
     CMissionWindow* picture = Open();
     ASSERT_NE(picture, nullptr);
+    EXPECT_TRUE(Eventually([&] { return scenario.Geography().GetWorldMap().exists(); }));
     EXPECT_EQ(picture->windowTitle(), QStringLiteral("Mission Picture"));
     EXPECT_TRUE(picture->isWindow());
     // Opening it again raises the same window.
