@@ -122,6 +122,9 @@ bool CSimEventStore::ConvertEvent(const pugi::xml_node& event, CSimEvent& record
     const std::string_view from = Attr(event, "From");
     std::string content;
     bool toRecorder = false;
+    // Each value as one KQML word, quoted when it is not one (a blank, a parenthesis, nothing at
+    // all), so that a recorded value can never shift the keywords after it.
+    auto value = [&](const char* attribute) { AppendKqmlValue(content, Attr(event, attribute)); };
     if (name == "ResourceActivate" || name == "ResourceDeActivate" || name == "Abort") {
         const char* verb = name == "ResourceActivate"     ? "activate"
                            : name == "ResourceDeActivate" ? "deactivate"
@@ -129,25 +132,25 @@ bool CSimEventStore::ConvertEvent(const pugi::xml_node& event, CSimEvent& record
         content = "tell :command ";
         content += verb;
         content += " :resource ";
-        content += Attr(event, "ResType");
+        value("ResType");
         content += " :id ";
-        content += Attr(event, "ResID");
+        value("ResID");
     } else if (name == "InterceptInc") {
         content = "tell :command intercept :resource ";
-        content += Attr(event, "ResType");
+        value("ResType");
         content += " :id ";
-        content += Attr(event, "IntID");
+        value("IntID");
         content += " :incID ";
-        content += Attr(event, "IncID");
+        value("IncID");
     } else if (name == "DeployResource") {
         content = "tell :command deploy :resource ";
-        content += Attr(event, "ResType");
+        value("ResType");
         content += " :id ";
-        content += Attr(event, "ResID");
+        value("ResID");
         content += " :destLat ";
-        content += Attr(event, "DestLat");
+        value("DestLat");
         content += " :destLng ";
-        content += Attr(event, "DestLng");
+        value("DestLng");
     } else if (name == "ChatMsg") {
         content = "tell :command subject_communication :from ";
         AppendKqmlValue(content, from);
@@ -155,12 +158,12 @@ bool CSimEventStore::ConvertEvent(const pugi::xml_node& event, CSimEvent& record
         AppendChatMessage(content, ChatText(event));
     } else if (name == "LaunchStatusChange") {
         content = "tell :command update_go_nogo_status :status ";
-        content += Attr(event, "Status");
+        value("Status");
     } else if (name == "DeployBalloon") {
         content = "tell :command playback_deploy_balloon :lat ";
-        content += Attr(event, "DestLat");
+        value("DestLat");
         content += " :lng ";
-        content += Attr(event, "DestLng");
+        value("DestLng");
         toRecorder = true;
     } else {
         return false;

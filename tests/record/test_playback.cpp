@@ -1,6 +1,7 @@
 // Replaying a recorded experiment: which recorded commands become messages, in what order they
 // leave, at which clock count, and to whom.
 
+#include "external/kqml/parser.h"
 #include "record/simeventstore.h"
 #include "recordtestutil.h"
 
@@ -112,9 +113,25 @@ TEST(Playback, BadNumbersReadAsTheirLeadingDigitsOrZero) {
     ASSERT_EQ(l.store.Count(), 2u);
     EXPECT_EQ(l.store.At(0).clockTime, 0);
     EXPECT_EQ(l.store.At(0).tsid, INT64_MAX);
-    EXPECT_EQ(l.store.At(0).content, "tell :command abort :resource  :id ");
+    // Missing values go out as empty strings, not as nothing before the next keyword.
+    EXPECT_EQ(l.store.At(0).content, "tell :command abort :resource \"\" :id \"\"");
     EXPECT_EQ(l.store.At(1).clockTime, 7);
     EXPECT_EQ(l.store.At(1).tsid, 0);
+}
+
+// A value with a blank, a parenthesis or a quote (a station may send any string) is replayed as
+// one quoted value: raw, it would end the list early or shift every keyword after it.
+TEST(Playback, ARecordedValueIsReplayedAsOneValueWhateverItHolds) {
+    Loaded l;
+    Load(l, "<Event Name=\"DeployResource\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
+            "ResType=\"Jet (old)\" ResID=\"N 1\" DestLat=\"1&quot;0\" DestLng=\":id\"/>\n");
+    ASSERT_EQ(l.store.Count(), 1u);
+    CParser content;
+    ASSERT_TRUE(content.parse_list("(" + l.store.At(0).content + ")")) << l.store.At(0).content;
+    EXPECT_EQ(content.find_text("resource"), "Jet (old)");
+    EXPECT_EQ(content.find_text("id"), "N 1");
+    EXPECT_EQ(content.find_text("destLat"), "1\"0");
+    EXPECT_EQ(content.find_text("destLng"), ":id");
 }
 
 TEST(Playback, InsertKeepsOrderAndTheCursorOnItsRecord) {
