@@ -95,8 +95,10 @@ std::string Response(int code, const std::string& body, bool withBody, bool clos
     return out;
 }
 
-std::string ErrorResponse(int code, const std::string& text, bool close) {
-    return Response(code, text, true, close, text.size());
+// An answer to HEAD carries the headers alone: a client that keeps the connection would take a
+// body for the start of the next answer.
+std::string ErrorResponse(int code, const std::string& text, bool close, bool withBody = true) {
+    return Response(code, text, withBody, close, text.size());
 }
 
 // The observer page: its script and style are inline and it talks to this server only; the key
@@ -348,12 +350,13 @@ private:
     void Answer(QTcpSocket* socket, Connection& c, const CHttpHead& head) {
         const bool get = head.method == "GET";
         const bool readOnly = get || head.method == "HEAD";
+        const bool body = head.method != "HEAD";
         if (head.hasBody) {
             // Refused before a byte of the body is read; the connection ends with the answer,
             // since the unread body would otherwise be taken for the next request.
             ++m_owner.m_refused;
             Send(socket, c,
-                 readOnly ? ErrorResponse(413, "requests carry no body here\n", true)
+                 readOnly ? ErrorResponse(413, "requests carry no body here\n", true, body)
                           : ErrorResponse(405, "only GET and HEAD are answered here\n", true),
                  true);
             return;
@@ -376,7 +379,7 @@ private:
             path.starts_with('/') ? m_owner.Lookup(path) : std::nullopt;
         if (!found) {
             ++m_owner.m_refused;
-            Send(socket, c, ErrorResponse(404, "no such map\n", close), close);
+            Send(socket, c, ErrorResponse(404, "no such map\n", close, body), close);
             return;
         }
         ++m_owner.m_served;
@@ -391,7 +394,9 @@ private:
         query = query.substr(0, query.find('#'));
         if (!ObserverKeyMatches(QueryKey(query), m_owner.ObserverKey())) {
             ++m_owner.m_refused;
-            Send(socket, c, ErrorResponse(403, "this page needs the key of this run\n", close),
+            Send(socket, c,
+                 ErrorResponse(403, "this page needs the key of this run\n", close,
+                               head.method != "HEAD"),
                  close);
             return;
         }
@@ -404,7 +409,8 @@ private:
         const CMapServer::Limits limits = m_owner.GetLimits();
         if (static_cast<int>(m_streams.size()) >= limits.maxStreams) {
             ++m_owner.m_refused;
-            Send(socket, c, ErrorResponse(503, "too many observers\n", true), true);
+            Send(socket, c, ErrorResponse(503, "too many observers\n", true, head.method != "HEAD"),
+                 true);
             return;
         }
         ++m_owner.m_served;

@@ -133,6 +133,12 @@ TEST_F(MapServing, GetAnswersTheWholeFileAndHeadItsLength) {
     EXPECT_EQ(head.status, 200);
     EXPECT_EQ(head.headers.at("content-length"), std::to_string(m_world.size()));
     EXPECT_EQ(head.body, "");
+    // And so does a refusal: a kept connection would read its body as the next answer.
+    const Reply missing =
+        Send(m_port, "HEAD /maps/none.txt HTTP/1.1\r\nHost: localhost\r\n\r\n", true);
+    ASSERT_TRUE(missing.complete);
+    EXPECT_EQ(missing.status, 404);
+    EXPECT_EQ(missing.body, "");
 }
 
 TEST_F(MapServing, NothingButTheHandedOverFilesIsReachable) {
