@@ -491,4 +491,10 @@ void PushTrajectory(QUndoStack& stack, CScenario& scenario, const CTrajectory& t
         QStringLiteral("Load trajectory")));
 }
 
+void PushAsOwnStep(QUndoStack& stack, const QString& text, const std::function<void()>& push) {
+    stack.beginMacro(text);
+    push();
+    stack.endMacro();
+}
+
 } // namespace halyx

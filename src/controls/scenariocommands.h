@@ -54,6 +54,18 @@ template <class T> void PushAddUnit(QUndoStack& stack, CScenario& scenario, cons
 template <class T> void PushEditUnit(QUndoStack& stack, CScenario& scenario, const T& changed) {
     CUnitCommands<T>::Edit(stack, scenario, changed);
 }
+// Pushes what push pushes as one undo step named text.
+void PushAsOwnStep(QUndoStack& stack, const QString& text, const std::function<void()>& push);
+// An edit of one unit as an undo step of its own, named text; nothing when nothing changed. The
+// commands merge consecutive edits of one unit (typing in a table), but two drags of a unit, or a
+// drag and the edit dialog, are things the user may want to undo apart.
+template <class T>
+void PushOwnEditUnit(QUndoStack& stack, CScenario& scenario, const T& before, const T& after,
+                     const QString& text) {
+    if (!(before == after)) {
+        PushAsOwnStep(stack, text, [&] { PushEditUnit(stack, scenario, after); });
+    }
+}
 template <class T> void PushAddUnits(QUndoStack& stack, CScenario& scenario, std::vector<T> units) {
     CUnitCommands<T>::AddBatch(stack, scenario, std::move(units));
 }

@@ -20,18 +20,6 @@ double SpeedForDistance(double distance) {
     return std::fabs((distance - kHandleBase) / kHandlePerSpeed);
 }
 
-// A drag as its own undo step: the commands merge consecutive edits of one unit (typing in a
-// table), but two drags of a unit are two things the user may want to undo apart.
-template <class T>
-void PushDrag(QUndoStack& undo, CScenario& scenario, const T& before, const T& after) {
-    if (before == after) {
-        return;
-    }
-    undo.beginMacro(QStringLiteral("Move %1").arg(QString::fromStdString(after.GetName())));
-    PushEditUnit(undo, scenario, after);
-    undo.endMacro();
-}
-
 // A handle dragged to pointer: a radar's range circle sets its range; a speed handle sets the
 // speed from its distance and the heading from its bearing.
 void DragHandle(CRadar& radar, const CLatLng& pointer) {
@@ -132,7 +120,8 @@ void CGSESelectTool::Release(const QPoint& /*at*/) {
         using T = std::decay_t<decltype(unit)>;
         const T changed = unit;
         unit = std::get<T>(m_original);
-        PushDrag(m_undo, m_scenario, unit, changed);
+        PushOwnEditUnit(m_undo, m_scenario, unit, changed,
+                        QStringLiteral("Move %1").arg(QString::fromStdString(changed.GetName())));
     });
     m_original = std::monostate{};
     m_moved = false;

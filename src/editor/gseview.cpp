@@ -26,19 +26,6 @@ namespace {
 
 constexpr int kWheelStep = 120;
 
-// An edit of one unit as its own undo step: the commands merge consecutive edits of one unit
-// (typing in a table), but two drags of a unit are two things the user may want to undo apart.
-template <class T>
-void PushOwnEdit(QUndoStack& undo, CScenario& scenario, const T& before, const T& after,
-                 const QString& text) {
-    if (before == after) {
-        return;
-    }
-    undo.beginMacro(text);
-    PushEditUnit(undo, scenario, after);
-    undo.endMacro();
-}
-
 } // namespace
 
 CGSEView::CGSEView(CScenario& scenario, QUndoStack& undo, QWidget* parent)
@@ -419,8 +406,8 @@ void CGSEView::EditSelectedUnit() {
         }
         auto changed = unit;
         ApplyTexts(dialog.Texts(), changed);
-        PushOwnEdit(m_undo, m_scenario, unit, changed,
-                    QStringLiteral("Edit %1").arg(ToQString(unit.GetName())));
+        PushOwnEditUnit(m_undo, m_scenario, unit, changed,
+                        QStringLiteral("Edit %1").arg(ToQString(unit.GetName())));
     });
 }
 
