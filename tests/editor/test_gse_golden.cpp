@@ -2,16 +2,15 @@
 // 1280 x 1024 view around the launch site, with a selected interceptor), compared with reference
 // images in tests/editor/data.
 //
-// When the drawing changes on purpose, regenerate the references from a built tree with
-//     HALYX_REGENERATE_GOLDEN=1 build/bin/test_gse_golden
-// and look at the new PNGs before committing them. On a mismatch the drawn image and a diff
-// image (mismatching pixels in magenta) are written to build/tests/editor/.
+// Regenerate the references with HALYX_REGENERATE_GOLDEN=1 build/bin/test_gse_golden (see
+// goldenimage.h); mismatches are written to build/tests/editor/.
 //
 // Also the renderer's partial repaints: painting only what a drag touched must leave exactly the
 // picture a full repaint gives, or moved units would leave ghosts behind; and the unit symbols
 // at one window pixel per map pixel (a larger scale for the radar circle), checked pixel by
 // pixel where the geometry is exact.
 #include "editortestmap.h"
+#include "goldenimage.h"
 
 #include "controls/gsegeometry.h"
 #include "controls/gserenderer.h"
@@ -26,16 +25,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace halyx {
 namespace {
-
-// A channel may differ this much (antialiased line edges move with the raster engine), and this
-// share of the pixels may differ beyond it.
-constexpr int kChannelTolerance = 24;
-constexpr double kMismatchBudget = 0.002;
 
 struct GoldenDrawing : ::testing::Test {
     CScenario scenario;
@@ -70,37 +63,8 @@ struct GoldenDrawing : ::testing::Test {
     }
 
     void Compare(const QImage& drawn, const std::string& name) {
-        const std::string reference = std::string(HALYX_TEST_DATA_DIR) + "/" + name;
-        if (std::getenv("HALYX_REGENERATE_GOLDEN") != nullptr) {
-            ASSERT_TRUE(drawn.save(QString::fromStdString(reference)));
-            return;
-        }
-        const QImage expected =
-            QImage(QString::fromStdString(reference)).convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(expected.isNull()) << "missing reference " << reference;
-        ASSERT_EQ(expected.size(), drawn.size());
-        QImage diff = drawn.copy();
-        qint64 mismatches = 0;
-        for (int y = 0; y < drawn.height(); ++y) {
-            const QRgb* a = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
-            const QRgb* b = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
-            QRgb* d = reinterpret_cast<QRgb*>(diff.scanLine(y));
-            for (int x = 0; x < drawn.width(); ++x) {
-                if (std::abs(qRed(a[x]) - qRed(b[x])) > kChannelTolerance ||
-                    std::abs(qGreen(a[x]) - qGreen(b[x])) > kChannelTolerance ||
-                    std::abs(qBlue(a[x]) - qBlue(b[x])) > kChannelTolerance) {
-                    ++mismatches;
-                    d[x] = qRgb(255, 0, 255);
-                }
-            }
-        }
-        const double share = double(mismatches) / (double(drawn.width()) * drawn.height());
-        if (share > kMismatchBudget) {
-            const std::string out = std::string(HALYX_BINARY_DIR) + "/tests/editor/";
-            drawn.save(QString::fromStdString(out + "drawn_" + name));
-            diff.save(QString::fromStdString(out + "diff_" + name));
-        }
-        EXPECT_LE(share, kMismatchBudget) << mismatches << " pixels differ from " << reference;
+        test::ExpectMatchesGolden(drawn, HALYX_TEST_DATA_DIR, name,
+                                  std::string(HALYX_BINARY_DIR) + "/tests/editor");
     }
 };
 

@@ -327,20 +327,21 @@ TEST_F(EditorView, ZoomStaysBetweenItsLimitsAndTheWheelKeepsThePointUnderThePoin
     view->ScrollTo(QPoint(600, 700));
     const QPoint before = view->ContentPoint(pointer);
     const CLatLng under = MapPositionAt(Map(), before.x(), before.y());
-    QWheelEvent up(pointer, Viewport()->mapToGlobal(pointer), QPoint(), QPoint(0, 120),
-                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(Viewport(), &up);
+    const auto turn = [&](int delta) {
+        QWheelEvent wheel(pointer, Viewport()->mapToGlobal(pointer), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(Viewport(), &wheel);
+    };
+    turn(120);
     EXPECT_EQ(view->Scale(), 4);
     const QPoint after = view->ContentPoint(pointer);
     const CLatLng still = MapPositionAt(Map(), after.x(), after.y());
     EXPECT_NEAR(still.lat, under.lat, 1.0);
     EXPECT_NEAR(still.lng, under.lng, 1.0);
     // Half a notch does nothing yet; the second half completes a step.
-    QWheelEvent half(pointer, Viewport()->mapToGlobal(pointer), QPoint(), QPoint(0, -60),
-                     Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(Viewport(), &half);
+    turn(-60);
     EXPECT_EQ(view->Scale(), 4);
-    QApplication::sendEvent(Viewport(), &half);
+    turn(-60);
     EXPECT_EQ(view->Scale(), 3);
 }
 

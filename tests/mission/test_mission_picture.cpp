@@ -2,16 +2,15 @@
 // writes as the agent logs), from the log file, or by a replay of that log seeked to the minute;
 // golden images of a fixed mission at three minutes; hover.
 //
-// When the drawing changes on purpose, regenerate the references from a built tree with
-//     HALYX_REGENERATE_GOLDEN=1 build/bin/mission_test_picture
-// and look at the new PNGs before committing them. On a mismatch the drawn image and a diff
-// image (mismatching pixels in magenta) are written to build/tests/mission/.
+// Regenerate the references with HALYX_REGENERATE_GOLDEN=1 build/bin/mission_test_picture (see
+// goldenimage.h); mismatches are written to build/tests/mission/.
 
 #include "agent/agentfixture.h"
 #include "common/format.h"
 #include "controls/missionpainter.h"
 #include "controls/missionpicturefile.h"
 #include "desktop/missionfollower.h"
+#include "goldenimage.h"
 #include "mission/missionevent.h"
 #include "mission/missionstate.h"
 #include "record/logloader.h"
@@ -25,14 +24,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 namespace halyx {
 namespace {
-
-constexpr int kChannelTolerance = 24;
-constexpr double kMismatchBudget = 0.002;
 
 // The default scenario on the world map at one pixel per map pixel.
 void LoadPictureScenario(CScenario& scenario) {
@@ -290,38 +285,9 @@ TEST(MissionPictureGolden, ThreeMinutesOfAFixedMission) {
     style.drawText = false;
     painter.SetStyle(style);
     for (const int minute : {10, 40, 90}) {
-        const QImage drawn = Picture(painter, builder, minute);
         const std::string name = Format("mission_minute_%d.png", minute);
-        const std::string reference = std::string(HALYX_TEST_DATA_DIR) + "/" + name;
-        if (std::getenv("HALYX_REGENERATE_GOLDEN") != nullptr) {
-            ASSERT_TRUE(drawn.save(QString::fromStdString(reference)));
-            continue;
-        }
-        const QImage expected =
-            QImage(QString::fromStdString(reference)).convertToFormat(QImage::Format_RGB32);
-        ASSERT_FALSE(expected.isNull()) << "missing reference " << reference;
-        ASSERT_EQ(expected.size(), drawn.size());
-        QImage diff = drawn.copy();
-        qint64 mismatches = 0;
-        for (int y = 0; y < drawn.height(); ++y) {
-            for (int x = 0; x < drawn.width(); ++x) {
-                const QRgb a = drawn.pixel(x, y);
-                const QRgb b = expected.pixel(x, y);
-                if (std::abs(qRed(a) - qRed(b)) > kChannelTolerance ||
-                    std::abs(qGreen(a) - qGreen(b)) > kChannelTolerance ||
-                    std::abs(qBlue(a) - qBlue(b)) > kChannelTolerance) {
-                    ++mismatches;
-                    diff.setPixel(x, y, qRgb(255, 0, 255));
-                }
-            }
-        }
-        const double share = double(mismatches) / (double(drawn.width()) * drawn.height());
-        if (share > kMismatchBudget) {
-            const std::string out = std::string(HALYX_BINARY_DIR) + "/tests/mission/";
-            drawn.save(QString::fromStdString(out + "drawn_" + name));
-            diff.save(QString::fromStdString(out + "diff_" + name));
-        }
-        EXPECT_LE(share, kMismatchBudget) << mismatches << " pixels differ from " << reference;
+        test::ExpectMatchesGolden(Picture(painter, builder, minute), HALYX_TEST_DATA_DIR, name,
+                                  std::string(HALYX_BINARY_DIR) + "/tests/mission");
     }
 }
 

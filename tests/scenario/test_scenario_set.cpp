@@ -28,6 +28,14 @@ void FillScenario(CScenario& scenario) {
     scenario.Weather().Generate(1600, 0.3, 4.0);
 }
 
+// Everything a set stores is the same; the trajectory is not part of a set.
+void ExpectSameSet(CScenario& copy, const CScenario& original) {
+    copy.Geography().SetTrajectory(original.Geography().GetTrajectory());
+    EXPECT_EQ(ScenarioXml(copy), ScenarioXml(original));
+    EXPECT_EQ(copy.Geography().GetMapURLs(), original.Geography().GetMapURLs());
+    EXPECT_EQ(copy.Geography().GetTerrain(), original.Geography().GetTerrain());
+}
+
 TEST(ScenarioPageFields, ChoosingAParentFolderThenRenamingMovesTheScenarioFolder) {
     CScenarioPageModel page;
     page.SetName("Alpha");
@@ -68,32 +76,26 @@ TEST(ScenarioPageFields, ChoosingAParentFolderThenRenamingMovesTheScenarioFolder
     EXPECT_EQ(page.CheckBeforeSave(), CScenarioPageModel::kFillAllFields);
 }
 
-TEST(ScenarioPageFields, EditingTheLocationRebuildsOnlyTheComponentFolders) {
+TEST(ScenarioPageFields, EditedLocationsAndSaveNeedEveryFileNameAndLocationButNotTheNotes) {
     CScenarioPageModel page;
+    EXPECT_EQ(page.CheckBeforeSave(), "Please fill in all the fields with valid filenames and "
+                                      "save locations");
     page.SetName("Alpha");
     page.SetLocation("/data/sets/Alpha/");
     EXPECT_EQ(page.Fields().Location(C::Radars), "/data/sets/Alpha/Radars/");
     // A location typed without its final separator still gives usable component folders.
     page.SetLocation("/data/sets/Other");
     EXPECT_EQ(page.Fields().Location(C::Radars), "/data/sets/Other/Radars/");
-    page.SetLocation("");
-    for (const std::string& location : page.Fields().locations) {
-        EXPECT_TRUE(location.empty());
-    }
-}
-
-TEST(ScenarioPageFields, SaveNeedsEveryFileNameAndLocationButNotTheNotes) {
-    CScenarioPageModel page;
-    EXPECT_EQ(page.CheckBeforeSave(), "Please fill in all the fields with valid filenames and "
-                                      "save locations");
-    page.SetName("Alpha");
-    page.ChooseLocation("/tmp/sets");
     EXPECT_EQ(page.CheckBeforeSave(), "");
     page.ChooseComponentLocation(C::PlumeLines, "");
     EXPECT_EQ(page.CheckBeforeSave(), CScenarioPageModel::kFillAllFields);
     page.ChooseComponentLocation(C::PlumeLines, "/elsewhere/");
     EXPECT_EQ(page.Fields().Location(C::PlumeLines), "/elsewhere/");
     EXPECT_EQ(page.CheckBeforeSave(), "");
+    page.SetLocation("");
+    for (const std::string& location : page.Fields().locations) {
+        EXPECT_TRUE(location.empty());
+    }
 }
 
 TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTripAndShortFilesAreRefused) {
@@ -187,11 +189,7 @@ TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     EXPECT_EQ(progress.pos, 9);
     EXPECT_EQ(progress.texts[1], "Loading Scenario File\n" + fields.ScenarioFilePath());
     EXPECT_EQ(progress.texts[2], "Loading Maps\n\n" + folder + "Maps/Alpha_Maps.hmi");
-    // The trajectory is not part of a set; everything else is.
-    loaded.Geography().SetTrajectory(original.Geography().GetTrajectory());
-    EXPECT_EQ(ScenarioXml(loaded), ScenarioXml(original));
-    EXPECT_EQ(loaded.Geography().GetMapURLs(), original.Geography().GetMapURLs());
-    EXPECT_EQ(loaded.Geography().GetTerrain(), original.Geography().GetTerrain());
+    ExpectSameSet(loaded, original);
     EXPECT_EQ(loaded.Interceptors().At(0), original.Interceptors().At(0)); // ranges and scope too
 }
 
@@ -202,10 +200,7 @@ TEST(ScenarioSetLoad, ACopyHoldsEverythingASetStoresAndAStagedSetWaitsForItsComm
     FillScenario(original);
     CScenario copy;
     CopyScenarioSet(original, copy);
-    copy.Geography().SetTrajectory(original.Geography().GetTrajectory());
-    EXPECT_EQ(ScenarioXml(copy), ScenarioXml(original));
-    EXPECT_EQ(copy.Geography().GetMapURLs(), original.Geography().GetMapURLs());
-    EXPECT_EQ(copy.Geography().GetTerrain(), original.Geography().GetTerrain());
+    ExpectSameSet(copy, original);
     original.Radars().Add(CRadar("Later", "1", "1", "2", "3", "-", "-"));
     EXPECT_NE(copy.Radars().Count(), original.Radars().Count());
 

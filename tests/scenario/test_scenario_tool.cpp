@@ -3,14 +3,10 @@
 // order); truncated.hii announces two interceptors and breaks off inside the second one's Name.
 // Each .xml beside a unit file is what dumping it must print.
 #include "testhome.h"
+#include "toolrun.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -18,28 +14,11 @@
 
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out; // stdout and stderr together
-};
-
 const std::string kTool = std::string(HALYX_BINARY_DIR) + "/bin/halyx-scenario";
 const std::string kUnits = std::string(HALYX_TEST_DATA_DIR) + "/units/";
 
-ToolRun Tool(const std::string& args) {
-    ToolRun run;
-    FILE* pipe = ::popen((kTool + " " + args + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> buffer{};
-    size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.out.append(buffer.data(), n);
-    }
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+halyx::test::ToolRun Tool(const std::string& args) {
+    return halyx::test::RunTool(kTool, args);
 }
 
 std::string Home() {
@@ -66,7 +45,7 @@ protected:
 TEST_F(ScenarioTool, DumpsUnitFilesAsTheirXmlLists) {
     for (const char* name : {"two_incursions.hid", "one_radar.hrd"}) {
         const std::string file = kUnits + name;
-        const ToolRun run = Tool("dump " + file);
+        const auto run = Tool("dump " + file);
         EXPECT_EQ(run.status, 0) << run.out;
         EXPECT_EQ(run.out, ReadAll(file.substr(0, file.rfind('.')) + ".xml")) << name;
     }
@@ -74,7 +53,7 @@ TEST_F(ScenarioTool, DumpsUnitFilesAsTheirXmlLists) {
 
 TEST_F(ScenarioTool, BrokenFileIsReportedWithItsOffsetAndWrongUsageExitsWithTwo) {
     const std::string path = kUnits + "truncated.hii";
-    ToolRun run = Tool("dump " + path);
+    auto run = Tool("dump " + path);
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "halyx-scenario: " + path +
                            ": at offset 120: expected an interceptor's Name (record 2 of 2, a "
@@ -99,7 +78,7 @@ TEST_F(ScenarioTool, BrokenFileIsReportedWithItsOffsetAndWrongUsageExitsWithTwo)
 TEST_F(ScenarioTool, WeatherWithASeedIsRepeatableAndDumpable) {
     const std::string a = Home() + "a.hwd";
     const std::string b = Home() + "b.hwd";
-    ToolRun run = Tool("weather --season 1 --space 0.5 --time 2 --seed 9 -o " + a);
+    auto run = Tool("weather --season 1 --space 0.5 --time 2 --seed 9 -o " + a);
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("Summer"), std::string::npos);
     ASSERT_EQ(Tool("weather --season 1 --space 0.5 --time 2 --seed 9 -o " + b).status, 0);

@@ -75,6 +75,17 @@ template <class T> void ExpectEveryTruncationFailsCleanly(const CUnitList<T>& li
     }
 }
 
+template <class T> void ExpectFileRoundTrip(const CUnitList<T>& list, const std::string& name) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(WriteUnitFile(test::TempPath(name), list), 0);
+    CUnitList<T> back;
+    ASSERT_EQ(ReadUnitFile(test::TempPath(name), back), 0);
+    ASSERT_EQ(back.Count(), list.Count());
+    for (int i = 0; i < list.Count(); ++i) {
+        EXPECT_EQ(back.At(i), list.At(i));
+    }
+}
+
 } // namespace
 
 TEST(UnitNumberTexts, SettersWriteTheirFormats) {
@@ -273,33 +284,18 @@ TEST(UnitFileRoundTrip, EveryKindComesBackUnchanged) {
     CUnitList<CIncursion> incursions;
     incursions.Add(CIncursion("Incursion 0", "1", "10.25", "645.00", "400", "359.99", "17"));
     incursions.Add(CIncursion("caf\xc3\xa9 <&>", "2", "", "x", "-3e2", "0", "-"));
+    ExpectFileRoundTrip(incursions, "round.hid");
     CUnitList<CRadar> radars;
     radars.Add(CRadar("Radar 0", "3", "940", "105", "200.00", "-", "-"));
+    ExpectFileRoundTrip(radars, "round.hrd");
     CUnitList<CInterceptor> interceptors;
     interceptors.Add(CInterceptor("Interceptor 0", "4", 10.5, 645.0, 400.0, 0.0, 0.0, 0.0, "-"));
     interceptors.Add(CInterceptor("n", "5", -1e300, 1e-300, 0.1, 360.0, 7.0, 3.0, ""));
-    ASSERT_EQ(WriteUnitFile(test::TempPath("round.hid"), incursions), 0);
-    ASSERT_EQ(WriteUnitFile(test::TempPath("round.hrd"), radars), 0);
-    ASSERT_EQ(WriteUnitFile(test::TempPath("round.hii"), interceptors), 0);
-
-    CUnitList<CIncursion> incursionsBack;
-    CUnitList<CRadar> radarsBack;
-    CUnitList<CInterceptor> interceptorsBack;
-    ASSERT_EQ(ReadUnitFile(test::TempPath("round.hid"), incursionsBack), 0);
-    ASSERT_EQ(ReadUnitFile(test::TempPath("round.hrd"), radarsBack), 0);
-    ASSERT_EQ(ReadUnitFile(test::TempPath("round.hii"), interceptorsBack), 0);
-    ASSERT_EQ(incursionsBack.Count(), 2);
-    ASSERT_EQ(interceptorsBack.Count(), 2);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(incursionsBack.At(i), incursions.At(i));
-        EXPECT_EQ(interceptorsBack.At(i), interceptors.At(i));
-    }
-    ASSERT_EQ(radarsBack.Count(), 1);
-    EXPECT_EQ(radarsBack.At(0), radars.At(0));
+    ExpectFileRoundTrip(interceptors, "round.hii");
 
     // A file that cannot be opened answers its cause and keeps the list.
-    EXPECT_EQ(ReadUnitFile("/nonexistent/folder/r.hrd", radarsBack), ENOENT);
-    EXPECT_EQ(radarsBack.Count(), 1);
+    EXPECT_EQ(ReadUnitFile("/nonexistent/folder/r.hrd", radars), ENOENT);
+    EXPECT_EQ(radars.Count(), 1);
 }
 
 TEST(CorruptUnitFiles, TruncationAtEveryOffsetKeepsTheCompleteUnits) {

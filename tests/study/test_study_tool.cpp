@@ -4,13 +4,10 @@
 #include "scenario/scenario.h"
 #include "scenario/scenariofileset.h"
 #include "testhome.h"
+#include "toolrun.h"
 
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,26 +16,8 @@
 namespace halyx {
 namespace {
 
-struct ToolRun {
-    int status = -1;
-    std::string out; // stdout and stderr together
-};
-
-ToolRun Tool(const std::string& args) {
-    ToolRun run;
-    const std::string tool = std::string(HALYX_BINARY_DIR) + "/bin/halyx-scenario";
-    FILE* pipe = ::popen((tool + " " + args + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> buffer{};
-    size_t n = 0;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) {
-        run.out.append(buffer.data(), n);
-    }
-    const int raw = ::pclose(pipe);
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    return run;
+test::ToolRun Tool(const std::string& args) {
+    return test::RunTool(std::string(HALYX_BINARY_DIR) + "/bin/halyx-scenario", args);
 }
 
 class StudyTool : public ::testing::Test {
@@ -60,24 +39,24 @@ protected:
 };
 
 TEST_F(StudyTool, CheckPrintsOneLinePerFindingAndFailsOnErrors) {
-    const ToolRun clean = Tool("check " + m_folder + "Clean/Clean.hsf");
+    const test::ToolRun clean = Tool("check " + m_folder + "Clean/Clean.hsf");
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, "");
 
-    const ToolRun broken = Tool("check " + m_folder + "Broken/Broken.hsf");
+    const test::ToolRun broken = Tool("check " + m_folder + "Broken/Broken.hsf");
     EXPECT_EQ(broken.status, 1);
     EXPECT_EQ(broken.out, "ERROR radar " + m_radarId +
                               " position 990.000, 269.000 lies outside the editable region "
                               "(latitude 0 to 950, longitude 95 to 655)\n");
 
-    const ToolRun missing = Tool("check " + m_folder + "none.hsf");
+    const test::ToolRun missing = Tool("check " + m_folder + "none.hsf");
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(Tool("check").status, 2);
 }
 
 TEST_F(StudyTool, MetricsKeepsGoingPastAFileThatDoesNotLoad) {
-    const ToolRun run = Tool("metrics " + m_folder + "Clean/Clean.hsf " + m_folder + "none.hsf " +
-                             m_folder + "Broken/Broken.hsf");
+    const test::ToolRun run = Tool("metrics " + m_folder + "Clean/Clean.hsf " + m_folder +
+                                   "none.hsf " + m_folder + "Broken/Broken.hsf");
     EXPECT_EQ(run.status, 1);
     std::istringstream lines(run.out);
     std::string line;
@@ -92,7 +71,7 @@ TEST_F(StudyTool, MetricsKeepsGoingPastAFileThatDoesNotLoad) {
 TEST_F(StudyTool, AssignWritesRelativePathsAndLeavesAnExistingPlanAlone) {
     const std::string plan = m_folder + "plans/plan.csv";
     const std::string sets = m_folder + "Clean/Clean.hsf " + m_folder + "Broken/Broken.hsf";
-    ToolRun run = Tool("assign --teams 2 --out " + plan + " " + sets);
+    test::ToolRun run = Tool("assign --teams 2 --out " + plan + " " + sets);
     ASSERT_EQ(run.status, 0) << run.out;
     std::stringstream text;
     text << std::ifstream(plan).rdbuf();
