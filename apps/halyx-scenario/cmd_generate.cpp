@@ -153,6 +153,8 @@ int RunGenerate(Args args, std::ostream& out, std::ostream& err) {
     }
     if (seed) {
         SeedRandom(*seed);
+        // Asked for a repeatable batch: IDs without the time of day.
+        options.numberIds = true;
     } else {
         SeedRandomFromClock();
     }

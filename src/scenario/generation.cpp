@@ -101,6 +101,22 @@ void GenerateInterceptors(CUnitList<CInterceptor>& list, int count, bool clearFi
     }
 }
 
+namespace {
+
+template <class T> void NumberIds(CUnitList<T>& list) {
+    for (int i = 0; i < list.Count(); ++i) {
+        list.At(i).SetId(Format("%02d%02d%02d%d%d", 0, 0, 0, 0, i + 1));
+    }
+}
+
+} // namespace
+
+void NumberGeneratedIds(CScenario& scenario) {
+    NumberIds(scenario.Incursions());
+    NumberIds(scenario.Radars());
+    NumberIds(scenario.Interceptors());
+}
+
 CBatchResult GenerateScenarioBatch(CScenario& scenario, const CBatchOptions& options,
                                    IProgress* progress) {
     CBatchResult result;
@@ -149,6 +165,9 @@ CBatchResult GenerateScenarioBatch(CScenario& scenario, const CBatchOptions& opt
             GenerateIncursions(scenario.Incursions(), options.incursions, true);
             GenerateRadars(scenario.Radars(), options.radars, true);
             GenerateInterceptors(scenario.Interceptors(), options.interceptors, true);
+            if (options.numberIds) {
+                NumberGeneratedIds(scenario);
+            }
 
             const CScenarioSaveResult saved =
                 SaveScenarioAs(name, target + name + separator, scenario, nullptr);

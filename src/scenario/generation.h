@@ -21,6 +21,11 @@ void GenerateIncursions(CUnitList<CIncursion>& list, int count, bool clearFirst)
 void GenerateRadars(CUnitList<CRadar>& list, int count, bool clearFirst);
 void GenerateInterceptors(CUnitList<CInterceptor>& list, int count, bool clearFirst);
 
+// Gives the units of each list the ID form of generated units with the time of day fixed at
+// midnight and a running number in place of the random draw ("0000001", "0000002", ...): unique
+// within a list and the same on every run.
+void NumberGeneratedIds(CScenario& scenario);
+
 // One batch of generated scenarios.
 struct CBatchOptions {
     int scenarios = 10;
@@ -28,6 +33,9 @@ struct CBatchOptions {
     int interceptors = 5;
     int incursions = 5;
     std::string folder; // the target folder; a separator is added when it lacks one
+    // Unit IDs numbered (see NumberGeneratedIds) instead of stamped with the time of day, so
+    // that a batch drawn from a seeded random source is the same on every run.
+    bool numberIds = false;
 };
 
 // The counts a batch accepts, as the "Auto Generate Scenarios" dialog offers them.

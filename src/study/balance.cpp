@@ -16,14 +16,6 @@ namespace halyx {
 
 namespace {
 
-// The ID form of generated units with the time of day fixed at midnight and a running number in
-// place of the random draw: unique within the list and the same on every run.
-template <class T> void NumberIds(CUnitList<T>& list) {
-    for (int i = 0; i < list.Count(); ++i) {
-        list.At(i).SetId(Format("%02d%02d%02d%d%d", 0, 0, 0, 0, i + 1));
-    }
-}
-
 bool EntryExists(const std::string& path) {
     std::error_code ec;
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
@@ -124,9 +116,7 @@ CBalanceResult GenerateBalancedBatch(CScenario& scenario, const CBalanceOptions&
             GenerateIncursions(scenario.Incursions(), batch.incursions, true);
             GenerateRadars(scenario.Radars(), batch.radars, true);
             GenerateInterceptors(scenario.Interceptors(), batch.interceptors, true);
-            NumberIds(scenario.Incursions());
-            NumberIds(scenario.Radars());
-            NumberIds(scenario.Interceptors());
+            NumberGeneratedIds(scenario);
             const CScenarioMetrics metrics = ComputeMetrics(scenario);
             if (!goal) {
                 goal = metrics;
