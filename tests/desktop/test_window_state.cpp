@@ -257,29 +257,6 @@ TEST_F(WindowState, UnitDialogsTakeNumbersAndReadableNamesOnly) {
     EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("N3 x"));
     EXPECT_TRUE(dialog.WhyLabel()->text().startsWith(QStringLiteral("A unit name cannot hold")));
     QLocale::setDefault(before);
-
-    // What the check says of texts that did not come through the keyboard.
-    CUnitTexts texts{
-        QStringLiteral("N3"), QStringLiteral("28.5"), QStringLiteral("-80.1"), QString(),
-        QStringLiteral("90"), QStringLiteral("80x"),  QStringLiteral("0")};
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
-              QStringLiteral("Speed must be a number (with '.' before any decimals)"));
-    texts.speed = QStringLiteral("80");
-    EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts).isEmpty());
-    texts.time = QStringLiteral("-3");
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
-              QStringLiteral("Time cannot be negative"));
-    texts.time = QStringLiteral("0");
-    texts.name = QStringLiteral("say \"hi\"");
-    EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts)
-                    .startsWith(QStringLiteral("A unit name cannot hold")));
-    CUnitTexts radar;
-    radar.name = QStringLiteral("R1");
-    radar.latitude = QStringLiteral("1");
-    radar.longitude = QStringLiteral("2");
-    radar.range = QStringLiteral("-5");
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Radar, radar),
-              QStringLiteral("Range cannot be negative"));
 }
 
 TEST_F(WindowState, LoadedUnitsThatStationsCannotReadStopTheInitialization) {
