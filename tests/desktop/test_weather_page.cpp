@@ -6,11 +6,8 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
 #include <QTableView>
-#include <QTest>
 
 #include <filesystem>
 #include <fstream>
