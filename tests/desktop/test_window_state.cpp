@@ -27,22 +27,9 @@
 namespace halyx::test {
 namespace {
 
-// Accepts the next "Choose Log Save Location" dialog as it stands.
-std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
-    return std::make_unique<CModalAnswer>(
-        [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
-        "halyx::CSaveLogDialog");
-}
-
 class WindowState : public InitPageTest {
 protected:
     WindowState() : InitPageTest("test_desktop_window_state") {}
-
-    void Load(const std::string& path) {
-        auto answer = AnswerFile(QString::fromStdString(path));
-        Click(Find(widget, QStringLiteral("Load Experiment")));
-        EXPECT_TRUE(BackgroundWorkDone());
-    }
 
     QStringList Statuses() {
         QStringList out;
@@ -104,15 +91,7 @@ TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
 
 TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     Team();
-    {
-        auto missing = AnswerBox(QMessageBox::Yes);
-        auto save = AcceptSaveDialog();
-        Click(Find(widget, QStringLiteral("Initialize Simulation")));
-    }
-    ASSERT_TRUE(log.IsOpen());
-    Deliver("ALPHA", "tell :command init_sim");
-    Deliver("BRAVO", "tell :command init_sim");
-    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
+    InitializeWithAlphaGo();
     auto* start = Find(widget, QStringLiteral("Start Simulation"));
     Click(start);
     EXPECT_EQ(Statuses(), (QStringList{"Running", "Running"}));
@@ -144,10 +123,7 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     EXPECT_FALSE(agent.Started());
     EXPECT_EQ(Statuses(), (QStringList{"Complete", "Complete"}));
     // Nothing runs any more: the window closes without the question... after Reset.
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find(widget, QStringLiteral("Reset Simulation")));
-    }
+    ClickAnswering(Find(widget, QStringLiteral("Reset Simulation")), QMessageBox::Yes);
     EXPECT_TRUE(outcome->text().isEmpty());
     EXPECT_FALSE(outcome->isVisible());
     EXPECT_EQ(Statuses(), (QStringList{"Not Initialized", "Not Initialized"}));
@@ -159,15 +135,7 @@ TEST_F(WindowState, ALaunchNamesEveryStationsGo) {
     Team();
     // One "go" launches in a single-person game.
     Click(Find<QCheckBox>(widget, QStringLiteral("Single Person Game")));
-    {
-        auto missing = AnswerBox(QMessageBox::Yes);
-        auto save = AcceptSaveDialog();
-        Click(Find(widget, QStringLiteral("Initialize Simulation")));
-    }
-    Deliver("ALPHA", "tell :command init_sim");
-    Deliver("BRAVO", "tell :command init_sim");
-    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
-    widget->Refresh();
+    InitializeWithAlphaGo();
     Click(Find(widget, QStringLiteral("Start Simulation")));
     RunToTheEnd();
     EXPECT_EQ(Page().MissionOutcome(),
@@ -180,9 +148,7 @@ TEST_F(WindowState, ALaunchNamesEveryStationsGo) {
 TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
     const std::string first = Recorded("First", {"ALPHA", "BRAVO"}, 5);
     const std::string second = Recorded("Second", {"CHARLIE"}, 5);
-    Team();
-    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    Load(first);
+    LoadForReplay(first);
     EXPECT_EQ(widget->LoadedExperiment(), first);
     Click(Find(widget, QStringLiteral("Initialize Playback")));
     Deliver("ALPHA", "tell :command init_playback_confirm");
@@ -199,7 +165,7 @@ TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
     EXPECT_TRUE(load->isEnabled());
 
     // A second log, without leaving playback mode: its team replaces the first.
-    Load(second);
+    LoadExperiment(second);
     EXPECT_EQ(widget->LoadedExperiment(), second);
     EXPECT_EQ(Statuses(), (QStringList{"Not Initialized"}));
     EXPECT_FALSE(play->isEnabled());
@@ -225,12 +191,9 @@ TEST_F(WindowState, LeavingPlaybackLeavesNoTeamToStartAndNoStaleStatus) {
     auto* initialize = Find(widget, QStringLiteral("Initialize Simulation"));
     EXPECT_FALSE(initialize->isEnabled());
     Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    Load(path);
+    LoadExperiment(path);
     ASSERT_TRUE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    }
+    ClickAnswering(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")), QMessageBox::Yes);
     EXPECT_TRUE(agent.Team().empty());
     EXPECT_FALSE(initialize->isEnabled());
     EXPECT_FALSE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
@@ -269,11 +232,8 @@ TEST_F(WindowState, LoadedUnitsThatStationsCannotReadStopTheInitialization) {
                         "Incursion N4: heading is not a number\n"
                         "Radar R(1: the name holds ( ) or \" (stations cannot read it)\n");
     Team();
-    QString message;
-    {
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        Click(Find(widget, QStringLiteral("Initialize Simulation")));
-    }
+    const QString message =
+        ClickAnswering(Find(widget, QStringLiteral("Initialize Simulation")), QMessageBox::Ok);
     EXPECT_TRUE(message.contains(QStringLiteral("Incursion N3: speed is not a number")))
         << message.toStdString();
     EXPECT_FALSE(log.IsOpen());
