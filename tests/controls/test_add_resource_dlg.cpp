@@ -44,7 +44,7 @@ TEST(UnitDialogChecks, FirstFailingCheckGivesItsMessage) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
-        EXPECT_EQ(CAddResourceDlg::Check(c.kind, c.texts), QString::fromUtf8(c.message));
+        EXPECT_EQ(CAddResourceDlg::Check(c.kind, c.texts).toStdString(), c.message);
     }
     // A name the stations' message syntax cannot carry.
     EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion,
