@@ -5,10 +5,8 @@
 #include "initpagefixture.h"
 
 #include "controls/addresourcedlg.h"
-#include "controls/weathergridmodel.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/savelogdialog.h"
-#include "desktop/weatherpage.h"
 #include "record/savelocation.h"
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"
@@ -240,34 +238,6 @@ TEST_F(WindowState, LoadedUnitsThatStationsCannotReadStopTheInitialization) {
     for (const auto& sent : comm.sent()) {
         EXPECT_EQ(sent.content.find("init_sim"), std::string::npos) << sent.content;
     }
-}
-
-TEST_F(WindowState, WeatherCellsAndReferenceValuesTakeNumbersOnly) {
-    auto* weather = window->findChild<CWeatherPage*>();
-    ASSERT_NE(weather, nullptr);
-    CWeatherGridModel* model = weather->Model();
-    scenario.ReplaceAll([&] { LoadStartScenario(scenario); });
-    ASSERT_GT(scenario.Weather().GetCount(), 0);
-    QString refused;
-    QObject::connect(model, &CWeatherGridModel::EditRefused,
-                     [&](const QString& why) { refused = why; });
-    const QModelIndex cell = model->index(0, 0);
-    const QVariant old = model->data(cell, Qt::EditRole);
-    {
-        auto answer = AnswerBox(QMessageBox::Ok);
-        EXPECT_FALSE(model->setData(cell, QStringLiteral("hot"), Qt::EditRole));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return answer->Done(); }, 5000));
-    }
-    EXPECT_TRUE(refused.startsWith(QStringLiteral("Temperature must be a number")));
-    EXPECT_EQ(model->data(cell, Qt::EditRole), old);
-    EXPECT_TRUE(model->setData(cell, QStringLiteral("71.5"), Qt::EditRole));
-    EXPECT_EQ(CWeatherGridModel::RefusalOf(kHumidity, QStringLiteral("120")),
-              QStringLiteral("Humidity must lie between 0 and 100"));
-
-    QLineEdit* temp = weather->ReferenceField(kTemperature);
-    temp->clear();
-    QTest::keyClicks(temp, QStringLiteral("warm"));
-    EXPECT_TRUE(temp->text().isEmpty());
 }
 
 } // namespace
