@@ -47,8 +47,7 @@ CSimEvent Chat(int minute, const std::string& from, const std::string& text) {
 
 TEST_F(CommPages, ReplayedChatIsShownApartByMinuteAndRebuiltOnSeek) {
     window->show();
-    auto* init = dynamic_cast<CInitPageWidget*>(window->Pages()[0]);
-    ASSERT_NE(init, nullptr);
+    CInitPageWidget* init = window->InitPage();
     Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (live)");
     QTextEdit* replay = humanPage->ReplayBox();
     // A live session has no replay box.
