@@ -1,15 +1,13 @@
 // The simulation control page's controls for sessions that go wrong and for reviewing recorded
 // ones, driven as the experimenter drives them: a log whose disk fills, a station that stops
 // answering, commands from outside the team, the registration's state, replay speed and seek,
-// the mission's timeline; and the "Choose Log Save Location" dialog with a field left empty.
+// and the mission's timeline.
 #include "initpagefixture.h"
 
 #include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
-#include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 #include "external/agentkit/communicator.h"
-#include "record/savelocation.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -192,35 +190,6 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     EXPECT_EQ(speed->currentText(), QStringLiteral("x1"));
     EXPECT_FALSE(timeline->isEnabled());
     EXPECT_FALSE(seek->isEnabled());
-}
-
-// The naming rules (a location is needed too) are the save location's own tests, and typing a
-// whole run in is the mission test's; here, what an empty name does to the dialog.
-TEST_F(InitPage, TheSaveDialogWantsAName) {
-    CSaveLocation where(home);
-    CSaveLogDialog dialog(where);
-    dialog.NameBox()->clear();
-    EXPECT_TRUE(dialog.Preview()->text().isEmpty());
-    EXPECT_FALSE(dialog.OkButton()->isEnabled());
-    QTest::keyClicks(dialog.NameBox(), QStringLiteral("Run7"));
-    EXPECT_TRUE(dialog.OkButton()->isEnabled());
-
-    // Should accept() come without a name all the same (the Enter key of another default
-    // button), the message is shown and the dialog stays open.
-    dialog.NameBox()->clear();
-    int result = -1;
-    QObject::connect(&dialog, &QDialog::finished, [&](int r) { result = r; });
-    dialog.open();
-    QString message;
-    {
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        dialog.accept();
-    }
-    EXPECT_EQ(message, QStringLiteral("You must enter a unique name for this experiment"));
-    EXPECT_EQ(result, -1);
-    EXPECT_TRUE(dialog.isVisible());
-    dialog.reject();
-    EXPECT_EQ(result, QDialog::Rejected);
 }
 
 TEST_F(InitPage, AForgedSenderAndTheAutoReinitBoxShowOnThePage) {

@@ -1,7 +1,7 @@
 // What the window tells the experimenter about the state of an experiment, driven as the
-// experimenter drives it: a log name that is taken, the end of a mission and of a replay, a
-// team that playback left empty, closing mid-mission, and unit values the stations could not
-// read.
+// experimenter drives it: a log name that is taken or missing, the end of a mission and of a
+// replay, a team that playback left empty, closing mid-mission, and unit values the stations could
+// not read.
 #include "initpagefixture.h"
 
 #include "controls/addresourcedlg.h"
@@ -47,7 +47,7 @@ protected:
     }
 };
 
-TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
+TEST_F(WindowState, ALogNeedsANameAndAnOldOneIsNeverOverwritten) {
     const std::string folder = home + "taken/";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
@@ -72,6 +72,24 @@ TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
     QTest::keyClick(dialog.NameBox(), Qt::Key_2);
     EXPECT_FALSE(taken->isVisibleTo(&dialog));
     EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    // No name: no preview and no OK. Should accept() come all the same (the Enter key of another
+    // default button), the message is shown and the dialog stays open.
+    dialog.NameBox()->clear();
+    EXPECT_TRUE(dialog.Preview()->text().isEmpty());
+    EXPECT_FALSE(dialog.OkButton()->isEnabled());
+    int result = -1;
+    QObject::connect(&dialog, &QDialog::finished, [&](int r) { result = r; });
+    dialog.open();
+    {
+        QString box;
+        auto answer = AnswerBox(QMessageBox::Ok, &box);
+        dialog.accept();
+        EXPECT_EQ(box, QStringLiteral("You must enter a unique name for this experiment"));
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.reject();
+    EXPECT_EQ(result, QDialog::Rejected);
 
     // Move Log does not overwrite another experiment's log of that name either.
     const std::string other = home + "other/";
