@@ -11,30 +11,45 @@
 namespace halyx {
 namespace {
 
+// Texts as they reach the check, typed or not: the first failing check gives its message.
 TEST(UnitDialogChecks, FirstFailingCheckGivesItsMessage) {
-    CUnitTexts texts;
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Radar, texts),
-              "Please specify a name for this unit");
-    texts.name = "R";
-    texts.latitude = "1";
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Radar, texts),
-              "Please specify a Lat/Lng for this unit");
-    texts.longitude = "2";
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Radar, texts),
-              "Please specify a Range for this Radar");
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Interceptor, texts),
-              "Please specify a Speed for this Interceptor");
-    texts.speed = "5";
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
-              "Please specify a Speed and Heading for this Incursion");
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Interceptor, texts), "");
-    // Present but not numbers: the stations would be sent the text as it is.
-    texts.heading = "north";
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
-              "Heading must be a number (with '.' before any decimals)");
-    texts.heading = "90";
-    texts.time = "0";
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts), "");
+    struct Case {
+        UnitKind kind;
+        CUnitTexts texts; // name, latitude, longitude, range, heading, speed, time
+        const char* message;
+    };
+    const Case cases[] = {
+        {UnitKind::Radar, {"", "", "", "", "", "", ""}, "Please specify a name for this unit"},
+        {UnitKind::Radar, {"R", "1", "", "", "", "", ""}, "Please specify a Lat/Lng for this unit"},
+        {UnitKind::Radar, {"R", "1", "2", "", "", "", ""}, "Please specify a Range for this Radar"},
+        {UnitKind::Radar, {"R", "1", "2", "-5", "", "", ""}, "Range cannot be negative"},
+        {UnitKind::Interceptor,
+         {"R", "1", "2", "", "", "", ""},
+         "Please specify a Speed for this Interceptor"},
+        {UnitKind::Interceptor, {"R", "1", "2", "", "", "5", ""}, ""},
+        {UnitKind::Incursion,
+         {"R", "1", "2", "", "", "5", ""},
+         "Please specify a Speed and Heading for this Incursion"},
+        // Present but not numbers: the stations would be sent the text as it is.
+        {UnitKind::Incursion,
+         {"R", "1", "2", "", "north", "5", ""},
+         "Heading must be a number (with '.' before any decimals)"},
+        {UnitKind::Incursion,
+         {"N3", "28.5", "-80.1", "", "90", "80x", "0"},
+         "Speed must be a number (with '.' before any decimals)"},
+        {UnitKind::Incursion,
+         {"N3", "28.5", "-80.1", "", "90", "80", "-3"},
+         "Time cannot be negative"},
+        {UnitKind::Incursion, {"N3", "28.5", "-80.1", "", "90", "80", "0"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        EXPECT_EQ(CAddResourceDlg::Check(c.kind, c.texts).toStdString(), c.message);
+    }
+    // A name the stations' message syntax cannot carry.
+    EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion,
+                                       {"say \"hi\"", "28.5", "-80.1", "", "90", "80", "0"})
+                    .startsWith(QStringLiteral("A unit name cannot hold")));
 }
 
 TEST(UnitDialog, KindDecidesCaptionAndFields) {

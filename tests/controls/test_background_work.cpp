@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <QThread>
 #include <QTimer>

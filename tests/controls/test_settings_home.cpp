@@ -83,14 +83,10 @@ TEST(SettingsHome, EachHomeKeepsItsOwnSettings) {
 
 TEST(SettingsHome, WithoutAHomeTheUsualPlaceIsUsed) {
     const QString first = Fresh(QStringLiteral("unset"));
-    {
-        HomeScope home(QByteArray{});
-        EXPECT_TRUE(CSettings::FilePath().isEmpty());
-        // An empty HALYX_HOME counts as not set.
-    }
-    {
-        HomeScope home(QByteArray(""));
-        EXPECT_TRUE(CSettings::FilePath().isEmpty());
+    // An empty HALYX_HOME counts as not set.
+    for (const QByteArray& unset : {QByteArray{}, QByteArray("")}) {
+        HomeScope home(unset);
+        EXPECT_TRUE(CSettings::FilePath().isEmpty()) << unset.isNull();
     }
     // Nothing is written into a home that is not in use.
     EXPECT_FALSE(QFile::exists(first + QStringLiteral("/settings.ini")));

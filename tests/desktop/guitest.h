@@ -13,10 +13,12 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include <fstream>
 #include <functional>
@@ -159,6 +161,45 @@ inline void Click(QAbstractButton* button) {
     ASSERT_NE(button, nullptr);
     ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString() << " is disabled";
     QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Clicks button, answers the message box the click opens with answer and returns the box's text.
+inline QString ClickAnswering(QAbstractButton* button, QMessageBox::StandardButton answer) {
+    QString text;
+    const auto box = AnswerBox(answer, &text);
+    Click(button);
+    EXPECT_TRUE(box->Done()) << "no message box opened";
+    return text;
+}
+
+// Clicks button and answers the file or folder question it asks with path.
+inline void ClickChoosing(QAbstractButton* button, const QString& path) {
+    const auto answer = AnswerFile(path);
+    Click(button);
+    EXPECT_TRUE(answer->Done()) << "no file question came";
+}
+
+// Whether the list has rows and every one shows status in its second column.
+inline bool AllRowsShow(const QTreeWidget* list, const QString& status) {
+    bool all = list->topLevelItemCount() > 0;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        all = all && list->topLevelItem(i)->text(1) == status;
+    }
+    return all;
+}
+
+// Waits until the page's agent list shows count stations, asking the name server again while it
+// is short.
+inline bool WaitForAgentList(QWidget* page, int count) {
+    auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
+    return QTest::qWaitFor(
+        [&] {
+            if (agents->model()->rowCount() < count) {
+                Click(Find(page, QStringLiteral("Refresh List")));
+            }
+            return agents->model()->rowCount() == count;
+        },
+        20000);
 }
 
 } // namespace halyx::test

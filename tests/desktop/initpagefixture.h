@@ -6,6 +6,7 @@
 
 #include "desktop/initpagewidget.h"
 
+#include <QCheckBox>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -13,6 +14,18 @@
 #include <vector>
 
 namespace halyx::test {
+
+// QTRY_* would return from the test quietly on failure under gtest; this waits and says.
+template <typename Condition> bool Eventually(Condition condition) {
+    return QTest::qWaitFor(condition, 10000);
+}
+
+// Accepts the next "Choose Log Save Location" dialog as it stands.
+inline std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
+    return std::make_unique<CModalAnswer>(
+        [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
+        "halyx::CSaveLogDialog");
+}
 
 class InitPageTest : public WindowTest {
 protected:
@@ -54,6 +67,35 @@ protected:
         }
         EXPECT_TRUE(recorded.Close());
         return path;
+    }
+
+    // Initialize Simulation with the proposed log name (the scenario's gaps accepted); both
+    // stations confirm and ALPHA says go.
+    void InitializeWithAlphaGo() {
+        {
+            auto missing = AnswerBox(QMessageBox::Yes);
+            auto save = AcceptSaveDialog();
+            Click(Find(widget, QStringLiteral("Initialize Simulation")));
+        }
+        ASSERT_TRUE(log.IsOpen());
+        Deliver("ALPHA", "tell :command init_sim");
+        Deliver("BRAVO", "tell :command init_sim");
+        Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
+        widget->Refresh();
+    }
+
+    // Load Experiment answered with path; waits until the log is read.
+    void LoadExperiment(const std::string& path) {
+        ClickChoosing(Find(widget, QStringLiteral("Load Experiment")),
+                      QString::fromStdString(path));
+        EXPECT_TRUE(BackgroundWorkDone());
+    }
+
+    // The team in playback mode with the recorded experiment at path loaded.
+    void LoadForReplay(const std::string& path) {
+        Team();
+        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+        LoadExperiment(path);
     }
 
     QTreeWidgetItem* Row(int i) { return Find<QTreeWidget>(widget, "Stations")->topLevelItem(i); }

@@ -5,30 +5,19 @@
 // notifications (the editor, tables and map redraw on them).
 // Helpers answer the modal dialogs a page opens, as a user would.
 
+#include "guitest.h"
+
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
-#include "controls/filedialogs.h"
-#include "controls/progressdialog.h"
 #include "desktop/page.h"
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
 
-#include <QApplication>
-#include <QDialog>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QTest>
-#include <QTimer>
 #include <QUndoStack>
 
-#include <gtest/gtest.h>
-
 #include <deque>
-#include <functional>
-#include <memory>
-#include <string>
 
 namespace halyx::test {
 
@@ -61,14 +50,6 @@ protected:
         page->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(page.get()));
         return page;
-    }
-
-    // Waits until the work a click started in the background is over and handed over.
-    static bool BackgroundWorkDone() {
-        const bool done = QTest::qWaitFor([] { return !BackgroundWorkPending(); }, 30000);
-        // The widgets catch up with what the hand-over changed on the next turn of the loop.
-        QCoreApplication::processEvents();
-        return done;
     }
 
     static void Type(QLineEdit* field, const QString& text) {

@@ -47,8 +47,7 @@ CSimEvent Chat(int minute, const std::string& from, const std::string& text) {
 
 TEST_F(CommPages, ReplayedChatIsShownApartByMinuteAndRebuiltOnSeek) {
     window->show();
-    auto* init = dynamic_cast<CInitPageWidget*>(window->Pages()[0]);
-    ASSERT_NE(init, nullptr);
+    CInitPageWidget* init = window->InitPage();
     Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (live)");
     QTextEdit* replay = humanPage->ReplayBox();
     // A live session has no replay box.
@@ -132,10 +131,7 @@ TEST_F(CommPages, AFloodOf50000MessagesIsListedSortedAndTranscribed) {
     // Save writes the whole list, in its shown order, from a worker thread.
     const std::string saved = home + "flood.txt";
     std::filesystem::remove(saved); // no overwrite question
-    {
-        auto answer = AnswerFile(QString::fromStdString(saved));
-        Click(Find(agentPage, QStringLiteral("Incoming Save")));
-    }
+    ClickChoosing(Find(agentPage, QStringLiteral("Incoming Save")), QString::fromStdString(saved));
     ASSERT_TRUE(BackgroundWorkDone());
     const std::string text = ReadFile(saved);
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), kCount);
@@ -175,11 +171,8 @@ TEST_F(CommPages, DisplayShowsTheMessageTreeAndClearAllEmptiesOnlyThePage) {
 
     // The outgoing side, with nothing current, says so.
     agentPage->Outgoing().model->Clear();
-    QString message;
-    {
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        Click(Find(agentPage, QStringLiteral("Outgoing Display")));
-    }
+    const QString message =
+        ClickAnswering(Find(agentPage, QStringLiteral("Outgoing Display")), QMessageBox::Ok);
     EXPECT_EQ(message, QStringLiteral("LB_ERR"));
 
     Click(Find(agentPage, QStringLiteral("Incoming Clear")));
@@ -203,11 +196,8 @@ TEST_F(CommPages, TheCommunicationLogIsSavedAndLoadedBack) {
     QTest::keyClicks(name, QStringLiteral("Ru"));
     EXPECT_EQ(location->text().toStdString(), folder + "/Ru/");
     QTest::keyClicks(notes, QStringLiteral("pilot one"));
-    QString message;
-    {
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        Click(Find(humanPage, QStringLiteral("Save Log")));
-    }
+    const QString message =
+        ClickAnswering(Find(humanPage, QStringLiteral("Save Log")), QMessageBox::Ok);
     EXPECT_EQ(message, QStringLiteral("Communication Log Saved"));
     const std::string saved = folder + "/Ru/Ru.hcl";
     ASSERT_TRUE(std::filesystem::exists(saved));
@@ -216,10 +206,7 @@ TEST_F(CommPages, TheCommunicationLogIsSavedAndLoadedBack) {
     notes->clear();
     emit notes->textEdited(QString());
     Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (later)");
-    {
-        auto answer = AnswerFile(QString::fromStdString(saved));
-        Click(Find(humanPage, QStringLiteral("Load Log")));
-    }
+    ClickChoosing(Find(humanPage, QStringLiteral("Load Log")), QString::fromStdString(saved));
     EXPECT_EQ(notes->text(), QStringLiteral("pilot one"));
     EXPECT_EQ(name->text(), QStringLiteral("Ru"));
     EXPECT_EQ(humanPage->Transcript()->toPlainText(), QString::fromStdString(transcript + "\n"));

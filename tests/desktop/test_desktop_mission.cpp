@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPlainTextEdit>
-#include <QSettings>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QTreeView>
@@ -48,12 +47,7 @@ protected:
 
     QTreeWidget* StationsList() { return Find<QTreeWidget>(page, QStringLiteral("Stations")); }
     bool AllStatuses(const char* status) {
-        QTreeWidget* list = StationsList();
-        bool all = list->topLevelItemCount() > 0;
-        for (int i = 0; i < list->topLevelItemCount(); ++i) {
-            all = all && list->topLevelItem(i)->text(1) == QString::fromUtf8(status);
-        }
-        return all;
+        return AllRowsShow(StationsList(), QString::fromUtf8(status));
     }
     bool WaitStatuses(const char* status) {
         return QTest::qWaitFor([&] { return AllStatuses(status); }, 30000);
@@ -103,15 +97,8 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     EXPECT_FALSE(Button("Register")->isEnabled());
     EXPECT_FALSE(Find<QLineEdit>(page, QStringLiteral("Server"))->isEnabled());
     EXPECT_EQ(CSettings::Text(QStringLiteral("Registration/AnsPort"), QString()), goodPort);
+    ASSERT_TRUE(WaitForAgentList(page, 3));
     auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            if (agents->model()->rowCount() < 3) {
-                Click(Button("Refresh List"));
-            }
-            return agents->model()->rowCount() == 3;
-        },
-        20000));
 
     // Team: pick each station in the list and add it.
     for (int row = 0; row < 3; ++row) {
@@ -178,15 +165,9 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
 
     // Reset answered no changes nothing; answered yes, it resets (the question and every
     // control after it are the page logic's own tests).
-    {
-        auto answer = AnswerBox(QMessageBox::No);
-        Click(Button("Reset Simulation"));
-    }
+    ClickAnswering(Button("Reset Simulation"), QMessageBox::No);
     EXPECT_EQ(Clock(), 960);
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Button("Reset Simulation"));
-    }
+    ClickAnswering(Button("Reset Simulation"), QMessageBox::Yes);
     EXPECT_TRUE(AllStatuses("Not Initialized"));
     EXPECT_EQ(Clock(), 0);
     EXPECT_EQ(ClockCount(), QStringLiteral("Clock Count: 0"));
@@ -217,10 +198,7 @@ TEST_F(DesktopMission, RunsAMissionAndPlaysItBackWithTheMouse) {
     // logic's own test; Click fails on a disabled button).
     Click(Find<QCheckBox>(page, QStringLiteral("Playback Mode")));
     EXPECT_EQ(StationsList()->topLevelItemCount(), 0);
-    {
-        auto answer = AnswerFile(QString::fromStdString(logPath));
-        Click(Button("Load Experiment"));
-    }
+    ClickChoosing(Button("Load Experiment"), QString::fromStdString(logPath));
     ASSERT_TRUE(BackgroundWorkDone());
     ASSERT_EQ(StationsList()->topLevelItemCount(), 3);
     Click(Button("Initialize Playback"));

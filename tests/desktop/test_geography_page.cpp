@@ -8,15 +8,12 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QListView>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QStringListModel>
 #include <QTableView>
 #include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 
 #include <filesystem>
 

@@ -1,25 +1,22 @@
 // The simulation control page's controls for sessions that go wrong and for reviewing recorded
 // ones, driven as the experimenter drives them: a log whose disk fills, a station that stops
 // answering, commands from outside the team, the registration's state, replay speed and seek,
-// the mission's timeline; and the "Choose Log Save Location" dialog with a field left empty.
+// and the mission's timeline.
 #include "initpagefixture.h"
 
 #include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
-#include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 #include "external/agentkit/communicator.h"
-#include "record/savelocation.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QSlider>
 #include <QTextEdit>
-#include <QTreeWidget>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <sys/resource.h>
 
@@ -43,17 +40,9 @@ private:
     rlimit m_old{};
 };
 
-// QTRY_* would return from the test quietly on failure under gtest; this waits and says.
-template <typename Condition> bool Eventually(Condition condition) {
-    return QTest::qWaitFor(condition, 10000);
-}
-
 class InitPage : public InitPageTest {
 protected:
     InitPage() : InitPageTest("test_desktop_init_page") {}
-
-    // A recorded experiment of ALPHA and BRAVO with chat at minutes 0 to 9.
-    std::string RecordedExperiment() { return Recorded("Review", {"ALPHA", "BRAVO"}, 10); }
 };
 
 TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder) {
@@ -135,7 +124,7 @@ TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
 }
 
 TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
-    const std::string path = RecordedExperiment();
+    const std::string path = Recorded("Review", {"ALPHA", "BRAVO"}, 10);
     Team();
     auto* speed = Find<QComboBox>(widget, QStringLiteral("Speed"));
     auto* seek = Find<QSlider>(widget, QStringLiteral("Seek"));
@@ -146,11 +135,7 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
 
     Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
     ASSERT_TRUE(speed->isEnabled());
-    {
-        auto answer = AnswerFile(QString::fromStdString(path));
-        Click(Find(widget, QStringLiteral("Load Experiment")));
-    }
-    ASSERT_TRUE(BackgroundWorkDone());
+    LoadExperiment(path);
     EXPECT_EQ(widget->LoadedExperiment(), path);
     ASSERT_TRUE(seek->isEnabled());
     ASSERT_TRUE(timeline->isEnabled());
@@ -176,70 +161,16 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     EXPECT_EQ(dialog->Timeline()->Experiment(), "Review");
     dialog->close();
 
-    // Leaving playback mode (after its reset question) puts the speed back to x1 and the
-    // replay controls away.
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    }
-    EXPECT_EQ(speed->currentText(), QStringLiteral("x1"));
-    EXPECT_FALSE(timeline->isEnabled());
-    EXPECT_FALSE(seek->isEnabled());
-}
-
-// The naming rules (a location is needed too) are the save location's own tests, and typing a
-// whole run in is the mission test's; here, what an empty name does to the dialog.
-TEST_F(InitPage, TheSaveDialogWantsAName) {
-    CSaveLocation where(home);
-    CSaveLogDialog dialog(where);
-    dialog.NameBox()->clear();
-    EXPECT_TRUE(dialog.Preview()->text().isEmpty());
-    EXPECT_FALSE(dialog.OkButton()->isEnabled());
-    QTest::keyClicks(dialog.NameBox(), QStringLiteral("Run7"));
-    EXPECT_TRUE(dialog.OkButton()->isEnabled());
-
-    // Should accept() come without a name all the same (the Enter key of another default
-    // button), the message is shown and the dialog stays open.
-    dialog.NameBox()->clear();
-    int result = -1;
-    QObject::connect(&dialog, &QDialog::finished, [&](int r) { result = r; });
-    dialog.open();
-    QString message;
-    {
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        dialog.accept();
-    }
-    EXPECT_EQ(message, QStringLiteral("You must enter a unique name for this experiment"));
-    EXPECT_EQ(result, -1);
-    EXPECT_TRUE(dialog.isVisible());
-    dialog.reject();
-    EXPECT_EQ(result, QDialog::Rejected);
-}
-
-// A click on the slider's groove goes to the minute clicked, and the chat page replays the
-// recorded chat up to there, apart from the live transcript.
-TEST_F(InitPage, AClickOnTheSeekGrooveGoesToTheClickedMinute) {
-    const std::string path = RecordedExperiment();
-    Team();
-    auto* seek = Find<QSlider>(widget, QStringLiteral("Seek"));
-    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    {
-        auto answer = AnswerFile(QString::fromStdString(path));
-        Click(Find(widget, QStringLiteral("Load Experiment")));
-    }
-    ASSERT_TRUE(BackgroundWorkDone());
-    ASSERT_TRUE(seek->isEnabled());
+    // A click on the groove goes to the minute clicked (its middle is minute 480, give or take
+    // the handle's width), and the chat page replays the recorded chat up to there, apart from
+    // the live transcript.
     Click(Find(widget, QStringLiteral("Initialize Playback")));
-
-    // The middle of the groove is minute 480, give or take the handle's width.
     QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 2, seek->height() / 2));
-    ASSERT_TRUE(Eventually([&] { return agent.Clock() != 0; }));
-    EXPECT_NEAR(agent.Clock(), 480, 40);
+    ASSERT_TRUE(Eventually([&] { return std::abs(agent.Clock() - 480) <= 40; })) << agent.Clock();
     EXPECT_EQ(seek->value(), agent.Clock());
     QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 4, seek->height() / 2));
     ASSERT_TRUE(Eventually([&] { return agent.Clock() < 400; })) << agent.Clock();
     EXPECT_NEAR(agent.Clock(), 240, 40);
-
     auto* chat = dynamic_cast<CCommPageWidget*>(window->Pages()[3]);
     ASSERT_NE(chat, nullptr);
     chat->FlushTranscript();
@@ -252,6 +183,13 @@ TEST_F(InitPage, AClickOnTheSeekGrooveGoesToTheClickedMinute) {
     ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0; })) << agent.Clock();
     chat->FlushTranscript();
     EXPECT_EQ(chat->ReplayBox()->toPlainText(), QStringLiteral("[Minute 0] [ALPHA]: minute 0\n"));
+
+    // Leaving playback mode (after its reset question) puts the speed back to x1 and the
+    // replay controls away.
+    ClickAnswering(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")), QMessageBox::Yes);
+    EXPECT_EQ(speed->currentText(), QStringLiteral("x1"));
+    EXPECT_FALSE(timeline->isEnabled());
+    EXPECT_FALSE(seek->isEnabled());
 }
 
 TEST_F(InitPage, AForgedSenderAndTheAutoReinitBoxShowOnThePage) {

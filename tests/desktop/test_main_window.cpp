@@ -29,11 +29,8 @@ TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
     EXPECT_FALSE(window->isWindowModified());
     window->UndoStack().redo();
 
-    QString question;
-    {
-        auto answer = AnswerBox(QMessageBox::Cancel, &question);
-        Click(Find(window.get(), QStringLiteral("Shutdown")));
-    }
+    const QString question =
+        ClickAnswering(Find(window.get(), QStringLiteral("Shutdown")), QMessageBox::Cancel);
     EXPECT_EQ(question.toStdString(), "The scenario has changes that are not saved. Do you want to "
                                       "save them before shutting down?");
     EXPECT_TRUE(window->isVisible());
@@ -41,19 +38,13 @@ TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
     // Yes saves; a save that fails keeps the window open.
     int saves = 0;
     window->SetSaveScenario([&](const std::function<void(bool)>& then) { then(++saves > 1); });
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find(window.get(), QStringLiteral("Shutdown")));
-    }
+    ClickAnswering(Find(window.get(), QStringLiteral("Shutdown")), QMessageBox::Yes);
     EXPECT_EQ(saves, 1);
     QTest::qWait(20);
     EXPECT_TRUE(window->isVisible());
     // One that goes through closes the window without asking again (the fake save leaves the
     // scenario unsaved).
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find(window.get(), QStringLiteral("Shutdown")));
-    }
+    ClickAnswering(Find(window.get(), QStringLiteral("Shutdown")), QMessageBox::Yes);
     EXPECT_EQ(saves, 2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !window->isVisible(); }, 5000));
     EXPECT_EQ(saves, 2);

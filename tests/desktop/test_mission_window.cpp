@@ -12,22 +12,11 @@
 #include <QMessageBox>
 #include <QSlider>
 #include <QSpinBox>
-#include <QToolTip>
 
 #include <filesystem>
 
 namespace halyx::test {
 namespace {
-
-template <typename Condition> bool Eventually(Condition condition) {
-    return QTest::qWaitFor(condition, 10000);
-}
-
-std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
-    return std::make_unique<CModalAnswer>(
-        [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
-        "halyx::CSaveLogDialog");
-}
 
 class MissionWindow : public InitPageTest {
 protected:
@@ -66,15 +55,7 @@ protected:
 
 TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
     Team();
-    {
-        auto missing = AnswerBox(QMessageBox::Yes);
-        auto save = AcceptSaveDialog();
-        Click(Find(widget, QStringLiteral("Initialize Simulation")));
-    }
-    ASSERT_TRUE(log.IsOpen());
-    Deliver("ALPHA", "tell :command init_sim");
-    Deliver("BRAVO", "tell :command init_sim");
-    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
+    InitializeWithAlphaGo();
     Click(Find(widget, QStringLiteral("Start Simulation")));
 
     // The picture brings in the scenario's world map when nothing loaded it yet.
@@ -149,13 +130,8 @@ TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
 
 TEST_F(MissionWindow, DuringAReplayASeekShowsTheNewMinuteAtOnce) {
     const std::string path = Recorded("Review", {"ALPHA", "BRAVO"}, 10);
-    Team();
+    LoadForReplay(path);
     auto* seek = Find<QSlider>(widget, QStringLiteral("Seek"));
-    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    {
-        auto answer = AnswerFile(QString::fromStdString(path));
-        Click(Find(widget, QStringLiteral("Load Experiment")));
-    }
     Click(Find(widget, QStringLiteral("Initialize Playback")));
     CMissionWindow* picture = Open();
     ASSERT_NE(picture, nullptr);
@@ -175,10 +151,7 @@ TEST_F(MissionWindow, DuringAReplayASeekShowsTheNewMinuteAtOnce) {
     EXPECT_EQ(Find<QLabel>(picture, QStringLiteral("Minute"))->text(), QStringLiteral("Minute 0"));
 
     // Leaving playback mode goes back to the live mission.
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    }
+    ClickAnswering(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")), QMessageBox::Yes);
     EXPECT_TRUE(Eventually([&] { return !follower.Replaying(); }));
 }
 

@@ -24,6 +24,13 @@ namespace {
 class ScenarioCheckWindow : public InitPageTest {
 protected:
     ScenarioCheckWindow() : InitPageTest("test_desktop_scenario_check") {}
+
+    // The list row of the one row selected in the table (shown through its sorting proxy), or -1.
+    static int SelectedListRow(QTableView* table) {
+        const QModelIndexList selected = table->selectionModel()->selectedRows();
+        const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(table->model());
+        return selected.size() == 1 && proxy ? proxy->mapToSource(selected.front()).row() : -1;
+    }
 };
 
 TEST_F(ScenarioCheckWindow, FindingSelectsItsUnitAndInitializeAsksAboutErrors) {
@@ -50,11 +57,7 @@ TEST_F(ScenarioCheckWindow, FindingSelectsItsUnitAndInitializeAsksAboutErrors) {
     auto* incursionsPage = qobject_cast<CIncursionsPage*>(window->Sheet()->currentWidget());
     ASSERT_NE(incursionsPage, nullptr) << "the radar's page is not shown";
     CUnitPane* radars = incursionsPage->RadarPane();
-    const QModelIndexList selected = radars->Table()->selectionModel()->selectedRows();
-    ASSERT_EQ(selected.size(), 1);
-    const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(radars->Table()->model());
-    ASSERT_NE(proxy, nullptr);
-    EXPECT_EQ(proxy->mapToSource(selected.front()).row(), 3);
+    EXPECT_EQ(SelectedListRow(radars->Table()), 3);
     EXPECT_EQ(window->Editor()->View()->Selection(), (CGSESelection{UnitKind::Radar, 3, radarId}));
 
     // A unit removed since the check is not shown in another unit's place.
@@ -69,13 +72,7 @@ TEST_F(ScenarioCheckWindow, FindingSelectsItsUnitAndInitializeAsksAboutErrors) {
     emit dialog->UnitChosen(UnitKind::Interceptor, 1, QString::fromStdString(interceptorId));
     auto* interceptorsPage = qobject_cast<CInterceptorsPage*>(window->Sheet()->currentWidget());
     ASSERT_NE(interceptorsPage, nullptr) << "the interceptor's page is not shown";
-    QTableView* interceptors = interceptorsPage->InterceptorPane()->Table();
-    const QModelIndexList chosen = interceptors->selectionModel()->selectedRows();
-    ASSERT_EQ(chosen.size(), 1);
-    EXPECT_EQ(qobject_cast<const QSortFilterProxyModel*>(interceptors->model())
-                  ->mapToSource(chosen.front())
-                  .row(),
-              1);
+    EXPECT_EQ(SelectedListRow(interceptorsPage->InterceptorPane()->Table()), 1);
     EXPECT_EQ(window->Editor()->View()->Selection(),
               (CGSESelection{UnitKind::Interceptor, 1, interceptorId}));
 

@@ -7,11 +7,8 @@
 #include "scenario/defaultscenario.h"
 #include "scenario/scenarioxml.h"
 
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSpinBox>
-#include <QTest>
 
 #include <filesystem>
 

@@ -14,7 +14,6 @@
 #include "study/study.h"
 
 #include <QLabel>
-#include <QListView>
 #include <QTableView>
 #include <QTreeWidget>
 
@@ -65,15 +64,7 @@ protected:
 TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     EXPECT_EQ(window->Sheet()->tabText(8), QStringLiteral("Study"));
     Click(Find(init, QStringLiteral("Register")));
-    auto* agents = Find<QListView>(init, QStringLiteral("Agent List"));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            if (agents->model()->rowCount() < 3) {
-                Click(Find(init, QStringLiteral("Refresh List")));
-            }
-            return agents->model()->rowCount() == 3;
-        },
-        20000));
+    ASSERT_TRUE(WaitForAgentList(init, 3));
 
     window->Sheet()->setCurrentWidget(study);
     EXPECT_FALSE(Find(study, QStringLiteral("Prepare Next Run"))->isEnabled());
@@ -104,15 +95,7 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     ASSERT_TRUE(rig.log.IsOpen());
     EXPECT_EQ(std::filesystem::path(rig.log.FilePath()).filename(), "T01_B1.xml");
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            for (int i = 0; i < stations->topLevelItemCount(); ++i) {
-                if (stations->topLevelItem(i)->text(1) != QStringLiteral("Initialized")) {
-                    return false;
-                }
-            }
-            return true;
-        },
-        30000));
+        [&] { return AllRowsShow(stations, QStringLiteral("Initialized")); }, 30000));
     Click(Find(init, QStringLiteral("Start Simulation")));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return Cell(0, CStudyTableModel::kState) == QStringLiteral("running"); }, 5000));

@@ -6,11 +6,8 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QSlider>
 #include <QTableView>
-#include <QTest>
 
 #include <filesystem>
 #include <fstream>
@@ -106,6 +103,29 @@ TEST_F(WeatherPage, ACellTypedIntoTheTableIsOneUndoStep) {
     undoStack.undo();
     EXPECT_EQ(Cell(39, 4), "-");
     EXPECT_GT(scenarioChanges, 0);
+}
+
+// An edit that did not come through the cell editor (which takes numbers only) is refused with
+// its reason in a box and the cell unchanged; the reference fields take numbers only.
+TEST_F(WeatherPage, CellsAndReferenceValuesTakeNumbersOnly) {
+    CWeatherGridModel* model = page->Model();
+    const auto [row, col] = WeatherCell();
+    const QModelIndex cell = model->index(row, col);
+    const QVariant old = model->data(cell, Qt::EditRole);
+    CatchMessage();
+    EXPECT_FALSE(model->setData(cell, QStringLiteral("hot"), Qt::EditRole));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !messages.empty(); }, 5000));
+    EXPECT_TRUE(messages[0].startsWith("Temperature must be a number"))
+        << messages[0].toStdString();
+    EXPECT_EQ(model->data(cell, Qt::EditRole), old);
+    EXPECT_TRUE(model->setData(cell, QStringLiteral("71.5"), Qt::EditRole));
+    EXPECT_EQ(CWeatherGridModel::RefusalOf(kHumidity, QStringLiteral("120")),
+              "Humidity must lie between 0 and 100");
+
+    QLineEdit* temp = page->ReferenceField(kTemperature);
+    temp->clear();
+    QTest::keyClicks(temp, QStringLiteral("warm"));
+    EXPECT_TRUE(temp->text().isEmpty());
 }
 
 TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {

@@ -1,14 +1,12 @@
 // What the window tells the experimenter about the state of an experiment, driven as the
-// experimenter drives it: a log name that is taken, the end of a mission and of a replay, a
-// team that playback left empty, closing mid-mission, and unit values the stations could not
-// read.
+// experimenter drives it: a log name that is taken or missing, the end of a mission and of a
+// replay, a team that playback left empty, closing mid-mission, and unit values the stations could
+// not read.
 #include "initpagefixture.h"
 
 #include "controls/addresourcedlg.h"
-#include "controls/weathergridmodel.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/savelogdialog.h"
-#include "desktop/weatherpage.h"
 #include "record/savelocation.h"
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"
@@ -27,22 +25,9 @@
 namespace halyx::test {
 namespace {
 
-// Accepts the next "Choose Log Save Location" dialog as it stands.
-std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
-    return std::make_unique<CModalAnswer>(
-        [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
-        "halyx::CSaveLogDialog");
-}
-
 class WindowState : public InitPageTest {
 protected:
     WindowState() : InitPageTest("test_desktop_window_state") {}
-
-    void Load(const std::string& path) {
-        auto answer = AnswerFile(QString::fromStdString(path));
-        Click(Find(widget, QStringLiteral("Load Experiment")));
-        EXPECT_TRUE(BackgroundWorkDone());
-    }
 
     QStringList Statuses() {
         QStringList out;
@@ -62,7 +47,7 @@ protected:
     }
 };
 
-TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
+TEST_F(WindowState, ALogNeedsANameAndAnOldOneIsNeverOverwritten) {
     const std::string folder = home + "taken/";
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
@@ -87,6 +72,24 @@ TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
     QTest::keyClick(dialog.NameBox(), Qt::Key_2);
     EXPECT_FALSE(taken->isVisibleTo(&dialog));
     EXPECT_TRUE(dialog.OkButton()->isEnabled());
+    // No name: no preview and no OK. Should accept() come all the same (the Enter key of another
+    // default button), the message is shown and the dialog stays open.
+    dialog.NameBox()->clear();
+    EXPECT_TRUE(dialog.Preview()->text().isEmpty());
+    EXPECT_FALSE(dialog.OkButton()->isEnabled());
+    int result = -1;
+    QObject::connect(&dialog, &QDialog::finished, [&](int r) { result = r; });
+    dialog.open();
+    {
+        QString box;
+        auto answer = AnswerBox(QMessageBox::Ok, &box);
+        dialog.accept();
+        EXPECT_EQ(box, QStringLiteral("You must enter a unique name for this experiment"));
+    }
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(dialog.isVisible());
+    dialog.reject();
+    EXPECT_EQ(result, QDialog::Rejected);
 
     // Move Log does not overwrite another experiment's log of that name either.
     const std::string other = home + "other/";
@@ -104,15 +107,7 @@ TEST_F(WindowState, AnOldLogIsNeverOverwritten) {
 
 TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     Team();
-    {
-        auto missing = AnswerBox(QMessageBox::Yes);
-        auto save = AcceptSaveDialog();
-        Click(Find(widget, QStringLiteral("Initialize Simulation")));
-    }
-    ASSERT_TRUE(log.IsOpen());
-    Deliver("ALPHA", "tell :command init_sim");
-    Deliver("BRAVO", "tell :command init_sim");
-    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
+    InitializeWithAlphaGo();
     auto* start = Find(widget, QStringLiteral("Start Simulation"));
     Click(start);
     EXPECT_EQ(Statuses(), (QStringList{"Running", "Running"}));
@@ -144,10 +139,7 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     EXPECT_FALSE(agent.Started());
     EXPECT_EQ(Statuses(), (QStringList{"Complete", "Complete"}));
     // Nothing runs any more: the window closes without the question... after Reset.
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find(widget, QStringLiteral("Reset Simulation")));
-    }
+    ClickAnswering(Find(widget, QStringLiteral("Reset Simulation")), QMessageBox::Yes);
     EXPECT_TRUE(outcome->text().isEmpty());
     EXPECT_FALSE(outcome->isVisible());
     EXPECT_EQ(Statuses(), (QStringList{"Not Initialized", "Not Initialized"}));
@@ -159,15 +151,7 @@ TEST_F(WindowState, ALaunchNamesEveryStationsGo) {
     Team();
     // One "go" launches in a single-person game.
     Click(Find<QCheckBox>(widget, QStringLiteral("Single Person Game")));
-    {
-        auto missing = AnswerBox(QMessageBox::Yes);
-        auto save = AcceptSaveDialog();
-        Click(Find(widget, QStringLiteral("Initialize Simulation")));
-    }
-    Deliver("ALPHA", "tell :command init_sim");
-    Deliver("BRAVO", "tell :command init_sim");
-    Deliver("ALPHA", "tell :command update_go_nogo_status :status go");
-    widget->Refresh();
+    InitializeWithAlphaGo();
     Click(Find(widget, QStringLiteral("Start Simulation")));
     RunToTheEnd();
     EXPECT_EQ(Page().MissionOutcome(),
@@ -180,9 +164,7 @@ TEST_F(WindowState, ALaunchNamesEveryStationsGo) {
 TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
     const std::string first = Recorded("First", {"ALPHA", "BRAVO"}, 5);
     const std::string second = Recorded("Second", {"CHARLIE"}, 5);
-    Team();
-    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    Load(first);
+    LoadForReplay(first);
     EXPECT_EQ(widget->LoadedExperiment(), first);
     Click(Find(widget, QStringLiteral("Initialize Playback")));
     Deliver("ALPHA", "tell :command init_playback_confirm");
@@ -199,7 +181,7 @@ TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
     EXPECT_TRUE(load->isEnabled());
 
     // A second log, without leaving playback mode: its team replaces the first.
-    Load(second);
+    LoadExperiment(second);
     EXPECT_EQ(widget->LoadedExperiment(), second);
     EXPECT_EQ(Statuses(), (QStringList{"Not Initialized"}));
     EXPECT_FALSE(play->isEnabled());
@@ -225,12 +207,9 @@ TEST_F(WindowState, LeavingPlaybackLeavesNoTeamToStartAndNoStaleStatus) {
     auto* initialize = Find(widget, QStringLiteral("Initialize Simulation"));
     EXPECT_FALSE(initialize->isEnabled());
     Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    Load(path);
+    LoadExperiment(path);
     ASSERT_TRUE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
-    {
-        auto answer = AnswerBox(QMessageBox::Yes);
-        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    }
+    ClickAnswering(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")), QMessageBox::Yes);
     EXPECT_TRUE(agent.Team().empty());
     EXPECT_FALSE(initialize->isEnabled());
     EXPECT_FALSE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
@@ -257,29 +236,6 @@ TEST_F(WindowState, UnitDialogsTakeNumbersAndReadableNamesOnly) {
     EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("N3 x"));
     EXPECT_TRUE(dialog.WhyLabel()->text().startsWith(QStringLiteral("A unit name cannot hold")));
     QLocale::setDefault(before);
-
-    // What the check says of texts that did not come through the keyboard.
-    CUnitTexts texts{
-        QStringLiteral("N3"), QStringLiteral("28.5"), QStringLiteral("-80.1"), QString(),
-        QStringLiteral("90"), QStringLiteral("80x"),  QStringLiteral("0")};
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
-              QStringLiteral("Speed must be a number (with '.' before any decimals)"));
-    texts.speed = QStringLiteral("80");
-    EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts).isEmpty());
-    texts.time = QStringLiteral("-3");
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Incursion, texts),
-              QStringLiteral("Time cannot be negative"));
-    texts.time = QStringLiteral("0");
-    texts.name = QStringLiteral("say \"hi\"");
-    EXPECT_TRUE(CAddResourceDlg::Check(UnitKind::Incursion, texts)
-                    .startsWith(QStringLiteral("A unit name cannot hold")));
-    CUnitTexts radar;
-    radar.name = QStringLiteral("R1");
-    radar.latitude = QStringLiteral("1");
-    radar.longitude = QStringLiteral("2");
-    radar.range = QStringLiteral("-5");
-    EXPECT_EQ(CAddResourceDlg::Check(UnitKind::Radar, radar),
-              QStringLiteral("Range cannot be negative"));
 }
 
 TEST_F(WindowState, LoadedUnitsThatStationsCannotReadStopTheInitialization) {
@@ -292,45 +248,14 @@ TEST_F(WindowState, LoadedUnitsThatStationsCannotReadStopTheInitialization) {
                         "Incursion N4: heading is not a number\n"
                         "Radar R(1: the name holds ( ) or \" (stations cannot read it)\n");
     Team();
-    QString message;
-    {
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        Click(Find(widget, QStringLiteral("Initialize Simulation")));
-    }
+    const QString message =
+        ClickAnswering(Find(widget, QStringLiteral("Initialize Simulation")), QMessageBox::Ok);
     EXPECT_TRUE(message.contains(QStringLiteral("Incursion N3: speed is not a number")))
         << message.toStdString();
     EXPECT_FALSE(log.IsOpen());
     for (const auto& sent : comm.sent()) {
         EXPECT_EQ(sent.content.find("init_sim"), std::string::npos) << sent.content;
     }
-}
-
-TEST_F(WindowState, WeatherCellsAndReferenceValuesTakeNumbersOnly) {
-    auto* weather = window->findChild<CWeatherPage*>();
-    ASSERT_NE(weather, nullptr);
-    CWeatherGridModel* model = weather->Model();
-    scenario.ReplaceAll([&] { LoadStartScenario(scenario); });
-    ASSERT_GT(scenario.Weather().GetCount(), 0);
-    QString refused;
-    QObject::connect(model, &CWeatherGridModel::EditRefused,
-                     [&](const QString& why) { refused = why; });
-    const QModelIndex cell = model->index(0, 0);
-    const QVariant old = model->data(cell, Qt::EditRole);
-    {
-        auto answer = AnswerBox(QMessageBox::Ok);
-        EXPECT_FALSE(model->setData(cell, QStringLiteral("hot"), Qt::EditRole));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return answer->Done(); }, 5000));
-    }
-    EXPECT_TRUE(refused.startsWith(QStringLiteral("Temperature must be a number")));
-    EXPECT_EQ(model->data(cell, Qt::EditRole), old);
-    EXPECT_TRUE(model->setData(cell, QStringLiteral("71.5"), Qt::EditRole));
-    EXPECT_EQ(CWeatherGridModel::RefusalOf(kHumidity, QStringLiteral("120")),
-              QStringLiteral("Humidity must lie between 0 and 100"));
-
-    QLineEdit* temp = weather->ReferenceField(kTemperature);
-    temp->clear();
-    QTest::keyClicks(temp, QStringLiteral("warm"));
-    EXPECT_TRUE(temp->text().isEmpty());
 }
 
 } // namespace
