@@ -22,13 +22,15 @@ declare -A seeds=(
     [scenario_text]=scenario
     [log_loader]=log
     [log_repair]=log
+    [log_reader]=log
+    [study_plan]=plan
     [http_request]=http
     [name_requests]=names
 )
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
     targets=(kqml_parser kqml_framer archive_files map_text scenario_text log_loader log_repair
-             http_request name_requests)
+             log_reader study_plan http_request name_requests)
 fi
 for target in "${targets[@]}"; do
     [ -n "${seeds[$target]:-}" ] || { echo "run_fuzz: no fuzz target named $target" >&2; exit 2; }
