@@ -6,6 +6,7 @@
 #include "common/archive.h"
 #include "external/maplib/impactlines.h"
 #include "external/maplib/trajectory.h"
+#include "fuzzcheck.h"
 #include "scenario/geography.h"
 #include "scenario/incursion.h"
 #include "scenario/interceptor.h"
@@ -21,16 +22,11 @@
 #include <vector>
 
 using namespace halyx;
+using fuzz::Check;
 
 namespace {
 
 using Bytes = std::span<const std::uint8_t>;
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void CheckError(const ArchiveError& error, Bytes bytes) {
     Check(error.Offset() <= bytes.size());

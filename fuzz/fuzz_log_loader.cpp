@@ -3,6 +3,7 @@
 // fixed messages and an offset inside the text. A log that loads, and that parses as a whole,
 // gives the playback store the same events as its last SimEvents section read in one piece: the
 // loader reads long logs a piece at a time, and the pieces must not change what is replayed.
+#include "fuzzcheck.h"
 #include "record/logloader.h"
 #include "record/simeventstore.h"
 #include "scenario/scenario.h"
@@ -17,14 +18,9 @@
 #include <vector>
 
 using namespace halyx;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
 

@@ -2,6 +2,7 @@
 // straight from the text, any other shape through the XML parser: whatever the bytes, the reader
 // never reads outside them, and for a text that parses as a whole it hands on exactly the events
 // (name, attributes in order, text) of the last SimEvents section read in one piece.
+#include "fuzzcheck.h"
 #include "record/logreader.h"
 
 #include <pugixml.hpp>
@@ -14,14 +15,9 @@
 #include <vector>
 
 using namespace halyx;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;
 

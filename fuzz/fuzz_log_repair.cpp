@@ -1,6 +1,7 @@
 // Any text given to the repair of a cut-off experiment log. A repaired copy keeps the start of
 // the text unchanged, always loads, and needs no second repair; a log that cannot be repaired
 // gets no copy and a reason.
+#include "fuzzcheck.h"
 #include "record/logloader.h"
 #include "record/logrepair.h"
 
@@ -10,16 +11,7 @@
 #include <string_view>
 
 using namespace halyx;
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);

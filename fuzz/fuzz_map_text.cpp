@@ -4,6 +4,7 @@
 // with itself: a body that a sizing pass accepts fills a raster of that size.
 #include "external/maplib/maptext.h"
 #include "external/maplib/worldmap.h"
+#include "fuzzcheck.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,14 +12,9 @@
 #include <vector>
 
 using namespace halyx;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 void UseCoordinates(CWorldMap& map) {
     const int width = map.getWidth();

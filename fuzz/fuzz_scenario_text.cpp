@@ -3,6 +3,7 @@
 // that parses and, once normalised, reads back to the same XML; a scenario file that reads writes
 // out as a text that reads back to the same fields.
 #include "common/archive.h"
+#include "fuzzcheck.h"
 #include "scenario/scenario.h"
 #include "scenario/scenariofileset.h"
 #include "scenario/scenarioxml.h"
@@ -16,14 +17,9 @@
 #include <vector>
 
 using namespace halyx;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // The log loader parses with these options.
 constexpr unsigned kParseOptions = pugi::parse_default | pugi::parse_ws_pcdata_single;

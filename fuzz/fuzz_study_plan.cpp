@@ -1,5 +1,6 @@
 // Any text read as a study plan: refused as a whole with a line number inside the text, or read
 // into runs that keep the plan's bounds. Never a crash, never a run without its keys.
+#include "fuzzcheck.h"
 #include "study/studyplan.h"
 
 #include <cstdint>
@@ -7,16 +8,7 @@
 #include <string_view>
 
 using namespace halyx;
-
-namespace {
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-} // namespace
+using fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
