@@ -117,17 +117,24 @@ void NumberGeneratedIds(CScenario& scenario) {
     NumberIds(scenario.Interceptors());
 }
 
-CBatchResult GenerateScenarioBatch(CScenario& scenario, const CBatchOptions& options,
-                                   IProgress* progress) {
-    CBatchResult result;
+std::string BatchCountsError(const CBatchOptions& options) {
     if (options.scenarios < 1 || options.scenarios > kMaxBatchScenarios || options.radars < 0 ||
         options.radars > kMaxBatchRadars || options.interceptors < 0 ||
         options.interceptors > kMaxBatchInterceptors || options.incursions < 0 ||
         options.incursions > kMaxBatchIncursions) {
-        result.error =
-            Format("a batch takes 1 to %d scenarios of 0 to %d radars, 0 to %d "
-                   "interceptors and 0 to %d incursions",
-                   kMaxBatchScenarios, kMaxBatchRadars, kMaxBatchInterceptors, kMaxBatchIncursions);
+        return Format("a batch takes 1 to %d scenarios of 0 to %d radars, 0 to %d "
+                      "interceptors and 0 to %d incursions",
+                      kMaxBatchScenarios, kMaxBatchRadars, kMaxBatchInterceptors,
+                      kMaxBatchIncursions);
+    }
+    return {};
+}
+
+CBatchResult GenerateScenarioBatch(CScenario& scenario, const CBatchOptions& options,
+                                   IProgress* progress) {
+    CBatchResult result;
+    result.error = BatchCountsError(options);
+    if (!result.error.empty()) {
         return result;
     }
     if (options.folder.empty()) {

@@ -44,6 +44,9 @@ inline constexpr int kMaxBatchRadars = 100;
 inline constexpr int kMaxBatchInterceptors = 500;
 inline constexpr int kMaxBatchIncursions = 500;
 
+// Why a batch of these counts is refused ("" when the counts are accepted).
+std::string BatchCountsError(const CBatchOptions& options);
+
 struct CBatchResult {
     std::vector<std::string> scenarioFiles; // the .hsf paths written, in generation order
     std::string error;                      // why the batch stopped early, when it did

@@ -69,14 +69,8 @@ bool WithinTolerance(const CScenarioMetrics& value, const CScenarioMetrics& targ
 CBalanceResult GenerateBalancedBatch(CScenario& scenario, const CBalanceOptions& options) {
     CBalanceResult result;
     const CBatchOptions& batch = options.batch;
-    if (batch.scenarios < 1 || batch.scenarios > kMaxBatchScenarios || batch.radars < 0 ||
-        batch.radars > kMaxBatchRadars || batch.interceptors < 0 ||
-        batch.interceptors > kMaxBatchInterceptors || batch.incursions < 0 ||
-        batch.incursions > kMaxBatchIncursions) {
-        result.error =
-            Format("a batch takes 1 to %d scenarios of 0 to %d radars, 0 to %d "
-                   "interceptors and 0 to %d incursions",
-                   kMaxBatchScenarios, kMaxBatchRadars, kMaxBatchInterceptors, kMaxBatchIncursions);
+    result.error = BatchCountsError(batch);
+    if (!result.error.empty()) {
         return result;
     }
     if (!(options.tolerance >= 0.0) || !std::isfinite(options.tolerance)) {
