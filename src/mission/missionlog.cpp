@@ -10,49 +10,8 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 namespace halyx {
-
-namespace {
-
-// The scenario element's text: it stands before the events, so a log of a million events is
-// not parsed whole for it.
-bool ScenarioText(const std::string& text, std::string_view& slice) {
-    const size_t events = text.find("<SimEvents");
-    const size_t begin = text.rfind("<Scenario", events);
-    if (begin == std::string::npos || (events != std::string::npos && begin > events)) {
-        return false;
-    }
-    const size_t end = text.find("</Scenario>", begin);
-    if (end == std::string::npos) {
-        return false;
-    }
-    slice = std::string_view(text).substr(begin, end + 11 - begin);
-    return true;
-}
-
-// The file up to its events (the whole file when it has none), in pieces.
-bool ReadHead(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    constexpr size_t kPiece = size_t{1} << 20;
-    while (in && text.size() < kMaxLogFileBytes) {
-        const size_t had = text.size();
-        text.resize(had + kPiece);
-        in.read(text.data() + had, static_cast<std::streamsize>(kPiece));
-        text.resize(had + static_cast<size_t>(in.gcount()));
-        // A tag cut between two pieces is found with the next one.
-        if (text.find("<SimEvents", had >= 16 ? had - 16 : 0) != std::string::npos) {
-            break;
-        }
-    }
-    return !in.bad();
-}
-
-} // namespace
 
 bool ReadMissionLog(const std::string& path, CScenario& scenario, MissionLog& log,
                     std::string& error) {
@@ -89,18 +48,9 @@ bool ReadMissionLog(const std::string& path, CScenario& scenario, MissionLog& lo
     log.team = reader.Info().team;
     log.repaired = reader.Info().repaired;
 
-    std::string text;
-    if (!ReadHead(path, text)) {
-        error = "cannot read " + path;
-        return false;
-    }
-    std::string_view slice;
-    if (!ScenarioText(text, slice)) {
-        error = "the log holds no scenario";
-        return false;
-    }
+    // The reader has the scenario already: the file is not read again for it.
     pugi::xml_document doc;
-    if (!doc.load_buffer(slice.data(), slice.size())) {
+    if (!doc.load_string(reader.Info().scenario.c_str())) {
         error = "the log's scenario cannot be read";
         return false;
     }

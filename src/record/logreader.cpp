@@ -598,6 +598,9 @@ LogLoadResult CLogReader::Read(bool mayRepair) {
     m_info.creationDate = sections[kHeader].attribute("CreationDate").as_string();
     m_info.creationTime = sections[kHeader].attribute("CreationTime").as_string();
     m_info.notes = TrimLineBreaks(sections[kNotes].child_value());
+    std::ostringstream scenario;
+    sections[kScenario].print(scenario, "", pugi::format_raw);
+    m_info.scenario = scenario.str();
     for (const pugi::xml_node& member : sections[kTeam].children()) {
         if (member.type() == pugi::node_element) {
             m_info.team.emplace_back(member.attribute("Name").as_string());

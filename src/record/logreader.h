@@ -72,7 +72,8 @@ struct CLogMark {
 struct CLogInfo {
     std::string creationDate;
     std::string creationTime;
-    std::string notes; // without the line breaks the writer puts around them
+    std::string notes;    // without the line breaks the writer puts around them
+    std::string scenario; // the Scenario element, written out again as XML
     std::vector<std::string> team;
     std::vector<CLogStationStats> stats; // in file order, wherever the blocks stand
     // The marks, in file order; a log holding more than kMaxMarks keeps the first ones and
