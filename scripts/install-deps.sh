@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build locales
+    build-essential cmake ninja-build locales ccache
     qt6-base-dev libpugixml-dev libcurl4-openssl-dev
     # the map server; its CMake package needs the WebSockets one, which it does not pull in
     qt6-httpserver-dev qt6-websockets-dev
