@@ -1,11 +1,15 @@
-// halyx-station: a synthetic station for tests, demonstrations and pilot runs.
+// halyx-station: the stations of a team, without a person: seats played by bots, and the load
+// tool that sends random commands.
 //
-//   halyx-station --name NAME [--ans HOST:PORT] [--seed N] [--behaviour quiet|active]
-//                 [--flood N] [--to NAME] [--no-echo] [--register-timeout-ms N]
+//   halyx-station --seat NAME=bot [--seat NAME=bot ...] [--seed N] [--picture team|own]
+//   halyx-station --name NAME [--behaviour quiet|active] [--flood N] [--to NAME]
+//                 [--ans HOST:PORT] [--no-echo] [--register-timeout-ms N]
 //                 [framework options: --port, --bind, --host, --send-timeout-ms]
 //
 // Output, one line each, flushed:
 //   READY <name> <port>        registered at the name server, listening on port
+//   TEAM <seat> minute <m> <what>  a seat heard from a teammate (at the seat's minute m)
+//   NOTE <seat> <text>         a seat refused or could not read something
 //   MAP <address> <n> bytes    the map address of init_sim was read (MAP <address> ERROR <why>
 //                              when it could not be; --no-fetch-maps leaves maps alone)
 //   RECV <message>             a message received, as it arrived
@@ -15,20 +19,26 @@
 //   ERROR <text>               a fault; the program ends with status 1 when it cannot go on
 // Line breaks inside a message are shown as \n (and \r), so that each message stays one line.
 
+#include "seatagent.h"
 #include "stationagent.h"
 
 #include "common/numericlocale.h"
 #include "external/agentkit/ansclient.h"
 #include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/netcontainer.h"
+#include "scenario/mapsource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 
 #include <cstdio>
+#include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -55,7 +65,9 @@ std::string OneLine(const std::string& text) {
 
 int Usage(const std::string& why) {
     std::fprintf(stderr,
-                 "halyx-station: %s\nusage: halyx-station --name NAME [--ans HOST:PORT] "
+                 "halyx-station: %s\nusage: halyx-station --seat NAME=bot ... [--seed N] "
+                 "[--picture team|own]\n"
+                 "       halyx-station --name NAME [--ans HOST:PORT] "
                  "[--seed N] [--behaviour quiet|active] [--flood N] [--to NAME] [--no-echo]\n"
                  "       [--no-fetch-maps]\n",
                  why.c_str());
@@ -64,17 +76,27 @@ int Usage(const std::string& why) {
 
 // The answer to --help, on standard output (the manual page is made from it).
 int Help() {
-    std::fputs("Usage: halyx-station --name NAME [OPTIONS]\n"
+    std::fputs("Usage: halyx-station --seat NAME=bot [--seat NAME=bot ...] [OPTIONS]\n"
+               "       halyx-station --name NAME [OPTIONS]\n"
                "\n"
-               "A synthetic station for tests, demonstrations and pilot runs: it registers with\n"
-               "the name server, answers the console's commands and prints what it sends and\n"
-               "receives.\n"
+               "Stations without a person, for sessions, demonstrations and tests. Each --seat\n"
+               "is one seat of the team, registered with the name server under NAME and played\n"
+               "by a bot that follows the rules of the game (docs/stations.md); one program may\n"
+               "run several. --name starts the load tool instead: a station that answers the\n"
+               "console and, with --behaviour active, sends random commands. Both print what\n"
+               "they send and receive.\n"
                "\n"
                "Options:\n"
-               "  --name NAME              the station's registration name (required)\n"
+               "  --seat NAME=bot          a seat played by a bot (repeatable); NAME=idle keeps\n"
+               "                           the seat's state and answers, but plays nothing\n"
+               "  --picture team|own       what a seat sees of its teammates' radar contacts:\n"
+               "                           the whole team's (default) or its own radars' only\n"
+               "  --name NAME              the load tool's registration name\n"
                "  --ans HOST:PORT          the name server (default localhost:6677)\n"
-               "  --seed N                 seed of the active behaviour, so that a run repeats\n"
-               "  --behaviour quiet|active quiet only answers; active also sends commands\n"
+               "  --seed N                 seed of the bots and of the load tool, so that a run\n"
+               "                           repeats\n"
+               "  --behaviour quiet|active load tool: quiet only answers; active also sends\n"
+               "                           random commands\n"
                "  --flood N                send N commands at once\n"
                "  --to NAME                the receiver of the flood (default: the console)\n"
                "  --no-echo                leave out the RECV and SEND lines\n"
@@ -98,9 +120,16 @@ bool ReadCount(const std::string& text, long long high, long long& value) {
     return value <= high;
 }
 
+struct SeatOption {
+    std::string name;
+    bool bot = true;
+};
+
 // What the command line asks for.
 struct StationOptions {
     std::string name;
+    std::vector<SeatOption> seats;
+    halyx::TeamPicture picture = halyx::TeamPicture::Team;
     std::string target;
     long long seed = 1;
     long long flood = 0;
@@ -115,6 +144,18 @@ std::optional<int> TakeValue(const std::string& arg, const std::string& value,
                              StationOptions& options) {
     if (arg == "--name") {
         options.name = value;
+    } else if (arg == "--seat") {
+        const std::size_t equals = value.rfind('=');
+        const std::string kind = equals == std::string::npos ? "" : value.substr(equals + 1);
+        if (equals == 0 || equals == std::string::npos || (kind != "bot" && kind != "idle")) {
+            return Usage("a seat is NAME=bot or NAME=idle: " + value);
+        }
+        options.seats.push_back({value.substr(0, equals), kind == "bot"});
+    } else if (arg == "--picture") {
+        if (value != "team" && value != "own") {
+            return Usage("unknown picture " + value);
+        }
+        options.picture = value == "team" ? halyx::TeamPicture::Team : halyx::TeamPicture::Own;
     } else if (arg == "--to") {
         options.target = value;
     } else if (arg == "--seed") {
@@ -147,7 +188,9 @@ std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool takesValue = arg == "--name" || arg == "--seed" || arg == "--behaviour" ||
-                                arg == "--flood" || arg == "--to" || arg == "--register-timeout-ms";
+                                arg == "--flood" || arg == "--to" ||
+                                arg == "--register-timeout-ms" || arg == "--seat" ||
+                                arg == "--picture";
         if (takesValue) {
             if (i + 1 >= argc) {
                 return Usage(arg + " needs a value");
@@ -173,8 +216,15 @@ std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
             return Usage("unknown option " + arg);
         }
     }
-    if (options.name.empty()) {
-        return Usage("--name is required");
+    if (options.name.empty() && options.seats.empty()) {
+        return Usage("--name or --seat is required");
+    }
+    for (std::size_t i = 0; i < options.seats.size(); ++i) {
+        for (std::size_t j = 0; j < i; ++j) {
+            if (options.seats[i].name == options.seats[j].name) {
+                return Usage("seat " + options.seats[i].name + " twice");
+            }
+        }
     }
     halyx::CContainerOptions container;
     std::string error;
@@ -185,21 +235,107 @@ std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
 }
 
 // Prints the traffic (unless --no-echo) and the registration's changes.
-void PrintWhatHappens(halyx::CCommunicator* comm, const StationOptions& options) {
-    if (options.echo) {
+void PrintWhatHappens(halyx::CCommunicator* comm, const std::string& name, bool echo) {
+    if (echo) {
         comm->set_traffic_observer([](halyx::KqmlTraffic direction, const std::string& text) {
             Print((direction == halyx::KqmlTraffic::Incoming ? "RECV " : "SEND ") + OneLine(text));
         });
     }
     // A restarted name server starts empty: the client registers again by itself and says so.
     comm->retrieve_ans_object()->set_state_observer(
-        [name = options.name](halyx::RegistrationState state, const std::string& detail) {
+        [name](halyx::RegistrationState state, const std::string& detail) {
             if (state == halyx::RegistrationState::Registered) {
                 Print("REGISTERED " + name + " again");
             } else {
                 Print("REGISTRATION lost, retrying: " + OneLine(detail));
             }
         });
+}
+
+// Fetches a map address once per program, however many seats name it.
+std::string FetchMapOnce(const std::string& address) {
+    static std::map<std::string, std::string> fetched;
+    if (const auto known = fetched.find(address); known != fetched.end()) {
+        return known->second;
+    }
+    halyx::CMapSourceOptions options;
+    options.connectTimeoutMs = 5000;
+    options.totalTimeoutMs = 10000;
+    const halyx::CMapSourceResult map = halyx::ReadMapSource(address, options);
+    std::string error = map.ok ? std::string() : map.error;
+    if (map.ok && map.text.rfind("#Brisal MapData(", 0) != 0) {
+        error = "not map data";
+    }
+    Print("MAP " + address +
+          (error.empty() ? " " + std::to_string(map.text.size()) + " bytes" : " ERROR " + error));
+    return fetched[address] = error;
+}
+
+// One agent of the program, from its start to its registration.
+struct RunningAgent {
+    std::string name;
+    std::unique_ptr<halyx::CBasicAgent> agent;
+    std::unique_ptr<halyx::CNetContainer> container;
+    std::unique_ptr<QTimer> retry;
+    QElapsedTimer since;
+    bool ready = false;
+};
+
+// The framework's options for one agent of several: they cannot all listen on one --port.
+std::vector<char*> AgentArguments(int argc, char** argv, bool several) {
+    std::vector<char*> args;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (several && arg == "--port") {
+            ++i;
+        } else if (!several || arg.rfind("--port=", 0) != 0) {
+            args.push_back(argv[i]);
+        }
+    }
+    args.push_back(nullptr);
+    return args;
+}
+
+// Starts the agent's container and registers it, trying again while the name server may still be
+// starting. then runs once it is registered.
+bool Start(RunningAgent& running, int argc, char** argv, bool several,
+           const StationOptions& options, std::function<void()> then) {
+    std::vector<char*> args = AgentArguments(argc, argv, several);
+    running.agent->set_debug_sink([](const std::string& line) { Print("DIAG " + OneLine(line)); });
+    running.container = std::make_unique<halyx::CNetContainer>(*running.agent);
+    if (running.container->CreateContainer(static_cast<int>(args.size()) - 1, args.data(), 0) ==
+        0) {
+        Print("ERROR unable to start the agent " + running.name);
+        return false;
+    }
+    halyx::CCommunicator* comm = running.container->get_communicator();
+    PrintWhatHappens(comm, running.name, options.echo);
+    comm->set_name(running.name);
+    running.since.start();
+    running.retry = std::make_unique<QTimer>();
+    running.retry->setInterval(250);
+    const auto tryRegister = [&running, comm, options, then] {
+        halyx::CANSClient* ans = comm->retrieve_ans_object();
+        if (ans->enable(1)) {
+            running.retry->stop();
+            running.ready = true;
+            Print("READY " + running.name + " " + std::to_string(comm->get_port()));
+            then();
+            return;
+        }
+        if (running.since.elapsed() > options.registerTimeoutMs) {
+            Print("ERROR cannot register " + running.name + ": " + ans->last_error());
+            QCoreApplication::exit(1);
+        }
+    };
+    QObject::connect(running.retry.get(), &QTimer::timeout, running.retry.get(), tryRegister);
+    QTimer::singleShot(0, running.retry.get(), [&running, tryRegister] {
+        tryRegister();
+        if (!running.ready) {
+            running.retry->start();
+        }
+    });
+    return true;
 }
 
 } // namespace
@@ -211,52 +347,48 @@ int main(int argc, char** argv) {
     if (const std::optional<int> status = ReadOptions(argc, argv, options)) {
         return *status;
     }
-    const std::string& name = options.name;
+    const bool several = options.seats.size() + (options.name.empty() ? 0 : 1) > 1;
+    std::vector<std::unique_ptr<RunningAgent>> agents;
 
-    halyx::CStationAgent agent(name, options.behaviour, static_cast<std::uint64_t>(options.seed),
-                               Print);
-    agent.set_debug_sink([](const std::string& line) { Print("DIAG " + OneLine(line)); });
-    agent.set_fetch_maps(options.fetchMaps);
-    halyx::CNetContainer container(agent);
-    if (container.CreateContainer(argc, argv, 0) == 0) {
-        Print("ERROR unable to start the agent");
-        return 1;
+    for (std::size_t i = 0; i < options.seats.size(); ++i) {
+        const SeatOption& seat = options.seats[i];
+        halyx::CSeatOptions seatOptions;
+        seatOptions.picture = options.picture;
+        if (options.fetchMaps) {
+            seatOptions.fetchMap = FetchMapOnce;
+        }
+        // Each bot its own seed, so that the seats of one program do not play alike.
+        const std::optional<std::uint64_t> bot =
+            seat.bot ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(options.seed) + i)
+                     : std::nullopt;
+        auto running = std::make_unique<RunningAgent>();
+        running->name = seat.name;
+        running->agent = std::make_unique<halyx::CSeatAgent>(seat.name, seatOptions, bot, Print);
+        if (!Start(*running, argc, argv, several, options, [] {})) {
+            return 1;
+        }
+        agents.push_back(std::move(running));
     }
-    halyx::CCommunicator* comm = container.get_communicator();
-    PrintWhatHappens(comm, options);
-    comm->set_name(name);
-
-    // The name server may still be starting: registration is tried again for a while.
-    QElapsedTimer since;
-    since.start();
-    QTimer retry;
-    retry.setInterval(250);
-    bool ready = false;
-    const auto tryRegister = [&] {
-        halyx::CANSClient* ans = comm->retrieve_ans_object();
-        if (ans->enable(1)) {
-            retry.stop();
-            ready = true;
-            Print("READY " + name + " " + std::to_string(comm->get_port()));
+    if (!options.name.empty()) {
+        auto running = std::make_unique<RunningAgent>();
+        running->name = options.name;
+        auto station = std::make_unique<halyx::CStationAgent>(
+            options.name, options.behaviour, static_cast<std::uint64_t>(options.seed), Print);
+        station->set_fetch_maps(options.fetchMaps);
+        halyx::CStationAgent* load = station.get();
+        running->agent = std::move(station);
+        const auto flood = [load, options] {
             if (options.flood > 0 && !options.target.empty()) {
-                agent.Flood(options.target, static_cast<int>(options.flood));
+                load->Flood(options.target, static_cast<int>(options.flood));
                 Print("FLOOD " + std::to_string(options.flood) + " commands to " + options.target);
             } else if (options.flood > 0) {
-                agent.set_pending_flood(static_cast<int>(options.flood));
+                load->set_pending_flood(static_cast<int>(options.flood));
             }
-            return;
+        };
+        if (!Start(*running, argc, argv, several, options, flood)) {
+            return 1;
         }
-        if (since.elapsed() > options.registerTimeoutMs) {
-            Print("ERROR cannot register " + name + ": " + ans->last_error());
-            QCoreApplication::exit(1);
-        }
-    };
-    QObject::connect(&retry, &QTimer::timeout, &retry, tryRegister);
-    QTimer::singleShot(0, &retry, [&] {
-        tryRegister();
-        if (!ready) {
-            retry.start();
-        }
-    });
+        agents.push_back(std::move(running));
+    }
     return app.exec();
 }

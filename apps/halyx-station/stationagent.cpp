@@ -150,13 +150,13 @@ bool CStationAgent::process_message_text(const std::string& text) {
         m_console = sender;
         ReadScenario(content.find_text("scenario"));
         m_statsSent = false;
-        Send(sender, "tell", "tell :command init_sim");
+        Send(sender, "tell", Confirmation("init_sim"));
         FloodIfPending();
     } else if (command == "init_playback") {
         m_console = sender;
         ReadScenario(content.find_text("scenario"));
         m_statsSent = false;
-        Send(sender, "tell", "tell :command init_playback_confirm");
+        Send(sender, "tell", Confirmation("init_playback_confirm"));
     } else if (command == "start_sim") {
         m_console = sender;
         ReadTeam(content.find_text("team"));
@@ -174,23 +174,35 @@ bool CStationAgent::process_message_text(const std::string& text) {
     return true;
 }
 
+std::string CStationAgent::Confirmation(const char* command) const {
+    CContent confirm(command);
+    if (!m_mapError.empty()) {
+        confirm.Add("mapError", m_mapError);
+    }
+    return confirm.text();
+}
+
 void CStationAgent::ReadScenario(const std::string& scenario) {
     CParser parser;
+    m_mapError.clear();
     m_radarIds.clear();
     m_interceptorIds.clear();
     m_incursionIds.clear();
     if (!parser.parse_message(scenario)) {
         return;
     }
-    FetchMap(parser.find_text("map"));
+    m_mapError = FetchMap(parser.find_text("map"));
     m_radarIds = UnitIds(parser.find_text("radar"));
     m_interceptorIds = UnitIds(parser.find_text("interceptors"));
     m_incursionIds = UnitIds(parser.find_text("incursions"));
 }
 
-void CStationAgent::FetchMap(const std::string& address) {
-    if (address.empty() || !m_fetchMaps) {
-        return;
+std::string CStationAgent::FetchMap(const std::string& address) {
+    if (!m_fetchMaps) {
+        return {};
+    }
+    if (address.empty()) {
+        return "no map address";
     }
     // A player's station would draw the map; this one proves that the address can be read
     // from here, and how much came back.
@@ -200,11 +212,12 @@ void CStationAgent::FetchMap(const std::string& address) {
     const CMapSourceResult map = ReadMapSource(address, options);
     if (!map.ok) {
         m_out("MAP " + address + " ERROR " + map.error);
-        return;
+        return map.error;
     }
     const bool mapData = map.text.rfind("#Brisal MapData(", 0) == 0;
     m_out(Text("MAP %s %zu bytes%s", address.c_str(), map.text.size(),
                mapData ? "" : " (not map data)"));
+    return mapData ? std::string() : "not map data";
 }
 
 void CStationAgent::ReadTeam(const std::string& team) {

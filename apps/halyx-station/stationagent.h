@@ -1,8 +1,9 @@
 #pragma once
 
-// The station's side of the protocol, as a synthetic subject would play it: answers init_sim
-// and init_playback, follows clock_sync, reports mission_stats after mission_complete, and in
-// the active behaviour sends the station commands at clock counts drawn from its seed. Every
+// The load tool: a station that answers init_sim and init_playback, follows clock_sync, reports
+// mission_stats after mission_complete, and in the active behaviour sends station commands at
+// clock counts drawn from its seed, with random values (the seats of seatagent.h play the
+// mission instead). Every
 // message received and sent is printed as one line (see main.cpp).
 
 #include "external/agentkit/basicagent.h"
@@ -40,7 +41,10 @@ private:
     void Send(const std::string& receiver, const std::string& performative,
               const std::string& content);
     void ReadScenario(const std::string& scenario);
-    void FetchMap(const std::string& address);
+    // What went wrong fetching the map ("" when it came, or when maps are not fetched).
+    std::string FetchMap(const std::string& address);
+    // The answer to init_sim or init_playback, with :mapError when the map did not come.
+    std::string Confirmation(const char* command) const;
     void ReadTeam(const std::string& team);
     void OnClock(int clock);
     std::string MissionStats() const;
@@ -53,6 +57,7 @@ private:
     std::uint64_t m_seed;
     LineSink m_out;
     std::string m_console;
+    std::string m_mapError;
     std::vector<std::string> m_radarIds;
     std::vector<std::string> m_interceptorIds;
     std::vector<std::string> m_incursionIds;

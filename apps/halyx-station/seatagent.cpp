@@ -1,0 +1,45 @@
+#include "seatagent.h"
+
+#include "common/format.h"
+#include "external/agentkit/communicator.h"
+
+namespace halyx {
+
+CSeatAgent::CSeatAgent(std::string name, CSeatOptions options, std::optional<std::uint64_t> bot,
+                       LineSink out)
+    : CBasicAgent(name), m_seat(name, std::move(options)), m_out(std::move(out)) {
+    if (bot) {
+        m_bot.emplace(*bot);
+    }
+    // A teammate's news shows as a line with the seat's minute, so that a test can tell when
+    // each seat learnt it.
+    m_seat.SetObserver([this](std::uint64_t, const std::string& what) {
+        if (what == "note") {
+            m_out("NOTE " + m_seat.Name() + " " + m_seat.State().notes.back());
+        } else if (what.find(" from ") != std::string::npos && what.rfind("team_", 0) == 0) {
+            m_out(Format("TEAM %s minute %d %s", m_seat.Name().c_str(), m_seat.State().minute,
+                         what.c_str()));
+        }
+    });
+}
+
+bool CSeatAgent::process_message_text(const std::string& text) {
+    m_seat.Receive(text);
+    if (m_bot) {
+        m_bot->Play(m_seat);
+    }
+    Flush();
+    return true;
+}
+
+void CSeatAgent::Flush() {
+    CCommunicator* comm = get_communicator();
+    for (const COutgoing& message : m_seat.TakeOutbox()) {
+        if (comm != nullptr) {
+            comm->comm_sendmessage(message.performative, message.receiver, "default-language",
+                                   "default-ontology", "", "", "", message.content);
+        }
+    }
+}
+
+} // namespace halyx

@@ -1,0 +1,38 @@
+#pragma once
+
+// One seat of the team as an agent of its own: what arrives goes into the seat model, a bot (when
+// the seat has one) plays the minute, and whatever the seat answers is sent, to the console or
+// straight to the teammates, found through the name server. Every message and every refusal is
+// printed as one line (see main.cpp).
+
+#include "external/agentkit/basicagent.h"
+#include "station/seatbot.h"
+#include "station/stationseat.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace halyx {
+
+class CSeatAgent : public CBasicAgent {
+public:
+    using LineSink = std::function<void(const std::string& line)>;
+
+    // bot: the seed of the seat's bot, or nothing for a seat without one.
+    CSeatAgent(std::string name, CSeatOptions options, std::optional<std::uint64_t> bot,
+               LineSink out);
+
+    bool process_message_text(const std::string& text) override;
+    CStationSeat& seat() { return m_seat; }
+
+private:
+    void Flush();
+
+    CStationSeat m_seat;
+    std::optional<CSeatBot> m_bot;
+    LineSink m_out;
+};
+
+} // namespace halyx
