@@ -3,8 +3,9 @@
 // scenario could really have produced: every interception names an incursion that the scenario's
 // own course places within the interceptor's reach, every radar entry comes at the minute the
 // incursion enters that radar's range, every deploy starts where the unit is, and the launch
-// decision follows the bots' last go/no-go. ALPHA's first deploy is in BRAVO's state within a
-// second, measured on the mission's clock (20 ms a minute), not on the machine's.
+// decision follows the bots' last go/no-go. The log then plays back to the same seats. ALPHA's
+// first deploy is in BRAVO's state within a second, measured on the mission's clock (20 ms a
+// minute), not on the machine's.
 #include "e2eutil.h"
 #include "scenario/incursion.h"
 #include "station/stationseat.h"
@@ -65,11 +66,13 @@ TEST_F(StationBots, ThreeBotsPlayAMissionTheScenarioCouldProduce) {
                               {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms",
                                QString::number(kTickMs)},
                               home + "console.out");
-    Send(console, "register\nwait agents 3 timeout=60\nadd ALPHA BRAVO CHARLIE\ninit name=Bots "
-                  "folder=" +
-                      home +
-                      "logs\nwait initialized timeout=60\nstart\nwait end timeout=300\n"
-                      "wait quiet 500 timeout=60\nquit\n");
+    const std::string logs = home + "logs";
+    Send(console,
+         "register\nwait agents 3 timeout=60\nadd ALPHA BRAVO CHARLIE\ninit name=Bots folder=" +
+             logs + "\nwait initialized timeout=60\nstart\nwait end timeout=300\n" +
+             "wait quiet 500 timeout=60\nreset yes\nplayback on\nload-experiment " + logs +
+             "/Bots.xml\ninit-playback\nwait initialized timeout=60\nplay\nwait end "
+             "timeout=300\nwait quiet 500 timeout=60\nquit\n");
     ASSERT_TRUE(console->waitForFinished(400000)) << ReadFile(home + "console.out");
 
     // ALPHA's first deploy, and the minute at which BRAVO's seat had it.
