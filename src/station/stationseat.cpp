@@ -6,6 +6,7 @@
 #include "external/kqml/message.h"
 #include "external/kqml/parser.h"
 #include "external/kqml/utils.h"
+#include "scenario/geography.h"
 #include "station/seatcontent.h"
 
 #include <algorithm>
@@ -23,7 +24,6 @@ constexpr double kMapLngMin = 95.0;
 constexpr double kMapLngMax = 655.0;
 
 const char* const kPositionWords[] = {"ALPHA", "BRAVO", "CHARLIE"};
-const CLatLng kLocations[] = {{564, 325}, {267, 384}, {184, 472}};
 
 double Distance(double lat0, double lng0, double lat1, double lng1) {
     return std::hypot(lat1 - lat0, lng1 - lng0);
@@ -142,7 +142,7 @@ std::optional<CLatLng> CStationSeat::LocationOf(const std::string& name) {
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     for (int i = 0; i < 3; ++i) {
         if (upper.find(kPositionWords[i]) != std::string::npos) {
-            return kLocations[i];
+            return CGeography::StationPosition(i);
         }
     }
     return std::nullopt;
