@@ -19,13 +19,12 @@
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
+#include <utility>
 
 namespace halyx {
 
 namespace {
 
-// A script line longer than this is refused rather than read into memory.
-constexpr size_t kMaxLineBytes = 64 * 1024;
 constexpr int kDefaultWaitSeconds = 600;
 
 bool IsAnswer(const std::string& word) {
@@ -365,15 +364,14 @@ void CHeadlessConsole::OnStdinReadable() {
         m_stdin->setEnabled(true);
         return;
     }
-    bool endOfInput = n <= 0;
-    if (n > 0) {
-        m_stdinBuffer.append(buffer, static_cast<size_t>(n));
-    }
-    size_t newline;
-    while ((newline = m_stdinBuffer.find('\n')) != std::string::npos) {
-        std::string line = m_stdinBuffer.substr(0, newline);
-        m_stdinBuffer.erase(0, newline + 1);
-        if (!Execute(line)) {
+    const bool endOfInput = n <= 0;
+    const std::string_view bytes(buffer, n > 0 ? static_cast<size_t>(n) : 0);
+    for (const CInputLines::Piece& piece : m_stdinLines.Feed(bytes, endOfInput)) {
+        if (piece.tooLong) {
+            Fail("input line too long; dropped");
+            continue;
+        }
+        if (!Execute(piece.text)) {
             Finish();
             return;
         }
@@ -381,20 +379,42 @@ void CHeadlessConsole::OnStdinReadable() {
             return;
         }
     }
-    if (m_stdinBuffer.size() > kMaxLineBytes) {
-        Fail("input line too long; dropped");
-        m_stdinBuffer.clear();
-    }
     if (endOfInput) {
-        if (!m_stdinBuffer.empty()) {
-            std::string line = std::move(m_stdinBuffer);
-            m_stdinBuffer.clear();
-            Execute(line);
-        }
         Finish();
         return;
     }
     m_stdin->setEnabled(true);
+}
+
+std::vector<CInputLines::Piece> CInputLines::Feed(std::string_view bytes, bool endOfInput) {
+    std::vector<Piece> pieces;
+    while (!bytes.empty()) {
+        const size_t newline = bytes.find('\n');
+        const std::string_view part = bytes.substr(0, newline);
+        if (!m_dropping && m_pending.size() + part.size() > m_limit) {
+            m_dropping = true;
+            m_pending.clear();
+            pieces.push_back({true, {}});
+        } else if (!m_dropping) {
+            m_pending.append(part);
+        }
+        if (newline == std::string_view::npos) {
+            break;
+        }
+        bytes.remove_prefix(newline + 1);
+        if (!m_dropping) {
+            pieces.push_back({false, std::exchange(m_pending, {})});
+        }
+        m_dropping = false;
+    }
+    if (endOfInput) {
+        if (!m_dropping && !m_pending.empty()) {
+            pieces.push_back({false, std::exchange(m_pending, {})});
+        }
+        m_pending.clear();
+        m_dropping = false;
+    }
+    return pieces;
 }
 
 // ---------------------------------------------------------------------------------------------

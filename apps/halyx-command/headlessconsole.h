@@ -19,12 +19,31 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace halyx {
 
 class CAgentContainer;
 class CStudyPage;
+
+// Cuts standard input into command lines as its bytes come. A line longer than the limit is
+// dropped whole, up to its line break however far that is, so that no part of it runs.
+class CInputLines {
+public:
+    explicit CInputLines(std::size_t limit) : m_limit(limit) {}
+    struct Piece {
+        bool tooLong = false; // a line was dropped here (text is empty)
+        std::string text;
+    };
+    // The lines the bytes complete; at the end of input, the last one without a line break.
+    std::vector<Piece> Feed(std::string_view bytes, bool endOfInput);
+
+private:
+    std::size_t m_limit;
+    std::string m_pending;
+    bool m_dropping = false;
+};
 
 class CHeadlessConsole final : public IInitPageView, public ICommPageView {
 public:
@@ -37,6 +56,8 @@ public:
     // An experiment log's disk did not take all its events; the whole log was saved in a
     // recovery file, named in the console's last error line.
     static constexpr int kLogRecovered = 5;
+    // The longest command line read from standard input.
+    static constexpr std::size_t kMaxInputLine = 64 * 1024;
 
     CHeadlessConsole(CScenario& scenario, CExperimentLog& log, CHalyxCommand& agent,
                      CAgentContainer& container);
@@ -200,7 +221,7 @@ private:
 
     std::shared_ptr<void> m_studyCommands;
     std::unique_ptr<QSocketNotifier> m_stdin;
-    std::string m_stdinBuffer;
+    CInputLines m_stdinLines{kMaxInputLine};
 };
 
 } // namespace halyx

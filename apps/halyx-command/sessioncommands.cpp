@@ -9,6 +9,7 @@
 #include "external/agentkit/agentcontainer.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace halyx {
 
@@ -69,7 +70,9 @@ void CHeadlessConsole::PrintRefusals() {
 
 const std::vector<CHeadlessConsole::Command>& CHeadlessConsole::SessionCommands() {
     static const std::vector<Command> commands = {
-        {"reinit", "NAME", "Re-initialize for one station that restarted",
+        {"reinit", "NAME [yes]",
+         "Re-initialize for one station that restarted; yes accepts one that registers from "
+         "another host now",
          &CHeadlessConsole::CmdReinit},
         {"team-only", "on|off", "the team-only box: refuse commands from agents outside the team",
          &CHeadlessConsole::CmdTeamOnly},
@@ -87,15 +90,28 @@ const std::vector<CHeadlessConsole::Command>& CHeadlessConsole::SessionCommands(
 }
 
 bool CHeadlessConsole::CmdReinit(const Words& words) {
-    if (words.size() != 2) {
+    std::vector<std::string> plain(words.begin(), words.end());
+    TakeAnswers(plain);
+    if (plain.size() != 2) {
+        m_answers.clear();
         return Fail("reinit takes one station name");
     }
-    if (!m_page.ReinitializeStation(words[1])) {
-        return Fail("Re-initialize is not available for " + words[1] +
+    const std::string& name = plain[1];
+    // Whoever registers a member's name from another host is not let in unless told so.
+    const bool answer = std::exchange(m_defaultAnswer, false);
+    const bool done = m_page.ReinitializeStation(name);
+    m_defaultAnswer = answer;
+    m_answers.clear();
+    if (!done && m_page.CanReinitialize(name)) {
+        return Fail(name + " was not re-initialized: it registers from another host now (reinit " +
+                    name + " yes accepts it)");
+    }
+    if (!done) {
+        return Fail("Re-initialize is not available for " + name +
                     " now (a station of the list, after Initialize Simulation or a loaded "
                     "experiment)");
     }
-    Print("REINIT " + words[1]);
+    Print("REINIT " + name);
     return true;
 }
 

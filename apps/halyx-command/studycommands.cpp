@@ -191,8 +191,20 @@ bool CHeadlessConsole::RunWholeStudy(CStudyPage& study) {
                         std::max(600LL, 2LL * CHalyxCommand::kLaunchWindow *
                                             m_container.get_tick_interval() / 1000)),
                  "wait quiet 500", "study finish"};
-        for (const std::string& line : lines) {
-            if (!Execute(line) || m_finished || m_status != before) {
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const bool ran = Execute(lines[i]) && !m_finished && m_status == before;
+            if (i == 0) {
+                // A run whose log was not made is over at once: nothing would start it.
+                study.Update();
+                if (!study.Study().Running()) {
+                    const std::string why = m_log.LastError().empty()
+                                                ? std::string("Initialize Simulation failed")
+                                                : m_log.LastError();
+                    study.FailPrepared(why);
+                    return ran ? Fail("run " + run.run + " failed: " + why) : false;
+                }
+            }
+            if (!ran) {
                 study.FinishRun(); // recorded as failed when it did not reach its end
                 return false;
             }

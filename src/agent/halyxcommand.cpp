@@ -11,6 +11,7 @@
 #include "external/kqml/parser.h"
 #include "external/kqml/utils.h"
 #include "record/experimentlog.h"
+#include "record/keywordlist.h"
 #include "record/logloader.h"
 #include "scenario/geography.h"
 #include "scenario/incursion.h"
@@ -83,6 +84,11 @@ constexpr const char* kMultiHomedHint =
 constexpr const char* kUnregisteredHint = "the name server does not know %s";
 constexpr const char* kRestartedComment = "station %s restarted at clock %d";
 constexpr const char* kReinitializedComment = "station %s re-initialized at clock %d";
+constexpr const char* kHostChangedComment =
+    "station %s now registers from %s, it was %s, at clock %d";
+constexpr const char* kHostAcceptedComment = "station %s accepted from %s at clock %d";
+constexpr const char* kHostChangedHint =
+    "%s now registers from %s, it was %s: re-initialize it to accept the new host";
 
 } // namespace
 
@@ -355,7 +361,7 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
         std::string to = key("to");
         std::string message = CUtils::remove_parenthesis(key("message"));
         std::string from = key("from");
-        ShowChat(to, from, message);
+        ShowChat(to, ChatSpeaker(sender, from), message);
         m_log.LogChatMsg(clock, sender, message);
     } else if (command == "update_inc_heading") {
         m_log.LogUpdateInc(clock, sender, key("id"), key("heading"), key("lat"), key("lng"));
@@ -385,6 +391,16 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
     } else if (command == "mission_stats") {
         m_log.LogMissionStats(sender, contentText);
     } else if (command == "log_unit_display") {
+        // A unit of no kind the log knows would leave no trace: it counts as unreadable.
+        const std::string unitType(CKeywordList(contentText).Get("unitType"));
+        if (!CExperimentLog::IsUnitDisplayType(unitType)) {
+            const std::string why =
+                unitType.empty() ? "no :unitType" : "unknown :unitType " + Shown(unitType);
+            RecordUnreadable(contentText, sender,
+                             Format(kIncompleteMessageTemplate, Shown(sender).c_str(), why.c_str()),
+                             why);
+            return;
+        }
         m_log.LogUnitDisplay(clock, sender, contentText);
     } else if (command == "request") {
         m_log.LogResourceRequest(clock, sender, key("requestFrom"), key("resource"), key("id"),
@@ -467,6 +483,10 @@ CHalyxCommand::ScenarioTexts CHalyxCommand::BuildScenarioTexts() const {
 void CHalyxCommand::InitSim() {
     m_scenarioSent = true;
     m_restarted.clear();
+    // The whole team is initialized where its rows say it registers now.
+    for (auto& [name, where] : m_stationAddresses) {
+        where.movedFrom.clear();
+    }
     m_log.LogInitSim();
     m_log.LogTeamMode(m_multiplayer ? kMultiplayerMode : kSinglePlayerMode);
     // The team goes into the log now, not only at the end, so that a log cut off by a crash
@@ -501,21 +521,32 @@ std::string CHalyxCommand::InitPlaybackContent(const ScenarioTexts& texts,
 void CHalyxCommand::InitPlayback(const std::string& station) {
     m_scenarioSent = true;
     m_restarted.erase(station);
+    if (const auto it = m_stationAddresses.find(station); it != m_stationAddresses.end()) {
+        it->second.movedFrom.clear();
+    }
     SendKqml("ask", station, InitPlaybackContent(BuildScenarioTexts(), station));
 }
 
-bool CHalyxCommand::ReInitStation(const std::string& name) {
+bool CHalyxCommand::ReInitStation(const std::string& name, bool newHostAccepted) {
     if (!IsTeamMember(name)) {
         return false;
     }
     // A station that restarted may have registered from another address. (Asked first: the
     // wait may turn the event loop.)
-    RefreshStationAddress(name);
+    const std::string movedFrom = StationMovedFrom(name);
     const auto it = std::find(m_team.begin(), m_team.end(), name);
-    if (it == m_team.end()) {
+    if (it == m_team.end() || (!movedFrom.empty() && !newHostAccepted)) {
         return false;
     }
-    if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
+    const bool logging = m_log.IsOpen() && !m_log.SimEventsClosed();
+    if (!movedFrom.empty()) {
+        m_stationAddresses[name].movedFrom.clear();
+        if (logging) {
+            m_log.LogComment(
+                Format(kHostAcceptedComment, name.c_str(), RegisteredHost(name).c_str(), m_clock));
+        }
+    }
+    if (logging) {
         m_log.LogComment(Format(kReinitializedComment, name.c_str(), m_clock));
     }
     const ScenarioTexts texts = BuildScenarioTexts();
@@ -736,7 +767,7 @@ bool CHalyxCommand::HandleBrokenChat(const std::string& text, bool parsed) {
             return true;
         }
     }
-    ShowChat(chat->to, chat->from, chat->message);
+    ShowChat(chat->to, ChatSpeaker(chat->sender, chat->from), chat->message);
     m_log.LogChatMsg(m_clock, chat->sender, chat->message);
     ++m_dispatched;
     return true;
@@ -794,6 +825,17 @@ void CHalyxCommand::NoteStationAddress(const std::string& name, const std::strin
     if (where.host != host) {
         where.addresses.clear();
         where.resolved = false;
+        if (host == where.movedFrom) {
+            where.movedFrom.clear(); // back where it was initialized
+        } else if (m_scenarioSent && where.movedFrom.empty() && !where.host.empty() &&
+                   IsTeamMember(name)) {
+            where.movedFrom = where.host;
+            if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
+                m_log.LogComment(Format(kHostChangedComment, name.c_str(), host.c_str(),
+                                        where.movedFrom.c_str(), m_clock));
+            }
+            m_notices->StationHostChanged(name, host, where.movedFrom);
+        }
     }
     where.host = host;
     where.port = port;
@@ -804,6 +846,16 @@ void CHalyxCommand::RefreshStationAddress(const std::string& name) {
     std::string port;
     // LookupStation notes what the name server answers; an unanswered lookup keeps the old.
     LookupStation(name, host, port);
+}
+
+std::string CHalyxCommand::StationMovedFrom(const std::string& name) {
+    RefreshStationAddress(name);
+    return PreviousHost(name);
+}
+
+std::string CHalyxCommand::PreviousHost(const std::string& name) const {
+    const auto it = m_stationAddresses.find(name);
+    return it == m_stationAddresses.end() ? std::string() : it->second.movedFrom;
 }
 
 bool CHalyxCommand::SenderTrusted(const std::string& sender) {
@@ -817,6 +869,12 @@ bool CHalyxCommand::SenderTrusted(const std::string& sender) {
         RefreshStationAddress(sender);
     }
     StationAddress& where = m_stationAddresses[sender];
+    if (!where.movedFrom.empty()) {
+        RefuseSender(
+            sender, where.host,
+            Format(kHostChangedHint, sender.c_str(), where.host.c_str(), where.movedFrom.c_str()));
+        return false;
+    }
     if (!where.host.empty()) {
         if (!where.resolved) {
             where.resolved = true;
@@ -833,7 +891,8 @@ bool CHalyxCommand::SenderTrusted(const std::string& sender) {
     return false;
 }
 
-void CHalyxCommand::RefuseSender(const std::string& sender, const std::string& registeredHost) {
+void CHalyxCommand::RefuseSender(const std::string& sender, const std::string& registeredHost,
+                                 std::string hint) {
     ++m_refusedTotal;
     const std::size_t count = ++m_refusedByName[sender];
     if (count > kRefusalsNoted) {
@@ -844,7 +903,8 @@ void CHalyxCommand::RefuseSender(const std::string& sender, const std::string& r
     refusal.peer = m_messagePeer;
     refusal.registeredHost = registeredHost;
     refusal.clock = m_clock;
-    refusal.hint = registeredHost.empty()
+    refusal.hint = !hint.empty() ? std::move(hint)
+                   : registeredHost.empty()
                        ? Format(kUnregisteredHint, sender.c_str())
                        : Format(kMultiHomedHint, sender.c_str(), registeredHost.c_str(),
                                 sender.c_str(), m_messagePeer.c_str());
@@ -895,7 +955,9 @@ void CHalyxCommand::StationRestarted(const std::string& name) {
         m_log.LogComment(Format(kRestartedComment, name.c_str(), m_clock));
     }
     m_status->SetStationStatus(name, kRestartedStatus);
-    if (m_autoReinit && !m_status->ReinitializeStation(name)) {
+    // One that registers from another host now waits for the experimenter to accept it.
+    if (m_autoReinit && m_stationAddresses[name].movedFrom.empty() &&
+        !m_status->ReinitializeStation(name)) {
         ReInitStation(name);
     }
 }

@@ -165,8 +165,16 @@ public:
 
     // Brings back a station that restarted mid-mission: init_sim (init_playback in playback
     // mode) and, while a simulation runs, start_sim with the team; the next clock_sync carries
-    // it on. False when the name is not a team member.
-    bool ReInitStation(const std::string& name);
+    // it on. False when the name is not a team member, or when the station now registers from
+    // another host than the one it was initialized on and newHostAccepted is false (whoever
+    // took the name there must not become the member unasked).
+    bool ReInitStation(const std::string& name, bool newHostAccepted = false);
+    // Asks the name server where the station registers now; the host it was initialized on
+    // when that is another one, else "". Until it is re-initialized with the new host accepted,
+    // messages in its name are refused from either host.
+    std::string StationMovedFrom(const std::string& name);
+    // The same without asking: "" unless a host change waits for the experimenter.
+    std::string PreviousHost(const std::string& name) const;
 
     // Commands from agents outside the team are handled and logged, and reported to the page;
     // in team-only mode they are refused instead (kept in the message history only).
@@ -247,9 +255,11 @@ private:
         std::vector<std::string> addresses; // host resolved to addresses, once needed
         bool resolved = false;              // once per host: a name may take the resolver a while
         bool asked = false;                 // the name server was asked once for an unknown one
+        std::string movedFrom; // the host it was initialized on, when it registers elsewhere now
     };
     bool SenderTrusted(const std::string& sender);
-    void RefuseSender(const std::string& sender, const std::string& registeredHost);
+    void RefuseSender(const std::string& sender, const std::string& registeredHost,
+                      std::string hint = {});
     void NoteStationAddress(const std::string& name, const std::string& host, int port);
     void RefreshStationAddress(const std::string& name);
     // Station restarts.

@@ -26,6 +26,10 @@ public:
     // A message naming team member name came from peer, not from the member's registered host,
     // and was refused; the agent keeps the details (CHalyxCommand::Refusals).
     virtual void SenderRefused(std::string_view /*name*/, std::string_view /*peer*/) {}
+    // Team member name, initialized on previousHost, now registers from host: its messages
+    // are refused until it is re-initialized with the new host accepted.
+    virtual void StationHostChanged(std::string_view /*name*/, std::string_view /*host*/,
+                                    std::string_view /*previousHost*/) {}
 };
 
 } // namespace halyx

@@ -4,7 +4,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace halyx {
 
@@ -127,21 +129,54 @@ std::string Sha256Hex(std::string_view bytes) {
     return hash.HexDigest();
 }
 
-bool Sha256OfFile(const std::string& path, std::string& hex, std::string& error) {
-    std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-    if (!file) {
+bool Sha256OfFile(const std::string& path, std::string& hex, std::string& error,
+                  uint64_t maxBytes) {
+    // O_NONBLOCK: opening a named pipe must not wait for a writer; only a regular file, as the
+    // descriptor itself says, is read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        error = path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": not a regular file";
+        return false;
+    }
+    const std::string tooLarge = path + ": larger than " + std::to_string(maxBytes) + " bytes";
+    if (static_cast<uint64_t>(info.st_size) > maxBytes) {
+        error = tooLarge;
         return false;
     }
     CSha256 hash;
     std::array<char, 64 * 1024> buffer;
-    size_t n;
-    while ((n = std::fread(buffer.data(), 1, buffer.size(), file.get())) > 0) {
-        hash.Update(buffer.data(), n);
-    }
-    if (std::ferror(file.get())) {
-        error = path + ": " + std::strerror(errno);
-        return false;
+    uint64_t total = 0;
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            error = path + ": " + std::strerror(errno);
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        total += static_cast<uint64_t>(n);
+        if (total > maxBytes) { // it grew while being read
+            error = tooLarge;
+            return false;
+        }
+        hash.Update(buffer.data(), static_cast<size_t>(n));
     }
     hex = hash.HexDigest();
     return true;

@@ -40,7 +40,10 @@ private:
 
 std::string Sha256Hex(std::string_view bytes);
 // Reads the file in pieces; false with the system's reason ("PATH: No such file or directory")
-// when it cannot be read.
-bool Sha256OfFile(const std::string& path, std::string& hex, std::string& error);
+// when it cannot be read, and for anything but a regular file (a pipe, a device) or one of more
+// than maxBytes.
+inline constexpr uint64_t kMaxHashedFileBytes = uint64_t{64} << 30;
+bool Sha256OfFile(const std::string& path, std::string& hex, std::string& error,
+                  uint64_t maxBytes = kMaxHashedFileBytes);
 
 } // namespace halyx

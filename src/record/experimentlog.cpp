@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
+#include <random>
+#include <sys/random.h>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -147,8 +149,8 @@ bool CExperimentLog::Open(const std::string& folder, const std::string& name,
     CreatePath(where);
     m_path = where + name + ".xml";
     // Read access too: a move copies what is written from this very file, even if someone
-    // renamed or removed it meanwhile.
-    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // renamed or removed it meanwhile. Never through a link planted under the log's name.
+    m_fd = ::open(m_path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0644);
     if (m_fd < 0) {
         m_lastError = Format(kLogCreateFailedFormat, m_path.c_str(), ErrorText(errno).c_str());
         return false;
@@ -327,6 +329,23 @@ int CExperimentLog::WriteToFile(std::string_view text, size_t& written) {
     return WriteSome(m_fd, text, written);
 }
 
+namespace {
+
+constexpr int kRecoveryNamesTried = 100;
+
+// 16 hex digits from the system's random source (not the program's seeded one: anyone could
+// repeat that).
+std::string RandomNamePart() {
+    uint64_t value = 0;
+    if (::getrandom(&value, sizeof value, 0) != static_cast<ssize_t>(sizeof value)) {
+        std::random_device device;
+        value = (uint64_t{device()} << 32) ^ device();
+    }
+    return Format("%016llx", static_cast<unsigned long long>(value));
+}
+
+} // namespace
+
 std::vector<std::string> CExperimentLog::RecoveryFolders() const {
     if (!m_recoveryFolders.empty()) {
         return m_recoveryFolders;
@@ -367,12 +386,14 @@ bool CExperimentLog::SaveRecovery(std::string& where) {
             CreatePath(folder);
         }
         // Never over an earlier recovery, and never through a link someone placed in a shared
-        // temporary folder.
+        // temporary folder. After the plain name, each name has a random part: names planted in
+        // advance cannot all be in the way.
         std::string target;
         int fd = -1;
         int error = 0;
-        for (int n = 1; n <= 100 && fd < 0; ++n) {
-            target = folder + stem + (n == 1 ? std::string() : Format("-%d", n)) + ".recovered.xml";
+        for (int n = 1; n <= kRecoveryNamesTried && fd < 0; ++n) {
+            target = folder + stem + (n == 1 ? std::string() : "-" + RandomNamePart()) +
+                     ".recovered.xml";
             fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
             error = fd < 0 ? errno : 0;
             if (fd < 0 && error != EEXIST) {
@@ -795,12 +816,11 @@ bool CExperimentLog::LogUnitDisplay(int clock, std::string_view from, std::strin
     }
     const CKeywordList keys(content);
     const std::string_view unitType = keys.Get("unitType");
-    const bool radar = unitType == "Radar";
-    const bool interceptor = unitType == "Interceptor";
-    const bool incursion = unitType == "Incursion";
-    if (!radar && !interceptor && !incursion) {
+    if (!IsUnitDisplayType(unitType)) {
         return false;
     }
+    const bool radar = unitType == "Radar";
+    const bool interceptor = unitType == "Interceptor";
     BeginEvent(m_line, "UnitDisplay");
     AddClock(m_line, clock);
     AddAttribute(m_line, "From", from);

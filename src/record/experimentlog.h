@@ -200,6 +200,9 @@ public:
     // :unitType Radar ..."); the unit keywords are read from it. A :unitType other than
     // Radar, Interceptor or Incursion writes nothing and returns false.
     bool LogUnitDisplay(int clock, std::string_view from, std::string_view content);
+    static bool IsUnitDisplayType(std::string_view unitType) {
+        return unitType == "Radar" || unitType == "Interceptor" || unitType == "Incursion";
+    }
     // The mission statistics report of one station (missionstats.h), written as one block.
     // An empty content writes nothing and returns false.
     bool LogMissionStats(std::string_view teamMember, std::string_view content);

@@ -15,9 +15,10 @@ namespace halyx {
 
 namespace {
 
-// Opens a regular file of at most maxBytes; fd is -1 unless Ok.
+// Opens a regular file of at most maxBytes; fd is -1 unless Ok. (O_NONBLOCK: a named pipe must
+// not stall the open; it is refused as no file.)
 ReadFileStatus OpenRegular(const std::string& path, size_t maxBytes, int& fd, size_t& size) {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return ReadFileStatus::CannotOpen;
     }
@@ -151,7 +152,7 @@ ReadFileStatus CFileBytes::Read(const std::string& path, size_t maxBytes) {
 
 bool BeginsWithMarkup(const std::string& path, size_t& offset) {
     offset = 0;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         return true;
     }

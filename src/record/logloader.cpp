@@ -66,7 +66,7 @@ public:
 
     // Opens the file; refuses what ReadWholeFile refuses.
     LogLoadResult Open() {
-        m_fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC);
+        m_fd = ::open(m_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (m_fd < 0) {
             return LogLoadFailure(LogLoadStatus::CannotOpen, "cannot open " + m_path);
         }

@@ -1,5 +1,7 @@
 #include "record/logsummary.h"
 
+#include "common/format.h"
+
 #include <algorithm>
 #include <charconv>
 #include <set>
@@ -24,13 +26,39 @@ void Pad(std::string& out, std::string_view text, size_t width, bool right) {
     }
 }
 
-// Notes may run over many lines; the summary shows them on one.
+// A name or a text as it stands when it is plain; otherwise quoted, with quotes, backslashes
+// and control bytes escaped, so that a station named "ALPHA " cannot pass for ALPHA and no
+// control byte of what someone typed reaches the terminal raw.
+std::string Shown(std::string_view text) {
+    const bool plain =
+        text.empty() || (text.front() != ' ' && text.back() != ' ' && text.front() != '"' &&
+                         std::none_of(text.begin(), text.end(), [](char c) {
+                             const auto byte = static_cast<unsigned char>(c);
+                             return byte < 0x20 || byte == 0x7f;
+                         }));
+    if (plain) {
+        return std::string(text);
+    }
+    std::string out = "\"";
+    for (const char c : text) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else {
+            out += EscapeControlBytes(std::string_view(&c, 1));
+        }
+    }
+    out += '"';
+    return out;
+}
+
+// Notes and marks may run over many lines; the summary shows them on one.
 std::string OneLine(std::string_view text) {
     std::string line;
     for (const char c : text) {
         line += c == '\n' || c == '\r' || c == '\t' ? ' ' : c;
     }
-    return line;
+    return Shown(line);
 }
 
 using TableRows = std::vector<std::pair<std::string, std::vector<std::string>>>;
@@ -55,7 +83,7 @@ TableRows StationRows(std::span<const CStationSummary> shown) {
             const auto found = s.commands.find(kind);
             cells.push_back(found == s.commands.end() ? "0" : std::to_string(found->second));
         }
-        rows.emplace_back(kind, std::move(cells));
+        rows.emplace_back(Shown(kind), std::move(cells));
     }
     if (kinds.size() > CLogSummary::kMaxTableKinds) {
         std::vector<std::string> cells;
@@ -94,9 +122,13 @@ void WriteStationTable(std::string& out, std::span<const CStationSummary> shown,
     for (const auto& [label, cells] : rows) {
         labelWidth = std::max(labelWidth, label.size());
     }
+    std::vector<std::string> names;
+    for (const CStationSummary& s : shown) {
+        names.push_back(Shown(s.station) + (s.inTeam ? "" : "*"));
+    }
     std::vector<size_t> widths;
     for (size_t i = 0; i < shown.size(); ++i) {
-        size_t w = shown[i].station.size() + (shown[i].inTeam ? 0 : 1);
+        size_t w = names[i].size();
         for (const auto& [label, cells] : rows) {
             w = std::max(w, cells[i].size());
         }
@@ -106,7 +138,7 @@ void WriteStationTable(std::string& out, std::span<const CStationSummary> shown,
     Pad(out, "", labelWidth, false);
     for (size_t i = 0; i < shown.size(); ++i) {
         out += "  ";
-        Pad(out, shown[i].station + (shown[i].inTeam ? "" : "*"), widths[i], true);
+        Pad(out, names[i], widths[i], true);
     }
     out += '\n';
     for (const auto& [label, cells] : rows) {
@@ -130,10 +162,10 @@ void WriteGoNoGoHistory(std::string& out, std::span<const CStationSummary> shown
     out += "\nGo/no-go history (minute status)\n";
     size_t nameWidth = 0;
     for (const CStationSummary& s : shown) {
-        nameWidth = std::max(nameWidth, s.station.size());
+        nameWidth = std::max(nameWidth, Shown(s.station).size());
     }
     for (const CStationSummary& s : shown) {
-        Pad(out, s.station, nameWidth, false);
+        Pad(out, Shown(s.station), nameWidth, false);
         out += " ";
         if (s.goNoGo.empty()) {
             out += " (no report)";
@@ -142,7 +174,7 @@ void WriteGoNoGoHistory(std::string& out, std::span<const CStationSummary> shown
             out += ' ';
             out += Minute(minute);
             out += ' ';
-            out += status.empty() ? "?" : status;
+            out += status.empty() ? "?" : Shown(status);
             out += ';';
         }
         if (!s.goNoGo.empty()) {
@@ -239,25 +271,26 @@ std::string CLogSummary::FormatTable(std::string_view experiment) const {
         state = "cut off; read through a repair, " + std::to_string(m_info.droppedBytes) +
                 " bytes left out";
     }
-    line("Experiment", std::string(experiment) + " (" + state + ")");
-    line("Created", m_info.creationDate + " " + m_info.creationTime);
+    line("Experiment", Shown(experiment) + " (" + state + ")");
+    line("Created", OneLine(m_info.creationDate) + " " + OneLine(m_info.creationTime));
     line("Notes", OneLine(m_info.notes));
     std::string team;
     for (const std::string& name : m_info.team) {
         team += team.empty() ? "" : ", ";
-        team += name;
+        team += Shown(name);
     }
-    line("Team",
-         (team.empty() ? "(none recorded)" : team) + (m_mode.empty() ? "" : " (" + m_mode + ")"));
+    line("Team", (team.empty() ? "(none recorded)" : team) +
+                     (m_mode.empty() ? "" : " (" + Shown(m_mode) + ")"));
     line("Events", std::to_string(m_events));
     line("Minutes run", Minute(m_minutesRun));
-    line("Launch decision", m_decision.empty() ? "(none: the mission did not end)" : m_decision);
+    line("Launch decision",
+         m_decision.empty() ? "(none: the mission did not end)" : Shown(m_decision));
     // Marks are notes a person typed during the run: shown whole, up to a screenful.
     constexpr size_t kMarksShown = 50;
     for (size_t i = 0; i < m_info.marks.size() && i < kMarksShown; ++i) {
         const CLogMark& mark = m_info.marks[i];
-        line(i == 0 ? "Marks" : "", "minute " + std::to_string(mark.minute) + " (" + mark.time +
-                                        "): " + OneLine(mark.text));
+        line(i == 0 ? "Marks" : "", "minute " + std::to_string(mark.minute) + " (" +
+                                        OneLine(mark.time) + "): " + OneLine(mark.text));
     }
     const size_t moreMarks =
         m_info.marks.size() - std::min(m_info.marks.size(), kMarksShown) + m_info.marksDropped;

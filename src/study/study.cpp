@@ -4,6 +4,8 @@
 #include "common/sha256.h"
 
 #include <map>
+#include <sys/stat.h>
+#include <utility>
 
 namespace halyx {
 
@@ -42,8 +44,51 @@ CStudyPlanResult CStudy::Open(const std::string& planPath) {
     for (const CManifestRow& row : rows) {
         opened.Apply(row);
     }
+    opened.CheckDoneLogs(rows);
     *this = std::move(opened);
     return result;
+}
+
+// A row saying done proves a run only with its log, the same bytes as when the row was written:
+// a row forged or left by hand must not make a run vanish from the study.
+void CStudy::CheckDoneLogs(const std::vector<CManifestRow>& rows) {
+    std::vector<const CManifestRow*> last(m_status.size(), nullptr);
+    for (const CManifestRow& row : rows) {
+        if (const std::optional<size_t> index = IndexOf(row.run);
+            index && (row.state == "done" || row.state == "failed")) {
+            last[*index] = &row;
+        }
+    }
+    std::map<std::string, std::string> hashes; // each file read once, "" when it cannot be
+    for (size_t i = 0; i < m_status.size(); ++i) {
+        if (m_status[i].state != StudyRunState::Done || last[i] == nullptr) {
+            continue;
+        }
+        const CManifestRow& row = *last[i];
+        const std::string portable = ToPortablePath(row.log);
+        const std::string path =
+            portable.empty() || portable.starts_with('/') ? portable : m_plan.Folder() + portable;
+        auto it = hashes.find(path);
+        if (it == hashes.end()) {
+            std::string hex;
+            std::string error;
+            if (path.empty() || !Sha256OfFile(path, hex, error)) {
+                hex.clear();
+            }
+            it = hashes.emplace(path, hex).first;
+        }
+        if (it->second.empty()) {
+            m_status[i].problem = "the manifest says done, but its log " +
+                                  (row.log.empty() ? std::string("(none named)") : row.log) +
+                                  " is missing";
+        } else if (it->second != row.logSha256) {
+            m_status[i].problem =
+                "the manifest says done, but its log " + row.log + " differs from the one recorded";
+        } else {
+            continue;
+        }
+        m_status[i].state = StudyRunState::Pending;
+    }
 }
 
 void CStudy::Close() {
@@ -56,6 +101,7 @@ void CStudy::Apply(const CManifestRow& row) {
         return; // a run taken out of the plan since; its row stays in the manifest
     }
     CStudyRunStatus& status = m_status[*index];
+    status.problem.clear();
     if (row.state == "done" || row.state == "failed") {
         status.state = row.state == "done" ? StudyRunState::Done : StudyRunState::Failed;
         ++status.attempts;
@@ -102,10 +148,29 @@ std::string CStudy::ProposedLogName(size_t index) const {
     // Bounded: each name tried is a file that exists, and a folder holds finitely many.
     for (;; ++attempt) {
         const std::string name = attempt == 1 ? base : base + "_r" + std::to_string(attempt);
-        if (!FileExists(m_plan.LogsFolder() + name + ".xml")) {
-            return name;
+        struct stat info {};
+        if (::lstat((m_plan.LogsFolder() + name + ".xml").c_str(), &info) != 0) {
+            return name; // not there, or not to be seen: making the log will say why
         }
     }
+}
+
+std::string CStudy::WhyNoRunCanStart() const {
+    std::string logs = m_plan.LogsFolder();
+    logs.pop_back(); // lstat of "logs/" would follow a link
+    const std::string manifest = m_plan.ManifestPath();
+    struct stat info {};
+    if (::lstat(logs.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+        return logs + (S_ISLNK(info.st_mode) ? " is a link: the study writes its logs only into "
+                                               "a folder of its own"
+                                             : " is not a folder");
+    }
+    if (::lstat(manifest.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return manifest + (S_ISLNK(info.st_mode) ? " is a link: the study writes its rows only "
+                                                   "into a file of its own"
+                                                 : " is not a file");
+    }
+    return {};
 }
 
 void CStudy::SetRunning(size_t index, std::string logPath, int64_t startTsid) {
@@ -165,6 +230,13 @@ bool CStudy::Finish(size_t index, const CStudyRunOutcome& outcome, std::string& 
     return true;
 }
 
+bool CStudy::FailWithoutLog(size_t index, int64_t tsid, std::string& error) {
+    SetRunning(index, std::string(), tsid);
+    CStudyRunOutcome outcome;
+    outcome.endTsid = tsid;
+    return Finish(index, outcome, error);
+}
+
 bool CStudy::Skip(size_t index, std::string& error) {
     CManifestRow row;
     row.state = "skipped";
@@ -206,6 +278,7 @@ CStudyVerifyReport CStudy::Verify(const std::string& planFolder) {
     };
     // Runs repeat scenarios: each set is hashed once.
     std::map<std::string, std::string> setHashes;
+    std::map<std::string, std::pair<bool, std::string>> logHashes; // hashed, hex or why not
     for (const CManifestRow& row : rows) {
         if (row.state != "done" && row.state != "failed") {
             continue;
@@ -232,11 +305,18 @@ CStudyVerifyReport CStudy::Verify(const std::string& planFolder) {
         }
         if (!row.log.empty()) {
             const std::string log = resolve(row.log);
-            std::string hex;
-            std::string error;
-            ++report.filesChecked;
-            if (!Sha256OfFile(log, hex, error)) {
-                report.problems.push_back("run " + row.run + ": log missing: " + error);
+            // Rows may name one file many times; it is read once.
+            auto it = logHashes.find(log);
+            if (it == logHashes.end()) {
+                std::string hex;
+                std::string error;
+                const bool hashed = Sha256OfFile(log, hex, error);
+                it = logHashes.emplace(log, std::pair{hashed, hashed ? hex : error}).first;
+                ++report.filesChecked;
+            }
+            const auto& [hashed, hex] = it->second;
+            if (!hashed) {
+                report.problems.push_back("run " + row.run + ": log missing: " + hex);
             } else if (hex != row.logSha256) {
                 report.problems.push_back("run " + row.run + ": log " + log +
                                           " differs from the one recorded");

@@ -37,6 +37,9 @@ struct CStudyRunStatus {
     std::string decision; // of the last attempt
     std::string logPath;  // while running: the log's full path
     int64_t startTsid = 0;
+    // Why a row that says done does not stand (its log is missing or differs from the one
+    // recorded); the run is pending again.
+    std::string problem;
 };
 
 // How a run ended, as the console saw it.
@@ -72,14 +75,20 @@ public:
     std::optional<size_t> IndexOf(const std::string& run) const;
 
     // TEAM_BLOCK for a first attempt, TEAM_BLOCK_rN for the Nth, and the next suffix while a
-    // log of that name is in the logs folder already.
+    // log of that name is in the logs folder already (a link of that name too, even one that
+    // leads nowhere).
     std::string ProposedLogName(size_t index) const;
+    // Why no run can start now ("" when one can): the logs folder or the manifest is a link (what
+    // is written there would land outside the plan's folder) or not what its name says.
+    std::string WhyNoRunCanStart() const;
 
     void SetRunning(size_t index, std::string logPath, int64_t startTsid);
     // Hashes the run's scenario set and log and appends the row (done or failed). A hash that
     // cannot be made is written empty and said in error; the row is written all the same, so the
     // run is not lost. False when the row could not be written: the run is pending again.
     bool Finish(size_t index, const CStudyRunOutcome& outcome, std::string& error);
+    // A prepared run that failed before its log could be made: a failed row without a log.
+    bool FailWithoutLog(size_t index, int64_t tsid, std::string& error);
     bool Skip(size_t index, std::string& error);
     bool Repeat(size_t index, std::string& error);
 
@@ -90,6 +99,7 @@ public:
 private:
     bool AppendRow(size_t index, CManifestRow row, std::string& error);
     void Apply(const CManifestRow& row);
+    void CheckDoneLogs(const std::vector<CManifestRow>& rows);
 
     CStudyPlan m_plan;
     std::vector<CStudyRunStatus> m_status;

@@ -57,14 +57,21 @@ bool WriteAll(int fd, const std::string& text) {
 } // namespace
 
 bool CStudyManifest::Append(const std::string& path, const CManifestRow& row, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    // Never through a link: a row must not land outside the plan's folder.
+    const int fd = ::open(path.c_str(),
+                          O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
     if (fd < 0) {
-        error = path + ": " + std::strerror(errno);
+        error = path + ": " + (errno == ELOOP ? "is a link" : std::strerror(errno));
         return false;
     }
     std::string text;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && st.st_size == 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = path + ": not a file";
+        ::close(fd);
+        return false;
+    }
+    if (st.st_size == 0) {
         text = std::string(kHeader) + "\n";
     } else if (st.st_size > 0) {
         // A row cut off by a crash must not run into this one.
@@ -85,23 +92,41 @@ bool CStudyManifest::Append(const std::string& path, const CManifestRow& row, st
 CManifestReadResult CStudyManifest::Read(const std::string& path, std::vector<CManifestRow>& rows) {
     rows.clear();
     CManifestReadResult result;
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0 && errno == ENOENT) {
         result.ok = true;
         return result;
     }
-    if (std::filesystem::file_size(path, ec) > kMaxBytes) {
+    if (fd < 0) {
+        result.message = errno == ELOOP ? "is a link" : std::strerror(errno);
+        return result;
+    }
+    struct stat st {};
+    std::string text;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.message = "not a file";
+    } else if (static_cast<uint64_t>(st.st_size) > kMaxBytes) {
         result.message = "too large for a study manifest";
+    } else {
+        text.resize(static_cast<size_t>(st.st_size));
+        size_t got = 0;
+        while (got < text.size()) {
+            const ssize_t n = ::read(fd, text.data() + got, text.size() - got);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                result.message = n < 0 ? std::strerror(errno) : "";
+                break;
+            }
+            got += static_cast<size_t>(n);
+        }
+        text.resize(got);
+    }
+    ::close(fd);
+    if (!result.message.empty()) {
         return result;
     }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream buffer;
-    buffer << in.rdbuf();
-    if (!in) {
-        result.message = std::strerror(errno);
-        return result;
-    }
-    const std::string text = buffer.str();
     // Fields never hold line breaks (Append makes them blanks), so each row is one line and a
     // row cut off by a crash cannot swallow the next one, even when it stops inside quotes.
     size_t lineNumber = 0;

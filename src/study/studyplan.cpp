@@ -26,6 +26,8 @@ std::string CStudyPlanResult::Describe(const std::string& plan) const {
 
 namespace {
 
+constexpr size_t kMaxLogBaseName = 200;
+
 CStudyPlanResult Failure(size_t line, std::string message) {
     return {false, line, std::move(message)};
 }
@@ -153,6 +155,13 @@ CStudyPlanResult CStudyPlan::Parse(std::string_view text, const std::string& fol
             if (std::string problem = NameProblem(column, *value); !problem.empty()) {
                 return Failure(line, problem);
             }
+        }
+        // A file name holds at most 255 bytes; room is left for "_r2" ... and the suffixes of
+        // a recovery copy.
+        if (const size_t bytes = run.LogBaseName().size(); bytes > kMaxLogBaseName) {
+            return Failure(line, "team and block make a log name of " + std::to_string(bytes) +
+                                     " bytes; at most " + std::to_string(kMaxLogBaseName) +
+                                     " can be a file name");
         }
         if (run.scenario.empty()) {
             return Failure(line, "scenario is empty");

@@ -94,10 +94,7 @@ std::string ReplayLine(const CSimEvent& event) {
     if (content.find_token("command").value_or("") != "subject_communication") {
         return {};
     }
-    std::string from = content.find_text("from");
-    if (from.empty()) {
-        from = event.sender;
-    }
+    const std::string from = ChatSpeaker(event.sender, content.find_text("from"));
     const std::string to = content.find_text("to");
     std::string line = Format("[Minute %d] [", static_cast<int>(event.clockTime));
     line += from;

@@ -701,7 +701,25 @@ std::string CInitPage::StationHealthText(std::string_view name) const {
         text += Format("%s%zu unreadable message%s", text.empty() ? "" : ", ", unreadable,
                        unreadable == 1 ? "" : "s");
     }
+    if (const std::string before = m_agent.PreviousHost(std::string(name)); !before.empty()) {
+        text += Format("%snew host, it was %s", text.empty() ? "" : ", ", before.c_str());
+    }
     return text;
+}
+
+void CInitPage::StationHostChanged(std::string_view name, std::string_view host,
+                                   std::string_view previousHost) {
+    const std::string station(name);
+    const std::string now(host);
+    const std::string before(previousHost);
+    for (StationRow& row : m_stations) {
+        if (row.name == name) {
+            row.host = now;
+        }
+    }
+    m_view.ShowDiagnostic(
+        Format(kHostChangedTemplate, station.c_str(), now.c_str(), before.c_str()));
+    Changed();
 }
 
 std::size_t CInitPage::LostMessages(std::string_view name) const {
@@ -723,13 +741,20 @@ bool CInitPage::ReinitializeStation(std::string_view name) {
     if (!CanReinitialize(name)) {
         return false;
     }
+    const std::string station(name);
+    const std::string movedFrom = m_agent.StationMovedFrom(station);
+    if (!movedFrom.empty() &&
+        !m_view.Ask(Format(kHostChangedQuestion, station.c_str(),
+                           m_agent.RegisteredHost(station).c_str(), movedFrom.c_str()))) {
+        return false;
+    }
     m_reinitPending.emplace(name);
     for (StationRow& row : m_stations) {
         if (row.name == name) {
             row.status = kNotInitialized;
         }
     }
-    m_agent.ReInitStation(std::string(name));
+    m_agent.ReInitStation(station, !movedFrom.empty());
     Changed();
     return true;
 }

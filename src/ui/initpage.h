@@ -127,6 +127,11 @@ public:
     static constexpr const char* kNotResponding = "Not Responding";
     // Marks a command from an agent that is not in the team.
     static constexpr const char* kNotInTeam = "not in the team";
+    // A station that came back from another host than it was initialized on: the warning and
+    // the row say so, and re-initializing it asks first.
+    static constexpr const char* kHostChangedTemplate = "%s now registers from %s, it was %s";
+    static constexpr const char* kHostChangedQuestion =
+        "%s now registers from %s, it was %s. Re-initialize it?";
     // Playback speeds, as multiples of the tick rate; the seek slider's range in minutes.
     static constexpr std::array<int, 5> kPlaybackSpeeds = {1, 2, 4, 8, 16};
     static constexpr int kSeekMaximum = 960;
@@ -207,6 +212,8 @@ public:
     void UnreadableFrom(std::string_view, std::size_t) override { Changed(); }
     // The agent keeps the refusals; the views only need to look again.
     void SenderRefused(std::string_view, std::string_view) override { Changed(); }
+    void StationHostChanged(std::string_view name, std::string_view host,
+                            std::string_view previousHost) override;
 
     // Station health: "Not Responding" beside the status of a station that cannot be reached,
     // and "N unreadable messages" once a station sent any.

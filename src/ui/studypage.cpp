@@ -48,6 +48,12 @@ bool CStudyPage::Open(const std::string& planPath) {
                                 " is not a whole row (cut off when the console stopped) and was "
                                 "left out");
     }
+    for (size_t i = 0; i < m_study.Status().size(); ++i) {
+        if (const std::string& problem = m_study.Status()[i].problem; !problem.empty()) {
+            m_view.ShowStudyMessage("Run " + m_study.Plan().Runs()[i].run + ": " + problem +
+                                    "; it is offered again");
+        }
+    }
     m_view.StudyChanged();
     return true;
 }
@@ -98,6 +104,10 @@ bool CStudyPage::Prepare(size_t index) {
         return false;
     }
     const CStudyRun& run = m_study.Plan().Runs()[index];
+    if (const std::string why = m_study.WhyNoRunCanStart(); !why.empty()) {
+        m_view.ShowStudyMessage("Run " + run.run + " cannot start: " + why);
+        return false;
+    }
     std::string error;
     if (!m_view.LoadStudyScenario(m_study.Plan().ScenarioPath(run), error)) {
         m_view.ShowStudyMessage("Run " + run.run +
@@ -214,6 +224,22 @@ bool CStudyPage::Record(bool closeLog) {
     if (!error.empty()) {
         m_view.ShowStudyMessage("Run " + m_study.Plan().Runs()[index].run + ": " + error);
     }
+    m_view.StudyChanged();
+    return written;
+}
+
+bool CStudyPage::FailPrepared(const std::string& why) {
+    if (!m_prepared || m_running) {
+        return false;
+    }
+    const size_t index = *m_prepared;
+    m_prepared.reset();
+    m_proposedName.clear();
+    std::string error;
+    const bool written = m_study.FailWithoutLog(index, CurrentTsid(), error);
+    m_view.ShowStudyMessage("Run " + m_study.Plan().Runs()[index].run +
+                            " failed before its log was made: " + why +
+                            (error.empty() ? "" : "; " + error));
     m_view.StudyChanged();
     return written;
 }

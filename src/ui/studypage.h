@@ -85,6 +85,8 @@ public:
     // The running run has ended (or is given up): closes its log and writes its row.
     bool FinishRun();
     bool RunEnded() const { return m_running.has_value() && m_ended; }
+    // The prepared run could not begin (its log was not made): recorded as failed, with why.
+    bool FailPrepared(const std::string& why);
 
     bool Skip(size_t index);
     bool Repeat(size_t index);

@@ -81,9 +81,12 @@ TEST_F(StationCommands, EachCommandWritesItsEventLine) {
 TEST_F(StationCommands, ChatReachesTheTranscriptAndTheLogNamesTheSendingStation) {
     Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from alpha-player "
                      ":message (is the (weather) ok?)");
-    EXPECT_EQ(console.calls.back(), "chat BRAVO|alpha-player|is the (weather) ok?");
-    // The log names the station that sent the message, not the :from it wrote.
+    // The transcript and the log name the station that sent the message; a :from naming
+    // someone else is shown beside it, never instead of it.
+    EXPECT_EQ(console.calls.back(), "chat BRAVO|ALPHA (as alpha-player)|is the (weather) ok?");
     EXPECT_TRUE(Logged("ChatMsg", " ClockTime=\"7\" From=\"ALPHA\">\nis the (weather) ok?\n"));
+    Deliver("BRAVO", "tell :command subject_communication :to all :from ALPHA :message (go)");
+    EXPECT_EQ(console.calls.back(), "chat all|BRAVO (as ALPHA)|go");
 
     // During a replay what stations say belongs to no experiment: the live transcript stays as
     // it was.

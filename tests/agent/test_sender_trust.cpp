@@ -170,16 +170,23 @@ TEST_F(SenderTrust, AnUnregisteredMemberIsAskedForOnceAndFollowedWhenItMoves) {
     From("BRAVO", "127.0.0.1", "tell :command update_go_nogo_status :status go");
     EXPECT_EQ(agent.GoNoGo(1), 1);
 
-    // ALPHA's program restarts on another machine: after the re-initialization only that
-    // machine speaks for it.
+    // ALPHA's name registered from another machine may be anyone: said, logged, refused until
+    // the experimenter accepts it; after that only that machine speaks for ALPHA.
     registry.close_connection(connections.front());
     Register("ALPHA", "127.0.0.3", 7201);
-    agent.ReInitStation("ALPHA");
+    EXPECT_FALSE(agent.ReInitStation("ALPHA"));
+    EXPECT_EQ(agent.PreviousHost("ALPHA"), "127.0.0.1");
+    From("ALPHA", "127.0.0.3", "tell :command update_go_nogo_status :status go");
+    EXPECT_EQ(agent.GoNoGo(0), 0);
+    ASSERT_TRUE(agent.ReInitStation("ALPHA", true));
     From("ALPHA", "127.0.0.3", "tell :command update_go_nogo_status :status go");
     EXPECT_EQ(agent.GoNoGo(0), 1);
     From("ALPHA", "127.0.0.1", "tell :command update_go_nogo_status :status nogo");
     EXPECT_EQ(agent.GoNoGo(0), 1);
-    EXPECT_EQ(agent.RefusedCount("ALPHA"), 1u);
+    EXPECT_EQ(agent.RefusedCount("ALPHA"), 2u);
+    EXPECT_NE(LogText().find("<!-- station ALPHA now registers from 127.0.0.3, it was 127.0.0.1, "
+                             "at clock 0 -->"),
+              std::string::npos);
 }
 
 TEST_F(SenderTrust, AFloodIsCountedWholeButNotedInBoundedLines) {
@@ -268,6 +275,9 @@ TEST_F(SenderTrust, AutoReinitBringsARestartedStationBackAtOnce) {
                                 return m.content.find("init_sim") != std::string::npos;
                             }),
               1);
+    // One that comes back from another host waits for the experimenter.
+    Link(CLinkEvent::Kind::Back, "ALPHA", "127.0.0.2", 7101);
+    EXPECT_TRUE(agent.IsRestarted("ALPHA"));
 }
 
 TEST_F(SenderTrust, AStationThatWasOnlyOutOfReachIsNotRestarted) {

@@ -80,11 +80,12 @@ TEST_F(UnreadableMessages, AChatIsLoggedAsTypedAndTheCommandsAfterItAllArrive) {
     EXPECT_EQ(statuses, typed.size());
     EXPECT_EQ(agent.UnreadableMessagesTotal(), 0u);
     // The chat page shows them as typed too, with their :to and :from.
-    EXPECT_NE(std::find(counting.calls.begin(), counting.calls.end(), "chat all|Ann|ok) fine"),
-              counting.calls.end());
     EXPECT_NE(
-        std::find(counting.calls.begin(), counting.calls.end(), "chat all|Ann|he said \"go now"),
+        std::find(counting.calls.begin(), counting.calls.end(), "chat all|ALPHA (as Ann)|ok) fine"),
         counting.calls.end());
+    EXPECT_NE(std::find(counting.calls.begin(), counting.calls.end(),
+                        "chat all|ALPHA (as Ann)|he said \"go now"),
+              counting.calls.end());
 }
 
 // Stations write the sender after the message; a well-formed chat is read as it is, and the
@@ -105,7 +106,7 @@ TEST_F(UnreadableMessages, KeywordsAfterTheMessageAreNotPartOfIt) {
     }
     EXPECT_EQ(chats, typed);
     EXPECT_NE(std::find(counting.calls.begin(), counting.calls.end(),
-                        "chat all|Ann|status report at minute 11"),
+                        "chat all|ALPHA (as Ann)|status report at minute 11"),
               counting.calls.end());
 }
 
@@ -156,7 +157,8 @@ TEST_F(UnreadableMessages, EveryMessageSentIsInTheLogOnce) {
                                                "abort :resource fighter :id",
                                                "update_inc_heading :id C1 :heading",
                                                "subject_communication :to all :from Ann :message",
-                                               "request :requestFrom BRAVO :resource x :id"};
+                                               "request :requestFrom BRAVO :resource x :id",
+                                               "log_unit_display :id R1 :unitType"};
     std::size_t sent = 0;
     for (const std::string& command : commands) {
         for (const std::string& value : values) {

@@ -98,5 +98,24 @@ TEST(ConsoleCommands, HelpShowsEveryFormAndWhatOneCommandDoes) {
     }
 }
 
+// Standard input comes in pieces of any size: an over-long line is dropped whole, however
+// many pieces it spans, and nothing of its tail runs as a command.
+TEST(ConsoleCommands, AnOverLongInputLineIsDroppedWhole) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"stat", "us\n12345678\nqu", "it"}, "status|12345678|quit|"},
+        {{"12345", "6789", "0123", " echo TAIL", "\nquit"}, "!|quit|"},
+    };
+    for (const auto& [pieces, expected] : cases) {
+        CInputLines lines(8);
+        std::string seen; // lines as run, "!" for a line dropped
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            for (const auto& piece : lines.Feed(pieces[i], i + 1 == pieces.size())) {
+                seen += (piece.tooLong ? "!" : piece.text) + "|";
+            }
+        }
+        EXPECT_EQ(seen, expected) << pieces.front();
+    }
+}
+
 } // namespace
 } // namespace halyx

@@ -79,7 +79,8 @@ TEST_F(ChatTexts, EveryChatIsLoggedAsTypedAndNoLaterCommandIsLost) {
         << transcript;
     EXPECT_NE(transcript.find("SUMMARY 1 unreadable messages ALPHA=1"), std::string::npos)
         << transcript;
-    EXPECT_NE(transcript.find("[Ann] -> [all]: no launch :-( sorry\n"), std::string::npos)
+    EXPECT_NE(transcript.find("[ALPHA (as Ann)] -> [all]: no launch :-( sorry\n"),
+              std::string::npos)
         << transcript;
 
     pugi::xml_document doc;

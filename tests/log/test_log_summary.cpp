@@ -63,3 +63,16 @@ TEST(LogSummary, HundredsOfStationsAndKindsAreCutToAReadableTable) {
     EXPECT_EQ(table.find("S24*"), std::string::npos);
     EXPECT_EQ(table.find("K140 "), std::string::npos);
 }
+
+// Names and texts come from whoever wrote the log: one that is not plain is quoted and escaped.
+TEST(LogSummary, NamesAndTextsThatAreNotPlainAreQuoted) {
+    const std::string table = SummaryOf(
+        "<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n"
+        "<!-- mark clock=3 time=T: red \\x1b[31m -->\n<Event Name=\"Abort\" ClockTime=\"1\" "
+        "From=\"ALPHA\"/>\n<Event Name=\"LaunchStatusChange\" ClockTime=\"2\" From=\"ALPHA \" "
+        "Status=\"go&#7;\"/>\n</SimEvents><TeamMembers/></HalyxSimLog>");
+    for (const char* line : {"                    ALPHA*  \"ALPHA \"*", "\"ALPHA \"  2 \"go\\x07\"",
+                             "Marks            minute 3 (T): \"red \\x1b[31m\""}) {
+        EXPECT_TRUE(HasLine(table, line)) << line << "\n" << table;
+    }
+}

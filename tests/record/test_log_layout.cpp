@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace halyx {
 namespace {
 
@@ -154,6 +156,10 @@ TEST(LogLayout, WhereTheFileGoesAndWhatBlocksIt) {
                                    "initialized");
     EXPECT_FALSE(log.IsOpen());
     EXPECT_FALSE(log.LogStartSim());
+    // Nor is a log written through a link planted under its name, even one leading nowhere.
+    std::filesystem::create_symlink(folder + "elsewhere.xml", folder + "planted.xml");
+    EXPECT_FALSE(log.Open(folder, "planted", "", kScenario));
+    EXPECT_FALSE(std::filesystem::exists(folder + "elsewhere.xml"));
 }
 
 } // namespace

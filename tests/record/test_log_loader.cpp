@@ -3,12 +3,14 @@
 
 #include "common/progress.h"
 #include "record/logloader.h"
+#include "record/logreader.h"
 #include "record/simeventstore.h"
 #include "recordtestutil.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
+#include <sys/stat.h>
 #include <utility>
 
 namespace halyx {
@@ -93,6 +95,9 @@ TEST(LogLoader, WhatIsRefusedSaysWhyAndReachesNothing) {
     EXPECT_EQ(r.status, LogLoadStatus::CannotOpen);
     EXPECT_TRUE(r.message.empty());
     EXPECT_EQ(t.Loader().Load(folder).status, LogLoadStatus::CannotOpen);
+    // Nor is a pipe, at once: no writer will ever come.
+    ASSERT_EQ(::mkfifo((folder + "pipe.xml").c_str(), 0600), 0);
+    EXPECT_EQ(CLogReader().Open(folder + "pipe.xml").status, LogLoadStatus::CannotOpen);
 }
 
 TEST(LogLoader, OtherRootsExtraChildrenPrefixesCrLfAndRepeatedSectionsAreAccepted) {

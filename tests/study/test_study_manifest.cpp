@@ -1,6 +1,7 @@
 #include "study/study.h"
 
 #include "common/paths.h"
+#include "common/sha256.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
 #include "scenario/scenariofileset.h"
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace halyx {
 namespace {
@@ -139,6 +141,56 @@ TEST_F(StudyFolder, VerifyNamesEveryChangedFile) {
     report = CStudy::Verify(m_folder);
     EXPECT_EQ(report.problems.size(), 4u);
     EXPECT_NE(report.problems[0].find("scenario set"), std::string::npos);
+}
+
+// Links planted in the plan's folder: nothing of the study is written through them, and a run
+// that cannot start says why.
+TEST_F(StudyFolder, NothingIsWrittenThroughLinks) {
+    namespace fs = std::filesystem;
+    fs::create_symlink(m_folder + "elsewhere.xml", m_folder + "logs/T01_B1.xml"); // dangling
+    EXPECT_EQ(m_study.ProposedLogName(0), "T01_B1_r2");
+    fs::create_symlink(m_folder + "other.csv", m_folder + "manifest.csv");
+    std::string error;
+    EXPECT_FALSE(m_study.Skip(1, error));
+    EXPECT_FALSE(fs::exists(m_folder + "other.csv"));
+    EXPECT_NE(m_study.WhyNoRunCanStart().find("manifest.csv is a link"), std::string::npos);
+    fs::remove(m_folder + "manifest.csv");
+    fs::remove_all(m_folder + "logs");
+    fs::create_directory_symlink(m_folder + "scen", m_folder + "logs");
+    EXPECT_NE(m_study.WhyNoRunCanStart().find("logs is a link"), std::string::npos);
+}
+
+// A row saying done stands only with its log as recorded: a forged one, or one whose log
+// changed, is said and its run offered again.
+TEST_F(StudyFolder, ADoneRowWithoutItsLogOffersTheRunAgain) {
+    Run(1, "<log two/>", true);
+    std::ofstream(m_folder + "manifest.csv", std::ios::app)
+        << "1,T01,B1,scen/easy/easy.hsf,,logs/T01_B1.xml,ab,,,Launch,done,5,,\n";
+    std::ofstream(m_folder + "logs/T01_B2.xml") << "<log changed/>";
+    CStudy again;
+    ASSERT_TRUE(again.Open(m_folder + "plan.csv"));
+    EXPECT_EQ(again.Status()[0].problem, "the manifest says done, but its log "
+                                         "logs/T01_B1.xml is missing");
+    EXPECT_EQ(again.Status()[1].problem, "the manifest says done, but its log "
+                                         "logs/T01_B2.xml differs from the one recorded");
+    EXPECT_EQ(again.Status()[1].state, StudyRunState::Pending);
+}
+
+// Hostile rows: a device and a pipe as logs are refused at once (reading them would never end),
+// and one file named by many rows is read once.
+TEST_F(StudyFolder, VerifyReadsOnlyRegularFilesEachOnce) {
+    ASSERT_EQ(::mkfifo((m_folder + "logs/pipe.xml").c_str(), 0600), 0);
+    std::ofstream(m_folder + "logs/same.xml") << "<log/>";
+    std::ofstream manifest(m_folder + CStudyManifest::kFileName);
+    manifest << CStudyManifest::kHeader << "\n1,T,B,,,/dev/zero,x,,,,done,0,,\n"
+             << "1,T,B,,,logs/pipe.xml,x,,,,done,0,,\n";
+    for (int i = 0; i < 2000; ++i) {
+        manifest << "2,T,B,,,logs/same.xml," << Sha256Hex("<log/>") << ",,,,done,0,,\n";
+    }
+    manifest.close();
+    const CStudyVerifyReport report = CStudy::Verify(m_folder);
+    EXPECT_EQ(report.filesChecked, 3u);
+    EXPECT_EQ(report.problems.size(), 2u);
 }
 
 } // namespace

@@ -56,6 +56,7 @@ TEST(StudyPlan, RefusalsNameTheLine) {
         {"1,T,B,a.hsf,multi,A,ok\n2,T,C,a.hsf,multi,A,\"open\n\n", 3, "quoted field is not closed"},
         {"1,T,B,\"a.hsf\"x,multi,A,\n", 2, "text after the closing quote"},
         {"1,T,B,a.hsf,multi,A A,\n", 2, "station A is named twice"},
+        {"1," + std::string(300, 'T') + ",B,a.hsf,multi,A,\n", 2, "a log name of 302 bytes"},
         {"1,T,B,a.hsf,multi,A," + std::string(5000, 'n') + "\n", 2, "longer than 4096 bytes"},
     };
     CStudyPlan plan;

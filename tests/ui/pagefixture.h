@@ -92,18 +92,20 @@ protected:
     }
 
     // Stations registered at the name server from another "machine".
-    void RegisterStations(std::initializer_list<const char*> names) {
-        auto connection = registry.open_connection("10.1.1.1");
+    CNameRegistry::ConnectionId RegisterStations(std::initializer_list<const char*> names,
+                                                 const std::string& host = "10.1.1.1") {
+        auto connection = registry.open_connection(host);
         int port = 7100;
         for (const char* name : names) {
             registry.handle_request(std::string("(register :name ") + name + " :port " +
                                         std::to_string(port++) + ")",
                                     connection);
         }
+        return connection;
     }
 
     void RegisterAndAdd(std::initializer_list<const char*> names) {
-        RegisterStations(names);
+        stations = RegisterStations(names);
         page.Register();
         for (const char* name : names) {
             ASSERT_TRUE(page.SelectAgent(name)) << name;
@@ -167,6 +169,7 @@ protected:
     CScenario scenario;
     CExperimentLog log;
     CNameRegistry registry;
+    CNameRegistry::ConnectionId stations{};
     CHalyxCommand agent;
     CMemoryCommunicator comm;
     ScriptedView view;

@@ -168,12 +168,14 @@ TEST(CommPageReplay, RecordedChatIsShownByMinuteAndWhatIsNoChatIsSkipped) {
         record(4, "ALPHA", "tell :command subject_communication :from (ALPHA :message"),
         record(5, "BRAVO", "tell :command abort :resource 1 :id I1"),
         record(6, "BRAVO", "tell :command subject_communication :to ALPHA :message (ok)"),
+        record(7, "BRAVO", "tell :command subject_communication :from ALPHA :message (me)"),
     });
     page.ClearReplay();
     EXPECT_TRUE(page.ReplayActive());
     page.ShowReplayUpTo(960, events);
     EXPECT_EQ(page.ReplayText(),
-              "[Minute 3] [ALPHA]: hi (there)\n[Minute 6] [BRAVO] -> [ALPHA]: ok\n");
+              "[Minute 3] [ALPHA]: hi (there)\n[Minute 6] [BRAVO] -> [ALPHA]: ok\n"
+              "[Minute 7] [BRAVO (as ALPHA)]: me\n");
     const unsigned generation = page.ReplayGeneration();
     page.ShowReplayUpTo(5, events);
     EXPECT_EQ(page.ReplayText(), "[Minute 3] [ALPHA]: hi (there)\n");

@@ -67,6 +67,15 @@ TEST_F(SessionControls, ARestartedStationIsReinitializedAndJoinsTheRun) {
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Running", "BRAVO:Not Initialized"}));
     comm.deliver_from("BRAVO", "tell", "tell :command init_sim");
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Running", "BRAVO:Running"}));
+    // ALPHA's name taken from another machine: named on the row, asked about first.
+    registry.close_connection(stations);
+    RegisterStations({"ALPHA"}, "10.1.1.2");
+    view.answers = {false, true};
+    EXPECT_FALSE(page.ReinitializeStation("ALPHA"));
+    EXPECT_EQ(view.questions.back(),
+              "ALPHA now registers from 10.1.1.2, it was 10.1.1.1. Re-initialize it?");
+    EXPECT_EQ(page.StationHealthText("ALPHA"), "new host, it was 10.1.1.1");
+    EXPECT_TRUE(page.ReinitializeStation("ALPHA"));
     // The answer is logged as every first answer is.
     const std::string text = ClosedLogText();
     size_t confirmations = 0;
