@@ -5,9 +5,11 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QTreeView>
 
 #include <cstring>
 
@@ -63,6 +65,13 @@ QString ChooseFile(QWidget* parent, const QString& dialogKey, CFileRequest reque
                                                                 : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    // Qt's own dialog (where the desktop offers none) opens with a narrow name column that
+    // cuts off the long names of logs and scenarios: the names get the room.
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        details->header()->setStretchLastSection(false);
+        details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        dialog.resize(dialog.size().expandedTo(QSize(860, 500)));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }

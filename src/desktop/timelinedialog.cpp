@@ -11,6 +11,8 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+
 namespace halyx {
 
 // The whole picture, fitted to the window and drawn again at every resize: station names,
@@ -101,6 +103,12 @@ void CTimelineDialog::Show(const Result& result) {
                                        ? tr("none")
                                        : QString::fromStdString(m_timeline->LaunchDecision())));
         m_view->SetTimeline(m_timeline);
+        // The picture is no taller than its lanes need: the window shrinks to it rather than
+        // leaving an empty lower half.
+        const int picture = CTimelinePainter::PreferredSize(*m_timeline).height();
+        const int extra = std::max(0, picture - m_view->minimumHeight());
+        m_view->setMaximumHeight(m_view->minimumHeight() + extra);
+        resize(width(), std::min(height(), minimumSizeHint().height() + extra));
     } else {
         m_status->setText(tr("The timeline cannot be drawn: %1").arg(m_problem));
     }

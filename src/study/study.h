@@ -30,6 +30,13 @@ enum class StudyRunState { Pending, Running, Done, Failed, Skipped };
 // "pending", "running", "done", "failed", "skipped".
 const char* StudyRunStateText(StudyRunState state);
 
+// An attempt that a repeat superseded, as its row of the manifest had it.
+struct CStudyAttempt {
+    StudyRunState state = StudyRunState::Done;
+    std::string log;
+    std::string decision;
+};
+
 struct CStudyRunStatus {
     StudyRunState state = StudyRunState::Pending;
     int attempts = 0;     // runs with a log, done or failed
@@ -37,6 +44,7 @@ struct CStudyRunStatus {
     std::string decision; // of the last attempt
     std::string logPath;  // while running: the log's full path
     int64_t startTsid = 0;
+    std::vector<CStudyAttempt> superseded; // oldest first
 };
 
 // How a run ended, as the console saw it.
