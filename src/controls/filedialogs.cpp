@@ -65,10 +65,11 @@ QString ChooseFile(QWidget* parent, const QString& dialogKey, CFileRequest reque
                                                                 : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDefaultSuffix(request.defaultSuffix);
-    // Qt's own dialog (where the desktop offers none) opens with a narrow name column that
-    // cuts off the long names of logs and scenarios: the names get the room.
+    // Qt's own dialog (where the desktop offers none) opens with columns that cut off the long
+    // names of logs and scenarios and their dates: each column fits, the names get the rest.
     if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
         details->header()->setStretchLastSection(false);
+        details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
         details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
         dialog.resize(dialog.size().expandedTo(QSize(860, 500)));
     }
