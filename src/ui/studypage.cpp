@@ -199,7 +199,7 @@ void CStudyPage::Update() {
 }
 
 std::string CStudyPage::FinishQuestion() const {
-    if (!m_running || m_ended || !m_agent.Started()) {
+    if (!m_running || m_ended || !m_page.MissionRunning()) {
         return {};
     }
     return "Run " + m_study.Plan().Runs()[*m_running].run + " is still running (minute " +
@@ -220,9 +220,14 @@ bool CStudyPage::FinishRun() {
     if (!m_running) {
         return false;
     }
+    // An end the page has not followed yet is still an end.
+    if (!m_ended && m_page.MissionOver() && !m_page.IsPlaybackMode()) {
+        m_ended = true;
+        m_decision = m_agent.LastOutcome();
+    }
     // A mission under way would otherwise go on with its clock stopped and its log closed, and
     // the next Start would run one that records nothing.
-    if (!m_ended && m_agent.Started()) {
+    if (!m_ended && m_page.MissionRunning()) {
         m_page.ResetWithoutQuestion();
     }
     return Record(true);
