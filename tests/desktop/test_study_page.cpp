@@ -146,6 +146,11 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     EXPECT_EQ(Cell(1, CStudyTableModel::kRun), QStringLiteral("1"));
     EXPECT_EQ(Cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
     EXPECT_EQ(Cell(1, CStudyTableModel::kDecision), QString());
+    // Skip asks before it writes "skipped"; No writes nothing.
+    Find<QTableView>(study, QStringLiteral("Runs"))->selectRow(2);
+    EXPECT_FALSE(
+        ClickAnswering(Find(study, QStringLiteral("Skip Run")), QMessageBox::No).isEmpty());
+    EXPECT_EQ(Cell(2, CStudyTableModel::kState), QStringLiteral("pending"));
 
     // The user guide's picture of the page, when asked for:
     //     HALYX_SCREENSHOT_DIR=$PWD/docs/screenshots build/bin/test_desktop_study_page
