@@ -6,8 +6,8 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build locales ccache
     qt6-base-dev libpugixml-dev libcurl4-openssl-dev
-    # the map server; its CMake package needs the WebSockets one, which it does not pull in
-    qt6-httpserver-dev qt6-websockets-dev
+    # the observer page's browser test talks to the browser over its debugging socket
+    qt6-websockets-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-svg-dev
     dpkg-dev file

@@ -7,7 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export HALYX_BUILD_DIR=${HALYX_BUILD_DIR:-$root/build}
 # Only what the demonstration and the desktop run; scripts/test.sh builds the tests and
 # benchmarks.
-bash "$root/scripts/build.sh" halyx-command halyx-station halyx_maps
+bash "$root/scripts/build.sh" halyx-command halyx-station halyx-log halyx-scenario halyx_maps
 if [ "${1:-}" = "--headless" ]; then
     shift
     exec bash "$root/scripts/demo.sh" "$@"

@@ -20,6 +20,7 @@
 #include "desktop/halyxcommanddlg.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/missionfollower.h"
+#include "desktop/studypagewidget.h"
 #include "external/agentkit/communicator.h"
 #include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/nameserver.h"
@@ -171,8 +172,12 @@ int RunDesktop(QCoreApplication& app, halyx::CScenario& scenario, halyx::CExperi
                halyx::CHalyxCommand& agent, halyx::CNetContainer& container,
                std::function<std::string()>& registeredName, bool teamOnly,
                bool serverFromCommandLine, const std::string& agentName, const std::string& ansHost,
-               int ansPort, int agentPort, halyx::CMissionFollower& follower) {
+               int ansPort, int agentPort, halyx::CMissionFollower& follower,
+               std::function<std::string()> startObserver) {
     halyx::CHalyxCommandDlg window(scenario, agent, log);
+    if (halyx::CStudyPageWidget* study = window.StudyPage()) {
+        study->SetObserverStarter(std::move(startObserver));
+    }
     // A slow or dead name server must not freeze the window: its waits turn the event loop.
     halyx::CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
     ans.set_wait_in_event_loop(true);
@@ -613,10 +618,25 @@ int main(int argc, char** argv) {
     }
 
     if (!line.headless) {
+        // The Study menu's Observer Page starts the page in this run too.
+        auto startObserver = [&views, &mapServer, bind = options.bind]() -> std::string {
+            if (!views.observerFeed) {
+                halyx::ObserverOptions observer = halyx::StoredObserverOptions();
+                observer.enabled = true;
+                std::string error;
+                views.observerFeed =
+                    halyx::OpenObserver(mapServer, *views.follower, observer, bind, error);
+                if (!views.observerFeed) {
+                    return "The observer page could not be started: " + error;
+                }
+            }
+            return "The observer page is on: " +
+                   mapServer.ObserverAddress(halyx::ObserverHost(bind));
+        };
         return RunDesktop(*app, scenario, log, agent, container, registeredName, line.teamOnly,
                           startEmbedded || options.ansHost.has_value(),
                           line.agentGiven ? line.agentName : std::string(), ansHost, ansPort,
-                          agentPort, *views.follower);
+                          agentPort, *views.follower, startObserver);
     }
     return RunHeadless(*app, scenario, log, agent, container, registeredName, line, ansHost,
                        ansPort, agentPort, std::move(lines), views.follower.get());

@@ -5,9 +5,11 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStringList>
+#include <QTreeView>
 
 #include <cstring>
 
@@ -63,6 +65,14 @@ QString ChooseFile(QWidget* parent, const QString& dialogKey, CFileRequest reque
                                                                 : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setDefaultSuffix(request.defaultSuffix);
+    // Qt's own dialog (where the desktop offers none) opens with columns that cut off the long
+    // names of logs and scenarios and their dates: each column fits, the names get the rest.
+    if (auto* details = dialog.findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        details->header()->setStretchLastSection(false);
+        details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        details->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+        dialog.resize(dialog.size().expandedTo(QSize(860, 500)));
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return {};
     }

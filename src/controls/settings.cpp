@@ -101,12 +101,11 @@ void CSettings::TrackSplitter(QSplitter* splitter, const QString& name) {
                      [splitter, key] { Store()->setValue(key, splitter->saveState()); });
 }
 
-void CSettings::TrackGeometry(QWidget* window, const QString& name) {
+bool CSettings::TrackGeometry(QWidget* window, const QString& name) {
     const QByteArray stored = Store()->value(WindowKey(name, "geometry")).toByteArray();
-    if (!stored.isEmpty()) {
-        window->restoreGeometry(stored);
-    }
+    const bool restored = !stored.isEmpty() && window->restoreGeometry(stored);
     window->installEventFilter(new GeometryKeeper(window, name));
+    return restored;
 }
 
 } // namespace halyx

@@ -33,8 +33,8 @@ public:
     // The same for a splitter's sizes.
     static void TrackSplitter(QSplitter* splitter, const QString& name);
     // Restores a top-level window's geometry; it is saved when the window is hidden or closed,
-    // and only for a window that was shown.
-    static void TrackGeometry(QWidget* window, const QString& name);
+    // and only for a window that was shown. True when a stored geometry was restored.
+    static bool TrackGeometry(QWidget* window, const QString& name);
 };
 
 } // namespace halyx

@@ -168,6 +168,19 @@ void CTimelinePainter::Paint(QPainter& p, const QRectF& area, const CLogTimeline
 
 QRectF CTimelinePainter::PaintFitted(QPainter& p, const QRectF& area, const CLogTimeline& timeline,
                                      const TimelineStyle& style) {
+    const double height = PreferredSize(timeline).height();
+    const QSizeF fitted = FittedSize(area.size(), timeline);
+    const double scale = fitted.height() / height;
+    const double width = fitted.width() / scale;
+    p.save();
+    p.translate(area.topLeft());
+    p.scale(scale, scale);
+    PaintLaidOut(p, timeline, style, width);
+    p.restore();
+    return QRectF(area.topLeft(), fitted);
+}
+
+QSizeF CTimelinePainter::FittedSize(const QSizeF& area, const CLogTimeline& timeline) {
     // One scale both ways, so that text keeps its shape; never larger than the picture's own
     // size. A wide area gets a wider picture instead, down to a width at which the legend
     // still fits.
@@ -178,12 +191,7 @@ QRectF CTimelinePainter::PaintFitted(QPainter& p, const QRectF& area, const CLog
         width = kMinWidth;
         scale = area.width() / kMinWidth;
     }
-    p.save();
-    p.translate(area.topLeft());
-    p.scale(scale, scale);
-    PaintLaidOut(p, timeline, style, width);
-    p.restore();
-    return QRectF(area.topLeft(), QSizeF(width * scale, height * scale));
+    return QSizeF(width * scale, height * scale);
 }
 
 void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,

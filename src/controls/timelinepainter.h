@@ -39,6 +39,8 @@ public:
     // part of area painted.
     static QRectF PaintFitted(QPainter& painter, const QRectF& area, const CLogTimeline& timeline,
                               const TimelineStyle& style = {});
+    // The size PaintFitted paints within area.
+    static QSizeF FittedSize(const QSizeF& area, const CLogTimeline& timeline);
 
     static QColor MarkColor(TimelineMark mark);
     static QColor GoColor();

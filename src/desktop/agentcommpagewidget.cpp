@@ -41,7 +41,7 @@ CAgentCommPageWidget::CAgentCommPageWidget(CPageContext& context, QWidget* paren
     splitter->addWidget(
         BuildSide(m_incoming, tr("Incoming Messages"), QStringLiteral("Incoming"), false));
     splitter->addWidget(
-        BuildSide(m_outgoing, tr("OutgoingMessages"), QStringLiteral("Outgoing"), true));
+        BuildSide(m_outgoing, tr("Outgoing Messages"), QStringLiteral("Outgoing"), true));
     CSettings::TrackSplitter(splitter, QStringLiteral("AgentCommPage/Sides"));
     auto* arrival = new QCheckBox(tr("Arrival order"), this);
     arrival->setObjectName(QStringLiteral("Arrival order"));
@@ -81,6 +81,9 @@ CAgentCommPageWidget::~CAgentCommPageWidget() {
 QWidget* CAgentCommPageWidget::BuildSide(Side& side, const QString& title, const QString& name,
                                          bool outgoing) {
     auto* box = new QGroupBox(title, this);
+    // The outgoing group keeps its given name, "OutgoingMessages", for finding it; its caption
+    // reads as words.
+    box->setObjectName(outgoing ? QStringLiteral("OutgoingMessages") : title);
     auto* layout = new QVBoxLayout(box);
     side.model = new CMessageListModel(this);
     side.list = new QTreeView(box);

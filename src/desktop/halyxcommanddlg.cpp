@@ -5,8 +5,11 @@
 #include "controls/gseselection.h"
 #include "controls/settings.h"
 #include "controls/unittablemodel.h"
+#include "controls/windowplace.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/scenariocheckdialog.h"
 #include "desktop/scenariopage.h"
+#include "desktop/studypagewidget.h"
 #include "desktop/unitpane.h"
 #include "editor/gseframe.h"
 #include "editor/gseview.h"
@@ -87,6 +90,7 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
     redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
     edit->addAction(undo);
     edit->addAction(redo);
+    BuildStudyMenu();
     QMenu* help = menuBar()->addMenu(tr("&Help"));
     help->addAction(tr("&About HalyxCommand..."), this, &CHalyxCommandDlg::ShowAbout);
 
@@ -104,6 +108,9 @@ CHalyxCommandDlg::CHalyxCommandDlg(CScenario& scenario, CHalyxCommand& agent, CE
     }
     if (CInitPageWidget* init = InitPage()) {
         init->SetReport([this](const QString& line) { m_status->setText(line); });
+    }
+    if (CStudyPageWidget* study = StudyPage()) {
+        study->SetReport([this](const QString& line) { m_status->setText(line); });
     }
     // Most of the screen it opens on, so that the pages' tables show many rows; never smaller
     // than the size every page is laid out for. A size the user chose is restored below.
@@ -139,6 +146,41 @@ CScenarioPage* CHalyxCommandDlg::ScenarioPage() const {
     return nullptr;
 }
 
+CStudyPageWidget* CHalyxCommandDlg::StudyPage() const {
+    for (CPage* page : m_pages) {
+        if (auto* study = dynamic_cast<CStudyPageWidget*>(page)) {
+            return study;
+        }
+    }
+    return nullptr;
+}
+
+void CHalyxCommandDlg::BuildStudyMenu() {
+    CStudyPageWidget* study = StudyPage();
+    if (study == nullptr) {
+        return;
+    }
+    QMenu* menu = menuBar()->addMenu(tr("S&tudy"));
+    // An application-wide shortcut: the experimenter marks a moment from the Mission Picture
+    // or any page without first going to the Study page.
+    m_mark = menu->addAction(tr("&Mark..."), study, &CStudyPageWidget::Mark);
+    m_mark->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_mark->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(m_mark);
+    menu->addSeparator();
+    menu->addAction(tr("Make &Plan..."), study, &CStudyPageWidget::MakePlan);
+    menu->addAction(tr("&Verify Study"), study, &CStudyPageWidget::VerifyStudy);
+    menu->addAction(tr("Write Study &Tables..."), study, &CStudyPageWidget::WriteStudyTables);
+    menu->addAction(tr("Generate &Balanced Scenarios..."), study,
+                    &CStudyPageWidget::GenerateBalanced);
+    menu->addSeparator();
+    QAction* observer = menu->addAction(tr("&Observer Page"));
+    observer->setObjectName(QStringLiteral("Observer Page"));
+    observer->setCheckable(true);
+    observer->setChecked(study->ObserverPageOn());
+    connect(observer, &QAction::toggled, study, &CStudyPageWidget::SetObserverPage);
+}
+
 void CHalyxCommandDlg::LaunchScenarioEditor(bool on) {
     if (!on) {
         if (m_editor) {
@@ -152,6 +194,9 @@ void CHalyxCommandDlg::LaunchScenarioEditor(bool on) {
     }
     // A fresh frame each time the toggle is turned on; it deletes itself when closed.
     m_editor = new CGSEFrame(m_context.scenario, m_undoStack);
+    if (!m_editor->GeometryRestored()) {
+        PlaceWindow(m_editor, this);
+    }
     if (CScenarioPage* page = ScenarioPage()) {
         CGSEScenarioHooks hooks;
         hooks.load = [page] { page->Load(); };
@@ -184,6 +229,8 @@ void CHalyxCommandDlg::Shutdown() {
 void CHalyxCommandDlg::ForceShutdown() {
     m_force = true;
     close();
+    // A termination signal ends the program even while a dialog's own event loop runs.
+    QCoreApplication::exit(0);
 }
 
 CGSEFrame* CHalyxCommandDlg::Editor() const {
@@ -237,6 +284,16 @@ void CHalyxCommandDlg::closeEvent(QCloseEvent* event) {
     }
     CloseExperimentLog();
     event->accept();
+    // The program ends with this window: the editor (a window of its own) and the windows the
+    // pages opened would otherwise keep it running, with its name server and ports.
+    if (m_editor) {
+        m_editor->close();
+    }
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (child->isWindow() && child->isVisible()) {
+            child->close();
+        }
+    }
 }
 
 void CHalyxCommandDlg::CloseExperimentLog() {
@@ -288,6 +345,16 @@ void CHalyxCommandDlg::SelectUnit(UnitKind kind, int index, const std::string& i
     if (shown.isValid()) {
         pane->Table()->selectRow(shown.row());
         pane->Table()->scrollTo(shown);
+        // The scenario check's window, which asked for the unit, moves off the row it selected.
+        if (CScenarioPage* scenarioPage = ScenarioPage();
+            scenarioPage && scenarioPage->CheckDialog() &&
+            scenarioPage->CheckDialog()->isVisible()) {
+            QTableView* table = pane->Table();
+            const QRect cell = table->visualRect(table->model()->index(shown.row(), 0));
+            const QRect row(table->viewport()->mapToGlobal(QPoint(0, cell.top())),
+                            QSize(table->viewport()->width(), cell.height()));
+            MoveBeside(scenarioPage->CheckDialog(), row);
+        }
     }
     if (m_editor) {
         m_editor->View()->SelectUnit(CGSESelection{kind, index, id});

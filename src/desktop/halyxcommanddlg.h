@@ -10,6 +10,7 @@
 #include <functional>
 #include <vector>
 
+class QAction;
 class QLabel;
 class QPushButton;
 class QTabWidget;
@@ -20,6 +21,7 @@ class CGSEFrame;
 class CScenarioPage;
 
 class CInitPageWidget;
+class CStudyPageWidget;
 
 // The main window: the "Halyx Control Center" with its nine pages, the status line, the
 // "Launch Scenario Editor" toggle and "Shutdown". It owns the scenario's undo stack and the
@@ -27,8 +29,9 @@ class CInitPageWidget;
 class CHalyxCommandDlg final : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int kVersionMajor = 3;
-    static constexpr int kVersionMinor = 13;
+    // The program's version (the project's, which the study manifest records too).
+    static constexpr int kVersionMajor = HALYX_VERSION_MAJOR;
+    static constexpr int kVersionMinor = HALYX_VERSION_MINOR;
     static constexpr const char* kTitleTemplate = "HALYX Command - Version %d.%02d";
     static constexpr const char* kSheetCaption = "Halyx Control Center";
     static constexpr const char* kInitialStatus =
@@ -45,6 +48,9 @@ public:
     const std::vector<CPage*>& Pages() const { return m_pages; }
     CInitPageWidget* InitPage() const;
     CScenarioPage* ScenarioPage() const;
+    CStudyPageWidget* StudyPage() const;
+    // "Mark..." (Ctrl+M): works from every window of the console, whichever page is shown.
+    QAction* MarkAction() const { return m_mark; }
     QUndoStack& UndoStack() { return m_undoStack; }
     QLabel* StatusLine() const { return m_status; }
     QPushButton* EditorToggle() const { return m_editorToggle; }
@@ -79,6 +85,7 @@ protected:
 
 private:
     void CloseExperimentLog();
+    void BuildStudyMenu();
 
     CHalyxCommand& m_agent;
     CExperimentLog& m_log;
@@ -88,6 +95,7 @@ private:
     std::vector<CPage*> m_pages;
     QLabel* m_status = nullptr;
     QPushButton* m_editorToggle = nullptr;
+    QAction* m_mark = nullptr;
     SaveScenario m_saveScenario;
     // The questions of closing were answered and the save they asked for went through.
     bool m_closeAnswered = false;

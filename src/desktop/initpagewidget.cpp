@@ -457,10 +457,19 @@ QVBoxLayout* CInitPageWidget::BuildTeamButtons(QWidget* stations) {
 
 QHBoxLayout* CInitPageWidget::BuildSimulationButtons(QWidget* stations) {
     auto* simButtons = new QHBoxLayout;
-    simButtons->addWidget(MakeButton("Initialize Simulation", InitControl::InitializeSimulation,
-                                     [this] { m_page.InitializeSimulation(); }));
-    m_start = MakeButton("Start Simulation", InitControl::StartSimulation,
-                         [this] { m_page.StartSimulation(); });
+    // A new mission's first steps clear the status line of what the last one left there.
+    simButtons->addWidget(
+        MakeButton("Initialize Simulation", InitControl::InitializeSimulation, [this] {
+            Report(QString());
+            m_page.InitializeSimulation();
+        }));
+    m_start = MakeButton("Start Simulation", InitControl::StartSimulation, [this] {
+        const bool starting = !m_context.agent.Started();
+        m_page.StartSimulation();
+        if (starting && m_context.agent.Started()) {
+            Report(QString());
+        }
+    });
     simButtons->addWidget(m_start);
     simButtons->addWidget(MakeButton("Reset Simulation", InitControl::ResetSimulation,
                                      [this] { m_page.ResetSimulation(); }));
@@ -551,7 +560,8 @@ QHBoxLayout* CInitPageWidget::BuildPlaybackRow(QWidget* stations) {
     playback->addSpacing(12);
     m_timeline = new QPushButton(tr("Timeline"), stations);
     m_timeline->setObjectName(QStringLiteral("Timeline"));
-    m_timeline->setToolTip(tr("The loaded experiment's mission at a glance"));
+    m_timeline->setToolTip(
+        tr("The mission of the loaded experiment, or of the one just recorded, at a glance"));
     connect(m_timeline, &QPushButton::clicked, this, [this] { OpenTimeline(); });
     playback->addWidget(m_timeline);
     m_missionPicture = new QPushButton(tr("Mission Picture"), stations);
@@ -694,11 +704,30 @@ void CInitPageWidget::ReinitializeSelected() {
     ShowPresenter();
 }
 
+std::string CInitPageWidget::TimelineLog() const {
+    if (!m_loadedExperiment.empty()) {
+        return m_loadedExperiment;
+    }
+    // The log just recorded, once its mission has ended or the log was closed.
+    if (!m_page.IsPlaybackMode() && !m_page.MissionRunning() &&
+        (m_page.MissionOver() || !m_context.log.IsOpen())) {
+        return m_context.log.FilePath();
+    }
+    return {};
+}
+
+void CInitPageWidget::Report(const QString& line) {
+    if (m_report) {
+        m_report(line);
+    }
+}
+
 void CInitPageWidget::OpenTimeline() {
-    if (m_loadedExperiment.empty()) {
+    const std::string path = TimelineLog();
+    if (path.empty()) {
         return;
     }
-    auto* dialog = new CTimelineDialog(m_loadedExperiment, this);
+    auto* dialog = new CTimelineDialog(path, this);
     dialog->show();
 }
 
@@ -828,11 +857,10 @@ void CInitPageWidget::ShowPresenter() {
     if (outcome != m_outcome->text()) {
         m_outcome->setText(outcome);
         m_outcome->setVisible(!outcome.isEmpty());
-        if (!outcome.isEmpty() && m_report) {
-            m_report(outcome);
-        }
+        // A reset takes the ended mission's decision off the status line too.
+        Report(outcome);
     }
-    m_timeline->setEnabled(!m_loadedExperiment.empty());
+    m_timeline->setEnabled(!TimelineLog().empty());
     ShowHealth();
     ShowAgentList();
     ShowStations();
@@ -884,6 +912,7 @@ void CInitPageWidget::ShowAgentList() {
 void CInitPageWidget::ShowStations() {
     const std::vector<StationRow>& rows = m_page.Stations();
     // Rows are rewritten in place, so that a tick or a status change keeps the selection.
+    int needed = 0;
     while (m_stations->topLevelItemCount() > static_cast<int>(rows.size())) {
         delete m_stations->takeTopLevelItem(m_stations->topLevelItemCount() - 1);
     }
@@ -895,6 +924,10 @@ void CInitPageWidget::ShowStations() {
         const std::string health = StationHealth(rows[i].name);
         const std::string status =
             health.empty() ? rows[i].status : rows[i].status + " (" + health + ")";
+        needed = std::max(needed, m_stations->fontMetrics().horizontalAdvance(ToQString(status)) +
+                                      2 * m_stations->style()->pixelMetric(
+                                              QStyle::PM_FocusFrameHMargin, nullptr, m_stations) +
+                                      12);
         const std::string lost = std::to_string(m_page.LostMessages(rows[i].name));
         const std::string* cells[] = {&rows[i].name, &status, &rows[i].host, &rows[i].port, &lost};
         for (int c = 0; c < 5; ++c) {
@@ -905,6 +938,12 @@ void CInitPageWidget::ShowStations() {
         }
         item->setForeground(1, health.empty() ? m_stations->palette().brush(QPalette::Text)
                                               : QBrush(QColor(0xb0, 0x00, 0x20)));
+        item->setToolTip(1, ToQString(status));
+    }
+    // A status with its health ("Running (Not Responding)") is read whole, not cut off; a
+    // column the experimenter made wider stays so.
+    if (needed > m_stations->columnWidth(1)) {
+        m_stations->setColumnWidth(1, needed);
     }
     if (m_page.SelectedStation().empty()) {
         m_stations->setCurrentItem(nullptr);

@@ -132,6 +132,10 @@ private:
     void MoveLog();
     void ReinitializeSelected();
     void OpenTimeline();
+    // The log Timeline opens: the one loaded for playback, else the one just recorded ("" while
+    // a mission runs or none was).
+    std::string TimelineLog() const;
+    void Report(const QString& line);
     void OpenMissionPicture();
     // The picture draws on the scenario's world map, which otherwise only the editor loads:
     // read off the event loop's thread when the window opens without it.

@@ -126,6 +126,12 @@ bool CMissionFollower::Poll() {
         Restart();
     }
     const int minute = m_agent.Clock();
+    // The clock went back outside a replay: a reset, and the next mission starts from nothing
+    // (its log's first lines would otherwise be the first sign of it).
+    if (!m_replaying && minute < m_minute) {
+        m_logPath.clear();
+        Restart();
+    }
     if (minute != m_minute) {
         m_minute = minute;
         if (!m_replaying && minute > m_builder.Latest().minute) {

@@ -3,6 +3,7 @@
 #include "controls/filedialogs.h"
 #include "controls/missionpicturefile.h"
 #include "controls/settings.h"
+#include "controls/windowplace.h"
 #include "desktop/missionfollower.h"
 
 #include <QCheckBox>
@@ -110,7 +111,11 @@ CMissionWindow::CMissionWindow(CMissionFollower& follower, QWidget* parent)
     connect(save, &QPushButton::clicked, this, [this] { SaveAs(); });
 
     resize(m_painter.PreferredSize(follower.Scenario()).expandedTo(QSize(800, 600)));
-    CSettings::TrackGeometry(this, QStringLiteral("MissionPicture"));
+    // The picture's own size may be larger than the screen: the window fits the one it opens
+    // on, so that Save Picture stays in reach.
+    if (!CSettings::TrackGeometry(this, QStringLiteral("MissionPicture"))) {
+        PlaceWindow(this, parent);
+    }
     m_redrawGap.setSingleShot(true);
     connect(&m_redrawGap, &QTimer::timeout, this, [this] {
         if (m_redrawWanted) {

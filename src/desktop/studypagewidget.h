@@ -19,8 +19,10 @@ class CInitPage;
 class CSaveLocation;
 
 // The "Study" page: the widgets over CStudyPage. Open Plan..., the runs as a table, Prepare Next
-// Run, Skip Run, Repeat Run, Finish Run and Mark (Ctrl+M anywhere in the window). Initialize and
-// Start stay on the simulation control page; the save dialog opens with the run's log name.
+// Run, Skip Run, Repeat Run, Finish Run and Mark (also the main window's Study menu, Ctrl+M from
+// every window). Initialize and Start stay on the simulation control page; the save dialog opens
+// with the run's log name. The Study menu's other work (a plan made, a study verified, its
+// tables written, balanced scenarios generated) is done here too.
 class CStudyPageWidget final : public CPage, public IStudyPageView {
     Q_OBJECT
 public:
@@ -47,6 +49,22 @@ public:
     bool OpenPlan(const QString& path);
     // Asks for the note and writes the mark into the open log.
     void Mark();
+    // Where the page's lines for the window's status line go (a mark made, a tool's result).
+    void SetReport(std::function<void(const QString&)> report) { m_report = std::move(report); }
+    // Asks for scenarios, teams and stations and writes a counterbalanced plan, then opens it.
+    void MakePlan();
+    // The open study's manifest checked against its files, and its tables for R or pandas, by
+    // halyx-log; balanced scenario batches by halyx-scenario. Each runs in the background.
+    void VerifyStudy();
+    void WriteStudyTables();
+    void GenerateBalanced();
+    // The live observer page: on from the console's next start (and now, when the program can).
+    bool ObserverPageOn() const;
+    void SetObserverPage(bool on);
+    // Starts the observer page in this run of the program; answers the line to show.
+    void SetObserverStarter(std::function<std::string()> start) {
+        m_observerStarter = std::move(start);
+    }
     // The message line under the table (the last thing the page said).
     QString Message() const;
 
@@ -58,11 +76,18 @@ public:
 private:
     void ShowPresenter();
     int SelectedRun() const;
+    bool SelectedIsSuperseded() const;
+    void Report(const QString& line);
+    bool AskYesNo(const std::string& question);
+    // Runs a program of this installation with args; its output is shown when it ends.
+    void RunTool(const QString& program, const QStringList& args, const QString& title);
 
     CPageContext& m_context;
     CStudyPage m_study;
     CStudyTableModel m_model;
     std::function<bool(const std::string&)> m_loader;
+    std::function<void(const QString&)> m_report;
+    std::function<std::string()> m_observerStarter;
     QTimer m_follow;
     QTimer m_finish;
     QLabel* m_plan = nullptr;

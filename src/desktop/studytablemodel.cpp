@@ -31,7 +31,13 @@ QVariant CStudyTableModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     const CStudyTableRow& row = m_rows[static_cast<size_t>(index.row())];
+    if (row.superseded && role == Qt::ForegroundRole) {
+        return QBrush(QColor(0x75, 0x75, 0x75)); // an attempt that no longer counts
+    }
     if (role == Qt::BackgroundRole) {
+        if (row.superseded) {
+            return {};
+        }
         if (row.state == "done") {
             return QBrush(QColor(0xe8, 0xf5, 0xe9));
         }

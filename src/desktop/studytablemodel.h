@@ -18,6 +18,7 @@ public:
 
     // Takes the rows anew; a table of the same length changes in one ranged signal.
     void SetRows(std::vector<CStudyTableRow> rows);
+    const std::vector<CStudyTableRow>& Rows() const { return m_rows; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

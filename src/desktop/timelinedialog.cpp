@@ -11,6 +11,9 @@
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
+#include <algorithm>
+#include <cmath>
+
 namespace halyx {
 
 // The whole picture, fitted to the window and drawn again at every resize: station names,
@@ -25,6 +28,14 @@ public:
     void SetTimeline(std::shared_ptr<CLogTimeline> timeline) {
         m_timeline = std::move(timeline);
         update();
+    }
+
+    // How tall the picture is at width.
+    int PictureHeight(int width) const {
+        return m_timeline
+                   ? static_cast<int>(std::ceil(
+                         CTimelinePainter::FittedSize(QSizeF(width, 1e6), *m_timeline).height()))
+                   : 0;
     }
 
 protected:
@@ -101,6 +112,11 @@ void CTimelineDialog::Show(const Result& result) {
                                        ? tr("none")
                                        : QString::fromStdString(m_timeline->LaunchDecision())));
         m_view->SetTimeline(m_timeline);
+        // The picture is no taller than its lanes need: the window shrinks to it rather than
+        // leaving an empty lower half.
+        const int extra =
+            std::max(0, m_view->PictureHeight(m_view->width()) - m_view->minimumHeight());
+        resize(width(), std::min(height(), minimumSizeHint().height() + extra));
     } else {
         m_status->setText(tr("The timeline cannot be drawn: %1").arg(m_problem));
     }

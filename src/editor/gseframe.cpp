@@ -83,7 +83,7 @@ CGSEFrame::CGSEFrame(CScenario& scenario, QUndoStack& undo, QWidget* parent)
     resize(kTreeWidth + 820, kMapHeight + kInfoHeight + 90);
     CSettings::TrackSplitter(m_outer, QStringLiteral("GSEFrame/Outer"));
     CSettings::TrackSplitter(m_inner, QStringLiteral("GSEFrame/Inner"));
-    CSettings::TrackGeometry(this, QStringLiteral("GSEFrame"));
+    m_geometryRestored = CSettings::TrackGeometry(this, QStringLiteral("GSEFrame"));
 
     m_pointerPane = new QLabel;
     // The pane's classic sample is narrower than the texts the view writes ("%06.3f,%06.3f
@@ -149,6 +149,13 @@ void CGSEFrame::BuildMenus() {
     m_zoomOut = m_toolBar->addAction(QStringLiteral("Zoom Out"), m_view, &CGSEView::ZoomOut);
     m_zoomOut->setShortcut(QKeySequence::ZoomOut);
     m_zoomOut->setToolTip(QStringLiteral("Zoom out"));
+    m_wholeMap = m_toolBar->addAction(QStringLiteral("Whole Map"));
+    m_wholeMap->setObjectName(QStringLiteral("Whole Map"));
+    m_wholeMap->setCheckable(true);
+    m_wholeMap->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    m_wholeMap->setToolTip(QStringLiteral("Show the whole map in the window"));
+    connect(m_wholeMap, &QAction::toggled, m_view, &CGSEView::SetWholeMap);
+    connect(m_view, &CGSEView::WholeMapChanged, m_wholeMap, &QAction::setChecked);
 
     QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
     QAction* viewToolBar = m_toolBar->toggleViewAction();

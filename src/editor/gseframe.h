@@ -84,6 +84,9 @@ public:
     QAction* ShowMapLimitsAction() const { return m_showMapLimits; }
     QAction* ZoomInAction() const { return m_zoomIn; }
     QAction* ZoomOutAction() const { return m_zoomOut; }
+    QAction* WholeMapAction() const { return m_wholeMap; }
+    // The window's place was the one stored from the last time (else the opener places it).
+    bool GeometryRestored() const { return m_geometryRestored; }
 
 signals:
     void MapLoadFinished(bool ok);
@@ -116,6 +119,8 @@ private:
     QAction* m_showMapLimits = nullptr;
     QAction* m_zoomIn = nullptr;
     QAction* m_zoomOut = nullptr;
+    QAction* m_wholeMap = nullptr;
+    bool m_geometryRestored = false;
 
     std::array<std::string, 3> m_limitAddresses; // the addresses the shown limits came from
     int m_subscription = 0;

@@ -19,6 +19,7 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <utility>
 
 namespace halyx {
 
@@ -85,6 +86,10 @@ void CGSEView::UnitMoving(const CGSESelection& unit, bool finished) {
         m_movingBefore = m_renderer.UnitRect(unit);
         return;
     }
+    if (m_wholeMap) {
+        viewport()->update();
+        return;
+    }
     const QRect damaged = m_movingBefore.united(m_renderer.UnitRect(unit));
     viewport()->update(damaged.translated(-ContentPoint(QPoint(0, 0))));
 }
@@ -145,7 +150,8 @@ void CGSEView::OnMapLayout(int viewId, int windowWidth, int windowHeight) {
 }
 
 void CGSEView::UpdateScrollBars() {
-    const QSize page = viewport()->size();
+    // The whole map has nothing to scroll to.
+    const QSize page = m_wholeMap ? m_contentSize : viewport()->size();
     horizontalScrollBar()->setRange(0, std::max(0, m_contentSize.width() - page.width()));
     horizontalScrollBar()->setPageStep(page.width());
     horizontalScrollBar()->setSingleStep(20);
@@ -173,11 +179,44 @@ void CGSEView::SetMapLimits(const CMapLimits& limits) {
 }
 
 QPoint CGSEView::ContentPoint(const QPoint& viewportPoint) const {
+    if (m_wholeMap) {
+        const double fit = Fit();
+        return QPoint(static_cast<int>(viewportPoint.x() / fit),
+                      static_cast<int>(viewportPoint.y() / fit));
+    }
     return viewportPoint + QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
 }
 
 QPoint CGSEView::ViewportPoint(const QPoint& contentPoint) const {
+    if (m_wholeMap) {
+        const double fit = Fit();
+        return QPoint(static_cast<int>(contentPoint.x() * fit),
+                      static_cast<int>(contentPoint.y() * fit));
+    }
     return contentPoint - QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+}
+
+double CGSEView::Fit() const {
+    if (!m_wholeMap || m_contentSize.isEmpty()) {
+        return 1.0;
+    }
+    const QSize page = viewport()->size();
+    return std::min({1.0, static_cast<double>(page.width()) / m_contentSize.width(),
+                     static_cast<double>(page.height()) / m_contentSize.height()});
+}
+
+void CGSEView::SetWholeMap(bool on) {
+    if (on == m_wholeMap) {
+        return;
+    }
+    m_wholeMap = on;
+    UpdateScrollBars();
+    if (!on) {
+        CenterOnUnits();
+    }
+    m_renderer.InvalidateBackground();
+    viewport()->update();
+    emit WholeMapChanged(on);
 }
 
 void CGSEView::ScrollTo(const QPoint& contentPoint) {
@@ -200,6 +239,7 @@ void CGSEView::ZoomOut() {
 void CGSEView::ZoomAbout(int delta, const QPoint& viewportPoint) {
     const int before = Scale();
     const QPoint content = ContentPoint(viewportPoint);
+    const bool leftWholeMap = std::exchange(m_wholeMap, false);
     m_scenario.Geography().GetWorldMap().zoomby(delta);
     const int after = Scale();
     UpdateMapLayout();
@@ -208,6 +248,9 @@ void CGSEView::ZoomAbout(int delta, const QPoint& viewportPoint) {
     ScrollTo(moved - viewportPoint);
     m_renderer.InvalidateBackground();
     viewport()->update();
+    if (leftWholeMap) {
+        emit WholeMapChanged(false);
+    }
 }
 
 void CGSEView::OnScenarioChanged(int change) {
@@ -235,6 +278,14 @@ void CGSEView::OnScenarioChanged(int change) {
 
 void CGSEView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
+    if (m_wholeMap) {
+        painter.fillRect(event->rect(), palette().window());
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.scale(Fit(), Fit());
+        m_renderer.SetVisibleRect(QRect(QPoint(0, 0), m_contentSize));
+        m_renderer.Render(painter, QRect(QPoint(0, 0), m_contentSize));
+        return;
+    }
     const QPoint offset = ContentPoint(QPoint(0, 0));
     painter.translate(-offset);
     m_renderer.SetVisibleRect(QRect(offset, viewport()->size()));

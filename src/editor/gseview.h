@@ -60,6 +60,12 @@ public:
     void ZoomIn();
     void ZoomOut();
     int Scale() const;
+    // The whole map shrunk into the view, for an overview (the scale alone cannot go that far
+    // down); editing works as at any zoom. Zooming in or out leaves it.
+    void SetWholeMap(bool on);
+    bool WholeMap() const { return m_wholeMap; }
+    // Viewport pixels per content pixel: below 1 only for the whole map.
+    double Fit() const;
     // Sizes the view to the map at its current zoom (after a map was loaded) and clears the
     // selection.
     void FirstView();
@@ -97,6 +103,7 @@ public:
 signals:
     void SelectionChanged();
     void PointerTextChanged(const QString& text);
+    void WholeMapChanged(bool on);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -137,6 +144,7 @@ private:
     QRect m_movingBefore; // what the moving unit covered before the step
     QString m_pointerText;
     int m_wheelRemainder = 0;
+    bool m_wholeMap = false;
     QTimer m_repaintTimer;
     int m_subscription = 0;
 

@@ -12,6 +12,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 namespace halyx {
@@ -331,6 +332,7 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
         }
         const std::string& experiment = entry.experiment;
         CLogSummary summary(reader.Info());
+        std::optional<int64_t> firstTsid;
         r = reader.ForEachEvent([&](const CLogEventView& e) {
             summary.Add(e);
             ++report.events;
@@ -338,7 +340,11 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
             events.Field(experiment);
             const std::string_view tsidText = e.Attribute("TSID");
             int64_t tsid = 0;
-            events.Field(ParseInt64(tsidText, tsid) ? isoTime.Of(tsid) : std::string_view());
+            const bool timed = ParseInt64(tsidText, tsid);
+            if (timed && !firstTsid) {
+                firstTsid = tsid;
+            }
+            events.Field(timed ? isoTime.Of(tsid) : std::string_view());
             events.Field(tsidText);
             events.Field(e.Attribute("ClockTime"));
             events.Field(e.name);
@@ -412,7 +418,9 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
         }
         lead(outcome, entry);
         outcome.Field(experiment);
-        outcome.Field(info.creationDate + " " + info.creationTime);
+        // The header's date and time are in the recording machine's locale: the first event's
+        // instant (the log opens with it) is the one a script can read.
+        outcome.Field(firstTsid ? CLogCsvExport::IsoTime(*firstTsid) : std::string());
         outcome.Field(info.notes);
         outcome.Field(static_cast<long long>(info.team.size()));
         outcome.Field(summary.Mode());

@@ -110,7 +110,13 @@ void CStudy::Apply(const CManifestRow& row) {
     } else if (row.state == "skipped") {
         status.state = StudyRunState::Skipped;
     } else if (row.state == "repeat") {
+        // The attempt stays in view as it ended; the run starts afresh, with no decision yet.
+        if (status.state != StudyRunState::Pending) {
+            status.superseded.push_back({status.state, status.log, status.decision});
+        }
         status.state = StudyRunState::Pending;
+        status.log.clear();
+        status.decision.clear();
     }
 }
 

@@ -30,6 +30,13 @@ enum class StudyRunState { Pending, Running, Done, Failed, Skipped };
 // "pending", "running", "done", "failed", "skipped".
 const char* StudyRunStateText(StudyRunState state);
 
+// An attempt that a repeat superseded, as its row of the manifest had it.
+struct CStudyAttempt {
+    StudyRunState state = StudyRunState::Done;
+    std::string log;
+    std::string decision;
+};
+
 struct CStudyRunStatus {
     StudyRunState state = StudyRunState::Pending;
     int attempts = 0;     // runs with a log, done or failed
@@ -40,6 +47,7 @@ struct CStudyRunStatus {
     // Why a row that says done does not stand (its log is missing or differs from the one
     // recorded); the run is pending again.
     std::string problem;
+    std::vector<CStudyAttempt> superseded; // oldest first
 };
 
 // How a run ended, as the console saw it.

@@ -86,7 +86,7 @@ void CCommPage::AddTestEntries() {
 namespace {
 
 // The replay line of a recorded chat event, or "" when the event is no chat.
-std::string ReplayLine(const CSimEvent& event) {
+std::string ReplayLine(const CSimEvent& event, const std::vector<std::string>& team) {
     CParser content;
     if (!content.parse_list("(" + event.content + ")")) {
         return {};
@@ -95,7 +95,14 @@ std::string ReplayLine(const CSimEvent& event) {
         return {};
     }
     const std::string from = ChatSpeaker(event.sender, content.find_text("from"));
-    const std::string to = content.find_text("to");
+    std::string to = content.find_text("to");
+    if (to.empty()) {
+        for (const std::string& member : team) {
+            if (member != event.sender) {
+                to += (to.empty() ? "" : ", ") + member;
+            }
+        }
+    }
     std::string line = Format("[Minute %d] [", static_cast<int>(event.clockTime));
     line += from;
     line += to.empty() ? "]: " : "] -> [" + to + "]: ";
@@ -118,7 +125,8 @@ void CCommPage::ClearReplay() {
     }
 }
 
-void CCommPage::ShowReplayUpTo(int minute, const CSimEventStore& events) {
+void CCommPage::ShowReplayUpTo(int minute, const CSimEventStore& events,
+                               const std::vector<std::string>& team) {
     const bool sameStore = events.Count() == m_replayCount;
     if (minute < m_replayMinute || !sameStore) {
         m_replayText.clear();
@@ -134,7 +142,7 @@ void CCommPage::ShowReplayUpTo(int minute, const CSimEventStore& events) {
         if (event.clockTime > minute) {
             break;
         }
-        const std::string line = ReplayLine(event);
+        const std::string line = ReplayLine(event, team);
         if (!line.empty()) {
             m_replayText += line;
             added = true;

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace halyx {
 
@@ -64,8 +65,10 @@ public:
     // A replay was started: nothing of it is shown yet.
     void ClearReplay();
     // The replay shows minute: exactly the chat of events up to and including it. Going back
-    // (a seek, Stop) rebuilds the text; going on appends.
-    void ShowReplayUpTo(int minute, const CSimEventStore& events);
+    // (a seek, Stop) rebuilds the text; going on appends. The log does not keep a message's
+    // receiver: the line names those the replay sends it to, the team's other members.
+    void ShowReplayUpTo(int minute, const CSimEventStore& events,
+                        const std::vector<std::string>& team = {});
     bool ReplayActive() const { return m_replayActive; }
     // Changes whenever the replay text was cleared or rebuilt rather than extended.
     unsigned ReplayGeneration() const { return m_replayGeneration; }

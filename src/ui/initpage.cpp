@@ -330,6 +330,12 @@ void CInitPage::StartSimulation() {
         return;
     }
     if (!m_agent.Started()) {
+        if (m_agent.Team().empty() || !m_log.IsOpen()) {
+            Enable(InitControl::StartSimulation, false);
+            m_view.ShowMessage(kStartNeedsLog);
+            Changed();
+            return;
+        }
         if (AnyStatusOtherThan(kInitialized)) {
             if (!m_view.Ask(kNotInitializedQuestion)) {
                 return;
@@ -366,6 +372,11 @@ bool CInitPage::ResetAfterQuestion() {
     if (!m_view.Ask(kResetQuestion)) {
         return false;
     }
+    ResetWithoutQuestion();
+    return true;
+}
+
+void CInitPage::ResetWithoutQuestion() {
     EnableAll({InitControl::AgentList, InitControl::AddClient}, true);
     m_startCaption = kStartCaption;
     EnableAll({InitControl::StartSimulation, InitControl::ResetSimulation}, false);
@@ -378,7 +389,6 @@ bool CInitPage::ResetAfterQuestion() {
     m_agent.ResetSim();
     SetAllStatuses(kNotInitialized);
     Changed();
-    return true;
 }
 
 void CInitPage::SetSinglePersonGame(bool checked) {
@@ -672,7 +682,7 @@ void CInitPage::ShowClock(int minutes) {
     m_clockDigits = ClockDigitsText(minutes);
     m_clockCount = CountdownText(minutes);
     if (m_playbackMode && m_commPage) {
-        m_commPage->ShowReplayUpTo(minutes, m_agent.Events());
+        m_commPage->ShowReplayUpTo(minutes, m_agent.Events(), m_agent.Team());
     }
     Changed();
 }

@@ -117,6 +117,10 @@ public:
     static constexpr const char* kResetQuestion =
         "The Simulation is about to be reset and all Experiment data will be lost. Are you sure "
         "you want to reset the simulation?";
+    // Start without Initialize (or after the log was closed) would run a mission that records
+    // nothing and decides with nobody.
+    static constexpr const char* kStartNeedsLog =
+        "Initialize Simulation first: a mission starts with a team and an open experiment log.";
     static constexpr const char* kExperimentFilter = "Halyx Experiment File (*.xml)|*.xml||";
     static constexpr const char* kExperimentExtension = "*.xml";
     static constexpr const char* kClockDigitsTemplate = "%03d";
@@ -176,6 +180,9 @@ public:
     void InitializeSimulation();
     void StartSimulation();
     void ResetSimulation();
+    // Reset without the question, for a mission whose data is safe (its log closed and its run
+    // recorded) or one the experimenter was asked about already.
+    void ResetWithoutQuestion();
     void SetSinglePersonGame(bool checked);
     void SetPlaybackMode(bool checked);
     void LoadExperiment();

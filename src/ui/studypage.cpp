@@ -63,13 +63,18 @@ std::vector<CStudyTableRow> CStudyPage::Rows() const {
     const auto& runs = m_study.Plan().Runs();
     for (size_t i = 0; i < runs.size(); ++i) {
         const CStudyRunStatus& status = m_study.Status()[i];
+        for (const CStudyAttempt& attempt : status.superseded) {
+            rows.push_back({runs[i].run, runs[i].team, runs[i].block, runs[i].scenario,
+                            StudyRunStateText(attempt.state) + std::string(kSupersededSuffix),
+                            attempt.log, attempt.decision, i, true});
+        }
         std::string log = status.log;
         if (status.state == StudyRunState::Running || m_prepared == i) {
             log = "logs/" + (m_prepared == i ? m_proposedName : FileNamePart(status.logPath));
         }
         rows.push_back({runs[i].run, runs[i].team, runs[i].block, runs[i].scenario,
                         StudyRunStateText(status.state), log,
-                        m_running == i && m_ended ? m_decision : status.decision});
+                        m_running == i && m_ended ? m_decision : status.decision, i, false});
     }
     return rows;
 }
@@ -114,9 +119,14 @@ bool CStudyPage::Prepare(size_t index) {
                                 " was not prepared: its scenario did not load: " + error);
         return false;
     }
-    // A mission that has ended leaves the page waiting for Reset.
+    // A mission that has ended leaves the page waiting for Reset. Once its log is closed (its
+    // run recorded) nothing is lost by it, and nothing is asked.
     if (m_page.MissionOver()) {
-        m_page.ResetSimulation();
+        if (m_log.IsOpen()) {
+            m_page.ResetSimulation();
+        } else {
+            m_page.ResetWithoutQuestion();
+        }
         if (m_page.MissionOver()) {
             return false; // the experimenter kept the ended mission
         }
@@ -179,6 +189,8 @@ void CStudyPage::Update() {
         m_prepared.reset();
         m_ended = false;
         m_study.SetRunning(*m_running, m_log.FilePath(), CurrentTsid());
+        m_view.ShowStudyMessage("Run " + m_study.Plan().Runs()[*m_running].run +
+                                " is running; its log is " + m_log.FilePath() + ".");
         changed = true;
     }
     if (m_running && !m_ended && m_page.MissionOver() && !m_page.IsPlaybackMode()) {
@@ -196,9 +208,37 @@ void CStudyPage::Update() {
     }
 }
 
+std::string CStudyPage::FinishQuestion() const {
+    if (!m_running || m_ended || !m_page.MissionRunning()) {
+        return {};
+    }
+    return "Run " + m_study.Plan().Runs()[*m_running].run + " is still running (minute " +
+           std::to_string(m_agent.Clock()) +
+           "). End its mission now, as Reset does, and record the run as failed?";
+}
+
+std::string CStudyPage::SkipQuestion(size_t index) const {
+    if (!m_study.IsOpen() || index >= m_study.Status().size() || m_running == index ||
+        m_study.Status()[index].state != StudyRunState::Pending) {
+        return {};
+    }
+    return "Record run " + m_study.Plan().Runs()[index].run +
+           " as skipped in the manifest? It is then not offered again unless it is repeated.";
+}
+
 bool CStudyPage::FinishRun() {
     if (!m_running) {
         return false;
+    }
+    // An end the page has not followed yet is still an end.
+    if (!m_ended && m_page.MissionOver() && !m_page.IsPlaybackMode()) {
+        m_ended = true;
+        m_decision = m_agent.LastOutcome();
+    }
+    // A mission under way would otherwise go on with its clock stopped and its log closed, and
+    // the next Start would run one that records nothing.
+    if (!m_ended && m_page.MissionRunning()) {
+        m_page.ResetWithoutQuestion();
     }
     return Record(true);
 }
@@ -221,8 +261,12 @@ bool CStudyPage::Record(bool closeLog) {
     m_ended = false;
     std::string error;
     const bool written = m_study.Finish(index, outcome, error);
+    const std::string& run = m_study.Plan().Runs()[index].run;
     if (!error.empty()) {
-        m_view.ShowStudyMessage("Run " + m_study.Plan().Runs()[index].run + ": " + error);
+        m_view.ShowStudyMessage("Run " + run + ": " + error);
+    } else {
+        m_view.ShowStudyMessage("Run " + run + " is recorded as " +
+                                StudyRunStateText(m_study.Status()[index].state) + ".");
     }
     m_view.StudyChanged();
     return written;

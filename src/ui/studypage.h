@@ -40,7 +40,8 @@ public:
     virtual void StudyChanged() = 0;
 };
 
-// One line of the runs table.
+// One line of the runs table: a run of the plan, or an attempt of it that a repeat superseded
+// (listed before the run's own line).
 struct CStudyTableRow {
     std::string run;
     std::string team;
@@ -49,6 +50,8 @@ struct CStudyTableRow {
     std::string state;
     std::string log;
     std::string decision;
+    size_t runIndex = 0;     // the run's place in the plan
+    bool superseded = false; // an earlier attempt: nothing can be done with it
 };
 
 class CStudyPage {
@@ -57,6 +60,8 @@ public:
     static constexpr const char* kAllDone = "Every run of the plan is done, failed or skipped";
     static constexpr const char* kRunInProgress =
         "A run is in progress; finish or reset it before preparing the next";
+    // The state shown for an attempt that a repeat superseded, after its own state.
+    static constexpr const char* kSupersededSuffix = ", repeated";
 
     CStudyPage(IStudyPageView& view, CInitPage& initPage, CHalyxCommand& agent,
                CExperimentLog& log);
@@ -82,8 +87,13 @@ public:
     // Follows the control page: the prepared run's log opened (running), the mission's end, the
     // log closed (the row is written).
     void Update();
-    // The running run has ended (or is given up): closes its log and writes its row.
+    // The running run has ended (or is given up): closes its log and writes its row. A mission
+    // still under way is ended first as Reset ends it, and the run recorded as failed.
     bool FinishRun();
+    // What to ask before FinishRun ends a mission that is still under way ("" when nothing).
+    std::string FinishQuestion() const;
+    // What to ask before Skip records the run as skipped ("" when it would not be recorded).
+    std::string SkipQuestion(size_t index) const;
     bool RunEnded() const { return m_running.has_value() && m_ended; }
     // The prepared run could not begin (its log was not made): recorded as failed, with why.
     bool FailPrepared(const std::string& why);

@@ -175,14 +175,15 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     ASSERT_NE(chat, nullptr);
     chat->FlushTranscript();
     const QString replayed = chat->ReplayBox()->toPlainText();
-    EXPECT_EQ(replayed.count(QStringLiteral("[ALPHA]: minute ")), 10);
-    EXPECT_TRUE(replayed.startsWith(QStringLiteral("[Minute 0] [ALPHA]: minute 0\n")));
+    EXPECT_EQ(replayed.count(QStringLiteral("[ALPHA] -> [BRAVO]: minute ")), 10);
+    EXPECT_TRUE(replayed.startsWith(QStringLiteral("[Minute 0] [ALPHA] -> [BRAVO]: minute 0\n")));
     EXPECT_FALSE(QString::fromStdString(chat->Presenter().LogText()).contains("minute 0"));
     seek->setFocus();
     QTest::keyClick(seek, Qt::Key_Home);
     ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0; })) << agent.Clock();
     chat->FlushTranscript();
-    EXPECT_EQ(chat->ReplayBox()->toPlainText(), QStringLiteral("[Minute 0] [ALPHA]: minute 0\n"));
+    EXPECT_EQ(chat->ReplayBox()->toPlainText(),
+              QStringLiteral("[Minute 0] [ALPHA] -> [BRAVO]: minute 0\n"));
 
     // Leaving playback mode (after its reset question) puts the speed back to x1 and the
     // replay controls away.

@@ -1,11 +1,16 @@
 // The main window's own duties: the modified mark of the scenario's undo stack, the question
-// about unsaved changes at shutdown, the editor toggle, and an open experiment log closed when the
-// window closes.
+// about unsaved changes at shutdown, the editor toggle, a mark made from any of its windows, and
+// an open experiment log and every other window closed when the window closes.
 #include "windowfixture.h"
 
 #include "controls/settings.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/missionwindow.h"
 #include "editor/gseframe.h"
+#include "study/studyplan.h"
+
+#include <QInputDialog>
+#include <QLabel>
 
 #include <QLineEdit>
 #include <QPointer>
@@ -104,14 +109,51 @@ TEST_F(MainWindow, RegistrationFieldsPreferTheCommandLineThenWhatWasLastUsed) {
     QSettings(CSettings::FilePath(), QSettings::IniFormat).clear();
 }
 
-// What the closed log holds (the team, the end tag) is the agent's own test.
-TEST_F(MainWindow, ClosingEndsAnOpenExperimentLog) {
+// Ctrl+M from the Mission Picture, with the simulation control page shown: the note goes into
+// the log and the status line says so.
+TEST_F(MainWindow, AMarkIsMadeFromEveryWindow) {
+    std::filesystem::remove_all(home + "mark/");
+    ASSERT_TRUE(log.Open(home + "mark/", "Marked", "", "<Scenario>\n</Scenario>\n"));
+    window->show();
+    Click(Find(window->InitPage(), QStringLiteral("Mission Picture")));
+    CMissionWindow* picture = window->InitPage()->MissionWindow();
+    ASSERT_NE(picture, nullptr);
+    picture->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(picture));
+    int boxWidth = 0;
+    CModalAnswer note(
+        [&](QWidget* w) {
+            auto* dialog = qobject_cast<QInputDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            dialog->setTextValue(QStringLiteral("team argued here"));
+            boxWidth = dialog->findChild<QLineEdit*>()->width();
+            dialog->accept();
+        },
+        "QInputDialog");
+    QTest::keyClick(picture, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(note.Done());
+    EXPECT_GE(boxWidth, 350); // a sentence, not a word
+    EXPECT_EQ(window->StatusLine()->text(), QStringLiteral("Marked minute 0: team argued here"));
+    ASSERT_TRUE(log.Close());
+    EXPECT_NE(ReadFile(log.FilePath()).find("team argued here"), std::string::npos);
+}
+
+// What the closed log holds (the team, the end tag) is the agent's own test. The editor, a
+// window of its own, goes too: otherwise the program would keep running.
+TEST_F(MainWindow, ClosingEndsAnOpenExperimentLogAndEveryWindow) {
     std::filesystem::remove_all(home + "shutdown/");
     ASSERT_TRUE(log.Open(home + "shutdown/", "Cut", "", "<Scenario>\n</Scenario>\n"));
     window->show();
+    Click(window->EditorToggle());
+    QPointer<CGSEFrame> editor = window->Editor();
+    ASSERT_NE(editor, nullptr);
     Click(Find(window.get(), QStringLiteral("Shutdown")));
     EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(log.IsOpen());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return editor.isNull(); }, 5000));
+    // The study manifest records the version the title shows ("Version 3.13").
+    EXPECT_EQ(QString::fromUtf8(ProgramVersion()).section(QLatin1Char('.'), 0, 1),
+              QStringLiteral("3.13"));
 }
 
 } // namespace

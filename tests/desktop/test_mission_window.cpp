@@ -130,6 +130,16 @@ TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
         EXPECT_FALSE(message.isEmpty());
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "live.txt"));
+
+    // The window fits the screen it opened on, however large the picture's own size.
+    EXPECT_TRUE(picture->screen()->availableGeometry().contains(picture->frameGeometry()));
+    // A reset: the next mission's picture starts empty, not with this one's marks.
+    ClickAnswering(Find(widget, QStringLiteral("Reset Simulation")), QMessageBox::Yes);
+    EXPECT_TRUE(Eventually([&] {
+        return picture->Follower()
+                   .State()
+                   .commandsByKind[static_cast<int>(MissionEventKind::DeployResource)] == 0;
+    }));
 }
 
 TEST_F(MissionWindow, DuringAReplayASeekShowsTheNewMinuteAtOnce) {

@@ -59,6 +59,10 @@ TEST_F(ScenarioCheckWindow, FindingSelectsItsUnitAndInitializeAsksAboutErrors) {
     CUnitPane* radars = incursionsPage->RadarPane();
     EXPECT_EQ(SelectedListRow(radars->Table()), 3);
     EXPECT_EQ(window->Editor()->View()->Selection(), (CGSESelection{UnitKind::Radar, 3, radarId}));
+    // The window stands beside the row it selected, not over it.
+    const QRect row = radars->Table()->visualRect(radars->Table()->currentIndex());
+    EXPECT_FALSE(dialog->frameGeometry().intersects(
+        QRect(radars->Table()->viewport()->mapToGlobal(row.topLeft()), row.size())));
 
     // A unit removed since the check is not shown in another unit's place.
     scenario.Radars().RemoveById(radarId);

@@ -108,6 +108,13 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     EXPECT_FALSE(Cell(0, CStudyTableModel::kDecision).isEmpty());
     EXPECT_FALSE(rig.log.IsOpen());
     EXPECT_TRUE(Find(study, QStringLiteral("Prepare Next Run"))->isEnabled());
+    // The run is recorded: preparing the next one asks nothing (its station is missing).
+    {
+        auto box = AnswerBox(QMessageBox::No);
+        Click(Find(study, QStringLiteral("Prepare Next Run")));
+        EXPECT_FALSE(box->Done());
+    }
+    EXPECT_NE(study->Message().indexOf(QStringLiteral("not registered: DELTA")), -1);
     EXPECT_TRUE(CStudy::Verify(home).ok());
     EXPECT_NE(ReadFile(home + "logs/T01_B1.xml").find(": team argued here -->"), std::string::npos);
 
@@ -129,6 +136,21 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
         << study->Message().toStdString();
     EXPECT_TRUE(init->Presenter().Stations().empty());
     EXPECT_EQ(Cell(1, CStudyTableModel::kLog), QStringLiteral("logs/T01_B2"));
+
+    // A repeat keeps the first attempt in view; the new one has no decision yet.
+    const QString decision = Cell(0, CStudyTableModel::kDecision);
+    Find<QTableView>(study, QStringLiteral("Runs"))->selectRow(0);
+    Click(Find(study, QStringLiteral("Repeat Run")));
+    EXPECT_EQ(Cell(0, CStudyTableModel::kState), QStringLiteral("done, repeated"));
+    EXPECT_EQ(Cell(0, CStudyTableModel::kDecision), decision);
+    EXPECT_EQ(Cell(1, CStudyTableModel::kRun), QStringLiteral("1"));
+    EXPECT_EQ(Cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
+    EXPECT_EQ(Cell(1, CStudyTableModel::kDecision), QString());
+    // Skip asks before it writes "skipped"; No writes nothing.
+    Find<QTableView>(study, QStringLiteral("Runs"))->selectRow(2);
+    EXPECT_FALSE(
+        ClickAnswering(Find(study, QStringLiteral("Skip Run")), QMessageBox::No).isEmpty());
+    EXPECT_EQ(Cell(2, CStudyTableModel::kState), QStringLiteral("pending"));
 
     // The user guide's picture of the page, when asked for:
     //     HALYX_SCREENSHOT_DIR=$PWD/docs/screenshots build/bin/test_desktop_study_page

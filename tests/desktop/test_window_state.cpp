@@ -5,6 +5,7 @@
 #include "initpagefixture.h"
 
 #include "controls/addresourcedlg.h"
+#include "controls/windowplace.h"
 #include "desktop/initpagewidget.h"
 #include "desktop/savelogdialog.h"
 #include "record/savelocation.h"
@@ -133,6 +134,8 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     EXPECT_EQ(window->StatusLine()->text(), decision);
     EXPECT_FALSE(start->isEnabled());
     EXPECT_TRUE(Find(widget, QStringLiteral("Reset Simulation"))->isEnabled());
+    // The log just recorded is the one Timeline opens.
+    EXPECT_TRUE(Find(widget, QStringLiteral("Timeline"))->isEnabled());
     // The old button, pressed anyway, neither asks nor starts the finished experiment again.
     Page().StartSimulation();
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -143,8 +146,38 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     EXPECT_TRUE(outcome->text().isEmpty());
     EXPECT_FALSE(outcome->isVisible());
     EXPECT_EQ(Statuses(), (QStringList{"Not Initialized", "Not Initialized"}));
+    EXPECT_EQ(window->StatusLine()->text(), QString());
+    // With the log closed, nothing starts until Initialize opens another.
+    {
+        QString refusal;
+        auto answer = AnswerBox(QMessageBox::Ok, &refusal);
+        Page().StartSimulation();
+        EXPECT_EQ(refusal.toStdString(), CInitPage::kStartNeedsLog);
+    }
+    EXPECT_FALSE(agent.Started());
     window->close();
     EXPECT_FALSE(window->isVisible());
+}
+
+// A picture larger than the screen is cut down to it; the scenario check's window goes below
+// the row it selected, above it when there is no room, cut down when neither has room.
+TEST(WindowPlace, WindowsStayOnTheScreenAndOffTheRowTheyPointAt) {
+    const QRect screen(0, 0, 1366, 768);
+    EXPECT_EQ(CentredRect({1640, 1000}, QRect(68, 38, 1229, 691), screen), screen);
+    EXPECT_EQ(CentredRect({400, 300}, QRect(), screen), QRect(483, 234, 400, 300));
+    const struct {
+        QSize size;
+        QRect row;
+        QRect placed;
+    } cases[] = {
+        {{760, 360}, QRect(0, 100, 1366, 20), QRect(303, 128, 760, 360)},
+        {{760, 360}, QRect(0, 700, 1366, 20), QRect(303, 332, 760, 360)},
+        {{760, 740}, QRect(0, 380, 1366, 20), QRect(303, 0, 760, 372)},
+        {{300, 700}, QRect(0, 380, 600, 20), QRect(608, 40, 300, 700)},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BesideRect(c.size, c.row, screen), c.placed) << c.row.y();
+    }
 }
 
 TEST_F(WindowState, ALaunchNamesEveryStationsGo) {

@@ -321,8 +321,18 @@ TEST_F(EditorView, ZoomStaysBetweenItsLimitsAndTheWheelKeepsThePointUnderThePoin
     EXPECT_EQ(view->Scale(), 2);
     EXPECT_EQ(view->horizontalScrollBar()->maximum(), 2000 - Viewport()->width());
 
+    // Whole Map goes further: the map's far corner lies in the view, nothing scrolls, and a
+    // zoom goes back to the scales.
+    const QPoint farCorner(1999, view->verticalScrollBar()->maximum() + Viewport()->height() - 1);
+    view->SetWholeMap(true);
+    EXPECT_TRUE(Viewport()->rect().contains(view->ViewportPoint(farCorner)));
+    EXPECT_EQ(view->horizontalScrollBar()->maximum(), 0);
+    const QPoint back = view->ContentPoint(view->ViewportPoint(QPoint(600, 400)));
+    EXPECT_LE((back - QPoint(600, 400)).manhattanLength(), 6);
+
     // The wheel zooms about the map point under the pointer.
     view->ZoomIn();
+    EXPECT_FALSE(view->WholeMap());
     const QPoint pointer(250, 180);
     view->ScrollTo(QPoint(600, 700));
     const QPoint before = view->ContentPoint(pointer);

@@ -188,5 +188,9 @@ TEST(CommPageReplay, RecordedChatIsShownByMinuteAndWhatIsNoChatIsSkipped) {
                                ":message (new)")});
     page.ShowReplayUpTo(2, events);
     EXPECT_EQ(page.ReplayText(), "[Minute 1] [CHARLIE]: new\n");
+    // The log keeps no receiver: with the team known, the line names those the replay sends to.
+    page.ClearReplay();
+    page.ShowReplayUpTo(2, events, {"ALPHA", "CHARLIE", "BRAVO"});
+    EXPECT_EQ(page.ReplayText(), "[Minute 1] [CHARLIE] -> [ALPHA, BRAVO]: new\n");
     EXPECT_EQ(page.LogText(), transcript);
 }
