@@ -125,7 +125,7 @@ bool CMissionFollower::Poll() {
         m_logPath.clear();
         Restart();
     }
-    const int minute = m_agent.Clock();
+    const int minute = m_agent.Minute();
     if (minute != m_minute) {
         m_minute = minute;
         if (!m_replaying && minute > m_builder.Latest().minute) {

@@ -151,7 +151,7 @@ void CStudyPageWidget::Mark() {
         ShowStudyMessage("No experiment log is open to mark.");
         return;
     }
-    const int clock = m_context.agent.Clock();
+    const int clock = m_context.agent.Minute();
     bool ok = false;
     const QString note = QInputDialog::getText(
         this, tr("Mark"), tr("Note for minute %1:").arg(clock), QLineEdit::Normal, QString(), &ok);
