@@ -427,7 +427,7 @@ void CHeadlessConsole::PrintStatus() {
                  : registration == CInitPage::kRegistrationLostStatus ? "lost-retrying"
                                                                       : "no",
                  m_page.IsPlaybackMode() ? "on" : "off", m_agent.Started() ? 1 : 0,
-                 m_agent.Paused() ? 1 : 0, m_agent.Clock(), m_page.ClockDigits().c_str(),
+                 m_agent.Paused() ? 1 : 0, m_agent.Minute(), m_page.ClockDigits().c_str(),
                  m_page.ClockCount().c_str()));
     Print(Format("STATUS start-button=\"%s\" gonogo=%d,%d,%d mode=%s outcome=%s",
                  m_page.StartCaption().c_str(), m_agent.GoNoGo(0), m_agent.GoNoGo(1),
@@ -479,7 +479,7 @@ void CHeadlessConsole::PrintSummary() {
     Print("SUMMARY log " + m_lastLogPath + Format(" (%zu bytes)", text.size()));
     Print("SUMMARY outcome " +
           (m_agent.LastOutcome().empty() ? std::string("none") : m_agent.LastOutcome()) +
-          Format(", clock %d, team %s", m_agent.Clock(), Join(m_agent.Team(), ",").c_str()));
+          Format(", clock %d, team %s", m_agent.Minute(), Join(m_agent.Team(), ",").c_str()));
     std::string line = Format("SUMMARY %d events:", events);
     for (const auto& [name, count] : counts) {
         line += Format(" %s=%d", name.c_str(), count);
@@ -519,7 +519,10 @@ const std::vector<CHeadlessConsole::Command>& CHeadlessConsole::BasicCommands() 
         {"load-experiment", "FILE", "Load Experiment with FILE",
          &CHeadlessConsole::CmdLoadExperiment},
         {"init-playback", "", "Initialize Playback", &CHeadlessConsole::CmdInitPlayback},
-        {"play", "", "the play/pause button", &CHeadlessConsole::CmdPlay},
+        {"play", "[yes|no]",
+         "the play/pause button; yes/no answers the question about stations that did not "
+         "initialize",
+         &CHeadlessConsole::CmdPlay},
         {"stop", "", "the stop button", &CHeadlessConsole::CmdStop},
         {"wait", "clock N|end|initialized|replayed|quiet MS|agents N|agent NAME|ms N [timeout=S]",
          "waits, the event loop running, until the condition holds", &CHeadlessConsole::CmdWait},
@@ -809,8 +812,12 @@ bool CHeadlessConsole::CmdInitPlayback(const Words&) {
     return true;
 }
 
-bool CHeadlessConsole::CmdPlay(const Words&) {
+bool CHeadlessConsole::CmdPlay(const Words& words) {
+    std::vector<std::string> plain;
+    Options(words, plain);
+    TakeAnswers(plain);
     if (!m_page.IsEnabled(InitControl::PlayPause)) {
+        m_answers.clear();
         return Fail("the play button is not available now");
     }
     m_page.PlayPause();
@@ -882,9 +889,9 @@ bool CHeadlessConsole::CmdWait(const Words& words) {
         return true;
     }
     if (kind == "clock" && plain.size() == 2) {
-        // Until the tick of that minute has run.
+        // Until the clock shows that minute (events from then on are logged with it).
         const int minute = ReadInt(plain[1]);
-        return WaitUntil([this, minute] { return m_agent.Clock() > minute; }, timeout, what);
+        return WaitUntil([this, minute] { return m_agent.Minute() >= minute; }, timeout, what);
     }
     if (kind == "end") {
         return WaitUntil(

@@ -93,10 +93,10 @@ bool CHeadlessConsole::CmdMark(const Words& words) {
     for (size_t i = 1; i < words.size(); ++i) {
         text += (i > 1 ? " " : "") + words[i];
     }
-    if (!m_log.LogMark(m_agent.Clock(), text)) {
+    if (!m_log.LogMark(m_agent.Minute(), text)) {
         return Fail("no experiment log is open to mark");
     }
-    Print(Format("MARK clock=%d: ", m_agent.Clock()) + EscapeControlBytes(text));
+    Print(Format("MARK clock=%d: ", m_agent.Minute()) + EscapeControlBytes(text));
     return true;
 }
 

@@ -37,8 +37,8 @@ void PrintUsage(std::ostream& out) {
            "  csv       writes events.csv, chat.csv, stats.csv, team.csv and outcome.csv into "
            "DIR,\n"
            "            (and marks.csv), one row set per log, each row naming its experiment;\n"
-           "            for a study's folder, every log of its manifest with run, team and\n"
-           "            block columns first\n"
+           "            for a study's folder, every attempt of its manifest with run, team,\n"
+           "            block, attempt, run_state and counts columns first\n"
            "  summary   prints per station the commands of each kind, first and last minute,\n"
            "            go/no-go history and chat lines, and the launch decision\n"
            "  timeline  draws minutes 0-960 with one lane per station: commands, go/no-go band,\n"
@@ -101,7 +101,8 @@ std::string WithSeparator(std::string folder) {
     return folder;
 }
 
-// The logs of a study's manifest with their run, team and block.
+// The attempts of a study's manifest: each log (none for a skipped run) with its run, team,
+// block, attempt, the manifest's state and whether it is the attempt that counts.
 bool StudyLogs(const std::string& folder, std::vector<std::string>& logs, CLogCsvKeys& keys) {
     std::vector<CManifestRow> rows;
     const std::string manifest = WithSeparator(folder) + CStudyManifest::kFileName;
@@ -112,13 +113,15 @@ bool StudyLogs(const std::string& folder, std::vector<std::string>& logs, CLogCs
                   << read.message << "\n";
         return false;
     }
-    keys.names = {"run", "team", "block"};
-    for (const CManifestRow& row : rows) {
-        if (row.log.empty()) {
-            continue; // a skip or a repeat
-        }
-        logs.push_back(row.log.starts_with('/') ? row.log : WithSeparator(folder) + row.log);
-        keys.values.push_back({row.run, row.team, row.block});
+    keys.names = {"run", "team", "block", "attempt", "run_state", "counts"};
+    for (const CStudyAttempt& attempt : StudyAttempts(rows)) {
+        const CManifestRow& row = attempt.row;
+        logs.push_back(row.log.empty() || row.log.starts_with('/')
+                           ? row.log
+                           : WithSeparator(folder) + row.log);
+        keys.values.push_back({row.run, row.team, row.block,
+                               attempt.attempt > 0 ? std::to_string(attempt.attempt) : "",
+                               attempt.state, attempt.counts ? "yes" : "no"});
     }
     return true;
 }

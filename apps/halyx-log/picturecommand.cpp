@@ -125,7 +125,8 @@ int RunPictureCommand(int argc, char** argv, const std::vector<std::string>& arg
         return 1;
     }
     int frames = 0;
-    for (int m = 0; m <= end; m += every) {
+    // The last frame is the mission's end (the decision's minute) even off the M-minute steps.
+    for (int m = 0; m <= end; m = m < end && m + every > end ? end : m + every) {
         const CMissionState& state = builder.StateAt(m);
         const std::string file = output + "/" + Format("minute_%04d.png", m);
         if (!WriteMissionPicture(painter, state, builder.MarksUpTo(state), file, error)) {

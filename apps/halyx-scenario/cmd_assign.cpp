@@ -3,8 +3,10 @@
 #include "common/format.h"
 #include "common/paths.h"
 #include "study/assign.h"
+#include "study/studyplan.h"
 #include "toolargs.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -18,6 +20,46 @@ namespace {
 constexpr long long kMaxTeams = 10000;
 constexpr size_t kMaxScenarios = 100;
 
+// "ALPHA,BRAVO,CHARLIE" as the plan's stations column ("ALPHA BRAVO CHARLIE"); "" with the
+// reason in error when a name is empty, holds a blank or a control byte, or comes twice.
+std::string StationsColumn(const std::string& list, std::string& error) {
+    std::vector<std::string> names;
+    size_t from = 0;
+    while (true) {
+        const size_t comma = list.find(',', from);
+        const std::string name = list.substr(from, comma - from);
+        if (name.empty()) {
+            error = "--stations takes station names separated by commas (\"" + list + "\")";
+            return {};
+        }
+        for (const char c : name) {
+            if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F) {
+                error = "the station name \"" + name + "\" holds a blank or a control character";
+                return {};
+            }
+        }
+        if (std::find(names.begin(), names.end(), name) != names.end()) {
+            error = "the station " + name + " is named twice in \"" + list + "\"";
+            return {};
+        }
+        names.push_back(name);
+        if (comma == std::string::npos) {
+            break;
+        }
+        from = comma + 1;
+    }
+    if (names.size() > CStudyPlan::kMaxStations) {
+        error = Format("--stations takes at most %d stations",
+                       static_cast<int>(CStudyPlan::kMaxStations));
+        return {};
+    }
+    std::string column;
+    for (const std::string& name : names) {
+        column += (column.empty() ? "" : " ") + name;
+    }
+    return column;
+}
+
 } // namespace
 
 int RunAssign(Args args, std::ostream& out, std::ostream& err) {
@@ -26,9 +68,18 @@ int RunAssign(Args args, std::ostream& out, std::ostream& err) {
     std::string plan;
     bool force = false;
     std::vector<std::string> scenarios;
+    std::vector<std::string> stations;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--teams") {
+        if (arg == "--stations") {
+            std::string error = "--stations takes the station names, ALPHA,BRAVO,CHARLIE";
+            const std::string column =
+                i + 1 < args.size() ? StationsColumn(args[++i], error) : std::string();
+            if (column.empty()) {
+                return ToolUsageError(err, self, error);
+            }
+            stations.push_back(column);
+        } else if (arg == "--teams") {
             teams = i + 1 < args.size() ? ParseCount(args[++i]) : std::nullopt;
             if (!teams || *teams < 1 || *teams > kMaxTeams) {
                 return ToolUsageError(err, self,
@@ -47,8 +98,16 @@ int RunAssign(Args args, std::ostream& out, std::ostream& err) {
             scenarios.push_back(arg);
         }
     }
-    if (!teams || plan.empty() || scenarios.empty()) {
-        return ToolUsageError(err, self, "assign takes --teams, --out and one or more scenarios");
+    if (!teams || plan.empty() || scenarios.empty() || stations.empty()) {
+        return ToolUsageError(err, self,
+                              "assign takes --teams, --stations, --out and one or more scenarios");
+    }
+    // One list for every team, or one per team in team order.
+    if (stations.size() != 1 && stations.size() != static_cast<size_t>(*teams)) {
+        return ToolUsageError(err, self,
+                              Format("--stations is given once for every team or once per team "
+                                     "(%lld times), not %d times",
+                                     *teams, static_cast<int>(stations.size())));
     }
     if (scenarios.size() > kMaxScenarios) {
         return ToolUsageError(
@@ -79,7 +138,8 @@ int RunAssign(Args args, std::ostream& out, std::ostream& err) {
     for (const std::string& scenario : scenarios) {
         relative.push_back(PathFromFolder(scenario, folder));
     }
-    const std::vector<CPlanRow> rows = AssignScenarios(static_cast<int>(*teams), relative);
+    const std::vector<CPlanRow> rows =
+        AssignScenarios(static_cast<int>(*teams), relative, stations);
     if (!folder.empty() && !CreatePath(folder + "/")) {
         Report(err, "cannot create the folder " + folder);
         return kExitFailure;

@@ -36,7 +36,8 @@ const ToolCommand kCommands[] = {
      RunCheck},
     {"metrics", "FILE.hsf...", "print one CSV row of metrics per scenario, after a header",
      RunMetrics},
-    {"assign", "--teams T --out PLAN.csv [--force] SCENARIO.hsf...",
+    {"assign",
+     "--teams T --stations A,B,C [--stations ...] --out PLAN.csv [--force] SCENARIO.hsf...",
      "write a study plan in which every team runs every scenario once in a balanced order",
      RunAssign},
 };

@@ -150,12 +150,14 @@ bool CStationAgent::process_message_text(const std::string& text) {
         m_console = sender;
         ReadScenario(content.find_text("scenario"));
         m_statsSent = false;
+        m_balloons = 0; // each mission's statistics count its own balloons only
         Send(sender, "tell", Confirmation("init_sim"));
         FloodIfPending();
     } else if (command == "init_playback") {
         m_console = sender;
         ReadScenario(content.find_text("scenario"));
         m_statsSent = false;
+        m_balloons = 0;
         Send(sender, "tell", Confirmation("init_playback_confirm"));
     } else if (command == "start_sim") {
         m_console = sender;

@@ -236,6 +236,7 @@ void CHalyxCommand::LoadTeamFromXml(const pugi::xml_node& teamMembers) {
 
 void CHalyxCommand::LoadTeam(const std::vector<std::string>& names) {
     m_team.clear();
+    m_goNoGo.fill(0);
     for (const std::string& name : names) {
         m_team.push_back(name);
         m_status->AddStationRow(name, kNotInitializedStatus, "", "");
@@ -481,6 +482,8 @@ CHalyxCommand::ScenarioTexts CHalyxCommand::BuildScenarioTexts() const {
 }
 
 void CHalyxCommand::InitSim() {
+    // A new mission: no station has reported yet (flags left from the last one would decide it).
+    m_goNoGo.fill(0);
     m_scenarioSent = true;
     m_restarted.clear();
     // The whole team is initialized where its rows say it registers now.
@@ -607,6 +610,7 @@ void CHalyxCommand::SeekPlayback(int minute) {
 
 void CHalyxCommand::StopPlayback() {
     ResetClock();
+    m_goNoGo.fill(0);
     m_started = 0;
     m_paused = 1;
     m_events.Rewind();
@@ -674,17 +678,26 @@ void CHalyxCommand::process_clock_tick() {
         m_events.Release(c, *this);
     }
     if (c >= kLaunchWindow) {
-        const bool launched = LaunchDecision();
+        bool launched = LaunchDecision();
+        // A replay ends with the decision of the recording; what the stations reported during
+        // the replay only says whether they agree with it.
+        m_replayDecisionDiffers = false;
+        if (m_status->IsPlaybackMode() && !m_events.RecordedDecision().empty()) {
+            const bool recorded = m_events.RecordedDecision() == "Launch";
+            m_replayDecisionDiffers = recorded != launched;
+            launched = recorded;
+        }
         m_lastOutcome = launched ? "Launch" : "NoLaunch";
         MissionComplete(launched ? kLaunchText : kExpiryText, launched);
         EndSim();
         m_clock = c + 1;
-        m_status->ShowClock(c);
+        m_status->ShowClock(Minute());
         m_status->MissionEnded(launched);
         return;
     }
-    m_status->ShowClock(c);
+    // What happens from now on is logged with the next count, so the display shows that.
     m_clock = c + 1;
+    m_status->ShowClock(Minute());
 }
 
 // ---------------------------------------------------------------------------------------------

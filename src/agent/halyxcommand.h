@@ -8,6 +8,7 @@
 #include "record/simeventstore.h"
 #include "scenario/unitlist.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <deque>
@@ -130,12 +131,19 @@ public:
     bool Multiplayer() const { return m_multiplayer != 0; }
     void SetMultiplayer(bool multiplayer) { m_multiplayer = multiplayer ? 1 : 0; }
     int Clock() const { return m_clock; }
+    // The minute under way, as every display, picture and table names the moment: the clock
+    // count that an event happening now is logged with, held at kLaunchWindow after the end.
+    int Minute() const { return std::min(m_clock, kLaunchWindow); }
     // Go/no-go flag of team position 0, 1 or 2 (1 = "go").
     int GoNoGo(int position) const { return m_goNoGo.at(static_cast<size_t>(position)); }
     // Whether the launch would go ahead if the window closed now.
     bool LaunchDecision() const;
-    // How the mission ended: "" while none has, else "Launch" or "NoLaunch".
+    // How the mission ended: "" while none has, else "Launch" or "NoLaunch". A replay of a log
+    // that holds its decision ends with that decision.
     const std::string& LastOutcome() const { return m_lastOutcome; }
+    // The replay that ended last came to the other decision from the stations' go/no-go
+    // reports during the replay than the recording had.
+    bool ReplayDecisionDiffers() const { return m_replayDecisionDiffers; }
 
     CAgentCommStore& CommStore() { return m_commStore; }
     CSimEventStore& Events() { return m_events; }
@@ -288,6 +296,7 @@ private:
     std::string m_ansPortText;
     int m_ansPort = 0;
     std::string m_lastOutcome;
+    bool m_replayDecisionDiffers = false;
     std::string m_ansError;
     long long m_dispatched = 0;
     MapAddressResolver m_resolveMap;

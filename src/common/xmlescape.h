@@ -7,8 +7,9 @@ namespace halyx {
 
 // Escapes a value for an XML attribute or text node: & < > " ' become entities, and the control
 // characters that XML 1.0 forbids (all below 0x20 except tab, newline and carriage return) become
-// '?', so that any text a user or a station sends leaves the document well-formed. Every other
-// byte is kept as it is.
+// '?', so that any text a user or a station sends leaves the document well-formed. Well-formed
+// UTF-8 is kept byte for byte; a byte that is no part of it (text in an 8-bit encoding) becomes
+// the character of the same number, as Latin-1 reads it, so that the document stays UTF-8.
 std::string XmlEscape(std::string_view text);
 void AppendXmlEscaped(std::string& out, std::string_view text);
 

@@ -47,6 +47,7 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QUndoStack>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -91,6 +92,28 @@ InitPageScenario WithBusyCursor(InitPageScenario scenario) {
     return scenario;
 }
 
+// A loaded experiment replaces the scenario as loading a scenario does: edits made before it
+// cannot be undone into it (a redo would put another scenario's unit into the replay's).
+InitPageScenario WithFreshHistory(InitPageScenario scenario, QUndoStack& history) {
+    auto load = std::move(scenario.loadExperiment);
+    scenario.loadExperiment =
+        [load, &history](const std::string& path,
+                         std::function<void(const InitPageScenario::ExperimentCommit&)> apply) {
+            load(path, [apply = std::move(apply),
+                        &history](const InitPageScenario::ExperimentCommit& commit) {
+                apply([&commit, &history](std::string& message) {
+                    const bool loaded = commit(message);
+                    if (loaded) {
+                        history.clear();
+                        history.setClean();
+                    }
+                    return loaded;
+                });
+            });
+        };
+    return scenario;
+}
+
 // Initialize Simulation asks before going on with a scenario the check finds errors in. The
 // first lines are enough to decide; the Scenarios page's Check Scenario shows them all.
 InitPageScenario WithScenarioCheck(InitPageScenario scenario, const CScenario& checked) {
@@ -123,16 +146,18 @@ CInitPageWidget::CInitPageWidget(CPageContext& context, QWidget* parent)
     : CPage(parent), m_context(context),
       m_page(*this, context.agent, context.log,
              WithScenarioCheck(
-                 WithBusyCursor(MakeInitPageScenario(
-                     context.scenario, context.agent,
-                     [this](const std::string& line) {
-                         if (m_report) {
-                             m_report(ToQString(line));
-                         }
-                     },
-                     [this](const std::string& path, std::function<void(StagedExperiment)> done) {
-                         ReadExperimentInBackground(this, path, std::move(done));
-                     })),
+                 WithFreshHistory(WithBusyCursor(MakeInitPageScenario(
+                                      context.scenario, context.agent,
+                                      [this](const std::string& line) {
+                                          if (m_report) {
+                                              m_report(ToQString(line));
+                                          }
+                                      },
+                                      [this](const std::string& path,
+                                             std::function<void(StagedExperiment)> done) {
+                                          ReadExperimentInBackground(this, path, std::move(done));
+                                      })),
+                                  context.undoStack),
                  context.scenario)) {
     BuildControls();
     context.agent.SetStatusView(&m_page);

@@ -125,7 +125,7 @@ bool CMissionFollower::Poll() {
         m_logPath.clear();
         Restart();
     }
-    const int minute = m_agent.Clock();
+    const int minute = m_agent.Minute();
     // The clock went back outside a replay: a reset, and the next mission starts from nothing
     // (its log's first lines would otherwise be the first sign of it).
     if (!m_replaying && minute < m_minute) {

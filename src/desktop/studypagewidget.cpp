@@ -164,7 +164,7 @@ void CStudyPageWidget::Mark() {
         Report(m_message->text());
         return;
     }
-    const int clock = m_context.agent.Clock();
+    const int clock = m_context.agent.Minute();
     QInputDialog dialog(window());
     dialog.setObjectName(QStringLiteral("Mark"));
     dialog.setWindowTitle(tr("Mark"));

@@ -3,6 +3,7 @@
 #include "common/numtext.h"
 #include "external/kqml/parser.h"
 #include "external/kqml/utils.h"
+#include "mission/missionstate.h"
 #include "record/logreader.h"
 #include "record/simeventstore.h"
 
@@ -121,7 +122,10 @@ bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
     e.pointsFromState = false;
     e.lat = e.lng = e.lat2 = e.lng2 = e.heading = kNoMissionNumber;
     e.kind = found->kind;
-    e.minute = clock.value_or(m_lastMinute);
+    // The decision carries no clock: it is taken when the clock reaches the close of the window,
+    // whatever minute the last command before it had.
+    e.minute =
+        e.kind == MissionEventKind::Decision ? kMissionLastMinute : clock.value_or(m_lastMinute);
     e.tsid = ReadTsid(ev.Attribute("TSID"));
     e.station = ev.Attribute("From");
     auto set = [&](std::string& field, const char* key) { field = ev.Attribute(key); };

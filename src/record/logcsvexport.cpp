@@ -214,6 +214,10 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
     CLogReader lastReader;
     for (size_t index = 0; index < logs.size(); ++index) {
         const std::string& path = logs[index];
+        if (path.empty()) {
+            readable.push_back({path, std::string(), index});
+            continue;
+        }
         CLogReader reader;
         const LogLoadResult r = reader.Open(path);
         if (!r) {
@@ -319,6 +323,15 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
     CColumnCache columns(attributes);
     CIsoTimeText isoTime;
     for (const LogEntry& entry : readable) {
+        if (entry.path.empty()) {
+            lead(outcome, entry);
+            for (int cell = 0; cell < 7; ++cell) {
+                outcome.Field(std::string_view());
+            }
+            outcome.Field("no log");
+            outcome.EndRow();
+            continue;
+        }
         CLogReader reader;
         LogLoadResult r;
         if (logs.size() == 1) {

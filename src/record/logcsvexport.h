@@ -9,7 +9,8 @@
 //   team.csv     experiment, position, station, then the station's mission costs
 //   outcome.csv  experiment, created, notes, team_size, mode, launch_decision, minutes_run, state
 //   marks.csv    experiment, minute, time, text: the experimenter's marks
-// Logs of a study get key columns (run, team, block) in front of experiment in every file.
+// Logs of a study get key columns (run, team, block, attempt, run_state, counts) in front of
+// experiment in every file.
 // A log cut off by a crash is read through the repair and its outcome row says "repaired".
 //
 // Usage:
@@ -49,7 +50,8 @@ public:
 
     // Reads every log twice (the first pass finds the attribute columns) and writes the five
     // files into folder, which is created when missing. A log that cannot be read is reported
-    // and left out; the others are still written.
+    // and left out; the others are still written. An empty path stands for a run without a log
+    // (a study's skipped run): it gets an outcome row of its key cells, state "no log".
     LogCsvReport Export(const std::vector<std::string>& logs, const std::string& folder,
                         const CLogCsvKeys& keys = {});
 

@@ -302,10 +302,7 @@ std::optional<LogLoadResult> CLogLoader::LoadStream(CTextSource& source) {
             } else if (m_targets.events) {
                 for (pugi::xml_node event = doc.first_child(); event;
                      event = event.next_sibling()) {
-                    if (event.type() == pugi::node_element &&
-                        CSimEventStore::ConvertEvent(event, record)) {
-                        records.AppendUnsorted(record);
-                    }
+                    records.AddRecorded(event, record);
                 }
             }
         }

@@ -229,6 +229,8 @@ void CLogSummary::Add(const CLogEventView& event) {
         m_mode = event.Attribute("Mode");
     } else if (event.name == "SimulationComplete") {
         m_decision = event.Attribute("LaunchStatus");
+        // The decision is taken at the close of the window, whenever the last command came.
+        m_minutesRun = std::max(m_minutesRun, kDecisionMinute);
     }
     const std::string_view from = StationOf(event);
     if (from.empty()) {

@@ -39,6 +39,8 @@ public:
     // The printed table shows at most this many stations and command kinds.
     static constexpr size_t kMaxTableStations = 24;
     static constexpr size_t kMaxTableKinds = 40;
+    // A mission that reached its decision ran to the close of the window.
+    static constexpr int kDecisionMinute = 960;
 
     explicit CLogSummary(const CLogInfo& info);
 

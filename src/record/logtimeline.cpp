@@ -126,6 +126,7 @@ void CLogTimeline::Add(const CLogEventView& event) {
         m_mode = event.Attribute("Mode");
     } else if (event.name == "SimulationComplete") {
         m_decision = event.Attribute("LaunchStatus");
+        m_minutesRun = kMinutes;
     } else if (event.name == "PauseSim") {
         if (m_pausedSince < 0) {
             m_pausedSince = std::max(minute, 0);

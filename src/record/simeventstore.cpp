@@ -230,11 +230,20 @@ void CSimEventStore::LoadEvents(const pugi::xml_node& simEvents) {
     Clear();
     CSimEvent record;
     for (pugi::xml_node event = simEvents.first_child(); event; event = event.next_sibling()) {
-        if (event.type() == pugi::node_element && ConvertEvent(event, record)) {
-            AppendUnsorted(record);
-        }
+        AddRecorded(event, record);
     }
     SortRecords();
+}
+
+void CSimEventStore::AddRecorded(const pugi::xml_node& event, CSimEvent& record) {
+    if (event.type() != pugi::node_element) {
+        return;
+    }
+    if (ConvertEvent(event, record)) {
+        AppendUnsorted(record);
+    } else if (Attr(event, "Name") == "SimulationComplete") {
+        m_decision = Attr(event, "LaunchStatus");
+    }
 }
 
 void CSimEventStore::LoadRecords(std::vector<CSimEvent> records) {
@@ -300,6 +309,7 @@ void CSimEventStore::Clear() {
     m_blockSize = 0;
     m_blockUsed = 0;
     m_cursor = 0;
+    m_decision.clear();
 }
 
 void CSimEventStore::SendEvent(const CSimEvent& record, EventSender& sender) {

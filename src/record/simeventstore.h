@@ -82,6 +82,11 @@ public:
     // Converts one recorded Event element into a replayable record; false for event names that
     // are not replayed. Missing attributes read as empty text and missing numbers as 0.
     static bool ConvertEvent(const pugi::xml_node& event, CSimEvent& record);
+    // One recorded Event element, for loaders: a replayable one joins the records unsorted (as
+    // AppendUnsorted; record is scratch space), the launch decision is kept.
+    void AddRecorded(const pugi::xml_node& event, CSimEvent& record);
+    // The decision the recording ended with ("Launch", "NoLaunch"); "" when it has none.
+    const std::string& RecordedDecision() const { return m_decision; }
 
 private:
     // A long log holds hundreds of thousands of records: each is a small fixed part, sorted,
@@ -103,6 +108,7 @@ private:
     size_t m_blockSize = 0; // of the last block
     size_t m_blockUsed = 0; // bytes written in the last block
     size_t m_cursor = 0;
+    std::string m_decision;
 };
 
 } // namespace halyx

@@ -56,7 +56,8 @@ std::vector<std::vector<int>> BalancedLatinSquare(int n) {
     return square;
 }
 
-std::vector<CPlanRow> AssignScenarios(int teams, const std::vector<std::string>& scenarios) {
+std::vector<CPlanRow> AssignScenarios(int teams, const std::vector<std::string>& scenarios,
+                                      const std::vector<std::string>& stations) {
     std::vector<CPlanRow> rows;
     const std::vector<std::vector<int>> square =
         BalancedLatinSquare(static_cast<int>(scenarios.size()));
@@ -75,6 +76,9 @@ std::vector<CPlanRow> AssignScenarios(int teams, const std::vector<std::string>&
             row.block = static_cast<int>(block) + 1;
             row.scenario = scenarios[static_cast<size_t>(square[sequence][block])];
             row.mode = "multi";
+            if (!stations.empty()) {
+                row.stations = stations[std::min(static_cast<size_t>(t), stations.size() - 1)];
+            }
             row.notes = Format("sequence %d of %d", static_cast<int>(sequence) + 1,
                                static_cast<int>(square.size()));
             rows.push_back(std::move(row));

@@ -25,10 +25,12 @@ struct CPlanRow {
 
 // Team t (0-based) runs row t mod (rows of the square) of BalancedLatinSquare(scenario count),
 // one block per scenario; runs are numbered from 1, team by team. Teams are named "T" and their
-// number, zero-padded to the width of the largest (at least two digits); mode is "multi" and
-// stations empty (the Study page then asks which registered stations take part); notes name the
-// sequence ("sequence 3 of 6").
-std::vector<CPlanRow> AssignScenarios(int teams, const std::vector<std::string>& scenarios);
+// number, zero-padded to the width of the largest (at least two digits); mode is "multi"; notes
+// name the sequence ("sequence 3 of 6"). stations holds the stations column (names separated by
+// blanks): one text for every team, or one per team in team order; without it the column stays
+// empty, and the console refuses such a plan until it is filled in.
+std::vector<CPlanRow> AssignScenarios(int teams, const std::vector<std::string>& scenarios,
+                                      const std::vector<std::string>& stations = {});
 
 // "run,team,block,scenario,mode,stations,notes" then one line per row, fields quoted where they
 // hold a comma, a quote or a line break; every line ends with "\n".

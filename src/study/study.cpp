@@ -25,6 +25,34 @@ const char* StudyRunStateText(StudyRunState state) {
     return "pending";
 }
 
+std::vector<CStudyAttempt> StudyAttempts(const std::vector<CManifestRow>& rows) {
+    std::vector<CStudyAttempt> attempts;
+    std::map<std::string, size_t> last; // run -> its latest attempt
+    std::map<std::string, int> withLog; // run -> attempts with a log so far
+    for (const CManifestRow& row : rows) {
+        if (row.state == "repeat") {
+            if (const auto it = last.find(row.run); it != last.end()) {
+                attempts[it->second].state = "superseded";
+                last.erase(it);
+            }
+            continue;
+        }
+        if (row.state != "done" && row.state != "failed" && row.state != "skipped") {
+            continue;
+        }
+        CStudyAttempt attempt;
+        attempt.row = row;
+        attempt.state = row.state;
+        attempt.attempt = row.state == "skipped" ? 0 : ++withLog[row.run];
+        last[row.run] = attempts.size();
+        attempts.push_back(std::move(attempt));
+    }
+    for (const auto& [run, index] : last) {
+        attempts[index].counts = attempts[index].state == "done";
+    }
+    return attempts;
+}
+
 CStudyPlanResult CStudy::Open(const std::string& planPath) {
     CStudy opened;
     CStudyPlanResult result = opened.m_plan.Load(planPath);

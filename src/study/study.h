@@ -65,6 +65,17 @@ struct CStudyVerifyReport {
     bool ok() const { return problems.empty(); }
 };
 
+// One attempt at a run as a study's tables show it: a manifest row that is done, failed or
+// skipped. A repeat row supersedes the run's attempt before it.
+struct CStudyAttempt {
+    CManifestRow row;
+    int attempt = 0;     // 1, 2 ... among the run's attempts with a log; 0 for a skip
+    std::string state;   // "done", "failed", "skipped" or "superseded"
+    bool counts = false; // the run's last attempt, done and not superseded: the data that stands
+};
+// The attempts of a manifest's rows, in their order.
+std::vector<CStudyAttempt> StudyAttempts(const std::vector<CManifestRow>& rows);
+
 class CStudy {
 public:
     // Loads the plan and its manifest; on failure the study stays as it was. A manifest that

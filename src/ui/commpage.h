@@ -85,8 +85,12 @@ public:
     void SetLocation(std::string_view folder);
 
     // "Save Log": true when the file was written; kExistsMessage and false when the file is
-    // there and was not saved by this page.
+    // there and was not saved by this page during the current experiment.
     bool SaveLog();
+    // A new experiment began (a new experiment log was opened): the file saved for the one
+    // before is that experiment's record and is never written over; a save under its name is
+    // refused with kExistsMessage, so the experimenter picks another name.
+    void NewExperiment() { m_savedPath.clear(); }
     // "Load Log" with the chosen file: true when the transcript and notes were replaced.
     bool LoadLog(const std::string& path);
 

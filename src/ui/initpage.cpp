@@ -231,7 +231,7 @@ bool CInitPage::MissionRunning() const {
 }
 
 std::string CInitPage::CloseQuestion() const {
-    return MissionRunning() ? Format(kCloseWhileRunningFormat, m_agent.Clock()) : std::string();
+    return MissionRunning() ? Format(kCloseWhileRunningFormat, m_agent.Minute()) : std::string();
 }
 
 void CInitPage::MissionEnded(bool launched) {
@@ -247,6 +247,9 @@ void CInitPage::MissionEnded(bool launched) {
     }
     if (!stations.empty()) {
         outcome += " (" + stations + ")";
+    }
+    if (m_playbackMode && m_agent.ReplayDecisionDiffers()) {
+        outcome += Format(kReplayDiffersFormat, launched ? kOutcomeNoLaunch : kOutcomeLaunch);
     }
     m_missionOutcome = outcome;
     if (m_playbackMode) {
@@ -302,6 +305,9 @@ void CInitPage::InitializeSimulation() {
     if (!m_log.Open(where.GetLocation(), where.GetName(), where.GetNotes(), xml)) {
         m_view.ShowMessage(m_log.LastError());
         return;
+    }
+    if (m_commPage) {
+        m_commPage->NewExperiment();
     }
     EnableAll({InitControl::AgentList, InitControl::AddClient, InitControl::RemoveClient,
                InitControl::InitializeSimulation},
@@ -401,6 +407,21 @@ void CInitPage::SetPlaybackMode(bool checked) {
     if (checked == m_playbackMode) {
         return;
     }
+    // The log of the live mission is finished before anything is replayed: the stations'
+    // commands during a replay would otherwise be written into it. A mission still running is
+    // ended only when the experimenter says so.
+    if (checked && m_log.IsOpen()) {
+        if (MissionRunning()) {
+            if (!m_view.Ask(Format(kCloseWhileRunningFormat, m_agent.Minute()))) {
+                Changed();
+                return;
+            }
+            m_agent.ResetSim();
+            m_startCaption = kStartCaption;
+        } else {
+            m_agent.CloseExperimentLog();
+        }
+    }
     m_playbackMode = checked;
     static constexpr std::initializer_list<InitControl> kTeamControls = {
         InitControl::FilterText,      InitControl::AgentList,
@@ -487,6 +508,8 @@ void CInitPage::FinishLoadExperiment(const std::string& path,
         m_selectedStation.clear();
         ClearMissionOver();
         Enable(InitControl::InitializePlayback, true);
+        // A row can be chosen, so that a station that did not answer can be re-initialized.
+        Enable(InitControl::StationsList, true);
         // Another log may be loaded until the replay starts.
         Enable(InitControl::PlayPause, false);
         Enable(InitControl::Stop, false);
@@ -513,6 +536,26 @@ void CInitPage::InitializePlayback() {
 void CInitPage::PlayPause() {
     if (m_missionOver) {
         return;
+    }
+    if (!m_agent.Started() && AnyStatusOtherThan(kInitialized)) {
+        // A station that never answered would hold the replay up for good: play without it
+        // when the experimenter says so (Re-initialize asks it once more).
+        std::string missing;
+        for (const StationRow& row : m_stations) {
+            if (row.status != kInitialized) {
+                missing += (missing.empty() ? "" : ", ") + row.name;
+            }
+        }
+        if (!m_view.Ask(Format(kPlayWithoutFormat, missing.c_str()))) {
+            return;
+        }
+        for (size_t i = 0; i < m_stations.size();) {
+            if (m_stations[i].status != kInitialized) {
+                RemoveStationAt(i);
+            } else {
+                ++i;
+            }
+        }
     }
     Enable(InitControl::LoadExperiment, false);
     if (!m_agent.Started()) {
@@ -578,8 +621,9 @@ void CInitPage::AddStationRow(std::string_view name, std::string_view status, st
 }
 
 void CInitPage::PlaybackReadinessCheck() {
-    if (std::none_of(m_stations.begin(), m_stations.end(),
-                     [](const StationRow& row) { return row.status == kNotInitialized; })) {
+    // Play is possible once a station is ready; with some still missing it asks first.
+    if (std::any_of(m_stations.begin(), m_stations.end(),
+                    [](const StationRow& row) { return row.status == kInitialized; })) {
         Enable(InitControl::PlayPause, true);
         Changed();
     }

@@ -71,6 +71,9 @@ public:
     static constexpr const char* kOutcomeFormat = "Mission complete at minute %d: %s";
     static constexpr const char* kOutcomeLaunch = "Launch";
     static constexpr const char* kOutcomeNoLaunch = "No Launch";
+    // Follows the decision of a replay whose stations reported otherwise than in the recording.
+    static constexpr const char* kReplayDiffersFormat =
+        ". The recorded decision is shown; the stations' reports in this replay give %s";
     // Asked when the window closes while a mission or a replay runs.
     static constexpr const char* kCloseWhileRunningFormat =
         "A mission is running (minute %d). End it and close the experiment log?";
@@ -111,6 +114,10 @@ public:
     static constexpr const char* kCheckErrorsStart =
         "The scenario check says there are errors:\n\n";
     static constexpr const char* kCheckErrorsEnd = "\nInitialize anyway?";
+    // Asked at Play while stations of the recorded team have not answered Initialize Playback;
+    // %s names them. Yes plays without them (they leave the team of this replay).
+    static constexpr const char* kPlayWithoutFormat =
+        "These stations have not initialized for playback: %s. Play without them?";
     static constexpr const char* kNotInitializedQuestion =
         "Some Halyx Clients have not initialized yet. Do you want to start the simulation "
         "anyway?";

@@ -46,7 +46,8 @@ TEST_F(SimulationClock, StartingAgainEndsAtOnceUnlessTheClockWasReset) {
     agent.StartSim();
     Ticks(1);
     EXPECT_EQ(ContentsTo("ALPHA").back(), "tell :command clock_sync :clock 0");
-    EXPECT_EQ(console.calls, std::vector<std::string>{"clock 0"});
+    // Minute 0 has been sent: what happens now is logged as minute 1, which the display shows.
+    EXPECT_EQ(console.calls, std::vector<std::string>{"clock 1"});
 }
 
 TEST_F(SimulationClock, PausedClockSendsNothingAndCannotEndTheMission) {
@@ -54,6 +55,8 @@ TEST_F(SimulationClock, PausedClockSendsNothingAndCannotEndTheMission) {
     agent.StartSim();
     Ticks(960);
     agent.PauseSim();
+    // The display names the minute the pause is logged with.
+    EXPECT_EQ(console.calls.back(), "clock 960");
     comm.clear_sent();
     console.playback = true;
     Ticks(5);

@@ -192,6 +192,15 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
     // Every command a station sent reached the console.
     ASSERT_TRUE(
         WaitFor([&] { return console.agent->received.size() == a.size() + b.size() + c.size(); }));
+    // The same mission again: its statistics start from nothing, so they are the first's.
+    const std::string firstStats = first->With("SEND ").back();
+    console.Send(team[0], kScenario);
+    for (int clock = 0; clock <= 960; ++clock) {
+        console.Send(team[0], "tell :command clock_sync :clock " + std::to_string(clock));
+    }
+    console.Send(team[0], "tell :command mission_complete :msg \"done\"");
+    ASSERT_TRUE(WaitFor([&] { return first->With("SEND ").size() == 2 * a.size(); }));
+    EXPECT_EQ(first->With("SEND ").back(), firstStats);
 }
 
 // halyx-ans with --names and --state: a bound name is refused to another host, and a table

@@ -21,6 +21,17 @@ TEST(XmlEscape, MarkupBecomesEntitiesForbiddenBytesQuestionMarks) {
     EXPECT_TRUE(IsXmlSafe("xy z"));
 }
 
+// A log declares UTF-8: a byte that is no part of it becomes its Latin-1 character.
+TEST(XmlEscape, BytesThatAreNoUtf8BecomeTheirLatin1Characters) {
+    for (const auto& [in, out] : std::initializer_list<std::pair<const char*, const char*>>{
+             {"\xe9\xff\xfe", "\xc3\xa9\xc3\xbf\xc3\xbe"},
+             {"\xf0\x9f\x98\x80\xe2\x82\xac", "\xf0\x9f\x98\x80\xe2\x82\xac"},
+             {"\xc0\xaf\xed\xa0<", "\xc3\x80\xc2\xaf\xc3\xad\xc2\xa0&lt;"}}) {
+        EXPECT_EQ(XmlEscape(in), out) << in;
+        EXPECT_EQ(IsXmlSafe(in), std::string(in) == out) << in;
+    }
+}
+
 TEST(XmlEscape, AttributeValuesKeepTheirWhiteSpaceAsReferences) {
     std::string attribute;
     halyx::AppendXmlAttributeEscaped(attribute, "a\tb\nc\rd <&> \x01");

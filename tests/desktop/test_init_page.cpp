@@ -135,7 +135,10 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
 
     Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
     ASSERT_TRUE(speed->isEnabled());
+    // An edit of the scenario before: the loaded experiment's scenario cannot be undone into.
+    window->UndoStack().push(new QUndoCommand(QStringLiteral("edit")));
     LoadExperiment(path);
+    EXPECT_EQ(window->UndoStack().count(), 0);
     EXPECT_EQ(widget->LoadedExperiment(), path);
     ASSERT_TRUE(seek->isEnabled());
     ASSERT_TRUE(timeline->isEnabled());

@@ -85,8 +85,9 @@ TEST_F(Study, PlanRunsHeadlessAndTheManifestProvesTheLogs) {
         << out;
     const std::vector<std::string> outcome = Lines(home + "t/outcome.csv");
     ASSERT_EQ(outcome.size(), 5u);
-    EXPECT_EQ(outcome[0].rfind("run,team,block,experiment,", 0), 0u) << outcome[0];
-    EXPECT_EQ(outcome[3].rfind("3,T02,B1,T02_B1,", 0), 0u) << outcome[3];
+    EXPECT_EQ(outcome[0].rfind("run,team,block,attempt,run_state,counts,experiment,", 0), 0u)
+        << outcome[0];
+    EXPECT_EQ(outcome[3].rfind("3,T02,B1,1,done,yes,T02_B1,", 0), 0u) << outcome[3];
 
     // One byte of one log changed: verify names that log, and only it.
     std::string log = ReadFile(home + "logs/T02_B1.xml");

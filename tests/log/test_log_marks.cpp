@@ -91,6 +91,9 @@ TEST(LogMarks, MarksCsvCarriesTheStudyKeys) {
         EXPECT_EQ(events[i][3], "Marked");
     }
     EXPECT_EQ(ParseCsv(ReadAll(out + CLogCsvExport::kOutcomeFile))[1][2], "B2");
+    keys.values.push_back({"8", "T01", "B3"}); // a skipped run: no log, still an outcome row
+    ASSERT_TRUE(CLogCsvExport().Export({path, ""}, out, keys));
+    EXPECT_EQ(ParseCsv(ReadAll(out + CLogCsvExport::kOutcomeFile)).back().back(), "no log");
 }
 
 TEST(LogMarks, TimelineDrawsEachMark) {

@@ -27,7 +27,7 @@ TEST(LogSummary, TheReferenceLogReadsAsOneAlignedTable) {
     const std::string table = SummaryOf(ReadAll(kReferenceLog));
     EXPECT_TRUE(HasLine(table, "Experiment       Run (complete)")) << table;
     EXPECT_TRUE(HasLine(table, "Team             ALPHA, BRAVO, CHARLIE (Multiplayer)")) << table;
-    EXPECT_TRUE(HasLine(table, "Minutes run      25")) << table;
+    EXPECT_TRUE(HasLine(table, "Minutes run      960")) << table;
     EXPECT_TRUE(HasLine(table, "Launch decision  NoLaunch")) << table;
     EXPECT_TRUE(HasLine(table, "                    ALPHA  BRAVO  CHARLIE")) << table;
     EXPECT_TRUE(HasLine(table, "DeployResource          1      0        0")) << table;

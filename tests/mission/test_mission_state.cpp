@@ -195,7 +195,7 @@ TEST(MissionState, EachCommandHasItsEffect) {
              ASSERT_EQ(s.chat.size(), 1u);
              EXPECT_EQ(s.chat[0].text, "a <b> \"c\"");
              EXPECT_EQ(s.decision, "Launch");
-             EXPECT_EQ(b.Events().back().minute, 8);
+             EXPECT_EQ(b.Events().back().minute, kMissionLastMinute);
          }},
     };
     for (const CommandCase& c : cases) {
@@ -374,7 +374,7 @@ TEST(MissionState, TheLogTellsTheWatcherEachEventLineEvenOnAFullDisk) {
     EXPECT_EQ(live.Events()[1].text, "a < b & \"c\"");
     EXPECT_TRUE(live.Latest().paused);
     EXPECT_EQ(live.Latest().decision, "Launch");
-    EXPECT_EQ(live.Events()[3].minute, 6);
+    EXPECT_EQ(live.Events()[3].minute, kMissionLastMinute); // the decision closes the window
     EXPECT_EQ(live.Latest().resources.at("INT1").point, (MissionPoint{5.0, 6.0}));
 }
 

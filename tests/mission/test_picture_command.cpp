@@ -58,13 +58,14 @@ TEST_F(PictureCommand, WritesAPictureAtAMinuteAsPngOrSvgAndFramesEveryMMinutes) 
     ASSERT_TRUE(svg.open(QIODevice::ReadOnly));
     EXPECT_TRUE(svg.readAll().contains("<svg"));
 
-    // The log's last event is at minute 25: frames at 0, 10 and 20.
-    run = HalyxLog({log, QStringLiteral("--every"), QStringLiteral("10"), QStringLiteral("-o"),
+    // The log's last command is at minute 25, its decision at the close of the window: the
+    // frames run to minute 960, the last one off the 400-minute steps.
+    run = HalyxLog({log, QStringLiteral("--every"), QStringLiteral("400"), QStringLiteral("-o"),
                     out + QStringLiteral("frames")});
     ASSERT_EQ(run.status, 0) << run.error.toStdString();
     EXPECT_EQ(QDir(out + QStringLiteral("frames")).entryList(QDir::Files),
-              (QStringList{QStringLiteral("minute_0000.png"), QStringLiteral("minute_0010.png"),
-                           QStringLiteral("minute_0020.png")}));
+              (QStringList{QStringLiteral("minute_0000.png"), QStringLiteral("minute_0400.png"),
+                           QStringLiteral("minute_0800.png"), QStringLiteral("minute_0960.png")}));
 }
 
 TEST_F(PictureCommand, ACutOffLogIsReadThroughTheRepair) {

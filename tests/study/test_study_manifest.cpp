@@ -58,6 +58,20 @@ protected:
     CStudy m_study;
 };
 
+// The tables of a study: one row per attempt, the manifest's state, and the one that counts.
+TEST(StudyAttempts, ARepeatSupersedesAndOnlyTheLastDoneAttemptCounts) {
+    std::vector<CManifestRow> rows;
+    for (const char* row : {"1 done", "2 skipped", "1 repeat", "3 failed", "1 done"}) {
+        rows.emplace_back().run = std::string(row, 1);
+        rows.back().state = row + 2;
+    }
+    std::string seen;
+    for (const CStudyAttempt& a : StudyAttempts(rows)) {
+        seen += a.row.run + std::to_string(a.attempt) + a.state + (a.counts ? "+ " : " ");
+    }
+    EXPECT_EQ(seen, "11superseded 20skipped 31failed 12done+ ");
+}
+
 // States come back from the manifest after a restart, repeats get _r2, skipped runs are not
 // offered, and a name already taken on disk (a crashed attempt) is never reused.
 TEST_F(StudyFolder, StateSurvivesRestart) {

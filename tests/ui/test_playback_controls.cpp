@@ -35,6 +35,42 @@ TEST_F(PlaybackControls, PlaybackModeEmptiesTheListsAndZeroesTheClock) {
     EXPECT_FALSE(page.IsEnabled(InitControl::InitializePlayback));
 }
 
+// A replay never writes into its recording, plays without a missing station after a question,
+// and ends with the recorded decision, saying when the stations' reports differ.
+TEST_F(PlaybackControls, AReplayLeavesItsRecordingAsItWas) {
+    page.SetSinglePersonGame(true);
+    RunningTeam();
+    view.answers = {false};
+    page.SetPlaybackMode(true);
+    comm.deliver_from("ALPHA", "tell", "tell :command update_go_nogo_status :status go");
+    for (int i = 1; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    const std::string path = view.openFile.emplace(log.FilePath());
+    page.SetPlaybackMode(true);
+    EXPECT_EQ(view.questions, std::vector<std::string>{"A mission is running (minute 1). End it "
+                                                       "and close the experiment log?"});
+    const auto text = [&path] {
+        std::ifstream in(path);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string recorded = text();
+    page.LoadExperiment();
+    comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
+    EXPECT_TRUE(page.IsEnabled(InitControl::StationsList) && page.ReinitializeStation("BRAVO"));
+    page.PlayPause();
+    EXPECT_EQ(view.questions.back(),
+              "These stations have not initialized for playback: BRAVO. Play without them?");
+    comm.deliver_from("ALPHA", "tell", "tell :command activate :resource radar :id R9");
+    for (int i = 0; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    EXPECT_EQ(page.MissionOutcome(), "Mission complete at minute 960: Launch (ALPHA: no-go). The "
+                                     "recorded decision is shown; the stations' reports in this "
+                                     "replay give No Launch");
+    EXPECT_EQ(text(), recorded);
+}
+
 TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
     LoadRecorded();
     EXPECT_TRUE(view.messages.empty());
@@ -48,7 +84,6 @@ TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
     page.InitializePlayback();
     // Only the row that is still "Not Initialized" is asked.
     EXPECT_EQ(CommandsSent("init_playback"), std::vector<std::string>{"BRAVO"});
-    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
     comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
     EXPECT_TRUE(page.IsEnabled(InitControl::PlayPause));
 

@@ -1,6 +1,8 @@
 // Initialize, start, pause, resume and reset from the simulation control page, and its clock.
 #include "pagefixture.h"
 
+#include "ui/commpage.h"
+
 namespace halyx::test {
 namespace {
 
@@ -76,13 +78,18 @@ TEST_F(SimulationControls, StartingDropsTheStationsThatDidNotAnswer) {
 
 TEST_F(SimulationControls, TheStartButtonPausesAndResumesAndResetAsks) {
     RegisterAndAdd({"ALPHA"});
+    CCommPage chat;
+    page.SetCommPage(&chat);
     page.InitializeSimulation();
+    chat.SetLocation(view.folder);
+    chat.SetExperimentName("Talk");
+    ASSERT_TRUE(chat.SaveLog());
     comm.deliver_from("ALPHA", "tell", "tell :command init_sim");
     page.StartSimulation();
     EXPECT_TRUE(view.questions.empty());
     agent.process_clock_tick();
-    EXPECT_EQ(page.ClockDigits(), "000");
-    EXPECT_EQ(page.ClockCount(), "T-16 hours, 0 mins");
+    EXPECT_EQ(page.ClockDigits(), "001"); // what happens now is logged as minute 1
+    EXPECT_EQ(page.ClockCount(), "T-15 hours, 59 mins");
 
     page.StartSimulation();
     EXPECT_EQ(page.StartCaption(), "Resume Simulation");
@@ -92,7 +99,7 @@ TEST_F(SimulationControls, TheStartButtonPausesAndResumesAndResetAsks) {
     EXPECT_EQ(page.StartCaption(), "Pause Simulation");
     EXPECT_EQ(Statuses(), std::vector<std::string>{"ALPHA:Running"});
     EXPECT_FALSE(agent.Paused());
-    for (int i = 0; i < 60; ++i) {
+    for (int i = 0; i < 59; ++i) {
         agent.process_clock_tick();
     }
     EXPECT_EQ(page.ClockCount(), "T-15 hours, 0 mins");
@@ -117,6 +124,10 @@ TEST_F(SimulationControls, TheStartButtonPausesAndResumesAndResetAsks) {
     EXPECT_FALSE(page.IsEnabled(InitControl::StartSimulation));
     EXPECT_TRUE(page.IsEnabled(InitControl::InitializeSimulation));
     EXPECT_EQ(CommandsSent("reset_sim"), std::vector<std::string>{"ALPHA"});
+    // The next experiment may not rewrite the transcript saved for this one.
+    view.name = "Run2";
+    page.InitializeSimulation();
+    EXPECT_FALSE(chat.SaveLog());
 }
 
 // The digital clock is three digits wide; the count-down never goes below zero, since a mission
