@@ -31,7 +31,7 @@ enum class StudyRunState { Pending, Running, Done, Failed, Skipped };
 const char* StudyRunStateText(StudyRunState state);
 
 // An attempt that a repeat superseded, as its row of the manifest had it.
-struct CStudyAttempt {
+struct CEarlierAttempt {
     StudyRunState state = StudyRunState::Done;
     std::string log;
     std::string decision;
@@ -47,7 +47,7 @@ struct CStudyRunStatus {
     // Why a row that says done does not stand (its log is missing or differs from the one
     // recorded); the run is pending again.
     std::string problem;
-    std::vector<CStudyAttempt> superseded; // oldest first
+    std::vector<CEarlierAttempt> superseded; // oldest first
 };
 
 // How a run ended, as the console saw it.

@@ -63,7 +63,7 @@ std::vector<CStudyTableRow> CStudyPage::Rows() const {
     const auto& runs = m_study.Plan().Runs();
     for (size_t i = 0; i < runs.size(); ++i) {
         const CStudyRunStatus& status = m_study.Status()[i];
-        for (const CStudyAttempt& attempt : status.superseded) {
+        for (const CEarlierAttempt& attempt : status.superseded) {
             rows.push_back({runs[i].run, runs[i].team, runs[i].block, runs[i].scenario,
                             StudyRunStateText(attempt.state) + std::string(kSupersededSuffix),
                             attempt.log, attempt.decision, i, true});
