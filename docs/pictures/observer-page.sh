@@ -40,8 +40,8 @@ observer=$(wait_for "$work/console.out" "OBSERVER http://" | sed -E 's|.*:([0-9]
 sleep 10 # the station's commands reach the page
 sandbox=()
 [ "$(id -u)" -ne 0 ] || sandbox=(--no-sandbox)
-chromium "${sandbox[@]}" --headless --disable-gpu --no-first-run --hide-scrollbars \
-    --user-data-dir="$work/browser" --window-size=1366,768 --virtual-time-budget=8000 \
+timeout 60 chromium "${sandbox[@]}" --headless --disable-gpu --no-first-run --hide-scrollbars \
+    --user-data-dir="$work/browser" --window-size=1366,768 \
     --screenshot="$out" "$observer" 2> "$work/browser.err" || cat "$work/browser.err" >&2
 printf 'quit\n' >&3
 exec 3>&-
