@@ -15,6 +15,8 @@ packages=(
     help2man lintian
     # the observer page's test loads it in a real browser, headless
     chromium
+    # the bounded fuzz run of the test suite: clang and its libFuzzer runtime
+    clang libclang-rt-14-dev
 )
 
 missing=()

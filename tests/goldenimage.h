@@ -19,8 +19,11 @@ namespace halyx::test {
 constexpr int kGoldenChannelTolerance = 24;
 constexpr double kGoldenMismatchBudget = 0.002;
 
+// channelTolerance and mismatchBudget 0: the image must be the reference to the pixel.
 inline void ExpectMatchesGolden(const QImage& drawn, const std::string& referenceFolder,
-                                const std::string& name, const std::string& mismatchFolder) {
+                                const std::string& name, const std::string& mismatchFolder,
+                                int channelTolerance = kGoldenChannelTolerance,
+                                double mismatchBudget = kGoldenMismatchBudget) {
     const std::string reference = referenceFolder + "/" + name;
     if (std::getenv("HALYX_REGENERATE_GOLDEN") != nullptr) {
         ASSERT_TRUE(drawn.save(QString::fromStdString(reference)));
@@ -38,20 +41,20 @@ inline void ExpectMatchesGolden(const QImage& drawn, const std::string& referenc
         const QRgb* b = reinterpret_cast<const QRgb*>(expected.constScanLine(y));
         QRgb* d = reinterpret_cast<QRgb*>(diff.scanLine(y));
         for (int x = 0; x < image.width(); ++x) {
-            if (std::abs(qRed(a[x]) - qRed(b[x])) > kGoldenChannelTolerance ||
-                std::abs(qGreen(a[x]) - qGreen(b[x])) > kGoldenChannelTolerance ||
-                std::abs(qBlue(a[x]) - qBlue(b[x])) > kGoldenChannelTolerance) {
+            if (std::abs(qRed(a[x]) - qRed(b[x])) > channelTolerance ||
+                std::abs(qGreen(a[x]) - qGreen(b[x])) > channelTolerance ||
+                std::abs(qBlue(a[x]) - qBlue(b[x])) > channelTolerance) {
                 ++mismatches;
                 d[x] = qRgb(255, 0, 255);
             }
         }
     }
     const double share = double(mismatches) / (double(image.width()) * image.height());
-    if (share > kGoldenMismatchBudget) {
+    if (share > mismatchBudget) {
         image.save(QString::fromStdString(mismatchFolder + "/drawn_" + name));
         diff.save(QString::fromStdString(mismatchFolder + "/diff_" + name));
     }
-    EXPECT_LE(share, kGoldenMismatchBudget) << mismatches << " pixels differ from " << reference;
+    EXPECT_LE(share, mismatchBudget) << mismatches << " pixels differ from " << reference;
 }
 
 } // namespace halyx::test

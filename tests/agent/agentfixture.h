@@ -15,6 +15,7 @@
 #include "scenario/radar.h"
 #include "scenario/weatherdata.h"
 #include "scenario/weathermap.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -79,12 +80,7 @@ protected:
         path = folder + name + ".xml";
     }
 
-    std::string LogText() const {
-        std::ifstream in(path, std::ios::binary);
-        std::ostringstream out;
-        out << in.rdbuf();
-        return out.str();
-    }
+    std::string LogText() const { return test::ReadFile(path); }
 
     // The start of every event line of this log's fixed clock.
     static std::string EventStart(const std::string& name) {

@@ -75,15 +75,6 @@ protected:
         return receivers;
     }
 
-    static std::size_t Count(const std::string& text, const std::string& what) {
-        std::size_t n = 0;
-        for (std::size_t at = text.find(what); at != std::string::npos;
-             at = text.find(what, at + 1)) {
-            ++n;
-        }
-        return n;
-    }
-
     TrustConsole trust;
     std::vector<CNameRegistry::ConnectionId> connections;
 };
@@ -200,11 +191,13 @@ TEST_F(SenderTrust, AFloodIsCountedWholeButNotedInBoundedLines) {
     EXPECT_EQ(agent.RefusedCount("CHARLIE"), flood);
     EXPECT_LE(agent.Refusals().size(), CHalyxCommand::kRefusalsKept);
     const std::string text = LogText();
-    EXPECT_EQ(Count(text, "<!-- refused: message claiming CHARLIE from 127.0.0.9 at clock 0 -->"),
-              CHalyxCommand::kRefusalsNoted);
-    EXPECT_EQ(Count(text, "refused: further messages claiming CHARLIE are counted, not written"),
-              1u);
-    EXPECT_EQ(Count(text, "LaunchStatusChange"), 0u);
+    EXPECT_EQ(
+        test::CountOf(text, "<!-- refused: message claiming CHARLIE from 127.0.0.9 at clock 0 -->"),
+        CHalyxCommand::kRefusalsNoted);
+    EXPECT_EQ(
+        test::CountOf(text, "refused: further messages claiming CHARLIE are counted, not written"),
+        1u);
+    EXPECT_EQ(test::CountOf(text, "LaunchStatusChange"), 0u);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 
 #include "external/agentkit/basicagent.h"
 #include "external/agentkit/net/netcontainer.h"
+#include "testapp.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,12 +18,7 @@
 namespace halyx::looptest {
 
 inline void EnsureApp() {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static char name[] = "looptest";
-        static char* argv[] = {name, nullptr};
-        new QCoreApplication(argc, argv);
-    }
+    test::TestApp("looptest");
 }
 
 // Runs the event loop until done() or the time-out (generous: the machine may be loaded).

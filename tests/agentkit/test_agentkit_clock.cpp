@@ -30,35 +30,26 @@ std::vector<long> PlayTicks(CTickSchedule& schedule, Clock::time_point start, lo
     return delivered;
 }
 
-TEST(ClockSchedule, TicksFallOnTheirDeadlinesWhenNothingIsLate) {
-    CTickSchedule schedule;
-    const Clock::time_point start = Clock::now();
-    schedule.Start(start, 1000);
-    EXPECT_EQ(schedule.DelayUntilNext(start), 1000);
-    EXPECT_EQ(schedule.DelayUntilNext(start + milliseconds(999)), 1);
-    EXPECT_EQ(schedule.DelayUntilNext(start + milliseconds(1000)), 0);
-    EXPECT_EQ(PlayTicks(schedule, start, 5000, {}),
-              (std::vector<long>{1000, 2000, 3000, 4000, 5000}));
-}
-
-TEST(ClockSchedule, ALateTickDoesNotDelayTheNextOnes) {
-    // Tick 1 takes 600 ms to handle (an HTTP burst on the thread, say): tick 2 still comes at
-    // 2000 and tick 3 at 3000, where a timer counting from each firing would drift by 600 ms.
-    CTickSchedule schedule;
-    const Clock::time_point start = Clock::now();
-    schedule.Start(start, 1000);
-    EXPECT_EQ(PlayTicks(schedule, start, 4000, {600}), (std::vector<long>{1000, 2000, 3000, 4000}));
-}
-
-TEST(ClockSchedule, AStallLongerThanAMinuteIsCaughtUpTickByTick) {
-    // A 3.5 s stall in tick 1: the three minutes that fell due meanwhile are delivered one by one
-    // at once (none merged, none skipped), then the clock is back on its deadlines.
-    CTickSchedule schedule;
-    const Clock::time_point start = Clock::now();
-    schedule.Start(start, 1000);
-    const std::vector<long> ticks = PlayTicks(schedule, start, 7000, {3500});
-    EXPECT_EQ(ticks, (std::vector<long>{1000, 4500, 4500, 4500, 5000, 6000, 7000}));
-    EXPECT_EQ(schedule.Ticks(), 7);
+// Nothing late; tick 1 taking 600 ms to handle (an HTTP burst on the thread, say), after which
+// tick 2 still comes at 2000, where a timer counting from each firing would drift by 600 ms; and
+// a 3.5 s stall in tick 1, after which the minutes that fell due meanwhile are delivered one by
+// one at once (none merged, none skipped) before the clock is back on its deadlines.
+TEST(ClockSchedule, EachTickFallsOnItsOwnDeadlineWhateverCameLate) {
+    const struct {
+        std::vector<long> handleMs;
+        long untilMs;
+        std::vector<long> ticks;
+    } cases[] = {{{}, 5000, {1000, 2000, 3000, 4000, 5000}},
+                 {{600}, 4000, {1000, 2000, 3000, 4000}},
+                 {{3500}, 7000, {1000, 4500, 4500, 4500, 5000, 6000, 7000}}};
+    for (const auto& c : cases) {
+        CTickSchedule schedule;
+        const Clock::time_point start = Clock::now();
+        schedule.Start(start, 1000);
+        EXPECT_EQ(schedule.DelayUntilNext(start + milliseconds(999)), 1);
+        EXPECT_EQ(PlayTicks(schedule, start, c.untilMs, c.handleMs), c.ticks);
+        EXPECT_EQ(schedule.Ticks(), static_cast<std::int64_t>(c.ticks.size()));
+    }
 }
 
 TEST(ClockSchedule, ASpeedChangeCountsFromWhenItIsMade) {

@@ -3,18 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cinttypes>
-
 using halyx::AppendFormat;
 using halyx::EscapeControlBytes;
 using halyx::Format;
 
-TEST(Format, FollowsPrintfTemplatesAndDoesNotCutLongTexts) {
-    EXPECT_EQ(Format("%03d", 7), "007");
-    EXPECT_EQ(Format("%0.3f", 12.34567), "12.346");
-    EXPECT_EQ(Format("%" PRId64, int64_t{1700000000123}), "1700000000123");
-    EXPECT_EQ(Format("T-%d hours, %d mins", 15, 59), "T-15 hours, 59 mins");
-
+TEST(Format, DoesNotCutLongTexts) {
     const std::string big(10000, 'x');
     EXPECT_EQ(Format("<%s>", big.c_str()), "<" + big + ">");
     std::string acc = "a";

@@ -9,7 +9,6 @@
 using namespace halyx;
 
 TEST(BearingBetween, RunsClockwiseFromUpIntoZeroToTwoPi) {
-    EXPECT_DOUBLE_EQ(kPi, 22.0 / 7.0);
     EXPECT_EQ(BearingBetween(5, 5, 5, 5), 0.0);
     EXPECT_NEAR(BearingBetween(0, 0, 1, 0), M_PI / 2, 1e-12); // atan2 uses the true pi
     const double b = BearingBetween(0, 0, -1, 0);

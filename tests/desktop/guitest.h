@@ -7,6 +7,8 @@
 #include "common/numericlocale.h"
 #include "controls/filedialogs.h"
 #include "controls/progressdialog.h"
+#include "testapp.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -39,17 +41,9 @@ namespace halyx::test {
 
 // The application of a test program; its own name keeps the user's settings out of reach.
 inline QApplication& GuiApp(const char* name) {
-    static int argc = 1;
-    static char program[] = "halyx_gui_test";
-    static char* argv[] = {program, nullptr};
-    static QApplication* app = [&] {
-        auto* created = new QApplication(argc, argv);
-        QCoreApplication::setOrganizationName(QStringLiteral("HalyxTests"));
-        QCoreApplication::setApplicationName(QString::fromUtf8(name));
-        KeepNumbersInCLocale();
-        return created;
-    }();
-    return *app;
+    QApplication& app = TestApp<QApplication>(name);
+    KeepNumbersInCLocale();
+    return app;
 }
 
 // Acts on the next modal window of the expected class that opens (polled, so that it works
@@ -131,13 +125,6 @@ private:
 
 inline std::unique_ptr<CFileAnswer> AnswerFile(const QString& path) {
     return std::make_unique<CFileAnswer>(path);
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
 }
 
 template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) {

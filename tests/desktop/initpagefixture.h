@@ -36,18 +36,27 @@ protected:
 
     CInitPage& Page() { return widget->Presenter(); }
 
-    // ALPHA and BRAVO registered at the name server and added to the team.
+    // ALPHA and BRAVO registered at the name server and added to the team, each by clicking its
+    // row in the agent list and Add Client.
     void Team() {
         auto connection = registry.open_connection("10.1.1.1");
         registry.handle_request("(register :name ALPHA :port 7100)", connection);
         registry.handle_request("(register :name BRAVO :port 7101)", connection);
         Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
         Click(Find(widget, QStringLiteral("Register")));
-        for (const char* name : {"ALPHA", "BRAVO"}) {
-            ASSERT_TRUE(Page().SelectAgent(name));
-            Page().AddClient();
+        widget->Refresh();
+        auto* agents = Find<QListView>(widget, QStringLiteral("Agent List"));
+        ASSERT_EQ(agents->model()->rowCount(), 2);
+        for (int row = 0; row < 2; ++row) {
+            const QModelIndex index = agents->model()->index(row, 0);
+            QTest::mouseClick(agents->viewport(), Qt::LeftButton, {},
+                              agents->visualRect(index).center());
+            Click(Find(widget, QStringLiteral("Add Client")));
         }
         widget->Refresh();
+        ASSERT_EQ(Page().Stations().size(), 2u);
+        EXPECT_EQ(Page().Stations()[0].name, "ALPHA");
+        EXPECT_EQ(Page().Stations()[1].name, "BRAVO");
     }
 
     // A recorded experiment of the team given, its first member chatting "minute N" at minutes

@@ -1,8 +1,7 @@
 // The two communication pages under a flood of station messages, the message tree, the
-// clearing buttons and the communication log file, driven through their widgets; the chat of a
-// replay shown apart by minute; the sample entries of "Test"; and the model behind the message
-// lists: bounded to its newest entries, the current entry kept through merges, saved as shown,
-// and listed by arrival when asked.
+// clearing buttons and the communication log file, driven through their widgets; the sample
+// entries of "Test"; and the model behind the message lists: bounded to its newest entries, the
+// current entry kept through merges, saved as shown, and listed by arrival when asked.
 #include "windowfixture.h"
 
 #include "controls/messagelistmodel.h"
@@ -10,7 +9,6 @@
 #include "desktop/agentcommpagewidget.h"
 #include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
-#include "record/simevent.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
@@ -35,65 +33,6 @@ protected:
     CAgentCommPageWidget* agentPage = nullptr;
     CCommPageWidget* humanPage = nullptr;
 };
-
-CSimEvent Chat(int minute, const std::string& from, const std::string& text) {
-    return {.clockTime = minute,
-            .sender = from,
-            .receiver = {},
-            .tsid = minute,
-            .content =
-                "tell :command subject_communication :from " + from + " :message (" + text + ")"};
-}
-
-TEST_F(CommPages, ReplayedChatIsShownApartByMinuteAndRebuiltOnSeek) {
-    window->show();
-    CInitPageWidget* init = window->InitPage();
-    Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (live)");
-    QTextEdit* replay = humanPage->ReplayBox();
-    // A live session has no replay box.
-    EXPECT_TRUE(replay->parentWidget()->isHidden());
-    const std::string live = humanPage->Presenter().LogText();
-
-    agent.Events().LoadRecords({Chat(20, "BRAVO", "twenty"),
-                                Chat(5, "ALPHA", "five"),
-                                {.clockTime = 7,
-                                 .sender = "ALPHA",
-                                 .receiver = {},
-                                 .tsid = 7,
-                                 .content = "tell :command abort :resource 1 :id I1"},
-                                Chat(10, "CHARLIE", "ten (a)")});
-    init->Presenter().SetPlaybackMode(true);
-    init->Presenter().InitializePlayback();
-    humanPage->FlushTranscript();
-    EXPECT_FALSE(replay->parentWidget()->isHidden());
-    EXPECT_EQ(replay->toPlainText(), QString());
-
-    const auto shown = [&] {
-        humanPage->FlushTranscript();
-        return replay->toPlainText().toStdString();
-    };
-    agent.SeekPlayback(10);
-    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n[Minute 10] [CHARLIE]: ten (a)\n");
-    // Back: exactly the lines up to the minute, nothing repeated.
-    agent.SeekPlayback(5);
-    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n");
-    agent.SeekPlayback(5);
-    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n");
-    agent.SeekPlayback(960);
-    EXPECT_EQ(shown(), "[Minute 5] [ALPHA]: five\n[Minute 10] [CHARLIE]: ten (a)\n"
-                       "[Minute 20] [BRAVO]: twenty\n");
-
-    // Chat that stations send during the replay is no part of the live transcript, whose file
-    // keeps only the live session.
-    Deliver("BRAVO", "tell :command subject_communication :to ALPHA :from BRAVO :message (echo)");
-    EXPECT_EQ(humanPage->Presenter().LogText(), live);
-
-    // A new replay starts empty.
-    init->Presenter().InitializePlayback();
-    EXPECT_EQ(shown(), "");
-    agent.SeekPlayback(0);
-    EXPECT_EQ(shown(), "");
-}
 
 TEST_F(CommPages, TestAddsFourSampleEntriesThatGoNowhereElse) {
     const std::size_t sentBefore = agent.CommStore().Outgoing().size();

@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QSettings>
+#include <QTabWidget>
 #include <QUndoCommand>
 
 namespace halyx::test {
@@ -27,6 +28,23 @@ protected:
 
 TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
     window->show();
+    // A fresh window: its title and its pages in order, the first one showing.
+    EXPECT_EQ(window->windowTitle().remove(QStringLiteral("[*]")),
+              QStringLiteral("HALYX Command - Version 3.13"));
+    const QStringList captions = {"Initialization/Registration",
+                                  "Scenarios",
+                                  "Agent Communications",
+                                  "Human Communications",
+                                  "Weather Modelling",
+                                  "Incursions",
+                                  "Interceptors",
+                                  "Geography",
+                                  "Study"};
+    ASSERT_EQ(window->Sheet()->count(), captions.size());
+    for (int i = 0; i < captions.size(); ++i) {
+        EXPECT_EQ(window->Sheet()->tabText(i), captions[i]);
+    }
+    EXPECT_EQ(window->Sheet()->currentIndex(), 0);
     EXPECT_FALSE(window->isWindowModified());
     window->UndoStack().push(new QUndoCommand(QStringLiteral("edit")));
     EXPECT_TRUE(window->isWindowModified());

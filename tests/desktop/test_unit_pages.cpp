@@ -150,30 +150,6 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
 }
 
-// The fields the dialog does not show are kept by the dialog's own code (its tests).
-TEST_F(UnitPages, InterceptorPageEditsSavesAndLoads) {
-    CInterceptorsPage interceptors(context);
-    interceptors.show();
-    CUnitPane* pane = interceptors.InterceptorPane();
-    scenario.Interceptors().Add(CInterceptor("Jet", "j1", 1, 2, 3, 45, 60, 10, "wide"));
-
-    AnswerUnitDialog({"Jet", "5", "6", "", "", "700", ""});
-    QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, {}, RowCentre(pane, 0));
-    QTest::mouseDClick(pane->Table()->viewport(), Qt::LeftButton, {}, RowCentre(pane, 0));
-    EXPECT_EQ(scenario.Interceptors().At(0).GetSpeed(), 700);
-
-    std::filesystem::create_directories(TempFolder("units"));
-    const QString file = QString::fromStdString(TempFolder("units") + "jets.hii");
-    fileAnswers = {file};
-    Click(pane, "Save to Disk");
-    EXPECT_EQ(lastRequest.filter, "Halyx Interceptor Information (*.hii)");
-    Click(pane, "Remove All");
-    fileAnswers = {file};
-    Click(pane, "Load from disk");
-    ASSERT_EQ(scenario.Interceptors().Count(), 1);
-    EXPECT_EQ(scenario.Interceptors().At(0).GetSpeed(), 700);
-}
-
 TEST_F(UnitPages, AutoGenerateAppendsTheCountChosen) {
     CUnitPane* pane = page->IncursionPane();
     scenario.Incursions().Add(CIncursion("Incursion 0", "x", "1", "2", "3", "4", "5"));

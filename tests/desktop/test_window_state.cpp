@@ -1,7 +1,6 @@
 // What the window tells the experimenter about the state of an experiment, driven as the
 // experimenter drives it: a log name that is taken or missing, the end of a mission and of a
-// replay, a team that playback left empty, closing mid-mission, and unit values the stations could
-// not read.
+// replay, closing mid-mission, and unit values the stations could not read.
 #include "initpagefixture.h"
 
 #include "controls/addresourcedlg.h"
@@ -204,14 +203,7 @@ TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
     Deliver("BRAVO", "tell :command init_playback_confirm");
     widget->Refresh();
     auto* play = Find<QToolButton>(widget, QStringLiteral("Play/Pause"));
-    auto* load = Find(widget, QStringLiteral("Load Experiment"));
-    Click(play);
-    EXPECT_EQ(Statuses(), (QStringList{"Playback", "Playback"}));
-    EXPECT_FALSE(load->isEnabled());
-
-    Click(Find<QToolButton>(widget, QStringLiteral("Stop")));
-    EXPECT_EQ(Statuses(), (QStringList{"Initialized", "Initialized"}));
-    EXPECT_TRUE(load->isEnabled());
+    EXPECT_TRUE(play->isEnabled());
 
     // A second log, without leaving playback mode: its team replaces the first.
     LoadExperiment(second);
@@ -231,24 +223,6 @@ TEST_F(WindowState, PlaybackStopLoadAgainAndTheEndOfAReplay) {
     Click(Find<QToolButton>(widget, QStringLiteral("Stop")));
     EXPECT_TRUE(play->isEnabled());
     EXPECT_TRUE(Page().MissionOutcome().empty());
-}
-
-TEST_F(WindowState, LeavingPlaybackLeavesNoTeamToStartAndNoStaleStatus) {
-    const std::string path = Recorded("Review", {"ALPHA", "BRAVO"}, 5);
-    Page().FillRegistrationFields("Lab-HalyxCommand", comm.get_port(), "127.0.0.1", 6677);
-    Click(Find(widget, QStringLiteral("Register")));
-    auto* initialize = Find(widget, QStringLiteral("Initialize Simulation"));
-    EXPECT_FALSE(initialize->isEnabled());
-    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-    LoadExperiment(path);
-    ASSERT_TRUE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
-    ClickAnswering(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")), QMessageBox::Yes);
-    EXPECT_TRUE(agent.Team().empty());
-    EXPECT_FALSE(initialize->isEnabled());
-    EXPECT_FALSE(window->StatusLine()->text().startsWith(QStringLiteral("LOADED")));
-    // Even called directly, no mission starts without a team.
-    Page().InitializeSimulation();
-    EXPECT_FALSE(log.IsOpen());
 }
 
 TEST_F(WindowState, UnitDialogsTakeNumbersAndReadableNamesOnly) {

@@ -3,6 +3,7 @@
 // reading those files, and reading the stations' RECV and SEND lines against the log.
 #include "common/numtext.h"
 #include "external/kqml/parser.h"
+#include "testapp.h"
 #include "testhome.h"
 
 #include <gtest/gtest.h>
@@ -25,22 +26,9 @@
 
 namespace halyx::e2e {
 
-// The Qt application object the test's own sockets and processes need, made once per program.
-inline void EnsureApplication(const char* programName) {
-    if (QCoreApplication::instance() == nullptr) {
-        static int argc = 1;
-        static std::string name = programName;
-        static char* argv[] = {name.data(), nullptr};
-        new QCoreApplication(argc, argv);
-    }
-}
-
-inline std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::FreshFolder;
+using test::ReadFile;
+using test::TestApp;
 
 inline std::vector<std::string> Lines(const std::string& path) {
     std::vector<std::string> lines;
@@ -97,14 +85,6 @@ inline QString NameServerAddress(const std::string& output) {
     return QString::fromStdString("127.0.0.1" + listening.substr(listening.rfind(':')));
 }
 
-// An empty folder of the test's own under the test home: "HOME/name/".
-inline std::string FreshHome(const std::string& name) {
-    const std::string home = test::RequiredHome() + "/" + name + "/";
-    std::filesystem::remove_all(home);
-    std::filesystem::create_directories(home);
-    return home;
-}
-
 // A name server at a free port of 127.0.0.1, its output in home + "ans.out"; address is where it
 // listens, "" when it did not say.
 inline std::unique_ptr<QProcess> StartAns(const std::string& home, QString& address) {
@@ -126,7 +106,7 @@ inline void Stop(const std::vector<QProcess*>& processes) {
 class ProgramsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        home = FreshHome(::testing::UnitTest::GetInstance()->current_test_info()->name());
+        home = FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
     }
 
     void TearDown() override {

@@ -30,7 +30,7 @@ using namespace e2e;
 class Faults : public ProgramsTest {
 protected:
     static void SetUpTestSuite() {
-        EnsureApplication("test_e2e_faults");
+        TestApp("test_e2e_faults");
         // The test's own process keeps the C locale whatever Qt chose.
         std::setlocale(LC_ALL, "C");
         MakeCommaLocale();
@@ -131,6 +131,10 @@ TEST_F(Faults, ARestartedNameServerLearnsOfTheConsoleAndTheStationsAgain) {
 
     // Under a comma locale, the numbers sent to the stations and written to the log keep '.'.
     if (s_localePath.empty()) {
+        // In CI the machine is set up to make it (scripts/install-deps.sh): not checking there
+        // would pass without having checked anything.
+        ASSERT_NE(qEnvironmentVariable("CI"), "true")
+            << "localedef could not make de_DE.UTF-8 (package locales missing?)";
         GTEST_SKIP() << "localedef could not make de_DE.UTF-8 here (package locales missing?): "
                         "the numbers were not checked under a comma locale";
     }
@@ -188,14 +192,20 @@ TEST_F(Faults, SaveScenarioMakesTheScenarioFolderAsThePageDoes) {
 }
 
 // What a station sends reaches the transcript one line per chat, control bytes escaped; an
-// unreadable content is said; the counts are told apart.
+// unreadable content or message is said and counted, per station and for the session.
 TEST_F(Faults, HostileStationTrafficIsShownTruthfully) {
-    QProcess* console =
-        Start("halyx-command", {"--headless", "-", "--embedded-ans-port", "0", "--tick-ms", "10"},
-              home + "console.out");
+    QString ans;
+    processes.push_back(StartAns(home, ans));
+    ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
+    Start("halyx-station", {"--name", "ALPHA", "--ans", ans, "--behaviour", "quiet"},
+          home + "ALPHA.out");
+    ASSERT_FALSE(WaitForLine(home + "ALPHA.out", "READY").empty());
+    QProcess* console = Start(
+        "halyx-command", {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "10"},
+        home + "console.out");
     const std::string ready = WaitForLine(home + "console.out", "READY");
     ASSERT_FALSE(ready.empty()) << ReadFile(home + "console.out.err");
-    Send(console, "register\n");
+    Send(console, "register\nwait agent ALPHA timeout=30\nadd ALPHA\n");
     // READY NAME port N tick T ms
     const size_t at = ready.find(" port ");
     const int port = std::stoi(ready.substr(at + 6));
@@ -207,13 +217,17 @@ TEST_F(Faults, HostileStationTrafficIsShownTruthfully) {
     const std::string traffic =
         "(tell :sender X1 :receiver Lab-HalyxCommand :content (tell :command "
         "subject_communication :to B :from X1 :message \"one\rtwo\0three\nfour\"))\n"s +
-        "(tell :sender X1 :content (\"deploy\" :id 4))\n";
+        "(tell :sender X1 :content (\"deploy\" :id 4))\n" +
+        // A control byte outside any string, from the team's station.
+        "(tell :sender ALPHA :receiver Lab-HalyxCommand :content (tell :command abort "
+        ":resource fighter :id \x01))\n";
     station.write(traffic.data(), static_cast<qint64>(traffic.size()));
     ASSERT_TRUE(station.waitForBytesWritten(5000));
     // The messages of one connection are handled in order: the second one's warning comes last.
-    ASSERT_FALSE(WaitForLine(home + "console.out", "WARNING: unreadable content from X1").empty())
+    ASSERT_FALSE(
+        WaitForLine(home + "console.out", "WARNING: unreadable message from ALPHA").empty())
         << ReadFile(home + "console.out");
-    Send(console, "status\nquit\n");
+    Send(console, "status\nhealth\nsummary\nquit\n");
     ASSERT_TRUE(console->waitForFinished(60000));
     const std::string transcript = ReadFile(home + "console.out");
     EXPECT_TRUE(std::regex_search(
@@ -221,10 +235,15 @@ TEST_F(Faults, HostileStationTrafficIsShownTruthfully) {
         << transcript;
     EXPECT_NE(transcript.find("WARNING: unreadable content from X1"), std::string::npos)
         << transcript;
-    EXPECT_NE(transcript.find("STATUS log=closed received=2 dispatched=1 sent=0"),
+    EXPECT_NE(transcript.find("STATUS log=closed received=3 dispatched=1 sent=0"),
               std::string::npos)
         << transcript;
-    EXPECT_NE(transcript.find("STATUS history in-kept=2 in-dropped=0"), std::string::npos)
+    EXPECT_NE(transcript.find("STATUS history in-kept=3 in-dropped=0"), std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("HEALTH ALPHA responding lost-messages=0 unreadable-messages=1"),
+              std::string::npos)
+        << transcript;
+    EXPECT_NE(transcript.find("SUMMARY 2 unreadable messages (outside the team)=1 ALPHA=1"), std::string::npos)
         << transcript;
 }
 

@@ -60,8 +60,8 @@ struct Team {
 class LogFaults : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        EnsureApplication("test_e2e_log_faults");
-        s_home = FreshHome("logfaults");
+        TestApp("test_e2e_log_faults");
+        s_home = FreshFolder("logfaults");
         s_team = new Team;
         s_team->ans = StartAns(s_home, s_team->address);
         ASSERT_FALSE(s_team->address.isEmpty());

@@ -3,11 +3,9 @@
 // station makes. The page is read through the browser's debugging protocol, so what is checked
 // is what the browser's own script drew from the live stream.
 //
-// HALYX_OBSERVER_SCREENSHOT=FILE.png also writes the page as the browser shows it.
 // Without Chromium the test says so and ends with status 77, which CTest reports as skipped.
 #include "e2eutil.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -115,7 +113,7 @@ std::string PageSocketUrl(int debugPort) {
 
 class ObserverInBrowser : public ProgramsTest {
 protected:
-    static void SetUpTestSuite() { EnsureApplication("test_e2e_observer"); }
+    static void SetUpTestSuite() { TestApp("test_e2e_observer"); }
 
     void SetUp() override {
         m_browser = QStandardPaths::findExecutable("chromium").toStdString();
@@ -135,11 +133,7 @@ TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {
     Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
     const QString ans = NameServerAddress(home + "ans.out");
     ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
-    // The picture for the user guide shows a station at work; the test needs only its own
-    // deployment.
-    const bool forPicture = !qEnvironmentVariableIsEmpty("HALYX_OBSERVER_SCREENSHOT");
-    Start("halyx-station",
-          {"--name", "ALPHA", "--ans", ans, "--behaviour", forPicture ? "active" : "quiet"},
+    Start("halyx-station", {"--name", "ALPHA", "--ans", ans, "--behaviour", "quiet"},
           home + "ALPHA.out");
     ASSERT_FALSE(WaitForLine(home + "ALPHA.out", "READY").empty());
     QProcess* console = Start(
@@ -227,22 +221,6 @@ TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {
         10000))
         << first << " then " << later;
     EXPECT_EQ(tab.Evaluate("document.getElementById('connection').textContent"), "live");
-
-    // For the user guide: HALYX_OBSERVER_SCREENSHOT=FILE.png keeps the page open a while longer
-    // and writes what the browser shows.
-    const QString screenshot = qEnvironmentVariable("HALYX_OBSERVER_SCREENSHOT");
-    if (!screenshot.isEmpty()) {
-        tab.Call("Emulation.setDeviceMetricsOverride",
-                 {{"width", 1366}, {"height", 768}, {"deviceScaleFactor", 1}, {"mobile", false}});
-        Spin([] { return false; }, 8000);
-        const QByteArray png =
-            QByteArray::fromBase64(tab.Call("Page.captureScreenshot", {{"format", "png"}})
-                                       .value("data")
-                                       .toString()
-                                       .toLatin1());
-        QFile file(screenshot);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(png) == png.size());
-    }
 
     const std::string quit = "quit\n";
     console->write(quit.data(), static_cast<qint64>(quit.size()));

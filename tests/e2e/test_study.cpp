@@ -18,7 +18,7 @@ using namespace e2e;
 
 class Study : public ProgramsTest {
 protected:
-    static void SetUpTestSuite() { EnsureApplication("test_e2e_study"); }
+    static void SetUpTestSuite() { TestApp("test_e2e_study"); }
 
     // Runs a program to its end; its exit code, its output in output.
     int Run(const std::string& program, const QStringList& args, std::string& output,

@@ -22,7 +22,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
@@ -238,8 +237,7 @@ TEST_F(EditorFrame, UnreadableGlobalMapSaysMapLoadFailedAndTheWindowStays) {
 }
 
 // The Global Map read off the window thread, then the whole window zoomed in once over the
-// Caribbean with a radar selected. With HALYX_SCREENSHOT_DIR set the picture is saved there as
-// gse-editor.png (the user guide's: HALYX_SCREENSHOT_DIR=docs build/bin/test_gse_frame).
+// Caribbean with a radar selected.
 TEST_F(EditorFrame, GlobalMapLoadsWithItsLimitsAndTheWholeWindowShowsIt) {
     frame->resize(1100, 820);
     frame->show();
@@ -261,9 +259,6 @@ TEST_F(EditorFrame, GlobalMapLoadsWithItsLimitsAndTheWholeWindowShowsIt) {
     EXPECT_EQ(frame->Info()->Lines().at(1), "Name: MoreLand");
     const QImage shot = frame->grab().toImage();
     EXPECT_EQ(shot.size(), frame->size() * shot.devicePixelRatio());
-    if (const char* dir = std::getenv("HALYX_SCREENSHOT_DIR")) {
-        ASSERT_TRUE(shot.save(QString::fromUtf8(dir) + "/gse-editor.png"));
-    }
 }
 
 } // namespace

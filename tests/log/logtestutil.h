@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-// The log tools' tests share the record tests' helpers (FreshFolder, ReadAll, WriteAll,
+// The log tools' tests share the record tests' helpers (FreshFolder, ReadFile, WriteAll,
 // SteppingClock) and add the reference logs and a CSV reader.
 namespace halyx::test {
 

@@ -21,7 +21,7 @@ constexpr const char* kFiles[] = {CLogCsvExport::kEventsFile, CLogCsvExport::kCh
                                   CLogCsvExport::kOutcomeFile};
 
 std::vector<std::vector<std::string>> Csv(const std::string& folder, const char* file) {
-    return ParseCsv(ReadAll(folder + file));
+    return ParseCsv(ReadFile(folder + file));
 }
 
 } // namespace
@@ -32,8 +32,8 @@ TEST(LogCsv, TwoLogsInOneFolderMatchTheExpectedFiles) {
     ASSERT_TRUE(report) << (report.problems.empty() ? "" : report.problems.front());
     EXPECT_EQ(report.logsWritten, 2u);
     for (const char* file : kFiles) {
-        EXPECT_EQ(ReadAll(folder + file),
-                  ReadAll(std::string(HALYX_TEST_DATA_DIR "/golden/") + file))
+        EXPECT_EQ(ReadFile(folder + file),
+                  ReadFile(std::string(HALYX_TEST_DATA_DIR "/golden/") + file))
             << file;
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "events.csv.part"));
@@ -75,7 +75,7 @@ TEST(LogCsv, ACutOffLogIsRepairedAndMarkedAndABrokenOneIsReportedWithoutStopping
     std::filesystem::create_directories(folder + "a");
     std::filesystem::create_directories(folder + "b");
     // The same reference log twice under one name, from two folders, plus a crash and junk.
-    const std::string reference = ReadAll(kReferenceLog);
+    const std::string reference = ReadFile(kReferenceLog);
     WriteAll(folder + "a/Run.xml", reference);
     WriteAll(folder + "b/Run.xml", reference);
     const std::string crashed = reference.substr(0, reference.find("Name=\"UnitDisplay\"") + 5);

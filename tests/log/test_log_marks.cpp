@@ -1,6 +1,7 @@
 // The experimenter's marks: written as comments no event reader sees, read back whole, and shown
 // in marks.csv, the summary and the timeline picture.
 #include "logtestutil.h"
+#include "testapp.h"
 
 #include "controls/timelinepainter.h"
 #include "record/logcsvexport.h"
@@ -46,7 +47,7 @@ std::string WriteMarkedLog(const std::string& folder) {
 
 TEST(LogMarks, ReadBackWholeAndInvisibleToEventReaders) {
     const std::string path = WriteMarkedLog(FreshFolder("marks_read"));
-    const std::string text = ReadAll(path);
+    const std::string text = ReadFile(path);
     EXPECT_NE(text.find("<!-- mark clock=120 time=2026-12-05T14:03:09Z: team argued here -->\n"),
               std::string::npos)
         << text;
@@ -75,7 +76,7 @@ TEST(LogMarks, MarksCsvCarriesTheStudyKeys) {
     const std::string out = FreshFolder("marks_csv_out");
     CLogCsvKeys keys{{"run", "team", "block"}, {{"7", "T01", "B2"}}};
     ASSERT_TRUE(CLogCsvExport().Export({path}, out, keys));
-    const auto marks = ParseCsv(ReadAll(out + CLogCsvExport::kMarksFile));
+    const auto marks = ParseCsv(ReadFile(out + CLogCsvExport::kMarksFile));
     ASSERT_EQ(marks.size(), 4u);
     EXPECT_EQ(marks[0], (std::vector<std::string>{"run", "team", "block", "experiment", "minute",
                                                   "time", "text"}));
@@ -83,24 +84,21 @@ TEST(LogMarks, MarksCsvCarriesTheStudyKeys) {
                                                   "2026-12-05T14:03:09Z", "team argued here"}));
     EXPECT_EQ(marks[2][6], kAwkward);
     // Every other file has the keys in front too, on every row.
-    const auto events = ParseCsv(ReadAll(out + CLogCsvExport::kEventsFile));
+    const auto events = ParseCsv(ReadFile(out + CLogCsvExport::kEventsFile));
     ASSERT_EQ(events.size(), 5u);
     EXPECT_EQ(events[0][3], "experiment");
     for (size_t i = 1; i < events.size(); ++i) {
         EXPECT_EQ(events[i][0], "7");
         EXPECT_EQ(events[i][3], "Marked");
     }
-    EXPECT_EQ(ParseCsv(ReadAll(out + CLogCsvExport::kOutcomeFile))[1][2], "B2");
+    EXPECT_EQ(ParseCsv(ReadFile(out + CLogCsvExport::kOutcomeFile))[1][2], "B2");
     keys.values.push_back({"8", "T01", "B3"}); // a skipped run: no log, still an outcome row
     ASSERT_TRUE(CLogCsvExport().Export({path, ""}, out, keys));
-    EXPECT_EQ(ParseCsv(ReadAll(out + CLogCsvExport::kOutcomeFile)).back().back(), "no log");
+    EXPECT_EQ(ParseCsv(ReadFile(out + CLogCsvExport::kOutcomeFile)).back().back(), "no log");
 }
 
 TEST(LogMarks, TimelineDrawsEachMark) {
-    static int argc = 1;
-    static char name[] = "log_test_marks";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
+    test::TestApp<QGuiApplication>("log_test_marks");
     CLogReader reader;
     ASSERT_TRUE(reader.Open(WriteMarkedLog(FreshFolder("marks_timeline"))));
     CLogTimeline timeline(reader.Info(), "Marked");

@@ -49,7 +49,7 @@ TEST(LogReader, ALongLogIsReadInPiecesWithoutLosingOrReorderingAnEvent) {
 }
 
 TEST(LogReader, ACutOffLogIsReadThroughTheRepairAndWhatIsNotALogIsRefused) {
-    const std::string text = ReadAll(kReferenceLog);
+    const std::string text = ReadFile(kReferenceLog);
     const size_t cut = text.find("Name=\"UnitDisplay\"");
     CLogReader reader;
     ASSERT_TRUE(reader.OpenText(text.substr(0, cut)));

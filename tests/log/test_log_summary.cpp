@@ -24,7 +24,7 @@ bool HasLine(const std::string& text, const std::string& line) {
 } // namespace
 
 TEST(LogSummary, TheReferenceLogReadsAsOneAlignedTable) {
-    const std::string table = SummaryOf(ReadAll(kReferenceLog));
+    const std::string table = SummaryOf(ReadFile(kReferenceLog));
     EXPECT_TRUE(HasLine(table, "Experiment       Run (complete)")) << table;
     EXPECT_TRUE(HasLine(table, "Team             ALPHA, BRAVO, CHARLIE (Multiplayer)")) << table;
     EXPECT_TRUE(HasLine(table, "Minutes run      960")) << table;
@@ -42,7 +42,7 @@ TEST(LogSummary, TheReferenceLogReadsAsOneAlignedTable) {
 }
 
 TEST(LogSummary, ACutOffLogSaysSoAndHasNoDecision) {
-    const std::string text = ReadAll(kReferenceLog);
+    const std::string text = ReadFile(kReferenceLog);
     const std::string table = SummaryOf(text.substr(0, text.find("Name=\"UnitDisplay\"")));
     EXPECT_NE(table.find("cut off; read through a repair"), std::string::npos) << table;
     EXPECT_TRUE(HasLine(table, "Launch decision  (none: the mission did not end)")) << table;

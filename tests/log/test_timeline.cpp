@@ -4,6 +4,7 @@
 // look at it, and commit it. A mismatch writes the picture drawn and a difference image next to
 // the test's output (its HALYX_HOME folder) and names them in the failure.
 #include "logtestutil.h"
+#include "testapp.h"
 
 #include "controls/timelinepainter.h"
 #include "record/logtimeline.h"
@@ -86,11 +87,7 @@ QImage Draw(const CLogTimeline& timeline, bool text) {
 }
 
 QGuiApplication& App() {
-    static int argc = 1;
-    static char name[] = "log_test_timeline";
-    static char* argv[] = {name, nullptr};
-    static QGuiApplication app(argc, argv);
-    return app;
+    return test::TestApp<QGuiApplication>("log_test_timeline");
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "mapserver/mapserver.h"
 
 #include "testapp.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -19,9 +20,9 @@ namespace fs = std::filesystem;
 
 class MapAddresses : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test::TestApp(); }
+    static void SetUpTestSuite() { test::TestApp("test_mapserver"); }
     void SetUp() override {
-        m_root = test::TestHome() / "addresses";
+        m_root = std::filesystem::path(test::RequiredHome()) / "addresses";
         fs::remove_all(m_root);
         fs::create_directories(m_root / "maps");
         fs::create_directories(m_root / "mine");

@@ -4,6 +4,7 @@
 #include "mapserver/mapserver.h"
 
 #include "testapp.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -86,10 +87,11 @@ Reply Get(quint16 port, const std::string& target) {
 
 class MapServing : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test::TestApp(); }
+    static void SetUpTestSuite() { test::TestApp("test_mapserver"); }
 
     void SetUp() override {
-        m_root = test::TestHome() / ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        m_root = std::filesystem::path(test::RequiredHome()) /
+                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
         fs::remove_all(m_root);
         fs::create_directories(m_root / "maps" / "sub");
         Write(m_root / "maps" / "world.txt", m_world);

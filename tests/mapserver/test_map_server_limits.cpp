@@ -6,6 +6,7 @@
 #include "mapserver/mapserver.h"
 
 #include "testapp.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -48,12 +49,12 @@ int StatusOf(const std::string& reply) {
 
 class MapServerLimits : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test::TestApp(); }
+    static void SetUpTestSuite() { test::TestApp("test_mapserver"); }
 
     void SetUp() override {
-        m_root =
-            test::TestHome() / (std::string("limits-") +
-                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        m_root = std::filesystem::path(test::RequiredHome()) /
+                 (std::string("limits-") +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(m_root);
         fs::create_directories(m_root);
         m_map = kMapHeader + std::string(200 * 1024, 'm') + "\n";
@@ -96,22 +97,12 @@ protected:
     std::vector<std::string> m_log;
 };
 
+// Each refusal's status is the request reader's test; here, that the server stops reading.
 TEST_F(MapServerLimits, LongHeadsAndBodiesAreRefusedWithoutBeingRead) {
     Start();
     // A 1 MiB target: 414 once 16 KiB have come without the end of the request line.
     EXPECT_EQ(StatusOf(Exchange("GET /maps/" + std::string(1 << 20, 'a') + " HTTP/1.1\r\n\r\n")),
               414);
-    // Many headers: 431.
-    std::string headers = "GET /maps/big.txt HTTP/1.1\r\n";
-    for (int i = 0; i < 2000; ++i) {
-        headers += "X-Filler-" + std::to_string(i) + ": 0123456789\r\n";
-    }
-    EXPECT_EQ(StatusOf(Exchange(headers + "\r\n")), 431);
-    // Just under the bound is still a request.
-    std::string fits = "GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\nX-Pad: ";
-    fits += std::string(CHttpHead::kMaxHeadBytes - fits.size() - 4, 'p') + "\r\n\r\n";
-    EXPECT_EQ(StatusOf(Exchange(fits)), 200);
-
     // A 256 MB upload is answered at once, from its head alone, and the connection closed.
     QElapsedTimer timer;
     timer.start();
@@ -122,10 +113,6 @@ TEST_F(MapServerLimits, LongHeadsAndBodiesAreRefusedWithoutBeingRead) {
                                 "10\r\n")),
               413);
     EXPECT_LT(timer.elapsed(), 4000);
-    EXPECT_EQ(StatusOf(Exchange("GET /maps/big.txt HTTP/1.1\r\nContent-Length: 1\r\n"
-                                "Content-Length: 2\r\n\r\n")),
-              400);
-    EXPECT_EQ(StatusOf(Exchange("GET /maps/big.txt HTTP/2.0\r\n\r\n")), 505);
 }
 
 TEST_F(MapServerLimits, OnlyMapDataIsServedAndARefusedFileIsNamedOnce) {
@@ -155,9 +142,19 @@ TEST_F(MapServerLimits, PipelinedRequestsWaitWhileTheirAnswersAreNotRead) {
     socket->write(requests.data(), static_cast<qint64>(requests.size()));
     socket->waitForBytesWritten(2000);
     // Not reading: the server answers what the system's buffers take plus 16 at most, not all
-    // 300 (which would be 60 MB held for a client that reads nothing).
-    QThread::msleep(500);
-    EXPECT_LT(m_server.Served(), 100u);
+    // 300 (which would be 60 MB held for a client that reads nothing). It has stopped once it
+    // answers other clients twice running without serving this one more (each probe is one).
+    std::uint64_t probes = 0;
+    QElapsedTimer waited;
+    waited.start();
+    for (int still = 0; still < 2 && waited.elapsed() < 20000;) {
+        const std::uint64_t before = m_server.Served();
+        EXPECT_EQ(StatusOf(Exchange("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n")),
+                  200);
+        ++probes;
+        still = m_server.Served() == before + 1 ? still + 1 : 0;
+    }
+    EXPECT_LT(m_server.Served() - probes, 100u);
     // Reading everything lets the rest through, in order and whole.
     std::size_t bytes = 0;
     const std::size_t expected = static_cast<std::size_t>(count) * m_map.size();
@@ -167,7 +164,7 @@ TEST_F(MapServerLimits, PipelinedRequestsWaitWhileTheirAnswersAreNotRead) {
         socket->waitForReadyRead(100);
         bytes += static_cast<std::size_t>(socket->readAll().size());
     }
-    EXPECT_EQ(m_server.Served(), static_cast<std::uint64_t>(count));
+    EXPECT_EQ(m_server.Served(), count + probes);
     EXPECT_GT(bytes, expected);
 }
 
@@ -234,7 +231,13 @@ TEST_F(MapServerLimits, RunningOutOfFileDescriptorsIsSaidOnceAndRecoveredFrom) {
     QTcpSocket client;
     client.connectToHost(QHostAddress::LocalHost, m_server.Port());
     client.waitForConnected(2000);
-    QThread::msleep(300); // many failed accepts' worth of time
+    // The first failed accept is said; the ten pauses after it are more failures that are not.
+    QElapsedTimer waited;
+    waited.start();
+    while (m_log.empty() && waited.elapsed() < 10000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    QThread::msleep(10 * limits.acceptPauseMs);
     for (const int fd : filler) {
         ::close(fd);
     }

@@ -5,6 +5,7 @@
 #include "mapserver/observeraccess.h"
 
 #include "testapp.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ int StatusOf(const std::string& reply) {
 
 class ObserverPage : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { test::TestApp(); }
+    static void SetUpTestSuite() { test::TestApp("test_mapserver"); }
 
     void Start(const CMapServer::Limits& limits = {}, bool observer = true) {
         m_server.SetLimits(limits);

@@ -14,21 +14,6 @@
 
 namespace halyx::test {
 
-// A clean folder under the test's own HALYX_HOME, ending with '/'.
-inline std::string FreshFolder(const std::string& name) {
-    const std::string folder = RequiredHome() + "/" + name + "/";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder;
-}
-
-inline std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 inline void WriteAll(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
 }

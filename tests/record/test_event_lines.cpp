@@ -15,7 +15,7 @@ namespace halyx {
 namespace {
 
 using test::FreshFolder;
-using test::ReadAll;
+using test::ReadFile;
 
 // One line per event operation, each with recognisable values.
 void WriteEveryEvent(CExperimentLog& log) {
@@ -64,12 +64,12 @@ TEST(EventLines, EveryTemplateMatchesTheReferenceLog) {
         log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO", "CHARLIE"}));
         log.Close();
     }
-    const std::string written = ReadAll(folder + "all_events.xml");
+    const std::string written = ReadFile(folder + "all_events.xml");
     const std::string reference = std::string(HALYX_TEST_DATA_DIR) + "/all_events.xml";
     if (std::getenv("HALYX_REGENERATE_GOLDEN")) {
         test::WriteAll(reference, written);
     }
-    EXPECT_EQ(written, ReadAll(reference));
+    EXPECT_EQ(written, ReadFile(reference));
 }
 
 // The stamp and the TSID come from one reading of the clock; the stamp has a twelve-hour dial.
@@ -84,7 +84,7 @@ TEST(EventLines, TimeStampsAroundNoonAndMidnight) {
         next = midnight + minutes * 60000;
         log.LogStartSim();
     }
-    const std::string text = ReadAll(folder + "stamp.xml");
+    const std::string text = ReadFile(folder + "stamp.xml");
     EXPECT_NE(text.find("<Event TimeStamp=\"12/5/2026 2:3:9:47 PM\" TSID=\"1796479389047\" "
                         "Name=\"StartSim\"/>\n"),
               std::string::npos);
@@ -97,10 +97,10 @@ TEST(EventLines, UnknownUnitKindsAndAClosedLogWriteNothing) {
     const std::string folder = FreshFolder("unit");
     CExperimentLog log;
     ASSERT_TRUE(log.Open(folder, "unit", "", ""));
-    const std::string before = ReadAll(folder + "unit.xml");
+    const std::string before = ReadFile(folder + "unit.xml");
     EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display :unitType Ship"));
     EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display"));
-    EXPECT_EQ(ReadAll(folder + "unit.xml"), before);
+    EXPECT_EQ(ReadFile(folder + "unit.xml"), before);
 
     CExperimentLog closed;
     EXPECT_FALSE(closed.LogInitSim());

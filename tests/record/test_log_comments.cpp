@@ -13,7 +13,7 @@
 namespace halyx {
 namespace {
 
-using test::ReadAll;
+using test::ReadFile;
 
 // Everything hostile a station could put into a message, and a text over the kept length.
 std::string HostileText() {
@@ -64,7 +64,7 @@ test::LoadedLog ExpectReadAsWithoutComments(const std::string& path, const std::
     for (size_t i = 0; i < with.events.Count() && i < without.events.Count(); ++i) {
         EXPECT_EQ(with.events.At(i), without.events.At(i)) << i;
     }
-    EXPECT_EQ(ReaderEvents(ReadAll(path)), ReaderEvents(plain));
+    EXPECT_EQ(ReaderEvents(ReadFile(path)), ReaderEvents(plain));
     return with;
 }
 
@@ -98,7 +98,7 @@ TEST(LogComments, HealthNotesSitInsideTheEventsAndLoadAsIfTheyWereNotThere) {
         log.LogAbort(6, "BRAVO", "Radar", "R1", "1", "2", "3", "4");
         log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO"}));
     }
-    const std::string text = ReadAll(folder + "run.xml");
+    const std::string text = ReadFile(folder + "run.xml");
     const size_t lost = text.find("\n<!-- station BRAVO unreachable at clock 3 -->\n");
     const size_t back = text.find("\n<!-- station BRAVO back at clock 5 -->\n");
     ASSERT_NE(lost, std::string::npos) << text;
@@ -119,7 +119,7 @@ TEST(LogComments, NoTextCanEndTheCommentEarly) {
     log.LogComment("station A--B --> <Event Name=\"Abort\"/> ---\nnext line-");
     log.EndSimEvents(TeamMembersXml({"A--B"}));
     log.Close();
-    const std::string text = ReadAll(folder + "esc.xml");
+    const std::string text = ReadFile(folder + "esc.xml");
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_string(text.c_str(), pugi::parse_default | pugi::parse_comments));
     const pugi::xml_node events = doc.child("HalyxSimLog").child("SimEvents");
@@ -139,10 +139,10 @@ TEST(LogComments, AnUnreadableMessageKeepsEveryByteEscapedAndNoReaderSeesIt) {
     log.LogChatMsg(5, "ALPHA", "still here");
     ASSERT_TRUE(log.LogUnreadableMessage(
         6, "", "too long", std::string(CExperimentLog::kUnreadableTextBytes + 10, 'x')));
-    const std::string before = ReadAll(folder + "run.xml");
+    const std::string before = ReadFile(folder + "run.xml");
     log.EndSimEvents(TeamMembersXml({"ALPHA"}));
     log.Close();
-    const std::string text = ReadAll(folder + "run.xml");
+    const std::string text = ReadFile(folder + "run.xml");
 
     // One line each, in printable ASCII, with the station, the clock and the reason.
     const size_t at = text.find("<!-- unreadable message from AL-\\x2dPHA\\x3c at clock 4 (a "

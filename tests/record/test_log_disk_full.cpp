@@ -20,7 +20,7 @@ namespace halyx {
 namespace {
 
 using test::FreshFolder;
-using test::ReadAll;
+using test::ReadFile;
 
 constexpr const char* kScenario = "<Scenario>\n</Scenario>\n";
 
@@ -192,7 +192,7 @@ struct FullFromTheMiddle {
 TEST(LogRecovery, AtTheCloseTheWholeLogGoesToARecoveryFileBesideTheLog) {
     const std::string folder = FreshFolder("recovery");
     FullFromTheMiddle run(folder, "run");
-    const std::string shortLog = ReadAll(folder + "run.xml");
+    const std::string shortLog = ReadFile(folder + "run.xml");
     EXPECT_FALSE(run.log.Close());
     EXPECT_FALSE(run.log.LostData());
     EXPECT_TRUE(run.log.Recovered());
@@ -206,8 +206,8 @@ TEST(LogRecovery, AtTheCloseTheWholeLogGoesToARecoveryFileBesideTheLog) {
     // and the team, and the short file is left as it was.
     ExpectChatsInOrder(recovered, 100);
     EXPECT_EQ(test::LoadLog(recovered).team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
-    EXPECT_EQ(ReadAll(recovered).compare(0, shortLog.size(), shortLog), 0);
-    EXPECT_EQ(ReadAll(folder + "run.xml"), shortLog);
+    EXPECT_EQ(ReadFile(recovered).compare(0, shortLog.size(), shortLog), 0);
+    EXPECT_EQ(ReadFile(folder + "run.xml"), shortLog);
 
     // The next experiment (after a reset) starts with no recovery of its own, and a second
     // recovery of the same name never replaces the first; names planted in advance are not in

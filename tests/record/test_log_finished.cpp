@@ -13,7 +13,7 @@ namespace {
 
 using test::FreshFolder;
 using test::LoadLog;
-using test::ReadAll;
+using test::ReadFile;
 
 constexpr const char* kScenario = "<Scenario>\n</Scenario>\n";
 constexpr const char* kStats = "tell :command mission_stats :totalCost 5 :interceptsMade 2";
@@ -30,6 +30,8 @@ void RunMission(CExperimentLog& log, const std::string& folder, const std::strin
     log.LogChatMsg(12, "ALPHA", "hello");
     log.LogSimulationComplete(true);
     ASSERT_TRUE(log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO"})));
+    // The reset asks again: the end is written once.
+    EXPECT_FALSE(log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO"})));
     afterEnd(folder + name + ".xml");
     log.LogMissionStats("ALPHA", kStats);
     afterEnd(folder + name + ".xml");
@@ -43,9 +45,9 @@ void ExpectWholeDocument(const std::string& path) {
     EXPECT_TRUE(loaded.result) << loaded.result.detail;
     EXPECT_EQ(loaded.team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
     std::string copy;
-    EXPECT_EQ(RepairExperimentLogText(ReadAll(path), copy).status,
+    EXPECT_EQ(RepairExperimentLogText(ReadFile(path), copy).status,
               LogRepairStatus::AlreadyComplete);
-    const std::string text = ReadAll(path);
+    const std::string text = ReadFile(path);
     const std::string tail = "</HalyxSimLog>";
     ASSERT_GE(text.size(), tail.size());
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
@@ -60,10 +62,10 @@ TEST(LogFinishedAtMissionEnd, EveryMomentAfterTheEndIsAWholeDocument) {
         ExpectWholeDocument(path);
     });
     EXPECT_EQ(checks, 3);
-    const std::string beforeReset = ReadAll(folder + "run.xml");
+    const std::string beforeReset = ReadFile(folder + "run.xml");
     EXPECT_TRUE(log.Close());
     // The reset adds nothing: the file it leaves is the one read before it.
-    EXPECT_EQ(ReadAll(folder + "run.xml"), beforeReset);
+    EXPECT_EQ(ReadFile(folder + "run.xml"), beforeReset);
     EXPECT_NE(beforeReset.find("</TeamMembers><MissionStats"), std::string::npos);
     EXPECT_EQ(beforeReset.find("</HalyxSimLog>"), beforeReset.size() - 14);
 }
@@ -75,7 +77,7 @@ TEST(LogFinishedAtMissionEnd, BytesAfterTheResetAreTheSameAsAWriterThatEndsAtClo
     CExperimentLog log(test::SteppingClock{});
     RunMission(log, folder, "run", [](const std::string&) {});
     log.Close();
-    const std::string text = ReadAll(folder + "run.xml");
+    const std::string text = ReadFile(folder + "run.xml");
     const std::string expectedEnd =
         "</SimEvents>\n<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n<TeamMember "
         "Name=\"BRAVO\"/>\n</TeamMembers>";

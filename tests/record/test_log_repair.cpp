@@ -14,7 +14,7 @@
 namespace halyx {
 namespace {
 
-using test::ReadAll;
+using test::ReadFile;
 
 // A log as the writer leaves it in the middle of a run: four complete events.
 std::string RunningLog() {
@@ -25,7 +25,7 @@ std::string RunningLog() {
     log.LogChatMsg(2, "ALPHA", "first");
     log.LogAbort(3, "ALPHA", "Radar", "R1", "1", "2", "3", "4");
     log.LogUnitDisplay(4, "ALPHA", "tell :unitType Incursion :id I1");
-    return ReadAll(folder + "run.xml"); // read while the log is still open
+    return ReadFile(folder + "run.xml"); // read while the log is still open
 }
 
 test::LoadedLog Load(const std::string& text) {
@@ -78,7 +78,7 @@ std::string CutRun(bool withTeamLine, std::vector<std::string> team = {"ALPHA", 
     log.LogInitSimConf("BRAVO");
     log.WriteText("<!-- station BRAVO unreachable at clock 3 -->\n");
     log.LogChatMsg(4, "ALPHA", "hello");
-    return ReadAll(folder + "run.xml") + "<Event TimeStamp=\"12/5/20";
+    return ReadFile(folder + "run.xml") + "<Event TimeStamp=\"12/5/20";
 }
 
 TEST(LogRepair, TheTeamComesBackFromTheTeamLineOrFromTheConfirmations) {
@@ -185,25 +185,25 @@ TEST(LogRepair, WritesABesideCopyAndNeverOverTheOriginal) {
     const LogRepairResult r = RepairExperimentLog(in, RepairedLogPath(in));
     ASSERT_TRUE(r) << r.message;
     EXPECT_NE(r.message.find(RepairedLogPath(in)), std::string::npos);
-    EXPECT_TRUE(Load(ReadAll(RepairedLogPath(in))).result);
-    EXPECT_EQ(ReadAll(in), cut);
+    EXPECT_TRUE(Load(ReadFile(RepairedLogPath(in))).result);
+    EXPECT_EQ(ReadFile(in), cut);
     // The file is written from the input's text and the ending: the same bytes as the text's
     // repair, and nothing left under the temporary name.
     std::string fromText;
     ASSERT_TRUE(RepairExperimentLogText(cut, fromText));
-    EXPECT_EQ(ReadAll(RepairedLogPath(in)), fromText);
+    EXPECT_EQ(ReadFile(RepairedLogPath(in)), fromText);
     EXPECT_FALSE(std::filesystem::exists(RepairedLogPath(in) + ".part"));
     const std::string again = folder + "again.xml";
     EXPECT_EQ(RepairExperimentLog(RepairedLogPath(in), again).status,
               LogRepairStatus::AlreadyComplete);
-    EXPECT_EQ(ReadAll(again), fromText);
+    EXPECT_EQ(ReadFile(again), fromText);
 
     EXPECT_EQ(RepairExperimentLog(in, in).status, LogRepairStatus::CannotWrite);
     EXPECT_EQ(RepairExperimentLog(folder + "absent.xml", folder + "x.xml").status,
               LogRepairStatus::CannotRead);
     EXPECT_EQ(RepairExperimentLog(in, folder + "no/such/dir/x.xml").status,
               LogRepairStatus::CannotWrite);
-    EXPECT_EQ(ReadAll(in), cut);
+    EXPECT_EQ(ReadFile(in), cut);
 }
 
 TEST(LogRepair, AFileOfZerosIsRefusedWithoutReadingIt) {

@@ -25,12 +25,7 @@ std::string Home() {
     return halyx::test::RequiredHome() + "_tool_";
 }
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
+using halyx::test::ReadFile;
 
 class ScenarioTool : public ::testing::Test {
 protected:
@@ -47,7 +42,7 @@ TEST_F(ScenarioTool, DumpsUnitFilesAsTheirXmlLists) {
         const std::string file = kUnits + name;
         const auto run = Tool("dump " + file);
         EXPECT_EQ(run.status, 0) << run.out;
-        EXPECT_EQ(run.out, ReadAll(file.substr(0, file.rfind('.')) + ".xml")) << name;
+        EXPECT_EQ(run.out, ReadFile(file.substr(0, file.rfind('.')) + ".xml")) << name;
     }
 }
 
@@ -82,8 +77,8 @@ TEST_F(ScenarioTool, WeatherWithASeedIsRepeatableAndDumpable) {
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("Summer"), std::string::npos);
     ASSERT_EQ(Tool("weather --season 1 --space 0.5 --time 2 --seed 9 -o " + b).status, 0);
-    EXPECT_EQ(ReadAll(a), ReadAll(b));
-    EXPECT_FALSE(ReadAll(a).empty());
+    EXPECT_EQ(ReadFile(a), ReadFile(b));
+    EXPECT_FALSE(ReadFile(a).empty());
 
     run = Tool("dump " + a);
     EXPECT_EQ(run.status, 0);

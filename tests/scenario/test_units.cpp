@@ -88,22 +88,6 @@ template <class T> void ExpectFileRoundTrip(const CUnitList<T>& list, const std:
 
 } // namespace
 
-TEST(UnitNumberTexts, SettersWriteTheirFormats) {
-    CIncursion incursion;
-    incursion.SetLatValue(12.34567);
-    incursion.SetTimeValue(7);
-    EXPECT_EQ(incursion.GetLat(), "12.346");
-    EXPECT_EQ(incursion.GetTime(), "7");
-    CRadar radar;
-    radar.SetRangeValue(50);
-    EXPECT_EQ(radar.GetRange(), "50.000");
-    CInterceptor interceptor("I", "1", "1.5", "2", "300", "90", "-", "abc", "-");
-    EXPECT_EQ(interceptor.GetLatText(), "1.500000");
-    EXPECT_EQ(interceptor.GetRangeText(), "0.000000");
-    EXPECT_EQ(interceptor.GetMinRangeText(), "0.000000");
-    EXPECT_EQ(interceptor.GetHeadingText(), "90.000000");
-}
-
 TEST(IncursionCourse, StartsAtItsStartPointAtItsStartMinuteAndDriftsAtNinety) {
     auto [lat, lng] = CIncursion("a", "1", "100", "200", "60", "45", "-").GetPositionAt(0.0);
     EXPECT_DOUBLE_EQ(lat, 100.0);

@@ -17,19 +17,11 @@
 namespace halyx {
 namespace {
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
 class StudyFolder : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_folder = test::RequiredHome() + "/" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name() + "/";
-        std::filesystem::remove_all(m_folder);
+        m_folder =
+            test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         CreatePath(m_folder + "logs/");
         CScenario scenario;
         LoadDefaultScenario(scenario);
@@ -142,7 +134,7 @@ TEST_F(StudyFolder, VerifyNamesEveryChangedFile) {
     EXPECT_TRUE(report.ok());
     EXPECT_EQ(report.filesChecked, 3u); // one scenario set, two logs
 
-    std::string log = ReadAll(m_folder + "logs/T01_B2.xml");
+    std::string log = test::ReadFile(m_folder + "logs/T01_B2.xml");
     log[3] ^= 1;
     std::ofstream(m_folder + "logs/T01_B2.xml") << log;
     std::filesystem::remove(m_folder + "logs/T01_B1.xml");

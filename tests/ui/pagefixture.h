@@ -13,6 +13,7 @@
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
 #include "scenario/scenarioxml.h"
+#include "testhome.h"
 #include "ui/initpage.h"
 
 #include <gtest/gtest.h>
@@ -162,8 +163,7 @@ protected:
     // The whole experiment log, once reset has closed it.
     std::string ClosedLogText() {
         page.ResetSimulation();
-        std::ifstream in(log.FilePath());
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+        return test::ReadFile(log.FilePath());
     }
 
     CScenario scenario;

@@ -2,13 +2,13 @@
 // the communication log file, and the chat of a replay kept apart from the transcript.
 #include "common/paths.h"
 #include "record/simeventstore.h"
+#include "testhome.h"
 #include "ui/commpage.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 using namespace halyx;
 namespace fs = std::filesystem;
@@ -20,18 +20,12 @@ struct RecordingView : ICommPageView {
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
 };
 
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using test::ReadFile;
 
+// An empty folder of the test's own, without the trailing '/'.
 std::string Fresh(const std::string& name) {
-    fs::path folder = fs::path(HalyxHome()) / name;
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    return folder.string();
+    const std::string folder = test::FreshFolder(name);
+    return folder.substr(0, folder.size() - 1);
 }
 
 } // namespace
@@ -90,7 +84,7 @@ TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
         EXPECT_FALSE(other.SaveLog());
         EXPECT_EQ(otherView.messages,
                   std::vector<std::string>{"A log of this name exists in this folder"});
-        const std::string text = ReadAll(file);
+        const std::string text = ReadFile(file);
         EXPECT_EQ(text.substr(0, text.find('\n')), folder + "/Run1/Run1.hef");
         EXPECT_NE(text.find("\n----BEGIN COMMUNICATION LOG----\n" + page.LogText() +
                             "\n----END COMMUNICATION LOG----\n----BEGIN NOTES----\n" + notes +
@@ -129,7 +123,7 @@ TEST(CommLogFile, CutOffFileIsRefusedAndLosesNothing) {
     source.SetExperimentName("Cut");
     source.AddChatEntry("B", "A", "m");
     ASSERT_TRUE(source.SaveLog());
-    const std::string whole = ReadAll(folder + "/Cut/Cut.hcl");
+    const std::string whole = ReadFile(folder + "/Cut/Cut.hcl");
 
     RecordingView view;
     CCommPage page(&view);
