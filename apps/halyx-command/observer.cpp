@@ -8,6 +8,10 @@
 #include "mission/missionjson.h"
 #include "scenario/scenario.h"
 
+#include "external/maplib/draw/mapdraw.h"
+
+#include <QBuffer>
+#include <QImage>
 #include <QNetworkInterface>
 
 #include <algorithm>
@@ -156,15 +160,68 @@ std::string CObserverFeed::Json() {
         AppendJsonNumber(out, north);
         out += "},\"lines\":{" + lines + "}}";
     }
+    if (!m_mapJson.empty() && !out.empty() && out.back() == '}') {
+        out.pop_back();
+        out += "," + m_mapJson + "}";
+    }
     return out;
 }
 
+void CObserverFeed::UpdateMap() {
+    const CWorldMap& map = m_follower.Scenario().Geography().GetWorldMap();
+    if (!map.exists()) {
+        if (!m_mapJson.empty()) {
+            m_server.PublishObserverMap({});
+            m_mapJson.clear();
+        }
+        m_mapRevision = 0;
+        return;
+    }
+    if (map.Revision() == m_mapRevision && !m_mapJson.empty()) {
+        return;
+    }
+    m_mapRevision = map.Revision();
+    QImage image = TerrainImage(map);
+    if (static_cast<long long>(image.width()) * image.height() > kMaxMapPixels) {
+        const double shrink = std::sqrt(double(kMaxMapPixels) / image.width() / image.height());
+        image = image.scaled(std::max(1, int(image.width() * shrink)),
+                             std::max(1, int(image.height() * shrink)), Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        m_server.PublishObserverMap({});
+        m_mapJson.clear();
+        return;
+    }
+    m_server.PublishObserverMap(std::string(png.constData(), static_cast<std::size_t>(png.size())));
+    ++m_mapPicture;
+    // The map's pixels run along the latitude from left to right and along the longitude from
+    // bottom to top, over the map's bounds (CWorldMap::pixelloc).
+    m_mapJson = "\"map\":{\"width\":" + std::to_string(map.getWidth()) +
+                ",\"height\":" + std::to_string(map.getHeight()) + ",\"minLat\":";
+    AppendJsonNumber(m_mapJson, map.GetMinLat());
+    m_mapJson += ",\"maxLat\":";
+    AppendJsonNumber(m_mapJson, map.GetMaxLat());
+    m_mapJson += ",\"minLng\":";
+    AppendJsonNumber(m_mapJson, map.GetMinLng());
+    m_mapJson += ",\"maxLng\":";
+    AppendJsonNumber(m_mapJson, map.GetMaxLng());
+    m_mapJson += ",\"picture\":" + std::to_string(m_mapPicture) + "}";
+}
+
 void CObserverFeed::Publish() {
-    if (m_follower.Version() == m_published) {
+    const std::uint64_t mapRevision = m_mapRevision;
+    UpdateMap();
+    if (m_follower.Version() == m_published && mapRevision == m_mapRevision) {
         return;
     }
     m_published = m_follower.Version();
-    m_server.PublishObserverState(Json());
+    std::string state = Json();
+    std::string update = MissionStateUpdate(m_last, state);
+    m_last = state;
+    m_server.PublishObserverState(std::move(state), std::move(update));
 }
 
 } // namespace halyx

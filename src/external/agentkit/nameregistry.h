@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -93,6 +94,10 @@ private:
 
     std::map<std::string, Entry, std::less<>> m_entries;
     std::map<ConnectionId, std::string> m_peerHosts;
+    // The names each connection holds, so that closing one and counting its names do not look
+    // at every name of the table.
+    std::map<ConnectionId, std::set<std::string, std::less<>>> m_held;
+    std::size_t m_restored = 0; // entries restored and not claimed by their owner yet
     std::vector<Binding> m_bindings;
     std::chrono::milliseconds m_grace{60000};
     ConnectionId m_nextConnection = 1;
