@@ -9,12 +9,15 @@
 #include "scenario/scenario.h"
 
 #include "external/maplib/draw/mapdraw.h"
+#include "external/maplib/maptext.h"
+#include "scenario/mapsource.h"
 
 #include <QBuffer>
 #include <QImage>
 #include <QNetworkInterface>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace halyx {
@@ -167,23 +170,15 @@ std::string CObserverFeed::Json() {
     return out;
 }
 
-void CObserverFeed::UpdateMap() {
-    const CWorldMap& map = m_follower.Scenario().Geography().GetWorldMap();
-    if (!map.exists()) {
-        if (!m_mapJson.empty()) {
-            m_server.PublishObserverMap({});
-            m_mapJson.clear();
-        }
-        m_mapRevision = 0;
-        return;
-    }
-    if (map.Revision() == m_mapRevision && !m_mapJson.empty()) {
-        return;
-    }
-    m_mapRevision = map.Revision();
+namespace {
+
+// The map as the page draws it: a PNG of the terrain and where it lies.
+ObserverMapPicture DrawMapPicture(const CWorldMap& map) {
+    ObserverMapPicture picture;
     QImage image = TerrainImage(map);
-    if (static_cast<long long>(image.width()) * image.height() > kMaxMapPixels) {
-        const double shrink = std::sqrt(double(kMaxMapPixels) / image.width() / image.height());
+    const long long pixels = static_cast<long long>(image.width()) * image.height();
+    if (pixels > CObserverFeed::kMaxMapPixels) {
+        const double shrink = std::sqrt(double(CObserverFeed::kMaxMapPixels) / double(pixels));
         image = image.scaled(std::max(1, int(image.width() * shrink)),
                              std::max(1, int(image.height() * shrink)), Qt::IgnoreAspectRatio,
                              Qt::SmoothTransformation);
@@ -191,30 +186,79 @@ void CObserverFeed::UpdateMap() {
     QByteArray png;
     QBuffer buffer(&png);
     if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
-        m_server.PublishObserverMap({});
-        m_mapJson.clear();
-        return;
+        return picture;
     }
-    m_server.PublishObserverMap(std::string(png.constData(), static_cast<std::size_t>(png.size())));
-    ++m_mapPicture;
+    picture.png.assign(png.constData(), static_cast<std::size_t>(png.size()));
     // The map's pixels run along the latitude from left to right and along the longitude from
     // bottom to top, over the map's bounds (CWorldMap::pixelloc).
-    m_mapJson = "\"map\":{\"width\":" + std::to_string(map.getWidth()) +
-                ",\"height\":" + std::to_string(map.getHeight()) + ",\"minLat\":";
-    AppendJsonNumber(m_mapJson, map.GetMinLat());
-    m_mapJson += ",\"maxLat\":";
-    AppendJsonNumber(m_mapJson, map.GetMaxLat());
-    m_mapJson += ",\"minLng\":";
-    AppendJsonNumber(m_mapJson, map.GetMinLng());
-    m_mapJson += ",\"maxLng\":";
-    AppendJsonNumber(m_mapJson, map.GetMaxLng());
-    m_mapJson += ",\"picture\":" + std::to_string(m_mapPicture) + "}";
+    picture.json = "\"map\":{\"width\":" + std::to_string(map.getWidth()) +
+                   ",\"height\":" + std::to_string(map.getHeight()) + ",\"minLat\":";
+    AppendJsonNumber(picture.json, map.GetMinLat());
+    picture.json += ",\"maxLat\":";
+    AppendJsonNumber(picture.json, map.GetMaxLat());
+    picture.json += ",\"minLng\":";
+    AppendJsonNumber(picture.json, map.GetMinLng());
+    picture.json += ",\"maxLng\":";
+    AppendJsonNumber(picture.json, map.GetMaxLng());
+    return picture;
+}
+
+} // namespace
+
+void CObserverFeed::TakeMap(ObserverMapPicture picture) {
+    if (picture.png.empty()) {
+        if (!m_mapJson.empty()) {
+            m_server.PublishObserverMap({});
+            m_mapJson.clear();
+            ++m_mapChanges;
+        }
+        return;
+    }
+    m_server.PublishObserverMap(std::move(picture.png));
+    ++m_mapChanges;
+    m_mapJson = picture.json + ",\"picture\":" + std::to_string(m_mapChanges) + "}";
+}
+
+void CObserverFeed::UpdateMap() {
+    const CScenario& scenario = m_follower.Scenario();
+    const CWorldMap& map = scenario.Geography().GetWorldMap();
+    if (map.exists()) {
+        // The window has the map loaded: drawn from it whenever it changes.
+        if (map.Revision() != m_mapRevision) {
+            m_mapRevision = map.Revision();
+            m_mapAddress.clear();
+            TakeMap(DrawMapPicture(map));
+        }
+        return;
+    }
+    m_mapRevision = 0;
+    // The headless console never loads the map: it is read here, off the clock's thread, from
+    // the address the stations are given.
+    const std::string& address = scenario.Geography().GetMapURL(CGeography::kGlobalMap);
+    if (m_mapReading.valid() &&
+        m_mapReading.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        TakeMap(m_mapReading.get());
+    }
+    if (address == m_mapAddress || m_mapReading.valid()) {
+        return;
+    }
+    m_mapAddress = address;
+    m_mapReading =
+        std::async(std::launch::async, [address, terrain = scenario.Geography().GetTerrain()] {
+            const CMapSourceResult source = ReadMapSource(address);
+            CWorldMap read;
+            read.setTerrainSettings(terrain);
+            if (!source.ok || LoadMapText(source.text, read).status != CMapLoadResult::Status::Ok) {
+                return ObserverMapPicture{};
+            }
+            return DrawMapPicture(read);
+        });
 }
 
 void CObserverFeed::Publish() {
-    const std::uint64_t mapRevision = m_mapRevision;
+    const int mapChanges = m_mapChanges;
     UpdateMap();
-    if (m_follower.Version() == m_published && mapRevision == m_mapRevision) {
+    if (m_follower.Version() == m_published && mapChanges == m_mapChanges) {
         return;
     }
     m_published = m_follower.Version();

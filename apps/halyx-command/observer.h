@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,12 @@ ObserverOptions StoredObserverOptions();
 bool StartObserver(CMapServer& server, const std::string& bind, std::string& error);
 
 class CObserverFeed;
+
+// The map under the observer's picture: a PNG and, as a JSON member, its size and bounds.
+struct ObserverMapPicture {
+    std::string png;
+    std::string json;
+};
 // The feed and the page together, or nothing with error set.
 std::unique_ptr<CObserverFeed> OpenObserver(CMapServer& server, CMissionFollower& follower,
                                             ObserverOptions options, const std::string& bind,
@@ -62,17 +69,21 @@ public:
 
 private:
     void Publish();
-    // Draws the scenario's map into a PNG for the server when it changed.
+    // Draws the scenario's map into a PNG for the server when it changed (read in the background
+    // when the console has not loaded it).
     void UpdateMap();
+    void TakeMap(ObserverMapPicture picture);
 
     CMapServer& m_server;
     CMissionFollower& m_follower;
     ObserverOptions m_options;
     QTimer m_timer;
     std::uint64_t m_published = 0;
-    std::string m_last; // the state published last
-    std::uint64_t m_mapRevision = 0;
-    int m_mapPicture = 0;  // goes up with every picture handed to the server
+    std::string m_last;              // the state published last
+    std::uint64_t m_mapRevision = 0; // of the scenario's map drawn last
+    std::string m_mapAddress;        // of the map read last
+    std::future<ObserverMapPicture> m_mapReading;
+    int m_mapChanges = 0;  // goes up with every picture handed to the server
     std::string m_mapJson; // the map's place on the page: "" without a map
 };
 

@@ -496,16 +496,19 @@ void CMissionPainter::PaintLegend(QPainter& painter, const QRectF& area,
         text(QString("%1 commands without a usable point").arg(state.unplacedCommands));
         y += 20;
     }
+    // Two lines each: the legend is narrow.
     if (m_marksLeftOut > 0) {
         y += 6;
-        text(QString("Newest %1 of %2 marks drawn")
-                 .arg(kMaxMarksDrawn)
-                 .arg(kMaxMarksDrawn + m_marksLeftOut));
+        text(QString("Newest %1 of %2").arg(kMaxMarksDrawn).arg(kMaxMarksDrawn + m_marksLeftOut));
+        y += 18;
+        text(QStringLiteral("marks drawn"));
         y += 20;
     }
     if (state.overLimitCommands > 0) {
         y += 6;
-        text(QString("%1 commands about unknown units not drawn").arg(state.overLimitCommands));
+        text(QString("%1 commands about").arg(state.overLimitCommands));
+        y += 18;
+        text(QStringLiteral("unknown units not drawn"));
     }
 }
 

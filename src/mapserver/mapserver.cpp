@@ -124,9 +124,10 @@ std::string PageResponse(const std::string& html, bool withBody, bool close) {
 }
 
 std::string MapPictureResponse(const std::string& png, bool withBody, bool close) {
+    // Its address changes with the picture: a browser may keep it.
     std::string out = "HTTP/1.1 200 OK\r\n"
                       "Content-Type: image/png\r\n"
-                      "Cache-Control: no-store\r\n"
+                      "Cache-Control: private, max-age=86400\r\n"
                       "X-Content-Type-Options: nosniff\r\n";
     out += "Content-Length: " + std::to_string(png.size()) + "\r\n";
     if (close) {

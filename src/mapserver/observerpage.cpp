@@ -66,6 +66,7 @@ const key = new URLSearchParams(location.search).get("key") || "";
 // The frame is the map's when there is one, else the one the console sends (the scenario's
 // units and lines), taken once: marks never move it, so the picture stands still between loads.
 let frame = null;
+let frames = 0;
 let state = null;
 
 function colourOf(station) {
@@ -126,6 +127,7 @@ function frameOf(s) {
 function drawPicture(s) {
   if (!frame || (s.map && frame.picture !== s.map.picture) || (!frame.fromServer && s.frame)) {
     frame = frameOf(s);
+    frame.id = String(++frames);
   }
   const {W, H, x, y, unit} = frame;
   const incursions = Array.isArray(s.incursions) ? s.incursions : [];
@@ -133,15 +135,22 @@ function drawPicture(s) {
   const marks = Array.isArray(s.marks) ? s.marks : [];
   const contacts = Array.isArray(s.contacts) ? s.contacts : [];
 
-  const svg = document.getElementById("picture");
-  svg.setAttribute("viewBox", "0 0 " + W + " " + H);
-  while (svg.firstChild) { svg.removeChild(svg.firstChild); }
-  el("rect", {x: 0, y: 0, width: W, height: H, fill: "#dfe8ee"}, svg);
-  if (frame.picture !== null && frame.picture !== undefined) {
-    el("image", {id: "map", x: 0, y: 0, width: W, height: H, preserveAspectRatio: "none",
-                 href: "/live/map.png?key=" + encodeURIComponent(key) + "&v=" + frame.picture},
-       svg);
+  const root = document.getElementById("picture");
+  // The map stays while the frame does: only what lies over it is drawn again.
+  if (root.getAttribute("data-frame") !== frame.id) {
+    while (root.firstChild) { root.removeChild(root.firstChild); }
+    root.setAttribute("viewBox", "0 0 " + W + " " + H);
+    root.setAttribute("data-frame", frame.id);
+    el("rect", {x: 0, y: 0, width: W, height: H, fill: "#dfe8ee"}, root);
+    if (frame.picture !== null && frame.picture !== undefined) {
+      el("image", {id: "map", x: 0, y: 0, width: W, height: H, preserveAspectRatio: "none",
+                   href: "/live/map.png?key=" + encodeURIComponent(key) + "&v=" + frame.picture},
+         root);
+    }
+    el("g", {id: "over-map"}, root);
   }
+  const svg = document.getElementById("over-map");
+  while (svg.firstChild) { svg.removeChild(svg.firstChild); }
   const lineLayer = el("g", {id: "lines"}, svg);
   const geography = s.lines && typeof s.lines === "object" ? s.lines : {};
   for (const [name, colour] of [["north", "#8d6e63"], ["south", "#8d6e63"],
