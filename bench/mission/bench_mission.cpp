@@ -28,8 +28,8 @@
 #include "benchapp.h"
 #include "millioneventlog.h"
 
-#include <benchmark/benchmark.h>
 #include <algorithm>
+#include <benchmark/benchmark.h>
 #include <chrono>
 #include <filesystem>
 #include <string>
