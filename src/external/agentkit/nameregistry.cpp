@@ -199,13 +199,13 @@ bool CNameRegistry::load_state(std::string_view text, Clock::time_point now, std
     return true;
 }
 
-std::size_t CNameRegistry::drop_stale(Clock::time_point now) {
+std::size_t CNameRegistry::drop_stale(Clock::time_point now, std::size_t atMost) {
     // Called every second: nothing to look at once every restored name is claimed or gone.
     if (m_restored == 0) {
         return 0;
     }
     std::size_t dropped = 0;
-    for (auto it = m_entries.begin(); it != m_entries.end();) {
+    for (auto it = m_entries.begin(); it != m_entries.end() && dropped < atMost;) {
         if (it->second.owner == 0 && now - it->second.restoredAt >= m_grace) {
             Notify("drop " + it->first + " (its owner did not register again)");
             it = m_entries.erase(it);

@@ -28,6 +28,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
 #include <set>
 #include <string>
@@ -73,9 +74,11 @@ public:
     // the line number when the text is not a saved table; nothing is restored then.
     bool load_state(std::string_view text, Clock::time_point now, std::string& error);
     void set_grace(std::chrono::milliseconds grace) { m_grace = grace; }
-    // Drops restored entries whose owner has not registered again within the grace period;
+    // Drops restored entries whose owner has not registered again within the grace period, at
+    // most atMost of them (a server with thousands to drop answers lookups between the steps);
     // answers how many.
-    std::size_t drop_stale(Clock::time_point now);
+    std::size_t drop_stale(Clock::time_point now,
+                           std::size_t atMost = std::numeric_limits<std::size_t>::max());
 
     ConnectionId open_connection(std::string peerHost);
     // Ends every registration the connection made.

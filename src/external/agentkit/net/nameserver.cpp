@@ -18,6 +18,17 @@ namespace halyx {
 
 namespace {
 
+// Names whose owners did not come back are dropped a few hundred at a time, the requests that
+// wait answered between the steps.
+constexpr std::size_t kDropStep = 500;
+
+void DropStaleStep(CNameRegistry& registry, QObject& context) {
+    if (registry.drop_stale(CNameRegistry::Clock::now(), kDropStep) == kDropStep) {
+        QTimer::singleShot(0, &context,
+                           [&registry, &context] { DropStaleStep(registry, context); });
+    }
+}
+
 std::vector<CNameServer*>& InProcessServers() {
     static std::vector<CNameServer*> servers;
     return servers;
@@ -43,7 +54,7 @@ CNameServer::CNameServer() {
     });
     m_staleTimer.setInterval(1000);
     QObject::connect(&m_staleTimer, &QTimer::timeout, &m_server,
-                     [this] { m_registry.drop_stale(CNameRegistry::Clock::now()); });
+                     [this] { DropStaleStep(m_registry, m_server); });
 }
 
 bool CNameServer::set_state_file(const std::string& path, std::string& error) {
