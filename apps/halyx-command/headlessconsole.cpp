@@ -206,7 +206,13 @@ void CHeadlessConsole::PageChanged() {
         }
         m_lastRegistration = registration;
     }
-    const std::vector<StationRow>& rows = m_page.Stations();
+    // A station that could not fetch its map says so on its line ("Initialized (no map)").
+    std::vector<StationRow> rows = m_page.Stations();
+    for (StationRow& row : rows) {
+        if (m_agent.MapError(row.name)) {
+            row.status += std::string(" (") + CInitPage::kNoMap + ")";
+        }
+    }
     for (const StationRow& row : rows) {
         bool known = false;
         for (const StationRow& old : m_lastStations) {
@@ -222,7 +228,7 @@ void CHeadlessConsole::PageChanged() {
             Print("STATION " + row.name + " " + row.status);
         }
     }
-    m_lastStations = rows;
+    m_lastStations = std::move(rows);
 
     if (m_page.ClockDigits() != m_lastClock) {
         m_lastClock = m_page.ClockDigits();

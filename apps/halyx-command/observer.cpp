@@ -8,9 +8,16 @@
 #include "mission/missionjson.h"
 #include "scenario/scenario.h"
 
+#include "external/maplib/draw/mapdraw.h"
+#include "external/maplib/maptext.h"
+#include "scenario/mapsource.h"
+
+#include <QBuffer>
+#include <QImage>
 #include <QNetworkInterface>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 
 namespace halyx {
@@ -156,15 +163,109 @@ std::string CObserverFeed::Json() {
         AppendJsonNumber(out, north);
         out += "},\"lines\":{" + lines + "}}";
     }
+    if (!m_mapJson.empty() && !out.empty() && out.back() == '}') {
+        out.pop_back();
+        out += "," + m_mapJson + "}";
+    }
     return out;
 }
 
+namespace {
+
+// The map as the page draws it: a PNG of the terrain and where it lies.
+ObserverMapPicture DrawMapPicture(const CWorldMap& map) {
+    ObserverMapPicture picture;
+    QImage image = TerrainImage(map);
+    const long long pixels = static_cast<long long>(image.width()) * image.height();
+    if (pixels > CObserverFeed::kMaxMapPixels) {
+        const double shrink = std::sqrt(double(CObserverFeed::kMaxMapPixels) / double(pixels));
+        image = image.scaled(std::max(1, int(image.width() * shrink)),
+                             std::max(1, int(image.height() * shrink)), Qt::IgnoreAspectRatio,
+                             Qt::SmoothTransformation);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (image.isNull() || !buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        return picture;
+    }
+    picture.png.assign(png.constData(), static_cast<std::size_t>(png.size()));
+    // The map's pixels run along the latitude from left to right and along the longitude from
+    // bottom to top, over the map's bounds (CWorldMap::pixelloc).
+    picture.json = "\"map\":{\"width\":" + std::to_string(map.getWidth()) +
+                   ",\"height\":" + std::to_string(map.getHeight()) + ",\"minLat\":";
+    AppendJsonNumber(picture.json, map.GetMinLat());
+    picture.json += ",\"maxLat\":";
+    AppendJsonNumber(picture.json, map.GetMaxLat());
+    picture.json += ",\"minLng\":";
+    AppendJsonNumber(picture.json, map.GetMinLng());
+    picture.json += ",\"maxLng\":";
+    AppendJsonNumber(picture.json, map.GetMaxLng());
+    return picture;
+}
+
+} // namespace
+
+void CObserverFeed::TakeMap(ObserverMapPicture picture) {
+    if (picture.png.empty()) {
+        if (!m_mapJson.empty()) {
+            m_server.PublishObserverMap({});
+            m_mapJson.clear();
+            ++m_mapChanges;
+        }
+        return;
+    }
+    m_server.PublishObserverMap(std::move(picture.png));
+    ++m_mapChanges;
+    m_mapJson = picture.json + ",\"picture\":" + std::to_string(m_mapChanges) + "}";
+}
+
+void CObserverFeed::UpdateMap() {
+    const CScenario& scenario = m_follower.Scenario();
+    const CWorldMap& map = scenario.Geography().GetWorldMap();
+    if (map.exists()) {
+        // The window has the map loaded: drawn from it whenever it changes.
+        if (map.Revision() != m_mapRevision) {
+            m_mapRevision = map.Revision();
+            m_mapAddress.clear();
+            TakeMap(DrawMapPicture(map));
+        }
+        return;
+    }
+    m_mapRevision = 0;
+    // The headless console never loads the map: it is read here, off the clock's thread, from
+    // the address the stations are given.
+    const std::string& address = scenario.Geography().GetMapURL(CGeography::kGlobalMap);
+    if (m_mapReading.valid() &&
+        m_mapReading.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+        TakeMap(m_mapReading.get());
+    }
+    if (address == m_mapAddress || m_mapReading.valid()) {
+        return;
+    }
+    m_mapAddress = address;
+    m_mapReading =
+        std::async(std::launch::async, [address, terrain = scenario.Geography().GetTerrain()] {
+            const CMapSourceResult source = ReadMapSource(address);
+            CWorldMap read;
+            read.setTerrainSettings(terrain);
+            if (!source.ok || LoadMapText(source.text, read).status != CMapLoadResult::Status::Ok) {
+                return ObserverMapPicture{};
+            }
+            return DrawMapPicture(read);
+        });
+}
+
 void CObserverFeed::Publish() {
-    if (m_follower.Version() == m_published) {
+    const int mapChanges = m_mapChanges;
+    UpdateMap();
+    if (m_follower.Version() == m_published && mapChanges == m_mapChanges) {
         return;
     }
     m_published = m_follower.Version();
-    m_server.PublishObserverState(Json());
+    std::string state = Json();
+    std::string update = MissionStateUpdate(m_last, state);
+    m_last = state;
+    m_server.PublishObserverState(std::move(state), std::move(update));
 }
 
 } // namespace halyx

@@ -4,11 +4,15 @@
 //
 // Goals: 1,000,000 events applied in under a second; the picture at a minute of a
 // 1,000,000-event log, from the file to the image, in under a second; a redraw with 10,000
-// marks on screen in under 16 ms. The long log is the one the log benchmarks share
+// marks on screen in under 16 ms. Commands about IDs nobody knows (a stray's flood, a damaged
+// log): the cost per event stays flat however many distinct IDs come, the observer's state and
+// its updates stay small, and an SVG of a million marks at one minute is as large as one of a
+// few thousand. The long log is the one the log benchmarks share
 // ($TMPDIR/halyx_bench_1m.xml, written on the first run).
 
 #include "controls/missionpainter.h"
 #include "controls/missionpicturefile.h"
+#include "mission/missionjson.h"
 #include "mission/missionlog.h"
 #include "mission/missionstate.h"
 #include "record/logreader.h"
@@ -19,11 +23,15 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QTemporaryDir>
 
 #include "benchapp.h"
 #include "millioneventlog.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -189,6 +197,126 @@ void BM_RedrawTenThousandMarks(benchmark::State& state) {
     state.counters["marks"] = static_cast<double>(marks.size());
 }
 BENCHMARK(BM_RedrawTenThousandMarks)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Commands that each name an ID the scenario does not know, as a stray or a damaged log sends
+// them: kind 0 heading updates, 1 deployments, 2 radar contacts.
+std::vector<CMissionEvent> DistinctIdEvents(int kind, int count, bool oneMinute) {
+    std::vector<CMissionEvent> events(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        CMissionEvent& e = events[static_cast<size_t>(i)];
+        e.kind = kind == 0   ? MissionEventKind::UpdateInc
+                 : kind == 1 ? MissionEventKind::DeployResource
+                             : MissionEventKind::IncEnterRadar;
+        e.minute = oneMinute ? 1 : static_cast<int>(int64_t{i} * kMissionLastMinute / count);
+        e.tsid = i;
+        e.station = "ALPHA";
+        e.resType = "Interceptor";
+        e.resId = (kind == 2 ? "R" : "D") + std::to_string(i);
+        e.incId = "X" + std::to_string(i);
+        e.heading = 90;
+        e.lat = 100 + i % 500;
+        e.lng = 200.5;
+    }
+    return events;
+}
+
+// Applying a log of distinct IDs and painting its end: time and peak memory should grow with
+// the count, not with its square.
+void BM_PictureOfDistinctIds(benchmark::State& state) {
+    BenchApp<QGuiApplication>();
+    CScenario scenario;
+    LoadMap(scenario);
+    CMissionPainter painter(scenario);
+    const QSize size = CMissionPainter::PreferredSize(scenario);
+    const int kind = static_cast<int>(state.range(0));
+    const int count = static_cast<int>(state.range(1));
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<CMissionEvent> events = DistinctIdEvents(kind, count, false);
+        state.ResumeTiming();
+        CMissionBuilder builder(MissionSetupFrom(scenario, {"ALPHA"}));
+        builder.Assign(std::move(events));
+        const CMissionState& at = builder.StateAt(kMissionLastMinute);
+        const QImage image = MissionPictureImage(painter, size, at, builder.MarksUpTo(at));
+        benchmark::DoNotOptimize(image.constBits());
+        state.counters["over_limit"] = static_cast<double>(at.overLimitCommands);
+    }
+    state.counters["peak_rss_MB"] = PeakRssMegabytes();
+}
+BENCHMARK(BM_PictureOfDistinctIds)
+    ->ArgsProduct({{0, 1}, {50000, 200000}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// An SVG of a million marks at one minute: the picture draws the newest ones and says so.
+void BM_SvgOfAMillionMarksAtOneMinute(benchmark::State& state) {
+    BenchApp<QGuiApplication>();
+    CScenario scenario;
+    LoadMap(scenario);
+    CMissionPainter painter(scenario);
+    std::vector<CMissionEvent> events = DistinctIdEvents(0, kEvents, true);
+    for (CMissionEvent& e : events) {
+        e.kind = MissionEventKind::DeployBalloon;
+    }
+    CMissionBuilder builder(MissionSetupFrom(scenario, {"ALPHA"}));
+    builder.Assign(std::move(events));
+    const CMissionState& at = builder.StateAt(1);
+    QTemporaryDir folder;
+    const std::string file = folder.path().toStdString() + "/minute.svg";
+    for (auto _ : state) {
+        std::string error;
+        if (!WriteMissionPicture(painter, at, builder.MarksUpTo(at), file, error)) {
+            state.SkipWithError(error.c_str());
+            break;
+        }
+    }
+    state.counters["svg_MB"] = static_cast<double>(std::filesystem::file_size(file)) / 1e6;
+    state.counters["peak_rss_MB"] = PeakRssMegabytes();
+}
+BENCHMARK(BM_SvgOfAMillionMarksAtOneMinute)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The observer under a stray's flood: 250,000 radar contacts with new IDs logged one by one,
+// the state published every 1,000 events (five times a second at 5,000 events a second) as the
+// console's feed does. Reported: the slowest publish (state and update built), the largest
+// whole state and the largest update.
+void BM_ObserverStateUnderAStrayFlood(benchmark::State& state) {
+    CScenario scenario;
+    LoadDefaultScenario(scenario, std::string(HALYX_SOURCE_DIR) + "/data/maps/");
+    using Clock = std::chrono::steady_clock;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<CMissionEvent> events = DistinctIdEvents(2, 250000, false);
+        state.ResumeTiming();
+        CMissionBuilder builder(MissionSetupFrom(scenario, {"ALPHA", "BRAVO", "CHARLIE"}));
+        std::string last;
+        double slowestMs = 0;
+        size_t largestState = 0;
+        size_t largestUpdate = 0;
+        for (size_t i = 0; i < events.size(); ++i) {
+            builder.Append(std::move(events[i]));
+            if ((i + 1) % 1000 != 0) {
+                continue;
+            }
+            const auto start = Clock::now();
+            std::string json = MissionStateJson(builder.Latest(), builder.Marks());
+            const std::string update = MissionStateUpdate(last, json);
+            slowestMs = std::max(
+                slowestMs, std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            largestState = std::max(largestState, json.size());
+            largestUpdate = std::max(largestUpdate, update.size());
+            last = std::move(json);
+        }
+        state.counters["slowest_publish_ms"] = slowestMs;
+        state.counters["largest_state_KB"] = static_cast<double>(largestState) / 1024.0;
+        state.counters["largest_update_KB"] = static_cast<double>(largestUpdate) / 1024.0;
+    }
+    state.counters["peak_rss_MB"] = PeakRssMegabytes();
+}
+BENCHMARK(BM_ObserverStateUnderAStrayFlood)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 } // namespace
 } // namespace halyx

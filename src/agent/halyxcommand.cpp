@@ -28,6 +28,8 @@ namespace halyx {
 
 namespace {
 
+// The longest map error of a station that is kept (bytes).
+constexpr std::size_t kMaxMapErrorBytes = 300;
 constexpr const char* kEnableDebug = "<CHalyxCommand::EnableANS()> ENABLING THE ANS MODULE";
 constexpr const char* kEnableSucceeded = "ANS MODULE STARTUP SUCCEEDED";
 constexpr const char* kEnableFailed = "ANS MODULE STARTUP FAILED";
@@ -341,19 +343,45 @@ bool CHalyxCommand::process_message_text(const std::string& text) {
     return true;
 }
 
+std::optional<std::string> CHalyxCommand::NoteMapError(const std::string& sender,
+                                                       const CParser& content) {
+    std::optional<std::string> mapError = content.find_token("mapError");
+    if (!mapError) {
+        m_mapErrors.erase(sender);
+        return std::nullopt;
+    }
+    // Shown on a row and written into the log: a station's text, kept short.
+    if (mapError->size() > kMaxMapErrorBytes) {
+        std::size_t keep = kMaxMapErrorBytes;
+        while (keep > 0 && (static_cast<unsigned char>((*mapError)[keep]) & 0xC0) == 0x80) {
+            --keep; // not inside a character
+        }
+        mapError->resize(keep);
+    }
+    m_mapErrors[sender] = *mapError;
+    return mapError;
+}
+
+std::optional<std::string> CHalyxCommand::MapError(const std::string& name) const {
+    const auto it = m_mapErrors.find(name);
+    return it == m_mapErrors.end() ? std::nullopt : std::optional<std::string>(it->second);
+}
+
 void CHalyxCommand::Dispatch(const std::string& command, const std::string& sender,
                              const std::string& contentText, const CParser& content) {
     auto key = [&](const char* name) { return content.find_text(name); };
     const int clock = m_clock;
 
     if (command == "init_sim") {
+        const std::optional<std::string> mapError = NoteMapError(sender, content);
         m_status->SetStationStatus(sender, kInitializedStatus);
-        m_log.LogInitSimConf(sender);
+        m_log.LogInitSimConf(sender, mapError);
     } else if (command == "inc_enter_radar") {
         m_log.LogIncEnterRadar(clock, sender, key("incID"), key("radarID"));
     } else if (command == "inc_exit_radar") {
         m_log.LogIncExitRadar(clock, sender, key("incID"), key("radarID"));
     } else if (command == "init_playback_confirm") {
+        NoteMapError(sender, content);
         m_status->SetStationStatus(sender, kInitializedStatus);
         m_status->PlaybackReadinessCheck();
     } else if (command == "get_weather") {

@@ -14,6 +14,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -170,6 +171,9 @@ public:
     std::size_t UnreadableMessages(const std::string& name) const;
     std::size_t UnreadableMessagesTotal() const { return m_unreadableTotal; }
     const std::map<std::string, std::size_t>& UnreadableByStation() const { return m_unreadable; }
+    // What the station said in its last initialization answer about the map it could not fetch
+    // (its :mapError), nullopt when it fetched it or has not answered.
+    std::optional<std::string> MapError(const std::string& name) const;
 
     // Brings back a station that restarted mid-mission: init_sim (init_playback in playback
     // mode) and, while a simulation runs, start_sim with the team; the next clock_sync carries
@@ -243,6 +247,8 @@ private:
     };
     ScenarioTexts BuildScenarioTexts() const;
     std::string MapAddress(int index) const;
+    // Keeps (or forgets) the :mapError of a station's initialization answer; answers it.
+    std::optional<std::string> NoteMapError(const std::string& sender, const CParser& content);
     void Dispatch(const std::string& command, const std::string& sender,
                   const std::string& contentText, const CParser& content);
     void AnswerWeather(const std::string& sender, const CParser& content);
@@ -306,6 +312,7 @@ private:
     long long m_strays = 0;
     bool m_watchingLinks = false;
     std::map<std::string, std::size_t> m_unreadable;
+    std::map<std::string, std::string> m_mapErrors;
     std::size_t m_unreadableTotal = 0;
 
     std::string m_messagePeer;

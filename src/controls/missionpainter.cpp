@@ -241,7 +241,9 @@ void CMissionPainter::Paint(QPainter& painter, const QRectF& area, const CMissio
     if (m_style.layers.contacts) {
         PaintContacts(painter, state);
     }
-    PaintMarks(painter, state, marks);
+    size_t leftOut = 0;
+    PaintMarks(painter, state, TrailMarks(state, marks, leftOut));
+    m_marksLeftOut = leftOut;
     if (m_style.layers.units) {
         PaintUnits(painter, state);
     }
@@ -492,6 +494,21 @@ void CMissionPainter::PaintLegend(QPainter& painter, const QRectF& area,
     if (state.unplacedCommands > 0) {
         y += 6;
         text(QString("%1 commands without a usable point").arg(state.unplacedCommands));
+        y += 20;
+    }
+    // Two lines each: the legend is narrow.
+    if (m_marksLeftOut > 0) {
+        y += 6;
+        text(QString("Newest %1 of %2").arg(kMaxMarksDrawn).arg(kMaxMarksDrawn + m_marksLeftOut));
+        y += 18;
+        text(QStringLiteral("marks drawn"));
+        y += 20;
+    }
+    if (state.overLimitCommands > 0) {
+        y += 6;
+        text(QString("%1 commands about").arg(state.overLimitCommands));
+        y += 18;
+        text(QStringLiteral("unknown units not drawn"));
     }
 }
 
@@ -523,6 +540,18 @@ void CMissionPainter::PaintChat(QPainter& painter, const QRectF& target,
     }
 }
 
+std::span<const CMissionMark> CMissionPainter::TrailMarks(const CMissionState& state,
+                                                          std::span<const CMissionMark> marks,
+                                                          size_t& leftOut) const {
+    const int trail = std::max(1, m_style.trailMinutes);
+    const auto first =
+        std::lower_bound(marks.begin(), marks.end(), state.minute - trail + 1,
+                         [](const CMissionMark& m, int minute) { return m.minute < minute; });
+    std::span<const CMissionMark> shown(first, marks.end());
+    leftOut = shown.size() > kMaxMarksDrawn ? shown.size() - kMaxMarksDrawn : 0;
+    return shown.last(shown.size() - leftOut);
+}
+
 std::optional<MissionHit> CMissionPainter::HitTest(const QRectF& area, const QPointF& at,
                                                    const CMissionState& state,
                                                    std::span<const CMissionMark> marks,
@@ -533,11 +562,8 @@ std::optional<MissionHit> CMissionPainter::HitTest(const QRectF& area, const QPo
     const CMissionMark* best = nullptr;
     double bestDistance = radius * radius;
     // The latest mark wins a tie: it is drawn on top. Only the trail's marks can be shown.
-    const int trail = std::max(1, m_style.trailMinutes);
-    const auto first =
-        std::lower_bound(marks.begin(), marks.end(), state.minute - trail + 1,
-                         [](const CMissionMark& m, int minute) { return m.minute < minute; });
-    for (const CMissionMark& mark : std::span<const CMissionMark>(first, marks.end())) {
+    size_t leftOut = 0;
+    for (const CMissionMark& mark : TrailMarks(state, marks, leftOut)) {
         if (!Shown(mark, state)) {
             continue;
         }

@@ -65,6 +65,10 @@ struct MissionHit {
 
 class CMissionPainter {
 public:
+    // The newest marks of the trail drawn at most, so that a picture costs the same however many
+    // commands one minute holds; the legend says how many were left out.
+    static constexpr size_t kMaxMarksDrawn = 2000;
+
     explicit CMissionPainter(const CScenario& scenario);
 
     const CScenario& Scenario() const { return m_scenario; }
@@ -95,6 +99,11 @@ private:
     QRectF MapRect(const QRectF& area) const;
     QPointF ToContent(const MissionPoint& p) const;
     bool Shown(const CMissionMark& mark, const CMissionState& state) const;
+    // The trail's marks that are drawn, the newest kMaxMarksDrawn; leftOut: how many older ones
+    // of the trail are not.
+    std::span<const CMissionMark> TrailMarks(const CMissionState& state,
+                                             std::span<const CMissionMark> marks,
+                                             size_t& leftOut) const;
     void PaintBase(QPainter& painter, const QRectF& target);
     void PaintUnits(QPainter& painter, const CMissionState& state);
     void PaintTracks(QPainter& painter, const CMissionState& state);
@@ -122,7 +131,8 @@ private:
     uint64_t m_baseRevision = 0;
     int m_baseScale = 0;
     bool m_baseUnits = false;
-    double m_scale = 1.0; // device pixels per content pixel, during a paint
+    double m_scale = 1.0;      // device pixels per content pixel, during a paint
+    size_t m_marksLeftOut = 0; // of the last paint's trail
 };
 
 } // namespace halyx

@@ -123,6 +123,23 @@ std::string PageResponse(const std::string& html, bool withBody, bool close) {
     return out;
 }
 
+std::string MapPictureResponse(const std::string& png, bool withBody, bool close) {
+    // Its address changes with the picture: a browser may keep it.
+    std::string out = "HTTP/1.1 200 OK\r\n"
+                      "Content-Type: image/png\r\n"
+                      "Cache-Control: private, max-age=86400\r\n"
+                      "X-Content-Type-Options: nosniff\r\n";
+    out += "Content-Length: " + std::to_string(png.size()) + "\r\n";
+    if (close) {
+        out += "Connection: close\r\n";
+    }
+    out += "\r\n";
+    if (withBody) {
+        out += png;
+    }
+    return out;
+}
+
 // A stream has no length: it ends when the connection does.
 constexpr std::string_view kStreamHead = "HTTP/1.1 200 OK\r\n"
                                          "Content-Type: text/event-stream; charset=utf-8\r\n"
@@ -133,8 +150,10 @@ constexpr std::string_view kStreamHead = "HTTP/1.1 200 OK\r\n"
 
 // One server-sent event; every line of the text becomes a data line, so that a line break in it
 // cannot end the event early or start a field of its own.
-std::string StateEvent(const std::string& json) {
-    std::string out = "event: state\n";
+std::string StateEvent(const char* name, const std::string& json) {
+    std::string out = "event: ";
+    out += name;
+    out += '\n';
     std::size_t start = 0;
     while (start <= json.size()) {
         std::size_t end = json.find('\n', start);
@@ -190,10 +209,10 @@ public:
     // reader has caught up.
     void PushState() {
         m_owner.m_pushQueued.store(false);
-        const std::shared_ptr<const std::string> state = m_owner.ObserverState();
+        const CMapServer::ObserverSnapshot snapshot = m_owner.Observer();
         for (QTcpSocket* socket : m_streams) {
             if (Connection* c = Find(socket)) {
-                Offer(socket, *c, state);
+                Offer(socket, *c, snapshot);
             }
         }
     }
@@ -215,10 +234,13 @@ private:
         std::deque<qint64> pending;
         qint64 pendingBytes = 0;
         bool closing = false;
+        bool asked = false; // a whole request came in
+        std::string address;
+        std::uint64_t serial = 0; // order of acceptance
         QTimer* idle = nullptr;
         // An observer stream: no further requests are read, states are written as they come.
         bool stream = false;
-        std::shared_ptr<const std::string> sent; // the last state written to the stream
+        std::uint64_t sent = 0; // the number of the last state written to the stream
     };
 
     void Hook() {
@@ -257,13 +279,18 @@ private:
                 m_outOfDescriptors = false;
                 m_owner.Log("accepting connections again");
             }
-            if (static_cast<int>(m_connections.size()) >= limits.maxConnections) {
+            const std::string address = PeerAddress(*socket);
+            const auto from = m_perAddress.find(address);
+            const bool addressFull =
+                from != m_perAddress.end() && from->second >= limits.maxPerAddress;
+            if (addressFull ||
+                (static_cast<int>(m_connections.size()) >= limits.maxConnections && !MakeRoom())) {
                 ++m_owner.m_refused;
                 socket->abort();
                 socket->deleteLater();
                 continue;
             }
-            Open(socket, limits);
+            Open(socket, address, limits);
         }
     }
 
@@ -279,14 +306,48 @@ private:
         m_resume.start(m_owner.GetLimits().acceptPauseMs);
     }
 
-    void Open(QTcpSocket* socket, const CMapServer::Limits& limits) {
+    static std::string PeerAddress(const QTcpSocket& socket) {
+        QHostAddress peer = socket.peerAddress();
+        bool isV4 = false;
+        const quint32 v4 = peer.toIPv4Address(&isV4);
+        return (isV4 ? QHostAddress(v4) : peer).toString().toStdString();
+    }
+
+    // All connections are taken: the oldest one that has not sent a request yet is closed, so
+    // that clients that only connect cannot lock out those that ask. False when every
+    // connection has asked something.
+    bool MakeRoom() {
+        QTcpSocket* oldest = nullptr;
+        std::uint64_t oldestSerial = 0;
+        for (const auto& [socket, connection] : m_connections) {
+            if (!connection->asked && !connection->closing &&
+                (oldest == nullptr || connection->serial < oldestSerial)) {
+                oldest = socket;
+                oldestSerial = connection->serial;
+            }
+        }
+        if (oldest == nullptr) {
+            return false;
+        }
+        QObject::disconnect(oldest, nullptr, nullptr, nullptr);
+        oldest->abort();
+        Closed(oldest);
+        return true;
+    }
+
+    void Open(QTcpSocket* socket, const std::string& address, const CMapServer::Limits& limits) {
         // Qt reads no more than this ahead of the parser: the rest stays with the system, and
         // the sender is slowed down instead of this process growing.
         socket->setReadBufferSize(static_cast<qint64>(CHttpHead::kMaxHeadBytes));
         auto connection = std::make_unique<Connection>();
+        connection->address = address;
+        connection->serial = ++m_accepted;
+        ++m_perAddress[address];
         connection->idle = new QTimer(socket);
         connection->idle->setSingleShot(true);
-        connection->idle->setInterval(limits.idleMs);
+        // Bytes that never make a request do not keep the connection: only a whole request, or
+        // an answer taken by the peer, starts the wait again.
+        connection->idle->setInterval(limits.firstRequestMs);
         connection->idle->start();
         QObject::connect(connection->idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Read(socket); });
@@ -314,14 +375,21 @@ private:
         if (m_streams.erase(socket) != 0) {
             m_owner.m_streams.store(static_cast<int>(m_streams.size()));
         }
-        m_connections.erase(socket);
+        if (const auto it = m_connections.find(socket); it != m_connections.end()) {
+            const auto from = m_perAddress.find(it->second->address);
+            if (from != m_perAddress.end() && --from->second <= 0) {
+                m_perAddress.erase(from);
+            }
+            m_connections.erase(it);
+        }
         m_owner.m_open.store(static_cast<int>(m_connections.size()));
         socket->deleteLater();
     }
 
     void Read(QTcpSocket* socket) {
         Connection* c = Find(socket);
-        const int maxPipelined = m_owner.GetLimits().maxPipelined;
+        const CMapServer::Limits limits = m_owner.GetLimits();
+        const int maxPipelined = limits.maxPipelined;
         while (c != nullptr && !c->closing && !c->stream &&
                static_cast<int>(c->pending.size()) < maxPipelined &&
                (c->pending.empty() || c->pendingBytes < kMaxPendingBytes)) {
@@ -340,6 +408,10 @@ private:
                 return;
             }
             c->input.erase(0, head.consumed);
+            if (!c->asked) {
+                c->asked = true;
+                c->idle->setInterval(limits.idleMs);
+            }
             c->idle->start();
             Answer(socket, *c, head);
             // A close may end the connection (and its record) within the answer.
@@ -370,9 +442,10 @@ private:
         }
         std::string path = head.target;
         path = path.substr(0, path.find_first_of("?#"));
-        if ((path == kObserverPagePath || path == kObserverEventsPath) &&
+        if ((path == kObserverPagePath || path == kObserverEventsPath ||
+             path == kObserverMapPath) &&
             m_owner.ObserverEnabled()) {
-            AnswerObserver(socket, c, head, path == kObserverEventsPath, close);
+            AnswerObserver(socket, c, head, path, close);
             return;
         }
         const std::optional<CMapServer::Found> found =
@@ -386,8 +459,9 @@ private:
         Send(socket, c, Response(200, found->body, get, close, found->body.size()), close);
     }
 
-    void AnswerObserver(QTcpSocket* socket, Connection& c, const CHttpHead& head, bool events,
-                        bool close) {
+    void AnswerObserver(QTcpSocket* socket, Connection& c, const CHttpHead& head,
+                        std::string_view path, bool close) {
+        const bool events = path == kObserverEventsPath;
         std::string_view query = head.target;
         const std::size_t mark = query.find('?');
         query = mark == std::string_view::npos ? std::string_view() : query.substr(mark + 1);
@@ -401,6 +475,17 @@ private:
             return;
         }
         const bool get = head.method == "GET";
+        if (path == kObserverMapPath) {
+            const std::shared_ptr<const std::string> map = m_owner.ObserverMap();
+            if (!map) {
+                ++m_owner.m_refused;
+                Send(socket, c, ErrorResponse(404, "no map\n", close, get), close);
+                return;
+            }
+            ++m_owner.m_served;
+            Send(socket, c, MapPictureResponse(*map, get, close), close);
+            return;
+        }
         if (!events) {
             ++m_owner.m_served;
             Send(socket, c, PageResponse(ObserverPageHtml(), get, close), close);
@@ -425,18 +510,34 @@ private:
             m_heartbeat.start(limits.heartbeatMs);
         }
         Send(socket, c, std::string(kStreamHead), false);
-        Offer(socket, c, m_owner.ObserverState());
+        Offer(socket, c, m_owner.Observer());
     }
 
-    // Writes the state unless the stream has it already or its reader is behind: then the
-    // newest state waits until the bytes before it are taken.
-    void Offer(QTcpSocket* socket, Connection& c, const std::shared_ptr<const std::string>& state) {
-        if (!state || c.sent == state || c.closing ||
+    // Writes what the stream lacks of the newest state unless it has it already or its reader is
+    // behind: then the newest state waits until the bytes before it are taken. A stream that
+    // has the state before the kept updates gets them; any other the whole state.
+    void Offer(QTcpSocket* socket, Connection& c, const CMapServer::ObserverSnapshot& snapshot) {
+        if (!snapshot.state || c.sent == snapshot.version || c.closing ||
             c.pendingBytes > m_owner.GetLimits().streamQueueBytes) {
             return;
         }
-        c.sent = state;
-        Send(socket, c, StateEvent(*state), false);
+        const auto& updates = snapshot.updates;
+        const std::uint64_t had = c.sent;
+        const bool follows = had != 0 && !updates.empty() &&
+                             updates.back().first == snapshot.version &&
+                             updates.front().first <= had + 1;
+        c.sent = snapshot.version;
+        if (!follows) {
+            Send(socket, c, StateEvent("state", *snapshot.state), false);
+            return;
+        }
+        std::string events;
+        for (const auto& [version, update] : updates) {
+            if (version > had) {
+                events += StateEvent("update", *update);
+            }
+        }
+        Send(socket, c, events, false);
     }
 
     void Heartbeat() {
@@ -481,7 +582,7 @@ private:
             }
         }
         if (c->stream) {
-            Offer(socket, *c, m_owner.ObserverState());
+            Offer(socket, *c, m_owner.Observer());
             return;
         }
         // Requests held back while the answers piled up may be read now.
@@ -493,6 +594,8 @@ private:
     QTimer m_resume;
     bool m_outOfDescriptors = false;
     std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
+    std::map<std::string, int> m_perAddress; // open connections by peer address
+    std::uint64_t m_accepted = 0;
     std::set<QTcpSocket*> m_streams;
     QTimer m_heartbeat;
 };
@@ -575,16 +678,42 @@ std::string CMapServer::ObserverAddress(const std::string& host) const {
            std::string(kObserverPagePath) + "?key=" + ObserverKey();
 }
 
-std::shared_ptr<const std::string> CMapServer::ObserverState() const {
+CMapServer::ObserverSnapshot CMapServer::Observer() const {
     std::lock_guard lock(m_mutex);
-    return m_observerState;
+    return m_observer;
+}
+
+std::shared_ptr<const std::string> CMapServer::ObserverMap() const {
+    std::lock_guard lock(m_mutex);
+    return m_observerMap;
+}
+
+void CMapServer::PublishObserverMap(std::string png) {
+    auto map = png.empty() ? nullptr : std::make_shared<const std::string>(std::move(png));
+    std::lock_guard lock(m_mutex);
+    m_observerMap = std::move(map);
 }
 
 void CMapServer::PublishObserverState(std::string json) {
+    PublishObserverState(std::move(json), std::string());
+}
+
+void CMapServer::PublishObserverState(std::string json, std::string update) {
     auto state = std::make_shared<const std::string>(std::move(json));
     {
         std::lock_guard lock(m_mutex);
-        m_observerState = std::move(state);
+        m_observer.state = std::move(state);
+        ++m_observer.version;
+        if (update.empty()) {
+            // Nothing leads from the states before to this one.
+            m_observer.updates.clear();
+        } else {
+            m_observer.updates.emplace_back(m_observer.version,
+                                            std::make_shared<const std::string>(std::move(update)));
+            if (m_observer.updates.size() > kKeptUpdates) {
+                m_observer.updates.pop_front();
+            }
+        }
     }
     // One queued call covers any number of states published before the server's thread runs
     // it: it sends whichever is newest then.

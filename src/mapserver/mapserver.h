@@ -8,12 +8,17 @@
 // Everything network-facing is bounded, since anything listening is attacked: a request head
 // of at most 16 KiB (414 / 431 beyond), no request bodies (405 / 413 at once, without reading
 // them), at most 16 unanswered pipelined requests per connection (the rest waits in the
-// kernel), idle connections closed after 30 s, at most 256 connections (more are closed at
-// once). It runs on a thread of its own, so that the clock and the agent never wait for HTTP.
+// kernel), a connection that has not sent a whole request within 5 s closed, idle connections
+// closed after 30 s, at most 256 connections in all and 32 from one address. When all are taken,
+// the oldest connection that has sent no request yet makes room; when none has, more are closed
+// at once. It runs on a thread of its own, so that the clock and the agent never wait for HTTP.
 //
 // With EnableObserver it also serves the read-only live mission page at /live?key=KEY and its
-// server-sent event stream at /live/events?key=KEY (403 without the key). Each stream gets the
-// newest state handed to PublishObserverState (a JSON text); a client that reads slowly skips to
+// server-sent event stream at /live/events?key=KEY (403 without the key), and the map picture
+// handed to PublishObserverMap at /live/map.png?key=KEY. A stream starts with the newest state
+// handed to PublishObserverState (a JSON text, event "state"); after it, a stream that has every
+// state before gets only what changed (event "update", the text handed over with the state),
+// one that missed some gets the whole newest state again. A client that reads slowly skips to
 // the newest state instead of queueing them, at most 16 streams are open at once (503 beyond),
 // and a comment line every 15 s keeps quiet streams from being taken for idle ones.
 // When the process runs out of file descriptors it stops accepting for a moment, says so once,
@@ -33,6 +38,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -40,6 +46,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 
 class QThread;
 
@@ -54,7 +61,10 @@ public:
 
     struct Limits {
         int maxConnections = 256;
+        int maxPerAddress = 32;
         int maxPipelined = 16;
+        // Until the first whole request, then between requests.
+        int firstRequestMs = 5000;
         int idleMs = 30000;
         // How long accepting pauses when the process is out of file descriptors.
         int acceptPauseMs = 250;
@@ -102,6 +112,11 @@ public:
     // client: the text is handed to the server's thread, which sends it when each stream can
     // take it.
     void PublishObserverState(std::string json);
+    // The same, with what changed since the state published before it (update, a JSON text that
+    // a stream holding that state merges into it).
+    void PublishObserverState(std::string json, std::string update);
+    // The map under the observer's picture, a PNG file's bytes ("" for none).
+    void PublishObserverMap(std::string png);
     // Observer streams open now.
     int ObserverStreams() const { return m_streams.load(); }
 
@@ -128,7 +143,16 @@ private:
     std::string NameOfLocked(const std::string& path) const;
     // Called on the server's thread.
     std::optional<Found> Lookup(const std::string& requestPath);
-    std::shared_ptr<const std::string> ObserverState() const;
+    // The newest state and its number, and the updates that lead to it from the ones before
+    // (oldest first, each with the number of the state it makes).
+    struct ObserverSnapshot {
+        std::uint64_t version = 0;
+        std::shared_ptr<const std::string> state;
+        std::deque<std::pair<std::uint64_t, std::shared_ptr<const std::string>>> updates;
+    };
+    static constexpr std::size_t kKeptUpdates = 32;
+    ObserverSnapshot Observer() const;
+    std::shared_ptr<const std::string> ObserverMap() const;
     std::string ObserverKey() const;
     void Log(const std::string& line);
 
@@ -136,8 +160,9 @@ private:
     std::map<std::string, File> m_files;
     std::set<std::string> m_notMapData; // files already reported as refused
     Limits m_limits;
-    std::string m_observerKey;                          // guarded by m_mutex
-    std::shared_ptr<const std::string> m_observerState; // guarded by m_mutex
+    std::string m_observerKey;                        // guarded by m_mutex
+    ObserverSnapshot m_observer;                      // guarded by m_mutex
+    std::shared_ptr<const std::string> m_observerMap; // guarded by m_mutex
     std::atomic<bool> m_pushQueued{false};
     std::atomic<int> m_streams{0};
 

@@ -14,6 +14,8 @@ namespace halyx {
 // The observer page and its stream of states.
 inline constexpr std::string_view kObserverPagePath = "/live";
 inline constexpr std::string_view kObserverEventsPath = "/live/events";
+// The map under the picture (a PNG), drawn by the console: the page fetches nothing elsewhere.
+inline constexpr std::string_view kObserverMapPath = "/live/map.png";
 
 // 32 lower-case hex digits; "" when the system has no random bytes to give.
 std::string MakeObserverKey();

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace halyx {
 
@@ -324,9 +327,137 @@ std::string MissionStateJson(const CMissionState& state, std::span<const CMissio
     out += ',';
     Key(out, "requests");
     AppendInt(out, static_cast<long long>(state.requestCount));
+    out += ',';
+    Key(out, "overLimit");
+    AppendInt(out, static_cast<long long>(state.overLimitCommands));
     out += '}';
     out += '}';
     return out;
+}
+
+namespace {
+
+// Where the JSON value that starts at i ends (one past it), or where the enclosing object or
+// array goes on (its ',' or closing bracket) for a value that is a number or a word.
+std::size_t ValueEnd(const std::string& s, std::size_t i) {
+    int depth = 0;
+    bool inString = false;
+    for (; i < s.size(); ++i) {
+        const char ch = s[i];
+        if (inString) {
+            if (ch == '\\') {
+                ++i;
+            } else if (ch == '"') {
+                inString = false;
+                if (depth == 0) {
+                    return i + 1;
+                }
+            }
+            continue;
+        }
+        if (ch == '"') {
+            inString = true;
+        } else if (ch == '{' || ch == '[') {
+            ++depth;
+        } else if (ch == '}' || ch == ']') {
+            if (--depth <= 0) {
+                return depth == 0 ? i + 1 : i;
+            }
+        } else if (depth == 0 && ch == ',') {
+            return i;
+        }
+    }
+    return s.size();
+}
+
+// The members of an object written without blanks ({"a":1,"b":[2]}): key (quoted) and value.
+std::vector<std::pair<std::string, std::string>> Members(const std::string& object) {
+    std::vector<std::pair<std::string, std::string>> out;
+    std::size_t i = 1;
+    while (i < object.size() && object[i] == '"') {
+        const std::size_t keyEnd = ValueEnd(object, i);
+        const std::size_t valueEnd = ValueEnd(object, keyEnd + 1);
+        out.emplace_back(object.substr(i, keyEnd - i),
+                         object.substr(keyEnd + 1, valueEnd - keyEnd - 1));
+        i = valueEnd + (valueEnd < object.size() && object[valueEnd] == ',' ? 1 : 0);
+    }
+    return out;
+}
+
+// The elements of an array written without blanks.
+std::vector<std::string_view> Elements(const std::string& array) {
+    std::vector<std::string_view> out;
+    std::size_t i = 1;
+    while (i < array.size() && array[i] != ']') {
+        const std::size_t end = ValueEnd(array, i);
+        out.push_back(std::string_view(array).substr(i, end - i));
+        i = end + (end < array.size() && array[end] == ',' ? 1 : 0);
+    }
+    return out;
+}
+
+} // namespace
+
+std::string MissionStateUpdate(const std::string& previous, const std::string& state) {
+    if (previous.empty()) {
+        return {};
+    }
+    const auto before = Members(previous);
+    const auto after = Members(state);
+    const auto find = [](const auto& members, const std::string& key) -> const std::string* {
+        for (const auto& [k, v] : members) {
+            if (k == key) {
+                return &v;
+            }
+        }
+        return nullptr;
+    };
+    std::string out = "{";
+    const auto add = [&out](std::string_view key, std::string_view value) {
+        out += out.size() > 1 ? "," : "";
+        out += key;
+        out += ':';
+        out += value;
+    };
+    for (const auto& [key, value] : after) {
+        const std::string* old = find(before, key);
+        if (old != nullptr && *old == value) {
+            continue;
+        }
+        if (key == "\"marks\"" && old != nullptr) {
+            // The trail moves on: the old marks after the first few that dropped out lead the
+            // new ones. Only a few places are tried; a seek back sends the marks whole.
+            const std::vector<std::string_view> was = Elements(*old);
+            const std::vector<std::string_view> now = Elements(value);
+            constexpr std::size_t kTries = 64;
+            bool sent = false;
+            for (std::size_t drop = 0; drop <= std::min(was.size(), kTries) && !sent; ++drop) {
+                const std::size_t kept = was.size() - drop;
+                if (kept > now.size() ||
+                    !std::equal(was.begin() + static_cast<long>(drop), was.end(), now.begin())) {
+                    continue;
+                }
+                add("\"marksDrop\"", std::to_string(drop));
+                std::string added = "[";
+                for (std::size_t i = kept; i < now.size(); ++i) {
+                    added += i > kept ? "," : "";
+                    added += now[i];
+                }
+                add("\"marksAdd\"", added + "]");
+                sent = true;
+            }
+            if (sent) {
+                continue;
+            }
+        }
+        add(key, value);
+    }
+    for (const auto& [key, value] : before) {
+        if (find(after, key) == nullptr) {
+            add(key, "null");
+        }
+    }
+    return out + "}";
 }
 
 } // namespace halyx

@@ -25,6 +25,13 @@ struct MissionJsonOptions {
 std::string MissionStateJson(const CMissionState& state, std::span<const CMissionMark> marks,
                              const MissionJsonOptions& options = {});
 
+// What changed from one state text (previous, "" for none) to the next, as the observer page
+// merges it: the members whose text differs, null for those gone, and of the marks
+// "marksDrop" (how many of the oldest dropped out of the trail) and "marksAdd" (the new ones)
+// when the old marks lead to the new ones; "" when there is no previous state. Both texts are
+// objects as MissionStateJson writes them (no blanks between tokens).
+std::string MissionStateUpdate(const std::string& previous, const std::string& state);
+
 // text as a JSON string, quotes included; bytes that are not valid UTF-8 become U+FFFD.
 void AppendJsonString(std::string& out, std::string_view text);
 // value with '.' as the decimal point, shortest round-trip form; "null" when not finite.

@@ -37,16 +37,8 @@ bool EventLess(const CMissionEvent& a, const CMissionEvent& b) {
     return a.minute < b.minute || (a.minute == b.minute && a.tsid < b.tsid);
 }
 
-int StationOrAdd(CMissionState& state, const std::string& name) {
-    if (name.empty()) {
-        return -1;
-    }
-    const int found = state.StationIndex(name);
-    if (found >= 0) {
-        return found;
-    }
+void AddStation(CMissionState& state, const std::string& name) {
     state.stations.push_back({name, {}, 0});
-    return static_cast<int>(state.stations.size()) - 1;
 }
 
 const MissionTrack* FindTrack(const CMissionState& state, const std::string& id) {
@@ -56,6 +48,27 @@ const MissionTrack* FindTrack(const CMissionState& state, const std::string& id)
         }
     }
     return nullptr;
+}
+
+// Takes in a name the setup does not know while there is room for one more; false when there
+// is none (the command is then left out).
+bool AdmitUnknown(CMissionState& state, char kind, const std::string& name, size_t limit) {
+    std::string key(1, kind);
+    key += name;
+    if (state.unknownNames.count(key) != 0) {
+        return true;
+    }
+    if (state.unknownNames.size() >= limit) {
+        return false;
+    }
+    state.unknownNames.insert(std::move(key));
+    return true;
+}
+
+bool IsUnknown(const CMissionState& state, char kind, const std::string& name) {
+    std::string key(1, kind);
+    key += name;
+    return state.unknownNames.count(key) != 0;
 }
 
 } // namespace
@@ -198,7 +211,9 @@ CMissionBuilder::CMissionBuilder(MissionSetup setup) : m_setup(std::move(setup))
 CMissionState CMissionBuilder::Initial() const {
     CMissionState state;
     for (const std::string& name : m_setup.team) {
-        StationOrAdd(state, name);
+        if (!name.empty() && state.StationIndex(name) < 0) {
+            AddStation(state, name);
+        }
     }
     state.tracks = m_setup.tracks;
     for (const MissionUnitPoint& unit : m_setup.resources) {
@@ -309,7 +324,47 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
     const CMissionEvent& e = m_events[index];
     ++state.eventsApplied;
     ++state.commandsByKind[static_cast<size_t>(e.kind)];
-    const int station = StationOrAdd(state, e.station);
+    const size_t limit = m_setup.unknownLimit;
+    int station = e.station.empty() ? -1 : state.StationIndex(e.station);
+    if (!e.station.empty() && station < 0) {
+        if (!AdmitUnknown(state, 's', e.station, limit)) {
+            ++state.overLimitCommands;
+            return;
+        }
+        AddStation(state, e.station);
+        station = static_cast<int>(state.stations.size()) - 1;
+    }
+    const auto knownIncursion = [&](const std::string& id) {
+        return FindTrack(state, id) != nullptr || AdmitUnknown(state, 'i', id, limit);
+    };
+    const auto knownResource = [&](const std::string& id) {
+        return state.resources.count(id) != 0 || AdmitUnknown(state, 'r', id, limit);
+    };
+    const auto unknownContact = [&](const std::string& incId, const std::string& radarId) {
+        return IsUnknown(state, 'i', incId) || IsUnknown(state, 'r', radarId);
+    };
+    switch (e.kind) {
+    case MissionEventKind::IncEnterRadar:
+    case MissionEventKind::UpdateInc:
+        if (!knownIncursion(e.incId) ||
+            (e.kind == MissionEventKind::IncEnterRadar && !knownResource(e.resId))) {
+            ++state.overLimitCommands;
+            return;
+        }
+        break;
+    case MissionEventKind::ResourceActivate:
+    case MissionEventKind::ResourceDeactivate:
+    case MissionEventKind::Abort:
+    case MissionEventKind::DeployResource:
+    case MissionEventKind::InterceptInc:
+        if (!knownResource(e.resId)) {
+            ++state.overLimitCommands;
+            return;
+        }
+        break;
+    default:
+        break;
+    }
 
     CMissionMark mark;
     mark.kind = e.kind;
@@ -335,6 +390,13 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
         const bool known = std::any_of(state.contacts.begin(), state.contacts.end(), [&](auto& c) {
             return c.incId == e.incId && c.radarId == e.resId;
         });
+        if (!known && unknownContact(e.incId, e.resId)) {
+            if (state.unknownContacts >= limit) {
+                ++state.overLimitCommands;
+                return;
+            }
+            ++state.unknownContacts;
+        }
         if (!known) {
             state.contacts.push_back({e.incId, e.resId, station, e.minute});
         }
@@ -351,8 +413,12 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
         break;
     }
     case MissionEventKind::IncExitRadar:
-        std::erase_if(state.contacts,
-                      [&](auto& c) { return c.incId == e.incId && c.radarId == e.resId; });
+        if (std::erase_if(state.contacts,
+                          [&](auto& c) { return c.incId == e.incId && c.radarId == e.resId; }) !=
+                0 &&
+            unknownContact(e.incId, e.resId)) {
+            --state.unknownContacts;
+        }
         if (const MissionTrack* track = FindTrack(state, e.incId)) {
             mark.at = track->PositionAt(e.minute);
             drawn = true;

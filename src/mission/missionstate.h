@@ -23,6 +23,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <span>
 #include <string>
 #include <utility>
@@ -38,6 +39,10 @@ inline constexpr int kMissionLastMinute = 960;
 inline constexpr size_t kMissionChatLines = 8;
 // How many requests the state keeps (the count goes on).
 inline constexpr size_t kMissionRequests = 32;
+// How many names the scenario and the team do not know the state takes in (incursions,
+// resources and stations together, and as many radar contacts that involve one): anyone may
+// send commands about new IDs, and what they send must not grow the picture without bound.
+inline constexpr size_t kMissionUnknownNames = 256;
 
 struct MissionPoint {
     double lat = 0.0;
@@ -74,6 +79,7 @@ struct MissionSetup {
     std::vector<MissionTrack> tracks;
     std::vector<MissionUnitPoint> resources;
     std::vector<std::string> team;
+    size_t unknownLimit = kMissionUnknownNames;
 };
 MissionSetup MissionSetupFrom(const CScenario& scenario, const std::vector<std::string>& team);
 
@@ -162,6 +168,11 @@ struct CMissionState {
     std::vector<std::pair<int, int>> pauses; // [from, to) minutes; to is -1 while it lasts
     std::string decision;                    // "" until the mission ends
     size_t unplacedCommands = 0;             // commands with a missing or non-numeric point
+    // Names met that the scenario and the team do not know ('i', 'r' or 's' and the name), at
+    // most the setup's unknownLimit; commands about further ones change nothing and are counted.
+    std::set<std::string> unknownNames;
+    size_t unknownContacts = 0; // contacts that hold and involve an unknown name
+    size_t overLimitCommands = 0;
     std::vector<size_t> commandsByKind = std::vector<size_t>(kMissionEventKinds, 0);
 
     // Index of a station by name, -1 when none.

@@ -624,7 +624,12 @@ bool CExperimentLog::LogTeam(const std::vector<std::string>& team) {
     return WriteText(TeamCommentLine(team));
 }
 
-bool CExperimentLog::LogInitSimConf(std::string_view sender) {
+bool CExperimentLog::LogInitSimConf(std::string_view sender,
+                                    std::optional<std::string_view> mapError) {
+    if (mapError) {
+        return WriteEvent("InitSimConf", std::nullopt,
+                          {{"Sender", sender}, {"MapError", *mapError}});
+    }
     return WriteEvent("InitSimConf", std::nullopt, {{"Sender", sender}});
 }
 

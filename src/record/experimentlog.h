@@ -148,7 +148,10 @@ public:
     bool LogTeamMode(std::string_view mode);
     // The team line (teamline.h), written right after TeamMode; the team is also kept for Close.
     bool LogTeam(const std::vector<std::string>& team);
-    bool LogInitSimConf(std::string_view sender);
+    // mapError: what the station said when it could not fetch its map (the MapError attribute,
+    // left out when the station fetched it).
+    bool LogInitSimConf(std::string_view sender,
+                        std::optional<std::string_view> mapError = std::nullopt);
     bool LogStartSim();
     bool LogPauseSim(int clock);
     bool LogResumeSim(int clock);

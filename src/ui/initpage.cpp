@@ -751,6 +751,9 @@ bool CInitPage::IsStationResponding(std::string_view name) const {
 
 std::string CInitPage::StationHealthText(std::string_view name) const {
     std::string text = IsStationResponding(name) ? std::string() : std::string(kNotResponding);
+    if (m_agent.MapError(std::string(name))) {
+        text += text.empty() ? kNoMap : std::string(", ") + kNoMap;
+    }
     if (const std::size_t unreadable = m_agent.UnreadableMessages(std::string(name))) {
         text += Format("%s%zu unreadable message%s", text.empty() ? "" : ", ", unreadable,
                        unreadable == 1 ? "" : "s");

@@ -60,6 +60,8 @@ public:
     // Station statuses.
     static constexpr const char* kNotInitialized = "Not Initialized";
     static constexpr const char* kInitialized = "Initialized";
+    // Beside the status of a station that said it could not fetch its map.
+    static constexpr const char* kNoMap = "no map";
     static constexpr const char* kRunning = "Running";
     static constexpr const char* kPaused = "Paused";
     static constexpr const char* kPlayback = "Playback";

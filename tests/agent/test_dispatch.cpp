@@ -23,6 +23,8 @@ protected:
 TEST_F(StationCommands, EachCommandWritesItsEventLine) {
     const char* rows[][3] = {
         {"init_sim", "InitSimConf", " Sender=\"ALPHA\"/>\n"},
+        {"init_sim :mapError \"no route to <host>\"", "InitSimConf",
+         " Sender=\"ALPHA\" MapError=\"no route to &lt;host&gt;\"/>\n"},
         {"inc_enter_radar :incID I1 :radarID R2", "IncEnterRadar",
          " ClockTime=\"7\" IncID=\"I1\" RadarID=\"R2\" From=\"ALPHA\"/>\n"},
         {"inc_exit_radar :radarID R2 :incID I1", "IncExitRadar",
@@ -76,6 +78,10 @@ TEST_F(StationCommands, EachCommandWritesItsEventLine) {
         EXPECT_TRUE(Logged(row[1], row[2])) << row[0] << "\n" << LogText();
     }
     EXPECT_EQ(agent.DispatchedCount(), static_cast<long long>(std::size(rows)));
+    // The station's row says so until an answer without the key.
+    EXPECT_EQ(agent.MapError("ALPHA"), "no route to <host>");
+    Deliver("ALPHA", "tell :command init_playback_confirm");
+    EXPECT_EQ(agent.MapError("ALPHA"), std::nullopt);
 }
 
 TEST_F(StationCommands, ChatReachesTheTranscriptAndTheLogNamesTheSendingStation) {

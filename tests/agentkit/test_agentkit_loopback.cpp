@@ -15,12 +15,14 @@
 #include <QElapsedTimer>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include <gtest/gtest.h>
 
@@ -62,18 +64,50 @@ protected:
     CNameServer server;
 };
 
-// A saved table that is not one is refused with its file and line (that a written table is
-// answered from after a restart is the name server program's test).
+// A saved table that is not one, or a file that is not a regular file (a FIFO would block the
+// start for good), is refused with its file (that a written table is answered from after a
+// restart is the name server program's test).
 TEST_F(Loopback, AStateFileThatIsNotATableIsRefused) {
     const char* home = std::getenv("HALYX_HOME");
     const std::filesystem::path folder =
         std::filesystem::path(home != nullptr ? home : "/tmp") / "ans-state";
+    std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     std::ofstream(folder / "broken.state") << "not a table\n";
-    CNameServer broken;
+    ASSERT_EQ(::mkfifo((folder / "fifo.state").c_str(), 0600), 0);
+    const struct {
+        const char* file;
+        const char* error;
+    } cases[] = {{"broken.state", "broken.state: line 1"},
+                 {"fifo.state", "fifo.state is not a regular file"}};
+    for (const auto& c : cases) {
+        CNameServer refusing;
+        std::string error;
+        EXPECT_FALSE(refusing.set_state_file((folder / c.file).string(), error)) << c.file;
+        EXPECT_NE(error.find(c.error), std::string::npos) << error;
+    }
+}
+
+// Many changes at once cost one write of the table, not one per change.
+TEST_F(Loopback, TheTableIsWrittenOncePerBatchOfChanges) {
+    const char* home = std::getenv("HALYX_HOME");
+    const std::filesystem::path table =
+        std::filesystem::path(home != nullptr ? home : "/tmp") / "ans-batch.state";
+    std::filesystem::remove(table);
+    CNameServer keeping;
     std::string error;
-    EXPECT_FALSE(broken.set_state_file((folder / "broken.state").string(), error));
-    EXPECT_NE(error.find("broken.state: line 1"), std::string::npos) << error;
+    ASSERT_TRUE(keeping.set_state_file(table.string(), error)) << error;
+    for (int i = 0; i < 500; ++i) {
+        const auto holder = keeping.registry().open_connection("127.0.0.1");
+        keeping.registry().handle_request(
+            "(register :name A" + std::to_string(i) + " :host 127.0.0.1 :port 7000)", holder);
+    }
+    keeping.flush_state();
+    EXPECT_LE(keeping.state_writes(), 2u);
+    std::ifstream in(table);
+    EXPECT_EQ(
+        std::count(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>(), '\n'),
+        500);
 }
 
 // Out of file descriptors, the name server neither goes deaf for good nor spins on failed

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -243,6 +245,15 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
         holder.write("(register :name ALPHA :port 7100)\n");
         WaitFor([&] { return holder.canReadLine(); }, 5000);
         EXPECT_EQ(holder.readLine().trimmed().toStdString(), "(tell :status ok)");
+        // Changes reach the table in batches, a moment after they are answered.
+        EXPECT_TRUE(WaitFor(
+            [&folder] {
+                std::ifstream table(folder / "table.txt");
+                std::string text((std::istreambuf_iterator<char>(table)),
+                                 std::istreambuf_iterator<char>());
+                return text.find("ALPHA\t") != std::string::npos;
+            },
+            5000));
         first->Kill();
     }
 

@@ -168,10 +168,13 @@ TEST_F(MapServerLimits, PipelinedRequestsWaitWhileTheirAnswersAreNotRead) {
     EXPECT_GT(bytes, expected);
 }
 
-TEST_F(MapServerLimits, IdleAndTricklingClientsAreClosed) {
+TEST_F(MapServerLimits, ClientsThatAskNothingAreClosedSoonAndOnesThatAskedMayIdle) {
     CMapServer::Limits limits;
-    limits.idleMs = 300;
+    limits.firstRequestMs = 300;
+    limits.idleMs = 60000;
     Start(limits);
+    auto asked = Connect();
+    asked->write("GET /maps/big.txt HTTP/1.1\r\n\r\n");
     auto idle = Connect();
     auto trickle = Connect();
     // A byte every 50 ms never completes a request: it does not keep the connection alive.
@@ -182,35 +185,66 @@ TEST_F(MapServerLimits, IdleAndTricklingClientsAreClosed) {
          trickle->state() == QAbstractSocket::ConnectedState && timer.elapsed() < 3000; ++i) {
         trickle->write(request.substr(i % request.size(), 1).data(), 1);
         trickle->waitForDisconnected(50);
+        asked->readAll();
     }
     EXPECT_EQ(trickle->state(), QAbstractSocket::UnconnectedState);
     ReadUntilClosed(*idle, 3000);
     EXPECT_EQ(idle->state(), QAbstractSocket::UnconnectedState);
     EXPECT_LT(timer.elapsed(), 3000);
+    asked->readAll();
+    EXPECT_EQ(asked->state(), QAbstractSocket::ConnectedState);
 }
 
-TEST_F(MapServerLimits, ConnectionsBeyondTheCapAreClosedAndRoomIsMadeAgain) {
+TEST_F(MapServerLimits, ConnectionsBeyondTheCapsAreClosedUnlessOneThatAskedNothingMakesRoom) {
     CMapServer::Limits limits;
     limits.maxConnections = 4;
+    limits.maxPerAddress = 3;
     Start(limits);
+    const auto from = [this](const char* address) {
+        auto socket = std::make_unique<QTcpSocket>();
+        EXPECT_TRUE(socket->bind(QHostAddress(QString::fromLatin1(address)), 0));
+        socket->connectToHost(QHostAddress::LocalHost, m_server.Port());
+        EXPECT_TRUE(socket->waitForConnected(5000));
+        return socket;
+    };
+    const auto waitOpen = [this](int count) {
+        QElapsedTimer timer;
+        timer.start();
+        while (m_server.OpenConnections() != count && timer.elapsed() < 3000) {
+            QThread::msleep(10);
+        }
+        return m_server.OpenConnections();
+    };
+    const std::string ask = "GET /maps/key.txt HTTP/1.1\r\n\r\n"; // a short 404, kept open
     std::vector<std::unique_ptr<QTcpSocket>> held;
-    for (int i = 0; i < 4; ++i) {
-        held.push_back(Connect());
+    for (int i = 0; i < 3; ++i) {
+        held.push_back(from("127.0.0.1"));
+        held.back()->write(ask.data(), static_cast<qint64>(ask.size()));
+        ASSERT_TRUE(held.back()->waitForReadyRead(3000));
     }
-    QElapsedTimer timer;
-    timer.start();
-    while (m_server.OpenConnections() < 4 && timer.elapsed() < 3000) {
-        QThread::msleep(10);
-    }
-    ASSERT_EQ(m_server.OpenConnections(), 4);
-    auto refused = Connect();
-    refused->write("GET /maps/big.txt HTTP/1.1\r\n\r\n");
-    EXPECT_EQ(ReadUntilClosed(*refused, 3000), "");
+    ASSERT_EQ(waitOpen(3), 3);
+    // A fourth from the same address is over its address's share.
+    auto sameAddress = from("127.0.0.1");
+    sameAddress->write(ask.data(), static_cast<qint64>(ask.size()));
+    EXPECT_EQ(ReadUntilClosed(*sameAddress, 3000), "");
+    // Another address takes the last place without asking anything ...
+    auto silent = from("127.0.0.2");
+    ASSERT_EQ(waitOpen(4), 4);
+    // ... and gives it up to one that asks; with every place taken by clients that asked,
+    // a newcomer is closed.
+    auto asking = from("127.0.0.3");
+    asking->write("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n");
+    EXPECT_EQ(StatusOf(ReadUntilClosed(*asking, 3000)), 200);
+    ReadUntilClosed(*silent, 3000);
+    EXPECT_EQ(silent->state(), QAbstractSocket::UnconnectedState);
+    held.push_back(from("127.0.0.2"));
+    held.back()->write(ask.data(), static_cast<qint64>(ask.size()));
+    ASSERT_TRUE(held.back()->waitForReadyRead(3000));
+    auto late = from("127.0.0.3");
+    late->write(ask.data(), static_cast<qint64>(ask.size()));
+    EXPECT_EQ(ReadUntilClosed(*late, 3000), "");
     held.clear();
-    timer.restart();
-    while (m_server.OpenConnections() > 0 && timer.elapsed() < 3000) {
-        QThread::msleep(10);
-    }
+    waitOpen(0);
     EXPECT_EQ(StatusOf(Exchange("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n")), 200);
 }
 

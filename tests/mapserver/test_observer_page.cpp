@@ -129,6 +129,25 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
         in.find("event: state\ndata: {\"minute\":2,\ndata: \"x\":\"\ndata: data: forged\"}\n\n"),
         std::string::npos)
         << in;
+
+    // A stream that has the state before gets only what changed; a new one the whole state.
+    m_server.PublishObserverState(R"({"minute":3,"big":"...."})", R"({"minute":3})");
+    ReadUntil(*stream, in, "event: update\ndata: {\"minute\":3}\n\n");
+    EXPECT_NE(in.find("event: update\ndata: {\"minute\":3}\n\n"), std::string::npos) << in;
+    EXPECT_EQ(in.find("\"big\""), std::string::npos);
+    auto late = Open("/live/events?key=" + m_key);
+    std::string whole;
+    ReadUntil(*late, whole, "\"big\"");
+    EXPECT_NE(whole.find("event: state\ndata: {\"minute\":3,\"big\":\"....\"}\n\n"),
+              std::string::npos)
+        << whole;
+    // The map picture under the page, with the key only.
+    EXPECT_EQ(StatusOf(Fetch("/live/map.png?key=" + m_key)), 404);
+    m_server.PublishObserverMap("\x89PNG-picture");
+    const std::string picture = Fetch("/live/map.png?key=" + m_key);
+    EXPECT_EQ(StatusOf(picture), 200);
+    EXPECT_TRUE(picture.ends_with("\r\n\r\n\x89PNG-picture")) << picture;
+    EXPECT_EQ(StatusOf(Fetch("/live/map.png?key=x")), 403);
 }
 
 TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {

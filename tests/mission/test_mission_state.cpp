@@ -31,6 +31,7 @@ MissionSetup TestSetup() {
     setup.tracks.push_back(track);
     setup.resources.push_back({"INT1", "Interceptor", {1.0, 2.0}});
     setup.resources.push_back({"R1", "Radar", {3.0, 4.0}});
+    setup.unknownLimit = 2;
     return setup;
 }
 
@@ -180,6 +181,26 @@ TEST(MissionState, EachCommandHasItsEffect) {
              EXPECT_EQ(s.stations[1].goNoGo, "go");
              ASSERT_EQ(s.stations.size(), 4u);
              EXPECT_EQ(s.stations[3].goNoGo, "nogo");
+         }},
+        {"names nobody knows are taken in up to the limit, commands about more are counted",
+         {Line(2, "UpdateInc", "From=\"Alpha\" IncID=\"X1\" Heading=\"0\" Lat=\"1\" Lng=\"2\""),
+          Line(2, "DeployResource",
+               "From=\"Alpha\" ResType=\"Interceptor\" ResID=\"Y1\" DestLat=\"1\" DestLng=\"2\""),
+          Line(3, "UpdateInc", "From=\"Alpha\" IncID=\"X2\" Heading=\"0\" Lat=\"1\" Lng=\"2\""),
+          Line(3, "IncEnterRadar", "IncID=\"INC1\" RadarID=\"Y2\" From=\"Alpha\""),
+          Line(3, "LaunchStatusChange", "Status=\"go\" From=\"Stranger\""),
+          Line(4, "IncEnterRadar", "IncID=\"X1\" RadarID=\"Y1\" From=\"Alpha\""),
+          Line(4, "UpdateInc", "From=\"Alpha\" IncID=\"X1\" Heading=\"9\" Lat=\"1\" Lng=\"2\"")},
+         4,
+         0,
+         [](const CMissionState& s, const CMissionBuilder&) {
+             EXPECT_EQ(s.tracks.size(), 2u);
+             EXPECT_EQ(s.tracks[1].heading, 9.0);
+             EXPECT_EQ(s.resources.count("Y1"), 1u);
+             EXPECT_EQ(s.stations.size(), 3u);
+             EXPECT_EQ(s.contacts.size(), 1u);
+             EXPECT_EQ(s.unknownNames.size(), 2u);
+             EXPECT_EQ(s.overLimitCommands, 3u);
          }},
         {"pauses, chat and the decision (which has no clock of its own)",
          {Line(3, "PauseSim", ""), Line(5, "ResumeSim", ""), Line(7, "PauseSim", ""),
@@ -400,6 +421,30 @@ TEST(MissionJson, EscapesTextsAndWritesNumbersWithADot) {
     EXPECT_EQ(quiet.find("secret"), std::string::npos);
     const std::string none = MissionStateJson(builder.Latest(), builder.Marks(), {.maxMarks = 0});
     EXPECT_NE(none.find("\"marks\":[]"), std::string::npos) << none;
+}
+
+TEST(MissionJson, AnUpdateCarriesWhatChangedAndOfTheMarksOnlyTheNewOnes) {
+    const struct {
+        const char* what;
+        std::string before;
+        std::string after;
+        std::string update;
+    } cases[] = {
+        {"first state: no update", "", R"({"minute":1})", ""},
+        {"a member changed, one is gone, text with brackets and quotes compared whole",
+         R"({"minute":1,"decision":"","chat":[{"text":"a\"],["}],"x":2})",
+         R"({"minute":2,"decision":"NoLaunch","chat":[{"text":"a\"],["}]})",
+         R"({"minute":2,"decision":"NoLaunch","x":null})"},
+        {"the trail moves on: two old marks drop out, one is new",
+         R"({"marks":[{"m":1},{"m":2},{"m":3}]})", R"({"marks":[{"m":3},{"m":4}]})",
+         R"({"marksDrop":2,"marksAdd":[{"m":4}]})"},
+        {"marks that do not follow (a seek back) come whole", R"({"marks":[{"m":3},{"m":4}]})",
+         R"({"marks":[{"m":1}]})", R"({"marksDrop":2,"marksAdd":[{"m":1}]})"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(MissionStateUpdate(c.before, c.after), c.update);
+    }
 }
 
 } // namespace

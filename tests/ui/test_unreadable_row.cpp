@@ -1,5 +1,6 @@
 // Messages a station sent that could not be read show in its row of the stations list, beside
-// the status the station reported, and stay counted through the run.
+// the status the station reported, and stay counted through the run; so does a map the station
+// could not fetch.
 #include "pagefixture.h"
 
 #include "external/agentkit/communicator.h"
@@ -21,6 +22,9 @@ TEST_F(UnreadableRow, TheStationsRowCountsItsUnreadableMessages) {
     agent.OnLinkEvent({CLinkEvent::Kind::Lost, "BRAVO", 0, "connection refused"});
     EXPECT_EQ(page.StationHealthText("BRAVO"), "Not Responding, 2 unreadable messages");
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Running", "BRAVO:Running"}));
+    // A station that could not fetch its map says so in its answer, and its row shows it.
+    comm.deliver_text("(tell :sender ALPHA :content (tell :command init_sim :mapError \"404\"))");
+    EXPECT_EQ(page.StationHealthText("ALPHA"), "no map");
 }
 
 } // namespace

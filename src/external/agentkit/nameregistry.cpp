@@ -193,18 +193,24 @@ bool CNameRegistry::load_state(std::string_view text, Clock::time_point now, std
         if (m_entries.count(name) == 0) {
             Notify("restore " + name + " " + entry.host + ":" + std::to_string(entry.port));
             m_entries.emplace(name, std::move(entry));
+            ++m_restored;
         }
     }
     return true;
 }
 
-std::size_t CNameRegistry::drop_stale(Clock::time_point now) {
+std::size_t CNameRegistry::drop_stale(Clock::time_point now, std::size_t atMost) {
+    // Called every second: nothing to look at once every restored name is claimed or gone.
+    if (m_restored == 0) {
+        return 0;
+    }
     std::size_t dropped = 0;
-    for (auto it = m_entries.begin(); it != m_entries.end();) {
+    for (auto it = m_entries.begin(); it != m_entries.end() && dropped < atMost;) {
         if (it->second.owner == 0 && now - it->second.restoredAt >= m_grace) {
             Notify("drop " + it->first + " (its owner did not register again)");
             it = m_entries.erase(it);
             ++dropped;
+            --m_restored;
         } else {
             ++it;
         }
@@ -219,13 +225,17 @@ CNameRegistry::ConnectionId CNameRegistry::open_connection(std::string peerHost)
 }
 
 void CNameRegistry::close_connection(ConnectionId connection) {
-    for (auto it = m_entries.begin(); it != m_entries.end();) {
-        if (it->second.owner == connection) {
-            Notify("drop " + it->first + " (connection closed)");
-            it = m_entries.erase(it);
-        } else {
-            ++it;
+    // Only the connection's own names are looked at: a server with thousands of names closes
+    // a connection as fast as one with a few.
+    if (const auto held = m_held.find(connection); held != m_held.end()) {
+        for (const std::string& name : held->second) {
+            const auto it = m_entries.find(name);
+            if (it != m_entries.end() && it->second.owner == connection) {
+                Notify("drop " + it->first + " (connection closed)");
+                m_entries.erase(it);
+            }
         }
+        m_held.erase(held);
     }
     m_peerHosts.erase(connection);
 }
@@ -253,6 +263,9 @@ std::string CNameRegistry::handle_request(std::string_view request, ConnectionId
         }
         if (it->second.owner != connection) {
             return Sorry("agent registered by another connection");
+        }
+        if (const auto held = m_held.find(connection); held != m_held.end()) {
+            held->second.erase(it->first);
         }
         m_entries.erase(it);
         Notify("unregister " + name);
@@ -303,21 +316,22 @@ std::string CNameRegistry::Register(std::string_view name, std::string host,
     auto it = m_entries.find(name);
     // A restored name goes back to a registration from its owner's host; anyone else waits
     // until the grace period is over.
-    if (it != m_entries.end() && it->second.owner == 0 && it->second.peer == peer) {
-        it->second.owner = connection;
-    }
-    if (it != m_entries.end() && it->second.owner != connection) {
+    if (it != m_entries.end() && it->second.owner != 0 && it->second.owner != connection) {
         return Sorry("name already registered");
     }
-    if (it == m_entries.end()) {
-        std::size_t held = 0;
-        for (const auto& [agent, entry] : m_entries) {
-            held += entry.owner == connection ? 1 : 0;
-        }
-        if (held >= kMaxNamesPerConnection) {
-            return Sorry("too many registrations on one connection");
-        }
+    const bool claim = it != m_entries.end() && it->second.owner == 0;
+    if (claim && it->second.peer != peer) {
+        return Sorry("name already registered");
     }
+    std::set<std::string, std::less<>>& held = m_held[connection];
+    if ((it == m_entries.end() || claim) && held.size() >= kMaxNamesPerConnection) {
+        return Sorry("too many registrations on one connection");
+    }
+    if (claim) {
+        // A restored name goes back to a registration from its owner's host.
+        --m_restored;
+    }
+    held.emplace(name);
     Entry& entry = m_entries[std::string(name)];
     entry.host = std::move(host);
     entry.port = port;

@@ -28,7 +28,9 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -72,9 +74,11 @@ public:
     // the line number when the text is not a saved table; nothing is restored then.
     bool load_state(std::string_view text, Clock::time_point now, std::string& error);
     void set_grace(std::chrono::milliseconds grace) { m_grace = grace; }
-    // Drops restored entries whose owner has not registered again within the grace period;
+    // Drops restored entries whose owner has not registered again within the grace period, at
+    // most atMost of them (a server with thousands to drop answers lookups between the steps);
     // answers how many.
-    std::size_t drop_stale(Clock::time_point now);
+    std::size_t drop_stale(Clock::time_point now,
+                           std::size_t atMost = std::numeric_limits<std::size_t>::max());
 
     ConnectionId open_connection(std::string peerHost);
     // Ends every registration the connection made.
@@ -93,6 +97,10 @@ private:
 
     std::map<std::string, Entry, std::less<>> m_entries;
     std::map<ConnectionId, std::string> m_peerHosts;
+    // The names each connection holds, so that closing one and counting its names do not look
+    // at every name of the table.
+    std::map<ConnectionId, std::set<std::string, std::less<>>> m_held;
+    std::size_t m_restored = 0; // entries restored and not claimed by their owner yet
     std::vector<Binding> m_bindings;
     std::chrono::milliseconds m_grace{60000};
     ConnectionId m_nextConnection = 1;

@@ -8,12 +8,26 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <chrono>
 #include <vector>
 
 namespace halyx {
 
 namespace {
+
+// Names whose owners did not come back are dropped a few hundred at a time, the requests that
+// wait answered between the steps.
+constexpr std::size_t kDropStep = 500;
+
+void DropStaleStep(CNameRegistry& registry, QObject& context) {
+    if (registry.drop_stale(CNameRegistry::Clock::now(), kDropStep) == kDropStep) {
+        QTimer::singleShot(0, &context,
+                           [&registry, &context] { DropStaleStep(registry, context); });
+    }
+}
 
 std::vector<CNameServer*>& InProcessServers() {
     static std::vector<CNameServer*> servers;
@@ -28,14 +42,28 @@ CNameServer::CNameServer() {
     QObject::connect(&m_server, &QTcpServer::newConnection, &m_server, [this] { Accept(); });
     m_registry.set_change_observer([this](const std::string& line) {
         Log(line);
-        SaveState();
+        StateChanged();
+    });
+    m_saveTimer.setSingleShot(true);
+    QObject::connect(&m_saveTimer, &QTimer::timeout, &m_server, [this] {
+        if (m_saving.valid()) {
+            SaveFinished();
+        } else {
+            SaveState();
+        }
     });
     m_staleTimer.setInterval(1000);
     QObject::connect(&m_staleTimer, &QTimer::timeout, &m_server,
-                     [this] { m_registry.drop_stale(CNameRegistry::Clock::now()); });
+                     [this] { DropStaleStep(m_registry, m_server); });
 }
 
 bool CNameServer::set_state_file(const std::string& path, std::string& error) {
+    // Looked at before it is opened: opening a FIFO for reading waits for a writer, for ever.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = path + " is not a regular file";
+        return false;
+    }
     QFile file(QString::fromStdString(path));
     if (file.exists()) {
         if (!file.open(QIODevice::ReadOnly)) {
@@ -54,30 +82,73 @@ bool CNameServer::set_state_file(const std::string& path, std::string& error) {
     }
     m_statePath = path;
     m_staleTimer.start();
-    SaveState();
+    StateChanged();
     return true;
 }
 
-void CNameServer::SaveState() {
+void CNameServer::StateChanged() {
     if (m_statePath.empty()) {
         return;
     }
-    // Written whole to a temporary file and renamed over the old one, so that a crash in the
-    // middle leaves the previous table rather than half of one.
-    QSaveFile file(QString::fromStdString(m_statePath));
-    const std::string text = m_registry.save_state();
+    m_stateDirty = true;
+    if (!m_saveTimer.isActive()) {
+        m_saveTimer.start(kSaveDelayMs);
+    }
+}
+
+namespace {
+
+// Written whole to a temporary file and renamed over the old one, so that a crash in the
+// middle leaves the previous table rather than half of one.
+std::string WriteTable(const std::string& path, const std::string& text) {
+    QSaveFile file(QString::fromStdString(path));
     const bool ok = file.open(QIODevice::WriteOnly) &&
                     file.write(text.data(), static_cast<qint64>(text.size())) ==
                         static_cast<qint64>(text.size()) &&
                     file.commit();
-    const std::string error = ok ? std::string() : file.errorString().toStdString();
+    return ok ? std::string() : file.errorString().toStdString();
+}
+
+} // namespace
+
+void CNameServer::SaveState() {
+    if (m_statePath.empty() || m_saving.valid() || !m_stateDirty) {
+        return;
+    }
+    m_stateDirty = false;
+    ++m_stateWrites;
+    m_saving = std::async(std::launch::async, WriteTable, m_statePath, m_registry.save_state());
+    m_saveTimer.start(kSaveDelayMs);
+}
+
+void CNameServer::SaveFinished() {
+    if (m_saving.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        m_saveTimer.start(kSaveDelayMs);
+        return;
+    }
+    const std::string error = m_saving.get();
     if (error != m_stateError && !error.empty()) {
         Log("cannot save the registrations to " + m_statePath + ": " + error);
     }
     m_stateError = error;
+    SaveState();
+}
+
+void CNameServer::flush_state() {
+    for (int round = 0; round < 3 && (m_saving.valid() || m_stateDirty); ++round) {
+        if (!m_saving.valid()) {
+            SaveState();
+        }
+        if (m_saving.valid()) {
+            m_saving.wait();
+            SaveFinished();
+        }
+    }
+    m_saveTimer.stop();
 }
 
 CNameServer::~CNameServer() {
+    flush_state();
     auto& servers = InProcessServers();
     servers.erase(std::remove(servers.begin(), servers.end(), this), servers.end());
     m_connections.clear();

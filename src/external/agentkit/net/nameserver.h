@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
@@ -44,8 +45,15 @@ public:
     void set_log(std::function<void(const std::string& line)> log);
 
     // Keeps the registrations in path across a restart: loads it now (a missing file is an empty
-    // table) and rewrites it after every change. False with a reason when it cannot be read.
+    // table) and rewrites it after changes, once per batch: the changes of kSaveDelayMs are
+    // written together, on a thread of its own, so that lookups never wait for the disk. False
+    // with a reason when it cannot be read or is not a regular file (a FIFO, a device).
     bool set_state_file(const std::string& path, std::string& error);
+    static constexpr int kSaveDelayMs = 200;
+    // Tables written since the start (tests).
+    std::size_t state_writes() const { return m_stateWrites; }
+    // Writes what is not written yet and waits for it.
+    void flush_state();
 
     CNameRegistry& registry() { return m_registry; }
     std::size_t connection_count() const { return m_connections.size(); }
@@ -57,12 +65,20 @@ public:
 private:
     void Accept();
     void Log(const std::string& line);
+    void StateChanged();
+    // Starts writing the table when no write is under way; when one is, it is written again
+    // once that one has finished.
     void SaveState();
+    void SaveFinished();
 
     QTcpServer m_server;
     QTimer m_staleTimer;
+    QTimer m_saveTimer;
     std::string m_statePath;
-    std::string m_stateError; // the last failure to save, said once
+    std::string m_stateError;          // the last failure to save, said once
+    std::future<std::string> m_saving; // the write under way: its error, "" when it succeeded
+    bool m_stateDirty = false;
+    std::size_t m_stateWrites = 0;
     CNameRegistry m_registry;
     std::map<CNameRegistry::ConnectionId, std::unique_ptr<CFramedSocket>> m_connections;
     std::function<void(const std::string&)> m_log;
