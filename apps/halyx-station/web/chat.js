@@ -17,7 +17,7 @@ export function createChat(root) {
     e.preventDefault();
     const text = input.value.trim();
     if (!text || !state) return;
-    act({ kind: "chat", to: talkTo, text });
+    act({ kind: "chat", to: talkTo === "ALL" ? "all" : talkTo, text });
     input.value = "";
   });
 
