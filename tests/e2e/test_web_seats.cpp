@@ -7,6 +7,7 @@
 #include "browser.h"
 #include "e2eutil.h"
 
+#include <QFile>
 #include <QStandardPaths>
 
 #include <gtest/gtest.h>
@@ -149,6 +150,16 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     ASSERT_TRUE(
         Until(alpha, "halyxState.goNoGo.ALPHA === 'go' && halyxState.goNoGo.BRAVO === 'go'"));
 
+    // For the user guide: HALYX_SEAT_SCREENSHOT=FILE.png writes ALPHA's page at 1366x768.
+    if (const QString shot = qEnvironmentVariable("HALYX_SEAT_SCREENSHOT"); !shot.isEmpty()) {
+        alpha.Evaluate("t.key('b'); 'x'");
+        const QJsonObject png = alpha.Call("Page.captureScreenshot", {{"format", "png"}});
+        QFile file(shot);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) &&
+                    file.write(QByteArray::fromBase64(png.value("data").toString().toLatin1())) >
+                        0);
+        alpha.Evaluate("t.key('Escape'); 'x'");
+    }
     // A chat line whose answer never reaches the page stays pending; the reload sends it again,
     // and the seat answers it without saying it twice.
     const std::string before = alpha.Evaluate("JSON.stringify(halyxState.chat)");
@@ -203,6 +214,9 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     ASSERT_EQ(complete.size(), 1u);
     EXPECT_EQ(std::string(complete.front().attribute("LaunchStatus").value()),
               launch ? "Launch" : "NoLaunch");
+    EXPECT_TRUE(Until(alpha, std::string("document.querySelector('header .phase').textContent === "
+                                         "'Mission complete: ") +
+                                 (launch ? "Launch'" : "No Launch'")));
     EXPECT_NE(ReadFile(home + "logs/Web.xml").find("subject at BRAVO away"), std::string::npos);
 }
 

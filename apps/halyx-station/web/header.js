@@ -32,7 +32,7 @@ export function createHeader(root) {
       }
       phase.className = `phase ${key}`;
       phase.textContent = key === "complete"
-        ? `Mission complete: ${/no.?launch/i.test(state.mission) ? "No Launch" : "Launch"}`
+        ? `Mission complete: ${/not been launched|expired/i.test(state.mission) ? "No Launch" : "Launch"}`
         : PHASES[key] || key;
       minute.textContent = `Minute ${state.minute}`;
       const left = Math.max(0, state.lastMinute - state.minute);

@@ -53,14 +53,15 @@ export function createUnits(root, { setMode }) {
     const live = state.phase === "running";
     const unit = selected();
     const mine = unit && unit.owner === state.seat;
+    // The actions stay in sight above the list, however long it is.
     const parts = [el("h2", { text: "My interceptors" })];
-    for (const i of own()) parts.push(unitRow(i));
-    parts.push(el("div", { class: "actions" },
+    parts.push(el("div", { class: "actions sticky" },
       button("Activate (A)", commands.activate, !live || !mine),
       button("Deploy (D)", commands.deploy, !live || !mine),
       button(mine || !unit ? "Intercept (I)" : "Request (I)", commands.intercept, !live || !unit),
       button("Abort (X)", commands.abort, !live || !mine),
       button("Deactivate (V)", commands.deactivate, !live || !mine)));
+    for (const i of own()) parts.push(unitRow(i));
     parts.push(el("h2", { text: "Incursions seen" }));
     const seen = state.incursions.filter((n) => !n.intercepted);
     if (!seen.length) parts.push(el("div", { class: "state", text: "None" }));
