@@ -228,10 +228,11 @@ CSeatIncursion* CStationSeat::Incursion(const std::string& id) {
     return const_cast<CSeatIncursion*>(FindIncursion(id));
 }
 
-bool CStationSeat::Sees(const std::string& incursion, int before) const {
+bool CStationSeat::Sees(const std::string& incursion, int before, bool ownRadars) const {
+    const bool team = m_state.picture == TeamPicture::Team && !ownRadars;
     for (const CSeatContact& contact : m_state.contacts) {
         if (contact.incursion == incursion && contact.since < before &&
-            (m_state.picture == TeamPicture::Team || contact.seat == m_state.seat)) {
+            (team || contact.seat == m_state.seat)) {
             return true;
         }
     }
