@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QStandardPaths>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -106,6 +107,17 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
             << ReadFile(home + "console.out");
         ASSERT_EQ(page->Evaluate(kHelpers), "ok");
     }
+    // The seat's door: its own key only, bounded and well-formed actions (a connection closed
+    // before the answer counts as 0).
+    alpha.Evaluate(R"JS(const post = (body) => fetch('/seat/ALPHA/act' + location.search,
+        { method: 'POST', body }).catch(() => ({ status: 0 }));
+      Promise.all([fetch('/seat/ALPHA'), fetch('/seat/ALPHA?key=0'),
+        fetch('/seat/BRAVO' + location.search), post('x'.repeat(5000)), post('{"kind":"abort"}'),
+        post('{"id":"z","kind":"fly"}').then((r) => r.json()).then((j) => ({ status: j.reason }))])
+      .then((r) => { window.codes = r.map((x) => x.status).join(' '); }); 'x')JS");
+    ASSERT_TRUE(Until(alpha, "window.codes"));
+    EXPECT_THAT(alpha.Evaluate("window.codes"),
+                ::testing::MatchesRegex("403 403 403 (413|0) 400 unknown action"));
     // A second browser on ALPHA's seat is refused while the first holds it.
     CBrowserPage intruder;
     ASSERT_TRUE(OpenInBrowser(processes, m_browser, alphaLine.substr(11), home + "c", intruder));
