@@ -15,7 +15,6 @@ const map = createMap(document.getElementById("map"), {
 units = createUnits(document.getElementById("units"), { setMode: (text) => map.setMode(text) });
 const chat = createChat(document.getElementById("chat"));
 let state = null;
-let picture = "";
 
 function draw() {
   if (!state) return;
@@ -38,10 +37,6 @@ connect({
   onState(next) {
     state = next;
     window.halyxState = next;
-    if (!picture) {
-      picture = `${location.pathname}/map.png${location.search}`;
-      map.setPicture(picture);
-    }
     draw();
     chat.update(next);
   },

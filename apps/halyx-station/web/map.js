@@ -1,4 +1,4 @@
-// The seat's map: the picture drawn by the station program, and over it in SVG the radars and
+// The seat's map: a background picture when one is set (setPicture), and over it in SVG the radars and
 // their ranges, the interceptors, the incursions' tracks as far as the seat sees them, the impact
 // lines, the trajectory and the balloons. Wheel or +/- zoom, dragging pans; a click is handed to
 // the page (deploy, balloon, weather) with the point in map coordinates.
