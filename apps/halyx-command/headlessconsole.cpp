@@ -229,6 +229,22 @@ void CHeadlessConsole::PageChanged() {
         }
     }
     m_lastStations = std::move(rows);
+    // A web seat's subject leaving or coming back.
+    const auto& away = m_page.AwaySubjects();
+    for (const auto& [name, since] : away) {
+        if (m_lastAway.count(name) == 0) {
+            Print("SEAT " + name + " away");
+        }
+    }
+    for (const std::string& name : m_lastAway) {
+        if (away.find(name) == away.end()) {
+            Print("SEAT " + name + " back");
+        }
+    }
+    m_lastAway.clear();
+    for (const auto& [name, since] : away) {
+        m_lastAway.insert(name);
+    }
 
     if (m_page.ClockDigits() != m_lastClock) {
         m_lastClock = m_page.ClockDigits();

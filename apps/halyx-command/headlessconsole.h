@@ -209,6 +209,7 @@ private:
     std::string m_lastClock = "000";
     std::string m_lastRegistration;
     std::vector<StationRow> m_lastStations;
+    std::set<std::string> m_lastAway; // web seats whose subject was away at the last look
     std::string m_lastOutcome;
     size_t m_chatPrinted = 0;
     std::string m_lastLogPath;

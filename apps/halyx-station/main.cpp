@@ -1,13 +1,16 @@
 // halyx-station: the stations of a team, without a person: seats played by bots, and the load
 // tool that sends random commands.
 //
-//   halyx-station --seat NAME=bot [--seat NAME=bot ...] [--seed N] [--picture team|own]
+//   halyx-station --seat NAME=bot|web|idle [--seat ...] [--seed N] [--picture team|own]
+//                 [--web-port P] [--bind ADDRESS]
 //   halyx-station --name NAME [--behaviour quiet|active] [--flood N] [--to NAME]
 //                 [--ans HOST:PORT] [--no-echo] [--register-timeout-ms N]
 //                 [framework options: --port, --bind, --host, --send-timeout-ms]
 //
 // Output, one line each, flushed:
 //   READY <name> <port>        registered at the name server, listening on port
+//   SEAT <name> <address>      a web seat's page, with its key
+//   AWAY <name> / BACK <name>  a web seat's browser went away / came back (console told)
 //   TEAM <seat> minute <m> <what>  a seat heard from a teammate (at the seat's minute m)
 //   NOTE <seat> <text>         a seat refused or could not read something
 //   MAP <address> <n> bytes    the map address of init_sim was read (MAP <address> ERROR <why>
@@ -20,6 +23,7 @@
 // Line breaks inside a message are shown as \n (and \r), so that each message stays one line.
 
 #include "seatagent.h"
+#include "seatweb.h"
 #include "stationagent.h"
 
 #include "common/numericlocale.h"
@@ -30,6 +34,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QNetworkInterface>
 #include <QTimer>
 
 #include <cstdio>
@@ -88,7 +93,10 @@ int Help() {
                "\n"
                "Options:\n"
                "  --seat NAME=bot          a seat played by a bot (repeatable); NAME=idle keeps\n"
-               "                           the seat's state and answers, but plays nothing\n"
+               "                           the seat's state and answers, but plays nothing;\n"
+               "                           NAME=web is played by a person in a browser, at the\n"
+               "                           address printed as SEAT NAME http://...\n"
+               "  --web-port N             the web seats' port (default 0: any free port)\n"
                "  --picture team|own       what a seat sees of its teammates' radar contacts:\n"
                "                           the whole team's (default) or its own radars' only\n"
                "  --name NAME              the load tool's registration name\n"
@@ -120,9 +128,11 @@ bool ReadCount(const std::string& text, long long high, long long& value) {
     return value <= high;
 }
 
+enum class SeatKind { Bot, Idle, Web };
+
 struct SeatOption {
     std::string name;
-    bool bot = true;
+    SeatKind kind = SeatKind::Bot;
 };
 
 // What the command line asks for.
@@ -130,6 +140,8 @@ struct StationOptions {
     std::string name;
     std::vector<SeatOption> seats;
     halyx::TeamPicture picture = halyx::TeamPicture::Team;
+    long long webPort = 0;
+    std::string bind = "127.0.0.1";
     std::string target;
     long long seed = 1;
     long long flood = 0;
@@ -147,10 +159,23 @@ std::optional<int> TakeValue(const std::string& arg, const std::string& value,
     } else if (arg == "--seat") {
         const std::size_t equals = value.rfind('=');
         const std::string kind = equals == std::string::npos ? "" : value.substr(equals + 1);
-        if (equals == 0 || equals == std::string::npos || (kind != "bot" && kind != "idle")) {
-            return Usage("a seat is NAME=bot or NAME=idle: " + value);
+        const std::string name = equals == std::string::npos ? "" : value.substr(0, equals);
+        if (equals == 0 || equals == std::string::npos ||
+            (kind != "bot" && kind != "idle" && kind != "web") ||
+            name.find_first_not_of(
+                "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789_-") !=
+                std::string::npos) {
+            return Usage("a seat is NAME=bot, NAME=web or NAME=idle (NAME of letters, digits, _ "
+                         "and -): " +
+                         value);
         }
-        options.seats.push_back({value.substr(0, equals), kind == "bot"});
+        options.seats.push_back({name, kind == "bot"   ? SeatKind::Bot
+                                       : kind == "web" ? SeatKind::Web
+                                                       : SeatKind::Idle});
+    } else if (arg == "--web-port") {
+        if (!ReadCount(value, 65535, options.webPort)) {
+            return Usage("bad web port: " + value);
+        }
     } else if (arg == "--picture") {
         if (value != "team" && value != "own") {
             return Usage("unknown picture " + value);
@@ -190,7 +215,7 @@ std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
         const bool takesValue = arg == "--name" || arg == "--seed" || arg == "--behaviour" ||
                                 arg == "--flood" || arg == "--to" ||
                                 arg == "--register-timeout-ms" || arg == "--seat" ||
-                                arg == "--picture";
+                                arg == "--picture" || arg == "--web-port";
         if (takesValue) {
             if (i + 1 >= argc) {
                 return Usage(arg + " needs a value");
@@ -205,6 +230,12 @@ std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
         } else if (arg == "--help" || arg == "-h") {
             return Help();
         } else if (halyx::IsContainerOption(arg)) {
+            // --bind is the framework's and the web seats' alike.
+            if (arg == "--bind" && i + 1 < argc) {
+                options.bind = argv[i + 1];
+            } else if (arg.rfind("--bind=", 0) == 0) {
+                options.bind = arg.substr(7);
+            }
             // The framework's (see agentcontainer.h); its value is checked below.
             if (arg.find('=') == std::string::npos) {
                 if (i + 1 >= argc) {
@@ -338,6 +369,21 @@ bool Start(RunningAgent& running, int argc, char** argv, bool several,
     return true;
 }
 
+// The host a subject's browser reaches the seats at: the bound address, or this machine's first
+// network address when bound to all of them.
+std::string WebHost(const QHostAddress& address) {
+    if (address != QHostAddress::Any && address != QHostAddress::AnyIPv4 &&
+        address != QHostAddress::AnyIPv6) {
+        return address.toString().toStdString();
+    }
+    for (const QHostAddress& own : QNetworkInterface::allAddresses()) {
+        if (!own.isLoopback() && own.protocol() == QAbstractSocket::IPv4Protocol) {
+            return own.toString().toStdString();
+        }
+    }
+    return "127.0.0.1";
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -349,6 +395,7 @@ int main(int argc, char** argv) {
     }
     const bool several = options.seats.size() + (options.name.empty() ? 0 : 1) > 1;
     std::vector<std::unique_ptr<RunningAgent>> agents;
+    std::unique_ptr<halyx::CSeatWeb> web;
 
     for (std::size_t i = 0; i < options.seats.size(); ++i) {
         const SeatOption& seat = options.seats[i];
@@ -359,15 +406,41 @@ int main(int argc, char** argv) {
         }
         // Each bot its own seed, so that the seats of one program do not play alike.
         const std::optional<std::uint64_t> bot =
-            seat.bot ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(options.seed) + i)
-                     : std::nullopt;
+            seat.kind == SeatKind::Bot
+                ? std::optional<std::uint64_t>(static_cast<std::uint64_t>(options.seed) + i)
+                : std::nullopt;
         auto running = std::make_unique<RunningAgent>();
         running->name = seat.name;
-        running->agent = std::make_unique<halyx::CSeatAgent>(seat.name, seatOptions, bot, Print);
+        auto agent = std::make_unique<halyx::CSeatAgent>(seat.name, seatOptions, bot, Print);
+        if (seat.kind == SeatKind::Web) {
+            if (!web) {
+                web = std::make_unique<halyx::CSeatWeb>(Print);
+            }
+            if (!web->AddSeat(*agent)) {
+                Print("ERROR the system gives no random bytes for the seats' keys");
+                return 1;
+            }
+        }
+        running->agent = std::move(agent);
         if (!Start(*running, argc, argv, several, options, [] {})) {
             return 1;
         }
         agents.push_back(std::move(running));
+    }
+    if (web) {
+        const QHostAddress address(QString::fromStdString(options.bind));
+        std::string error;
+        if (address.isNull() ||
+            !web->Listen(address, static_cast<quint16>(options.webPort), error)) {
+            Print("ERROR " + (address.isNull() ? "bad address " + options.bind : error));
+            return 1;
+        }
+        const std::string host = WebHost(address);
+        for (const SeatOption& seat : options.seats) {
+            if (seat.kind == SeatKind::Web) {
+                Print("SEAT " + seat.name + " " + web->AddressOf(seat.name, host));
+            }
+        }
     }
     if (!options.name.empty()) {
         auto running = std::make_unique<RunningAgent>();

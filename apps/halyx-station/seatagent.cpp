@@ -29,7 +29,31 @@ bool CSeatAgent::process_message_text(const std::string& text) {
         m_bot->Play(m_seat);
     }
     Flush();
+    if (m_changed) {
+        m_changed();
+    }
     return true;
+}
+
+CSeatResult CSeatAgent::Act(const std::function<CSeatResult(CStationSeat&)>& action) {
+    const CSeatResult result = action(m_seat);
+    if (!result.ok) {
+        m_out("NOTE " + m_seat.Name() + " refused: " + result.reason);
+    }
+    Flush();
+    if (m_changed) {
+        m_changed();
+    }
+    return result;
+}
+
+void CSeatAgent::TellConsole(const std::string& content) {
+    CCommunicator* comm = get_communicator();
+    const std::string& console = m_seat.State().console;
+    if (comm != nullptr && !console.empty()) {
+        comm->comm_sendmessage("tell", console, "default-language", "default-ontology", "", "", "",
+                               content);
+    }
 }
 
 void CSeatAgent::Flush() {

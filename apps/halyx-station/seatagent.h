@@ -27,12 +27,21 @@ public:
     bool process_message_text(const std::string& text) override;
     CStationSeat& seat() { return m_seat; }
 
+    // Called after every message and action that may have changed the seat (a web seat's page
+    // is told then, once per message however many things changed).
+    void SetChanged(std::function<void()> changed) { m_changed = std::move(changed); }
+    // A face's action on the seat; what the seat answers is sent at once.
+    CSeatResult Act(const std::function<CSeatResult(CStationSeat&)>& action);
+    // A station command of the program's own to the console (a subject's presence).
+    void TellConsole(const std::string& content);
+
 private:
     void Flush();
 
     CStationSeat m_seat;
     std::optional<CSeatBot> m_bot;
     LineSink m_out;
+    std::function<void()> m_changed;
 };
 
 } // namespace halyx

@@ -4,10 +4,16 @@
 //
 // Goals: the seat model applies a tick with 200 units in under 1 ms; in one program running 30
 // bot seats (10 teams of three), each seat's reply to a tick (the clock, the bot's minute, the
-// teammates' messages of that minute) takes under 10 ms, so that a tick every 200 ms leaves room.
+// teammates' messages of that minute) takes under 10 ms, so that a tick every 200 ms leaves room;
+// a web seat's tick with 200 units, its whole state for the page included, takes well under
+// 50 ms / 30, so that one program can carry 30 web seats.
 
 #include "station/seatbot.h"
 #include "station/stationseat.h"
+
+#include "seatjson.h"
+
+#include <QJsonDocument>
 
 #include <benchmark/benchmark.h>
 
@@ -94,6 +100,24 @@ void BM_SeatTick200Units(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SeatTick200Units)->Unit(benchmark::kMicrosecond);
+
+// A web seat's tick: the model's tick and the whole state its page gets, as the JSON text that is
+// written to the stream. Thirty web seats in one program pay this thirty times a tick.
+void BM_WebSeatTick200Units(benchmark::State& state) {
+    CStationSeat seat("ALPHA0");
+    seat.Receive(Wire("CON", "ALPHA0", Scenario(50, 50, 100)));
+    seat.Receive(Wire("CON", "ALPHA0", Start(0)));
+    std::size_t bytes = 0;
+    int m = 0;
+    for (auto _ : state) {
+        seat.Receive(Wire("CON", "ALPHA0", Clock(m)));
+        benchmark::DoNotOptimize(seat.TakeOutbox());
+        bytes = QJsonDocument(SeatStateJson(seat)).toJson(QJsonDocument::Compact).size();
+        m = (m + 1) % 961;
+    }
+    state.counters["state_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_WebSeatTick200Units)->Unit(benchmark::kMicrosecond);
 
 // The thread's processor time in milliseconds: on a shared machine the wall clock also counts
 // the turns other programs took.

@@ -431,6 +431,14 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
             return;
         }
         m_log.LogUnitDisplay(clock, sender, contentText);
+    } else if (command == "seat_presence") {
+        const std::string state = key("state");
+        if (state != "away" && state != "back") {
+            return;
+        }
+        m_log.LogComment(Format("subject at %s %s at minute %d", sender.c_str(),
+                                state == "away" ? "away" : "back", clock));
+        m_status->SubjectPresence(sender, state == "away");
     } else if (command == "request") {
         m_log.LogResourceRequest(clock, sender, key("requestFrom"), key("resource"), key("id"),
                                  key("lat"), key("lng"), key("gridCol"), key("gridRow"));

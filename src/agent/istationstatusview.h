@@ -31,6 +31,9 @@ public:
     // A restarted station is to be re-initialized at once: the page does it as if the
     // experimenter had asked. False when the page cannot (the agent then sends it itself).
     virtual bool ReinitializeStation(std::string_view /*name*/) { return false; }
+    // The person at a web seat closed the page or lost the connection (away true), or came
+    // back; the station itself stays in the team.
+    virtual void SubjectPresence(std::string_view /*name*/, bool /*away*/) {}
 };
 
 // Shows nothing: for an agent that runs without pages (benchmarks, tools).

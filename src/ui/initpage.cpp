@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 namespace halyx {
 
@@ -745,6 +746,23 @@ void CInitPage::SetStationReachable(std::string_view name, bool reachable) {
     Changed();
 }
 
+namespace {
+std::int64_t SteadyMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+} // namespace
+
+void CInitPage::SubjectPresence(std::string_view name, bool away) {
+    if (away) {
+        m_away.emplace(std::string(name), SteadyMs());
+    } else if (const auto it = m_away.find(name); it != m_away.end()) {
+        m_away.erase(it);
+    }
+    Changed();
+}
+
 bool CInitPage::IsStationResponding(std::string_view name) const {
     return m_unreachable.find(name) == m_unreachable.end();
 }
@@ -760,6 +778,11 @@ std::string CInitPage::StationHealthText(std::string_view name) const {
     }
     if (const std::string before = m_agent.PreviousHost(std::string(name)); !before.empty()) {
         text += Format("%snew host, it was %s", text.empty() ? "" : ", ", before.c_str());
+    }
+    if (const auto away = m_away.find(name); away != m_away.end()) {
+        const std::int64_t seconds = std::max<std::int64_t>(0, (SteadyMs() - away->second) / 1000);
+        text += Format("%ssubject away %lld:%02lld", text.empty() ? "" : ", ",
+                       static_cast<long long>(seconds / 60), static_cast<long long>(seconds % 60));
     }
     return text;
 }

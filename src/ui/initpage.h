@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -224,6 +226,9 @@ public:
     bool IsPlaybackMode() const override { return m_playbackMode; }
     void SetStationReachable(std::string_view name, bool reachable) override;
     void StrayCommand(std::string_view sender, std::string_view command, bool refused) override;
+    void SubjectPresence(std::string_view name, bool away) override;
+    // The web seats whose subject is away now, with the steady clock's millisecond they left at.
+    const std::map<std::string, std::int64_t, std::less<>>& AwaySubjects() const { return m_away; }
     // The count shows in the station's row (StationHealthText).
     void UnreadableFrom(std::string_view, std::size_t) override { Changed(); }
     // The agent keeps the refusals; the views only need to look again.
@@ -232,7 +237,8 @@ public:
                             std::string_view previousHost) override;
 
     // Station health: "Not Responding" beside the status of a station that cannot be reached,
-    // and "N unreadable messages" once a station sent any.
+    // "N unreadable messages" once a station sent any, and "subject away M:SS" while the person
+    // at a web seat is gone.
     bool IsStationResponding(std::string_view name) const;
     std::string StationHealthText(std::string_view name) const;
     // Messages to the station that were given up while it could not be reached.
@@ -355,6 +361,7 @@ private:
     std::string m_clockDigits = "000";
     std::string m_clockCount = kInitialClockCount;
     std::set<std::string, std::less<>> m_unreachable;
+    std::map<std::string, std::int64_t, std::less<>> m_away;
     std::set<std::string, std::less<>> m_reinitPending;
     bool m_teamOnly = false;
     std::deque<StrayCommandEntry> m_strayCommands;

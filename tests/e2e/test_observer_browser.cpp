@@ -4,6 +4,7 @@
 // is what the browser's own script drew from the live stream.
 //
 // Without Chromium the test says so and ends with status 77, which CTest reports as skipped.
+#include "browser.h"
 #include "e2eutil.h"
 
 #include <QJsonArray>
@@ -26,90 +27,6 @@ namespace halyx {
 namespace {
 
 using namespace e2e;
-
-// Runs this thread's event loop until done() or ms pass.
-template <typename Done> bool Spin(Done done, int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return done();
-}
-
-// One page of the browser, spoken to over its debugging socket.
-class CBrowserPage {
-public:
-    bool Open(const std::string& webSocketUrl) {
-        QObject::connect(&m_socket, &QWebSocket::textMessageReceived, &m_socket,
-                         [this](const QString& text) { m_messages.push_back(text); });
-        m_socket.open(QUrl(QString::fromStdString(webSocketUrl)));
-        return Spin([this] { return m_socket.state() == QAbstractSocket::ConnectedState; }, 10000);
-    }
-
-    // The result of one call of the protocol, {} when none came.
-    QJsonObject Call(const QString& method, const QJsonObject& params) {
-        const int id = ++m_id;
-        QJsonObject call{{"id", id}, {"method", method}, {"params", params}};
-        m_socket.sendTextMessage(QString::fromUtf8(QJsonDocument(call).toJson()));
-        QJsonObject result;
-        Spin(
-            [&] {
-                while (!m_messages.empty()) {
-                    const QJsonObject reply =
-                        QJsonDocument::fromJson(m_messages.front().toUtf8()).object();
-                    m_messages.erase(m_messages.begin());
-                    if (reply.value("id").toInt() == id) {
-                        result = reply.value("result").toObject();
-                        return true;
-                    }
-                }
-                return false;
-            },
-            10000);
-        return result;
-    }
-
-    // The value of a script expression on the page (a string), "" when none came.
-    std::string Evaluate(const std::string& expression) {
-        const QJsonObject params{{"expression", QString::fromStdString(expression)},
-                                 {"returnByValue", true}};
-        return Call("Runtime.evaluate", params)
-            .value("result")
-            .toObject()
-            .value("value")
-            .toString()
-            .toStdString();
-    }
-
-private:
-    QWebSocket m_socket;
-    std::vector<QString> m_messages;
-    int m_id = 0;
-};
-
-// The page's own debugging address, from the browser's list of targets.
-std::string PageSocketUrl(int debugPort) {
-    QNetworkAccessManager network;
-    std::string url;
-    Spin(
-        [&] {
-            QNetworkReply* reply = network.get(
-                QNetworkRequest(QUrl(QString("http://127.0.0.1:%1/json/list").arg(debugPort))));
-            Spin([reply] { return reply->isFinished(); }, 3000);
-            const QJsonArray targets = QJsonDocument::fromJson(reply->readAll()).array();
-            reply->deleteLater();
-            for (const QJsonValue& target : targets) {
-                if (target.toObject().value("type").toString() == "page") {
-                    url = target.toObject().value("webSocketDebuggerUrl").toString().toStdString();
-                }
-            }
-            return !url.empty();
-        },
-        20000);
-    return url;
-}
 
 class ObserverInBrowser : public ProgramsTest {
 protected:

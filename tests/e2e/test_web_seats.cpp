@@ -1,0 +1,236 @@
+// Two subjects and a bot play a mission: ALPHA and BRAVO are web seats in headless Chromium,
+// CHARLIE a bot, all three in one station program against the real console. What a subject
+// clicks lands in the log once with the seat's values, the teammate's page shows it within a
+// second, a reload brings the seat back without sending an action twice, markup in a chat line
+// stays text, a closed browser shows at the console as away, and the decision follows the
+// seats' last go/no-go. Without Chromium the test ends with status 77 (skipped).
+#include "browser.h"
+#include "e2eutil.h"
+
+#include <QFile>
+#include <QStandardPaths>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+
+namespace halyx {
+namespace {
+
+using namespace e2e;
+
+// Page helpers: the seat's own first interceptor, a synthesized click at a map point, and the
+// chat text of the page.
+constexpr const char* kHelpers = R"JS(
+window.t = {
+  own: () => halyxState.interceptors.find((i) => i.owner === halyxState.seat),
+  button: (text) => [...document.querySelectorAll('button')].find((b) => b.textContent.startsWith(text)),
+  key: (k) => document.dispatchEvent(new KeyboardEvent('keydown', { key: k, bubbles: true })),
+  clickMap: (lat, lng) => {
+    const svg = document.querySelector('#map svg');
+    const p = new DOMPoint(lng, 950 - lat).matrixTransform(svg.getScreenCTM());
+    for (const type of ['pointerdown', 'pointerup']) {
+      svg.dispatchEvent(new PointerEvent(type, { clientX: p.x, clientY: p.y, bubbles: true }));
+    }
+  },
+  chat: () => document.querySelector('#chat .lines').textContent,
+  say: (text) => {
+    document.querySelector('#chat input').value = text;
+    document.querySelector('#chat form').requestSubmit();
+  },
+};
+'ok'
+)JS";
+
+class WebSeats : public ProgramsTest {
+protected:
+    static void SetUpTestSuite() { EnsureApplication("test_e2e_web_seats"); }
+    void SetUp() override {
+        m_browser = QStandardPaths::findExecutable("chromium").toStdString();
+        if (m_browser.empty()) {
+            std::printf("SKIPPED: chromium is not installed\n");
+            std::fflush(stdout);
+            std::_Exit(77);
+        }
+        ProgramsTest::SetUp();
+    }
+    // Waits until the page's expression is "true"; false after ms.
+    static bool Until(CBrowserPage& page, const std::string& expression, int ms = 20000) {
+        return Spin([&] { return page.Evaluate("String(!!(" + expression + "))") == "true"; }, ms);
+    }
+    std::string m_browser;
+};
+
+// The log's events of one kind from one station, in order.
+std::vector<pugi::xml_node> Events(const pugi::xml_document& log, const char* name,
+                                   const std::string& from) {
+    std::vector<pugi::xml_node> out;
+    for (const pugi::xpath_node& n :
+         log.select_nodes((std::string("//Event[@Name='") + name + "']").c_str())) {
+        if (from.empty() || n.node().attribute("From").value() == from) {
+            out.push_back(n.node());
+        }
+    }
+    return out;
+}
+
+TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
+    QString ans;
+    processes.push_back(StartAns(home, ans));
+    ASSERT_FALSE(ans.isEmpty());
+    Start("halyx-station",
+          {"--seat", "ALPHA=web", "--seat", "BRAVO=web", "--seat", "CHARLIE=bot", "--ans", ans,
+           "--no-fetch-maps", "--no-echo", "--web-port", "0"},
+          home + "station.out");
+    const std::string alphaLine = WaitForLine(home + "station.out", "SEAT ALPHA http://");
+    const std::string bravoLine = WaitForLine(home + "station.out", "SEAT BRAVO http://");
+    ASSERT_FALSE(bravoLine.empty()) << ReadFile(home + "station.out");
+    QProcess* console = Start(
+        "halyx-command", {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "120"},
+        home + "console.out");
+    Send(console, "register\nwait agents 3 timeout=60\nadd ALPHA BRAVO CHARLIE\ninit name=Web "
+                  "folder=" +
+                      home + "logs\nwait initialized timeout=60\nstart\n");
+
+    CBrowserPage alpha;
+    CBrowserPage bravo;
+    ASSERT_TRUE(OpenInBrowser(processes, m_browser, alphaLine.substr(11), home + "a", alpha));
+    ASSERT_TRUE(OpenInBrowser(processes, m_browser, bravoLine.substr(11), home + "b", bravo));
+    QProcess* bravoBrowser = processes.back().get();
+    for (CBrowserPage* page : {&alpha, &bravo}) {
+        ASSERT_TRUE(Until(*page, "window.halyxState && halyxState.phase === 'running'", 60000))
+            << ReadFile(home + "console.out");
+        ASSERT_EQ(page->Evaluate(kHelpers), "ok");
+    }
+    // The seat's door: its own key only, bounded and well-formed actions (a connection closed
+    // before the answer counts as 0).
+    alpha.Evaluate(R"JS(const post = (body) => fetch('/seat/ALPHA/act' + location.search,
+        { method: 'POST', body }).catch(() => ({ status: 0 }));
+      Promise.all([fetch('/seat/ALPHA'), fetch('/seat/ALPHA?key=0'),
+        fetch('/seat/BRAVO' + location.search), post('x'.repeat(5000)), post('{"kind":"abort"}'),
+        post('{"id":"z","kind":"fly"}').then((r) => r.json()).then((j) => ({ status: j.reason }))])
+      .then((r) => { window.codes = r.map((x) => x.status).join(' '); }); 'x')JS");
+    ASSERT_TRUE(Until(alpha, "window.codes"));
+    EXPECT_THAT(alpha.Evaluate("window.codes"),
+                ::testing::MatchesRegex("403 403 403 (413|0) 400 unknown action"));
+    // A second browser on ALPHA's seat is refused while the first holds it.
+    CBrowserPage intruder;
+    ASSERT_TRUE(OpenInBrowser(processes, m_browser, alphaLine.substr(11), home + "c", intruder));
+    EXPECT_TRUE(Until(intruder,
+                      "document.getElementById('banner').textContent === 'Seat ALPHA is open in "
+                      "another browser'"));
+    processes.back()->kill();
+
+    // Activate and deploy ALPHA's first interceptor by clicks.
+    const std::string unit = alpha.Evaluate("t.own().id");
+    ASSERT_FALSE(unit.empty());
+    alpha.Evaluate("document.querySelector('[data-unit=\"" + unit + "\"]').click(); 'x'");
+    alpha.Evaluate("t.button('Activate').click(); 'x'");
+    ASSERT_TRUE(Until(alpha, "t.own().active"));
+    const std::string dest =
+        alpha.Evaluate("const u = t.own(); t.key('d'); t.clickMap(u.homeLat + 12, u.homeLng + 9); "
+                       "`${u.homeLat + 12} ${u.homeLng + 9}`");
+    ASSERT_TRUE(Until(alpha, "t.own().moving"));
+    // BRAVO's page shows the deploy within a second.
+    EXPECT_TRUE(Until(
+        bravo, "halyxState.interceptors.some((i) => i.id === '" + unit + "' && i.moving)", 1000));
+
+    // Chat with markup: text in BRAVO's page, nothing run.
+    const std::string markup =
+        "<script>window.hit=1</script><img src=x onerror=\"window.hit=2\"> & co";
+    alpha.Evaluate("t.say(" +
+                   QJsonDocument(QJsonArray{QString::fromStdString(markup)})
+                       .toJson(QJsonDocument::Compact)
+                       .mid(1)
+                       .chopped(1)
+                       .toStdString() +
+                   "); 'x'");
+    EXPECT_TRUE(Until(bravo, "t.chat().includes('& co')", 1000)) << bravo.Evaluate("t.chat()");
+    EXPECT_EQ(bravo.Evaluate("String(window.hit) + document.querySelectorAll('#chat img').length"),
+              "undefined0");
+
+    // Go/no-go: BRAVO no-go, then go; ALPHA go.
+    bravo.Evaluate("t.key('n'); 'x'");
+    ASSERT_TRUE(Until(bravo, "halyxState.goNoGo.BRAVO === 'nogo'"));
+    bravo.Evaluate("t.key('g'); 'x'");
+    alpha.Evaluate("t.key('g'); 'x'");
+    ASSERT_TRUE(
+        Until(alpha, "halyxState.goNoGo.ALPHA === 'go' && halyxState.goNoGo.BRAVO === 'go'"));
+
+    // For the user guide: HALYX_SEAT_SCREENSHOT=FILE.png writes ALPHA's page at 1366x768.
+    if (const QString shot = qEnvironmentVariable("HALYX_SEAT_SCREENSHOT"); !shot.isEmpty()) {
+        alpha.Evaluate("t.key('b'); 'x'");
+        const QJsonObject png = alpha.Call("Page.captureScreenshot", {{"format", "png"}});
+        QFile file(shot);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) &&
+                    file.write(QByteArray::fromBase64(png.value("data").toString().toLatin1())) >
+                        0);
+        alpha.Evaluate("t.key('Escape'); 'x'");
+    }
+    // A chat line whose answer never reaches the page stays pending; the reload sends it again,
+    // and the seat answers it without saying it twice.
+    const std::string before = alpha.Evaluate("JSON.stringify(halyxState.chat)");
+    alpha.Evaluate("const f = window.fetch; window.fetch = (...a) => f(...a).then(() => new "
+                   "Promise(() => {})); t.say('only once'); 'x'");
+    ASSERT_TRUE(Until(bravo, "t.chat().includes('only once')"));
+    alpha.Evaluate("window.old = 1; 'x'");
+    alpha.Call("Page.reload", {});
+    ASSERT_TRUE(Until(alpha, "!window.old && window.halyxState && halyxState.chat.length > 0"));
+    ASSERT_EQ(alpha.Evaluate(kHelpers), "ok");
+    EXPECT_TRUE(Until(alpha, "sessionStorage.getItem('halyx-pending-ALPHA') === '[]'"));
+    EXPECT_TRUE(Until(alpha, "JSON.stringify(halyxState.chat).startsWith(" +
+                                 QJsonDocument(QJsonArray{QString::fromStdString(
+                                                   before.substr(0, before.size() - 1))})
+                                     .toJson(QJsonDocument::Compact)
+                                     .mid(1)
+                                     .chopped(1)
+                                     .toStdString() +
+                                 ")"));
+    EXPECT_EQ(alpha.Evaluate("String(t.own().moving)"), "true");
+
+    // BRAVO's browser closes: the console shows the subject away.
+    bravoBrowser->kill();
+    EXPECT_FALSE(WaitForLine(home + "console.out", "SEAT BRAVO away", 20000).empty());
+
+    Send(console, "wait end timeout=300\nwait quiet 500 timeout=60\nquit\n");
+    ASSERT_TRUE(console->waitForFinished(330000)) << ReadFile(home + "console.out");
+    pugi::xml_document log;
+    ASSERT_TRUE(log.load_file((home + "logs/Web.xml").c_str()));
+    const auto deploys = Events(log, "DeployResource", "ALPHA");
+    ASSERT_FALSE(deploys.empty());
+    EXPECT_EQ(deploys.front().attribute("ResID").value(), unit);
+    double lat = 0;
+    double lng = 0;
+    ASSERT_EQ(std::sscanf(dest.c_str(), "%lf %lf", &lat, &lng), 2);
+    EXPECT_NEAR(ReadNumber(deploys.front().attribute("DestLat").value()), lat, 0.5);
+    EXPECT_NEAR(ReadNumber(deploys.front().attribute("DestLng").value()), lng, 0.5);
+    int once = 0;
+    int markups = 0;
+    for (const pugi::xml_node& chat : Events(log, "ChatMsg", "ALPHA")) {
+        once += std::string(chat.child_value()).find("only once") != std::string::npos;
+        markups += std::string(chat.child_value()).find("onerror") != std::string::npos;
+    }
+    EXPECT_EQ(once, 1);
+    EXPECT_EQ(markups, 1);
+    std::map<std::string, std::string> last;
+    for (const pugi::xml_node& status : Events(log, "LaunchStatusChange", "")) {
+        last[status.attribute("From").value()] = status.attribute("Status").value();
+    }
+    const bool launch = last["ALPHA"] == "go" && last["BRAVO"] == "go" && last["CHARLIE"] == "go";
+    const auto complete = Events(log, "SimulationComplete", "");
+    ASSERT_EQ(complete.size(), 1u);
+    EXPECT_EQ(std::string(complete.front().attribute("LaunchStatus").value()),
+              launch ? "Launch" : "NoLaunch");
+    EXPECT_TRUE(Until(alpha, std::string("document.querySelector('header .phase').textContent === "
+                                         "'Mission complete: ") +
+                                 (launch ? "Launch'" : "No Launch'")));
+    EXPECT_NE(ReadFile(home + "logs/Web.xml").find("subject at BRAVO away"), std::string::npos);
+}
+
+} // namespace
+} // namespace halyx
