@@ -56,6 +56,8 @@ constexpr const char* kWeatherDataTemplate =
 constexpr const char* kWeatherNoDataTemplate =
     "tell :command weather_data :error (no data) :balloonID %s";
 
+// The console's name in the messages its own station model of the mission reads.
+constexpr const char* kWorldSender = "HalyxCommand";
 constexpr const char* kMultiplayerMode = "Multiplayer";
 constexpr const char* kSinglePlayerMode = "SinglePlayer";
 constexpr const char* kInitializedStatus = "Initialized";
@@ -92,8 +94,12 @@ AgentScenario AgentScenario::Of(const CScenario& scenario) {
 }
 
 CHalyxCommand::CHalyxCommand(AgentScenario scenario, CExperimentLog& log)
-    : CBasicAgent(kAgentName), m_scenario(scenario), m_log(log) {
+    : CBasicAgent(kAgentName), m_scenario(scenario), m_log(log),
+      m_probes(log, [this](const std::string& receiver, const std::string& content) {
+          SendKqml("tell", receiver, content);
+      }) {
     CAgentContainer::set_lookup_config(2);
+    m_probes.SetNotes([this](const std::string& text) { m_notices->MeasureNote(text); });
 }
 
 CHalyxCommand::~CHalyxCommand() = default;
@@ -338,6 +344,8 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
                              const std::string& contentText, const CParser& content) {
     auto key = [&](const char* name) { return content.find_text(name); };
     const int clock = m_clock;
+    // The stations act on the minute of the last clock_sync, one behind the console's count.
+    m_probes.WorldFromStation(sender, command, content, std::max(0, clock - 1));
 
     if (command == "init_sim") {
         m_status->SetStationStatus(sender, kInitializedStatus);
@@ -386,6 +394,8 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
         m_log.LogMissionStats(sender, contentText);
     } else if (command == "log_unit_display") {
         m_log.LogUnitDisplay(clock, sender, contentText);
+    } else if (command == "probe_answer") {
+        m_probes.Answer(sender, content);
     } else if (command == "request") {
         m_log.LogResourceRequest(clock, sender, key("requestFrom"), key("resource"), key("id"),
                                  key("lat"), key("lng"), key("gridCol"), key("gridRow"));
@@ -478,6 +488,7 @@ void CHalyxCommand::InitSim() {
     for (size_t i = 0; i < team.size(); ++i) {
         SendKqml("ask", team[i], InitSimContent(texts, maps[i]));
     }
+    m_probes.WorldFromConsole(kWorldSender, InitSimContent(texts, 0));
 }
 
 std::string CHalyxCommand::InitSimContent(const ScenarioTexts& texts, int mapIndex) const {
@@ -539,7 +550,9 @@ bool CHalyxCommand::ReInitStation(const std::string& name) {
 
 void CHalyxCommand::StartSim() {
     m_log.LogStartSim();
+    m_probes.MissionStarted();
     const std::string teamText = StartSimTeamText(m_team);
+    m_probes.WorldFromConsole(kWorldSender, Format(kStartSimTemplate, teamText.c_str(), ""));
     const std::vector<std::string> team = m_team;
     for (const std::string& member : team) {
         SendKqml("tell", member,
@@ -605,6 +618,9 @@ void CHalyxCommand::ResumeSim() {
 }
 
 void CHalyxCommand::EndSim() {
+    if (m_started != 0 && m_log.IsOpen() && !m_log.SimEventsClosed()) {
+        m_probes.MissionEnded();
+    }
     m_started = 0;
     // The log writes the end of the events section and the team once per file; a reset after
     // the mission end adds neither again.
@@ -630,8 +646,17 @@ void CHalyxCommand::process_clock_tick() {
     if (m_started != 1 || m_paused != 0) {
         return;
     }
+    // A freeze or the questionnaire holds the clock as a pause does, until every seat answered
+    // or the time is up.
+    if (m_probes.Poll()) {
+        return;
+    }
     const int c = m_clock;
     const std::string sync = Format(kClockSyncTemplate, c);
+    const bool measures = !m_status->IsPlaybackMode();
+    if (measures) {
+        m_probes.WorldFromConsole(kWorldSender, sync);
+    }
     const std::vector<std::string> team = m_team;
     for (const std::string& member : team) {
         // A restarted station has no scenario yet: the clock would run it on nothing.
@@ -643,6 +668,10 @@ void CHalyxCommand::process_clock_tick() {
         m_events.Release(c, *this);
     }
     if (c >= kLaunchWindow) {
+        if (measures && m_probes.Due(c, m_team, true)) {
+            m_status->ShowClock(c);
+            return;
+        }
         const bool launched = LaunchDecision();
         m_lastOutcome = launched ? "Launch" : "NoLaunch";
         MissionComplete(launched ? kLaunchText : kExpiryText, launched);
@@ -654,6 +683,16 @@ void CHalyxCommand::process_clock_tick() {
     }
     m_status->ShowClock(c);
     m_clock = c + 1;
+    if (measures) {
+        m_probes.Due(c, m_team, false);
+    }
+}
+
+bool CHalyxCommand::FreezeNow(const CProbe& probe) {
+    if (m_started != 1 || m_status->IsPlaybackMode()) {
+        return false;
+    }
+    return m_probes.FreezeNow(probe, std::max(0, m_clock - 1), m_team);
 }
 
 // ---------------------------------------------------------------------------------------------

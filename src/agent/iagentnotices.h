@@ -26,6 +26,9 @@ public:
     // A message naming team member name came from peer, not from the member's registered host,
     // and was refused; the agent keeps the details (CHalyxCommand::Refusals).
     virtual void SenderRefused(std::string_view /*name*/, std::string_view /*peer*/) {}
+    // Something about the measures the experimenter should know: a seat that gave no answer in
+    // time, an answer that was not waited for.
+    virtual void MeasureNote(std::string_view /*text*/) {}
 };
 
 } // namespace halyx

@@ -587,6 +587,23 @@ bool CExperimentLog::WriteResourceEvent(const char* name, int clock, std::string
                        {"GridRow", gridRow}});
 }
 
+bool CExperimentLog::LogMeasure(
+    const char* name, std::optional<int> clock,
+    const std::vector<std::pair<std::string, std::string>>& attributes) {
+    if (m_fd < 0 || m_simEventsClosed) {
+        return false;
+    }
+    BeginEvent(m_line, name);
+    if (clock) {
+        AddClock(m_line, *clock);
+    }
+    for (const auto& [attribute, value] : attributes) {
+        AddAttribute(m_line, attribute.c_str(), value);
+    }
+    m_line += "/>\n";
+    return WriteText(m_line);
+}
+
 bool CExperimentLog::LogInitSim() {
     return WriteEvent("InitSim", std::nullopt, {});
 }

@@ -223,6 +223,10 @@ public:
     // see it; the analysis reader collects the marks (CLogInfo::marks).
     static constexpr std::size_t kMarkTextBytes = 1024;
     bool LogMark(int clock, std::string_view text);
+    // A measure (probe, answer, steady clock reading): an event of its own name whose attributes
+    // come in the order given. Readers that do not know the name skip it.
+    bool LogMeasure(const char* name, std::optional<int> clock,
+                    const std::vector<std::pair<std::string, std::string>>& attributes);
 
 private:
     // Takes one clock reading and appends "<Event TimeStamp=\"...\" TSID=\"...\" Name=\"" + name
