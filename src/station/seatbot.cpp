@@ -173,7 +173,7 @@ void CSeatBot::Assign(CStationSeat& seat, int minute) {
     std::vector<std::string> wanted;
     for (const CSeatIncursion& incursion : state.incursions) {
         if (!KnownIntercepted(seat, incursion, minute) && minute >= incursion.startMinute &&
-            seat.Sees(incursion.id, minute) && covered.count(incursion.id) == 0) {
+            seat.Sees(incursion.id, minute, true) && covered.count(incursion.id) == 0) {
             wanted.push_back(incursion.id);
         }
     }

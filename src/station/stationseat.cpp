@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 namespace halyx {
 
@@ -227,10 +228,11 @@ CSeatIncursion* CStationSeat::Incursion(const std::string& id) {
     return const_cast<CSeatIncursion*>(FindIncursion(id));
 }
 
-bool CStationSeat::Sees(const std::string& incursion, int before) const {
+bool CStationSeat::Sees(const std::string& incursion, int before, bool ownRadars) const {
+    const bool team = m_state.picture == TeamPicture::Team && !ownRadars;
     for (const CSeatContact& contact : m_state.contacts) {
         if (contact.incursion == incursion && contact.since < before &&
-            (m_state.picture == TeamPicture::Team || contact.seat == m_state.seat)) {
+            (team || contact.seat == m_state.seat)) {
             return true;
         }
     }
@@ -587,9 +589,11 @@ void CStationSeat::UpdateContacts(bool tell) {
         if (tell && !m_trackTold[i] && minute > m_trackSince[i]) {
             const CSeatIncursion& incursion = m_state.incursions[i];
             const CLatLng before = IncursionAt(incursion, minute - 1);
-            double heading =
-                std::atan2(incursion.lat - before.lat, incursion.lng - before.lng) * 180.0 / kPi;
-            heading = heading < 0.0 ? heading + 360.0 : heading;
+            // The angle turns on the true circle; only its conversion to degrees uses the
+            // scenario's 22/7, so that the track reads back the heading the course was given.
+            double angle = std::atan2(incursion.lat - before.lat, incursion.lng - before.lng);
+            angle = angle < 0.0 ? angle + 2.0 * std::numbers::pi : angle;
+            const double heading = angle * 180.0 / kPi;
             m_trackTold[i] = true;
             ToConsole(SeatContent("update_inc_heading")
                           .Add("id", incursion.id)

@@ -95,8 +95,9 @@ public:
     const CSeatInterceptor* FindInterceptor(const std::string& id) const;
     const CSeatIncursion* FindIncursion(const std::string& id) const;
     // Whether the seat's picture holds the incursion (a contact known since before minute
-    // `before`; by default any contact).
-    bool Sees(const std::string& incursion, int before = kSeatLastMinute + 1) const;
+    // `before`; by default any contact), or with ownRadars, one of the seat's own radars does.
+    bool Sees(const std::string& incursion, int before = kSeatLastMinute + 1,
+              bool ownRadars = false) const;
     bool InLaunchZone(double lat, double lng) const;
     std::optional<CMeeting> Meeting(const CSeatInterceptor& craft, const CSeatIncursion& target,
                                     int minute) const;

@@ -111,7 +111,7 @@ const Case kCases[] = {
      "",
      {"CON tell :command inc_enter_radar :incID N1 :radarID R1",
       "BRAVO tell :command team_contact :clock 11 :incID N1 :radarID R1 :state enter",
-      "CON tell :command update_inc_heading :id N1 :heading 270.1 :lat 608.500"},
+      "CON tell :command update_inc_heading :id N1 :heading 270.0 :lat 608.500"},
      [](const CSeatState& s) { EXPECT_TRUE(s.contacts.size() == 1 && s.contacts[0].since == 11); }},
     {"a deploy starts where the unit is, and the teammates hear of it",
      {Init(), kStart, Clock(3)},
