@@ -453,8 +453,13 @@ bool CExperimentLog::WriteText(std::string_view text) {
         return false;
     }
     // Watchers see each event as it is logged, whether the disk takes it now or later.
-    if (m_onEvent && text.starts_with("<Event ")) {
-        m_onEvent(text);
+    if (text.starts_with("<Event ")) {
+        if (m_onEvent) {
+            m_onEvent(text);
+        }
+        if (m_onStream) {
+            m_onStream(text);
+        }
     }
     if (m_rootClosed) {
         return WriteBeforeRootClose(text);

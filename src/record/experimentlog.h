@@ -101,6 +101,8 @@ public:
     // not write to this log.
     using EventObserver = std::function<void(std::string_view line)>;
     void SetEventObserver(EventObserver observer) { m_onEvent = std::move(observer); }
+    // A second watcher of the same lines, for the live event stream (eventstream.h).
+    void SetStreamObserver(EventObserver observer) { m_onStream = std::move(observer); }
     // Text that the file has not taken yet, and how many writes (event lines, mostly) it holds.
     size_t KeptBytes() const { return m_kept.size() - m_keptHead; }
     size_t KeptWrites() const { return m_keptWrites; }
@@ -267,6 +269,7 @@ private:
     std::string m_writeError;
     WriteTroubleHandler m_onTrouble;
     EventObserver m_onEvent;
+    EventObserver m_onStream;
     std::vector<std::string> m_team;
     std::string m_path;
     std::string m_lastError;

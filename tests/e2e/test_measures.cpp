@@ -7,6 +7,7 @@
 // halyx-log csv splits the answers into its tables.
 #include "e2eutil.h"
 
+#include <QTcpSocket>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
@@ -54,15 +55,28 @@ TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
           home + "others.out");
     Start("halyx-station", {"--seat", "DELTA=idle", "--ans", ans, "--no-probes", "--no-fetch-maps"},
           home + "delta.out");
-    QProcess* console = Start(
-        "halyx-command", {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "30"},
-        home + "console.out");
+    QProcess* console = Start("halyx-command",
+                              {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms",
+                               "30", "--event-stream", "0"},
+                              home + "console.out");
+    // A recorder follows the live event stream while the mission runs.
+    const std::string events = WaitForLine(home + "console.out", "EVENTS ");
+    ASSERT_FALSE(events.empty()) << ReadFile(home + "console.out.err");
+    QTcpSocket recorder;
+    recorder.connectToHost("127.0.0.1", static_cast<quint16>(ReadInt(events.substr(7))));
+    ASSERT_TRUE(recorder.waitForConnected(5000));
     const std::string logs = home + "logs";
     Send(console, "register\nwait agents 4 timeout=60\nadd ALPHA BRAVO CHARLIE DELTA\nprobes " +
                       home + "probes.csv\ninit name=M folder=" + logs +
                       "\nwait initialized timeout=60\nstart\nwait end timeout=300\n"
                       "wait quiet 500 timeout=60\nquit\n");
-    ASSERT_TRUE(console->waitForFinished(400000)) << ReadFile(home + "console.out");
+    QByteArray streamed;
+    for (int waited = 0; !console->waitForFinished(20) && waited < 400000; waited += 40) {
+        recorder.waitForReadyRead(20);
+        streamed += recorder.readAll();
+    }
+    ASSERT_EQ(console->state(), QProcess::NotRunning) << ReadFile(home + "console.out");
+    streamed += recorder.readAll();
     const std::string out = ReadFile(home + "console.out");
     EXPECT_NE(out.find("no answer from DELTA to probe freeze-100 within 2 s"), std::string::npos)
         << out;
@@ -115,6 +129,23 @@ TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
         }
     }
     EXPECT_EQ(steadyStarts, 1);
+    // The stream carried the measures' lines exactly as the log has them.
+    const auto measureLines = [](const std::vector<std::string>& lines) {
+        std::vector<std::string> kept;
+        for (const std::string& line : lines) {
+            if (line.rfind("<Event ", 0) == 0 && line.find("Name=\"Probe") != std::string::npos) {
+                kept.push_back(line);
+            }
+        }
+        return kept;
+    };
+    std::vector<std::string> streamLines;
+    for (const QByteArray& line : streamed.split('\n')) {
+        streamLines.push_back(line.toStdString());
+    }
+    const std::vector<std::string> logged = measureLines(Lines(logs + "/M.xml"));
+    EXPECT_GT(logged.size(), 800u);
+    EXPECT_EQ(measureLines(streamLines), logged);
     // ALPHA's clock went on minute by minute across the freezes (960 comes twice: before and
     // after the questionnaire).
     int last = -1;
