@@ -62,6 +62,8 @@ constexpr const char* kMultiplayerMode = "Multiplayer";
 constexpr const char* kSinglePlayerMode = "SinglePlayer";
 constexpr const char* kInitializedStatus = "Initialized";
 constexpr const char* kNotInitializedStatus = "Not Initialized";
+constexpr const char* kFrozenStatus = "Frozen (answering)";
+constexpr const char* kRunningStatus = "Running";
 constexpr const char* kUnreachableComment = "station %s unreachable at clock %d";
 constexpr const char* kBackComment = "station %s back at clock %d";
 
@@ -100,6 +102,9 @@ CHalyxCommand::CHalyxCommand(AgentScenario scenario, CExperimentLog& log)
       }) {
     CAgentContainer::set_lookup_config(2);
     m_probes.SetNotes([this](const std::string& text) { m_notices->MeasureNote(text); });
+    m_probes.SetSeatStatus([this](const std::string& seat, bool frozen) {
+        m_status->SetStationStatus(seat, frozen ? kFrozenStatus : kRunningStatus);
+    });
 }
 
 CHalyxCommand::~CHalyxCommand() = default;

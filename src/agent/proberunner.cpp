@@ -163,6 +163,7 @@ bool CProbeRunner::Start(const CProbe& probe, const std::vector<std::string>& te
     const std::string content = ProbeContent(probe);
     for (const std::string& seat : team) {
         m_send(seat, content);
+        SeatFrozen(open, seat, true);
     }
     return true;
 }
@@ -184,6 +185,7 @@ bool CProbeRunner::Poll() {
                         seat.c_str(), open.probe.id.c_str(), open.probe.seconds));
             Record(open, seat, nullptr, now);
             m_send(seat, ProbeEndContent(open.probe.id));
+            SeatFrozen(open, seat, false);
         }
         Finish(open, now);
     }
@@ -214,6 +216,7 @@ void CProbeRunner::Answer(const std::string& sender, const CParser& content) {
     const std::int64_t now = m_steady();
     Record(*open, sender, &answers, now);
     std::erase(open->waiting, sender);
+    SeatFrozen(*open, sender, false);
     if (open->waiting.empty()) {
         const OpenProbe done = *open;
         m_open.erase(open);
@@ -273,6 +276,13 @@ CProbeRunner::Progress CProbeRunner::FreezeProgress() const {
         }
     }
     return {};
+}
+
+void CProbeRunner::SeatFrozen(const OpenProbe& open, const std::string& seat, bool frozen) {
+    if (m_seatStatus &&
+        (open.probe.kind == ProbeKind::Freeze || open.probe.kind == ProbeKind::Questionnaire)) {
+        m_seatStatus(seat, frozen);
+    }
 }
 
 void CProbeRunner::Note(const std::string& text) {

@@ -38,6 +38,9 @@ public:
     CProbeRunner(CExperimentLog& log, Sender send);
 
     void SetNotes(Notes notes) { m_notes = std::move(notes); }
+    // A seat's row: frozen while a freeze (or the questionnaire) waits for its answer.
+    using SeatStatus = std::function<void(const std::string& seat, bool frozen)>;
+    void SetSeatStatus(SeatStatus status) { m_seatStatus = std::move(status); }
     void SetSteadyClock(SteadyClock clock) { m_steady = std::move(clock); }
     void SetPlan(const CProbePlan& plan) { m_plan = plan; }
     const CProbePlan& Plan() const { return m_plan; }
@@ -84,10 +87,12 @@ private:
                 std::int64_t nowMs);
     void Finish(const OpenProbe& open, std::int64_t nowMs);
     void Note(const std::string& text);
+    void SeatFrozen(const OpenProbe& open, const std::string& seat, bool frozen);
 
     CExperimentLog& m_log;
     Sender m_send;
     Notes m_notes;
+    SeatStatus m_seatStatus;
     SteadyClock m_steady;
     CProbePlan m_plan;
     CStationSeat m_world;
