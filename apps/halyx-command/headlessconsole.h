@@ -178,6 +178,8 @@ private:
     CStudyPage& Study();
     bool CmdStudy(const Words& words);
     bool CmdMark(const Words& words);
+    bool CmdProbes(const Words& words);
+    bool CmdFreeze(const Words& words);
     bool RunWholeStudy(CStudyPage& study);
     // Messages refused because they claimed a team member from another machine.
     void PrintRefusals();

@@ -27,6 +27,7 @@
 #include "external/agentkit/net/netcontainer.h"
 #include "mapserver/mapaddresses.h"
 #include "mapserver/mapserver.h"
+#include "record/eventstream.h"
 #include "record/logrepair.h"
 #include "scenario/defaultscenario.h"
 #include "ui/consolewiring.h"
@@ -65,7 +66,7 @@ int Usage(const std::string& why) {
                  "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
                  "                     [--team-only] [--auto-reinit]\n"
                  "                     [--allow-hosts CIDR[,CIDR...]] [--study PLAN.csv]\n"
-                 "                     [--observer] [--observer-no-chat]\n"
+                 "                     [--observer] [--observer-no-chat] [--event-stream PORT]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
                  why.c_str());
     return 2;
@@ -102,6 +103,8 @@ int Help() {
         "  --observer                serve a read-only live page of the mission and print\n"
         "                            its address (OBSERVER http://HOST:PORT/live?key=KEY)\n"
         "  --observer-no-chat        the same page without the subjects' chat\n"
+        "  --event-stream PORT       send every log event as a line to clients of\n"
+        "                            127.0.0.1:PORT (0: any free port; prints EVENTS PORT)\n"
         "  --repair-log FILE         write a closed copy of a log cut off by a crash\n"
         "  --repair-out FILE         where the repaired copy goes\n"
         "  -h, --help                print this help and exit\n"
@@ -237,16 +240,27 @@ struct CommandLine {
     std::string mapServerUrl;
     std::string studyPlan;
     std::optional<halyx::ObserverOptions> observer;
+    int eventStreamPort = -1; // -1: no live event stream
 };
 
 bool TakesValue(const std::string& arg) {
     return arg == "--repair-log" || arg == "--repair-out" || arg == "--agent" ||
            arg == "--answer" || arg == "--clock-every" || arg == "--embedded-ans-port" ||
-           arg == "--map-server" || arg == "--allow-hosts" || arg == "--study";
+           arg == "--map-server" || arg == "--allow-hosts" || arg == "--study" ||
+           arg == "--event-stream";
 }
 
 // One of our options that takes a value; the exit status when the value is refused.
 std::optional<int> TakeValue(const std::string& arg, const std::string& value, CommandLine& line) {
+    if (arg == "--event-stream") {
+        const int port = halyx::ReadInt(value);
+        if (value.empty() || value.find_first_not_of("0123456789") != std::string::npos ||
+            port > 65535) {
+            return Usage("bad event stream port: " + value);
+        }
+        line.eventStreamPort = port;
+        return std::nullopt;
+    }
     if (arg == "--map-server") {
         line.mapServerUrl = value;
         if (!halyx::IsMapServerUrl(line.mapServerUrl)) {
@@ -590,6 +604,8 @@ int main(int argc, char** argv) {
     halyx::CScenario scenario;
     halyx::LoadStartScenario(scenario);
 
+    // Before the log, so that it outlives every line the log hands it.
+    halyx::CEventStream events;
     halyx::CExperimentLog log;
     halyx::CHalyxCommand agent(halyx::AgentScenario::Of(scenario), log);
     agent.set_debug_sink(
@@ -608,6 +624,15 @@ int main(int argc, char** argv) {
     halyx::CMapAddresses mapAddresses(mapServer);
     if (!ServeMaps(mapServer, mapAddresses, line, options.bind, agentPort)) {
         return 1;
+    }
+    if (line.eventStreamPort >= 0) {
+        if (!events.Start("127.0.0.1", line.eventStreamPort)) {
+            std::fprintf(stderr, "halyx-command: event stream: %s\n", events.Error().c_str());
+            return 1;
+        }
+        log.SetStreamObserver([&events](std::string_view text) { events.Push(text); });
+        std::printf("EVENTS %d\n", events.Port());
+        std::fflush(stdout);
     }
     MissionViews views;
     if (!StartMissionViews(views, line, scenario, agent, log, mapServer, options.bind)) {

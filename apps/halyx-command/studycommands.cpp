@@ -2,6 +2,7 @@
 // them, run every pending run in order, and the experimenter's marks.
 
 #include "headlessconsole.h"
+#include "study/probeplan.h"
 
 #include "common/format.h"
 #include "external/agentkit/agentcontainer.h"
@@ -76,6 +77,11 @@ const std::vector<CHeadlessConsole::Command>& CHeadlessConsole::StudyCommands() 
          &CHeadlessConsole::CmdStudy},
         {"mark", "TEXT", "stamps the minute, the wall time and TEXT into the experiment log",
          &CHeadlessConsole::CmdMark},
+        {"probes", "FILE", "loads a probe plan: freezes, in-view questions, ratings, questionnaire",
+         &CHeadlessConsole::CmdProbes},
+        {"freeze", "[SET]",
+         "freezes the mission now with the plan's probe SET, or the built-in questions",
+         &CHeadlessConsole::CmdFreeze},
     };
     return commands;
 }
@@ -97,6 +103,39 @@ bool CHeadlessConsole::CmdMark(const Words& words) {
         return Fail("no experiment log is open to mark");
     }
     Print(Format("MARK clock=%d: ", m_agent.Minute()) + EscapeControlBytes(text));
+    return true;
+}
+
+bool CHeadlessConsole::CmdProbes(const Words& words) {
+    if (words.size() != 2) {
+        return Fail("probes takes one file");
+    }
+    CProbePlan plan;
+    if (const CProbePlanResult r = plan.Load(words[1]); !r) {
+        return Fail(r.Describe(words[1]));
+    }
+    m_agent.Probes().SetPlan(plan);
+    Print(Format("PROBES %zu probes, rating every %d minutes, questionnaire %s",
+                 plan.Probes().size(), plan.RatingEvery(), plan.Questionnaire() ? "yes" : "no"));
+    return true;
+}
+
+bool CHeadlessConsole::CmdFreeze(const Words& words) {
+    if (words.size() > 2) {
+        return Fail("freeze takes at most one probe set");
+    }
+    CProbe probe = DefaultFreeze(std::max(0, m_agent.Clock() - 1));
+    if (words.size() == 2) {
+        const CProbe* set = m_agent.Probes().Plan().Find(words[1]);
+        if (set == nullptr) {
+            return Fail("the probe plan has no probe " + words[1]);
+        }
+        probe = *set;
+    }
+    if (!m_agent.FreezeNow(probe)) {
+        return Fail("cannot freeze now: no mission runs, or a freeze already holds");
+    }
+    Print(Format("FREEZE clock=%d %s", std::max(0, m_agent.Clock() - 1), probe.id.c_str()));
     return true;
 }
 

@@ -107,6 +107,10 @@ int Help() {
                "                           random commands\n"
                "  --flood N                send N commands at once\n"
                "  --to NAME                the receiver of the flood (default: the console)\n"
+               "  --answer-errors PERCENT  how many of the bots' answers to probes are wrong\n"
+               "                           (default 0)\n"
+               "  --no-probes              the seats ignore probes, as a station that does not\n"
+               "                           know them\n"
                "  --no-echo                leave out the RECV and SEND lines\n"
                "  --no-fetch-maps          do not fetch the map files the console names\n"
                "  --register-timeout-ms N  give up registering after N ms (default 10000)\n"
@@ -146,6 +150,8 @@ struct StationOptions {
     long long seed = 1;
     long long flood = 0;
     long long registerTimeoutMs = 10000;
+    long long answerErrors = 0; // percent of the bots' answers to probes that are wrong
+    bool ignoreProbes = false;
     bool echo = true;
     bool fetchMaps = true;
     halyx::StationBehaviour behaviour = halyx::StationBehaviour::Quiet;
@@ -191,6 +197,10 @@ std::optional<int> TakeValue(const std::string& arg, const std::string& value,
         if (!ReadCount(value, 100000000, options.flood)) {
             return Usage("bad flood count: " + value);
         }
+    } else if (arg == "--answer-errors") {
+        if (!ReadCount(value, 100, options.answerErrors)) {
+            return Usage("bad answer error rate (a percentage): " + value);
+        }
     } else if (arg == "--register-timeout-ms") {
         if (!ReadCount(value, 3600000, options.registerTimeoutMs)) {
             return Usage("bad time-out: " + value);
@@ -215,7 +225,8 @@ std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
         const bool takesValue = arg == "--name" || arg == "--seed" || arg == "--behaviour" ||
                                 arg == "--flood" || arg == "--to" ||
                                 arg == "--register-timeout-ms" || arg == "--seat" ||
-                                arg == "--picture" || arg == "--web-port";
+                                arg == "--picture" || arg == "--web-port" ||
+                                arg == "--answer-errors";
         if (takesValue) {
             if (i + 1 >= argc) {
                 return Usage(arg + " needs a value");
@@ -225,6 +236,8 @@ std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
             }
         } else if (arg == "--no-echo") {
             options.echo = false;
+        } else if (arg == "--no-probes") {
+            options.ignoreProbes = true;
         } else if (arg == "--no-fetch-maps") {
             options.fetchMaps = false;
         } else if (arg == "--help" || arg == "-h") {
@@ -412,6 +425,8 @@ int main(int argc, char** argv) {
         auto running = std::make_unique<RunningAgent>();
         running->name = seat.name;
         auto agent = std::make_unique<halyx::CSeatAgent>(seat.name, seatOptions, bot, Print);
+        agent->SetMeasures(static_cast<double>(options.answerErrors) / 100.0,
+                           options.ignoreProbes);
         if (seat.kind == SeatKind::Web) {
             if (!web) {
                 web = std::make_unique<halyx::CSeatWeb>(Print);

@@ -10,6 +10,7 @@ CSeatAgent::CSeatAgent(std::string name, CSeatOptions options, std::optional<std
     : CBasicAgent(name), m_seat(name, std::move(options)), m_out(std::move(out)) {
     if (bot) {
         m_bot.emplace(*bot);
+        m_seed = *bot;
     }
     // A teammate's news shows as a line with the seat's minute, so that a test can tell when
     // each seat learnt it.
@@ -24,6 +25,17 @@ CSeatAgent::CSeatAgent(std::string name, CSeatOptions options, std::optional<std
 }
 
 bool CSeatAgent::process_message_text(const std::string& text) {
+    if (!m_ignoreProbes && m_probes.Receive(text)) {
+        if (m_bot) {
+            for (const std::string& answer : m_probes.AnswerAsBot(m_seat, m_seed, m_answerErrors)) {
+                if (CCommunicator* comm = get_communicator(); comm != nullptr) {
+                    comm->comm_sendmessage("tell", m_seat.State().console, "default-language",
+                                           "default-ontology", "", "", "", answer);
+                }
+            }
+        }
+        return true;
+    }
     m_seat.Receive(text);
     if (m_bot) {
         m_bot->Play(m_seat);

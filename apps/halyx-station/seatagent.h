@@ -7,6 +7,7 @@
 
 #include "external/agentkit/basicagent.h"
 #include "station/seatbot.h"
+#include "station/seatprobes.h"
 #include "station/stationseat.h"
 
 #include <cstdint>
@@ -26,6 +27,13 @@ public:
 
     bool process_message_text(const std::string& text) override;
     CStationSeat& seat() { return m_seat; }
+    // The measures: the probes waiting for this seat's answer. A bot answers them at once,
+    // wrong with probability errorRate; ignore makes the seat a station that knows no probes.
+    CSeatProbes& probes() { return m_probes; }
+    void SetMeasures(double errorRate, bool ignore) {
+        m_answerErrors = errorRate;
+        m_ignoreProbes = ignore;
+    }
 
     // Called after every message and action that may have changed the seat (a web seat's page
     // is told then, once per message however many things changed).
@@ -40,6 +48,10 @@ private:
 
     CStationSeat m_seat;
     std::optional<CSeatBot> m_bot;
+    std::uint64_t m_seed = 0;
+    CSeatProbes m_probes;
+    double m_answerErrors = 0.0;
+    bool m_ignoreProbes = false;
     LineSink m_out;
     std::function<void()> m_changed;
 };

@@ -59,10 +59,14 @@ constexpr const char* kWeatherDataTemplate =
 constexpr const char* kWeatherNoDataTemplate =
     "tell :command weather_data :error (no data) :balloonID %s";
 
+// The console's name in the messages its own station model of the mission reads.
+constexpr const char* kWorldSender = "HalyxCommand";
 constexpr const char* kMultiplayerMode = "Multiplayer";
 constexpr const char* kSinglePlayerMode = "SinglePlayer";
 constexpr const char* kInitializedStatus = "Initialized";
 constexpr const char* kNotInitializedStatus = "Not Initialized";
+constexpr const char* kFrozenStatus = "Frozen (answering)";
+constexpr const char* kRunningStatus = "Running";
 constexpr const char* kUnreachableComment = "station %s unreachable at clock %d";
 constexpr const char* kBackComment = "station %s back at clock %d";
 
@@ -100,8 +104,15 @@ AgentScenario AgentScenario::Of(const CScenario& scenario) {
 }
 
 CHalyxCommand::CHalyxCommand(AgentScenario scenario, CExperimentLog& log)
-    : CBasicAgent(kAgentName), m_scenario(scenario), m_log(log) {
+    : CBasicAgent(kAgentName), m_scenario(scenario), m_log(log),
+      m_probes(log, [this](const std::string& receiver, const std::string& content) {
+          SendKqml("tell", receiver, content);
+      }) {
     CAgentContainer::set_lookup_config(2);
+    m_probes.SetNotes([this](const std::string& text) { m_notices->MeasureNote(text); });
+    m_probes.SetSeatStatus([this](const std::string& seat, bool frozen) {
+        m_status->SetStationStatus(seat, frozen ? kFrozenStatus : kRunningStatus);
+    });
 }
 
 CHalyxCommand::~CHalyxCommand() = default;
@@ -371,6 +382,8 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
                              const std::string& contentText, const CParser& content) {
     auto key = [&](const char* name) { return content.find_text(name); };
     const int clock = m_clock;
+    // The stations act on the minute of the last clock_sync, one behind the console's count.
+    m_probes.WorldFromStation(sender, command, content, std::max(0, clock - 1));
 
     if (command == "init_sim") {
         const std::optional<std::string> mapError = NoteMapError(sender, content);
@@ -439,6 +452,8 @@ void CHalyxCommand::Dispatch(const std::string& command, const std::string& send
         m_log.LogComment(Format("subject at %s %s at minute %d", sender.c_str(),
                                 state == "away" ? "away" : "back", clock));
         m_status->SubjectPresence(sender, state == "away");
+    } else if (command == "probe_answer") {
+        m_probes.Answer(sender, content);
     } else if (command == "request") {
         m_log.LogResourceRequest(clock, sender, key("requestFrom"), key("resource"), key("id"),
                                  key("lat"), key("lng"), key("gridCol"), key("gridRow"));
@@ -537,6 +552,7 @@ void CHalyxCommand::InitSim() {
     for (size_t i = 0; i < team.size(); ++i) {
         SendKqml("ask", team[i], InitSimContent(texts, maps[i]));
     }
+    m_probes.WorldFromConsole(kWorldSender, InitSimContent(texts, 0));
 }
 
 std::string CHalyxCommand::InitSimContent(const ScenarioTexts& texts, int mapIndex) const {
@@ -609,7 +625,9 @@ bool CHalyxCommand::ReInitStation(const std::string& name, bool newHostAccepted)
 
 void CHalyxCommand::StartSim() {
     m_log.LogStartSim();
+    m_probes.MissionStarted();
     const std::string teamText = StartSimTeamText(m_team);
+    m_probes.WorldFromConsole(kWorldSender, Format(kStartSimTemplate, teamText.c_str(), ""));
     const std::vector<std::string> team = m_team;
     for (const std::string& member : team) {
         SendKqml("tell", member,
@@ -676,6 +694,9 @@ void CHalyxCommand::ResumeSim() {
 }
 
 void CHalyxCommand::EndSim() {
+    if (m_started != 0 && m_log.IsOpen() && !m_log.SimEventsClosed()) {
+        m_probes.MissionEnded();
+    }
     m_started = 0;
     // The log writes the end of the events section and the team once per file; a reset after
     // the mission end adds neither again.
@@ -701,8 +722,17 @@ void CHalyxCommand::process_clock_tick() {
     if (m_started != 1 || m_paused != 0) {
         return;
     }
+    // A freeze or the questionnaire holds the clock as a pause does, until every seat answered
+    // or the time is up.
+    if (m_probes.Poll()) {
+        return;
+    }
     const int c = m_clock;
     const std::string sync = Format(kClockSyncTemplate, c);
+    const bool measures = !m_status->IsPlaybackMode();
+    if (measures) {
+        m_probes.WorldFromConsole(kWorldSender, sync);
+    }
     const std::vector<std::string> team = m_team;
     for (const std::string& member : team) {
         // A restarted station has no scenario yet: the clock would run it on nothing.
@@ -714,6 +744,10 @@ void CHalyxCommand::process_clock_tick() {
         m_events.Release(c, *this);
     }
     if (c >= kLaunchWindow) {
+        if (measures && m_probes.Due(c, m_team, true)) {
+            m_status->ShowClock(Minute());
+            return;
+        }
         bool launched = LaunchDecision();
         // A replay ends with the decision of the recording; what the stations reported during
         // the replay only says whether they agree with it.
@@ -734,6 +768,16 @@ void CHalyxCommand::process_clock_tick() {
     // What happens from now on is logged with the next count, so the display shows that.
     m_clock = c + 1;
     m_status->ShowClock(Minute());
+    if (measures) {
+        m_probes.Due(c, m_team, false);
+    }
+}
+
+bool CHalyxCommand::FreezeNow(const CProbe& probe) {
+    if (m_started != 1 || m_status->IsPlaybackMode()) {
+        return false;
+    }
+    return m_probes.FreezeNow(probe, std::max(0, m_clock - 1), m_team);
 }
 
 // ---------------------------------------------------------------------------------------------

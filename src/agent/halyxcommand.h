@@ -4,6 +4,7 @@
 #include "agent/iagentnotices.h"
 #include "agent/ichatsink.h"
 #include "agent/istationstatusview.h"
+#include "agent/proberunner.h"
 #include "external/agentkit/basicagent.h"
 #include "record/simeventstore.h"
 #include "scenario/unitlist.h"
@@ -147,6 +148,11 @@ public:
     bool ReplayDecisionDiffers() const { return m_replayDecisionDiffers; }
 
     CAgentCommStore& CommStore() { return m_commStore; }
+    // The measures: probe plan, freezes, ratings, questionnaire (proberunner.h).
+    CProbeRunner& Probes() { return m_probes; }
+    // Freezes the mission now with the given questions; false when a freeze already holds or
+    // no mission runs.
+    bool FreezeNow(const CProbe& probe);
     CSimEventStore& Events() { return m_events; }
     // How many received messages were dispatched to a known command (for status displays).
     long long DispatchedCount() const { return m_dispatched; }
@@ -325,6 +331,7 @@ private:
     bool m_autoReinit = false;
     std::set<std::string> m_restarted;
     std::set<std::string> m_goneStations; // their program ended (CLinkEvent::gone)
+    CProbeRunner m_probes;
 };
 
 } // namespace halyx

@@ -30,6 +30,9 @@ public:
     // are refused until it is re-initialized with the new host accepted.
     virtual void StationHostChanged(std::string_view /*name*/, std::string_view /*host*/,
                                     std::string_view /*previousHost*/) {}
+    // Something about the measures the experimenter should know: a seat that gave no answer in
+    // time, an answer that was not waited for.
+    virtual void MeasureNote(std::string_view /*text*/) {}
 };
 
 } // namespace halyx

@@ -12,6 +12,7 @@
 #include "desktop/jumpsliderstyle.h"
 #include "desktop/missionfollower.h"
 #include "desktop/missionwindow.h"
+#include "desktop/probesbox.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/timelinedialog.h"
 #include "record/experimentlog.h"
@@ -194,6 +195,7 @@ void CInitPageWidget::BuildControls() {
     top->addWidget(BuildRegistrationBox(), 3);
     top->addWidget(BuildFilterBox(), 2);
     top->addWidget(BuildClockBox(), 2);
+    top->addWidget(new CProbesBox(m_context.agent, this), 2);
 
     auto* stations = new QGroupBox(tr("Halyx Stations"), this);
     auto* stationsGrid = new QGridLayout(stations);

@@ -474,8 +474,13 @@ bool CExperimentLog::WriteText(std::string_view text) {
         return false;
     }
     // Watchers see each event as it is logged, whether the disk takes it now or later.
-    if (m_onEvent && text.starts_with("<Event ")) {
-        m_onEvent(text);
+    if (text.starts_with("<Event ")) {
+        if (m_onEvent) {
+            m_onEvent(text);
+        }
+        if (m_onStream) {
+            m_onStream(text);
+        }
     }
     if (m_rootClosed) {
         return WriteBeforeRootClose(text);
@@ -606,6 +611,23 @@ bool CExperimentLog::WriteResourceEvent(const char* name, int clock, std::string
                        {"Lng", lng},
                        {"GridCol", gridCol},
                        {"GridRow", gridRow}});
+}
+
+bool CExperimentLog::LogMeasure(
+    const char* name, std::optional<int> clock,
+    const std::vector<std::pair<std::string, std::string>>& attributes) {
+    if (m_fd < 0 || m_simEventsClosed) {
+        return false;
+    }
+    BeginEvent(m_line, name);
+    if (clock) {
+        AddClock(m_line, *clock);
+    }
+    for (const auto& [attribute, value] : attributes) {
+        AddAttribute(m_line, attribute.c_str(), value);
+    }
+    m_line += "/>\n";
+    return WriteText(m_line);
 }
 
 bool CExperimentLog::LogInitSim() {

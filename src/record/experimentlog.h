@@ -101,6 +101,8 @@ public:
     // not write to this log.
     using EventObserver = std::function<void(std::string_view line)>;
     void SetEventObserver(EventObserver observer) { m_onEvent = std::move(observer); }
+    // A second watcher of the same lines, for the live event stream (eventstream.h).
+    void SetStreamObserver(EventObserver observer) { m_onStream = std::move(observer); }
     // Text that the file has not taken yet, and how many writes (event lines, mostly) it holds.
     size_t KeptBytes() const { return m_kept.size() - m_keptHead; }
     size_t KeptWrites() const { return m_keptWrites; }
@@ -229,6 +231,10 @@ public:
     // see it; the analysis reader collects the marks (CLogInfo::marks).
     static constexpr std::size_t kMarkTextBytes = 1024;
     bool LogMark(int clock, std::string_view text);
+    // A measure (probe, answer, steady clock reading): an event of its own name whose attributes
+    // come in the order given. Readers that do not know the name skip it.
+    bool LogMeasure(const char* name, std::optional<int> clock,
+                    const std::vector<std::pair<std::string, std::string>>& attributes);
 
 private:
     // Takes one clock reading and appends "<Event TimeStamp=\"...\" TSID=\"...\" Name=\"" + name
@@ -269,6 +275,7 @@ private:
     std::string m_writeError;
     WriteTroubleHandler m_onTrouble;
     EventObserver m_onEvent;
+    EventObserver m_onStream;
     std::vector<std::string> m_team;
     std::string m_path;
     std::string m_lastError;

@@ -259,10 +259,19 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
     CCsvWriter team;
     CCsvWriter outcome;
     CCsvWriter marks;
-    std::array<std::pair<CCsvWriter*, const char*>, 6> files = {
-        std::pair{&events, kEventsFile},   std::pair{&chat, kChatFile},
-        std::pair{&stats, kStatsFile},     std::pair{&team, kTeamFile},
-        std::pair{&outcome, kOutcomeFile}, std::pair{&marks, kMarksFile}};
+    CCsvWriter probes;
+    CCsvWriter ratings;
+    CCsvWriter questionnaire;
+    std::array<std::pair<CCsvWriter*, const char*>, 9> files = {
+        std::pair{&events, kEventsFile},
+        std::pair{&chat, kChatFile},
+        std::pair{&stats, kStatsFile},
+        std::pair{&team, kTeamFile},
+        std::pair{&outcome, kOutcomeFile},
+        std::pair{&marks, kMarksFile},
+        std::pair{&probes, kProbesFile},
+        std::pair{&ratings, kRatingsFile},
+        std::pair{&questionnaire, kQuestionnaireFile}};
     for (auto& [writer, name] : files) {
         if (!writer->Open(base + name)) {
             report.problems.push_back(writer->Error());
@@ -315,6 +324,11 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
     outcome.Row({"experiment", "created", "notes", "team_size", "mode", "launch_decision",
                  "minutes_run", "state"});
     marks.Row({"experiment", "minute", "time", "text"});
+    probes.Row({"experiment", "minute", "time", "steady_ms", "probe", "kind", "seat", "question",
+                "text", "answer", "answered", "truth", "score", "ms"});
+    ratings.Row({"experiment", "minute", "time", "steady_ms", "seat", "rating", "answered", "ms"});
+    questionnaire.Row(
+        {"experiment", "time", "steady_ms", "seat", "item", "answer", "answered", "ms"});
 
     // Second pass: the rows.
     std::vector<std::string_view> cells(attributes.Names().size());
@@ -377,6 +391,29 @@ LogCsvReport CLogCsvExport::Export(const std::vector<std::string>& logs, const s
             if (e.name == "ChatMsg") {
                 lead(chat, entry);
                 chat.Row({experiment, e.Attribute("ClockTime"), e.Attribute("From"), e.text});
+            } else if (e.name == "ProbeAnswer") {
+                const std::string_view kind = e.Attribute("Kind");
+                const std::string time(tsid != 0 ? isoTime.Of(tsid) : std::string_view());
+                if (kind == "rating") {
+                    lead(ratings, entry);
+                    ratings.Row({experiment, e.Attribute("ClockTime"), time,
+                                 e.Attribute("SteadyMs"), e.Attribute("Seat"),
+                                 e.Attribute("Answer"), e.Attribute("Answered"),
+                                 e.Attribute("Ms")});
+                } else if (kind == "questionnaire") {
+                    lead(questionnaire, entry);
+                    questionnaire.Row({experiment, time, e.Attribute("SteadyMs"),
+                                       e.Attribute("Seat"), e.Attribute("Question"),
+                                       e.Attribute("Answer"), e.Attribute("Answered"),
+                                       e.Attribute("Ms")});
+                } else {
+                    lead(probes, entry);
+                    probes.Row({experiment, e.Attribute("ClockTime"), time, e.Attribute("SteadyMs"),
+                                e.Attribute("Probe"), kind, e.Attribute("Seat"),
+                                e.Attribute("Question"), e.Attribute("Text"), e.Attribute("Answer"),
+                                e.Attribute("Answered"), e.Attribute("Truth"), e.Attribute("Score"),
+                                e.Attribute("Ms")});
+                }
             }
         });
         if (!r) {

@@ -9,6 +9,10 @@
 //   team.csv     experiment, position, station, then the station's mission costs
 //   outcome.csv  experiment, created, notes, team_size, mode, launch_decision, minutes_run, state
 //   marks.csv    experiment, minute, time, text: the experimenter's marks
+//   probes.csv   experiment, minute, time, steady_ms, probe, kind, seat, question, text, answer,
+//                answered, truth, score, ms: every question of a freeze or in view, per seat
+//   ratings.csv  experiment, minute, time, steady_ms, seat, rating, answered, ms
+//   questionnaire.csv experiment, time, steady_ms, seat, item, answer, answered, ms
 // Logs of a study get key columns (run, team, block, attempt, run_state, counts) in front of
 // experiment in every file.
 // A log cut off by a crash is read through the repair and its outcome row says "repaired".
@@ -47,6 +51,9 @@ public:
     static constexpr const char* kTeamFile = "team.csv";
     static constexpr const char* kOutcomeFile = "outcome.csv";
     static constexpr const char* kMarksFile = "marks.csv";
+    static constexpr const char* kProbesFile = "probes.csv";
+    static constexpr const char* kRatingsFile = "ratings.csv";
+    static constexpr const char* kQuestionnaireFile = "questionnaire.csv";
 
     // Reads every log twice (the first pass finds the attribute columns) and writes the five
     // files into folder, which is created when missing. A log that cannot be read is reported

@@ -133,6 +133,11 @@ void CLogTimeline::Add(const CLogEventView& event) {
         }
     } else if (event.name == "ResumeSim") {
         Resume(minute);
+    } else if (event.name == "ProbeStart" && minute >= 0 && m_marks.size() < kMaxProbeMarks &&
+               (event.Attribute("Kind") == "freeze" ||
+                event.Attribute("Kind") == "questionnaire")) {
+        // A freeze shows as a mark of its own, beside the experimenter's.
+        m_marks.push_back({minute, {}, std::string(event.Attribute("Probe"))});
     }
     const std::string_view station = from.empty() ? sender : from;
     if (station.empty() || minute < 0) {

@@ -74,6 +74,8 @@ public:
     const std::string& Mode() const { return m_mode; }
     int MinutesRun() const { return m_minutesRun; }
     bool Repaired() const { return m_repaired; }
+    // Freezes and the questionnaire are marked too, at most this many.
+    static constexpr size_t kMaxProbeMarks = 1000;
     // The experimenter's marks, minutes clamped to the window, in file order.
     const std::vector<CLogMark>& Marks() const { return m_marks; }
 

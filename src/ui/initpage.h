@@ -271,6 +271,9 @@ public:
     void ReportUnreadable(std::string_view why) override {
         m_view.ShowDiagnostic(std::string(why));
     }
+    void MeasureNote(std::string_view text) override {
+        m_view.ShowDiagnostic("probes: " + std::string(text));
+    }
     void RegistrationChanged(bool registered, std::string_view detail) override;
     void RegistrationRefused(std::string_view message) override;
 

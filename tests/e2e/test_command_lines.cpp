@@ -40,6 +40,8 @@ TEST(CommandLines, UnknownOptionsAndMalformedValuesAreRefusedWithTheUsage) {
         {"halyx-command", {"--headless", "--ans", "host:notaport"}},
         {"halyx-command", {"--headless", "--clock-every", "often"}},
         {"halyx-command", {"--headless", "--port"}},
+        {"halyx-command", {"--headless", "--event-stream", "70000"}},
+        {"halyx-station", {"--seat", "A=bot", "--answer-errors", "101"}},
         {"halyx-station", {"--name", "S1", "--sead", "4"}},
         {"halyx-station", {"--name", "S1", "--tick-ms", "abc"}},
         {"halyx-station", {"--name", "S1", "--ans", "host:notaport"}},

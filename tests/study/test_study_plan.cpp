@@ -1,7 +1,10 @@
+#include "external/kqml/parser.h"
+#include "study/probeplan.h"
 #include "study/studyplan.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 
 namespace halyx {
@@ -75,6 +78,77 @@ TEST(StudyPlan, RefusalsNameTheLine) {
               "p.csv: line 1: the first line must be run,team,block,scenario,mode,stations,notes");
     EXPECT_FALSE(Parse("", plan));
     EXPECT_FALSE(plan.Load("/nonexistent/plan.csv"));
+}
+
+// The probe plan keeps the plan it had when a row is refused, and says where.
+TEST(ProbePlan, RefusalsNameTheLine) {
+    const std::string header = std::string(CProbePlan::kHeader) + "\n";
+    const std::string good = "freeze,100,30,q1,How many?,number:own_contacts~1,\n";
+    struct Case {
+        std::string body;
+        size_t line;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"pause,100,30,q1,T,text,\n", 2, "kind must be freeze"},
+        {good + "freeze,961,30,q2,T,text,\n", 3, "minute must be a whole number"},
+        {"freeze,100,0,q1,T,text,\n", 2, "seconds must be"},
+        {"freeze,100,30,,T,text,\n", 2, "needs an id and a text"},
+        {"freeze,100,30,q1,T,number:weather,\n", 2, "unknown fact \"weather\""},
+        {"freeze,100,30,q1,T,text:minute,\n", 2, "answer must be choice, number or text"},
+        {"freeze,100,30,q1,T,choice,only\n", 2, "at least two choices"},
+        {"freeze,100,30,q1,T,choice:inside_lines~2,\n", 2, "a tolerance (~N) goes with a number"},
+        {good + good, 3, "question id \"q1\" twice"},
+        {"rating,0,30,,,,\n", 2, "how often"},
+        {"questionnaire,,30,,,,all\n", 2, "empty or pairs"},
+        {"freeze,100,30,q1,\"open\n", 2, "quoted field is not closed"},
+    };
+    CProbePlan plan;
+    ASSERT_TRUE(plan.Parse(header + good + "rating,5,20,,,,\nquestionnaire,,,,,,pairs\n"));
+    for (const Case& c : cases) {
+        const CProbePlanResult r = plan.Parse(header + c.body);
+        EXPECT_FALSE(r) << c.body;
+        EXPECT_EQ(r.line, c.line) << c.body;
+        EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+    }
+    ASSERT_EQ(plan.Probes().size(), 1u);
+    EXPECT_EQ(plan.RatingEvery(), 5);
+    ASSERT_TRUE(plan.Questionnaire());
+    EXPECT_EQ(plan.Questionnaire()->questions.size(), 21u);
+    EXPECT_EQ(plan.Parse("kind,minute\n").line, 1u);
+
+    // What the seat reads is what the plan says, facts and tolerance included.
+    CParser content;
+    ASSERT_TRUE(content.parse_list("(" + ProbeContent(plan.Probes()[0]) + ")"));
+    std::string why;
+    const std::optional<CProbe> read = ReadProbe(content, why);
+    ASSERT_TRUE(read) << why;
+    EXPECT_EQ(read->questions[0].fact, "own_contacts");
+    EXPECT_EQ(read->questions[0].tolerance, 1.0);
+}
+
+TEST(ProbePlan, AnswersAreScoredAgainstTheTruth) {
+    CProbeQuestion number;
+    number.answer = AnswerKind::Number;
+    number.tolerance = 2;
+    CProbeQuestion choice;
+    choice.answer = AnswerKind::Choice;
+    struct Case {
+        const CProbeQuestion* question;
+        const char* answer;
+        const char* truth;
+        std::optional<int> score;
+    };
+    const Case cases[] = {
+        {&number, "12", "10", 1},    {&number, " 13 ", "10", 0}, {&number, "ten", "10", 0},
+        {&number, "1e400", "10", 0}, {&number, "", "10", {}},    {&number, "10", "", {}},
+        {&choice, "YES", "yes", 1},  {&choice, "no", "yes", 0},  {&choice, " ", "yes", {}},
+        {&choice, "I3", "I3", 1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ScoreAnswer(*c.question, c.answer, c.truth), c.score)
+            << c.answer << " against " << c.truth;
+    }
 }
 
 } // namespace

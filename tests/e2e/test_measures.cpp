@@ -1,0 +1,202 @@
+// Researchers' measures in a whole mission: a probe plan with two freezes, an in-view question,
+// a workload rating every 5 minutes and the questionnaire at the end, asked of three bot seats
+// and of DELTA, a station that knows no probes. ALPHA answers truthfully, BRAVO and CHARLIE
+// always wrongly, so the scores show that the console judges by its own model of the mission.
+// Every question is logged once per seat; the clock holds during each freeze (DELTA's silence
+// keeps it held until the time is up, which the console says) and resumes at the next minute;
+// halyx-log csv splits the answers into its tables.
+#include "e2eutil.h"
+
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
+
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <tuple>
+
+namespace halyx {
+namespace {
+
+using namespace e2e;
+
+class Measures : public ProgramsTest {
+protected:
+    static void SetUpTestSuite() { EnsureApplication("test_e2e_measures"); }
+};
+
+constexpr const char* kPlan = "kind,minute,seconds,id,text,answer,choices\n"
+                              "freeze,100,2,contacts,How many incursions do your radars "
+                              "see?,number:own_contacts,\n"
+                              "freeze,100,2,minute,What minute is it?,number:minute~5,\n"
+                              "freeze,100,2,zone,Do you stand between the impact "
+                              "lines?,choice:inside_lines,yes|no\n"
+                              "freeze,300,2,minute,What minute is it?,number:minute,\n"
+                              "freeze,300,2,plan,\"What next, in a few words?\",text,\n"
+                              "inview,400,2,busy,How many are active?,number:active_interceptors,\n"
+                              "rating,5,1,,,,\n"
+                              "questionnaire,,2,,,,pairs\n";
+
+TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
+    {
+        std::ofstream plan(home + "probes.csv");
+        plan << kPlan;
+    }
+    QString ans;
+    processes.push_back(StartAns(home, ans));
+    ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
+    Start("halyx-station", {"--seat", "ALPHA=bot", "--ans", ans, "--no-fetch-maps"},
+          home + "alpha.out");
+    Start("halyx-station",
+          {"--seat", "BRAVO=bot", "--seat", "CHARLIE=bot", "--ans", ans, "--answer-errors", "100",
+           "--no-fetch-maps"},
+          home + "others.out");
+    Start("halyx-station", {"--seat", "DELTA=idle", "--ans", ans, "--no-probes", "--no-fetch-maps"},
+          home + "delta.out");
+    QProcess* console = Start("halyx-command",
+                              {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms",
+                               "30", "--event-stream", "0"},
+                              home + "console.out");
+    // A recorder follows the live event stream while the mission runs.
+    const std::string events = WaitForLine(home + "console.out", "EVENTS ");
+    ASSERT_FALSE(events.empty()) << ReadFile(home + "console.out.err");
+    QTcpSocket recorder;
+    recorder.connectToHost("127.0.0.1", static_cast<quint16>(ReadInt(events.substr(7))));
+    ASSERT_TRUE(recorder.waitForConnected(5000));
+    const std::string logs = home + "logs";
+    Send(console, "register\nwait agents 4 timeout=60\nadd ALPHA BRAVO CHARLIE DELTA\nprobes " +
+                      home + "probes.csv\ninit name=M folder=" + logs +
+                      "\nwait initialized timeout=60\nstart\nwait end timeout=300\n"
+                      "wait quiet 500 timeout=60\nquit\n");
+    QByteArray streamed;
+    for (int waited = 0; !console->waitForFinished(20) && waited < 400000; waited += 40) {
+        recorder.waitForReadyRead(20);
+        streamed += recorder.readAll();
+    }
+    ASSERT_EQ(console->state(), QProcess::NotRunning) << ReadFile(home + "console.out");
+    streamed += recorder.readAll();
+    const std::string out = ReadFile(home + "console.out");
+    EXPECT_NE(out.find("no answer from DELTA to probe freeze-100 within 2 s"), std::string::npos)
+        << out;
+
+    pugi::xml_document doc;
+    ASSERT_TRUE(doc.load_file((logs + "/M.xml").c_str())) << out;
+    std::map<std::string, pugi::xml_node> starts, ends;
+    std::map<std::tuple<std::string, std::string, std::string>, int> answered;
+    std::string open;
+    int steadyStarts = 0, ratings = 0;
+    for (pugi::xml_node e : doc.child("HalyxSimLog").child("SimEvents").children("Event")) {
+        const std::string name = e.attribute("Name").value();
+        const std::string probe = e.attribute("Probe").value();
+        const int clock = e.attribute("ClockTime").as_int(-1);
+        if (name == "SteadyClock") {
+            steadyStarts += std::string(e.attribute("At").value()) == "start";
+        } else if (name == "ProbeStart") {
+            starts[probe] = e;
+            ratings += std::string(e.attribute("Kind").value()) == "rating";
+            if (probe.rfind("freeze", 0) == 0) {
+                open = probe;
+            }
+        } else if (name == "ProbeEnd") {
+            ends[probe] = e;
+            if (probe == open) {
+                open = "-" + probe;
+            }
+        } else if (name == "ProbeAnswer") {
+            const std::string seat = e.attribute("Seat").value();
+            ++answered[{probe, seat, e.attribute("Question").value()}];
+            const bool knows = seat != "DELTA";
+            EXPECT_EQ(e.attribute("Answered").as_int(), knows ? 1 : 0) << probe << " " << seat;
+            const std::string q = e.attribute("Question").value();
+            if (q == "minute") {
+                EXPECT_EQ(e.attribute("Truth").as_int(),
+                          starts[probe].attribute("ClockTime").as_int());
+                if (knows) {
+                    EXPECT_EQ(e.attribute("Score").as_int(), seat == "ALPHA" ? 1 : 0)
+                        << probe << seat;
+                }
+            }
+        } else if (!open.empty() && clock >= 0) {
+            // A station's command during a freeze carries the held minute (one past the frozen
+            // one at most); the first after the freeze carries a later one.
+            const int frozen =
+                starts[open[0] == '-' ? open.substr(1) : open].attribute("ClockTime").as_int();
+            if (open[0] != '-') {
+                EXPECT_LE(clock, frozen + 1) << name << " during " << open;
+            }
+        }
+    }
+    EXPECT_EQ(steadyStarts, 1);
+    // The stream carried the measures' lines exactly as the log has them.
+    const auto measureLines = [](const std::vector<std::string>& lines) {
+        std::vector<std::string> kept;
+        for (const std::string& line : lines) {
+            if (line.rfind("<Event ", 0) == 0 && line.find("Name=\"Probe") != std::string::npos) {
+                kept.push_back(line);
+            }
+        }
+        return kept;
+    };
+    std::vector<std::string> streamLines;
+    for (const QByteArray& line : streamed.split('\n')) {
+        streamLines.push_back(line.toStdString());
+    }
+    const std::vector<std::string> logged = measureLines(Lines(logs + "/M.xml"));
+    EXPECT_GT(logged.size(), 800u);
+    EXPECT_EQ(measureLines(streamLines), logged);
+    // ALPHA's clock went on minute by minute across the freezes (960 comes twice: before and
+    // after the questionnaire).
+    int last = -1;
+    for (const std::string& line : Lines(home + "alpha.out")) {
+        if (IsRecv(line) && line.find("clock_sync") != std::string::npos) {
+            const int minute = ReadInt(line.substr(line.find(":clock ") + 7));
+            EXPECT_TRUE(minute == last + 1 || (minute == 960 && last == 960)) << last << minute;
+            last = minute;
+        }
+    }
+    EXPECT_EQ(last, 960);
+    EXPECT_EQ(ratings, 191); // minutes 5 to 955
+    ASSERT_EQ(starts.count("freeze-100") + starts.count("freeze-300") + starts.count("inview-400") +
+                  starts.count("questionnaire"),
+              4u);
+    for (const auto& [probe, start] : starts) {
+        ASSERT_EQ(ends.count(probe), 1u) << probe;
+        EXPECT_STREQ(ends[probe].attribute("Missing").value(), "DELTA") << probe;
+        const int questions = start.attribute("Questions").as_int();
+        int logged = 0;
+        for (const auto& [key, count] : answered) {
+            if (std::get<0>(key) == probe) {
+                EXPECT_EQ(count, 1) << probe << " " << std::get<1>(key) << " " << std::get<2>(key);
+                ++logged;
+            }
+        }
+        EXPECT_EQ(logged, questions * 4) << probe;
+    }
+    EXPECT_EQ(starts["questionnaire"].attribute("Questions").as_int(), 21);
+    // The freezes held the clock until DELTA's time was up, then the mission went on.
+    for (const char* freeze : {"freeze-100", "freeze-300"}) {
+        EXPECT_GE(ends[freeze].attribute("SteadyMs").as_llong() -
+                      starts[freeze].attribute("SteadyMs").as_llong(),
+                  2000);
+    }
+
+    QProcess* csv = Start("halyx-log",
+                          {"csv", QString::fromStdString(logs + "/M.xml"), "-o",
+                           QString::fromStdString(home + "csv")},
+                          home + "csv.out");
+    ASSERT_TRUE(csv->waitForFinished(60000));
+    const auto probes = Lines(home + "csv/probes.csv");
+    const auto ratingRows = Lines(home + "csv/ratings.csv");
+    const auto questionnaire = Lines(home + "csv/questionnaire.csv");
+    ASSERT_FALSE(probes.empty()) << ReadFile(home + "csv.out.err");
+    EXPECT_EQ(probes[0], "experiment,minute,time,steady_ms,probe,kind,seat,question,text,answer,"
+                         "answered,truth,score,ms");
+    EXPECT_EQ(probes.size(), 1u + 4 * (3 + 2 + 1));
+    EXPECT_EQ(ratingRows.size(), 1u + 4 * 191);
+    EXPECT_EQ(questionnaire.size(), 1u + 4 * 21);
+}
+
+} // namespace
+} // namespace halyx
