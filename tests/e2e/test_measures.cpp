@@ -24,7 +24,7 @@ using namespace e2e;
 
 class Measures : public ProgramsTest {
 protected:
-    static void SetUpTestSuite() { EnsureApplication("test_e2e_measures"); }
+    static void SetUpTestSuite() { TestApp("test_e2e_measures"); }
 };
 
 constexpr const char* kPlan = "kind,minute,seconds,id,text,answer,choices\n"

@@ -31,7 +31,7 @@ constexpr int kLaunchMinutes = 960;
 
 class StationBots : public ProgramsTest {
 protected:
-    static void SetUpTestSuite() { EnsureApplication("test_e2e_station_bots"); }
+    static void SetUpTestSuite() { TestApp("test_e2e_station_bots"); }
 };
 
 double Num(const pugi::xml_node& node, const char* name) {

@@ -49,7 +49,7 @@ window.t = {
 
 class WebSeats : public ProgramsTest {
 protected:
-    static void SetUpTestSuite() { EnsureApplication("test_e2e_web_seats"); }
+    static void SetUpTestSuite() { TestApp("test_e2e_web_seats"); }
     void SetUp() override {
         m_browser = QStandardPaths::findExecutable("chromium").toStdString();
         if (m_browser.empty()) {
