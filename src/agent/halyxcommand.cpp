@@ -673,6 +673,10 @@ void CHalyxCommand::StopPlayback() {
 
 void CHalyxCommand::MissionComplete(const std::string& text, bool launched) {
     const std::string content = Format(kMissionCompleteTemplate, text.c_str());
+    // The measures' end goes first: readers take SimulationComplete as the last event.
+    if (m_log.IsOpen() && !m_log.SimEventsClosed()) {
+        m_probes.MissionEnded();
+    }
     m_log.LogSimulationComplete(launched);
     const std::vector<std::string> team = m_team;
     for (const std::string& member : team) {

@@ -82,11 +82,16 @@ void CProbeRunner::WorldFromStation(const std::string& sender, const std::string
 }
 
 void CProbeRunner::MissionStarted() {
+    m_running = true;
     m_log.LogMeasure("SteadyClock", std::nullopt,
                      {{"At", "start"}, {"SteadyMs", std::to_string(m_steady())}});
 }
 
 void CProbeRunner::MissionEnded() {
+    if (!m_running) {
+        return;
+    }
+    m_running = false;
     // Seats still asked when the mission ends give no answer.
     const std::int64_t now = m_steady();
     for (const OpenProbe& open : m_open) {

@@ -100,6 +100,8 @@ private:
     std::set<std::string> m_asked; // probe IDs asked in this mission
     int m_lastDue = -1;
     std::size_t m_recorded = 0;
+    // Between MissionStarted and MissionEnded: the end is written once, however it comes.
+    bool m_running = false;
 };
 
 } // namespace halyx
