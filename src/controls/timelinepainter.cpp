@@ -20,6 +20,7 @@ constexpr double kTop = 64;    // title and subtitle
 constexpr double kLaneHeight = 64;
 constexpr double kAxisHeight = 34;
 constexpr double kLegendHeight = 70;
+constexpr double kLegendRow = 24; // a third legend row for the measures, when there are any
 constexpr double kMarkSize = 8;
 // The narrowest layout: eight legend columns, each wide enough for its longest label.
 constexpr double kMinWidth = 1320;
@@ -105,6 +106,23 @@ QString DecisionText(const std::string& decision) {
     return decision == "NoLaunch" ? QStringLiteral("No launch") : QString::fromStdString(decision);
 }
 
+// The researcher's measures: freezes, in-view questions and ratings share one colour.
+QColor MeasureColor() {
+    return QColor(0x6a, 0x1b, 0x9a);
+}
+
+// A seat's workload rating as a bar rising from the lane's bottom, as tall as the rating; a
+// rating not answered as a short grey stub.
+void DrawRating(QPainter& p, double cx, double bottom, int8_t rating) {
+    if (rating == CLogTimeline::kRatingMissing) {
+        p.setPen(QPen(QColor(0x9e, 0x9e, 0x9e), 2));
+        p.drawLine(QPointF(cx, bottom), QPointF(cx, bottom - 3));
+    } else {
+        p.setPen(QPen(MeasureColor(), 2));
+        p.drawLine(QPointF(cx, bottom), QPointF(cx, bottom - 3 - 2.0 * rating));
+    }
+}
+
 QColor DecisionColor(const std::string& decision) {
     if (decision.empty()) {
         return QColor(0x75, 0x75, 0x75);
@@ -152,8 +170,9 @@ QColor CTimelinePainter::NoGoColor() {
 
 QSize CTimelinePainter::PreferredSize(const CLogTimeline& timeline) {
     const double lanes = static_cast<double>(std::max<size_t>(timeline.Lanes().size(), 1));
+    const double legend = kLegendHeight + (timeline.HasMeasures() ? kLegendRow : 0);
     return QSize(static_cast<int>(kWidth),
-                 static_cast<int>(kTop + lanes * kLaneHeight + kAxisHeight + kLegendHeight));
+                 static_cast<int>(kTop + lanes * kLaneHeight + kAxisHeight + legend));
 }
 
 void CTimelinePainter::Paint(QPainter& p, const QRectF& area, const CLogTimeline& timeline,
@@ -264,6 +283,20 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
                    pauseColor);
         m = end;
     }
+    // Freezes and the questionnaire hold the clock at their minute: a band across all lanes;
+    // an in-view question, asked while the clock runs, a dotted line.
+    const QColor freezeColor(0x6a, 0x1b, 0x9a, 70);
+    for (const CLogTimeline::Probe& probe : timeline.Probes()) {
+        if (probe.kind == "inview") {
+            p.setPen(QPen(MeasureColor(), 1.2, Qt::DotLine));
+            p.drawLine(QPointF(x(probe.minute + 0.5), kTop),
+                       QPointF(x(probe.minute + 0.5), lanesBottom));
+        } else {
+            const double w = std::max(4.0, minuteWidth);
+            p.fillRect(QRectF(x(probe.minute + 0.5) - w / 2, kTop, w, lanesBottom - kTop),
+                       freezeColor);
+        }
+    }
 
     const int bandEnd = timeline.LaunchDecision().empty() ? std::max(timeline.MinutesRun(), 0)
                                                           : CLogTimeline::kMinutes;
@@ -283,6 +316,14 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
                                                             : QColor(0xdd, 0xdd, 0xdd);
             p.fillRect(QRectF(x(m), bandTop, (end - m) * minuteWidth, 10), color);
             m = end;
+        }
+        if (timeline.HasMeasures()) {
+            for (int m = 0; m <= CLogTimeline::kMinutes; ++m) {
+                const int8_t rating = lane.ratings[static_cast<size_t>(m)];
+                if (rating != CLogTimeline::kNotRated) {
+                    DrawRating(p, x(m + 0.5), top + kLaneHeight - 3, rating);
+                }
+            }
         }
         // Chat ticks.
         p.setPen(QPen(QColor(0x28, 0x35, 0x93), 2));
@@ -350,6 +391,23 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
         }
     }
 
+    // The probes' names, a line below the experimenter's notes.
+    lastLabelEnd = -1;
+    for (const CLogTimeline::Probe& probe : timeline.Probes()) {
+        const double mx = x(probe.minute + 0.5);
+        if (style.drawText && mx > lastLabelEnd) {
+            p.setFont(small);
+            const QString name = QFontMetricsF(small).elidedText(QString::fromStdString(probe.id),
+                                                                 Qt::ElideRight, 120);
+            const QRectF box(mx + 3, kTop + 16, QFontMetricsF(small).horizontalAdvance(name) + 4,
+                             14);
+            p.fillRect(box, QColor(255, 255, 255, 200));
+            p.setPen(MeasureColor());
+            p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, name);
+            lastLabelEnd = box.right() + 4;
+        }
+    }
+
     // The launch decision at the close of the window.
     const QColor decision = DecisionColor(timeline.LaunchDecision());
     p.setPen(QPen(decision, 3));
@@ -412,6 +470,31 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
     swatch(NoGoColor(), QStringLiteral("no go"), false);
     swatch(QColor(0xdd, 0xdd, 0xdd), QStringLiteral("no report yet"), false);
     swatch(QColor(0x60, 0x7d, 0x8b, 120), QStringLiteral("clock paused"), false);
+    if (!timeline.HasMeasures()) {
+        return;
+    }
+    // A third row for the measures.
+    const auto entry = [&](const QString& text, const auto& draw) {
+        const QPointF at = slotPoint(slot++);
+        draw(at);
+        if (style.drawText) {
+            p.setPen(Qt::black);
+            p.setFont(font);
+            p.drawText(at + QPointF(10, 5), text);
+        }
+    };
+    entry(QStringLiteral("freeze, questionnaire"),
+          [&](QPointF at) { p.fillRect(QRectF(at.x() - 3, at.y() - 7, 6, 14), freezeColor); });
+    entry(QStringLiteral("in-view question"), [&](QPointF at) {
+        p.setPen(QPen(MeasureColor(), 1.2, Qt::DotLine));
+        p.drawLine(at + QPointF(0, -7), at + QPointF(0, 7));
+    });
+    entry(QStringLiteral("rating 1 to 5 (height)"), [&](QPointF at) {
+        DrawRating(p, at.x() - 3, at.y() + 6, 1);
+        DrawRating(p, at.x() + 3, at.y() + 6, 4);
+    });
+    entry(QStringLiteral("rating not answered"),
+          [&](QPointF at) { DrawRating(p, at.x(), at.y() + 6, CLogTimeline::kRatingMissing); });
 }
 
 } // namespace halyx

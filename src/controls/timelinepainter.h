@@ -5,7 +5,9 @@
 // station has a lane with chat ticks at its top, its commands as marks (shape and colour by kind)
 // in the middle and its go/no-go status as a band at its bottom; paused minutes are shaded across
 // all lanes, the experimenter's marks are dashed lines with their notes, and the launch decision
-// stands at minute 960.
+// stands at minute 960. A log with measures also shows each freeze (and the questionnaire) as a
+// band across the lanes and each in-view question as a dotted line, both named, and each seat's
+// workload ratings as bars at the foot of its lane; the legend gets a row for them.
 //
 // Usage:
 //     QImage image(CTimelinePainter::PreferredSize(timeline), QImage::Format_ARGB32);

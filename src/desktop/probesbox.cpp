@@ -31,6 +31,7 @@ CProbesBox::CProbesBox(CHalyxCommand& agent, QWidget* parent)
     m_set = new QComboBox(this);
     m_set->addItem(tr("Built-in questions"));
     m_freeze = new QPushButton(tr("Freeze now"), this);
+    m_freeze->setObjectName(QStringLiteral("Freeze Now"));
     connect(m_freeze, &QPushButton::clicked, this, [this] { FreezeNow(); });
     m_answers = new QLabel(this);
     m_answers->setObjectName(QStringLiteral("Probe Answers"));

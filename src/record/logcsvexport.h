@@ -32,7 +32,7 @@ struct LogCsvReport {
     std::vector<std::string> problems; // one line per log that was left out or file not written
     size_t logsWritten = 0;
     int64_t events = 0;
-    bool filesWritten = false; // the six files are in the folder
+    bool filesWritten = false; // every file is in the folder
 
     explicit operator bool() const { return filesWritten && problems.empty(); }
 };
@@ -55,7 +55,7 @@ public:
     static constexpr const char* kRatingsFile = "ratings.csv";
     static constexpr const char* kQuestionnaireFile = "questionnaire.csv";
 
-    // Reads every log twice (the first pass finds the attribute columns) and writes the five
+    // Reads every log twice (the first pass finds the attribute columns) and writes the
     // files into folder, which is created when missing. A log that cannot be read is reported
     // and left out; the others are still written. An empty path stands for a run without a log
     // (a study's skipped run): it gets an outcome row of its key cells, state "no log".

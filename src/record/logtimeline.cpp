@@ -133,11 +133,13 @@ void CLogTimeline::Add(const CLogEventView& event) {
         }
     } else if (event.name == "ResumeSim") {
         Resume(minute);
-    } else if (event.name == "ProbeStart" && minute >= 0 && m_marks.size() < kMaxProbeMarks &&
-               (event.Attribute("Kind") == "freeze" ||
-                event.Attribute("Kind") == "questionnaire")) {
-        // A freeze shows as a mark of its own, beside the experimenter's.
-        m_marks.push_back({minute, {}, std::string(event.Attribute("Probe"))});
+    } else if (event.name == "ProbeStart" && minute >= 0) {
+        const std::string_view kind = event.Attribute("Kind");
+        if (kind != "rating" && m_probes.size() < kMaxProbes) {
+            m_probes.push_back({minute, std::string(event.Attribute("Probe")), std::string(kind)});
+        }
+    } else if (event.name == "ProbeAnswer" && minute >= 0 && event.Attribute("Kind") == "rating") {
+        AddRating(event, minute);
     }
     const std::string_view station = from.empty() ? sender : from;
     if (station.empty() || minute < 0) {
@@ -155,6 +157,24 @@ void CLogTimeline::Add(const CLogEventView& event) {
     } else {
         lane.marks[static_cast<size_t>(MarkOf(event.name))].set(at);
     }
+}
+
+void CLogTimeline::AddRating(const CLogEventView& event, int minute) {
+    const std::string_view seat = event.Attribute("Seat");
+    if (seat.empty()) {
+        return;
+    }
+    m_rated = true;
+    const std::string_view answer = event.Attribute("Answer");
+    int value = kRatingMissing;
+    const auto [end, ec] = std::from_chars(answer.data(), answer.data() + answer.size(), value);
+    if (ec != std::errc() || end != answer.data() + answer.size() || value < kRatingLow ||
+        value > kRatingHigh || event.Attribute("Answered") != "1") {
+        value = kRatingMissing;
+    }
+    int8_t& cell = LaneOf(seat).ratings[static_cast<size_t>(minute)];
+    // A rating answered stands over one missing for the same minute.
+    cell = std::max(cell, static_cast<int8_t>(value));
 }
 
 void CLogTimeline::Resume(int minute) {

@@ -37,22 +37,30 @@ public:
     }
 
     // Starts the server, the stations (their output in folder) and the console with its window
-    // shown and the registration fields filled; returns what failed, or an empty text.
+    // shown and the registration fields filled; returns what failed, or an empty text. The
+    // stations are load tools sending random commands, or with seats bot seats (which answer
+    // probes); the last station gets lastStationArgs besides.
     std::string Start(const QString& folder, const QString& stationProgram, int firstSeed,
-                      const char* tickMs) {
+                      const char* tickMs, bool seats = false,
+                      const QStringList& lastStationArgs = {}) {
         std::string error;
         if (!nameServer.listen(QHostAddress::LocalHost, 0, error)) {
             return "name server: " + error;
         }
         for (int s = 0; s < 3; ++s) {
             auto process = std::make_unique<QProcess>();
-            const QString out = folder + QLatin1Char('/') + QString::fromUtf8(kStations[s]);
+            const QString name = QString::fromUtf8(kStations[s]);
+            const QString out = folder + QLatin1Char('/') + name;
             process->setStandardOutputFile(out + QStringLiteral(".out"));
             process->setStandardErrorFile(out + QStringLiteral(".err"));
-            process->start(stationProgram,
-                           {"--name", kStations[s], "--ans",
-                            QStringLiteral("127.0.0.1:%1").arg(nameServer.port()), "--behaviour",
-                            "active", "--seed", QString::number(firstSeed + s)});
+            QStringList args = seats ? QStringList{"--seat", name + QStringLiteral("=bot")}
+                                     : QStringList{"--name", name, "--behaviour", "active"};
+            args << "--ans" << QStringLiteral("127.0.0.1:%1").arg(nameServer.port()) << "--seed"
+                 << QString::number(firstSeed + s);
+            if (s == 2) {
+                args += lastStationArgs;
+            }
+            process->start(stationProgram, args);
             if (!process->waitForStarted(10000)) {
                 return "a station did not start";
             }

@@ -112,6 +112,25 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     Click(start);
     EXPECT_EQ(Statuses(), (QStringList{"Running", "Running"}));
 
+    // Freeze now: a seat's row is frozen until its answer; the Probes box counts the answers.
+    auto* freeze = Find(widget, QStringLiteral("Freeze Now"));
+    ASSERT_TRUE(Eventually([&] { return freeze->isEnabled(); }));
+    Click(freeze);
+    const QString frozen = QStringLiteral("Frozen (answering)");
+    EXPECT_EQ(Statuses(), (QStringList{frozen, frozen}));
+    Deliver("ALPHA", "tell :command probe_answer :probeID freeze-0 :count 1 :a1 (:id minute "
+                     ":value 0)");
+    EXPECT_EQ(Statuses(), (QStringList{"Running", frozen}));
+    auto* answers = Find<QLabel>(widget, QStringLiteral("Probe Answers"));
+    EXPECT_TRUE(Eventually([&] {
+        return answers->text() ==
+               QStringLiteral("Answers recorded: 3\nFrozen (freeze-0): 1 of 2 seats answered");
+    })) << answers->text().toStdString();
+    Deliver("BRAVO", "tell :command probe_answer :probeID freeze-0 :count 0");
+    EXPECT_EQ(Statuses(), (QStringList{"Running", "Running"}));
+    EXPECT_TRUE(Eventually([&] { return answers->text() == "Answers recorded: 6"; }))
+        << answers->text().toStdString();
+
     // Closing mid-mission asks; No keeps the window and the mission.
     {
         QString question;

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 using namespace halyx;
 using namespace halyx::test;
 
@@ -130,4 +132,40 @@ TEST(LogCsv, AttributesBeyondTheColumnLimitShareOneColumnAndAreKept) {
     EXPECT_EQ(rows[0].size(), 6 + 256 + 2u);
     EXPECT_EQ(rows[1][static_cast<size_t>(Column(rows[0], "A0"))], "v\"0");
     EXPECT_EQ(rows[300][static_cast<size_t>(other)], "A299=\"v&quot;299\"");
+}
+
+TEST(LogCsv, AStudysKeyColumnsLeadTheMeasureTablesToo) {
+    const std::string folder = FreshFolder("measures");
+    {
+        CExperimentLog log(SteppingClock{});
+        ASSERT_TRUE(log.Open(folder, "T01_B1", "", "<Scenario/>\n"));
+        for (const auto& [kind, question, answer] : {std::tuple{"freeze", "minute", "120"},
+                                                     {"rating", "rating", "4"},
+                                                     {"questionnaire", "effort", "55"}}) {
+            log.LogMeasure("ProbeAnswer", 120,
+                           {{"Probe", "p"},
+                            {"Kind", kind},
+                            {"Seat", "ALPHA"},
+                            {"Question", question},
+                            {"Answer", answer},
+                            {"Answered", "1"}});
+        }
+        log.EndSimEvents(TeamMembersXml({"ALPHA"}));
+        log.Close();
+    }
+    const std::vector<std::string> names = {"run",     "team",      "block",
+                                            "attempt", "run_state", "counts"};
+    const std::vector<std::string> values = {"1", "T01", "B1", "1", "done", "yes"};
+    ASSERT_TRUE(CLogCsvExport().Export({folder + "T01_B1.xml"}, folder + "csv/",
+                                       CLogCsvKeys{names, {values}}));
+    for (const auto& [file, column, answer] :
+         {std::tuple{CLogCsvExport::kProbesFile, "answer", "120"},
+          {CLogCsvExport::kRatingsFile, "rating", "4"},
+          {CLogCsvExport::kQuestionnaireFile, "answer", "55"}}) {
+        const auto rows = Csv(folder + "csv/", file);
+        ASSERT_EQ(rows.size(), 2u) << file;
+        EXPECT_EQ(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 6), names) << file;
+        EXPECT_EQ(std::vector<std::string>(rows[1].begin(), rows[1].begin() + 6), values) << file;
+        EXPECT_EQ(rows[1][static_cast<size_t>(Column(rows[0], column))], answer) << file;
+    }
 }

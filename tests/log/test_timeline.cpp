@@ -131,6 +131,46 @@ TEST(Timeline, AHostileNumberOfStationsSharesTheLastLane) {
     EXPECT_TRUE(t.Lanes().back().marks[static_cast<size_t>(TimelineMark::Weather)].test(960));
 }
 
+TEST(Timeline, FreezesInViewQuestionsAndRatingsAreDrawnWhereTheyHappened) {
+    App();
+    CLogInfo info;
+    info.team = {"ALPHA", "BRAVO"};
+    CLogTimeline t(info, "Measures");
+    CLogEventView e;
+    const auto add = [&](std::string_view name, std::string_view minute, std::string_view kind,
+                         std::string_view seat, std::string_view answer,
+                         std::string_view answered) {
+        e.name = name;
+        e.attributes = {{"ClockTime", minute}, {"Probe", "p"},     {"Kind", kind},
+                        {"Seat", seat},        {"Answer", answer}, {"Answered", answered}};
+        t.Add(e);
+    };
+    add("ProbeStart", "120", "freeze", "", "", "");
+    add("ProbeStart", "300", "inview", "", "", "");
+    add("ProbeStart", "5", "rating", "", "", "");
+    add("ProbeAnswer", "5", "rating", "ALPHA", "4", "1");
+    add("ProbeAnswer", "5", "rating", "BRAVO", "", "0");
+    add("ProbeAnswer", "10", "rating", "BRAVO", "9", "1"); // out of the scale: not a rating
+    t.Finish();
+    ASSERT_EQ(t.Probes().size(), 2u);
+    EXPECT_EQ(t.Probes()[0], (CLogTimeline::Probe{120, "p", "freeze"}));
+    EXPECT_EQ(t.Lanes()[0].ratings[5], 4);
+    EXPECT_EQ(t.Lanes()[1].ratings[5], CLogTimeline::kRatingMissing);
+    EXPECT_EQ(t.Lanes()[1].ratings[10], CLogTimeline::kRatingMissing);
+
+    // The freeze shades its minute across the lanes; ALPHA's rating rises from its lane's foot.
+    const QImage image = Draw(t, false);
+    // Two lanes, and a third legend row for the measures.
+    EXPECT_EQ(image.height(), 64 + 2 * 64 + 34 + 70 + 24);
+    const auto purple = [&](double minute, int y) {
+        const QRgb c = image.pixel(static_cast<int>(130 + minute / 960 * 1350), y);
+        return qBlue(c) > qGreen(c) + 20;
+    };
+    EXPECT_TRUE(purple(120.5, 64 + 96));
+    EXPECT_FALSE(purple(200.5, 64 + 96));
+    EXPECT_TRUE(purple(5.5, 64 + 64 - 3 - 6));
+}
+
 TEST(Timeline, TheDrawingMatchesTheGoldenImageAndTextIsDrawnWhenAskedFor) {
     App();
     const CLogTimeline timeline = TimelineOf(WriteMission(FreshFolder("golden")));
