@@ -20,7 +20,8 @@ QJsonObject SeatStateJson(const CStationSeat& seat);
 
 // One action of the page: {"kind": "deploy", "unit": "I3", "lat": 400, "lng": 300} and so on
 // (activate, deactivate, deploy, intercept, abort, balloon, weather, request, answer, chat,
-// gonogo). An unknown kind or a missing value is refused with the reason.
+// gonogo; a probe's answer goes through ReadProbeAction). An unknown kind or a missing value is
+// refused with the reason.
 CSeatResult SeatAction(CStationSeat& seat, const QJsonObject& action);
 
 // The seat's open probes as its page shows them: id, kind, the seconds left to answer and the

@@ -8,6 +8,11 @@ import { el, clock } from "./dom.js";
 import { act } from "./connection.js";
 
 const COVERING = new Set(["freeze", "questionnaire"]);
+const HINTS = {
+  freeze: "The map comes back when you submit. Leave empty what you do not know.",
+  questionnaire: "Move each slider from 0 (very low) to 100 (very high); a pale one has no answer yet.",
+  pairs: "Then choose, in each pair, what counted more.",
+};
 const TITLES = {
   freeze: "The mission is frozen. Please answer from memory.",
   questionnaire: "The mission is over. How was your workload?",
@@ -79,6 +84,8 @@ function makeCard(probe, seat) {
   const node = el("section", { class: `probe ${probe.kind}`, "data-probe": probe.id,
     role: covering ? "dialog" : "region", "aria-label": TITLES[probe.kind] || "Questions" },
   el("h2", { text: covering ? `${seat}: ${TITLES[probe.kind]}` : TITLES[probe.kind] || "Questions" }),
+  HINTS[probe.kind] && el("p", { class: "hint", text: HINTS[probe.kind] +
+    (probe.kind === "questionnaire" && probe.questions.some((q) => q.answer === "choice") ? ` ${HINTS.pairs}` : "") }),
   ...fields.map((f) => f.node),
   el("div", { class: "foot" }, submit, left, status));
   const card = { node, covering, deadline: Date.now() + (probe.left ?? probe.seconds) * 1000, left, status, submit,
