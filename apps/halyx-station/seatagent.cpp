@@ -28,11 +28,12 @@ bool CSeatAgent::process_message_text(const std::string& text) {
     if (!m_ignoreProbes && m_probes.Receive(text)) {
         if (m_bot) {
             for (const std::string& answer : m_probes.AnswerAsBot(m_seat, m_seed, m_answerErrors)) {
-                if (CCommunicator* comm = get_communicator(); comm != nullptr) {
-                    comm->comm_sendmessage("tell", m_seat.State().console, "default-language",
-                                           "default-ontology", "", "", "", answer);
-                }
+                TellConsole(answer);
             }
+        }
+        // A person's page shows the questions, or closes them on probe_end.
+        if (m_changed) {
+            m_changed();
         }
         return true;
     }
@@ -57,6 +58,21 @@ CSeatResult CSeatAgent::Act(const std::function<CSeatResult(CStationSeat&)>& act
         m_changed();
     }
     return result;
+}
+
+CSeatResult CSeatAgent::AnswerProbe(const std::string& probeId, const CProbeAnswers& answers) {
+    const std::string content = m_probes.Answer(probeId, answers);
+    if (content.empty()) {
+        const CSeatResult refused =
+            CSeatResult::Refused("no open probe " + probeId + " (its time may be up)");
+        m_out("NOTE " + m_seat.Name() + " refused: " + refused.reason);
+        return refused;
+    }
+    TellConsole(content);
+    if (m_changed) {
+        m_changed();
+    }
+    return {};
 }
 
 void CSeatAgent::TellConsole(const std::string& content) {

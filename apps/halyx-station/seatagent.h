@@ -34,6 +34,9 @@ public:
         m_answerErrors = errorRate;
         m_ignoreProbes = ignore;
     }
+    // A face's answer to one open probe, sent to the console as a bot's is; refused when the
+    // probe is not open (its time was up, or it was answered).
+    CSeatResult AnswerProbe(const std::string& probeId, const CProbeAnswers& answers);
 
     // Called after every message and action that may have changed the seat (a web seat's page
     // is told then, once per message however many things changed).

@@ -1,6 +1,7 @@
 #include "seatjson.h"
 
-#include <QJsonArray>
+#include <algorithm>
+#include <cmath>
 
 namespace halyx {
 
@@ -247,6 +248,94 @@ CSeatResult SeatAction(CStationSeat& seat, const QJsonObject& action) {
         return kind == "balloon" ? seat.DeployBalloon(lat, lng) : seat.AskWeather(lat, lng);
     }
     return CSeatResult::Refused("unknown action");
+}
+
+QJsonArray SeatProbesJson(const std::vector<CProbe>& open,
+                          const std::function<int(const CProbe&)>& secondsLeft) {
+    QJsonArray out;
+    for (const CProbe& p : open) {
+        QJsonArray questions;
+        for (const CProbeQuestion& q : p.questions) {
+            QJsonObject o{
+                {"id", Q(q.id)}, {"text", Q(q.text)}, {"answer", AnswerKindName(q.answer)}};
+            if (!q.choices.empty()) {
+                QJsonArray choices;
+                for (const std::string& choice : q.choices) {
+                    choices.append(Q(choice));
+                }
+                o.insert("choices", choices);
+            }
+            if (q.answer == AnswerKind::Number && q.high > q.low) {
+                o.insert("low", q.low);
+                o.insert("high", q.high);
+                o.insert("step", q.step);
+            }
+            questions.append(o);
+        }
+        out.append(QJsonObject{{"id", Q(p.id)},
+                               {"kind", ProbeKindName(p.kind)},
+                               {"minute", p.minute},
+                               {"seconds", p.seconds},
+                               {"left", secondsLeft(p)},
+                               {"questions", questions}});
+    }
+    return out;
+}
+
+CSeatResult ReadProbeAction(const std::vector<CProbe>& open, const QJsonObject& action,
+                            std::string& probeId, CProbeAnswers& answers) {
+    probeId = Text(action, "probe");
+    const auto probe =
+        std::find_if(open.begin(), open.end(), [&](const CProbe& p) { return p.id == probeId; });
+    if (probe == open.end()) {
+        return CSeatResult::Refused("no open probe " + probeId.substr(0, 64) +
+                                    " (its time may be up)");
+    }
+    const QJsonValue given = action.value(QLatin1String("answers"));
+    if (!given.isObject()) {
+        return CSeatResult::Refused("the answers to probe " + probeId + " are missing");
+    }
+    const QJsonObject values = given.toObject();
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        const std::string id = it.key().toStdString();
+        const auto q = std::find_if(probe->questions.begin(), probe->questions.end(),
+                                    [&](const CProbeQuestion& x) { return x.id == id; });
+        if (q == probe->questions.end()) {
+            return CSeatResult::Refused("probe " + probeId + " has no question " +
+                                        id.substr(0, 64));
+        }
+        if (!it.value().isString() && !it.value().isDouble()) {
+            return CSeatResult::Refused("the answer to " + id + " is not a text or a number");
+        }
+    }
+    answers.clear();
+    for (const CProbeQuestion& q : probe->questions) {
+        const QJsonValue v = values.value(QString::fromStdString(q.id));
+        // QString::number writes a '.', whatever the locale.
+        const QString text =
+            v.isDouble() ? QString::number(v.toDouble(), 'g', 12) : v.toString().trimmed();
+        const std::string value = text.toStdString();
+        if (value.size() > kMaxProbeTextBytes) {
+            return CSeatResult::Refused("the answer to " + q.id + " is longer than " +
+                                        std::to_string(kMaxProbeTextBytes) + " bytes");
+        }
+        if (!value.empty() && q.answer == AnswerKind::Choice &&
+            std::find(q.choices.begin(), q.choices.end(), value) == q.choices.end()) {
+            return CSeatResult::Refused("the answer to " + q.id + " is not one of its choices");
+        }
+        if (!value.empty() && q.answer == AnswerKind::Number) {
+            bool number = false;
+            const double x = text.toDouble(&number);
+            if (!number || !std::isfinite(x)) {
+                return CSeatResult::Refused("the answer to " + q.id + " is not a number");
+            }
+            if (q.high > q.low && (x < q.low || x > q.high)) {
+                return CSeatResult::Refused("the answer to " + q.id + " is off its scale");
+            }
+        }
+        answers.emplace_back(q.id, value);
+    }
+    return {};
 }
 
 } // namespace halyx

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <chrono>
 
 namespace halyx {
 
@@ -150,6 +151,7 @@ constexpr Asset kAssets[] = {
     {"map.js", "text/javascript; charset=utf-8"},
     {"units.js", "text/javascript; charset=utf-8"},
     {"chat.js", "text/javascript; charset=utf-8"},
+    {"questions.js", "text/javascript; charset=utf-8"},
     {"dom.js", "text/javascript; charset=utf-8"},
 };
 
@@ -182,6 +184,9 @@ struct CSeatWeb::WebSeat {
     bool told = false; // the console was told the subject is away
     std::map<std::string, CSeatResult> done;
     std::deque<std::string> doneOrder;
+    // When each open probe first reached this program, so that a page that connects later is
+    // told the time left, not the whole time again.
+    std::map<std::string, std::chrono::steady_clock::time_point> probeArrived;
 };
 
 CSeatWeb::CSeatWeb(LineSink log, Limits limits)
@@ -424,9 +429,25 @@ void CSeatWeb::OpenStream(QTcpSocket* socket, Connection& c, WebSeat& seat,
 }
 
 void CSeatWeb::Publish(WebSeat& seat) {
-    const std::uint64_t revision = seat.agent->seat().Revision();
+    // The page numbers its updates by one revision; the seat and its probes change apart.
+    const CSeatProbes& probes = seat.agent->probes();
+    const std::uint64_t revision = seat.agent->seat().Revision() + probes.Revision();
     if (seat.state.empty() || revision != seat.sent) {
         QJsonObject state = SeatStateJson(seat.agent->seat());
+        const auto now = std::chrono::steady_clock::now();
+        std::erase_if(seat.probeArrived, [&](const auto& arrived) {
+            return std::none_of(probes.Open().begin(), probes.Open().end(),
+                                [&](const CProbe& p) { return p.id == arrived.first; });
+        });
+        state.insert("probes", SeatProbesJson(probes.Open(), [&](const CProbe& p) {
+                         const auto at = seat.probeArrived.try_emplace(p.id, now).first->second;
+                         const auto gone =
+                             std::chrono::duration_cast<std::chrono::seconds>(now - at).count();
+                         return static_cast<int>(
+                             std::max<long long>(0, p.seconds - static_cast<long long>(gone)));
+                     }));
+        state.insert("frozen", probes.Frozen());
+        state.insert("rev", static_cast<qint64>(revision));
         state.insert("prev", static_cast<qint64>(seat.sent));
         seat.state = QJsonDocument(state).toJson(QJsonDocument::Compact).toStdString();
     } else {
@@ -460,7 +481,18 @@ void CSeatWeb::Act(QTcpSocket* socket, Connection& c, WebSeat& seat, const std::
     if (const auto known = seat.done.find(id); known != seat.done.end()) {
         result = known->second; // sent again after a reconnect: answered, not repeated
     } else {
-        result = seat.agent->Act([&action](CStationSeat& s) { return SeatAction(s, action); });
+        if (action.value(QLatin1String("kind")).toString() == QLatin1String("probe")) {
+            std::string probe;
+            CProbeAnswers answers;
+            result = ReadProbeAction(seat.agent->probes().Open(), action, probe, answers);
+            if (result.ok) {
+                result = seat.agent->AnswerProbe(probe, answers);
+            } else {
+                m_log("NOTE " + seat.agent->seat().Name() + " refused: " + result.reason);
+            }
+        } else {
+            result = seat.agent->Act([&action](CStationSeat& s) { return SeatAction(s, action); });
+        }
         seat.done[id] = result;
         seat.doneOrder.push_back(id);
         if (seat.doneOrder.size() > m_limits.rememberedActions) {

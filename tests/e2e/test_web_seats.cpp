@@ -3,7 +3,9 @@
 // clicks lands in the log once with the seat's values, the teammate's page shows it within a
 // second, a reload brings the seat back without sending an action twice, markup in a chat line
 // stays text, a closed browser shows at the console as away, and the decision follows the
-// seats' last go/no-go. Without Chromium the test ends with status 77 (skipped).
+// seats' last go/no-go. A freeze covers both pages with its questions and holds the clock until
+// both subjects answered; a workload rating waits beside the map; each answer is logged once
+// with the console's truth and score. Without Chromium the test ends with status 77 (skipped).
 #include "browser.h"
 #include "e2eutil.h"
 
@@ -18,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <regex>
 
 namespace halyx {
 namespace {
@@ -43,7 +46,24 @@ window.t = {
     document.querySelector('#chat input').value = text;
     document.querySelector('#chat form').requestSubmit();
   },
+  // The actions the page posted; a key typed into a field.
+  sent: [],
+  keyOn: (node, k) => node.dispatchEvent(new KeyboardEvent('keydown', { key: k, bubbles: true })),
+  // Frozen: the cover holds the freeze's questions and is what lies over the map's middle.
+  frozen: (c = document.getElementById('cover'), m = document.getElementById('map').getBoundingClientRect()) =>
+    !!c.querySelector('[data-probe="freeze-20"]') && getComputedStyle(c).backgroundColor.startsWith('rgb(') &&
+    c.contains(document.elementFromPoint(m.x + m.width / 2, m.y + m.height / 2)),
+  field: (q, input) => document.querySelector(`[data-probe] [data-question="${q}"] ${input}`),
+  fill: (minute, zone, plan) => {
+    t.field('minute', 'input').value = minute;
+    t.field('zone', `input[value="${zone}"]`).click();
+    t.keyOn(Object.assign(t.field('plan', 'input'), { value: plan }), 'n');
+  },
+  submit: () => document.querySelector('[data-probe] .submit').click(),
+  post: (body) => fetch('/seat/' + halyxState.seat + '/act' + location.search,
+    { method: 'POST', body }).then((r) => r.json()).then((j) => `${j.ok} ${j.reason}`),
 };
+{ const f = window.fetch; window.fetch = (u, o) => { if (o && o.body) t.sent.push(o.body); return f(u, o); }; }
 'ok'
 )JS";
 
@@ -63,6 +83,16 @@ protected:
     static bool Until(CBrowserPage& page, const std::string& expression, int ms = 20000) {
         return Spin([&] { return page.Evaluate("String(!!(" + expression + "))") == "true"; }, ms);
     }
+    // For the user guide: the page at 1366x768 into the PNG file that variable names.
+    static void Screenshot(CBrowserPage& page, const char* variable) {
+        if (const QString shot = qEnvironmentVariable(variable); !shot.isEmpty()) {
+            const QJsonObject png = page.Call("Page.captureScreenshot", {{"format", "png"}});
+            QFile file(shot);
+            EXPECT_TRUE(
+                file.open(QIODevice::WriteOnly) &&
+                file.write(QByteArray::fromBase64(png.value("data").toString().toLatin1())) > 0);
+        }
+    }
     std::string m_browser;
 };
 
@@ -79,7 +109,16 @@ std::vector<pugi::xml_node> Events(const pugi::xml_document& log, const char* na
     return out;
 }
 
+// A freeze early in the mission, and a workload rating at minute 240.
+constexpr const char* kPlan =
+    "kind,minute,seconds,id,text,answer,choices\n"
+    "freeze,20,120,minute,What minute is it?,number:minute,\n"
+    "freeze,20,120,zone,Do you stand between the impact lines?,choice:inside_lines,yes|no\n"
+    "freeze,20,120,plan,What will you do next?,text,\n"
+    "rating,240,90,,,,\n";
+
 TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
+    std::ofstream(home + "probes.csv") << kPlan;
     QString ans;
     processes.push_back(StartAns(home, ans));
     ASSERT_FALSE(ans.isEmpty());
@@ -93,20 +132,56 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     QProcess* console = Start(
         "halyx-command", {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "120"},
         home + "console.out");
-    Send(console, "register\nwait agents 3 timeout=60\nadd ALPHA BRAVO CHARLIE\ninit name=Web "
-                  "folder=" +
-                      home + "logs\nwait initialized timeout=60\nstart\n");
+    Send(console, "register\nwait agents 3 timeout=60\nadd ALPHA BRAVO CHARLIE\nprobes " + home +
+                      "probes.csv\ninit name=Web folder=" + home +
+                      "logs\nwait initialized timeout=60\n");
 
+    // The pages are up before the start, so that both see the freeze at minute 20.
     CBrowserPage alpha;
     CBrowserPage bravo;
     ASSERT_TRUE(OpenInBrowser(processes, m_browser, alphaLine.substr(11), home + "a", alpha));
     ASSERT_TRUE(OpenInBrowser(processes, m_browser, bravoLine.substr(11), home + "b", bravo));
     QProcess* bravoBrowser = processes.back().get();
     for (CBrowserPage* page : {&alpha, &bravo}) {
+        ASSERT_TRUE(Until(*page, "window.halyxState && halyxState.phase === 'initialized'", 60000))
+            << ReadFile(home + "console.out");
+    }
+    Send(console, "start\n");
+    for (CBrowserPage* page : {&alpha, &bravo}) {
         ASSERT_TRUE(Until(*page, "window.halyxState && halyxState.phase === 'running'", 60000))
             << ReadFile(home + "console.out");
         ASSERT_EQ(page->Evaluate(kHelpers), "ok");
     }
+
+    // The freeze covers both pages. ALPHA answers the minute right, BRAVO wrong; a key typed
+    // into an answer is no shortcut. The clock holds while BRAVO has not answered.
+    for (CBrowserPage* page : {&alpha, &bravo}) {
+        ASSERT_TRUE(Until(*page, "t.frozen()", 60000)) << ReadFile(home + "console.out");
+    }
+    EXPECT_EQ(alpha.Evaluate("String(JSON.stringify(halyxState.probes).includes('fact'))"),
+              "false");
+    alpha.Evaluate("t.fill('20', 'yes', 'hold <b>north</b>'); 'x'");
+    bravo.Evaluate("t.fill('70', 'no', ''); 'x'");
+    Screenshot(alpha, "HALYX_FREEZE_SCREENSHOT");
+    alpha.Evaluate("t.submit(); 'x'");
+    ASSERT_TRUE(Until(alpha, "document.getElementById('cover').hidden"));
+    // Sent again, the same action answers nothing more; BRAVO's malformed answers are refused.
+    alpha.Evaluate("t.post(t.sent.find((b) => b.includes('\"probe\"'))).then((r) => { "
+                   "window.posted = r; }); 'x'");
+    bravo.Evaluate(R"JS(Promise.all(['{"nope":"1"}', '{"minute":"many"}'].map((a, i) => t.post(
+      `{"id":"q${i}","kind":"probe","probe":"freeze-20","answers":${a}}`)))
+      .then((r) => { window.posted = r.join(' / '); }); 'x')JS");
+    ASSERT_TRUE(Until(alpha, "window.posted") && Until(bravo, "window.posted"));
+    EXPECT_EQ(alpha.Evaluate("window.posted"), "true ");
+    EXPECT_EQ(bravo.Evaluate("window.posted"), "false probe freeze-20 has no question nope / "
+                                               "false the answer to minute is not a number");
+    Spin([] { return false; }, 1000);
+    EXPECT_EQ(alpha.Evaluate("String(halyxState.minute)"), "20");
+    EXPECT_EQ(bravo.Evaluate("String(t.frozen())"), "true");
+    bravo.Evaluate("t.submit(); t.submit(); 'x'"); // the second press sends it with a blank
+    ASSERT_TRUE(Until(alpha, "halyxState.minute > 20"));
+    const char* noGo = "String(t.sent.some((b) => b.includes('gonogo')))";
+    EXPECT_EQ(alpha.Evaluate(noGo) + bravo.Evaluate(noGo), "falsefalse");
     // The seat's door: its own key only, bounded and well-formed actions (a connection closed
     // before the answer counts as 0).
     alpha.Evaluate(R"JS(const post = (body) => fetch('/seat/ALPHA/act' + location.search,
@@ -162,16 +237,9 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     ASSERT_TRUE(
         Until(alpha, "halyxState.goNoGo.ALPHA === 'go' && halyxState.goNoGo.BRAVO === 'go'"));
 
-    // For the user guide: HALYX_SEAT_SCREENSHOT=FILE.png writes ALPHA's page at 1366x768.
-    if (const QString shot = qEnvironmentVariable("HALYX_SEAT_SCREENSHOT"); !shot.isEmpty()) {
-        alpha.Evaluate("t.key('b'); 'x'");
-        const QJsonObject png = alpha.Call("Page.captureScreenshot", {{"format", "png"}});
-        QFile file(shot);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) &&
-                    file.write(QByteArray::fromBase64(png.value("data").toString().toLatin1())) >
-                        0);
-        alpha.Evaluate("t.key('Escape'); 'x'");
-    }
+    alpha.Evaluate("t.key('b'); 'x'");
+    Screenshot(alpha, "HALYX_SEAT_SCREENSHOT");
+    alpha.Evaluate("t.key('Escape'); 'x'");
     // A chat line whose answer never reaches the page stays pending; the reload sends it again,
     // and the seat answers it without saying it twice.
     const std::string before = alpha.Evaluate("JSON.stringify(halyxState.chat)");
@@ -192,6 +260,17 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
                                      .toStdString() +
                                  ")"));
     EXPECT_EQ(alpha.Evaluate("String(t.own().moving)"), "true");
+
+    // The rating at minute 240 waits beside the map, which stays in view; a key on it is no
+    // shortcut (N would report no-go).
+    ASSERT_TRUE(Until(alpha,
+                      "document.querySelector('#questions [data-probe=\"rating-240\"]') && "
+                      "document.getElementById('cover').hidden",
+                      90000));
+    alpha.Evaluate("const b = document.querySelector('#questions [data-value=\"4\"]'); "
+                   "b.click(); t.keyOn(b, 'n'); t.submit(); 'x'");
+    ASSERT_TRUE(Until(alpha, "!document.querySelector('#questions [data-probe]')"));
+    EXPECT_EQ(alpha.Evaluate(noGo), "false");
 
     // BRAVO's browser closes: the console shows the subject away.
     bravoBrowser->kill();
@@ -230,6 +309,28 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
                                          "'Mission complete: ") +
                                  (launch ? "Launch'" : "No Launch'")));
     EXPECT_NE(ReadFile(home + "logs/Web.xml").find("subject at BRAVO away"), std::string::npos);
+
+    // Each subject's answers, once each, with the console's truth and score.
+    ASSERT_TRUE(Start("halyx-log",
+                      {"csv", QString::fromStdString(home + "logs/Web.xml"), "-o",
+                       QString::fromStdString(home + "csv")},
+                      home + "csv.out")
+                    ->waitForFinished(60000));
+    // Rows: ...,seat,question,text,answer,answered,truth,score,ms.
+    const std::string rows = ReadFile(home + "csv/probes.csv");
+    const auto count = [&rows](const char* row) {
+        const std::regex pattern(row);
+        return std::distance(std::sregex_iterator(rows.begin(), rows.end(), pattern),
+                             std::sregex_iterator());
+    };
+    EXPECT_EQ(count(",freeze,ALPHA,"), 3) << rows;
+    EXPECT_EQ(count(",freeze,BRAVO,"), 3);
+    EXPECT_EQ(count(",ALPHA,minute,[^,]*,20,1,20,1,"), 1);
+    EXPECT_EQ(count(",BRAVO,minute,[^,]*,70,1,20,0,"), 1);
+    EXPECT_EQ(count(",ALPHA,plan,[^,]*,hold <b>north</b>,1,,,"), 1);
+    EXPECT_EQ(count(",zone,[^,]*,(yes,1,yes,1|no,1,no,1|yes,1,no,0|no,1,yes,0),"), 3);
+    EXPECT_THAT(ReadFile(home + "csv/ratings.csv"),
+                ::testing::ContainsRegex(",240,[^\\n]*,ALPHA,4,1,"));
 }
 
 } // namespace

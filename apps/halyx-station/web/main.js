@@ -1,9 +1,11 @@
-// The seat's page: one module per concern (connection, header, map, units, chat), wired here.
+// The seat's page: one module per concern (connection, header, map, units, chat, questions),
+// wired here.
 import { connect, onAnswer } from "./connection.js";
 import { createHeader, toggleFullScreen } from "./header.js";
 import { createMap } from "./map.js";
 import { createUnits } from "./units.js";
 import { createChat } from "./chat.js";
+import { createQuestions } from "./questions.js";
 
 const banner = document.getElementById("banner");
 const header = createHeader(document.getElementById("header"));
@@ -14,6 +16,7 @@ const map = createMap(document.getElementById("map"), {
 });
 units = createUnits(document.getElementById("units"), { setMode: (text) => map.setMode(text) });
 const chat = createChat(document.getElementById("chat"));
+const questions = createQuestions(document.getElementById("cover"), document.getElementById("questions"));
 let state = null;
 
 function draw() {
@@ -26,7 +29,10 @@ function draw() {
 }
 units.onRedraw(draw);
 
-onAnswer((answer) => units.showRefusal(answer.ok ? "" : answer.reason));
+onAnswer((answer, action) => {
+  if (action.kind === "probe") questions.answered(answer, action);
+  else units.showRefusal(answer.ok ? "" : answer.reason);
+});
 
 function showBanner(text) {
   if (text) { banner.textContent = text; banner.removeAttribute("hidden"); }
@@ -39,6 +45,7 @@ connect({
     window.halyxState = next;
     draw();
     chat.update(next);
+    questions.update(next);
   },
   onStatus(up) { showBanner(up ? "" : "Connection lost, reconnecting"); },
   onRefused(text) { showBanner(text); },
@@ -53,7 +60,9 @@ const keys = {
   g: () => document.querySelector("header .go").click(), n: () => document.querySelector("header .nogo").click(),
 };
 document.addEventListener("keydown", (e) => {
-  if (e.target.tagName === "INPUT" || e.ctrlKey || e.metaKey || e.altKey) {
+  // Keys belong to the questions while they cover the page or while one is being answered.
+  if (questions.covering() || e.target.closest?.(".probe")) return;
+  if (["INPUT", "TEXTAREA", "SELECT"].includes(e.target.tagName) || e.ctrlKey || e.metaKey || e.altKey) {
     if (e.key === "Escape") e.target.blur();
     return;
   }
