@@ -23,14 +23,6 @@ inline std::string TempPath(const std::string& name) {
     return path;
 }
 
-// An empty folder under the test's home, ending with '/'.
-inline std::string EmptyFolder(const std::string& name) {
-    const std::string folder = RequiredHome() + "/folders/" + name + "/";
-    std::filesystem::remove_all(folder);
-    CreatePath(folder);
-    return folder;
-}
-
 struct RecordingView : IGeographyView {
     std::vector<std::string> messages;
     void ShowMessage(const std::string& text, bool) override { messages.push_back(text); }
