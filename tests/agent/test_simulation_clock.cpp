@@ -86,15 +86,21 @@ TEST_F(SimulationClock, WindowCloseSyncsThenCompletesThenEndsTheLog) {
     Ticks(1);
     EXPECT_EQ(comm.sent().size(), sent);
 
-    // The events end with the outcome at the window's close, so a later report lands after the
-    // team section (that the log's end is written once is the log's own test).
+    // The events end with the outcome at the window's close (only the steady clock's end mark
+    // follows it), so a later report lands after the team section (that the log's end is
+    // written once is the log's own test).
     Deliver("ALPHA", "tell :command mission_stats :totalCost 1");
     agent.ResetSim();
-    EXPECT_NE(
-        LogText().find(" LaunchStatus=\"NoLaunch\"/>\n</SimEvents>\n<TeamMembers>\n<TeamMember "
-                       "Name=\"ALPHA\"/>\n<TeamMember Name=\"BRAVO\"/>\n</TeamMembers>"
-                       "<MissionStats TeamMember=\"ALPHA\">"),
-        std::string::npos);
+    const std::string text = LogText();
+    const size_t outcome = text.find(" LaunchStatus=\"NoLaunch\"/>\n");
+    const size_t end = text.find("</SimEvents>\n<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n"
+                                 "<TeamMember Name=\"BRAVO\"/>\n</TeamMembers>"
+                                 "<MissionStats TeamMember=\"ALPHA\">");
+    ASSERT_LT(outcome, end) << text;
+    ASSERT_NE(end, std::string::npos) << text;
+    const std::string between = text.substr(outcome, end - outcome);
+    EXPECT_EQ(CountOf(between, "<Event "), 1u) << between;
+    EXPECT_EQ(CountOf(between, "Name=\"SteadyClock\" At=\"end\""), 1u) << between;
 }
 
 TEST_F(SimulationClock, PlaybackModeReleasesRecordedCommandsAfterTheirMinutesSync) {

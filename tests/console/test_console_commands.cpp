@@ -8,7 +8,6 @@
 #include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace halyx {
 namespace {

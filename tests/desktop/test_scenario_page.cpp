@@ -9,7 +9,6 @@
 
 #include <QPlainTextEdit>
 #include <QSpinBox>
-
 #include <filesystem>
 
 namespace halyx::test {

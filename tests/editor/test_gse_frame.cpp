@@ -11,7 +11,6 @@
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
 
-#include <QAction>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSplitter>
