@@ -21,9 +21,7 @@
 
 #include <cinttypes>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 

@@ -2,6 +2,7 @@
 // process: the station's answers, its seeded commands, and that every line it prints matches what
 // the console saw on the wire. The registration's life is the name server's own test.
 #include "looptest.h"
+#include "testhome.h"
 
 #include "external/agentkit/ansclient.h"
 #include "external/kqml/parser.h"
@@ -9,10 +10,8 @@
 #include <QProcess>
 #include <QTcpSocket>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -209,11 +208,7 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
 // written before the server was killed is what the next one answers from.
 TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
     looptest::EnsureApp();
-    const char* home = std::getenv("HALYX_HOME");
-    const std::filesystem::path folder =
-        std::filesystem::path(home != nullptr ? home : "/tmp") / "ans-program";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const std::filesystem::path folder = test::FreshFolder("ans-program");
     std::ofstream(folder / "names.txt") << "# only from another machine\nLab-* 127.0.0.9\n";
     const QStringList args{"--port",  "0",
                            "--bind",  "127.0.0.1",
@@ -248,10 +243,7 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
         // Changes reach the table in batches, a moment after they are answered.
         EXPECT_TRUE(WaitFor(
             [&folder] {
-                std::ifstream table(folder / "table.txt");
-                std::string text((std::istreambuf_iterator<char>(table)),
-                                 std::istreambuf_iterator<char>());
-                return text.find("ALPHA\t") != std::string::npos;
+                return test::ReadFile(folder / "table.txt").find("ALPHA\t") != std::string::npos;
             },
             5000));
         first->Kill();

@@ -8,7 +8,6 @@
 #include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 
 namespace halyx {
 namespace {
@@ -66,19 +65,9 @@ TEST(ConsoleCommands, HelpAndTheManualNameExactlyTheTablesCommands) {
     EXPECT_EQ(listed, table);
 }
 
-TEST(ConsoleCommands, HelpShowsEveryFormAndWhatOneCommandDoes) {
+TEST(ConsoleCommands, HelpShowsWhatOneCommandDoesAndACommandInTwoGroupsIsOne) {
     const std::vector<std::string> lines = CHeadlessConsole::HelpLines("");
     ASSERT_EQ(lines.size(), CHeadlessConsole::CommandGroups().size());
-    EXPECT_EQ(lines[0].rfind("commands: register [server=H] [port=N] [agent=NAME] | unregister | "
-                             "agents [PREFIX] | add NAME...",
-                             0),
-              0u)
-        << lines[0];
-    EXPECT_NE(lines[0].find(" | comm-log save FOLDER NAME [notes=TEXT] | comm-log load FILE | "),
-              std::string::npos)
-        << lines[0];
-    EXPECT_NE(lines[0].find(" | status | summary | "), std::string::npos) << lines[0];
-
     // A command in two groups is one command: both rows run the same handler.
     EXPECT_EQ(CHeadlessConsole::HelpLines("wait").size(), 2u);
     EXPECT_EQ(CHeadlessConsole::HelpLines("unregister"),

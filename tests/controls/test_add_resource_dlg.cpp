@@ -4,7 +4,10 @@
 #include "controls/addresourcedlg.h"
 #include "scenario/incursion.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -73,6 +76,27 @@ TEST(UnitDialog, EditingKeepsAnIncursionsStartTimeAndTheFieldsTheDialogDoesNotSh
     CIncursion copy = boat;
     ApplyTexts(dlg.Texts(), copy);
     EXPECT_EQ(copy, boat);
+}
+
+// What typing lets into the fields, whatever the user's locale.
+TEST(UnitDialog, FieldsTakeNumbersAndReadableNamesOnly) {
+    // A comma locale must not turn '.' away: the tests run in C, the experimenter may not.
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    CAddResourceDlg dialog(UnitKind::Incursion, CUnitTexts{});
+    dialog.show();
+    QTest::keyClicks(dialog.LatEdit(), QStringLiteral("28.5"));
+    EXPECT_EQ(dialog.LatEdit()->text(), QStringLiteral("28.5"));
+    QTest::keyClicks(dialog.SpeedEdit(), QStringLiteral("80x"));
+    EXPECT_EQ(dialog.SpeedEdit()->text(), QStringLiteral("80"));
+    EXPECT_EQ(dialog.WhyLabel()->text(),
+              QStringLiteral("Speed takes a number, with '.' before any decimals"));
+    QTest::keyClicks(dialog.HeadingEdit(), QStringLiteral("ninety"));
+    EXPECT_TRUE(dialog.HeadingEdit()->text().isEmpty());
+    QTest::keyClicks(dialog.NameEdit(), QStringLiteral("N3 (x)"));
+    EXPECT_EQ(dialog.NameEdit()->text(), QStringLiteral("N3 x"));
+    EXPECT_TRUE(dialog.WhyLabel()->text().startsWith(QStringLiteral("A unit name cannot hold")));
+    QLocale::setDefault(before);
 }
 
 } // namespace

@@ -22,12 +22,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <ostream>
-#include <sstream>
-#include <string>
 #include <vector>
 
 QT_BEGIN_NAMESPACE

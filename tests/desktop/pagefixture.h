@@ -8,7 +8,6 @@
 #include "guitest.h"
 
 #include "agent/halyxcommand.h"
-#include "common/paths.h"
 #include "desktop/page.h"
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
@@ -58,17 +57,12 @@ protected:
         QTest::keyClicks(field, text);
     }
 
-    // Runs action once the next modal dialog is up (the page's exec() is then waiting).
-    template <class Dialog> static void WhenModal(std::function<void(Dialog*)> action) {
-        QTimer::singleShot(0, [action] {
-            auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
-            if (dialog == nullptr) {
-                // Not up yet (a progress dialog may come first): look again shortly.
-                WhenModal<Dialog>(action);
-                return;
-            }
-            action(dialog);
-        });
+    // Runs action once the next modal dialog of its class is up (the page's exec() is then
+    // waiting).
+    template <class Dialog> void WhenModal(std::function<void(Dialog*)> action) {
+        answers.push_back(std::make_unique<CModalAnswer>(
+            [action](QWidget* w) { action(qobject_cast<Dialog*>(w)); },
+            Dialog::staticMetaObject.className()));
     }
 
     // Closes the next message box, remembering its text.
@@ -78,8 +72,6 @@ protected:
             box->accept();
         });
     }
-
-    std::string TempFolder(const std::string& name) const { return HalyxHome() + name + "/"; }
 
     CScenario scenario;
     CExperimentLog log;
@@ -93,6 +85,7 @@ protected:
     std::deque<QString> fileAnswers;
     CFileRequest lastRequest;
     std::vector<QString> messages;
+    std::vector<std::unique_ptr<CModalAnswer>> answers;
 };
 
 } // namespace halyx::test

@@ -1,7 +1,8 @@
-// The two communication pages under a flood of station messages, the message tree, the
-// clearing buttons and the communication log file, driven through their widgets; the sample
-// entries of "Test"; and the model behind the message lists: bounded to its newest entries, the
-// current entry kept through merges, saved as shown, and listed by arrival when asked.
+// The two communication pages under a flood of station messages, the message tree and the
+// clearing buttons, driven through their widgets (the communication log file is the presenter's
+// test, tests/ui); the sample entries of "Test"; and the model behind the message lists: bounded to
+// its newest entries, the current entry kept through merges, saved as shown, and listed by arrival
+// when asked.
 #include "windowfixture.h"
 
 #include "controls/messagelistmodel.h"
@@ -12,7 +13,6 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QLineEdit>
 #include <QPersistentModelIndex>
 #include <QTextEdit>
 #include <QTreeView>
@@ -121,34 +121,6 @@ TEST_F(CommPages, DisplayShowsTheMessageTreeAndClearAllEmptiesOnlyThePage) {
     EXPECT_EQ(agentPage->Incoming().model->rowCount(), 0);
     EXPECT_EQ(tree->topLevelItemCount(), 0);
     EXPECT_EQ(agent.CommStore().Incoming().size(), 1u);
-}
-
-TEST_F(CommPages, TheCommunicationLogIsSavedAndLoadedBack) {
-    const std::string folder = home + "commlog";
-    std::filesystem::remove_all(folder);
-    Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (hi)");
-    auto* location = Find<QLineEdit>(humanPage, QStringLiteral("Location"));
-    auto* name = Find<QLineEdit>(humanPage, QStringLiteral("Experiment Name"));
-    auto* notes = Find<QLineEdit>(humanPage, QStringLiteral("Notes"));
-    location->setText(QString::fromStdString(folder));
-    emit location->editingFinished();
-    QTest::keyClicks(name, QStringLiteral("Ru"));
-    EXPECT_EQ(location->text().toStdString(), folder + "/Ru/");
-    QTest::keyClicks(notes, QStringLiteral("pilot one"));
-    const QString message =
-        ClickAnswering(Find(humanPage, QStringLiteral("Save Log")), QMessageBox::Ok);
-    EXPECT_EQ(message, QStringLiteral("Communication Log Saved"));
-    const std::string saved = folder + "/Ru/Ru.hcl";
-    ASSERT_TRUE(std::filesystem::exists(saved));
-    const std::string transcript = humanPage->Presenter().LogText();
-
-    notes->clear();
-    emit notes->textEdited(QString());
-    Deliver("ALPHA", "tell :command subject_communication :to BRAVO :from ALPHA :message (later)");
-    ClickChoosing(Find(humanPage, QStringLiteral("Load Log")), QString::fromStdString(saved));
-    EXPECT_EQ(notes->text(), QStringLiteral("pilot one"));
-    EXPECT_EQ(name->text(), QStringLiteral("Ru"));
-    EXPECT_EQ(humanPage->Transcript()->toPlainText(), QString::fromStdString(transcript + "\n"));
 }
 
 TEST_F(CommPages, TheListModelKeepsTheNewestEntriesSortedAndTheCurrentOneThroughMerges) {

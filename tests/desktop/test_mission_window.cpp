@@ -1,7 +1,7 @@
 // The "Mission Picture" window as the experimenter uses it: opened during a live mission it
 // follows the clock and the stations' commands, says what a mark is under the pointer, turns
-// layers off and saves the picture; opened during a replay it shows the loaded log's events up to
-// the minute the seek went to, at once. It draws after changes only.
+// layers off and refuses a picture name it cannot write; opened during a replay it shows the loaded
+// log's events up to the minute the seek went to, at once. It draws after changes only.
 #include "initpagefixture.h"
 
 #include "desktop/missionfollower.h"
@@ -111,17 +111,9 @@ TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
     Find<QSpinBox>(picture, QStringLiteral("Trail"))->setValue(5);
     EXPECT_EQ(picture->Style().trailMinutes, 5);
 
-    // Saved as PNG and SVG; a name of another kind is refused with the reason, and no file.
-    const std::string folder = home + "pictures/";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    for (const char* name : {"live.png", "live.svg"}) {
-        auto answer = AnswerFile(QString::fromStdString(folder + name));
-        Click(Find(picture, QStringLiteral("Save Picture...")));
-        EXPECT_GT(std::filesystem::file_size(folder + name), 100u) << name;
-    }
-    EXPECT_TRUE(ReadFile(folder + "live.png").starts_with("\x89PNG"));
-    EXPECT_NE(ReadFile(folder + "live.svg").find("<svg"), std::string::npos);
+    // A picture name of another kind is refused with the reason, and no file (what a PNG or SVG
+    // holds is halyx-log picture's test, which writes through the same function).
+    const std::string folder = FreshFolder("pictures");
     {
         QString message;
         auto box = AnswerBox(QMessageBox::Ok, &message);
@@ -163,10 +155,6 @@ TEST_F(MissionWindow, DuringAReplayASeekShowsTheNewMinuteAtOnce) {
         << picture->Minute();
     EXPECT_EQ(follower.State().chatLines, 1u);
     EXPECT_EQ(Find<QLabel>(picture, QStringLiteral("Minute"))->text(), QStringLiteral("Minute 0"));
-
-    // Leaving playback mode goes back to the live mission.
-    ClickAnswering(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")), QMessageBox::Yes);
-    EXPECT_TRUE(Eventually([&] { return !follower.Replaying(); }));
 }
 
 } // namespace

@@ -28,9 +28,7 @@ class StudyPage : public ::testing::Test {
 protected:
     void SetUp() override {
         GuiApp("test_desktop_study_page");
-        home = test::RequiredHome() + "/study/";
-        std::filesystem::remove_all(home);
-        std::filesystem::create_directories(home);
+        home = FreshFolder("study");
         CScenario scenario;
         LoadDefaultScenario(scenario);
         ASSERT_TRUE(SaveScenarioAs("easy", home + "scen/easy/", scenario));
@@ -157,7 +155,6 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     EXPECT_FALSE(
         ClickAnswering(Find(study, QStringLiteral("Skip Run")), QMessageBox::No).isEmpty());
     EXPECT_EQ(Cell(2, CStudyTableModel::kState), QStringLiteral("pending"));
-
 }
 
 } // namespace

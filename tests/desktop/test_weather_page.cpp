@@ -9,7 +9,6 @@
 #include <QSlider>
 #include <QTableView>
 
-#include <filesystem>
 #include <fstream>
 
 namespace halyx::test {
@@ -129,12 +128,11 @@ TEST_F(WeatherPage, CellsAndReferenceValuesTakeNumbersOnly) {
 }
 
 TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {
-    std::filesystem::create_directories(TempFolder("weather"));
-    const QString file = QString::fromStdString(TempFolder("weather") + "w.hwd");
+    const std::string folder = FreshFolder("weather");
+    const QString file = QString::fromStdString(folder + "w.hwd");
     const auto saved = WeatherFileBytes(scenario.Weather());
     fileAnswers = {file};
     QTest::mouseClick(page->Button("Save Data"), Qt::LeftButton);
-    EXPECT_EQ(lastRequest.filter, "Halyx Weather Data (*.hwd)");
 
     scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0, 0);
     fileAnswers = {file};
@@ -142,10 +140,10 @@ TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {
     EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
 
     // A broken file and a save into no folder: a message each, the grid as it was.
-    const std::string broken = TempFolder("weather") + "broken.hwd";
+    const std::string broken = folder + "broken.hwd";
     std::ofstream(broken, std::ios::binary) << std::string("\x28\x00\x00\x00", 4);
     const std::pair<const char*, std::string> failing[] = {
-        {"Load Data", broken}, {"Save Data", TempFolder("weather") + "no/such/folder/w.hwd"}};
+        {"Load Data", broken}, {"Save Data", folder + "no/such/folder/w.hwd"}};
     for (const auto& [button, path] : failing) {
         fileAnswers = {QString::fromStdString(path)};
         CatchMessage();

@@ -15,8 +15,6 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
-#include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <optional>

@@ -3,85 +3,29 @@
 // hold every command a station sent, in order. The console on 127.0.0.3 serves its maps and a
 // station on 127.0.0.2 fetches its map by the served address (what else the map server refuses is
 // its own test). A station killed mid-mission is reported lost and back, re-initialized and carried
-// on by the clock; the log with its health notes plays back as the recording says, and a seek to
-// minute 500 at x8 releases exactly the recorded commands from 500 on, each at its minute.
+// on by the clock; the log with its health notes is then played back and sought through by the
+// script's commands (what a replay and a seek release is the page's and the playback store's test).
 // A program on 127.0.0.1 forges commands in ALPHA's name (registered at 127.0.0.2), "nogo"s up to
 // the launch decision among them: they change neither the log nor the decision, which follows
 // what the stations themselves sent.
 #include "e2eutil.h"
-#include "record/simeventstore.h"
+#include "rawhttp.h"
 #include "testhome.h"
 
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
-#include <QProcess>
 #include <QTcpSocket>
 
-#include <filesystem>
 #include <fstream>
-#include <map>
-#include <memory>
 #include <regex>
 
 namespace halyx {
 namespace {
 
 using namespace e2e;
-
-// One raw request to the map server; the status code of the answer (0: no answer).
-int StatusOf(const QString& host, int port, const std::string& request) {
-    QTcpSocket socket;
-    socket.connectToHost(host, static_cast<quint16>(port));
-    if (!socket.waitForConnected(3000)) {
-        return 0;
-    }
-    socket.write(request.data(), static_cast<qint64>(request.size()));
-    std::string answer;
-    while (answer.find("\r\n") == std::string::npos && socket.waitForReadyRead(3000)) {
-        answer += socket.readAll().toStdString();
-    }
-    return answer.size() > 12 ? ReadInt(answer.substr(9, 3)) : 0;
-}
-
-// "minute sender content" of the replayed station commands a station received in one
-// playback section of its output, [begin, end).
-std::vector<std::string> Replayed(const std::vector<std::string>& lines, size_t begin, size_t end) {
-    std::vector<std::string> received;
-    int clock = -1;
-    for (size_t i = begin; i < end; ++i) {
-        if (!IsRecv(lines[i])) {
-            continue;
-        }
-        const Wire w = ReadWireLine(lines[i]);
-        if (w.command == "clock_sync") {
-            clock = w.clock;
-        } else if (w.command != "init_playback" && w.command != "start_sim" &&
-                   w.command != "mission_complete" && w.command != "weather_data" &&
-                   w.command != "stop_playback" && w.command != "reset_sim") {
-            received.push_back(std::to_string(clock) + " " + w.sender + " " + w.content);
-        }
-    }
-    return received;
-}
-
-std::vector<std::string> Expected(const CSimEventStore& store, const std::string& station,
-                                  int fromMinute) {
-    std::vector<std::string> expected;
-    for (size_t e = 0; e < store.Count(); ++e) {
-        const CSimEvent& event = store.At(e);
-        if (event.clockTime >= fromMinute &&
-            (event.receiver.empty() || event.receiver == station)) {
-            expected.push_back(std::to_string(event.clockTime) + " " +
-                               (event.sender.empty() ? "Lab-HalyxCommand" : event.sender) + " " +
-                               event.content);
-        }
-    }
-    return expected;
-}
 
 // Sends forged messages in ALPHA's name from 127.0.0.1 on one connection; false when it could not.
 bool Forge(int consolePort, const std::vector<std::string>& contents) {
@@ -189,9 +133,13 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     const std::string served = WaitForLine(home + "console.out", "MAPSERVER listening on");
     ASSERT_FALSE(served.empty()) << ReadFile(home + "console.out.err");
     const int mapPort = ReadInt(served.substr(served.rfind(':') + 1));
-    const std::string host = "Host: 127.0.0.3\r\n\r\n";
-    EXPECT_EQ(StatusOf("127.0.0.3", mapPort, "GET /maps/world.txt HTTP/1.1\r\n" + host), 200);
-    EXPECT_EQ(StatusOf("127.0.0.1", mapPort, "GET /maps/world.txt HTTP/1.1\r\n" + host), 0);
+    const std::string get = "GET /maps/world.txt HTTP/1.1\r\nHost: 127.0.0.3\r\n\r\n";
+    const auto status = [&](const char* address) {
+        return test::HttpStatus(test::HttpExchange(static_cast<quint16>(mapPort), get, "\r\n", 3000,
+                                                   QHostAddress(address)));
+    };
+    EXPECT_EQ(status("127.0.0.3"), 200);
+    EXPECT_EQ(status("127.0.0.1"), 0);
 
     // The station on the other address fetched its map from the console by the served address.
     const std::string mapLine = WaitForLine(home + "ALPHA.out", "MAP ");
@@ -213,7 +161,6 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     const qint64 noticedMs = sinceDeath.elapsed();
     ASSERT_FALSE(lost.empty());
     EXPECT_LT(noticedMs, 2000) << "a killed station must be reported within 2 s";
-    std::printf("station death reported after %lld ms\n", static_cast<long long>(noticedMs));
     ASSERT_FALSE(WaitForLine(home + "console.out", "CLOCK 310", 60000).empty());
     auto bravo2 = StartToFile("halyx-station",
                               {"--name", "BRAVO", "--ans", ansAddress, "--bind", "127.0.0.1",
@@ -239,13 +186,9 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     ASSERT_NE(backAt, std::string::npos) << transcript;
     EXPECT_LT(lostAt, backAt);
     EXPECT_NE(transcript.find("STATION BRAVO Restarted"), std::string::npos) << transcript;
-    // The forgeries shown as they happened, with how a real ALPHA would be let in.
+    // The forgeries shown as they happened (the hint they carry is the agent's test).
     EXPECT_NE(transcript.find("\nREFUSED forged sender ALPHA from 127.0.0.1\n"), std::string::npos)
         << transcript;
-    EXPECT_NE(transcript.find("ALPHA is registered at 127.0.0.2; if this is ALPHA itself on a "
-                              "machine with several network addresses, start the station with "
-                              "--host 127.0.0.1"),
-              std::string::npos);
     EXPECT_NE(
         transcript.find("SUMMARY " + std::to_string(forged) +
                         " messages refused for a forged sender ALPHA=" + std::to_string(forged)),
@@ -270,11 +213,6 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     EXPECT_GE(lostMinute, 300);
     EXPECT_LT(lostMinute, 340); // the test kills it as soon as it reads CLOCK 300
     EXPECT_GE(backMinute, 310);
-    // The restarted BRAVO was re-initialized at once.
-    EXPECT_TRUE(std::regex_search(text, std::regex("<!-- station BRAVO restarted at clock "
-                                                   "[0-9]+ -->\n<!-- station BRAVO "
-                                                   "re-initialized at clock [0-9]+ -->\n")))
-        << text;
     // The forgeries left notes; those after the events section was closed are counted, not
     // written.
     const std::regex refused("<!-- refused: message claiming ALPHA from 127\\.0\\.0\\.1 at clock "
@@ -300,8 +238,9 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
         team += member.attribute("Name").value() + std::string(" ");
     }
     EXPECT_EQ(team, "ALPHA BRAVO CHARLIE ");
-    EXPECT_STREQ(root.child("SimEvents").last_child().attribute("Name").value(),
-                 "SimulationComplete");
+    // The outcome ends the mission's events.
+    const pugi::xml_node outcome = root.child("SimEvents").last_child();
+    ASSERT_STREQ(outcome.attribute("Name").value(), "SimulationComplete") << text;
     // ALPHA ran the whole mission: every command it sent before the reset is logged, in order,
     // and nothing forged in its name.
     size_t alphaAt = 0;
@@ -318,9 +257,7 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
         bravoStatus = LastStatusSent(Lines(home + "BRAVO.out"));
     }
     const bool launch = alphaStatus == "go" && bravoStatus == "go" && charlieStatus == "go";
-    EXPECT_STREQ(root.child("SimEvents").last_child().attribute("LaunchStatus").value(),
-                 launch ? "Launch" : "NoLaunch")
-        << text;
+    EXPECT_STREQ(outcome.attribute("LaunchStatus").value(), launch ? "Launch" : "NoLaunch") << text;
     const auto part = [](const std::string& status) { return status == "go" ? "go" : "no-go"; };
     const std::string decision = std::string("\nDECISION Mission complete at minute 960: ") +
                                  (launch ? "Launch" : "No Launch") +
@@ -335,9 +272,6 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
               std::string::npos)
         << transcript;
 
-    CSimEventStore store;
-    store.LoadEvents(root.child("SimEvents"));
-
     // The restarted BRAVO: init_sim and start_sim before any clock. What it sends from then on
     // is logged as any station's command is (ALPHA's above).
     const std::vector<std::string> b2 = Lines(home + "BRAVO2.out");
@@ -347,26 +281,6 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     ASSERT_LT(sync, b2.size()) << "the restarted station was not carried on";
     EXPECT_LT(start, sync);
     EXPECT_GE(ReadWireLine(b2[sync]).clock, 310);
-
-    // Playback at x16 brings each station the recorded commands at their minutes; then a seek
-    // to 500 at x8 brings exactly those from 500 on.
-    const std::map<std::string, std::string> outputs = {{"ALPHA", "ALPHA.out"},
-                                                        {"BRAVO", "BRAVO2.out"}};
-    for (const auto& [station, file] : outputs) {
-        const std::vector<std::string> lines = Lines(home + file);
-        const size_t playback = FindRecv(lines, FindRecv(lines, 0, "reset_sim"), "init_playback");
-        const size_t firstStop = FindRecv(lines, playback, "stop_playback");
-        // The console may leave before the last stop_playback is out: the section ends there.
-        const size_t secondStop = FindRecv(lines, firstStop + 1, "stop_playback");
-        ASSERT_LT(firstStop, lines.size()) << station;
-        ASSERT_LT(FindRecv(lines, firstStop, "mission_complete"), secondStop) << station;
-        const std::vector<std::string> whole = Replayed(lines, playback, firstStop);
-        EXPECT_EQ(whole, Expected(store, station, 0)) << station;
-        const std::vector<std::string> fromSeek = Replayed(lines, firstStop + 1, secondStop);
-        const std::vector<std::string> expected = Expected(store, station, 500);
-        ASSERT_FALSE(expected.empty()) << station;
-        EXPECT_EQ(fromSeek, expected) << station;
-    }
 }
 
 } // namespace

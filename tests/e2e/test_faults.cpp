@@ -6,21 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTcpSocket>
-#include <QThread>
 
 #include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
-#include <vector>
 
 namespace halyx {
 namespace {
@@ -243,7 +239,8 @@ TEST_F(Faults, HostileStationTrafficIsShownTruthfully) {
     EXPECT_NE(transcript.find("HEALTH ALPHA responding lost-messages=0 unreadable-messages=1"),
               std::string::npos)
         << transcript;
-    EXPECT_NE(transcript.find("SUMMARY 2 unreadable messages (outside the team)=1 ALPHA=1"), std::string::npos)
+    EXPECT_NE(transcript.find("SUMMARY 2 unreadable messages (outside the team)=1 ALPHA=1"),
+              std::string::npos)
         << transcript;
 }
 

@@ -1,13 +1,12 @@
 // The experiment log when the console meets the faults of a laboratory, with real processes on
-// loopback: the console quits or its script ends during a run, it is killed (kill -9) at several
-// moments and the log is repaired and played back, and its disk fills during a mission.
+// loopback: the console quits or its script ends during a run, it is killed (kill -9) mid-run and
+// the log is repaired and played back, and its disk fills during a mission.
 #include "e2eutil.h"
 #include "record/logloader.h"
 #include "testhome.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QProcess>
 
 #include <csignal>
@@ -131,50 +130,36 @@ TEST_F(LogFaults, QuitOrTheEndOfTheScriptDuringARunClosesTheLogWithTheTeam) {
     }
 }
 
-// kill -9 at several moments of a run: each repaired log loads with its team, and one plays back.
+// kill -9 in the middle of a run leaves the lines written so far, which --repair-log makes a log
+// that loads with its team and plays back. (What a repair makes of a log cut at any other
+// moment is the repair's own test.)
 TEST_F(LogFaults, AfterKillNineTheRepairedLogLoadsAndPlaysBack) {
-    struct Moment {
-        const char* name;
-        const char* lines; // after the initialisation's first line
-    };
-    const Moment moments[] = {
-        {"AfterInit", ""},
-        {"MidRun", "wait initialized timeout=60\nstart\nwait clock 300 timeout=60\n"},
-        {"AfterEnd", "wait initialized timeout=60\nstart\nwait end timeout=120\nwait quiet 500\n"},
-    };
-    for (const Moment& moment : moments) {
-        SCOPED_TRACE(moment.name);
-        const std::string name = moment.name;
-        const std::string log = s_home + "killed/" + name + ".xml";
-        const std::string out = s_home + name + ".out";
-        auto console =
-            Console(ConsoleArgs(Script(name, "register\nwait agents 3 timeout=60\nadd "
-                                             "ALPHA BRAVO CHARLIE\ninit name=" +
-                                                 name + " folder=" + s_home + "killed\n" +
-                                                 moment.lines + "echo KILL ME\nwait ms 60000\n")),
-                    out);
-        ASSERT_FALSE(WaitForLine(out, "KILL ME", 200000).empty()) << ReadFile(out);
-        ::kill(static_cast<pid_t>(console->processId()), SIGKILL);
-        console->waitForFinished(5000);
-        auto repair = Console({"--repair-log", QString::fromStdString(log)}, out + ".repair");
-        ASSERT_EQ(Finish(*repair, 60), 0) << ReadFile(out + ".repair");
-        // The team comes from the team line before the mission end, from its section after.
-        EXPECT_EQ(TeamOf(s_home + "killed/" + name + "_repaired.xml"), kTeam);
-    }
-    // Every repaired copy loads alike (the repair's own tests); the one cut mid-run plays back.
+    const std::string out = s_home + "MidRun.out";
+    auto console = Console(ConsoleArgs(Script("MidRun", InitLines("MidRun", s_home + "killed") +
+                                                            "start\nwait clock 300 timeout=60\n"
+                                                            "echo KILL ME\nwait ms 60000\n")),
+                           out);
+    ASSERT_FALSE(WaitForLine(out, "KILL ME", 200000).empty()) << ReadFile(out);
+    ::kill(static_cast<pid_t>(console->processId()), SIGKILL);
+    console->waitForFinished(5000);
+    const std::string log = s_home + "killed/MidRun.xml";
+    auto repair = Console({"--repair-log", QString::fromStdString(log)}, out + ".repair");
+    ASSERT_EQ(Finish(*repair, 60), 0) << ReadFile(out + ".repair");
     const std::string repaired = s_home + "killed/MidRun_repaired.xml";
-    const std::string out = s_home + "Playback.out";
+    EXPECT_EQ(TeamOf(repaired), kTeam);
+
+    const std::string replay = s_home + "Playback.out";
     auto playback = Console(
         ConsoleArgs(Script("Playback", "register\nplayback on\nload-experiment " + repaired +
                                            "\ninit-playback\n"
                                            "wait initialized timeout=60\nplay\n"
                                            "wait replayed timeout=120\nstop\n"
                                            "quit\n")),
-        out);
-    EXPECT_EQ(Finish(*playback, 200), 0) << ReadFile(out);
-    EXPECT_NE(ReadFile(out).find("LOADED " + repaired + ": 3 stations"), std::string::npos)
-        << ReadFile(out);
-    EXPECT_NE(ReadFile(out).find("REPLAYED all"), std::string::npos) << ReadFile(out);
+        replay);
+    EXPECT_EQ(Finish(*playback, 200), 0) << ReadFile(replay);
+    EXPECT_NE(ReadFile(replay).find("LOADED " + repaired + ": 3 stations"), std::string::npos)
+        << ReadFile(replay);
+    EXPECT_NE(ReadFile(replay).find("REPLAYED all"), std::string::npos) << ReadFile(replay);
 }
 
 TEST_F(LogFaults, AFullDiskIsReportedAndMovingTheLogLosesNothing) {

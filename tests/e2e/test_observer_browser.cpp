@@ -7,20 +7,11 @@
 #include "browser.h"
 #include "e2eutil.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QNetworkAccessManager>
-#include <QNetworkReply>
 #include <QStandardPaths>
 #include <QTcpSocket>
-#include <QWebSocket>
-
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <regex>
 
 namespace halyx {
@@ -74,28 +65,9 @@ TEST_F(ObserverInBrowser, ThePageFollowsTheMinuteAndShowsADeployment) {
     console->write(start.data(), static_cast<qint64>(start.size()));
     console->waitForBytesWritten(5000);
 
-    QStringList browserArgs = {"--headless",
-                               "--disable-gpu",
-                               "--remote-debugging-port=0",
-                               "--user-data-dir=" + QString::fromStdString(home + "browser"),
-                               "--no-first-run",
-                               QString::fromStdString(page)};
-    if (::geteuid() == 0) {
-        browserArgs.prepend("--no-sandbox");
-    }
-    auto browser = std::make_unique<QProcess>();
-    browser->setStandardOutputFile(QString::fromStdString(home + "browser.out"));
-    browser->setStandardErrorFile(QString::fromStdString(home + "browser.err"));
-    browser->start(QString::fromStdString(m_browser), browserArgs);
-    ASSERT_TRUE(browser->waitForStarted(10000));
-    processes.push_back(std::move(browser));
-    const std::string listening = WaitForLine(home + "browser.err", "DevTools listening on", 30000);
-    ASSERT_TRUE(std::regex_search(listening, found, std::regex(R"(127\.0\.0\.1:(\d+)/)")))
-        << ReadFile(home + "browser.err");
-    const std::string pageSocket = PageSocketUrl(std::stoi(found[1].str()));
-    ASSERT_FALSE(pageSocket.empty()) << ReadFile(home + "browser.err");
     CBrowserPage tab;
-    ASSERT_TRUE(tab.Open(pageSocket));
+    ASSERT_TRUE(OpenInBrowser(processes, m_browser, page, home + "browser", tab))
+        << ReadFile(home + "browser.err");
 
     const std::string minuteOf = "document.getElementById('minute').textContent";
     const std::string deploymentsOf =

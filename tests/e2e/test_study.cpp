@@ -6,7 +6,6 @@
 
 #include <QProcess>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>

@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-
 #include <filesystem>
 #include <fstream>
 
@@ -22,8 +20,7 @@ class MapAddresses : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { test::TestApp("test_mapserver"); }
     void SetUp() override {
-        m_root = std::filesystem::path(test::RequiredHome()) / "addresses";
-        fs::remove_all(m_root);
+        m_root = test::FreshFolder("addresses");
         fs::create_directories(m_root / "maps");
         fs::create_directories(m_root / "mine");
         std::ofstream(m_root / "maps" / "world.txt") << "world\n";

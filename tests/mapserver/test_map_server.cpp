@@ -1,16 +1,13 @@
 // The map server over a real socket: maps come back whole with their type and length, HEAD
 // answers the length without the body, and nothing but the handed-over files can be reached
-// (parent folders, encoded dots, absolute paths, links out of the folder, other methods).
+// (a parent folder, absolute paths, links out of the folder, other methods).
 #include "mapserver/mapserver.h"
 
+#include "rawhttp.h"
 #include "testapp.h"
 #include "testhome.h"
 
 #include <gtest/gtest.h>
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTcpSocket>
 
 #include <filesystem>
 #include <fstream>
@@ -30,59 +27,35 @@ struct Reply {
     bool complete = false;
 };
 
-// Sends one raw request (so that paths reach the server exactly as written) and reads one
-// answer, turning this thread's event loop for the client socket (the server has its own).
-Reply Send(quint16 port, const std::string& request, bool head = false) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    std::string in;
+// One raw request, read until the server closes the connection: every request here asks it to
+// close after answering, so a body that should not come (a HEAD's, a refusal's) is read too.
+Reply Send(quint16 port, const std::string& request) {
+    const std::string in = test::HttpExchange(port, request);
     Reply reply;
-    QElapsedTimer timer;
-    timer.start();
-    bool sent = false;
-    while (timer.elapsed() < 5000) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        if (!sent && socket.state() == QAbstractSocket::ConnectedState) {
-            socket.write(request.data(), static_cast<qint64>(request.size()));
-            sent = true;
-        }
-        in += socket.readAll().toStdString();
-        const size_t end = in.find("\r\n\r\n");
-        if (end == std::string::npos) {
-            continue;
-        }
-        reply.status = std::stoi(in.substr(in.find(' ') + 1, 3));
-        size_t line = in.find("\r\n") + 2;
-        while (line < end) {
-            const size_t next = in.find("\r\n", line);
-            const std::string header = in.substr(line, next - line);
-            const size_t colon = header.find(':');
-            std::string name = header.substr(0, colon);
-            for (char& c : name) {
-                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-            }
-            reply.headers[name] = header.substr(header.find_first_not_of(' ', colon + 1));
-            line = next + 2;
-        }
-        const size_t length = std::stoul(reply.headers["content-length"]);
-        reply.body = in.substr(end + 4);
-        if (head || reply.body.size() >= length) {
-            if (head) {
-                // Give a wrongly sent body the chance to arrive.
-                for (int i = 0; i < 5; ++i) {
-                    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-                }
-                reply.body = in.substr(end + 4) + socket.readAll().toStdString();
-            }
-            reply.complete = true;
-            break;
-        }
+    const size_t end = in.find("\r\n\r\n");
+    if (end == std::string::npos) {
+        return reply;
     }
+    reply.status = test::HttpStatus(in);
+    for (size_t line = in.find("\r\n") + 2; line < end;) {
+        const size_t next = in.find("\r\n", line);
+        const std::string header = in.substr(line, next - line);
+        const size_t colon = header.find(':');
+        std::string name = header.substr(0, colon);
+        for (char& c : name) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        reply.headers[name] = header.substr(header.find_first_not_of(' ', colon + 1));
+        line = next + 2;
+    }
+    reply.body = in.substr(end + 4);
+    reply.complete = true;
     return reply;
 }
 
 Reply Get(quint16 port, const std::string& target) {
-    return Send(port, "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n");
+    return Send(port,
+                "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
 }
 
 class MapServing : public ::testing::Test {
@@ -90,9 +63,7 @@ protected:
     static void SetUpTestSuite() { test::TestApp("test_mapserver"); }
 
     void SetUp() override {
-        m_root = std::filesystem::path(test::RequiredHome()) /
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        fs::remove_all(m_root);
+        m_root = test::FreshFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(m_root / "maps" / "sub");
         Write(m_root / "maps" / "world.txt", m_world);
         Write(m_root / "maps" / "atlantic.txt", "#Brisal MapData(1.1) - atlantic\n1 2 3\n");
@@ -129,39 +100,31 @@ TEST_F(MapServing, GetAnswersTheWholeFileAndHeadItsLength) {
               "http://[::1]:" + std::to_string(m_port) + "/maps/world.txt");
 
     // HEAD answers the length without the body.
-    const Reply head =
-        Send(m_port, "HEAD /maps/world.txt HTTP/1.1\r\nHost: localhost\r\n\r\n", true);
+    const std::string close = " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+    const Reply head = Send(m_port, "HEAD /maps/world.txt" + close);
     ASSERT_TRUE(head.complete);
     EXPECT_EQ(head.status, 200);
     EXPECT_EQ(head.headers.at("content-length"), std::to_string(m_world.size()));
     EXPECT_EQ(head.body, "");
     // And so does a refusal: a kept connection would read its body as the next answer.
-    const Reply missing =
-        Send(m_port, "HEAD /maps/none.txt HTTP/1.1\r\nHost: localhost\r\n\r\n", true);
+    const Reply missing = Send(m_port, "HEAD /maps/none.txt" + close);
     ASSERT_TRUE(missing.complete);
     EXPECT_EQ(missing.status, 404);
     EXPECT_EQ(missing.body, "");
 }
 
+// Which request paths name a map at all is the path reader's test; here, what the server adds:
+// a link out of the folder, a file that is no map, a subfolder, an absolute or absolute-form
+// target, and one traversal to show the reader is asked.
 TEST_F(MapServing, NothingButTheHandedOverFilesIsReachable) {
     // Owned strings: the absolute path is built here, and a pointer into that temporary would
     // be gone before the loop reads it.
     const std::vector<std::string> targets = {"/maps/../secret.txt",
-                                              "/maps/%2e%2e/secret.txt",
-                                              "/maps/%2E%2E%2Fsecret.txt",
-                                              "/maps/..%2fsecret.txt",
-                                              "/maps/sub/../../secret.txt",
-                                              "/secret.txt",
                                               (m_root / "secret.txt").string(),
-                                              "//etc/passwd",
-                                              "/etc/passwd",
-                                              "/maps/%2fetc%2fpasswd",
                                               "/maps/link.txt",
                                               "/maps/make-maps.sh",
                                               "/maps/sub/inner.txt",
                                               "/maps/",
-                                              "/maps",
-                                              "/",
                                               "http://localhost/etc/passwd"};
     for (const std::string& target : targets) {
         const Reply reply = Get(m_port, target);
@@ -175,7 +138,7 @@ TEST_F(MapServing, OnlyGetAndHeadAreAnswered) {
     for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH"}) {
         const Reply reply =
             Send(m_port, std::string(method) + " /maps/world.txt HTTP/1.1\r\nHost: localhost\r\n"
-                                               "Content-Length: 0\r\n\r\n");
+                                               "Content-Length: 0\r\nConnection: close\r\n\r\n");
         ASSERT_TRUE(reply.complete) << method;
         EXPECT_EQ(reply.status, 405) << method;
     }

@@ -4,8 +4,8 @@
 #include "mapserver/mapserver.h"
 #include "mapserver/observeraccess.h"
 
+#include "rawhttp.h"
 #include "testapp.h"
-#include "testhome.h"
 
 #include <gtest/gtest.h>
 
@@ -19,10 +19,6 @@
 
 namespace halyx {
 namespace {
-
-int StatusOf(const std::string& reply) {
-    return reply.size() > 12 && reply.starts_with("HTTP/1.1 ") ? std::stoi(reply.substr(9, 3)) : 0;
-}
 
 class ObserverPage : public ::testing::Test {
 protected:
@@ -40,9 +36,8 @@ protected:
     }
 
     std::unique_ptr<QTcpSocket> Open(const std::string& target, bool close = false) {
-        auto socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(QHostAddress::LocalHost, m_server.Port());
-        EXPECT_TRUE(socket->waitForConnected(5000));
+        auto socket = test::HttpConnect(m_server.Port());
+        EXPECT_EQ(socket->state(), QAbstractSocket::ConnectedState);
         const std::string request = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n" +
                                     (close ? "Connection: close\r\n\r\n" : "\r\n");
         socket->write(request.data(), static_cast<qint64>(request.size()));
@@ -50,24 +45,10 @@ protected:
         return socket;
     }
 
-    // Reads until the text holds what or ms pass; answers everything read.
-    static std::string ReadUntil(QTcpSocket& socket, std::string& in, const std::string& what,
-                                 int ms = 5000) {
-        QElapsedTimer timer;
-        timer.start();
-        while (in.find(what) == std::string::npos && timer.elapsed() < ms &&
-               socket.state() == QAbstractSocket::ConnectedState) {
-            socket.waitForReadyRead(20);
-            in += socket.readAll().toStdString();
-        }
-        in += socket.readAll().toStdString();
-        return in;
-    }
-
     std::string Fetch(const std::string& target) {
         auto socket = Open(target, true);
         std::string in;
-        ReadUntil(*socket, in, "</html>");
+        test::HttpReadUntil(*socket, in, "</html>");
         return in;
     }
 
@@ -86,10 +67,10 @@ TEST_F(ObserverPage, OnlyTheKeyOfThisRunOpensThePageAndTheStream) {
                                               "/live/events?key=x",
                                               "/live?other=" + m_key};
     for (const std::string& target : refused) {
-        EXPECT_EQ(StatusOf(Fetch(target)), 403) << target;
+        EXPECT_EQ(test::HttpStatus(Fetch(target)), 403) << target;
     }
     const std::string page = Fetch("/live?lang=en&key=" + m_key);
-    EXPECT_EQ(StatusOf(page), 200);
+    EXPECT_EQ(test::HttpStatus(page), 200);
     EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
     EXPECT_NE(page.find("Content-Security-Policy: default-src 'none';"), std::string::npos);
     EXPECT_NE(page.find("EventSource"), std::string::npos);
@@ -104,8 +85,8 @@ TEST_F(ObserverPage, OnlyTheKeyOfThisRunOpensThePageAndTheStream) {
 
 TEST_F(ObserverPage, WithoutTheObserverThePathsAreNoMaps) {
     Start({}, false);
-    EXPECT_EQ(StatusOf(Fetch("/live?key=")), 404);
-    EXPECT_EQ(StatusOf(Fetch("/live/events")), 404);
+    EXPECT_EQ(test::HttpStatus(Fetch("/live?key=")), 404);
+    EXPECT_EQ(test::HttpStatus(Fetch("/live/events")), 404);
 }
 
 TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
@@ -113,8 +94,8 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
     m_server.PublishObserverState(R"({"minute":1})");
     auto stream = Open("/live/events?key=" + m_key);
     std::string in;
-    ReadUntil(*stream, in, "data: {\"minute\":1}\n\n");
-    ASSERT_EQ(StatusOf(in), 200) << in;
+    test::HttpReadUntil(*stream, in, "data: {\"minute\":1}\n\n");
+    ASSERT_EQ(test::HttpStatus(in), 200) << in;
     EXPECT_NE(in.find("Content-Type: text/event-stream"), std::string::npos);
     EXPECT_NE(in.find("event: state\ndata: {\"minute\":1}\n\n"), std::string::npos) << in;
     EXPECT_EQ(m_server.ObserverStreams(), 1);
@@ -123,7 +104,7 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
     m_server.PublishObserverState("{\"minute\":2,\r\n\"x\":\"\ndata: forged\"}");
     QElapsedTimer timer;
     timer.start();
-    ReadUntil(*stream, in, "forged\"}\n\n");
+    test::HttpReadUntil(*stream, in, "forged\"}\n\n");
     EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_NE(
         in.find("event: state\ndata: {\"minute\":2,\ndata: \"x\":\"\ndata: data: forged\"}\n\n"),
@@ -132,22 +113,22 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
 
     // A stream that has the state before gets only what changed; a new one the whole state.
     m_server.PublishObserverState(R"({"minute":3,"big":"...."})", R"({"minute":3})");
-    ReadUntil(*stream, in, "event: update\ndata: {\"minute\":3}\n\n");
+    test::HttpReadUntil(*stream, in, "event: update\ndata: {\"minute\":3}\n\n");
     EXPECT_NE(in.find("event: update\ndata: {\"minute\":3}\n\n"), std::string::npos) << in;
     EXPECT_EQ(in.find("\"big\""), std::string::npos);
     auto late = Open("/live/events?key=" + m_key);
     std::string whole;
-    ReadUntil(*late, whole, "\"big\"");
+    test::HttpReadUntil(*late, whole, "\"big\"");
     EXPECT_NE(whole.find("event: state\ndata: {\"minute\":3,\"big\":\"....\"}\n\n"),
               std::string::npos)
         << whole;
     // The map picture under the page, with the key only.
-    EXPECT_EQ(StatusOf(Fetch("/live/map.png?key=" + m_key)), 404);
+    EXPECT_EQ(test::HttpStatus(Fetch("/live/map.png?key=" + m_key)), 404);
     m_server.PublishObserverMap("\x89PNG-picture");
     const std::string picture = Fetch("/live/map.png?key=" + m_key);
-    EXPECT_EQ(StatusOf(picture), 200);
+    EXPECT_EQ(test::HttpStatus(picture), 200);
     EXPECT_TRUE(picture.ends_with("\r\n\r\n\x89PNG-picture")) << picture;
-    EXPECT_EQ(StatusOf(Fetch("/live/map.png?key=x")), 403);
+    EXPECT_EQ(test::HttpStatus(Fetch("/live/map.png?key=x")), 403);
 }
 
 TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
@@ -158,16 +139,16 @@ TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
     auto second = Open("/live/events?key=" + m_key);
     std::string in1;
     std::string in2;
-    ReadUntil(*first, in1, "retry:");
-    ReadUntil(*second, in2, "retry:");
-    ASSERT_EQ(StatusOf(in1), 200);
-    ASSERT_EQ(StatusOf(in2), 200);
+    test::HttpReadUntil(*first, in1, "retry:");
+    test::HttpReadUntil(*second, in2, "retry:");
+    ASSERT_EQ(test::HttpStatus(in1), 200);
+    ASSERT_EQ(test::HttpStatus(in2), 200);
     std::string in3;
     auto third = Open("/live/events?key=" + m_key);
-    ReadUntil(*third, in3, "observers");
-    EXPECT_EQ(StatusOf(in3), 503) << in3;
+    test::HttpReadUntil(*third, in3, "observers");
+    EXPECT_EQ(test::HttpStatus(in3), 503) << in3;
     // The page itself is still served: it is not a stream.
-    EXPECT_EQ(StatusOf(Fetch("/live?key=" + m_key)), 200);
+    EXPECT_EQ(test::HttpStatus(Fetch("/live?key=" + m_key)), 200);
 
     first->abort();
     QElapsedTimer timer;
@@ -177,8 +158,8 @@ TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
     }
     std::string in4;
     auto fourth = Open("/live/events?key=" + m_key);
-    ReadUntil(*fourth, in4, "retry:");
-    EXPECT_EQ(StatusOf(in4), 200) << in4;
+    test::HttpReadUntil(*fourth, in4, "retry:");
+    EXPECT_EQ(test::HttpStatus(in4), 200) << in4;
 }
 
 TEST_F(ObserverPage, AReaderThatFallsBehindSkipsToTheNewestState) {
@@ -188,7 +169,7 @@ TEST_F(ObserverPage, AReaderThatFallsBehindSkipsToTheNewestState) {
     auto stream = Open("/live/events?key=" + m_key);
     stream->setReadBufferSize(4096);
     std::string in;
-    ReadUntil(*stream, in, "retry:");
+    test::HttpReadUntil(*stream, in, "retry:");
     // 200 states of 100 KiB, 20 MB in all, while the reader takes nothing.
     const std::string filler(100 * 1024, 'f');
     for (int i = 0; i < 200; ++i) {
@@ -197,7 +178,7 @@ TEST_F(ObserverPage, AReaderThatFallsBehindSkipsToTheNewestState) {
     }
     QThread::msleep(300);
     stream->setReadBufferSize(0);
-    ReadUntil(*stream, in, "{\"n\":199,", 10000);
+    test::HttpReadUntil(*stream, in, "{\"n\":199,", 10000);
     EXPECT_NE(in.find("{\"n\":199,"), std::string::npos);
     // What reached the reader is a few states, not the backlog of all of them.
     EXPECT_LT(in.size(), std::size_t{8} << 20);

@@ -6,9 +6,7 @@
 #include "testhome.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 

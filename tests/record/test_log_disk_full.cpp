@@ -124,6 +124,7 @@ TEST(LogDiskFull, KeptEventsCatchUpWhenThereIsRoomAgainAndCountAsLostAtTheClose)
 TEST(LogDiskFull, AMoveThatCannotBeDoneKeepsEverythingWhereItWas) {
     const std::string folder = FreshFolder("nomove");
     test::WriteAll(folder + "file", "a file where a folder should be");
+    std::filesystem::create_directories(folder + "other/");
     CExperimentLog log;
     ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
     std::string error;
@@ -142,6 +143,11 @@ TEST(LogDiskFull, AMoveThatCannotBeDoneKeepsEverythingWhereItWas) {
               std::string::npos)
         << error;
     EXPECT_FALSE(log.Move(folder, error));
+    // Nor over another experiment's log of that name.
+    test::WriteAll(folder + "other/run.xml", "another experiment");
+    EXPECT_FALSE(log.Move(folder + "other/", error));
+    EXPECT_EQ(error, folder + "other/run.xml exists");
+    EXPECT_EQ(ReadFile(folder + "other/run.xml"), "another experiment");
     EXPECT_EQ(log.FilePath(), folder + "run.xml");
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());

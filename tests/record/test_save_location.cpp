@@ -18,6 +18,12 @@ TEST(SaveLocation, ProposesTheFirstFreeDefaultNameAndGrowsAFifthDigit) {
     EXPECT_EQ(where.Name(), "HalyxSimLog_0003");
     EXPECT_EQ(where.Location(), folder);
     EXPECT_EQ(where.Preview(), folder + "HalyxSimLog_0003.xml");
+    // A name taken is refused with the file in the way (what the headless console prints).
+    CSaveLocation taken(folder);
+    taken.SetName("HalyxSimLog_0002");
+    std::string message;
+    EXPECT_FALSE(taken.Accept(message));
+    EXPECT_EQ(message, folder + "HalyxSimLog_0002.xml exists");
 
     const std::string full = test::FreshFolder("names5");
     for (int n = 1; n <= 9999; ++n) {

@@ -10,7 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -21,14 +20,6 @@ inline std::string TempPath(const std::string& name) {
     const std::string path = RequiredHome() + "/scratch/" + name;
     CreatePath(path);
     return path;
-}
-
-// An empty folder under the test's home, ending with '/'.
-inline std::string EmptyFolder(const std::string& name) {
-    const std::string folder = RequiredHome() + "/folders/" + name + "/";
-    std::filesystem::remove_all(folder);
-    CreatePath(folder);
-    return folder;
 }
 
 struct RecordingView : IGeographyView {

@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using test::EmptyFolder;
+using test::FreshFolder;
 
 bool TwoDecimals(const std::string& text) {
     return std::regex_match(text, std::regex("[0-9]+\\.[0-9]{2}"));
@@ -91,7 +91,7 @@ TEST(GeneratedUnits, NamesContinueWithTheFirstFreeNumberAndCountZeroStillClears)
 }
 
 TEST(ScenarioBatch, NumbersFoldersAfterThoseAlreadyThereAndSkipsTakenOnes) {
-    const std::string target = EmptyFolder("skip");
+    const std::string target = FreshFolder("skip");
     CreatePath(target + "Scenario_0002/");
     CScenario scenario;
     CBatchOptions options;
@@ -127,7 +127,7 @@ TEST(ScenarioBatch, NumbersFoldersAfterThoseAlreadyThereAndSkipsTakenOnes) {
 TEST(ScenarioBatch, ASeededBatchWithNumberedIdsIsTheSameOnEveryRun) {
     std::vector<std::string> texts;
     for (const char* name : {"seeded_a", "seeded_b"}) {
-        const std::string target = EmptyFolder(name);
+        const std::string target = FreshFolder(name);
         CScenario scenario;
         CBatchOptions options;
         options.folder = target;
@@ -141,9 +141,7 @@ TEST(ScenarioBatch, ASeededBatchWithNumberedIdsIsTheSameOnEveryRun) {
         for (const auto& entry : fs::recursive_directory_iterator(target)) {
             // The .hsf names its files by their full paths, which differ between the folders.
             if (entry.is_regular_file() && entry.path().extension() != ".hsf") {
-                std::ifstream in(entry.path(), std::ios::binary);
-                all += entry.path().filename().string() + ":" +
-                       std::string(std::istreambuf_iterator<char>(in), {});
+                all += entry.path().filename().string() + ":" + test::ReadFile(entry.path());
             }
         }
         texts.push_back(all);
@@ -162,14 +160,14 @@ TEST(ScenarioBatch, FolderThatCannotBeWrittenEndsTheBatch) {
     EXPECT_TRUE(result.scenarioFiles.empty());
     EXPECT_NE(result.error.find("Scenario_0001"), std::string::npos) << result.error;
 
-    const std::string file = EmptyFolder("blocked") + "a-file";
+    const std::string file = FreshFolder("blocked") + "a-file";
     std::ofstream(file) << "x";
     options.folder = file + "/inside/";
     result = GenerateScenarioBatch(scenario, options);
     EXPECT_TRUE(result.scenarioFiles.empty());
     EXPECT_NE(result.error.find("Cannot create the folder"), std::string::npos) << result.error;
 
-    options.folder = EmptyFolder("counts");
+    options.folder = FreshFolder("counts");
     options.radars = kMaxBatchRadars + 1;
     result = GenerateScenarioBatch(scenario, options);
     EXPECT_FALSE(result.error.empty());

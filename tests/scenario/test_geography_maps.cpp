@@ -134,8 +134,7 @@ TEST_F(MapFetch, UnreadableFilesSayWhyAndKeepThePreviousMap) {
 }
 
 TEST_F(MapFetch, WebAddressesReadLikeFilesAndFailWithoutHanging) {
-    std::ifstream in(kData + "small11.txt");
-    const std::string body((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::string body = test::ReadFile(kData + "small11.txt");
     {
         LoopbackServer server(HttpAnswer("200 OK", body));
         ASSERT_TRUE(geography.GetMapFromURL(server.Url("/maps/world.txt"), view));

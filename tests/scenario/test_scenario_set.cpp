@@ -10,16 +10,13 @@
 #include "scenario/scenariopagemodel.h"
 #include "scenario/scenarioxml.h"
 
-#include <fstream>
-#include <iterator>
-
 namespace halyx {
 namespace {
 
 namespace fs = std::filesystem;
 using C = ScenarioComponent;
 
-using test::EmptyFolder;
+using test::FreshFolder;
 using test::RecordingProgress;
 
 void FillScenario(CScenario& scenario) {
@@ -111,8 +108,8 @@ TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTripAndShortFilesAreRefus
     }
     CScenarioFields fields = ScenarioFieldsFor("Alpha", "/sets/Alpha/");
     // The layout other programs read: the scenario file, the notes, then each component's file.
-    std::ifstream golden(std::string(HALYX_TEST_DATA_DIR) + "/scenariofile/Alpha.hsf");
-    EXPECT_EQ(ScenarioFileText(fields), std::string(std::istreambuf_iterator<char>(golden), {}));
+    EXPECT_EQ(ScenarioFileText(fields),
+              test::ReadFile(std::string(HALYX_TEST_DATA_DIR) + "/scenariofile/Alpha.hsf"));
     fields.notes = "a\nb\nc";
     EXPECT_NE(ScenarioFileText(fields).find("----BEGIN NOTES----\na\nb\nc\n----END NOTES----\n"),
               std::string::npos);
@@ -132,7 +129,7 @@ TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTripAndShortFilesAreRefus
 TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolderButNotWithAnEmptyPath) {
     CScenario scenario;
     FillScenario(scenario);
-    const std::string parent = EmptyFolder("layout");
+    const std::string parent = FreshFolder("layout");
     RecordingProgress progress;
     const CScenarioSaveResult saved =
         SaveScenarioAs("Alpha", parent + "Alpha/", scenario, &progress);
@@ -159,7 +156,7 @@ TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolderButNotWith
     EXPECT_EQ(progress.texts.back(),
               "Saving Terrain Data\n\n" + parent + "Alpha/Alpha_Terrain.htd");
 
-    CScenarioFields fields = ScenarioFieldsFor("Alpha", EmptyFolder("incomplete") + "Alpha/");
+    CScenarioFields fields = ScenarioFieldsFor("Alpha", FreshFolder("incomplete") + "Alpha/");
     fields.FileName(C::Weather).clear();
     EXPECT_FALSE(SaveScenarioSet(fields, scenario));
     EXPECT_FALSE(fs::exists(fields.ScenarioFilePath()));
@@ -168,7 +165,7 @@ TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolderButNotWith
 TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
     CScenario original;
     FillScenario(original);
-    const std::string folder = EmptyFolder("roundtrip") + "Alpha/";
+    const std::string folder = FreshFolder("roundtrip") + "Alpha/";
     CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
     fields.notes = "first\nsecond\nthird";
     ASSERT_TRUE(SaveScenarioSet(fields, original));
@@ -204,7 +201,7 @@ TEST(ScenarioSetLoad, ACopyHoldsEverythingASetStoresAndAStagedSetWaitsForItsComm
     original.Radars().Add(CRadar("Later", "1", "1", "2", "3", "-", "-"));
     EXPECT_NE(copy.Radars().Count(), original.Radars().Count());
 
-    const std::string folder = EmptyFolder("staged") + "Alpha/";
+    const std::string folder = FreshFolder("staged") + "Alpha/";
     const CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
     ASSERT_TRUE(SaveScenarioSet(fields, copy));
     CScenario target;
@@ -250,7 +247,7 @@ TEST(ScenarioSetLoad, AnyMissingComponentLeavesScenarioAndFieldsAsTheyWereAndIsN
         }
         SCOPED_TRACE(ComponentFolder(component));
         const std::string folder =
-            EmptyFolder(std::string("partial-") + ComponentSuffix(component)) + "Alpha/";
+            FreshFolder(std::string("partial-") + ComponentSuffix(component)) + "Alpha/";
         ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
         const CScenarioFields saved = ScenarioFieldsFor("Alpha", folder);
         const std::string missing = saved.FullPath(component);
@@ -274,7 +271,7 @@ TEST(ScenarioSetLoad, AnyMissingComponentLeavesScenarioAndFieldsAsTheyWereAndIsN
 TEST(ScenarioSetLoad, EveryComponentThatFailsIsNamedWithItsReason) {
     CScenario original;
     FillScenario(original);
-    const std::string folder = EmptyFolder("damaged") + "Alpha/";
+    const std::string folder = FreshFolder("damaged") + "Alpha/";
     ASSERT_TRUE(SaveScenarioAs("Alpha", folder, original));
     const std::string radars = folder + "Radars/Alpha_Radars.hrd";
     const std::string weather = folder + "Weather Data/Alpha_Weather.hwd";

@@ -2,6 +2,7 @@
 // send, what the face asks, what comes back, and what is refused (with its reason, sending
 // nothing). The world: ALPHA and BRAVO; R1 and I1 near ALPHA's station, R2 and I2 near BRAVO's;
 // incursion N1 runs toward R1 at one map unit a minute and enters its range at minute 11.
+#include "scenario/incursion.h"
 #include "station/seatbot.h"
 #include "station/stationseat.h"
 
@@ -292,6 +293,26 @@ TEST(StationSeat, MessagesInStateAndCommandsOut) {
         }
         if (c.check) {
             c.check(seat.State());
+        }
+    }
+}
+
+// A seat reckons an incursion's course itself: it must be the console's, or a bot would
+// intercept where the log's scenario has nothing.
+TEST(StationSeat, AnIncursionsCourseIsTheConsoles) {
+    for (const std::string heading : {"0", "45", "90", "200.5", "270"}) {
+        std::string init = Init();
+        init.replace(init.find(":heading 270"), 12, ":heading " + heading);
+        CStationSeat seat("ALPHA");
+        seat.Receive(init);
+        const CSeatIncursion* seen = seat.FindIncursion("N1");
+        ASSERT_NE(seen, nullptr) << heading;
+        const CIncursion console("N", "N1", "620.500000", "330.000000", "60", heading, "-");
+        for (const int minute : {0, 7, 300, 960}) {
+            const auto [lat, lng] = console.GetPositionAt(minute / 60.0);
+            const CLatLng at = CStationSeat::IncursionAt(*seen, minute);
+            EXPECT_NEAR(at.lat, lat, 1e-9) << heading << " at " << minute;
+            EXPECT_NEAR(at.lng, lng, 1e-9) << heading << " at " << minute;
         }
     }
 }

@@ -20,7 +20,6 @@
 
 #include <deque>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>

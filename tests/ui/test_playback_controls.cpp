@@ -50,11 +50,7 @@ TEST_F(PlaybackControls, AReplayLeavesItsRecordingAsItWas) {
     page.SetPlaybackMode(true);
     EXPECT_EQ(view.questions, std::vector<std::string>{"A mission is running (minute 1). End it "
                                                        "and close the experiment log?"});
-    const auto text = [&path] {
-        std::ifstream in(path);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    };
-    const std::string recorded = text();
+    const std::string recorded = ReadFile(path);
     page.LoadExperiment();
     comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
     EXPECT_TRUE(page.IsEnabled(InitControl::StationsList) && page.ReinitializeStation("BRAVO"));
@@ -68,7 +64,7 @@ TEST_F(PlaybackControls, AReplayLeavesItsRecordingAsItWas) {
     EXPECT_EQ(page.MissionOutcome(), "Mission complete at minute 960: Launch (ALPHA: no-go). The "
                                      "recorded decision is shown; the stations' reports in this "
                                      "replay give No Launch");
-    EXPECT_EQ(text(), recorded);
+    EXPECT_EQ(ReadFile(path), recorded);
 }
 
 TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
@@ -131,6 +127,37 @@ TEST_F(PlaybackControls, LeavingPlaybackAndAnsweringNoKeepsTheTeamAndTheStations
     EXPECT_EQ(page.Stations()[1].name, "BRAVO");
     EXPECT_EQ(agent.Team(), (std::vector<std::string>{"ALPHA", "BRAVO"}));
     EXPECT_FALSE(page.IsPlaybackMode());
+}
+
+// A second log, loaded without leaving playback mode, brings its own team; the end of its replay
+// is shown until a stop readies it again.
+TEST_F(PlaybackControls, AnotherLogReplacesTheTeamAndAStopAfterTheEndReadiesTheReplay) {
+    LoadRecorded();
+    page.InitializePlayback();
+    comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
+    comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
+    ASSERT_TRUE(page.IsEnabled(InitControl::PlayPause));
+    CExperimentLog other;
+    ASSERT_TRUE(other.Open(view.folder, "Second", "", "<Scenario>\n</Scenario>\n"));
+    other.LogTeam({"CHARLIE"});
+    ASSERT_TRUE(other.Close());
+    view.openFile = other.FilePath();
+    page.LoadExperiment();
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"CHARLIE:Not Initialized"});
+    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
+
+    page.InitializePlayback();
+    comm.deliver_from("CHARLIE", "tell", "tell :command init_playback_confirm");
+    page.PlayPause();
+    for (int i = 0; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"CHARLIE:Playback complete"});
+    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
+    EXPECT_EQ(page.MissionOutcome(), "Mission complete at minute 960: No Launch (CHARLIE: no-go)");
+    page.Stop();
+    EXPECT_TRUE(page.IsEnabled(InitControl::PlayPause));
+    EXPECT_TRUE(page.MissionOutcome().empty());
 }
 
 } // namespace

@@ -77,13 +77,7 @@ TEST_F(SessionControls, ARestartedStationIsReinitializedAndJoinsTheRun) {
     EXPECT_EQ(page.StationHealthText("ALPHA"), "new host, it was 10.1.1.1");
     EXPECT_TRUE(page.ReinitializeStation("ALPHA"));
     // The answer is logged as every first answer is.
-    const std::string text = ClosedLogText();
-    size_t confirmations = 0;
-    for (size_t at = text.find("InitSimConf"); at != std::string::npos;
-         at = text.find("InitSimConf", at + 1)) {
-        ++confirmations;
-    }
-    EXPECT_EQ(confirmations, 3u);
+    EXPECT_EQ(CountOf(ClosedLogText(), "InitSimConf"), 3u);
 }
 
 TEST_F(SessionControls, CommandsFromOutsideTheTeamAreMarkedOrRefused) {

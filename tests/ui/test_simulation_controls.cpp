@@ -47,6 +47,24 @@ TEST_F(SimulationControls, UncreatableLogShowsTheLogsMessageAndStops) {
     EXPECT_FALSE(page.IsEnabled(InitControl::StartSimulation));
 }
 
+TEST_F(SimulationControls, UnitsTheStationsCannotReadStopTheInitialization) {
+    scenario.Incursions().Add(CIncursion("N3", "3", "28.5", "-80.1", "80x", "90", "0"));
+    scenario.Incursions().Add(CIncursion("N4", "4", "abc", "-80.1", "80", "ninety", "0"));
+    scenario.Radars().Add(CRadar("R(1", "1", "28", "-80", "100", "-", "-"));
+    RegisterAndAdd({"ALPHA"});
+    page.InitializeSimulation();
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_NE(
+        view.messages[0].find("Incursion N3: speed is not a number\n"
+                              "Incursion N4: lat is not a number\n"
+                              "Incursion N4: heading is not a number\n"
+                              "Radar R(1: the name holds ( ) or \" (stations cannot read it)\n"),
+        std::string::npos)
+        << view.messages[0];
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_TRUE(comm.sent().empty());
+}
+
 TEST_F(SimulationControls, StartingDropsTheStationsThatDidNotAnswer) {
     RegisterAndAdd({"ALPHA", "BRAVO", "CHARLIE"});
     page.InitializeSimulation();
