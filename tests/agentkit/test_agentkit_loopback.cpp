@@ -275,6 +275,18 @@ TEST_F(Loopback, ASilentNameServerCostsATimeOutNotAFreeze) {
             EXPECT_EQ(ticks, 0);
         }
     }
+    // A port nobody listens on says so (the window shows the reason as it comes).
+    quint16 closed = 0;
+    {
+        QTcpServer gone;
+        ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
+        closed = gone.serverPort();
+    }
+    CRunningAgent c("C", closed);
+    ASSERT_TRUE(c.ok);
+    EXPECT_FALSE(c.comm().retrieve_ans_object()->LookupAgent("B").IsValid());
+    EXPECT_NE(c.comm().retrieve_ans_object()->last_error().find(": refused: "), std::string::npos)
+        << c.comm().retrieve_ans_object()->last_error();
 }
 
 TEST_F(Loopback, AgentThatCannotListenDoesNotStart) {

@@ -1,5 +1,6 @@
 // The window while the name server keeps it waiting: a server that accepts and never answers
-// must not take the window's clicks, Cancel ends the wait, and a failure says why.
+// must not take the window's clicks, Cancel ends the wait, and the failure says why. (Which
+// reason a timeout or a refused connection gives is the name server client's test.)
 #include "guitest.h"
 
 #include "agent/halyxcommand.h"
@@ -95,27 +96,6 @@ TEST_F(NameServerWait, ClicksGoThroughAndCancelEndsTheWait) {
     EXPECT_FALSE(widget->Busy());
     EXPECT_FALSE(busy->isVisible());
     EXPECT_TRUE(registerButton->isEnabled());
-}
-
-TEST_F(NameServerWait, AFailureNamesItsReason) {
-    ASSERT_TRUE(ok);
-    Ans().set_timeouts(1000, 300);
-    QTcpServer silent;
-    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
-    const QString timedOut = Register(silent.serverPort());
-    EXPECT_TRUE(timedOut.contains(QStringLiteral("Reason: ")) &&
-                timedOut.contains(QStringLiteral("timeout")))
-        << timedOut.toStdString();
-
-    // A port nobody listens on: the connection is refused.
-    quint16 closed = 0;
-    {
-        QTcpServer gone;
-        ASSERT_TRUE(gone.listen(QHostAddress::LocalHost, 0));
-        closed = gone.serverPort();
-    }
-    const QString refused = Register(closed);
-    EXPECT_TRUE(refused.contains(QStringLiteral("refused"))) << refused.toStdString();
 }
 
 } // namespace

@@ -1,6 +1,12 @@
-// Researchers' measures in a whole mission: a probe plan with two freezes, an in-view question,
-// a workload rating every 5 minutes and the questionnaire at the end, asked of three bot seats
-// and of DELTA, a station that knows no probes. ALPHA answers truthfully, BRAVO and CHARLIE
+// A whole mission with three bot seats, ALPHA in one program and BRAVO and CHARLIE in another so
+// that teammates talk across programs, and DELTA, a station that knows no probes.
+// The bots' play: ALPHA's first deploy is in BRAVO's state within a second, measured on the
+// mission's clock, not on the machine's; every radar entry, interception and deploy a seat sent
+// is in the log, and the decision follows the seats' last go/no-go. (That a seat's course of an
+// incursion is the console's, what a seat may send when, and a replay to seats are the seat's
+// own test.)
+// Researchers' measures: a probe plan with two freezes, an in-view question, a workload rating
+// every 5 minutes and the questionnaire at the end. ALPHA answers truthfully, BRAVO and CHARLIE
 // always wrongly, so the scores show that the console judges by its own model of the mission.
 // Every question is logged once per seat; the clock holds during each freeze (DELTA's silence
 // keeps it held until the time is up, which the console says) and resumes at the next minute;
@@ -12,6 +18,7 @@
 #include <pugixml.hpp>
 
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +34,14 @@ protected:
     static void SetUpTestSuite() { TestApp("test_e2e_measures"); }
 };
 
+constexpr int kTickMs = 30;
+
+// The minute named in a wire text's ":clock N", -1 when none.
+int ClockOf(const std::string& line) {
+    const std::size_t at = line.find(":clock ");
+    return at == std::string::npos ? -1 : ReadInt(line.substr(at + 7));
+}
+
 constexpr const char* kPlan = "kind,minute,seconds,id,text,answer,choices\n"
                               "freeze,100,2,contacts,How many incursions do your radars "
                               "see?,number:own_contacts,\n"
@@ -39,7 +54,7 @@ constexpr const char* kPlan = "kind,minute,seconds,id,text,answer,choices\n"
                               "rating,5,1,,,,\n"
                               "questionnaire,,2,,,,pairs\n";
 
-TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
+TEST_F(Measures, BotsPlayAndFreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
     {
         std::ofstream plan(home + "probes.csv");
         plan << kPlan;
@@ -47,17 +62,17 @@ TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
     QString ans;
     processes.push_back(StartAns(home, ans));
     ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
-    Start("halyx-station", {"--seat", "ALPHA=bot", "--ans", ans, "--no-fetch-maps"},
+    Start("halyx-station", {"--seat", "ALPHA=bot", "--ans", ans, "--seed", "5", "--no-fetch-maps"},
           home + "alpha.out");
     Start("halyx-station",
-          {"--seat", "BRAVO=bot", "--seat", "CHARLIE=bot", "--ans", ans, "--answer-errors", "100",
-           "--no-fetch-maps"},
+          {"--seat", "BRAVO=bot", "--seat", "CHARLIE=bot", "--ans", ans, "--seed", "9",
+           "--answer-errors", "100", "--no-fetch-maps"},
           home + "others.out");
     Start("halyx-station", {"--seat", "DELTA=idle", "--ans", ans, "--no-probes", "--no-fetch-maps"},
           home + "delta.out");
     QProcess* console = Start("halyx-command",
                               {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms",
-                               "30", "--event-stream", "0"},
+                               QString::number(kTickMs), "--event-stream", "0"},
                               home + "console.out");
     // A recorder follows the live event stream while the mission runs.
     const std::string events = WaitForLine(home + "console.out", "EVENTS ");
@@ -81,6 +96,38 @@ TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
     EXPECT_NE(out.find("no answer from DELTA to probe freeze-100 within 2 s"), std::string::npos)
         << out;
 
+    // ALPHA's first deploy, and the minute at which BRAVO's seat had it.
+    int deployed = -1;
+    for (const std::string& line : Lines(home + "alpha.out")) {
+        if (deployed < 0 && IsSend(line) && line.find(":receiver BRAVO") != std::string::npos &&
+            line.find("team_deploy") != std::string::npos) {
+            deployed = ClockOf(line);
+        }
+    }
+    ASSERT_GE(deployed, 0) << "ALPHA deployed nothing";
+    int learnt = -1;
+    for (const std::string& line : Lines(home + "others.out")) {
+        if (learnt < 0 && line.rfind("TEAM BRAVO minute ", 0) == 0 &&
+            line.find("team_deploy from ALPHA") != std::string::npos) {
+            learnt = ReadInt(line.substr(18));
+        }
+    }
+    // (It may hear of it before its own clock reaches that minute: the console ticks the seats
+    // one after the other.)
+    ASSERT_GE(learnt, 0) << "BRAVO never heard of ALPHA's deploy";
+    EXPECT_LE(learnt, deployed + 1000 / kTickMs) << "BRAVO learnt of ALPHA's deploy too late";
+    // What each seat sent, which the log must hold every one of.
+    std::map<std::string, int> counts;
+    for (const char* output : {"alpha.out", "others.out"}) {
+        for (const std::string& line : Lines(home + output)) {
+            counts[ReadWireLine(line).command] += IsSend(line) ? 1 : 0;
+        }
+    }
+    EXPECT_GT(counts["inc_enter_radar"], 0);
+    EXPECT_GT(counts["intercept"], 0);
+    std::map<std::string, std::string> lastStatus;
+    std::string outcome;
+
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file((logs + "/M.xml").c_str())) << out;
     std::map<std::string, pugi::xml_node> starts, ends;
@@ -91,6 +138,15 @@ TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
         const std::string name = e.attribute("Name").value();
         const std::string probe = e.attribute("Probe").value();
         const int clock = e.attribute("ClockTime").as_int(-1);
+        --counts[name == "IncEnterRadar"    ? "inc_enter_radar"
+                 : name == "InterceptInc"   ? "intercept"
+                 : name == "DeployResource" ? "deploy"
+                                            : "other"];
+        if (name == "LaunchStatusChange") {
+            lastStatus[e.attribute("From").value()] = e.attribute("Status").value();
+        } else if (name == "SimulationComplete") {
+            outcome = e.attribute("LaunchStatus").value();
+        }
         if (name == "SteadyClock") {
             steadyStarts += std::string(e.attribute("At").value()) == "start";
         } else if (name == "ProbeStart") {
@@ -129,6 +185,17 @@ TEST_F(Measures, FreezesRatingsAndQuestionnaireAreAskedScoredAndLogged) {
         }
     }
     EXPECT_EQ(steadyStarts, 1);
+    EXPECT_EQ(counts["inc_enter_radar"], 0);
+    EXPECT_EQ(counts["intercept"], 0);
+    EXPECT_EQ(counts["deploy"], 0);
+    ASSERT_EQ(lastStatus.size(), 3u);
+    const bool allGo =
+        lastStatus["ALPHA"] == "go" && lastStatus["BRAVO"] == "go" && lastStatus["CHARLIE"] == "go";
+    EXPECT_EQ(outcome, allGo ? "Launch" : "NoLaunch");
+    const pugi::xml_node root = doc.child("HalyxSimLog");
+    EXPECT_EQ(
+        std::distance(root.children("MissionStats").begin(), root.children("MissionStats").end()),
+        4);
     // The stream carried the measures' lines exactly as the log has them.
     const auto measureLines = [](const std::vector<std::string>& lines) {
         std::vector<std::string> kept;
