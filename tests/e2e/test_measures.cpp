@@ -1,10 +1,9 @@
 // A whole mission with three bot seats, ALPHA in one program and BRAVO and CHARLIE in another so
 // that teammates talk across programs, and DELTA, a station that knows no probes.
 // The bots' play: ALPHA's first deploy is in BRAVO's state within a second, measured on the
-// mission's clock, not on the machine's; every radar entry, interception and deploy a seat sent
-// is in the log, and the decision follows the seats' last go/no-go. (That a seat's course of an
-// incursion is the console's, what a seat may send when, and a replay to seats are the seat's
-// own test.)
+// mission's clock, not on the machine's; what they sent is a mission the scenario could produce
+// (CheckBotsPlayedTheScenario) and is in the log, every command of it, and the decision follows
+// the seats' last go/no-go. (A replay to seats is the seat's own test.)
 // Researchers' measures: a probe plan with two freezes, an in-view question, a workload rating
 // every 5 minutes and the questionnaire at the end. ALPHA answers truthfully, BRAVO and CHARLIE
 // always wrongly, so the scores show that the console judges by its own model of the mission.
@@ -12,17 +11,22 @@
 // keeps it held until the time is up, which the console says) and resumes at the next minute;
 // halyx-log csv splits the answers into its tables.
 #include "e2eutil.h"
+#include "scenario/incursion.h"
+#include "station/stationseat.h"
 
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 #include <pugixml.hpp>
 
+#include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace halyx {
 namespace {
@@ -40,6 +44,133 @@ constexpr int kTickMs = 30;
 int ClockOf(const std::string& line) {
     const std::size_t at = line.find(":clock ");
     return at == std::string::npos ? -1 : ReadInt(line.substr(at + 7));
+}
+
+double Num(const pugi::xml_node& node, const char* name) {
+    return ReadNumber(node.attribute(name).value());
+}
+
+// The distance from p to the segment a-b.
+double ToSegment(double px, double py, double ax, double ay, double bx, double by) {
+    const double dx = bx - ax;
+    const double dy = by - ay;
+    const double length2 = dx * dx + dy * dy;
+    const double t =
+        length2 > 0 ? std::clamp(((px - ax) * dx + (py - ay) * dy) / length2, 0.0, 1.0) : 0.0;
+    return std::hypot(px - (ax + t * dx), py - (ay + t * dy));
+}
+
+std::map<std::string, pugi::xml_node> UnitsOf(const pugi::xml_node& scenario, const char* list) {
+    std::map<std::string, pugi::xml_node> units;
+    for (pugi::xml_node n :
+         scenario.find_node([&](pugi::xml_node x) { return std::string(x.name()) == list; })
+             .children()) {
+        units[n.attribute("ID").value()] = n;
+    }
+    return units;
+}
+
+// The bots played a mission the scenario could really have produced: every interception names
+// an incursion that the scenario's own course places within the interceptor's reach at the
+// minute the seat decided it (the last clock_sync its agent had), every deploy starts where the
+// unit is, and every radar entry comes at the minute the incursion enters that radar's range.
+// counts gets what each seat sent, by command.
+void CheckBotsPlayedTheScenario(const pugi::xml_node& root, const std::string& home,
+                                std::map<std::string, int>& counts) {
+    const pugi::xml_node scenario = root.child("Scenario");
+    std::map<std::string, CIncursion> incursions;
+    for (const auto& [id, n] : UnitsOf(scenario, "Incursions")) {
+        incursions[id] = CIncursion(n.attribute("Name").value(), id, n.attribute("Lat").value(),
+                                    n.attribute("Lng").value(), n.attribute("Speed").value(),
+                                    n.attribute("Heading").value(), "-");
+    }
+    const auto radars = UnitsOf(scenario, "Radars");
+    const auto interceptors = UnitsOf(scenario, "Interceptors");
+    ASSERT_FALSE(incursions.empty());
+    const auto at = [&](const std::string& id, int minute) {
+        return incursions.at(id).GetPositionAt(minute / 60.0);
+    };
+    std::map<std::string, int> interceptedAt;
+    std::map<std::string, std::vector<double>> legs; // interceptor -> init lat, lng, dest lat, lng
+    std::set<std::string> entries;                   // "incursion radar minute"
+    for (const char* output : {"alpha.out", "others.out"}) {
+        std::map<std::string, int> clock;
+        for (const std::string& line : Lines(home + output)) {
+            const Wire w = ReadWireLine(line);
+            CParser message;
+            if (!message.parse_message(line.substr(5))) {
+                break;
+            }
+            if (IsRecv(line) && w.command == "clock_sync") {
+                clock[message.find_text("receiver")] = w.clock;
+                continue;
+            }
+            if (!IsSend(line)) {
+                continue;
+            }
+            const int minute = clock[w.sender];
+            CParser keys;
+            keys.parse_message(w.content);
+            const auto num = [&](const char* key) { return ReadNumber(keys.find_text(key)); };
+            const std::string craft = keys.find_text("id");
+            const std::string inc = keys.find_text("incID");
+            ++counts[w.command];
+            if (w.command == "inc_enter_radar") {
+                entries.insert(inc + " " + keys.find_text("radarID") + " " +
+                               std::to_string(minute));
+            } else if (w.command == "intercept") {
+                EXPECT_EQ(interceptedAt.count(inc), 0u) << inc << " intercepted twice";
+                interceptedAt[inc] = minute;
+                const auto [lat, lng] = at(inc, minute);
+                EXPECT_LT(std::hypot(lat - num("incLat"), lng - num("incLng")), 0.01)
+                    << inc << " was not at the sent point at minute " << minute;
+                const double reach = CStationSeat::kCaptureRadius +
+                                     Num(interceptors.at(craft), "Speed") / 60.0 + 0.01;
+                EXPECT_LE(std::hypot(num("intLat") - lat, num("intLng") - lng), reach)
+                    << craft << " out of reach of " << inc;
+                const std::vector<double>& leg = legs[craft];
+                ASSERT_EQ(leg.size(), 4u) << craft << " intercepted without a deploy";
+                EXPECT_LT(ToSegment(num("intLat"), num("intLng"), leg[0], leg[1], leg[2], leg[3]),
+                          0.01)
+                    << craft << " intercepted off its course";
+                legs[craft] = {num("intLat"), num("intLng"), num("intLat"), num("intLng")};
+            } else if (w.command == "deploy") {
+                std::vector<double>& leg = legs[craft];
+                if (leg.empty()) {
+                    const pugi::xml_node unit = interceptors.at(craft);
+                    leg = {Num(unit, "Lat"), Num(unit, "Lng"), Num(unit, "Lat"), Num(unit, "Lng")};
+                }
+                EXPECT_LT(ToSegment(num("initLat"), num("initLng"), leg[0], leg[1], leg[2], leg[3]),
+                          0.01)
+                    << craft << " deployed from where it was not";
+                leg = {num("initLat"), num("initLng"), num("destLat"), num("destLng")};
+            } else if (w.command == "abort" || w.command == "deactivate") {
+                legs[craft] = {num("lat"), num("lng"), num("lat"), num("lng")};
+            }
+        }
+    }
+    // Every radar entry the scenario gives up to the incursion's interception, at its minute,
+    // and no other (a teammate's interception is known to the others a minute later).
+    std::set<std::string> expected;
+    for (const auto& [inc, incursion] : incursions) {
+        const int end = interceptedAt.count(inc) ? interceptedAt[inc] : 960;
+        for (const auto& [id, radar] : radars) {
+            const auto in = [&](int minute) {
+                const auto [lat, lng] = at(inc, minute);
+                return std::hypot(lat - Num(radar, "Lat"), lng - Num(radar, "Lng")) <=
+                       Num(radar, "Range");
+            };
+            for (int m = 0; m <= 960; ++m) {
+                const std::string key = inc + " " + id + " " + std::to_string(m);
+                if (m > end && m <= end + 1) {
+                    entries.erase(key);
+                } else if (m <= end && in(m) && (m == 0 || !in(m - 1))) {
+                    expected.insert(key);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(entries, expected);
 }
 
 constexpr const char* kPlan = "kind,minute,seconds,id,text,answer,choices\n"
@@ -116,20 +247,15 @@ TEST_F(Measures, BotsPlayAndFreezesRatingsAndQuestionnaireAreAskedScoredAndLogge
     // one after the other.)
     ASSERT_GE(learnt, 0) << "BRAVO never heard of ALPHA's deploy";
     EXPECT_LE(learnt, deployed + 1000 / kTickMs) << "BRAVO learnt of ALPHA's deploy too late";
-    // What each seat sent, which the log must hold every one of.
-    std::map<std::string, int> counts;
-    for (const char* output : {"alpha.out", "others.out"}) {
-        for (const std::string& line : Lines(home + output)) {
-            counts[ReadWireLine(line).command] += IsSend(line) ? 1 : 0;
-        }
-    }
-    EXPECT_GT(counts["inc_enter_radar"], 0);
-    EXPECT_GT(counts["intercept"], 0);
     std::map<std::string, std::string> lastStatus;
     std::string outcome;
 
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file((logs + "/M.xml").c_str())) << out;
+    std::map<std::string, int> counts; // what the seats sent, by command
+    CheckBotsPlayedTheScenario(doc.child("HalyxSimLog"), home, counts);
+    EXPECT_GT(counts["inc_enter_radar"], 0);
+    EXPECT_GT(counts["intercept"], 0);
     std::map<std::string, pugi::xml_node> starts, ends;
     std::map<std::tuple<std::string, std::string, std::string>, int> answered;
     std::string open;
