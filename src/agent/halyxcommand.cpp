@@ -484,6 +484,8 @@ void CHalyxCommand::AnswerWeather(const std::string& sender, const CParser& cont
         m_log.LogWeatherNoData(m_clock, sender, lat, lng);
         reply = Format(kWeatherNoDataTemplate, KqmlValue(balloon).c_str());
     }
+    // What a balloon was told is a fact the probes may ask about.
+    m_probes.WorldFromWeatherAnswer(sender, reply);
     SendKqml("tell", sender, reply);
 }
 

@@ -1,6 +1,7 @@
 #include "agent/proberunner.h"
 
 #include "common/format.h"
+#include "common/numtext.h"
 #include "external/kqml/parser.h"
 #include "record/experimentlog.h"
 #include "station/seatcontent.h"
@@ -24,15 +25,10 @@ CProbeRunner::CProbeRunner(CExperimentLog& log, Sender send)
     : m_log(log), m_send(std::move(send)), m_steady(SteadyNow), m_world(kWorldName) {}
 
 void CProbeRunner::WorldFromConsole(const std::string& console, const std::string& content) {
-    std::string text = "(tell :sender ";
-    AppendKqmlValue(text, console);
-    text += " :receiver ";
-    text += kWorldName;
-    text += " :content (" + content + "))";
-    m_world.Receive(text);
-    m_world.TakeOutbox();
+    TellWorld(console, content);
     if (content.find("start_sim") != std::string::npos) {
         m_asked.clear();
+        m_balloonAsked.clear();
         m_lastDue = -1;
     }
 }
@@ -69,14 +65,54 @@ void CProbeRunner::WorldFromStation(const std::string& sender, const std::string
             .Add("id", key("id"))
             .Add("lat", key("lat"))
             .Add("lng", key("lng"));
+    } else if (command == "deploy_balloon") {
+        // Only a team member's: the map then holds one point per seat at most.
+        const std::vector<std::string>& team = m_world.State().team;
+        if (std::find(team.begin(), team.end(), sender) != team.end()) {
+            m_balloonAsked[sender] = {ReadInt(key("destLat")), ReadInt(key("destLng"))};
+        }
+        return;
     } else {
         return;
     }
+    TellWorld(sender, told.text());
+}
+
+void CProbeRunner::WorldFromWeatherAnswer(const std::string& seat, const std::string& answer) {
+    CParser content;
+    const auto asked = m_balloonAsked.find(seat);
+    if (asked == m_balloonAsked.end() || !content.parse_list("(" + answer + ")")) {
+        return;
+    }
+    // A plain weather query at another point is not the balloon's.
+    auto key = [&](const char* name) { return content.find_text(name); };
+    const bool noData = content.find_token("error").has_value();
+    if (!noData && asked->second != std::pair<int, int>(ReadInt(key("lat")), ReadInt(key("lng")))) {
+        return;
+    }
+    m_balloonAsked.erase(asked);
+    SeatContent told("team_weather");
+    told.Add("clock", m_world.State().minute)
+        .Add("balloonID", key("balloonID"))
+        .Add("balloon", 1)
+        .Add("lat", key("lat"))
+        .Add("lng", key("lng"));
+    if (noData) {
+        told.Add("noData", 1);
+    } else {
+        for (const char* name : {"temperature", "pressure", "humidity", "windspeed", "winddir"}) {
+            told.Add(name, key(name));
+        }
+    }
+    TellWorld(seat, told.text());
+}
+
+void CProbeRunner::TellWorld(const std::string& sender, const std::string& content) {
     std::string text = "(tell :sender ";
     AppendKqmlValue(text, sender);
     text += " :receiver ";
     text += kWorldName;
-    text += " :content (" + told.text() + "))";
+    text += " :content (" + content + "))";
     m_world.Receive(text);
     m_world.TakeOutbox();
 }

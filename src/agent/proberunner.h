@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -50,6 +51,9 @@ public:
     // ... and what the stations report of their units (deploys, interceptions, ...).
     void WorldFromStation(const std::string& sender, const std::string& command,
                           const CParser& content, int minute);
+    // The console's own weather answer (weather_data) to a seat's get_weather: when it answers
+    // the balloon the seat just deployed at that point, the world keeps what the seat was told.
+    void WorldFromWeatherAnswer(const std::string& seat, const std::string& answer);
 
     // The mission's start and end: the steady clock beside the wall time in the log.
     void MissionStarted();
@@ -87,6 +91,8 @@ private:
                 std::int64_t nowMs);
     void Finish(const OpenProbe& open, std::int64_t nowMs);
     void Note(const std::string& text);
+    // A message to the world, as from sender.
+    void TellWorld(const std::string& sender, const std::string& content);
     void SeatFrozen(const OpenProbe& open, const std::string& seat, bool frozen);
 
     CExperimentLog& m_log;
@@ -98,6 +104,9 @@ private:
     CStationSeat m_world;
     std::vector<OpenProbe> m_open;
     std::set<std::string> m_asked; // probe IDs asked in this mission
+    // Per team member, the whole-number point of a deploy_balloon whose weather is not yet
+    // answered (the station asks for it right after).
+    std::map<std::string, std::pair<int, int>> m_balloonAsked;
     int m_lastDue = -1;
     std::size_t m_recorded = 0;
     // Between MissionStarted and MissionEnded: the end is written once, however it comes.

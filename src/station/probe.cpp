@@ -9,13 +9,31 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <limits>
+#include <string_view>
 
 namespace halyx {
 
 namespace {
 
 constexpr const char* kNearest = "nearest_interceptor:";
+constexpr const char* kBalloonWeather = "balloon_weather:";
+// The keys of the console's weather answer (weather_data), which name what a balloon reports.
+constexpr const char* kWeatherKeys[] = {"temperature", "pressure", "humidity", "windspeed",
+                                        "winddir"};
+
+// What the balloon was told of one weather key; none for a key the answer does not carry.
+std::optional<double> WeatherValue(const CSeatBalloon& balloon, std::string_view key) {
+    const double values[] = {balloon.temperature, balloon.pressure, balloon.humidity,
+                             balloon.windSpeed, balloon.windDir};
+    for (size_t i = 0; i < std::size(kWeatherKeys); ++i) {
+        if (key == kWeatherKeys[i]) {
+            return values[i];
+        }
+    }
+    return std::nullopt;
+}
 
 std::optional<double> Number(const std::string& text) {
     double value = 0.0;
@@ -50,17 +68,6 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-std::string NumberText(double value) {
-    std::string text = Format("%.3f", value);
-    while (text.back() == '0') {
-        text.pop_back();
-    }
-    if (text.back() == '.') {
-        text.pop_back();
-    }
-    return text;
-}
-
 bool Sees(const CSeatRadar& radar, const CSeatIncursion& inc, int minute) {
     if (inc.intercepted || inc.startMinute > minute) {
         return false;
@@ -93,6 +100,24 @@ CProbeQuestion Question(std::string id, std::string text, AnswerKind answer) {
 
 } // namespace
 
+std::string ProbeNumberText(double value) {
+    // to_chars: a '.' whatever the locale. Six places: as many as the weather answer carries.
+    char buffer[64];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 6);
+    if (error != std::errc()) {
+        return {};
+    }
+    std::string text(buffer, end);
+    while (text.back() == '0') {
+        text.pop_back();
+    }
+    if (text.back() == '.') {
+        text.pop_back();
+    }
+    return text == "-0" ? "0" : text;
+}
+
 const char* ProbeKindName(ProbeKind kind) {
     switch (kind) {
     case ProbeKind::Freeze:
@@ -124,13 +149,19 @@ const char* AnswerKindName(AnswerKind kind) {
 const std::vector<std::string>& ProbeFacts() {
     static const std::vector<std::string> kFacts = {
         "minute",       "own_contacts",        "team_contacts", "zone_incursions",
-        "inside_lines", "active_interceptors", kNearest};
+        "inside_lines", "active_interceptors", kNearest,        kBalloonWeather};
     return kFacts;
 }
 
 bool KnownFact(const std::string& fact) {
     if (fact.rfind(kNearest, 0) == 0) {
         return fact.size() > std::string_view(kNearest).size();
+    }
+    if (fact.rfind(kBalloonWeather, 0) == 0) {
+        const std::string_view key =
+            std::string_view(fact).substr(std::string_view(kBalloonWeather).size());
+        return std::find(std::begin(kWeatherKeys), std::end(kWeatherKeys), key) !=
+               std::end(kWeatherKeys);
     }
     const auto& facts = ProbeFacts();
     return fact != kNearest && std::find(facts.begin(), facts.end(), fact) != facts.end();
@@ -189,6 +220,19 @@ std::string ProbeTruth(const CStationSeat& world, const std::string& seat,
             }
         }
         return best;
+    }
+    if (fact.rfind(kBalloonWeather, 0) == 0) {
+        // What S was told of its last balloon; nothing when that balloon brought no weather
+        // (yet), or S sent none.
+        const auto last =
+            std::find_if(s.balloons.rbegin(), s.balloons.rend(),
+                         [&](const CSeatBalloon& b) { return b.balloon && b.seat == seat; });
+        if (last == s.balloons.rend() || !last->answered || last->noData) {
+            return {};
+        }
+        const std::optional<double> value = WeatherValue(
+            *last, std::string_view(fact).substr(std::string_view(kBalloonWeather).size()));
+        return value ? ProbeNumberText(*value) : std::string();
     }
     return {};
 }
@@ -296,13 +340,13 @@ std::string ProbeContent(const CProbe& probe) {
             // For bots, which answer from their own seat's world; a page does not show it.
             item.Add("fact", q.fact);
             if (q.tolerance > 0) {
-                item.Add("tolerance", NumberText(q.tolerance));
+                item.Add("tolerance", ProbeNumberText(q.tolerance));
             }
         }
         if (q.high > q.low) {
-            item.Add("low", NumberText(q.low))
-                .Add("high", NumberText(q.high))
-                .Add("step", NumberText(q.step));
+            item.Add("low", ProbeNumberText(q.low))
+                .Add("high", ProbeNumberText(q.high))
+                .Add("step", ProbeNumberText(q.step));
         }
         // The item without its leading "tell": a plain keyword list.
         c.AddList(Format("q%zu", i + 1).c_str(), item.text().substr(5));

@@ -54,11 +54,14 @@ std::optional<ProbeKind> ProbeKindOf(const std::string& name);
 const char* AnswerKindName(AnswerKind kind);
 
 // The facts the station model knows at a minute, for a seat. A name ending in ':' takes an
-// argument (nearest_interceptor:N1).
+// argument (nearest_interceptor:N1, balloon_weather:windspeed).
 const std::vector<std::string>& ProbeFacts();
 bool KnownFact(const std::string& fact);
 // The truth of fact for seat, from world's state at its minute; "" when it cannot be worked out.
 std::string ProbeTruth(const CStationSeat& world, const std::string& seat, const std::string& fact);
+// A number as truths and the wire carry it: '.' whatever the locale, at most six places, no
+// trailing zeros.
+std::string ProbeNumberText(double value);
 // 1 when the answer matches the truth, 0 when not; none without a truth or without an answer.
 std::optional<int> ScoreAnswer(const CProbeQuestion& question, const std::string& answer,
                                const std::string& truth);

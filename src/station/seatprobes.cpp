@@ -1,5 +1,6 @@
 #include "station/seatprobes.h"
 
+#include "common/numtext.h"
 #include "external/kqml/parser.h"
 #include "station/stationseat.h"
 
@@ -76,8 +77,9 @@ std::vector<std::string> CSeatProbes::AnswerAsBot(const CStationSeat& seat, std:
             if (!truth.empty()) {
                 value = truth;
                 if (wrong && q.answer == AnswerKind::Number) {
-                    value = std::to_string(std::atoi(truth.c_str()) + 1 +
-                                           static_cast<int>(q.tolerance));
+                    // Beyond the tolerance by 1 whatever the fractions of truth and tolerance
+                    // (a weather truth has them), so that a wrong answer never scores.
+                    value = ProbeNumberText(ReadNumber(truth) + 1 + q.tolerance);
                 } else if (wrong) {
                     value = truth + "?";
                     for (const std::string& choice : q.choices) {

@@ -62,5 +62,22 @@ TEST_F(WeatherAnswer, NoCellGivesTheNoDataForm) {
     EXPECT_EQ(Ask(""), "tell :command weather_data :error (no data) :balloonID ");
 }
 
+// The console works out what a seat's last balloon was told from its own weather.
+TEST_F(WeatherAnswer, TheLastBalloonsWeatherIsAProbeFact) {
+    for (const char* told :
+         {"init_sim :scenario ()", "start_sim :team (tell :number 1 :client0 S1)"}) {
+        agent.Probes().WorldFromConsole("HalyxCommand", std::string("tell :command ") + told);
+    }
+    PutWeatherCell(1564, 10.0);
+    Deliver("S1", "tell :command deploy_balloon :destLat 100.5 :destLng 95.5");
+    Ask(":lat 100 :lng 95 :balloonID S1-B1");
+    CProbe probe = DefaultFreeze(0);
+    probe.questions.resize(1);
+    probe.questions[0].fact = "balloon_weather:windspeed";
+    ASSERT_TRUE(agent.Probes().FreezeNow(probe, 0, {"S1"}));
+    Deliver("S1", ProbeAnswerContent(probe.id, {{"contacts", "12"}}));
+    EXPECT_NE(LogText().find("Truth=\"12\" Score=\"1\""), std::string::npos);
+}
+
 } // namespace
 } // namespace halyx::test

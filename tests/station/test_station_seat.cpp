@@ -3,7 +3,9 @@
 // nothing). The world: ALPHA and BRAVO; R1 and I1 near ALPHA's station, R2 and I2 near BRAVO's;
 // incursion N1 runs toward R1 at one map unit a minute and enters its range at minute 11.
 #include "scenario/incursion.h"
+#include "station/probe.h"
 #include "station/seatbot.h"
+#include "station/seatprobes.h"
 #include "station/stationseat.h"
 
 #include <gtest/gtest.h>
@@ -339,6 +341,25 @@ TEST(StationSeat, SeededBotRepeats) {
     EXPECT_EQ(first, run());
     EXPECT_NE(first.find("intercept :resource interceptor :id I1 :incID N1"), std::string::npos)
         << first;
+}
+
+// The weather a seat's last balloon was told is a fact; a plain query is no balloon, and with no
+// balloon the fact has no truth. The bot answers what its seat was told.
+TEST(StationSeat, BotAnswersTheWeatherItsLastBalloonWasTold) {
+    CStationSeat seat("ALPHA");
+    for (const std::string& m : {Init(), kStart, Clock(3)}) {
+        seat.Receive(m);
+    }
+    CProbe probe = DefaultFreeze(3);
+    probe.questions[0].fact = "balloon_weather:windspeed";
+    EXPECT_EQ(ProbeTruth(seat, "ALPHA", probe.questions[0].fact), "");
+    ASSERT_TRUE(seat.DeployBalloon(100.5, 95.5).ok && seat.AskWeather(200, 200).ok);
+    for (const std::string told : {"B1 :windspeed 12.25", "B2 :windspeed 3"}) {
+        seat.Receive(Wire("CON", "tell :command weather_data :balloonID ALPHA-" + told));
+    }
+    CSeatProbes probes;
+    probes.Receive(Wire("CON", ProbeContent(probe)));
+    EXPECT_NE(probes.AnswerAsBot(seat, 1, 0.0).at(0).find(":value 12.25)"), std::string::npos);
 }
 
 } // namespace

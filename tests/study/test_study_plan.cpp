@@ -95,6 +95,7 @@ TEST(ProbePlan, RefusalsNameTheLine) {
         {"freeze,100,0,q1,T,text,\n", 2, "seconds must be"},
         {"freeze,100,30,,T,text,\n", 2, "needs an id and a text"},
         {"freeze,100,30,q1,T,number:weather,\n", 2, "unknown fact \"weather\""},
+        {"inview,9,30,q1,T,number:balloon_weather:wind,\n", 2, "unknown fact \"balloon_weather:"},
         {"freeze,100,30,q1,T,text:minute,\n", 2, "answer must be choice, number or text"},
         {"freeze,100,30,q1,T,choice,only\n", 2, "at least two choices"},
         {"freeze,100,30,q1,T,choice:inside_lines~2,\n", 2, "a tolerance (~N) goes with a number"},
@@ -104,14 +105,15 @@ TEST(ProbePlan, RefusalsNameTheLine) {
         {"freeze,100,30,q1,\"open\n", 2, "quoted field is not closed"},
     };
     CProbePlan plan;
-    ASSERT_TRUE(plan.Parse(header + good + "rating,5,20,,,,\nquestionnaire,,,,,,pairs\n"));
+    ASSERT_TRUE(plan.Parse(header + good + "inview,200,9,w,W,number:balloon_weather:winddir~2,\n" +
+                           "rating,5,20,,,,\nquestionnaire,,,,,,pairs\n"));
     for (const Case& c : cases) {
         const CProbePlanResult r = plan.Parse(header + c.body);
         EXPECT_FALSE(r) << c.body;
         EXPECT_EQ(r.line, c.line) << c.body;
         EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
     }
-    ASSERT_EQ(plan.Probes().size(), 1u);
+    ASSERT_EQ(plan.Probes().size(), 2u);
     EXPECT_EQ(plan.RatingEvery(), 5);
     ASSERT_TRUE(plan.Questionnaire());
     EXPECT_EQ(plan.Questionnaire()->questions.size(), 21u);
