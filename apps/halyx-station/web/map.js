@@ -21,7 +21,7 @@ export function createMap(root, { onPoint, onIncursion }) {
     preserveAspectRatio: "xMidYMid meet", role: "img", "aria-label": "Map" });
   const backdrop = svg("rect", { fill: "#d7e6ee" });
   // The terrain faded, so that the marks over it stay easy to read.
-  const background = svg("image", { preserveAspectRatio: "none", opacity: 0.45 });
+  const background = svg("image", { preserveAspectRatio: "none", opacity: 0.4 });
   const place = (node) => {
     for (const [k, v] of Object.entries({ x: frame.x, y: frame.y, width: frame.w, height: frame.h })) {
       node.setAttribute(k, v);
@@ -91,8 +91,10 @@ export function createMap(root, { onPoint, onIncursion }) {
     const dash = (a, b) => `${s(a)} ${s(b)}`;
     const line = (points, attrs) => svg("polyline", {
       points: points.map(([lat, lng]) => `${px(lat)},${py(lng)}`).join(" "), fill: "none", ...attrs });
+    // A light halo keeps a label readable over land and sea alike.
     const label = (x, y, text, attrs = {}) => {
-      const t = svg("text", { x, y, "font-size": s(12), ...attrs });
+      const t = svg("text", { x, y, "font-size": s(12), stroke: "#fff", "stroke-width": s(3),
+        "stroke-opacity": 0.75, "stroke-linejoin": "round", "paint-order": "stroke", ...attrs });
       t.textContent = text;
       return t;
     };
