@@ -44,7 +44,13 @@ export function createMap(root, { onPoint, onIncursion }) {
     picture.setAttribute("viewBox", `${v.x} ${v.y} ${v.w} ${v.h}`);
     if (rescaled && last) render(...last);
   }
-  new ResizeObserver(() => last && render(...last)).observe(picture);
+  // The picture's size on the screen, kept as it changes: reading it at every draw would make
+  // the browser lay the page out in the middle of the draw.
+  let box = { width: 0, height: 0 };
+  new ResizeObserver(([entry]) => {
+    box = entry.contentRect;
+    if (last) render(...last);
+  }).observe(picture);
   // Zooms out to four times the map, so that units beyond the seat's map can be found.
   function zoom(factor, cx = view.x + view.w / 2, cy = view.y + view.h / 2) {
     const w = Math.min(frame.w * 4, Math.max(frame.w / 16, view.w * factor));
@@ -83,66 +89,88 @@ export function createMap(root, { onPoint, onIncursion }) {
     if (p) onPoint(Math.round(p.lat * 1000) / 1000, Math.round(p.lng * 1000) / 1000);
   });
 
+  // The marks are kept from one draw to the next by key, and an attribute is set only when it
+  // changed: a tick moves a few marks, and making hundreds of elements anew at every tick costs
+  // more than a draw may take.
+  let marks = new Map();
   function render(state, selection) {
     // Map units per screen pixel, so that a mark of n pixels is s(n) map units.
-    const box = picture.getBoundingClientRect();
     const unit = box.width > 0 && box.height > 0 ? Math.max(view.w / box.width, view.h / box.height) : 1;
     const s = (n) => n * unit;
     const dash = (a, b) => `${s(a)} ${s(b)}`;
-    const line = (points, attrs) => svg("polyline", {
+    const next = new Map();
+    const order = [];
+    const put = (key, tag, attrs, text) => {
+      let node = marks.get(key);
+      if (!node) {
+        node = svg(tag);
+        node.was = {};
+      }
+      for (const name in attrs) {
+        const value = String(attrs[name]);
+        if (node.was[name] !== value) {
+          node.setAttribute(name, value);
+          node.was[name] = value;
+        }
+      }
+      if (text !== undefined && node.textContent !== text) node.textContent = text;
+      next.set(key, node);
+      order.push(node);
+    };
+    const line = (key, points, attrs) => put(key, "polyline", {
       points: points.map(([lat, lng]) => `${px(lat)},${py(lng)}`).join(" "), fill: "none", ...attrs });
     // A light halo keeps a label readable over land and sea alike.
-    const label = (x, y, text, attrs = {}) => {
-      const t = svg("text", { x, y, "font-size": s(12), stroke: "#fff", "stroke-width": s(3),
-        "stroke-opacity": 0.75, "stroke-linejoin": "round", "paint-order": "stroke", ...attrs });
-      t.textContent = text;
-      return t;
-    };
-    const g = svg("g");
-    g.append(line(state.north, { stroke: "#8d6e63", "stroke-width": s(2), "stroke-dasharray": dash(6, 4) }));
-    g.append(line(state.south, { stroke: "#8d6e63", "stroke-width": s(2), "stroke-dasharray": dash(6, 4) }));
-    g.append(line(state.trajectory, { stroke: "#6a1b9a", "stroke-width": s(2) }));
+    const label = (key, x, y, text, fill) => put(key, "text", { x, y, fill, "font-size": s(12), stroke: "#fff",
+      "stroke-width": s(3), "stroke-opacity": 0.75, "stroke-linejoin": "round", "paint-order": "stroke" }, text);
+    line("north", state.north, { stroke: "#8d6e63", "stroke-width": s(2), "stroke-dasharray": dash(6, 4) });
+    line("south", state.south, { stroke: "#8d6e63", "stroke-width": s(2), "stroke-dasharray": dash(6, 4) });
+    line("trajectory", state.trajectory, { stroke: "#6a1b9a", "stroke-width": s(2) });
     for (const r of state.radars) {
       const own = r.owner === state.seat;
-      g.append(svg("circle", { cx: px(r.lat), cy: py(r.lng), r: r.range, fill: own ? "rgba(30,136,229,0.07)" : "none",
-        stroke: own ? "#1e88e5" : "#78909c", "stroke-width": s(1) }));
-      g.append(svg("rect", { x: px(r.lat) - s(4), y: py(r.lng) - s(4), width: s(8), height: s(8),
-        fill: own ? "#1e88e5" : "#78909c" }));
+      put(`r:${r.id}`, "circle", { cx: px(r.lat), cy: py(r.lng), r: r.range, fill: own ? "rgba(30,136,229,0.07)" : "none",
+        stroke: own ? "#1e88e5" : "#78909c", "stroke-width": s(1) });
+      put(`R:${r.id}`, "rect", { x: px(r.lat) - s(4), y: py(r.lng) - s(4), width: s(8), height: s(8),
+        fill: own ? "#1e88e5" : "#78909c" });
     }
     for (const n of state.incursions) {
       const colour = n.intercepted ? "#616161" : "#c62828";
-      g.append(svg("line", { x1: px(n.fromLat), y1: py(n.fromLng), x2: px(n.lat), y2: py(n.lng),
-        stroke: colour, "stroke-width": s(1.5), "stroke-dasharray": dash(3, 3) }));
-      const mark = svg("path", { d: `M ${px(n.lat)} ${py(n.lng) - s(7)} l ${s(7)} ${s(12)} l ${-s(14)} 0 z`,
+      put(`nt:${n.id}`, "line", { x1: px(n.fromLat), y1: py(n.fromLng), x2: px(n.lat), y2: py(n.lng),
+        stroke: colour, "stroke-width": s(1.5), "stroke-dasharray": dash(3, 3) });
+      put(`n:${n.id}`, "path", { d: `M ${px(n.lat)} ${py(n.lng) - s(7)} l ${s(7)} ${s(12)} l ${-s(14)} 0 z`,
         fill: colour, stroke: selection.incursion === n.id ? "#000" : "none", "stroke-width": s(2),
         "data-incursion": n.id, style: "cursor:pointer" });
-      g.append(mark, label(px(n.lat) + s(8), py(n.lng) + s(4), n.name || n.id, { fill: colour }));
+      label(`nl:${n.id}`, px(n.lat) + s(8), py(n.lng) + s(4), n.name || n.id, colour);
     }
     for (const i of state.interceptors) {
       const own = i.owner === state.seat;
       const selected = selection.unit === i.id;
       if (selected && i.range > 0) {
-        g.append(svg("circle", { cx: px(i.homeLat), cy: py(i.homeLng), r: i.range, fill: "none",
-          stroke: "#2e7d32", "stroke-width": s(1), "stroke-dasharray": dash(8, 4) }));
+        put(`ir:${i.id}`, "circle", { cx: px(i.homeLat), cy: py(i.homeLng), r: i.range, fill: "none",
+          stroke: "#2e7d32", "stroke-width": s(1), "stroke-dasharray": dash(8, 4) });
       }
       if (i.moving) {
-        g.append(svg("line", { x1: px(i.lat), y1: py(i.lng), x2: px(i.destLat), y2: py(i.destLng),
-          stroke: "#2e7d32", "stroke-width": s(1) }));
+        put(`im:${i.id}`, "line", { x1: px(i.lat), y1: py(i.lng), x2: px(i.destLat), y2: py(i.destLng),
+          stroke: "#2e7d32", "stroke-width": s(1) });
       }
-      g.append(svg("circle", { cx: px(i.lat), cy: py(i.lng), r: s(selected ? 7 : 5),
+      put(`i:${i.id}`, "circle", { cx: px(i.lat), cy: py(i.lng), r: s(selected ? 7 : 5),
         fill: !i.active ? "#fff" : own ? "#2e7d32" : "#78909c", stroke: own ? "#1b5e20" : "#455a64",
-        "stroke-width": s(2) }));
-      g.append(label(px(i.lat) + s(8), py(i.lng) - s(6), i.name || i.id, { fill: own ? "#1b5e20" : "#455a64" }));
+        "stroke-width": s(2) });
+      label(`il:${i.id}`, px(i.lat) + s(8), py(i.lng) - s(6), i.name || i.id, own ? "#1b5e20" : "#455a64");
     }
-    for (const b of state.balloons) {
-      g.append(svg("circle", { cx: px(b.lat), cy: py(b.lng), r: s(4), fill: "#fdd835", stroke: "#f57f17",
-        "stroke-width": s(1) }));
-    }
+    state.balloons.forEach((b, k) => put(`b:${k}`, "circle", { cx: px(b.lat), cy: py(b.lng), r: s(4),
+      fill: "#fdd835", stroke: "#f57f17", "stroke-width": s(1) }));
     if (state.location) {
-      g.append(svg("circle", { cx: px(state.location[0]), cy: py(state.location[1]), r: s(9),
-        fill: "none", stroke: "#233043", "stroke-width": s(3) }));
+      put("location", "circle", { cx: px(state.location[0]), cy: py(state.location[1]), r: s(9),
+        fill: "none", stroke: "#233043", "stroke-width": s(3) });
     }
-    layer.replaceChildren(g);
+    // Only what came or went is put in or taken out: moving every mark costs as much as making it.
+    for (const [key, node] of marks) if (!next.has(key)) node.remove();
+    marks = next;
+    let at = layer.firstChild;
+    for (const node of order) {
+      if (node === at) at = at.nextSibling;
+      else layer.insertBefore(node, at);
+    }
   }
 
   return {
