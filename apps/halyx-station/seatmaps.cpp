@@ -8,12 +8,10 @@
 #include <QBuffer>
 #include <QFutureWatcher>
 #include <QImage>
-#include <QPainter>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <utility>
 
 namespace halyx {
@@ -156,29 +154,7 @@ CSeatMapPicture CSeatMaps::Draw(const std::string& text, const CTerrainTable& te
         return picture;
     }
     map.setTerrainSettings(terrain);
-    // A whole zoom, as the editor draws, up to the largest side; a map larger than that is
-    // drawn at one pixel per map pixel and shrunk.
-    const int longest = std::max(map.getWidth(), map.getHeight());
-    const int zoom = std::clamp(maxSide / longest, kMinZoom, kMaxZoom);
-    map.setDefaultZoom(zoom);
-    const QRect whole(0, 0, map.getWidth() * zoom, map.getHeight() * zoom);
-    const double shrink = std::min(1.0, static_cast<double>(maxSide) / (longest * zoom));
-    QImage image(std::max(1, static_cast<int>(std::lround(whole.width() * shrink))),
-                 std::max(1, static_cast<int>(std::lround(whole.height() * shrink))),
-                 QImage::Format_RGB32);
-    image.fill(Qt::black);
-    {
-        QPainter painter(&image);
-        painter.scale(shrink, shrink);
-        blt(painter, map, whole);
-    }
-    // The page lays latitude out left to right and longitude upward; a header that gives a
-    // range the other way round is turned to match.
-    const bool flipLat = map.GetMaxLat() < map.GetMinLat();
-    const bool flipLng = map.GetMaxLng() < map.GetMinLng();
-    if (flipLat || flipLng) {
-        image = image.mirrored(flipLat, flipLng);
-    }
+    const QImage image = WholeMapPicture(map, maxSide);
     QBuffer buffer(&picture.png);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
         error = "the picture could not be packed as PNG";

@@ -1,10 +1,11 @@
 // The web seat page's redraw of one tick in headless Chromium. A generated scenario of 200 units
 // (40 radars, 60 interceptors, 100 incursions) runs at a fast clock with ALPHA a web seat; the
 // page times every draw of a new state (window.halyxDrawMs: header, map and unit lists) and this
-// prints how many, the median, the 90th and 99th percentiles and the longest, in ms. The goal is a p99
-// under 8 ms. Needs Chromium (ends with status 77 without it) and HALYX_HOME, a scratch folder.
+// prints how many, the median, the 90th and 99th percentiles and the longest, in ms. The goal is
+// a p99 under 8 ms. Needs Chromium (ends with status 77 without it) and HALYX_HOME, a scratch
+// folder.
 //
-//   HALYX_HOME=/tmp/bench build/bench/station/bench_seat_page [draws, default 300]
+//   HALYX_HOME=/tmp/bench build/bin/bench_seat_page [draws, default 300]
 
 #include "browser.h"
 #include "e2eutil.h"
