@@ -15,6 +15,8 @@
 //   NOTE <seat> <text>         a seat refused or could not read something
 //   MAP <address> <n> bytes    the map address of init_sim was read (MAP <address> ERROR <why>
 //                              when it could not be; --no-fetch-maps leaves maps alone)
+//   PICTURE <address> <w>x<h> <n> bytes in <ms> ms   a web seat's map picture was drawn
+//                              (PICTURE <address> ERROR <why> when the map does not read)
 //   RECV <message>             a message received, as it arrived
 //   SEND <message>             a message sent, as written on the wire
 //   FLOOD <n> commands to <r>  a flood was handed to the communicator
@@ -23,6 +25,7 @@
 // Line breaks inside a message are shown as \n (and \r), so that each message stays one line.
 
 #include "seatagent.h"
+#include "seatmaps.h"
 #include "seatweb.h"
 #include "stationagent.h"
 
@@ -30,16 +33,15 @@
 #include "external/agentkit/ansclient.h"
 #include "external/agentkit/containeroptions.h"
 #include "external/agentkit/net/netcontainer.h"
-#include "scenario/mapsource.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QNetworkInterface>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -222,11 +224,10 @@ std::optional<int> TakeValue(const std::string& arg, const std::string& value,
 std::optional<int> ReadOptions(int argc, char** argv, StationOptions& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        const bool takesValue = arg == "--name" || arg == "--seed" || arg == "--behaviour" ||
-                                arg == "--flood" || arg == "--to" ||
-                                arg == "--register-timeout-ms" || arg == "--seat" ||
-                                arg == "--picture" || arg == "--web-port" ||
-                                arg == "--answer-errors";
+        const bool takesValue =
+            arg == "--name" || arg == "--seed" || arg == "--behaviour" || arg == "--flood" ||
+            arg == "--to" || arg == "--register-timeout-ms" || arg == "--seat" ||
+            arg == "--picture" || arg == "--web-port" || arg == "--answer-errors";
         if (takesValue) {
             if (i + 1 >= argc) {
                 return Usage(arg + " needs a value");
@@ -294,25 +295,6 @@ void PrintWhatHappens(halyx::CCommunicator* comm, const std::string& name, bool 
                 Print("REGISTRATION lost, retrying: " + OneLine(detail));
             }
         });
-}
-
-// Fetches a map address once per program, however many seats name it.
-std::string FetchMapOnce(const std::string& address) {
-    static std::map<std::string, std::string> fetched;
-    if (const auto known = fetched.find(address); known != fetched.end()) {
-        return known->second;
-    }
-    halyx::CMapSourceOptions options;
-    options.connectTimeoutMs = 5000;
-    options.totalTimeoutMs = 10000;
-    const halyx::CMapSourceResult map = halyx::ReadMapSource(address, options);
-    std::string error = map.ok ? std::string() : map.error;
-    if (map.ok && map.text.rfind("#Brisal MapData(", 0) != 0) {
-        error = "not map data";
-    }
-    Print("MAP " + address +
-          (error.empty() ? " " + std::to_string(map.text.size()) + " bytes" : " ERROR " + error));
-    return fetched[address] = error;
 }
 
 // One agent of the program, from its start to its registration.
@@ -407,6 +389,10 @@ int main(int argc, char** argv) {
         return *status;
     }
     const bool several = options.seats.size() + (options.name.empty() ? 0 : 1) > 1;
+    // Before the agents and the web seats, which use it.
+    halyx::CSeatMaps maps(Print,
+                          std::any_of(options.seats.begin(), options.seats.end(),
+                                      [](const SeatOption& s) { return s.kind == SeatKind::Web; }));
     std::vector<std::unique_ptr<RunningAgent>> agents;
     std::unique_ptr<halyx::CSeatWeb> web;
 
@@ -415,7 +401,9 @@ int main(int argc, char** argv) {
         halyx::CSeatOptions seatOptions;
         seatOptions.picture = options.picture;
         if (options.fetchMaps) {
-            seatOptions.fetchMap = FetchMapOnce;
+            seatOptions.fetchMap = [&maps](const std::string& address) {
+                return maps.Fetch(address);
+            };
         }
         // Each bot its own seed, so that the seats of one program do not play alike.
         const std::optional<std::uint64_t> bot =
@@ -425,11 +413,11 @@ int main(int argc, char** argv) {
         auto running = std::make_unique<RunningAgent>();
         running->name = seat.name;
         auto agent = std::make_unique<halyx::CSeatAgent>(seat.name, seatOptions, bot, Print);
-        agent->SetMeasures(static_cast<double>(options.answerErrors) / 100.0,
-                           options.ignoreProbes);
+        agent->SetMeasures(static_cast<double>(options.answerErrors) / 100.0, options.ignoreProbes);
         if (seat.kind == SeatKind::Web) {
             if (!web) {
                 web = std::make_unique<halyx::CSeatWeb>(Print);
+                web->SetMaps(maps);
             }
             if (!web->AddSeat(*agent)) {
                 Print("ERROR the system gives no random bytes for the seats' keys");

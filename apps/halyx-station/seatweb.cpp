@@ -5,6 +5,7 @@
 #include "seatjson.h"
 
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -21,6 +22,8 @@ const char* Reason(int code) {
     switch (code) {
     case 200:
         return "OK";
+    case 304:
+        return "Not Modified";
     case 400:
         return "Bad Request";
     case 403:
@@ -94,6 +97,19 @@ std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
                    [](unsigned char ch) { return static_cast<char>(std::tolower(ch)); });
     return text;
+}
+
+// The value of a header (name in lower case), without the blanks around it; "" without it.
+std::string HeaderValue(const std::string& head, const std::string& name) {
+    const std::size_t at = Lower(head).find("\r\n" + name + ":");
+    if (at == std::string::npos) {
+        return {};
+    }
+    const std::size_t from = head.find_first_not_of(" \t", at + name.size() + 3);
+    const std::size_t end = head.find("\r\n", at + 2);
+    return from == std::string::npos || from >= end
+               ? std::string()
+               : head.substr(from, head.find_last_not_of(" \t", end - 1) + 1 - from);
 }
 
 // The Content-Length of a head, or -1 when it has none or a chunked body (-2).
@@ -322,6 +338,11 @@ void CSeatWeb::Read(QTcpSocket* socket) {
             return;
         }
         std::string body;
+        // Only the map picture is ever asked for again with its tag.
+        const std::string etag =
+            head.target.find("/map.png") != std::string::npos
+                ? HeaderValue(c->input.substr(0, head.consumed), "if-none-match")
+                : std::string();
         if (head.hasBody) {
             const long long length = ContentLength(c->input.substr(0, head.consumed));
             if (length < 0) {
@@ -341,7 +362,7 @@ void CSeatWeb::Read(QTcpSocket* socket) {
             c->input.erase(0, head.consumed);
         }
         c->idle->start(m_limits.idleMs);
-        Answer(socket, *c, head.method, head.target, body);
+        Answer(socket, *c, head.method, head.target, etag, body);
         if (!head.keepAlive && !c->closing && c->stream == nullptr) {
             c->closing = true;
             socket->disconnectFromHost();
@@ -351,7 +372,7 @@ void CSeatWeb::Read(QTcpSocket* socket) {
 }
 
 void CSeatWeb::Answer(QTcpSocket* socket, Connection& c, const std::string& method,
-                      const std::string& target, const std::string& body) {
+                      const std::string& target, const std::string& etag, const std::string& body) {
     const std::size_t mark = target.find('?');
     const std::string path = target.substr(0, mark);
     const std::string_view query =
@@ -388,9 +409,51 @@ void CSeatWeb::Answer(QTcpSocket* socket, Connection& c, const std::string& meth
         OpenStream(socket, c, seat, Param(query, "b"));
     } else if (what == "act" && method == "POST") {
         Act(socket, c, seat, body);
+    } else if (what == "map.png" && method == "GET") {
+        ServeMap(socket, c, seat, query, etag);
     } else {
         Send(socket, c, Text(404, "no such page", false), false);
     }
+}
+
+void CSeatWeb::SetMaps(CSeatMaps& maps) {
+    m_maps = &maps;
+    maps.SetReady([this] {
+        for (auto& [name, seat] : m_seats) {
+            Publish(*seat);
+        }
+    });
+}
+
+const CSeatMapPicture* CSeatWeb::PictureOf(WebSeat& seat) {
+    const CSeatState& state = seat.agent->seat().State();
+    return m_maps != nullptr && !state.mapAddress.empty()
+               ? m_maps->Get(state.mapAddress, state.terrain)
+               : nullptr;
+}
+
+void CSeatWeb::ServeMap(QTcpSocket* socket, Connection& c, WebSeat& seat, std::string_view query,
+                        const std::string& etag) {
+    const CSeatMapPicture* picture = PictureOf(seat);
+    if (picture == nullptr) {
+        Send(socket, c, Text(404, "no map yet", false), false);
+        return;
+    }
+    // The address names the version, so a page keeps the picture until the map changes; an
+    // address with another version is checked again each time.
+    const std::string tag = "\"" + picture->version + "\"";
+    std::string head = (Param(query, "v") == picture->version
+                            ? "Cache-Control: private, max-age=86400, immutable\r\n"
+                            : "Cache-Control: no-cache\r\n") +
+                       ("ETag: " + tag + "\r\nX-Content-Type-Options: nosniff\r\n");
+    if (etag == tag) {
+        Send(socket, c, "HTTP/1.1 304 Not Modified\r\n" + head + "\r\n", false);
+        return;
+    }
+    head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\n" + head +
+           "Content-Length: " + std::to_string(picture->png.size()) + "\r\n\r\n";
+    Send(socket, c, head, false);
+    socket->write(picture->png);
 }
 
 void CSeatWeb::OpenStream(QTcpSocket* socket, Connection& c, WebSeat& seat,
@@ -431,7 +494,8 @@ void CSeatWeb::OpenStream(QTcpSocket* socket, Connection& c, WebSeat& seat,
 void CSeatWeb::Publish(WebSeat& seat) {
     // The page numbers its updates by one revision; the seat and its probes change apart.
     const CSeatProbes& probes = seat.agent->probes();
-    const std::uint64_t revision = seat.agent->seat().Revision() + probes.Revision();
+    const std::uint64_t revision = seat.agent->seat().Revision() + probes.Revision() +
+                                   (m_maps != nullptr ? m_maps->Revision() : 0);
     if (seat.state.empty() || revision != seat.sent) {
         QJsonObject state = SeatStateJson(seat.agent->seat());
         const auto now = std::chrono::steady_clock::now();
@@ -447,6 +511,11 @@ void CSeatWeb::Publish(WebSeat& seat) {
                              std::max<long long>(0, p.seconds - static_cast<long long>(gone)));
                      }));
         state.insert("frozen", probes.Frozen());
+        if (const CSeatMapPicture* picture = PictureOf(seat)) {
+            state.insert("map", QJsonObject{{"v", QString::fromStdString(picture->version)},
+                                            {"lat", QJsonArray{picture->minLat, picture->maxLat}},
+                                            {"lng", QJsonArray{picture->minLng, picture->maxLng}}});
+        }
         state.insert("rev", static_cast<qint64>(revision));
         state.insert("prev", static_cast<qint64>(seat.sent));
         seat.state = QJsonDocument(state).toJson(QJsonDocument::Compact).toStdString();

@@ -8,6 +8,8 @@
 //   GET  /seat/NAME/events?key=KEY&b=ID    server-sent events: the whole state at once, then
 //                                          numbered updates; b names the browser
 //   POST /seat/NAME/act?key=KEY&b=ID       one action, a small JSON object with the page's id
+//   GET  /seat/NAME/map.png?key=KEY&v=V    the seat's map picture (404 until it is drawn); the
+//                                          state's map.v names it, so a page's cache holds it
 //   GET  /assets/FILE                      the page's modules and style (no secrets in them)
 //
 // Everything is bounded: request heads (16 KiB), action bodies (4 KiB), connections, idle
@@ -16,6 +18,7 @@
 // waits: sockets are written without blocking, and a seat's state is made once per change.
 
 #include "seatagent.h"
+#include "seatmaps.h"
 
 #include <QHostAddress>
 #include <QObject>
@@ -27,6 +30,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 
 class QTcpServer;
 class QTcpSocket;
@@ -62,6 +66,8 @@ public:
     quint16 Port() const;
     // http://HOST:PORT/seat/NAME?key=KEY
     std::string AddressOf(const std::string& seat, const std::string& host) const;
+    // Where the seats' map pictures come from; each page is told when its picture is ready.
+    void SetMaps(CSeatMaps& maps);
 
 private:
     struct Connection;
@@ -70,7 +76,10 @@ private:
     void Accept();
     void Read(QTcpSocket* socket);
     void Answer(QTcpSocket* socket, Connection& c, const std::string& method,
-                const std::string& target, const std::string& body);
+                const std::string& target, const std::string& etag, const std::string& body);
+    void ServeMap(QTcpSocket* socket, Connection& c, WebSeat& seat, std::string_view query,
+                  const std::string& etag);
+    const CSeatMapPicture* PictureOf(WebSeat& seat);
     void OpenStream(QTcpSocket* socket, Connection& c, WebSeat& seat, const std::string& browser);
     void Act(QTcpSocket* socket, Connection& c, WebSeat& seat, const std::string& body);
     void Publish(WebSeat& seat);
@@ -85,6 +94,7 @@ private:
     std::map<QTcpSocket*, std::unique_ptr<Connection>> m_connections;
     std::map<std::string, std::unique_ptr<WebSeat>> m_seats;
     QTimer m_ping;
+    CSeatMaps* m_maps = nullptr;
 };
 
 } // namespace halyx

@@ -6,6 +6,7 @@
 // seat does, CStationSeat).
 
 #include "external/maplib/latlng.h"
+#include "external/maplib/terrain.h"
 
 #include <cstdint>
 #include <map>
@@ -137,6 +138,7 @@ struct CSeatState {
     CLatLng location;
     std::string mapAddress;
     std::string mapError;
+    CTerrainTable terrain; // the colours the console draws its maps in, for the seat's map picture
 
     std::vector<CSeatRadar> radars;
     std::vector<CSeatInterceptor> interceptors;

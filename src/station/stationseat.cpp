@@ -341,14 +341,30 @@ void CStationSeat::ReadScenario(const std::string& scenarioText) {
     if (!scenarioText.empty() && !scenario.parse_list(scenarioText)) {
         Unreadable("unreadable scenario");
     }
+    bool cut = false;
     m_state.mapAddress = scenario.find_text("map");
+    m_state.terrain.clear();
+    for (const std::string& text : UnitTexts(scenario.find_text("terrain"), 256, cut)) {
+        CParser record;
+        record.parse_list(text);
+        const auto byte = [&record](const char* key) {
+            const std::string value = record.find_text(key);
+            return IsNumberText(value) ? std::clamp(ReadInt(value), 0, 255) : -1;
+        };
+        const int code = byte("code");
+        if (code >= 0 && byte("r") >= 0 && byte("g") >= 0 && byte("b") >= 0) {
+            m_state.terrain[static_cast<uint8_t>(code)] = CTerrain(
+                record.find_text("name"), record.find_text("style"), static_cast<uint8_t>(code),
+                MakeRgb(static_cast<uint8_t>(byte("r")), static_cast<uint8_t>(byte("g")),
+                        static_cast<uint8_t>(byte("b"))));
+        }
+    }
     if (m_options.fetchMap && !m_state.mapAddress.empty()) {
         m_state.mapError = m_options.fetchMap(m_state.mapAddress);
     } else if (m_options.fetchMap) {
         m_state.mapError = "no map address";
     }
 
-    bool cut = false;
     const auto skip = [&](const char* kind, const std::string& id, const std::string& why) {
         Note(Format("%s %s skipped: %s", kind, id.c_str(), why.c_str()));
     };

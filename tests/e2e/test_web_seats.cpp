@@ -5,7 +5,9 @@
 // stays text, a closed browser shows at the console as away, and the decision follows the
 // seats' last go/no-go. A freeze covers both pages with its questions and holds the clock until
 // both subjects answered; a workload rating waits beside the map; each answer is logged once
-// with the console's truth and score. Without Chromium the test ends with status 77 (skipped).
+// with the console's truth and score. The seat's map picture is served to its key only; a
+// balloon's weather and a bot teammate's answer to a request show on the page, each logged once.
+// Without Chromium the test ends with status 77 (skipped).
 #include "browser.h"
 #include "e2eutil.h"
 
@@ -36,7 +38,7 @@ window.t = {
   key: (k) => document.dispatchEvent(new KeyboardEvent('keydown', { key: k, bubbles: true })),
   clickMap: (lat, lng) => {
     const svg = document.querySelector('#map svg');
-    const p = new DOMPoint(lng, 950 - lat).matrixTransform(svg.getScreenCTM());
+    const p = new DOMPoint(lat, -lng).matrixTransform(svg.getScreenCTM());
     for (const type of ['pointerdown', 'pointerup']) {
       svg.dispatchEvent(new PointerEvent(type, { clientX: p.x, clientY: p.y, bubbles: true }));
     }
@@ -124,7 +126,7 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     ASSERT_FALSE(ans.isEmpty());
     Start("halyx-station",
           {"--seat", "ALPHA=web", "--seat", "BRAVO=web", "--seat", "CHARLIE=bot", "--ans", ans,
-           "--no-fetch-maps", "--no-echo", "--web-port", "0"},
+           "--no-echo", "--web-port", "0"},
           home + "station.out");
     const std::string alphaLine = WaitForLine(home + "station.out", "SEAT ALPHA http://");
     const std::string bravoLine = WaitForLine(home + "station.out", "SEAT BRAVO http://");
@@ -183,16 +185,19 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     const char* noGo = "String(t.sent.some((b) => b.includes('gonogo')))";
     EXPECT_EQ(alpha.Evaluate(noGo) + bravo.Evaluate(noGo), "falsefalse");
     // The seat's door: its own key only, bounded and well-formed actions (a connection closed
-    // before the answer counts as 0).
+    // before the answer counts as 0). The seat's map picture, drawn from its map, lies under it.
     alpha.Evaluate(R"JS(const post = (body) => fetch('/seat/ALPHA/act' + location.search,
         { method: 'POST', body }).catch(() => ({ status: 0 }));
       Promise.all([fetch('/seat/ALPHA'), fetch('/seat/ALPHA?key=0'),
         fetch('/seat/BRAVO' + location.search), post('x'.repeat(5000)), post('{"kind":"abort"}'),
-        post('{"id":"z","kind":"fly"}').then((r) => r.json()).then((j) => ({ status: j.reason }))])
+        post('{"id":"z","kind":"fly"}').then((r) => r.json()).then((j) => ({ status: j.reason })),
+        fetch('/seat/ALPHA/map.png'), fetch(document.querySelector('#map image').href.baseVal)
+          .then((r) => r.blob()).then((b) => ({ status: `${b.type} ${b.size > 2000}` }))])
       .then((r) => { window.codes = r.map((x) => x.status).join(' '); }); 'x')JS");
     ASSERT_TRUE(Until(alpha, "window.codes"));
-    EXPECT_THAT(alpha.Evaluate("window.codes"),
-                ::testing::MatchesRegex("403 403 403 (413|0) 400 unknown action"));
+    EXPECT_THAT(
+        alpha.Evaluate("window.codes"),
+        ::testing::MatchesRegex("403 403 403 (413|0) 400 unknown action 403 image/png true"));
     // A second browser on ALPHA's seat is refused while the first holds it.
     CBrowserPage intruder;
     ASSERT_TRUE(OpenInBrowser(processes, m_browser, alphaLine.substr(11), home + "c", intruder));
@@ -237,9 +242,19 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     ASSERT_TRUE(
         Until(alpha, "halyxState.goNoGo.ALPHA === 'go' && halyxState.goNoGo.BRAVO === 'go'"));
 
+    // A balloon rises where ALPHA clicks and its weather shows; asked for an interceptor
+    // against an incursion ALPHA sees, CHARLIE (a bot) answers on ALPHA's page.
     alpha.Evaluate("t.key('b'); 'x'");
     Screenshot(alpha, "HALYX_SEAT_SCREENSHOT");
-    alpha.Evaluate("t.key('Escape'); 'x'");
+    alpha.Evaluate("t.clickMap(564, 325); 'x'");
+    const std::string side = "document.getElementById('units').textContent";
+    EXPECT_TRUE(Until(alpha, "/ALPHA balloon .*: (wind|no data)/.test(" + side + ")"));
+    ASSERT_TRUE(Until(alpha, "halyxState.incursions.some((n) => !n.intercepted)"));
+    alpha.Evaluate(R"JS(const pick = (q) => document.querySelector('#units ' + q).click();
+      pick(`[data-unit="${halyxState.interceptors.find((i) => i.owner === 'CHARLIE').id}"]`);
+      pick(`[data-incursion="${halyxState.incursions.find((n) => !n.intercepted).id}"]`);
+      t.button('Request').click(); 'x')JS");
+    EXPECT_TRUE(Until(alpha, "/You asked CHARLIE .*: (accepted|refused)/.test(" + side + ")"));
     // A chat line whose answer never reaches the page stays pending; the reload sends it again,
     // and the seat answers it without saying it twice.
     const std::string before = alpha.Evaluate("JSON.stringify(halyxState.chat)");
@@ -296,6 +311,9 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     }
     EXPECT_EQ(once, 1);
     EXPECT_EQ(markups, 1);
+    for (const char* once : {"DeployBalloon", "WeatherQuery", "ResourceRequest"}) {
+        EXPECT_EQ(Events(log, once, "ALPHA").size(), 1u) << once;
+    }
     std::map<std::string, std::string> last;
     for (const pugi::xml_node& status : Events(log, "LaunchStatusChange", "")) {
         last[status.attribute("From").value()] = status.attribute("Status").value();

@@ -79,6 +79,18 @@ TEST(MapDrawing, ZoomScalesEveryMapPixelToASquare) {
     EXPECT_EQ(image.pixel(14, 12), kSea);
 }
 
+TEST(MapDrawing, WholeMapPictureKeepsWithinItsSideAndLaysLatitudeRightLongitudeUp) {
+    CWorldMap map = SmallMap(1);
+    EXPECT_EQ(WholeMapPicture(map, 10).size(), QSize(8, 6)); // zoom 2
+    EXPECT_EQ(WholeMapPicture(map, 2).size(), QSize(2, 2));  // shrunk below one pixel each
+    // Ranges given the other way round turn the picture: bottom-right land comes top-left.
+    map.updatelatlong(4, 0, 3, 0);
+    const QImage turned = WholeMapPicture(map, 4);
+    EXPECT_EQ(turned.pixel(0, 0), kLand);
+    EXPECT_EQ(turned.pixel(1, 0), kSea);
+    EXPECT_EQ(turned.pixel(1, 2), kLand);
+}
+
 TEST(MapDrawing, OnlyTheExposedAreaIsPaintedAndNothingWithoutAMap) {
     const CWorldMap map = SmallMap(10);
     QImage image(40, 30, QImage::Format_RGB32);

@@ -26,7 +26,8 @@ std::string Init(const std::string& radars = "", const std::string& command = "i
         "CON",
         "ask :command " + command +
             " :scenario (tell :map http://maps/a.txt"
-            " :terrain () :radar (tell :number 2"
+            " :terrain (tell :number 2 :0 (tell :style Solid :code 45 :name Sea :r 0 :g 99 :b 99)"
+            " :1 (tell :code x :r 1 :g 2 :b 3)) :radar (tell :number 2"
             " :0 (tell :name \"Natal\" :lat 560 :lon 330 :id R1 :range 50 :life - :owner -)"
             " :1 (tell :name \"Haiti\" :lat 270 :lon 380 :id R2 :range 50 :life - :owner -)" +
             radars +
@@ -83,6 +84,9 @@ const Case kCases[] = {
          // A huge :number does not make units up; markup in a name is data.
          ASSERT_EQ(s.incursions.size(), 1u);
          EXPECT_EQ(s.incursions[0].name, "Drug <b>Lord</b> & \"co\"");
+         // The map picture's colours: a record without a numeric code is left out.
+         ASSERT_EQ(s.terrain.size(), 1u);
+         EXPECT_EQ(s.terrain.at(45).colour(), MakeRgb(0, 99, 99));
      }},
     {"hostile units are skipped and named, the rest kept",
      {Init(" :2 (tell :name X :lat abc :lon 1 :id R3 :range 5) :3 (tell :name Y :lat 1 :lon 1 "

@@ -19,6 +19,9 @@ if (!browser) {
 const pendingKey = `halyx-pending-${seat}`;
 const base = `/seat/${encodeURIComponent(seat)}`;
 const query = `key=${encodeURIComponent(key)}&b=${encodeURIComponent(browser)}`;
+// The seat's map picture; its version in the address, so that the browser keeps it until it changes.
+export const mapPicture = (version) =>
+  `${base}/map.png?key=${encodeURIComponent(key)}&v=${encodeURIComponent(version)}`;
 
 export function connect({ onState, onStatus, onRefused }) {
   let source = null;

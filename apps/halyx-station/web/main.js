@@ -1,6 +1,6 @@
 // The seat's page: one module per concern (connection, header, map, units, chat, questions),
 // wired here.
-import { connect, onAnswer } from "./connection.js";
+import { connect, mapPicture, onAnswer } from "./connection.js";
 import { createHeader, toggleFullScreen } from "./header.js";
 import { createMap } from "./map.js";
 import { createUnits } from "./units.js";
@@ -18,6 +18,7 @@ units = createUnits(document.getElementById("units"), { setMode: (text) => map.s
 const chat = createChat(document.getElementById("chat"));
 const questions = createQuestions(document.getElementById("cover"), document.getElementById("questions"));
 let state = null;
+let mapVersion = null;
 
 function draw() {
   if (!state) return;
@@ -43,6 +44,10 @@ connect({
   onState(next) {
     state = next;
     window.halyxState = next;
+    if (next.map && next.map.v !== mapVersion) {
+      mapVersion = next.map.v;
+      map.setPicture(mapPicture(mapVersion), next.map);
+    }
     draw();
     chat.update(next);
     questions.update(next);

@@ -48,11 +48,21 @@ export function createUnits(root, { setMode }) {
     el("span", { class: "state", text: i.owner === state.seat ? what : `${i.owner || "nobody"}'s` }));
   }
 
+  let shown = "";
   function render() {
     if (!state) return;
     const live = state.phase === "running";
     const unit = selected();
     const mine = unit && unit.owner === state.seat;
+    const seen = state.incursions.filter((n) => !n.intercepted);
+    const requests = state.requests.filter((r) => r.to === state.seat || r.from === state.seat);
+    // Made again only when what the list shows changed: most ticks move units on the map and
+    // change nothing here.
+    const what = JSON.stringify([live, state.seat, selection, seen.map((n) => [n.id, n.name]), requests,
+      state.interceptors.map((i) => [i.id, i.name, i.owner, i.active, i.moving, i.target]),
+      state.balloons.slice(-6)]);
+    if (what === shown) return;
+    shown = what;
     // The actions stay in sight above the list, however long it is.
     const parts = [el("h2", { text: "My interceptors" })];
     parts.push(el("div", { class: "actions sticky" },
@@ -63,7 +73,6 @@ export function createUnits(root, { setMode }) {
       button("Deactivate (V)", commands.deactivate, !live || !mine)));
     for (const i of own()) parts.push(unitRow(i));
     parts.push(el("h2", { text: "Incursions seen" }));
-    const seen = state.incursions.filter((n) => !n.intercepted);
     if (!seen.length) parts.push(el("div", { class: "state", text: "None" }));
     for (const n of seen) {
       parts.push(el("div", { class: `unit${selection.incursion === n.id ? " selected" : ""}`, "data-incursion": n.id,
@@ -74,7 +83,6 @@ export function createUnits(root, { setMode }) {
       parts.push(el("h2", { text: "Teammates' interceptors (choose one and an incursion to request it)" }));
       for (const i of team) parts.push(unitRow(i));
     }
-    const requests = state.requests.filter((r) => r.to === state.seat || r.from === state.seat);
     if (requests.length) parts.push(el("h2", { text: "Requests" }));
     for (const r of requests) {
       const text = r.to === state.seat

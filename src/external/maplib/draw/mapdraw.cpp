@@ -127,6 +127,29 @@ void blt(QPainter& painter, const CWorldMap& map, const QRect& windowArea, CMapI
     painter.restore();
 }
 
+QImage WholeMapPicture(CWorldMap& map, int maxSide) {
+    if (!map.exists() || maxSide < 1) {
+        return {};
+    }
+    const int longest = std::max(map.getWidth(), map.getHeight());
+    const int zoom = std::clamp(maxSide / longest, kMinZoom, kMaxZoom);
+    map.setDefaultZoom(zoom);
+    const QRect whole(0, 0, map.getWidth() * zoom, map.getHeight() * zoom);
+    const double shrink = std::min(1.0, static_cast<double>(maxSide) / (longest * zoom));
+    QImage image(std::max(1, static_cast<int>(std::lround(whole.width() * shrink))),
+                 std::max(1, static_cast<int>(std::lround(whole.height() * shrink))),
+                 QImage::Format_RGB32);
+    image.fill(Qt::black);
+    {
+        QPainter painter(&image);
+        painter.scale(shrink, shrink);
+        blt(painter, map, whole);
+    }
+    const bool flipLat = map.GetMaxLat() < map.GetMinLat();
+    const bool flipLng = map.GetMaxLng() < map.GetMinLng();
+    return flipLat || flipLng ? image.mirrored(flipLat, flipLng) : image;
+}
+
 void OnDraw(QPainter& painter, const CWorldMap& map, const CImpactLines& lines) {
     if (!map.exists()) {
         return;

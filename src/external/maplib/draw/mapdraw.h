@@ -41,6 +41,12 @@ private:
 void blt(QPainter& painter, const CWorldMap& map, const QRect& windowArea,
          CMapImageCache* cache = nullptr);
 
+// The whole map as one picture for a page to lay under its own marks: at the largest whole zoom
+// (up to kMaxZoom) whose longer side stays within maxSide, shrunk when even one pixel per map
+// pixel is larger; latitude left to right and longitude upward, whichever way round the map's
+// header gives its ranges. Sets the map's zoom. Empty when the map does not exist.
+QImage WholeMapPicture(CWorldMap& map, int maxSide);
+
 // The northern and southern impact lines as polylines through their window points.
 void OnDraw(QPainter& painter, const CWorldMap& map, const CImpactLines& lines);
 // The trajectory as a polyline with a dot at every point.
