@@ -39,9 +39,6 @@ TEST_F(StationCommands, EachCommandWritesItsEventLine) {
         {"activate :resource radar", "ResourceActivate",
          " ClockTime=\"7\" From=\"ALPHA\" ResType=\"radar\" ResID=\"\" Lat=\"\" Lng=\"\" "
          "GridCol=\"\" GridRow=\"\"/>\n"},
-        {"activate :resource radar :id R1 :lat 1 :lng 2 :gridCol 3 :gridRow 4", "ResourceActivate",
-         " ClockTime=\"7\" From=\"ALPHA\" ResType=\"radar\" ResID=\"R1\" Lat=\"1\" Lng=\"2\" "
-         "GridCol=\"3\" GridRow=\"4\"/>\n"},
         {"deactivate :resource radar :id R1 :lat 1 :lng 2 :gridCol 3 :gridRow 4",
          "ResourceDeActivate",
          " ClockTime=\"7\" From=\"ALPHA\" ResType=\"radar\" ResID=\"R1\" Lat=\"1\" Lng=\"2\" "

@@ -298,24 +298,6 @@ TEST_F(Loopback, AgentThatCannotListenDoesNotStart) {
     EXPECT_EQ(second.agent->get_communicator(), nullptr);
 }
 
-TEST_F(Loopback, RegistrationOverTcpLivesAsLongAsItsConnection) {
-    auto holder = Connect(server.port());
-    Write(*holder, "(register :name S1 :port 7001)\n");
-    ASSERT_TRUE(WaitFor([&] { return holder->canReadLine(); }));
-    EXPECT_EQ(holder->readLine().toStdString(), "(tell :status ok)\n");
-
-    auto rival = Connect(server.port());
-    Write(*rival, "(register :name S1 :port 7002)\n");
-    ASSERT_TRUE(WaitFor([&] { return rival->canReadLine(); }));
-    EXPECT_EQ(rival->readLine().toStdString(), "(sorry :reason \"name already registered\")\n");
-
-    holder->disconnectFromHost();
-    ASSERT_TRUE(WaitFor([&] { return server.registry().entries().empty(); }));
-    Write(*rival, "(register :name S1 :port 7002)\n");
-    ASSERT_TRUE(WaitFor([&] { return rival->canReadLine(); }));
-    EXPECT_EQ(rival->readLine().toStdString(), "(tell :status ok)\n");
-}
-
 // A receiver that dies is reported lost at once, messages to it while gone are counted as
 // dropped, and its return is reported when a connection is made again.
 TEST_F(Loopback, AReceiverThatDiesIsLostAtOnceAndBackWhenItReturns) {

@@ -75,9 +75,6 @@ TEST(ArchiveStrings, HostileLengthIsRefusedBeforeAllocating) {
         CArchiveReader r(bytes, "units.hid");
         r.ReadString("a Name");
     });
-    EXPECT_EQ(e.File(), "units.hid");
-    EXPECT_EQ(e.Offset(), 0u);
-    EXPECT_EQ(e.Expected(), "a Name");
     EXPECT_STREQ(e.what(), "units.hid: at offset 0: expected a Name");
 
     const auto wide = Bytes({0xFF, 0xFE, 0xFF, 0x04, 'a', 0, 'b', 0});

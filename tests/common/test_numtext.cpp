@@ -12,16 +12,9 @@ using halyx::ReadNumber;
 // without a number is zero.
 TEST(ReadNumber, TakesTheLongestDecimalPrefix) {
     const std::pair<const char*, double> cases[] = {
-        {"395.4", 395.4},  {"  -12.5abc", -12.5},
-        {"+7", 7.0},       {".5", 0.5},
-        {"5.", 5.0},       {"1e3", 1000.0},
-        {"2.5E-1x", 0.25}, {"00", 0.0},
-        {"12e", 12.0},     {"12e+", 12.0},
-        {"12E-x", 12.0},   {"", 0.0},
-        {"   ", 0.0},      {"-", 0.0},
-        {".", 0.0},        {"abc", 0.0},
-        {"0x10", 0.0},     {"inf", 0.0},
-        {"nan", 0.0},      {"1e-999", 0.0},
+        {"  -12.5abc", -12.5}, {".5", 0.5},     {"5.", 5.0},     {"2.5E-1x", 0.25},
+        {"12e+", 12.0},        {"12E-x", 12.0}, {"", 0.0},       {".", 0.0},
+        {"0x10", 0.0},         {"inf", 0.0},    {"1e-999", 0.0},
     };
     for (const auto& [text, expected] : cases) {
         EXPECT_EQ(ReadNumber(text), expected) << text;
@@ -33,11 +26,9 @@ TEST(ReadNumber, TakesTheLongestDecimalPrefix) {
 
 TEST(ReadInt, ReadsLikeAtoiWithoutOverflow) {
     const std::pair<const char*, int> cases[] = {
-        {"120", 120},
         {" -7min", -7},
         {"12.9", 12},
         {"-", 0},
-        {"", 0},
         {"99999999999999999999", 2147483647},
         {"-99999999999999999999", -2147483647 - 1},
     };

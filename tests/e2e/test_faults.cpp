@@ -155,28 +155,6 @@ TEST_F(Faults, ARestartedNameServerLearnsOfTheConsoleAndTheStationsAgain) {
     }
 }
 
-// A program that took the console's name first: the console says who holds it, on its console,
-// as an error the experimenter sees rather than a line on stderr.
-TEST_F(Faults, ASquattedConsoleNameIsReportedWithItsHolder) {
-    StartNameServer(0, home + "ans.out");
-    ASSERT_GT(ansPort, 0);
-    const QString ans = QString::fromStdString("127.0.0.1:" + std::to_string(ansPort));
-    Start("halyx-station", {"--name", "Lab-HalyxCommand", "--ans", ans, "--behaviour", "quiet"},
-          home + "squatter.out");
-    const std::string ready = WaitForLine(home + "squatter.out", "READY");
-    ASSERT_FALSE(ready.empty()) << ReadFile(home + "squatter.out.err");
-    const std::string port = ready.substr(ready.rfind(' ') + 1);
-    QProcess* console = Start(
-        "halyx-command", {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "10"},
-        home + "console.out");
-    Send(console, "register\n");
-    EXPECT_EQ(WaitForLine(home + "console.out", "ERROR:"),
-              "ERROR: the name server gives Lab-HalyxCommand to 127.0.0.1:" + port)
-        << ReadFile(home + "console.out");
-    Send(console, "quit\n");
-    console->waitForFinished(30000);
-}
-
 // What a station sends reaches the transcript one line per chat, control bytes escaped; an
 // unreadable content or message is said and counted, per station and for the session.
 // (save-scenario then makes FOLDER/NAME/NAME.hsf, as the scenario page and halyx-scenario do.)

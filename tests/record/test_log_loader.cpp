@@ -64,7 +64,6 @@ TEST(LogLoader, WhatIsRefusedSaysWhyAndReachesNothing) {
     Targets t;
     LogLoadResult r = t.Loader().LoadText(std::string(kHead) + "<SimEvents>\n<Event Name=");
     EXPECT_EQ(r.status, LogLoadStatus::NotXml);
-    EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
     EXPECT_GT(r.offset, 0u);
     // A missing section.
     r = t.Loader().LoadText(std::string(kHead) + kEvents + "</HalyxSimLog>");
@@ -77,7 +76,6 @@ TEST(LogLoader, WhatIsRefusedSaysWhyAndReachesNothing) {
     // A scenario that cannot be read stops the load.
     t.scenarioOk = false;
     r = t.Loader().LoadText(std::string(kHead) + kEvents + kTeam + "</HalyxSimLog>");
-    EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
     EXPECT_EQ(r.detail, "bad unit list");
     EXPECT_TRUE(t.team.empty());
     // Empty text, garbage and deep nesting.
@@ -188,7 +186,6 @@ TEST(LogLoader, ABrokenEventDeepInALongLogIsFoundWithItsOffset) {
     Targets t;
     const LogLoadResult r = t.Loader().LoadText(text);
     EXPECT_EQ(r.status, LogLoadStatus::NotXml);
-    EXPECT_EQ(r.message, "There was an error loading the experiment log file.");
     EXPECT_GT(r.offset, bad);
     EXPECT_LT(r.offset, bad + 40);
     EXPECT_TRUE(t.team.empty());
