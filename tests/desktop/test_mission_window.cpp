@@ -135,7 +135,9 @@ TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
 
 TEST_F(MissionWindow, DuringAReplayASeekShowsTheNewMinuteAtOnce) {
     const std::string path = Recorded("Review", {"ALPHA", "BRAVO"}, 10);
-    LoadForReplay(path);
+    Team();
+    Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
+    LoadExperiment(path);
     auto* seek = Find<QSlider>(widget, QStringLiteral("Seek"));
     Click(Find(widget, QStringLiteral("Initialize Playback")));
     CMissionWindow* picture = Open();

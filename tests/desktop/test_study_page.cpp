@@ -96,7 +96,8 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     ASSERT_TRUE(rig.log.IsOpen());
     EXPECT_EQ(std::filesystem::path(rig.log.FilePath()).filename(), "T01_B1.xml");
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return AllRowsShow(stations, QStringLiteral("Initialized")); }, 30000));
+        [&] { return stations->findItems("Initialized", Qt::MatchExactly, 1).size() == 3; },
+        30000));
     Click(Find(init, QStringLiteral("Start Simulation")));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return Cell(0, CStudyTableModel::kState) == QStringLiteral("running"); }, 5000));
