@@ -23,17 +23,8 @@ protected:
     QString Cell(int row, int column) {
         return page->Table()->model()->index(row, column).data().toString();
     }
-    // A table cell that carries weather in the base layer, and one that does not.
-    static std::pair<int, int> WeatherCell() {
-        for (int row = 0; row < 40; ++row) {
-            for (int col = 0; col < 40; ++col) {
-                if (CWeatherMap::CarriesWeather(row, col)) {
-                    return {row, col};
-                }
-            }
-        }
-        return {-1, -1};
-    }
+    // A table cell that carries weather in the base layer: the band's first.
+    static std::pair<int, int> WeatherCell() { return {9, 5}; }
     // Double-clicks the cell, replaces its text and presses Return.
     void TypeIntoCell(int row, int column, const QString& text) {
         QTableView* table = page->Table();
@@ -56,7 +47,7 @@ protected:
 
 TEST_F(WeatherPage, ShowsTheChosenHourAndKindWithThreeDecimals) {
     const auto [row, col] = WeatherCell();
-    ASSERT_GE(row, 0);
+    ASSERT_TRUE(CWeatherMap::CarriesWeather(row, col));
     const auto text = [](double value) { return QString::number(value, 'f', 3); };
     const CWeatherMap& map = scenario.Weather();
     EXPECT_EQ(Cell(row, col), text(map.GetCell(row * 40 + col)->GetTemperature()));
