@@ -31,13 +31,6 @@ protected:
         }
         return out;
     }
-
-    // Runs the clock to the close of the launch window.
-    void RunToTheEnd() {
-        agent.SeekPlayback(CHalyxCommand::kLaunchWindow);
-        agent.process_clock_tick();
-        widget->Refresh();
-    }
 };
 
 TEST_F(WindowState, ALogNeedsANameAndAnOldOneIsNeverOverwritten) {
@@ -116,7 +109,10 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(agent.Started());
 
-    RunToTheEnd();
+    // The clock runs to the close of the launch window.
+    agent.SeekPlayback(CHalyxCommand::kLaunchWindow);
+    agent.process_clock_tick();
+    widget->Refresh();
     EXPECT_EQ(Statuses(), (QStringList{"Complete", "Complete"}));
     const QString decision =
         QStringLiteral("Mission complete at minute 960: No Launch (ALPHA: go, BRAVO: no-go)");
