@@ -118,12 +118,10 @@ TEST_F(ScenarioCommands, WeatherEditsAndRegenerationUndoToTheOldGrid) {
     map.Generate(1600, 0.3, 4.0);
     const auto before = WeatherFileBytes(map);
 
-    // A typed value into a slot without a cell creates it; undo empties the slot again.
-    int64_t empty = -1;
-    for (int64_t slot = 0; slot < map.GetCount() && empty < 0; ++slot) {
-        empty = map.GetCell(slot) == nullptr ? slot : -1;
-    }
-    ASSERT_GE(empty, 0);
+    // A typed value into a slot without a cell (the grid's corner) creates it; undo empties the
+    // slot again.
+    const int64_t empty = 0;
+    ASSERT_EQ(map.GetCell(empty), nullptr);
     EXPECT_TRUE(PushWeatherCellEdit(stack, scenario, empty, kHumidity, 7.5));
     ASSERT_NE(map.GetCell(empty), nullptr);
     EXPECT_EQ(map.GetCell(empty)->GetHumidity(), 7.5);

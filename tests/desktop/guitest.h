@@ -20,7 +20,6 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <functional>
 #include <memory>
@@ -161,15 +160,6 @@ inline void ClickChoosing(QAbstractButton* button, const QString& path) {
     const auto answer = AnswerFile(path);
     Click(button);
     EXPECT_TRUE(answer->Done()) << "no file question came";
-}
-
-// Whether the list has rows and every one shows status in its second column.
-inline bool AllRowsShow(const QTreeWidget* list, const QString& status) {
-    bool all = list->topLevelItemCount() > 0;
-    for (int i = 0; i < list->topLevelItemCount(); ++i) {
-        all = all && list->topLevelItem(i)->text(1) == status;
-    }
-    return all;
 }
 
 // Waits until the page's agent list shows count stations, asking the name server again while it

@@ -6,7 +6,6 @@
 
 #include "desktop/initpagewidget.h"
 
-#include <QCheckBox>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -18,13 +17,6 @@ namespace halyx::test {
 // QTRY_* would return from the test quietly on failure under gtest; this waits and says.
 template <typename Condition> bool Eventually(Condition condition) {
     return QTest::qWaitFor(condition, 10000);
-}
-
-// Accepts the next "Choose Log Save Location" dialog as it stands.
-inline std::unique_ptr<CModalAnswer> AcceptSaveDialog() {
-    return std::make_unique<CModalAnswer>(
-        [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
-        "halyx::CSaveLogDialog");
 }
 
 class InitPageTest : public WindowTest {
@@ -83,7 +75,10 @@ protected:
     void InitializeWithAlphaGo() {
         {
             auto missing = AnswerBox(QMessageBox::Yes);
-            auto save = AcceptSaveDialog();
+            // The "Choose Log Save Location" dialog accepted as it stands.
+            CModalAnswer save(
+                [](QWidget* w) { QMetaObject::invokeMethod(w, "accept", Qt::QueuedConnection); },
+                "halyx::CSaveLogDialog");
             Click(Find(widget, QStringLiteral("Initialize Simulation")));
         }
         ASSERT_TRUE(log.IsOpen());
@@ -98,13 +93,6 @@ protected:
         ClickChoosing(Find(widget, QStringLiteral("Load Experiment")),
                       QString::fromStdString(path));
         EXPECT_TRUE(BackgroundWorkDone());
-    }
-
-    // The team in playback mode with the recorded experiment at path loaded.
-    void LoadForReplay(const std::string& path) {
-        Team();
-        Click(Find<QCheckBox>(widget, QStringLiteral("Playback Mode")));
-        LoadExperiment(path);
     }
 
     QTreeWidgetItem* Row(int i) { return Find<QTreeWidget>(widget, "Stations")->topLevelItem(i); }

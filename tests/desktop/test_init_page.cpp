@@ -217,8 +217,6 @@ TEST_F(InitPage, AForgedSenderAndTheAutoReinitBoxShowOnThePage) {
     EXPECT_FALSE(agent.AutoReinit());
     QTest::mouseClick(autoReinit, Qt::LeftButton);
     EXPECT_TRUE(agent.AutoReinit());
-    QTest::mouseClick(autoReinit, Qt::LeftButton);
-    EXPECT_FALSE(agent.AutoReinit());
 }
 
 } // namespace

@@ -88,8 +88,6 @@ TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
 
 TEST_F(ScenarioPage, TheGenerationDialogWritesABatch) {
     WhenModal<CGenerateScenarioDlg>([this](CGenerateScenarioDlg* dialog) {
-        EXPECT_EQ(dialog->ScenariosBox()->value(), 10);
-        EXPECT_EQ(dialog->InterceptorsBox()->maximum(), 500);
         dialog->FolderEdit()->clear();
         CatchMessage();
         dialog->accept();

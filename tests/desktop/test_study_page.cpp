@@ -60,7 +60,6 @@ protected:
 };
 
 TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
-    EXPECT_EQ(window->Sheet()->tabText(8), QStringLiteral("Study"));
     // What registered is remembered for the next start.
     const QString ansPort = Find<QLineEdit>(init, QStringLiteral("ANS Port"))->text();
     Click(Find(init, QStringLiteral("Register")));
@@ -97,7 +96,8 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     ASSERT_TRUE(rig.log.IsOpen());
     EXPECT_EQ(std::filesystem::path(rig.log.FilePath()).filename(), "T01_B1.xml");
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return AllRowsShow(stations, QStringLiteral("Initialized")); }, 30000));
+        [&] { return stations->findItems("Initialized", Qt::MatchExactly, 1).size() == 3; },
+        30000));
     Click(Find(init, QStringLiteral("Start Simulation")));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return Cell(0, CStudyTableModel::kState) == QStringLiteral("running"); }, 5000));

@@ -31,7 +31,6 @@ TEST(LogSummary, TheReferenceLogReadsAsOneAlignedTable) {
     EXPECT_TRUE(HasLine(table, "Launch decision  NoLaunch")) << table;
     EXPECT_TRUE(HasLine(table, "                    ALPHA  BRAVO  CHARLIE")) << table;
     EXPECT_TRUE(HasLine(table, "DeployResource          1      0        0")) << table;
-    EXPECT_TRUE(HasLine(table, "UnitDisplay             3      0        0")) << table;
     EXPECT_TRUE(HasLine(table, "chat lines              1      0        0")) << table;
     EXPECT_TRUE(HasLine(table, "first minute            9     10       12")) << table;
     EXPECT_TRUE(HasLine(table, "CHARLIE  12 go")) << table;

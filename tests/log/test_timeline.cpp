@@ -1,8 +1,9 @@
 // The timeline is drawn offscreen and compared with data/timeline_golden.png, without text (fonts
 // differ between machines). When a change of the picture is intended, regenerate the image with
-//     HALYX_UPDATE_GOLDEN=1 build/tests/log/log_test_timeline
-// look at it, and commit it. A mismatch writes the picture drawn and a difference image next to
-// the test's output (its HALYX_HOME folder) and names them in the failure.
+//     HALYX_REGENERATE_GOLDEN=1 build/bin/log_picture_tests
+// look at it, and commit it. A mismatch writes the picture drawn and a difference image into
+// the test's HALYX_HOME folder.
+#include "goldenimage.h"
 #include "logtestutil.h"
 #include "testapp.h"
 
@@ -13,15 +14,12 @@
 #include <QImage>
 #include <QPainter>
 
-#include <cstdlib>
 #include <gtest/gtest.h>
 
 using namespace halyx;
 using namespace halyx::test;
 
 namespace {
-
-const std::string kGolden = HALYX_TEST_DATA_DIR "/timeline_golden.png";
 
 // A mission with every kind of mark, two pauses and go/no-go changes.
 std::string WriteMission(const std::string& folder) {
@@ -185,40 +183,10 @@ TEST(Timeline, TheDrawingMatchesTheGoldenImageAndTextIsDrawnWhenAskedFor) {
     }
     EXPECT_GT(differing, 50);
 
-    if (std::getenv("HALYX_UPDATE_GOLDEN") != nullptr) {
-        ASSERT_TRUE(image.save(QString::fromStdString(kGolden)));
-        GTEST_SKIP() << "wrote " << kGolden;
-    }
-    QImage golden(QString::fromStdString(kGolden));
-    ASSERT_FALSE(golden.isNull()) << kGolden;
-    golden = golden.convertToFormat(QImage::Format_ARGB32);
-    ASSERT_EQ(image.size(), golden.size());
-    // Anti-aliasing may differ by a few levels between Qt builds; a colour off by more, or more
-    // than a few hundred such pixels, is a real change.
-    constexpr int kTolerance = 24;
-    constexpr long kBudget = 400;
-    QImage diff(image.size(), QImage::Format_ARGB32);
-    diff.fill(Qt::white);
-    long mismatches = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb a = image.pixel(x, y);
-            const QRgb b = golden.pixel(x, y);
-            if (std::abs(qRed(a) - qRed(b)) > kTolerance ||
-                std::abs(qGreen(a) - qGreen(b)) > kTolerance ||
-                std::abs(qBlue(a) - qBlue(b)) > kTolerance) {
-                ++mismatches;
-                diff.setPixel(x, y, qRgb(255, 0, 0));
-            }
-        }
-    }
-    if (mismatches > kBudget) {
-        const std::string drawn = HalyxHome() + "timeline_drawn.png";
-        const std::string difference = HalyxHome() + "timeline_diff.png";
-        image.save(QString::fromStdString(drawn));
-        diff.save(QString::fromStdString(difference));
-        FAIL() << mismatches << " pixels differ; see " << drawn << " and " << difference;
-    }
+    // Anti-aliasing may differ by a few levels between Qt builds; a colour off by more, in
+    // more than 400 pixels, is a real change.
+    ExpectMatchesGolden(image, HALYX_TEST_DATA_DIR, "timeline_golden.png", HalyxHome(),
+                        kGoldenChannelTolerance, 400.0 / (image.width() * image.height()));
 }
 
 TEST(Timeline, FittedToAWindowItShowsEverythingWithoutScrolling) {

@@ -68,7 +68,6 @@ TEST(MapZoom, StaysWithinItsBoundsAndResizesTheView) {
     } viewport;
     CWorldMap world = WorldLikeMap();
     world.setDefaultZoom(3);
-    EXPECT_EQ(world.getScalefactor(), 3);
     EXPECT_EQ(world.zoomby(+1), 4);
     world.update(&viewport, 104, 40, 40, {0, 95}, {950, 655});
     EXPECT_EQ(viewport.id, 104);

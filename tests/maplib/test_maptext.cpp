@@ -29,10 +29,8 @@ TEST(MapTextReading, Version12HeaderGivesSizeAndCoordinatesAndRowsFromTheTop) {
     EXPECT_DOUBLE_EQ(map.GetMaxLat(), 8.0);
     EXPECT_DOUBLE_EQ(map.GetMinLng(), 10.0);
     EXPECT_DOUBLE_EQ(map.GetMaxLng(), 16.0);
-    EXPECT_EQ(map.GetVelocityLine(), "0:0");
     // The first text row is the top of the map: text row 1 is map row 2.
     EXPECT_EQ(map.TerrainAt(0, 2), '#');
-    EXPECT_EQ(map.TerrainAt(0, 1), '-');
     EXPECT_EQ(map.TerrainAt(0, 0), '-');
     EXPECT_EQ(map.TerrainAt(3, 0), '#');
 }

@@ -30,7 +30,6 @@ TEST(UnitKinds, VisitorTraitsAndListsAgreeForEveryKind) {
             EXPECT_EQ(Traits::List(std::as_const(scenario)).Count(), 1);
             // Tables and undo find a unit by the text of column 1.
             EXPECT_EQ(Traits::CellText(unit, 1), "id-1");
-            EXPECT_EQ(Traits::CellText(unit, 0), "Unit");
             EXPECT_EQ(Traits::CellText(unit, 99), "");
             EXPECT_DOUBLE_EQ(Traits::Lat(unit), 10.0);
             EXPECT_DOUBLE_EQ(Traits::Lng(unit), 20.0);

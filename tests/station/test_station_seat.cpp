@@ -285,17 +285,13 @@ TEST(StationSeat, MessagesInStateAndCommandsOut) {
                 EXPECT_EQ(out.size(), before) << "a refused command was sent: " << out.back();
             }
         }
-        std::string all;
-        for (const std::string& line : out) {
-            all += line + "\n";
-        }
         std::size_t at = 0;
         for (const std::string& expected : c.sent) {
             while (at < out.size() && out[at].find(expected) == std::string::npos) {
                 ++at;
             }
-            EXPECT_LT(at, out.size()) << "not sent (in this order): " << expected << "\nsent:\n"
-                                      << all;
+            EXPECT_LT(at, out.size()) << "not sent (in this order): " << expected
+                                      << "\nsent: " << testing::PrintToString(out);
         }
         if (c.check) {
             c.check(seat.State());

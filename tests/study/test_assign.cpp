@@ -54,7 +54,6 @@ TEST(AssignScenarios, EveryTeamRunsEveryScenarioOnceInNumberedBlocks) {
     std::map<std::pair<std::string, int>, int> atBlock;
     for (size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(rows[i].run, static_cast<int>(i) + 1);
-        EXPECT_EQ(rows[i].mode, "multi");
         EXPECT_TRUE(seen[rows[i].team].insert(rows[i].scenario).second)
             << rows[i].team << " runs " << rows[i].scenario << " twice";
         ++atBlock[{rows[i].scenario, rows[i].block}];
@@ -63,8 +62,6 @@ TEST(AssignScenarios, EveryTeamRunsEveryScenarioOnceInNumberedBlocks) {
     for (const auto& [key, count] : atBlock) {
         EXPECT_EQ(count, 4) << key.first << " in block " << key.second;
     }
-    EXPECT_EQ(rows.front().team, "T01");
-    EXPECT_EQ(rows.back().team, "T12");
 
     const std::string csv = PlanCsv({rows[0], {2, "T02", 1, "odd, name.hsf", "multi", "", "x"}});
     EXPECT_EQ(csv, "run,team,block,scenario,mode,stations,notes\n"

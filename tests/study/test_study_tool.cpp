@@ -11,7 +11,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace halyx {
@@ -59,13 +58,8 @@ TEST_F(StudyTool, MetricsKeepsGoingPastAFileThatDoesNotLoad) {
     const test::ToolRun run = Tool("metrics " + m_folder + "Clean/Clean.hsf " + m_folder +
                                    "none.hsf " + m_folder + "Broken/Broken.hsf");
     EXPECT_EQ(run.status, 1);
-    std::istringstream lines(run.out);
-    std::string line;
-    int rows = 0;
-    while (std::getline(lines, line)) {
-        rows += line.rfind(m_folder, 0) == 0 ? 1 : 0;
-    }
-    EXPECT_EQ(rows, 2) << run.out;
+    // A row for each file that loaded, each on a line of its own after the header.
+    EXPECT_EQ(test::CountOf(run.out, "\n" + m_folder), 2u) << run.out;
     EXPECT_EQ(run.out.rfind("file,incursions,", 0), 0U) << run.out;
 }
 
@@ -75,21 +69,18 @@ TEST_F(StudyTool, AssignWritesRelativePathsAndLeavesAnExistingPlanAlone) {
     test::ToolRun run = Tool("assign --teams 2 --stations ALPHA,BRAVO --stations CHARLIE --out " +
                              plan + " " + sets);
     ASSERT_EQ(run.status, 0) << run.out;
-    std::stringstream text;
-    text << std::ifstream(plan).rdbuf();
-    EXPECT_EQ(text.str(), "run,team,block,scenario,mode,stations,notes\n"
-                          "1,T01,1,../Clean/Clean.hsf,multi,ALPHA BRAVO,sequence 1 of 2\n"
-                          "2,T01,2,../Broken/Broken.hsf,multi,ALPHA BRAVO,sequence 1 of 2\n"
-                          "3,T02,1,../Broken/Broken.hsf,multi,CHARLIE,sequence 2 of 2\n"
-                          "4,T02,2,../Clean/Clean.hsf,multi,CHARLIE,sequence 2 of 2\n");
+    EXPECT_EQ(test::ReadFile(plan),
+              "run,team,block,scenario,mode,stations,notes\n"
+              "1,T01,1,../Clean/Clean.hsf,multi,ALPHA BRAVO,sequence 1 of 2\n"
+              "2,T01,2,../Broken/Broken.hsf,multi,ALPHA BRAVO,sequence 1 of 2\n"
+              "3,T02,1,../Broken/Broken.hsf,multi,CHARLIE,sequence 2 of 2\n"
+              "4,T02,2,../Clean/Clean.hsf,multi,CHARLIE,sequence 2 of 2\n");
     EXPECT_TRUE(CStudyPlan().Load(plan)); // the console takes it
 
     std::ofstream(plan) << "edited by hand\n";
     run = Tool("assign --teams 4 --stations A --out " + plan + " " + sets);
     EXPECT_EQ(run.status, 1);
-    std::stringstream after;
-    after << std::ifstream(plan).rdbuf();
-    EXPECT_EQ(after.str(), "edited by hand\n");
+    EXPECT_EQ(test::ReadFile(plan), "edited by hand\n");
     EXPECT_EQ(Tool("assign --teams 0 --stations A --out " + plan + " " + sets).status, 2);
     const std::string twice = m_folder + "Clean/Clean.hsf " + m_folder + "Clean/../Clean/Clean.hsf";
     EXPECT_EQ(Tool("assign --teams 2 --out " + m_folder + "other.csv " + twice).status, 2);
