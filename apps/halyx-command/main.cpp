@@ -64,7 +64,7 @@ int Usage(const std::string& why) {
                  "                     [--no-embedded-ans] [--embedded-ans-port N] [--agent NAME]\n"
                  "                     [--answer yes|no] [--clock-every N] [--port N]\n"
                  "                     [--bind ADDRESS] [--map-server URL | --no-map-server]\n"
-                 "                     [--team-only] [--auto-reinit]\n"
+                 "                     [--team-only] [--auto-reinit] [--pause-when-away]\n"
                  "                     [--allow-hosts CIDR[,CIDR...]] [--study PLAN.csv]\n"
                  "                     [--observer] [--observer-no-chat] [--event-stream PORT]\n"
                  "       halyx-command --repair-log FILE [--repair-out FILE]\n",
@@ -99,6 +99,7 @@ int Help() {
         "  --no-map-server           serve no maps; send file addresses as they are\n"
         "  --team-only               refuse commands from agents outside the team\n"
         "  --auto-reinit             re-initialize a restarted station at once\n"
+        "  --pause-when-away         pause a live mission when a web seat's subject goes away\n"
         "  --allow-hosts CIDR[,...]  accept connections from these networks only\n"
         "  --observer                serve a read-only live page of the mission and print\n"
         "                            its address (OBSERVER http://HOST:PORT/live?key=KEY)\n"
@@ -235,6 +236,7 @@ struct CommandLine {
     bool serveMaps = true;
     bool teamOnly = false;
     bool autoReinit = false;
+    bool pauseWhenAway = false;
     std::vector<halyx::CTcpCommunicator::Subnet> allowedHosts;
     std::string allowedHostsText;
     std::string mapServerUrl;
@@ -325,6 +327,8 @@ std::optional<int> ReadCommandLine(int argc, char** argv, CommandLine& line) {
             line.teamOnly = true;
         } else if (arg == "--auto-reinit") {
             line.autoReinit = true;
+        } else if (arg == "--pause-when-away") {
+            line.pauseWhenAway = true;
         } else if (arg == "--no-embedded-ans") {
             line.embeddedAns = false;
         } else if (arg == "--help" || arg == "-h") {
@@ -617,6 +621,7 @@ int main(int argc, char** argv) {
     const int agentPort = container.get_communicator()->get_port();
     AllowHosts(container, line);
     agent.SetAutoReinit(line.autoReinit);
+    agent.SetPauseWhenAway(line.pauseWhenAway);
 
     // The name this console registered under is asked when a map address is first needed.
     std::function<std::string()> registeredName;

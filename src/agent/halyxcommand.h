@@ -235,6 +235,10 @@ public:
     static constexpr const char* kRestartedStatus = "Restarted";
     void SetAutoReinit(bool on) { m_autoReinit = on; }
     bool AutoReinit() const { return m_autoReinit; }
+    // A live mission pauses when a web seat's subject goes away; resuming stays the
+    // experimenter's decision.
+    void SetPauseWhenAway(bool on) { m_pauseWhenAway = on; }
+    bool PauseWhenAway() const { return m_pauseWhenAway; }
     bool IsRestarted(const std::string& name) const { return m_restarted.count(name) != 0; }
 
     // Playback navigation: clock := minute, the store's cursor on the first record at or after
@@ -329,6 +333,7 @@ private:
     std::size_t m_refusalsNoted = 0;
     bool m_scenarioSent = false;
     bool m_autoReinit = false;
+    bool m_pauseWhenAway = false;
     std::set<std::string> m_restarted;
     std::set<std::string> m_goneStations; // their program ended (CLinkEvent::gone)
     CProbeRunner m_probes;

@@ -873,6 +873,7 @@ void CInitPageWidget::ShowPresenter() {
                                m_page.CanReinitialize(m_page.SelectedStation()));
     m_teamOnly->setChecked(m_page.TeamOnlyChecked());
     m_autoReinit->setChecked(m_context.agent.AutoReinit());
+    m_pauseWhenAway->setChecked(m_context.agent.PauseWhenAway());
     m_speed->setEnabled(m_page.IsPlaybackMode());
     m_speed->setCurrentIndex(m_speed->findData(m_page.PlaybackSpeed()));
     m_seek->setEnabled(m_page.CanSeek());
@@ -997,6 +998,22 @@ void CInitPageWidget::AddTrustControls(QWidget* parent, QHBoxLayout* row) {
                            checked ? QStringLiteral("1") : QStringLiteral("0"));
     });
     row->addWidget(m_autoReinit);
+    m_pauseWhenAway = new QCheckBox(tr("Pause when a subject is away"), parent);
+    m_pauseWhenAway->setObjectName(QStringLiteral("Pause When Away"));
+    m_pauseWhenAway->setToolTip(tr("Pause the mission when a web seat's browser is gone for 3 "
+                                   "seconds; you resume it"));
+    // Remembered between runs; --pause-when-away on the command line turns it on as well.
+    if (CSettings::Text(QString::fromLatin1(kPauseWhenAwayKey), QStringLiteral("0")) ==
+        QStringLiteral("1")) {
+        m_context.agent.SetPauseWhenAway(true);
+    }
+    m_pauseWhenAway->setChecked(m_context.agent.PauseWhenAway());
+    connect(m_pauseWhenAway, &QCheckBox::clicked, this, [this](bool checked) {
+        m_context.agent.SetPauseWhenAway(checked);
+        CSettings::SetText(QString::fromLatin1(kPauseWhenAwayKey),
+                           checked ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    row->addWidget(m_pauseWhenAway);
     m_refused = new QLabel(parent);
     m_refused->setObjectName(QStringLiteral("Refused Senders"));
     m_refused->setTextFormat(Qt::PlainText);

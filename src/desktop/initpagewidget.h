@@ -128,6 +128,7 @@ private:
     void ShowRefusals();
     std::string StationHealth(const std::string& name) const;
     static constexpr const char* kAutoReinitKey = "Network/AutoReinit";
+    static constexpr const char* kPauseWhenAwayKey = "Network/PauseWhenAway";
     void RememberRegistration();
     void MoveLog();
     void ReinitializeSelected();
@@ -175,6 +176,7 @@ private:
     QLabel* m_stray = nullptr;
     QCheckBox* m_teamOnly = nullptr;
     QCheckBox* m_autoReinit = nullptr;
+    QCheckBox* m_pauseWhenAway = nullptr;
     QLabel* m_refused = nullptr;
     std::size_t m_refusalsShown = 0;
     QPushButton* m_moveLog = nullptr;

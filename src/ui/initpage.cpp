@@ -756,7 +756,15 @@ std::int64_t SteadyMs() {
 
 void CInitPage::SubjectPresence(std::string_view name, bool away) {
     if (away) {
-        m_away.emplace(std::string(name), SteadyMs());
+        const bool newly = m_away.emplace(std::string(name), SteadyMs()).second;
+        if (newly && m_agent.PauseWhenAway() && m_agent.Started() && !m_agent.Paused() &&
+            !m_playbackMode && !m_missionOver) {
+            SetAllStatuses(kPaused);
+            m_agent.PauseSim();
+            m_startCaption = kResumeCaption;
+            Enable(InitControl::ResetSimulation, true);
+            m_view.ShowDiagnostic(Format(kPausedForAwayTemplate, std::string(name).c_str()));
+        }
     } else if (const auto it = m_away.find(name); it != m_away.end()) {
         m_away.erase(it);
     }

@@ -86,6 +86,8 @@ public:
     static constexpr const char* kStartCaption = "Start Simulation";
     static constexpr const char* kPauseCaption = "Pause Simulation";
     static constexpr const char* kResumeCaption = "Resume Simulation";
+    static constexpr const char* kPausedForAwayTemplate =
+        "Paused: the subject at %s is away (Resume Simulation goes on)";
 
     // Bitmaps of the playback buttons.
     static constexpr int kPlayBitmap = 171;

@@ -51,6 +51,22 @@ TEST_F(SessionControls, AStationThatStopsRespondingIsMarkedAndComesBack) {
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Running", "BRAVO:Running"}));
     agent.OnLinkEvent({CLinkEvent::Kind::Back, "BRAVO", 0, "connected"});
     EXPECT_TRUE(page.IsStationResponding("BRAVO"));
+
+    // A subject away is shown; with the setting on, the mission pauses, once, and stays paused
+    // when the subject is back.
+    comm.deliver_from("BRAVO", "tell", "tell :command seat_presence :state away");
+    EXPECT_EQ(page.StationHealthText("BRAVO"), "subject away 0:00");
+    EXPECT_FALSE(agent.Paused());
+    comm.deliver_from("BRAVO", "tell", "tell :command seat_presence :state back");
+    agent.SetPauseWhenAway(true);
+    comm.deliver_from("ALPHA", "tell", "tell :command seat_presence :state away");
+    comm.deliver_from("ALPHA", "tell", "tell :command seat_presence :state away");
+    comm.deliver_from("ALPHA", "tell", "tell :command seat_presence :state back");
+    EXPECT_TRUE(agent.Paused());
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Paused", "BRAVO:Paused"}));
+    EXPECT_EQ(CountOf(ReadFile(log.FilePath()), "Name=\"PauseSim\""), 1u);
+    page.StartSimulation();
+    EXPECT_FALSE(agent.Paused());
     // Seek is only for a loaded playback.
     EXPECT_FALSE(page.CanSeek());
     EXPECT_FALSE(page.SeekPlayback(10));
