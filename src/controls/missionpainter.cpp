@@ -25,6 +25,8 @@ namespace {
 
 constexpr double kLegendWidth = 240.0;
 constexpr double kMarkRadius = 4.0;
+// How many of the last measures the side panel names.
+constexpr size_t kProbeLines = 5;
 // A picture larger than this (the map at a deep zoom) is drawn smaller.
 constexpr int kMaxPreferredWidth = 1400;
 constexpr int kMaxPreferredHeight = 1000;
@@ -458,6 +460,11 @@ void CMissionPainter::PaintLegend(QPainter& painter, const QRectF& area,
     painter.setRenderHint(QPainter::Antialiasing, true);
     text(QString("Minute %1%2").arg(state.minute).arg(state.paused ? " (paused)" : ""));
     y += 22;
+    // A freeze or the questionnaire holds the subjects' screens, as a pause holds the clock.
+    if (const MissionProbe* holding = state.Holding()) {
+        text("Frozen: " + QString::fromStdString(holding->id), CTimelinePainter::MeasureColor());
+        y += 22;
+    }
     if (!state.decision.empty()) {
         text(QString::fromStdString(state.decision));
         y += 22;
@@ -509,6 +516,22 @@ void CMissionPainter::PaintLegend(QPainter& painter, const QRectF& area,
         text(QString("%1 commands about").arg(state.overLimitCommands));
         y += 18;
         text(QStringLiteral("unknown units not drawn"));
+        y += 20;
+    }
+    // The last measures begun, newest last; one still open is marked.
+    if (!state.probes.empty()) {
+        y += 6;
+        text(QStringLiteral("Measures"), CTimelinePainter::MeasureColor());
+        y += 18;
+        const size_t shown = std::min<size_t>(state.probes.size(), kProbeLines);
+        for (size_t i = state.probes.size() - shown; i < state.probes.size(); ++i) {
+            const MissionProbe& probe = state.probes[i];
+            text(QString("%1 %2%3")
+                     .arg(probe.start)
+                     .arg(QString::fromStdString(probe.id), probe.end < 0 ? " (open)" : ""),
+                 CTimelinePainter::MeasureColor());
+            y += 18;
+        }
     }
 }
 

@@ -106,11 +106,6 @@ QString DecisionText(const std::string& decision) {
     return decision == "NoLaunch" ? QStringLiteral("No launch") : QString::fromStdString(decision);
 }
 
-// The researcher's measures: freezes, in-view questions and ratings share one colour.
-QColor MeasureColor() {
-    return QColor(0x6a, 0x1b, 0x9a);
-}
-
 // A seat's workload rating as a bar rising from the lane's bottom, as tall as the rating; a
 // rating not answered as a short grey stub.
 void DrawRating(QPainter& p, double cx, double bottom, int8_t rating) {
@@ -118,7 +113,7 @@ void DrawRating(QPainter& p, double cx, double bottom, int8_t rating) {
         p.setPen(QPen(QColor(0x9e, 0x9e, 0x9e), 2));
         p.drawLine(QPointF(cx, bottom), QPointF(cx, bottom - 3));
     } else {
-        p.setPen(QPen(MeasureColor(), 2));
+        p.setPen(QPen(CTimelinePainter::MeasureColor(), 2));
         p.drawLine(QPointF(cx, bottom), QPointF(cx, bottom - 3 - 2.0 * rating));
     }
 }
@@ -159,6 +154,10 @@ QColor CTimelinePainter::MarkColor(TimelineMark mark) {
         break;
     }
     return QColor(0xa0, 0xa0, 0xa0);
+}
+
+QColor CTimelinePainter::MeasureColor() {
+    return QColor(0x6a, 0x1b, 0x9a);
 }
 
 QColor CTimelinePainter::GoColor() {

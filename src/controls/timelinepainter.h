@@ -46,6 +46,8 @@ public:
 
     static QColor MarkColor(TimelineMark mark);
     static QColor GoColor();
+    // The researchers' measures: freezes, in-view questions and ratings share one colour.
+    static QColor MeasureColor();
     static QColor NoGoColor();
 
 private:

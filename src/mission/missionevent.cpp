@@ -40,6 +40,8 @@ constexpr NamedKind kLogNames[] = {
     {"PauseSim", MissionEventKind::Pause},
     {"ResumeSim", MissionEventKind::Resume},
     {"SimulationComplete", MissionEventKind::Decision},
+    {"ProbeStart", MissionEventKind::ProbeStart},
+    {"ProbeEnd", MissionEventKind::ProbeEnd},
 };
 
 // A clock count as the store reads it: whole, clamped; absent when the text has no digits.
@@ -190,6 +192,13 @@ bool CLogEventAdapter::Convert(const CLogEventView& ev, CMissionEvent& e) {
         break;
     case MissionEventKind::Decision:
         set(e.text, "LaunchStatus");
+        break;
+    case MissionEventKind::ProbeStart:
+        set(e.text, "Probe");
+        set(e.resType, "Kind");
+        break;
+    case MissionEventKind::ProbeEnd:
+        set(e.text, "Probe");
         break;
     case MissionEventKind::Pause:
     case MissionEventKind::Resume:

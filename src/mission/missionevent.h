@@ -48,12 +48,14 @@ enum class MissionEventKind : uint8_t {
     Chat,               // text: the message
     Pause,
     Resume,
-    Decision, // text: "Launch" or "NoLaunch"
+    Decision,   // text: "Launch" or "NoLaunch"
+    ProbeStart, // a researcher's measure begins: text the probe ("freeze-100"), resType its kind
+    ProbeEnd,   // text: the probe
 };
-inline constexpr int kMissionEventKinds = static_cast<int>(MissionEventKind::Decision) + 1;
+inline constexpr int kMissionEventKinds = static_cast<int>(MissionEventKind::ProbeEnd) + 1;
 
-// The command's name as the stations send it ("deploy", "inc_enter_radar"; "pause", "resume"
-// and "decision" for the console's own events).
+// The command's name as the stations send it ("deploy", "inc_enter_radar"; "pause", "resume",
+// "decision", "probe_start" and "probe_end" for the console's own events).
 const char* MissionEventKindName(MissionEventKind kind);
 
 // A command's number (a point's coordinate, a heading): NaN when it was not given or is not a

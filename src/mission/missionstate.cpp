@@ -107,6 +107,10 @@ const char* MissionEventKindName(MissionEventKind kind) {
         return "resume";
     case MissionEventKind::Decision:
         return "decision";
+    case MissionEventKind::ProbeStart:
+        return "probe_start";
+    case MissionEventKind::ProbeEnd:
+        return "probe_end";
     }
     return "";
 }
@@ -166,6 +170,15 @@ int CMissionState::StationIndex(const std::string& name) const {
         }
     }
     return -1;
+}
+
+const MissionProbe* CMissionState::Holding() const {
+    for (auto it = probes.rbegin(); it != probes.rend(); ++it) {
+        if (it->end < 0 && (it->kind == "freeze" || it->kind == "questionnaire")) {
+            return &*it;
+        }
+    }
+    return nullptr;
 }
 
 void CMissionEventList::push_back(CMissionEvent event) {
@@ -551,6 +564,22 @@ void CMissionBuilder::Apply(CMissionState& state, size_t index,
     case MissionEventKind::Decision:
         state.decision = e.text;
         return;
+    case MissionEventKind::ProbeStart:
+        ++state.probeCount;
+        state.probes.push_back({e.text, e.resType, e.minute, -1});
+        if (state.probes.size() > kMissionProbes) {
+            state.probes.erase(state.probes.begin());
+        }
+        return;
+    case MissionEventKind::ProbeEnd: {
+        // The newest open one of that name: a probe's name may come again in a long log.
+        const auto open = std::find_if(state.probes.rbegin(), state.probes.rend(),
+                                       [&](auto& p) { return p.id == e.text && p.end < 0; });
+        if (open != state.probes.rend()) {
+            open->end = e.minute;
+        }
+        return;
+    }
     }
     if (!drawn) {
         // Radar events carry no point of their own; every other command here should have one.

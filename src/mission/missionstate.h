@@ -3,8 +3,9 @@
 // The state of a mission at a minute, built by applying its events (missionevent.h) in clock
 // order: where each incursion is and where it heads, which radars hold which incursions, what
 // each resource does and where, the balloons and weather queries, the requests, each station's
-// go/no-go, the last chat lines, the pauses and the decision. The window, the observer page and
-// halyx-log all draw this one state, so a picture is the same live, in a replay and from a file.
+// go/no-go, the last chat lines, the pauses, the researchers' measures and the decision. The
+// window, the observer page and halyx-log all draw this one state, so a picture is the same live,
+// in a replay and from a file.
 //
 // Usage:
 //     CMissionBuilder builder(MissionSetupFrom(scenario, team));
@@ -39,6 +40,9 @@ inline constexpr int kMissionLastMinute = 960;
 inline constexpr size_t kMissionChatLines = 8;
 // How many requests the state keeps (the count goes on).
 inline constexpr size_t kMissionRequests = 32;
+// How many measures (probes) the state keeps (the count goes on): a rating every few minutes
+// fills a mission with a couple of hundred.
+inline constexpr size_t kMissionProbes = 64;
 // How many names the scenario and the team do not know the state takes in (incursions,
 // resources and stations together, and as many radar contacts that involve one): anyone may
 // send commands about new IDs, and what they send must not grow the picture without bound.
@@ -131,6 +135,15 @@ struct MissionChatLine {
     bool operator==(const MissionChatLine&) const = default;
 };
 
+// A researcher's measure: a freeze, an in-view question, a workload rating, the questionnaire.
+struct MissionProbe {
+    std::string id;   // "freeze-100"
+    std::string kind; // "freeze", "inview", "rating", "questionnaire"
+    int start = 0;
+    int end = -1; // -1 while it is open
+    bool operator==(const MissionProbe&) const = default;
+};
+
 struct MissionStation {
     std::string name;
     std::string goNoGo; // "" until the station reports
@@ -166,8 +179,10 @@ struct CMissionState {
     size_t weatherQueries = 0;
     bool paused = false;
     std::vector<std::pair<int, int>> pauses; // [from, to) minutes; to is -1 while it lasts
-    std::string decision;                    // "" until the mission ends
-    size_t unplacedCommands = 0;             // commands with a missing or non-numeric point
+    std::vector<MissionProbe> probes;        // the last kMissionProbes measures begun, oldest first
+    size_t probeCount = 0;
+    std::string decision;        // "" until the mission ends
+    size_t unplacedCommands = 0; // commands with a missing or non-numeric point
     // Names met that the scenario and the team do not know ('i', 'r' or 's' and the name), at
     // most the setup's unknownLimit; commands about further ones change nothing and are counted.
     std::set<std::string> unknownNames;
@@ -175,6 +190,8 @@ struct CMissionState {
     size_t overLimitCommands = 0;
     std::vector<size_t> commandsByKind = std::vector<size_t>(kMissionEventKinds, 0);
 
+    // The freeze or questionnaire open now (the subjects' screens are held), nullptr when none.
+    const MissionProbe* Holding() const;
     // Index of a station by name, -1 when none.
     int StationIndex(const std::string& name) const;
     // The incursions on the map at this minute: id and position.

@@ -248,6 +248,34 @@ TEST(MissionState, ChatKeepsTheLastLinesAndTheIncursionAppearsAtItsMinute) {
     EXPECT_TRUE(builder.StateAt(5).IncursionVisible(builder.StateAt(5).tracks[0]));
 }
 
+// A freeze holds the subjects while it is open, a rating does not; the measures are kept, the
+// newest kMissionProbes, and leave no mark on the map.
+TEST(MissionState, MeasuresAreKeptAndAnOpenFreezeHolds) {
+    const auto start = [](int minute, const std::string& probe, const std::string& kind) {
+        return Line(minute, "ProbeStart", "Probe=\"" + probe + "\" Kind=\"" + kind + "\"");
+    };
+    CMissionBuilder builder =
+        BuildFrom({start(95, "rating-95", "rating"), start(100, "freeze-100", "freeze")});
+    ASSERT_NE(builder.Latest().Holding(), nullptr); // live, before it ends
+    EXPECT_EQ(builder.Latest().Holding()->id, "freeze-100");
+    CLogEventAdapter adapter;
+    builder.Append(*adapter.ConvertLine(Line(102, "ProbeEnd", "Probe=\"freeze-100\"")));
+    EXPECT_EQ(builder.StateAt(99).probes.size(), 1u);
+    EXPECT_EQ(builder.StateAt(99).Holding(), nullptr); // the rating stays open, holding nothing
+    EXPECT_EQ(builder.StateAt(101).Holding()->id, "freeze-100");
+    const CMissionState& after = builder.StateAt(102);
+    EXPECT_EQ(after.Holding(), nullptr);
+    EXPECT_EQ(after.probes.back(), (MissionProbe{"freeze-100", "freeze", 100, 102}));
+    EXPECT_EQ(after.probes.front().end, -1);
+    EXPECT_EQ(builder.Marks().size(), 0u);
+    for (int m = 110; m < 110 + int(kMissionProbes) + 6; ++m) {
+        builder.Append(*adapter.ConvertLine(start(m, "rating-" + std::to_string(m), "rating")));
+    }
+    EXPECT_EQ(builder.Latest().probeCount, kMissionProbes + 8);
+    ASSERT_EQ(builder.Latest().probes.size(), kMissionProbes);
+    EXPECT_EQ(builder.Latest().probes.front().start, 116);
+}
+
 // Seeks in any order, through checkpoints, give the state of applying only the events up to the
 // minute; an event that arrives late is put in its place.
 TEST(MissionState, SeekAndLateEventsGiveTheStateOfTheEventsUpToTheMinute) {
