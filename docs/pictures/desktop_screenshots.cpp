@@ -99,44 +99,19 @@ int main(int argc, char** argv) {
     halyx::CInitPage& page = window.InitPage()->Presenter();
     Save(&window, out + QStringLiteral("/01-start.png"));
 
-    page.Register();
-    (void)QTest::qWaitFor(
-        [&] {
-            page.RefreshList();
-            return page.AgentList().size() >= 3;
-        },
-        20000);
-    for (const char* name : halyx::test::CMissionRig::kStations) {
-        page.SelectAgent(name);
-        page.AddClient();
-    }
+    rig.RegisterStations(true);
     Save(&window, out + QStringLiteral("/02-team.png"));
 
     // The save dialog, filled, then accepted.
-    QTimer dialogWatch;
-    dialogWatch.setInterval(20);
-    QObject::connect(&dialogWatch, &QTimer::timeout, [&] {
-        auto* dialog = qobject_cast<halyx::CSaveLogDialog*>(QApplication::activeModalWidget());
-        if (!dialog) {
-            return;
-        }
-        dialogWatch.stop();
-        dialog->NameBox()->setText(QStringLiteral("Pilot_07"));
-        dialog->NotesBox()->setPlainText(
-            QStringLiteral("Pilot session 7: three subjects, default scenario."));
-        QTest::qWait(50);
-        Save(dialog, out + QStringLiteral("/03-save-dialog.png"));
-        dialog->accept();
-    });
-    dialogWatch.start();
-    page.InitializeSimulation();
-    (void)QTest::qWaitFor(
-        [&] {
-            return page.Stations().size() == 3 &&
-                   page.Stations()[2].status == halyx::CInitPage::kInitialized;
+    rig.InitializeAndStart(
+        [&](halyx::CSaveLogDialog& dialog) {
+            dialog.NameBox()->setText(QStringLiteral("Pilot_07"));
+            dialog.NotesBox()->setPlainText(
+                QStringLiteral("Pilot session 7: three subjects, default scenario."));
+            QTest::qWait(50);
+            Save(&dialog, out + QStringLiteral("/03-save-dialog.png"));
         },
         20000);
-    page.StartSimulation();
     (void)QTest::qWaitFor([&] { return agent.Clock() >= 300; }, 60000);
     page.StartSimulation(); // pause
     QTest::qWait(300);

@@ -19,7 +19,6 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 
 #include <cstdio>
 
@@ -69,36 +68,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "the probe plan was not loaded\n");
         return 1;
     }
-    page.Register();
-    (void)QTest::qWaitFor(
-        [&] {
-            page.RefreshList();
-            return page.AgentList().size() >= 3;
+    rig.RegisterStations(true);
+    rig.InitializeAndStart(
+        [](halyx::CSaveLogDialog& dialog) {
+            dialog.NameBox()->setText(QStringLiteral("Pilot_08"));
         },
         20000);
-    for (const char* name : halyx::test::CMissionRig::kStations) {
-        page.SelectAgent(name);
-        page.AddClient();
-    }
-    QTimer dialogWatch;
-    dialogWatch.setInterval(20);
-    QObject::connect(&dialogWatch, &QTimer::timeout, [&] {
-        if (auto* dialog =
-                qobject_cast<halyx::CSaveLogDialog*>(QApplication::activeModalWidget())) {
-            dialogWatch.stop();
-            dialog->NameBox()->setText(QStringLiteral("Pilot_08"));
-            dialog->accept();
-        }
-    });
-    dialogWatch.start();
-    page.InitializeSimulation();
-    (void)QTest::qWaitFor(
-        [&] {
-            return page.Stations().size() == 3 &&
-                   page.Stations()[2].status == halyx::CInitPage::kInitialized;
-        },
-        20000);
-    page.StartSimulation();
     // The freeze at minute 30, answered by the two seats that know probes.
     const bool waiting = QTest::qWaitFor(
         [&] {

@@ -16,7 +16,6 @@
 #include <QDir>
 #include <QPushButton>
 #include <QTableView>
-#include <QTimer>
 
 #include <cstdio>
 #include <fstream>
@@ -51,38 +50,15 @@ int main(int argc, char** argv) {
     }
     CHalyxCommandDlg& window = *rig.window;
     window.resize(1366, 768);
-    CInitPage& page = window.InitPage()->Presenter();
     auto* study = dynamic_cast<CStudyPageWidget*>(window.Pages().back());
-    page.Register();
-    (void)QTest::qWaitFor(
-        [&] {
-            page.RefreshList();
-            return page.AgentList().size() >= 3;
-        },
-        20000);
+    rig.RegisterStations(false);
     if (study == nullptr || !study->OpenPlan(QString::fromStdString(home + "plan.csv"))) {
         return 1;
     }
     study->findChild<QPushButton*>(QStringLiteral("Prepare Next Run"))->click();
 
     // The save dialog proposes the run's log name: accepted as it is.
-    QTimer dialogWatch;
-    dialogWatch.setInterval(20);
-    QObject::connect(&dialogWatch, &QTimer::timeout, [&] {
-        if (auto* dialog = qobject_cast<CSaveLogDialog*>(QApplication::activeModalWidget())) {
-            dialogWatch.stop();
-            dialog->accept();
-        }
-    });
-    dialogWatch.start();
-    page.InitializeSimulation();
-    (void)QTest::qWaitFor(
-        [&] {
-            return page.Stations().size() == 3 &&
-                   page.Stations()[2].status == CInitPage::kInitialized;
-        },
-        30000);
-    page.StartSimulation();
+    rig.InitializeAndStart([](CSaveLogDialog&) {}, 30000);
     auto* runs = study->findChild<QTableView*>(QStringLiteral("Runs"));
     (void)QTest::qWaitFor(
         [&] {

@@ -6,15 +6,20 @@
 #include "agent/halyxcommand.h"
 #include "desktop/halyxcommanddlg.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/savelogdialog.h"
 #include "external/agentkit/net/nameserver.h"
 #include "external/agentkit/net/netcontainer.h"
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
 #include "ui/consolewiring.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 #include <memory>
 #include <string>
@@ -98,6 +103,50 @@ public:
             nameServer.port());
         window->show();
         return QTest::qWaitForWindowExposed(window.get()) ? "" : "the window did not appear";
+    }
+
+    // Registers and waits until the three stations are listed; with addTeam they join the team.
+    bool RegisterStations(bool addTeam) {
+        CInitPage& page = window->InitPage()->Presenter();
+        page.Register();
+        const bool listed = QTest::qWaitFor(
+            [&] {
+                page.RefreshList();
+                return page.AgentList().size() >= 3;
+            },
+            20000);
+        for (const char* name : kStations) {
+            if (addTeam) {
+                page.SelectAgent(name);
+                page.AddClient();
+            }
+        }
+        return listed;
+    }
+
+    // Initializes, answering the log's save dialog once fill has had it, waits until the three
+    // stations are initialized and starts the mission.
+    bool InitializeAndStart(const std::function<void(CSaveLogDialog&)>& fill, int waitMs) {
+        CInitPage& page = window->InitPage()->Presenter();
+        QTimer dialogWatch;
+        dialogWatch.setInterval(20);
+        QObject::connect(&dialogWatch, &QTimer::timeout, [&] {
+            if (auto* dialog = qobject_cast<CSaveLogDialog*>(QApplication::activeModalWidget())) {
+                dialogWatch.stop();
+                fill(*dialog);
+                dialog->accept();
+            }
+        });
+        dialogWatch.start();
+        page.InitializeSimulation();
+        const bool initialized = QTest::qWaitFor(
+            [&] {
+                return page.Stations().size() == 3 &&
+                       page.Stations()[2].status == CInitPage::kInitialized;
+            },
+            waitMs);
+        page.StartSimulation();
+        return initialized;
     }
 
     CNameServer nameServer;
