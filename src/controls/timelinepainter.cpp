@@ -365,6 +365,18 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
     const QColor markColor(0xe6, 0x51, 0x00);
     QFont small = font;
     small.setPixelSize(11);
+    // A short note on a light box at (left, top), elided to maxWidth; answers its right end.
+    const auto note = [&](double left, double top, const std::string& text, double maxWidth,
+                          const QColor& color) {
+        p.setFont(small);
+        const QString shown =
+            QFontMetricsF(small).elidedText(QString::fromStdString(text), Qt::ElideRight, maxWidth);
+        const QRectF box(left, top, QFontMetricsF(small).horizontalAdvance(shown) + 4, 14);
+        p.fillRect(box, QColor(255, 255, 255, 200));
+        p.setPen(color);
+        p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, shown);
+        return box.right();
+    };
     double lastLabelEnd = -1;
     for (const CLogMark& mark : timeline.Marks()) {
         const double mx = x(mark.minute + 0.5);
@@ -378,15 +390,7 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
         p.setBrush(Qt::NoBrush);
         // Notes of marks close together would overlap: only the first of them is written.
         if (style.drawText && mx > lastLabelEnd) {
-            p.setFont(small);
-            const QString note = QFontMetricsF(small).elidedText(QString::fromStdString(mark.text),
-                                                                 Qt::ElideRight, 160);
-            const QRectF box(mx + 3, kTop + 1, QFontMetricsF(small).horizontalAdvance(note) + 4,
-                             14);
-            p.fillRect(box, QColor(255, 255, 255, 200));
-            p.setPen(markColor.darker(130));
-            p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, note);
-            lastLabelEnd = box.right() + 4;
+            lastLabelEnd = note(mx + 3, kTop + 1, mark.text, 160, markColor.darker(130)) + 4;
         }
     }
 
@@ -395,15 +399,7 @@ void CTimelinePainter::PaintLaidOut(QPainter& p, const CLogTimeline& timeline,
     for (const CLogTimeline::Probe& probe : timeline.Probes()) {
         const double mx = x(probe.minute + 0.5);
         if (style.drawText && mx > lastLabelEnd) {
-            p.setFont(small);
-            const QString name = QFontMetricsF(small).elidedText(QString::fromStdString(probe.id),
-                                                                 Qt::ElideRight, 120);
-            const QRectF box(mx + 3, kTop + 16, QFontMetricsF(small).horizontalAdvance(name) + 4,
-                             14);
-            p.fillRect(box, QColor(255, 255, 255, 200));
-            p.setPen(MeasureColor());
-            p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, name);
-            lastLabelEnd = box.right() + 4;
+            lastLabelEnd = note(mx + 3, kTop + 16, probe.id, 120, MeasureColor()) + 4;
         }
     }
 
