@@ -14,13 +14,7 @@ using halyx::CArchiveWriter;
 
 namespace {
 
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-    std::vector<uint8_t> out;
-    for (int v : values) {
-        out.push_back(static_cast<uint8_t>(v));
-    }
-    return out;
-}
+using Bytes = std::vector<uint8_t>;
 
 // Runs body and answers the ArchiveError it throws; fails the test when it throws none.
 template <class F> ArchiveError ErrorOf(F body) {
@@ -39,7 +33,7 @@ TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
     CArchiveWriter w;
     w.WriteString("");
     w.WriteString("ab");
-    EXPECT_EQ(w.Bytes(), Bytes({0x00, 0x02, 'a', 'b'}));
+    EXPECT_EQ(w.Bytes(), (Bytes{0x00, 0x02, 'a', 'b'}));
 
     CArchiveWriter w300;
     w300.WriteString(std::string(300, 'n'));
@@ -52,7 +46,7 @@ TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
     wBig.WriteString(std::string(0xFFFE, 'z'));
     ASSERT_EQ(wBig.Size(), 7u + 0xFFFE);
     EXPECT_EQ(std::vector<uint8_t>(wBig.Bytes().begin(), wBig.Bytes().begin() + 7),
-              Bytes({0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}));
+              (Bytes{0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}));
 
     CArchiveReader r(w300.Bytes());
     EXPECT_EQ(r.ReadString(), std::string(300, 'n'));
@@ -62,7 +56,7 @@ TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
     // 0xFF 0xFFFE marks 16-bit characters, read as UTF-8: "Aé" then a surrogate pair (U+1F680)
     // and a lone surrogate.
     const auto bytes =
-        Bytes({0xFF, 0xFE, 0xFF, 0x05, 'A', 0, 0xE9, 0, 0x3D, 0xD8, 0x80, 0xDE, 0x00, 0xD8});
+        Bytes{0xFF, 0xFE, 0xFF, 0x05, 'A', 0, 0xE9, 0, 0x3D, 0xD8, 0x80, 0xDE, 0x00, 0xD8};
     CArchiveReader rWide(bytes);
     EXPECT_EQ(rWide.ReadString(), "A\xC3\xA9\xF0\x9F\x9A\x80?");
     EXPECT_TRUE(rWide.AtEnd());
@@ -70,14 +64,14 @@ TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
 
 TEST(ArchiveStrings, HostileLengthIsRefusedBeforeAllocating) {
     // A 32-bit length of 4,000,000,000 with two bytes behind it.
-    const auto bytes = Bytes({0xFF, 0xFF, 0xFF, 0x00, 0x28, 0x6B, 0xEE, 'a', 'b'});
+    const auto bytes = Bytes{0xFF, 0xFF, 0xFF, 0x00, 0x28, 0x6B, 0xEE, 'a', 'b'};
     const ArchiveError e = ErrorOf([&] {
         CArchiveReader r(bytes, "units.hid");
         r.ReadString("a Name");
     });
     EXPECT_STREQ(e.what(), "units.hid: at offset 0: expected a Name");
 
-    const auto wide = Bytes({0xFF, 0xFE, 0xFF, 0x04, 'a', 0, 'b', 0});
+    const auto wide = Bytes{0xFF, 0xFE, 0xFF, 0x04, 'a', 0, 'b', 0};
     EXPECT_THROW(CArchiveReader(wide).ReadString(), ArchiveError);
 }
 
@@ -88,7 +82,7 @@ TEST(ArchiveNumbers, LittleEndianAndCountEscape) {
     w.WriteDouble(1.5);
     w.WriteCount(0xFFFE);
     w.WriteCount(0xFFFF);
-    EXPECT_EQ(w.Bytes(), Bytes({0xFE, 0xFF, 0xFF, 0xFF, 0x34, 0x12, 0,    0,    0,    0, 0,
+    EXPECT_EQ(w.Bytes(), (Bytes{0xFE, 0xFF, 0xFF, 0xFF, 0x34, 0x12, 0,    0,    0,    0, 0,
                                 0,    0xF8, 0x3F, 0xFE, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0}));
     CArchiveReader r(w.Bytes());
     EXPECT_EQ(r.ReadI32(), -2);
@@ -108,7 +102,7 @@ TEST(ArchiveObjects, ClassIndicesCountClassesAndObjects) {
     w.WriteObjectTag("CA"); // object 3
     w.WriteObjectTag("CB"); // class CB takes 4, the object 5
     w.WriteObjectTag("CB");
-    EXPECT_EQ(w.Bytes(), Bytes({0xFF, 0xFF, 0x00, 0x00, 0x02, 0x00, 'C',  'A', 0x00, 0x00, 0x01,
+    EXPECT_EQ(w.Bytes(), (Bytes{0xFF, 0xFF, 0x00, 0x00, 0x02, 0x00, 'C',  'A', 0x00, 0x00, 0x01,
                                 0x80, 0xFF, 0xFF, 0x00, 0x00, 0x02, 0x00, 'C', 'B',  0x04, 0x80}));
     CArchiveReader r(w.Bytes());
     EXPECT_EQ(r.ReadObjectTag({"CA", "CB"}), "CA");
@@ -129,7 +123,7 @@ TEST(ArchiveObjects, ClassIndexAbove7FFEUsesTheBigForm) {
     const size_t before = w.Size();
     w.WriteObjectTag("CB");
     EXPECT_EQ(std::vector<uint8_t>(w.Bytes().begin() + before, w.Bytes().end()),
-              Bytes({0xFF, 0x7F, 0x01, 0x80, 0x00, 0x80}));
+              (Bytes{0xFF, 0x7F, 0x01, 0x80, 0x00, 0x80}));
     CArchiveReader r(w.Bytes());
     for (int i = 0; i < 0x7FFF; ++i) {
         ASSERT_TRUE(r.ReadObjectOf("CA"));
@@ -154,11 +148,11 @@ TEST(ArchiveObjects, UnknownClassesAndMalformedTagsAreRefused) {
     // A back-reference to object 2, a class index that was never defined, a wrong schema, and a
     // class name longer than the file.
     const std::vector<std::vector<uint8_t>> cases = {
-        Bytes({0xFF, 0xFF, 0, 0, 2, 0, 'C', 'A', 0x02, 0x00}),
-        Bytes({0x05, 0x80}),
-        Bytes({0xFF, 0xFF, 1, 0, 2, 0, 'C', 'A'}),
-        Bytes({0xFF, 0xFF, 0, 0, 0xFF, 0x7F, 'C'}),
-        Bytes({0xFF, 0x7F, 0x02, 0x00, 0x00, 0x00}),
+        Bytes{0xFF, 0xFF, 0, 0, 2, 0, 'C', 'A', 0x02, 0x00},
+        Bytes{0x05, 0x80},
+        Bytes{0xFF, 0xFF, 1, 0, 2, 0, 'C', 'A'},
+        Bytes{0xFF, 0xFF, 0, 0, 0xFF, 0x7F, 'C'},
+        Bytes{0xFF, 0x7F, 0x02, 0x00, 0x00, 0x00},
     };
     for (const auto& bytes : cases) {
         CArchiveReader r(bytes);

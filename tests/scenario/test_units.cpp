@@ -12,8 +12,6 @@
 #include "scenario/unitid.h"
 #include "scenario/unitlist.h"
 
-#include <pugixml.hpp>
-
 #include <cerrno>
 #include <set>
 
@@ -22,19 +20,7 @@ using test::ThrownArchiveError;
 
 namespace {
 
-pugi::xml_node Parse(pugi::xml_document& doc, const std::string& text) {
-    const pugi::xml_parse_result result = doc.load_string(text.c_str());
-    EXPECT_TRUE(result) << result.description() << " in " << text;
-    return doc.first_child();
-}
-
-std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-    std::vector<uint8_t> out;
-    for (int v : values) {
-        out.push_back(static_cast<uint8_t>(v));
-    }
-    return out;
-}
+using Bytes = std::vector<uint8_t>;
 
 // A count of 1, then each field as the archive writes a string (its encoding is the archive's
 // own test's).
@@ -177,7 +163,7 @@ TEST(UnitXml, ReadersKeepWhatTheElementHoldsAndCountIncompleteOnes) {
     marked.Add(CIncursion("a\"<b>&'c", "1", "2", "3", "4", "5", "6"));
     pugi::xml_document doc;
     CUnitList<CIncursion> back;
-    ReadIncursionsXml(Parse(doc, IncursionsToXml(marked)), back);
+    ReadIncursionsXml(test::ParseXml(doc, IncursionsToXml(marked)), back);
     ASSERT_EQ(back.Count(), 1);
     EXPECT_EQ(back.At(0), marked.At(0));
 
@@ -185,13 +171,13 @@ TEST(UnitXml, ReadersKeepWhatTheElementHoldsAndCountIncompleteOnes) {
     CUnitList<CInterceptor> interceptors;
     interceptors.Add(CInterceptor("I", "7", 1.25, 2.5, 300.0, 45.0, 5.0, 6.0, "scope"));
     CUnitList<CInterceptor> interceptorsBack;
-    ReadInterceptorsXml(Parse(doc, InterceptorsToXml(interceptors)), interceptorsBack);
+    ReadInterceptorsXml(test::ParseXml(doc, InterceptorsToXml(interceptors)), interceptorsBack);
     ASSERT_EQ(interceptorsBack.Count(), 1);
     EXPECT_EQ(interceptorsBack.At(0), CInterceptor("I", "7", 1.25, 2.5, 300.0, 45.0, 0, 0, ""));
     CUnitList<CRadar> radars;
     radars.Add(CRadar("old", "0", "", "", "", "", ""));
-    ReadRadarsXml(Parse(doc, "<Radars><Radar Name=\"R\" ID=\"9\" Lat=\"1\" Lng=\"2\" "
-                             "Range=\"50\"/>\n</Radars>"),
+    ReadRadarsXml(test::ParseXml(doc, "<Radars><Radar Name=\"R\" ID=\"9\" Lat=\"1\" Lng=\"2\" "
+                                      "Range=\"50\"/>\n</Radars>"),
                   radars);
     ASSERT_EQ(radars.Count(), 1);
     EXPECT_EQ(radars.At(0), CRadar("R", "9", "1", "2", "50", "", ""));
@@ -199,9 +185,9 @@ TEST(UnitXml, ReadersKeepWhatTheElementHoldsAndCountIncompleteOnes) {
     // An element missing attributes is kept and counted; comments are skipped.
     CUnitList<CIncursion> list;
     const UnitXmlResult result = ReadIncursionsXml(
-        Parse(doc, "<Incursions><Incursion Name=\"A\" ID=\"1\"/><!-- note -->"
-                   "<Incursion Name=\"B\" ID=\"2\" Lat=\"1\" Lng=\"2\" Speed=\"3\" "
-                   "Heading=\"4\" Time=\"5\"/></Incursions>"),
+        test::ParseXml(doc, "<Incursions><Incursion Name=\"A\" ID=\"1\"/><!-- note -->"
+                            "<Incursion Name=\"B\" ID=\"2\" Lat=\"1\" Lng=\"2\" Speed=\"3\" "
+                            "Heading=\"4\" Time=\"5\"/></Incursions>"),
         list);
     EXPECT_EQ(result.units, 2);
     EXPECT_EQ(result.incomplete, 1);
@@ -236,9 +222,9 @@ TEST(UnitFileLayout, RecordsAreWrittenInFileOrder) {
 
     // An empty list is four zero bytes, and reading one empties the list.
     radars.RemoveAll();
-    EXPECT_EQ(UnitFileBytes(radars), Bytes({0, 0, 0, 0}));
+    EXPECT_EQ(UnitFileBytes(radars), (Bytes{0, 0, 0, 0}));
     radars.Add(CRadar("old", "1", "", "", "", "", ""));
-    ReadUnitFileBytes<CRadar>(Bytes({0, 0, 0, 0}), radars);
+    ReadUnitFileBytes<CRadar>(Bytes{0, 0, 0, 0}, radars);
     EXPECT_EQ(radars.Count(), 0);
 }
 
@@ -275,7 +261,7 @@ TEST(CorruptUnitFiles, AbsurdCountsFailAtOnceAndObserversHearOfIt) {
     // 2,000,000,000 = 0x77359400, and nothing behind it: refused before reserving any room.
     CUnitList<CInterceptor> interceptors;
     ArchiveError error = ThrownArchiveError([&] {
-        ReadUnitFileBytes<CInterceptor>(Bytes({0x00, 0x94, 0x35, 0x77}), interceptors, "huge.hii");
+        ReadUnitFileBytes<CInterceptor>(Bytes{0x00, 0x94, 0x35, 0x77}, interceptors, "huge.hii");
     });
     EXPECT_EQ(error.Offset(), 0u);
     EXPECT_EQ(std::string(error.what()), "huge.hii: at offset 0: expected at most 100000 units "
@@ -285,7 +271,7 @@ TEST(CorruptUnitFiles, AbsurdCountsFailAtOnceAndObserversHearOfIt) {
     // Seven bytes a unit on file cost a few hundred in memory: past the limit nothing is read,
     // up to it everything is.
     CUnitList<CIncursion> incursions;
-    std::vector<uint8_t> many = Bytes({0xA1, 0x86, 0x01, 0x00}); // 100001
+    std::vector<uint8_t> many = Bytes{0xA1, 0x86, 0x01, 0x00}; // 100001
     many.resize(4 + 7 * 100001, 0);
     error = ThrownArchiveError([&] { ReadUnitFileBytes<CIncursion>(many, incursions); });
     EXPECT_EQ(error.Offset(), 0u);
@@ -298,7 +284,7 @@ TEST(CorruptUnitFiles, AbsurdCountsFailAtOnceAndObserversHearOfIt) {
 
     CUnitList<CRadar> radars;
     error = ThrownArchiveError([&] {
-        ReadUnitFileBytes<CRadar>(Bytes({0xFF, 0xFF, 0xFF, 0xFF}), radars);
+        ReadUnitFileBytes<CRadar>(Bytes{0xFF, 0xFF, 0xFF, 0xFF}, radars);
     });
     EXPECT_EQ(error.Offset(), 0u);
     EXPECT_EQ(error.Expected(), "a unit count of 0 or more, found -1");
@@ -308,6 +294,6 @@ TEST(CorruptUnitFiles, AbsurdCountsFailAtOnceAndObserversHearOfIt) {
     int resets = 0;
     radars.Subscribe(
         [&](UnitListChange change, int) { resets += change == UnitListChange::Reset; });
-    EXPECT_THROW(ReadUnitFileBytes<CRadar>(Bytes({2, 0, 0, 0, 1}), radars), ArchiveError);
+    EXPECT_THROW(ReadUnitFileBytes<CRadar>((Bytes{2, 0, 0, 0, 1}), radars), ArchiveError);
     EXPECT_EQ(resets, 1);
 }
