@@ -1,5 +1,5 @@
 // Helpers shared by the scenario tests: scratch paths under the test's own home, recorders for
-// what the scenario code tells the user, and catching a read error to look at it.
+// what the scenario code tells the user, parsing XML, and catching a read error to look at it.
 #pragma once
 
 #include "common/archive.h"
@@ -9,6 +9,7 @@
 #include "testhome.h"
 
 #include <gtest/gtest.h>
+#include <pugixml.hpp>
 
 #include <string>
 #include <vector>
@@ -29,22 +30,21 @@ struct RecordingView : IGeographyView {
 
 struct RecordingProgress : IProgress {
     std::vector<std::string> texts;
-    int low = -1;
     int high = -1;
     int pos = 0;
-    int steps = 0;
     bool closed = false;
-    void SetRange(int l, int h) override {
-        low = l;
-        high = h;
-    }
-    void SetPos(int p) override {
-        pos = p;
-        ++steps;
-    }
+    void SetRange(int, int h) override { high = h; }
+    void SetPos(int p) override { pos = p; }
     void SetText(const std::string& t) override { texts.push_back(t); }
     void Close() override { closed = true; }
 };
+
+// Parses text into document and answers its first element.
+inline pugi::xml_node ParseXml(pugi::xml_document& document, const std::string& text) {
+    const pugi::xml_parse_result parsed = document.load_string(text.c_str());
+    EXPECT_TRUE(parsed) << parsed.description() << " at " << parsed.offset << " in " << text;
+    return document.first_child();
+}
 
 // Runs read, which must throw an ArchiveError, and returns that error.
 template <class Read> ArchiveError ThrownArchiveError(Read read) {

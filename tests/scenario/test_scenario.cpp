@@ -1,12 +1,12 @@
 // The whole scenario in memory: the one the station starts with (so that a simulation can be
 // initialised without loading any file), and its XML form, as the experiment log embeds it and
 // the log loader reads it back.
+#include "scenariotest.h"
+
 #include "common/random.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
 #include "scenario/scenarioxml.h"
-
-#include <gtest/gtest.h>
 
 #include <array>
 
@@ -50,19 +50,13 @@ TEST(DefaultScenario, HoldsTheStartUpUnitsWithTheirOddTextsAndAReadyGeography) {
                   "file:///srv/halyx%20maps/florida.txt", "file:///srv/halyx%20maps/world.txt"}));
 }
 
-pugi::xml_node ParseScenario(pugi::xml_document& document, const std::string& text) {
-    const pugi::xml_parse_result parsed = document.load_string(text.c_str());
-    EXPECT_TRUE(parsed) << parsed.description() << " at " << parsed.offset;
-    return document.first_child();
-}
-
 // An empty list still writes its element: the XML of an empty scenario reads back whole.
 TEST(ScenarioXml, EmptyScenarioStillHoldsEveryPart) {
     CScenario empty;
     CScenario read;
     pugi::xml_document document;
     const CScenarioXmlResult result =
-        ReadScenarioXml(ParseScenario(document, ScenarioXml(empty)), read);
+        ReadScenarioXml(test::ParseXml(document, ScenarioXml(empty)), read);
     EXPECT_EQ(result.parts, 7);
     EXPECT_TRUE(result.problems.empty());
 }
@@ -79,7 +73,7 @@ TEST(ScenarioXml, ReadsBackIntoAnotherScenario) {
     // As at start-up, the grid exists before a scenario is read into it; the XML names cells.
     read.Weather().Generate(1600, 0.3, 4.0);
     read.Geography().SetMapURL(0, "kept");
-    const CScenarioXmlResult result = ReadScenarioXml(ParseScenario(document, xml), read);
+    const CScenarioXmlResult result = ReadScenarioXml(test::ParseXml(document, xml), read);
     EXPECT_EQ(result.parts, 7);
     EXPECT_TRUE(result.problems.empty());
     // The addresses come back only from a set's map file, never from the XML.
@@ -102,7 +96,7 @@ TEST(ScenarioXml, PrefixedNamesUnknownPartsAndBadLinesAreHandled) {
     CImpactLines lines;
     lines.AddNLinePoint(9, 9);
     read.Geography().SetImpactLines(lines);
-    const CScenarioXmlResult result = ReadScenarioXml(ParseScenario(document, xml), read);
+    const CScenarioXmlResult result = ReadScenarioXml(test::ParseXml(document, xml), read);
     EXPECT_EQ(result.parts, 3);
     ASSERT_EQ(result.problems.size(), 1u);
     EXPECT_EQ(read.Radars().Count(), 1);

@@ -209,8 +209,7 @@ TEST(WeatherXml, LayersRunFromSixteenHoursToOneAndReadBack) {
     CWeatherMap back(40, 40);
     back.Generate(1600, 0.0, 0.0);
     pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(xml.c_str()));
-    EXPECT_EQ(back.ReadXml(doc.child("WeatherMap")), 3056);
+    EXPECT_EQ(back.ReadXml(test::ParseXml(doc, xml)), 3056);
     EXPECT_EQ(back.ToXml(), xml); // every cell back, to the six decimals "%f" keeps
 }
 
@@ -235,7 +234,7 @@ TEST(WeatherXml, ReadingKeepsUnnamedCellsAndSkipsOutsideSlots) {
     EXPECT_EQ(map.GetCell(15 * 1600)->GetTemperature(), 9.0);
 }
 
-TEST(WeatherFile, HandWrittenAndGeneratedGridsRoundTripByteForByte) {
+TEST(WeatherFile, HandWrittenGridRoundTripsByteForByte) {
     const std::vector<uint8_t> bytes = HandWrittenFile();
     CWeatherMap map;
     ReadWeatherFileBytes(bytes, map);
@@ -249,16 +248,6 @@ TEST(WeatherFile, HandWrittenAndGeneratedGridsRoundTripByteForByte) {
     EXPECT_EQ(map.GetCell(1), nullptr);
     EXPECT_EQ(*map.GetCell(2), CWeatherData(6, 7, 10, 9, 8));
     EXPECT_EQ(WeatherFileBytes(map), bytes);
-
-    CWeatherMap grid(40, 40);
-    grid.SetSeason(2);
-    Generate(grid, 17);
-    const std::string path = test::TempPath("grid.hwd");
-    ASSERT_EQ(WriteWeatherFile(path, grid), 0);
-    CWeatherMap back;
-    ASSERT_EQ(ReadWeatherFile(path, back), 0);
-    EXPECT_EQ(back.GetReference(), grid.GetReference());
-    EXPECT_EQ(back.ToXml(), grid.ToXml());
 }
 
 TEST(CorruptWeatherFiles, TruncationAtEveryOffsetLeavesTheGridAsItWas) {
