@@ -33,7 +33,8 @@ std::vector<uint8_t> OneRecord(std::initializer_list<const char*> fields) {
     return out.Bytes();
 }
 
-template <class T> void ExpectEveryTruncationFailsCleanly(const CUnitList<T>& list) {
+// The list's bytes read back whole, and cut at every offset they fail, keeping the complete units.
+template <class T> void ExpectRoundTripAndCleanTruncation(const CUnitList<T>& list) {
     const std::vector<uint8_t> bytes = UnitFileBytes(list);
     // Where each complete record ends, so that the units kept after a cut can be predicted.
     std::vector<size_t> recordEnds;
@@ -44,11 +45,15 @@ template <class T> void ExpectEveryTruncationFailsCleanly(const CUnitList<T>& li
         unit.Serialize(reader);
         recordEnds.push_back(reader.Offset());
     }
-    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+    for (size_t cut = 0; cut <= bytes.size(); ++cut) {
         const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
         CUnitList<T> back;
         back.Add(T());
-        EXPECT_THROW(ReadUnitFileBytes<T>(part, back), ArchiveError) << "cut at " << cut;
+        if (cut < bytes.size()) {
+            EXPECT_THROW(ReadUnitFileBytes<T>(part, back), ArchiveError) << "cut at " << cut;
+        } else {
+            ReadUnitFileBytes<T>(part, back);
+        }
         int complete = 0;
         for (size_t end : recordEnds) {
             complete += end <= cut ? 1 : 0;
@@ -57,17 +62,6 @@ template <class T> void ExpectEveryTruncationFailsCleanly(const CUnitList<T>& li
         for (int i = 0; i < complete; ++i) {
             EXPECT_EQ(back.At(i), list.At(i));
         }
-    }
-}
-
-template <class T> void ExpectFileRoundTrip(const CUnitList<T>& list, const std::string& name) {
-    SCOPED_TRACE(name);
-    ASSERT_EQ(WriteUnitFile(test::TempPath(name), list), 0);
-    CUnitList<T> back;
-    ASSERT_EQ(ReadUnitFile(test::TempPath(name), back), 0);
-    ASSERT_EQ(back.Count(), list.Count());
-    for (int i = 0; i < list.Count(); ++i) {
-        EXPECT_EQ(back.At(i), list.At(i));
     }
 }
 
@@ -228,33 +222,23 @@ TEST(UnitFileLayout, RecordsAreWrittenInFileOrder) {
     EXPECT_EQ(radars.Count(), 0);
 }
 
-TEST(UnitFileRoundTrip, EveryKindComesBackUnchanged) {
+TEST(UnitFileRoundTrip, EveryKindComesBackAndCutFilesKeepTheCompleteUnits) {
     CUnitList<CIncursion> incursions;
     incursions.Add(CIncursion("Incursion 0", "1", "10.25", "645.00", "400", "359.99", "17"));
     incursions.Add(CIncursion("caf\xc3\xa9 <&>", "2", "", "x", "-3e2", "0", "-"));
-    ExpectFileRoundTrip(incursions, "round.hid");
+    incursions.Add(CIncursion(std::string(300, 'b'), "2", "1", "2", "3", "4", "5"));
+    ExpectRoundTripAndCleanTruncation(incursions);
     CUnitList<CRadar> radars;
     radars.Add(CRadar("Radar 0", "3", "940", "105", "200.00", "-", "-"));
-    ExpectFileRoundTrip(radars, "round.hrd");
+    ExpectRoundTripAndCleanTruncation(radars);
     CUnitList<CInterceptor> interceptors;
     interceptors.Add(CInterceptor("Interceptor 0", "4", 10.5, 645.0, 400.0, 0.0, 0.0, 0.0, "-"));
     interceptors.Add(CInterceptor("n", "5", -1e300, 1e-300, 0.1, 360.0, 7.0, 3.0, ""));
-    ExpectFileRoundTrip(interceptors, "round.hii");
+    ExpectRoundTripAndCleanTruncation(interceptors);
 
     // A file that cannot be opened answers its cause and keeps the list.
     EXPECT_EQ(ReadUnitFile("/nonexistent/folder/r.hrd", radars), ENOENT);
     EXPECT_EQ(radars.Count(), 1);
-}
-
-TEST(CorruptUnitFiles, TruncationAtEveryOffsetKeepsTheCompleteUnits) {
-    CUnitList<CIncursion> incursions;
-    incursions.Add(CIncursion("A", "1", "10", "20", "30", "40", "-"));
-    incursions.Add(CIncursion(std::string(300, 'b'), "2", "1", "2", "3", "4", "5"));
-    ExpectEveryTruncationFailsCleanly(incursions);
-    CUnitList<CInterceptor> interceptors;
-    interceptors.Add(CInterceptor("I1", "1", 1.0, 2.0, 3.0, 4.0, 5.0, 6.0, "x"));
-    interceptors.Add(CInterceptor("I2", "2", 7.0, 8.0, 9.0, 0.0, 0.0, 0.0, ""));
-    ExpectEveryTruncationFailsCleanly(interceptors);
 }
 
 TEST(CorruptUnitFiles, AbsurdCountsFailAtOnceAndObserversHearOfIt) {
