@@ -1,6 +1,6 @@
 // The binary archive format of the unit, weather and line files: strings, numbers, object tags,
 // and refusing what is malformed or hostile.
-#include "common/archive.h"
+#include "common/archivetest.h"
 
 #include <gtest/gtest.h>
 
@@ -11,23 +11,8 @@
 using halyx::ArchiveError;
 using halyx::CArchiveReader;
 using halyx::CArchiveWriter;
-
-namespace {
-
+using halyx::test::ThrownArchiveError;
 using Bytes = std::vector<uint8_t>;
-
-// Runs body and answers the ArchiveError it throws; fails the test when it throws none.
-template <class F> ArchiveError ErrorOf(F body) {
-    try {
-        body();
-    } catch (const ArchiveError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "no ArchiveError was thrown";
-    return ArchiveError("", 0, "");
-}
-
-} // namespace
 
 TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
     CArchiveWriter w;
@@ -65,7 +50,7 @@ TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
 TEST(ArchiveStrings, HostileLengthIsRefusedBeforeAllocating) {
     // A 32-bit length of 4,000,000,000 with two bytes behind it.
     const auto bytes = Bytes{0xFF, 0xFF, 0xFF, 0x00, 0x28, 0x6B, 0xEE, 'a', 'b'};
-    const ArchiveError e = ErrorOf([&] {
+    const ArchiveError e = ThrownArchiveError([&] {
         CArchiveReader r(bytes, "units.hid");
         r.ReadString("a Name");
     });
@@ -91,7 +76,7 @@ TEST(ArchiveNumbers, LittleEndianAndCountEscape) {
     EXPECT_EQ(r.ReadCount(), 0xFFFEu);
     EXPECT_EQ(r.ReadCount(), 0xFFFFu);
     EXPECT_TRUE(r.AtEnd());
-    const ArchiveError e = ErrorOf([&] { r.ReadU32("a weather Count"); });
+    const ArchiveError e = ThrownArchiveError([&] { r.ReadU32("a weather Count"); });
     EXPECT_EQ(e.Offset(), w.Size());
 }
 
@@ -136,7 +121,7 @@ TEST(ArchiveObjects, UnknownClassesAndMalformedTagsAreRefused) {
     CArchiveWriter w;
     w.WriteU32(7);
     w.WriteObjectTag("CSomethingElse");
-    const ArchiveError e = ErrorOf([&] {
+    const ArchiveError e = ThrownArchiveError([&] {
         CArchiveReader r(w.Bytes(), "x.hwd");
         r.ReadU32();
         r.ReadObjectOf("CWeatherData");

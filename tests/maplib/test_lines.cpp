@@ -1,6 +1,6 @@
 // The impact lines and the trajectory in their three outer forms: XML (read back by the scenario
 // reader), KQML (sent to the stations) and the archive files.
-#include "common/archive.h"
+#include "common/archivetest.h"
 #include "external/maplib/impactlines.h"
 #include "external/maplib/trajectory.h"
 #include "fakexml.h"
@@ -101,13 +101,9 @@ TEST(LineArchives, RoundTripAndTruncatedOrHostileFilesThrowAndKeepTheLines) {
     // A count of four billion points in a file of a few bytes.
     const std::vector<uint8_t> hostile = {0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0, 0};
     CArchiveReader hostileIn(hostile, "hostile.hti");
-    try {
-        trajectory.Serialize(hostileIn);
-        FAIL() << "a hostile count was accepted";
-    } catch (const ArchiveError& error) {
-        EXPECT_EQ(error.File(), "hostile.hti");
-        EXPECT_EQ(error.Offset(), 4u);
-    }
+    const ArchiveError error = test::ThrownArchiveError([&] { trajectory.Serialize(hostileIn); });
+    EXPECT_EQ(error.File(), "hostile.hti");
+    EXPECT_EQ(error.Offset(), 4u);
 }
 
 } // namespace

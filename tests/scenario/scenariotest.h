@@ -1,8 +1,8 @@
 // Helpers shared by the scenario tests: scratch paths under the test's own home, recorders for
-// what the scenario code tells the user, parsing XML, and catching a read error to look at it.
+// what the scenario code tells the user and parsing XML.
 #pragma once
 
-#include "common/archive.h"
+#include "common/archivetest.h"
 #include "common/paths.h"
 #include "common/progress.h"
 #include "scenario/geography.h"
@@ -44,17 +44,6 @@ inline pugi::xml_node ParseXml(pugi::xml_document& document, const std::string& 
     const pugi::xml_parse_result parsed = document.load_string(text.c_str());
     EXPECT_TRUE(parsed) << parsed.description() << " at " << parsed.offset << " in " << text;
     return document.first_child();
-}
-
-// Runs read, which must throw an ArchiveError, and returns that error.
-template <class Read> ArchiveError ThrownArchiveError(Read read) {
-    try {
-        read();
-    } catch (const ArchiveError& error) {
-        return error;
-    }
-    ADD_FAILURE() << "read without an error";
-    return ArchiveError("", 0, "");
 }
 
 } // namespace halyx::test
