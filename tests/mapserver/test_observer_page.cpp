@@ -45,12 +45,13 @@ protected:
         return socket;
     }
 
-    std::string Fetch(const std::string& target) {
-        auto socket = Open(target, true);
+    // What a connection has answered once it holds what (or after five seconds).
+    static std::string Until(QTcpSocket& socket, const std::string& what) {
         std::string in;
-        test::HttpReadUntil(*socket, in, "</html>");
-        return in;
+        return test::HttpReadUntil(socket, in, what);
     }
+
+    std::string Fetch(const std::string& target) { return Until(*Open(target, true), "</html>"); }
 
     CMapServer m_server;
     std::string m_key;
@@ -117,8 +118,7 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
     EXPECT_NE(in.find("event: update\ndata: {\"minute\":3}\n\n"), std::string::npos) << in;
     EXPECT_EQ(in.find("\"big\""), std::string::npos);
     auto late = Open("/live/events?key=" + m_key);
-    std::string whole;
-    test::HttpReadUntil(*late, whole, "\"big\"");
+    const std::string whole = Until(*late, "\"big\"");
     EXPECT_NE(whole.find("event: state\ndata: {\"minute\":3,\"big\":\"....\"}\n\n"),
               std::string::npos)
         << whole;
@@ -137,16 +137,10 @@ TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
     Start(limits);
     auto first = Open("/live/events?key=" + m_key);
     auto second = Open("/live/events?key=" + m_key);
-    std::string in1;
-    std::string in2;
-    test::HttpReadUntil(*first, in1, "retry:");
-    test::HttpReadUntil(*second, in2, "retry:");
-    ASSERT_EQ(test::HttpStatus(in1), 200);
-    ASSERT_EQ(test::HttpStatus(in2), 200);
-    std::string in3;
-    auto third = Open("/live/events?key=" + m_key);
-    test::HttpReadUntil(*third, in3, "observers");
-    EXPECT_EQ(test::HttpStatus(in3), 503) << in3;
+    ASSERT_EQ(test::HttpStatus(Until(*first, "retry:")), 200);
+    ASSERT_EQ(test::HttpStatus(Until(*second, "retry:")), 200);
+    const std::string third = Until(*Open("/live/events?key=" + m_key), "observers");
+    EXPECT_EQ(test::HttpStatus(third), 503) << third;
     // The page itself is still served: it is not a stream.
     EXPECT_EQ(test::HttpStatus(Fetch("/live?key=" + m_key)), 200);
 
@@ -156,10 +150,9 @@ TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
     while (m_server.ObserverStreams() > 1 && timer.elapsed() < 5000) {
         QThread::msleep(10);
     }
-    std::string in4;
     auto fourth = Open("/live/events?key=" + m_key);
-    test::HttpReadUntil(*fourth, in4, "retry:");
-    EXPECT_EQ(test::HttpStatus(in4), 200) << in4;
+    const std::string answer = Until(*fourth, "retry:");
+    EXPECT_EQ(test::HttpStatus(answer), 200) << answer;
 }
 
 TEST_F(ObserverPage, AReaderThatFallsBehindSkipsToTheNewestState) {
