@@ -20,7 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cinttypes>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -83,10 +82,8 @@ protected:
 
     // The start of every event line of this log's fixed clock.
     static std::string EventStart(const std::string& name) {
-        char tsid[32];
-        std::snprintf(tsid, sizeof tsid, "%" PRId64, kTsid);
-        return "<Event TimeStamp=\"" + TimeStampText(kTsid) + "\" TSID=\"" + tsid + "\" Name=\"" +
-               name + "\"";
+        return "<Event TimeStamp=\"" + TimeStampText(kTsid) + "\" TSID=\"" + std::to_string(kTsid) +
+               "\" Name=\"" + name + "\"";
     }
 
     void Team(std::initializer_list<const char*> names) {

@@ -67,6 +67,13 @@ CSeatResult DeployI1(CStationSeat& seat) {
     return seat.Deploy("I1", 600, 330, "N1");
 }
 
+// I1 made active (that command already taken from the outbox), then sent at N1.
+CSeatResult InterceptN1(CStationSeat& seat) {
+    seat.Activate("I1");
+    seat.TakeOutbox();
+    return seat.Intercept("I1", "N1");
+}
+
 const Case kCases[] = {
     {"init_sim is confirmed with the map's fault; owners follow the station locations",
      {Init(), kStart},
@@ -153,19 +160,11 @@ const Case kCases[] = {
      "beyond I1's range of 200"},
     {"an incursion nobody sees cannot be intercepted",
      {Init(), kStart, Clock(5)},
-     [](CStationSeat& seat) {
-         seat.Activate("I1");
-         seat.TakeOutbox();
-         return seat.Intercept("I1", "N1");
-     },
+     InterceptN1,
      "no radar of the seat's picture sees N1"},
     {"an incursion out of reach cannot be intercepted",
      {Init(), kStart, Clock(12)},
-     [](CStationSeat& seat) {
-         seat.Activate("I1");
-         seat.TakeOutbox();
-         return seat.Intercept("I1", "N1");
-     },
+     InterceptN1,
      "beyond I1's reach of 11.0"},
     {"an interceptor that reached the incursion intercepts it",
      {Init(), kStart, Clock(11)},
