@@ -8,6 +8,7 @@
 #include "common/timestamp.h"
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
+#include "external/kqml/parser.h"
 #include "record/experimentlog.h"
 #include "scenario/geography.h"
 #include "scenario/incursion.h"
@@ -19,7 +20,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cinttypes>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -82,16 +82,30 @@ protected:
 
     // The start of every event line of this log's fixed clock.
     static std::string EventStart(const std::string& name) {
-        char tsid[32];
-        std::snprintf(tsid, sizeof tsid, "%" PRId64, kTsid);
-        return "<Event TimeStamp=\"" + TimeStampText(kTsid) + "\" TSID=\"" + tsid + "\" Name=\"" +
-               name + "\"";
+        return "<Event TimeStamp=\"" + TimeStampText(kTsid) + "\" TSID=\"" + std::to_string(kTsid) +
+               "\" Name=\"" + name + "\"";
     }
 
     void Team(std::initializer_list<const char*> names) {
         for (const char* name : names) {
             agent.AddTeamMember(name);
         }
+    }
+
+    void Ticks(int count) {
+        for (int i = 0; i < count; ++i) {
+            agent.process_clock_tick();
+        }
+    }
+
+    // Reads a key of a nested list of a content, one key per level.
+    static std::string Read(std::string text, std::initializer_list<const char*> keys) {
+        for (const char* key : keys) {
+            CParser parser;
+            EXPECT_TRUE(parser.parse_message(text)) << text;
+            text = parser.find_text(key);
+        }
+        return text;
     }
 
     void Deliver(const std::string& sender, const std::string& content) {

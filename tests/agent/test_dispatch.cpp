@@ -11,9 +11,7 @@ protected:
         Team({"ALPHA", "BRAVO"});
         OpenLog();
         agent.StartSim();
-        for (int i = 0; i < 7; ++i) {
-            agent.process_clock_tick();
-        }
+        Ticks(7);
     }
     bool Logged(const std::string& name, const std::string& rest) {
         return LogText().find(EventStart(name) + rest) != std::string::npos;

@@ -19,9 +19,7 @@ protected:
     }
     void RunToWindowClose() {
         agent.StartSim();
-        for (int i = 0; i <= 960; ++i) {
-            agent.process_clock_tick();
-        }
+        Ticks(961);
     }
     int Flags() const { return agent.GoNoGo(0) * 100 + agent.GoNoGo(1) * 10 + agent.GoNoGo(2); }
 };

@@ -55,10 +55,7 @@ protected:
 
     void Link(CLinkEvent::Kind kind, const std::string& who, const std::string& host, int port,
               bool gone = false) {
-        CLinkEvent event;
-        event.kind = kind;
-        event.receiver = who;
-        event.why = "test";
+        CLinkEvent event(kind, who, 0, "test");
         event.host = host;
         event.port = port;
         event.gone = gone;
@@ -91,8 +88,7 @@ TEST_F(SenderTrust, ForgedCommandsChangeNothingAndLeaveOnlyANote) {
         From(name, "127.0.0.1", "tell :command init_sim");
         From(name, "127.0.0.1", "tell :command update_go_nogo_status :status go");
     }
-    agent.process_clock_tick();
-    agent.process_clock_tick();
+    Ticks(2);
     ASSERT_TRUE(agent.LaunchDecision());
     const long long dispatched = agent.DispatchedCount();
     const std::string before = LogText();
@@ -239,9 +235,7 @@ TEST_F(SenderTrust, AutoReinitBringsARestartedStationBackAtOnce) {
     agent.SetAutoReinit(true);
     agent.InitSim();
     agent.StartSim();
-    for (int i = 0; i < 5; ++i) {
-        agent.process_clock_tick();
-    }
+    Ticks(5);
     comm.clear_sent();
 
     // The same port, but its registration vanished in between: a new program.

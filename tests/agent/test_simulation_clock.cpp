@@ -8,11 +8,6 @@ namespace {
 class SimulationClock : public AgentTest {
 protected:
     void SetUp() override { Team({"ALPHA", "BRAVO"}); }
-    void Ticks(int count) {
-        for (int i = 0; i < count; ++i) {
-            agent.process_clock_tick();
-        }
-    }
     std::vector<std::string> ContentsTo(const std::string& receiver) const {
         std::vector<std::string> out;
         for (const CSentMessage& m : comm.sent()) {

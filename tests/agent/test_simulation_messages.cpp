@@ -2,7 +2,6 @@
 // the scenario with each station's map, the team and each station's location.
 #include "agent/scenarioencoding.h"
 #include "agentfixture.h"
-#include "external/kqml/parser.h"
 
 namespace halyx::test {
 namespace {
@@ -15,15 +14,6 @@ protected:
         }
         radars.Add(CRadar("Natal", "R1", "538", "269", "130", "-", "-"));
         incursions.Add(CIncursion("Boat", "C1", "100", "200", "60", "0", "-"));
-    }
-    // Reads a key of a nested list of a content, one key per level.
-    static std::string Read(std::string text, std::initializer_list<const char*> keys) {
-        for (const char* key : keys) {
-            CParser parser;
-            EXPECT_TRUE(parser.parse_message(text)) << text;
-            text = parser.find_text(key);
-        }
-        return text;
     }
 };
 

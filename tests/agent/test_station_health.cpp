@@ -3,7 +3,6 @@
 #include "agentfixture.h"
 
 #include "external/agentkit/communicator.h"
-#include "external/kqml/parser.h"
 
 namespace halyx::test {
 namespace {
@@ -19,9 +18,7 @@ TEST_F(StationHealth, LossAndReturnAreNotedOnceEachAtTheClock) {
     Team({"ALPHA", "BRAVO"});
     OpenLog();
     agent.StartSim();
-    for (int i = 0; i < 7; ++i) {
-        agent.process_clock_tick();
-    }
+    Ticks(7);
     Link(CLinkEvent::Kind::Lost, "BRAVO");
     Link(CLinkEvent::Kind::Dropped, "BRAVO", 3);
     Link(CLinkEvent::Kind::Lost, "BRAVO");
@@ -62,11 +59,7 @@ TEST_F(StationHealth, StationsAreSentTheResolvedMapButTheScenarioKeepsItsOwn) {
     ASSERT_EQ(comm.sent().size(), 2u);
     std::vector<std::string> maps;
     for (const CSentMessage& m : comm.sent()) {
-        CParser content;
-        CParser scenario;
-        ASSERT_TRUE(content.parse_message(m.content));
-        ASSERT_TRUE(scenario.parse_message(content.find_text("scenario")));
-        maps.push_back(scenario.find_text("map"));
+        maps.push_back(Read(m.content, {"scenario", "map"}));
     }
     EXPECT_EQ(maps, (std::vector<std::string>{"http://console:7001/maps/atlantic.txt",
                                               "http://elsewhere/bahamas.txt"}));

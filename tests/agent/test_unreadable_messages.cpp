@@ -48,6 +48,20 @@ protected:
         return doc.child("HalyxSimLog").child("SimEvents");
     }
 
+    // The logged chat texts, without the line breaks the writer puts around them.
+    std::vector<std::string> Chats() {
+        std::vector<std::string> chats;
+        for (pugi::xpath_node chat : Events().select_nodes("Event[@Name='ChatMsg']")) {
+            const std::string body = chat.node().text().get();
+            chats.push_back(body.substr(1, body.size() - 2));
+        }
+        return chats;
+    }
+
+    std::size_t Count(const char* event) {
+        return Events().select_nodes(("Event[@Name='" + std::string(event) + "']").c_str()).size();
+    }
+
     CountingConsole counting;
     CKqmlFramer framer{CHalyxCommand::kStationMessageLimit};
     pugi::xml_document doc;
@@ -63,21 +77,9 @@ TEST_F(UnreadableMessages, AChatIsLoggedAsTypedAndTheCommandsAfterItAllArrive) {
                 Line("ALPHA", "tell :command activate :resource radar :id R1") +
                 Line("BRAVO", "tell :command update_go_nogo_status :status go"));
     }
-    std::vector<std::string> chats;
-    std::size_t activations = 0;
-    std::size_t statuses = 0;
-    for (pugi::xml_node event : Events().children("Event")) {
-        const std::string name = event.attribute("Name").value();
-        if (name == "ChatMsg") {
-            std::string body = event.text().get();
-            chats.push_back(body.substr(1, body.size() - 2)); // the writer's line breaks
-        }
-        activations += name == "ResourceActivate";
-        statuses += name == "LaunchStatusChange";
-    }
-    EXPECT_EQ(chats, typed);
-    EXPECT_EQ(activations, typed.size());
-    EXPECT_EQ(statuses, typed.size());
+    EXPECT_EQ(Chats(), typed);
+    EXPECT_EQ(Count("ResourceActivate"), typed.size());
+    EXPECT_EQ(Count("LaunchStatusChange"), typed.size());
     EXPECT_EQ(agent.UnreadableMessagesTotal(), 0u);
     // The chat page shows them as typed too, with their :to and :from.
     EXPECT_NE(
@@ -93,14 +95,7 @@ TEST_F(UnreadableMessages, KeywordsAfterTheMessageAreNotPartOfIt) {
         Receive(Line("ALPHA", "tell :command subject_communication :to all :message (" + text +
                                   ") :from Ann"));
     }
-    std::vector<std::string> chats;
-    for (pugi::xml_node event : Events().children("Event")) {
-        if (std::string(event.attribute("Name").value()) == "ChatMsg") {
-            const std::string body = event.text().get();
-            chats.push_back(body.substr(1, body.size() - 2));
-        }
-    }
-    EXPECT_EQ(chats, typed);
+    EXPECT_EQ(Chats(), typed);
     EXPECT_NE(std::find(counting.calls.begin(), counting.calls.end(),
                         "chat all|ALPHA (as Ann)|status report at minute 11"),
               counting.calls.end());
@@ -114,11 +109,9 @@ TEST_F(UnreadableMessages, AnOversizedBrokenChatIsNotedAndCostsNothingElse) {
                               huge + ")") +
             Line("ALPHA", "tell :command activate :resource radar :id R1"));
     EXPECT_EQ(agent.UnreadableMessages("ALPHA"), 1u);
-    const pugi::xml_node events = Events();
-    EXPECT_TRUE(events.find_child_by_attribute("Event", "Name", "ResourceActivate"));
-    EXPECT_FALSE(events.find_child_by_attribute("Event", "Name", "ChatMsg"));
-    const std::string comment =
-        events.find_child([](pugi::xml_node n) { return n.type() == pugi::node_comment; }).value();
+    EXPECT_EQ(Count("ResourceActivate"), 1u);
+    EXPECT_EQ(Count("ChatMsg"), 0u);
+    const std::string comment = Events().select_node("comment()").node().value();
     EXPECT_TRUE(comment.starts_with(" unreadable message from ALPHA at clock 1 (")) << comment;
     EXPECT_NE(comment.find(" [and 786432 more bytes] "), std::string::npos)
         << comment.substr(comment.size() - 100);

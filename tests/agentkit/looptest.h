@@ -39,8 +39,9 @@ public:
     explicit CRecordingAgent(std::string name) : CBasicAgent(std::move(name)) {
         set_debug_sink([this](const std::string& line) { debugLines.push_back(line); });
     }
-    bool process_message_text(const std::string& text) override {
+    bool process_message_from(const std::string& text, const std::string& peer) override {
         received.push_back(text);
+        peers.push_back(peer);
         return true;
     }
     bool HasDebug(const std::string& part) const {
@@ -53,6 +54,7 @@ public:
     }
 
     std::vector<std::string> received;
+    std::vector<std::string> peers; // the address each message came from
     std::vector<std::string> debugLines;
 };
 

@@ -2,6 +2,7 @@
 // what arrives, sending to agents by name, what happens when a receiver is missing, gone or
 // unreachable, and what the transport tells its link observer.
 #include "looptest.h"
+#include "rawhttp.h"
 #include "testhome.h"
 
 #include "external/agentkit/ansclient.h"
@@ -36,14 +37,6 @@ protected:
         looptest::EnsureApp();
         std::string error;
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, error)) << error;
-    }
-
-    // A raw connection to an agent's port, as a station on another machine would open.
-    std::unique_ptr<QTcpSocket> Connect(quint16 port) {
-        auto socket = std::make_unique<QTcpSocket>();
-        socket->connectToHost(QHostAddress::LocalHost, port);
-        EXPECT_TRUE(WaitFor([&] { return socket->state() == QAbstractSocket::ConnectedState; }));
-        return socket;
     }
 
     void Write(QTcpSocket& socket, const std::string& bytes) {
@@ -147,7 +140,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
     b.comm().set_incoming_message_limit(64);
-    auto socket = Connect(static_cast<quint16>(b.comm().get_port()));
+    auto socket = test::HttpConnect(static_cast<quint16>(b.comm().get_port()));
     auto& received = b.agent->received;
 
     // Two messages in one write arrive as two; one over the limit is cut there and handed on
@@ -165,7 +158,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
     ASSERT_TRUE(WaitFor([&] { return b.agent->HasDebug("message in progress was lost"); }));
     EXPECT_EQ(received.size(), 5u);
     EXPECT_EQ(received[4], "(tell :whole 1)");
-    auto again = Connect(static_cast<quint16>(b.comm().get_port()));
+    auto again = test::HttpConnect(static_cast<quint16>(b.comm().get_port()));
     Write(*again, "(tell :next 1)\n");
     ASSERT_TRUE(WaitFor([&] { return received.size() == 6; }));
 }
@@ -175,7 +168,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
 TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
-    auto socket = Connect(static_cast<quint16>(b.comm().get_port()));
+    auto socket = test::HttpConnect(static_cast<quint16>(b.comm().get_port()));
     constexpr size_t kCount = 30000;
     std::string flood;
     for (size_t i = 0; i < kCount; ++i) {

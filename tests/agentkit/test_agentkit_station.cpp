@@ -2,6 +2,7 @@
 // process: the station's answers, its seeded commands, and that every line it prints matches what
 // the console saw on the wire. The registration's life is the name server's own test.
 #include "looptest.h"
+#include "rawhttp.h"
 #include "testhome.h"
 
 #include "external/agentkit/ansclient.h"
@@ -61,12 +62,18 @@ private:
     QProcess m_process;
 };
 
+// The value under the last key, each key read from the list under the one before.
+std::string Read(std::string message, std::initializer_list<const char*> keys) {
+    for (const char* key : keys) {
+        CParser parser;
+        parser.parse_message(message);
+        message = parser.find_text(key);
+    }
+    return message;
+}
+
 std::string Command(const std::string& message) {
-    CParser outer;
-    CParser inner;
-    outer.parse_message(message);
-    inner.parse_message(outer.find_text("content"));
-    return inner.find_text("command");
+    return Read(message, {"content", "command"});
 }
 
 const char* const kScenario =
@@ -135,16 +142,8 @@ TEST_F(Station, AnswersTheConsoleAndPrintsExactlyWhatWentOverTheWire) {
     ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 3; }));
     const std::string stats = console.agent->received[2];
     EXPECT_EQ(Command(stats), "mission_stats");
-    CParser outer;
-    CParser content;
-    ASSERT_TRUE(outer.parse_message(stats));
-    ASSERT_TRUE(content.parse_message(outer.find_text("content")));
-    CParser radars;
-    ASSERT_TRUE(radars.parse_message(content.find_text("radarStats")));
-    EXPECT_EQ(radars.find_text("count"), "1");
-    CParser radar0;
-    ASSERT_TRUE(radar0.parse_message(radars.find_text("radar0")));
-    EXPECT_EQ(radar0.find_text("id"), "R7");
+    EXPECT_EQ(Read(stats, {"content", "radarStats", "count"}), "1");
+    EXPECT_EQ(Read(stats, {"content", "radarStats", "radar0", "id"}), "R7");
 
     ASSERT_TRUE(WaitFor([&] { return station->With("RECV ").size() == consoleSent.size(); }));
     EXPECT_EQ(station->With("RECV "), consoleSent);
@@ -158,18 +157,15 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
     auto other = StartStation("Charlie Station", "active", "43");
     CRunningAgent console("HalyxCommand", ansPort);
     ASSERT_TRUE(console.ok && console.Register());
-    const std::vector<std::string> team = {"Alpha Station", "Bravo Station", "Charlie Station"};
-    for (const std::string& member : team) {
+    const auto mission = [&console](const std::string& member) {
         console.Send(member, kScenario);
-    }
-    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 3; }));
-    for (int clock = 0; clock <= 960; ++clock) {
-        for (const std::string& member : team) {
+        for (int clock = 0; clock <= 960; ++clock) {
             console.Send(member, "tell :command clock_sync :clock " + std::to_string(clock));
         }
-    }
-    for (const std::string& member : team) {
         console.Send(member, "tell :command mission_complete :msg \"done\"");
+    };
+    for (const char* member : {"Alpha Station", "Bravo Station", "Charlie Station"}) {
+        mission(member);
     }
     ASSERT_TRUE(WaitFor([&] {
         return first->With("SEND ").size() > 1 &&
@@ -195,11 +191,7 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
         WaitFor([&] { return console.agent->received.size() == a.size() + b.size() + c.size(); }));
     // The same mission again: its statistics start from nothing, so they are the first's.
     const std::string firstStats = first->With("SEND ").back();
-    console.Send(team[0], kScenario);
-    for (int clock = 0; clock <= 960; ++clock) {
-        console.Send(team[0], "tell :command clock_sync :clock " + std::to_string(clock));
-    }
-    console.Send(team[0], "tell :command mission_complete :msg \"done\"");
+    mission("Alpha Station");
     ASSERT_TRUE(WaitFor([&] { return first->With("SEND ").size() == 2 * a.size(); }));
     EXPECT_EQ(first->With("SEND ").back(), firstStats);
 }
@@ -220,26 +212,20 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
         return listening.empty() ? 0 : std::stoi(listening.substr(listening.rfind(':') + 1));
     };
     const auto ask = [](int port, const std::string& request) {
-        QTcpSocket socket;
-        socket.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-        WaitFor([&] { return socket.state() == QAbstractSocket::ConnectedState; }, 5000);
-        socket.write(QByteArray::fromStdString(request + "\n"));
-        WaitFor([&] { return socket.canReadLine(); }, 5000);
-        return socket.readLine().trimmed().toStdString();
+        return test::HttpExchange(static_cast<quint16>(port), request + "\n", "\n");
     };
 
     std::unique_ptr<CProgram> first;
     const int firstPort = start(first);
     ASSERT_NE(firstPort, 0) << "halyx-ans did not start";
     EXPECT_EQ(ask(firstPort, "(register :name Lab-HalyxCommand :port 7000)"),
-              "(sorry :reason \"name bound to another host\")");
+              "(sorry :reason \"name bound to another host\")\n");
     {
-        QTcpSocket holder; // keeps ALPHA registered until the kill
-        holder.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(firstPort));
-        WaitFor([&] { return holder.state() == QAbstractSocket::ConnectedState; }, 5000);
-        holder.write("(register :name ALPHA :port 7100)\n");
-        WaitFor([&] { return holder.canReadLine(); }, 5000);
-        EXPECT_EQ(holder.readLine().trimmed().toStdString(), "(tell :status ok)");
+        // This connection keeps ALPHA registered until the kill.
+        const auto holder = test::HttpConnect(static_cast<quint16>(firstPort));
+        holder->write("(register :name ALPHA :port 7100)\n");
+        std::string answer;
+        EXPECT_EQ(test::HttpReadUntil(*holder, answer, "\n"), "(tell :status ok)\n");
         // Changes reach the table in batches, a moment after they are answered.
         EXPECT_TRUE(WaitFor(
             [&folder] {
@@ -253,7 +239,7 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
     const int secondPort = start(second);
     ASSERT_NE(secondPort, 0) << "halyx-ans did not start again";
     EXPECT_EQ(ask(secondPort, "(lookup :name ALPHA)"),
-              "(tell :name ALPHA :host 127.0.0.1 :port 7100)");
+              "(tell :name ALPHA :host 127.0.0.1 :port 7100)\n");
     EXPECT_EQ(second->With("restore ALPHA").size(), 1u);
 }
 

@@ -20,19 +20,6 @@ namespace {
 
 using looptest::WaitFor;
 
-class CPeerAgent : public CBasicAgent {
-public:
-    CPeerAgent() : CBasicAgent("Peer") {
-        set_debug_sink([this](const std::string& line) { debugLines.push_back(line); });
-    }
-    bool process_message_from(const std::string& text, const std::string& peer) override {
-        received.push_back({text, peer});
-        return true;
-    }
-    std::vector<std::pair<std::string, std::string>> received;
-    std::vector<std::string> debugLines;
-};
-
 class SenderAddresses : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -59,7 +46,7 @@ protected:
         return socket;
     }
 
-    CPeerAgent agent;
+    looptest::CRecordingAgent agent{"Peer"};
     CTcpCommunicator comm{agent};
 };
 
@@ -74,15 +61,13 @@ TEST_F(SenderAddresses, OutsideTheAllowedHostsAConnectionIsClosedUnread) {
         WaitFor([&] { return outsider->state() == QAbstractSocket::UnconnectedState; }, 10000));
     auto local = SendFrom("127.0.0.1", "tell :command real");
     ASSERT_TRUE(WaitFor([&] { return agent.received.size() == 1; }));
-    EXPECT_NE(agent.received[0].first.find("real"), std::string::npos);
-    EXPECT_EQ(agent.received[0].second, "127.0.0.1");
+    EXPECT_NE(agent.received[0].find("real"), std::string::npos);
+    EXPECT_EQ(agent.peers[0], "127.0.0.1");
     EXPECT_EQ(comm.refused_connections(), 1u);
     EXPECT_EQ(local->state(), QAbstractSocket::ConnectedState);
-    EXPECT_TRUE(
-        std::any_of(agent.debugLines.begin(), agent.debugLines.end(), [](const std::string& line) {
-            return line == "connection from 127.0.0.2 refused: not in the "
-                           "allowed hosts";
-        }));
+    EXPECT_NE(std::find(agent.debugLines.begin(), agent.debugLines.end(),
+                        "connection from 127.0.0.2 refused: not in the allowed hosts"),
+              agent.debugLines.end());
 }
 
 TEST(AllowedHosts, ListsAreReadStrictly) {
@@ -110,31 +95,15 @@ TEST(BoundAgent, SpeaksAndRegistersFromItsAddress) {
     std::string error;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, error)) << error;
 
-    CPeerAgent receiver;
-    CNetContainer receiverContainer(receiver);
-    looptest::CRecordingAgent sender("Bound");
-    CNetContainer senderContainer(sender);
-    const std::string ans = "127.0.0.1:" + std::to_string(server.port());
-    for (auto [container, bind, name] : {std::tuple{&receiverContainer, "127.0.0.1", "Receiver"},
-                                         std::tuple{&senderContainer, "127.0.0.3", "Bound"}}) {
-        std::vector<std::string> args = {"test", "--bind", bind, "--ans", ans, "--port", "0"};
-        std::vector<char*> argv;
-        for (std::string& arg : args) {
-            argv.push_back(arg.data());
-        }
-        ASSERT_EQ(container->CreateContainer(static_cast<int>(argv.size()), argv.data(), 0), 1);
-        container->get_communicator()->set_name(name);
-        ASSERT_TRUE(container->get_communicator()->retrieve_ans_object()->enable(1));
-    }
-    const CAgentInfo info =
-        receiverContainer.get_communicator()->retrieve_ans_object()->LookupAgent("Bound");
+    looptest::CRunningAgent receiver("Receiver", server.port());
+    looptest::CRunningAgent sender("Bound", server.port(), {"--bind", "127.0.0.3"});
+    ASSERT_TRUE(receiver.ok && receiver.Register());
+    ASSERT_TRUE(sender.ok && sender.Register());
+    const CAgentInfo info = receiver.comm().retrieve_ans_object()->LookupAgent("Bound");
     EXPECT_EQ(info.GetAgentHost(), "127.0.0.3");
-
-    ASSERT_TRUE(senderContainer.get_communicator()->comm_sendmessage(
-        "tell", "Receiver", "default-language", "default-ontology", "", "", "",
-        "tell :command hello"));
-    ASSERT_TRUE(WaitFor([&] { return receiver.received.size() == 1; }));
-    EXPECT_EQ(receiver.received[0].second, "127.0.0.3");
+    ASSERT_TRUE(sender.Send("Receiver", "tell :command hello"));
+    ASSERT_TRUE(WaitFor([&] { return receiver.agent->received.size() == 1; }));
+    EXPECT_EQ(receiver.agent->peers[0], "127.0.0.3");
 }
 
 } // namespace

@@ -74,14 +74,6 @@ TEST(KqmlLookup, NestedListsComeBackWithParenthesesAndParseAgain) {
     EXPECT_EQ(Value(Value(radar, "0"), "unit"), "Int (1)");
 }
 
-TEST(KqmlLookup, AFailedParseAnswersNothingAndForgetsTheLastMessage) {
-    CParser parser;
-    ASSERT_TRUE(parser.parse_message("(tell :id 1)"));
-    EXPECT_FALSE(parser.parse_message("(tell :id 2"));
-    EXPECT_FALSE(parser.find_performative().has_value());
-    EXPECT_FALSE(parser.find_token("id").has_value());
-}
-
 // Nested values may be plain keyword lists; a message still needs its performative.
 TEST(KqmlLookup, KeywordListsReadFromTheirFirstElement) {
     CParser parser;

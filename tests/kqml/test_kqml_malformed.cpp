@@ -37,12 +37,15 @@ TEST(KqmlMalformed, EachInputIsRejectedWithItsStatusAndOffset) {
         {"(tell :x 1) (tell)", KqmlStatus::TrailingText, 12},
         {"(tell :x 1)\x04", KqmlStatus::StrayByte, 11},
     };
+    // A failed parse answers nothing, not even from the message read before it.
+    CParser parser;
     for (const Bad& bad : corpus) {
-        CParser parser;
+        ASSERT_TRUE(parser.parse_message("(tell :x 1)"));
         const CKqmlParseResult result = parser.parse_message(bad.text);
         EXPECT_EQ(result.status, bad.status) << bad.text << ": " << result.description();
         EXPECT_EQ(result.offset, bad.offset) << bad.text;
-        EXPECT_FALSE(parser.find_performative().has_value());
+        EXPECT_FALSE(parser.find_performative().has_value()) << bad.text;
+        EXPECT_FALSE(parser.find_token("x").has_value()) << bad.text;
     }
 }
 

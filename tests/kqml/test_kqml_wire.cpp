@@ -1,4 +1,7 @@
-// Building messages for the wire and cutting a byte stream back into messages.
+// Building messages for the wire and cutting a byte stream back into messages. A message left
+// open by an unbalanced parenthesis or quote ends at the next line that starts a message, so that
+// it costs nobody else's messages; well-formed messages, multi-line strings included, frame
+// exactly as before.
 #include "external/kqml/framer.h"
 #include "external/kqml/limits.h"
 #include "external/kqml/message.h"
@@ -14,14 +17,32 @@ struct Framed {
     std::vector<std::string> diagnostics;
 };
 
-Framed FeedAll(CKqmlFramer& framer, const std::vector<std::string>& chunks) {
-    Framed out;
-    for (const std::string& chunk : chunks) {
-        framer.Feed(chunk, out.messages, out.diagnostics);
+// Fed whole and one byte at a time: both must frame the same, and nothing is left open.
+Framed Frame(const std::string& stream, std::size_t limit = 1u << 20) {
+    Framed whole;
+    CKqmlFramer a(limit);
+    a.Feed(stream, whole.messages, whole.diagnostics);
+    a.Flush(whole.messages);
+    Framed bytes;
+    CKqmlFramer b(limit);
+    for (const char c : stream) {
+        b.Feed(std::string_view(&c, 1), bytes.messages, bytes.diagnostics);
     }
-    framer.Flush(out.messages);
-    return out;
+    b.Flush(bytes.messages);
+    EXPECT_FALSE(a.InMessage() || b.InMessage()) << stream;
+    EXPECT_EQ(whole.messages, bytes.messages) << stream;
+    EXPECT_EQ(whole.diagnostics, bytes.diagnostics) << stream;
+    return whole;
 }
+
+std::string Chat(const std::string& text) {
+    return "(tell :sender ALPHA :receiver HalyxCommand :content (tell :command "
+           "subject_communication :to all :from Ann :message (" +
+           text + ")))";
+}
+
+const std::string kActivate =
+    "(tell :sender ALPHA :receiver HalyxCommand :content (tell :command activate :id R1))";
 
 TEST(KqmlMessageText, FieldsAndContentAsReceiversReadThem) {
     CKqmlMessage m;
@@ -70,64 +91,132 @@ TEST(KqmlMessageText, ReadMacroCharactersAreQuotedAndWordsStayBare) {
 // oversized message is handed on cut at the limit, for the receiver to record as unreadable.
 TEST(KqmlFraming, EachStreamGivesItsMessagesAndDiagnostics) {
     const std::string big = "(tell :x \"" + std::string(100, ')') + "\" :y (a b))";
+    // Parentheses and quotes inside strings and length-prefixed strings end nothing.
+    const std::string quoted = "(tell :s \"a ) \\\" (\" :b #4\"))(( :c (x (y)) :d #1x :e #12)";
     struct Case {
         std::size_t limit;
-        std::vector<std::string> chunks;
+        std::string stream;
         std::vector<std::string> messages;
         std::string diagnostic; // a part of the one diagnostic expected, "" for none
     };
     const Case cases[] = {
+        {kKqmlMaxMessageBytes, quoted + "\n", {quoted}, ""},
         {kKqmlMaxMessageBytes,
-         {"(tell :a 1)\n\x04 \r\n(ask :b (2))\n"},
+         "(tell :a 1)\n\x04 \r\n(ask :b (2))\n",
          {"(tell :a 1)", "(ask :b (2))"},
          ""},
         {64,
-         {big.substr(0, 30), big.substr(30), "(tell :after 1)"},
+         big + "(tell :after 1)",
          {big.substr(0, 64), "(tell :after 1)"},
          "larger than 64 bytes"},
         {16,
-         {"(tell :x 123456)(tell :x 1234567)(tell)"},
+         "(tell :x 123456)(tell :x 1234567)(tell)",
          {"(tell :x 123456)", "(tell :x 1234567", "(tell)"},
          "larger than 16 bytes"},
-        {kKqmlMaxMessageBytes, {"garbage ) \"x", "yz (tell :ok 1)"}, {"(tell :ok 1)"}, "offset 0"},
+        {kKqmlMaxMessageBytes, "garbage ) \"xyz (tell :ok 1)", {"(tell :ok 1)"}, "offset 0"},
         {1000,
-         {"(tell :x #999999\"abc)\n(tell :next 1)\n"},
+         "(tell :x #999999\"abc)\n(tell :next 1)\n",
          {"(tell :next 1)"},
          "exceeds the message limit"},
     };
     for (const Case& c : cases) {
-        CKqmlFramer framer(c.limit);
-        const Framed f = FeedAll(framer, c.chunks);
-        EXPECT_EQ(f.messages, c.messages) << c.chunks[0];
-        EXPECT_FALSE(framer.InMessage()) << c.chunks[0];
+        SCOPED_TRACE(c.stream.substr(0, 40));
+        const Framed f = Frame(c.stream, c.limit);
+        EXPECT_EQ(f.messages, c.messages);
         if (c.diagnostic.empty()) {
-            EXPECT_TRUE(f.diagnostics.empty()) << c.chunks[0];
+            EXPECT_TRUE(f.diagnostics.empty());
         } else {
-            ASSERT_EQ(f.diagnostics.size(), 1u) << c.chunks[0];
+            ASSERT_EQ(f.diagnostics.size(), 1u);
             EXPECT_NE(f.diagnostics[0].find(c.diagnostic), std::string::npos) << f.diagnostics[0];
         }
     }
-}
-
-TEST(KqmlFraming, OneMessageSplitOverManyWritesAtEveryByteAndResetForgetsAHalf) {
-    const std::string message = "(tell :s \"a ) \\\" (\" :b #4\"))(( :c (x (y)) :d #1x :e #12)";
-    CKqmlFramer framer;
-    std::vector<std::string> chunks;
-    for (const char c : message + "\n") {
-        chunks.emplace_back(1, c);
-    }
-    const Framed f = FeedAll(framer, chunks);
-    ASSERT_EQ(f.messages, std::vector<std::string>{message});
-    CParser parser;
-    ASSERT_TRUE(parser.parse_message(f.messages[0]));
-    EXPECT_EQ(parser.find_token("b"), "))((");
 
     // A reset forgets a partial message.
-    FeedAll(framer, {"(tell :half \"str"});
+    CKqmlFramer framer;
+    Framed f;
+    framer.Feed("(tell :half \"str", f.messages, f.diagnostics);
     EXPECT_TRUE(framer.InMessage());
     framer.Reset();
-    EXPECT_EQ(FeedAll(framer, {"(tell :whole 1)"}).messages,
-              std::vector<std::string>{"(tell :whole 1)"});
+    framer.Feed("(tell :whole 1)", f.messages, f.diagnostics);
+    framer.Flush(f.messages);
+    EXPECT_EQ(f.messages, std::vector<std::string>{"(tell :whole 1)"});
+}
+
+TEST(KqmlLineRecovery, AnOpenChatEndsAtTheNextMessageLine) {
+    for (const std::string text :
+         {"no launch :-( sorry", "he said \"go now", "wait (maybe", "x #40\"short"}) {
+        const std::string stream = Chat(text) + "\n" + kActivate + "\r\n" + kActivate + "\n";
+        const Framed f = Frame(stream);
+        ASSERT_EQ(f.messages.size(), 3u) << text;
+        EXPECT_EQ(f.messages[0], Chat(text)) << "the broken line is handed on whole";
+        EXPECT_EQ(f.messages[1], kActivate);
+        EXPECT_EQ(f.messages[2], kActivate);
+        ASSERT_EQ(f.diagnostics.size(), 1u) << text;
+        EXPECT_NE(f.diagnostics[0].find("offset 0 was still open"), std::string::npos)
+            << f.diagnostics[0];
+        EXPECT_NE(f.diagnostics[0].find(std::to_string(Chat(text).size() + 1)), std::string::npos)
+            << f.diagnostics[0];
+    }
+    // Carriage returns before the break stay with neither message; a bare "(tell)" line is a
+    // message of its own.
+    const Framed f = Frame("(tell :a (b\r\n(tell)\n(ask-one :x 1)");
+    EXPECT_EQ(f.messages, (std::vector<std::string>{"(tell :a (b", "(tell)", "(ask-one :x 1)"}));
+}
+
+TEST(KqmlLineRecovery, WellFormedMessagesAcrossLinesAreKept) {
+    const std::vector<std::string> kept = {
+        // A string over several lines, one of them starting with a parenthesis.
+        "(tell :content (tell :command subject_communication :message \"line one\n(see "
+        "below)\nline three\"))",
+        // Lists over lines, and a line that starts with a word no message starts with.
+        "(tell :content\n(tellme :x 1)\n(ask-x 2)\n(tell1))",
+        "(tell :a #12\"ab\n(cd)\n(ef))",
+        "(tell :a (b\n (tell :c 1)))",
+    };
+    for (const std::string& message : kept) {
+        const Framed f = Frame(message + "\n" + kActivate + "\n");
+        EXPECT_EQ(f.messages, (std::vector<std::string>{message, kActivate}));
+        EXPECT_TRUE(f.diagnostics.empty()) << f.diagnostics[0];
+    }
+}
+
+// A chat text with one ')' too many closes its message early; the parentheses left after it
+// on the line bring the rest of the line along, so the text can still be read whole.
+TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
+    for (const std::string text : {"ok) fine", "fine :-)", "a) b) c"}) {
+        const std::string line = Chat(text);
+        const Framed f = Frame(line + "\n" + kActivate + "\n");
+        EXPECT_EQ(f.messages, (std::vector<std::string>{line, kActivate})) << text;
+        ASSERT_EQ(f.diagnostics.size(), 1u) << text;
+        EXPECT_NE(f.diagnostics[0].find("followed by ')' on its line"), std::string::npos);
+    }
+    // Blanks before the parenthesis belong to the line; other stray bytes are skipped as before,
+    // and a message with nothing after it goes on when the connection flushes.
+    const Framed f = Frame("(tell :a 1) \t) x (y\n(tell :b 2)  x\n(tell :c 3)");
+    EXPECT_EQ(f.messages,
+              (std::vector<std::string>{"(tell :a 1) \t) x (y", "(tell :b 2)", "(tell :c 3)"}));
+    ASSERT_EQ(f.diagnostics.size(), 2u);
+    EXPECT_NE(f.diagnostics[1].find("stray byte 0x78"), std::string::npos) << f.diagnostics[1];
+}
+
+TEST(KqmlLineRecovery, TheSizeLimitEndsAMessageThatNeverCloses) {
+    // A peer that writes no line breaks: the open message is cut at the limit, its rest is
+    // followed for one more limit and the framer then starts again at the next '('.
+    std::string stream = "(tell :message (oops";
+    while (stream.size() < 300) {
+        stream += " (tell :x 1)";
+    }
+    const Framed f = Frame(stream, 100);
+    ASSERT_GE(f.messages.size(), 2u);
+    EXPECT_EQ(f.messages[0], stream.substr(0, 100));
+    EXPECT_EQ(f.messages.back(), "(tell :x 1)");
+    EXPECT_NE(f.diagnostics[0].find("larger than 100 bytes"), std::string::npos);
+
+    // With line breaks the next message arrives at once, whole.
+    const Framed g = Frame("(tell :x \"" + std::string(500, 'a') + "\n" + kActivate, 100);
+    ASSERT_EQ(g.messages.size(), 2u);
+    EXPECT_EQ(g.messages[0].size(), 100u);
+    EXPECT_EQ(g.messages[1], kActivate);
 }
 
 } // namespace

@@ -55,16 +55,23 @@ using Check = std::function<void(const CSeatState&)>;
 
 struct Case {
     const char* name;
-    std::vector<std::string> messages; // delivered in order before the action
-    Action action;                     // nothing: no action
-    std::string refused;               // the action is refused with a reason holding this
-    std::vector<std::string> sent;     // "RECEIVER content" lines holding these, in order
-    Check check;
+    std::vector<std::string> messages;  // delivered in order before the action
+    Action action;                      // nothing: no action
+    std::string refused = "";           // the action is refused with a reason holding this
+    std::vector<std::string> sent = {}; // "RECEIVER content" lines holding these, in order
+    Check check = nullptr;
 };
 
 CSeatResult DeployI1(CStationSeat& seat) {
     seat.Activate("I1");
     return seat.Deploy("I1", 600, 330, "N1");
+}
+
+// I1 made active (that command already taken from the outbox), then sent at N1.
+CSeatResult InterceptN1(CStationSeat& seat) {
+    seat.Activate("I1");
+    seat.TakeOutbox();
+    return seat.Intercept("I1", "N1");
 }
 
 const Case kCases[] = {
@@ -134,21 +141,15 @@ const Case kCases[] = {
     {"a teammate's interceptor is not the seat's to deploy",
      {Init(), kStart},
      [](CStationSeat& seat) { return seat.Deploy("I2", 300, 300); },
-     "it belongs to BRAVO",
-     {},
-     nullptr},
+     "it belongs to BRAVO"},
     {"an inactive interceptor is not deployed",
      {Init(), kStart},
      [](CStationSeat& seat) { return seat.Deploy("I1", 600, 330); },
-     "I1 is not active",
-     {},
-     nullptr},
+     "I1 is not active"},
     {"a point off the map is refused",
      {Init(), kStart},
      [](CStationSeat& seat) { return seat.DeployBalloon(2000, 300); },
-     "off the map",
-     {},
-     nullptr},
+     "off the map"},
     {"a point beyond the interceptor's range is refused",
      {Init(), kStart},
      [](CStationSeat& seat) {
@@ -156,29 +157,15 @@ const Case kCases[] = {
          seat.TakeOutbox();
          return seat.Deploy("I1", 800, 330);
      },
-     "beyond I1's range of 200",
-     {},
-     nullptr},
+     "beyond I1's range of 200"},
     {"an incursion nobody sees cannot be intercepted",
      {Init(), kStart, Clock(5)},
-     [](CStationSeat& seat) {
-         seat.Activate("I1");
-         seat.TakeOutbox();
-         return seat.Intercept("I1", "N1");
-     },
-     "no radar of the seat's picture sees N1",
-     {},
-     nullptr},
+     InterceptN1,
+     "no radar of the seat's picture sees N1"},
     {"an incursion out of reach cannot be intercepted",
      {Init(), kStart, Clock(12)},
-     [](CStationSeat& seat) {
-         seat.Activate("I1");
-         seat.TakeOutbox();
-         return seat.Intercept("I1", "N1");
-     },
-     "beyond I1's reach of 11.0",
-     {},
-     nullptr},
+     InterceptN1,
+     "beyond I1's reach of 11.0"},
     {"an interceptor that reached the incursion intercepts it",
      {Init(), kStart, Clock(11)},
      [](CStationSeat& seat) {
@@ -194,8 +181,7 @@ const Case kCases[] = {
      {"CON tell :command intercept :resource interceptor :id I1 :incID N1 :intLat 588.134 :intLng "
       "327.034 :intGridCol 24 :intGridRow 23 :incLat 580.500",
       "BRAVO tell :command team_intercept :clock 40 :id I1 :incID N1",
-      "CON tell :command inc_exit_radar :incID N1 :radarID R1"},
-     nullptr},
+      "CON tell :command inc_exit_radar :incID N1 :radarID R1"}},
     {"a teammate's deploy moves its unit here; one for a unit not its own is refused",
      {Init(), kStart, Clock(2),
       Wire("BRAVO", "tell :command team_deploy :clock 2 :id I2 :initLat 270 :initLng 390 :destLat "
@@ -217,8 +203,7 @@ const Case kCases[] = {
      [](CStationSeat& seat) { return seat.Request("I2", "N1"); },
      "",
      {"CON tell :command request :resource interceptor :id I2 :lat 609.500", ":requestFrom BRAVO",
-      "BRAVO tell :command team_request :clock 11 :requestID ALPHA-1"},
-     nullptr},
+      "BRAVO tell :command team_request :clock 11 :requestID ALPHA-1"}},
     {"a balloon asks the weather where it rises; its answer is shared",
      {Init(), kStart, Clock(4)},
      [](CStationSeat& seat) {
@@ -237,8 +222,7 @@ const Case kCases[] = {
      {Init(), kStart},
      [](CStationSeat& seat) { return seat.Chat("all", "no (launch"); },
      "",
-     {"CON tell :command subject_communication :to all :message \"(no (launch)\" :from ALPHA"},
-     nullptr},
+     {"CON tell :command subject_communication :to all :message \"(no (launch)\" :from ALPHA"}},
     {"playback shows a recorded station's deploy and takes no input",
      {Init("", "init_playback"), kStart, Clock(5),
       Wire("CHARLIE",
