@@ -105,10 +105,6 @@ inline std::string PageSocketUrl(int debugPort) {
     return url;
 }
 
-} // namespace halyx::e2e
-
-namespace halyx::e2e {
-
 // Starts headless Chromium on url with a profile of its own in dir and opens its page's
 // debugging socket; false when it did not come up.
 inline bool OpenInBrowser(std::vector<std::unique_ptr<QProcess>>& processes,

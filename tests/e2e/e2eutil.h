@@ -73,21 +73,14 @@ inline std::string WaitForLine(const std::string& path, const std::string& prefi
     return {};
 }
 
-// The address of a name server started with --port 0 on 127.0.0.1, from the "listening on"
-// line of its output; "" when it did not say.
-inline QString NameServerAddress(const std::string& output) {
-    const std::string listening = WaitForLine(output, "listening on");
-    if (listening.empty()) {
-        return {};
-    }
-    return QString::fromStdString("127.0.0.1" + listening.substr(listening.rfind(':')));
-}
-
 // A name server at a free port of 127.0.0.1, its output in home + "ans.out"; address is where it
-// listens, "" when it did not say.
+// listens (from its "listening on" line), "" when it did not say.
 inline std::unique_ptr<QProcess> StartAns(const std::string& home, QString& address) {
     auto ans = StartToFile("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
-    address = NameServerAddress(home + "ans.out");
+    const std::string listening = WaitForLine(home + "ans.out", "listening on");
+    address = listening.empty()
+                  ? QString()
+                  : QString::fromStdString("127.0.0.1" + listening.substr(listening.rfind(':')));
     return ans;
 }
 

@@ -2,8 +2,8 @@
 // that teammates talk across programs, and DELTA, a station that knows no probes.
 // The bots' play: ALPHA's first deploy is in BRAVO's state within a second, measured on the
 // mission's clock, not on the machine's; what they sent is a mission the scenario could produce
-// (CheckBotsPlayedTheScenario) and is in the log, every command of it, and the decision follows
-// the seats' last go/no-go. (A replay to seats is the seat's own test.)
+// (CheckBotsPlayedTheScenario) and is in the log, every command of it. (A replay to seats is the
+// seat's own test.)
 // Researchers' measures: a probe plan with two freezes, an in-view question, a workload rating
 // every 5 minutes and the questionnaire at the end. ALPHA answers truthfully, BRAVO and CHARLIE
 // always wrongly, so the scores show that the console judges by its own model of the mission.
@@ -247,8 +247,6 @@ TEST_F(Measures, BotsPlayAndFreezesRatingsAndQuestionnaireAreAskedScoredAndLogge
     // one after the other.)
     ASSERT_GE(learnt, 0) << "BRAVO never heard of ALPHA's deploy";
     EXPECT_LE(learnt, deployed + 1000 / kTickMs) << "BRAVO learnt of ALPHA's deploy too late";
-    std::map<std::string, std::string> lastStatus;
-    std::string outcome;
 
     pugi::xml_document doc;
     ASSERT_TRUE(doc.load_file((logs + "/M.xml").c_str())) << out;
@@ -268,11 +266,6 @@ TEST_F(Measures, BotsPlayAndFreezesRatingsAndQuestionnaireAreAskedScoredAndLogge
                  : name == "InterceptInc"   ? "intercept"
                  : name == "DeployResource" ? "deploy"
                                             : "other"];
-        if (name == "LaunchStatusChange") {
-            lastStatus[e.attribute("From").value()] = e.attribute("Status").value();
-        } else if (name == "SimulationComplete") {
-            outcome = e.attribute("LaunchStatus").value();
-        }
         if (name == "SteadyClock") {
             steadyStarts += std::string(e.attribute("At").value()) == "start";
         } else if (name == "ProbeStart") {
@@ -314,10 +307,6 @@ TEST_F(Measures, BotsPlayAndFreezesRatingsAndQuestionnaireAreAskedScoredAndLogge
     EXPECT_EQ(counts["inc_enter_radar"], 0);
     EXPECT_EQ(counts["intercept"], 0);
     EXPECT_EQ(counts["deploy"], 0);
-    ASSERT_EQ(lastStatus.size(), 3u);
-    const bool allGo =
-        lastStatus["ALPHA"] == "go" && lastStatus["BRAVO"] == "go" && lastStatus["CHARLIE"] == "go";
-    EXPECT_EQ(outcome, allGo ? "Launch" : "NoLaunch");
     const pugi::xml_node root = doc.child("HalyxSimLog");
     EXPECT_EQ(
         std::distance(root.children("MissionStats").begin(), root.children("MissionStats").end()),

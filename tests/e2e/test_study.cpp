@@ -47,8 +47,8 @@ TEST_F(Study, PlanRunsHeadlessAndTheManifestProvesTheLogs) {
            "3,T02,B1,scen/hard/hard.hsf,single,BRAVO,\"order reversed, single\"\n"
            "4,T02,B2,scen/easy/easy.hsf,multi,ALPHA BRAVO CHARLIE,\n";
 
-    Start("halyx-ans", {"--port", "0", "--bind", "127.0.0.1"}, home + "ans.out");
-    const QString ans = NameServerAddress(home + "ans.out");
+    QString ans;
+    processes.push_back(StartAns(home, ans));
     ASSERT_FALSE(ans.isEmpty()) << ReadFile(home + "ans.out.err");
     for (const char* name : {"ALPHA", "BRAVO", "CHARLIE"}) {
         Start("halyx-station",

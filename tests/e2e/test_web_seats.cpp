@@ -7,6 +7,8 @@
 // both subjects answered; a workload rating waits beside the map; each answer is logged once
 // with the console's truth and score. The seat's map picture is served to its key only; a
 // balloon's weather and a bot teammate's answer to a request show on the page, each logged once.
+// The observer page, never reloaded, follows the minute and marks ALPHA's deploy from the live
+// stream.
 // Without Chromium the test ends with status 77 (skipped).
 #include "browser.h"
 #include "e2eutil.h"
@@ -132,7 +134,8 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     const std::string bravoLine = WaitForLine(home + "station.out", "SEAT BRAVO http://");
     ASSERT_FALSE(bravoLine.empty()) << ReadFile(home + "station.out");
     QProcess* console = Start(
-        "halyx-command", {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "120"},
+        "halyx-command",
+        {"--headless", "-", "--ans", ans, "--no-embedded-ans", "--tick-ms", "120", "--observer"},
         home + "console.out");
     Send(console, "register\nwait agents 3 timeout=60\nadd ALPHA BRAVO CHARLIE\nprobes " + home +
                       "probes.csv\ninit name=Web folder=" + home +
@@ -154,6 +157,18 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
             << ReadFile(home + "console.out");
         ASSERT_EQ(page->Evaluate(kHelpers), "ok");
     }
+    // The observer's address names this machine's network address; the test stays on loopback.
+    std::smatch found;
+    const std::string observed = WaitForLine(home + "console.out", "OBSERVER http://");
+    ASSERT_TRUE(std::regex_search(observed, found, std::regex(R"(:(\d+)/live\?key=[0-9a-f]{32}$)")))
+        << observed;
+    CBrowserPage observer;
+    ASSERT_TRUE(OpenInBrowser(processes, m_browser,
+                              "http://127.0.0.1" + observed.substr(found.position(0)), home + "o",
+                              observer));
+    const std::string minuteOf = "+document.getElementById('minute').textContent";
+    ASSERT_TRUE(Until(observer, minuteOf + " >= 1", 30000));
+    const std::string firstMinute = observer.Evaluate("String(" + minuteOf + ")");
 
     // The freeze covers both pages. ALPHA answers the minute right, BRAVO wrong; a key typed
     // into an answer is no shortcut. The clock holds while BRAVO has not answered.
@@ -219,6 +234,13 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     // BRAVO's page shows the deploy within a second.
     EXPECT_TRUE(Until(
         bravo, "halyxState.interceptors.some((i) => i.id === '" + unit + "' && i.moving)", 1000));
+    EXPECT_TRUE(Until(observer,
+                      "[...document.querySelectorAll('#marks [data-command=\"deploy\"] "
+                      "title')].some((t) => t.textContent.startsWith('ALPHA: deploy'))",
+                      10000));
+    EXPECT_TRUE(Until(observer, minuteOf + " > " + firstMinute +
+                                    " + 1 && document.getElementById("
+                                    "'connection').textContent === 'live'"));
 
     // Chat with markup: text in BRAVO's page, nothing run.
     const std::string markup =
