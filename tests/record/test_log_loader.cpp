@@ -24,24 +24,7 @@ constexpr const char* kEvents = "<SimEvents>\n<Event Name=\"Abort\" ClockTime=\"
 constexpr const char* kTeam = "<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n<TeamMember "
                               "Name=\"BRAVO\"/>\n<TeamMember Name=\"CHARLIE\"/>\n</TeamMembers>";
 
-struct Targets {
-    std::string scenarioName;
-    bool scenarioOk = true;
-    std::vector<std::string> team;
-    CSimEventStore events;
-
-    CLogLoader Loader(IProgress* progress = nullptr) {
-        return CLogLoader({.readScenario =
-                               [this](const pugi::xml_node& s, std::string& error) {
-                                   scenarioName = s.attribute("Name").as_string();
-                                   error = "bad unit list";
-                                   return scenarioOk;
-                               },
-                           .loadTeam = [this](const std::vector<std::string>& n) { team = n; },
-                           .events = &events,
-                           .progress = progress});
-    }
-};
+using Targets = test::LoadedLog;
 
 TEST(LogLoader, ACompleteLogWithCommentsAnywhereReachesScenarioTeamAndStore) {
     const std::string events =
