@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -64,6 +65,15 @@ inline LoadedLog LoadLog(const std::string& source, bool isText = false) {
     CLogLoader loader = loaded.Loader();
     loaded.result = isText ? loader.LoadText(source) : loader.Load(source);
     return loaded;
+}
+
+// The playback store of an events section holding events (the text between its tags).
+inline CSimEventStore StoreOf(const std::string& events) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(("<SimEvents>\n" + events + "</SimEvents>\n").c_str()));
+    CSimEventStore store;
+    store.LoadEvents(doc.child("SimEvents"));
+    return store;
 }
 
 // Records what the playback store sends, one line per message.
