@@ -2,8 +2,8 @@
 // writes as the agent logs), from the log file, or by a replay of that log seeked to the minute;
 // golden images of a fixed mission at three minutes; hover.
 //
-// Regenerate the references with HALYX_REGENERATE_GOLDEN=1 build/bin/mission_test_picture (see
-// goldenimage.h); mismatches are written to build/tests/mission/.
+// Regenerate the references with HALYX_REGENERATE_GOLDEN=1 ctest --test-dir build -R
+// mission_picture_tests (see goldenimage.h); mismatches are written to build/tests/mission/.
 
 #include "agent/agentfixture.h"
 #include "common/format.h"
