@@ -48,7 +48,6 @@ TEST(LogCsv, CommasQuotesLineBreaksAndMarkupReadBackExactly) {
     {
         CExperimentLog log(SteppingClock{});
         ASSERT_TRUE(log.Open(folder, "Quoting", "", "<Scenario/>\n"));
-        log.LogTeamMode("Multi,player");
         log.LogChatMsg(3, station, chat);
         log.LogChatMsg(4, "ALPHA", "caf\xe9 in Latin-1, caf\xc3\xa9 in UTF-8");
         log.EndSimEvents(TeamMembersXml({"ALPHA", station}));
@@ -60,16 +59,6 @@ TEST(LogCsv, CommasQuotesLineBreaksAndMarkupReadBackExactly) {
     ASSERT_EQ(chatRows.size(), 3u);
     EXPECT_EQ(chatRows[1], (std::vector<std::string>{"Quoting", "3", station, chat}));
     EXPECT_EQ(chatRows[2][3], "caf\xc3\xa9 in Latin-1, caf\xc3\xa9 in UTF-8");
-
-    const auto events = Csv(out, CLogCsvExport::kEventsFile);
-    const int stationColumn = Column(events[0], "station");
-    const int modeColumn = Column(events[0], "Mode");
-    ASSERT_GE(stationColumn, 0);
-    ASSERT_GE(modeColumn, 0);
-    ASSERT_EQ(events.size(), 4u);
-    EXPECT_EQ(events[1][static_cast<size_t>(modeColumn)], "Multi,player");
-    EXPECT_EQ(events[2][static_cast<size_t>(stationColumn)], station);
-    EXPECT_EQ(events[2].back(), chat);
 }
 
 TEST(LogCsv, ACutOffLogIsRepairedAndMarkedAndABrokenOneIsReportedWithoutStoppingTheRest) {
@@ -134,7 +123,7 @@ TEST(LogCsv, AttributesBeyondTheColumnLimitShareOneColumnAndAreKept) {
     EXPECT_EQ(rows[300][static_cast<size_t>(other)], "A299=\"v&quot;299\"");
 }
 
-TEST(LogCsv, AStudysKeyColumnsLeadTheMeasureTablesToo) {
+TEST(LogCsv, AStudysKeyColumnsLeadEveryRowOfEveryTable) {
     const std::string folder = FreshFolder("measures");
     {
         CExperimentLog log(SteppingClock{});
@@ -150,22 +139,40 @@ TEST(LogCsv, AStudysKeyColumnsLeadTheMeasureTablesToo) {
                             {"Answer", answer},
                             {"Answered", "1"}});
         }
+        log.LogMark(120, "team argued here");
         log.EndSimEvents(TeamMembersXml({"ALPHA"}));
         log.Close();
     }
     const std::vector<std::string> names = {"run",     "team",      "block",
                                             "attempt", "run_state", "counts"};
     const std::vector<std::string> values = {"1", "T01", "B1", "1", "done", "yes"};
-    ASSERT_TRUE(CLogCsvExport().Export({folder + "T01_B1.xml"}, folder + "csv/",
-                                       CLogCsvKeys{names, {values}}));
-    for (const auto& [file, column, answer] :
-         {std::tuple{CLogCsvExport::kProbesFile, "answer", "120"},
-          {CLogCsvExport::kRatingsFile, "rating", "4"},
-          {CLogCsvExport::kQuestionnaireFile, "answer", "55"}}) {
+    // A skipped run has no log, and still its outcome row.
+    const std::vector<std::string> skipped = {"2", "T01", "B2", "1", "skipped", "no"};
+    ASSERT_TRUE(CLogCsvExport().Export({folder + "T01_B1.xml", ""}, folder + "csv/",
+                                       CLogCsvKeys{names, {values, skipped}}));
+    const auto keys = [](const std::vector<std::string>& row) {
+        return std::vector<std::string>(row.begin(), row.begin() + 6);
+    };
+    for (const auto& [file, count, column, answer] :
+         {std::tuple{CLogCsvExport::kEventsFile, 4u, "Answer", "120"},
+          {CLogCsvExport::kProbesFile, 2u, "answer", "120"},
+          {CLogCsvExport::kRatingsFile, 2u, "rating", "4"},
+          {CLogCsvExport::kQuestionnaireFile, 2u, "answer", "55"},
+          {CLogCsvExport::kMarksFile, 2u, "text", "team argued here"},
+          {CLogCsvExport::kOutcomeFile, 3u, "experiment", "T01_B1"}}) {
         const auto rows = Csv(folder + "csv/", file);
-        ASSERT_EQ(rows.size(), 2u) << file;
-        EXPECT_EQ(std::vector<std::string>(rows[0].begin(), rows[0].begin() + 6), names) << file;
-        EXPECT_EQ(std::vector<std::string>(rows[1].begin(), rows[1].begin() + 6), values) << file;
+        ASSERT_EQ(rows.size(), count) << file;
+        EXPECT_EQ(keys(rows[0]), names) << file;
+        for (size_t i = 1; i < rows.size(); ++i) {
+            EXPECT_EQ(keys(rows[i]), rows[i].back() == "no log" ? skipped : values) << file;
+        }
         EXPECT_EQ(rows[1][static_cast<size_t>(Column(rows[0], column))], answer) << file;
     }
+    EXPECT_EQ(Csv(folder + "csv/", CLogCsvExport::kOutcomeFile)[2].back(), "no log");
+    const auto marks = Csv(folder + "csv/", CLogCsvExport::kMarksFile);
+    EXPECT_EQ(std::vector<std::string>(marks[0].begin() + 6, marks[0].end()),
+              (std::vector<std::string>{"experiment", "minute", "time", "text"}));
+    EXPECT_EQ(
+        std::vector<std::string>(marks[1].begin() + 6, marks[1].end()),
+        (std::vector<std::string>{"T01_B1", "120", "2026-12-05T14:03:09Z", "team argued here"}));
 }

@@ -1,6 +1,7 @@
-// The log reader over long, cut-off and odd logs. What it reads from the reference logs (every
-// attribute, the statistics, the notes, comments that are not events) is checked through the
-// expected CSV files of test_log_csv.
+// The log reader over long, cut-off and odd logs, and the experimenter's marks: comments no event
+// reader sees, read back whole. What it reads from the reference logs (every attribute, the
+// statistics, the notes, comments that are not events) is checked through the expected CSV files
+// of test_log_csv.
 #include "logtestutil.h"
 
 #include "record/logreader.h"
@@ -16,6 +17,29 @@ std::vector<std::string> EventNames(const CLogReader& reader) {
     std::vector<std::string> names;
     EXPECT_TRUE(reader.ForEachEvent([&](const CLogEventView& e) { names.emplace_back(e.name); }));
     return names;
+}
+
+// A note with every byte that could break the comment or the file: "--", "-->", markup, a
+// backslash that looks like an escape, a line break and UTF-8.
+const std::string kAwkward = "argue -- here --> <b>&amp;</b> \\x41 line\nbreak caf\xc3\xa9 -";
+
+std::string WriteMarkedLog(const std::string& folder) {
+    CExperimentLog log(SteppingClock{});
+    EXPECT_TRUE(log.Open(folder, "Marked", "marks", "<Scenario/>\n"));
+    log.LogInitSim();
+    log.LogStartSim();
+    log.LogChatMsg(100, "ALPHA", "hello");
+    EXPECT_TRUE(log.LogMark(120, "team argued here"));
+    EXPECT_TRUE(log.LogMark(300, kAwkward));
+    // Comments that only look like marks are not marks.
+    log.WriteText("<!-- mark clock=abc time=T: not a minute -->\n");
+    log.WriteText("<!-- mark clock=5 without the rest -->\n");
+    log.LogSimulationComplete(true);
+    log.EndSimEvents(TeamMembersXml({"ALPHA"}));
+    // After the end of the run the mark goes in front of the end tag, still readable.
+    EXPECT_TRUE(log.LogMark(960, "debrief"));
+    log.Close();
+    return folder + "Marked.xml";
 }
 
 } // namespace
@@ -130,4 +154,21 @@ TEST(LogReader, EventsOfEveryShapeAreReadAsTheParserReadsThem) {
         const LogLoadResult r = opened ? reader.ForEachEvent([](const CLogEventView&) {}) : opened;
         EXPECT_EQ(r.status, LogLoadStatus::NotXml);
     }
+}
+
+TEST(LogMarks, ReadBackWholeAndInvisibleToEventReaders) {
+    const std::string path = WriteMarkedLog(FreshFolder("marks_read"));
+    const std::string text = ReadFile(path);
+    EXPECT_NE(text.find("<!-- mark clock=120 time=2026-12-05T14:03:09Z: team argued here -->\n"),
+              std::string::npos)
+        << text;
+    CLogReader reader;
+    ASSERT_TRUE(reader.Open(path));
+    EXPECT_FALSE(reader.Info().repaired); // the escaped note kept the file well-formed
+    ASSERT_EQ(reader.Info().marks.size(), 3u);
+    EXPECT_EQ(reader.Info().marks[0], (CLogMark{120, "2026-12-05T14:03:09Z", "team argued here"}));
+    EXPECT_EQ(reader.Info().marks[1].text, kAwkward);
+    EXPECT_EQ(reader.Info().marks[2].minute, 960);
+    EXPECT_EQ(EventNames(reader),
+              (std::vector<std::string>{"InitSim", "StartSim", "ChatMsg", "SimulationComplete"}));
 }

@@ -67,11 +67,13 @@ TEST(LogSummary, HundredsOfStationsAndKindsAreCutToAReadableTable) {
 TEST(LogSummary, NamesAndTextsThatAreNotPlainAreQuoted) {
     const std::string table = SummaryOf(
         "<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n"
-        "<!-- mark clock=3 time=T: red \\x1b[31m -->\n<Event Name=\"Abort\" ClockTime=\"1\" "
+        "<!-- mark clock=3 time=T: red \\x1b[31m -->\n<!-- mark clock=960 time=U: debrief -->\n"
+        "<Event Name=\"Abort\" ClockTime=\"1\" "
         "From=\"ALPHA\"/>\n<Event Name=\"LaunchStatusChange\" ClockTime=\"2\" From=\"ALPHA \" "
         "Status=\"go&#7;\"/>\n</SimEvents><TeamMembers/></HalyxSimLog>");
     for (const char* line : {"                    ALPHA*  \"ALPHA \"*", "\"ALPHA \"  2 \"go\\x07\"",
-                             "Marks            minute 3 (T): \"red \\x1b[31m\""}) {
+                             "Marks            minute 3 (T): \"red \\x1b[31m\"",
+                             "                 minute 960 (U): debrief"}) {
         EXPECT_TRUE(HasLine(table, line)) << line << "\n" << table;
     }
 }

@@ -114,11 +114,8 @@ TEST(Timeline, AHostileNumberOfStationsSharesTheLastLane) {
     CLogTimeline t(info, "Many");
     CLogEventView e;
     e.name = "WeatherQuery";
-    std::vector<std::string> names;
     for (int i = 0; i < 100; ++i) {
-        names.push_back("S" + std::to_string(i));
-    }
-    for (const std::string& name : names) {
+        const std::string name = "S" + std::to_string(i);
         e.attributes = {{"Name", "WeatherQuery"}, {"ClockTime", "99999"}, {"From", name}};
         t.Add(e);
     }
@@ -167,6 +164,30 @@ TEST(Timeline, FreezesInViewQuestionsAndRatingsAreDrawnWhereTheyHappened) {
     EXPECT_TRUE(purple(120.5, 64 + 96));
     EXPECT_FALSE(purple(200.5, 64 + 96));
     EXPECT_TRUE(purple(5.5, 64 + 64 - 3 - 6));
+}
+
+// The experimenter's marks stand as flags just above the lanes, each at its minute.
+TEST(Timeline, EachMarkIsDrawnAtItsMinute) {
+    App();
+    CLogInfo info;
+    info.team = {"ALPHA"};
+    info.marks = {{120, "T", "team argued here"}, {300, "T", "later"}};
+    CLogTimeline t(info, "Marked");
+    t.Finish();
+    const QImage image = Draw(t, false);
+    const auto orangeAround = [&](int minute) {
+        const double x = 130 + (minute + 0.5) * 1350 / 960;
+        for (int dx = 0; dx <= 4; ++dx) {
+            const QColor c = image.pixelColor(static_cast<int>(x) + dx, 60);
+            if (c.red() > 200 && c.green() < 120 && c.blue() < 60) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(orangeAround(120));
+    EXPECT_TRUE(orangeAround(300));
+    EXPECT_FALSE(orangeAround(600));
 }
 
 TEST(Timeline, TheDrawingMatchesTheGoldenImageAndTextIsDrawnWhenAskedFor) {

@@ -1,16 +1,15 @@
 // The mission state: each command's effect (one table), seeking, late events, the replay
 // store's records, and the JSON form.
 
+#include "../record/recordtestutil.h"
 #include "mission/missionjson.h"
 #include "mission/missionstate.h"
 #include "record/experimentlog.h"
 #include "record/simeventstore.h"
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 #include <cerrno>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -373,17 +372,12 @@ TEST(MissionState, ReplayRecordsPlaceResourcesWhereTheLogDoes) {
     };
     CMissionBuilder fromFile = BuildFrom(lines);
 
-    pugi::xml_document doc;
-    std::string xml = "<SimEvents>";
+    std::string events;
     for (const std::string& line : lines) {
-        xml += line;
+        events += line;
     }
-    xml += "</SimEvents>";
-    ASSERT_TRUE(doc.load_string(xml.c_str()));
-    CSimEventStore store;
-    store.LoadEvents(doc.child("SimEvents"));
     CMissionBuilder fromStore(TestSetup());
-    fromStore.Assign(MissionEventsFromStore(store));
+    fromStore.Assign(MissionEventsFromStore(test::StoreOf(events)));
 
     ASSERT_EQ(fromStore.Events().size(), lines.size());
     EXPECT_EQ(fromStore.Events()[3].station, "Bravo");
@@ -396,11 +390,9 @@ TEST(MissionState, ReplayRecordsPlaceResourcesWhereTheLogDoes) {
 // Live: the watcher sees every event line the log writes, in order, the chat with its text, and
 // also when the disk refuses the line (the event happened; the log keeps it for later).
 TEST(MissionState, TheLogTellsTheWatcherEachEventLineEvenOnAFullDisk) {
-    const char* home = std::getenv("HALYX_HOME");
-    ASSERT_NE(home, nullptr);
     int64_t now = 5000;
     CExperimentLog log([&now] { return now++; });
-    ASSERT_TRUE(log.Open(std::string(home) + "/live/", "run", "", "<Scenario>\n</Scenario>\n"));
+    ASSERT_TRUE(log.Open(test::FreshFolder("live"), "run", "", "<Scenario>\n</Scenario>\n"));
     CLogEventAdapter adapter;
     CMissionBuilder live(TestSetup());
     log.SetEventObserver([&](std::string_view line) {

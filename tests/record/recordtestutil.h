@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -35,22 +37,43 @@ struct Lcg {
     }
 };
 
-// What a log gives its loader (without a scenario reader): the answer, the team, the events.
+// What a log gives its loader: the answer, the scenario's name, the team, the events. The
+// scenario reader stands in for the console's and answers scenarioOk.
 struct LoadedLog {
     LogLoadResult result;
+    std::string scenarioName;
+    bool scenarioOk = true;
     std::vector<std::string> team;
     CSimEventStore events;
+
+    CLogLoader Loader(IProgress* progress = nullptr) {
+        return CLogLoader({.readScenario =
+                               [this](const pugi::xml_node& s, std::string& error) {
+                                   scenarioName = s.attribute("Name").as_string();
+                                   error = "bad unit list";
+                                   return scenarioOk;
+                               },
+                           .loadTeam = [this](const std::vector<std::string>& n) { team = n; },
+                           .events = &events,
+                           .progress = progress});
+    }
 };
 
 // Loads the log file at source, or with isText the log text source.
 inline LoadedLog LoadLog(const std::string& source, bool isText = false) {
     LoadedLog loaded;
-    CLogLoader loader(
-        {.readScenario = nullptr,
-         .loadTeam = [&loaded](const std::vector<std::string>& n) { loaded.team = n; },
-         .events = &loaded.events});
+    CLogLoader loader = loaded.Loader();
     loaded.result = isText ? loader.LoadText(source) : loader.Load(source);
     return loaded;
+}
+
+// The playback store of an events section holding events (the text between its tags).
+inline CSimEventStore StoreOf(const std::string& events) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(("<SimEvents>\n" + events + "</SimEvents>\n").c_str()));
+    CSimEventStore store;
+    store.LoadEvents(doc.child("SimEvents"));
+    return store;
 }
 
 // Records what the playback store sends, one line per message.

@@ -11,7 +11,6 @@
 #include "recordtestutil.h"
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 namespace halyx {
 namespace {
@@ -36,11 +35,7 @@ TEST(ChatReplay, EveryTypedTextReachesTheStationsWholeAndAsTyped) {
         events += "<Event Name=\"ChatMsg\" ClockTime=\"1\" TSID=\"" + std::to_string(tsid++) +
                   "\" From=\"Ann (lead)\">\n" + XmlEscape(text) + "\n</Event>\n";
     }
-    pugi::xml_document doc;
-    const std::string xml = "<SimEvents>\n" + events + "</SimEvents>\n";
-    ASSERT_TRUE(doc.load_string(xml.c_str()));
-    CSimEventStore store;
-    store.LoadEvents(doc.child("SimEvents"));
+    CSimEventStore store = test::StoreOf(events);
     test::RecordingSender sender;
     store.Release(1, sender);
     ASSERT_EQ(sender.sent.size(), typed.size());

@@ -24,24 +24,7 @@ constexpr const char* kEvents = "<SimEvents>\n<Event Name=\"Abort\" ClockTime=\"
 constexpr const char* kTeam = "<TeamMembers>\n<TeamMember Name=\"ALPHA\"/>\n<TeamMember "
                               "Name=\"BRAVO\"/>\n<TeamMember Name=\"CHARLIE\"/>\n</TeamMembers>";
 
-struct Targets {
-    std::string scenarioName;
-    bool scenarioOk = true;
-    std::vector<std::string> team;
-    CSimEventStore events;
-
-    CLogLoader Loader(IProgress* progress = nullptr) {
-        return CLogLoader({.readScenario =
-                               [this](const pugi::xml_node& s, std::string& error) {
-                                   scenarioName = s.attribute("Name").as_string();
-                                   error = "bad unit list";
-                                   return scenarioOk;
-                               },
-                           .loadTeam = [this](const std::vector<std::string>& n) { team = n; },
-                           .events = &events,
-                           .progress = progress});
-    }
-};
+using Targets = test::LoadedLog;
 
 TEST(LogLoader, ACompleteLogWithCommentsAnywhereReachesScenarioTeamAndStore) {
     const std::string events =
@@ -152,10 +135,10 @@ private:
     int m_cancelAt;
 };
 
-TEST(LogLoader, ALongLogFileReportsHowFarItGotAndStopsWhenCanceled) {
+TEST(LogLoader, ALongLogReportsHowFarItGotStopsWhenCanceledAndFindsABreakDeepInIt) {
     const std::string folder = test::FreshFolder("loaderprogress");
-    test::WriteAll(folder + "long.xml",
-                   std::string(kHead) + LongEvents(30000) + kTeam + "</HalyxSimLog>");
+    std::string text = std::string(kHead) + LongEvents(30000) + kTeam + "</HalyxSimLog>";
+    test::WriteAll(folder + "long.xml", text);
 
     Targets whole;
     CountingProgress followed;
@@ -176,19 +159,16 @@ TEST(LogLoader, ALongLogFileReportsHowFarItGotAndStopsWhenCanceled) {
     EXPECT_TRUE(canceled.scenarioName.empty());
     EXPECT_TRUE(canceled.team.empty());
     EXPECT_EQ(canceled.events.Count(), 0u);
-}
 
-TEST(LogLoader, ABrokenEventDeepInALongLogIsFoundWithItsOffset) {
-    std::string text = std::string(kHead) + LongEvents(30000) + kTeam + "</HalyxSimLog>";
+    // An attribute broken deep in the text is found where it broke.
     const size_t bad = text.find("TSID=\"25000\"");
-    text.replace(bad, 4, "TSID"); // same text, then break an attribute of that event
     text.insert(bad + 4, "=\"x");
-    Targets t;
-    const LogLoadResult r = t.Loader().LoadText(text);
+    Targets broken;
+    const LogLoadResult r = broken.Loader().LoadText(text);
     EXPECT_EQ(r.status, LogLoadStatus::NotXml);
     EXPECT_GT(r.offset, bad);
     EXPECT_LT(r.offset, bad + 40);
-    EXPECT_TRUE(t.team.empty());
+    EXPECT_TRUE(broken.team.empty());
 }
 
 // Damages text at byte at: kind 0 changes the byte, 1 removes a few bytes, 2 cuts the text there.

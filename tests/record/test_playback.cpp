@@ -7,23 +7,11 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 namespace halyx {
 namespace {
 
 using test::RecordingSender;
-
-struct Loaded {
-    pugi::xml_document doc;
-    CSimEventStore store;
-};
-
-void Load(Loaded& loaded, const std::string& events) {
-    const std::string text = "<SimEvents>\n" + events + "</SimEvents>\n";
-    ASSERT_TRUE(loaded.doc.load_string(text.c_str()));
-    loaded.store.LoadEvents(loaded.doc.child("SimEvents"));
-}
 
 std::string Abort(int clock, int tsid, const std::string& id) {
     return "<Event TSID=\"" + std::to_string(tsid) + "\" Name=\"Abort\" ClockTime=\"" +
@@ -33,29 +21,29 @@ std::string Abort(int clock, int tsid, const std::string& id) {
 // Events that are not station commands (the console's own, queries, unit displays, a nameless
 // event, another element) are not replayed.
 TEST(Playback, EachReplayedCommandHasItsRecordedContentSenderAndReceiver) {
-    Loaded l;
-    Load(l, "<Event Name=\"InitSim\"/>\n<Event Name=\"StartSim\"/>\n"
-            "<Event Name=\"WeatherQuery\" ClockTime=\"1\" From=\"A\"/>\n"
-            "<Event Name=\"UnitDisplay\" ClockTime=\"1\" From=\"A\"/>\n"
-            "<Event ClockTime=\"1\" From=\"A\"/>\n<Other/>\n"
-            "<Event Name=\"ResourceActivate\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
-            "ResType=\"Radar\" ResID=\"R1\"/>\n"
-            "<Event Name=\"ResourceDeActivate\" ClockTime=\"1\" TSID=\"2\" From=\"A\" "
-            "ResType=\"Radar\" ResID=\"R1\"/>\n"
-            "<Event Name=\"Abort\" ClockTime=\"1\" TSID=\"3\" From=\"A\" ResType=\"Jet\" "
-            "ResID=\"N1\"/>\n"
-            "<Event Name=\"InterceptInc\" ClockTime=\"1\" TSID=\"4\" From=\"B\" ResType=\"Jet\" "
-            "IntID=\"N1\" IncID=\"I9\"/>\n"
-            "<Event Name=\"DeployResource\" ClockTime=\"1\" TSID=\"5\" From=\"B\" ResType=\"Jet\" "
-            "ResID=\"N1\" DestLat=\"10\" DestLng=\"20\"/>\n"
-            "<Event Name=\"ChatMsg\" ClockTime=\"1\" TSID=\"6\" From=\"A\">\nsee you\n</Event>\n"
-            "<Event Name=\"LaunchStatusChange\" ClockTime=\"1\" TSID=\"7\" Status=\"go\" "
-            "From=\"C\"/>\n"
-            "<Event Name=\"DeployBalloon\" ClockTime=\"1\" TSID=\"8\" From=\"C\" DestLat=\"5\" "
-            "DestLng=\"6\"/>\n");
-    EXPECT_EQ(l.store.Count(), 8u);
+    CSimEventStore store = test::StoreOf(
+        "<Event Name=\"InitSim\"/>\n<Event Name=\"StartSim\"/>\n"
+        "<Event Name=\"WeatherQuery\" ClockTime=\"1\" From=\"A\"/>\n"
+        "<Event Name=\"UnitDisplay\" ClockTime=\"1\" From=\"A\"/>\n"
+        "<Event ClockTime=\"1\" From=\"A\"/>\n<Other/>\n"
+        "<Event Name=\"ResourceActivate\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
+        "ResType=\"Radar\" ResID=\"R1\"/>\n"
+        "<Event Name=\"ResourceDeActivate\" ClockTime=\"1\" TSID=\"2\" From=\"A\" "
+        "ResType=\"Radar\" ResID=\"R1\"/>\n"
+        "<Event Name=\"Abort\" ClockTime=\"1\" TSID=\"3\" From=\"A\" ResType=\"Jet\" "
+        "ResID=\"N1\"/>\n"
+        "<Event Name=\"InterceptInc\" ClockTime=\"1\" TSID=\"4\" From=\"B\" ResType=\"Jet\" "
+        "IntID=\"N1\" IncID=\"I9\"/>\n"
+        "<Event Name=\"DeployResource\" ClockTime=\"1\" TSID=\"5\" From=\"B\" ResType=\"Jet\" "
+        "ResID=\"N1\" DestLat=\"10\" DestLng=\"20\"/>\n"
+        "<Event Name=\"ChatMsg\" ClockTime=\"1\" TSID=\"6\" From=\"A\">\nsee you\n</Event>\n"
+        "<Event Name=\"LaunchStatusChange\" ClockTime=\"1\" TSID=\"7\" Status=\"go\" "
+        "From=\"C\"/>\n"
+        "<Event Name=\"DeployBalloon\" ClockTime=\"1\" TSID=\"8\" From=\"C\" DestLat=\"5\" "
+        "DestLng=\"6\"/>\n");
+    EXPECT_EQ(store.Count(), 8u);
     RecordingSender sent;
-    l.store.Release(1, sent);
+    store.Release(1, sent);
     EXPECT_EQ(sent.sent,
               (std::vector<std::string>{
                   "tell to team as A: tell :command activate :resource Radar :id R1",
@@ -73,61 +61,60 @@ TEST(Playback, EachReplayedCommandHasItsRecordedContentSenderAndReceiver) {
 
 TEST(Playback, TheClockDecidesWhatLeavesAndWhen) {
     // Nothing leaves before its minute; a minute leaves in stamp order, ties in file order.
-    Loaded l;
-    Load(l, Abort(5, 100, "late") + Abort(5, 90, "early") + Abort(2, 500, "first") +
-                Abort(5, 100, "late2") + Abort(12, 1, "last"));
+    CSimEventStore store =
+        test::StoreOf(Abort(5, 100, "late") + Abort(5, 90, "early") + Abort(2, 500, "first") +
+                      Abort(5, 100, "late2") + Abort(12, 1, "last"));
     RecordingSender sent;
     for (int clock = 0; clock < 12; ++clock) {
-        l.store.Release(clock, sent);
+        store.Release(clock, sent);
     }
     ASSERT_EQ(sent.sent.size(), 4u);
     EXPECT_NE(sent.sent[0].find(":id first"), std::string::npos);
     EXPECT_NE(sent.sent[1].find(":id early"), std::string::npos);
     EXPECT_NE(sent.sent[2].find(":id late"), std::string::npos);
     EXPECT_NE(sent.sent[3].find(":id late2"), std::string::npos);
-    l.store.Release(12, sent);
-    l.store.Release(12, sent); // exhausted: nothing more
+    store.Release(12, sent);
+    store.Release(12, sent); // exhausted: nothing more
     EXPECT_EQ(sent.sent.size(), 5u);
-    EXPECT_TRUE(l.store.Exhausted());
+    EXPECT_TRUE(store.Exhausted());
     // Stop and start again: from the first record.
-    l.store.Rewind();
-    l.store.Release(2, sent);
+    store.Rewind();
+    store.Release(2, sent);
     EXPECT_NE(sent.sent.back().find(":id first"), std::string::npos);
 
     // Playback started late, the clock already past the first record: a missed minute holds
     // back everything behind it.
-    Loaded m;
-    Load(m, Abort(3, 1, "R1") + Abort(8, 2, "R2"));
+    CSimEventStore late = test::StoreOf(Abort(3, 1, "R1") + Abort(8, 2, "R2"));
     RecordingSender none;
     for (int clock = 5; clock <= 10; ++clock) {
-        m.store.Release(clock, none);
+        late.Release(clock, none);
     }
     EXPECT_TRUE(none.sent.empty());
-    EXPECT_EQ(m.store.CursorIndex(), 0u);
+    EXPECT_EQ(late.CursorIndex(), 0u);
 }
 
 TEST(Playback, BadNumbersReadAsTheirLeadingDigitsOrZero) {
-    Loaded l;
-    Load(l, "<Event Name=\"Abort\" ClockTime=\"7abc\" TSID=\"x\" From=\"A\"/>\n"
-            "<Event Name=\"Abort\" ClockTime=\"\" TSID=\"99999999999999999999999\"/>\n");
-    ASSERT_EQ(l.store.Count(), 2u);
-    EXPECT_EQ(l.store.At(0).clockTime, 0);
-    EXPECT_EQ(l.store.At(0).tsid, INT64_MAX);
+    CSimEventStore store =
+        test::StoreOf("<Event Name=\"Abort\" ClockTime=\"7abc\" TSID=\"x\" From=\"A\"/>\n"
+                      "<Event Name=\"Abort\" ClockTime=\"\" TSID=\"99999999999999999999999\"/>\n");
+    ASSERT_EQ(store.Count(), 2u);
+    EXPECT_EQ(store.At(0).clockTime, 0);
+    EXPECT_EQ(store.At(0).tsid, INT64_MAX);
     // Missing values go out as empty strings, not as nothing before the next keyword.
-    EXPECT_EQ(l.store.At(0).content, "tell :command abort :resource \"\" :id \"\"");
-    EXPECT_EQ(l.store.At(1).clockTime, 7);
-    EXPECT_EQ(l.store.At(1).tsid, 0);
+    EXPECT_EQ(store.At(0).content, "tell :command abort :resource \"\" :id \"\"");
+    EXPECT_EQ(store.At(1).clockTime, 7);
+    EXPECT_EQ(store.At(1).tsid, 0);
 }
 
 // A value with a blank, a parenthesis or a quote (a station may send any string) is replayed as
 // one quoted value: raw, it would end the list early or shift every keyword after it.
 TEST(Playback, ARecordedValueIsReplayedAsOneValueWhateverItHolds) {
-    Loaded l;
-    Load(l, "<Event Name=\"DeployResource\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
-            "ResType=\"Jet (old)\" ResID=\"N 1\" DestLat=\"1&quot;0\" DestLng=\":id\"/>\n");
-    ASSERT_EQ(l.store.Count(), 1u);
+    CSimEventStore store = test::StoreOf(
+        "<Event Name=\"DeployResource\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
+        "ResType=\"Jet (old)\" ResID=\"N 1\" DestLat=\"1&quot;0\" DestLng=\":id\"/>\n");
+    ASSERT_EQ(store.Count(), 1u);
     CParser content;
-    ASSERT_TRUE(content.parse_list("(" + l.store.At(0).content + ")")) << l.store.At(0).content;
+    ASSERT_TRUE(content.parse_list("(" + store.At(0).content + ")")) << store.At(0).content;
     EXPECT_EQ(content.find_text("resource"), "Jet (old)");
     EXPECT_EQ(content.find_text("id"), "N 1");
     EXPECT_EQ(content.find_text("destLat"), "1\"0");

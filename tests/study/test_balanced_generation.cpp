@@ -47,8 +47,7 @@ CBalanceResult Generate(const CBalanceOptions& options) {
 }
 
 TEST(BalancedGeneration, SameSeedGivesTheSameFilesByteForByte) {
-    const std::string folder = test::RequiredHome() + "/balanced";
-    fs::remove_all(folder);
+    const std::string folder = test::FreshFolder("balanced");
     const CBalanceResult first = Generate(Options(folder));
     ASSERT_TRUE(first.Complete()) << first.error;
     ASSERT_EQ(first.scenarioFiles.size(), 3U);
@@ -75,9 +74,7 @@ TEST(BalancedGeneration, SameSeedGivesTheSameFilesByteForByte) {
 }
 
 TEST(BalancedGeneration, AnUnreachableTargetEndsAfterTheBoundWithAClearError) {
-    const std::string folder = test::RequiredHome() + "/unreachable";
-    fs::remove_all(folder);
-    CBalanceOptions options = Options(folder);
+    CBalanceOptions options = Options(test::FreshFolder("unreachable"));
     CScenarioMetrics impossible;
     impossible.earliestDetection = 5000; // after the window: no scenario can match it
     options.target = impossible;

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -18,8 +17,7 @@ namespace halyx {
 namespace {
 
 std::string MapFile() {
-    const std::string path = test::RequiredHome() + "/map.txt";
-    std::filesystem::create_directories(test::RequiredHome());
+    const std::string path = test::FreshFolder("map") + "map.txt";
     std::ofstream(path) << "map\n";
     return path;
 }

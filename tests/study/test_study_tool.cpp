@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -23,8 +22,7 @@ test::ToolRun Tool(const std::string& args) {
 class StudyTool : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_folder = test::RequiredHome() + "/tool/";
-        std::filesystem::remove_all(m_folder);
+        m_folder = test::FreshFolder("tool");
         CScenario scenario;
         LoadDefaultScenario(scenario, std::string(HALYX_SOURCE_DIR) + "/data/maps/");
         scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
