@@ -28,11 +28,6 @@ protected:
         QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
         Type(page->NameField(), name);
     }
-    void Click(const QString& text) {
-        QPushButton* button = page->Button(text);
-        ASSERT_NE(button, nullptr);
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
     std::string folder;
     std::unique_ptr<CScenarioPage> page;
 };
@@ -46,7 +41,7 @@ TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
     ASSERT_FALSE(undoStack.isClean());
 
     const std::string saved = ScenarioXml(scenario);
-    Click("Save Scenario");
+    Click(page->Button("Save Scenario"));
     // The save runs on a copy: a change made after it started is not in the files.
     PushRemoveAllUnits(undoStack, scenario, UnitKind::Radar);
     ASSERT_TRUE(BackgroundWorkDone());
@@ -59,7 +54,7 @@ TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
     scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0, 0);
     page->NotesField()->setPlainText("other");
     fileAnswers = {QString::fromStdString(hsf)};
-    Click("Load Scenario");
+    Click(page->Button("Load Scenario"));
     ASSERT_TRUE(BackgroundWorkDone());
     EXPECT_EQ(ScenarioXml(scenario), saved);
     EXPECT_EQ(page->NotesField()->toPlainText(), "line one\nline two\nline three");
@@ -100,7 +95,7 @@ TEST_F(ScenarioPage, TheGenerationDialogWritesABatch) {
         dialog->accept();
     });
     const int radarsBefore = scenario.Radars().Count();
-    Click("Generate Scenarios...");
+    Click(page->Button("Generate Scenarios..."));
     ASSERT_TRUE(BackgroundWorkDone());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Please enter a save location");

@@ -21,12 +21,6 @@ class UnitPages : public PageTest {
 protected:
     void SetUp() override { page = Open<CIncursionsPage>(900, 700); }
 
-    void Click(CUnitPane* pane, const QString& button) {
-        QPushButton* b = pane->Button(button);
-        ASSERT_NE(b, nullptr) << button.toStdString();
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
-
     // Fills the unit dialog the next click opens and presses OK.
     void AnswerUnitDialog(const CUnitTexts& texts) {
         WhenModal<CAddResourceDlg>([texts](CAddResourceDlg* dialog) {
@@ -62,7 +56,7 @@ protected:
 TEST_F(UnitPages, AddEditAndUndoAnIncursion) {
     CUnitPane* pane = page->IncursionPane();
     AnswerUnitDialog({"Boat", "100", "200", "", "45", "300", "7"});
-    Click(pane, "Add New");
+    Click(pane->Button("Add New"));
     ASSERT_EQ(scenario.Incursions().Count(), 1);
     const CIncursion& added = scenario.Incursions().At(0);
     EXPECT_EQ(added, CIncursion("Boat", added.GetId(), "100", "200", "300", "45", "7"));
@@ -97,7 +91,7 @@ TEST_F(UnitPages, RemoveThreeSelectedRowsMatchedById) {
                       RowCentre(pane, 2));
     QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       RowCentre(pane, 5));
-    Click(pane, "Remove");
+    Click(pane->Button("Remove"));
     std::vector<std::string> left;
     for (const CRadar& radar : scenario.Radars()) {
         left.push_back(radar.GetId());
@@ -106,7 +100,7 @@ TEST_F(UnitPages, RemoveThreeSelectedRowsMatchedById) {
 
     // Remove All empties this pane only.
     scenario.Incursions().Add(CIncursion("I", "i1", "1", "2", "3", "4", "5"));
-    Click(pane, "Remove All");
+    Click(pane->Button("Remove All"));
     EXPECT_EQ(scenario.Radars().Count(), 0);
     EXPECT_EQ(page->IncursionPane()->Table()->model()->rowCount(), 1);
 }
@@ -118,17 +112,17 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
 
     const QString radarFile = QString::fromStdString(folder + "radars.hrd");
     fileAnswers = {radarFile};
-    Click(page->RadarPane(), "Save to Disk");
+    Click(page->RadarPane()->Button("Save to Disk"));
     EXPECT_EQ(lastRequest.mode, CFileRequest::Mode::Save);
 
     const QString incursionFile = QString::fromStdString(folder + "inc.hid");
     fileAnswers = {incursionFile};
-    Click(page->IncursionPane(), "Save to Disk");
+    Click(page->IncursionPane()->Button("Save to Disk"));
 
     scenario.Radars().RemoveAll();
     scenario.Radars().Add(CRadar("Other", "r2", "1", "2", "3", "-", "-"));
     fileAnswers = {radarFile};
-    Click(page->RadarPane(), "Load from Disk");
+    Click(page->RadarPane()->Button("Load from Disk"));
     ASSERT_EQ(scenario.Radars().Count(), 1);
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
     EXPECT_EQ(Cell(page->RadarPane(), 0, 0), "R");
@@ -139,11 +133,11 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     std::ofstream(broken, std::ios::binary) << std::string("\x05\x00\x00\x00\x01", 5);
     fileAnswers = {QString::fromStdString(broken)};
     CatchMessage();
-    Click(page->RadarPane(), "Load from Disk");
+    Click(page->RadarPane()->Button("Load from Disk"));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
 
-    Click(page->RadarPane(), "Load from Disk"); // the file dialog cancelled
+    Click(page->RadarPane()->Button("Load from Disk")); // the file dialog cancelled
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
 }
 
@@ -154,7 +148,7 @@ TEST_F(UnitPages, AutoGenerateAppendsTheCountChosen) {
         dialog->CountBox()->setValue(2);
         dialog->accept();
     });
-    Click(pane, "Auto Generate");
+    Click(pane->Button("Auto Generate"));
     EXPECT_EQ(pane->Table()->model()->rowCount(), 3);
 }
 
