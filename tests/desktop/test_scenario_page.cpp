@@ -24,8 +24,8 @@ protected:
     }
     // The folder button (the page's first) and a typed name.
     void ChooseFolderAndName(const QString& name) {
-        fileAnswers = {QString::fromStdString(folder).chopped(1)};
-        QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
+        ClickChoosing(page->findChildren<QPushButton*>(QString()).at(0),
+                      QString::fromStdString(folder).chopped(1));
         Type(page->NameField(), name);
     }
     std::string folder;
@@ -53,8 +53,7 @@ TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
     PushRemoveAllUnits(undoStack, scenario, UnitKind::Incursion);
     scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0, 0);
     page->NotesField()->setPlainText("other");
-    fileAnswers = {QString::fromStdString(hsf)};
-    Click(page->Button("Load Scenario"));
+    ClickChoosing(page->Button("Load Scenario"), QString::fromStdString(hsf));
     ASSERT_TRUE(BackgroundWorkDone());
     EXPECT_EQ(ScenarioXml(scenario), saved);
     EXPECT_EQ(page->NotesField()->toPlainText(), "line one\nline two\nline three");

@@ -111,18 +111,17 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     scenario.Incursions().Add(CIncursion("I", "i1", "1", "2", "3", "4", "5"));
 
     const QString radarFile = QString::fromStdString(folder + "radars.hrd");
-    fileAnswers = {radarFile};
+    auto answer = AnswerFile(radarFile);
     Click(page->RadarPane()->Button("Save to Disk"));
-    EXPECT_EQ(lastRequest.mode, CFileRequest::Mode::Save);
+    EXPECT_EQ(answer->Requests().at(0).mode, CFileRequest::Mode::Save);
+    answer.reset();
 
-    const QString incursionFile = QString::fromStdString(folder + "inc.hid");
-    fileAnswers = {incursionFile};
-    Click(page->IncursionPane()->Button("Save to Disk"));
+    ClickChoosing(page->IncursionPane()->Button("Save to Disk"),
+                  QString::fromStdString(folder + "inc.hid"));
 
     scenario.Radars().RemoveAll();
     scenario.Radars().Add(CRadar("Other", "r2", "1", "2", "3", "-", "-"));
-    fileAnswers = {radarFile};
-    Click(page->RadarPane()->Button("Load from Disk"));
+    ClickChoosing(page->RadarPane()->Button("Load from Disk"), radarFile);
     ASSERT_EQ(scenario.Radars().Count(), 1);
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
     EXPECT_EQ(Cell(page->RadarPane(), 0, 0), "R");
@@ -131,13 +130,12 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     // A broken file is reported and changes nothing.
     const std::string broken = folder + "broken.hrd";
     std::ofstream(broken, std::ios::binary) << std::string("\x05\x00\x00\x00\x01", 5);
-    fileAnswers = {QString::fromStdString(broken)};
     CatchMessage();
-    Click(page->RadarPane()->Button("Load from Disk"));
+    ClickChoosing(page->RadarPane()->Button("Load from Disk"), QString::fromStdString(broken));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
 
-    Click(page->RadarPane()->Button("Load from Disk")); // the file dialog cancelled
+    ClickChoosing(page->RadarPane()->Button("Load from Disk"), QString()); // cancelled
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
 }
 

@@ -116,12 +116,10 @@ TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {
     const std::string folder = FreshFolder("weather");
     const QString file = QString::fromStdString(folder + "w.hwd");
     const auto saved = WeatherFileBytes(scenario.Weather());
-    fileAnswers = {file};
-    QTest::mouseClick(page->Button("Save Data"), Qt::LeftButton);
+    ClickChoosing(page->Button("Save Data"), file);
 
     scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0, 0);
-    fileAnswers = {file};
-    QTest::mouseClick(page->Button("Load Data"), Qt::LeftButton);
+    ClickChoosing(page->Button("Load Data"), file);
     EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
 
     // A broken file and a save into no folder: a message each, the grid as it was.
@@ -130,9 +128,8 @@ TEST_F(WeatherPage, SaveAndLoadDataAndReportFileErrors) {
     const std::pair<const char*, std::string> failing[] = {
         {"Load Data", broken}, {"Save Data", folder + "no/such/folder/w.hwd"}};
     for (const auto& [button, path] : failing) {
-        fileAnswers = {QString::fromStdString(path)};
         CatchMessage();
-        QTest::mouseClick(page->Button(button), Qt::LeftButton);
+        ClickChoosing(page->Button(button), QString::fromStdString(path));
     }
     EXPECT_EQ(messages.size(), 2u);
     EXPECT_EQ(WeatherFileBytes(scenario.Weather()), saved);
