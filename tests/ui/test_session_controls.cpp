@@ -12,17 +12,6 @@ namespace {
 
 class SessionControls : public PageTest {
 protected:
-    // The recorded experiment loaded and initialized for playback.
-    void LoadedPlayback() {
-        view.openFile = RecordExperiment();
-        page.SetPlaybackMode(true);
-        page.LoadExperiment();
-        page.InitializePlayback();
-        comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
-        comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
-        comm.clear_sent();
-    }
-
     // "minute content" of every replayed station command sent to ALPHA.
     std::vector<std::string> ReplayedToAlpha(int fromTick, int toTick) {
         std::vector<std::string> out;
@@ -144,7 +133,7 @@ TEST_F(SessionControls, SpeedIsOneOfFiveFactorsAndOnlyInPlayback) {
 }
 
 TEST_F(SessionControls, SeekReleasesExactlyTheRecordsFromThatMinuteOn) {
-    LoadedPlayback();
+    LoadRecorded(true);
     EXPECT_TRUE(page.CanSeek());
     EXPECT_FALSE(page.SeekPlayback(961));
     page.PlayPause();
