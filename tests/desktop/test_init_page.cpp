@@ -65,11 +65,26 @@ TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder)
     EXPECT_FALSE(Find(widget, QStringLiteral("Move Log..."))->isEnabled());
 }
 
-TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
+TEST_F(InitPage, StationHealthForgedSendersStrayCommandsAndRegistrationShowOnThePage) {
     // The texts are the presenter's (its own tests); here they must reach the widgets.
     Team();
     auto* registration = Find<QLabel>(widget, QStringLiteral("Registration Status"));
     EXPECT_EQ(registration->text(), QStringLiteral("Registration: registered"));
+
+    // ALPHA registered from 10.1.1.1; this claims to be ALPHA from elsewhere.
+    comm.deliver_from("ALPHA", "tell", "tell :command update_go_nogo_status :status nogo",
+                      "127.0.0.2");
+    auto* refused = Find<QLabel>(widget, QStringLiteral("Refused Senders"));
+    ASSERT_TRUE(Eventually([&] {
+        return refused->text() ==
+               QStringLiteral("1 forged message(s) refused; last: ALPHA from 127.0.0.2");
+    })) << refused->text().toStdString();
+    EXPECT_TRUE(window->StatusLine()->text().startsWith(
+        QStringLiteral("Refused a message claiming ALPHA from 127.0.0.2: ALPHA is registered at "
+                       "10.1.1.1")))
+        << window->StatusLine()->text().toStdString();
+    EXPECT_EQ(Row(0)->text(1), QStringLiteral("Not Initialized (1 forged refused)"));
+    EXPECT_EQ(Row(1)->text(1), QStringLiteral("Not Initialized"));
 
     agent.OnLinkEvent({CLinkEvent::Kind::Lost, "BRAVO", 0, "connection refused"});
     agent.OnLinkEvent({CLinkEvent::Kind::Dropped, "BRAVO", 3, "connection refused"});
@@ -96,6 +111,11 @@ TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
     Page().ReportUnreadable("ALPHA: unbalanced parenthesis");
     EXPECT_EQ(window->StatusLine()->text(), QStringLiteral("ALPHA: unbalanced parenthesis"));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    EXPECT_FALSE(agent.AutoReinit());
+    QTest::mouseClick(Find<QCheckBox>(widget, QStringLiteral("Auto Re-initialize")),
+                      Qt::LeftButton);
+    EXPECT_TRUE(agent.AutoReinit());
 }
 
 TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
@@ -169,29 +189,6 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     EXPECT_EQ(speed->currentText(), QStringLiteral("x1"));
     EXPECT_FALSE(timeline->isEnabled());
     EXPECT_FALSE(seek->isEnabled());
-}
-
-TEST_F(InitPage, AForgedSenderAndTheAutoReinitBoxShowOnThePage) {
-    Team();
-    // ALPHA registered from 10.1.1.1; this claims to be ALPHA from elsewhere.
-    comm.deliver_from("ALPHA", "tell", "tell :command update_go_nogo_status :status nogo",
-                      "127.0.0.2");
-    auto* refused = Find<QLabel>(widget, QStringLiteral("Refused Senders"));
-    ASSERT_TRUE(Eventually([&] {
-        return refused->text() ==
-               QStringLiteral("1 forged message(s) refused; last: ALPHA from 127.0.0.2");
-    })) << refused->text().toStdString();
-    EXPECT_TRUE(window->StatusLine()->text().startsWith(
-        QStringLiteral("Refused a message claiming ALPHA from 127.0.0.2: ALPHA is registered at "
-                       "10.1.1.1")))
-        << window->StatusLine()->text().toStdString();
-    EXPECT_EQ(Row(0)->text(1), QStringLiteral("Not Initialized (1 forged refused)"));
-    EXPECT_EQ(Row(1)->text(1), QStringLiteral("Not Initialized"));
-
-    auto* autoReinit = Find<QCheckBox>(widget, QStringLiteral("Auto Re-initialize"));
-    EXPECT_FALSE(agent.AutoReinit());
-    QTest::mouseClick(autoReinit, Qt::LeftButton);
-    EXPECT_TRUE(agent.AutoReinit());
 }
 
 } // namespace
