@@ -1,13 +1,9 @@
-// The default scenario drawn by the editor's renderer at zoom 3 (the whole map) and zoom 10 (a
-// 1280 x 1024 view around the launch site, with a selected interceptor), compared with reference
-// images in tests/editor/data.
-//
-// Regenerate the references with HALYX_REGENERATE_GOLDEN=1 build/bin/test_gse_golden (see
-// goldenimage.h); mismatches are written to build/tests/editor/.
-//
-// Also the renderer's partial repaints: painting only what a drag touched must leave exactly the
-// picture a full repaint gives, or moved units would leave ghosts behind; and the unit symbols
-// on one sheet compared to the pixel.
+// The editor's renderer: the default scenario at zoom 3 (the whole map) and zoom 10 (a 1280 x 1024
+// view around the launch site, with a selected interceptor), and the unit symbols on one sheet,
+// compared with the reference images in tests/editor/data (HALYX_REGENERATE_GOLDEN=1
+// build/bin/editor_tests makes them again, see goldenimage.h; mismatches go to
+// build/tests/editor/). Painting only what a drag touched must leave exactly the picture a full
+// repaint gives, or moved units would leave ghosts behind.
 #include "editortestmap.h"
 #include "goldenimage.h"
 
