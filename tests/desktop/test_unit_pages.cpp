@@ -26,8 +26,7 @@ protected:
         WhenModal<CAddResourceDlg>([texts](CAddResourceDlg* dialog) {
             const auto type = [](QLineEdit* edit, const QString& text) {
                 if (edit->isEnabled()) {
-                    edit->clear();
-                    QTest::keyClicks(edit, text);
+                    Type(edit, text);
                 }
             };
             type(dialog->NameEdit(), texts.name);
