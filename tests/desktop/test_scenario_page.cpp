@@ -22,12 +22,6 @@ protected:
         folder = FreshFolder("scenarios");
         page = Open<CScenarioPage>();
     }
-    // The folder button (the page's first) and a typed name.
-    void ChooseFolderAndName(const QString& name) {
-        ClickChoosing(page->findChildren<QPushButton*>(QString()).at(0),
-                      QString::fromStdString(folder).chopped(1));
-        Type(page->NameField(), name);
-    }
     std::string folder;
     std::unique_ptr<CScenarioPage> page;
 };
@@ -35,7 +29,10 @@ protected:
 // How the fields are rebuilt and checked before a save is the page model's own test; here, the
 // widgets.
 TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
-    ChooseFolderAndName("Alpha");
+    // The folder button (the page's first) and a typed name.
+    ClickChoosing(page->findChildren<QPushButton*>(QString()).at(0),
+                  QString::fromStdString(folder).chopped(1));
+    Type(page->NameField(), "Alpha");
     page->NotesField()->setPlainText("line one\nline two\nline three");
     PushRemoveUnits(undoStack, scenario, UnitKind::Radar, {scenario.Radars().At(0).GetId()});
     ASSERT_FALSE(undoStack.isClean());
