@@ -1,6 +1,5 @@
 // The unit dialog: the checks on OK in their order, what each kind shows, and editing that
-// keeps the fields the dialog does not show. OK refused with a message is driven through the
-// unit pages in tests/desktop.
+// keeps the fields the dialog does not show.
 #include "controls/addresourcedlg.h"
 #include "scenario/incursion.h"
 

@@ -2,12 +2,11 @@
 // experimenters on one account (or a test) never share settings; the usual place otherwise.
 
 #include "controls/settings.h"
+#include "testhome.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSettings>
@@ -22,39 +21,33 @@ namespace {
 // Sets HALYX_HOME for one test and puts the old value back.
 class HomeScope {
 public:
-    explicit HomeScope(const QByteArray& home) : m_old(qgetenv("HALYX_HOME")) {
-        m_had = qEnvironmentVariableIsSet("HALYX_HOME");
+    explicit HomeScope(const QByteArray& home)
+        : m_had(qEnvironmentVariableIsSet("HALYX_HOME")), m_old(qgetenv("HALYX_HOME")) {
+        Set(home);
+    }
+    ~HomeScope() { Set(m_had ? m_old : QByteArray()); }
+
+private:
+    // A null value unsets the variable.
+    static void Set(const QByteArray& home) {
         if (home.isNull()) {
             qunsetenv("HALYX_HOME");
         } else {
             qputenv("HALYX_HOME", home);
         }
     }
-    ~HomeScope() {
-        if (m_had) {
-            qputenv("HALYX_HOME", m_old);
-        } else {
-            qunsetenv("HALYX_HOME");
-        }
-    }
-
-private:
+    bool m_had;
     QByteArray m_old;
-    bool m_had = false;
 };
 
-QString Fresh(const QString& name) {
-    const QString folder = QDir::tempPath() + QStringLiteral("/halyx-settings-") +
-                           QString::number(QCoreApplication::applicationPid()) + QLatin1Char('/') +
-                           name;
-    QDir(folder).removeRecursively();
-    QDir().mkpath(folder);
-    return folder;
+// An empty folder of the test's own, without the trailing '/'.
+QString Fresh(const char* name) {
+    return QString::fromStdString(test::FreshFolder(name)).chopped(1);
 }
 
 TEST(SettingsHome, EachHomeKeepsItsOwnSettings) {
-    const QString first = Fresh(QStringLiteral("first"));
-    const QString second = Fresh(QStringLiteral("second"));
+    const QString first = Fresh("first");
+    const QString second = Fresh("second");
     {
         HomeScope home(first.toLocal8Bit());
         EXPECT_EQ(CSettings::FilePath(), first + QStringLiteral("/settings.ini"));
@@ -81,15 +74,12 @@ TEST(SettingsHome, EachHomeKeepsItsOwnSettings) {
               QStringLiteral("Lab-One"));
 }
 
+// An empty HALYX_HOME counts as not set.
 TEST(SettingsHome, WithoutAHomeTheUsualPlaceIsUsed) {
-    const QString first = Fresh(QStringLiteral("unset"));
-    // An empty HALYX_HOME counts as not set.
     for (const QByteArray& unset : {QByteArray{}, QByteArray("")}) {
         HomeScope home(unset);
         EXPECT_TRUE(CSettings::FilePath().isEmpty()) << unset.isNull();
     }
-    // Nothing is written into a home that is not in use.
-    EXPECT_FALSE(QFile::exists(first + QStringLiteral("/settings.ini")));
 }
 
 std::unique_ptr<QSplitter> TwoPanes() {
@@ -103,7 +93,7 @@ std::unique_ptr<QSplitter> TwoPanes() {
 // What a window remembers comes back in the next run; what cannot be used (a folder since
 // removed, bytes that are no saved state) leaves the default in place instead of a broken layout.
 TEST(SettingsHome, RememberedLayoutComesBackAndBadValuesFallBack) {
-    const QString folder = Fresh(QStringLiteral("layout"));
+    const QString folder = Fresh("layout");
     HomeScope home(folder.toLocal8Bit());
     {
         const auto splitter = TwoPanes();

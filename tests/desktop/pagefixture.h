@@ -16,8 +16,6 @@
 
 #include <QUndoStack>
 
-#include <deque>
-
 namespace halyx::test {
 
 class PageTest : public ::testing::Test {
@@ -27,20 +25,8 @@ protected:
           comm(agent, &registry), context{scenario, agent, log, undoStack} {
         agent.set_debug_sink([](const std::string&) {});
         changesToken = scenario.Subscribe([this](ScenarioChange, int) { ++scenarioChanges; });
-        SetFileChooserForTests([this](const CFileRequest& request) {
-            lastRequest = request;
-            if (fileAnswers.empty()) {
-                return QString();
-            }
-            const QString answer = fileAnswers.front();
-            fileAnswers.pop_front();
-            return answer;
-        });
     }
-    ~PageTest() override {
-        scenario.Unsubscribe(changesToken);
-        SetFileChooserForTests(nullptr);
-    }
+    ~PageTest() override { scenario.Unsubscribe(changesToken); }
 
     // A page over the context, on screen at a size a user would give it.
     template <class Page> std::unique_ptr<Page> Open(int width = 1200, int height = 800) {
@@ -82,8 +68,6 @@ protected:
     int scenarioChanges = 0;
     int changesToken = 0;
     CPageContext context;
-    std::deque<QString> fileAnswers;
-    CFileRequest lastRequest;
     std::vector<QString> messages;
     std::vector<std::unique_ptr<CModalAnswer>> answers;
 };

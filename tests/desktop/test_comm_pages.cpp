@@ -1,8 +1,6 @@
-// The two communication pages under a flood of station messages, the message tree and the
-// clearing buttons, driven through their widgets (the communication log file is the presenter's
-// test, tests/ui); the sample entries of "Test"; and the model behind the message lists: bounded to
-// its newest entries, the current entry kept through merges, saved as shown, and listed by arrival
-// when asked.
+// The two communication pages driven through their widgets (the communication log file is the
+// presenter's test, tests/ui): a flood of station messages, the message tree, the clearing buttons,
+// the sample entries of "Test"; and the model behind the message lists.
 #include "windowfixture.h"
 
 #include "controls/messagelistmodel.h"

@@ -64,13 +64,10 @@ TEST_F(GeographyPage, AServerThatNeverAnswersKeepsTheWindowResponsiveAndCanBeCan
         QStringLiteral("http://127.0.0.1:%1/world.txt").arg(silent.serverPort());
     QSignalSpy updated(page.get(), &CGeographyPage::PreviewUpdated);
     Type(page->AddressField(CGeography::kGlobalMap), address);
+    // The read waits without holding the window.
     page->FetchPreview();
     ASSERT_TRUE(page->Fetching());
-
-    // The event loop keeps turning while the read waits.
-    bool ticked = false;
-    QTimer::singleShot(50, [&] { ticked = true; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ticked; }, 1000));
+    QTest::qWait(50);
     EXPECT_TRUE(page->Fetching());
 
     QTest::mouseClick(page->Button("Cancel"), Qt::LeftButton);
@@ -98,8 +95,7 @@ TEST_F(GeographyPage, LineAndMapFilesSaveAndLoad) {
         {"Save Trajectory", "Load Trajectory", QString::fromStdString(folder + "path.hti")},
         {"Save Maps", "Load Maps", QString::fromStdString(folder + "maps.hmi")}};
     for (const File& file : files) {
-        fileAnswers = {file.path};
-        QTest::mouseClick(page->Button(file.save), Qt::LeftButton);
+        ClickChoosing(page->Button(file.save), file.path);
     }
 
     const auto savedLines = scenario.Geography().GetImpactLines();
@@ -109,17 +105,15 @@ TEST_F(GeographyPage, LineAndMapFilesSaveAndLoad) {
     scenario.Geography().SetMapURLs({"a", "b", "c", "d"});
     EXPECT_EQ(lines->rowCount(), 0);
     for (const File& file : files) {
-        fileAnswers = {file.path};
-        QTest::mouseClick(page->Button(file.load), Qt::LeftButton);
+        ClickChoosing(page->Button(file.load), file.path);
     }
     EXPECT_EQ(lines->rowCount(), 30);
     EXPECT_EQ(page->TrajectoryList()->model()->rowCount(), 6);
     EXPECT_EQ(page->AddressField(0)->text().toStdString(), savedUrls[0]);
 
     // A file that is not an impact-line file: a message, the lines as they were.
-    fileAnswers = {files[2].path};
     CatchMessage();
-    QTest::mouseClick(page->Button("Load IILs"), Qt::LeftButton);
+    ClickChoosing(page->Button("Load IILs"), files[2].path);
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(scenario.Geography().GetImpactLines(), savedLines);
 }

@@ -15,30 +15,11 @@
 #include <QSlider>
 #include <QTextEdit>
 
-#include <csignal>
+#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <sys/resource.h>
 
 namespace halyx::test {
 namespace {
-
-// Lowers the file-size limit of this process for the life of the object: a "full disk" without
-// privileges. SIGXFSZ is ignored so that the write fails instead of ending the test.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = std::min(bytes, m_old.rlim_max);
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 class InitPage : public InitPageTest {
 protected:
@@ -46,11 +27,8 @@ protected:
 };
 
 TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder) {
-    const std::string full = home + "fulldisk/";
-    const std::string spare = home + "sparedisk/";
-    std::filesystem::remove_all(full);
-    std::filesystem::remove_all(spare);
-    std::filesystem::create_directories(spare);
+    const std::string full = FreshFolder("fulldisk");
+    const std::string spare = FreshFolder("sparedisk");
     ASSERT_TRUE(log.Open(full, "Run", "", "<Scenario>\n</Scenario>\n"));
     widget->Refresh();
     auto* move = Find(widget, QStringLiteral("Move Log..."));
@@ -59,11 +37,10 @@ TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder)
     QString message;
     {
         auto answer = AnswerBox(QMessageBox::Ok, &message);
-        {
-            FileSizeLimit limit(std::filesystem::file_size(full + "Run.xml") + 300);
-            for (int i = 0; i < 40; ++i) {
-                log.LogChatMsg(i, "ALPHA", "message " + std::to_string(i));
-            }
+        // The disk is "full" through the log's own seam; the move below lifts it.
+        log.FailWritesForTest(ENOSPC);
+        for (int i = 0; i < 40; ++i) {
+            log.LogChatMsg(i, "ALPHA", "message " + std::to_string(i));
         }
         // No box inside the writes: it opens once the loop runs again.
         EXPECT_FALSE(answer->Done());
@@ -75,9 +52,7 @@ TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder)
 
     {
         // A folder as the chooser answers it, without the trailing separator.
-        QString folder = QString::fromStdString(spare);
-        folder.chop(1);
-        auto answer = AnswerFile(folder);
+        auto answer = AnswerFile(QString::fromStdString(spare).chopped(1));
         Click(move);
         ASSERT_TRUE(answer->Done());
         EXPECT_EQ(answer->Requests().front().mode, CFileRequest::Mode::Folder);
@@ -90,11 +65,26 @@ TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder)
     EXPECT_FALSE(Find(widget, QStringLiteral("Move Log..."))->isEnabled());
 }
 
-TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
+TEST_F(InitPage, StationHealthForgedSendersStrayCommandsAndRegistrationShowOnThePage) {
     // The texts are the presenter's (its own tests); here they must reach the widgets.
     Team();
     auto* registration = Find<QLabel>(widget, QStringLiteral("Registration Status"));
     EXPECT_EQ(registration->text(), QStringLiteral("Registration: registered"));
+
+    // ALPHA registered from 10.1.1.1; this claims to be ALPHA from elsewhere.
+    comm.deliver_from("ALPHA", "tell", "tell :command update_go_nogo_status :status nogo",
+                      "127.0.0.2");
+    auto* refused = Find<QLabel>(widget, QStringLiteral("Refused Senders"));
+    ASSERT_TRUE(Eventually([&] {
+        return refused->text() ==
+               QStringLiteral("1 forged message(s) refused; last: ALPHA from 127.0.0.2");
+    })) << refused->text().toStdString();
+    EXPECT_TRUE(window->StatusLine()->text().startsWith(
+        QStringLiteral("Refused a message claiming ALPHA from 127.0.0.2: ALPHA is registered at "
+                       "10.1.1.1")))
+        << window->StatusLine()->text().toStdString();
+    EXPECT_EQ(Row(0)->text(1), QStringLiteral("Not Initialized (1 forged refused)"));
+    EXPECT_EQ(Row(1)->text(1), QStringLiteral("Not Initialized"));
 
     agent.OnLinkEvent({CLinkEvent::Kind::Lost, "BRAVO", 0, "connection refused"});
     agent.OnLinkEvent({CLinkEvent::Kind::Dropped, "BRAVO", 3, "connection refused"});
@@ -121,6 +111,11 @@ TEST_F(InitPage, StationHealthStrayCommandsAndRegistrationShowOnThePage) {
     Page().ReportUnreadable("ALPHA: unbalanced parenthesis");
     EXPECT_EQ(window->StatusLine()->text(), QStringLiteral("ALPHA: unbalanced parenthesis"));
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+
+    EXPECT_FALSE(agent.AutoReinit());
+    QTest::mouseClick(Find<QCheckBox>(widget, QStringLiteral("Auto Re-initialize")),
+                      Qt::LeftButton);
+    EXPECT_TRUE(agent.AutoReinit());
 }
 
 TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
@@ -194,29 +189,6 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     EXPECT_EQ(speed->currentText(), QStringLiteral("x1"));
     EXPECT_FALSE(timeline->isEnabled());
     EXPECT_FALSE(seek->isEnabled());
-}
-
-TEST_F(InitPage, AForgedSenderAndTheAutoReinitBoxShowOnThePage) {
-    Team();
-    // ALPHA registered from 10.1.1.1; this claims to be ALPHA from elsewhere.
-    comm.deliver_from("ALPHA", "tell", "tell :command update_go_nogo_status :status nogo",
-                      "127.0.0.2");
-    auto* refused = Find<QLabel>(widget, QStringLiteral("Refused Senders"));
-    ASSERT_TRUE(Eventually([&] {
-        return refused->text() ==
-               QStringLiteral("1 forged message(s) refused; last: ALPHA from 127.0.0.2");
-    })) << refused->text().toStdString();
-    EXPECT_TRUE(window->StatusLine()->text().startsWith(
-        QStringLiteral("Refused a message claiming ALPHA from 127.0.0.2: ALPHA is registered at "
-                       "10.1.1.1")))
-        << window->StatusLine()->text().toStdString();
-    EXPECT_EQ(Row(0)->text(1), QStringLiteral("Not Initialized (1 forged refused)"));
-    EXPECT_EQ(Row(1)->text(1), QStringLiteral("Not Initialized"));
-
-    auto* autoReinit = Find<QCheckBox>(widget, QStringLiteral("Auto Re-initialize"));
-    EXPECT_FALSE(agent.AutoReinit());
-    QTest::mouseClick(autoReinit, Qt::LeftButton);
-    EXPECT_TRUE(agent.AutoReinit());
 }
 
 } // namespace

@@ -58,7 +58,7 @@ TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
     EXPECT_EQ(saves, 2);
 }
 
-TEST_F(MainWindow, TheEditorToggleOpensAFreshEditorEachTimeAndFollowsItsWindow) {
+TEST_F(MainWindow, TheEditorToggleFollowsItsWindowAndClosingEndsTheLogAndEveryWindow) {
     window->show();
     QPushButton* toggle = window->EditorToggle();
     ASSERT_TRUE(toggle->isEnabled());
@@ -79,6 +79,17 @@ TEST_F(MainWindow, TheEditorToggleOpensAFreshEditorEachTimeAndFollowsItsWindow) 
     second->close();
     QTRY_VERIFY(second.isNull());
     EXPECT_FALSE(toggle->isChecked());
+
+    // Closing the window ends an open experiment log (what the closed log holds is the agent's
+    // test) and takes the editor along: otherwise the program would keep running.
+    ASSERT_TRUE(log.Open(FreshFolder("shutdown"), "Cut", "", "<Scenario>\n</Scenario>\n"));
+    Click(toggle);
+    QPointer<CGSEFrame> third = window->Editor();
+    ASSERT_NE(third, nullptr);
+    Click(Find(window.get(), QStringLiteral("Shutdown")));
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(log.IsOpen());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return third.isNull(); }, 5000));
 }
 
 TEST_F(MainWindow, RegistrationFieldsPreferTheCommandLineThenWhatWasLastUsed) {
@@ -137,20 +148,6 @@ TEST_F(MainWindow, AMarkIsMadeFromEveryWindow) {
     EXPECT_EQ(window->StatusLine()->text(), QStringLiteral("Marked minute 0: team argued here"));
     ASSERT_TRUE(log.Close());
     EXPECT_NE(ReadFile(log.FilePath()).find("team argued here"), std::string::npos);
-}
-
-// What the closed log holds (the team, the end tag) is the agent's own test. The editor, a
-// window of its own, goes too: otherwise the program would keep running.
-TEST_F(MainWindow, ClosingEndsAnOpenExperimentLogAndEveryWindow) {
-    ASSERT_TRUE(log.Open(FreshFolder("shutdown"), "Cut", "", "<Scenario>\n</Scenario>\n"));
-    window->show();
-    Click(window->EditorToggle());
-    QPointer<CGSEFrame> editor = window->Editor();
-    ASSERT_NE(editor, nullptr);
-    Click(Find(window.get(), QStringLiteral("Shutdown")));
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(log.IsOpen());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return editor.isNull(); }, 5000));
 }
 
 } // namespace

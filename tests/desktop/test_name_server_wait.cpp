@@ -36,8 +36,6 @@ protected:
         window->show();
     }
 
-    CTcpAnsClient& Ans() { return container.tcp_communicator()->tcp_ans(); }
-
     // Registers with the server at port; the message shown for a failure ("" when none).
     QString Register(quint16 port) {
         widget->Presenter().FillRegistrationFields(
@@ -64,7 +62,7 @@ TEST_F(NameServerWait, ClicksGoThroughAndCancelEndsTheWait) {
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     // Long enough that only Cancel can end the wait within the test.
-    Ans().set_timeouts(3000, 60000);
+    container.tcp_communicator()->tcp_ans().set_timeouts(3000, 60000);
 
     auto* other = Find(window.get(), QStringLiteral("Launch Scenario Editor"));
     auto* registerButton = Find(widget, QStringLiteral("Register"));

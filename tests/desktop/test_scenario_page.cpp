@@ -22,17 +22,6 @@ protected:
         folder = FreshFolder("scenarios");
         page = Open<CScenarioPage>();
     }
-    // The folder button (the page's first) and a typed name.
-    void ChooseFolderAndName(const QString& name) {
-        fileAnswers = {QString::fromStdString(folder).chopped(1)};
-        QTest::mouseClick(page->findChildren<QPushButton*>(QString()).at(0), Qt::LeftButton);
-        Type(page->NameField(), name);
-    }
-    void Click(const QString& text) {
-        QPushButton* button = page->Button(text);
-        ASSERT_NE(button, nullptr);
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
     std::string folder;
     std::unique_ptr<CScenarioPage> page;
 };
@@ -40,13 +29,16 @@ protected:
 // How the fields are rebuilt and checked before a save is the page model's own test; here, the
 // widgets.
 TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
-    ChooseFolderAndName("Alpha");
+    // The folder button (the page's first) and a typed name.
+    ClickChoosing(page->findChildren<QPushButton*>(QString()).at(0),
+                  QString::fromStdString(folder).chopped(1));
+    Type(page->NameField(), "Alpha");
     page->NotesField()->setPlainText("line one\nline two\nline three");
     PushRemoveUnits(undoStack, scenario, UnitKind::Radar, {scenario.Radars().At(0).GetId()});
     ASSERT_FALSE(undoStack.isClean());
 
     const std::string saved = ScenarioXml(scenario);
-    Click("Save Scenario");
+    Click(page->Button("Save Scenario"));
     // The save runs on a copy: a change made after it started is not in the files.
     PushRemoveAllUnits(undoStack, scenario, UnitKind::Radar);
     ASSERT_TRUE(BackgroundWorkDone());
@@ -58,8 +50,7 @@ TEST_F(ScenarioPage, SaveAsASetAndLoadItBackGivesTheSameScenario) {
     PushRemoveAllUnits(undoStack, scenario, UnitKind::Incursion);
     scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0, 0);
     page->NotesField()->setPlainText("other");
-    fileAnswers = {QString::fromStdString(hsf)};
-    Click("Load Scenario");
+    ClickChoosing(page->Button("Load Scenario"), QString::fromStdString(hsf));
     ASSERT_TRUE(BackgroundWorkDone());
     EXPECT_EQ(ScenarioXml(scenario), saved);
     EXPECT_EQ(page->NotesField()->toPlainText(), "line one\nline two\nline three");
@@ -100,7 +91,7 @@ TEST_F(ScenarioPage, TheGenerationDialogWritesABatch) {
         dialog->accept();
     });
     const int radarsBefore = scenario.Radars().Count();
-    Click("Generate Scenarios...");
+    Click(page->Button("Generate Scenarios..."));
     ASSERT_TRUE(BackgroundWorkDone());
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0], "Please enter a save location");

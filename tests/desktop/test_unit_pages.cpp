@@ -21,19 +21,12 @@ class UnitPages : public PageTest {
 protected:
     void SetUp() override { page = Open<CIncursionsPage>(900, 700); }
 
-    void Click(CUnitPane* pane, const QString& button) {
-        QPushButton* b = pane->Button(button);
-        ASSERT_NE(b, nullptr) << button.toStdString();
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
-
     // Fills the unit dialog the next click opens and presses OK.
     void AnswerUnitDialog(const CUnitTexts& texts) {
         WhenModal<CAddResourceDlg>([texts](CAddResourceDlg* dialog) {
             const auto type = [](QLineEdit* edit, const QString& text) {
                 if (edit->isEnabled()) {
-                    edit->clear();
-                    QTest::keyClicks(edit, text);
+                    Type(edit, text);
                 }
             };
             type(dialog->NameEdit(), texts.name);
@@ -62,7 +55,7 @@ protected:
 TEST_F(UnitPages, AddEditAndUndoAnIncursion) {
     CUnitPane* pane = page->IncursionPane();
     AnswerUnitDialog({"Boat", "100", "200", "", "45", "300", "7"});
-    Click(pane, "Add New");
+    Click(pane->Button("Add New"));
     ASSERT_EQ(scenario.Incursions().Count(), 1);
     const CIncursion& added = scenario.Incursions().At(0);
     EXPECT_EQ(added, CIncursion("Boat", added.GetId(), "100", "200", "300", "45", "7"));
@@ -97,7 +90,7 @@ TEST_F(UnitPages, RemoveThreeSelectedRowsMatchedById) {
                       RowCentre(pane, 2));
     QTest::mouseClick(pane->Table()->viewport(), Qt::LeftButton, Qt::ControlModifier,
                       RowCentre(pane, 5));
-    Click(pane, "Remove");
+    Click(pane->Button("Remove"));
     std::vector<std::string> left;
     for (const CRadar& radar : scenario.Radars()) {
         left.push_back(radar.GetId());
@@ -106,7 +99,7 @@ TEST_F(UnitPages, RemoveThreeSelectedRowsMatchedById) {
 
     // Remove All empties this pane only.
     scenario.Incursions().Add(CIncursion("I", "i1", "1", "2", "3", "4", "5"));
-    Click(pane, "Remove All");
+    Click(pane->Button("Remove All"));
     EXPECT_EQ(scenario.Radars().Count(), 0);
     EXPECT_EQ(page->IncursionPane()->Table()->model()->rowCount(), 1);
 }
@@ -117,18 +110,17 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     scenario.Incursions().Add(CIncursion("I", "i1", "1", "2", "3", "4", "5"));
 
     const QString radarFile = QString::fromStdString(folder + "radars.hrd");
-    fileAnswers = {radarFile};
-    Click(page->RadarPane(), "Save to Disk");
-    EXPECT_EQ(lastRequest.mode, CFileRequest::Mode::Save);
+    auto answer = AnswerFile(radarFile);
+    Click(page->RadarPane()->Button("Save to Disk"));
+    EXPECT_EQ(answer->Requests().at(0).mode, CFileRequest::Mode::Save);
+    answer.reset();
 
-    const QString incursionFile = QString::fromStdString(folder + "inc.hid");
-    fileAnswers = {incursionFile};
-    Click(page->IncursionPane(), "Save to Disk");
+    ClickChoosing(page->IncursionPane()->Button("Save to Disk"),
+                  QString::fromStdString(folder + "inc.hid"));
 
     scenario.Radars().RemoveAll();
     scenario.Radars().Add(CRadar("Other", "r2", "1", "2", "3", "-", "-"));
-    fileAnswers = {radarFile};
-    Click(page->RadarPane(), "Load from Disk");
+    ClickChoosing(page->RadarPane()->Button("Load from Disk"), radarFile);
     ASSERT_EQ(scenario.Radars().Count(), 1);
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
     EXPECT_EQ(Cell(page->RadarPane(), 0, 0), "R");
@@ -137,13 +129,12 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     // A broken file is reported and changes nothing.
     const std::string broken = folder + "broken.hrd";
     std::ofstream(broken, std::ios::binary) << std::string("\x05\x00\x00\x00\x01", 5);
-    fileAnswers = {QString::fromStdString(broken)};
     CatchMessage();
-    Click(page->RadarPane(), "Load from Disk");
+    ClickChoosing(page->RadarPane()->Button("Load from Disk"), QString::fromStdString(broken));
     EXPECT_EQ(messages.size(), 1u);
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
 
-    Click(page->RadarPane(), "Load from Disk"); // the file dialog cancelled
+    ClickChoosing(page->RadarPane()->Button("Load from Disk"), QString()); // cancelled
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
 }
 
@@ -154,7 +145,7 @@ TEST_F(UnitPages, AutoGenerateAppendsTheCountChosen) {
         dialog->CountBox()->setValue(2);
         dialog->accept();
     });
-    Click(pane, "Auto Generate");
+    Click(pane->Button("Auto Generate"));
     EXPECT_EQ(pane->Table()->model()->rowCount(), 3);
 }
 

@@ -1,13 +1,9 @@
-// The default scenario drawn by the editor's renderer at zoom 3 (the whole map) and zoom 10 (a
-// 1280 x 1024 view around the launch site, with a selected interceptor), compared with reference
-// images in tests/editor/data.
-//
-// Regenerate the references with HALYX_REGENERATE_GOLDEN=1 build/bin/test_gse_golden (see
-// goldenimage.h); mismatches are written to build/tests/editor/.
-//
-// Also the renderer's partial repaints: painting only what a drag touched must leave exactly the
-// picture a full repaint gives, or moved units would leave ghosts behind; and the unit symbols
-// on one sheet compared to the pixel.
+// The editor's renderer: the default scenario at zoom 3 (the whole map) and zoom 10 (a 1280 x 1024
+// view around the launch site, with a selected interceptor), and the unit symbols on one sheet,
+// compared with the reference images in tests/editor/data (HALYX_REGENERATE_GOLDEN=1
+// build/bin/editor_tests makes them again, see goldenimage.h; mismatches go to
+// build/tests/editor/). Painting only what a drag touched must leave exactly the picture a full
+// repaint gives, or moved units would leave ghosts behind.
 #include "editortestmap.h"
 #include "goldenimage.h"
 
@@ -152,7 +148,7 @@ constexpr QRgb kBackground = 0xff102030;
 // heading up at speed 500 (tip 18 out) and 499.9 (8 out), and an interceptor, which points up
 // whatever its heading, with its 12-pixel line; at scale 4 a radar of range 0 (its cross and a
 // circle of the scale); at scale 2 a radar of range 20 (a circle 40 pixels each side).
-TEST(UnitSymbols, TheSymbolSheetMatchesItsReferenceExactly) {
+TEST(UnitSymbols, TheSymbolSheetMatchesItsReferenceExactlyAndNothingIsDrawnWithoutAMap) {
     QImage sheet(600, 200, QImage::Format_RGB32);
     sheet.fill(kBackground);
     const auto panel = [&](int index, int zoom, const CUnitList<CRadar>& radars,
@@ -185,26 +181,18 @@ TEST(UnitSymbols, TheSymbolSheetMatchesItsReferenceExactly) {
     panel(2, 1, wide, {}, {});
     test::ExpectMatchesGolden(sheet, HALYX_TEST_DATA_DIR, "unit-symbols.png",
                               std::string(HALYX_BINARY_DIR) + "/tests/editor", 0, 0.0);
-}
 
-TEST(UnitSymbols, NothingIsDrawnWithoutAMap) {
-    CWorldMap map;
-    CUnitList<CRadar> radars;
-    CUnitList<CIncursion> incursions;
-    CUnitList<CInterceptor> interceptors;
-    map.create(200, 200, 0);
-    map.empty();
-    radars.Add(CRadar("R", "r", "100", "100", "10", "-", "-"));
-    incursions.Add(CIncursion("I", "i", "100", "100", "60", "0", "0"));
-    interceptors.Add(CInterceptor("F", "f", "100", "100", "60", "0", "1", "1", "s"));
-    QImage image(200, 200, QImage::Format_RGB32);
-    image.fill(kBackground);
-    const QImage blank = image.copy();
-    QPainter painter(&image);
-    DrawRadarsAndIncursions(painter, map, radars, incursions);
-    DrawInterceptors(painter, map, interceptors);
+    // Without a map nothing is drawn.
+    CWorldMap none;
+    none.create(200, 200, 0);
+    none.empty();
+    sheet.fill(kBackground);
+    const QImage blank = sheet.copy();
+    QPainter painter(&sheet);
+    DrawRadarsAndIncursions(painter, none, wide, incursions);
+    DrawInterceptors(painter, none, interceptors);
     painter.end();
-    EXPECT_EQ(image, blank);
+    EXPECT_EQ(sheet, blank);
 }
 
 } // namespace

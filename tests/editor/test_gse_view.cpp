@@ -217,7 +217,7 @@ TEST_F(EditorView, RightClickMenuEditsAndDeletesOnlyAUnit) {
     EXPECT_FALSE(editEnabled);
 }
 
-TEST_F(EditorView, AddingEachKindAtThePointFillsThePositionAndPushesOneStep) {
+TEST_F(EditorView, AddingEachKindAtThePointAndEditingAUnitPushOneStepEach) {
     CUnitTexts opened;
     const auto fill = [&](const CUnitTexts& typed) {
         view->SetDialogRunner([&opened, typed](CAddResourceDlg& dialog) {
@@ -243,6 +243,15 @@ TEST_F(EditorView, AddingEachKindAtThePointFillsThePositionAndPushesOneStep) {
     ASSERT_EQ(scenario.Interceptors().Count(), 1);
     EXPECT_EQ(scenario.Interceptors().At(0).GetName(), "Cutter");
     EXPECT_DOUBLE_EQ(scenario.Interceptors().At(0).GetLng(), 200.0);
+    // Edit opens the dialog on the unit under the point; the change is one step.
+    view->SetDialogRunner([](CAddResourceDlg& dialog) {
+        EXPECT_EQ(dialog.NameEdit()->text(), "Cutter");
+        dialog.SpeedEdit()->setText("75");
+        return true;
+    });
+    RightClick(Show(200, 200), &CGSEView::EditAction);
+    EXPECT_DOUBLE_EQ(scenario.Interceptors().At(0).GetSpeed(), 75.0);
+    EXPECT_EQ(undo.count(), 3);
 
     fill({"Smuggler", "", "", "", "135", "20", ""});
     RightClick(Show(250, 250), &CGSEView::AddIncursionAction);
@@ -251,7 +260,7 @@ TEST_F(EditorView, AddingEachKindAtThePointFillsThePositionAndPushesOneStep) {
     EXPECT_EQ(incursion,
               CIncursion("Smuggler", incursion.GetId(), "250.00", "250.00", "20", "135", "0"));
 
-    EXPECT_EQ(undo.count(), 3);
+    EXPECT_EQ(undo.count(), 4);
     undo.undo();
     EXPECT_EQ(scenario.Incursions().Count(), 0);
 
@@ -259,20 +268,6 @@ TEST_F(EditorView, AddingEachKindAtThePointFillsThePositionAndPushesOneStep) {
     view->SetDialogRunner([](CAddResourceDlg&) { return false; });
     RightClick(Show(300, 300), &CGSEView::AddRadarAction);
     EXPECT_EQ(scenario.Radars().Count(), 1);
-}
-
-TEST_F(EditorView, EditingTheSelectedUnitShowsItsValuesAndIsOneUndoStep) {
-    scenario.Interceptors().Add(
-        CInterceptor("Ship", "s", "600", "300", "50", "10", "500", "5", "sea"));
-    view->SetDialogRunner([](CAddResourceDlg& dialog) {
-        EXPECT_EQ(dialog.NameEdit()->text(), "Ship");
-        dialog.SpeedEdit()->setText("75");
-        return true;
-    });
-    RightClick(Show(600, 300), &CGSEView::EditAction);
-    // What the dialog does not show stays as it was (the dialog's own test).
-    EXPECT_DOUBLE_EQ(scenario.Interceptors().At(0).GetSpeed(), 75.0);
-    EXPECT_EQ(undo.count(), 1);
 }
 
 TEST_F(EditorView, DeleteAsksByKindAndRemovesOnlyOnYes) {

@@ -159,6 +159,21 @@ protected:
         return path;
     }
 
+    // The recorded experiment loaded in playback mode; with initialize, both stations confirmed
+    // its initialization and nothing was sent since.
+    void LoadRecorded(bool initialize = false) {
+        view.openFile = RecordExperiment();
+        page.SetPlaybackMode(true);
+        page.LoadExperiment();
+        view.questions.clear();
+        if (initialize) {
+            page.InitializePlayback();
+            comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
+            comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
+            comm.clear_sent();
+        }
+    }
+
     // The whole experiment log, once reset has closed it.
     std::string ClosedLogText() {
         page.ResetSimulation();

@@ -1,6 +1,5 @@
 // The human communication page: chat transcript, a location that follows the experiment name,
 // the communication log file, and the chat of a replay kept apart from the transcript.
-#include "common/paths.h"
 #include "record/simeventstore.h"
 #include "testhome.h"
 #include "ui/commpage.h"
@@ -11,7 +10,6 @@
 #include <fstream>
 
 using namespace halyx;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -21,12 +19,6 @@ struct RecordingView : ICommPageView {
 };
 
 using test::ReadFile;
-
-// An empty folder of the test's own, without the trailing '/'.
-std::string Fresh(const std::string& name) {
-    const std::string folder = test::FreshFolder(name);
-    return folder.substr(0, folder.size() - 1);
-}
 
 } // namespace
 
@@ -56,7 +48,7 @@ TEST(CommPage, TranscriptLinesGoFromSenderToReceiverAndTheLocationFollowsTheName
 }
 
 TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
-    const std::string folder = Fresh("commlog");
+    const std::string folder = test::FreshFolder("commlog");
     RecordingView unnamedView;
     CCommPage unnamed(&unnamedView);
     unnamed.SetLocation(folder);
@@ -73,7 +65,7 @@ TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
         page.AddChatEntry("B", "A", "hello there");
         ASSERT_TRUE(page.SaveLog());
         EXPECT_EQ(view.messages, std::vector<std::string>{"Communication Log Saved"});
-        const std::string file = folder + "/Run1/Run1.hcl";
+        const std::string file = folder + "Run1/Run1.hcl";
         // Saving again brings this page's own file up to date; another page (another
         // experiment) may not overwrite it.
         EXPECT_TRUE(page.SaveLog());
@@ -85,7 +77,7 @@ TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
         EXPECT_EQ(otherView.messages,
                   std::vector<std::string>{"A log of this name exists in this folder"});
         const std::string text = ReadFile(file);
-        EXPECT_EQ(text.substr(0, text.find('\n')), folder + "/Run1/Run1.hef");
+        EXPECT_EQ(text.substr(0, text.find('\n')), folder + "Run1/Run1.hef");
         EXPECT_NE(text.find("\n----BEGIN COMMUNICATION LOG----\n" + page.LogText() +
                             "\n----END COMMUNICATION LOG----\n----BEGIN NOTES----\n" + notes +
                             "\n----END NOTES----\n"),
@@ -95,7 +87,7 @@ TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
         ASSERT_TRUE(loaded.LoadLog(file));
         EXPECT_EQ(loaded.Notes(), notes);
         EXPECT_EQ(loaded.ExperimentName(), "Run1");
-        EXPECT_EQ(loaded.Location(), folder + "/Run1/");
+        EXPECT_EQ(loaded.Location(), folder + "Run1/");
         EXPECT_EQ(loaded.LogText(), page.LogText() + "\n");
         // The next round is another experiment of that name: its old file goes first.
         std::filesystem::remove(file);
@@ -103,7 +95,7 @@ TEST(CommLogFile, SaveNeedsANameThenLoadGivesBackNotesPlaceAndTranscript) {
 }
 
 TEST(CommLogFile, FileFromTheOtherPlatformLoads) {
-    const std::string file = Fresh("commlog_crlf") + "/x.hcl";
+    const std::string file = test::FreshFolder("commlog_crlf") + "x.hcl";
     std::ofstream(file, std::ios::binary)
         << "D:\\Exps\\Run1\\Run1.hef\r\nFile saved on: x\r\n----BEGIN COMMUNICATION LOG----\r\n"
            "line one\r\n\r\n----END COMMUNICATION LOG----\r\n----BEGIN NOTES----\r\nnote\r\n"
@@ -117,20 +109,20 @@ TEST(CommLogFile, FileFromTheOtherPlatformLoads) {
 }
 
 TEST(CommLogFile, CutOffFileIsRefusedAndLosesNothing) {
-    const std::string folder = Fresh("commlog_cut");
+    const std::string folder = test::FreshFolder("commlog_cut");
     CCommPage source;
     source.SetLocation(folder);
     source.SetExperimentName("Cut");
     source.AddChatEntry("B", "A", "m");
     ASSERT_TRUE(source.SaveLog());
-    const std::string whole = ReadFile(folder + "/Cut/Cut.hcl");
+    const std::string whole = ReadFile(folder + "Cut/Cut.hcl");
 
     RecordingView view;
     CCommPage page(&view);
     page.AddChatEntry("Y", "X", "keep me");
     page.SetNotes("mine");
     const std::string before = page.LogText();
-    const std::string cut = folder + "/cut.hcl";
+    const std::string cut = folder + "cut.hcl";
     for (size_t n = 0; n < whole.rfind("----END NOTES----") + 5; n += 3) {
         std::ofstream(cut, std::ios::binary | std::ios::trunc) << whole.substr(0, n);
         EXPECT_FALSE(page.LoadLog(cut)) << "cut at " << n;
@@ -140,7 +132,7 @@ TEST(CommLogFile, CutOffFileIsRefusedAndLosesNothing) {
     EXPECT_EQ(view.messages.back(), "The communication log file is incomplete and was not loaded.");
     // A file that cannot be opened changes nothing and shows nothing.
     view.messages.clear();
-    EXPECT_FALSE(page.LoadLog(folder + "/missing.hcl"));
+    EXPECT_FALSE(page.LoadLog(folder + "missing.hcl"));
     EXPECT_TRUE(view.messages.empty());
 }
 

@@ -4,16 +4,7 @@
 namespace halyx::test {
 namespace {
 
-class PlaybackControls : public PageTest {
-protected:
-    // The recorded experiment loaded in playback mode.
-    void LoadRecorded() {
-        view.openFile = RecordExperiment();
-        page.SetPlaybackMode(true);
-        page.LoadExperiment();
-        view.questions.clear();
-    }
-};
+class PlaybackControls : public PageTest {};
 
 TEST_F(PlaybackControls, PlaybackModeEmptiesTheListsAndZeroesTheClock) {
     RegisterAndAdd({"ALPHA"});
@@ -132,10 +123,7 @@ TEST_F(PlaybackControls, LeavingPlaybackAndAnsweringNoKeepsTheTeamAndTheStations
 // A second log, loaded without leaving playback mode, brings its own team; the end of its replay
 // is shown until a stop readies it again.
 TEST_F(PlaybackControls, AnotherLogReplacesTheTeamAndAStopAfterTheEndReadiesTheReplay) {
-    LoadRecorded();
-    page.InitializePlayback();
-    comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
-    comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
+    LoadRecorded(true);
     ASSERT_TRUE(page.IsEnabled(InitControl::PlayPause));
     CExperimentLog other;
     ASSERT_TRUE(other.Open(view.folder, "Second", "", "<Scenario>\n</Scenario>\n"));

@@ -1,6 +1,6 @@
 // The page's controls for sessions across machines and for reviewing recordings: a station that
-// stops responding, bringing a restarted one back, commands from outside the team, playback
-// speed and seek, and moving the experiment log.
+// stops responding or sends what cannot be read, bringing a restarted one back, commands from
+// outside the team, playback speed and seek, and moving the experiment log.
 #include "pagefixture.h"
 
 #include "external/agentkit/communicator.h"
@@ -12,17 +12,6 @@ namespace {
 
 class SessionControls : public PageTest {
 protected:
-    // The recorded experiment loaded and initialized for playback.
-    void LoadedPlayback() {
-        view.openFile = RecordExperiment();
-        page.SetPlaybackMode(true);
-        page.LoadExperiment();
-        page.InitializePlayback();
-        comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
-        comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
-        comm.clear_sent();
-    }
-
     // "minute content" of every replayed station command sent to ALPHA.
     std::vector<std::string> ReplayedToAlpha(int fromTick, int toTick) {
         std::vector<std::string> out;
@@ -39,23 +28,33 @@ protected:
     }
 };
 
+// A station's row says when it stops responding and counts the messages from it that could not
+// be read, through the run; so does a map the station could not fetch.
 TEST_F(SessionControls, AStationThatStopsRespondingIsMarkedAndComesBack) {
     RunningTeam();
     agent.OnLinkEvent({CLinkEvent::Kind::Lost, "BRAVO", 0, "connection refused"});
     agent.OnLinkEvent({CLinkEvent::Kind::Dropped, "BRAVO", 2, "connection refused"});
     EXPECT_FALSE(page.IsStationResponding("BRAVO"));
     EXPECT_EQ(page.StationHealthText("BRAVO"), "Not Responding");
-    EXPECT_EQ(page.StationHealthText("ALPHA"), "");
     EXPECT_EQ(page.LostMessages("BRAVO"), 2u);
+    comm.deliver_text("(tell :sender BRAVO :content (tell :command activate \x01))");
+    EXPECT_EQ(page.StationHealthText("BRAVO"), "Not Responding, 1 unreadable message");
+    comm.deliver_text("(tell :sender BRAVO :content (tell :command abort \x02))");
+    comm.deliver_text("(tell :sender NOBODY :content (tell :command abort \x02))");
+    EXPECT_EQ(page.StationHealthText("BRAVO"), "Not Responding, 2 unreadable messages");
+    EXPECT_EQ(page.StationHealthText("ALPHA"), "");
     // The status column keeps what the station was doing.
     EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Running", "BRAVO:Running"}));
     agent.OnLinkEvent({CLinkEvent::Kind::Back, "BRAVO", 0, "connected"});
     EXPECT_TRUE(page.IsStationResponding("BRAVO"));
+    EXPECT_EQ(page.StationHealthText("BRAVO"), "2 unreadable messages");
+    comm.deliver_text("(tell :sender ALPHA :content (tell :command init_sim :mapError \"404\"))");
+    EXPECT_EQ(page.StationHealthText("ALPHA"), "no map");
 
     // A subject away is shown; with the setting on, the mission pauses, once, and stays paused
     // when the subject is back.
     comm.deliver_from("BRAVO", "tell", "tell :command seat_presence :state away");
-    EXPECT_EQ(page.StationHealthText("BRAVO"), "subject away 0:00");
+    EXPECT_EQ(page.StationHealthText("BRAVO"), "2 unreadable messages, subject away 0:00");
     EXPECT_FALSE(agent.Paused());
     comm.deliver_from("BRAVO", "tell", "tell :command seat_presence :state back");
     agent.SetPauseWhenAway(true);
@@ -134,7 +133,7 @@ TEST_F(SessionControls, SpeedIsOneOfFiveFactorsAndOnlyInPlayback) {
 }
 
 TEST_F(SessionControls, SeekReleasesExactlyTheRecordsFromThatMinuteOn) {
-    LoadedPlayback();
+    LoadRecorded(true);
     EXPECT_TRUE(page.CanSeek());
     EXPECT_FALSE(page.SeekPlayback(961));
     page.PlayPause();
