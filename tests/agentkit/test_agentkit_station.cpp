@@ -167,12 +167,11 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
     for (const char* member : {"Alpha Station", "Bravo Station", "Charlie Station"}) {
         mission(member);
     }
-    ASSERT_TRUE(WaitFor([&] {
-        return first->With("SEND ").size() > 1 &&
-               Command(first->With("SEND ").back()) == "mission_stats" &&
-               Command(second->With("SEND ").back()) == "mission_stats" &&
-               Command(other->With("SEND ").back()) == "mission_stats";
-    }));
+    const auto ended = [](const CProgram& station) {
+        const std::vector<std::string> sent = station.With("SEND ");
+        return sent.size() > 1 && Command(sent.back()) == "mission_stats";
+    };
+    ASSERT_TRUE(WaitFor([&] { return ended(*first) && ended(*second) && ended(*other); }));
     const auto commands = [](const CProgram& station) {
         std::vector<std::string> out;
         for (const std::string& line : station.With("SEND ")) {
