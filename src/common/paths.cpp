@@ -10,7 +10,9 @@ namespace halyx {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
 // Simple glob for one path component: '*' any run, '?' one character.
 bool GlobMatch(std::string_view pattern, std::string_view text) {
@@ -47,7 +49,9 @@ std::string ToPortablePath(std::string_view path) {
     return out;
 }
 
-bool EndsWithSeparator(std::string_view path) { return !path.empty() && IsSeparator(path.back()); }
+bool EndsWithSeparator(std::string_view path) {
+    return !path.empty() && IsSeparator(path.back());
+}
 
 std::string FileNamePart(std::string_view path) {
     const size_t pos = path.find_last_of("/\\");
@@ -118,7 +122,11 @@ std::string HalyxHome() {
     return home;
 }
 
-std::string DefaultExpLogFolder() { return HalyxHome() + "ExpLogs/"; }
-std::string DefaultScenarioFolder() { return HalyxHome() + "Scenarios/"; }
+std::string DefaultExpLogFolder() {
+    return HalyxHome() + "ExpLogs/";
+}
+std::string DefaultScenarioFolder() {
+    return HalyxHome() + "Scenarios/";
+}
 
 } // namespace halyx

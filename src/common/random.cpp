@@ -8,11 +8,14 @@ namespace {
 unsigned int g_state = 1;
 } // namespace
 
-void SeedRandom(unsigned int seed) { g_state = seed; }
+void SeedRandom(unsigned int seed) {
+    g_state = seed;
+}
 
 void SeedRandomFromClock() {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
-    SeedRandom(static_cast<unsigned int>(std::chrono::duration_cast<std::chrono::seconds>(now).count()));
+    SeedRandom(
+        static_cast<unsigned int>(std::chrono::duration_cast<std::chrono::seconds>(now).count()));
 }
 
 int NextRandom() {
