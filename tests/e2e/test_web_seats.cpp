@@ -4,8 +4,9 @@
 // second, a reload brings the seat back without sending an action twice, markup in a chat line
 // stays text, a closed browser shows at the console as away, and the decision follows the
 // seats' last go/no-go. A freeze covers both pages with its questions and holds the clock until
-// both subjects answered; a workload rating waits beside the map; each answer is logged once
-// with the console's truth and score. The seat's map picture is served to its key only; a
+// both subjects answered; a workload rating waits beside the map; the questionnaire at the end
+// covers the page with its sliders and pairs; each answer is logged once with the console's truth
+// and score. The seat's map picture is served to its key only; a
 // balloon's weather and a bot teammate's answer to a request show on the page, each logged once.
 // The observer page, never reloaded, follows the minute and marks ALPHA's deploy from the live
 // stream.
@@ -113,13 +114,14 @@ std::vector<pugi::xml_node> Events(const pugi::xml_document& log, const char* na
     return out;
 }
 
-// A freeze early in the mission, and a workload rating at minute 240.
+// A freeze early in the mission, a workload rating at minute 240 and the questionnaire at the end.
 constexpr const char* kPlan =
     "kind,minute,seconds,id,text,answer,choices\n"
     "freeze,20,120,minute,What minute is it?,number:minute,\n"
     "freeze,20,120,zone,Do you stand between the impact lines?,choice:inside_lines,yes|no\n"
     "freeze,20,120,plan,What will you do next?,text,\n"
-    "rating,240,90,,,,\n";
+    "rating,240,90,,,,\n"
+    "questionnaire,,10,,,,pairs\n";
 
 TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     std::ofstream(home + "probes.csv") << kPlan;
@@ -314,6 +316,15 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     EXPECT_FALSE(WaitForLine(home + "console.out", "SEAT BRAVO away", 20000).empty());
 
     Send(console, "wait end timeout=300\nwait quiet 500 timeout=60\nquit\n");
+    // The questionnaire covers the page at the end: ALPHA moves every slider and chooses in every
+    // pair; BRAVO's part ends when its time is up.
+    const std::string card = "document.querySelector('#cover [data-probe=\"questionnaire\"]')";
+    ASSERT_TRUE(Until(alpha, card, 300000)) << ReadFile(home + "console.out");
+    alpha.Evaluate(R"JS(for (const r of document.querySelectorAll('#cover input[type=range]')) {
+        r.value = 60; r.dispatchEvent(new Event('input')); }
+      for (const c of document.querySelectorAll('#cover .choices')) c.querySelector('input').click();
+      document.querySelector('#cover .submit').click(); 'x')JS");
+    EXPECT_TRUE(Until(alpha, "!" + card));
     ASSERT_TRUE(console->waitForFinished(330000)) << ReadFile(home + "console.out");
     pugi::xml_document log;
     ASSERT_TRUE(log.load_file((home + "logs/Web.xml").c_str()));
@@ -358,17 +369,22 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
                     ->waitForFinished(60000));
     // Rows: ...,seat,question,text,answer,answered,truth,score,ms.
     const std::string rows = ReadFile(home + "csv/probes.csv");
-    const auto count = [&rows](const char* row) {
+    const auto count = [](const char* row, const std::string& text) {
         const std::regex pattern(row);
-        return std::distance(std::sregex_iterator(rows.begin(), rows.end(), pattern),
+        return std::distance(std::sregex_iterator(text.begin(), text.end(), pattern),
                              std::sregex_iterator());
     };
-    EXPECT_EQ(count(",freeze,ALPHA,"), 3) << rows;
-    EXPECT_EQ(count(",freeze,BRAVO,"), 3);
-    EXPECT_EQ(count(",ALPHA,minute,[^,]*,20,1,20,1,"), 1);
-    EXPECT_EQ(count(",BRAVO,minute,[^,]*,70,1,20,0,"), 1);
-    EXPECT_EQ(count(",ALPHA,plan,[^,]*,hold <b>north</b>,1,,,"), 1);
-    EXPECT_EQ(count(",zone,[^,]*,(yes,1,yes,1|no,1,no,1|yes,1,no,0|no,1,yes,0),"), 3);
+    EXPECT_EQ(count(",freeze,ALPHA,", rows), 3) << rows;
+    EXPECT_EQ(count(",freeze,BRAVO,", rows), 3);
+    EXPECT_EQ(count(",ALPHA,minute,[^,]*,20,1,20,1,", rows), 1);
+    EXPECT_EQ(count(",BRAVO,minute,[^,]*,70,1,20,0,", rows), 1);
+    EXPECT_EQ(count(",ALPHA,plan,[^,]*,hold <b>north</b>,1,,,", rows), 1);
+    EXPECT_EQ(count(",zone,[^,]*,(yes,1,yes,1|no,1,no,1|yes,1,no,0|no,1,yes,0),", rows), 3);
+    // Rows: ...,seat,item,answer,answered,ms; 21 each (six scales, fifteen pairs).
+    const std::string questionnaire = ReadFile(home + "csv/questionnaire.csv");
+    EXPECT_EQ(count(",ALPHA,[^,]+,[^,]+,1,", questionnaire), 21) << questionnaire;
+    EXPECT_EQ(count(",ALPHA,[^,]+,60,1,", questionnaire), 6);
+    EXPECT_EQ(count(",BRAVO,[^,]+,,0,", questionnaire), 21);
     EXPECT_THAT(ReadFile(home + "csv/ratings.csv"),
                 ::testing::ContainsRegex(",240,[^\\n]*,ALPHA,4,1,"));
 }
