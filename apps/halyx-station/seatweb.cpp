@@ -1,5 +1,6 @@
 #include "seatweb.h"
 
+#include "mapserver/httpanswer.h"
 #include "mapserver/httprequestreader.h"
 #include "mapserver/observeraccess.h"
 #include "seatjson.h"
@@ -18,35 +19,6 @@ namespace halyx {
 
 namespace {
 
-const char* Reason(int code) {
-    switch (code) {
-    case 200:
-        return "OK";
-    case 304:
-        return "Not Modified";
-    case 400:
-        return "Bad Request";
-    case 403:
-        return "Forbidden";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 411:
-        return "Length Required";
-    case 413:
-        return "Content Too Large";
-    case 414:
-        return "URI Too Long";
-    case 431:
-        return "Request Header Fields Too Large";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Error";
-    }
-}
-
 // The page talks to this program only; the key in its address goes nowhere else.
 constexpr const char* kPageHeaders =
     "Cache-Control: no-store\r\n"
@@ -56,16 +28,8 @@ constexpr const char* kPageHeaders =
     "connect-src 'self'; img-src 'self' data:; frame-ancestors 'none'\r\n";
 
 std::string Response(int code, const std::string& type, const std::string& body, bool close) {
-    std::string out = "HTTP/1.1 " + std::to_string(code) + " " + Reason(code) + "\r\n";
-    out += "Content-Type: " + type + "\r\n";
-    out += kPageHeaders;
-    out += "Content-Length: " + std::to_string(body.size()) + "\r\n";
-    if (close) {
-        out += "Connection: close\r\n";
-    }
-    out += "\r\n";
-    out += body;
-    return out;
+    return HttpHead(code, "Content-Type: " + type + "\r\n" + kPageHeaders, body.size(), close) +
+           body;
 }
 
 std::string Text(int code, const std::string& text, bool close) {
@@ -282,9 +246,7 @@ void CSeatWeb::Accept() {
         socket->setReadBufferSize(static_cast<qint64>(CHttpHead::kMaxHeadBytes) +
                                   m_limits.maxBodyBytes);
         auto c = std::make_unique<Connection>();
-        c->idle = new QTimer(socket);
-        c->idle->setSingleShot(true);
-        c->idle->start(m_limits.idleMs);
+        c->idle = WatchConnection(socket, m_limits.idleMs);
         QObject::connect(c->idle, &QTimer::timeout, socket, [this, socket] {
             // A stream is kept alive by its pings; a plain connection that says nothing ends.
             Connection* conn = Find(socket);
@@ -295,12 +257,6 @@ void CSeatWeb::Accept() {
         QObject::connect(socket, &QTcpSocket::readyRead, this, [this, socket] { Read(socket); });
         QObject::connect(socket, &QTcpSocket::disconnected, this,
                          [this, socket] { Closed(socket); });
-        QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
-                         [socket](QAbstractSocket::SocketError) {
-                             if (socket->state() != QAbstractSocket::UnconnectedState) {
-                                 socket->abort();
-                             }
-                         });
         m_connections.emplace(socket, std::move(c));
         Read(socket);
     }

@@ -1,6 +1,7 @@
 #include "mapserver/mapserver.h"
 
 #include "external/maplib/maptext.h"
+#include "mapserver/httpanswer.h"
 #include "mapserver/httprequestreader.h"
 #include "mapserver/mappath.h"
 #include "mapserver/observeraccess.h"
@@ -49,50 +50,14 @@ bool HoldsMapData(std::string_view text) {
     return text.starts_with(kMapMarker11) || text.starts_with(kMapMarker12);
 }
 
-const char* Reason(int code) {
-    switch (code) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 404:
-        return "Not Found";
-    case 405:
-        return "Method Not Allowed";
-    case 413:
-        return "Content Too Large";
-    case 403:
-        return "Forbidden";
-    case 414:
-        return "URI Too Long";
-    case 431:
-        return "Request Header Fields Too Large";
-    case 503:
-        return "Service Unavailable";
-    case 505:
-        return "HTTP Version Not Supported";
-    default:
-        return "Error";
-    }
-}
-
 std::string Response(int code, const std::string& body, bool withBody, bool close,
                      std::size_t length) {
-    std::string out = "HTTP/1.1 " + std::to_string(code) + " " + Reason(code) + "\r\n";
-    out += code == 200 ? "Content-Type: text/plain; charset=utf-8\r\n"
-                       : "Content-Type: text/plain\r\n";
+    std::string headers = code == 200 ? "Content-Type: text/plain; charset=utf-8\r\n"
+                                      : "Content-Type: text/plain\r\n";
     if (code == 405) {
-        out += "Allow: GET, HEAD\r\n";
+        headers += "Allow: GET, HEAD\r\n";
     }
-    out += "Content-Length: " + std::to_string(length) + "\r\n";
-    if (close) {
-        out += "Connection: close\r\n";
-    }
-    out += "\r\n";
-    if (withBody) {
-        out += body;
-    }
-    return out;
+    return HttpHead(code, headers, length, close) + (withBody ? body : std::string());
 }
 
 // An answer to HEAD carries the headers alone: a client that keeps the connection would take a
@@ -104,40 +69,26 @@ std::string ErrorResponse(int code, const std::string& text, bool close, bool wi
 // The observer page: its script and style are inline and it talks to this server only; the key
 // in its address is not handed on to anywhere it links.
 std::string PageResponse(const std::string& html, bool withBody, bool close) {
-    std::string out = "HTTP/1.1 200 OK\r\n"
-                      "Content-Type: text/html; charset=utf-8\r\n"
-                      "Cache-Control: no-store\r\n"
-                      "Referrer-Policy: no-referrer\r\n"
-                      "X-Content-Type-Options: nosniff\r\n"
-                      "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
-                      "style-src 'unsafe-inline'; connect-src 'self'; img-src 'self' data:; "
-                      "frame-ancestors 'none'\r\n";
-    out += "Content-Length: " + std::to_string(html.size()) + "\r\n";
-    if (close) {
-        out += "Connection: close\r\n";
-    }
-    out += "\r\n";
-    if (withBody) {
-        out += html;
-    }
-    return out;
+    return HttpHead(200,
+                    "Content-Type: text/html; charset=utf-8\r\n"
+                    "Cache-Control: no-store\r\n"
+                    "Referrer-Policy: no-referrer\r\n"
+                    "X-Content-Type-Options: nosniff\r\n"
+                    "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
+                    "style-src 'unsafe-inline'; connect-src 'self'; img-src 'self' data:; "
+                    "frame-ancestors 'none'\r\n",
+                    html.size(), close) +
+           (withBody ? html : std::string());
 }
 
 std::string MapPictureResponse(const std::string& png, bool withBody, bool close) {
     // Its address changes with the picture: a browser may keep it.
-    std::string out = "HTTP/1.1 200 OK\r\n"
-                      "Content-Type: image/png\r\n"
-                      "Cache-Control: private, max-age=86400\r\n"
-                      "X-Content-Type-Options: nosniff\r\n";
-    out += "Content-Length: " + std::to_string(png.size()) + "\r\n";
-    if (close) {
-        out += "Connection: close\r\n";
-    }
-    out += "\r\n";
-    if (withBody) {
-        out += png;
-    }
-    return out;
+    return HttpHead(200,
+                    "Content-Type: image/png\r\n"
+                    "Cache-Control: private, max-age=86400\r\n"
+                    "X-Content-Type-Options: nosniff\r\n",
+                    png.size(), close) +
+           (withBody ? png : std::string());
 }
 
 // A stream has no length: it ends when the connection does.
@@ -343,24 +294,15 @@ private:
         connection->address = address;
         connection->serial = ++m_accepted;
         ++m_perAddress[address];
-        connection->idle = new QTimer(socket);
-        connection->idle->setSingleShot(true);
         // Bytes that never make a request do not keep the connection: only a whole request, or
         // an answer taken by the peer, starts the wait again.
-        connection->idle->setInterval(limits.firstRequestMs);
-        connection->idle->start();
+        connection->idle = WatchConnection(socket, limits.firstRequestMs);
         QObject::connect(connection->idle, &QTimer::timeout, socket, [socket] { socket->abort(); });
         QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] { Read(socket); });
         QObject::connect(socket, &QTcpSocket::bytesWritten, socket,
                          [this, socket](qint64 bytes) { Written(socket, bytes); });
         QObject::connect(socket, &QTcpSocket::disconnected, socket,
                          [this, socket] { Closed(socket); });
-        QObject::connect(socket, &QTcpSocket::errorOccurred, socket,
-                         [socket](QAbstractSocket::SocketError) {
-                             if (socket->state() != QAbstractSocket::UnconnectedState) {
-                                 socket->abort();
-                             }
-                         });
         m_connections.emplace(socket, std::move(connection));
         m_owner.m_open.store(static_cast<int>(m_connections.size()));
         Read(socket);
