@@ -216,6 +216,16 @@ void CInitPage::RemoveStationAt(size_t index) {
     }
 }
 
+void CInitPage::RemoveUninitialized() {
+    for (size_t i = 0; i < m_stations.size();) {
+        if (m_stations[i].status != kInitialized) {
+            RemoveStationAt(i);
+        } else {
+            ++i;
+        }
+    }
+}
+
 void CInitPage::EnableTeamButtons() {
     // A mission with nobody in it would run and log an empty team.
     const bool team = !m_stations.empty() && !m_agent.Team().empty();
@@ -347,13 +357,7 @@ void CInitPage::StartSimulation() {
             if (!m_view.Ask(kNotInitializedQuestion)) {
                 return;
             }
-            for (size_t i = 0; i < m_stations.size();) {
-                if (m_stations[i].status != kInitialized) {
-                    RemoveStationAt(i);
-                } else {
-                    ++i;
-                }
-            }
+            RemoveUninitialized();
         }
         SetAllStatuses(kRunning);
         m_agent.StartSim();
@@ -550,13 +554,7 @@ void CInitPage::PlayPause() {
         if (!m_view.Ask(Format(kPlayWithoutFormat, missing.c_str()))) {
             return;
         }
-        for (size_t i = 0; i < m_stations.size();) {
-            if (m_stations[i].status != kInitialized) {
-                RemoveStationAt(i);
-            } else {
-                ++i;
-            }
-        }
+        RemoveUninitialized();
     }
     Enable(InitControl::LoadExperiment, false);
     if (!m_agent.Started()) {

@@ -334,6 +334,8 @@ private:
     void SetAllStatuses(std::string_view status);
     bool AnyStatusOtherThan(std::string_view status) const;
     void RemoveStationAt(size_t index);
+    // A mission or replay started without the stations that did not answer goes on without them.
+    void RemoveUninitialized();
     // The team's buttons follow whether the team has a member.
     void EnableTeamButtons();
     void ClearMissionOver();
