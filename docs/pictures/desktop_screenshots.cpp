@@ -14,8 +14,8 @@
 // (and the Mission Picture beside the window);
 // then resets and plays the recorded log back for a last picture.
 #include "missionrig.h"
+#include "picture.h"
 
-#include "common/numericlocale.h"
 #include "controls/filedialogs.h"
 #include "controls/progressdialog.h"
 #include "desktop/missionfollower.h"
@@ -59,15 +59,10 @@ int main(int argc, char** argv) {
         return screen && Save(nullptr, QString::fromLocal8Bit(argv[2]), screen->grabWindow(0)) ? 0
                                                                                                : 1;
     }
-    QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
-    QCoreApplication::setApplicationName(QStringLiteral("desktop_screenshots"));
-    halyx::KeepNumbersInCLocale();
+    StartPicture("desktop_screenshots");
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshots");
     QDir().mkpath(out);
-    const QString work = QDir::temp().filePath(QStringLiteral("halyx_screenshots"));
-    QDir(work).removeRecursively();
-    QDir().mkpath(work);
-    qputenv("HALYX_HOME", work.toLocal8Bit());
+    const QString work = ScratchHome("halyx_screenshots");
 
     halyx::test::CMissionRig rig;
     const std::string failed = rig.Start(

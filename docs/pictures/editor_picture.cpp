@@ -2,10 +2,10 @@
 // MoreLand selected, for the user guide:
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/editor_picture docs/gse-editor.png
-#include "common/numericlocale.h"
 #include "editor/gseframe.h"
 #include "editor/gsetreeview.h"
 #include "editor/gseview.h"
+#include "picture.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
 
@@ -18,9 +18,7 @@
 int main(int argc, char** argv) {
     using namespace halyx;
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
-    QCoreApplication::setApplicationName(QStringLiteral("editor_picture"));
-    KeepNumbersInCLocale();
+    StartPicture("editor_picture");
     const QString out =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("gse-editor.png");
     CScenario scenario;

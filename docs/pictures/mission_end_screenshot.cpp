@@ -3,11 +3,11 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bin/mission_end_screenshot docs/screenshots/mission-end.png
 #include "agent/halyxcommand.h"
-#include "common/numericlocale.h"
 #include "desktop/halyxcommanddlg.h"
 #include "desktop/initpagewidget.h"
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
+#include "picture.h"
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
 #include "ui/consolewiring.h"
@@ -27,9 +27,7 @@ int main(int argc, char** argv) {
     QDir(home).removeRecursively();
     qputenv("HALYX_HOME", home.toLocal8Bit());
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
-    QCoreApplication::setApplicationName(QStringLiteral("mission_end_screenshot"));
-    KeepNumbersInCLocale();
+    StartPicture("mission_end_screenshot");
     const QString out =
         argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("mission-end.png");
 

@@ -8,8 +8,8 @@
 // answered and run again, CHARLIE's row reads Frozen (answering). The mission then runs on to
 // minute 200; LOG, when given, is where the recorded log is copied (for its timeline).
 #include "missionrig.h"
+#include "picture.h"
 
-#include "common/numericlocale.h"
 #include "controls/filedialogs.h"
 #include "desktop/probesbox.h"
 #include "desktop/savelogdialog.h"
@@ -28,13 +28,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: probes_picture OUT.png [LOG]\n");
         return 2;
     }
-    QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
-    QCoreApplication::setApplicationName(QStringLiteral("probes_picture"));
-    halyx::KeepNumbersInCLocale();
-    const QString work = QDir::temp().filePath(QStringLiteral("halyx_probes_picture"));
-    QDir(work).removeRecursively();
-    QDir().mkpath(work);
-    qputenv("HALYX_HOME", work.toLocal8Bit());
+    StartPicture("probes_picture");
+    const QString work = ScratchHome("halyx_probes_picture");
     const QString plan = work + QStringLiteral("/probes.csv");
     {
         QFile file(plan);

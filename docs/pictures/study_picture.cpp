@@ -5,8 +5,8 @@
 // It starts the embedded name server and three synthetic stations on loopback, opens the plan,
 // prepares and runs its first run to the end through the window, and grabs the page.
 #include "missionrig.h"
+#include "picture.h"
 
-#include "common/numericlocale.h"
 #include "desktop/savelogdialog.h"
 #include "desktop/studypagewidget.h"
 #include "scenario/defaultscenario.h"
@@ -23,14 +23,9 @@
 int main(int argc, char** argv) {
     using namespace halyx;
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("HalyxScreenshots"));
-    QCoreApplication::setApplicationName(QStringLiteral("study_picture"));
-    KeepNumbersInCLocale();
+    StartPicture("study_picture");
     const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("10-study.png");
-    const QString work = QDir::temp().filePath(QStringLiteral("halyx_study_picture"));
-    QDir(work).removeRecursively();
-    QDir().mkpath(work);
-    qputenv("HALYX_HOME", work.toLocal8Bit());
+    const QString work = ScratchHome("halyx_study_picture");
     const std::string home = work.toStdString() + "/";
     CScenario scenario;
     LoadDefaultScenario(scenario);
