@@ -1,7 +1,5 @@
-// The map server under abuse: what it reads, keeps and answers is bounded whatever a client
-// sends or fails to read, it serves nothing but map data, and it recovers by itself when the
-// process runs out of file descriptors. The server runs on a thread of its own, so these
-// clients simply block on their sockets.
+// The map server under abuse: what it reads, keeps and answers stays bounded whatever a client
+// does, and it recovers by itself from running out of file descriptors.
 #include "mapserver/httprequestreader.h"
 #include "mapserver/mapserver.h"
 
@@ -30,6 +28,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kMapHeader = "#Brisal MapData(1.1) - limits\n";
+const std::string kGetMap = "GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n";
 
 // Everything a connection answers until the server closes it or ms pass.
 std::string ReadUntilClosed(QTcpSocket& socket, int ms = 5000) {
@@ -68,6 +67,9 @@ protected:
         return test::HttpExchange(m_server.Port(), request);
     }
 
+    // The status of one whole map asked for on a connection of its own.
+    int GetMap() { return test::HttpStatus(Exchange(kGetMap)); }
+
     // Log lines arrive through the event loop of this thread.
     void DeliverLog() {
         for (int i = 0; i < 20; ++i) {
@@ -104,13 +106,13 @@ TEST_F(MapServerLimits, LongHeadsAndBodiesAreRefusedWithoutBeingRead) {
 
 TEST_F(MapServerLimits, OnlyMapDataIsServedAndARefusedFileIsNamedOnce) {
     Start();
-    const std::string close = " HTTP/1.1\r\nConnection: close\r\n\r\n";
     for (int i = 0; i < 3; ++i) {
-        const std::string reply = Exchange("GET /maps/key.txt" + close);
+        const std::string reply =
+            Exchange("GET /maps/key.txt HTTP/1.1\r\nConnection: close\r\n\r\n");
         EXPECT_EQ(test::HttpStatus(reply), 404);
         EXPECT_EQ(reply.find("PRIVATE"), std::string::npos);
     }
-    const std::string map = Exchange("GET /maps/big.txt" + close);
+    const std::string map = Exchange(kGetMap);
     EXPECT_EQ(test::HttpStatus(map), 200);
     EXPECT_TRUE(map.ends_with(m_map));
     DeliverLog();
@@ -136,9 +138,7 @@ TEST_F(MapServerLimits, PipelinedRequestsWaitWhileTheirAnswersAreNotRead) {
     waited.start();
     for (int still = 0; still < 2 && waited.elapsed() < 20000;) {
         const std::uint64_t before = m_server.Served();
-        EXPECT_EQ(
-            test::HttpStatus(Exchange("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n")),
-            200);
+        EXPECT_EQ(GetMap(), 200);
         ++probes;
         still = m_server.Served() == before + 1 ? still + 1 : 0;
     }
@@ -188,11 +188,13 @@ TEST_F(MapServerLimits, ConnectionsBeyondTheCapsAreClosedUnlessOneThatAskedNothi
     limits.maxConnections = 4;
     limits.maxPerAddress = 3;
     Start(limits);
-    const auto from = [this](const char* address) {
+    // A client from address that sends request at once.
+    const auto from = [this](const char* address, const std::string& request = "") {
         auto socket = std::make_unique<QTcpSocket>();
         EXPECT_TRUE(socket->bind(QHostAddress(QString::fromLatin1(address)), 0));
         socket->connectToHost(QHostAddress::LocalHost, m_server.Port());
         EXPECT_TRUE(socket->waitForConnected(5000));
+        socket->write(request.data(), static_cast<qint64>(request.size()));
         return socket;
     };
     const auto waitOpen = [this](int count) {
@@ -206,35 +208,26 @@ TEST_F(MapServerLimits, ConnectionsBeyondTheCapsAreClosedUnlessOneThatAskedNothi
     const std::string ask = "GET /maps/key.txt HTTP/1.1\r\n\r\n"; // a short 404, kept open
     std::vector<std::unique_ptr<QTcpSocket>> held;
     for (int i = 0; i < 3; ++i) {
-        held.push_back(from("127.0.0.1"));
-        held.back()->write(ask.data(), static_cast<qint64>(ask.size()));
+        held.push_back(from("127.0.0.1", ask));
         ASSERT_TRUE(held.back()->waitForReadyRead(3000));
     }
     ASSERT_EQ(waitOpen(3), 3);
     // A fourth from the same address is over its address's share.
-    auto sameAddress = from("127.0.0.1");
-    sameAddress->write(ask.data(), static_cast<qint64>(ask.size()));
-    EXPECT_EQ(ReadUntilClosed(*sameAddress, 3000), "");
+    EXPECT_EQ(ReadUntilClosed(*from("127.0.0.1", ask), 3000), "");
     // Another address takes the last place without asking anything ...
     auto silent = from("127.0.0.2");
     ASSERT_EQ(waitOpen(4), 4);
     // ... and gives it up to one that asks; with every place taken by clients that asked,
     // a newcomer is closed.
-    auto asking = from("127.0.0.3");
-    asking->write("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n");
-    EXPECT_EQ(test::HttpStatus(ReadUntilClosed(*asking, 3000)), 200);
+    EXPECT_EQ(test::HttpStatus(ReadUntilClosed(*from("127.0.0.3", kGetMap), 3000)), 200);
     ReadUntilClosed(*silent, 3000);
     EXPECT_EQ(silent->state(), QAbstractSocket::UnconnectedState);
-    held.push_back(from("127.0.0.2"));
-    held.back()->write(ask.data(), static_cast<qint64>(ask.size()));
+    held.push_back(from("127.0.0.2", ask));
     ASSERT_TRUE(held.back()->waitForReadyRead(3000));
-    auto late = from("127.0.0.3");
-    late->write(ask.data(), static_cast<qint64>(ask.size()));
-    EXPECT_EQ(ReadUntilClosed(*late, 3000), "");
+    EXPECT_EQ(ReadUntilClosed(*from("127.0.0.3", ask), 3000), "");
     held.clear();
     waitOpen(0);
-    EXPECT_EQ(test::HttpStatus(Exchange("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n")),
-              200);
+    EXPECT_EQ(GetMap(), 200);
 }
 
 TEST_F(MapServerLimits, RunningOutOfFileDescriptorsIsSaidOnceAndRecoveredFrom) {
@@ -264,14 +257,11 @@ TEST_F(MapServerLimits, RunningOutOfFileDescriptorsIsSaidOnceAndRecoveredFrom) {
     for (const int fd : filler) {
         ::close(fd);
     }
-    client.write("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n");
-    const std::string reply = ReadUntilClosed(client);
-    EXPECT_EQ(test::HttpStatus(reply), 200);
+    client.write(kGetMap.data(), static_cast<qint64>(kGetMap.size()));
+    EXPECT_EQ(test::HttpStatus(ReadUntilClosed(client)), 200);
     // Later connections are accepted at once and quietly.
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(
-            test::HttpStatus(Exchange("GET /maps/big.txt HTTP/1.1\r\nConnection: close\r\n\r\n")),
-            200);
+        EXPECT_EQ(GetMap(), 200);
     }
     DeliverLog();
     // Said when it starts and when it ends, not at each failed attempt between, nor after every
