@@ -1,6 +1,5 @@
-// The map server over a real socket: maps come back whole with their type and length, HEAD
-// answers the length without the body, and nothing but the handed-over files can be reached
-// (a parent folder, absolute paths, links out of the folder, other methods).
+// The map server over a real socket: whole maps with their type and length, and nothing but the
+// handed-over files.
 #include "mapserver/mapserver.h"
 
 #include "rawhttp.h"

@@ -1,6 +1,5 @@
-// The live observer page over a real socket: nothing without the run's key, the newest state on
-// every stream within moments, a bounded number of streams, and a reader that falls behind skips
-// to the newest state instead of making the server hold every state it missed.
+// The live observer page over a real socket: the run's key, the newest state on every stream,
+// a bounded number of streams, and readers that fall behind skip to the newest state.
 #include "mapserver/mapserver.h"
 #include "mapserver/observeraccess.h"
 

@@ -1,7 +1,4 @@
-// The unit kinds' one home: every kind reached through the visitor is the kind its traits name,
-// with the scenario's own list; the unit table finds the ID in column 1 of every kind; the unit
-// dialog's texts make a unit and read back from it, and fields the dialog does not ask for keep
-// what the caller gave or what the unit held.
+// The unit kinds' one home: traits, lists, table cells and the unit dialog's texts.
 #include "scenario/unitkind.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,5 @@
-// The three unit kinds: number texts, an incursion's course, the radar rim, the unit list and
-// its observers, unit ids, the XML forms the log embeds and reads back, and the binary unit files
-// (.hid, .hrd, .hii): the byte layout other programs read, round trips, and damaged files, which
-// must fail with the offset and keep only the complete units.
+// The three unit kinds: their course and rim, the unit list, ids, the XML forms and the binary
+// unit files (.hid, .hrd, .hii).
 #include "scenariotest.h"
 
 #include "common/random.h"
@@ -12,6 +10,7 @@
 #include "scenario/unitid.h"
 #include "scenario/unitlist.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 
@@ -38,12 +37,10 @@ template <class T> void ExpectRoundTripAndCleanTruncation(const CUnitList<T>& li
     const std::vector<uint8_t> bytes = UnitFileBytes(list);
     // Where each complete record ends, so that the units kept after a cut can be predicted.
     std::vector<size_t> recordEnds;
-    CArchiveReader reader(bytes);
-    reader.ReadI32();
-    for (int i = 0; i < list.Count(); ++i) {
-        T unit;
-        unit.Serialize(reader);
-        recordEnds.push_back(reader.Offset());
+    CUnitList<T> prefix;
+    for (const T& unit : list) {
+        prefix.Add(unit);
+        recordEnds.push_back(UnitFileBytes(prefix).size());
     }
     for (size_t cut = 0; cut <= bytes.size(); ++cut) {
         const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
@@ -54,10 +51,8 @@ template <class T> void ExpectRoundTripAndCleanTruncation(const CUnitList<T>& li
         } else {
             ReadUnitFileBytes<T>(part, back);
         }
-        int complete = 0;
-        for (size_t end : recordEnds) {
-            complete += end <= cut ? 1 : 0;
-        }
+        const auto complete =
+            std::upper_bound(recordEnds.begin(), recordEnds.end(), cut) - recordEnds.begin();
         ASSERT_EQ(back.Count(), complete) << "cut at " << cut;
         for (int i = 0; i < complete; ++i) {
             EXPECT_EQ(back.At(i), list.At(i));
