@@ -21,9 +21,12 @@ CTerrainTable DefaultTerrain() {
 }
 
 // 4 by 3: top row land, bottom-right pixel land, one pixel of a code without a record.
-CWorldMap SmallMap(int zoom) {
+const std::string kSmall = "#Brisal MapData(1.2) -\n4\n0:4\n3\n0:3\n0:0\n4#/2-{7}-/3-#/\n";
+
+// The map of text with the default terrain at zoom.
+CWorldMap MapOf(const std::string& text, int zoom) {
     CWorldMap map;
-    EXPECT_TRUE(LoadMapText("#Brisal MapData(1.2) -\n4\n0:4\n3\n0:3\n0:0\n4#/2-{7}-/3-#/\n", map));
+    EXPECT_TRUE(LoadMapText(text, map));
     map.setTerrainSettings(DefaultTerrain());
     map.setDefaultZoom(zoom);
     return map;
@@ -47,7 +50,7 @@ QImage Draw(const CWorldMap& map, CMapImageCache* cache = nullptr) {
 }
 
 TEST(MapDrawing, TerrainColoursLandWhereTheMapSaysEvenWhenCached) {
-    const CWorldMap map = SmallMap(1);
+    const CWorldMap map = MapOf(kSmall, 1);
     const QImage image = Draw(map);
     EXPECT_EQ(image.pixel(0, 0), kLand); // top row of the text is the top of the picture
     EXPECT_EQ(image.pixel(0, 2), kSea);
@@ -55,7 +58,7 @@ TEST(MapDrawing, TerrainColoursLandWhereTheMapSaysEvenWhenCached) {
     EXPECT_EQ(image.pixel(2, 1), qRgb(128, 128, 128)); // code 7 has no record
 
     // A cached picture follows terrain changes.
-    CWorldMap changing = SmallMap(1);
+    CWorldMap changing = MapOf(kSmall, 1);
     CMapImageCache cache;
     EXPECT_EQ(Draw(changing, &cache).pixel(0, 0), kLand);
     CTerrainTable terrain = DefaultTerrain();
@@ -65,7 +68,7 @@ TEST(MapDrawing, TerrainColoursLandWhereTheMapSaysEvenWhenCached) {
 }
 
 TEST(MapDrawing, ZoomScalesEveryMapPixelToASquare) {
-    const CWorldMap map = SmallMap(5);
+    const CWorldMap map = MapOf(kSmall, 5);
     const QImage image = Draw(map);
     ASSERT_EQ(image.size(), QSize(20, 15));
     const CWindowPoint corner = map.LatLng2PixelLoc(3.5, 0.5); // map pixel (3, 0)
@@ -80,7 +83,7 @@ TEST(MapDrawing, ZoomScalesEveryMapPixelToASquare) {
 }
 
 TEST(MapDrawing, WholeMapPictureKeepsWithinItsSideAndLaysLatitudeRightLongitudeUp) {
-    CWorldMap map = SmallMap(1);
+    CWorldMap map = MapOf(kSmall, 1);
     EXPECT_EQ(WholeMapPicture(map, 10).size(), QSize(8, 6)); // zoom 2
     EXPECT_EQ(WholeMapPicture(map, 2).size(), QSize(2, 2));  // shrunk below one pixel each
     // Ranges given the other way round turn the picture: bottom-right land comes top-left.
@@ -92,7 +95,7 @@ TEST(MapDrawing, WholeMapPictureKeepsWithinItsSideAndLaysLatitudeRightLongitudeU
 }
 
 TEST(MapDrawing, OnlyTheExposedAreaIsPaintedAndNothingWithoutAMap) {
-    const CWorldMap map = SmallMap(10);
+    const CWorldMap map = MapOf(kSmall, 10);
     QImage image(40, 30, QImage::Format_RGB32);
     image.fill(Qt::magenta);
     QPainter painter(&image);
@@ -113,11 +116,8 @@ TEST(MapDrawing, OnlyTheExposedAreaIsPaintedAndNothingWithoutAMap) {
 }
 
 TEST(MapDrawing, GridLinesEveryStepOfMapUnits) {
-    CWorldMap map;
-    ASSERT_TRUE(LoadMapText(
-        "#Brisal MapData(1.2) -\n100\n0:100\n80\n0:80\n0:0\n" + Rows(80, "100-/"), map));
-    map.setTerrainSettings(DefaultTerrain());
-    map.setDefaultZoom(2);
+    CWorldMap map =
+        MapOf("#Brisal MapData(1.2) -\n100\n0:100\n80\n0:80\n0:0\n" + Rows(80, "100-/"), 2);
     map.setGridlines(true, 40);
     const QImage image = Draw(map);
     const QRgb grid = kGridLineColour.rgb();
@@ -129,10 +129,7 @@ TEST(MapDrawing, GridLinesEveryStepOfMapUnits) {
 }
 
 TEST(MapDrawing, LinesAndTrajectoryLieOverTheirPoints) {
-    CWorldMap map;
-    ASSERT_TRUE(LoadMapText("#Brisal MapData(1.1) -\n" + Rows(50, "50-/"), map));
-    map.setTerrainSettings(DefaultTerrain());
-    map.setDefaultZoom(2);
+    const CWorldMap map = MapOf("#Brisal MapData(1.1) -\n" + Rows(50, "50-/"), 2);
     CImpactLines lines;
     lines.AddNLinePoint(5, 40);
     lines.AddNLinePoint(45, 40);

@@ -20,22 +20,32 @@ namespace {
 
 const std::string kData = std::string(HALYX_TEST_DATA_DIR) + "/geography/";
 
-// Serves one canned answer per connection on a loopback port. Without an answer it only listens:
-// the system completes each connection and nobody ever answers, as with a hung map server.
+// Answers each connection on a loopback port with status and body. Without a status it only
+// listens: the system completes each connection and nobody ever answers, as with a hung server.
 class LoopbackServer {
 public:
-    explicit LoopbackServer(std::string answer) : m_answer(std::move(answer)) {
+    explicit LoopbackServer(const std::string& status = "", const std::string& body = "") {
         m_socket = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
         address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), sizeof address);
         socklen_t length = sizeof address;
+        ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), length);
         ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &length);
         m_port = ntohs(address.sin_port);
         ::listen(m_socket, 4);
-        if (!m_answer.empty()) {
-            m_thread = std::thread([this] { Serve(); });
+        const std::string answer = "HTTP/1.1 " + status +
+                                   "\r\nContent-Length: " + std::to_string(body.size()) +
+                                   "\r\nConnection: close\r\n\r\n" + body;
+        if (!status.empty()) {
+            m_thread = std::thread([this, answer] {
+                for (int client; (client = ::accept(m_socket, nullptr, nullptr)) >= 0;
+                     ::close(client)) {
+                    char request[4096];
+                    (void)::recv(client, request, sizeof request, 0);
+                    (void)::send(client, answer.data(), answer.size(), MSG_NOSIGNAL);
+                }
+            });
         }
     }
     ~LoopbackServer() {
@@ -50,24 +60,10 @@ public:
     }
 
 private:
-    void Serve() {
-        for (int client; (client = ::accept(m_socket, nullptr, nullptr)) >= 0; ::close(client)) {
-            char request[4096];
-            (void)::recv(client, request, sizeof request, 0);
-            (void)::send(client, m_answer.data(), m_answer.size(), MSG_NOSIGNAL);
-        }
-    }
-
-    std::string m_answer;
     int m_socket = -1;
     int m_port = 0;
     std::thread m_thread;
 };
-
-std::string HttpAnswer(const std::string& status, const std::string& body) {
-    return "HTTP/1.1 " + status + "\r\nContent-Length: " + std::to_string(body.size()) +
-           "\r\nConnection: close\r\n\r\n" + body;
-}
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
     const std::string path = test::TempPath(name);
@@ -136,14 +132,14 @@ TEST_F(MapFetch, UnreadableFilesSayWhyAndKeepThePreviousMap) {
 TEST_F(MapFetch, WebAddressesReadLikeFilesAndFailWithoutHanging) {
     const std::string body = test::ReadFile(kData + "small11.txt");
     {
-        LoopbackServer server(HttpAnswer("200 OK", body));
+        LoopbackServer server("200 OK", body);
         ASSERT_TRUE(geography.GetMapFromURL(server.Url("/maps/world.txt"), view));
         EXPECT_EQ(geography.GetWorldMap().getWidth(), 5);
     }
     ASSERT_TRUE(geography.GetMapFromURL(kData + "small12.txt", view));
     view.messages.clear();
 
-    LoopbackServer missing(HttpAnswer("404 Not Found", "gone"));
+    LoopbackServer missing("404 Not Found", "gone");
     const std::string url = missing.Url("/maps/none.txt");
     EXPECT_FALSE(geography.GetMapFromURL(url, view));
     EXPECT_EQ(view.messages, std::vector<std::string>{"Error in retriving " + url});
@@ -151,7 +147,7 @@ TEST_F(MapFetch, WebAddressesReadLikeFilesAndFailWithoutHanging) {
     ExpectPreviousMap();
 
     // A server that accepts and never answers times out.
-    LoopbackServer silent("");
+    LoopbackServer silent;
     CMapSourceOptions options;
     options.totalTimeoutMs = 300;
     geography.SetMapSourceOptions(options);

@@ -1,7 +1,5 @@
-// The three unit kinds: number texts, an incursion's course, the radar rim, the unit list and
-// its observers, unit ids, the XML forms the log embeds and reads back, and the binary unit files
-// (.hid, .hrd, .hii): the byte layout other programs read, round trips, and damaged files, which
-// must fail with the offset and keep only the complete units.
+// The three unit kinds: their course and rim, the unit list, ids, the XML forms, the binary unit
+// files (.hid, .hrd, .hii), and the kinds' one home (traits, lists, table cells, dialog texts).
 #include "scenariotest.h"
 
 #include "common/random.h"
@@ -10,8 +8,10 @@
 #include "scenario/radar.h"
 #include "scenario/unitfiles.h"
 #include "scenario/unitid.h"
+#include "scenario/unitkind.h"
 #include "scenario/unitlist.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <set>
 
@@ -38,12 +38,10 @@ template <class T> void ExpectRoundTripAndCleanTruncation(const CUnitList<T>& li
     const std::vector<uint8_t> bytes = UnitFileBytes(list);
     // Where each complete record ends, so that the units kept after a cut can be predicted.
     std::vector<size_t> recordEnds;
-    CArchiveReader reader(bytes);
-    reader.ReadI32();
-    for (int i = 0; i < list.Count(); ++i) {
-        T unit;
-        unit.Serialize(reader);
-        recordEnds.push_back(reader.Offset());
+    CUnitList<T> prefix;
+    for (const T& unit : list) {
+        prefix.Add(unit);
+        recordEnds.push_back(UnitFileBytes(prefix).size());
     }
     for (size_t cut = 0; cut <= bytes.size(); ++cut) {
         const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
@@ -54,10 +52,8 @@ template <class T> void ExpectRoundTripAndCleanTruncation(const CUnitList<T>& li
         } else {
             ReadUnitFileBytes<T>(part, back);
         }
-        int complete = 0;
-        for (size_t end : recordEnds) {
-            complete += end <= cut ? 1 : 0;
-        }
+        const auto complete =
+            std::upper_bound(recordEnds.begin(), recordEnds.end(), cut) - recordEnds.begin();
         ASSERT_EQ(back.Count(), complete) << "cut at " << cut;
         for (int i = 0; i < complete; ++i) {
             EXPECT_EQ(back.At(i), list.At(i));
@@ -280,4 +276,59 @@ TEST(CorruptUnitFiles, AbsurdCountsFailAtOnceAndObserversHearOfIt) {
         [&](UnitListChange change, int) { resets += change == UnitListChange::Reset; });
     EXPECT_THROW(ReadUnitFileBytes<CRadar>((Bytes{2, 0, 0, 0, 1}), radars), ArchiveError);
     EXPECT_EQ(resets, 1);
+}
+
+TEST(UnitKinds, VisitorTraitsAndListsAgreeForEveryKind) {
+    CScenario scenario;
+    std::set<int> editIds;
+    for (const UnitKind kind : kUnitKinds) {
+        VisitUnitKind(kind, [&](auto tag) {
+            using T = typename decltype(tag)::Type;
+            using Traits = UnitTraits<T>;
+            EXPECT_EQ(Traits::kKind, kind);
+            EXPECT_EQ(KindInfo(kind).kind, kind);
+            EXPECT_EQ(std::string(KindInfo(kind).noun), Traits::kNoun);
+            editIds.insert(Traits::kEditId);
+
+            CUnitFields fields{"Unit", "10", "20", "30", "40", "50", "5"};
+            const T unit = Traits::Make(fields, "id-1", "-");
+            Traits::List(scenario).Add(std::make_unique<T>(unit));
+            EXPECT_EQ(Traits::List(std::as_const(scenario)).Count(), 1);
+            // Tables and undo find a unit by the text of column 1.
+            EXPECT_EQ(Traits::CellText(unit, 1), "id-1");
+            EXPECT_EQ(Traits::CellText(unit, 99), "");
+            EXPECT_DOUBLE_EQ(Traits::Lat(unit), 10.0);
+            EXPECT_DOUBLE_EQ(Traits::Lng(unit), 20.0);
+        });
+    }
+    // One unit in each list, not three in one.
+    EXPECT_EQ(scenario.Radars().Count(), 1);
+    EXPECT_EQ(scenario.Incursions().Count(), 1);
+    EXPECT_EQ(scenario.Interceptors().Count(), 1);
+    // Edits of different kinds must never merge into one undo step.
+    EXPECT_EQ(editIds.size(), 3u);
+}
+
+TEST(UnitKinds, DialogTextsMakeReadAndApplyWithoutLosingOtherFields) {
+    const CUnitFields typed{"R", "1.5", "2.5", "75", "", "", ""};
+    const CRadar paged = UnitTraits<CRadar>::Make(typed, "r", "-");
+    EXPECT_EQ(paged, CRadar("R", "r", "1.5", "2.5", "75", "-", "-"));
+    EXPECT_EQ(UnitTraits<CRadar>::Make(typed, "r", ""),
+              CRadar("R", "r", "1.5", "2.5", "75", "", ""));
+    EXPECT_EQ(UnitTraits<CRadar>::Fields(paged), typed);
+
+    // An interceptor's new heading is 0 whoever adds it; its scope takes the unasked text.
+    const CInterceptor cutter =
+        UnitTraits<CInterceptor>::Make({"C", "1", "2", "", "", "40", ""}, "c", "-");
+    EXPECT_DOUBLE_EQ(cutter.GetHeading(), 0.0);
+    EXPECT_EQ(cutter.GetScope(), "-");
+
+    // Applying the dialog's texts changes only what the dialog shows (an incursion's start time
+    // through the dialog itself: tests/controls).
+    CInterceptor wide("I", "9", 1, 2, 3, 45, 60, 10, "wide");
+    CUnitFields fields = UnitTraits<CInterceptor>::Fields(wide);
+    fields.speed = "500";
+    fields.range = "999"; // not an interceptor's dialog field
+    UnitTraits<CInterceptor>::Apply(fields, wide);
+    EXPECT_EQ(wide, CInterceptor("I", "9", 1, 2, 500, 45, 60, 10, "wide"));
 }
