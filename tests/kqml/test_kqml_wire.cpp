@@ -1,7 +1,5 @@
-// Building messages for the wire and cutting a byte stream back into messages. A message left
-// open by an unbalanced parenthesis or quote ends at the next line that starts a message, so that
-// it costs nobody else's messages; well-formed messages, multi-line strings included, frame
-// exactly as before.
+// Building messages for the wire and cutting a byte stream back into them. A message left open
+// ends at the next line that starts a message, so that it costs nobody else's messages.
 #include "external/kqml/framer.h"
 #include "external/kqml/limits.h"
 #include "external/kqml/message.h"
@@ -86,9 +84,8 @@ TEST(KqmlMessageText, ReadMacroCharactersAreQuotedAndWordsStayBare) {
     }
 }
 
-// Gaps and stray bytes between messages, oversized messages, the exact limit and impossible
-// length prefixes: each drops only what it must and the next message still arrives. An
-// oversized message is handed on cut at the limit, for the receiver to record as unreadable.
+// Each fault drops only what it must; an oversized message is handed on cut at the limit, for
+// the receiver to record as unreadable.
 TEST(KqmlFraming, EachStreamGivesItsMessagesAndDiagnostics) {
     const std::string big = "(tell :x \"" + std::string(100, ')') + "\" :y (a b))";
     // Parentheses and quotes inside strings and length-prefixed strings end nothing.
