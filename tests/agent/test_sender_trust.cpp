@@ -78,8 +78,7 @@ TEST_F(SenderTrust, ForgedCommandsChangeNothingAndLeaveOnlyANote) {
     const long long dispatched = agent.DispatchedCount();
     const std::string before = LogText();
 
-    // Every kind of command a station sends, claimed by ALPHA from another machine; team-only
-    // mode does not let it through either.
+    // Every kind of station command, claimed by ALPHA from another machine, in team-only mode.
     agent.SetTeamOnly(true);
     for (const char* content :
          {"tell :command update_go_nogo_status :status nogo",
@@ -141,8 +140,7 @@ TEST_F(SenderTrust, AnUnregisteredMemberIsAskedForOnceAndFollowedWhenItMoves) {
     From("BRAVO", "127.0.0.1", "tell :command update_go_nogo_status :status go");
     EXPECT_EQ(agent.GoNoGo(1), 1);
 
-    // ALPHA's name registered from another machine may be anyone: said, logged, refused until
-    // the experimenter accepts it; after that only that machine speaks for ALPHA.
+    // ALPHA registered from another machine may be anyone: refused until the experimenter accepts.
     registry.close_connection(connections.front());
     Register("ALPHA", "127.0.0.3", 7201);
     EXPECT_FALSE(agent.ReInitStation("ALPHA"));

@@ -216,9 +216,8 @@ TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs
     EXPECT_EQ(taken.agent->get_communicator(), nullptr);
 }
 
-// A station started with --bind on one of a machine's addresses registers that address and
-// sends from it, so that the console, which checks senders against their registered host, hears
-// it without a --host of its own.
+// The console checks senders against their registered host: a station started with --bind
+// must register and send from that address.
 TEST_F(Loopback, ABoundAgentSpeaksAndRegistersFromItsAddress) {
     CRunningAgent receiver("Receiver", server.port());
     CRunningAgent sender("Bound", server.port(), {"--bind", "127.0.0.3"});

@@ -190,8 +190,7 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
     EXPECT_EQ(first->With("SEND ").back(), firstStats);
 }
 
-// halyx-ans with --names and --state: a bound name is refused to another host, and a table
-// written before the server was killed is what the next one answers from.
+// halyx-ans with --names and --state: the next server answers from the killed one's table.
 TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
     looptest::EnsureApp();
     const std::filesystem::path folder = test::FreshFolder("ans-program");

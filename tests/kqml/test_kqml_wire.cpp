@@ -177,8 +177,7 @@ TEST(KqmlLineRecovery, WellFormedMessagesAcrossLinesAreKept) {
     }
 }
 
-// A chat text with one ')' too many closes its message early; the parentheses left after it
-// on the line bring the rest of the line along, so the text can still be read whole.
+// A chat text with one ')' too many closes its message early: the line's rest comes along.
 TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
     for (const std::string text : {"ok) fine", "fine :-)", "a) b) c"}) {
         const std::string line = Chat(text);
@@ -187,8 +186,7 @@ TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
         ASSERT_EQ(f.diagnostics.size(), 1u) << text;
         EXPECT_NE(f.diagnostics[0].find("followed by ')' on its line"), std::string::npos);
     }
-    // Blanks before the parenthesis belong to the line; other stray bytes are skipped as before,
-    // and a message with nothing after it goes on when the connection flushes.
+    // Blanks before the parenthesis belong to the line; other stray bytes are skipped.
     const Framed f = Frame("(tell :a 1) \t) x (y\n(tell :b 2)  x\n(tell :c 3)");
     EXPECT_EQ(f.messages,
               (std::vector<std::string>{"(tell :a 1) \t) x (y", "(tell :b 2)", "(tell :c 3)"}));
@@ -197,8 +195,7 @@ TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
 }
 
 TEST(KqmlLineRecovery, TheSizeLimitEndsAMessageThatNeverCloses) {
-    // A peer that writes no line breaks: the open message is cut at the limit, its rest is
-    // followed for one more limit and the framer then starts again at the next '('.
+    // No line breaks: cut at the limit, the rest followed one more limit, then the next '('.
     std::string stream = "(tell :message (oops";
     while (stream.size() < 300) {
         stream += " (tell :x 1)";
