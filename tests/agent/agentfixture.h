@@ -1,11 +1,11 @@
 #pragma once
 
-// A command agent wired to an in-memory communicator and name server, a small scenario, an
-// experiment log with a fixed clock, and a console that records what the pages are told.
+// A command agent over an in-memory transport, a log with a fixed clock, a recording console.
 
 #include "agent/halyxcommand.h"
 #include "common/paths.h"
 #include "common/timestamp.h"
+#include "external/agentkit/communicator.h"
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
 #include "external/kqml/parser.h"
@@ -106,6 +106,16 @@ protected:
             text = parser.find_text(key);
         }
         return text;
+    }
+
+    // What the transport tells of a station: where it is back, or whether its program ended.
+    void Link(CLinkEvent::Kind kind, const std::string& who, const std::string& host = "",
+              int port = 0, bool gone = false) {
+        CLinkEvent event(kind, who, 0, "test");
+        event.host = host;
+        event.port = port;
+        event.gone = gone;
+        agent.OnLinkEvent(event);
     }
 
     void Deliver(const std::string& sender, const std::string& content) {

@@ -1,5 +1,4 @@
-// Station commands arriving at the command station: the event line each one writes, what
-// reaches the pages, and what is ignored.
+// Station commands at the console: the event line each one writes, what reaches the pages.
 #include "agentfixture.h"
 
 namespace halyx::test {
@@ -100,8 +99,7 @@ TEST_F(StationCommands, ChatReachesTheTranscriptAndTheLogNamesTheSendingStation)
     }
 }
 
-// Stations written elsewhere send nested values, and sometimes the content itself, as plain
-// keyword lists without a performative word; both forms must reach the log alike.
+// Stations written elsewhere send nested values, even the content, as plain keyword lists.
 TEST_F(StationCommands, KeywordListsWithoutAPerformativeAreReadLikeTellLists) {
     comm.deliver_text("(tell :sender ALPHA :receiver HalyxCommand :content (:command activate "
                       ":resource radar :id R1 :lat 5 :lng 6 :gridCol 1 :gridRow 2))");

@@ -1,9 +1,6 @@
-// Who the console believes: a message naming a team member is acted on only from that member's
-// registered host, and a station whose program restarted waits for its scenario before the
-// clock runs it on.
+// A message naming a team member is acted on only from that member's registered host, and a
+// station whose program restarted waits for its scenario before the clock runs it on.
 #include "agentfixture.h"
-
-#include "external/agentkit/communicator.h"
 
 #include <algorithm>
 
@@ -53,15 +50,6 @@ protected:
         comm.deliver_from(sender, "tell", content, peer);
     }
 
-    void Link(CLinkEvent::Kind kind, const std::string& who, const std::string& host, int port,
-              bool gone = false) {
-        CLinkEvent event(kind, who, 0, "test");
-        event.host = host;
-        event.port = port;
-        event.gone = gone;
-        agent.OnLinkEvent(event);
-    }
-
     std::vector<std::string> ClockSyncReceivers() const {
         std::vector<std::string> receivers;
         for (const CSentMessage& m : comm.sent()) {
@@ -75,9 +63,6 @@ protected:
     TrustConsole trust;
     std::vector<CNameRegistry::ConnectionId> connections;
 };
-
-// ---------------------------------------------------------------------------------------------
-// Forged senders
 
 TEST_F(SenderTrust, ForgedCommandsChangeNothingAndLeaveOnlyANote) {
     LocalTeam();
@@ -93,8 +78,7 @@ TEST_F(SenderTrust, ForgedCommandsChangeNothingAndLeaveOnlyANote) {
     const long long dispatched = agent.DispatchedCount();
     const std::string before = LogText();
 
-    // Every kind of command a station sends, claimed by ALPHA from another machine; team-only
-    // mode does not let it through either.
+    // Every kind of station command, claimed by ALPHA from another machine, in team-only mode.
     agent.SetTeamOnly(true);
     for (const char* content :
          {"tell :command update_go_nogo_status :status nogo",
@@ -156,8 +140,7 @@ TEST_F(SenderTrust, AnUnregisteredMemberIsAskedForOnceAndFollowedWhenItMoves) {
     From("BRAVO", "127.0.0.1", "tell :command update_go_nogo_status :status go");
     EXPECT_EQ(agent.GoNoGo(1), 1);
 
-    // ALPHA's name registered from another machine may be anyone: said, logged, refused until
-    // the experimenter accepts it; after that only that machine speaks for ALPHA.
+    // ALPHA registered from another machine may be anyone: refused until the experimenter accepts.
     registry.close_connection(connections.front());
     Register("ALPHA", "127.0.0.3", 7201);
     EXPECT_FALSE(agent.ReInitStation("ALPHA"));
@@ -194,9 +177,6 @@ TEST_F(SenderTrust, AFloodIsCountedWholeButNotedInBoundedLines) {
         1u);
     EXPECT_EQ(test::CountOf(text, "LaunchStatusChange"), 0u);
 }
-
-// ---------------------------------------------------------------------------------------------
-// A station that comes back
 
 TEST_F(SenderTrust, ARestartedStationWaitsForItsScenarioBeforeTheClockRunsIt) {
     LocalTeam();
@@ -275,7 +255,7 @@ TEST_F(SenderTrust, AStationThatWasOnlyOutOfReachIsNotRestarted) {
     agent.InitSim();
     agent.StartSim();
     // A cable pulled and put back: lost without its program ending, back at the same place.
-    Link(CLinkEvent::Kind::Lost, "ALPHA", "", 0, false);
+    Link(CLinkEvent::Kind::Lost, "ALPHA");
     Link(CLinkEvent::Kind::Back, "ALPHA", "127.0.0.1", 7555);
     EXPECT_FALSE(agent.IsRestarted("ALPHA"));
     comm.clear_sent();

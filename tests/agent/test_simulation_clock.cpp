@@ -1,5 +1,4 @@
-// The shared simulation clock: clock_sync on each tick, pause and resume, the end of the
-// mission at minute 960, and the log's end.
+// The shared simulation clock: pause and resume, the end of the mission at minute 960.
 #include "agentfixture.h"
 
 namespace halyx::test {
@@ -19,8 +18,6 @@ protected:
     }
 };
 
-// Starting again after the end without a clock reset ends at once; after a reset the first tick
-// syncs minute 0.
 TEST_F(SimulationClock, StartingAgainEndsAtOnceUnlessTheClockWasReset) {
     Ticks(1); // not started: nothing at all
     EXPECT_TRUE(comm.sent().empty());

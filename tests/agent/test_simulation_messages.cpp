@@ -1,5 +1,4 @@
-// What the stations are told when the experimenter initializes, starts, resets and plays back:
-// the scenario with each station's map, the team and each station's location.
+// What the stations are told at init, start, reset and playback: maps, team and locations.
 #include "agent/scenarioencoding.h"
 #include "agentfixture.h"
 
@@ -46,7 +45,10 @@ TEST(UnitLists, EmptyListsKeepTheirCountAndIncursionsMoveWithTheClock) {
               ":maxspeed 1000.000000 :range 2000.000000 :scope air :minrange 100.000000)");
 }
 
-TEST_F(SimulationMessages, InitSimAsksEveryMemberWithItsOwnMap) {
+TEST_F(SimulationMessages, InitSimAsksEveryMemberWithItsOwnMapAsItCanReachIt) {
+    // Stations are sent the map's address as they can reach it; the scenario keeps its own.
+    agent.SetMapAddressResolver(
+        [](const std::string& address) { return address == "map1" ? "http://c/map1" : address; });
     Team({"Observer", "Bravo Station", "x", "alpha"});
     OpenLog();
     agent.InitSim();
@@ -55,8 +57,9 @@ TEST_F(SimulationMessages, InitSimAsksEveryMemberWithItsOwnMap) {
         EXPECT_EQ(m.performative, "ask");
         maps.push_back(m.receiver + "=" + Read(m.content, {"scenario", "map"}));
     }
-    EXPECT_EQ(maps, (std::vector<std::string>{"Observer=map0", "Bravo Station=map1", "x=map2",
-                                              "alpha=map0"}));
+    EXPECT_EQ(maps, (std::vector<std::string>{"Observer=map0", "Bravo Station=http://c/map1",
+                                              "x=map2", "alpha=map0"}));
+    EXPECT_EQ(geography.GetMapURL(1), "map1");
     const std::string& content = comm.sent()[0].content;
     EXPECT_EQ(content.rfind("ask :command init_sim :scenario (tell :map map0 :terrain (", 0), 0u);
     EXPECT_NE(content.find(":radar (tell :number 1 :0 (tell :name \"Natal\" :lat 538 :lon 269 :id "

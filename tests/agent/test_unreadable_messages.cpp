@@ -1,7 +1,5 @@
-// Station lines as the framer cuts them, read by the agent: a chat whose text holds unbalanced
-// parentheses or quotes is logged as typed and costs no later command; anything else that
-// cannot be read is noted in the log, counted for its station and reported, so that every
-// message sent is in the log once.
+// Station lines as the framer cuts them: a chat with unbalanced parentheses or quotes is logged
+// as typed; what cannot be read is noted, counted and reported, so every message is logged once.
 #include "agentfixture.h"
 #include "external/kqml/framer.h"
 
@@ -87,8 +85,7 @@ TEST_F(UnreadableMessages, AChatIsLoggedAsTypedAndTheCommandsAfterItAllArrive) {
         counting.calls.end());
 }
 
-// Stations write the sender after the message; a well-formed chat is read as it is, and the
-// keywords after its list are never taken for text.
+// Stations write the sender after the message: keywords after the list are never text.
 TEST_F(UnreadableMessages, KeywordsAfterTheMessageAreNotPartOfIt) {
     const std::vector<std::string> typed = {"status report at minute 11", "fine (really)"};
     for (const std::string& text : typed) {
@@ -101,8 +98,6 @@ TEST_F(UnreadableMessages, KeywordsAfterTheMessageAreNotPartOfIt) {
               counting.calls.end());
 }
 
-// A chat that never closes within the size limit cannot be read back: it is noted, cut, and the
-// station's next command still arrives.
 TEST_F(UnreadableMessages, AnOversizedBrokenChatIsNotedAndCostsNothingElse) {
     const std::string huge(CHalyxCommand::kStationMessageLimit + 1000, 'x');
     Receive(Line("ALPHA", "tell :command subject_communication :to all :from Ann :message (:-( " +
@@ -117,8 +112,7 @@ TEST_F(UnreadableMessages, AnOversizedBrokenChatIsNotedAndCostsNothingElse) {
         << comment.substr(comment.size() - 100);
 }
 
-// Hostile values of every kind: each message is in the log once, as its event or as one
-// unreadable-message comment naming its station, and the counts add up.
+// Hostile values of every kind: each message is logged once, as its event or as a note.
 TEST_F(UnreadableMessages, EveryMessageSentIsInTheLogOnce) {
     std::string deep;
     for (int i = 0; i < 300; ++i) {

@@ -1,5 +1,4 @@
-// A station's weather balloon asks for the weather at a map point; the answer comes from the
-// base layer of the scenario's weather grid.
+// A balloon's weather query, answered from the base layer of the scenario's weather grid.
 #include "agentfixture.h"
 
 namespace halyx::test {

@@ -1,5 +1,4 @@
-// An agent as the command station uses it, over the in-memory transport: registration through
-// the beliefs, lookups and listings, what is sent, and what reaches the agent.
+// An agent as the command station uses it, over the in-memory transport.
 #include "external/agentkit/ansclient.h"
 #include "external/agentkit/basicagent.h"
 #include "external/agentkit/containeroptions.h"
@@ -51,7 +50,7 @@ bool Register(CBasicAgent& agent, const std::string& name, int port) {
     return false;
 }
 
-TEST(AgentRegistration, ANameIsHeldByOneAgentUntilItLetsGo) {
+TEST(AgentRegistration, ANameIsHeldByOneAgentUntilItLetsGoAndFailuresSayWhy) {
     CNameRegistry registry;
     CRecordingAgent first("S1");
     CMemoryCommunicator firstComm(first, &registry, 7101);
@@ -76,16 +75,11 @@ TEST(AgentRegistration, ANameIsHeldByOneAgentUntilItLetsGo) {
     EXPECT_TRUE(registry.entries().empty());
     EXPECT_FALSE(firstComm.retrieve_ans_object()->is_enabled());
     EXPECT_EQ(firstComm.retrieve_ans_object()->check_registration("Shared"), nullptr);
-}
 
-TEST(AgentRegistration, UnreachableServerFailsWithAReason) {
-    CNameRegistry registry;
-    CRecordingAgent agent("S1");
-    CMemoryCommunicator comm(agent, &registry);
-    comm.memory_ans()->set_reachable(false);
-    EXPECT_FALSE(Register(agent, "S1", 7001));
-    ASSERT_FALSE(agent.debugLines.empty());
-    EXPECT_NE(agent.debugLines.front().find("cannot reach the name server"), std::string::npos);
+    // An unreachable server is a failure with its reason.
+    secondComm.memory_ans()->set_reachable(false);
+    EXPECT_FALSE(Register(second, "Other", 7102));
+    EXPECT_NE(second.debugLines.back().find("cannot reach the name server"), std::string::npos);
 }
 
 TEST(AgentLookup, LookupAndListingFillTheLookupBelief) {

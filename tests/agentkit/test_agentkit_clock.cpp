@@ -1,6 +1,4 @@
-// When the clock's ticks fall due: every tick against its own deadline from the start, so a late
-// tick neither delays the ones after it nor merges with them, and a speed change takes effect
-// from the moment it is made.
+// When the clock's ticks fall due: each against its own deadline from the start.
 #include "external/agentkit/tickschedule.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,4 @@
-// Agents talking over loopback TCP in one process, with the name server embedded: framing of
-// what arrives, sending to agents by name, what happens when a receiver is missing, gone or
-// unreachable, and what the transport tells its link observer.
+// Agents talking over loopback TCP in one process, with the name server embedded.
 #include "looptest.h"
 #include "rawhttp.h"
 #include "testhome.h"
@@ -55,9 +53,7 @@ protected:
     CNameServer server;
 };
 
-// A saved table that is not one, or a file that is not a regular file (a FIFO would block the
-// start for good), is refused with its file (that a written table is answered from after a
-// restart is the name server program's test).
+// A FIFO would block the start for good. (Answering from a written table is the program's test.)
 TEST_F(Loopback, AStateFileThatIsNotATableIsRefused) {
     const std::filesystem::path folder = test::FreshFolder("ans-state");
     std::ofstream(folder / "broken.state") << "not a table\n";
@@ -75,7 +71,6 @@ TEST_F(Loopback, AStateFileThatIsNotATableIsRefused) {
     }
 }
 
-// Many changes at once cost one write of the table, not one per change.
 TEST_F(Loopback, TheTableIsWrittenOncePerBatchOfChanges) {
     const std::string table = test::FreshFolder("ans-batch") + "table.state";
     CNameServer keeping;
@@ -133,9 +128,7 @@ TEST_F(Loopback, ANameServerOutOfDescriptorsRecoversByItself) {
         << ::testing::PrintToString(log);
 }
 
-// How a byte stream is cut into messages (split, oversized, stray bytes) is the framer's test;
-// here, what the socket adds: a batch in one read, the connection's size limit, and a peer gone
-// mid-message.
+// Cutting a stream into messages is the framer's test; here, what the socket adds.
 TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
@@ -143,8 +136,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
     auto socket = test::HttpConnect(static_cast<quint16>(b.comm().get_port()));
     auto& received = b.agent->received;
 
-    // Two messages in one write arrive as two; one over the limit is cut there and handed on
-    // (the receiver finds it unreadable), and the next one still arrives.
+    // One over the limit is cut there and handed on, for the receiver to find unreadable.
     const std::string big = "(tell :blob \"" + std::string(100, 'x') + "\")";
     Write(*socket, "(tell :a 1)\n(tell :b \"x)\")\n" + big + "\n(tell :after 1)\n");
     ASSERT_TRUE(WaitFor([&] { return received.size() == 4; }));
@@ -152,7 +144,6 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
                                                   big.substr(0, 64), "(tell :after 1)"}));
     EXPECT_TRUE(b.agent->HasDebug("is larger than 64 bytes: cut at the limit"));
 
-    // A peer that disconnects mid-message loses only that message.
     Write(*socket, "(tell :whole 1)\n(tell :half \"abc");
     socket->disconnectFromHost();
     ASSERT_TRUE(WaitFor([&] { return b.agent->HasDebug("message in progress was lost"); }));
@@ -163,8 +154,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
     ASSERT_TRUE(WaitFor([&] { return received.size() == 6; }));
 }
 
-// A flood is handed on in bounded batches: a timer due meanwhile runs between them (the clock
-// and the window keep going), and every message still arrives, in order.
+// A timer due during a flood runs between its batches: the clock and the window keep going.
 TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
@@ -195,7 +185,7 @@ TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     EXPECT_GT(mostBetweenTicks, 0u);
 }
 
-TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesStayTheirs) {
+TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs) {
     CRunningAgent a("A", server.port());
     CRunningAgent b("Bravo Station", server.port());
     CRunningAgent rival("A", server.port());
@@ -218,10 +208,29 @@ TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesStayTheirs) {
     EXPECT_TRUE(rival.agent->HasDebug("name already registered"));
     EXPECT_NE(a.comm().retrieve_ans_object()->check_registration("A"), nullptr);
     EXPECT_EQ(rival.comm().retrieve_ans_object()->check_registration("A"), nullptr);
+
+    // Nor a port in use: an agent that cannot listen does not start.
+    CRunningAgent taken("C", server.port(), {"--port", std::to_string(a.comm().get_port())});
+    EXPECT_FALSE(taken.ok);
+    EXPECT_TRUE(taken.agent->HasDebug("cannot listen on"));
+    EXPECT_EQ(taken.agent->get_communicator(), nullptr);
+}
+
+// The console checks senders against their registered host: a station started with --bind
+// must register and send from that address.
+TEST_F(Loopback, ABoundAgentSpeaksAndRegistersFromItsAddress) {
+    CRunningAgent receiver("Receiver", server.port());
+    CRunningAgent sender("Bound", server.port(), {"--bind", "127.0.0.3"});
+    ASSERT_TRUE(receiver.ok && receiver.Register());
+    ASSERT_TRUE(sender.ok && sender.Register());
+    const CAgentInfo info = receiver.comm().retrieve_ans_object()->LookupAgent("Bound");
+    EXPECT_EQ(info.GetAgentHost(), "127.0.0.3");
+    ASSERT_TRUE(sender.Send("Receiver", "tell :command hello"));
+    ASSERT_TRUE(WaitFor([&] { return receiver.agent->received.size() == 1; }));
+    EXPECT_EQ(receiver.agent->peers[0], "127.0.0.3");
 }
 
 TEST_F(Loopback, UnregisteredOrUnreachableReceiversGiveADiagnosticNotAHang) {
-    // A registration whose port nobody listens on any more.
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
     RegisterByHand("Ghost", closed.serverPort());
@@ -282,17 +291,6 @@ TEST_F(Loopback, ASilentNameServerCostsATimeOutNotAFreeze) {
         << c.comm().retrieve_ans_object()->last_error();
 }
 
-TEST_F(Loopback, AgentThatCannotListenDoesNotStart) {
-    CRunningAgent first("A", server.port());
-    ASSERT_TRUE(first.ok);
-    CRunningAgent second("B", server.port(), {"--port", std::to_string(first.comm().get_port())});
-    EXPECT_FALSE(second.ok);
-    EXPECT_TRUE(second.agent->HasDebug("cannot listen on"));
-    EXPECT_EQ(second.agent->get_communicator(), nullptr);
-}
-
-// A receiver that dies is reported lost at once, messages to it while gone are counted as
-// dropped, and its return is reported when a connection is made again.
 TEST_F(Loopback, AReceiverThatDiesIsLostAtOnceAndBackWhenItReturns) {
     CRunningAgent a("A", server.port());
     ASSERT_TRUE(a.ok);
@@ -319,7 +317,6 @@ TEST_F(Loopback, AReceiverThatDiesIsLostAtOnceAndBackWhenItReturns) {
     ASSERT_TRUE(a.Send("B", "tell :n 2"));
     ASSERT_TRUE(WaitFor([&] { return has("dropped B 1"); }));
 
-    // Restarted elsewhere, it is found again.
     CRunningAgent b2("B", server.port());
     ASSERT_TRUE(b2.ok && b2.Register());
     ASSERT_TRUE(a.Send("B", "tell :n 3"));

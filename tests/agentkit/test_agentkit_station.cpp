@@ -1,6 +1,5 @@
 // The name server and the synthetic station as separate programs, with a console agent in this
-// process: the station's answers, its seeded commands, and that every line it prints matches what
-// the console saw on the wire. The registration's life is the name server's own test.
+// process: every line the station prints matches what the console saw on the wire.
 #include "looptest.h"
 #include "rawhttp.h"
 #include "testhome.h"
@@ -72,6 +71,13 @@ std::string Read(std::string message, std::initializer_list<const char*> keys) {
     return message;
 }
 
+// Starts halyx-ans with args into program and answers its port, 0 when it did not start.
+int StartAns(std::unique_ptr<CProgram>& program, const QStringList& args) {
+    program = std::make_unique<CProgram>(args, "halyx-ans");
+    const std::string listening = program->WaitLine("listening on ");
+    return listening.empty() ? 0 : std::stoi(listening.substr(listening.rfind(':') + 1));
+}
+
 std::string Command(const std::string& message) {
     return Read(message, {"content", "command"});
 }
@@ -87,11 +93,8 @@ class Station : public ::testing::Test {
 protected:
     void SetUp() override {
         looptest::EnsureApp();
-        ans = std::make_unique<CProgram>(QStringList{"--port", "0", "--bind", "127.0.0.1"},
-                                         "halyx-ans");
-        const std::string listening = ans->WaitLine("listening on ");
-        ASSERT_FALSE(listening.empty()) << "halyx-ans did not start";
-        ansPort = std::stoi(listening.substr(listening.rfind(':') + 1));
+        ansPort = StartAns(ans, {"--port", "0", "--bind", "127.0.0.1"});
+        ASSERT_NE(ansPort, 0) << "halyx-ans did not start";
     }
 
     std::unique_ptr<CProgram> StartStation(const std::string& name, const char* behaviour,
@@ -125,12 +128,6 @@ TEST_F(Station, AnswersTheConsoleAndPrintsExactlyWhatWentOverTheWire) {
     ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 1; }));
     EXPECT_EQ(Command(console.agent->received[0]), "init_sim");
 
-    std::string playback = kScenario;
-    playback.replace(playback.find("init_sim"), 8, "init_playback");
-    console.Send("Alpha Station", playback);
-    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 2; }));
-    EXPECT_EQ(Command(console.agent->received[1]), "init_playback_confirm");
-
     console.Send("Alpha Station", "tell :command start_sim :clock 1 :scenario (none) :team (tell "
                                   ":number 1 :client0 Alpha Station)  :stationlocation (tell "
                                   ":lat 564 :lon 325)");
@@ -139,11 +136,9 @@ TEST_F(Station, AnswersTheConsoleAndPrintsExactlyWhatWentOverTheWire) {
     }
     console.Send("Alpha Station", "tell :command mission_complete :msg \"The Launch window has "
                                   "expired.\"");
-    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 3; }));
-    const std::string stats = console.agent->received[2];
-    EXPECT_EQ(Command(stats), "mission_stats");
-    EXPECT_EQ(Read(stats, {"content", "radarStats", "count"}), "1");
-    EXPECT_EQ(Read(stats, {"content", "radarStats", "radar0", "id"}), "R7");
+    // What the answers hold is the seat's test; here, that they reach the console.
+    ASSERT_TRUE(WaitFor([&] { return console.agent->received.size() == 2; }));
+    EXPECT_EQ(Read(console.agent->received[1], {"content", "radarStats", "radar0", "id"}), "R7");
 
     ASSERT_TRUE(WaitFor([&] { return station->With("RECV ").size() == consoleSent.size(); }));
     EXPECT_EQ(station->With("RECV "), consoleSent);
@@ -195,8 +190,7 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
     EXPECT_EQ(first->With("SEND ").back(), firstStats);
 }
 
-// halyx-ans with --names and --state: a bound name is refused to another host, and a table
-// written before the server was killed is what the next one answers from.
+// halyx-ans with --names and --state: the next server answers from the killed one's table.
 TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
     looptest::EnsureApp();
     const std::filesystem::path folder = test::FreshFolder("ans-program");
@@ -205,17 +199,12 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
                            "--bind",  "127.0.0.1",
                            "--names", QString::fromStdString((folder / "names.txt").string()),
                            "--state", QString::fromStdString((folder / "table.txt").string())};
-    const auto start = [&args](std::unique_ptr<CProgram>& program) {
-        program = std::make_unique<CProgram>(args, "halyx-ans");
-        const std::string listening = program->WaitLine("listening on ");
-        return listening.empty() ? 0 : std::stoi(listening.substr(listening.rfind(':') + 1));
-    };
     const auto ask = [](int port, const std::string& request) {
         return test::HttpExchange(static_cast<quint16>(port), request + "\n", "\n");
     };
 
     std::unique_ptr<CProgram> first;
-    const int firstPort = start(first);
+    const int firstPort = StartAns(first, args);
     ASSERT_NE(firstPort, 0) << "halyx-ans did not start";
     EXPECT_EQ(ask(firstPort, "(register :name Lab-HalyxCommand :port 7000)"),
               "(sorry :reason \"name bound to another host\")\n");
@@ -235,7 +224,7 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
     }
 
     std::unique_ptr<CProgram> second;
-    const int secondPort = start(second);
+    const int secondPort = StartAns(second, args);
     ASSERT_NE(secondPort, 0) << "halyx-ans did not start again";
     EXPECT_EQ(ask(secondPort, "(lookup :name ALPHA)"),
               "(tell :name ALPHA :host 127.0.0.1 :port 7100)\n");

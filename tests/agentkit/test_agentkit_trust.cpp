@@ -1,11 +1,8 @@
 // What the TCP transport tells an agent about where a message came from, and the machines it
 // lets in at all: the address of each connection (the whole 127/8 range is this machine, so
-// 127.0.0.2 plays another host), the allowed-hosts list, and an agent bound to one address
-// speaking and registering from that address.
+// 127.0.0.2 plays another host) and the allowed-hosts list.
 #include "looptest.h"
 
-#include "external/agentkit/ansclient.h"
-#include "external/agentkit/net/nameserver.h"
 #include "external/agentkit/net/tcpcommunicator.h"
 
 #include <QTcpSocket>
@@ -84,26 +81,6 @@ TEST(AllowedHosts, ListsAreReadStrictly) {
     }
     EXPECT_FALSE(CTcpCommunicator::ParseAllowedHosts("10.0.0.0/8,lab-pc", subnets, error));
     EXPECT_EQ(error, "not an address or network: \"lab-pc\"");
-}
-
-// A station started with --bind on one of a machine's addresses registers that address and
-// sends from it, so that the console, which checks senders against their registered host, hears
-// it without a --host of its own.
-TEST(BoundAgent, SpeaksAndRegistersFromItsAddress) {
-    looptest::EnsureApp();
-    CNameServer server;
-    std::string error;
-    ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, error)) << error;
-
-    looptest::CRunningAgent receiver("Receiver", server.port());
-    looptest::CRunningAgent sender("Bound", server.port(), {"--bind", "127.0.0.3"});
-    ASSERT_TRUE(receiver.ok && receiver.Register());
-    ASSERT_TRUE(sender.ok && sender.Register());
-    const CAgentInfo info = receiver.comm().retrieve_ans_object()->LookupAgent("Bound");
-    EXPECT_EQ(info.GetAgentHost(), "127.0.0.3");
-    ASSERT_TRUE(sender.Send("Receiver", "tell :command hello"));
-    ASSERT_TRUE(WaitFor([&] { return receiver.agent->received.size() == 1; }));
-    EXPECT_EQ(receiver.agent->peers[0], "127.0.0.3");
 }
 
 } // namespace

@@ -1,7 +1,4 @@
-// What a keyword lookup finds and how each kind of value comes back: case does not matter, the
-// first occurrence wins, nested keywords stay hidden, a keyword without a value is absent; words
-// as written, strings unquoted and unescaped, length-prefixed strings byte for byte, lists as
-// re-parsable text.
+// What a keyword lookup finds, and each kind of value as it comes back.
 #include "external/kqml/parser.h"
 
 #include <gtest/gtest.h>

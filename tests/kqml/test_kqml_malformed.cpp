@@ -1,5 +1,4 @@
-// Malformed messages are rejected with a status and the byte where reading stopped, and hostile
-// sizes and depths cost bounded work.
+// Malformed messages are rejected where reading stopped; hostile sizes cost bounded work.
 #include "external/kqml/limits.h"
 #include "external/kqml/parser.h"
 

@@ -1,7 +1,5 @@
-// Building messages for the wire and cutting a byte stream back into messages. A message left
-// open by an unbalanced parenthesis or quote ends at the next line that starts a message, so that
-// it costs nobody else's messages; well-formed messages, multi-line strings included, frame
-// exactly as before.
+// Building messages for the wire and cutting a byte stream back into them. A message left open
+// ends at the next line that starts a message, so that it costs nobody else's messages.
 #include "external/kqml/framer.h"
 #include "external/kqml/limits.h"
 #include "external/kqml/message.h"
@@ -86,9 +84,8 @@ TEST(KqmlMessageText, ReadMacroCharactersAreQuotedAndWordsStayBare) {
     }
 }
 
-// Gaps and stray bytes between messages, oversized messages, the exact limit and impossible
-// length prefixes: each drops only what it must and the next message still arrives. An
-// oversized message is handed on cut at the limit, for the receiver to record as unreadable.
+// Each fault drops only what it must; an oversized message is handed on cut at the limit, for
+// the receiver to record as unreadable.
 TEST(KqmlFraming, EachStreamGivesItsMessagesAndDiagnostics) {
     const std::string big = "(tell :x \"" + std::string(100, ')') + "\" :y (a b))";
     // Parentheses and quotes inside strings and length-prefixed strings end nothing.
@@ -180,8 +177,7 @@ TEST(KqmlLineRecovery, WellFormedMessagesAcrossLinesAreKept) {
     }
 }
 
-// A chat text with one ')' too many closes its message early; the parentheses left after it
-// on the line bring the rest of the line along, so the text can still be read whole.
+// A chat text with one ')' too many closes its message early: the line's rest comes along.
 TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
     for (const std::string text : {"ok) fine", "fine :-)", "a) b) c"}) {
         const std::string line = Chat(text);
@@ -190,8 +186,7 @@ TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
         ASSERT_EQ(f.diagnostics.size(), 1u) << text;
         EXPECT_NE(f.diagnostics[0].find("followed by ')' on its line"), std::string::npos);
     }
-    // Blanks before the parenthesis belong to the line; other stray bytes are skipped as before,
-    // and a message with nothing after it goes on when the connection flushes.
+    // Blanks before the parenthesis belong to the line; other stray bytes are skipped.
     const Framed f = Frame("(tell :a 1) \t) x (y\n(tell :b 2)  x\n(tell :c 3)");
     EXPECT_EQ(f.messages,
               (std::vector<std::string>{"(tell :a 1) \t) x (y", "(tell :b 2)", "(tell :c 3)"}));
@@ -200,8 +195,7 @@ TEST(KqmlLineRecovery, ParenthesesLeftOnTheLineStayWithTheirMessage) {
 }
 
 TEST(KqmlLineRecovery, TheSizeLimitEndsAMessageThatNeverCloses) {
-    // A peer that writes no line breaks: the open message is cut at the limit, its rest is
-    // followed for one more limit and the framer then starts again at the next '('.
+    // No line breaks: cut at the limit, the rest followed one more limit, then the next '('.
     std::string stream = "(tell :message (oops";
     while (stream.size() < 300) {
         stream += " (tell :x 1)";

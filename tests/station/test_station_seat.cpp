@@ -1,7 +1,6 @@
-// One seat of the team, message in -> state and commands out: what the console and a teammate
-// send, what the face asks, what comes back, and what is refused (with its reason, sending
-// nothing). The world: ALPHA and BRAVO; R1 and I1 near ALPHA's station, R2 and I2 near BRAVO's;
-// incursion N1 runs toward R1 at one map unit a minute and enters its range at minute 11.
+// One seat of the team, message in -> state and commands out. The world: ALPHA and BRAVO; R1 and
+// I1 near ALPHA's station, R2 and I2 near BRAVO's; incursion N1 runs toward R1 at one map unit a
+// minute and enters its range at minute 11.
 #include "scenario/incursion.h"
 #include "station/probe.h"
 #include "station/seatbot.h"
