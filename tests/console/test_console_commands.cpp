@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -73,16 +74,12 @@ TEST(ConsoleCommands, HelpShowsWhatOneCommandDoesAndACommandInTwoGroupsIsOne) {
     EXPECT_EQ(CHeadlessConsole::HelpLines("unregister"),
               std::vector<std::string>{"unregister: UnRegister"});
     EXPECT_EQ(CHeadlessConsole::HelpLines("no-such-command"), lines);
+    std::map<std::string, decltype(CHeadlessConsole::Command::run)> handlers;
     for (const CHeadlessConsole::CommandGroup& group : CHeadlessConsole::CommandGroups()) {
         for (const CHeadlessConsole::Command& command : *group.commands) {
             EXPECT_NE(std::string(command.help), "") << command.name;
-            for (const CHeadlessConsole::CommandGroup& other : CHeadlessConsole::CommandGroups()) {
-                for (const CHeadlessConsole::Command& same : *other.commands) {
-                    if (std::string(same.name) == command.name) {
-                        EXPECT_TRUE(same.run == command.run) << command.name;
-                    }
-                }
-            }
+            const auto first = handlers.emplace(command.name, command.run).first;
+            EXPECT_TRUE(first->second == command.run) << command.name;
         }
     }
 }
