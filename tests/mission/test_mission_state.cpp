@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <functional>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -369,12 +370,9 @@ TEST(MissionState, ReplayRecordsPlaceResourcesWhereTheLogDoes) {
     };
     CMissionBuilder fromFile = BuildFrom(lines);
 
-    std::string events;
-    for (const std::string& line : lines) {
-        events += line;
-    }
     CMissionBuilder fromStore(TestSetup());
-    fromStore.Assign(MissionEventsFromStore(test::StoreOf(events)));
+    fromStore.Assign(MissionEventsFromStore(
+        test::StoreOf(std::accumulate(lines.begin(), lines.end(), std::string()))));
 
     ASSERT_EQ(fromStore.Events().size(), lines.size());
     EXPECT_EQ(fromStore.Events()[3].station, "Bravo");
