@@ -13,6 +13,12 @@ namespace halyx::test {
 inline const std::string kReferenceLog = HALYX_SOURCE_DIR "/tests/record/data/all_events.xml";
 inline const std::string kStatsLog = HALYX_TEST_DATA_DIR "/stats_and_comments.xml";
 
+// A log of the events lines given, its other sections empty.
+inline std::string LogOf(const std::string& events) {
+    return "<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n" + events +
+           "</SimEvents><TeamMembers/></HalyxSimLog>";
+}
+
 // RFC 4180 records of a CSV text, for checking what a reader of the file gets back.
 inline std::vector<std::vector<std::string>> ParseCsv(const std::string& text) {
     std::vector<std::vector<std::string>> rows(1);

@@ -106,13 +106,12 @@ TEST(LogCsv, ACutOffLogIsRepairedAndMarkedAndABrokenOneIsReportedWithoutStopping
 
 TEST(LogCsv, AttributesBeyondTheColumnLimitShareOneColumnAndAreKept) {
     const std::string folder = FreshFolder("many-attributes");
-    std::string text = "<HalyxSimLog><LogHeader/><Notes/><Scenario/><SimEvents>\n";
+    std::string events;
     for (int i = 0; i < 300; ++i) {
-        text += "<Event TSID=\"1\" Name=\"E\" A" + std::to_string(i) + "=\"v&quot;" +
-                std::to_string(i) + "\"/>\n";
+        events += "<Event TSID=\"1\" Name=\"E\" A" + std::to_string(i) + "=\"v&quot;" +
+                  std::to_string(i) + "\"/>\n";
     }
-    text += "</SimEvents><TeamMembers/></HalyxSimLog>";
-    WriteAll(folder + "Wide.xml", text);
+    WriteAll(folder + "Wide.xml", LogOf(events));
     ASSERT_TRUE(CLogCsvExport().Export({folder + "Wide.xml"}, folder + "csv/"));
     const auto rows = Csv(folder + "csv/", CLogCsvExport::kEventsFile);
     ASSERT_EQ(rows.size(), 301u);

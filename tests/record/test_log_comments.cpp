@@ -8,7 +8,6 @@
 #include "recordtestutil.h"
 
 #include <gtest/gtest.h>
-#include <pugixml.hpp>
 
 namespace halyx {
 namespace {
@@ -53,8 +52,8 @@ std::string WithoutComments(const std::string& text) {
 }
 
 // The playback loader and the log reader find the same team and events in the log at path as in
-// plain; the loader's events are returned.
-test::LoadedLog ExpectReadAsWithoutComments(const std::string& path, const std::string& plain) {
+// plain.
+void ExpectReadAsWithoutComments(const std::string& path, const std::string& plain) {
     test::LoadedLog with = test::LoadLog(path);
     const test::LoadedLog without = test::LoadLog(plain, true);
     EXPECT_TRUE(with.result) << with.result.detail;
@@ -65,65 +64,18 @@ test::LoadedLog ExpectReadAsWithoutComments(const std::string& path, const std::
         EXPECT_EQ(with.events.At(i), without.events.At(i)) << i;
     }
     EXPECT_EQ(ReaderEvents(ReadFile(path)), ReaderEvents(plain));
-    return with;
 }
 
-// FOLDER/run.xml up to a radar activated at minute 3.
-void StartRun(CExperimentLog& log, const std::string& folder) {
+// A health note whose text could end its comment, and a station message that could not be read:
+// each is one comment line with its bytes made harmless.
+TEST(LogComments, NotesAndUnreadableMessagesAreOneLineEachAndNoReaderSeesThem) {
+    const std::string folder = test::FreshFolder("unreadable");
+    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
     ASSERT_TRUE(log.Open(folder, "run", "", "<Scenario>\n</Scenario>\n"));
     log.LogInitSim();
     log.LogStartSim();
     log.LogResourceActivate(3, "ALPHA", "Radar", "R1", "1", "2", "3", "4");
-}
-
-TEST(LogComments, HealthNotesSitInsideTheEventsAndLoadAsIfTheyWereNotThere) {
-    const std::string folder = test::FreshFolder("notes");
-    {
-        CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
-        StartRun(log, folder);
-        log.LogComment("station BRAVO unreachable at clock 3");
-        log.LogChatMsg(4, "ALPHA", "is BRAVO there?");
-        log.LogComment("station BRAVO back at clock 5");
-        log.LogAbort(6, "BRAVO", "Radar", "R1", "1", "2", "3", "4");
-        log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO"}));
-    }
-    const std::string text = ReadFile(folder + "run.xml");
-    const size_t lost = text.find("\n<!-- station BRAVO unreachable at clock 3 -->\n");
-    const size_t back = text.find("\n<!-- station BRAVO back at clock 5 -->\n");
-    ASSERT_NE(lost, std::string::npos) << text;
-    ASSERT_NE(back, std::string::npos) << text;
-    EXPECT_LT(text.find("<SimEvents>"), lost);
-    EXPECT_LT(back, text.find("</SimEvents>"));
-
-    const test::LoadedLog with =
-        ExpectReadAsWithoutComments(folder + "run.xml", WithoutComments(text));
-    EXPECT_EQ(with.team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
-    EXPECT_EQ(with.events.Count(), 3u);
-}
-
-TEST(LogComments, NoTextCanEndTheCommentEarly) {
-    const std::string folder = test::FreshFolder("escaping");
-    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
-    ASSERT_TRUE(log.Open(folder, "esc", "", "<Scenario>\n</Scenario>\n"));
-    log.LogComment("station A--B --> <Event Name=\"Abort\"/> ---\nnext line-");
-    log.EndSimEvents(TeamMembersXml({"A--B"}));
-    log.Close();
-    const std::string text = ReadFile(folder + "esc.xml");
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(text.c_str(), pugi::parse_default | pugi::parse_comments));
-    const pugi::xml_node events = doc.child("HalyxSimLog").child("SimEvents");
-    EXPECT_FALSE(events.child("Event")) << "text escaped the comment";
-    const std::string comment = events.first_child().value();
-    EXPECT_EQ(comment.find("--"), std::string::npos) << comment;
-    EXPECT_NE(comment.find("next line"), std::string::npos);
-    EXPECT_FALSE(log.LogComment("closed")) << "no file is open";
-}
-
-// A station message that could not be read is one comment line with every byte escaped.
-TEST(LogComments, AnUnreadableMessageKeepsEveryByteEscapedAndNoReaderSeesIt) {
-    const std::string folder = test::FreshFolder("unreadable");
-    CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
-    StartRun(log, folder);
+    ASSERT_TRUE(log.LogComment("station A--B --> <Event Name=\"Abort\"/> ---\nnext line-"));
     ASSERT_TRUE(log.LogUnreadableMessage(4, "AL--PHA<", "a control byte at byte 9", HostileText()));
     log.LogChatMsg(5, "ALPHA", "still here");
     ASSERT_TRUE(log.LogUnreadableMessage(
@@ -133,6 +85,10 @@ TEST(LogComments, AnUnreadableMessageKeepsEveryByteEscapedAndNoReaderSeesIt) {
     log.Close();
     const std::string text = ReadFile(folder + "run.xml");
 
+    EXPECT_NE(
+        text.find("/>\n<!-- station A- -B - -> <Event Name=\"Abort\"/> - - - next line-  -->\n"),
+        std::string::npos)
+        << text;
     // One line each, in printable ASCII, with the station, the clock and the reason.
     const size_t at = text.find("<!-- unreadable message from AL-\\x2dPHA\\x3c at clock 4 (a "
                                 "control byte at byte 9): (tell :sender ALPHA");
@@ -162,6 +118,7 @@ TEST(LogComments, AnUnreadableMessageKeepsEveryByteEscapedAndNoReaderSeesIt) {
         RepairExperimentLogText(plain.substr(0, plain.find("</SimEvents>")), repairedPlain));
     EXPECT_EQ(ReaderEvents(repaired), ReaderEvents(repairedPlain));
     EXPECT_FALSE(log.LogUnreadableMessage(7, "A", "closed", "x")) << "no file is open";
+    EXPECT_FALSE(log.LogComment("closed"));
 }
 
 } // namespace

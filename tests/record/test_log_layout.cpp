@@ -20,23 +20,32 @@ constexpr const char* kScenario = "<Scenario>\n</Scenario>\n";
 
 // The bytes of a log ended by a reset are the reference log's (test_event_lines) and the
 // finished log's (test_log_finished); here, the ends without one.
-TEST(LogLayout, EveryWayAnExperimentEndsLeavesALogThatLoads) {
+TEST(LogLayout, EveryWayAnExperimentEndsLeavesALogThatLoadsWithItsTeam) {
     const std::string folder = FreshFolder("endings");
-    // The program ends during the run; opening another log finishes the one that was open.
+    // Opening another log finishes the one that was open; the program ends during the second
+    // run, without a reset, and its team line gives the team.
     {
         CExperimentLog log;
         ASSERT_TRUE(log.Open(folder, "a", "", kScenario));
         log.LogStartSim();
         log.LogAbort(5, "A", "Radar", "R1", "1", "2", "3", "4");
         ASSERT_TRUE(log.Open(folder, "b", "", kScenario));
+        log.LogInitSim();
+        log.LogTeamMode("Multiplayer");
+        log.LogTeam({"ALPHA", "BRA--VO", "C|D"});
         log.LogStartSim();
     }
     for (const char* name : {"a", "b"}) {
-        const test::LoadedLog loaded = LoadLog(folder + name + ".xml");
-        EXPECT_TRUE(loaded.result) << name;
+        EXPECT_TRUE(LoadLog(folder + name + ".xml").result) << name;
         EXPECT_EQ(CountOf(ReadFile(folder + name + ".xml"), "<Scenario>"), 1u) << name;
     }
     EXPECT_EQ(LoadLog(folder + "a.xml").events.Count(), 1u);
+    EXPECT_NE(ReadFile(folder + "b.xml")
+                  .find("Mode=\"Multiplayer\"/>\n<!-- team: ALPHA | BRA%2D%2DVO | C%7CD -->\n"
+                        "<Event"),
+              std::string::npos);
+    EXPECT_EQ(LoadLog(folder + "b.xml").team,
+              (std::vector<std::string>{"ALPHA", "BRA--VO", "C|D"}));
     // The scenario is written once per file.
     CExperimentLog log;
     ASSERT_TRUE(log.Open(folder, "c", "", kScenario));
@@ -71,24 +80,6 @@ TEST(LogLayout, MarkupAndOddWhitespaceInValuesReadBackUnchanged) {
         EXPECT_TRUE(loaded.events.At(i).content.ends_with(" :message (" + messages[i] + ")"))
             << loaded.events.At(i).content;
     }
-}
-
-TEST(LogLayout, TheTeamLineFollowsTeamModeAndEndsEveryRunThatIsNotEnded) {
-    const std::string folder = FreshFolder("teamline");
-    {
-        CExperimentLog log;
-        ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-        log.LogInitSim();
-        log.LogTeamMode("Multiplayer");
-        log.LogTeam({"ALPHA", "BRA--VO", "C|D"});
-        log.LogStartSim();
-    } // the program ends during the run, without a reset
-    EXPECT_NE(ReadFile(folder + "run.xml")
-                  .find("Mode=\"Multiplayer\"/>\n<!-- team: ALPHA | BRA%2D%2DVO | C%7CD -->\n"
-                        "<Event"),
-              std::string::npos);
-    EXPECT_EQ(LoadLog(folder + "run.xml").team,
-              (std::vector<std::string>{"ALPHA", "BRA--VO", "C|D"}));
 }
 
 TEST(LogLayout, WhereTheFileGoesAndWhatBlocksIt) {

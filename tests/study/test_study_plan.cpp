@@ -16,6 +16,22 @@ CStudyPlanResult Parse(const std::string& body, CStudyPlan& plan) {
     return plan.Parse(std::string(kHeader) + body, "/study/");
 }
 
+// A refused text: what follows the header, the line named and what the message says.
+struct Refusal {
+    std::string body;
+    size_t line;
+    const char* says;
+};
+
+void ExpectRefusals(const std::vector<Refusal>& cases, const auto& parse) {
+    for (const Refusal& c : cases) {
+        const auto r = parse(c.body);
+        EXPECT_FALSE(r) << c.body;
+        EXPECT_EQ(r.line, c.line) << c.body;
+        EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
+    }
+}
+
 // What a spreadsheet writes: CRLF, a byte-order mark, quoted fields with commas, doubled quotes
 // and line breaks, blank rows; paths relative to the plan's folder.
 TEST(StudyPlan, ReadsWhatSpreadsheetsWrite) {
@@ -42,12 +58,7 @@ TEST(StudyPlan, ReadsWhatSpreadsheetsWrite) {
 
 // Every refusal names its line, and a refused plan leaves the loaded one as it was.
 TEST(StudyPlan, RefusalsNameTheLine) {
-    struct Case {
-        std::string body;
-        size_t line;
-        const char* says;
-    };
-    const Case cases[] = {
+    const std::vector<Refusal> cases = {
         {"1,T,B,a.hsf,multi,A,\n1,T,C,a.hsf,multi,A,\n", 3, "appears again (first on line 2)"},
         {"1,T,B,a.hsf,both,A,\n", 2, "mode must be multi or single"},
         {"1,T,B,a.hsf,single,A B,\n", 2, "a single run names one station"},
@@ -64,12 +75,7 @@ TEST(StudyPlan, RefusalsNameTheLine) {
     };
     CStudyPlan plan;
     ASSERT_TRUE(Parse("1,T,B,a.hsf,multi,A,\n", plan));
-    for (const Case& c : cases) {
-        const CStudyPlanResult r = Parse(c.body, plan);
-        EXPECT_FALSE(r) << c.body;
-        EXPECT_EQ(r.line, c.line) << c.body;
-        EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
-    }
+    ExpectRefusals(cases, [&](const std::string& body) { return Parse(body, plan); });
     EXPECT_EQ(plan.Runs().size(), 1u);
 
     const CStudyPlanResult header = plan.Parse("run,team,block,scenario,mode,stations\n", "/");
@@ -84,12 +90,7 @@ TEST(StudyPlan, RefusalsNameTheLine) {
 TEST(ProbePlan, RefusalsNameTheLine) {
     const std::string header = std::string(CProbePlan::kHeader) + "\n";
     const std::string good = "freeze,100,30,q1,How many?,number:own_contacts~1,\n";
-    struct Case {
-        std::string body;
-        size_t line;
-        const char* says;
-    };
-    const Case cases[] = {
+    const std::vector<Refusal> cases = {
         {"pause,100,30,q1,T,text,\n", 2, "kind must be freeze"},
         {good + "freeze,961,30,q2,T,text,\n", 3, "minute must be a whole number"},
         {"freeze,100,0,q1,T,text,\n", 2, "seconds must be"},
@@ -107,12 +108,7 @@ TEST(ProbePlan, RefusalsNameTheLine) {
     CProbePlan plan;
     ASSERT_TRUE(plan.Parse(header + good + "inview,200,9,w,W,number:balloon_weather:winddir~2,\n" +
                            "rating,5,20,,,,\nquestionnaire,,,,,,pairs\n"));
-    for (const Case& c : cases) {
-        const CProbePlanResult r = plan.Parse(header + c.body);
-        EXPECT_FALSE(r) << c.body;
-        EXPECT_EQ(r.line, c.line) << c.body;
-        EXPECT_NE(r.message.find(c.says), std::string::npos) << r.message;
-    }
+    ExpectRefusals(cases, [&](const std::string& body) { return plan.Parse(header + body); });
     ASSERT_EQ(plan.Probes().size(), 2u);
     EXPECT_EQ(plan.RatingEvery(), 5);
     ASSERT_TRUE(plan.Questionnaire());
