@@ -1,6 +1,6 @@
 // Agents talking over loopback TCP in one process, with the name server embedded.
 #include "looptest.h"
-#include "rawhttp.h"
+#include "rawsocket.h"
 #include "testhome.h"
 
 #include "external/agentkit/ansclient.h"
@@ -133,7 +133,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
     b.comm().set_incoming_message_limit(64);
-    auto socket = test::HttpConnect(static_cast<quint16>(b.comm().get_port()));
+    auto socket = test::RawConnect(static_cast<quint16>(b.comm().get_port()));
     auto& received = b.agent->received;
 
     // One over the limit is cut there and handed on, for the receiver to find unreadable.
@@ -149,7 +149,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
     ASSERT_TRUE(WaitFor([&] { return b.agent->HasDebug("message in progress was lost"); }));
     EXPECT_EQ(received.size(), 5u);
     EXPECT_EQ(received[4], "(tell :whole 1)");
-    auto again = test::HttpConnect(static_cast<quint16>(b.comm().get_port()));
+    auto again = test::RawConnect(static_cast<quint16>(b.comm().get_port()));
     Write(*again, "(tell :next 1)\n");
     ASSERT_TRUE(WaitFor([&] { return received.size() == 6; }));
 }
@@ -158,7 +158,7 @@ TEST_F(Loopback, BatchedOversizedAndCutOffInputFrameOnTheSocket) {
 TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     CRunningAgent b("B", server.port());
     ASSERT_TRUE(b.ok);
-    auto socket = test::HttpConnect(static_cast<quint16>(b.comm().get_port()));
+    auto socket = test::RawConnect(static_cast<quint16>(b.comm().get_port()));
     constexpr size_t kCount = 30000;
     std::string flood;
     for (size_t i = 0; i < kCount; ++i) {

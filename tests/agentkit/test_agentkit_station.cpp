@@ -1,7 +1,7 @@
 // The name server and the synthetic station as separate programs, with a console agent in this
 // process: every line the station prints matches what the console saw on the wire.
 #include "looptest.h"
-#include "rawhttp.h"
+#include "rawsocket.h"
 #include "testhome.h"
 
 #include "external/agentkit/ansclient.h"
@@ -200,7 +200,7 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
                            "--names", QString::fromStdString((folder / "names.txt").string()),
                            "--state", QString::fromStdString((folder / "table.txt").string())};
     const auto ask = [](int port, const std::string& request) {
-        return test::HttpExchange(static_cast<quint16>(port), request + "\n", "\n");
+        return test::RawExchange(static_cast<quint16>(port), request + "\n", "\n");
     };
 
     std::unique_ptr<CProgram> first;
@@ -210,10 +210,10 @@ TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
               "(sorry :reason \"name bound to another host\")\n");
     {
         // This connection keeps ALPHA registered until the kill.
-        const auto holder = test::HttpConnect(static_cast<quint16>(firstPort));
+        const auto holder = test::RawConnect(static_cast<quint16>(firstPort));
         holder->write("(register :name ALPHA :port 7100)\n");
         std::string answer;
-        EXPECT_EQ(test::HttpReadUntil(*holder, answer, "\n"), "(tell :status ok)\n");
+        EXPECT_EQ(test::RawReadUntil(*holder, answer, "\n"), "(tell :status ok)\n");
         // Changes reach the table in batches, a moment after they are answered.
         EXPECT_TRUE(WaitFor(
             [&folder] {

@@ -9,7 +9,7 @@
 // the launch decision among them: they change neither the log nor the decision, which follows
 // what the stations themselves sent.
 #include "e2eutil.h"
-#include "rawhttp.h"
+#include "rawsocket.h"
 #include "testhome.h"
 
 #include <gtest/gtest.h>
@@ -135,8 +135,8 @@ TEST(SessionAcrossMachines, MapsHealthReinitAndNavigableReplay) {
     const int mapPort = ReadInt(served.substr(served.rfind(':') + 1));
     const std::string get = "GET /maps/world.txt HTTP/1.1\r\nHost: 127.0.0.3\r\n\r\n";
     const auto status = [&](const char* address) {
-        return test::HttpStatus(test::HttpExchange(static_cast<quint16>(mapPort), get, "\r\n", 3000,
-                                                   QHostAddress(address)));
+        return test::HttpStatus(test::RawExchange(static_cast<quint16>(mapPort), get, "\r\n", 3000,
+                                                  QHostAddress(address)));
     };
     EXPECT_EQ(status("127.0.0.3"), 200);
     EXPECT_EQ(status("127.0.0.1"), 0);

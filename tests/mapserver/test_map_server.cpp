@@ -4,7 +4,7 @@
 #include "mapserver/mapserver.h"
 #include "mapserver/observeraccess.h"
 
-#include "rawhttp.h"
+#include "rawsocket.h"
 #include "testapp.h"
 #include "testhome.h"
 
@@ -34,9 +34,9 @@ const std::string kGetMap = "GET /maps/world.txt HTTP/1.1\r\nConnection: close\r
 // One raw request, read until the server closes the connection: every request here asks it to
 // close after answering, so a body that should not come (a HEAD's, a refusal's) is read too.
 std::string Ask(quint16 port, const std::string& method, const std::string& target) {
-    return test::HttpExchange(port, method + " " + target +
-                                        " HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n"
-                                        "Connection: close\r\n\r\n");
+    return test::RawExchange(port, method + " " + target +
+                                       " HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n"
+                                       "Connection: close\r\n\r\n");
 }
 
 // What follows the head of an answer ("" without a head).
@@ -48,7 +48,7 @@ std::string Body(const std::string& answer) {
 // Everything a connection answers until the server closes it or ms pass.
 std::string ReadUntilClosed(QTcpSocket& socket, int ms = 5000) {
     std::string in;
-    return test::HttpReadUntil(socket, in, "", ms);
+    return test::RawReadUntil(socket, in, "", ms);
 }
 
 class MapServing : public ::testing::Test {
@@ -82,12 +82,12 @@ protected:
     }
 
     std::unique_ptr<QTcpSocket> Connect() {
-        auto socket = test::HttpConnect(m_port);
+        auto socket = test::RawConnect(m_port);
         EXPECT_EQ(socket->state(), QAbstractSocket::ConnectedState);
         return socket;
     }
 
-    std::string Exchange(const std::string& request) { return test::HttpExchange(m_port, request); }
+    std::string Exchange(const std::string& request) { return test::RawExchange(m_port, request); }
 
     // The status of one whole map asked for on a connection of its own.
     int GetMap() { return test::HttpStatus(Exchange(kGetMap)); }
@@ -402,7 +402,7 @@ protected:
     // What a connection has answered once it holds what (or after five seconds).
     static std::string Until(QTcpSocket& socket, const std::string& what) {
         std::string in;
-        return test::HttpReadUntil(socket, in, what);
+        return test::RawReadUntil(socket, in, what);
     }
 
     std::string Fetch(const std::string& target) { return Until(*Open(target, true), "</html>"); }
@@ -448,7 +448,7 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
     m_server.PublishObserverState(R"({"minute":1})");
     auto stream = Open("/live/events?key=" + m_key);
     std::string in;
-    test::HttpReadUntil(*stream, in, "data: {\"minute\":1}\n\n");
+    test::RawReadUntil(*stream, in, "data: {\"minute\":1}\n\n");
     ASSERT_EQ(test::HttpStatus(in), 200) << in;
     EXPECT_NE(in.find("Content-Type: text/event-stream"), std::string::npos);
     EXPECT_NE(in.find("event: state\ndata: {\"minute\":1}\n\n"), std::string::npos) << in;
@@ -458,7 +458,7 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
     m_server.PublishObserverState("{\"minute\":2,\r\n\"x\":\"\ndata: forged\"}");
     QElapsedTimer timer;
     timer.start();
-    test::HttpReadUntil(*stream, in, "forged\"}\n\n");
+    test::RawReadUntil(*stream, in, "forged\"}\n\n");
     EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_NE(
         in.find("event: state\ndata: {\"minute\":2,\ndata: \"x\":\"\ndata: data: forged\"}\n\n"),
@@ -467,7 +467,7 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
 
     // A stream that has the state before gets only what changed; a new one the whole state.
     m_server.PublishObserverState(R"({"minute":3,"big":"...."})", R"({"minute":3})");
-    test::HttpReadUntil(*stream, in, "event: update\ndata: {\"minute\":3}\n\n");
+    test::RawReadUntil(*stream, in, "event: update\ndata: {\"minute\":3}\n\n");
     EXPECT_NE(in.find("event: update\ndata: {\"minute\":3}\n\n"), std::string::npos) << in;
     EXPECT_EQ(in.find("\"big\""), std::string::npos);
     auto late = Open("/live/events?key=" + m_key);
@@ -515,7 +515,7 @@ TEST_F(ObserverPage, AReaderThatFallsBehindSkipsToTheNewestState) {
     auto stream = Open("/live/events?key=" + m_key);
     stream->setReadBufferSize(4096);
     std::string in;
-    test::HttpReadUntil(*stream, in, "retry:");
+    test::RawReadUntil(*stream, in, "retry:");
     // 200 states of 100 KiB, 20 MB in all, while the reader takes nothing.
     const std::string filler(100 * 1024, 'f');
     for (int i = 0; i < 200; ++i) {
@@ -524,7 +524,7 @@ TEST_F(ObserverPage, AReaderThatFallsBehindSkipsToTheNewestState) {
     }
     QThread::msleep(300);
     stream->setReadBufferSize(0);
-    test::HttpReadUntil(*stream, in, "{\"n\":199,", 10000);
+    test::RawReadUntil(*stream, in, "{\"n\":199,", 10000);
     EXPECT_NE(in.find("{\"n\":199,"), std::string::npos);
     // What reached the reader is a few states, not the backlog of all of them.
     EXPECT_LT(in.size(), std::size_t{8} << 20);

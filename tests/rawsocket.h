@@ -1,8 +1,8 @@
 #pragma once
 
-// A raw HTTP client for the tests of the servers: a request goes out exactly as written (a
-// hostile path or head reaches the server as a client sent it) and the answer is read as bytes,
-// blocking on the socket (the servers run threads of their own).
+// A raw client for the tests of the servers (HTTP, and the name server's line protocol): a request
+// goes out exactly as written (a hostile path or head reaches the server as a client sent it) and
+// the answer is read as bytes, blocking on the socket (the servers run threads of their own).
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -14,8 +14,8 @@
 namespace halyx::test {
 
 // A connection to port on host, connected unless the host refused it within 5 s.
-inline std::unique_ptr<QTcpSocket> HttpConnect(quint16 port,
-                                               const QHostAddress& host = QHostAddress::LocalHost) {
+inline std::unique_ptr<QTcpSocket> RawConnect(quint16 port,
+                                              const QHostAddress& host = QHostAddress::LocalHost) {
     auto socket = std::make_unique<QTcpSocket>();
     socket->connectToHost(host, port);
     socket->waitForConnected(5000);
@@ -23,8 +23,8 @@ inline std::unique_ptr<QTcpSocket> HttpConnect(quint16 port,
 }
 
 // Reads into in until it holds what (with what empty: until the peer closes) or ms pass.
-inline std::string& HttpReadUntil(QTcpSocket& socket, std::string& in, const std::string& what = "",
-                                  int ms = 5000) {
+inline std::string& RawReadUntil(QTcpSocket& socket, std::string& in, const std::string& what = "",
+                                 int ms = 5000) {
     QElapsedTimer timer;
     timer.start();
     while ((what.empty() || in.find(what) == std::string::npos) && timer.elapsed() < ms &&
@@ -36,15 +36,15 @@ inline std::string& HttpReadUntil(QTcpSocket& socket, std::string& in, const std
     return in;
 }
 
-// Sends request on a connection of its own and answers what came back (see HttpReadUntil).
-inline std::string HttpExchange(quint16 port, const std::string& request,
-                                const std::string& until = "", int ms = 5000,
-                                const QHostAddress& host = QHostAddress::LocalHost) {
-    const auto socket = HttpConnect(port, host);
+// Sends request on a connection of its own and answers what came back (see RawReadUntil).
+inline std::string RawExchange(quint16 port, const std::string& request,
+                               const std::string& until = "", int ms = 5000,
+                               const QHostAddress& host = QHostAddress::LocalHost) {
+    const auto socket = RawConnect(port, host);
     std::string in;
     if (socket->state() == QAbstractSocket::ConnectedState) {
         socket->write(request.data(), static_cast<qint64>(request.size()));
-        HttpReadUntil(*socket, in, until, ms);
+        RawReadUntil(*socket, in, until, ms);
     }
     return in;
 }
