@@ -15,6 +15,7 @@
 #include <QProcessEnvironment>
 #include <QThread>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -42,15 +43,19 @@ inline std::string Program(const std::string& name) {
 }
 
 // Output goes to a file (stderr to output + ".err"), so that a chatty program never blocks on a
-// full pipe.
+// full pipe. inChild, when given, runs in the child before the program starts (a limit of its own).
 inline std::unique_ptr<QProcess> StartToFile(const std::string& program, const QStringList& args,
                                              const std::string& output,
-                                             const std::optional<QProcessEnvironment>& env = {}) {
+                                             const std::optional<QProcessEnvironment>& env = {},
+                                             const std::function<void()>& inChild = {}) {
     auto process = std::make_unique<QProcess>();
     process->setStandardOutputFile(QString::fromStdString(output));
     process->setStandardErrorFile(QString::fromStdString(output + ".err"));
     if (env) {
         process->setProcessEnvironment(*env);
+    }
+    if (inChild) {
+        process->setChildProcessModifier(inChild);
     }
     process->start(QString::fromStdString(Program(program)), args);
     EXPECT_TRUE(process->waitForStarted(10000)) << program;

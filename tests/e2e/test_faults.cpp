@@ -223,20 +223,12 @@ const std::vector<std::string> kTeam = {"ALPHA", "BRAVO", "CHARLIE"};
 // holds for every file it writes (its output stays far below it).
 std::unique_ptr<QProcess> Console(const QStringList& args, const std::string& output,
                                   rlim_t fileSizeLimit = 0) {
-    auto process = std::make_unique<QProcess>();
-    process->setStandardOutputFile(QString::fromStdString(output));
-    process->setStandardErrorFile(QString::fromStdString(output + ".err"));
-    if (fileSizeLimit > 0) {
-        process->setChildProcessModifier([fileSizeLimit] {
-            rlimit limit{};
-            getrlimit(RLIMIT_FSIZE, &limit);
-            limit.rlim_cur = fileSizeLimit;
-            setrlimit(RLIMIT_FSIZE, &limit);
-        });
-    }
-    process->start(QString::fromStdString(Program("halyx-command")), args);
-    EXPECT_TRUE(process->waitForStarted(10000));
-    return process;
+    return StartToFile("halyx-command", args, output, {}, [fileSizeLimit] {
+        rlimit limit{};
+        getrlimit(RLIMIT_FSIZE, &limit);
+        limit.rlim_cur = fileSizeLimit > 0 ? fileSizeLimit : limit.rlim_cur;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    });
 }
 
 // The exit code, -1 when it did not end in time, -2 when it crashed.
