@@ -8,12 +8,11 @@
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
 #include "record/experimentlog.h"
-#include "record/logloader.h"
 #include "record/savelocation.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
-#include "scenario/scenarioxml.h"
 #include "testhome.h"
+#include "ui/consolewiring.h"
 #include "ui/initpage.h"
 
 #include <gtest/gtest.h>
@@ -62,26 +61,7 @@ class PageTest : public ::testing::Test {
 protected:
     PageTest()
         : agent(AgentScenario::Of(scenario), log), comm(agent, &registry),
-          page(view, agent, log,
-               InitPageScenario{
-                   .missingComponents = [this] { return CInitPage::MissingComponents(scenario); },
-                   .scenarioXml = [] { return std::string("<Scenario>\n</Scenario>\n"); },
-                   .unitProblems = [this] { return CInitPage::UnitProblems(scenario); },
-                   .loadExperiment =
-                       [this](const std::string& path, const auto& apply) {
-                           apply([this, path](std::string& message) {
-                               CLogLoader loader(
-                                   {.readScenario = nullptr,
-                                    .loadTeam =
-                                        [this](const std::vector<std::string>& names) {
-                                            agent.LoadTeam(names);
-                                        },
-                                    .events = &agent.Events()});
-                               LogLoadResult result = loader.Load(path);
-                               message = result.message;
-                               return static_cast<bool>(result);
-                           });
-                       }}) {
+          page(view, agent, log, MakeInitPageScenario(scenario, agent, {})) {
         agent.SetStatusView(&page);
         agent.SetNotices(&page);
         agent.set_debug_sink([](const std::string&) {});
