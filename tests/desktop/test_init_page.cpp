@@ -1,11 +1,13 @@
 // The simulation control page's controls for sessions that go wrong and for reviewing recorded
 // ones, driven as the experimenter drives them: a log whose disk fills, a station that stops
 // answering, commands from outside the team, the registration's state, replay speed and seek,
-// and the mission's timeline.
+// the mission's timeline and picture.
 #include "initpagefixture.h"
 
 #include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/missionfollower.h"
+#include "desktop/missionwindow.h"
 #include "desktop/timelinedialog.h"
 #include "external/agentkit/communicator.h"
 
@@ -160,12 +162,21 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     dialog->close();
 
     // A click on the groove goes to the minute clicked (its middle is minute 480, give or take
-    // the handle's width), and the chat page replays the recorded chat up to there, apart from
-    // the live transcript.
+    // the handle's width); the Mission Picture, drawn from the loaded log's events read off the
+    // window's thread, shows that minute at once, and the chat page replays the recorded chat up
+    // to there, apart from the live transcript.
     Click(Find(widget, QStringLiteral("Initialize Playback")));
+    Click(Find(widget, QStringLiteral("Mission Picture")));
+    CMissionWindow* picture = widget->MissionWindow();
+    ASSERT_NE(picture, nullptr);
+    CMissionFollower& follower = picture->Follower();
+    ASSERT_TRUE(Eventually([&] { return follower.ReplayingRecording(); }));
     QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 2, seek->height() / 2));
-    ASSERT_TRUE(Eventually([&] { return std::abs(agent.Clock() - 480) <= 40; })) << agent.Clock();
+    ASSERT_TRUE(Eventually([&] {
+        return std::abs(agent.Clock() - 480) <= 40 && picture->Minute() == agent.Clock();
+    })) << agent.Clock();
     EXPECT_EQ(seek->value(), agent.Clock());
+    EXPECT_EQ(follower.State().chatLines, 10u);
     QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 4, seek->height() / 2));
     ASSERT_TRUE(Eventually([&] { return agent.Clock() < 400; })) << agent.Clock();
     EXPECT_NEAR(agent.Clock(), 240, 40);
@@ -178,7 +189,10 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     EXPECT_FALSE(QString::fromStdString(chat->Presenter().LogText()).contains("minute 0"));
     seek->setFocus();
     QTest::keyClick(seek, Qt::Key_Home);
-    ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0; })) << agent.Clock();
+    ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0 && picture->Minute() == 0; }))
+        << picture->Minute();
+    EXPECT_EQ(follower.State().chatLines, 1u);
+    EXPECT_EQ(Find<QLabel>(picture, QStringLiteral("Minute"))->text(), QStringLiteral("Minute 0"));
     chat->FlushTranscript();
     EXPECT_EQ(chat->ReplayBox()->toPlainText(),
               QStringLiteral("[Minute 0] [ALPHA] -> [BRAVO]: minute 0\n"));

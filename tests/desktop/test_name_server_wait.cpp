@@ -10,7 +10,6 @@
 #include "record/experimentlog.h"
 #include "scenario/scenario.h"
 
-#include <QElapsedTimer>
 #include <QProgressBar>
 #include <QTcpServer>
 
@@ -34,17 +33,6 @@ protected:
         widget->SetNameServerWait(
             {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
         window->show();
-    }
-
-    // Registers with the server at port; the message shown for a failure ("" when none).
-    QString Register(quint16 port) {
-        widget->Presenter().FillRegistrationFields(
-            "Lab-HalyxCommand", container.get_communicator()->get_port(), "127.0.0.1", port);
-        QString message;
-        auto answer = AnswerBox(QMessageBox::Ok, &message);
-        Click(Find(widget, QStringLiteral("Register")));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return answer->Done(); }, 10000));
-        return message;
     }
 
     int app;
@@ -80,10 +68,13 @@ TEST_F(NameServerWait, ClicksGoThroughAndCancelEndsTheWait) {
         QTest::mouseClick(other, Qt::LeftButton);
         QTimer::singleShot(100, [&] { QTest::mouseClick(cancel, Qt::LeftButton); });
     });
-    QElapsedTimer clock;
-    clock.start();
-    const QString message = Register(silent.serverPort());
-    EXPECT_LT(clock.elapsed(), 30000);
+    widget->Presenter().FillRegistrationFields("Lab-HalyxCommand",
+                                               container.get_communicator()->get_port(),
+                                               "127.0.0.1", silent.serverPort());
+    QString message;
+    const auto answer = AnswerBox(QMessageBox::Ok, &message);
+    Click(registerButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return answer->Done(); }, 10000));
     EXPECT_TRUE(busyShown);
     EXPECT_TRUE(registerOff);
     EXPECT_EQ(otherClicks, 1);
