@@ -15,7 +15,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
-#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -119,10 +118,6 @@ private:
     std::vector<CFileRequest> m_requests;
 };
 
-inline std::unique_ptr<CFileAnswer> AnswerFile(const QString& path) {
-    return std::make_unique<CFileAnswer>(path);
-}
-
 template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) {
     T* found = root->findChild<T*>(name);
     EXPECT_NE(found, nullptr) << name.toStdString();
@@ -155,25 +150,13 @@ inline QString ClickAnswering(QAbstractButton* button, QMessageBox::StandardButt
     return text;
 }
 
-// Clicks button and answers the file or folder question it asks with path.
-inline void ClickChoosing(QAbstractButton* button, const QString& path) {
-    const auto answer = AnswerFile(path);
+// Clicks button and answers the file or folder question it asks with path; returns what was
+// asked for.
+inline std::vector<CFileRequest> ClickChoosing(QAbstractButton* button, const QString& path) {
+    const CFileAnswer answer(path);
     Click(button);
-    EXPECT_TRUE(answer->Done()) << "no file question came";
-}
-
-// Waits until the page's agent list shows count stations, asking the name server again while it
-// is short.
-inline bool WaitForAgentList(QWidget* page, int count) {
-    auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
-    return QTest::qWaitFor(
-        [&] {
-            if (agents->model()->rowCount() < count) {
-                Click(Find(page, QStringLiteral("Refresh List")));
-            }
-            return agents->model()->rowCount() == count;
-        },
-        20000);
+    EXPECT_TRUE(answer.Done()) << "no file question came";
+    return answer.Requests();
 }
 
 } // namespace halyx::test

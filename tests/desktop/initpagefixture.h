@@ -6,6 +6,7 @@
 
 #include "desktop/initpagewidget.h"
 
+#include <QListView>
 #include <QTreeWidget>
 
 #include <filesystem>

@@ -52,13 +52,10 @@ TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder)
         << message.toStdString();
     ASSERT_GT(log.KeptBytes(), 0u);
 
-    {
-        // A folder as the chooser answers it, without the trailing separator.
-        auto answer = AnswerFile(QString::fromStdString(spare).chopped(1));
-        Click(move);
-        ASSERT_TRUE(answer->Done());
-        EXPECT_EQ(answer->Requests().front().mode, CFileRequest::Mode::Folder);
-    }
+    // A folder as the chooser answers it, without the trailing separator.
+    const auto asked = ClickChoosing(move, QString::fromStdString(spare).chopped(1));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].mode, CFileRequest::Mode::Folder);
     // That the moved log holds every event is the log's own test.
     EXPECT_EQ(log.FilePath(), spare + "Run.xml");
     EXPECT_TRUE(window->StatusLine()->text().contains(QString::fromStdString(spare)));

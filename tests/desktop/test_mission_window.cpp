@@ -112,8 +112,8 @@ TEST_F(MissionWindow, DuringALiveMissionItFollowsTheClockAndTheCommands) {
     {
         QString message;
         auto box = AnswerBox(QMessageBox::Ok, &message);
-        auto answer = AnswerFile(QString::fromStdString(folder + "live.txt"));
-        Click(Find(picture, QStringLiteral("Save Picture...")));
+        ClickChoosing(Find(picture, QStringLiteral("Save Picture...")),
+                      QString::fromStdString(folder + "live.txt"));
         EXPECT_FALSE(message.isEmpty());
     }
     EXPECT_FALSE(std::filesystem::exists(folder + "live.txt"));

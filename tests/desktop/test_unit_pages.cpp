@@ -110,10 +110,8 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     scenario.Incursions().Add(CIncursion("I", "i1", "1", "2", "3", "4", "5"));
 
     const QString radarFile = QString::fromStdString(folder + "radars.hrd");
-    auto answer = AnswerFile(radarFile);
-    Click(page->RadarPane()->Button("Save to Disk"));
-    EXPECT_EQ(answer->Requests().at(0).mode, CFileRequest::Mode::Save);
-    answer.reset();
+    EXPECT_EQ(ClickChoosing(page->RadarPane()->Button("Save to Disk"), radarFile).at(0).mode,
+              CFileRequest::Mode::Save);
 
     ClickChoosing(page->IncursionPane()->Button("Save to Disk"),
                   QString::fromStdString(folder + "inc.hid"));
