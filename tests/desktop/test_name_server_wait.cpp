@@ -16,43 +16,30 @@
 namespace halyx::test {
 namespace {
 
-class NameServerWait : public ::testing::Test {
-protected:
-    NameServerWait()
-        : app((GuiApp("test_desktop_name_server_wait"), 0)),
-          agent(AgentScenario::Of(scenario), log), container(agent) {
-        agent.set_debug_sink([](const std::string&) {});
-        char program[] = "console";
-        char* argv[] = {program, nullptr};
-        ok = container.CreateContainer(1, argv, 1) != 0;
-        CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
-        ans.set_wait_in_event_loop(true);
-        ans.set_user_input_during_wait(true);
-        window = std::make_unique<CHalyxCommandDlg>(scenario, agent, log);
-        widget = window->InitPage();
-        widget->SetNameServerWait(
-            {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
-        window->show();
-    }
-
-    int app;
+TEST(NameServerWait, ClicksGoThroughAndCancelEndsTheWait) {
+    GuiApp("test_desktop_name_server_wait");
     CScenario scenario;
     CExperimentLog log;
-    CHalyxCommand agent;
-    CNetContainer container;
-    bool ok = false;
-    std::unique_ptr<CHalyxCommandDlg> window;
-    CInitPageWidget* widget = nullptr;
-};
-
-TEST_F(NameServerWait, ClicksGoThroughAndCancelEndsTheWait) {
-    ASSERT_TRUE(ok);
+    CHalyxCommand agent(AgentScenario::Of(scenario), log);
+    agent.set_debug_sink([](const std::string&) {});
+    CNetContainer container(agent);
+    char program[] = "console";
+    char* argv[] = {program, nullptr};
+    ASSERT_NE(container.CreateContainer(1, argv, 1), 0);
+    CTcpAnsClient& ans = container.tcp_communicator()->tcp_ans();
+    ans.set_wait_in_event_loop(true);
+    ans.set_user_input_during_wait(true);
+    CHalyxCommandDlg window(scenario, agent, log);
+    CInitPageWidget* widget = window.InitPage();
+    widget->SetNameServerWait(
+        {.cancel = [&ans] { ans.cancel_wait(); }, .clear = [&ans] { ans.clear_cancel(); }});
+    window.show();
     QTcpServer silent;
     ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
     // Long enough that only Cancel can end the wait within the test.
-    container.tcp_communicator()->tcp_ans().set_timeouts(3000, 60000);
+    ans.set_timeouts(3000, 60000);
 
-    auto* other = Find(window.get(), QStringLiteral("Launch Scenario Editor"));
+    auto* other = Find(&window, QStringLiteral("Launch Scenario Editor"));
     auto* registerButton = Find(widget, QStringLiteral("Register"));
     auto* busy = Find<QProgressBar>(widget, QStringLiteral("Name Server Busy"));
     auto* cancel = Find(widget, QStringLiteral("Cancel Name Server"));
