@@ -9,6 +9,7 @@
 
 #include "controls/gsegeometry.h"
 #include "controls/gserenderer.h"
+#include "controls/maplimits.h"
 #include "controls/unitsymbols.h"
 #include "external/maplib/worldmap.h"
 #include "scenario/defaultscenario.h"
@@ -30,22 +31,18 @@ struct GoldenDrawing : ::testing::Test {
     CGSERenderer renderer{scenario};
 
     void SetUp() override {
-        const std::string maps = std::string(HALYX_SOURCE_DIR) + "/data/maps/";
-        LoadDefaultScenario(scenario, maps);
+        LoadDefaultScenario(scenario, HALYX_SOURCE_DIR "/data/maps/");
+        CGeography& geography = scenario.Geography();
         CSilentGeographyView silent;
-        ASSERT_TRUE(scenario.Geography().GetMapFromURL(
-            scenario.Geography().GetMapURL(CGeography::kGlobalMap), silent));
-        std::array<CMapLimit, 3> limits;
-        for (int i = 0; i < 3; ++i) {
-            CMapLimit& limit = limits[static_cast<size_t>(i)];
-            limit.ok = scenario.Geography().GetMapBounds(scenario.Geography().GetMapURL(i),
-                                                         limit.corner1, limit.corner2, silent);
-            ASSERT_TRUE(limit.ok) << i;
+        ASSERT_TRUE(geography.GetMapFromURL(geography.GetMapURL(CGeography::kGlobalMap), silent));
+        const CMapLimits limits =
+            ReadMapLimits({geography.GetMapURL(0), geography.GetMapURL(1), geography.GetMapURL(2)});
+        for (const CMapLimit& limit : limits) {
+            ASSERT_TRUE(limit.ok);
         }
         renderer.SetMapLimits(limits);
-        scenario.Geography().GetWorldMap().update(nullptr, 104, 40, 40,
-                                                  CLatLng(kRegionMinLat, kRegionMinLng),
-                                                  CLatLng(kRegionMaxLat, kRegionMaxLng));
+        geography.GetWorldMap().update(nullptr, 104, 40, 40, CLatLng(kRegionMinLat, kRegionMinLng),
+                                       CLatLng(kRegionMaxLat, kRegionMaxLng));
     }
 
     QImage Draw(const QRect& area) {
