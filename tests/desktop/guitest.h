@@ -95,9 +95,8 @@ inline std::unique_ptr<CModalAnswer> AnswerBox(QMessageBox::StandardButton butto
         "QMessageBox");
 }
 
-// Answers the next question for a file or a folder with path, through ChooseFile's test seam:
-// no dialog opens. Questions after the first are answered as cancelled; real dialogs come back
-// when the answer goes.
+// Answers the next file or folder question with path through ChooseFile's test seam (no dialog
+// opens), later ones as cancelled; real dialogs come back when the answer goes.
 class CFileAnswer {
 public:
     explicit CFileAnswer(QString path) {
