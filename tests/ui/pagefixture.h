@@ -29,7 +29,6 @@ struct ScriptedView : IInitPageView {
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     std::deque<bool> answers;
-    bool cancelLocation = false;
     std::string folder;
     std::string name = "Run";
     std::optional<std::string> openFile;
@@ -44,9 +43,6 @@ struct ScriptedView : IInitPageView {
         return yes;
     }
     bool ChooseLogLocation(CSaveLocation& where) override {
-        if (cancelLocation) {
-            return false;
-        }
         where.SetLocation(folder);
         where.SetName(name);
         std::string message;
