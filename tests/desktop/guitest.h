@@ -95,28 +95,6 @@ inline std::unique_ptr<CModalAnswer> AnswerBox(QMessageBox::StandardButton butto
         "QMessageBox");
 }
 
-// Answers the next file or folder question with path through ChooseFile's test seam (no dialog
-// opens), later ones as cancelled; real dialogs come back when the answer goes.
-class CFileAnswer {
-public:
-    explicit CFileAnswer(QString path) {
-        SetFileChooserForTests([this, path = std::move(path)](const CFileRequest& request) {
-            m_requests.push_back(request);
-            return m_requests.size() == 1 ? path : QString();
-        });
-    }
-    ~CFileAnswer() { SetFileChooserForTests(nullptr); }
-    CFileAnswer(const CFileAnswer&) = delete;
-    CFileAnswer& operator=(const CFileAnswer&) = delete;
-
-    bool Done() const { return !m_requests.empty(); }
-    // What the page asked for (mode, title, filter, start folder), in order.
-    const std::vector<CFileRequest>& Requests() const { return m_requests; }
-
-private:
-    std::vector<CFileRequest> m_requests;
-};
-
 template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) {
     T* found = root->findChild<T*>(name);
     EXPECT_NE(found, nullptr) << name.toStdString();
@@ -149,13 +127,19 @@ inline QString ClickAnswering(QAbstractButton* button, QMessageBox::StandardButt
     return text;
 }
 
-// Clicks button and answers the file or folder question it asks with path; returns what was
-// asked for.
+// Clicks button and answers the file or folder question it asks with path, through ChooseFile's
+// test seam (no dialog opens), and later ones as cancelled; returns what was asked for (mode,
+// title, filter, start folder). Real dialogs come back after.
 inline std::vector<CFileRequest> ClickChoosing(QAbstractButton* button, const QString& path) {
-    const CFileAnswer answer(path);
+    std::vector<CFileRequest> requests;
+    SetFileChooserForTests([&](const CFileRequest& request) {
+        requests.push_back(request);
+        return requests.size() == 1 ? path : QString();
+    });
     Click(button);
-    EXPECT_TRUE(answer.Done()) << "no file question came";
-    return answer.Requests();
+    SetFileChooserForTests(nullptr);
+    EXPECT_FALSE(requests.empty()) << "no file question came";
+    return requests;
 }
 
 } // namespace halyx::test
