@@ -18,26 +18,16 @@
 namespace halyx {
 namespace {
 
-// Sets HALYX_HOME for one test and puts the old value back.
+// Sets HALYX_HOME for one scope (a null value unsets it); the test's own comes back after.
 class HomeScope {
 public:
-    explicit HomeScope(const QByteArray& home)
-        : m_had(qEnvironmentVariableIsSet("HALYX_HOME")), m_old(qgetenv("HALYX_HOME")) {
-        Set(home);
+    explicit HomeScope(const QByteArray& home) {
+        home.isNull() ? qunsetenv("HALYX_HOME") : qputenv("HALYX_HOME", home);
     }
-    ~HomeScope() { Set(m_had ? m_old : QByteArray()); }
+    ~HomeScope() { qputenv("HALYX_HOME", m_own); }
 
 private:
-    // A null value unsets the variable.
-    static void Set(const QByteArray& home) {
-        if (home.isNull()) {
-            qunsetenv("HALYX_HOME");
-        } else {
-            qputenv("HALYX_HOME", home);
-        }
-    }
-    bool m_had;
-    QByteArray m_old;
+    const QByteArray m_own = qgetenv("HALYX_HOME");
 };
 
 // An empty folder of the test's own, without the trailing '/'.

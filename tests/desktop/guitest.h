@@ -15,7 +15,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
-#include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -96,33 +95,6 @@ inline std::unique_ptr<CModalAnswer> AnswerBox(QMessageBox::StandardButton butto
         "QMessageBox");
 }
 
-// Answers the next question for a file or a folder with path, through ChooseFile's test seam:
-// no dialog opens. Questions after the first are answered as cancelled; real dialogs come back
-// when the answer goes.
-class CFileAnswer {
-public:
-    explicit CFileAnswer(QString path) {
-        SetFileChooserForTests([this, path = std::move(path)](const CFileRequest& request) {
-            m_requests.push_back(request);
-            return m_requests.size() == 1 ? path : QString();
-        });
-    }
-    ~CFileAnswer() { SetFileChooserForTests(nullptr); }
-    CFileAnswer(const CFileAnswer&) = delete;
-    CFileAnswer& operator=(const CFileAnswer&) = delete;
-
-    bool Done() const { return !m_requests.empty(); }
-    // What the page asked for (mode, title, filter, start folder), in order.
-    const std::vector<CFileRequest>& Requests() const { return m_requests; }
-
-private:
-    std::vector<CFileRequest> m_requests;
-};
-
-inline std::unique_ptr<CFileAnswer> AnswerFile(const QString& path) {
-    return std::make_unique<CFileAnswer>(path);
-}
-
 template <typename T = QPushButton> T* Find(QWidget* root, const QString& name) {
     T* found = root->findChild<T*>(name);
     EXPECT_NE(found, nullptr) << name.toStdString();
@@ -155,25 +127,19 @@ inline QString ClickAnswering(QAbstractButton* button, QMessageBox::StandardButt
     return text;
 }
 
-// Clicks button and answers the file or folder question it asks with path.
-inline void ClickChoosing(QAbstractButton* button, const QString& path) {
-    const auto answer = AnswerFile(path);
+// Clicks button and answers the file or folder question it asks with path, through ChooseFile's
+// test seam (no dialog opens), and later ones as cancelled; returns what was asked for (mode,
+// title, filter, start folder). Real dialogs come back after.
+inline std::vector<CFileRequest> ClickChoosing(QAbstractButton* button, const QString& path) {
+    std::vector<CFileRequest> requests;
+    SetFileChooserForTests([&](const CFileRequest& request) {
+        requests.push_back(request);
+        return requests.size() == 1 ? path : QString();
+    });
     Click(button);
-    EXPECT_TRUE(answer->Done()) << "no file question came";
-}
-
-// Waits until the page's agent list shows count stations, asking the name server again while it
-// is short.
-inline bool WaitForAgentList(QWidget* page, int count) {
-    auto* agents = Find<QListView>(page, QStringLiteral("Agent List"));
-    return QTest::qWaitFor(
-        [&] {
-            if (agents->model()->rowCount() < count) {
-                Click(Find(page, QStringLiteral("Refresh List")));
-            }
-            return agents->model()->rowCount() == count;
-        },
-        20000);
+    SetFileChooserForTests(nullptr);
+    EXPECT_FALSE(requests.empty()) << "no file question came";
+    return requests;
 }
 
 } // namespace halyx::test

@@ -6,6 +6,7 @@
 
 #include "desktop/initpagewidget.h"
 
+#include <QListView>
 #include <QTreeWidget>
 
 #include <filesystem>
@@ -28,8 +29,7 @@ protected:
 
     CInitPage& Page() { return widget->Presenter(); }
 
-    // ALPHA and BRAVO registered at the name server and added to the team, each by clicking its
-    // row in the agent list and Add Client.
+    // ALPHA and BRAVO registered, each added to the team by its agent list row and Add Client.
     void Team() {
         auto connection = registry.open_connection("10.1.1.1");
         registry.handle_request("(register :name ALPHA :port 7100)", connection);

@@ -1,9 +1,8 @@
 #pragma once
 
-// A page context as the main window makes it: a scenario, an agent on an in-memory
-// communicator, an experiment log, one undo stack, and a count of the scenario's change
-// notifications (the editor, tables and map redraw on them).
-// Helpers answer the modal dialogs a page opens, as a user would.
+// A page context as the main window makes it (a scenario, an agent on an in-memory communicator,
+// a log, one undo stack), a count of the scenario's change notifications (the editor, tables and
+// map redraw on them), and answers to the modal dialogs a page opens.
 
 #include "guitest.h"
 

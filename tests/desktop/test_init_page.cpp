@@ -1,11 +1,13 @@
 // The simulation control page's controls for sessions that go wrong and for reviewing recorded
 // ones, driven as the experimenter drives them: a log whose disk fills, a station that stops
 // answering, commands from outside the team, the registration's state, replay speed and seek,
-// and the mission's timeline.
+// the mission's timeline and picture.
 #include "initpagefixture.h"
 
 #include "desktop/commpagewidget.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/missionfollower.h"
+#include "desktop/missionwindow.h"
 #include "desktop/timelinedialog.h"
 #include "external/agentkit/communicator.h"
 
@@ -50,13 +52,10 @@ TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder)
         << message.toStdString();
     ASSERT_GT(log.KeptBytes(), 0u);
 
-    {
-        // A folder as the chooser answers it, without the trailing separator.
-        auto answer = AnswerFile(QString::fromStdString(spare).chopped(1));
-        Click(move);
-        ASSERT_TRUE(answer->Done());
-        EXPECT_EQ(answer->Requests().front().mode, CFileRequest::Mode::Folder);
-    }
+    // A folder as the chooser answers it, without the trailing separator.
+    const auto asked = ClickChoosing(move, QString::fromStdString(spare).chopped(1));
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].mode, CFileRequest::Mode::Folder);
     // That the moved log holds every event is the log's own test.
     EXPECT_EQ(log.FilePath(), spare + "Run.xml");
     EXPECT_TRUE(window->StatusLine()->text().contains(QString::fromStdString(spare)));
@@ -160,12 +159,21 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     dialog->close();
 
     // A click on the groove goes to the minute clicked (its middle is minute 480, give or take
-    // the handle's width), and the chat page replays the recorded chat up to there, apart from
-    // the live transcript.
+    // the handle's width); the Mission Picture, drawn from the loaded log's events read off the
+    // window's thread, shows that minute at once, and the chat page replays the recorded chat up
+    // to there, apart from the live transcript.
     Click(Find(widget, QStringLiteral("Initialize Playback")));
+    Click(Find(widget, QStringLiteral("Mission Picture")));
+    CMissionWindow* picture = widget->MissionWindow();
+    ASSERT_NE(picture, nullptr);
+    CMissionFollower& follower = picture->Follower();
+    ASSERT_TRUE(Eventually([&] { return follower.ReplayingRecording(); }));
     QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 2, seek->height() / 2));
-    ASSERT_TRUE(Eventually([&] { return std::abs(agent.Clock() - 480) <= 40; })) << agent.Clock();
+    ASSERT_TRUE(Eventually([&] {
+        return std::abs(agent.Clock() - 480) <= 40 && picture->Minute() == agent.Clock();
+    })) << agent.Clock();
     EXPECT_EQ(seek->value(), agent.Clock());
+    EXPECT_EQ(follower.State().chatLines, 10u);
     QTest::mouseClick(seek, Qt::LeftButton, {}, QPoint(seek->width() / 4, seek->height() / 2));
     ASSERT_TRUE(Eventually([&] { return agent.Clock() < 400; })) << agent.Clock();
     EXPECT_NEAR(agent.Clock(), 240, 40);
@@ -178,7 +186,10 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     EXPECT_FALSE(QString::fromStdString(chat->Presenter().LogText()).contains("minute 0"));
     seek->setFocus();
     QTest::keyClick(seek, Qt::Key_Home);
-    ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0; })) << agent.Clock();
+    ASSERT_TRUE(Eventually([&] { return agent.Clock() == 0 && picture->Minute() == 0; }))
+        << picture->Minute();
+    EXPECT_EQ(follower.State().chatLines, 1u);
+    EXPECT_EQ(Find<QLabel>(picture, QStringLiteral("Minute"))->text(), QStringLiteral("Minute 0"));
     chat->FlushTranscript();
     EXPECT_EQ(chat->ReplayBox()->toPlainText(),
               QStringLiteral("[Minute 0] [ALPHA] -> [BRAVO]: minute 0\n"));

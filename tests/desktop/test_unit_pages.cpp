@@ -52,7 +52,7 @@ protected:
     std::unique_ptr<CIncursionsPage> page;
 };
 
-TEST_F(UnitPages, AddEditAndUndoAnIncursion) {
+TEST_F(UnitPages, AddEditUndoAndAutoGenerateIncursions) {
     CUnitPane* pane = page->IncursionPane();
     AnswerUnitDialog({"Boat", "100", "200", "", "45", "300", "7"});
     Click(pane->Button("Add New"));
@@ -71,6 +71,14 @@ TEST_F(UnitPages, AddEditAndUndoAnIncursion) {
 
     undoStack.undo();
     EXPECT_EQ(Cell(pane, 0, 0), "Boat");
+
+    // Auto Generate appends the count chosen.
+    WhenModal<CGenResDlg>([](CGenResDlg* dialog) {
+        dialog->CountBox()->setValue(2);
+        dialog->accept();
+    });
+    Click(pane->Button("Auto Generate"));
+    EXPECT_EQ(pane->Table()->model()->rowCount(), 3);
 }
 
 TEST_F(UnitPages, RemoveThreeSelectedRowsMatchedById) {
@@ -110,10 +118,8 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
     scenario.Incursions().Add(CIncursion("I", "i1", "1", "2", "3", "4", "5"));
 
     const QString radarFile = QString::fromStdString(folder + "radars.hrd");
-    auto answer = AnswerFile(radarFile);
-    Click(page->RadarPane()->Button("Save to Disk"));
-    EXPECT_EQ(answer->Requests().at(0).mode, CFileRequest::Mode::Save);
-    answer.reset();
+    EXPECT_EQ(ClickChoosing(page->RadarPane()->Button("Save to Disk"), radarFile).at(0).mode,
+              CFileRequest::Mode::Save);
 
     ClickChoosing(page->IncursionPane()->Button("Save to Disk"),
                   QString::fromStdString(folder + "inc.hid"));
@@ -136,17 +142,6 @@ TEST_F(UnitPages, SaveAndLoadEachUnitFile) {
 
     ClickChoosing(page->RadarPane()->Button("Load from Disk"), QString()); // cancelled
     EXPECT_EQ(scenario.Radars().At(0).GetId(), "r1");
-}
-
-TEST_F(UnitPages, AutoGenerateAppendsTheCountChosen) {
-    CUnitPane* pane = page->IncursionPane();
-    scenario.Incursions().Add(CIncursion("Incursion 0", "x", "1", "2", "3", "4", "5"));
-    WhenModal<CGenResDlg>([](CGenResDlg* dialog) {
-        dialog->CountBox()->setValue(2);
-        dialog->accept();
-    });
-    Click(pane->Button("Auto Generate"));
-    EXPECT_EQ(pane->Table()->model()->rowCount(), 3);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include "controls/gsegeometry.h"
 #include "controls/gserenderer.h"
+#include "controls/maplimits.h"
 #include "controls/unitsymbols.h"
 #include "external/maplib/worldmap.h"
 #include "scenario/defaultscenario.h"
@@ -25,36 +26,38 @@
 namespace halyx {
 namespace {
 
-struct GoldenDrawing : ::testing::Test {
+struct Drawing : ::testing::Test {
     CScenario scenario;
     CGSERenderer renderer{scenario};
 
-    void SetUp() override {
-        const std::string maps = std::string(HALYX_SOURCE_DIR) + "/data/maps/";
-        LoadDefaultScenario(scenario, maps);
-        CSilentGeographyView silent;
-        ASSERT_TRUE(scenario.Geography().GetMapFromURL(
-            scenario.Geography().GetMapURL(CGeography::kGlobalMap), silent));
-        std::array<CMapLimit, 3> limits;
-        for (int i = 0; i < 3; ++i) {
-            CMapLimit& limit = limits[static_cast<size_t>(i)];
-            limit.ok = scenario.Geography().GetMapBounds(scenario.Geography().GetMapURL(i),
-                                                         limit.corner1, limit.corner2, silent);
-            ASSERT_TRUE(limit.ok) << i;
-        }
-        renderer.SetMapLimits(limits);
-        scenario.Geography().GetWorldMap().update(nullptr, 104, 40, 40,
-                                                  CLatLng(kRegionMinLat, kRegionMinLng),
-                                                  CLatLng(kRegionMaxLat, kRegionMaxLng));
+    // Renders area of the content into image, whose top left is the content's origin.
+    void Paint(QImage& image, const QPoint& origin, const QRect& area) {
+        QPainter painter(&image);
+        painter.translate(-origin);
+        renderer.Render(painter, area);
     }
-
     QImage Draw(const QRect& area) {
         QImage image(area.size(), QImage::Format_RGB32);
-        QPainter painter(&image);
-        painter.translate(-area.topLeft());
         renderer.SetVisibleRect(area);
-        renderer.Render(painter, area);
+        Paint(image, area.topLeft(), area);
         return image;
+    }
+};
+
+struct GoldenDrawing : Drawing {
+    void SetUp() override {
+        LoadDefaultScenario(scenario, HALYX_SOURCE_DIR "/data/maps/");
+        CGeography& geography = scenario.Geography();
+        CSilentGeographyView silent;
+        ASSERT_TRUE(geography.GetMapFromURL(geography.GetMapURL(CGeography::kGlobalMap), silent));
+        const CMapLimits limits =
+            ReadMapLimits({geography.GetMapURL(0), geography.GetMapURL(1), geography.GetMapURL(2)});
+        for (const CMapLimit& limit : limits) {
+            ASSERT_TRUE(limit.ok);
+        }
+        renderer.SetMapLimits(limits);
+        geography.GetWorldMap().update(nullptr, 104, 40, 40, CLatLng(kRegionMinLat, kRegionMinLng),
+                                       CLatLng(kRegionMaxLat, kRegionMaxLng));
     }
 
     void Compare(const QImage& drawn, const std::string& name) {
@@ -80,9 +83,7 @@ TEST_F(GoldenDrawing, DefaultScenarioAtZoom10AroundTheLaunchSite) {
     Compare(Draw(QRect(site.x - 640, site.y - 512, 1280, 1024)), "default_zoom10.png");
 }
 
-struct PartialRepaint : ::testing::Test {
-    CScenario scenario;
-    CGSERenderer renderer{scenario};
+struct PartialRepaint : Drawing {
     const QRect view{300, 600, 640, 480};
 
     void SetUp() override {
@@ -94,17 +95,6 @@ struct PartialRepaint : ::testing::Test {
         scenario.Radars().Add(CRadar("R", "r", "200", "400", "40", "-", "-"));
         scenario.Incursions().Add(CIncursion("I", "i", "210", "420", "60", "30", "0"));
         scenario.Interceptors().Add(CInterceptor("F", "f", "190", "410", "80", "0", "1", "1", "s"));
-        renderer.SetVisibleRect(view);
-    }
-    void Paint(QImage& image, const QRect& area) {
-        QPainter painter(&image);
-        painter.translate(-view.topLeft());
-        renderer.Render(painter, area);
-    }
-    QImage Full() {
-        QImage image(view.size(), QImage::Format_RGB32);
-        Paint(image, view);
-        return image;
     }
 };
 
@@ -112,33 +102,34 @@ TEST_F(PartialRepaint, DamagedRectanglesAfterEachDragStepMatchAFullRepaint) {
     const CGSESelection incursion{UnitKind::Incursion, 0, "i"};
     const CGSESelection radar{UnitKind::Radar, 0, "r"};
     renderer.SetSelection(incursion);
-    QImage picture = Full();
+    QImage picture = Draw(view);
     for (int step = 1; step <= 6; ++step) {
         const QRect before = renderer.UnitRect(incursion);
         CIncursion& unit = scenario.Incursions().At(0);
         unit.SetLatValue(210 + 4 * step);
         unit.SetHeadingValue(30 + 40 * step);
-        Paint(picture, before.united(renderer.UnitRect(incursion)).intersected(view));
+        Paint(picture, view.topLeft(),
+              before.united(renderer.UnitRect(incursion)).intersected(view));
     }
-    EXPECT_EQ(picture, Full());
+    EXPECT_EQ(picture, Draw(view));
 
     // A radar's range grows: its circle is part of what it covers.
     renderer.SetSelection(radar);
-    picture = Full();
+    picture = Draw(view);
     const QRect before = renderer.UnitRect(radar);
     scenario.Radars().At(0).SetRangeValue(55);
-    Paint(picture, before.united(renderer.UnitRect(radar)).intersected(view));
-    EXPECT_EQ(picture, Full());
+    Paint(picture, view.topLeft(), before.united(renderer.UnitRect(radar)).intersected(view));
+    EXPECT_EQ(picture, Draw(view));
 }
 
 TEST_F(PartialRepaint, HiddenKindsLeaveNoTrace) {
     const CWindowPoint cross = scenario.Geography().GetWorldMap().LatLng2PixelLoc(200, 400);
     const QPoint at = QPoint(cross.x, cross.y) - view.topLeft() + QPoint(4, 4);
-    EXPECT_EQ(Full().pixel(at), kRadarCrossColour.rgb());
+    EXPECT_EQ(Draw(view).pixel(at), kRadarCrossColour.rgb());
     CGSEDrawOptions options;
     options.radars = false;
     renderer.SetOptions(options);
-    EXPECT_NE(Full().pixel(at), kRadarCrossColour.rgb());
+    EXPECT_NE(Draw(view).pixel(at), kRadarCrossColour.rgb());
 }
 
 constexpr QRgb kBackground = 0xff102030;

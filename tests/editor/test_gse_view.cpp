@@ -91,8 +91,6 @@ TEST_F(EditorView, ClickSelectsInHitOrderRadarsThenIncursionsThenInterceptors) {
     scenario.Incursions().Add(CIncursion("I2", "i2", "300", "300", "60", "0", "0"));
     scenario.Interceptors().Add(CInterceptor("F1", "f1", "300", "300", "50", "0", "1", "1", "s"));
     scenario.Interceptors().Add(CInterceptor("F2", "f2", "500", "300", "50", "0", "1", "1", "s"));
-    QSignalSpy changed(view.get(), &CGSEView::SelectionChanged);
-
     const QPoint r1 = Show(100, 300);
     Click(r1 + QPoint(1, 0)); // between the radars, nearer neither by much: the first wins
     EXPECT_EQ(view->Selection().kind, UnitKind::Radar);
@@ -110,7 +108,6 @@ TEST_F(EditorView, ClickSelectsInHitOrderRadarsThenIncursionsThenInterceptors) {
     EXPECT_EQ(view->Selection().id, "f2");
     Click(Show(500, 300) + QPoint(6, 0)); // exactly 6 pixels away is a miss
     EXPECT_TRUE(view->Selection().Empty());
-    EXPECT_GE(changed.count(), 5);
 }
 
 TEST_F(EditorView, DraggingAUnitMovesItLiveAndIsOneUndoStep) {

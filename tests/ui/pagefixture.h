@@ -8,12 +8,11 @@
 #include "external/agentkit/memorycommunicator.h"
 #include "external/agentkit/nameregistry.h"
 #include "record/experimentlog.h"
-#include "record/logloader.h"
 #include "record/savelocation.h"
 #include "scenario/defaultscenario.h"
 #include "scenario/scenario.h"
-#include "scenario/scenarioxml.h"
 #include "testhome.h"
+#include "ui/consolewiring.h"
 #include "ui/initpage.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +29,6 @@ struct ScriptedView : IInitPageView {
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     std::deque<bool> answers;
-    bool cancelLocation = false;
     std::string folder;
     std::string name = "Run";
     std::optional<std::string> openFile;
@@ -45,9 +43,6 @@ struct ScriptedView : IInitPageView {
         return yes;
     }
     bool ChooseLogLocation(CSaveLocation& where) override {
-        if (cancelLocation) {
-            return false;
-        }
         where.SetLocation(folder);
         where.SetName(name);
         std::string message;
@@ -62,26 +57,7 @@ class PageTest : public ::testing::Test {
 protected:
     PageTest()
         : agent(AgentScenario::Of(scenario), log), comm(agent, &registry),
-          page(view, agent, log,
-               InitPageScenario{
-                   .missingComponents = [this] { return CInitPage::MissingComponents(scenario); },
-                   .scenarioXml = [] { return std::string("<Scenario>\n</Scenario>\n"); },
-                   .unitProblems = [this] { return CInitPage::UnitProblems(scenario); },
-                   .loadExperiment =
-                       [this](const std::string& path, const auto& apply) {
-                           apply([this, path](std::string& message) {
-                               CLogLoader loader(
-                                   {.readScenario = nullptr,
-                                    .loadTeam =
-                                        [this](const std::vector<std::string>& names) {
-                                            agent.LoadTeam(names);
-                                        },
-                                    .events = &agent.Events()});
-                               LogLoadResult result = loader.Load(path);
-                               message = result.message;
-                               return static_cast<bool>(result);
-                           });
-                       }}) {
+          page(view, agent, log, MakeInitPageScenario(scenario, agent, {})) {
         agent.SetStatusView(&page);
         agent.SetNotices(&page);
         agent.set_debug_sink([](const std::string&) {});

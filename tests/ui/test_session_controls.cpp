@@ -10,23 +10,7 @@
 namespace halyx::test {
 namespace {
 
-class SessionControls : public PageTest {
-protected:
-    // "minute content" of every replayed station command sent to ALPHA.
-    std::vector<std::string> ReplayedToAlpha(int fromTick, int toTick) {
-        std::vector<std::string> out;
-        for (int minute = fromTick; minute <= toTick; ++minute) {
-            comm.clear_sent();
-            agent.process_clock_tick();
-            for (const CSentMessage& m : comm.sent()) {
-                if (m.receiver == "ALPHA" && m.content.find("clock_sync") == std::string::npos) {
-                    out.push_back(std::to_string(minute) + " " + m.content);
-                }
-            }
-        }
-        return out;
-    }
-};
+class SessionControls : public PageTest {};
 
 // A station's row says when it stops responding and counts the messages from it that could not
 // be read, through the run; so does a map the station could not fetch.
@@ -142,7 +126,17 @@ TEST_F(SessionControls, SeekReleasesExactlyTheRecordsFromThatMinuteOn) {
     ASSERT_FALSE(comm.sent().empty());
     EXPECT_EQ(comm.sent().back().content, "tell :command clock_sync :clock 3");
     EXPECT_EQ(page.ClockDigits(), "003");
-    const std::vector<std::string> replayed = ReplayedToAlpha(3, 6);
+    // What ALPHA is sent from there on, besides the clock.
+    std::vector<std::string> replayed;
+    for (int minute = 3; minute <= 6; ++minute) {
+        comm.clear_sent();
+        agent.process_clock_tick();
+        for (const CSentMessage& m : comm.sent()) {
+            if (m.receiver == "ALPHA" && m.content.find("clock_sync") == std::string::npos) {
+                replayed.push_back(std::to_string(minute) + " " + m.content);
+            }
+        }
+    }
     ASSERT_EQ(replayed.size(), 2u);
     EXPECT_EQ(replayed[0], "4 tell :command activate :resource radar :id R2");
     EXPECT_EQ(replayed[1].substr(0, 36), "4 tell :command subject_communicatio");
