@@ -14,7 +14,6 @@
 #include "browser.h"
 #include "e2eutil.h"
 
-#include <QFile>
 #include <QStandardPaths>
 
 #include <gmock/gmock.h>
@@ -87,16 +86,6 @@ protected:
     // Waits until the page's expression is "true"; false after ms.
     static bool Until(CBrowserPage& page, const std::string& expression, int ms = 20000) {
         return Spin([&] { return page.Evaluate("String(!!(" + expression + "))") == "true"; }, ms);
-    }
-    // For the user guide: the page at 1366x768 into the PNG file that variable names.
-    static void Screenshot(CBrowserPage& page, const char* variable) {
-        if (const QString shot = qEnvironmentVariable(variable); !shot.isEmpty()) {
-            const QJsonObject png = page.Call("Page.captureScreenshot", {{"format", "png"}});
-            QFile file(shot);
-            EXPECT_TRUE(
-                file.open(QIODevice::WriteOnly) &&
-                file.write(QByteArray::fromBase64(png.value("data").toString().toLatin1())) > 0);
-        }
     }
     std::string m_browser;
 };
@@ -181,7 +170,6 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
               "false");
     alpha.Evaluate("t.fill('20', 'yes', 'hold <b>north</b>'); 'x'");
     bravo.Evaluate("t.fill('70', 'no', ''); 'x'");
-    Screenshot(alpha, "HALYX_FREEZE_SCREENSHOT");
     alpha.Evaluate("t.submit(); 'x'");
     ASSERT_TRUE(Until(alpha, "document.getElementById('cover').hidden"));
     // Sent again, the same action answers nothing more; BRAVO's malformed answers are refused.
@@ -269,7 +257,6 @@ TEST_F(WebSeats, TwoSubjectsAndABotPlayAMission) {
     // A balloon rises where ALPHA clicks and its weather shows; asked for an interceptor
     // against an incursion ALPHA sees, CHARLIE (a bot) answers on ALPHA's page.
     alpha.Evaluate("t.key('b'); 'x'");
-    Screenshot(alpha, "HALYX_SEAT_SCREENSHOT");
     alpha.Evaluate("t.clickMap(564, 325); 'x'");
     const std::string side = "document.getElementById('units').textContent";
     EXPECT_TRUE(Until(alpha, "/ALPHA balloon .*: (wind|no data)/.test(" + side + ")"));
