@@ -24,7 +24,7 @@ namespace {
 
 class CommPages : public WindowTest {
 protected:
-    CommPages() : WindowTest("test_desktop_comm_pages") {
+    CommPages() {
         agentPage = dynamic_cast<CAgentCommPageWidget*>(window->Pages()[2]);
         humanPage = dynamic_cast<CCommPageWidget*>(window->Pages()[3]);
     }
