@@ -35,7 +35,7 @@ QString Fresh(const char* name) {
     return QString::fromStdString(test::FreshFolder(name)).chopped(1);
 }
 
-TEST(SettingsHome, EachHomeKeepsItsOwnSettings) {
+TEST(SettingsHome, EachHomeKeepsItsOwnSettingsAndWithoutOneTheUsualPlaceIsUsed) {
     const QString first = Fresh("first");
     const QString second = Fresh("second");
     {
@@ -62,12 +62,9 @@ TEST(SettingsHome, EachHomeKeepsItsOwnSettings) {
     QSettings file(first + QStringLiteral("/settings.ini"), QSettings::IniFormat);
     EXPECT_EQ(file.value(QStringLiteral("Registration/Agent")).toString(),
               QStringLiteral("Lab-One"));
-}
-
-// An empty HALYX_HOME counts as not set.
-TEST(SettingsHome, WithoutAHomeTheUsualPlaceIsUsed) {
+    // Without a home (an empty one counts as not set) the usual place is used.
     for (const QByteArray& unset : {QByteArray{}, QByteArray("")}) {
-        HomeScope home(unset);
+        HomeScope none(unset);
         EXPECT_TRUE(CSettings::FilePath().isEmpty()) << unset.isNull();
     }
 }

@@ -22,7 +22,7 @@ template <typename Condition> bool Eventually(Condition condition) {
 
 class InitPageTest : public WindowTest {
 protected:
-    explicit InitPageTest(const char* name) : WindowTest(name) {
+    InitPageTest() {
         widget = window->InitPage();
         window->show();
     }

@@ -24,23 +24,13 @@ namespace {
 
 class CommPages : public WindowTest {
 protected:
-    CommPages() : WindowTest("test_desktop_comm_pages") {
+    CommPages() {
         agentPage = dynamic_cast<CAgentCommPageWidget*>(window->Pages()[2]);
         humanPage = dynamic_cast<CCommPageWidget*>(window->Pages()[3]);
     }
     CAgentCommPageWidget* agentPage = nullptr;
     CCommPageWidget* humanPage = nullptr;
 };
-
-TEST_F(CommPages, TestAddsFourSampleEntriesThatGoNowhereElse) {
-    const std::size_t sentBefore = agent.CommStore().Outgoing().size();
-    Click(Find(humanPage, QStringLiteral("Test")));
-    const QString text = humanPage->Transcript()->toPlainText();
-    const QString entry = QStringLiteral("[(TEST)] -> [(ALL)]: This is a sample chat entry\n");
-    EXPECT_EQ(text.count(entry), 4);
-    EXPECT_TRUE(text.endsWith(entry));
-    EXPECT_EQ(agent.CommStore().Outgoing().size(), sentBefore);
-}
 
 TEST_F(CommPages, AFloodOf50000MessagesIsListedSortedAndTranscribed) {
     ASSERT_NE(agentPage, nullptr);
@@ -87,7 +77,16 @@ TEST_F(CommPages, AFloodOf50000MessagesIsListedSortedAndTranscribed) {
         QStringLiteral("[BRAVO] -> [ALPHA]: over\n")));
 }
 
-TEST_F(CommPages, DisplayShowsTheMessageTreeAndClearAllEmptiesOnlyThePage) {
+// "Test" adds four sample entries that go nowhere else; Display shows the message tree.
+TEST_F(CommPages, TestAddsSampleEntriesDisplayShowsTheTreeAndClearAllEmptiesOnlyThePage) {
+    const std::size_t sentBefore = agent.CommStore().Outgoing().size();
+    Click(Find(humanPage, QStringLiteral("Test")));
+    const QString text = humanPage->Transcript()->toPlainText();
+    const QString entry = QStringLiteral("[(TEST)] -> [(ALL)]: This is a sample chat entry\n");
+    EXPECT_EQ(text.count(entry), 4);
+    EXPECT_TRUE(text.endsWith(entry));
+    EXPECT_EQ(agent.CommStore().Outgoing().size(), sentBefore);
+
     Deliver("ALPHA", "tell :command get_weather :lat 100 :lng 95 :balloonID B7");
     agentPage->Incoming().model->Flush();
     ASSERT_EQ(agentPage->Incoming().model->rowCount(), 1);
@@ -121,7 +120,7 @@ TEST_F(CommPages, DisplayShowsTheMessageTreeAndClearAllEmptiesOnlyThePage) {
     EXPECT_EQ(agent.CommStore().Incoming().size(), 1u);
 }
 
-TEST_F(CommPages, TheListModelKeepsTheNewestEntriesSortedAndTheCurrentOneThroughMerges) {
+TEST_F(CommPages, TheListKeepsTheNewestSortedOrInArrivalOrderAndTheCurrentOneThroughMerges) {
     CMessageListModel model;
     model.SetMaxEntries(1000);
     for (int i = 0; i < 600; ++i) {
@@ -162,10 +161,8 @@ TEST_F(CommPages, TheListModelKeepsTheNewestEntriesSortedAndTheCurrentOneThrough
     model.Clear();
     EXPECT_EQ(model.rowCount(), 0);
     EXPECT_EQ(model.WidestText(), 0);
-}
 
-TEST_F(CommPages, ArrivalOrderListsMessagesAsTheyCameAndIsRemembered) {
-    CMessageListModel model;
+    // Arrival order lists messages as they came, and the page remembers the choice.
     for (const char* text : {"(tell :c)", "(tell :a)", "(tell :b)"}) {
         model.Add(QString::fromLatin1(text));
     }

@@ -1,20 +1,31 @@
 // The simulation control page's controls for sessions that go wrong and for reviewing recorded
 // ones, driven as the experimenter drives them: a log whose disk fills, a station that stops
 // answering, commands from outside the team, the registration's state, replay speed and seek,
-// the mission's timeline and picture.
+// the mission's timeline and picture; and the scenario check, whose findings show their unit and
+// whose errors Initialize Simulation asks about.
 #include "initpagefixture.h"
 
+#include "controls/gseselection.h"
 #include "desktop/commpagewidget.h"
-#include "desktop/initpagewidget.h"
+#include "desktop/findingsmodel.h"
 #include "desktop/missionfollower.h"
 #include "desktop/missionwindow.h"
+#include "desktop/scenariopage.h"
 #include "desktop/timelinedialog.h"
+#include "desktop/unitpages.h"
+#include "desktop/unitpane.h"
+#include "editor/gseframe.h"
+#include "editor/gseview.h"
 #include "external/agentkit/communicator.h"
+#include "scenario/defaultscenario.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QSlider>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QTextEdit>
 
 #include <cerrno>
@@ -23,10 +34,14 @@
 namespace halyx::test {
 namespace {
 
-class InitPage : public InitPageTest {
-protected:
-    InitPage() : InitPageTest("test_desktop_init_page") {}
-};
+using InitPage = InitPageTest;
+
+// The list row of the one row selected in the table (shown through its sorting proxy), or -1.
+int SelectedListRow(QTableView* table) {
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(table->model());
+    return selected.size() == 1 && proxy ? proxy->mapToSource(selected.front()).row() : -1;
+}
 
 TEST_F(InitPage, AFullDiskIsReportedAfterTheWriteAndMoveLogTakesTheChosenFolder) {
     const std::string full = FreshFolder("fulldisk");
@@ -200,6 +215,70 @@ TEST_F(InitPage, ReplaySpeedSeekAndTimelineFollowTheLoadedExperiment) {
     EXPECT_EQ(speed->currentText(), QStringLiteral("x1"));
     EXPECT_FALSE(timeline->isEnabled());
     EXPECT_FALSE(seek->isEnabled());
+}
+
+TEST_F(InitPage, ACheckFindingSelectsItsUnitAndInitializeAsksAboutErrors) {
+    LoadDefaultScenario(scenario, HALYX_SOURCE_DIR "/data/maps/");
+    scenario.Weather().Generate(CWeatherMap::kCellsPerLayer, 0.3, 4.0);
+    scenario.Radars().At(3).SetLat("990");
+    const std::string radarId = scenario.Radars().At(3).GetId();
+    Click(window->EditorToggle());
+    ASSERT_NE(window->Editor(), nullptr);
+
+    CScenarioPage* page = window->ScenarioPage();
+    Click(page->Button(QStringLiteral("Check Scenario")));
+    CScenarioCheckDialog* dialog = page->CheckDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    ASSERT_EQ(dialog->Model()->rowCount(), 1);
+    EXPECT_EQ(dialog->Model()->index(0, CFindingsModel::Unit).data().toString().toStdString(),
+              radarId);
+
+    QTableView* findings = dialog->Table();
+    const QRect cell = findings->visualRect(dialog->Model()->index(0, CFindingsModel::Text));
+    QTest::mouseClick(findings->viewport(), Qt::LeftButton, {}, cell.center());
+
+    auto* incursionsPage = qobject_cast<CIncursionsPage*>(window->Sheet()->currentWidget());
+    ASSERT_NE(incursionsPage, nullptr) << "the radar's page is not shown";
+    CUnitPane* radars = incursionsPage->RadarPane();
+    EXPECT_EQ(SelectedListRow(radars->Table()), 3);
+    EXPECT_EQ(window->Editor()->View()->Selection(), (CGSESelection{UnitKind::Radar, 3, radarId}));
+    // The window stands beside the row it selected, not over it.
+    const QRect row = radars->Table()->visualRect(radars->Table()->currentIndex());
+    EXPECT_FALSE(dialog->frameGeometry().intersects(
+        QRect(radars->Table()->viewport()->mapToGlobal(row.topLeft()), row.size())));
+
+    // A unit removed since the check is not shown in another unit's place.
+    scenario.Radars().RemoveById(radarId);
+    radars->Table()->clearSelection();
+    QTest::mouseClick(findings->viewport(), Qt::LeftButton, {}, cell.center());
+    EXPECT_TRUE(radars->Table()->selectionModel()->selectedRows().isEmpty());
+
+    // An interceptor's finding shows the other page, with the unit in its table and the editor.
+    ASSERT_GE(scenario.Interceptors().Count(), 2);
+    const std::string interceptorId = scenario.Interceptors().At(1).GetId();
+    emit dialog->UnitChosen(UnitKind::Interceptor, 1, QString::fromStdString(interceptorId));
+    auto* interceptorsPage = qobject_cast<CInterceptorsPage*>(window->Sheet()->currentWidget());
+    ASSERT_NE(interceptorsPage, nullptr) << "the interceptor's page is not shown";
+    EXPECT_EQ(SelectedListRow(interceptorsPage->InterceptorPane()->Table()), 1);
+    EXPECT_EQ(window->Editor()->View()->Selection(),
+              (CGSESelection{UnitKind::Interceptor, 1, interceptorId}));
+
+    // Initialize Simulation names the errors and stops at No.
+    scenario.Radars().Add(CRadar("Lost", "R-out", "500", "10", "90", "-", "-"));
+    Team();
+    QString question;
+    {
+        auto answer = AnswerBox(QMessageBox::No, &question);
+        Page().InitializeSimulation();
+        EXPECT_TRUE(answer->Done());
+    }
+    EXPECT_EQ(question.toStdString(),
+              std::string(CInitPage::kCheckErrorsStart) +
+                  "ERROR radar R-out position 500.000, 10.000 lies outside the editable region "
+                  "(latitude 0 to 950, longitude 95 to 655)\n" +
+                  CInitPage::kCheckErrorsEnd);
+    EXPECT_FALSE(log.IsOpen());
 }
 
 } // namespace

@@ -1,16 +1,12 @@
 // The main window's own duties: the modified mark of the scenario's undo stack, the question
-// about unsaved changes at shutdown, the editor toggle, a mark made from any of its windows, and
-// an open experiment log and every other window closed when the window closes.
+// about unsaved changes at shutdown, the editor toggle, the registration fields, and an open
+// experiment log and every other window closed when the window closes.
 #include "windowfixture.h"
 
 #include "controls/settings.h"
 #include "desktop/initpagewidget.h"
-#include "desktop/missionwindow.h"
 #include "editor/gseframe.h"
 #include "study/studyplan.h"
-
-#include <QInputDialog>
-#include <QLabel>
 
 #include <QLineEdit>
 #include <QPointer>
@@ -20,10 +16,7 @@
 namespace halyx::test {
 namespace {
 
-class MainWindow : public WindowTest {
-protected:
-    MainWindow() : WindowTest("test_desktop_main_window") {}
-};
+using MainWindow = WindowTest;
 
 TEST_F(MainWindow, UnsavedScenarioChangesAreMarkedAndAskedAboutAtShutdown) {
     window->show();
@@ -120,34 +113,6 @@ TEST_F(MainWindow, RegistrationFieldsPreferTheCommandLineThenWhatWasLastUsed) {
     EXPECT_EQ(field("Agent"), "Lab-Third");
     // The test's home keeps the settings; the next test starts without them.
     QSettings(CSettings::FilePath(), QSettings::IniFormat).clear();
-}
-
-// Ctrl+M from the Mission Picture, with the simulation control page shown: the note goes into
-// the log and the status line says so.
-TEST_F(MainWindow, AMarkIsMadeFromEveryWindow) {
-    ASSERT_TRUE(log.Open(FreshFolder("mark"), "Marked", "", "<Scenario>\n</Scenario>\n"));
-    window->show();
-    Click(Find(window->InitPage(), QStringLiteral("Mission Picture")));
-    CMissionWindow* picture = window->InitPage()->MissionWindow();
-    ASSERT_NE(picture, nullptr);
-    picture->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(picture));
-    int boxWidth = 0;
-    CModalAnswer note(
-        [&](QWidget* w) {
-            auto* dialog = qobject_cast<QInputDialog*>(w);
-            ASSERT_NE(dialog, nullptr);
-            dialog->setTextValue(QStringLiteral("team argued here"));
-            boxWidth = dialog->findChild<QLineEdit*>()->width();
-            dialog->accept();
-        },
-        "QInputDialog");
-    QTest::keyClick(picture, Qt::Key_M, Qt::ControlModifier);
-    EXPECT_TRUE(note.Done());
-    EXPECT_GE(boxWidth, 350); // a sentence, not a word
-    EXPECT_EQ(window->StatusLine()->text(), QStringLiteral("Marked minute 0: team argued here"));
-    ASSERT_TRUE(log.Close());
-    EXPECT_NE(ReadFile(log.FilePath()).find("team argued here"), std::string::npos);
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 // the state read back from the manifest with the next run offered.
 #include "guitest.h"
 #include "missionrig.h"
-#include "testhome.h"
 
 #include "controls/settings.h"
 #include "desktop/savelogdialog.h"
@@ -24,42 +23,31 @@
 namespace halyx::test {
 namespace {
 
-class StudyPage : public ::testing::Test {
-protected:
-    void SetUp() override {
-        GuiApp("test_desktop_study_page");
-        home = FreshFolder("study");
-        CScenario scenario;
-        LoadDefaultScenario(scenario);
-        ASSERT_TRUE(SaveScenarioAs("easy", home + "scen/easy/", scenario));
-        std::ofstream(home + "plan.csv")
-            << "run,team,block,scenario,mode,stations,notes\n"
-               "1,T01,B1,scen/easy/easy.hsf,multi,ALPHA BRAVO CHARLIE,\n"
-               "2,T01,B2,scen/easy/easy.hsf,single,DELTA,no such station\n";
-        // A plan opened by an earlier run of this test would be opened again at start.
-        CSettings::SetText(QString::fromUtf8(CStudyPageWidget::kLastPlanKey), QString());
-        ASSERT_EQ(rig.Start(QString::fromStdString(home),
-                            QStringLiteral(HALYX_BINARY_DIR "/bin/halyx-station"), 11, "5"),
-                  "");
-        window = rig.window.get();
-        init = window->InitPage();
-        study = dynamic_cast<CStudyPageWidget*>(window->Pages().back());
-        ASSERT_NE(study, nullptr);
-    }
-
-    QString Cell(int row, int column) {
+TEST(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
+    GuiApp("test_desktop_study_page");
+    const std::string home = FreshFolder("study");
+    CScenario scenario;
+    LoadDefaultScenario(scenario);
+    ASSERT_TRUE(SaveScenarioAs("easy", home + "scen/easy/", scenario));
+    std::ofstream(home + "plan.csv")
+        << "run,team,block,scenario,mode,stations,notes\n"
+           "1,T01,B1,scen/easy/easy.hsf,multi,ALPHA BRAVO CHARLIE,\n"
+           "2,T01,B2,scen/easy/easy.hsf,single,DELTA,no such station\n";
+    // A plan opened by an earlier run of this test would be opened again at start.
+    CSettings::SetText(QString::fromUtf8(CStudyPageWidget::kLastPlanKey), QString());
+    CMissionRig rig;
+    ASSERT_EQ(rig.Start(QString::fromStdString(home),
+                        QStringLiteral(HALYX_BINARY_DIR "/bin/halyx-station"), 11, "5"),
+              "");
+    CHalyxCommandDlg* window = rig.window.get();
+    CInitPageWidget* init = window->InitPage();
+    auto* study = dynamic_cast<CStudyPageWidget*>(window->Pages().back());
+    ASSERT_NE(study, nullptr);
+    const auto cell = [&](int row, int column) {
         auto* table = Find<QTableView>(study, QStringLiteral("Runs"));
         return table->model()->index(row, column).data().toString();
-    }
+    };
 
-    CMissionRig rig;
-    CHalyxCommandDlg* window = nullptr;
-    CInitPageWidget* init = nullptr;
-    CStudyPageWidget* study = nullptr;
-    std::string home;
-};
-
-TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     // What registered is remembered for the next start.
     const QString ansPort = Find<QLineEdit>(init, QStringLiteral("ANS Port"))->text();
     Click(Find(init, QStringLiteral("Register")));
@@ -74,15 +62,15 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     window->Sheet()->setCurrentWidget(study);
     EXPECT_FALSE(Find(study, QStringLiteral("Prepare Next Run"))->isEnabled());
     ASSERT_TRUE(study->OpenPlan(QString::fromStdString(home + "plan.csv")));
-    EXPECT_EQ(Cell(0, CStudyTableModel::kState), QStringLiteral("pending"));
-    EXPECT_EQ(Cell(1, CStudyTableModel::kScenario), QStringLiteral("scen/easy/easy.hsf"));
+    EXPECT_EQ(cell(0, CStudyTableModel::kState), QStringLiteral("pending"));
+    EXPECT_EQ(cell(1, CStudyTableModel::kScenario), QStringLiteral("scen/easy/easy.hsf"));
 
     // Prepare: the scenario is loaded, the team is the run's stations, the log name proposed.
     Click(Find(study, QStringLiteral("Prepare Next Run")));
     auto* stations = Find<QTreeWidget>(init, QStringLiteral("Stations"));
     EXPECT_EQ(init->Presenter().Stations().size(), 3u) << study->Message().toStdString();
     ASSERT_TRUE(QTest::qWaitFor([&] { return stations->topLevelItemCount() == 3; }, 5000));
-    EXPECT_EQ(Cell(0, CStudyTableModel::kLog), QStringLiteral("logs/T01_B1"));
+    EXPECT_EQ(cell(0, CStudyTableModel::kLog), QStringLiteral("logs/T01_B1"));
 
     window->Sheet()->setCurrentWidget(init);
     {
@@ -105,12 +93,12 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
         30000));
     Click(Find(init, QStringLiteral("Start Simulation")));
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Cell(0, CStudyTableModel::kState) == QStringLiteral("running"); }, 5000));
+        [&] { return cell(0, CStudyTableModel::kState) == QStringLiteral("running"); }, 5000));
 
     // The end: the row turns done with its decision once the stations' reports are in.
     ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return Cell(0, CStudyTableModel::kState) == QStringLiteral("done"); }, 120000));
-    EXPECT_FALSE(Cell(0, CStudyTableModel::kDecision).isEmpty());
+        [&] { return cell(0, CStudyTableModel::kState) == QStringLiteral("done"); }, 120000));
+    EXPECT_FALSE(cell(0, CStudyTableModel::kDecision).isEmpty());
     EXPECT_FALSE(rig.log.IsOpen());
     EXPECT_TRUE(Find(study, QStringLiteral("Prepare Next Run"))->isEnabled());
     // The run is recorded: preparing the next one asks nothing (its station is missing).
@@ -132,24 +120,24 @@ TEST_F(StudyPage, OpenPrepareRunDoneAndResumeFromTheManifest) {
     ASSERT_NE(study, nullptr);
     window->show();
     EXPECT_EQ(Find<QLabel>(study, QStringLiteral("Plan"))->text().toStdString(), home + "plan.csv");
-    EXPECT_EQ(Cell(0, CStudyTableModel::kState), QStringLiteral("done"));
-    EXPECT_EQ(Cell(0, CStudyTableModel::kLog), QStringLiteral("logs/T01_B1.xml"));
-    EXPECT_EQ(Cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
+    EXPECT_EQ(cell(0, CStudyTableModel::kState), QStringLiteral("done"));
+    EXPECT_EQ(cell(0, CStudyTableModel::kLog), QStringLiteral("logs/T01_B1.xml"));
+    EXPECT_EQ(cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
 
     // A repeat keeps the first attempt in view; the new one has no decision yet.
-    const QString decision = Cell(0, CStudyTableModel::kDecision);
+    const QString decision = cell(0, CStudyTableModel::kDecision);
     Find<QTableView>(study, QStringLiteral("Runs"))->selectRow(0);
     Click(Find(study, QStringLiteral("Repeat Run")));
-    EXPECT_EQ(Cell(0, CStudyTableModel::kState), QStringLiteral("done, repeated"));
-    EXPECT_EQ(Cell(0, CStudyTableModel::kDecision), decision);
-    EXPECT_EQ(Cell(1, CStudyTableModel::kRun), QStringLiteral("1"));
-    EXPECT_EQ(Cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
-    EXPECT_EQ(Cell(1, CStudyTableModel::kDecision), QString());
+    EXPECT_EQ(cell(0, CStudyTableModel::kState), QStringLiteral("done, repeated"));
+    EXPECT_EQ(cell(0, CStudyTableModel::kDecision), decision);
+    EXPECT_EQ(cell(1, CStudyTableModel::kRun), QStringLiteral("1"));
+    EXPECT_EQ(cell(1, CStudyTableModel::kState), QStringLiteral("pending"));
+    EXPECT_EQ(cell(1, CStudyTableModel::kDecision), QString());
     // Skip asks before it writes "skipped"; No writes nothing.
     Find<QTableView>(study, QStringLiteral("Runs"))->selectRow(2);
     EXPECT_FALSE(
         ClickAnswering(Find(study, QStringLiteral("Skip Run")), QMessageBox::No).isEmpty());
-    EXPECT_EQ(Cell(2, CStudyTableModel::kState), QStringLiteral("pending"));
+    EXPECT_EQ(cell(2, CStudyTableModel::kState), QStringLiteral("pending"));
 }
 
 } // namespace

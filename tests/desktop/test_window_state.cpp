@@ -1,26 +1,38 @@
 // What the window tells the experimenter about the state of an experiment, driven as the
-// experimenter drives it: a log name that is taken or missing, the end of a mission, closing
-// mid-mission, and where windows are placed. (The end of a replay and unit values the stations
-// cannot read are the page presenter's tests, tests/ui.)
+// experimenter drives it: a log name that is taken or missing, closing mid-mission, the Mission
+// Picture following a live mission (the clock, the commands, a mark made from it, the pointer,
+// its layers, a picture name it cannot write, drawing after changes only), the end of the
+// mission, and where windows are placed. (The end of a replay and unit values the stations cannot
+// read are the page presenter's tests, tests/ui; the picture during a replay is the init page's.)
 #include "initpagefixture.h"
 
 #include "controls/windowplace.h"
 #include "desktop/initpagewidget.h"
+#include "desktop/missionfollower.h"
+#include "desktop/missionwindow.h"
 #include "desktop/savelogdialog.h"
 #include "record/savelocation.h"
 
+#include <QCheckBox>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QTreeWidget>
 
+#include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace halyx::test {
 namespace {
 
 class WindowState : public InitPageTest {
 protected:
-    WindowState() : InitPageTest("test_desktop_window_state") {}
+    // As the program does: the follower is there before the mission starts.
+    WindowState() { widget->SetMissionFollower(&follower); }
+    // The window listens to the follower until it goes.
+    ~WindowState() override { window.reset(); }
 
     QStringList Statuses() {
         QStringList out;
@@ -31,6 +43,21 @@ protected:
         }
         return out;
     }
+
+    // A point of the picture with a mark under it, or nothing.
+    static std::optional<QPoint> MarkOn(CMissionWindow& picture) {
+        QWidget* canvas = picture.findChild<QWidget*>(QStringLiteral("MissionCanvas"));
+        for (int y = 0; y < canvas->height(); y += 2) {
+            for (int x = 0; x < canvas->width(); x += 2) {
+                if (!picture.TipAt(QPointF(x, y)).isEmpty()) {
+                    return QPoint(x, y);
+                }
+            }
+        }
+        return std::nullopt;
+    }
+
+    CMissionFollower follower{scenario, agent, log};
 };
 
 TEST_F(WindowState, ALogNeedsANameAndAnOldOneIsNeverOverwritten) {
@@ -70,7 +97,7 @@ TEST_F(WindowState, ALogNeedsANameAndAnOldOneIsNeverOverwritten) {
     EXPECT_EQ(ReadFile(folder + "HalyxSimLog_0001.xml"), "finished experiment");
 }
 
-TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
+TEST_F(WindowState, ALiveMissionIsFollowedByThePictureAndItsEndIsShownUntilReset) {
     Team();
     InitializeWithAlphaGo();
     auto* start = Find(widget, QStringLiteral("Start Simulation"));
@@ -107,6 +134,93 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(agent.Started());
 
+    // The picture brings in the scenario's world map when nothing loaded it yet; opening it
+    // again raises the same window.
+    scenario.Geography().SetMapURL(CGeography::kGlobalMap, HALYX_SOURCE_DIR "/data/maps/world.txt");
+    ASSERT_FALSE(scenario.Geography().GetWorldMap().exists());
+    Click(Find(widget, QStringLiteral("Mission Picture")));
+    CMissionWindow* picture = widget->MissionWindow();
+    ASSERT_NE(picture, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(picture));
+    EXPECT_TRUE(Eventually([&] { return scenario.Geography().GetWorldMap().exists(); }));
+    EXPECT_TRUE(picture->isWindow());
+    Click(Find(widget, QStringLiteral("Mission Picture")));
+    EXPECT_EQ(widget->MissionWindow(), picture);
+    auto* stations = Find<QLabel>(picture, QStringLiteral("Stations"));
+    EXPECT_TRUE(Eventually([&] { return stations->text().contains("ALPHA</span> go"); }))
+        << stations->text().toStdString();
+
+    // Ctrl+M from the picture: the note goes into the log and the status line says so.
+    picture->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(picture));
+    int boxWidth = 0;
+    CModalAnswer note(
+        [&](QWidget* w) {
+            auto* dialog = qobject_cast<QInputDialog*>(w);
+            ASSERT_NE(dialog, nullptr);
+            dialog->setTextValue(QStringLiteral("team argued here"));
+            boxWidth = dialog->findChild<QLineEdit*>()->width();
+            dialog->accept();
+        },
+        "QInputDialog");
+    QTest::keyClick(picture, Qt::Key_M, Qt::ControlModifier);
+    EXPECT_TRUE(note.Done());
+    EXPECT_GE(boxWidth, 350); // a sentence, not a word
+    EXPECT_EQ(window->StatusLine()->text(), QStringLiteral("Marked minute 0: team argued here"));
+
+    agent.process_clock_tick();
+    agent.process_clock_tick();
+    Deliver("BRAVO", "tell :command deploy :resource Interceptor :id I1 :initLat 184 :initLng "
+                     "472 :initGridCol 0 :initGridRow 0 :destLat 240 :destLng 469 "
+                     ":destGridCol 0 :destGridRow 0");
+    auto* minute = Find<QLabel>(picture, QStringLiteral("Minute"));
+    ASSERT_TRUE(Eventually([&] {
+        return minute->text() == QStringLiteral("Minute %1").arg(agent.Clock()) &&
+               picture->Follower()
+                       .State()
+                       .commandsByKind[static_cast<int>(MissionEventKind::DeployResource)] == 1;
+    })) << minute->text().toStdString();
+
+    // Nothing changed, nothing drawn: once the last change is drawn (a redraw waits three times
+    // the last drawing's time, longer on a loaded machine), poll after poll draws nothing. A
+    // window that drew at every poll would never be quiet here.
+    ASSERT_TRUE(Eventually([&] { return picture->Redraws() > 0; }));
+    int redraws = 0;
+    EXPECT_TRUE(Eventually([&] {
+        redraws = picture->Redraws();
+        QTest::qWait(4 * CMissionFollower::kPollMs);
+        return picture->Redraws() == redraws;
+    }));
+
+    // The pointer over the deployment says whose it is and what it was.
+    const std::optional<QPoint> mark = MarkOn(*picture);
+    ASSERT_TRUE(mark.has_value());
+    const QString tip = picture->TipAt(*mark);
+    EXPECT_TRUE(tip.contains("BRAVO")) << tip.toStdString();
+    EXPECT_TRUE(tip.contains("deploy")) << tip.toStdString();
+    // With the deployments layer off that mark is no longer there to hover.
+    Click(Find<QCheckBox>(picture, QStringLiteral("Deployments")));
+    EXPECT_FALSE(picture->Style().layers.deployments);
+    EXPECT_TRUE(picture->TipAt(*mark).isEmpty() || !picture->TipAt(*mark).contains("deploy"));
+    EXPECT_TRUE(Eventually([&] { return picture->Redraws() > redraws; }));
+    Find<QSpinBox>(picture, QStringLiteral("Trail"))->setValue(5);
+    EXPECT_EQ(picture->Style().trailMinutes, 5);
+
+    // A picture name of another kind is refused with the reason, and no file (what a PNG or SVG
+    // holds is halyx-log picture's test, which writes through the same function).
+    const std::string folder = FreshFolder("pictures");
+    {
+        QString message;
+        auto box = AnswerBox(QMessageBox::Ok, &message);
+        ClickChoosing(Find(picture, QStringLiteral("Save Picture...")),
+                      QString::fromStdString(folder + "live.txt"));
+        EXPECT_FALSE(message.isEmpty());
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder + "live.txt"));
+
+    // The window fits the screen it opened on, however large the picture's own size.
+    EXPECT_TRUE(picture->screen()->availableGeometry().contains(picture->frameGeometry()));
+
     // The clock runs to the close of the launch window.
     agent.SeekPlayback(CHalyxCommand::kLaunchWindow);
     agent.process_clock_tick();
@@ -127,8 +241,15 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
     EXPECT_FALSE(agent.Started());
     EXPECT_EQ(Statuses(), (QStringList{"Complete", "Complete"}));
-    // Nothing runs any more: the window closes without the question... after Reset.
+    // Reset empties the outcome and the picture (the next mission's starts without this one's
+    // marks); the closed log holds the mark.
     ClickAnswering(Find(widget, QStringLiteral("Reset Simulation")), QMessageBox::Yes);
+    EXPECT_TRUE(Eventually([&] {
+        return picture->Follower()
+                   .State()
+                   .commandsByKind[static_cast<int>(MissionEventKind::DeployResource)] == 0;
+    }));
+    EXPECT_NE(ReadFile(log.FilePath()).find("team argued here"), std::string::npos);
     EXPECT_TRUE(outcome->text().isEmpty());
     EXPECT_FALSE(outcome->isVisible());
     EXPECT_EQ(Statuses(), (QStringList{"Not Initialized", "Not Initialized"}));
@@ -141,6 +262,7 @@ TEST_F(WindowState, TheEndOfAMissionIsShownUntilReset) {
         EXPECT_EQ(refusal.toStdString(), CInitPage::kStartNeedsLog);
     }
     EXPECT_FALSE(agent.Started());
+    // Nothing runs any more: the window closes without the question.
     window->close();
     EXPECT_FALSE(window->isVisible());
 }

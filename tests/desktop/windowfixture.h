@@ -20,8 +20,8 @@ namespace halyx::test {
 
 class WindowTest : public ::testing::Test {
 protected:
-    explicit WindowTest(const char* appName)
-        : app((GuiApp(appName), 0)), agent(AgentScenario::Of(scenario), log),
+    WindowTest()
+        : app((GuiApp("desktop_window_tests"), 0)), agent(AgentScenario::Of(scenario), log),
           comm(agent, &registry) {
         agent.set_debug_sink([](const std::string&) {});
         window = std::make_unique<CHalyxCommandDlg>(scenario, agent, log);

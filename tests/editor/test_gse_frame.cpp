@@ -66,35 +66,7 @@ struct EditorFrame : ::testing::Test {
     }
 };
 
-TEST_F(EditorFrame, ShowItemsToggleWhatIsDrawnAndWhatCanBePicked) {
-    frame->ShowRadarsAction()->trigger();
-    frame->ShowMapLimitsAction()->trigger();
-    const CGSEDrawOptions options = frame->View()->Renderer().Options();
-    EXPECT_FALSE(options.radars);
-    EXPECT_FALSE(options.mapLimits);
-    EXPECT_TRUE(options.incursions);
-    EXPECT_TRUE(options.interceptors);
-    frame->ShowRadarsAction()->trigger();
-    EXPECT_TRUE(frame->View()->Renderer().Options().radars);
-
-    // Hidden units cannot be picked and leave the selection.
-    UseTestMap();
-    // "Bahamas" (a radar) at (197, 452) is selected, then radars are hidden.
-    Click(Show(197, 452));
-    ASSERT_EQ(frame->View()->Selection().kind, UnitKind::Radar);
-    frame->ShowRadarsAction()->trigger();
-    EXPECT_TRUE(frame->View()->Selection().Empty());
-    EXPECT_TRUE(frame->Info()->Lines().isEmpty());
-    Click(Show(197, 452));
-    EXPECT_TRUE(frame->View()->Selection().Empty());
-    // Other radars are out of reach too; incursions are still picked.
-    Click(Show(538, 269)); // "Natal" (radar): nothing
-    EXPECT_TRUE(frame->View()->Selection().Empty());
-    Click(Show(220, 325)); // "Drug Lord 1"
-    EXPECT_EQ(frame->View()->Selection().kind, UnitKind::Incursion);
-}
-
-TEST_F(EditorFrame, InfoPaneFollowsTheSelectionAndCtrlZUndoesADrag) {
+TEST_F(EditorFrame, InfoPaneFollowsTheSelectionCtrlZUndoesADragAndShowItemsHideUnits) {
     UseTestMap();
     frame->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
@@ -124,6 +96,30 @@ TEST_F(EditorFrame, InfoPaneFollowsTheSelectionAndCtrlZUndoesADrag) {
     EXPECT_EQ(scenario.Interceptors().At(0).GetLat(), 664);
     Click(Show(900, 600));
     EXPECT_TRUE(frame->Info()->Lines().isEmpty());
+
+    frame->ShowRadarsAction()->trigger();
+    frame->ShowMapLimitsAction()->trigger();
+    const CGSEDrawOptions options = frame->View()->Renderer().Options();
+    EXPECT_FALSE(options.radars);
+    EXPECT_FALSE(options.mapLimits);
+    EXPECT_TRUE(options.incursions);
+    EXPECT_TRUE(options.interceptors);
+    frame->ShowRadarsAction()->trigger();
+    EXPECT_TRUE(frame->View()->Renderer().Options().radars);
+
+    // Hidden units leave the selection and cannot be picked: "Bahamas" (a radar) at (197, 452).
+    Click(Show(197, 452));
+    ASSERT_EQ(frame->View()->Selection().kind, UnitKind::Radar);
+    frame->ShowRadarsAction()->trigger();
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    EXPECT_TRUE(frame->Info()->Lines().isEmpty());
+    Click(Show(197, 452));
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    // Other radars are out of reach too; incursions are still picked.
+    Click(Show(538, 269)); // "Natal" (radar): nothing
+    EXPECT_TRUE(frame->View()->Selection().Empty());
+    Click(Show(220, 325)); // "Drug Lord 1"
+    EXPECT_EQ(frame->View()->Selection().kind, UnitKind::Incursion);
 }
 
 TEST_F(EditorFrame, LoadingAsksFirstAndTheTreeKeepsExactlyOneBoldEntry) {

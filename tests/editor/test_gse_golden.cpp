@@ -66,14 +66,11 @@ struct GoldenDrawing : Drawing {
     }
 };
 
-TEST_F(GoldenDrawing, DefaultScenarioAtZoom3) {
-    const CWorldMap& map = scenario.Geography().GetWorldMap();
+TEST_F(GoldenDrawing, DefaultScenarioAtZoom3AndAtZoom10AroundTheLaunchSite) {
+    CWorldMap& map = scenario.Geography().GetWorldMap();
     ASSERT_EQ(map.getScalefactor(), 3);
     Compare(Draw(QRect(0, 0, map.getWidth() * 3, map.getHeight() * 3)), "default_zoom3.png");
-}
 
-TEST_F(GoldenDrawing, DefaultScenarioAtZoom10AroundTheLaunchSite) {
-    CWorldMap& map = scenario.Geography().GetWorldMap();
     map.zoomby(7);
     ASSERT_EQ(map.getScalefactor(), 10);
     const int f16 = 9; // the second "F-16", at (178, 461)
@@ -98,7 +95,7 @@ struct PartialRepaint : Drawing {
     }
 };
 
-TEST_F(PartialRepaint, DamagedRectanglesAfterEachDragStepMatchAFullRepaint) {
+TEST_F(PartialRepaint, DamagedRectanglesMatchAFullRepaintAndHiddenKindsLeaveNoTrace) {
     const CGSESelection incursion{UnitKind::Incursion, 0, "i"};
     const CGSESelection radar{UnitKind::Radar, 0, "r"};
     renderer.SetSelection(incursion);
@@ -120,9 +117,8 @@ TEST_F(PartialRepaint, DamagedRectanglesAfterEachDragStepMatchAFullRepaint) {
     scenario.Radars().At(0).SetRangeValue(55);
     Paint(picture, view.topLeft(), before.united(renderer.UnitRect(radar)).intersected(view));
     EXPECT_EQ(picture, Draw(view));
-}
 
-TEST_F(PartialRepaint, HiddenKindsLeaveNoTrace) {
+    // Hidden kinds leave no trace.
     const CWindowPoint cross = scenario.Geography().GetWorldMap().LatLng2PixelLoc(200, 400);
     const QPoint at = QPoint(cross.x, cross.y) - view.topLeft() + QPoint(4, 4);
     EXPECT_EQ(Draw(view).pixel(at), kRadarCrossColour.rgb());

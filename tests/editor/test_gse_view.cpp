@@ -197,9 +197,17 @@ TEST_F(EditorView, HandlesSetIncursionSpeedAndHeadingAndRadarRange) {
     QTest::mouseRelease(Viewport(), Qt::LeftButton, {}, PointOf(430, 300));
 }
 
-TEST_F(EditorView, RightClickMenuEditsAndDeletesOnlyAUnit) {
+TEST_F(EditorView, HoveringAUnitShowsItsNameAndItsRightClickMenuEditsAndDeletesOnlyAUnit) {
     scenario.Radars().Add(CRadar("Site", "s", "400", "300", "50", "-", "-"));
-    RightClick(Show(400, 300));
+    const QPoint at = Show(400, 300);
+    QHelpEvent over(QEvent::ToolTip, at + QPoint(2, 1), Viewport()->mapToGlobal(at));
+    QApplication::sendEvent(Viewport(), &over);
+    EXPECT_EQ(QToolTip::text(), "Site");
+    QHelpEvent away(QEvent::ToolTip, at + QPoint(40, 0), Viewport()->mapToGlobal(at));
+    QApplication::sendEvent(Viewport(), &away);
+    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
+
+    RightClick(at);
     EXPECT_TRUE(editEnabled);
     EXPECT_TRUE(deleteEnabled);
     EXPECT_EQ(view->Selection().kind, UnitKind::Radar);
@@ -366,17 +374,6 @@ TEST_F(EditorView, PointerOnTheRegionEdgesOrWithoutAMapReadsOutsideMapRegion) {
         QTest::mouseMove(Viewport(), at + QPoint(1, 1));
         EXPECT_EQ(view->PointerText(), "Outside Map Region");
     }
-}
-
-TEST_F(EditorView, HoveringAUnitShowsItsName) {
-    scenario.Radars().Add(CRadar("Lookout", "l", "400", "300", "50", "-", "-"));
-    const QPoint at = Show(400, 300);
-    QHelpEvent over(QEvent::ToolTip, at + QPoint(2, 1), Viewport()->mapToGlobal(at));
-    QApplication::sendEvent(Viewport(), &over);
-    EXPECT_EQ(QToolTip::text(), "Lookout");
-    QHelpEvent away(QEvent::ToolTip, at + QPoint(40, 0), Viewport()->mapToGlobal(at));
-    QApplication::sendEvent(Viewport(), &away);
-    EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 3000));
 }
 
 TEST_F(EditorView, OpensCentredOnTheUnitsOrOnTheMapWithoutThem) {

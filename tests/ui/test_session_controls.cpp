@@ -1,6 +1,7 @@
-// The page's controls for sessions across machines and for reviewing recordings: a station that
-// stops responding or sends what cannot be read, bringing a restarted one back, commands from
-// outside the team, playback speed and seek, and moving the experiment log.
+// The page's controls for sessions across machines and for reviewing recordings: playing a
+// recorded experiment back, a station that stops responding or sends what cannot be read,
+// bringing a restarted one back, commands from outside the team, playback speed and seek, and
+// moving the experiment log.
 #include "pagefixture.h"
 
 #include "external/agentkit/communicator.h"
@@ -10,7 +11,165 @@
 namespace halyx::test {
 namespace {
 
-class SessionControls : public PageTest {};
+using PlaybackControls = PageTest;
+
+// Playback mode also brings the speed, one of five factors; leaving it puts x1 back.
+TEST_F(PlaybackControls, PlaybackModeEmptiesTheListsZeroesTheClockAndAllowsASpeed) {
+    std::vector<int> applied;
+    page.SetSpeedHandler([&applied](int factor) { applied.push_back(factor); });
+    RegisterAndAdd({"ALPHA"});
+    EXPECT_FALSE(page.SetPlaybackSpeed(8));
+    page.InitializeSimulation();
+    page.StartSimulation();
+    for (int i = 0; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    ASSERT_EQ(agent.Clock(), 961);
+    page.SetPlaybackMode(true);
+    EXPECT_TRUE(page.Stations().empty());
+    EXPECT_TRUE(page.AgentList().empty());
+    EXPECT_EQ(page.ClockDigits(), "000");
+    // The count agrees with the display, so a playback starts from minute 0.
+    EXPECT_EQ(agent.Clock(), 0);
+    EXPECT_TRUE(page.IsEnabled(InitControl::LoadExperiment));
+    EXPECT_FALSE(page.IsEnabled(InitControl::InitializeSimulation));
+    EXPECT_FALSE(page.IsEnabled(InitControl::AddClient));
+    EXPECT_FALSE(page.IsEnabled(InitControl::InitializePlayback));
+    for (int bad : {0, 3, 32}) {
+        EXPECT_FALSE(page.SetPlaybackSpeed(bad)) << bad;
+    }
+    for (int factor : {2, 4, 8, 16, 1}) {
+        EXPECT_TRUE(page.SetPlaybackSpeed(factor)) << factor;
+    }
+    page.SetPlaybackSpeed(16);
+    page.SetPlaybackMode(false);
+    EXPECT_EQ(page.PlaybackSpeed(), 1);
+    EXPECT_EQ(applied, (std::vector<int>{2, 4, 8, 16, 1, 16, 1}));
+}
+
+// A replay never writes into its recording, plays without a missing station after a question,
+// and ends with the recorded decision, saying when the stations' reports differ.
+TEST_F(PlaybackControls, AReplayLeavesItsRecordingAsItWas) {
+    page.SetSinglePersonGame(true);
+    RunningTeam();
+    view.answers = {false};
+    page.SetPlaybackMode(true);
+    comm.deliver_from("ALPHA", "tell", "tell :command update_go_nogo_status :status go");
+    for (int i = 1; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    const std::string path = view.openFile.emplace(log.FilePath());
+    page.SetPlaybackMode(true);
+    EXPECT_EQ(view.questions, std::vector<std::string>{"A mission is running (minute 1). End it "
+                                                       "and close the experiment log?"});
+    const std::string recorded = ReadFile(path);
+    page.LoadExperiment();
+    comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
+    EXPECT_TRUE(page.IsEnabled(InitControl::StationsList) && page.ReinitializeStation("BRAVO"));
+    page.PlayPause();
+    EXPECT_EQ(view.questions.back(),
+              "These stations have not initialized for playback: BRAVO. Play without them?");
+    comm.deliver_from("ALPHA", "tell", "tell :command activate :resource radar :id R9");
+    for (int i = 0; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    EXPECT_EQ(page.MissionOutcome(), "Mission complete at minute 960: Launch (ALPHA: no-go). The "
+                                     "recorded decision is shown; the stations' reports in this "
+                                     "replay give No Launch");
+    EXPECT_EQ(ReadFile(path), recorded);
+}
+
+TEST_F(PlaybackControls, LoadedTeamIsInitializedThenPlayedOnTheClock) {
+    LoadRecorded();
+    EXPECT_TRUE(view.messages.empty());
+    EXPECT_EQ(Statuses(),
+              (std::vector<std::string>{"ALPHA:Not Initialized", "BRAVO:Not Initialized"}));
+    EXPECT_TRUE(page.IsEnabled(InitControl::InitializePlayback));
+    // Another log may be loaded until the replay starts.
+    EXPECT_TRUE(page.IsEnabled(InitControl::LoadExperiment));
+
+    comm.deliver_from("ALPHA", "tell", "tell :command init_playback_confirm");
+    page.InitializePlayback();
+    // Only the row that is still "Not Initialized" is asked.
+    EXPECT_EQ(CommandsSent("init_playback"), std::vector<std::string>{"BRAVO"});
+    comm.deliver_from("BRAVO", "tell", "tell :command init_playback_confirm");
+    EXPECT_TRUE(page.IsEnabled(InitControl::PlayPause));
+
+    page.PlayPause();
+    EXPECT_EQ(page.PlayPauseBitmap(), 174);
+    EXPECT_TRUE(page.IsEnabled(InitControl::Stop));
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Playback", "BRAVO:Playback"}));
+    // What the clock then releases, and to whom, is the agent's and the playback store's test.
+    page.PlayPause();
+    EXPECT_EQ(page.PlayPauseBitmap(), 171);
+    EXPECT_EQ(Statuses(), (std::vector<std::string>{"ALPHA:Paused", "BRAVO:Paused"}));
+    page.PlayPause();
+    EXPECT_EQ(page.PlayPauseBitmap(), 174);
+
+    page.Stop();
+    EXPECT_EQ(page.PlayPauseBitmap(), 171);
+    EXPECT_EQ(agent.Clock(), 0);
+    EXPECT_EQ(CommandsSent("stop_playback"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+}
+
+TEST_F(PlaybackControls, LeavingPlaybackStopsResetsAndForgetsTheRecordedTeam) {
+    LoadRecorded();
+    ASSERT_EQ(agent.Team().size(), 2u);
+    page.SetPlaybackMode(false);
+    EXPECT_EQ(CommandsSent("stop_playback"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_EQ(CommandsSent("reset_sim"), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_TRUE(page.Stations().empty());
+    // No station that the page no longer lists stays in the team.
+    EXPECT_TRUE(agent.Team().empty());
+    EXPECT_FALSE(page.IsEnabled(InitControl::LoadExperiment));
+    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
+    EXPECT_TRUE(page.IsEnabled(InitControl::AddClient));
+    EXPECT_EQ(page.AgentList(), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+}
+
+TEST_F(PlaybackControls, LeavingPlaybackAndAnsweringNoKeepsTheTeamAndTheStations) {
+    LoadRecorded();
+    view.answers = {false};
+    page.SetPlaybackMode(false);
+    ASSERT_EQ(view.questions.size(), 1u);
+    EXPECT_TRUE(CommandsSent("reset_sim").empty());
+    ASSERT_EQ(page.Stations().size(), 2u);
+    EXPECT_EQ(page.Stations()[0].name, "ALPHA");
+    EXPECT_EQ(page.Stations()[1].name, "BRAVO");
+    EXPECT_EQ(agent.Team(), (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    EXPECT_FALSE(page.IsPlaybackMode());
+}
+
+// A second log, loaded without leaving playback mode, brings its own team; the end of its replay
+// is shown until a stop readies it again.
+TEST_F(PlaybackControls, AnotherLogReplacesTheTeamAndAStopAfterTheEndReadiesTheReplay) {
+    LoadRecorded(true);
+    ASSERT_TRUE(page.IsEnabled(InitControl::PlayPause));
+    CExperimentLog other;
+    ASSERT_TRUE(other.Open(view.folder, "Second", "", "<Scenario>\n</Scenario>\n"));
+    other.LogTeam({"CHARLIE"});
+    ASSERT_TRUE(other.Close());
+    view.openFile = other.FilePath();
+    page.LoadExperiment();
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"CHARLIE:Not Initialized"});
+    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
+
+    page.InitializePlayback();
+    comm.deliver_from("CHARLIE", "tell", "tell :command init_playback_confirm");
+    page.PlayPause();
+    for (int i = 0; i <= 960; ++i) {
+        agent.process_clock_tick();
+    }
+    EXPECT_EQ(Statuses(), std::vector<std::string>{"CHARLIE:Playback complete"});
+    EXPECT_FALSE(page.IsEnabled(InitControl::PlayPause));
+    EXPECT_EQ(page.MissionOutcome(), "Mission complete at minute 960: No Launch (CHARLIE: no-go)");
+    page.Stop();
+    EXPECT_TRUE(page.IsEnabled(InitControl::PlayPause));
+    EXPECT_TRUE(page.MissionOutcome().empty());
+}
+
+using SessionControls = PageTest;
 
 // A station's row says when it stops responding and counts the messages from it that could not
 // be read, through the run; so does a map the station could not fetch.
@@ -56,9 +215,23 @@ TEST_F(SessionControls, AStationThatStopsRespondingIsMarkedAndComesBack) {
     EXPECT_EQ(agent.Clock(), 1);
 }
 
-TEST_F(SessionControls, ARestartedStationIsReinitializedAndJoinsTheRun) {
+// Commands from outside the team are marked, or refused with Team Only; a restarted station is
+// initialized again and joins the run.
+TEST_F(SessionControls, OutsidersAreMarkedOrRefusedAndARestartedStationJoinsTheRun) {
     EXPECT_FALSE(page.CanReinitialize("ALPHA"));
     RunningTeam();
+    comm.deliver_from("INTRUDER", "tell", "tell :command deploy :resource radar :id R1");
+    ASSERT_EQ(page.StrayCount(), 1);
+    EXPECT_EQ(page.StrayCommands().back().sender, "INTRUDER");
+    EXPECT_EQ(page.StrayCommands().back().command, "deploy");
+    EXPECT_FALSE(page.StrayCommands().back().refused);
+    const long long dispatched = agent.DispatchedCount();
+    page.SetTeamOnly(true);
+    comm.deliver_from("INTRUDER", "tell", "tell :command deploy :resource radar :id R2");
+    comm.deliver_from("ALPHA", "tell", "tell :command deploy :resource radar :id R3");
+    EXPECT_TRUE(page.StrayCommands().back().refused);
+    EXPECT_EQ(agent.DispatchedCount(), dispatched + 1);
+
     EXPECT_FALSE(page.CanReinitialize("CHARLIE"));
     ASSERT_TRUE(page.ReinitializeStation("BRAVO"));
     EXPECT_EQ(CommandsSent("init_sim"), (std::vector<std::string>{"BRAVO"}));
@@ -75,45 +248,12 @@ TEST_F(SessionControls, ARestartedStationIsReinitializedAndJoinsTheRun) {
               "ALPHA now registers from 10.1.1.2, it was 10.1.1.1. Re-initialize it?");
     EXPECT_EQ(page.StationHealthText("ALPHA"), "new host, it was 10.1.1.1");
     EXPECT_TRUE(page.ReinitializeStation("ALPHA"));
-    // The answer is logged as every first answer is.
-    EXPECT_EQ(CountOf(ClosedLogText(), "InitSimConf"), 3u);
-}
-
-TEST_F(SessionControls, CommandsFromOutsideTheTeamAreMarkedOrRefused) {
-    RunningTeam();
-    comm.deliver_from("INTRUDER", "tell", "tell :command deploy :resource radar :id R1");
-    ASSERT_EQ(page.StrayCount(), 1);
-    EXPECT_EQ(page.StrayCommands().back().sender, "INTRUDER");
-    EXPECT_EQ(page.StrayCommands().back().command, "deploy");
-    EXPECT_FALSE(page.StrayCommands().back().refused);
-    const long long dispatched = agent.DispatchedCount();
-    page.SetTeamOnly(true);
-    comm.deliver_from("INTRUDER", "tell", "tell :command deploy :resource radar :id R2");
-    comm.deliver_from("ALPHA", "tell", "tell :command deploy :resource radar :id R3");
-    EXPECT_TRUE(page.StrayCommands().back().refused);
-    EXPECT_EQ(agent.DispatchedCount(), dispatched + 1);
+    // The answer is logged as every first answer is; the refused command is not logged.
     const std::string text = ClosedLogText();
+    EXPECT_EQ(CountOf(text, "InitSimConf"), 3u);
     EXPECT_NE(text.find("ResID=\"R1\""), std::string::npos);
     EXPECT_EQ(text.find("ResID=\"R2\""), std::string::npos);
     EXPECT_NE(text.find("ResID=\"R3\""), std::string::npos);
-}
-
-TEST_F(SessionControls, SpeedIsOneOfFiveFactorsAndOnlyInPlayback) {
-    std::vector<int> applied;
-    page.SetSpeedHandler([&applied](int factor) { applied.push_back(factor); });
-    RegisterAndAdd({"ALPHA"});
-    EXPECT_FALSE(page.SetPlaybackSpeed(8));
-    page.SetPlaybackMode(true);
-    for (int bad : {0, 3, 32}) {
-        EXPECT_FALSE(page.SetPlaybackSpeed(bad)) << bad;
-    }
-    for (int factor : {2, 4, 8, 16, 1}) {
-        EXPECT_TRUE(page.SetPlaybackSpeed(factor)) << factor;
-    }
-    page.SetPlaybackSpeed(16);
-    page.SetPlaybackMode(false);
-    EXPECT_EQ(page.PlaybackSpeed(), 1);
-    EXPECT_EQ(applied, (std::vector<int>{2, 4, 8, 16, 1, 16, 1}));
 }
 
 TEST_F(SessionControls, SeekReleasesExactlyTheRecordsFromThatMinuteOn) {
