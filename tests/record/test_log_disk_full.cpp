@@ -59,7 +59,7 @@ void ExpectChatsInOrder(const std::string& path, int count) {
     }
 }
 
-TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrder) {
+TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrderFileOrNot) {
     const std::string full = FreshFolder("diskfull");
     const std::string spare = FreshFolder("spare");
     std::vector<std::string> reports;
@@ -81,11 +81,16 @@ TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrder) 
     EXPECT_FALSE(std::filesystem::exists(full + "run.xml"));
     EXPECT_EQ(log.KeptBytes(), 0u);
     Chat(log, 100, 120);
+    // A move brings the written part also when its file was removed.
+    std::filesystem::remove(spare + "run.xml");
+    ASSERT_TRUE(log.Move(spare + "safe", error)) << error;
+    Chat(log, 120, 122);
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());
     EXPECT_EQ(reports.size(), 1u);
-    ExpectChatsInOrder(spare + "run.xml", 120);
-    EXPECT_EQ(test::LoadLog(spare + "run.xml").team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    ExpectChatsInOrder(spare + "safe/run.xml", 122);
+    EXPECT_EQ(test::LoadLog(spare + "safe/run.xml").team,
+              (std::vector<std::string>{"ALPHA", "BRAVO"}));
 }
 
 // Still full at the close, the loss is counted and said: LogRecovery.TheFirstFolder...
@@ -138,19 +143,6 @@ TEST(LogDiskFull, AMoveThatCannotBeDoneKeepsEverythingWhereItWas) {
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());
     ExpectChatsInOrder(folder + "run.xml", 10);
-}
-
-TEST(LogDiskFull, AMoveBringsTheWrittenPartEvenWhenItsFileWasRemoved) {
-    const std::string folder = FreshFolder("removed");
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    Chat(log, 0, 10);
-    std::filesystem::remove(folder + "run.xml");
-    std::string error;
-    ASSERT_TRUE(log.Move(folder + "safe", error)) << error;
-    Chat(log, 10, 12);
-    EXPECT_TRUE(log.Close());
-    ExpectChatsInOrder(folder + "safe/run.xml", 12);
 }
 
 TEST(LogDiskFull, ALogThatCannotBeCreatedSaysWhy) {
