@@ -41,26 +41,6 @@ TEST(LogCsv, TwoLogsInOneFolderMatchTheExpectedFiles) {
     EXPECT_FALSE(std::filesystem::exists(folder + "events.csv.part"));
 }
 
-TEST(LogCsv, CommasQuotesLineBreaksAndMarkupReadBackExactly) {
-    const std::string folder = FreshFolder("quoting");
-    const std::string chat = "he said \"go, now\"\nthen <b>stop</b> & 'left',\n";
-    const std::string station = "BRAVO, \"the second\"";
-    {
-        CExperimentLog log(SteppingClock{});
-        ASSERT_TRUE(log.Open(folder, "Quoting", "", "<Scenario/>\n"));
-        log.LogChatMsg(3, station, chat);
-        log.LogChatMsg(4, "ALPHA", "caf\xe9 in Latin-1, caf\xc3\xa9 in UTF-8");
-        log.EndSimEvents(TeamMembersXml({"ALPHA", station}));
-        log.Close();
-    }
-    const std::string out = folder + "csv/";
-    ASSERT_TRUE(CLogCsvExport().Export({folder + "Quoting.xml"}, out));
-    const auto chatRows = Csv(out, CLogCsvExport::kChatFile);
-    ASSERT_EQ(chatRows.size(), 3u);
-    EXPECT_EQ(chatRows[1], (std::vector<std::string>{"Quoting", "3", station, chat}));
-    EXPECT_EQ(chatRows[2][3], "caf\xc3\xa9 in Latin-1, caf\xc3\xa9 in UTF-8");
-}
-
 TEST(LogCsv, ACutOffLogIsRepairedAndMarkedAndABrokenOneIsReportedWithoutStoppingTheRest) {
     const std::string folder = FreshFolder("repair");
     std::filesystem::create_directories(folder + "a");
@@ -122,8 +102,12 @@ TEST(LogCsv, AttributesBeyondTheColumnLimitShareOneColumnAndAreKept) {
     EXPECT_EQ(rows[300][static_cast<size_t>(other)], "A299=\"v&quot;299\"");
 }
 
-TEST(LogCsv, AStudysKeyColumnsLeadEveryRowOfEveryTable) {
+// The chat lines hold what must be quoted: commas, quotes, line breaks, markup, and Latin-1
+// text that is read back as UTF-8.
+TEST(LogCsv, AStudysKeyColumnsLeadEveryRowOfEveryTableAndTextsReadBackExactly) {
     const std::string folder = FreshFolder("measures");
+    const std::string chat = "he said \"go, now\"\nthen <b>stop</b> & 'left',\n";
+    const std::string station = "BRAVO, \"the second\"";
     {
         CExperimentLog log(SteppingClock{});
         ASSERT_TRUE(log.Open(folder, "T01_B1", "", "<Scenario/>\n"));
@@ -139,7 +123,9 @@ TEST(LogCsv, AStudysKeyColumnsLeadEveryRowOfEveryTable) {
                             {"Answered", "1"}});
         }
         log.LogMark(120, "team argued here");
-        log.EndSimEvents(TeamMembersXml({"ALPHA"}));
+        log.LogChatMsg(121, station, chat);
+        log.LogChatMsg(122, "ALPHA", "caf\xe9 in Latin-1, caf\xc3\xa9 in UTF-8");
+        log.EndSimEvents(TeamMembersXml({"ALPHA", station}));
         log.Close();
     }
     const std::vector<std::string> names = {"run",     "team",      "block",
@@ -153,7 +139,8 @@ TEST(LogCsv, AStudysKeyColumnsLeadEveryRowOfEveryTable) {
         return std::vector<std::string>(row.begin(), row.begin() + 6);
     };
     for (const auto& [file, count, column, answer] :
-         {std::tuple{CLogCsvExport::kEventsFile, 4u, "Answer", "120"},
+         {std::tuple{CLogCsvExport::kEventsFile, 6u, "Answer", "120"},
+          {CLogCsvExport::kChatFile, 3u, "from", station.c_str()},
           {CLogCsvExport::kProbesFile, 2u, "answer", "120"},
           {CLogCsvExport::kRatingsFile, 2u, "rating", "4"},
           {CLogCsvExport::kQuestionnaireFile, 2u, "answer", "55"},
@@ -167,6 +154,10 @@ TEST(LogCsv, AStudysKeyColumnsLeadEveryRowOfEveryTable) {
         }
         EXPECT_EQ(rows[1][static_cast<size_t>(Column(rows[0], column))], answer) << file;
     }
+    const auto chatRows = Csv(folder + "csv/", CLogCsvExport::kChatFile);
+    EXPECT_EQ(std::vector<std::string>(chatRows[1].begin() + 6, chatRows[1].end()),
+              (std::vector<std::string>{"T01_B1", "121", station, chat}));
+    EXPECT_EQ(chatRows[2].back(), "caf\xc3\xa9 in Latin-1, caf\xc3\xa9 in UTF-8");
     EXPECT_EQ(Csv(folder + "csv/", CLogCsvExport::kOutcomeFile)[2].back(), "no log");
     const auto marks = Csv(folder + "csv/", CLogCsvExport::kMarksFile);
     EXPECT_EQ(std::vector<std::string>(marks[0].begin() + 6, marks[0].end()),

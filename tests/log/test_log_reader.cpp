@@ -23,25 +23,6 @@ std::vector<std::string> EventNames(const CLogReader& reader) {
 // backslash that looks like an escape, a line break and UTF-8.
 const std::string kAwkward = "argue -- here --> <b>&amp;</b> \\x41 line\nbreak caf\xc3\xa9 -";
 
-std::string WriteMarkedLog(const std::string& folder) {
-    CExperimentLog log(SteppingClock{});
-    EXPECT_TRUE(log.Open(folder, "Marked", "marks", "<Scenario/>\n"));
-    log.LogInitSim();
-    log.LogStartSim();
-    log.LogChatMsg(100, "ALPHA", "hello");
-    EXPECT_TRUE(log.LogMark(120, "team argued here"));
-    EXPECT_TRUE(log.LogMark(300, kAwkward));
-    // Comments that only look like marks are not marks.
-    log.WriteText("<!-- mark clock=abc time=T: not a minute -->\n");
-    log.WriteText("<!-- mark clock=5 without the rest -->\n");
-    log.LogSimulationComplete(true);
-    log.EndSimEvents(TeamMembersXml({"ALPHA"}));
-    // After the end of the run the mark goes in front of the end tag, still readable.
-    EXPECT_TRUE(log.LogMark(960, "debrief"));
-    log.Close();
-    return folder + "Marked.xml";
-}
-
 } // namespace
 
 TEST(LogReader, ALongLogIsReadInPiecesWithoutLosingOrReorderingAnEvent) {
@@ -146,7 +127,23 @@ TEST(LogReader, EventsOfEveryShapeAreReadAsTheParserReadsThem) {
 }
 
 TEST(LogMarks, ReadBackWholeAndInvisibleToEventReaders) {
-    const std::string path = WriteMarkedLog(FreshFolder("marks_read"));
+    const std::string folder = FreshFolder("marks_read");
+    CExperimentLog log(SteppingClock{});
+    ASSERT_TRUE(log.Open(folder, "Marked", "marks", "<Scenario/>\n"));
+    log.LogInitSim();
+    log.LogStartSim();
+    log.LogChatMsg(100, "ALPHA", "hello");
+    EXPECT_TRUE(log.LogMark(120, "team argued here"));
+    EXPECT_TRUE(log.LogMark(300, kAwkward));
+    // Comments that only look like marks are not marks.
+    log.WriteText("<!-- mark clock=abc time=T: not a minute -->\n");
+    log.WriteText("<!-- mark clock=5 without the rest -->\n");
+    log.LogSimulationComplete(true);
+    log.EndSimEvents(TeamMembersXml({"ALPHA"}));
+    // After the end of the run the mark goes in front of the end tag, still readable.
+    EXPECT_TRUE(log.LogMark(960, "debrief"));
+    log.Close();
+    const std::string path = folder + "Marked.xml";
     const std::string text = ReadFile(path);
     EXPECT_NE(text.find("<!-- mark clock=120 time=2026-12-05T14:03:09Z: team argued here -->\n"),
               std::string::npos)

@@ -23,31 +23,29 @@ bool HasLine(const std::string& text, const std::string& line) {
 
 } // namespace
 
-TEST(LogSummary, TheReferenceLogReadsAsOneAlignedTable) {
-    const std::string table = SummaryOf(ReadFile(kReferenceLog));
-    EXPECT_TRUE(HasLine(table, "Experiment       Run (complete)")) << table;
-    EXPECT_TRUE(HasLine(table, "Team             ALPHA, BRAVO, CHARLIE (Multiplayer)")) << table;
-    EXPECT_TRUE(HasLine(table, "Minutes run      960")) << table;
-    EXPECT_TRUE(HasLine(table, "Launch decision  NoLaunch")) << table;
-    EXPECT_TRUE(HasLine(table, "                    ALPHA  BRAVO  CHARLIE")) << table;
-    EXPECT_TRUE(HasLine(table, "DeployResource          1      0        0")) << table;
-    EXPECT_TRUE(HasLine(table, "chat lines              1      0        0")) << table;
-    EXPECT_TRUE(HasLine(table, "first minute            9     10       12")) << table;
-    EXPECT_TRUE(HasLine(table, "CHARLIE  12 go")) << table;
-    EXPECT_TRUE(HasLine(table, "ALPHA    (no report)")) << table;
+// The reference log whole, and cut off before its last lines: then read through a repair and
+// without a decision.
+TEST(LogSummary, TheReferenceLogReadsAsOneAlignedTableAndCutOffSaysSo) {
+    const std::string text = ReadFile(kReferenceLog);
+    const std::string table = SummaryOf(text);
+    for (const char* line :
+         {"Experiment       Run (complete)", "Team             ALPHA, BRAVO, CHARLIE (Multiplayer)",
+          "Minutes run      960", "Launch decision  NoLaunch",
+          "                    ALPHA  BRAVO  CHARLIE", "DeployResource          1      0        0",
+          "chat lines              1      0        0", "first minute            9     10       12",
+          "CHARLIE  12 go", "ALPHA    (no report)"}) {
+        EXPECT_TRUE(HasLine(table, line)) << line << "\n" << table;
+    }
     // The console's own events and the weather answers it sent are nobody's commands.
     EXPECT_EQ(table.find("WeatherResponse"), std::string::npos);
     EXPECT_EQ(table.find("StartSim"), std::string::npos);
-}
 
-TEST(LogSummary, ACutOffLogSaysSoAndHasNoDecision) {
-    const std::string text = ReadFile(kReferenceLog);
-    const std::string table = SummaryOf(text.substr(0, text.find("Name=\"UnitDisplay\"")));
     // The line cut off, and the line break before it.
-    EXPECT_TRUE(HasLine(table, "Experiment       Run (cut off; read through a repair, 63 bytes "
-                               "left out)"))
-        << table;
-    EXPECT_TRUE(HasLine(table, "Launch decision  (none: the mission did not end)")) << table;
+    const std::string cut = SummaryOf(text.substr(0, text.find("Name=\"UnitDisplay\"")));
+    EXPECT_TRUE(HasLine(cut, "Experiment       Run (cut off; read through a repair, 63 bytes "
+                             "left out)"))
+        << cut;
+    EXPECT_TRUE(HasLine(cut, "Launch decision  (none: the mission did not end)")) << cut;
 }
 
 TEST(LogSummary, HundredsOfStationsAndKindsAreCutToAReadableTable) {

@@ -90,25 +90,6 @@ QGuiApplication& App() {
 
 } // namespace
 
-TEST(Timeline, TheModelKeepsStatusPausesAndMarksPerMinute) {
-    const CLogTimeline t = TimelineOf(WriteMission(FreshFolder("model")));
-    ASSERT_EQ(t.Lanes().size(), 3u);
-    const CLogTimeline::Lane& alpha = t.Lanes()[0];
-    EXPECT_EQ(alpha.station, "ALPHA");
-    EXPECT_EQ(alpha.status[29], CLogTimeline::kNoReport);
-    EXPECT_EQ(alpha.status[30], CLogTimeline::kGo);
-    EXPECT_EQ(alpha.status[399], CLogTimeline::kGo);
-    EXPECT_EQ(alpha.status[400], CLogTimeline::kNoGo);
-    EXPECT_EQ(alpha.status[960], CLogTimeline::kGo);
-    EXPECT_TRUE(alpha.chat.test(50));
-    EXPECT_TRUE(alpha.marks[static_cast<size_t>(TimelineMark::Intercept)].test(520));
-    EXPECT_TRUE(t.Paused().test(240) && t.Paused().test(299) && !t.Paused().test(300));
-    EXPECT_TRUE(t.Paused().test(819) && !t.Paused().test(820));
-    EXPECT_EQ(t.LaunchDecision(), "NoLaunch");
-    // The decision is taken at the close of the window.
-    EXPECT_EQ(t.MinutesRun(), 960);
-}
-
 TEST(Timeline, AHostileNumberOfStationsSharesTheLastLane) {
     CLogInfo info;
     CLogTimeline t(info, "Many");
@@ -181,12 +162,30 @@ TEST(Timeline, MeasuresAndMarksAreDrawnWhereTheyHappened) {
     EXPECT_FALSE(orangeAround(600));
 }
 
-TEST(Timeline, TheDrawingMatchesTheGoldenImageAndTextIsDrawnWhenAskedFor) {
+// One mission: its model per minute, its drawing against the golden image (text drawn when
+// asked for), and the drawing fitted to a window.
+TEST(Timeline, TheModelKeepsStatusPausesAndMarksAndIsDrawnAsTheGoldenImageAndFitted) {
     App();
-    const CLogTimeline timeline = TimelineOf(WriteMission(FreshFolder("golden")));
-    const QImage image = Draw(timeline, false);
+    const CLogTimeline t = TimelineOf(WriteMission(FreshFolder("golden")));
+    ASSERT_EQ(t.Lanes().size(), 3u);
+    const CLogTimeline::Lane& alpha = t.Lanes()[0];
+    EXPECT_EQ(alpha.station, "ALPHA");
+    EXPECT_EQ(alpha.status[29], CLogTimeline::kNoReport);
+    EXPECT_EQ(alpha.status[30], CLogTimeline::kGo);
+    EXPECT_EQ(alpha.status[399], CLogTimeline::kGo);
+    EXPECT_EQ(alpha.status[400], CLogTimeline::kNoGo);
+    EXPECT_EQ(alpha.status[960], CLogTimeline::kGo);
+    EXPECT_TRUE(alpha.chat.test(50));
+    EXPECT_TRUE(alpha.marks[static_cast<size_t>(TimelineMark::Intercept)].test(520));
+    EXPECT_TRUE(t.Paused().test(240) && t.Paused().test(299) && !t.Paused().test(300));
+    EXPECT_TRUE(t.Paused().test(819) && !t.Paused().test(820));
+    EXPECT_EQ(t.LaunchDecision(), "NoLaunch");
+    // The decision is taken at the close of the window.
+    EXPECT_EQ(t.MinutesRun(), 960);
+
+    const QImage image = Draw(t, false);
     // The station names stand left of the lanes, where nothing else is drawn.
-    const QImage labelled = Draw(timeline, true);
+    const QImage labelled = Draw(t, true);
     long differing = 0;
     for (int y = 64; y < 64 + 3 * 64; ++y) {
         for (int x = 0; x < 120; ++x) {
@@ -199,33 +198,29 @@ TEST(Timeline, TheDrawingMatchesTheGoldenImageAndTextIsDrawnWhenAskedFor) {
     // more than 400 pixels, is a real change.
     ExpectMatchesGolden(image, HALYX_TEST_DATA_DIR, "timeline_golden.png", HalyxHome(),
                         kGoldenChannelTolerance, 400.0 / (image.width() * image.height()));
-}
 
-TEST(Timeline, FittedToAWindowItShowsEverythingWithoutScrolling) {
-    App();
-    const CLogTimeline timeline = TimelineOf(WriteMission(FreshFolder("fitted")));
-    const QSize preferred = CTimelinePainter::PreferredSize(timeline);
-    // A small window, a wide one, a tall one: the picture stays inside and is never magnified.
+    // Fitted to a small, a wide or a tall window it stays inside and is never magnified.
+    const QSize preferred = CTimelinePainter::PreferredSize(t);
     for (const QSize window : {QSize(700, 240), QSize(2400, 400), QSize(1000, 1200)}) {
-        QImage image(window, QImage::Format_ARGB32);
-        image.fill(Qt::black);
-        QPainter painter(&image);
-        const QRectF painted = CTimelinePainter::PaintFitted(painter, image.rect(), timeline,
+        QImage fitted(window, QImage::Format_ARGB32);
+        fitted.fill(Qt::black);
+        QPainter painter(&fitted);
+        const QRectF painted = CTimelinePainter::PaintFitted(painter, fitted.rect(), t,
                                                              TimelineStyle{.drawText = false});
         painter.end();
-        EXPECT_TRUE(QRectF(image.rect()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(painted))
+        EXPECT_TRUE(QRectF(fitted.rect()).adjusted(-0.5, -0.5, 0.5, 0.5).contains(painted))
             << window.width() << "x" << window.height();
         EXPECT_LE(painted.height(), preferred.height() + 0.5);
         // The whole picture is drawn: its bottom-left corner (under the legend) is painted, and
         // nothing below it.
-        EXPECT_EQ(image.pixel(2, static_cast<int>(painted.bottom()) - 2), qRgb(255, 255, 255))
+        EXPECT_EQ(fitted.pixel(2, static_cast<int>(painted.bottom()) - 2), qRgb(255, 255, 255))
             << window.width();
         if (painted.bottom() + 2 < window.height()) {
-            EXPECT_EQ(image.pixel(2, static_cast<int>(painted.bottom()) + 2), qRgb(0, 0, 0));
+            EXPECT_EQ(fitted.pixel(2, static_cast<int>(painted.bottom()) + 2), qRgb(0, 0, 0));
         }
     }
     // A wide window gets the lanes across its whole width.
     QImage wide(QSize(2400, 400), QImage::Format_ARGB32);
     QPainter painter(&wide);
-    EXPECT_NEAR(CTimelinePainter::PaintFitted(painter, wide.rect(), timeline).width(), 2400, 1);
+    EXPECT_NEAR(CTimelinePainter::PaintFitted(painter, wide.rect(), t).width(), 2400, 1);
 }

@@ -230,27 +230,9 @@ TEST(MissionState, EachCommandHasItsEffect) {
     }
 }
 
-TEST(MissionState, ChatKeepsTheLastLinesAndTheIncursionAppearsAtItsMinute) {
-    CMissionBuilder builder(TestSetup());
-    for (int i = 0; i < 20; ++i) {
-        CMissionEvent e;
-        e.kind = MissionEventKind::Chat;
-        e.minute = i;
-        e.station = "Alpha";
-        e.text = std::to_string(i);
-        builder.Append(e);
-    }
-    const CMissionState& s = builder.Latest();
-    EXPECT_EQ(s.chatLines, 20u);
-    ASSERT_EQ(s.chat.size(), kMissionChatLines);
-    EXPECT_EQ(s.chat.front().text, "12");
-    EXPECT_FALSE(builder.StateAt(4).IncursionVisible(builder.StateAt(4).tracks[0]));
-    EXPECT_TRUE(builder.StateAt(5).IncursionVisible(builder.StateAt(5).tracks[0]));
-}
-
 // A freeze holds the subjects while it is open, a rating does not; the measures are kept, the
-// newest kMissionProbes, and leave no mark on the map.
-TEST(MissionState, MeasuresAreKeptAndAnOpenFreezeHolds) {
+// newest kMissionProbes, and leave no mark on the map. Chat too keeps only its newest lines.
+TEST(MissionState, MeasuresAndChatKeepTheNewestAndAnOpenFreezeHolds) {
     const auto start = [](int minute, const std::string& probe, const std::string& kind) {
         return Line(minute, "ProbeStart", "Probe=\"" + probe + "\" Kind=\"" + kind + "\"");
     };
@@ -274,6 +256,21 @@ TEST(MissionState, MeasuresAreKeptAndAnOpenFreezeHolds) {
     EXPECT_EQ(builder.Latest().probeCount, kMissionProbes + 8);
     ASSERT_EQ(builder.Latest().probes.size(), kMissionProbes);
     EXPECT_EQ(builder.Latest().probes.front().start, 116);
+    // Chat keeps its last lines; the incursion appears at its minute.
+    for (int i = 0; i < 20; ++i) {
+        CMissionEvent e;
+        e.kind = MissionEventKind::Chat;
+        e.minute = i;
+        e.station = "Alpha";
+        e.text = std::to_string(i);
+        builder.Append(e);
+    }
+    const CMissionState& s = builder.Latest();
+    EXPECT_EQ(s.chatLines, 20u);
+    ASSERT_EQ(s.chat.size(), kMissionChatLines);
+    EXPECT_EQ(s.chat.front().text, "12");
+    EXPECT_FALSE(builder.StateAt(4).IncursionVisible(builder.StateAt(4).tracks[0]));
+    EXPECT_TRUE(builder.StateAt(5).IncursionVisible(builder.StateAt(5).tracks[0]));
 }
 
 // Seeks in any order, through checkpoints, give the state of applying only the events up to the

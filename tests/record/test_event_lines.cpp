@@ -54,15 +54,27 @@ void WriteEveryEvent(CExperimentLog& log) {
     log.LogSimulationComplete(false);
 }
 
-TEST(EventLines, EveryTemplateMatchesTheReferenceLog) {
+TEST(EventLines, EveryTemplateMatchesTheReferenceLogAndUnknownUnitsOrAClosedLogWriteNothing) {
     const std::string folder = FreshFolder("golden");
     {
         CExperimentLog log(test::SteppingClock{test::kAfternoonTsid});
         ASSERT_TRUE(log.Open(folder, "all_events", "Notes of the run",
                              "<Scenario>\n<Incursions/>\n</Scenario>\n"));
         WriteEveryEvent(log);
+        // Unknown unit kinds write nothing.
+        const std::string before = ReadFile(folder + "all_events.xml");
+        EXPECT_FALSE(
+            log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display :unitType Ship"));
+        EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display"));
+        EXPECT_EQ(ReadFile(folder + "all_events.xml"), before);
         log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO", "CHARLIE"}));
-        log.Close();
+        EXPECT_TRUE(log.Close());
+        // Nor does a closed log.
+        EXPECT_FALSE(log.LogInitSim());
+        EXPECT_FALSE(log.LogChatMsg(1, "A", "hi"));
+        EXPECT_FALSE(log.WriteText("x"));
+        EXPECT_FALSE(log.LogMissionStats("A", "tell :totalCost 1"));
+        EXPECT_FALSE(log.Close());
     }
     const std::string written = ReadFile(folder + "all_events.xml");
     const std::string reference = std::string(HALYX_TEST_DATA_DIR) + "/all_events.xml";
@@ -70,23 +82,6 @@ TEST(EventLines, EveryTemplateMatchesTheReferenceLog) {
         test::WriteAll(reference, written);
     }
     EXPECT_EQ(written, ReadFile(reference));
-}
-
-TEST(EventLines, UnknownUnitKindsAndAClosedLogWriteNothing) {
-    const std::string folder = FreshFolder("unit");
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "unit", "", ""));
-    const std::string before = ReadFile(folder + "unit.xml");
-    EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display :unitType Ship"));
-    EXPECT_FALSE(log.LogUnitDisplay(3, "ALPHA", "tell :command log_unit_display"));
-    EXPECT_EQ(ReadFile(folder + "unit.xml"), before);
-
-    CExperimentLog closed;
-    EXPECT_FALSE(closed.LogInitSim());
-    EXPECT_FALSE(closed.LogChatMsg(1, "A", "hi"));
-    EXPECT_FALSE(closed.WriteText("x"));
-    EXPECT_FALSE(closed.LogMissionStats("A", "tell :totalCost 1"));
-    EXPECT_FALSE(closed.Close());
 }
 
 } // namespace

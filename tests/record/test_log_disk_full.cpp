@@ -30,15 +30,11 @@ public:
     explicit FileSizeLimit(rlim_t bytes) {
         std::signal(SIGXFSZ, SIG_IGN);
         getrlimit(RLIMIT_FSIZE, &m_old);
-        Set(bytes);
-    }
-    ~FileSizeLimit() { Lift(); }
-    void Set(rlim_t bytes) {
         rlimit limit = m_old;
         limit.rlim_cur = std::min(bytes, m_old.rlim_max);
         setrlimit(RLIMIT_FSIZE, &limit);
     }
-    void Lift() { setrlimit(RLIMIT_FSIZE, &m_old); }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
 
 private:
     rlimit m_old{};
@@ -63,7 +59,7 @@ void ExpectChatsInOrder(const std::string& path, int count) {
     }
 }
 
-TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrder) {
+TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrderFileOrNot) {
     const std::string full = FreshFolder("diskfull");
     const std::string spare = FreshFolder("spare");
     std::vector<std::string> reports;
@@ -85,14 +81,19 @@ TEST(LogDiskFull, TheFirstFailureIsReportedOnceAndMovingKeepsEveryEventInOrder) 
     EXPECT_FALSE(std::filesystem::exists(full + "run.xml"));
     EXPECT_EQ(log.KeptBytes(), 0u);
     Chat(log, 100, 120);
+    // A move brings the written part also when its file was removed.
+    std::filesystem::remove(spare + "run.xml");
+    ASSERT_TRUE(log.Move(spare + "safe", error)) << error;
+    Chat(log, 120, 122);
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());
     EXPECT_EQ(reports.size(), 1u);
-    ExpectChatsInOrder(spare + "run.xml", 120);
-    EXPECT_EQ(test::LoadLog(spare + "run.xml").team, (std::vector<std::string>{"ALPHA", "BRAVO"}));
+    ExpectChatsInOrder(spare + "safe/run.xml", 122);
+    EXPECT_EQ(test::LoadLog(spare + "safe/run.xml").team,
+              (std::vector<std::string>{"ALPHA", "BRAVO"}));
 }
 
-// Still full at the close, the loss is counted and said: LogRecovery below.
+// Still full at the close, the loss is counted and said: LogRecovery.TheFirstFolder...
 TEST(LogDiskFull, KeptEventsCatchUpWhenThereIsRoomAgain) {
     const std::string folder = FreshFolder("roomagain");
     std::vector<std::string> reports;
@@ -142,19 +143,6 @@ TEST(LogDiskFull, AMoveThatCannotBeDoneKeepsEverythingWhereItWas) {
     EXPECT_TRUE(log.Close());
     EXPECT_FALSE(log.LostData());
     ExpectChatsInOrder(folder + "run.xml", 10);
-}
-
-TEST(LogDiskFull, AMoveBringsTheWrittenPartEvenWhenItsFileWasRemoved) {
-    const std::string folder = FreshFolder("removed");
-    CExperimentLog log;
-    ASSERT_TRUE(log.Open(folder, "run", "", kScenario));
-    Chat(log, 0, 10);
-    std::filesystem::remove(folder + "run.xml");
-    std::string error;
-    ASSERT_TRUE(log.Move(folder + "safe", error)) << error;
-    Chat(log, 10, 12);
-    EXPECT_TRUE(log.Close());
-    ExpectChatsInOrder(folder + "safe/run.xml", 12);
 }
 
 TEST(LogDiskFull, ALogThatCannotBeCreatedSaysWhy) {
@@ -220,7 +208,7 @@ TEST(LogRecovery, AtTheCloseTheWholeLogGoesToARecoveryFileBesideTheLog) {
     ExpectChatsInOrder(second, 100);
 }
 
-TEST(LogRecovery, TheFirstFolderThatTakesTheFileIsUsed) {
+TEST(LogRecovery, TheFirstFolderThatTakesTheFileIsUsedAndWithoutOneTheLossIsSaid) {
     // The log's folder is gone: the default log folder takes it.
     const std::string folder = FreshFolder("recoverygone");
     {
@@ -243,24 +231,21 @@ TEST(LogRecovery, TheFirstFolderThatTakesTheFileIsUsed) {
     EXPECT_EQ(run.log.RecoveredPath().rfind(folder + "spare/linked-", 0), 0u);
     EXPECT_FALSE(std::filesystem::exists(folder + "victim"));
     ExpectChatsInOrder(run.log.RecoveredPath(), 100);
-}
 
-TEST(LogRecovery, WhenNoFolderTakesItTheLossIsCountedAndEachRefusalSaid) {
-    const std::string folder = FreshFolder("recoverynone");
-    test::WriteAll(folder + "file", "a file where a folder should be");
-    FullFromTheMiddle run(folder, "run");
-    run.log.SetRecoveryFolders({folder + "file/", "/proc/"});
-    EXPECT_FALSE(run.log.Close());
-    EXPECT_TRUE(run.log.LostData());
-    EXPECT_FALSE(run.log.Recovered());
-    EXPECT_TRUE(run.log.RecoveredPath().empty());
-    ASSERT_EQ(run.reports.size(), 2u);
-    EXPECT_EQ(run.reports[1].rfind("61 events (", 0), 0u) << run.reports[1];
-    EXPECT_NE(run.reports[1].find("were never written to " + folder +
-                                  "run.xml; no recovery file could be written (" + folder +
-                                  "file/: Not a directory; /proc/: "),
+    // When no folder takes it, the loss is counted and each refusal said.
+    FullFromTheMiddle lost(folder, "lost");
+    lost.log.SetRecoveryFolders({folder + "file/", "/proc/"});
+    EXPECT_FALSE(lost.log.Close());
+    EXPECT_TRUE(lost.log.LostData());
+    EXPECT_FALSE(lost.log.Recovered());
+    EXPECT_TRUE(lost.log.RecoveredPath().empty());
+    ASSERT_EQ(lost.reports.size(), 2u);
+    EXPECT_EQ(lost.reports[1].rfind("61 events (", 0), 0u) << lost.reports[1];
+    EXPECT_NE(lost.reports[1].find("were never written to " + folder +
+                                   "lost.xml; no recovery file could be written (" + folder +
+                                   "file/: Not a directory; /proc/: "),
               std::string::npos)
-        << run.reports[1];
+        << lost.reports[1];
 }
 
 } // namespace

@@ -50,7 +50,8 @@ void ExpectWholeDocument(const std::string& path) {
     EXPECT_TRUE(text.ends_with("</HalyxSimLog>")) << text;
 }
 
-TEST(LogFinishedAtMissionEnd, EveryMomentAfterTheEndIsAWholeDocumentAndTheResetAddsNothing) {
+TEST(LogFinishedAtMissionEnd,
+     EveryMomentAfterTheEndIsAWholeDocumentMovedOrNotAndTheResetAddsNothing) {
     const std::string folder = FreshFolder("finished");
     CExperimentLog log(test::SteppingClock{});
     int checks = 0;
@@ -72,20 +73,17 @@ TEST(LogFinishedAtMissionEnd, EveryMomentAfterTheEndIsAWholeDocumentAndTheResetA
     EXPECT_TRUE(
         beforeReset.ends_with("<!-- BRAVO cannot be reached (minute 961) -->\n</HalyxSimLog>"));
     EXPECT_EQ(beforeReset.find("</HalyxSimLog>"), beforeReset.size() - 14);
-}
 
-TEST(LogFinishedAtMissionEnd, ALogMovedAfterTheEndStaysWholeAndTakesLaterReports) {
-    const std::string folder = FreshFolder("finished-move");
-    CExperimentLog log(test::SteppingClock{});
-    ASSERT_TRUE(log.Open(folder + "a/", "run", "", kScenario));
+    // A log moved after the end stays whole and takes later reports.
+    ASSERT_TRUE(log.Open(folder + "a/", "moved", "", kScenario));
     log.LogInitSim();
     ASSERT_TRUE(log.EndSimEvents(TeamMembersXml({"ALPHA", "BRAVO"})));
     std::string error;
     ASSERT_TRUE(log.Move(folder + "b/", error)) << error;
     log.LogMissionStats("ALPHA", kStats);
-    ExpectWholeDocument(folder + "b/run.xml");
+    ExpectWholeDocument(folder + "b/moved.xml");
     EXPECT_TRUE(log.Close());
-    ExpectWholeDocument(folder + "b/run.xml");
+    ExpectWholeDocument(folder + "b/moved.xml");
 }
 
 } // namespace

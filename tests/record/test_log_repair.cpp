@@ -32,7 +32,7 @@ test::LoadedLog Load(const std::string& text) {
     return test::LoadLog(text, true);
 }
 
-TEST(LogRepair, ALogCutAtAnyByteOfItsEventsBecomesALoadableCopyOfItsCompleteEvents) {
+TEST(LogRepair, ALogCutInItsEventsBecomesALoadableCopyOfItsCompleteEventsCutBeforeItIsRefused) {
     const std::string full = RunningLog();
     const size_t eventsStart = full.find("<SimEvents>\n") + 12;
     // Every cut from the start of the events section to the end of the file.
@@ -60,6 +60,17 @@ TEST(LogRepair, ALogCutAtAnyByteOfItsEventsBecomesALoadableCopyOfItsCompleteEven
     EXPECT_EQ(r.eventsKept, 4u);
     EXPECT_EQ(r.droppedBytes, 0u);
     EXPECT_EQ(Load(repaired).events.Count(), 2u); // the chat and the abort are replayable
+
+    // Without its whole scenario a log cannot be replayed.
+    for (const char* marker : {"<Radars/>", "<Notes>", "<HalyxSimLog>"}) {
+        r = RepairExperimentLogText(full.substr(0, full.find(marker)), repaired);
+        EXPECT_EQ(r.status, LogRepairStatus::NotRepairable) << marker;
+        EXPECT_FALSE(r.message.empty());
+        EXPECT_TRUE(repaired.empty());
+    }
+    EXPECT_EQ(RepairExperimentLogText("", repaired).status, LogRepairStatus::NotRepairable);
+    EXPECT_EQ(RepairExperimentLogText("\x01\x02 binary <<<", repaired).status,
+              LogRepairStatus::NotRepairable);
 }
 
 // A run cut off after initialisation: the team line, confirmations in another order, a
@@ -136,21 +147,6 @@ TEST(LogRepair, EndsBrokenOffAfterTheEvents) {
     ASSERT_EQ(RepairExperimentLogText(running + "</HalyxSimLog>", repaired).status,
               LogRepairStatus::Repaired);
     EXPECT_TRUE(Load(repaired).result);
-}
-
-TEST(LogRepair, ALogWithoutItsWholeScenarioCannotBeReplayed) {
-    const std::string full = RunningLog();
-    std::string repaired;
-    for (const char* marker : {"<Radars/>", "<Notes>", "<HalyxSimLog>"}) {
-        const LogRepairResult r =
-            RepairExperimentLogText(full.substr(0, full.find(marker)), repaired);
-        EXPECT_EQ(r.status, LogRepairStatus::NotRepairable) << marker;
-        EXPECT_FALSE(r.message.empty());
-        EXPECT_TRUE(repaired.empty());
-    }
-    EXPECT_EQ(RepairExperimentLogText("", repaired).status, LogRepairStatus::NotRepairable);
-    EXPECT_EQ(RepairExperimentLogText("\x01\x02 binary <<<", repaired).status,
-              LogRepairStatus::NotRepairable);
 }
 
 TEST(LogRepair, WhateverTheDamageARepairedCopyAlwaysLoads) {

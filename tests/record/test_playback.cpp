@@ -93,7 +93,7 @@ TEST(Playback, TheClockDecidesWhatLeavesAndWhen) {
     EXPECT_EQ(late.CursorIndex(), 0u);
 }
 
-TEST(Playback, BadNumbersReadAsTheirLeadingDigitsOrZero) {
+TEST(Playback, BadNumbersReadAsTheirLeadingDigitsOrZeroAndAValueIsReplayedAsOneValue) {
     CSimEventStore store =
         test::StoreOf("<Event Name=\"Abort\" ClockTime=\"7abc\" TSID=\"x\" From=\"A\"/>\n"
                       "<Event Name=\"Abort\" ClockTime=\"\" TSID=\"99999999999999999999999\"/>\n");
@@ -104,12 +104,10 @@ TEST(Playback, BadNumbersReadAsTheirLeadingDigitsOrZero) {
     EXPECT_EQ(store.At(0).content, "tell :command abort :resource \"\" :id \"\"");
     EXPECT_EQ(store.At(1).clockTime, 7);
     EXPECT_EQ(store.At(1).tsid, 0);
-}
 
-// A value with a blank, a parenthesis or a quote (a station may send any string) is replayed as
-// one quoted value: raw, it would end the list early or shift every keyword after it.
-TEST(Playback, ARecordedValueIsReplayedAsOneValueWhateverItHolds) {
-    CSimEventStore store = test::StoreOf(
+    // A value with a blank, a parenthesis or a quote (a station may send any string) is replayed
+    // as one quoted value: raw, it would end the list early or shift every keyword after it.
+    store = test::StoreOf(
         "<Event Name=\"DeployResource\" ClockTime=\"1\" TSID=\"1\" From=\"A\" "
         "ResType=\"Jet (old)\" ResID=\"N 1\" DestLat=\"1&quot;0\" DestLng=\":id\"/>\n");
     ASSERT_EQ(store.Count(), 1u);

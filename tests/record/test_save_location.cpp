@@ -34,8 +34,13 @@ TEST(SaveLocation, ProposesTheFirstFreeDefaultNameAndGrowsAFifthDigit) {
     EXPECT_EQ(CSaveLocation::FirstFreeName(full), "HalyxSimLog_10000");
 }
 
-TEST(SaveLocation, PreviewNormalisesSeparatorsAndOkNeedsANameAndALocation) {
-    CSaveLocation where(test::FreshFolder("preview"));
+TEST(SaveLocation, PickingCreatesTheDefaultPreviewNormalisesSeparatorsOkNeedsANameAndALocation) {
+    const std::string folder = test::FreshFolder("preview") + "ExpLogs/";
+    CSaveLocation where(folder);
+    EXPECT_EQ(where.BeginPickFolder(), folder);
+    EXPECT_TRUE(FolderExists(folder));
+    where.FolderPicked("/srv/runs");
+    EXPECT_EQ(where.Location(), "/srv/runs/");
     where.SetLocation("D:\\\\Logs\\\\");
     where.SetName("Run1");
     EXPECT_EQ(where.Preview(), "D:/Logs/Run1.xml");
@@ -61,15 +66,6 @@ TEST(SaveLocation, PreviewNormalisesSeparatorsAndOkNeedsANameAndALocation) {
     EXPECT_TRUE(where.Accept(message));
     EXPECT_EQ(where.Location(), "/tmp/logs/");
     EXPECT_TRUE(message.empty());
-}
-
-TEST(SaveLocation, PickingAFolderCreatesTheDefaultAndTakesThePick) {
-    const std::string folder = test::FreshFolder("pick") + "ExpLogs/";
-    CSaveLocation where(folder);
-    EXPECT_EQ(where.BeginPickFolder(), folder);
-    EXPECT_TRUE(FolderExists(folder));
-    where.FolderPicked("/srv/runs");
-    EXPECT_EQ(where.Location(), "/srv/runs/");
 }
 
 } // namespace

@@ -46,7 +46,7 @@ TEST(BalancedLatinSquare, BalancesPositionsAndCarryOverForEvenAndOddCounts) {
     EXPECT_TRUE(BalancedLatinSquare(0).empty());
 }
 
-TEST(AssignScenarios, EveryTeamRunsEveryScenarioOnceInNumberedBlocks) {
+TEST(AssignScenarios, EveryTeamRunsEveryScenarioOnceInNumberedBlocksWrittenFromThePlansFolder) {
     const std::vector<std::string> scenarios = {"a.hsf", "b.hsf", "c.hsf"};
     const std::vector<CPlanRow> rows = AssignScenarios(12, scenarios);
     ASSERT_EQ(rows.size(), 36U);
@@ -68,9 +68,7 @@ TEST(AssignScenarios, EveryTeamRunsEveryScenarioOnceInNumberedBlocks) {
                    "1,T01,1,a.hsf,multi,,sequence 1 of 6\n"
                    "2,T02,1,\"odd, name.hsf\",multi,,x\n");
     EXPECT_TRUE(AssignScenarios(0, scenarios).empty());
-}
-
-TEST(AssignScenarios, ScenarioPathsAreWrittenFromThePlansFolder) {
+    // Scenario paths are written from the plan's folder.
     EXPECT_EQ(PathFromFolder("/study/sets/S1/S1.hsf", "/study/plans"), "../sets/S1/S1.hsf");
     EXPECT_EQ(PathFromFolder("/study/plans/S1.hsf", "/study/plans/"), "S1.hsf");
     EXPECT_EQ(PathFromFolder("/study/./x/../S1.hsf", "/study"), "S1.hsf");

@@ -36,7 +36,7 @@ protected:
     std::string m_radarId;
 };
 
-TEST_F(StudyTool, CheckPrintsOneLinePerFindingAndFailsOnErrors) {
+TEST_F(StudyTool, CheckPrintsOneLinePerFindingAndFailsOnErrorsAndMetricsGoesOnPastAFile) {
     const test::ToolRun clean = Tool("check " + m_folder + "Clean/Clean.hsf");
     EXPECT_EQ(clean.status, 0);
     EXPECT_EQ(clean.out, "");
@@ -47,16 +47,14 @@ TEST_F(StudyTool, CheckPrintsOneLinePerFindingAndFailsOnErrors) {
                               " position 990.000, 269.000 lies outside the editable region "
                               "(latitude 0 to 950, longitude 95 to 655)\n");
 
-    const test::ToolRun missing = Tool("check " + m_folder + "none.hsf");
-    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(Tool("check " + m_folder + "none.hsf").status, 1);
     EXPECT_EQ(Tool("check").status, 2);
-}
 
-TEST_F(StudyTool, MetricsKeepsGoingPastAFileThatDoesNotLoad) {
+    // Metrics goes on past a file that does not load: a row for each file that loaded, each on a
+    // line of its own after the header.
     const test::ToolRun run = Tool("metrics " + m_folder + "Clean/Clean.hsf " + m_folder +
                                    "none.hsf " + m_folder + "Broken/Broken.hsf");
     EXPECT_EQ(run.status, 1);
-    // A row for each file that loaded, each on a line of its own after the header.
     EXPECT_EQ(test::CountOf(run.out, "\n" + m_folder), 2u) << run.out;
     EXPECT_EQ(run.out.rfind("file,incursions,", 0), 0U) << run.out;
 }
