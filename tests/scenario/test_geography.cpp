@@ -7,7 +7,6 @@ namespace halyx {
 namespace {
 
 using test::RecordingView;
-using test::TempPath;
 
 void FillSample(CGeography& geography) {
     geography.SetMapURLs({"file:///maps/atlantic.txt", "bahamas.txt", std::string(300, 'x'),
@@ -27,42 +26,43 @@ void FillSample(CGeography& geography) {
 }
 
 TEST(GeographyFiles, AllFourRoundTripAndMissingOrDamagedFilesChangeNothing) {
+    const std::string dir = test::FreshFolder("geography");
     CGeography saved;
     FillSample(saved);
-    ASSERT_EQ(saved.SaveMapInfo(TempPath("a.hmi")), 0);
-    ASSERT_EQ(saved.SaveTerrain(TempPath("a.htd")), 0);
-    ASSERT_EQ(saved.SaveImpactLines(TempPath("a.hil")), 0);
-    ASSERT_EQ(saved.SaveTrajectory(TempPath("a.hti")), 0);
+    ASSERT_EQ(saved.SaveMapInfo(dir + "a.hmi"), 0);
+    ASSERT_EQ(saved.SaveTerrain(dir + "a.htd"), 0);
+    ASSERT_EQ(saved.SaveImpactLines(dir + "a.hil"), 0);
+    ASSERT_EQ(saved.SaveTrajectory(dir + "a.hti"), 0);
     CGeography loaded;
-    EXPECT_EQ(loaded.LoadMapInfo(TempPath("a.hmi")), 0);
-    EXPECT_EQ(loaded.LoadTerrain(TempPath("a.htd")), 0);
-    EXPECT_EQ(loaded.LoadImpactLines(TempPath("a.hil")), 0);
-    EXPECT_EQ(loaded.LoadTrajectory(TempPath("a.hti")), 0);
+    EXPECT_EQ(loaded.LoadMapInfo(dir + "a.hmi"), 0);
+    EXPECT_EQ(loaded.LoadTerrain(dir + "a.htd"), 0);
+    EXPECT_EQ(loaded.LoadImpactLines(dir + "a.hil"), 0);
+    EXPECT_EQ(loaded.LoadTrajectory(dir + "a.hti"), 0);
     EXPECT_EQ(loaded.GetMapURLs(), saved.GetMapURLs());
     EXPECT_EQ(loaded.GetTerrain(), saved.GetTerrain());
     EXPECT_EQ(loaded.GetImpactLines(), saved.GetImpactLines());
     EXPECT_EQ(loaded.GetTrajectory(), saved.GetTrajectory());
 
     // A missing file answers its cause (the archive's errno) and changes nothing.
-    EXPECT_EQ(loaded.LoadMapInfo(TempPath("none.hmi")), ENOENT);
-    EXPECT_EQ(loaded.LoadImpactLines(TempPath("none.hil")), ENOENT);
+    EXPECT_EQ(loaded.LoadMapInfo(dir + "none.hmi"), ENOENT);
+    EXPECT_EQ(loaded.LoadImpactLines(dir + "none.hil"), ENOENT);
     EXPECT_EQ(loaded.GetMapURLs(), saved.GetMapURLs());
     EXPECT_EQ(loaded.GetImpactLines().GetNLineCt(), 2);
 
     // Damaged files throw, say where, and keep what was loaded.
     for (const char* name : {"a.hmi", "a.htd", "a.hil", "a.hti"}) {
         std::vector<uint8_t> bytes;
-        ASSERT_EQ(ReadFileBytes(TempPath(name), bytes), 0);
+        ASSERT_EQ(ReadFileBytes(dir + name, bytes), 0);
         bytes.resize(bytes.size() - 5);
-        ASSERT_EQ(WriteFileBytes(TempPath(name), bytes), 0);
+        ASSERT_EQ(WriteFileBytes(dir + name, bytes), 0);
     }
     loaded.SetMapURL(0, "kept");
-    EXPECT_THROW(loaded.LoadMapInfo(TempPath("a.hmi")), ArchiveError);
-    EXPECT_THROW(loaded.LoadTerrain(TempPath("a.htd")), ArchiveError);
-    EXPECT_THROW(loaded.LoadImpactLines(TempPath("a.hil")), ArchiveError);
+    EXPECT_THROW(loaded.LoadMapInfo(dir + "a.hmi"), ArchiveError);
+    EXPECT_THROW(loaded.LoadTerrain(dir + "a.htd"), ArchiveError);
+    EXPECT_THROW(loaded.LoadImpactLines(dir + "a.hil"), ArchiveError);
     const ArchiveError error =
-        test::ThrownArchiveError([&] { loaded.LoadTrajectory(TempPath("a.hti")); });
-    EXPECT_EQ(error.File(), TempPath("a.hti"));
+        test::ThrownArchiveError([&] { loaded.LoadTrajectory(dir + "a.hti"); });
+    EXPECT_EQ(error.File(), dir + "a.hti");
     EXPECT_GT(error.Offset(), 0u);
     EXPECT_EQ(loaded.GetMapURL(0), "kept");
     EXPECT_EQ(loaded.GetTerrain(), saved.GetTerrain());
