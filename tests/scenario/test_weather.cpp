@@ -184,7 +184,7 @@ TEST(WeatherLookup, PointsFindTheirSlotOrNoDataAndFarOnesAreNeverWrappedOntoACel
     EXPECT_EQ(map.WeatherAt(140, 500), nullptr);
 }
 
-TEST(WeatherXml, LayersRunFromSixteenHoursToOneAndReadBack) {
+TEST(WeatherXml, LayersRunFromSixteenHoursToOneAndReadBackKeepingUnnamedCells) {
     CWeatherMap map(40, 40);
     Generate(map, 3);
     test::RecordingProgress progress;
@@ -204,30 +204,27 @@ TEST(WeatherXml, LayersRunFromSixteenHoursToOneAndReadBack) {
     pugi::xml_document doc;
     EXPECT_EQ(back.ReadXml(test::ParseXml(doc, xml)), 3056);
     EXPECT_EQ(back.ToXml(), xml); // every cell back, to the six decimals "%f" keeps
+
+    // Cells the XML does not name are kept, and slots outside the grid are skipped.
+    const CWeatherData before = *back.GetCell(9 * 40 + 6);
+    EXPECT_EQ(
+        back.ReadXml(test::ParseXml(
+            doc, "<WeatherMap><Note/>"
+                 "<T16><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"1\" "
+                 "Pressure=\"2\" Humidity=\"3\" WindSpeed=\"4\" WindDir=\"5\"/><Other/></T16>"
+                 "<T1><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"9\"/></T1>"
+                 "<T17><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"6\"/></T17>"
+                 "<T0><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"6\"/></T0>"
+                 "<T16><WeatherData GridRow=\"-1000000\" GridCol=\"5\" Temperature=\"6\"/></T16>"
+                 "</WeatherMap>")),
+        2);
+    EXPECT_EQ(*back.GetCell(9 * 40 + 5), CWeatherData(1, 2, 4, 5, 3));
+    EXPECT_EQ(*back.GetCell(9 * 40 + 6), before);
+    ASSERT_NE(back.GetCell(15 * 1600), nullptr); // an empty slot of layer 15 gets a cell
+    EXPECT_EQ(back.GetCell(15 * 1600)->GetTemperature(), 9.0);
 }
 
-TEST(WeatherXml, ReadingKeepsUnnamedCellsAndSkipsOutsideSlots) {
-    CWeatherMap map(40, 40);
-    map.Generate(1600, 0.0, 0.0);
-    const CWeatherData before = *map.GetCell(9 * 40 + 6);
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(
-        "<WeatherMap><Note/>"
-        "<T16><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"1\" Pressure=\"2\" "
-        "Humidity=\"3\" WindSpeed=\"4\" WindDir=\"5\"/><Other/></T16>"
-        "<T1><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"9\"/></T1>"
-        "<T17><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"6\"/></T17>"
-        "<T0><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"6\"/></T0>"
-        "<T16><WeatherData GridRow=\"-1000000\" GridCol=\"5\" Temperature=\"6\"/></T16>"
-        "</WeatherMap>"));
-    EXPECT_EQ(map.ReadXml(doc.child("WeatherMap")), 2);
-    EXPECT_EQ(*map.GetCell(9 * 40 + 5), CWeatherData(1, 2, 4, 5, 3));
-    EXPECT_EQ(*map.GetCell(9 * 40 + 6), before);
-    ASSERT_NE(map.GetCell(15 * 1600), nullptr); // an empty slot of layer 15 gets a cell
-    EXPECT_EQ(map.GetCell(15 * 1600)->GetTemperature(), 9.0);
-}
-
-TEST(WeatherFile, HandWrittenGridRoundTripsByteForByte) {
+TEST(WeatherFile, HandWrittenGridRoundTripsByteForByteAndACutAtEveryOffsetKeepsTheGrid) {
     const std::vector<uint8_t> bytes = HandWrittenFile();
     CWeatherMap map;
     ReadWeatherFileBytes(bytes, map);
@@ -238,13 +235,9 @@ TEST(WeatherFile, HandWrittenGridRoundTripsByteForByte) {
     EXPECT_EQ(map.GetCell(1), nullptr);
     EXPECT_EQ(*map.GetCell(2), CWeatherData(6, 7, 10, 9, 8));
     EXPECT_EQ(WeatherFileBytes(map), bytes);
-}
 
-TEST(CorruptWeatherFiles, TruncationAtEveryOffsetLeavesTheGridAsItWas) {
-    const std::vector<uint8_t> bytes = HandWrittenFile();
     // Every offset of the header and the cells; the empty slots after them are alike.
     for (size_t cut = 0; cut < bytes.size(); cut += cut < 200 ? 1 : 997) {
-        CWeatherMap map(40, 40);
         map.Generate(1600, 0.0, 0.0);
         const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
         const ArchiveError error =
