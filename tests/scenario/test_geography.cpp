@@ -121,7 +121,7 @@ TEST(GeographyTexts, MapsXmlListRowsAndReadiness) {
     EXPECT_EQ(geography.GetMapURL(7), geography.GetMapURL(3));
 }
 
-TEST(TerrainCodes, AddingReplacesByCodeAndBadFieldsAreRefused) {
+TEST(TerrainCodes, AddingReplacesByCodeBadFieldsAreRefusedAndRemovingSelectsTheFirstLeft) {
     CGeography geography;
     RecordingView view;
     ASSERT_TRUE(geography.AddTerrainFromFields({"Land", "Solid", 35, 0, 0, 0}, view));
@@ -144,11 +144,8 @@ TEST(TerrainCodes, AddingReplacesByCodeAndBadFieldsAreRefused) {
         EXPECT_EQ(view.messages, std::vector<std::string>{message});
     }
     EXPECT_EQ(geography.GetTerrain().size(), 2u);
-}
 
-TEST(TerrainCodes, RemovingSelectsTheFirstRemainingCodeAndObserversHear) {
-    CGeography geography;
-    RecordingView view;
+    // Removing selects the first remaining code, and observers hear of changes.
     std::vector<GeographyChange> changes;
     const int token = geography.Subscribe([&](GeographyChange c) { changes.push_back(c); });
     geography.SetTerrain(CTerrain("A", "Solid", 7, 0));
@@ -157,11 +154,11 @@ TEST(TerrainCodes, RemovingSelectsTheFirstRemainingCodeAndObserversHear) {
     EXPECT_EQ(changes, (std::vector<GeographyChange>{GeographyChange::Terrain,
                                                      GeographyChange::MapAddresses}));
     geography.SetTerrain(CTerrain("B", "Solid", 9, 0));
-    geography.SetTerrain(CTerrain("C", "Solid", 12, 0));
+    view.messages.clear();
     EXPECT_EQ(geography.RemoveTerrainBySelection(std::nullopt, view), std::nullopt);
-    EXPECT_EQ(geography.GetTerrain().size(), 3u);
+    EXPECT_EQ(geography.GetTerrain().size(), 4u);
     EXPECT_EQ(geography.RemoveTerrainBySelection(std::string("9"), view), uint8_t{7});
-    EXPECT_EQ(geography.TerrainCodeTexts(), (std::vector<std::string>{"7", "12"}));
+    EXPECT_EQ(geography.TerrainCodeTexts(), (std::vector<std::string>{"7", "35", "45"}));
     EXPECT_EQ(geography.RemoveTerrainBySelection(std::string("9"), view), std::nullopt);
     EXPECT_EQ(view.messages, std::vector<std::string>{"Error Accessing Data"});
 }
