@@ -23,14 +23,12 @@ TEST(ArchiveStrings, LengthPrefixGrowsAtEachThresholdAndWideStringsBecomeUtf8) {
     CArchiveWriter w300;
     w300.WriteString(std::string(300, 'n'));
     ASSERT_EQ(w300.Size(), 3u + 300u);
-    EXPECT_EQ(w300.Bytes()[0], 0xFF);
-    EXPECT_EQ(w300.Bytes()[1], 0x2C); // 300 = 0x012C
-    EXPECT_EQ(w300.Bytes()[2], 0x01);
+    EXPECT_EQ(Bytes(w300.Bytes().begin(), w300.Bytes().begin() + 3), (Bytes{0xFF, 0x2C, 0x01}));
 
     CArchiveWriter wBig;
     wBig.WriteString(std::string(0xFFFE, 'z'));
     ASSERT_EQ(wBig.Size(), 7u + 0xFFFE);
-    EXPECT_EQ(std::vector<uint8_t>(wBig.Bytes().begin(), wBig.Bytes().begin() + 7),
+    EXPECT_EQ(Bytes(wBig.Bytes().begin(), wBig.Bytes().begin() + 7),
               (Bytes{0xFF, 0xFF, 0xFF, 0xFE, 0xFF, 0x00, 0x00}));
 
     CArchiveReader r(w300.Bytes());

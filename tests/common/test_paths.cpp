@@ -11,7 +11,7 @@
 namespace fs = std::filesystem;
 using namespace halyx;
 
-TEST(PathsTest, CreatePathMakesEveryMissingFolderButTheLastComponent) {
+TEST(PathsTest, CreatePathMakesEveryMissingFolderButTheLastAndProbesTellWhatIsThere) {
     const std::string root = test::FreshFolder("create");
     const fs::path before = fs::current_path();
     EXPECT_TRUE(CreatePath(root + "Halyx/ExpLogs/"));
@@ -27,10 +27,7 @@ TEST(PathsTest, CreatePathMakesEveryMissingFolderButTheLastComponent) {
     std::ofstream(root + "file") << "x";
     EXPECT_FALSE(CreatePath(root + "file/sub/"));
     EXPECT_FALSE(fs::exists(root + "file/sub"));
-}
 
-TEST(PathsTest, ProbesTellFoldersFilesAndPatterns) {
-    const std::string root = test::FreshFolder("probe");
     std::ofstream(root + "one.hsf") << "x";
     EXPECT_TRUE(FolderExists(root));
     EXPECT_FALSE(FolderExists(root + "missing/"));

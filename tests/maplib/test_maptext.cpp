@@ -18,7 +18,7 @@ const std::string kHeader12 = "#Brisal MapData(1.2) - test\n4\n0:8\n3\n10:16\n0:
 // A 4 by 3 map whose top row is land, with one land pixel at the bottom right.
 const std::string kSmall12 = kHeader12 + "4#/\n4-/\n3-#/\n";
 
-TEST(MapTextReading, Version12HeaderGivesSizeAndCoordinatesAndRowsFromTheTop) {
+TEST(MapTextReading, Version12HeaderGivesCoordinatesAndVersion11RowsMaySpreadOverLines) {
     CWorldMap map;
     const CMapLoadResult result = LoadMapText(kSmall12, map);
     ASSERT_TRUE(result) << result.description;
@@ -33,15 +33,12 @@ TEST(MapTextReading, Version12HeaderGivesSizeAndCoordinatesAndRowsFromTheTop) {
     EXPECT_EQ(map.TerrainAt(0, 2), '#');
     EXPECT_EQ(map.TerrainAt(0, 0), '-');
     EXPECT_EQ(map.TerrainAt(3, 0), '#');
-}
 
-TEST(MapTextReading, Version11RowsSpreadOverSeveralLinesReadAsOneText) {
-    CWorldMap map;
-    // Line ends fall in the middle of rows and between a run count and its code.
+    // Version 1.1: line ends fall in the middle of rows and between a run count and its code.
     const std::string text = "#Brisal MapData(1.1) - no header\n2#\n3-/2-\n{7}2-/1\r\n#2#2-/\n";
-    const CMapLoadResult result = LoadMapText(text, map);
-    ASSERT_TRUE(result) << result.description;
-    EXPECT_EQ(result.version, 11);
+    const CMapLoadResult v11 = LoadMapText(text, map);
+    ASSERT_TRUE(v11) << v11.description;
+    EXPECT_EQ(v11.version, 11);
     EXPECT_EQ(map.getWidth(), 5);
     EXPECT_EQ(map.getHeight(), 3);
     EXPECT_EQ(map.TerrainAt(1, 2), '#');

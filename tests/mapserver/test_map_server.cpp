@@ -31,24 +31,17 @@ namespace fs = std::filesystem;
 
 const std::string kGetMap = "GET /maps/world.txt HTTP/1.1\r\nConnection: close\r\n\r\n";
 
-// One raw request, read until the server closes the connection: every request here asks it to
-// close after answering, so a body that should not come (a HEAD's, a refusal's) is read too.
-std::string Ask(quint16 port, const std::string& method, const std::string& target) {
-    return test::RawExchange(port, method + " " + target +
-                                       " HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\n"
-                                       "Connection: close\r\n\r\n");
-}
-
 // What follows the head of an answer ("" without a head).
 std::string Body(const std::string& answer) {
     const size_t end = answer.find("\r\n\r\n");
     return end == std::string::npos ? "" : answer.substr(end + 4);
 }
 
-// Everything a connection answers until the server closes it or ms pass.
-std::string ReadUntilClosed(QTcpSocket& socket, int ms = 5000) {
+// What a connection answers until it holds what (with what empty: until the server closes it) or
+// ms pass.
+std::string Read(QTcpSocket& socket, const std::string& what = "", int ms = 5000) {
     std::string in;
-    return test::RawReadUntil(socket, in, "", ms);
+    return test::RawReadUntil(socket, in, what, ms);
 }
 
 class MapServing : public ::testing::Test {
@@ -89,6 +82,14 @@ protected:
 
     std::string Exchange(const std::string& request) { return test::RawExchange(m_port, request); }
 
+    // One request, read until the server closes the connection: every request here asks it to
+    // close after answering, so a body that should not come (a HEAD's, a refusal's) is read too.
+    std::string Ask(const std::string& method, const std::string& target) {
+        return Exchange(
+            method + " " + target +
+            " HTTP/1.1\r\nHost: localhost\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    }
+
     // The status of one whole map asked for on a connection of its own.
     int GetMap() { return test::HttpStatus(Exchange(kGetMap)); }
 
@@ -106,10 +107,14 @@ protected:
     std::vector<std::string> m_log;
 };
 
-TEST_F(MapServing, GetAnswersTheWholeFileAndHeadItsLength) {
+TEST_F(MapServing, OnlyGetAndHeadAreAnsweredGetWithTheWholeFileAndHeadWithItsLength) {
     Start();
+    for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH"}) {
+        EXPECT_EQ(test::HttpStatus(Ask(method, "/maps/world.txt")), 405) << method;
+    }
+    EXPECT_EQ(m_server.Served(), 0u);
     const std::string length = "\r\nContent-Length: " + std::to_string(m_world.size()) + "\r\n";
-    const std::string reply = Ask(m_port, "GET", "/maps/world.txt");
+    const std::string reply = Ask("GET", "/maps/world.txt");
     EXPECT_EQ(test::HttpStatus(reply), 200);
     EXPECT_EQ(Body(reply), m_world);
     EXPECT_NE(reply.find(length), std::string::npos);
@@ -120,12 +125,12 @@ TEST_F(MapServing, GetAnswersTheWholeFileAndHeadItsLength) {
               "http://[::1]:" + std::to_string(m_port) + "/maps/world.txt");
 
     // HEAD answers the length without the body.
-    const std::string head = Ask(m_port, "HEAD", "/maps/world.txt");
+    const std::string head = Ask("HEAD", "/maps/world.txt");
     EXPECT_EQ(test::HttpStatus(head), 200);
     EXPECT_NE(head.find(length), std::string::npos);
     EXPECT_TRUE(head.ends_with("\r\n\r\n")) << head;
     // And so does a refusal: a kept connection would read its body as the next answer.
-    const std::string missing = Ask(m_port, "HEAD", "/maps/none.txt");
+    const std::string missing = Ask("HEAD", "/maps/none.txt");
     EXPECT_EQ(test::HttpStatus(missing), 404);
     EXPECT_TRUE(missing.ends_with("\r\n\r\n")) << missing;
 }
@@ -145,27 +150,16 @@ TEST_F(MapServing, NothingButTheHandedOverFilesIsReachable) {
                                               "/maps/",
                                               "http://localhost/etc/passwd"};
     for (const std::string& target : targets) {
-        const std::string reply = Ask(m_port, "GET", target);
+        const std::string reply = Ask("GET", target);
         const int status = test::HttpStatus(reply);
         EXPECT_TRUE(status == 404 || status == 403) << target << " " << status;
         EXPECT_EQ(Body(reply).find("secret"), std::string::npos) << target;
     }
-}
-
-TEST_F(MapServing, OnlyGetAndHeadAreAnswered) {
-    Start();
-    for (const char* method : {"POST", "PUT", "DELETE", "OPTIONS", "PATCH"}) {
-        EXPECT_EQ(test::HttpStatus(Ask(m_port, method, "/maps/world.txt")), 405) << method;
-    }
-    EXPECT_EQ(m_server.Served(), 0u);
-}
-
-TEST_F(MapServing, AFileTurnedIntoALinkOutOfTheFolderIsNoLongerServed) {
-    Start();
-    ASSERT_EQ(test::HttpStatus(Ask(m_port, "GET", "/maps/atlantic.txt")), 200);
+    // A served file turned into a link out of the folder is no longer served.
+    ASSERT_EQ(test::HttpStatus(Ask("GET", "/maps/atlantic.txt")), 200);
     fs::remove(m_root / "maps" / "atlantic.txt");
     fs::create_symlink(m_root / "secret.txt", m_root / "maps" / "atlantic.txt");
-    const std::string reply = Ask(m_port, "GET", "/maps/atlantic.txt");
+    const std::string reply = Ask("GET", "/maps/atlantic.txt");
     EXPECT_EQ(test::HttpStatus(reply), 404);
     EXPECT_EQ(Body(reply).find("secret"), std::string::npos);
 }
@@ -180,8 +174,7 @@ TEST_F(MapServing, ScenarioFilesGetNamesOfTheirOwn) {
     EXPECT_EQ(m_server.ServeFile((m_root / "maps" / "world.txt").string()), "world.txt");
     EXPECT_EQ(m_server.ServeFile((m_root / "missing.txt").string()), "");
     EXPECT_EQ(m_server.ServeFile(m_root.string()), "");
-    EXPECT_EQ(Body(Ask(m_port, "GET", "/maps/world-2.txt")),
-              "#Brisal MapData(1.1) - another world\n");
+    EXPECT_EQ(Body(Ask("GET", "/maps/world-2.txt")), "#Brisal MapData(1.1) - another world\n");
 }
 
 // Under abuse, what the server reads, keeps and answers stays bounded whatever a client does, and
@@ -189,7 +182,7 @@ TEST_F(MapServing, ScenarioFilesGetNamesOfTheirOwn) {
 class MapServerLimits : public MapServing {};
 
 // Each refusal's status is the request reader's test; here, that the server stops reading.
-TEST_F(MapServerLimits, LongHeadsAndBodiesAreRefusedWithoutBeingRead) {
+TEST_F(MapServerLimits, LongHeadsAndBodiesAreNotReadAndOnlyMapDataIsServed) {
     Start();
     // A 1 MiB target: 414 once 16 KiB have come without the end of the request line.
     EXPECT_EQ(
@@ -207,13 +200,10 @@ TEST_F(MapServerLimits, LongHeadsAndBodiesAreRefusedWithoutBeingRead) {
                            "10\r\n")),
               413);
     EXPECT_LT(timer.elapsed(), 4000);
-}
 
-TEST_F(MapServerLimits, OnlyMapDataIsServedAndARefusedFileIsNamedOnce) {
-    Start();
+    // Only map data is served, and a refused file is named in the log once.
     for (int i = 0; i < 3; ++i) {
-        const std::string reply =
-            Exchange("GET /maps/key.txt HTTP/1.1\r\nConnection: close\r\n\r\n");
+        const std::string reply = Ask("GET", "/maps/key.txt");
         EXPECT_EQ(test::HttpStatus(reply), 404);
         EXPECT_EQ(reply.find("PRIVATE"), std::string::npos);
     }
@@ -281,7 +271,7 @@ TEST_F(MapServerLimits, ClientsThatAskNothingAreClosedSoonAndOnesThatAskedMayIdl
         asked->readAll();
     }
     EXPECT_EQ(trickle->state(), QAbstractSocket::UnconnectedState);
-    ReadUntilClosed(*idle, 3000);
+    Read(*idle, "", 3000);
     EXPECT_EQ(idle->state(), QAbstractSocket::UnconnectedState);
     EXPECT_LT(timer.elapsed(), 3000);
     asked->readAll();
@@ -318,18 +308,18 @@ TEST_F(MapServerLimits, ConnectionsBeyondTheCapsAreClosedUnlessOneThatAskedNothi
     }
     ASSERT_EQ(waitOpen(3), 3);
     // A fourth from the same address is over its address's share.
-    EXPECT_EQ(ReadUntilClosed(*from("127.0.0.1", ask), 3000), "");
+    EXPECT_EQ(Read(*from("127.0.0.1", ask), "", 3000), "");
     // Another address takes the last place without asking anything ...
     auto silent = from("127.0.0.2");
     ASSERT_EQ(waitOpen(4), 4);
     // ... and gives it up to one that asks; with every place taken by clients that asked,
     // a newcomer is closed.
-    EXPECT_EQ(test::HttpStatus(ReadUntilClosed(*from("127.0.0.3", kGetMap), 3000)), 200);
-    ReadUntilClosed(*silent, 3000);
+    EXPECT_EQ(test::HttpStatus(Read(*from("127.0.0.3", kGetMap), "", 3000)), 200);
+    Read(*silent, "", 3000);
     EXPECT_EQ(silent->state(), QAbstractSocket::UnconnectedState);
     held.push_back(from("127.0.0.2", ask));
     ASSERT_TRUE(held.back()->waitForReadyRead(3000));
-    EXPECT_EQ(ReadUntilClosed(*from("127.0.0.3", ask), 3000), "");
+    EXPECT_EQ(Read(*from("127.0.0.3", ask), "", 3000), "");
     held.clear();
     waitOpen(0);
     EXPECT_EQ(GetMap(), 200);
@@ -363,7 +353,7 @@ TEST_F(MapServerLimits, RunningOutOfFileDescriptorsIsSaidOnceAndRecoveredFrom) {
         ::close(fd);
     }
     client.write(kGetMap.data(), static_cast<qint64>(kGetMap.size()));
-    EXPECT_EQ(test::HttpStatus(ReadUntilClosed(client)), 200);
+    EXPECT_EQ(test::HttpStatus(Read(client)), 200);
     // Later connections are accepted at once and quietly.
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(GetMap(), 200);
@@ -381,31 +371,20 @@ TEST_F(MapServerLimits, RunningOutOfFileDescriptorsIsSaidOnceAndRecoveredFrom) {
 // instead of making the server hold every state it missed.
 class ObserverPage : public MapServing {
 protected:
-    void Start(const CMapServer::Limits& limits = {}, bool observer = true) {
-        if (observer) {
-            m_key = MakeObserverKey();
-            ASSERT_EQ(m_key.size(), 32u);
-            m_server.EnableObserver(m_key);
-        }
+    void Start(const CMapServer::Limits& limits = {}) {
+        m_key = MakeObserverKey();
+        ASSERT_EQ(m_key.size(), 32u);
+        m_server.EnableObserver(m_key);
         MapServing::Start(limits);
     }
 
-    std::unique_ptr<QTcpSocket> Open(const std::string& target, bool close = false) {
+    std::unique_ptr<QTcpSocket> Open(const std::string& target) {
         auto socket = Connect();
-        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n" +
-                                    (close ? "Connection: close\r\n\r\n" : "\r\n");
+        const std::string request = "GET " + target + " HTTP/1.1\r\nHost: localhost\r\n\r\n";
         socket->write(request.data(), static_cast<qint64>(request.size()));
         socket->waitForBytesWritten(5000);
         return socket;
     }
-
-    // What a connection has answered once it holds what (or after five seconds).
-    static std::string Until(QTcpSocket& socket, const std::string& what) {
-        std::string in;
-        return test::RawReadUntil(socket, in, what);
-    }
-
-    std::string Fetch(const std::string& target) { return Until(*Open(target, true), "</html>"); }
 
     std::string m_key;
 };
@@ -421,9 +400,9 @@ TEST_F(ObserverPage, OnlyTheKeyOfThisRunOpensThePageAndTheStream) {
                                               "/live/events?key=x",
                                               "/live?other=" + m_key};
     for (const std::string& target : refused) {
-        EXPECT_EQ(test::HttpStatus(Fetch(target)), 403) << target;
+        EXPECT_EQ(test::HttpStatus(Ask("GET", target)), 403) << target;
     }
-    const std::string page = Fetch("/live?lang=en&key=" + m_key);
+    const std::string page = Ask("GET", "/live?lang=en&key=" + m_key);
     EXPECT_EQ(test::HttpStatus(page), 200);
     EXPECT_NE(page.find("Content-Type: text/html; charset=utf-8\r\n"), std::string::npos);
     EXPECT_NE(page.find("Content-Security-Policy: default-src 'none';"), std::string::npos);
@@ -438,9 +417,9 @@ TEST_F(ObserverPage, OnlyTheKeyOfThisRunOpensThePageAndTheStream) {
 }
 
 TEST_F(ObserverPage, WithoutTheObserverThePathsAreNoMaps) {
-    Start({}, false);
-    EXPECT_EQ(test::HttpStatus(Fetch("/live?key=")), 404);
-    EXPECT_EQ(test::HttpStatus(Fetch("/live/events")), 404);
+    MapServing::Start();
+    EXPECT_EQ(test::HttpStatus(Ask("GET", "/live?key=")), 404);
+    EXPECT_EQ(test::HttpStatus(Ask("GET", "/live/events")), 404);
 }
 
 TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
@@ -471,17 +450,17 @@ TEST_F(ObserverPage, AStreamGetsTheLatestStateAtOnceAndEachNewOne) {
     EXPECT_NE(in.find("event: update\ndata: {\"minute\":3}\n\n"), std::string::npos) << in;
     EXPECT_EQ(in.find("\"big\""), std::string::npos);
     auto late = Open("/live/events?key=" + m_key);
-    const std::string whole = Until(*late, "\"big\"");
+    const std::string whole = Read(*late, "\"big\"");
     EXPECT_NE(whole.find("event: state\ndata: {\"minute\":3,\"big\":\"....\"}\n\n"),
               std::string::npos)
         << whole;
     // The map picture under the page, with the key only.
-    EXPECT_EQ(test::HttpStatus(Fetch("/live/map.png?key=" + m_key)), 404);
+    EXPECT_EQ(test::HttpStatus(Ask("GET", "/live/map.png?key=" + m_key)), 404);
     m_server.PublishObserverMap("\x89PNG-picture");
-    const std::string picture = Fetch("/live/map.png?key=" + m_key);
+    const std::string picture = Ask("GET", "/live/map.png?key=" + m_key);
     EXPECT_EQ(test::HttpStatus(picture), 200);
     EXPECT_TRUE(picture.ends_with("\r\n\r\n\x89PNG-picture")) << picture;
-    EXPECT_EQ(test::HttpStatus(Fetch("/live/map.png?key=x")), 403);
+    EXPECT_EQ(test::HttpStatus(Ask("GET", "/live/map.png?key=x")), 403);
 }
 
 TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
@@ -490,12 +469,12 @@ TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
     Start(limits);
     auto first = Open("/live/events?key=" + m_key);
     auto second = Open("/live/events?key=" + m_key);
-    ASSERT_EQ(test::HttpStatus(Until(*first, "retry:")), 200);
-    ASSERT_EQ(test::HttpStatus(Until(*second, "retry:")), 200);
-    const std::string third = Until(*Open("/live/events?key=" + m_key), "observers");
+    ASSERT_EQ(test::HttpStatus(Read(*first, "retry:")), 200);
+    ASSERT_EQ(test::HttpStatus(Read(*second, "retry:")), 200);
+    const std::string third = Read(*Open("/live/events?key=" + m_key), "observers");
     EXPECT_EQ(test::HttpStatus(third), 503) << third;
     // The page itself is still served: it is not a stream.
-    EXPECT_EQ(test::HttpStatus(Fetch("/live?key=" + m_key)), 200);
+    EXPECT_EQ(test::HttpStatus(Ask("GET", "/live?key=" + m_key)), 200);
 
     first->abort();
     QElapsedTimer timer;
@@ -504,7 +483,7 @@ TEST_F(ObserverPage, StreamsAreCappedAndAClosedOneFreesItsPlace) {
         QThread::msleep(10);
     }
     auto fourth = Open("/live/events?key=" + m_key);
-    const std::string answer = Until(*fourth, "retry:");
+    const std::string answer = Read(*fourth, "retry:");
     EXPECT_EQ(test::HttpStatus(answer), 200) << answer;
 }
 
@@ -546,7 +525,7 @@ protected:
     }
 };
 
-TEST_F(MapAddresses, TheConsolesFilesAreServedUnderItsRegisteredHost) {
+TEST_F(MapAddresses, TheConsolesFilesAreServedUnderItsRegisteredHostOrAnotherServerTakesThem) {
     CMapServer server;
     CMapAddresses addresses(server);
     std::string error;
@@ -563,20 +542,19 @@ TEST_F(MapAddresses, TheConsolesFilesAreServedUnderItsRegisteredHost) {
     // Without a registration the bound address is the best guess.
     EXPECT_EQ(addresses.Resolve(File("maps/world.txt"), [] { return std::string(); }),
               "http://127.0.0.1:" + std::to_string(server.Port()) + "/maps/world.txt");
-}
 
-TEST_F(MapAddresses, AnotherServerTakesTheFileNames) {
-    CMapServer server;
-    CMapAddresses addresses(server);
-    EXPECT_FALSE(addresses.Active());
-    EXPECT_EQ(addresses.Resolve(File("maps/world.txt"), nullptr), File("maps/world.txt"));
-    addresses.UseServer("http://maps.lab:8080/maps");
-    EXPECT_TRUE(addresses.Active());
-    EXPECT_EQ(addresses.Resolve(File("maps/world.txt"), nullptr),
+    // Another server takes the file names, and the console's own then never listens.
+    CMapServer unused;
+    CMapAddresses elsewhere(unused);
+    EXPECT_FALSE(elsewhere.Active());
+    EXPECT_EQ(elsewhere.Resolve(File("maps/world.txt"), nullptr), File("maps/world.txt"));
+    elsewhere.UseServer("http://maps.lab:8080/maps");
+    EXPECT_TRUE(elsewhere.Active());
+    EXPECT_EQ(elsewhere.Resolve(File("maps/world.txt"), nullptr),
               "http://maps.lab:8080/maps/world.txt");
     // A name no web address could carry as it is stays a file address.
-    EXPECT_EQ(addresses.Resolve(File("mine/my%20map.txt"), nullptr), File("mine/my%20map.txt"));
-    EXPECT_FALSE(server.IsListening());
+    EXPECT_EQ(elsewhere.Resolve(File("mine/my%20map.txt"), nullptr), File("mine/my%20map.txt"));
+    EXPECT_FALSE(unused.IsListening());
 }
 
 TEST(MapServerUrl, OnlyWebAddressesWithAHost) {

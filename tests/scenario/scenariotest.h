@@ -1,5 +1,5 @@
-// Helpers shared by the scenario tests: scratch paths under the test's own home, recorders for
-// what the scenario code tells the user and parsing XML.
+// Helpers shared by the scenario tests: recorders for what the scenario code tells the user, and
+// parsing XML.
 #pragma once
 
 #include "common/archivetest.h"
@@ -15,13 +15,6 @@
 #include <vector>
 
 namespace halyx::test {
-
-// A file path under the test's home; its folders exist.
-inline std::string TempPath(const std::string& name) {
-    const std::string path = RequiredHome() + "/scratch/" + name;
-    CreatePath(path);
-    return path;
-}
 
 struct RecordingView : IGeographyView {
     std::vector<std::string> messages;

@@ -26,7 +26,7 @@ bool Within(double value, double low, double high) {
     return value >= low && value < high;
 }
 
-TEST(GeneratedUnits, ValuesLieInTheirRangesWithTheirFormats) {
+TEST(GeneratedUnits, ValuesLieInTheirRangesNamesContinueAndCountZeroStillClears) {
     SeedRandom(1234);
     CUnitList<CIncursion> incursions;
     CUnitList<CRadar> radars;
@@ -57,26 +57,22 @@ TEST(GeneratedUnits, ValuesLieInTheirRangesWithTheirFormats) {
         EXPECT_GE(unit.GetLng(), 105);
         EXPECT_EQ(unit.GetSpeed(), std::round(unit.GetSpeed()));
     }
-}
 
-TEST(GeneratedUnits, NamesContinueWithTheFirstFreeNumberAndCountZeroStillClears) {
-    CUnitList<CIncursion> incursions;
-    incursions.Add(CIncursion("Incursion 0", "x", "1", "1", "1", "1", "0"));
-    GenerateIncursions(incursions, 2, false);
-    ASSERT_EQ(incursions.Count(), 3);
-    EXPECT_EQ(incursions.At(1).GetName(), "Incursion 1");
-    EXPECT_EQ(incursions.At(2).GetName(), "Incursion 2");
-    GenerateIncursions(incursions, 1, false);
-    EXPECT_EQ(incursions.At(3).GetName(), "Incursion 3");
-
-    CUnitList<CRadar> radars;
-    GenerateRadars(radars, 3, false);
     GenerateRadars(radars, 0, false);
-    EXPECT_EQ(radars.Count(), 3);
+    EXPECT_EQ(radars.Count(), 400);
     GenerateRadars(radars, 0, true);
     EXPECT_EQ(radars.Count(), 0);
     GenerateRadars(radars, -5, false);
     EXPECT_EQ(radars.Count(), 0);
+
+    CUnitList<CIncursion> named;
+    named.Add(CIncursion("Incursion 0", "x", "1", "1", "1", "1", "0"));
+    GenerateIncursions(named, 2, false);
+    ASSERT_EQ(named.Count(), 3);
+    EXPECT_EQ(named.At(1).GetName(), "Incursion 1");
+    EXPECT_EQ(named.At(2).GetName(), "Incursion 2");
+    GenerateIncursions(named, 1, false);
+    EXPECT_EQ(named.At(3).GetName(), "Incursion 3");
 }
 
 TEST(ScenarioBatch, NumbersFoldersAfterThoseAlreadyThereAndSkipsTakenOnes) {

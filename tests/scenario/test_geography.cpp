@@ -7,7 +7,6 @@ namespace halyx {
 namespace {
 
 using test::RecordingView;
-using test::TempPath;
 
 void FillSample(CGeography& geography) {
     geography.SetMapURLs({"file:///maps/atlantic.txt", "bahamas.txt", std::string(300, 'x'),
@@ -27,42 +26,43 @@ void FillSample(CGeography& geography) {
 }
 
 TEST(GeographyFiles, AllFourRoundTripAndMissingOrDamagedFilesChangeNothing) {
+    const std::string dir = test::FreshFolder("geography");
     CGeography saved;
     FillSample(saved);
-    ASSERT_EQ(saved.SaveMapInfo(TempPath("a.hmi")), 0);
-    ASSERT_EQ(saved.SaveTerrain(TempPath("a.htd")), 0);
-    ASSERT_EQ(saved.SaveImpactLines(TempPath("a.hil")), 0);
-    ASSERT_EQ(saved.SaveTrajectory(TempPath("a.hti")), 0);
+    ASSERT_EQ(saved.SaveMapInfo(dir + "a.hmi"), 0);
+    ASSERT_EQ(saved.SaveTerrain(dir + "a.htd"), 0);
+    ASSERT_EQ(saved.SaveImpactLines(dir + "a.hil"), 0);
+    ASSERT_EQ(saved.SaveTrajectory(dir + "a.hti"), 0);
     CGeography loaded;
-    EXPECT_EQ(loaded.LoadMapInfo(TempPath("a.hmi")), 0);
-    EXPECT_EQ(loaded.LoadTerrain(TempPath("a.htd")), 0);
-    EXPECT_EQ(loaded.LoadImpactLines(TempPath("a.hil")), 0);
-    EXPECT_EQ(loaded.LoadTrajectory(TempPath("a.hti")), 0);
+    EXPECT_EQ(loaded.LoadMapInfo(dir + "a.hmi"), 0);
+    EXPECT_EQ(loaded.LoadTerrain(dir + "a.htd"), 0);
+    EXPECT_EQ(loaded.LoadImpactLines(dir + "a.hil"), 0);
+    EXPECT_EQ(loaded.LoadTrajectory(dir + "a.hti"), 0);
     EXPECT_EQ(loaded.GetMapURLs(), saved.GetMapURLs());
     EXPECT_EQ(loaded.GetTerrain(), saved.GetTerrain());
     EXPECT_EQ(loaded.GetImpactLines(), saved.GetImpactLines());
     EXPECT_EQ(loaded.GetTrajectory(), saved.GetTrajectory());
 
     // A missing file answers its cause (the archive's errno) and changes nothing.
-    EXPECT_EQ(loaded.LoadMapInfo(TempPath("none.hmi")), ENOENT);
-    EXPECT_EQ(loaded.LoadImpactLines(TempPath("none.hil")), ENOENT);
+    EXPECT_EQ(loaded.LoadMapInfo(dir + "none.hmi"), ENOENT);
+    EXPECT_EQ(loaded.LoadImpactLines(dir + "none.hil"), ENOENT);
     EXPECT_EQ(loaded.GetMapURLs(), saved.GetMapURLs());
     EXPECT_EQ(loaded.GetImpactLines().GetNLineCt(), 2);
 
     // Damaged files throw, say where, and keep what was loaded.
     for (const char* name : {"a.hmi", "a.htd", "a.hil", "a.hti"}) {
         std::vector<uint8_t> bytes;
-        ASSERT_EQ(ReadFileBytes(TempPath(name), bytes), 0);
+        ASSERT_EQ(ReadFileBytes(dir + name, bytes), 0);
         bytes.resize(bytes.size() - 5);
-        ASSERT_EQ(WriteFileBytes(TempPath(name), bytes), 0);
+        ASSERT_EQ(WriteFileBytes(dir + name, bytes), 0);
     }
     loaded.SetMapURL(0, "kept");
-    EXPECT_THROW(loaded.LoadMapInfo(TempPath("a.hmi")), ArchiveError);
-    EXPECT_THROW(loaded.LoadTerrain(TempPath("a.htd")), ArchiveError);
-    EXPECT_THROW(loaded.LoadImpactLines(TempPath("a.hil")), ArchiveError);
+    EXPECT_THROW(loaded.LoadMapInfo(dir + "a.hmi"), ArchiveError);
+    EXPECT_THROW(loaded.LoadTerrain(dir + "a.htd"), ArchiveError);
+    EXPECT_THROW(loaded.LoadImpactLines(dir + "a.hil"), ArchiveError);
     const ArchiveError error =
-        test::ThrownArchiveError([&] { loaded.LoadTrajectory(TempPath("a.hti")); });
-    EXPECT_EQ(error.File(), TempPath("a.hti"));
+        test::ThrownArchiveError([&] { loaded.LoadTrajectory(dir + "a.hti"); });
+    EXPECT_EQ(error.File(), dir + "a.hti");
     EXPECT_GT(error.Offset(), 0u);
     EXPECT_EQ(loaded.GetMapURL(0), "kept");
     EXPECT_EQ(loaded.GetTerrain(), saved.GetTerrain());
@@ -121,7 +121,7 @@ TEST(GeographyTexts, MapsXmlListRowsAndReadiness) {
     EXPECT_EQ(geography.GetMapURL(7), geography.GetMapURL(3));
 }
 
-TEST(TerrainCodes, AddingReplacesByCodeAndBadFieldsAreRefused) {
+TEST(TerrainCodes, AddingReplacesByCodeBadFieldsAreRefusedAndRemovingSelectsTheFirstLeft) {
     CGeography geography;
     RecordingView view;
     ASSERT_TRUE(geography.AddTerrainFromFields({"Land", "Solid", 35, 0, 0, 0}, view));
@@ -144,11 +144,8 @@ TEST(TerrainCodes, AddingReplacesByCodeAndBadFieldsAreRefused) {
         EXPECT_EQ(view.messages, std::vector<std::string>{message});
     }
     EXPECT_EQ(geography.GetTerrain().size(), 2u);
-}
 
-TEST(TerrainCodes, RemovingSelectsTheFirstRemainingCodeAndObserversHear) {
-    CGeography geography;
-    RecordingView view;
+    // Removing selects the first remaining code, and observers hear of changes.
     std::vector<GeographyChange> changes;
     const int token = geography.Subscribe([&](GeographyChange c) { changes.push_back(c); });
     geography.SetTerrain(CTerrain("A", "Solid", 7, 0));
@@ -157,11 +154,11 @@ TEST(TerrainCodes, RemovingSelectsTheFirstRemainingCodeAndObserversHear) {
     EXPECT_EQ(changes, (std::vector<GeographyChange>{GeographyChange::Terrain,
                                                      GeographyChange::MapAddresses}));
     geography.SetTerrain(CTerrain("B", "Solid", 9, 0));
-    geography.SetTerrain(CTerrain("C", "Solid", 12, 0));
+    view.messages.clear();
     EXPECT_EQ(geography.RemoveTerrainBySelection(std::nullopt, view), std::nullopt);
-    EXPECT_EQ(geography.GetTerrain().size(), 3u);
+    EXPECT_EQ(geography.GetTerrain().size(), 4u);
     EXPECT_EQ(geography.RemoveTerrainBySelection(std::string("9"), view), uint8_t{7});
-    EXPECT_EQ(geography.TerrainCodeTexts(), (std::vector<std::string>{"7", "12"}));
+    EXPECT_EQ(geography.TerrainCodeTexts(), (std::vector<std::string>{"7", "35", "45"}));
     EXPECT_EQ(geography.RemoveTerrainBySelection(std::string("9"), view), std::nullopt);
     EXPECT_EQ(view.messages, std::vector<std::string>{"Error Accessing Data"});
 }

@@ -66,7 +66,7 @@ private:
 };
 
 std::string WriteTemp(const std::string& name, const std::string& text) {
-    const std::string path = test::TempPath(name);
+    const std::string path = test::RequiredHome() + "/" + name;
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

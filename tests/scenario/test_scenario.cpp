@@ -71,7 +71,7 @@ TEST(DefaultScenario, HoldsTheStartUpUnitsWithTheirOddTextsAndAReadyGeography) {
                   "file:///srv/halyx%20maps/florida.txt", "file:///srv/halyx%20maps/world.txt"}));
 }
 
-TEST(ScenarioXml, ReadsBackIntoAnotherScenario) {
+TEST(ScenarioXml, ReadsBackIntoAnotherScenarioAndTakesPrefixedNamesUnknownPartsAndBadLines) {
     // An empty list still writes its element: the XML of an empty scenario reads back whole.
     pugi::xml_document document;
     CScenario read;
@@ -94,22 +94,18 @@ TEST(ScenarioXml, ReadsBackIntoAnotherScenario) {
     // Every unit, line and weather cell is back (what the XML form leaves out: UnitXml).
     read.Geography().SetMapURLs(original.Geography().GetMapURLs());
     EXPECT_EQ(ScenarioXml(read), xml);
-}
 
-TEST(ScenarioXml, PrefixedNamesUnknownPartsAndBadLinesAreHandled) {
-    const std::string xml =
-        "<h:Scenario xmlns:h=\"urn:halyx\"><h:Radars><Radar Name=\"R\" ID=\"1\" Lat=\"2\" "
-        "Lng=\"3\" Range=\"4\"/></h:Radars><Plumes/>"
-        "<ImpactLines><NLine><Point Lat=\"1\"/></NLine></ImpactLines>"
-        "<Trajectory><Point Lat=\"5\" Lng=\"6\"/></Trajectory></h:Scenario>";
-    pugi::xml_document document;
-    CScenario read;
-    CImpactLines lines;
-    lines.AddNLinePoint(9, 9);
-    read.Geography().SetImpactLines(lines);
-    const CScenarioXmlResult result = ReadScenarioXml(test::ParseXml(document, xml), read);
-    EXPECT_EQ(result.parts, 3);
-    ASSERT_EQ(result.problems.size(), 1u);
+    // Prefixed names are read, unknown parts skipped, and a bad line keeps the lines there were.
+    const CImpactLines lines = read.Geography().GetImpactLines();
+    const CScenarioXmlResult prefixed = ReadScenarioXml(
+        test::ParseXml(document,
+                       "<h:Scenario xmlns:h=\"urn:halyx\"><h:Radars><Radar Name=\"R\" ID=\"1\" "
+                       "Lat=\"2\" Lng=\"3\" Range=\"4\"/></h:Radars><Plumes/>"
+                       "<ImpactLines><NLine><Point Lat=\"1\"/></NLine></ImpactLines>"
+                       "<Trajectory><Point Lat=\"5\" Lng=\"6\"/></Trajectory></h:Scenario>"),
+        read);
+    EXPECT_EQ(prefixed.parts, 3);
+    ASSERT_EQ(prefixed.problems.size(), 1u);
     EXPECT_EQ(read.Radars().Count(), 1);
     EXPECT_EQ(read.Geography().GetImpactLines(), lines);
     EXPECT_EQ(read.Geography().GetTrajectory().GetTrajectoryCt(), 1);
@@ -200,62 +196,51 @@ TEST(ScenarioFileText, NotesOfNoneOneAndThreeLinesRoundTripAndShortFilesAreRefus
     EXPECT_EQ(fields, before);
 }
 
-TEST(ScenarioSetSave, WritesTheFolderLayoutWithAnEmptyPlumeLinesFolderButNotWithAnEmptyPath) {
-    CScenario scenario;
-    FillScenario(scenario);
-    const std::string parent = FreshFolder("layout");
+TEST(ScenarioSet, SavesItsFolderLayoutAndLoadsBackWholeButNeedsEveryFileName) {
+    CScenario original;
+    FillScenario(original);
+    const std::string folder = FreshFolder("layout") + "Alpha/";
+    CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
+    fields.notes = "first\nsecond\nthird";
     RecordingProgress progress;
-    const CScenarioSaveResult saved =
-        SaveScenarioAs("Alpha", parent + "Alpha/", scenario, &progress);
+    const CScenarioSaveResult saved = SaveScenarioSet(fields, original, &progress);
     ASSERT_TRUE(saved) << saved.error;
     EXPECT_TRUE(saved.skipped.empty());
-    EXPECT_EQ(saved.scenarioFile, parent + "Alpha/Alpha.hsf");
+    EXPECT_EQ(saved.scenarioFile, folder + "Alpha.hsf");
     for (const char* file :
          {"Alpha.hsf", "Maps/Alpha_Maps.hmi", "Terrain Codes/Alpha_Terrain.htd",
           "Incursions/Alpha_Incursions.hid", "Interceptors/Alpha_Interceptors.hii",
           "Radars/Alpha_Radars.hrd", "Impact Lines/Alpha_ImpactLines.hil",
           "Weather Data/Alpha_Weather.hwd"}) {
-        EXPECT_TRUE(fs::is_regular_file(parent + "Alpha/" + file)) << file;
+        EXPECT_TRUE(fs::is_regular_file(folder + file)) << file;
     }
-    EXPECT_TRUE(fs::is_directory(parent + "Alpha/Plume Lines"));
-    EXPECT_TRUE(fs::is_empty(parent + "Alpha/Plume Lines"));
-
+    EXPECT_TRUE(fs::is_directory(folder + "Plume Lines"));
+    EXPECT_TRUE(fs::is_empty(folder + "Plume Lines"));
     EXPECT_EQ(progress.pos, progress.high); // the bar reaches its end
     EXPECT_TRUE(progress.closed);
-    EXPECT_EQ(progress.texts[1], "Verifying path\n\n" + parent + "Alpha/");
-    EXPECT_EQ(progress.texts.back(),
-              "Saving Terrain Data\n\n" + parent + "Alpha/Alpha_Terrain.htd");
-
-    CScenarioFields fields = ScenarioFieldsFor("Alpha", FreshFolder("incomplete") + "Alpha/");
-    fields.FileName(C::Weather).clear();
-    EXPECT_FALSE(SaveScenarioSet(fields, scenario));
-    EXPECT_FALSE(fs::exists(fields.ScenarioFilePath()));
-}
-
-TEST(ScenarioSetLoad, WholeScenarioRoundTrips) {
-    CScenario original;
-    FillScenario(original);
-    const std::string folder = FreshFolder("roundtrip") + "Alpha/";
-    CScenarioFields fields = ScenarioFieldsFor("Alpha", folder);
-    fields.notes = "first\nsecond\nthird";
-    ASSERT_TRUE(SaveScenarioSet(fields, original));
+    EXPECT_EQ(progress.texts[1], "Verifying path\n\n" + folder);
+    EXPECT_EQ(progress.texts.back(), "Saving Terrain Data\n\n" + folder + "Alpha_Terrain.htd");
 
     CScenario loaded;
     int replaced = 0;
     loaded.Subscribe(
         [&](ScenarioChange change, int) { replaced += change == ScenarioChange::Replaced; });
     CScenarioFields read;
-    RecordingProgress progress;
-    const CScenarioLoadResult result =
-        LoadScenarioSet(fields.ScenarioFilePath(), read, loaded, &progress);
+    RecordingProgress loading;
+    const CScenarioLoadResult result = LoadScenarioSet(saved.scenarioFile, read, loaded, &loading);
     ASSERT_TRUE(result) << result.error;
     EXPECT_TRUE(result.problems.empty());
     EXPECT_EQ(read, fields);
     EXPECT_EQ(replaced, 1);
-    EXPECT_EQ(progress.pos, progress.high); // the bar reaches its end
-    EXPECT_EQ(progress.texts[2], "Loading Maps\n\n" + folder + "Maps/Alpha_Maps.hmi");
+    EXPECT_EQ(loading.pos, loading.high);
+    EXPECT_EQ(loading.texts[2], "Loading Maps\n\n" + folder + "Maps/Alpha_Maps.hmi");
     ExpectSameSet(loaded, original);
     EXPECT_EQ(loaded.Interceptors().At(0), original.Interceptors().At(0)); // ranges and scope too
+
+    fields = ScenarioFieldsFor("Alpha", FreshFolder("incomplete") + "Alpha/");
+    fields.FileName(C::Weather).clear();
+    EXPECT_FALSE(SaveScenarioSet(fields, original));
+    EXPECT_FALSE(fs::exists(fields.ScenarioFilePath()));
 }
 
 // A save or a batch on a worker writes from a copy: the copy holds every part a set stores, and

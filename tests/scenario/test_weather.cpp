@@ -73,7 +73,7 @@ void Generate(CWeatherMap& map, int seed) {
 
 } // namespace
 
-TEST(WeatherGeneration, OnlyTheBandCarriesWeatherInEveryLayer) {
+TEST(WeatherGeneration, OnlyTheBandCarriesWeatherInEveryLayerAndValuesMoveInBoundedSteps) {
     CWeatherMap map(40, 40);
     Generate(map, 42);
     EXPECT_EQ(map.GetCount(), 25600);
@@ -92,11 +92,7 @@ TEST(WeatherGeneration, OnlyTheBandCarriesWeatherInEveryLayer) {
     }
     held.Generate(1'000'000'000, 0.3, 4.0);
     EXPECT_EQ(held.GetCount(), 25600);
-}
 
-TEST(WeatherGeneration, ValuesMoveTogetherInBoundedSteps) {
-    CWeatherMap map(40, 40);
-    Generate(map, 7);
     // Neighbours along a row differ by at most s/2, a layer from the one before by at most t/2,
     // and each cell keeps the Reference's spacing between its five values.
     const CWeatherData& ref = map.GetReference();
@@ -141,7 +137,7 @@ TEST(WeatherSeasons, PresetsReferenceTextsAndCellTexts) {
               CWeatherData(1.0, 1.5, 2.5, 3.5, 4.5));
 }
 
-TEST(WeatherLookup, PointsFindTheirSlotOrNoData) {
+TEST(WeatherLookup, PointsFindTheirSlotOrNoDataAndFarOnesAreNeverWrappedOntoACell) {
     CWeatherMap map(40, 40);
     Generate(map, 5);
     // Rows count upward, 14 map units each: lng 95-108 is row 39, 641-654 row 0. A column is
@@ -174,24 +170,21 @@ TEST(WeatherLookup, PointsFindTheirSlotOrNoData) {
     for (const auto& [lat, lng] : noData) {
         EXPECT_EQ(map.WeatherAt(lat, lng), nullptr) << lat << "," << lng;
     }
-    map.Clear();
-    EXPECT_EQ(map.WeatherAt(140, 500), nullptr);
-}
 
-TEST(WeatherLookup, FarPointIsNotWrappedOntoACellByAnAbsurdColumnCount) {
     // With Cols -2^31, row 2^33 times Cols is -2^64, which wraps to 0 in 64 bits and would
     // answer the far point from slot 5 of the base layer.
-    CWeatherMap map(40, 40);
-    Generate(map, 3);
     map.SetCols(INT32_MIN);
     const double farLng = 95 + 14.0 * ((int64_t{1} << 33) + 39); // row 2^33
     EXPECT_EQ(map.SlotOfPoint(140, farLng), -1);
     EXPECT_EQ(map.WeatherAt(140, farLng), nullptr);
     // Near points still take the file's Cols: row 0 is slot 0 + col whatever Cols is.
     EXPECT_EQ(map.WeatherAt(140, 650), map.GetCell(5));
+    map.SetCols(40);
+    map.Clear();
+    EXPECT_EQ(map.WeatherAt(140, 500), nullptr);
 }
 
-TEST(WeatherXml, LayersRunFromSixteenHoursToOneAndReadBack) {
+TEST(WeatherXml, LayersRunFromSixteenHoursToOneAndReadBackKeepingUnnamedCells) {
     CWeatherMap map(40, 40);
     Generate(map, 3);
     test::RecordingProgress progress;
@@ -211,30 +204,27 @@ TEST(WeatherXml, LayersRunFromSixteenHoursToOneAndReadBack) {
     pugi::xml_document doc;
     EXPECT_EQ(back.ReadXml(test::ParseXml(doc, xml)), 3056);
     EXPECT_EQ(back.ToXml(), xml); // every cell back, to the six decimals "%f" keeps
+
+    // Cells the XML does not name are kept, and slots outside the grid are skipped.
+    const CWeatherData before = *back.GetCell(9 * 40 + 6);
+    EXPECT_EQ(
+        back.ReadXml(test::ParseXml(
+            doc, "<WeatherMap><Note/>"
+                 "<T16><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"1\" "
+                 "Pressure=\"2\" Humidity=\"3\" WindSpeed=\"4\" WindDir=\"5\"/><Other/></T16>"
+                 "<T1><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"9\"/></T1>"
+                 "<T17><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"6\"/></T17>"
+                 "<T0><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"6\"/></T0>"
+                 "<T16><WeatherData GridRow=\"-1000000\" GridCol=\"5\" Temperature=\"6\"/></T16>"
+                 "</WeatherMap>")),
+        2);
+    EXPECT_EQ(*back.GetCell(9 * 40 + 5), CWeatherData(1, 2, 4, 5, 3));
+    EXPECT_EQ(*back.GetCell(9 * 40 + 6), before);
+    ASSERT_NE(back.GetCell(15 * 1600), nullptr); // an empty slot of layer 15 gets a cell
+    EXPECT_EQ(back.GetCell(15 * 1600)->GetTemperature(), 9.0);
 }
 
-TEST(WeatherXml, ReadingKeepsUnnamedCellsAndSkipsOutsideSlots) {
-    CWeatherMap map(40, 40);
-    map.Generate(1600, 0.0, 0.0);
-    const CWeatherData before = *map.GetCell(9 * 40 + 6);
-    pugi::xml_document doc;
-    ASSERT_TRUE(doc.load_string(
-        "<WeatherMap><Note/>"
-        "<T16><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"1\" Pressure=\"2\" "
-        "Humidity=\"3\" WindSpeed=\"4\" WindDir=\"5\"/><Other/></T16>"
-        "<T1><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"9\"/></T1>"
-        "<T17><WeatherData GridRow=\"9\" GridCol=\"5\" Temperature=\"6\"/></T17>"
-        "<T0><WeatherData GridRow=\"0\" GridCol=\"0\" Temperature=\"6\"/></T0>"
-        "<T16><WeatherData GridRow=\"-1000000\" GridCol=\"5\" Temperature=\"6\"/></T16>"
-        "</WeatherMap>"));
-    EXPECT_EQ(map.ReadXml(doc.child("WeatherMap")), 2);
-    EXPECT_EQ(*map.GetCell(9 * 40 + 5), CWeatherData(1, 2, 4, 5, 3));
-    EXPECT_EQ(*map.GetCell(9 * 40 + 6), before);
-    ASSERT_NE(map.GetCell(15 * 1600), nullptr); // an empty slot of layer 15 gets a cell
-    EXPECT_EQ(map.GetCell(15 * 1600)->GetTemperature(), 9.0);
-}
-
-TEST(WeatherFile, HandWrittenGridRoundTripsByteForByte) {
+TEST(WeatherFile, HandWrittenGridRoundTripsByteForByteAndACutAtEveryOffsetKeepsTheGrid) {
     const std::vector<uint8_t> bytes = HandWrittenFile();
     CWeatherMap map;
     ReadWeatherFileBytes(bytes, map);
@@ -245,13 +235,9 @@ TEST(WeatherFile, HandWrittenGridRoundTripsByteForByte) {
     EXPECT_EQ(map.GetCell(1), nullptr);
     EXPECT_EQ(*map.GetCell(2), CWeatherData(6, 7, 10, 9, 8));
     EXPECT_EQ(WeatherFileBytes(map), bytes);
-}
 
-TEST(CorruptWeatherFiles, TruncationAtEveryOffsetLeavesTheGridAsItWas) {
-    const std::vector<uint8_t> bytes = HandWrittenFile();
     // Every offset of the header and the cells; the empty slots after them are alike.
     for (size_t cut = 0; cut < bytes.size(); cut += cut < 200 ? 1 : 997) {
-        CWeatherMap map(40, 40);
         map.Generate(1600, 0.0, 0.0);
         const std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
         const ArchiveError error =
@@ -261,40 +247,33 @@ TEST(CorruptWeatherFiles, TruncationAtEveryOffsetLeavesTheGridAsItWas) {
     }
 }
 
-TEST(CorruptWeatherFiles, AbsurdSlotCountsAreRefusedBeforeAllocating) {
-    CWeatherMap map;
-    ArchiveError error = ThrownArchiveError(
-        [&] { ReadWeatherFileBytes(FileWithSlotCount(2'000'000'000), map, "huge.hwd"); });
-    EXPECT_EQ(error.Offset(), 70u);
-    EXPECT_EQ(error.Expected(), "2000000000 weather slots, more than the file can hold");
-
-    // Two million empty slots fit in 4 MB of file but would cost 16 MB of pointers.
-    std::vector<uint8_t> wide = FileWithSlotCount(2'000'000);
-    wide.resize(wide.size() + 2 * 2'000'000, 0);
-    error = ThrownArchiveError([&] { ReadWeatherFileBytes(wide, map, "wide.hwd"); });
-    EXPECT_EQ(error.Offset(), 70u);
-    EXPECT_EQ(error.Expected(),
-              "2000000 weather slots, more than a weather grid holds (at most 1048576)");
-}
-
-TEST(CorruptWeatherFiles, OnlyTheGridTheWeatherPageBuildsIsTaken) {
+TEST(CorruptWeatherFiles, OnlyTheGridTheWeatherPageBuildsIsTakenAndAbsurdSlotCountsAreNot) {
     // Every weather query looks the grid up by its shape; any other one would answer "no data"
     // all mission long after a load that said it went well.
     CWeatherMap map(40, 40);
     Generate(map, 5);
     const std::string before = map.ToXml();
+    using Refusal = std::pair<uint64_t, std::string>;
     const auto refused = [&](const std::vector<uint8_t>& bytes) {
         const ArchiveError error = ThrownArchiveError([&] { ReadWeatherFileBytes(bytes, map); });
         EXPECT_EQ(map.ToXml(), before);
-        return std::make_pair(error.Offset(), error.Expected());
+        return Refusal(error.Offset(), error.Expected());
     };
     EXPECT_EQ(refused(HandWrittenFile(INT32_MAX, INT32_MAX, 0, 0)),
-              std::make_pair(uint64_t{0}, std::string("a weather grid of 40 x 40 cells (or an "
-                                                      "empty one), found 2147483647 x "
-                                                      "2147483647")));
+              Refusal(0, "a weather grid of 40 x 40 cells (or an empty one), found 2147483647 x "
+                         "2147483647"));
     EXPECT_EQ(refused(HandWrittenFile(40, 20)).first, 0u);
     EXPECT_EQ(refused(HandWrittenFile(40, 40, 3, 3)).first, 70u);
     EXPECT_EQ(refused(HandWrittenFile(40, 40, 7)).first, 8u);
+    // Absurd slot counts are refused before allocating: two million empty slots fit in 4 MB of
+    // file but would cost 16 MB of pointers.
+    EXPECT_EQ(refused(FileWithSlotCount(2'000'000'000)),
+              Refusal(70, "2000000000 weather slots, more than the file can hold"));
+    std::vector<uint8_t> wide = FileWithSlotCount(2'000'000);
+    wide.resize(wide.size() + 2 * 2'000'000, 0);
+    EXPECT_EQ(
+        refused(wide),
+        Refusal(70, "2000000 weather slots, more than a weather grid holds (at most 1048576)"));
 
     // A grid not generated yet, and an empty one, are taken as they are.
     const CWeatherMap notGenerated(40, 40);
