@@ -44,11 +44,11 @@ protected:
     }
 
     // An agent registered by hand at a port of our choosing, held by its own connection.
-    void RegisterByHand(const std::string& name, quint16 port) {
-        const auto holder = server.registry().open_connection("127.0.0.1");
-        server.registry().handle_request("(register :name " + name + " :host 127.0.0.1 :port " +
-                                             std::to_string(port) + ")",
-                                         holder);
+    void RegisterByHand(const std::string& name, int port, CNameServer& at) {
+        const auto holder = at.registry().open_connection("127.0.0.1");
+        at.registry().handle_request("(register :name " + name + " :host 127.0.0.1 :port " +
+                                         std::to_string(port) + ")",
+                                     holder);
     }
 
     CNameServer server;
@@ -74,9 +74,7 @@ TEST_F(Loopback, AStateFileMustBeATableAndIsWrittenOncePerBatchOfChanges) {
     CNameServer keeping;
     ASSERT_TRUE(keeping.set_state_file((folder / "table.state").string(), error)) << error;
     for (int i = 0; i < 500; ++i) {
-        const auto holder = keeping.registry().open_connection("127.0.0.1");
-        keeping.registry().handle_request(
-            "(register :name A" + std::to_string(i) + " :host 127.0.0.1 :port 7000)", holder);
+        RegisterByHand("A" + std::to_string(i), 7000, keeping);
     }
     keeping.flush_state();
     EXPECT_LE(keeping.state_writes(), 2u);
@@ -182,7 +180,7 @@ TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     EXPECT_GT(mostBetweenTicks, 0u);
 }
 
-TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs) {
+TEST_F(Loopback, AgentsFindEachOtherByNameAndAddressAndKeepOrderAndNamesAndPortsStayTheirs) {
     CRunningAgent a("A", server.port());
     CRunningAgent b("Bravo Station", server.port());
     CRunningAgent rival("A", server.port());
@@ -199,6 +197,14 @@ TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs
     ASSERT_TRUE(b.Send("A", "tell :command init_sim"));
     ASSERT_TRUE(WaitFor([&] { return a.agent->received.size() == 1; }));
     EXPECT_TRUE(a.agent->debugLines.empty());
+    // The console checks senders against their registered host: a station started with --bind
+    // must register and send from that address.
+    CRunningAgent bound("Bound", server.port(), {"--bind", "127.0.0.3"});
+    ASSERT_TRUE(bound.ok && bound.Register());
+    EXPECT_EQ(a.comm().retrieve_ans_object()->LookupAgent("Bound").GetAgentHost(), "127.0.0.3");
+    ASSERT_TRUE(bound.Send("A", "tell :command hello"));
+    ASSERT_TRUE(WaitFor([&] { return a.agent->received.size() == 2; }));
+    EXPECT_EQ(a.agent->peers[1], "127.0.0.3");
 
     // A second agent cannot take a live name.
     EXPECT_FALSE(rival.Register());
@@ -211,20 +217,6 @@ TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs
     EXPECT_FALSE(taken.ok);
     EXPECT_TRUE(taken.agent->HasDebug("cannot listen on"));
     EXPECT_EQ(taken.agent->get_communicator(), nullptr);
-}
-
-// The console checks senders against their registered host: a station started with --bind
-// must register and send from that address.
-TEST_F(Loopback, ABoundAgentSpeaksAndRegistersFromItsAddress) {
-    CRunningAgent receiver("Receiver", server.port());
-    CRunningAgent sender("Bound", server.port(), {"--bind", "127.0.0.3"});
-    ASSERT_TRUE(receiver.ok && receiver.Register());
-    ASSERT_TRUE(sender.ok && sender.Register());
-    const CAgentInfo info = receiver.comm().retrieve_ans_object()->LookupAgent("Bound");
-    EXPECT_EQ(info.GetAgentHost(), "127.0.0.3");
-    ASSERT_TRUE(sender.Send("Receiver", "tell :command hello"));
-    ASSERT_TRUE(WaitFor([&] { return receiver.agent->received.size() == 1; }));
-    EXPECT_EQ(receiver.agent->peers[0], "127.0.0.3");
 }
 
 // Outside the allowed hosts a connection is closed unread (the whole 127/8 range is this machine,
@@ -277,7 +269,7 @@ TEST(AllowedHosts, ListsAreReadStrictly) {
 TEST_F(Loopback, UnregisteredOrUnreachableReceiversGiveADiagnosticNotAHang) {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    RegisterByHand("Ghost", closed.serverPort());
+    RegisterByHand("Ghost", closed.serverPort(), server);
     closed.close();
     CRunningAgent a("A", server.port());
     ASSERT_TRUE(a.ok);
@@ -380,7 +372,7 @@ TEST_F(Loopback, APeerThatAcceptsAndClosesDoesNotKeepUsConnecting) {
             socket->deleteLater();
         }
     });
-    RegisterByHand("RUDE", rude.serverPort());
+    RegisterByHand("RUDE", rude.serverPort(), server);
     CRunningAgent a("A", server.port());
     ASSERT_TRUE(a.ok);
     ASSERT_TRUE(a.Send("RUDE", "tell :n 1"));
