@@ -86,8 +86,9 @@ TEST_F(UnreadableMessages, AChatIsLoggedAsTypedAndTheCommandsAfterItAllArrive) {
     EXPECT_EQ(Chats(), typed);
     EXPECT_EQ(agent.UnreadableMessagesTotal(), 0u);
     // The chat page shows them as typed too, with their :to and :from.
-    for (const char* shown : {"chat all|ALPHA (as Ann)|ok) fine",
-                              "chat all|ALPHA (as Ann)|status report at minute 11"}) {
+    for (const char* shown :
+         {"chat all|ALPHA (as Ann)|ok) fine", "chat all|ALPHA (as Ann)|status report at minute 11",
+          "chat all|ALPHA (as Ann)|fine (really)"}) {
         EXPECT_NE(std::find(counting.calls.begin(), counting.calls.end(), shown),
                   counting.calls.end())
             << shown;
