@@ -24,8 +24,17 @@ protected:
     int Flags() const { return agent.GoNoGo(0) * 100 + agent.GoNoGo(1) * 10 + agent.GoNoGo(2); }
 };
 
-TEST_F(LaunchDecision, OnlyExactlyGoCountsAndSetsEveryPositionOfItsName) {
-    Team({"A", "B", "C"});
+TEST_F(LaunchDecision, OnlyExactlyGoFromAPositionCountsAndSetsEveryPositionOfItsName) {
+    Team({"A", "B", "C", "D"});
+    OpenLog();
+    // Strangers and fourth members are logged but set no flag.
+    Report("X", "go");
+    Report("D", "go");
+    EXPECT_EQ(Flags(), 0);
+    EXPECT_NE(LogText().find(EventStart("LaunchStatusChange") +
+                             " ClockTime=\"0\" Status=\"go\" From=\"X\"/>\n"),
+              std::string::npos);
+    EXPECT_NE(LogText().find("Status=\"go\" From=\"D\""), std::string::npos);
     for (const char* status : {"Go", "GO", "nogo", "go ", ""}) {
         Report("A", "go");
         ASSERT_EQ(Flags(), 100);
@@ -36,18 +45,6 @@ TEST_F(LaunchDecision, OnlyExactlyGoCountsAndSetsEveryPositionOfItsName) {
     agent.LoadTeam({"A", "B", "A"});
     Report("A", "go");
     EXPECT_EQ(Flags(), 101);
-}
-
-TEST_F(LaunchDecision, StrangersAndFourthMembersAreLoggedButSetNoFlag) {
-    Team({"A", "B", "C", "D"});
-    OpenLog();
-    Report("X", "go");
-    Report("D", "go");
-    EXPECT_EQ(Flags(), 0);
-    EXPECT_NE(LogText().find(EventStart("LaunchStatusChange") +
-                             " ClockTime=\"0\" Status=\"go\" From=\"X\"/>\n"),
-              std::string::npos);
-    EXPECT_NE(LogText().find("Status=\"go\" From=\"D\""), std::string::npos);
 }
 
 TEST_F(LaunchDecision, SinglePersonGameNeedsOneGo) {

@@ -45,11 +45,12 @@ TEST(UnitLists, EmptyListsKeepTheirCountAndIncursionsMoveWithTheClock) {
               ":maxspeed 1000.000000 :range 2000.000000 :scope air :minrange 100.000000)");
 }
 
-TEST_F(SimulationMessages, InitSimAsksEveryMemberWithItsOwnMapAsItCanReachIt) {
+TEST_F(SimulationMessages, InitSimAsksEveryMemberWithItsOwnMapAndNamesThatWouldBreakItIntact) {
     // Stations are sent the map's address as they can reach it; the scenario keeps its own.
     agent.SetMapAddressResolver(
         [](const std::string& address) { return address == "map1" ? "http://c/map1" : address; });
     Team({"Observer", "Bravo Station", "x", "alpha"});
+    radars.Add(CRadar("Cape \"Verde\" (north)", "R 2", "656", "353", "120", "", "a)b"));
     OpenLog();
     agent.InitSim();
     std::vector<std::string> maps;
@@ -61,9 +62,15 @@ TEST_F(SimulationMessages, InitSimAsksEveryMemberWithItsOwnMapAsItCanReachIt) {
                                               "x=map2", "alpha=map0"}));
     EXPECT_EQ(geography.GetMapURL(1), "map1");
     const std::string& content = comm.sent()[0].content;
+    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "name"}), "Cape \"Verde\" (north)");
+    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "id"}), "R 2");
+    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "life"}), "");
+    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "owner"}), "a)b");
     EXPECT_EQ(content.rfind("ask :command init_sim :scenario (tell :map map0 :terrain (", 0), 0u);
-    EXPECT_NE(content.find(":radar (tell :number 1 :0 (tell :name \"Natal\" :lat 538 :lon 269 :id "
-                           "R1 :range 130 :life - :owner -)) :interceptors (tell :number 0) "
+    EXPECT_NE(content.find(":radar (tell :number 2 :0 (tell :name \"Natal\" :lat 538 :lon 269 :id "
+                           "R1 :range 130 :life - :owner -) :1 (tell :name \"Cape \\\"Verde\\\" "
+                           "(north)\" :lat 656 :lon 353 :id \"R 2\" :range 120 :life  :owner "
+                           "\"a)b\")) :interceptors (tell :number 0) "
                            ":incursions (tell :number 1  :0 (tell :id C1 :lat 100.000000 :lon "
                            "200.000000 :heading 0 :speed 60 :name \"Boat\")) :impactlines ("),
               std::string::npos);
@@ -115,18 +122,6 @@ TEST_F(SimulationMessages, ResetOrTheProgramEndingClosesTheLogWithTheTeam) {
     EXPECT_FALSE(log.IsOpen());
     EXPECT_TRUE(LogText().ends_with("<TeamMember Name=\"B\"/>\n</TeamMembers></HalyxSimLog>"));
     agent.CloseExperimentLog(); // nothing open: nothing happens
-}
-
-TEST_F(SimulationMessages, NamesThatWouldBreakTheMessageArriveIntact) {
-    Team({"ALPHA"});
-    radars.Add(CRadar("Cape \"Verde\" (north)", "R 2", "656", "353", "120", "", "a)b"));
-    agent.InitSim();
-    const std::string& content = comm.sent()[0].content;
-    EXPECT_EQ(Read(content, {"scenario", "radar", "number"}), "2");
-    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "name"}), "Cape \"Verde\" (north)");
-    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "id"}), "R 2");
-    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "life"}), "");
-    EXPECT_EQ(Read(content, {"scenario", "radar", "1", "owner"}), "a)b");
 }
 
 } // namespace

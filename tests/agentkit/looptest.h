@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the loopback tests: one Qt application for the test program, waiting on the event
-// loop for a condition (never a fixed sleep), and an agent that records what reaches it.
+// Helpers of the loopback tests: waiting on the event loop for a condition (never a fixed sleep),
+// and an agent that records what reaches it.
 
 #include "external/agentkit/basicagent.h"
 #include "external/agentkit/net/netcontainer.h"
@@ -16,10 +16,6 @@
 #include <vector>
 
 namespace halyx::looptest {
-
-inline void EnsureApp() {
-    test::TestApp("looptest");
-}
 
 // Runs the event loop until done() or the time-out (generous: the machine may be loaded).
 inline bool WaitFor(const std::function<bool()>& done, int timeoutMs = 30000) {

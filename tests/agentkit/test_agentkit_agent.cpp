@@ -50,7 +50,7 @@ bool Register(CBasicAgent& agent, const std::string& name, int port) {
     return false;
 }
 
-TEST(AgentRegistration, ANameIsHeldByOneAgentUntilItLetsGoAndFailuresSayWhy) {
+TEST(AgentRegistration, ANameIsHeldByOneAgentUntilItLetsGoAndLookupsFindIt) {
     CNameRegistry registry;
     CRecordingAgent first("S1");
     CMemoryCommunicator firstComm(first, &registry, 7101);
@@ -76,38 +76,31 @@ TEST(AgentRegistration, ANameIsHeldByOneAgentUntilItLetsGoAndFailuresSayWhy) {
     EXPECT_FALSE(firstComm.retrieve_ans_object()->is_enabled());
     EXPECT_EQ(firstComm.retrieve_ans_object()->check_registration("Shared"), nullptr);
 
-    // An unreachable server is a failure with its reason.
-    secondComm.memory_ans()->set_reachable(false);
-    EXPECT_FALSE(Register(second, "Other", 7102));
-    EXPECT_NE(second.debugLines.back().find("cannot reach the name server"), std::string::npos);
-}
-
-TEST(AgentLookup, LookupAndListingFillTheLookupBelief) {
-    CNameRegistry registry;
-    CRecordingAgent console("HalyxCommand");
-    CMemoryCommunicator consoleComm(console, &registry, 7000);
-    CRecordingAgent station("Alpha Station");
-    CMemoryCommunicator stationComm(station, &registry, 7001);
-    ASSERT_TRUE(Register(station, "Alpha Station", 7001));
-    ASSERT_TRUE(Register(console, "HalyxCommand", 7000));
-
-    CANSClient* ans = consoleComm.retrieve_ans_object();
+    // Lookups and the listing fill the lookup belief.
+    ASSERT_TRUE(Register(first, "Shared", 7101));
+    ASSERT_TRUE(Register(second, "Alpha Station", 7102));
+    CANSClient* ans = firstComm.retrieve_ans_object();
     const CAgentInfo info = ans->LookupAgent("Alpha Station");
     ASSERT_TRUE(info.IsValid());
     EXPECT_EQ(info.GetAgentHost(), "127.0.0.1");
-    EXPECT_EQ(info.GetAgentPortStr(), "7001");
+    EXPECT_EQ(info.GetAgentPortStr(), "7102");
     EXPECT_FALSE(ans->LookupAgent("Nobody").IsValid());
     EXPECT_EQ(ans->LookupAgent("Nobody").GetAgentPortStr(), "");
-
     std::vector<std::string> names;
     ASSERT_TRUE(ans->listall_listbox(names));
-    EXPECT_EQ(names, (std::vector<std::string>{"Alpha Station", "HalyxCommand"}));
-    const CListBelief* lookup = console.get_belief_db()->find_list("lookup");
+    EXPECT_EQ(names, (std::vector<std::string>{"Alpha Station", "Shared"}));
+    const CListBelief* lookup = first.get_belief_db()->find_list("lookup");
     ASSERT_NE(lookup, nullptr);
     EXPECT_EQ(lookup->get_value()->size(), 2u);
-    const auto* first = dynamic_cast<const CAgentInfo*>(lookup->get_value()->get_first_element());
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->GetAgentPort(), 7001);
+    const auto* found = dynamic_cast<const CAgentInfo*>(lookup->get_value()->get_first_element());
+    ASSERT_NE(found, nullptr);
+    EXPECT_EQ(found->GetAgentPort(), 7102);
+
+    // An unreachable server is a failure with its reason.
+    secondComm.retrieve_ans_object()->enable(0);
+    secondComm.memory_ans()->set_reachable(false);
+    EXPECT_FALSE(Register(second, "Other", 7102));
+    EXPECT_NE(second.debugLines.back().find("cannot reach the name server"), std::string::npos);
 }
 
 TEST(AgentSending, SendsAreRecordedWithTheirWireTextAndBrokenContentIsRefused) {

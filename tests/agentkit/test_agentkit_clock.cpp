@@ -28,10 +28,8 @@ std::vector<long> PlayTicks(CTickSchedule& schedule, Clock::time_point start, lo
     return delivered;
 }
 
-// Nothing late; tick 1 taking 600 ms to handle (an HTTP burst on the thread, say), after which
-// tick 2 still comes at 2000, where a timer counting from each firing would drift by 600 ms; and
-// a 3.5 s stall in tick 1, after which the minutes that fell due meanwhile are delivered one by
-// one at once (none merged, none skipped) before the clock is back on its deadlines.
+// A slow tick does not push the next ones back, as a timer counting from each firing would; the
+// minutes that fell due during a stall come one by one at once, none merged, none skipped.
 TEST(ClockSchedule, EachTickFallsOnItsOwnDeadlineWhateverCameLate) {
     const struct {
         std::vector<long> handleMs;

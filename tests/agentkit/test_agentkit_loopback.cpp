@@ -6,6 +6,7 @@
 #include "external/agentkit/ansclient.h"
 #include "external/agentkit/net/framedsocket.h"
 #include "external/agentkit/net/nameserver.h"
+#include "external/agentkit/net/tcpcommunicator.h"
 
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -32,7 +33,7 @@ using looptest::WaitFor;
 class Loopback : public ::testing::Test {
 protected:
     void SetUp() override {
-        looptest::EnsureApp();
+        test::TestApp("looptest");
         std::string error;
         ASSERT_TRUE(server.listen(QHostAddress::LocalHost, 0, error)) << error;
     }
@@ -43,18 +44,18 @@ protected:
     }
 
     // An agent registered by hand at a port of our choosing, held by its own connection.
-    void RegisterByHand(const std::string& name, quint16 port) {
-        const auto holder = server.registry().open_connection("127.0.0.1");
-        server.registry().handle_request("(register :name " + name + " :host 127.0.0.1 :port " +
-                                             std::to_string(port) + ")",
-                                         holder);
+    void RegisterByHand(const std::string& name, int port, CNameServer& at) {
+        const auto holder = at.registry().open_connection("127.0.0.1");
+        at.registry().handle_request("(register :name " + name + " :host 127.0.0.1 :port " +
+                                         std::to_string(port) + ")",
+                                     holder);
     }
 
     CNameServer server;
 };
 
 // A FIFO would block the start for good. (Answering from a written table is the program's test.)
-TEST_F(Loopback, AStateFileThatIsNotATableIsRefused) {
+TEST_F(Loopback, AStateFileMustBeATableAndIsWrittenOncePerBatchOfChanges) {
     const std::filesystem::path folder = test::FreshFolder("ans-state");
     std::ofstream(folder / "broken.state") << "not a table\n";
     ASSERT_EQ(::mkfifo((folder / "fifo.state").c_str(), 0600), 0);
@@ -63,27 +64,21 @@ TEST_F(Loopback, AStateFileThatIsNotATableIsRefused) {
         const char* error;
     } cases[] = {{"broken.state", "broken.state: line 1"},
                  {"fifo.state", "fifo.state is not a regular file"}};
+    std::string error;
     for (const auto& c : cases) {
         CNameServer refusing;
-        std::string error;
         EXPECT_FALSE(refusing.set_state_file((folder / c.file).string(), error)) << c.file;
         EXPECT_NE(error.find(c.error), std::string::npos) << error;
     }
-}
 
-TEST_F(Loopback, TheTableIsWrittenOncePerBatchOfChanges) {
-    const std::string table = test::FreshFolder("ans-batch") + "table.state";
     CNameServer keeping;
-    std::string error;
-    ASSERT_TRUE(keeping.set_state_file(table, error)) << error;
+    ASSERT_TRUE(keeping.set_state_file((folder / "table.state").string(), error)) << error;
     for (int i = 0; i < 500; ++i) {
-        const auto holder = keeping.registry().open_connection("127.0.0.1");
-        keeping.registry().handle_request(
-            "(register :name A" + std::to_string(i) + " :host 127.0.0.1 :port 7000)", holder);
+        RegisterByHand("A" + std::to_string(i), 7000, keeping);
     }
     keeping.flush_state();
     EXPECT_LE(keeping.state_writes(), 2u);
-    EXPECT_EQ(test::CountOf(test::ReadFile(table), "\n"), 500u);
+    EXPECT_EQ(test::CountOf(test::ReadFile(folder / "table.state"), "\n"), 500u);
 }
 
 // Out of file descriptors, the name server neither goes deaf for good nor spins on failed
@@ -185,7 +180,7 @@ TEST_F(Loopback, FloodIsHandedOnInBatchesWithTimersBetween) {
     EXPECT_GT(mostBetweenTicks, 0u);
 }
 
-TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs) {
+TEST_F(Loopback, AgentsFindEachOtherByNameAndAddressAndKeepOrderAndNamesAndPortsStayTheirs) {
     CRunningAgent a("A", server.port());
     CRunningAgent b("Bravo Station", server.port());
     CRunningAgent rival("A", server.port());
@@ -202,6 +197,14 @@ TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs
     ASSERT_TRUE(b.Send("A", "tell :command init_sim"));
     ASSERT_TRUE(WaitFor([&] { return a.agent->received.size() == 1; }));
     EXPECT_TRUE(a.agent->debugLines.empty());
+    // The console checks senders against their registered host: a station started with --bind
+    // must register and send from that address.
+    CRunningAgent bound("Bound", server.port(), {"--bind", "127.0.0.3"});
+    ASSERT_TRUE(bound.ok && bound.Register());
+    EXPECT_EQ(a.comm().retrieve_ans_object()->LookupAgent("Bound").GetAgentHost(), "127.0.0.3");
+    ASSERT_TRUE(bound.Send("A", "tell :command hello"));
+    ASSERT_TRUE(WaitFor([&] { return a.agent->received.size() == 2; }));
+    EXPECT_EQ(a.agent->peers[1], "127.0.0.3");
 
     // A second agent cannot take a live name.
     EXPECT_FALSE(rival.Register());
@@ -216,24 +219,57 @@ TEST_F(Loopback, AgentsFindEachOtherByNameAndKeepOrderAndNamesAndPortsStayTheirs
     EXPECT_EQ(taken.agent->get_communicator(), nullptr);
 }
 
-// The console checks senders against their registered host: a station started with --bind
-// must register and send from that address.
-TEST_F(Loopback, ABoundAgentSpeaksAndRegistersFromItsAddress) {
-    CRunningAgent receiver("Receiver", server.port());
-    CRunningAgent sender("Bound", server.port(), {"--bind", "127.0.0.3"});
-    ASSERT_TRUE(receiver.ok && receiver.Register());
-    ASSERT_TRUE(sender.ok && sender.Register());
-    const CAgentInfo info = receiver.comm().retrieve_ans_object()->LookupAgent("Bound");
-    EXPECT_EQ(info.GetAgentHost(), "127.0.0.3");
-    ASSERT_TRUE(sender.Send("Receiver", "tell :command hello"));
-    ASSERT_TRUE(WaitFor([&] { return receiver.agent->received.size() == 1; }));
-    EXPECT_EQ(receiver.agent->peers[0], "127.0.0.3");
+// Outside the allowed hosts a connection is closed unread (the whole 127/8 range is this machine,
+// so 127.0.0.2 plays another host).
+TEST_F(Loopback, OutsideTheAllowedHostsAConnectionIsClosedUnread) {
+    CRunningAgent b("B", server.port());
+    ASSERT_TRUE(b.ok);
+    std::vector<CTcpCommunicator::Subnet> allowed;
+    std::string error;
+    ASSERT_TRUE(CTcpCommunicator::ParseAllowedHosts("127.0.0.1/32", allowed, error)) << error;
+    auto& tcp = static_cast<CTcpCommunicator&>(b.comm());
+    tcp.set_allowed_hosts(allowed);
+    const auto port = static_cast<quint16>(tcp.get_port());
+
+    QTcpSocket outsider;
+    ASSERT_TRUE(outsider.bind(QHostAddress("127.0.0.2"), 0));
+    outsider.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(outsider.waitForConnected(5000)) << outsider.errorString().toStdString();
+    Write(outsider, "(tell :sender ALPHA :content (tell :command forged))\n");
+    EXPECT_TRUE(WaitFor([&] { return outsider.state() == QAbstractSocket::UnconnectedState; }));
+    auto local = test::RawConnect(port);
+    Write(*local, "(tell :sender ALPHA :content (tell :command real))\n");
+    ASSERT_TRUE(WaitFor([&] { return b.agent->received.size() == 1; }));
+    EXPECT_NE(b.agent->received[0].find("real"), std::string::npos);
+    EXPECT_EQ(b.agent->peers[0], "127.0.0.1");
+    EXPECT_EQ(tcp.refused_connections(), 1u);
+    EXPECT_EQ(local->state(), QAbstractSocket::ConnectedState);
+    const auto& lines = b.agent->debugLines;
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "connection from 127.0.0.2 refused: not in the allowed hosts"),
+              lines.end());
+}
+
+TEST(AllowedHosts, ListsAreReadStrictly) {
+    std::vector<CTcpCommunicator::Subnet> subnets;
+    std::string error;
+    ASSERT_TRUE(CTcpCommunicator::ParseAllowedHosts("127.0.0.0/8, 10.1.2.3,::1", subnets, error));
+    ASSERT_EQ(subnets.size(), 3u);
+    EXPECT_EQ(subnets[0].second, 8);
+    EXPECT_EQ(subnets[1], (CTcpCommunicator::Subnet{QHostAddress("10.1.2.3"), 32}));
+    EXPECT_EQ(subnets[2].second, 128);
+
+    for (const char* bad : {"", ",", "127.0.0.1/33", "300.1.1.1"}) {
+        EXPECT_FALSE(CTcpCommunicator::ParseAllowedHosts(bad, subnets, error)) << bad;
+    }
+    EXPECT_FALSE(CTcpCommunicator::ParseAllowedHosts("10.0.0.0/8,lab-pc", subnets, error));
+    EXPECT_EQ(error, "not an address or network: \"lab-pc\"");
 }
 
 TEST_F(Loopback, UnregisteredOrUnreachableReceiversGiveADiagnosticNotAHang) {
     QTcpServer closed;
     ASSERT_TRUE(closed.listen(QHostAddress::LocalHost, 0));
-    RegisterByHand("Ghost", closed.serverPort());
+    RegisterByHand("Ghost", closed.serverPort(), server);
     closed.close();
     CRunningAgent a("A", server.port());
     ASSERT_TRUE(a.ok);
@@ -336,7 +372,7 @@ TEST_F(Loopback, APeerThatAcceptsAndClosesDoesNotKeepUsConnecting) {
             socket->deleteLater();
         }
     });
-    RegisterByHand("RUDE", rude.serverPort());
+    RegisterByHand("RUDE", rude.serverPort(), server);
     CRunningAgent a("A", server.port());
     ASSERT_TRUE(a.ok);
     ASSERT_TRUE(a.Send("RUDE", "tell :n 1"));

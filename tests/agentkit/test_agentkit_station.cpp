@@ -92,7 +92,7 @@ const char* const kScenario =
 class Station : public ::testing::Test {
 protected:
     void SetUp() override {
-        looptest::EnsureApp();
+        test::TestApp("looptest");
         ansPort = StartAns(ans, {"--port", "0", "--bind", "127.0.0.1"});
         ASSERT_NE(ansPort, 0) << "halyx-ans did not start";
     }
@@ -192,7 +192,7 @@ TEST_F(Station, ActiveStationsWithOneSeedSendTheSameCommandsAtTheSameMinutes) {
 
 // halyx-ans with --names and --state: the next server answers from the killed one's table.
 TEST(NameServerProgram, KeepsBoundNamesAndItsTableAcrossAKill) {
-    looptest::EnsureApp();
+    test::TestApp("looptest");
     const std::filesystem::path folder = test::FreshFolder("ans-program");
     std::ofstream(folder / "names.txt") << "# only from another machine\nLab-* 127.0.0.9\n";
     const QStringList args{"--port",  "0",
