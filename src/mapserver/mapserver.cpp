@@ -50,6 +50,14 @@ bool HoldsMapData(std::string_view text) {
     return text.starts_with(kMapMarker11) || text.starts_with(kMapMarker12);
 }
 
+// The head, then the body unless the request was HEAD (appended in place: a map is large).
+std::string Answer(std::string head, const std::string& body, bool withBody) {
+    if (withBody) {
+        head += body;
+    }
+    return head;
+}
+
 std::string Response(int code, const std::string& body, bool withBody, bool close,
                      std::size_t length) {
     std::string headers = code == 200 ? "Content-Type: text/plain; charset=utf-8\r\n"
@@ -57,7 +65,7 @@ std::string Response(int code, const std::string& body, bool withBody, bool clos
     if (code == 405) {
         headers += "Allow: GET, HEAD\r\n";
     }
-    return HttpHead(code, headers, length, close) + (withBody ? body : std::string());
+    return Answer(HttpHead(code, headers, length, close), body, withBody);
 }
 
 // An answer to HEAD carries the headers alone: a client that keeps the connection would take a
@@ -69,26 +77,27 @@ std::string ErrorResponse(int code, const std::string& text, bool close, bool wi
 // The observer page: its script and style are inline and it talks to this server only; the key
 // in its address is not handed on to anywhere it links.
 std::string PageResponse(const std::string& html, bool withBody, bool close) {
-    return HttpHead(200,
-                    "Content-Type: text/html; charset=utf-8\r\n"
-                    "Cache-Control: no-store\r\n"
-                    "Referrer-Policy: no-referrer\r\n"
-                    "X-Content-Type-Options: nosniff\r\n"
-                    "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
-                    "style-src 'unsafe-inline'; connect-src 'self'; img-src 'self' data:; "
-                    "frame-ancestors 'none'\r\n",
-                    html.size(), close) +
-           (withBody ? html : std::string());
+    return Answer(
+        HttpHead(200,
+                 "Content-Type: text/html; charset=utf-8\r\n"
+                 "Cache-Control: no-store\r\n"
+                 "Referrer-Policy: no-referrer\r\n"
+                 "X-Content-Type-Options: nosniff\r\n"
+                 "Content-Security-Policy: default-src 'none'; script-src 'unsafe-inline'; "
+                 "style-src 'unsafe-inline'; connect-src 'self'; img-src 'self' data:; "
+                 "frame-ancestors 'none'\r\n",
+                 html.size(), close),
+        html, withBody);
 }
 
 std::string MapPictureResponse(const std::string& png, bool withBody, bool close) {
     // Its address changes with the picture: a browser may keep it.
-    return HttpHead(200,
-                    "Content-Type: image/png\r\n"
-                    "Cache-Control: private, max-age=86400\r\n"
-                    "X-Content-Type-Options: nosniff\r\n",
-                    png.size(), close) +
-           (withBody ? png : std::string());
+    return Answer(HttpHead(200,
+                           "Content-Type: image/png\r\n"
+                           "Cache-Control: private, max-age=86400\r\n"
+                           "X-Content-Type-Options: nosniff\r\n",
+                           png.size(), close),
+                  png, withBody);
 }
 
 // A stream has no length: it ends when the connection does.
