@@ -6,33 +6,10 @@
 # Starts a name server, a station program with ALPHA as a web seat and two bot teammates, and the
 # headless console with a probe plan that freezes the mission at minute 40; headless Chromium
 # takes the seat's page at 1366x768 at about minute 30 and again during the freeze.
-set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$(dirname "$0")/browser-picture.sh"
 build=${1:-$root/build}
 seat_png=$(realpath -m "${2:-$root/docs/screenshots/18-web-seat.png}")
 freeze_png=$(realpath -m "${3:-$root/docs/screenshots/19-web-seat-freeze.png}")
-work=$(mktemp -d)
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; rm -rf "$work"' EXIT
-export HALYX_HOME=$work
-
-wait_for() { # FILE TEXT: the first line of FILE holding TEXT, waiting up to 60 s
-    for _ in $(seq 600); do
-        grep -m1 -- "$2" "$1" 2>/dev/null && return 0
-        sleep 0.1
-    done
-    echo "web-seat: no '$2' in $1" >&2
-    return 1
-}
-
-shoot() { # URL OUT.png
-    local sandbox=()
-    [ "$(id -u)" -ne 0 ] || sandbox=(--no-sandbox)
-    timeout 60 chromium "${sandbox[@]}" --headless --disable-gpu --no-first-run --hide-scrollbars \
-        --user-data-dir="$work/browser-$(basename "$2")" --window-size=1366,768 --timeout=8000 \
-        --screenshot="$2" "$1" 2> "$work/browser.err" || true
-    if [ -s "$2" ]; then echo "wrote $2"; else cat "$work/browser.err" >&2; return 1; fi
-}
 
 cat > "$work/probes.csv" <<'PLAN'
 kind,minute,seconds,id,text,answer,choices
@@ -40,9 +17,7 @@ freeze,40,300,minute,What minute is it?,number:minute,
 freeze,40,300,zone,Do you stand between the impact lines?,choice:inside_lines,yes|no
 freeze,40,300,plan,What will you do next?,text,
 PLAN
-"$build/bin/halyx-ans" --port 0 --bind 127.0.0.1 > "$work/ans.out" 2>&1 &
-pids+=($!)
-ans=127.0.0.1:$(wait_for "$work/ans.out" "listening on" | sed 's/.*://')
+start_ans
 "$build/bin/halyx-station" --seat ALPHA=web --seat BRAVO=bot --seat CHARLIE=bot --ans "$ans" \
     --web-port 0 --no-echo > "$work/station.out" 2>&1 &
 pids+=($!)
